@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class Database;
+
+// The message catalogue: rows of t_MSG (CODE, MSG, DLGFLG) in "sys/msg".
+
+// Opens the catalogue read-only. Failure: log entry "gMsgInit", false.
+bool gMsgInit(const QString& path);
+void gMsgClose();
+Database& gdbMsg();
+
+// Shows catalogue message `code` through the prompt service. The additional text stands before
+// the catalogue text (after it when position is 1). Returns the button pressed, or -100 when
+// no catalogue message could be shown (the fallback box is shown and logged under "gDispMsg").
+int gDispMsg(int code, const QString& addText = {}, int position = 0);

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <compare>
+#include <cstdint>
+#include <optional>
+
+// A money amount, quantity, price or ratio: a signed 64-bit count of 1/10 000, exact under
+// addition and subtraction. Stored in the database as that count (1 234.5 is 12345000).
+class Currency {
+public:
+    static constexpr std::int64_t Scale = 10000;
+
+    constexpr Currency() = default;
+    static constexpr Currency fromRaw(std::int64_t raw) {
+        Currency c;
+        c.m_raw = raw;
+        return c;
+    }
+    static constexpr Currency fromInt(std::int64_t whole) { return fromRaw(whole * Scale); }
+    // Rounds to the nearest 1/10 000, halves away from zero.
+    static Currency fromDouble(double v);
+    // User text: optional sign (+ - or full-width), digits (half- or full-width), thousands
+    // separators ("," or "，"), one decimal point ("." or "．"), surrounding spaces. At most
+    // four decimals; nothing else. Empty text gives no value.
+    static std::optional<Currency> parse(const QString& text);
+
+    constexpr std::int64_t raw() const { return m_raw; }
+    double toDouble() const { return static_cast<double>(m_raw) / Scale; }
+    // The whole part, truncated toward zero.
+    constexpr std::int64_t truncated() const { return m_raw / Scale; }
+    constexpr bool isZero() const { return m_raw == 0; }
+    constexpr bool isWhole() const { return m_raw % Scale == 0; }
+    // Number of decimals actually used (0 to 4).
+    int decimals() const;
+    // Plain decimal text with "." and no grouping, trailing zeros dropped: "1234.5", "-3", "0".
+    QString toString() const;
+
+    constexpr Currency operator-() const { return fromRaw(-m_raw); }
+    constexpr Currency operator+(Currency o) const { return fromRaw(m_raw + o.m_raw); }
+    constexpr Currency operator-(Currency o) const { return fromRaw(m_raw - o.m_raw); }
+    constexpr Currency& operator+=(Currency o) {
+        m_raw += o.m_raw;
+        return *this;
+    }
+    constexpr Currency& operator-=(Currency o) {
+        m_raw -= o.m_raw;
+        return *this;
+    }
+    constexpr auto operator<=>(const Currency&) const = default;
+
+private:
+    std::int64_t m_raw = 0;
+};
+
+Q_DECLARE_METATYPE(Currency)

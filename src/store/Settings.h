@@ -1,0 +1,33 @@
+#pragma once
+
+#include "store/Currency.h"
+
+#include <QString>
+
+// Numbered settings: rows of T_SYSTEM (lngID, lngField, curField, blnField, strField, datField).
+// A reader returns true with the default when the row is missing, true with the value for one
+// row, and false (value unchanged, nothing logged) for two or more rows; an SQL failure is
+// logged under the reader's name. A writer deletes and inserts in one transaction, so a failure
+// leaves the old row. Every value is bound: text is stored exactly as given.
+
+inline const QString kSystemTable = QStringLiteral("T_SYSTEM");
+
+bool gGetSystemLngField(int number, qint32& value, qint32 defaultValue,
+                        const QString& table = kSystemTable);
+bool gGetSystemCurField(int number, Currency& value, Currency defaultValue,
+                        const QString& table = kSystemTable);
+bool gGetSystemStrField(int number, QString& value, const QString& defaultValue,
+                        const QString& table = kSystemTable);
+bool gGetSystemBlnField(int number, bool& value, bool defaultValue,
+                        const QString& table = kSystemTable);
+
+bool gSetSystemLngField(int number, qint32 value, const QString& table = kSystemTable);
+bool gSetSystemCurField(int number, Currency value, const QString& table = kSystemTable);
+bool gSetSystemStrField(int number, const QString& value, const QString& table = kSystemTable);
+bool gSetSystemBlnField(int number, bool value, const QString& table = kSystemTable);
+
+// Setting 8, default 20. Failure logged as "gGetSystemCloseDay".
+bool gGetSystemCloseDay(qint32& closeDay);
+// Kind 1: setting 10 (default "仕入"); kind 2: setting 11 (default "売上"). Another kind or a
+// failed read: logged as "gGetDataCaption", false.
+bool gGetDataCaption(int kind, QString& caption);
