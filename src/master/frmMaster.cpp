@@ -3,6 +3,7 @@
 #include "app/ErrorLog.h"
 #include "app/FormHelpers.h"
 #include "app/Globals.h"
+#include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
@@ -123,7 +124,7 @@ void frmMaster::buildControls() {
                            {}};
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(captions.at(i), central);
-        b->setObjectName(QStringLiteral("cmdProc%1").arg(i));
+        b->setObjectName(QStringLiteral("cmdProc_%1").arg(i));
         b->setToolTip(tips.at(i));
         b->setMinimumWidth(84);
         connect(b, &QPushButton::clicked, this, [this, i]() { cmdProcClick(i); });
@@ -144,7 +145,7 @@ void frmMaster::buildControls() {
                                 QColor(0xc6, 0x28, 0x28)};
     for (int i = 0; i < 3; ++i) {
         auto* pic = new QLabel(picHolder);
-        pic->setObjectName(QStringLiteral("picProcess%1").arg(i));
+        pic->setObjectName(QStringLiteral("picProcess_%1").arg(i));
         pic->setPixmap(modePicture(marks.at(i), colours.at(i)));
         pic->setVisible(false);
         picStack->addWidget(pic, 0, 0);
@@ -265,7 +266,7 @@ void frmMaster::buildControls() {
     const QString tip20 = QStringLiteral("２０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("担当者%1").arg(QChar(u'０' + i)), central);
-        opt->setObjectName(QStringLiteral("optChargePerson%1").arg(i));
+        opt->setObjectName(QStringLiteral("optChargePerson_%1").arg(i));
         gSetTag(opt, kLocked);
         chargeGroup->addButton(opt, i);
         optChargePerson[static_cast<std::size_t>(i)] = opt;
@@ -330,7 +331,7 @@ void frmMaster::buildControls() {
     const QString tip50 = QStringLiteral("５０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("振込先%1").arg(QChar(u'０' + i)), central);
-        opt->setObjectName(QStringLiteral("optBankAccount%1").arg(i));
+        opt->setObjectName(QStringLiteral("optBankAccount_%1").arg(i));
         gSetTag(opt, kLocked);
         bankGroup->addButton(opt, i);
         optBankAccount[static_cast<std::size_t>(i)] = opt;
@@ -371,15 +372,9 @@ void frmMaster::buildControls() {
         c->lineEdit()->installEventFilter(this);
 
     // ---- help menu
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    mnuContents = help->addAction(QStringLiteral("目次(&C)"));
-    mnuContents->setObjectName(QStringLiteral("mnuContents"));
-    mnuAbout = help->addAction(QStringLiteral("このソフトについて(&A)"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    connect(mnuContents, &QAction::triggered, this, []() {
-        if (!gDspHelp(QStringLiteral("index.html")))
-            gProcFatalError(QStringLiteral("frmMaster_mnuContents_Click"));
-    });
+    const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmMaster"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
 }
 
 bool frmMaster::formLoad() {

@@ -2,6 +2,7 @@
 
 #include "app/ErrorLog.h"
 #include "app/FormHelpers.h"
+#include "app/HelpMenu.h"
 #include "app/WindowDisplay.h"
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
@@ -63,15 +64,9 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
     auto* outer = new QVBoxLayout(this);
 
     auto* menuBar = new QMenuBar(this);
-    QMenu* help = menuBar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    mnuContents = help->addAction(QStringLiteral("目次(&C)"));
-    mnuContents->setObjectName(QStringLiteral("mnuContents"));
-    mnuAbout = help->addAction(QStringLiteral("このソフトについて(&A)"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    connect(mnuContents, &QAction::triggered, this, []() {
-        if (!gDspHelp(QStringLiteral("index.html")))
-            gProcFatalError(QStringLiteral("frmSelectMaster_mnuContents_Click"));
-    });
+    const HelpMenu help = gAddHelpMenu(menuBar, QStringLiteral("frmSelectMaster"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
     outer->setMenuBar(menuBar);
 
     auto* row = new QHBoxLayout();
