@@ -56,6 +56,13 @@ QPixmap modePicture(const QString& text, const QColor& colour) {
     return pm;
 }
 
+// Display-only boxes are disabled but stay as readable as entry boxes.
+void keepReadable(QWidget* w) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
+    w->setPalette(pal);
+}
+
 QString currencyPlain(Currency c) {
     return c.toString();
 }
@@ -155,6 +162,7 @@ void frmMaster::buildControls() {
     txtProcClass = new QLineEdit(classFrame);
     named(txtProcClass, "txtProcClass");
     txtProcClass->setEnabled(false);
+    keepReadable(txtProcClass);
     txtProcClass->setFixedWidth(80);
     txtProcClass->setAlignment(Qt::AlignCenter);
     gSetTag(txtProcClass, QStringLiteral("NOTCLEAR"));
@@ -188,6 +196,7 @@ void frmMaster::buildControls() {
     txtLastupdate = new QLineEdit(central);
     named(txtLastupdate, "txtLastupdate");
     txtLastupdate->setEnabled(false);
+    keepReadable(txtLastupdate);
     txtLastupdate->setMinimumWidth(150);
     grid->addWidget(label(QStringLiteral("仕入先番号")), row, 0);
     {
@@ -292,6 +301,7 @@ void frmMaster::buildControls() {
         code->setFixedWidth(90);
         grid->addWidget(label(QStringLiteral("住所%1〒").arg(QChar(u'０' + i))), row, 0);
         auto* h = new QHBoxLayout();
+        h->setSpacing(6);
         h->addWidget(code);
         h->addWidget(address, 1);
         grid->addLayout(h, row, 1, 1, 3);

@@ -78,6 +78,13 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setStyleSheet(QStringLiteral("background-color: #FFFFC0;"));
     Combo1->setMinimumWidth(220);
+    {
+        // A fixed-pitch font keeps the right-aligned supplier numbers in one column.
+        QFont f = Combo1->font();
+        f.setFamilies({QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
+        f.setStyleHint(QFont::TypeWriter);
+        Combo1->setFont(f);
+    }
     Combo1->installEventFilter(this);
     row->addWidget(Combo1, 1);
     outer->addLayout(row);
