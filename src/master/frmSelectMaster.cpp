@@ -46,7 +46,7 @@ frmSelectMaster* frmSelectMaster::instance() {
         auto* w = new frmSelectMaster(frmMaster::existing());
         if (!w->formLoad()) {
             delete w;
-            gProcFatalError(QStringLiteral("frmSelectMaster_Form_Load"));
+            gProcError(QStringLiteral("frmSelectMaster_Form_Load"));
             return nullptr;
         }
         s_instance = w;

@@ -1,6 +1,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "app/Globals.h"
+#include "app/WindowDisplay.h"
 #include "app/frmMenu.h"
 #include "master/SupplierRecords.h"
 #include "master/frmMaster.h"
@@ -582,9 +583,15 @@ void tst_frmMaster::menuOpensMasterAndGetsItBack() {
 }
 
 void tst_frmMaster::masterOpenedFromLedgerDoesNotShowMenu() {
+    // The ledger window sets the flag and shows the master modally.
     gblnMasterFromData = true;
-    openMaster();
-    QTest::mouseClick(proc(5), Qt::LeftButton);
+    bool wasOpen = false;
+    QTimer::singleShot(0, [&wasOpen]() {
+        wasOpen = frmMaster::existing() && frmMaster::existing()->isVisible();
+        QTest::mouseClick(proc(5), Qt::LeftButton);
+    });
+    QVERIFY(gDspForm(frmMaster::instance(), 0, 1));
+    QVERIFY(wasOpen);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!frmMaster::existing());
     QVERIFY(!frmMenu::existing());
