@@ -316,8 +316,8 @@ bool LedgerStore::insertLine(LedgerLine& line) {
                         QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
     if (!m_db.executeSQL(sql, params, proc))
         return false;
-    line.lngID = m_db.lastInsertId();
-    return true;
+    // Read back, so the caller holds the row exactly as stored, with its new lngID.
+    return readLine(m_db.lastInsertId(), line);
 }
 
 bool LedgerStore::writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,

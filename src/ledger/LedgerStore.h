@@ -45,7 +45,8 @@ public:
     // Puts lines into the order of a view (date1, lngSort, lngID with NULL first; or lngID).
     static void sortForView(std::vector<LedgerLine>& lines, LedgerView view);
 
-    // Inserts the line with all its columns; line.lngID becomes the new row's ID.
+    // Inserts the line with all its columns and reads it back: line then holds the stored row
+    // with its new lngID.
     bool insertLine(LedgerLine& line);
     // Writes one column of a stored line. A value equal to the line's current one is not
     // written (written false). The value must suit the column (LedgerLine::setValue).
