@@ -1,4 +1,6 @@
 #include "app/frmMenu.h"
+#include "maintenance/frmBackup.h"
+#include "maintenance/frmSystem.h"
 
 // How the menu reaches each function window. A window's subsystem adds one line here when the
 // window exists, for example:
@@ -8,4 +10,7 @@
 // The opener returns the window's single instance; the menu shows it, closes itself, and the
 // window calls gShowMenu() when it closes. Until a window is registered its button stays
 // disabled (the ledger buttons check for suppliers and then do nothing).
-void gWireMenuWindows() {}
+void gWireMenuWindows() {
+    frmMenu::setOpener(frmMenu::Target::System, [] { return frmSystem::instance(); });
+    frmMenu::setOpener(frmMenu::Target::Backup, [] { return frmBackup::instance(); });
+}

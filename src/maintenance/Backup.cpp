@@ -103,8 +103,12 @@ DataFileStatus checkContents(const QString& path) {
     QStringList version;
     if (!queryColumn(db, "PRAGMA user_version", version, rc))
         return finish(DataFileStatus::Damaged);
-    if (version.value(0).toInt() > kSchemaVersion)
+    // Every file this program wrote carries a version from 1 on.
+    const int v = version.value(0).toInt();
+    if (v > kDbSchemaVersion)
         return finish(DataFileStatus::NewerVersion);
+    if (v < 1)
+        return finish(DataFileStatus::NotDataFile);
 
     for (const std::string_view t : kSchemaTables) {
         if (!tables.contains(QString::fromLatin1(t.data(), qsizetype(t.size()))))

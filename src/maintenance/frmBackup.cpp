@@ -2,6 +2,7 @@
 
 #include "app/ErrorLog.h"
 #include "app/Globals.h"
+#include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
@@ -53,6 +54,10 @@ frmBackup* frmBackup::instance() {
     return s_instance;
 }
 
+frmBackup* frmBackup::existing() {
+    return s_instance;
+}
+
 frmBackup::frmBackup() {
     setObjectName(QStringLiteral("frmBackup"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -88,16 +93,7 @@ frmBackup::frmBackup() {
     connect(cmdBackup, &QPushButton::clicked, this, &frmBackup::cmdBackup_Click);
     connect(cmdRestore, &QPushButton::clicked, this, &frmBackup::cmdRestore_Click);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* contents = help->addAction(QStringLiteral("目次(&C)"));
-    contents->setObjectName(QStringLiteral("mnuContents"));
-    connect(contents, &QAction::triggered, this, [] {
-        if (!gDspHelp(QStringLiteral("index.html")))
-            gProcFatalError(QStringLiteral("frmBackup_mnuContents_Click"));
-    });
-    QAction* about = help->addAction(QStringLiteral("このソフトについて(&A)"));
-    about->setObjectName(QStringLiteral("mnuAbout"));
+    gAddHelpMenu(menuBar(), QStringLiteral("frmBackup"));
 }
 
 frmBackup::~frmBackup() {

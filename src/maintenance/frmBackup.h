@@ -13,6 +13,7 @@ class frmBackup : public QMainWindow {
 public:
     // The single instance, created on first use.
     static frmBackup* instance();
+    static frmBackup* existing(); // the window when one is open, else nullptr
     ~frmBackup() override;
 
     QGroupBox* fraBackup;

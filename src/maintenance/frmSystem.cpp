@@ -1,6 +1,6 @@
 #include "maintenance/frmSystem.h"
 
-#include "app/ErrorLog.h"
+#include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
 #include "app/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
@@ -38,6 +38,10 @@ template <typename T> T* named(T* w, const QString& name) {
 frmSystem* frmSystem::instance() {
     if (!s_instance)
         s_instance = new frmSystem;
+    return s_instance;
+}
+
+frmSystem* frmSystem::existing() {
     return s_instance;
 }
 
@@ -172,16 +176,7 @@ void frmSystem::buildControls() {
     outer->setContentsMargins(12, 12, 12, 12);
     setCentralWidget(central);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* contents = help->addAction(QStringLiteral("目次(&C)"));
-    contents->setObjectName(QStringLiteral("mnuContents"));
-    connect(contents, &QAction::triggered, this, [] {
-        if (!gDspHelp(QStringLiteral("index.html")))
-            gProcFatalError(QStringLiteral("frmSystem_mnuContents_Click"));
-    });
-    QAction* about = help->addAction(QStringLiteral("このソフトについて(&A)"));
-    about->setObjectName(QStringLiteral("mnuAbout"));
+    gAddHelpMenu(menuBar(), QStringLiteral("frmSystem"));
 }
 
 bool frmSystem::mSetup() {

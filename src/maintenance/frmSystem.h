@@ -16,6 +16,7 @@ class frmSystem : public QMainWindow {
     Q_OBJECT
 public:
     static frmSystem* instance();
+    static frmSystem* existing(); // the window when one is open, else nullptr
     ~frmSystem() override;
 
     QGroupBox* fraSettings;

@@ -3,11 +3,8 @@
 #include <array>
 #include <string_view>
 
-// The schema version this program reads and writes, kept in PRAGMA user_version of the data
-// file (resources/db1.sql sets it). A file with a higher version comes from a newer program.
-inline constexpr int kSchemaVersion = 1;
-
-// The tables every data file of this schema holds.
+// The tables every data file holds (resources/db1.sql). The schema version is kDbSchemaVersion
+// (store/Database.h).
 inline constexpr std::array<std::string_view, 12> kSchemaTables = {
     "T_MASTER",        "T_DATA1",       "T_DATA2",      "T_DATA1_CAPTION",
     "T_DATA2_CAPTION", "T_DATA1_ITEM",  "T_DATA2_ITEM", "T_DATA_CLASS1",

@@ -50,7 +50,7 @@ private slots:
     void init();
     void cleanup();
 
-    void freshDataFileHasTheProgramsSchemaVersion();
+    void freshDataFileMatchesTheCheckedSchema();
     void checkDataFile_data();
     void checkDataFile();
     void backupFileName_data();
@@ -122,7 +122,7 @@ QString tst_Backup::makeFile(const QString& kind) {
         for (int i = pageSize; i < 2 * pageSize; ++i)
             b[i] = char(0xA5);
         writeBytes(path, b);
-    } else if (kind == QLatin1String("older schema version")) {
+    } else if (kind == QLatin1String("unversioned copy")) {
         QFile::copy(fresh, path);
         sqliteScript(path, "PRAGMA user_version = 0");
     } else if (kind == QLatin1String("newer schema version")) {
@@ -140,10 +140,20 @@ QString tst_Backup::makeFile(const QString& kind) {
     return path;
 }
 
-void tst_Backup::freshDataFileHasTheProgramsSchemaVersion() {
+void tst_Backup::freshDataFileMatchesTheCheckedSchema() {
+    QCOMPARE(gdbData().schemaVersion(), kDbSchemaVersion);
     ResultSet rs(gdbData());
-    QVERIFY(rs.openRecordSet(QStringLiteral("PRAGMA user_version")));
-    QCOMPARE(rs.value(0).toInt(), kSchemaVersion);
+    QVERIFY(rs.openRecordSet(
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                       "'sqlite%' ORDER BY name")));
+    QStringList tables;
+    for (const QVariantList& row : rs.rows())
+        tables << row.value(0).toString();
+    QStringList expected;
+    for (const std::string_view t : kSchemaTables)
+        expected << QString::fromLatin1(t.data(), qsizetype(t.size()));
+    expected.sort();
+    QCOMPARE(tables, expected);
     QCOMPARE(gChkDataFile(m_folder->dbPath()), DataFileStatus::Ok);
 }
 
@@ -154,7 +164,7 @@ void tst_Backup::checkDataFile_data() {
         QTest::newRow(kind) << QString::fromUtf8(kind) << s;
     };
     row("fresh data file", DataFileStatus::Ok);
-    row("older schema version", DataFileStatus::Ok);
+    row("unversioned copy", DataFileStatus::NotDataFile);
     row("missing file", DataFileStatus::Unreadable);
     row("folder", DataFileStatus::Unreadable);
     row("text file", DataFileStatus::NotDatabase);

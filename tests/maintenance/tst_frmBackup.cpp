@@ -3,6 +3,7 @@
 #include "TestServices.h"
 
 #include "app/Globals.h"
+#include "app/frmMenu.h"
 #include "maintenance/Backup.h"
 #include "maintenance/frmBackup.h"
 #include "store/Database.h"
@@ -36,6 +37,8 @@ private slots:
     void freeSpace_data();
     void freeSpace();
     void networkFolderSkipsTheSpaceCheck();
+    void menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu_data();
+    void menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu();
     void restoreOfWrongFileIsRefusedAndProgramGoesOn_data();
     void restoreOfWrongFileIsRefusedAndProgramGoesOn();
 
@@ -58,8 +61,12 @@ void tst_frmBackup::init() {
 }
 
 void tst_frmBackup::cleanup() {
-    QApplication::closeAllWindows();
+    // Closing the window shows the menu again; the menu is then removed without ending the
+    // program.
+    if (frmBackup* w = frmBackup::existing())
+        w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete frmMenu::existing();
     gSetFreeSpaceLookup({});
     m_folder.reset();
     m_backups.reset();
@@ -198,6 +205,40 @@ void tst_frmBackup::restoreOfWrongFileIsRefusedAndProgramGoesOn() {
     QVERIFY(gdbData().isOpen());
     QVERIFY(m_svc.process->terminations.isEmpty());
     QVERIFY(frmBackup::instance()->isVisible());
+}
+
+void tst_frmBackup::menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("システム") << 4 << QStringLiteral("システム") << QStringLiteral("frmSystem");
+    QTest::newRow("バックアップ / 復元")
+        << 5 << QStringLiteral("バックアップ / 復元") << QStringLiteral("frmBackup");
+}
+
+void tst_frmBackup::menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu() {
+    QFETCH(int, button);
+    QFETCH(QString, caption);
+    QFETCH(QString, window);
+    frmMenu* menu = frmMenu::instance();
+    menu->show();
+    QPushButton* b = menu->Command1[static_cast<std::size_t>(button)];
+    QCOMPARE(b->text(), caption);
+    QVERIFY(b->isEnabled());
+    QTest::mouseClick(b, Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QWidget* opened = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == window && w->isVisible())
+            opened = w;
+    QVERIFY(opened);
+    QVERIFY(!frmMenu::existing() || !frmMenu::existing()->isVisible());
+    QVERIFY(m_svc.process->terminations.isEmpty());
+
+    QVERIFY(opened->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(frmMenu::existing() && frmMenu::existing()->isVisible());
+    QVERIFY(m_svc.process->terminations.isEmpty());
 }
 
 QTEST_MAIN(tst_frmBackup)

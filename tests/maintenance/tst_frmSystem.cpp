@@ -2,6 +2,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 
+#include "app/frmMenu.h"
 #include "maintenance/frmSystem.h"
 #include "store/Currency.h"
 #include "store/Database.h"
@@ -13,6 +14,16 @@
 #include <QRadioButton>
 #include <QTest>
 #include <memory>
+
+namespace {
+
+// Types text as key presses (QTest::keyClicks takes ASCII only).
+void typeText(QWidget* w, const QString& text) {
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+} // namespace
 
 class tst_frmSystem : public QObject {
     Q_OBJECT
@@ -51,8 +62,12 @@ void tst_frmSystem::init() {
 }
 
 void tst_frmSystem::cleanup() {
-    QApplication::closeAllWindows();
+    // Closing the window shows the menu again; the menu is then removed without ending the
+    // program.
+    if (frmSystem* w = frmSystem::existing())
+        w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete frmMenu::existing();
     m_folder.reset();
 }
 
@@ -119,11 +134,11 @@ void tst_frmSystem::editedSettingsAreStoredAndShownAgain() {
     QCOMPARE(day->itemText(30), QStringLiteral("31"));
     day->setCurrentIndex(30); // chosen from the list: 31, the month's end
     QTest::mouseClick(child<QRadioButton>("optMasterSortOrder_1"), Qt::LeftButton);
-    QTest::keyClicks(child<QLineEdit>("txtPurchaseCaption"), QStringLiteral("買入れ帳"));
-    QTest::keyClicks(child<QLineEdit>("txtSaleCaption"), QStringLiteral("販'売"));
+    typeText(child<QLineEdit>("txtPurchaseCaption"), QStringLiteral("買入れ帳"));
+    typeText(child<QLineEdit>("txtSaleCaption"), QStringLiteral("販'売"));
     auto* rate = child<QLineEdit>("txtTaxRate");
     rate->selectAll();
-    QTest::keyClicks(rate, QStringLiteral("8"));
+    typeText(rate, QStringLiteral("8"));
     QVERIFY(closeWindow());
     QVERIFY(m_svc.prompt->shown.isEmpty());
 
@@ -154,9 +169,9 @@ void tst_frmSystem::typingIntoCloseDayChangesNothing() {
     openWindow();
     auto* day = child<QComboBox>("cboCloseDay");
     day->setFocus();
-    QTest::keyClicks(day, QStringLiteral("3"));
-    QTest::keyClicks(day, QStringLiteral("1"));
-    QTest::keyClicks(day, QStringLiteral("a 5"));
+    typeText(day, QStringLiteral("3"));
+    typeText(day, QStringLiteral("1"));
+    typeText(day, QStringLiteral("a 5"));
     QCOMPARE(day->currentText(), QStringLiteral("20"));
     QVERIFY(closeWindow());
     qint32 closeDay = 0;
@@ -177,7 +192,7 @@ void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen() {
     openWindow();
     auto* rate = child<QLineEdit>("txtTaxRate");
     rate->clear();
-    QTest::keyClicks(rate, typed);
+    typeText(rate, typed);
     QVERIFY(!closeWindow());
     QVERIFY(frmSystem::instance()->isVisible());
     QCOMPARE(m_svc.prompt->texts(),
@@ -188,7 +203,7 @@ void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen() {
         QCOMPARE(systemRowCount(id), 0);
 
     rate->clear();
-    QTest::keyClicks(rate, QStringLiteral("10"));
+    typeText(rate, QStringLiteral("10"));
     QVERIFY(closeWindow());
     Currency tax;
     QVERIFY(gGetSystemCurField(32, tax, Currency()));
@@ -210,7 +225,7 @@ void tst_frmSystem::taxRateTyped() {
     openWindow();
     auto* rate = child<QLineEdit>("txtTaxRate");
     rate->clear();
-    QTest::keyClicks(rate, typed);
+    typeText(rate, typed);
     QVERIFY(closeWindow());
     Currency tax;
     QVERIFY(gGetSystemCurField(32, tax, Currency()));
