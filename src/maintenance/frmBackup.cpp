@@ -31,6 +31,8 @@ QGroupBox* makeHalf(QWidget* parent, const QString& name, const QString& caption
     box->setObjectName(name);
     image = new QLabel(box);
     image->setPixmap(parent->style()->standardIcon(pixmap).pixmap(48, 48));
+    image->setFixedSize(56, 56);
+    image->setAlignment(Qt::AlignCenter);
     msg = new QLabel(msgText, box);
     msg2 = new QLabel(msg2Text, box);
     button = new QPushButton(QStringLiteral("進 む"), box);
@@ -67,7 +69,7 @@ frmBackup::frmBackup() {
     auto* central = new QWidget(this);
     fraBackup = makeHalf(
         central, QStringLiteral("fraBackup"), QStringLiteral("バックアップする"), imgBackup,
-        QStyle::SP_DriveHDIcon, lblBackupMsg, QStringLiteral("現在のデータをバックアップします。"),
+        QStyle::SP_DialogSaveButton, lblBackupMsg, QStringLiteral("現在のデータをバックアップします。"),
         lblBackupMsg2, QStringLiteral("「進む」ボタンを押して、バックアップ先を指定してください。"),
         cmdBackup, QStringLiteral("cmdBackup"));
     fraRestore =

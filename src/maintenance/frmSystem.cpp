@@ -22,12 +22,6 @@ frmSystem* frmSystem::s_instance = nullptr;
 
 namespace {
 
-QLabel* note(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setWordWrap(true);
-    return l;
-}
-
 template <typename T> T* named(T* w, const QString& name) {
     w->setObjectName(name);
     return w;
@@ -92,11 +86,11 @@ void frmSystem::buildControls() {
     rateRow->addWidget(lblTaxRate2);
     rateRow->addSpacing(16);
     rateRow->addWidget(
-        note(QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです"), fraTax));
+        new QLabel(QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです"), fraTax));
     rateRow->addStretch();
     auto* taxLayout = new QVBoxLayout(fraTax);
     taxLayout->addLayout(itemRow);
-    taxLayout->addWidget(note(
+    taxLayout->addWidget(new QLabel(
         QStringLiteral("「消費税」と設定した場合、品名が「６月分消費税」でも消費税伝票とされます"),
         fraTax));
     taxLayout->addLayout(rateRow);
@@ -134,33 +128,28 @@ void frmSystem::buildControls() {
     }
     sortLayout->addStretch();
 
-    // Close day: the list sits on the blank run of the label's text, "毎月 [ 20] 日".
-    Label6 = named(new QLabel(QStringLiteral("当社締日　 毎月         日"), fraSettings),
-                   QStringLiteral("Label6"));
-    cboCloseDay = named(new QComboBox(Label6), QStringLiteral("cboCloseDay"));
+    // Close day: the caption's blank run "毎月         日" is where the list sits.
+    Label6 =
+        named(new QLabel(QStringLiteral("当社締日　 毎月"), fraSettings), QStringLiteral("Label6"));
+    cboCloseDay = named(new QComboBox(fraSettings), QStringLiteral("cboCloseDay"));
     cboCloseDay->setStyleSheet(QStringLiteral("QComboBox { background-color: #FFFFC0; }"));
+    cboCloseDay->setMinimumContentsLength(2);
+    cboCloseDay->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboCloseDay->installEventFilter(this);
     cboCloseDay->view()->installEventFilter(this);
-    {
-        // Widen the blanks until the list fits between "毎月" and "日" with a little air.
-        const int blanks = 9;
-        const QSize box = cboCloseDay->sizeHint();
-        cboCloseDay->setFont(Label6->font()); // not the widened blanks of its parent
-        QFont f = Label6->font();
-        const int have = QFontMetrics(f).horizontalAdvance(QString(blanks, QLatin1Char(' ')));
-        if (have < box.width() + 8)
-            f.setWordSpacing(qreal(box.width() + 8 - have) / blanks);
-        Label6->setFont(f);
-        Label6->setMinimumHeight(box.height());
-        cboCloseDay->setGeometry(
-            QFontMetrics(f).horizontalAdvance(QStringLiteral("当社締日　 毎月")) + 4, 0,
-            box.width(), box.height());
-    }
+    Label6->setBuddy(cboCloseDay);
+    auto* dayRow = new QHBoxLayout;
+    dayRow->addWidget(Label6);
+    dayRow->addWidget(cboCloseDay);
+    dayRow->addWidget(
+        named(new QLabel(QStringLiteral("日"), fraSettings), QStringLiteral("lblCloseDayUnit")));
+    dayRow->addStretch();
     auto* closeLayout = new QVBoxLayout;
-    closeLayout->addWidget(Label6);
-    closeLayout->addWidget(note(QStringLiteral("31日に設定すると月末指定となります"), fraSettings));
+    closeLayout->addLayout(dayRow);
     closeLayout->addWidget(
-        note(QStringLiteral("(本ソフトウェアは決算日概念は導入していません)"), fraSettings));
+        new QLabel(QStringLiteral("31日に設定すると月末指定となります"), fraSettings));
+    closeLayout->addWidget(
+        new QLabel(QStringLiteral("(本ソフトウェアは決算日概念は導入していません)"), fraSettings));
     closeLayout->addStretch();
 
     auto* lower = new QHBoxLayout;

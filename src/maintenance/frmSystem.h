@@ -32,7 +32,7 @@ public:
     QLineEdit* txtSaleCaption;
     QGroupBox* frmSupplierSort;
     std::array<QRadioButton*, 2> optMasterSortOrder;
-    QLabel* Label6;
+    QLabel* Label6; // "当社締日　 毎月", then the list and "日"
     QComboBox* cboCloseDay;
 
 protected:
