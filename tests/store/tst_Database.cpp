@@ -131,6 +131,14 @@ void tst_Database::typesByColumnName_data() {
                                    << QVariant::fromValue(Currency::fromRaw(10000));
     QTest::newRow("count of cur is a number")
         << u"SELECT Count(curCost) FROM T_DATA1"_s << QVariant(qint64(2));
+    QTest::newRow("unaliased expression is not typed")
+        << u"SELECT curCost * curCost FROM T_DATA1 WHERE lngSort=2"_s
+        << QVariant(qint64(400000000));
+    QTest::newRow("sum of an expression is not typed")
+        << u"SELECT Sum(curCost * 2) FROM T_DATA1"_s << QVariant(qint64(60000));
+    QTest::newRow("aliased expression is typed") << u"SELECT curCost * 2 AS curDouble FROM "
+                                                    "T_DATA1 WHERE lngSort=1"_s
+                                                 << QVariant::fromValue(Currency::fromInt(2));
     QTest::newRow("bln true") << u"SELECT 1 AS blnX"_s << QVariant(true);
     QTest::newRow("bln false") << u"SELECT 0 AS BLNX"_s << QVariant(false);
     QTest::newRow("lng") << u"SELECT 7 AS lngX"_s << QVariant(qint64(7));
