@@ -148,6 +148,38 @@ public:
     }
 };
 
+// A network folder ("\\server\share", "//server/share") has no drive to check.
+bool isNetworkPath(const QString& folder) {
+    return folder.startsWith(QLatin1String("\\\\")) || folder.startsWith(QLatin1String("//"));
+}
+
+// "yyyy年MM月dd日 <weekday> HH時mm分.tvk" of the time the backup started.
+bool backupFileName(const QDateTime& started, QString& name) {
+    QString base;
+    if (!gDateToFileName(started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")), base))
+        return false;
+    name = base + QLatin1Char('.') + kBackupExtension;
+    return true;
+}
+
+// Records the current time in datField of T_SYSTEM row `row` (0 last backup, 1 last restore).
+bool recordSystemTime(int row) {
+    Database& db = gdbData();
+    Transaction tr(db);
+    if (!tr.ok())
+        return false;
+    const QDateTime now = svc().clock().now();
+    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
+                       {now, row}))
+        return false;
+    // A store that never had the row gets it now, or the time would silently not be kept.
+    if (db.changes() == 0 &&
+        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
+                       {row, now}))
+        return false;
+    return tr.commit();
+}
+
 } // namespace
 
 DataFileStatus gChkDataFile(const QString& path) {
@@ -183,43 +215,14 @@ void gSetFreeSpaceLookup(FreeSpaceLookup lookup) {
     freeSpaceLookup() = std::move(lookup);
 }
 
-bool gIsNetworkPath(const QString& folder) {
-    return folder.startsWith(QLatin1String("\\\\")) || folder.startsWith(QLatin1String("//"));
-}
-
 bool gChkBackupSpace(const QString& folder) {
-    if (gIsNetworkPath(folder))
+    if (isNetworkPath(folder))
         return true;
     const double needed = static_cast<double>(QFileInfo(gstrDbPath).size());
     double freeBytes = 0;
     const FreeSpaceLookup& lookup = freeSpaceLookup();
     const bool known = lookup ? lookup(folder, freeBytes) : gGetDriveFreeSpace(folder, freeBytes);
     return known && needed <= freeBytes;
-}
-
-bool gBackupFileName(const QDateTime& started, QString& name) {
-    QString base;
-    if (!gDateToFileName(started.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")), base))
-        return false;
-    name = base + QLatin1Char('.') + kBackupExtension;
-    return true;
-}
-
-bool gRecordSystemTime(int row) {
-    Database& db = gdbData();
-    Transaction tr(db);
-    if (!tr.ok())
-        return false;
-    const QDateTime now = svc().clock().now();
-    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
-                       {now, row}))
-        return false;
-    // A store that never had the row gets it now, or the time would silently not be kept.
-    if (db.changes() == 0 &&
-        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
-                       {row, now}))
-        return false;
-    return tr.commit();
 }
 
 bool gProcDataBackup(const QString& folder, QString* written) {
@@ -232,7 +235,7 @@ bool gProcDataBackup(const QString& folder, QString* written) {
     }
     QString name;
     QString unique;
-    if (!gBackupFileName(svc().clock().now(), name) || !gGetUniqueFName(folder, name, unique)) {
+    if (!backupFileName(svc().clock().now(), name) || !gGetUniqueFName(folder, name, unique)) {
         gProcError(proc, folder);
         return false;
     }
@@ -240,13 +243,19 @@ bool gProcDataBackup(const QString& folder, QString* written) {
     gDispMsg(55, unique);
     svc().process().processEvents();
 
+    // The name is taken again: a file of that name may have appeared while the message was
+    // shown, and an existing backup is never replaced.
+    if (!gGetUniqueFName(folder, name, unique)) {
+        gProcError(proc, folder);
+        return false;
+    }
     const QString target = gAddBackSlash(folder) + unique;
     if (!gCopyFile(gstrDbPath, target)) {
         gProcError(proc, target);
         return false;
     }
     gProcTune(100);
-    if (!DbInit(gstrDbPath) || !gRecordSystemTime(0)) {
+    if (!DbInit(gstrDbPath) || !recordSystemTime(0)) {
         gProcError(proc);
         return false;
     }
@@ -274,9 +283,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
 
     // The backup is copied beside the data file first, so that replacing it is one rename on
     // the same volume and a failed copy leaves the data file as it was.
-    QFile::remove(incoming);
-    if (!gCopyFile(file, incoming) || QFileInfo(incoming).size() != QFileInfo(file).size()) {
-        QFile::remove(incoming);
+    if (!gCopyFile(file, incoming)) {
         gProcError(proc, file);
         return false;
     }
@@ -310,7 +317,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
     svc().process().processEvents();
-    if (!gRecordSystemTime(1)) {
+    if (!recordSystemTime(1)) {
         gProcError(proc);
         return false;
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -37,15 +36,11 @@ QString gDataFileStatusText(DataFileStatus status);
 using FreeSpaceLookup = std::function<bool(const QString& folder, double& bytes)>;
 void gSetFreeSpaceLookup(FreeSpaceLookup lookup);
 
-// True for a network folder ("\\server\share", "//server/share"), which has no drive to check.
-bool gIsNetworkPath(const QString& folder);
 // Whether the folder can take a copy of the data file: true when its volume has at least the
-// data file's size free (equal is enough), and always for a network folder. A failed lookup
-// counts as not enough (the user is asked to choose another folder).
+// data file's size free (equal is enough), and always for a network folder ("\\server\share",
+// "//server/share"), which has no drive to check. A failed lookup counts as not enough (the
+// user is asked to choose another folder).
 bool gChkBackupSpace(const QString& folder);
-
-// The backup file name of a start time: "yyyy年MM月dd日 <weekday> hh時mm分.tvk".
-bool gBackupFileName(const QDateTime& started, QString& name);
 
 // Writes a backup file into the folder; the path written is returned in `written`. Shows
 // message 55 with the file name before copying. Failures are logged under "gProcDataBackup".
@@ -57,7 +52,3 @@ bool gProcDataBackup(const QString& folder, QString* written = nullptr);
 // file is then the previous one whenever it could be kept. Either way the data file is open
 // afterwards unless it could not be opened at all (gdbData().isOpen() tells).
 bool gProcDataRestore(const QString& file, QString* refusal = nullptr);
-
-// Records the current time (clock service) in datField of T_SYSTEM row `row`, adding the row
-// when it is missing.
-bool gRecordSystemTime(int row);

@@ -67,11 +67,12 @@ frmBackup::frmBackup() {
     gSetFormCaption(this, 0);
 
     auto* central = new QWidget(this);
-    fraBackup = makeHalf(
-        central, QStringLiteral("fraBackup"), QStringLiteral("バックアップする"), imgBackup,
-        QStyle::SP_DialogSaveButton, lblBackupMsg, QStringLiteral("現在のデータをバックアップします。"),
-        lblBackupMsg2, QStringLiteral("「進む」ボタンを押して、バックアップ先を指定してください。"),
-        cmdBackup, QStringLiteral("cmdBackup"));
+    fraBackup =
+        makeHalf(central, QStringLiteral("fraBackup"), QStringLiteral("バックアップする"),
+                 imgBackup, QStyle::SP_DialogSaveButton, lblBackupMsg,
+                 QStringLiteral("現在のデータをバックアップします。"), lblBackupMsg2,
+                 QStringLiteral("「進む」ボタンを押して、バックアップ先を指定してください。"),
+                 cmdBackup, QStringLiteral("cmdBackup"));
     fraRestore =
         makeHalf(central, QStringLiteral("fraRestore"), QStringLiteral("バックアップデータに戻す"),
                  imgRestore, QStyle::SP_BrowserReload, lblRestoreMsg,

@@ -53,8 +53,6 @@ private slots:
     void freshDataFileMatchesTheCheckedSchema();
     void checkDataFile_data();
     void checkDataFile();
-    void backupFileName_data();
-    void backupFileName();
     void backupSpace_data();
     void backupSpace();
 
@@ -102,8 +100,6 @@ QString tst_Backup::makeFile(const QString& kind) {
         return fresh;
     if (kind == QLatin1String("missing file"))
         return sample(QStringLiteral("nothing here.tvk"));
-    if (kind == QLatin1String("folder"))
-        return m_work->path();
     if (kind == QLatin1String("message catalogue"))
         return m_folder->path() + QStringLiteral("/sys/msg");
     if (kind == QLatin1String("text file"))
@@ -114,8 +110,6 @@ QString tst_Backup::makeFile(const QString& kind) {
         writeBytes(path, freshBytes.left(freshBytes.size() / 2));
     else if (kind == QLatin1String("truncated inside a page"))
         writeBytes(path, freshBytes.left(freshBytes.size() - 100));
-    else if (kind == QLatin1String("header only"))
-        writeBytes(path, freshBytes.left(100));
     else if (kind == QLatin1String("overwritten page")) {
         QByteArray b = freshBytes;
         const int pageSize = (quint8(b.at(16)) << 8) | quint8(b.at(17));
@@ -166,12 +160,10 @@ void tst_Backup::checkDataFile_data() {
     row("fresh data file", DataFileStatus::Ok);
     row("unversioned copy", DataFileStatus::NotDataFile);
     row("missing file", DataFileStatus::Unreadable);
-    row("folder", DataFileStatus::Unreadable);
     row("text file", DataFileStatus::NotDatabase);
     row("empty file", DataFileStatus::NotDatabase);
     row("truncated to half", DataFileStatus::Damaged);
     row("truncated inside a page", DataFileStatus::Damaged);
-    row("header only", DataFileStatus::Damaged);
     row("overwritten page", DataFileStatus::Damaged);
     row("newer schema version", DataFileStatus::NewerVersion);
     row("without a table", DataFileStatus::NotDataFile);
@@ -189,25 +181,6 @@ void tst_Backup::checkDataFile() {
     // The check only reads.
     QCOMPARE(readBytes(path), before);
     QCOMPARE(gDataFileStatusText(expected).isEmpty(), expected == DataFileStatus::Ok);
-}
-
-void tst_Backup::backupFileName_data() {
-    QTest::addColumn<QDateTime>("started");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("documented example") << QDateTime(QDate(2024, 1, 2), QTime(10, 15, 37))
-                                        << QStringLiteral("2024年01月02日 火曜日 10時15分.tvk");
-    QTest::newRow("midnight sunday") << QDateTime(QDate(2024, 12, 29), QTime(0, 0, 0))
-                                     << QStringLiteral("2024年12月29日 日曜日 00時00分.tvk");
-    QTest::newRow("last second") << QDateTime(QDate(2023, 12, 31), QTime(23, 59, 59))
-                                 << QStringLiteral("2023年12月31日 日曜日 23時59分.tvk");
-}
-
-void tst_Backup::backupFileName() {
-    QFETCH(QDateTime, started);
-    QFETCH(QString, expected);
-    QString name;
-    QVERIFY(gBackupFileName(started, name));
-    QCOMPARE(name, expected);
 }
 
 void tst_Backup::backupSpace_data() {

@@ -39,8 +39,6 @@ private slots:
     void typingIntoCloseDayChangesNothing();
     void taxRateThatIsNotANumberKeepsTheWindowOpen_data();
     void taxRateThatIsNotANumberKeepsTheWindowOpen();
-    void taxRateTyped_data();
-    void taxRateTyped();
 
 private:
     frmSystem* openWindow();
@@ -208,28 +206,6 @@ void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen() {
     Currency tax;
     QVERIFY(gGetSystemCurField(32, tax, Currency()));
     QCOMPARE(tax, Currency::fromInt(10));
-}
-
-void tst_frmSystem::taxRateTyped_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<qint64>("stored");
-    QTest::newRow("zero") << QStringLiteral("0") << qint64(0);
-    QTest::newRow("5.5") << QStringLiteral("5.5") << qint64(55000);
-    QTest::newRow("full-width 8") << QStringLiteral("８") << qint64(80000);
-    QTest::newRow("four characters at most") << QStringLiteral("12.345") << qint64(123000);
-}
-
-void tst_frmSystem::taxRateTyped() {
-    QFETCH(QString, typed);
-    QFETCH(qint64, stored);
-    openWindow();
-    auto* rate = child<QLineEdit>("txtTaxRate");
-    rate->clear();
-    typeText(rate, typed);
-    QVERIFY(closeWindow());
-    Currency tax;
-    QVERIFY(gGetSystemCurField(32, tax, Currency()));
-    QCOMPARE(tax.raw(), stored);
 }
 
 QTEST_MAIN(tst_frmSystem)
