@@ -1,5 +1,7 @@
 #include "app/frmMenu.h"
 #include "master/frmMaster.h"
+#include "maintenance/frmBackup.h"
+#include "maintenance/frmSystem.h"
 
 // How the menu reaches each function window. A window's subsystem adds one line here when the
 // window exists, for example:
@@ -11,4 +13,6 @@
 // disabled (the ledger buttons check for suppliers and then do nothing).
 void gWireMenuWindows() {
     frmMenu::setOpener(frmMenu::Target::Master, [] { return frmMaster::instance(); });
+    frmMenu::setOpener(frmMenu::Target::System, [] { return frmSystem::instance(); });
+    frmMenu::setOpener(frmMenu::Target::Backup, [] { return frmBackup::instance(); });
 }

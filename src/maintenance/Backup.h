@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Backup and restore of the data file (gstrDbPath).
+//
+// A backup is a copy of the closed and compacted data file, named after the time the backup
+// started ("2024年01月02日 火曜日 10時15分.tvk"), written under a temporary name and renamed
+// when complete; an existing file is never overwritten. A restore replaces the data file by a
+// checked copy of a backup file in one rename and keeps the replaced file beside it as
+// "db1.before-restore". Both record their time in T_SYSTEM (row 0: last backup, row 1: last
+// restore) and leave the data file open in every case.
+
+inline const QString kBackupExtension = QStringLiteral("tvk");
+inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
+
+// What a candidate data file turned out to be.
+enum class DataFileStatus {
+    Ok,
+    Unreadable,   // missing, not a file, or cannot be read
+    NotDatabase,  // not an SQLite database at all (a text file, a picture ...)
+    Damaged,      // an SQLite file that is truncated or fails its integrity check
+    NotDataFile,  // a sound SQLite database without this program's tables
+    NewerVersion, // written by a newer version of this program
+};
+
+// Checks a file without changing it: an SQLite database, complete, passing its integrity check,
+// holding this program's tables, with a schema version this program reads.
+DataFileStatus gChkDataFile(const QString& path);
+// The user's explanation of a status other than Ok.
+QString gDataFileStatusText(DataFileStatus status);
+
+// The free bytes of the volume holding a folder. Replaceable for tests; an empty function
+// restores the system's own lookup.
+using FreeSpaceLookup = std::function<bool(const QString& folder, double& bytes)>;
+void gSetFreeSpaceLookup(FreeSpaceLookup lookup);
+
+// Whether the folder can take a copy of the data file: true when its volume has at least the
+// data file's size free (equal is enough), and always for a network folder ("\\server\share",
+// "//server/share"), which has no drive to check. A failed lookup counts as not enough (the
+// user is asked to choose another folder).
+bool gChkBackupSpace(const QString& folder);
+
+// Writes a backup file into the folder; the path written is returned in `written`. Shows
+// message 55 with the file name before copying. Failures are logged under "gProcDataBackup".
+bool gProcDataBackup(const QString& folder, QString* written = nullptr);
+
+// Replaces the data file by the backup file. A file that is not a sound data file of this
+// program is refused before anything changes: false, with the reason in `refusal` and nothing
+// logged. Other failures are logged under "gProcDataRestore" and leave `refusal` empty; the data
+// file is then the previous one whenever it could be kept. Either way the data file is open
+// afterwards unless it could not be opened at all (gdbData().isOpen() tells).
+bool gProcDataRestore(const QString& file, QString* refusal = nullptr);

@@ -1,0 +1,45 @@
+#include "maintenance/SystemSettings.h"
+
+#include "store/Formats.h"
+#include "store/Settings.h"
+
+namespace {
+constexpr int kCloseDay = 8;
+constexpr int kSortOrder = 9;
+constexpr int kPurchaseCaption = 10;
+constexpr int kSaleCaption = 11;
+constexpr int kTaxRate = 32;
+} // namespace
+
+bool gReadSystemSettings(SystemSettingsValues& v) {
+    return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
+           gGetSystemStrField(kPurchaseCaption, v.purchaseCaption, QString()) &&
+           gGetSystemStrField(kSaleCaption, v.saleCaption, QString()) &&
+           gGetSystemCurField(kTaxRate, v.taxRate, Currency::fromInt(5));
+}
+
+bool gWriteSystemSettings(const SystemSettingsValues& v) {
+    return gSetSystemLngField(kCloseDay, v.closeDay) &&
+           gSetSystemLngField(kSortOrder, v.sortOrder) &&
+           gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&
+           gSetSystemStrField(kSaleCaption, v.saleCaption) &&
+           gSetSystemCurField(kTaxRate, v.taxRate);
+}
+
+std::optional<Currency> gParseTaxRate(const QString& text) {
+    return Currency::parse(text);
+}
+
+QString gFormatTaxRate(Currency rate) {
+    return formatNumber(rate, QStringLiteral("0.0#"));
+}
+
+QString gCloseDayItemText(int day) {
+    return QStringLiteral("%1").arg(day, 2);
+}
+
+int gCloseDayFromText(const QString& text) {
+    bool ok = false;
+    const int day = text.trimmed().toInt(&ok);
+    return ok && day >= 1 && day <= 31 ? day : 0;
+}

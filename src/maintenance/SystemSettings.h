@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/Currency.h"
+
+#include <QString>
+#include <optional>
+
+// The program-wide settings of the system settings window: close day (8), supplier order (9),
+// the two ledger words (10, 11) and the consumption tax rate in percent (32).
+struct SystemSettingsValues {
+    qint32 closeDay = 20;
+    qint32 sortOrder = 0; // 0 by supplier number, 1 by reading and short name
+    QString purchaseCaption;
+    QString saleCaption;
+    Currency taxRate = Currency::fromInt(5);
+};
+
+// Reads the five settings with their defaults (20, 0, "", "", 5). False when any read fails.
+bool gReadSystemSettings(SystemSettingsValues& values);
+// Writes all five, in the order 8, 9, 10, 11, 32. False at the first failed write.
+bool gWriteSystemSettings(const SystemSettingsValues& values);
+
+// The tax rate as the user typed it; no value when the text is not a number.
+std::optional<Currency> gParseTaxRate(const QString& text);
+// The tax rate as shown: "0.0#" (5 is "5.0", 8.25 is "8.25").
+QString gFormatTaxRate(Currency rate);
+
+// The close-day list: 1 to 31, each right-aligned to two characters (" 1" ... "31").
+QString gCloseDayItemText(int day);
+// The day of a close-day list entry; 0 when the text is not one.
+int gCloseDayFromText(const QString& text);

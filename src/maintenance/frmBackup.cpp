@@ -1,0 +1,162 @@
+#include "maintenance/frmBackup.h"
+
+#include "app/ErrorLog.h"
+#include "app/Globals.h"
+#include "app/HelpMenu.h"
+#include "app/MsgCatalogue.h"
+#include "app/Services.h"
+#include "app/WindowDisplay.h"
+#include "maintenance/Backup.h"
+#include "store/Database.h"
+#include "util/FileHelpers.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+frmBackup* frmBackup::s_instance = nullptr;
+
+namespace {
+
+QGroupBox* makeHalf(QWidget* parent, const QString& name, const QString& caption, QLabel*& image,
+                    QStyle::StandardPixmap pixmap, QLabel*& msg, const QString& msgText,
+                    QLabel*& msg2, const QString& msg2Text, QPushButton*& button,
+                    const QString& buttonName) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(name);
+    image = new QLabel(box);
+    image->setPixmap(parent->style()->standardIcon(pixmap).pixmap(48, 48));
+    image->setFixedSize(56, 56);
+    image->setAlignment(Qt::AlignCenter);
+    msg = new QLabel(msgText, box);
+    msg2 = new QLabel(msg2Text, box);
+    button = new QPushButton(QStringLiteral("進 む"), box);
+    button->setObjectName(buttonName);
+    button->setMinimumWidth(96);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(image, 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(msg, 0, 1);
+    grid->addWidget(msg2, 1, 1);
+    grid->addWidget(button, 2, 1, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    grid->setHorizontalSpacing(16);
+    return box;
+}
+
+} // namespace
+
+frmBackup* frmBackup::instance() {
+    if (!s_instance)
+        s_instance = new frmBackup;
+    return s_instance;
+}
+
+frmBackup* frmBackup::existing() {
+    return s_instance;
+}
+
+frmBackup::frmBackup() {
+    setObjectName(QStringLiteral("frmBackup"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("バックアップ"));
+    gSetFormCaption(this, 0);
+
+    auto* central = new QWidget(this);
+    fraBackup =
+        makeHalf(central, QStringLiteral("fraBackup"), QStringLiteral("バックアップする"),
+                 imgBackup, QStyle::SP_DialogSaveButton, lblBackupMsg,
+                 QStringLiteral("現在のデータをバックアップします。"), lblBackupMsg2,
+                 QStringLiteral("「進む」ボタンを押して、バックアップ先を指定してください。"),
+                 cmdBackup, QStringLiteral("cmdBackup"));
+    fraRestore =
+        makeHalf(central, QStringLiteral("fraRestore"), QStringLiteral("バックアップデータに戻す"),
+                 imgRestore, QStyle::SP_BrowserReload, lblRestoreMsg,
+                 QStringLiteral("現在のデータとバックアップデータを置き換えます。"), lblRestoreMsg2,
+                 QStringLiteral("「進む」ボタンを押して、バックアップデータを選択してください。"),
+                 cmdRestore, QStringLiteral("cmdRestore"));
+    imgBackup->setObjectName(QStringLiteral("imgBackup"));
+    lblBackupMsg->setObjectName(QStringLiteral("lblBackupMsg"));
+    lblBackupMsg2->setObjectName(QStringLiteral("lblBackupMsg2"));
+    imgRestore->setObjectName(QStringLiteral("imgRestore"));
+    lblRestoreMsg->setObjectName(QStringLiteral("lblRestoreMsg"));
+    lblRestoreMsg2->setObjectName(QStringLiteral("lblRestoreMsg2"));
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(fraBackup);
+    layout->addWidget(fraRestore);
+    layout->setSpacing(12);
+    layout->setContentsMargins(16, 16, 16, 16);
+    setCentralWidget(central);
+
+    connect(cmdBackup, &QPushButton::clicked, this, &frmBackup::cmdBackup_Click);
+    connect(cmdRestore, &QPushButton::clicked, this, &frmBackup::cmdRestore_Click);
+
+    gAddHelpMenu(menuBar(), QStringLiteral("frmBackup"));
+}
+
+frmBackup::~frmBackup() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void frmBackup::cmdBackup_Click() {
+    QString desktop;
+    if (!gGetDesktopPath(desktop)) {
+        gProcError(QStringLiteral("frmBackup_cmdBackup_Click"));
+        return;
+    }
+    const QString folder =
+        gBrowseForFolder(QStringLiteral("バックアップ先のフォルダを指定してください。"), desktop);
+    if (folder.isEmpty())
+        return;
+    if (!gChkBackupSpace(folder)) {
+        svc().prompt().show(QStringLiteral("　バックアップ先の保存容量が足りないか　\r\n"
+                                           "　バックアップ先に書き込むことができません。　\r\n"
+                                           "\r\n"
+                                           "　バックアップ先を変更してください。　\r\n"),
+                            QString(), MsgStyle::OKOnly);
+        return;
+    }
+    if (gProcDataBackup(folder))
+        gDispMsg(6, QStringLiteral("バックアップを"));
+    else
+        gDispMsg(7, QStringLiteral("問題が発生したため、バックアップ処理は"));
+    if (!gdbData().isOpen())
+        gProcFatalError(QStringLiteral("frmBackup_cmdBackup_Click"));
+}
+
+void frmBackup::cmdRestore_Click() {
+    QString desktop;
+    if (!gGetDesktopPath(desktop)) {
+        gProcFatalError(QStringLiteral("frmBackup_cmdRestore_Click"));
+        return;
+    }
+    const QString ext = kBackupExtension;
+    const QString filter = gstrAppTitle + QStringLiteral("バックアップファイル(*.") +
+                           ext.toUpper() + QStringLiteral(") (*.") + ext + QLatin1Char(')');
+    const QString file =
+        gGetOpenFileName(QStringLiteral("バックアップデータを選択してください。"), filter, desktop);
+    if (file.isEmpty())
+        return;
+    QString refusal;
+    if (gProcDataRestore(file, &refusal)) {
+        gDispMsg(6, QStringLiteral("復元を"));
+    } else if (!refusal.isEmpty()) {
+        svc().prompt().show(refusal, QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+    } else {
+        gDispMsg(7, QStringLiteral("問題が発生したため、復元処理は"));
+    }
+    // The program can go on as long as a data file is open; only without one it must end.
+    if (!gdbData().isOpen())
+        gProcFatalError(QStringLiteral("frmBackup_cmdRestore_Click"));
+}
+
+void frmBackup::closeEvent(QCloseEvent* event) {
+    event->accept();
+    gShowMenu();
+}

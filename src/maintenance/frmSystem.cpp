@@ -1,0 +1,227 @@
+#include "maintenance/frmSystem.h"
+
+#include "app/HelpMenu.h"
+#include "app/MsgCatalogue.h"
+#include "app/WindowDisplay.h"
+#include "maintenance/SystemSettings.h"
+
+#include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+frmSystem* frmSystem::s_instance = nullptr;
+
+namespace {
+
+template <typename T> T* named(T* w, const QString& name) {
+    w->setObjectName(name);
+    return w;
+}
+
+} // namespace
+
+frmSystem* frmSystem::instance() {
+    if (!s_instance)
+        s_instance = new frmSystem;
+    return s_instance;
+}
+
+frmSystem* frmSystem::existing() {
+    return s_instance;
+}
+
+frmSystem::frmSystem() {
+    setObjectName(QStringLiteral("frmSystem"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("システム"));
+    gSetFormCaption(this, 0);
+    buildControls();
+    if (!mSetup())
+        gProcFatalError(QStringLiteral("frmSystem_Form_Load"));
+}
+
+frmSystem::~frmSystem() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void frmSystem::buildControls() {
+    auto* central = new QWidget(this);
+    fraSettings =
+        named(new QGroupBox(QStringLiteral("各種設定"), central), QStringLiteral("fraSettings"));
+
+    // Consumption tax
+    fraTax =
+        named(new QGroupBox(QStringLiteral(" 消費税関連"), fraSettings), QStringLiteral("fraTax"));
+    Text1 = named(new QLineEdit(QStringLiteral("消費税"), fraTax), QStringLiteral("Text1"));
+    Text1->setEnabled(false);
+    Text1->setFixedWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("消費税消")));
+    lblTaxRate =
+        named(new QLabel(QStringLiteral("消費税率"), fraTax), QStringLiteral("lblTaxRate"));
+    txtTaxRate = named(new QLineEdit(fraTax), QStringLiteral("txtTaxRate"));
+    txtTaxRate->setMaxLength(4);
+    txtTaxRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtTaxRate->setFixedWidth(txtTaxRate->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
+                              12);
+    lblTaxRate->setBuddy(txtTaxRate);
+    lblTaxRate2 = named(new QLabel(QStringLiteral("%"), fraTax), QStringLiteral("lblTaxRate2"));
+
+    auto* itemRow = new QHBoxLayout;
+    itemRow->addWidget(new QLabel(QStringLiteral("品名に"), fraTax));
+    itemRow->addWidget(Text1);
+    itemRow->addWidget(new QLabel(QStringLiteral("という文字を含む伝票を消費税とする"), fraTax));
+    itemRow->addStretch();
+    auto* rateRow = new QHBoxLayout;
+    rateRow->addWidget(lblTaxRate);
+    rateRow->addWidget(txtTaxRate);
+    rateRow->addWidget(lblTaxRate2);
+    rateRow->addSpacing(16);
+    rateRow->addWidget(
+        new QLabel(QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです"), fraTax));
+    rateRow->addStretch();
+    auto* taxLayout = new QVBoxLayout(fraTax);
+    taxLayout->addLayout(itemRow);
+    taxLayout->addWidget(new QLabel(
+        QStringLiteral("「消費税」と設定した場合、品名が「６月分消費税」でも消費税伝票とされます"),
+        fraTax));
+    taxLayout->addLayout(rateRow);
+
+    // Ledger words
+    fraCaption = named(new QGroupBox(QStringLiteral(" 名称設定"), fraSettings),
+                       QStringLiteral("fraCaption"));
+    lblPurchase =
+        named(new QLabel(QStringLiteral("仕入 →"), fraCaption), QStringLiteral("lblPurchase"));
+    txtPurchaseCaption = named(new QLineEdit(fraCaption), QStringLiteral("txtPurchaseCaption"));
+    lblSales = named(new QLabel(QStringLiteral("売上 →"), fraCaption), QStringLiteral("lblSales"));
+    txtSaleCaption = named(new QLineEdit(fraCaption), QStringLiteral("txtSaleCaption"));
+    for (QLineEdit* e : {txtPurchaseCaption, txtSaleCaption}) {
+        e->setMaxLength(3);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("仕入帳")) + 16);
+    }
+    lblPurchase->setBuddy(txtPurchaseCaption);
+    lblSales->setBuddy(txtSaleCaption);
+    auto* captionLayout = new QGridLayout(fraCaption);
+    captionLayout->addWidget(lblPurchase, 0, 0);
+    captionLayout->addWidget(txtPurchaseCaption, 0, 1);
+    captionLayout->addWidget(lblSales, 1, 0);
+    captionLayout->addWidget(txtSaleCaption, 1, 1);
+    captionLayout->setColumnStretch(2, 1);
+
+    // Supplier order
+    frmSupplierSort = named(new QGroupBox(QStringLiteral(" 仕入先の並び順"), fraSettings),
+                            QStringLiteral("frmSupplierSort"));
+    optMasterSortOrder[0] = new QRadioButton(QStringLiteral("仕入先番号順"), frmSupplierSort);
+    optMasterSortOrder[1] = new QRadioButton(QStringLiteral("表示名順"), frmSupplierSort);
+    auto* sortLayout = new QVBoxLayout(frmSupplierSort);
+    for (int i = 0; i < 2; ++i) {
+        optMasterSortOrder[i]->setObjectName(QStringLiteral("optMasterSortOrder_%1").arg(i));
+        sortLayout->addWidget(optMasterSortOrder[i]);
+    }
+    sortLayout->addStretch();
+
+    // Close day: the caption's blank run "毎月         日" is where the list sits.
+    Label6 =
+        named(new QLabel(QStringLiteral("当社締日　 毎月"), fraSettings), QStringLiteral("Label6"));
+    cboCloseDay = named(new QComboBox(fraSettings), QStringLiteral("cboCloseDay"));
+    cboCloseDay->setStyleSheet(QStringLiteral("QComboBox { background-color: #FFFFC0; }"));
+    cboCloseDay->setMinimumContentsLength(2);
+    cboCloseDay->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboCloseDay->installEventFilter(this);
+    cboCloseDay->view()->installEventFilter(this);
+    Label6->setBuddy(cboCloseDay);
+    auto* dayRow = new QHBoxLayout;
+    dayRow->addWidget(Label6);
+    dayRow->addWidget(cboCloseDay);
+    dayRow->addWidget(
+        named(new QLabel(QStringLiteral("日"), fraSettings), QStringLiteral("lblCloseDayUnit")));
+    dayRow->addStretch();
+    auto* closeLayout = new QVBoxLayout;
+    closeLayout->addLayout(dayRow);
+    closeLayout->addWidget(
+        new QLabel(QStringLiteral("31日に設定すると月末指定となります"), fraSettings));
+    closeLayout->addWidget(
+        new QLabel(QStringLiteral("(本ソフトウェアは決算日概念は導入していません)"), fraSettings));
+    closeLayout->addStretch();
+
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(fraCaption);
+    lower->addWidget(frmSupplierSort);
+    lower->addLayout(closeLayout, 1);
+    auto* settingsLayout = new QVBoxLayout(fraSettings);
+    settingsLayout->addWidget(fraTax);
+    settingsLayout->addLayout(lower);
+
+    auto* outer = new QVBoxLayout(central);
+    outer->addWidget(fraSettings);
+    outer->setContentsMargins(12, 12, 12, 12);
+    setCentralWidget(central);
+
+    gAddHelpMenu(menuBar(), QStringLiteral("frmSystem"));
+}
+
+bool frmSystem::mSetup() {
+    cboCloseDay->clear();
+    for (int day = 1; day <= 31; ++day)
+        cboCloseDay->addItem(gCloseDayItemText(day), day);
+
+    SystemSettingsValues v;
+    if (!gReadSystemSettings(v))
+        return false;
+    m_closeDayRead = v.closeDay;
+    cboCloseDay->setCurrentIndex(cboCloseDay->findData(v.closeDay));
+    optMasterSortOrder[v.sortOrder == 1 ? 1 : 0]->setChecked(true);
+    txtPurchaseCaption->setText(v.purchaseCaption);
+    txtSaleCaption->setText(v.saleCaption);
+    txtTaxRate->setText(gFormatTaxRate(v.taxRate));
+    return true;
+}
+
+bool frmSystem::mSave() {
+    const std::optional<Currency> rate = gParseTaxRate(txtTaxRate->text());
+    if (!rate) {
+        txtTaxRate->setFocus();
+        gDispMsg(2, lblTaxRate->text() + QStringLiteral(" に"));
+        return false;
+    }
+    SystemSettingsValues v;
+    const int day = gCloseDayFromText(cboCloseDay->currentText());
+    v.closeDay = day != 0 ? day : m_closeDayRead;
+    v.sortOrder = optMasterSortOrder[1]->isChecked() ? 1 : 0;
+    v.purchaseCaption = txtPurchaseCaption->text();
+    v.saleCaption = txtSaleCaption->text();
+    v.taxRate = *rate;
+    if (!gWriteSystemSettings(v))
+        gProcFatalError(QStringLiteral("frmSystem_Form_Unload"));
+    return true;
+}
+
+void frmSystem::closeEvent(QCloseEvent* event) {
+    if (!mSave()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    gShowMenu();
+}
+
+bool frmSystem::eventFilter(QObject* watched, QEvent* event) {
+    // The close day is chosen from the list only: typed characters are dropped (arrow keys,
+    // Enter and the like still move through the list).
+    if ((watched == cboCloseDay || watched == cboCloseDay->view()) &&
+        event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint())
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

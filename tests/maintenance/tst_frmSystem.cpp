@@ -1,0 +1,212 @@
+#include "MaintenanceTestData.h"
+#include "TestData.h"
+#include "TestServices.h"
+
+#include "app/frmMenu.h"
+#include "maintenance/frmSystem.h"
+#include "store/Currency.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// Types text as key presses (QTest::keyClicks takes ASCII only).
+void typeText(QWidget* w, const QString& text) {
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+} // namespace
+
+class tst_frmSystem : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void taxRateShown_data();
+    void taxRateShown();
+    void closingWritesAllFiveSettingsEvenUnchanged();
+    void editedSettingsAreStoredAndShownAgain();
+    void typingIntoCloseDayChangesNothing();
+    void taxRateThatIsNotANumberKeepsTheWindowOpen_data();
+    void taxRateThatIsNotANumberKeepsTheWindowOpen();
+
+private:
+    frmSystem* openWindow();
+    // Closes the window; true when it closed.
+    bool closeWindow();
+    template <typename T> T* child(const char* name) {
+        return frmSystem::instance()->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<TestProgramFolder> m_folder;
+    TestServices m_svc{};
+};
+
+void tst_frmSystem::init() {
+    m_folder = std::make_unique<TestProgramFolder>();
+    QVERIFY(m_folder->isValid());
+    m_svc = TestServices::install();
+    QVERIFY(m_folder->open());
+}
+
+void tst_frmSystem::cleanup() {
+    // Closing the window shows the menu again; the menu is then removed without ending the
+    // program.
+    if (frmSystem* w = frmSystem::existing())
+        w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete frmMenu::existing();
+    m_folder.reset();
+}
+
+frmSystem* tst_frmSystem::openWindow() {
+    frmSystem* w = frmSystem::instance();
+    w->show();
+    QApplication::setActiveWindow(w);
+    return w;
+}
+
+bool tst_frmSystem::closeWindow() {
+    const bool closed = frmSystem::instance()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return closed;
+}
+
+void tst_frmSystem::taxRateShown_data() {
+    QTest::addColumn<qint64>("stored"); // raw currency; -1: no row
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("no row") << qint64(-1) << QStringLiteral("5.0");
+    QTest::newRow("8") << qint64(80000) << QStringLiteral("8.0");
+    QTest::newRow("8.25") << qint64(82500) << QStringLiteral("8.25");
+    QTest::newRow("5.5") << qint64(55000) << QStringLiteral("5.5");
+    QTest::newRow("10") << qint64(100000) << QStringLiteral("10.0");
+    QTest::newRow("0") << qint64(0) << QStringLiteral("0.0");
+}
+
+void tst_frmSystem::taxRateShown() {
+    QFETCH(qint64, stored);
+    QFETCH(QString, shown);
+    if (stored >= 0)
+        QVERIFY(gSetSystemCurField(32, Currency::fromRaw(stored)));
+    openWindow();
+    QCOMPARE(child<QLineEdit>("txtTaxRate")->text(), shown);
+}
+
+void tst_frmSystem::closingWritesAllFiveSettingsEvenUnchanged() {
+    openWindow();
+    QCOMPARE(child<QComboBox>("cboCloseDay")->currentText(), QStringLiteral("20"));
+    QVERIFY(child<QRadioButton>("optMasterSortOrder_0")->isChecked());
+    QVERIFY(closeWindow());
+    for (int id : {8, 9, 10, 11, 32})
+        QCOMPARE(systemRowCount(id), 1);
+    qint32 day = 0, order = -1;
+    QString purchase = QStringLiteral("x"), sale = QStringLiteral("x");
+    Currency rate;
+    QVERIFY(gGetSystemLngField(8, day, 0));
+    QVERIFY(gGetSystemLngField(9, order, -1));
+    QVERIFY(gGetSystemStrField(10, purchase, QStringLiteral("missing")));
+    QVERIFY(gGetSystemStrField(11, sale, QStringLiteral("missing")));
+    QVERIFY(gGetSystemCurField(32, rate, Currency()));
+    QCOMPARE(day, 20);
+    QCOMPARE(order, 0);
+    QCOMPARE(purchase, QString());
+    QCOMPARE(sale, QString());
+    QCOMPARE(rate, Currency::fromInt(5));
+}
+
+void tst_frmSystem::editedSettingsAreStoredAndShownAgain() {
+    openWindow();
+    auto* day = child<QComboBox>("cboCloseDay");
+    QCOMPARE(day->count(), 31);
+    QCOMPARE(day->itemText(0), QStringLiteral(" 1"));
+    QCOMPARE(day->itemText(30), QStringLiteral("31"));
+    day->setCurrentIndex(30); // chosen from the list: 31, the month's end
+    QTest::mouseClick(child<QRadioButton>("optMasterSortOrder_1"), Qt::LeftButton);
+    typeText(child<QLineEdit>("txtPurchaseCaption"), QStringLiteral("買入れ帳"));
+    typeText(child<QLineEdit>("txtSaleCaption"), QStringLiteral("販'売"));
+    auto* rate = child<QLineEdit>("txtTaxRate");
+    rate->selectAll();
+    typeText(rate, QStringLiteral("8"));
+    QVERIFY(closeWindow());
+    QVERIFY(m_svc.prompt->shown.isEmpty());
+
+    qint32 closeDay = 0, order = 0;
+    QString purchase, sale;
+    Currency tax;
+    QVERIFY(gGetSystemCloseDay(closeDay));
+    QVERIFY(gGetSystemLngField(9, order, 0));
+    QVERIFY(gGetSystemStrField(10, purchase, QString()));
+    QVERIFY(gGetSystemStrField(11, sale, QString()));
+    QVERIFY(gGetSystemCurField(32, tax, Currency()));
+    QCOMPARE(closeDay, 31);
+    QCOMPARE(order, 1);
+    QCOMPARE(purchase, QStringLiteral("買入れ")); // three characters at most
+    QCOMPARE(sale, QStringLiteral("販'売"));
+    QCOMPARE(tax, Currency::fromInt(8));
+
+    openWindow();
+    QCOMPARE(child<QComboBox>("cboCloseDay")->currentText(), QStringLiteral("31"));
+    QVERIFY(child<QRadioButton>("optMasterSortOrder_1")->isChecked());
+    QCOMPARE(child<QLineEdit>("txtPurchaseCaption")->text(), QStringLiteral("買入れ"));
+    QCOMPARE(child<QLineEdit>("txtSaleCaption")->text(), QStringLiteral("販'売"));
+    QCOMPARE(child<QLineEdit>("txtTaxRate")->text(), QStringLiteral("8.0"));
+}
+
+void tst_frmSystem::typingIntoCloseDayChangesNothing() {
+    QVERIFY(gSetSystemLngField(8, 20));
+    openWindow();
+    auto* day = child<QComboBox>("cboCloseDay");
+    day->setFocus();
+    typeText(day, QStringLiteral("3"));
+    typeText(day, QStringLiteral("1"));
+    typeText(day, QStringLiteral("a 5"));
+    QCOMPARE(day->currentText(), QStringLiteral("20"));
+    QVERIFY(closeWindow());
+    qint32 closeDay = 0;
+    QVERIFY(gGetSystemCloseDay(closeDay));
+    QCOMPARE(closeDay, 20);
+}
+
+void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("letters") << QStringLiteral("abc");
+    QTest::newRow("two points") << QStringLiteral("1.2.");
+    QTest::newRow("percent sign") << QStringLiteral("5%");
+}
+
+void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen() {
+    QFETCH(QString, typed);
+    openWindow();
+    auto* rate = child<QLineEdit>("txtTaxRate");
+    rate->clear();
+    typeText(rate, typed);
+    QVERIFY(!closeWindow());
+    QVERIFY(frmSystem::instance()->isVisible());
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{QStringLiteral("消費税率 に数値を入力してください。")});
+    QCOMPARE(QApplication::focusWidget(), rate);
+    // Nothing was saved.
+    for (int id : {8, 9, 10, 11, 32})
+        QCOMPARE(systemRowCount(id), 0);
+
+    rate->clear();
+    typeText(rate, QStringLiteral("10"));
+    QVERIFY(closeWindow());
+    Currency tax;
+    QVERIFY(gGetSystemCurField(32, tax, Currency()));
+    QCOMPARE(tax, Currency::fromInt(10));
+}
+
+QTEST_MAIN(tst_frmSystem)
+#include "tst_frmSystem.moc"
