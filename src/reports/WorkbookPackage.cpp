@@ -336,10 +336,11 @@ QString escapeCellText(const QString& text) {
         const QChar c = text[i];
         const ushort u = c.unicode();
         if (c == u'_' && escapeAt(text, i)) {
-            out += QStringLiteral("_x005F");
+            out += QStringLiteral("_x005F_"); // the underscore itself, so the rest stays text
             continue;
         }
-        if ((u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) || u == 0xFFFE || u == 0xFFFF) {
+        // Carriage returns too: XML readers turn CR LF into LF.
+        if ((u < 0x20 && u != 0x09 && u != 0x0A) || u == 0xFFFE || u == 0xFFFF) {
             out += QStringLiteral("_x") +
                    QString::number(u, 16).rightJustified(4, QLatin1Char('0')).toUpper() +
                    QLatin1Char('_');
