@@ -11,9 +11,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Error number of the log entries this layer writes for a workbook failure.
-constexpr int kWorkbookErrorNumber = 1004;
-
 struct PaletteEntry {
     int index;
     int value;
@@ -220,6 +217,6 @@ void ExcelReportRun::fail(const QString& reason) {
     if (m_busy)
         setBusy(false);
     svc().prompt().show(m_failureMessage, gstrAppTitle, MsgStyle::OKOnly);
-    gSetLastError(why.isEmpty() ? 0 : kWorkbookErrorNumber, QStringLiteral("Workbook"), why);
+    gSetLastError(0, QStringLiteral("Workbook"), why);
     gProcError(m_procName, QString());
 }
