@@ -1,0 +1,62 @@
+#include "ledger/Captions.h"
+
+#include "app/ErrorLog.h"
+#include "store/Database.h"
+
+namespace {
+
+bool captionTable(int kind, QString& table) {
+    if (kind != 1 && kind != 2)
+        return false;
+    table = QStringLiteral("T_DATA") + QString::number(kind) + QStringLiteral("_CAPTION");
+    return true;
+}
+
+} // namespace
+
+const QList<int>& gColumnCaptionNumbers() {
+    static const QList<int> numbers{0, 1, 2, 3, 4, 6, 7, 8, 9, 10};
+    return numbers;
+}
+
+bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption) {
+    const QString procName = QStringLiteral("gGetColumnCaption");
+    QString table;
+    if (!captionTable(kind, table)) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
+        return false;
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT strDefault, strCaption FROM ") + table +
+                              QStringLiteral(" WHERE lngCaptionNo = ?"),
+                          {captionNo}, procName))
+        return false;
+    if (rs.recordCount() != 1)
+        return false;
+    defaultText = rs.text(0);
+    caption = rs.text(1);
+    return true;
+}
+
+bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
+                       const QString& caption) {
+    const QString procName = QStringLiteral("gSetColumnCaption");
+    QString table;
+    if (!captionTable(kind, table)) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
+        return false;
+    }
+    Database& db = gdbData();
+    if (!db.executeSQL(QStringLiteral("UPDATE ") + table +
+                           QStringLiteral(" SET strDefault = ?, strCaption = ?"
+                                          " WHERE lngCaptionNo = ?"),
+                       {defaultText, caption, captionNo}, procName))
+        return false;
+    // A missing row would silently lose the caption: report it.
+    if (db.changes() != 1) {
+        gProcError(procName, QStringLiteral("lngCaptionNo=") + QString::number(captionNo) +
+                                 QStringLiteral(" rows=") + QString::number(db.changes()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Column captions of the ledger grids, one table per ledger (T_DATA1_CAPTION, T_DATA2_CAPTION).
+// Caption numbers: 0 date, 1 item, 2-4 classes 1-3, 6 unit price, 7 regular price, 8 ratio,
+// 9 cost (purchase) / amount (sales), 10 payment. Number 5 is not used.
+
+// The caption numbers in use, in the order the editor and the ledger window apply them.
+const QList<int>& gColumnCaptionNumbers();
+
+// Reads one caption row of ledger kind (1 purchase, 2 sales). True when exactly one row exists:
+// defaultText and caption then hold its strDefault and strCaption. No row, two rows, a kind
+// other than 1 or 2, or an SQL failure (logged as "gGetColumnCaption") give false and leave the
+// outs unchanged.
+bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption);
+
+// Writes the default and the caption of one row of ledger kind. Both texts are bound and stored
+// exactly as given (quotes included). A kind other than 1 or 2, a missing row or an SQL failure:
+// logged as "gSetColumnCaption", false.
+bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText, const QString& caption);
