@@ -82,6 +82,11 @@ bool gGetMasterData(qint32 masterID, SupplierRecord& record);
 // (curStartSaleCarry). Another side or a failed read is a failure.
 bool gGetStartCarry(qint32 masterID, int side, Currency& carry);
 
+// The labels of one side in the master window: kind 1 purchase (setting 10 and column 8 of
+// T_DATA1_CAPTION), 2 sales (setting 11, T_DATA2_CAPTION): "規定" + word + column caption and
+// "開始" + word + "残高". A missing caption row gives an empty caption.
+bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel);
+
 // ---- Lists -----------------------------------------------------------------------------------
 
 // One list entry: the number right-aligned in three half-width characters, "：", the short name
@@ -143,7 +148,9 @@ struct SupplierCheck {
     QString focus;
 };
 
-// The entry rules in their fixed order; the first that fails decides the result.
+// The entry rules in their fixed order; the first that fails decides the result. After the
+// number rules, a supplier number outside 1-999 (only possible with a damaged row) asks for
+// the number (message 19, focus cboLngSupplier).
 SupplierCheck mChkMasterData(const SupplierEntry& entry);
 // The value of a number box as the rules see it: thousands separators, full-width digits and
 // signs accepted. No value when the text is not a number.
