@@ -7,6 +7,19 @@
 // Caption numbers: 0 date, 1 item, 2-4 classes 1-3, 6 unit price, 7 regular price, 8 ratio,
 // 9 cost (purchase) / amount (sales), 10 payment. Number 5 is not used.
 
+namespace CaptionNo {
+constexpr int Date = 0;
+constexpr int Item = 1;
+constexpr int Class1 = 2;
+constexpr int Class2 = 3;
+constexpr int Class3 = 4;
+constexpr int UnitPrice = 6;
+constexpr int RegularPrice = 7;
+constexpr int Ratio = 8;
+constexpr int Cost = 9;
+constexpr int Payment = 10;
+} // namespace CaptionNo
+
 // The caption numbers in use, in the order the editor and the ledger window apply them.
 const QList<int>& gColumnCaptionNumbers();
 
