@@ -1,0 +1,24 @@
+#include "ledger/GridOffset.h"
+
+#include "app/ErrorLog.h"
+#include "util/FileHelpers.h"
+
+namespace {
+const QString kValueName = QStringLiteral("DataGridOffSet");
+constexpr int kKindNumber = 4;
+} // namespace
+
+int gGetDataGridOffset() {
+    bool ok = false;
+    const int offset = gRegRead(kValueName, kKindNumber, 0).toInt(&ok);
+    return ok ? offset : 0;
+}
+
+bool gSetDataGridOffset(int offset) {
+    if (!gRegWrite(kValueName, kKindNumber, offset)) {
+        gProcError(QStringLiteral("gSetDataGridOffset"),
+                   QStringLiteral("DataGridOffSet=") + QString::number(offset));
+        return false;
+    }
+    return true;
+}
