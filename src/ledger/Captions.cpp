@@ -1,6 +1,7 @@
 #include "ledger/Captions.h"
 
 #include "app/ErrorLog.h"
+#include "app/Globals.h"
 #include "store/Database.h"
 
 namespace {
@@ -59,6 +60,15 @@ bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
         return false;
     }
     return true;
+}
+
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption,
+                       int kind) {
+    return gSetColumnCaption(captionNo, kind, defaultText, caption);
+}
+
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption) {
+    return gSetColumnCaption(captionNo, glngDataKind, defaultText, caption);
 }
 
 QString gTrimHalfWidthSpaces(const QString& text) {

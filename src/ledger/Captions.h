@@ -34,6 +34,9 @@ bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& c
 // exactly as given (quotes included). A kind other than 1 or 2, a missing row or an SQL failure:
 // logged as "gSetColumnCaption", false.
 bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText, const QString& caption);
+// The same with the kind last, and for the open ledger (glngDataKind).
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption, int kind);
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption);
 
 // The text with half-width spaces removed from both ends (full-width spaces are kept), as the
 // caption editor and the class window trim their boxes.

@@ -1,6 +1,5 @@
 #include "ledger/GridOffset.h"
 
-#include "app/ErrorLog.h"
 #include "util/FileHelpers.h"
 
 namespace {
@@ -15,10 +14,6 @@ int gGetDataGridOffset() {
 }
 
 bool gSetDataGridOffset(int offset) {
-    if (!gRegWrite(kValueName, kKindNumber, offset)) {
-        gProcError(QStringLiteral("gSetDataGridOffset"),
-                   QStringLiteral("DataGridOffSet=") + QString::number(offset));
-        return false;
-    }
-    return true;
+    // The writer reports its own failure.
+    return gRegWrite(kValueName, kKindNumber, offset);
 }

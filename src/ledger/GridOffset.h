@@ -10,7 +10,7 @@ constexpr int kDataGridRightGap = 30; // twips kept free right of the grid
 
 // The stored offset; 0 when none is stored or the stored value is not a number.
 int gGetDataGridOffset();
-// Stores the offset. False (logged as "gSetDataGridOffset") when it cannot be written.
+// Stores the offset. False (logged by the writer, "gRegWrite") when it cannot be written.
 bool gSetDataGridOffset(int offset);
 
 // The grid's left edge for an offset.
