@@ -58,6 +58,7 @@ private slots:
     void compactionFailureKeepsFile_data();
     void compactionFailureKeepsFile();
     void compactionRefusedWhileOpen();
+    void closedFileStandsAlone();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -488,6 +489,25 @@ void tst_Database::compactionRefusedWhileOpen() {
     QVERIFY(rs.openRecordSet(u"SELECT lngSort FROM T_DATA1"_s));
     QCOMPARE(rs.recordCount(), 2);
     QVERIFY(compactFiles(QFileInfo(m_folder->dbPath()).absolutePath()).isEmpty());
+}
+
+// While open, commits go through a write-ahead log; once closed, the file alone holds every
+// committed line, so copying or replacing it (backup, restore) loses nothing.
+void tst_Database::closedFileStandsAlone() {
+    ResultSet mode(gdbData());
+    QVERIFY(mode.openRecordSet(u"PRAGMA journal_mode"_s));
+    QCOMPARE(mode.text(0), u"wal"_s);
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_DATA1 (lngSort) VALUES (7)"_s));
+    DbClose();
+    QVERIFY(!QFileInfo::exists(m_folder->dbPath() + u"-wal"_s));
+    const QString copy = m_folder->dbPath() + u".copy"_s;
+    QVERIFY(QFile::copy(m_folder->dbPath(), copy));
+    Database db;
+    QVERIFY(db.open(copy));
+    ResultSet rs(db);
+    QVERIFY(rs.openRecordSet(u"SELECT lngSort FROM T_DATA1"_s));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.lng(0), 7);
 }
 
 QTEST_GUILESS_MAIN(tst_Database)
