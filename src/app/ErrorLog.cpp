@@ -114,7 +114,8 @@ bool gDspHelp(const QString& file) {
     if (QFileInfo::exists(path) && svc().shell().open(path))
         return true;
     gDispMsg(14, QString(), 0);
-    gProcError(QStringLiteral("gDspHelp"), path);
+    gSetLastError(0, QStringLiteral("Shell"), QStringLiteral("cannot open ") + path);
+    gProcError(QStringLiteral("gDspHelp"));
     return false;
 }
 
@@ -125,6 +126,7 @@ bool gDspHP() {
     if (svc().shell().open(address))
         return true;
     gDispMsg(14, QStringLiteral("HPアドレス：\r\n") + address, 0);
-    gProcError(QStringLiteral("gDspHP"), address);
+    gSetLastError(0, QStringLiteral("Shell"), QStringLiteral("cannot open ") + address);
+    gProcError(QStringLiteral("gDspHP"));
     return false;
 }

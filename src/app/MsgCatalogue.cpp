@@ -4,12 +4,61 @@
 #include "app/Services.h"
 #include "store/Database.h"
 
+#include <optional>
+#include <sqlite3.h>
+
+namespace {
+
+struct CatalogueRow {
+    QString msg;
+    int style = 0;
+};
+
+// Reads one row of t_MSG. Unlike the data file's result sets, a failure here is not written to
+// the log: gDispMsg reports it once under its own name, with the engine's error attached.
+// `found` is false when the catalogue holds no row for the code.
+bool readCatalogueRow(int code, bool& found, CatalogueRow& row) {
+    found = false;
+    sqlite3* db = gdbMsg().handle();
+    if (!db) {
+        gSetLastError(SQLITE_MISUSE, QStringLiteral("gdbMsg"),
+                      QStringLiteral("message database not open"));
+        return false;
+    }
+    static const char* const sql = "SELECT MSG, "
+                                   "       DLGFLG "
+                                   " FROM t_MSG "
+                                   " WHERE CODE = ?1";
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_int(st, 1, code);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            found = true;
+            row.msg = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                                        sqlite3_column_bytes(st, 0));
+            row.style = sqlite3_column_int(st, 1);
+            rc = SQLITE_DONE;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        gSetLastError(sqlite3_extended_errcode(db), QStringLiteral("SQLite"),
+                      QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
+}
+
+} // namespace
+
 Database& gdbMsg() {
     static Database db;
     return db;
 }
 
 bool gMsgInit(const QString& path) {
+    gdbMsg().close();
     if (!gdbMsg().open(path, QStringLiteral("gMsgInit")))
         return false;
     // The catalogue must hold its table; any other file is refused.
@@ -27,27 +76,23 @@ void gMsgClose() {
 }
 
 int gDispMsg(int code, const QString& addText, int position) {
-    ResultSet rs(gdbMsg());
-    // Failures to read are reported below, once, under this routine's name.
-    const bool opened =
-        gdbMsg().isOpen() &&
-        rs.openRecordSet(QStringLiteral("SELECT MSG, DLGFLG FROM t_MSG WHERE CODE = ?"), {code},
-                         QStringLiteral("MsgDbOpenRecordSet"));
-    if (!opened) {
+    bool found = false;
+    CatalogueRow row;
+    if (!readCatalogueRow(code, found, row)) {
         svc().prompt().show(QStringLiteral("ﾒｯｾｰｼﾞの取得に失敗しました。"),
                             QStringLiteral("gDispMsg"), MsgStyle::OKOnly);
         gProcError(QStringLiteral("gDispMsg"));
         return -100;
     }
-    if (rs.recordCount() == 0) {
+    if (!found) {
         svc().prompt().show(
             QStringLiteral("ﾒｯｾｰｼﾞｺｰﾄﾞ： %1に対応するﾒｯｾｰｼﾞが登録されていません。").arg(code),
             QStringLiteral("gDispMsg"), MsgStyle::OKOnly);
-        gProcError(QStringLiteral("gDispMsg"), QStringLiteral("CODE=%1").arg(code));
+        gSetLastError(0, QStringLiteral("t_MSG"),
+                      QStringLiteral("CODE=%1 is not in the catalogue").arg(code));
+        gProcError(QStringLiteral("gDispMsg"));
         return -100;
     }
-    const QString msg = rs.text(0);
-    const int style = static_cast<int>(rs.lng(1));
-    const QString text = position == 1 ? msg + addText : addText + msg;
-    return svc().prompt().show(text, QString(), style);
+    const QString text = position == 1 ? row.msg + addText : addText + row.msg;
+    return svc().prompt().show(text, QString(), row.style);
 }

@@ -6,7 +6,7 @@ class Database;
 
 // The message catalogue: rows of t_MSG (CODE, MSG, DLGFLG) in "sys/msg".
 
-// Opens the catalogue read-only. Failure: log entry "gMsgInit", false.
+// Opens the catalogue (the program never writes it). Failure: log entry "gMsgInit", false.
 bool gMsgInit(const QString& path);
 void gMsgClose();
 Database& gdbMsg();

@@ -9,6 +9,9 @@ class QComboBox;
 // modally (returns when it closes); otherwise modeless and positioned.
 bool gDspForm(QWidget* window, int position, int modal);
 bool gDspWindowPosition(QWidget* window, int position);
+// Moves a window to position 0 or 1 at once, without letting events run: for windows that
+// place themselves while being shown (modal windows designed to open centred).
+bool gPlaceWindow(QWidget* window, int position);
 bool gDspWindowSize(QWidget* window, double ratio);
 bool gGetScreenSize(int& width, int& height); // pixels of the primary screen
 // Mode 0: caption + five spaces + title; mode 1: title + five spaces + caption.

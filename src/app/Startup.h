@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QApplication;
+
+// Start-up: refuses a second instance, finds the program folder, opens the data file and the
+// message catalogue, shows the main menu. Returns true when the menu is shown; false when the
+// process is ending (second instance, or a failure that ran the fatal sequence).
+// programFolder: the folder holding sys/ and index.html; empty means the executable's folder.
+bool Main(const QString& programFolder = {});
+
+// Sets the program folder and the data file's path, opens the data file and the message
+// catalogue, sets the application title. False (after telling the user and logging) when
+// either database cannot be opened.
+bool mInitProgram(const QString& programFolder = {});
+
+// Another running instance of the program ends this process at once, after the message
+// "既に起動されています" when showMessage is true. Returns true when this is the only instance
+// (it then holds the instance lock until the process ends), false when it is ending.
+bool gChkPrevInstance(bool showMessage);
+// Gives up the instance lock (at the end of the process).
+void gReleaseInstanceLock();
+// The lock file that marks a running instance: in the temporary folder, named after the
+// application title.
+QString gInstanceLockPath();
+
+// Application-wide look: the window icon from the program folder, a Japanese font when one is
+// installed, and no automatic quit when the last window closes (the shutdown window ends the
+// program).
+void gPrepareApplication(QApplication& app, const QString& programFolder);

@@ -1,0 +1,92 @@
+#include "app/frmEndProgram.h"
+
+#include "app/Globals.h"
+#include "app/Services.h"
+#include "app/WindowDisplay.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+frmEndProgram* frmEndProgram::s_instance = nullptr;
+
+frmEndProgram* frmEndProgram::instance() {
+    if (!s_instance)
+        s_instance = new frmEndProgram;
+    return s_instance;
+}
+
+frmEndProgram* frmEndProgram::existing() {
+    return s_instance;
+}
+
+frmEndProgram::~frmEndProgram() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+frmEndProgram::frmEndProgram() {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmEndProgram"));
+    setWindowTitle(QStringLiteral("終了処理"));
+    const QIcon icon(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/icon.ico"));
+    setWindowIcon(icon);
+
+    imgIcon = new QLabel(this);
+    imgIcon->setObjectName(QStringLiteral("imgIcon"));
+    imgIcon->setPixmap(icon.pixmap(32, 32));
+    imgIcon->setFixedSize(40, 40);
+    imgIcon->setAlignment(Qt::AlignCenter);
+
+    lblMessage1 = new QLabel(QStringLiteral("終了処理をしています。"), this);
+    lblMessage1->setObjectName(QStringLiteral("lblMessage1"));
+    lblMessage2 = new QLabel(QStringLiteral("しばらくお待ちください。"), this);
+    lblMessage2->setObjectName(QStringLiteral("lblMessage2"));
+
+    auto* text = new QVBoxLayout;
+    text->addWidget(lblMessage1);
+    text->addWidget(lblMessage2);
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(24, 20, 32, 20);
+    root->setSpacing(16);
+    root->addWidget(imgIcon, 0, Qt::AlignVCenter);
+    root->addLayout(text);
+    root->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmEndProgram::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    gPlaceWindow(this, 0);
+    if (!m_blnStarted) {
+        m_blnStarted = true;
+        // After the window has been painted.
+        QTimer::singleShot(0, this, &frmEndProgram::mRunShutdown);
+    }
+}
+
+void frmEndProgram::mRunShutdown() {
+    gSetFormCaption(this, 0);
+    svc().process().processEvents();
+    gSleep(2000);
+    gTermDataBase();
+    m_blnDone = true;
+    close();
+}
+
+void frmEndProgram::reject() {
+    if (m_blnDone)
+        QDialog::reject();
+}
+
+void frmEndProgram::closeEvent(QCloseEvent* event) {
+    if (!m_blnDone) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+    s_instance = nullptr;
+    svc().process().terminate(0);
+}
