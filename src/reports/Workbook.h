@@ -158,8 +158,9 @@ public:
     PageSetup pageSetup() const;
     bool setPageSetup(const PageSetup& setup);
 
-    // Reading: a QString for text, a double for a number, a bool for a logical value, invalid
-    // for an empty cell. Formula cells give their stored result.
+    // Reading: a QString for text (also error values and ISO dates), a double for a number, a
+    // bool for a logical value, invalid for an empty cell. Formula cells give their stored
+    // result.
     QVariant value(int row, int col) const;
     CellFormat format(int row, int col) const;
     int lastRow() const;    // 0 when the sheet has no cell

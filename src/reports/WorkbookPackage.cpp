@@ -336,10 +336,11 @@ QString escapeCellText(const QString& text) {
         const QChar c = text[i];
         const ushort u = c.unicode();
         if (c == u'_' && escapeAt(text, i)) {
-            out += QStringLiteral("_x005F");
+            out += QStringLiteral("_x005F_"); // the underscore itself, so the rest stays text
             continue;
         }
-        if ((u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0D) || u == 0xFFFE || u == 0xFFFF) {
+        // Carriage returns too: XML readers turn CR LF into LF.
+        if ((u < 0x20 && u != 0x09 && u != 0x0A) || u == 0xFFFE || u == 0xFFFF) {
             out += QStringLiteral("_x") +
                    QString::number(u, 16).rightJustified(4, QLatin1Char('0')).toUpper() +
                    QLatin1Char('_');
@@ -679,13 +680,16 @@ std::string Relationships::idOfType(std::string_view suffix) const {
 }
 
 std::string Relationships::add(const std::string& type, const std::string& target) {
-    for (int n = 1;; ++n) {
-        const std::string id = std::string("rId") + std::to_string(n);
-        if (!relById(root, id)) {
-            add(id, type, target, false);
-            return id;
-        }
+    // One past the largest "rIdN", found in one pass (reports add hundreds of sheets).
+    int largest = 0;
+    for (pugi::xml_node r = root.first_child(); r; r = r.next_sibling()) {
+        const std::string_view id = r.attribute("Id").value();
+        if (id.substr(0, 3) == "rId")
+            largest = std::max(largest, parseInt(std::string(id.substr(3)).c_str(), 0));
     }
+    const std::string id = std::string("rId") + std::to_string(largest + 1);
+    add(id, type, target, false);
+    return id;
 }
 
 void Relationships::add(const std::string& id, const std::string& type, const std::string& target,
