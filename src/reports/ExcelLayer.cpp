@@ -163,6 +163,13 @@ void ExcelReportRun::setStatus(const QString& text) {
 }
 
 bool ExcelReportRun::finish(const QString& suffix, const QString& completionText) {
+    if (!save(suffix))
+        return false;
+    askToOpen(completionText);
+    return true;
+}
+
+bool ExcelReportRun::save(const QString& suffix) {
     if (!m_running) {
         fail(QStringLiteral("帳票の作成が始まっていません"));
         return false;
@@ -190,17 +197,19 @@ bool ExcelReportRun::finish(const QString& suffix, const QString& completionText
     m_book.close();
     m_running = false;
     setBusy(false);
+    return true;
+}
 
+void ExcelReportRun::askToOpen(const QString& completionText) {
     const QString question = QStringLiteral("デスクトップに") + kCrLf + completionText + kCrLf +
                              kCrLf + QStringLiteral("開きますか？") + kCrLf;
     const int answer =
         svc().prompt().show(question, gstrAppTitle, MsgStyle::YesNo | MsgStyle::Information);
     if (answer == MsgResult::Yes) {
         svc().process().processEvents();
-        if (!gShellOpen(path))
+        if (!gShellOpen(m_savedPath))
             svc().prompt().show(kExcelOpenFailed, gstrAppTitle, MsgStyle::Critical);
     }
-    return true;
 }
 
 void ExcelReportRun::abandon() {
