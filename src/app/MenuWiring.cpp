@@ -2,6 +2,7 @@
 #include "master/frmMaster.h"
 #include "maintenance/frmBackup.h"
 #include "maintenance/frmSystem.h"
+#include "reports/frmPrint.h"
 
 // How the menu reaches each function window. A window's subsystem adds one line here when the
 // window exists, for example:
@@ -15,4 +16,5 @@ void gWireMenuWindows() {
     frmMenu::setOpener(frmMenu::Target::Master, [] { return frmMaster::instance(); });
     frmMenu::setOpener(frmMenu::Target::System, [] { return frmSystem::instance(); });
     frmMenu::setOpener(frmMenu::Target::Backup, [] { return frmBackup::instance(); });
+    frmMenu::setOpener(frmMenu::Target::Print, [] { return frmPrint::instance(); });
 }
