@@ -1,15 +1,26 @@
 #include "store/Currency.h"
 
 #include <cmath>
+#include <limits>
 
 Currency Currency::fromDouble(double v) {
     const double scaled = v * static_cast<double>(Scale);
+    if (std::isnan(scaled))
+        return {};
+    // Beyond the range the nearest representable amount is the limit itself.
+    constexpr double limit = 9.2233720368547748e18; // the largest double below 2^63
+    if (scaled >= limit)
+        return fromRaw(std::numeric_limits<std::int64_t>::max());
+    if (scaled <= -limit)
+        return fromRaw(-std::numeric_limits<std::int64_t>::max());
     return fromRaw(static_cast<std::int64_t>(std::llround(scaled)));
 }
 
 std::optional<Currency> Currency::parse(const QString& text) {
+    constexpr std::int64_t maxWhole = std::numeric_limits<std::int64_t>::max() / Scale;
     bool negative = false;
     bool seenSign = false, seenDigit = false, seenPoint = false;
+    bool afterComma = false; // a separator must be followed by a digit
     std::int64_t whole = 0;
     std::int64_t frac = 0;
     int fracDigits = 0;
@@ -35,30 +46,35 @@ std::optional<Currency> Currency::parse(const QString& text) {
             negative = (c == u'-');
         } else if (c >= u'0' && c <= u'9') {
             seenDigit = true;
+            afterComma = false;
             if (seenPoint) {
                 if (++fracDigits > 4)
                     return std::nullopt;
                 frac = frac * 10 + (c - u'0');
             } else {
-                if (whole > (INT64_MAX / Scale) / 10)
+                const int digit = c - u'0';
+                if (whole > (maxWhole - digit) / 10)
                     return std::nullopt;
-                whole = whole * 10 + (c - u'0');
+                whole = whole * 10 + digit;
             }
         } else if (c == u',') {
-            if (!seenDigit || seenPoint)
+            if (!seenDigit || seenPoint || afterComma)
                 return std::nullopt;
+            afterComma = true;
         } else if (c == u'.') {
-            if (seenPoint)
+            if (seenPoint || afterComma)
                 return std::nullopt;
             seenPoint = true;
         } else {
             return std::nullopt;
         }
     }
-    if (!seenDigit)
+    if (!seenDigit || afterComma)
         return std::nullopt;
     for (int i = fracDigits; i < 4; ++i)
         frac *= 10;
+    if (whole == maxWhole && frac > std::numeric_limits<std::int64_t>::max() % Scale)
+        return std::nullopt;
     const std::int64_t raw = whole * Scale + frac;
     return fromRaw(negative ? -raw : raw);
 }

@@ -19,11 +19,13 @@ public:
         return c;
     }
     static constexpr Currency fromInt(std::int64_t whole) { return fromRaw(whole * Scale); }
-    // Rounds to the nearest 1/10 000, halves away from zero.
+    // Rounds to the nearest 1/10 000, halves away from zero; NaN gives 0 and values beyond the
+    // range give the nearest limit.
     static Currency fromDouble(double v);
-    // User text: optional sign (+ - or full-width), digits (half- or full-width), thousands
-    // separators ("," or "，"), one decimal point ("." or "．"), surrounding spaces. At most
-    // four decimals; nothing else. Empty text gives no value.
+    // User text: optional leading sign (+ - or full-width), digits (half- or full-width),
+    // thousands separators ("," or "，", each between digits of the whole part), one decimal
+    // point ("." or "．"), surrounding spaces. At most four decimals and no more than the
+    // 64-bit range; nothing else. Empty text gives no value.
     static std::optional<Currency> parse(const QString& text);
 
     constexpr std::int64_t raw() const { return m_raw; }

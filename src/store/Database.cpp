@@ -23,12 +23,38 @@ void report(sqlite3* db, const QString& procName, const QString& text) {
     gProcError(procName, text);
 }
 
+// Reports a failed statement: the engine's own message, or the layer's reason when it refused
+// the statement itself.
+void reportFailure(sqlite3* db, int rc, const QString& why, const QString& procName,
+                   const QString& text) {
+    if (why.isEmpty()) {
+        report(db, procName, text);
+        return;
+    }
+    gSetLastError(rc, QStringLiteral("SQLite"), why);
+    gProcError(procName, text);
+}
+
 QString rightTrimmed(const QString& s) {
     qsizetype n = s.size();
     while (n > 0 && s.at(n - 1).isSpace())
         --n;
     return s.left(n);
 }
+
+// The text after the first statement may hold only spaces and semicolons: a second statement
+// would otherwise be dropped without a word.
+bool onlyOneStatement(const char* tail) {
+    for (; tail && *tail; ++tail)
+        if (*tail != ';' && !QChar::isSpace(static_cast<uchar>(*tail)))
+            return false;
+    return true;
+}
+
+// Prepares one statement and binds its parameters. A mismatch between placeholders and values is
+// refused instead of leaving placeholders NULL.
+int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
+                 QString& why);
 
 bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
     for (int i = 0; i < params.size(); ++i) {
@@ -59,12 +85,20 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
                 rc = sqlite3_bind_double(st, idx, v.toDouble());
                 break;
             case QMetaType::QDate: {
+                if (!v.toDate().isValid()) {
+                    rc = sqlite3_bind_null(st, idx);
+                    break;
+                }
                 const QByteArray b = dbDateText(v.toDate()).toUtf8();
                 rc = sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()),
                                        SQLITE_TRANSIENT);
                 break;
             }
             case QMetaType::QDateTime: {
+                if (!v.toDateTime().isValid()) {
+                    rc = sqlite3_bind_null(st, idx);
+                    break;
+                }
                 const QByteArray b = dbDateTimeText(v.toDateTime()).toUtf8();
                 rc = sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()),
                                        SQLITE_TRANSIENT);
@@ -84,10 +118,65 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
     return true;
 }
 
+int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
+                 QString& why) {
+    const QByteArray q = sql.toUtf8();
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db, q.constData(), static_cast<int>(q.size()), st, &tail);
+    if (rc != SQLITE_OK)
+        return rc;
+    if (!*st) {
+        why = QStringLiteral("no statement");
+        return SQLITE_MISUSE;
+    }
+    if (!onlyOneStatement(tail)) {
+        why = QStringLiteral("more than one statement");
+        return SQLITE_MISUSE;
+    }
+    if (sqlite3_bind_parameter_count(*st) != params.size()) {
+        why = QStringLiteral("%1 placeholders, %2 values")
+                  .arg(sqlite3_bind_parameter_count(*st))
+                  .arg(params.size());
+        return SQLITE_RANGE;
+    }
+    if (!bindAll(*st, params))
+        return SQLITE_ERROR;
+    return SQLITE_OK;
+}
+
 enum class Kind { Raw, Cur, Bln, Lng, Date, Str };
 
+// The name that types a result column: an alias or column name, a table-qualified name without
+// its table, and for the aggregates and functions that keep their argument's type (Sum(curCost),
+// Max(lngSort), IfNull(curX, 0)) the first argument.
+QString typingName(QString n) {
+    static const QStringList keepType = {QStringLiteral("sum"),    QStringLiteral("total"),
+                                         QStringLiteral("min"),    QStringLiteral("max"),
+                                         QStringLiteral("avg"),    QStringLiteral("abs"),
+                                         QStringLiteral("ifnull"), QStringLiteral("coalesce"),
+                                         QStringLiteral("first"),  QStringLiteral("last")};
+    for (;;) {
+        n = n.trimmed();
+        const qsizetype open = n.indexOf(QLatin1Char('('));
+        if (open <= 0 || !n.endsWith(QLatin1Char(')')))
+            break;
+        if (!keepType.contains(n.left(open).trimmed().toLower()))
+            return {};
+        n = n.mid(open + 1, n.size() - open - 2);
+        const qsizetype comma = n.indexOf(QLatin1Char(','));
+        if (comma >= 0)
+            n = n.left(comma);
+        if (n.trimmed().startsWith(QLatin1String("distinct "), Qt::CaseInsensitive))
+            n = n.trimmed().mid(9);
+    }
+    const qsizetype dot = n.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        n = n.mid(dot + 1);
+    return n;
+}
+
 Kind kindOf(const QString& name) {
-    const QString n = name.toLower();
+    const QString n = typingName(name).toLower();
     if (n.startsWith(QLatin1String("cur")))
         return Kind::Cur;
     if (n.startsWith(QLatin1String("bln")))
@@ -119,11 +208,22 @@ QVariant readColumn(sqlite3_stmt* st, int col, Kind kind) {
         const QString s =
             QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
                               sqlite3_column_bytes(st, col));
-        if (s.size() == 10)
-            return QVariant(QDate::fromString(s, QStringLiteral("yyyy-MM-dd")));
-        return QVariant(QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        if (s.size() == 10) {
+            const QDate d = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
+            if (d.isValid())
+                return QVariant(d);
+        } else if (s.size() == 19) {
+            const QDateTime dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (dt.isValid())
+                return QVariant(dt);
+        }
+        // A value in no stored form is handed over as it is rather than lost.
+        return QVariant(s);
     }
     case Kind::Str:
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                              sqlite3_column_bytes(st, col)));
     case Kind::Raw:
         break;
     }
@@ -198,10 +298,8 @@ bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
         return false;
     }
     sqlite3_stmt* st = nullptr;
-    const QByteArray q = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(m_db, q.constData(), static_cast<int>(q.size()), &st, nullptr);
-    if (rc == SQLITE_OK && !bindAll(st, params))
-        rc = SQLITE_ERROR;
+    QString why;
+    int rc = prepareBound(m_db, sql, params, &st, why);
     if (rc == SQLITE_OK) {
         do {
             rc = sqlite3_step(st);
@@ -209,7 +307,7 @@ bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
     }
     const bool ok = (rc == SQLITE_DONE);
     if (!ok)
-        report(m_db, procName, QStringLiteral("SQL=") + sql);
+        reportFailure(m_db, rc, why, procName, QStringLiteral("SQL=") + sql);
     sqlite3_finalize(st);
     return ok;
 }
@@ -225,6 +323,18 @@ bool Database::executeScript(const QString& sql, const QString& procName) {
         return false;
     }
     return true;
+}
+
+int Database::schemaVersion() const {
+    if (!m_db)
+        return -1;
+    sqlite3_stmt* st = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return version;
 }
 
 qint64 Database::lastInsertId() const {
@@ -249,19 +359,45 @@ void Database::rollback() {
 }
 
 Transaction::Transaction(Database& db) : m_db(db) {
+    // Inside a transaction that a caller already opened, a savepoint keeps this one's changes
+    // separate: its rollback undoes only what it did, its commit leaves the outer decision open.
+    if (m_db.isOpen() && !sqlite3_get_autocommit(m_db.handle())) {
+        static int counter = 0;
+        m_savepoint = QStringLiteral("tovaki_sp%1").arg(++counter);
+        m_active = m_db.executeSQL(QStringLiteral("SAVEPOINT ") + m_savepoint, {},
+                                   QStringLiteral("DbBegin"));
+        return;
+    }
     m_active = m_db.begin();
 }
 Transaction::~Transaction() {
     if (m_active)
+        rollbackNow();
+}
+void Transaction::rollbackNow() {
+    m_active = false;
+    if (m_savepoint.isEmpty()) {
         m_db.rollback();
+        return;
+    }
+    if (!m_db.isOpen())
+        return;
+    const QByteArray name = m_savepoint.toUtf8();
+    sqlite3_exec(m_db.handle(), ("ROLLBACK TO " + name).constData(), nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db.handle(), ("RELEASE " + name).constData(), nullptr, nullptr, nullptr);
 }
 bool Transaction::commit() {
     if (!m_active)
         return false;
-    m_active = false;
-    if (m_db.commit())
+    const bool ok = m_savepoint.isEmpty()
+                        ? m_db.commit()
+                        : m_db.executeSQL(QStringLiteral("RELEASE ") + m_savepoint, {},
+                                          QStringLiteral("DbCommit"));
+    if (ok) {
+        m_active = false;
         return true;
-    m_db.rollback();
+    }
+    rollbackNow();
     return false;
 }
 
@@ -270,44 +406,56 @@ ResultSet::ResultSet(Database& db) : m_db(db) {}
 bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
                               const QString& procName) {
     m_rows.clear();
+    m_fieldNames.clear();
+    m_numeric.clear();
     m_pos = 0;
     const QString sql = rightTrimmed(sqlIn);
     sqlite3* db = m_db.handle();
     if (!db || sql.isEmpty()) {
+        if (!db)
+            gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"),
+                          QStringLiteral("database not open"));
         gProcError(procName, QStringLiteral("SQL=") + sql);
         return false;
     }
     sqlite3_stmt* st = nullptr;
-    const QByteArray q = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, q.constData(), static_cast<int>(q.size()), &st, nullptr);
-    if (rc == SQLITE_OK && !bindAll(st, params))
-        rc = SQLITE_ERROR;
+    QString why;
+    int rc = prepareBound(db, sql, params, &st, why);
     if (rc != SQLITE_OK) {
-        report(db, procName, QStringLiteral("SQL=") + sql);
+        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + sql);
         sqlite3_finalize(st);
         return false;
     }
     const int n = sqlite3_column_count(st);
     QStringList names;
     std::vector<Kind> kinds;
+    std::vector<bool> numeric;
     for (int c = 0; c < n; ++c) {
         names << QString::fromUtf8(sqlite3_column_name(st, c));
         kinds.push_back(kindOf(names.back()));
+        // Untyped columns fall back to the declared type for the Null conversion.
+        const char* decl = sqlite3_column_decltype(st, c);
+        const QByteArray d = QByteArray(decl ? decl : "").toUpper();
+        numeric.push_back(d.contains("INT") || d.contains("REAL") || d.contains("NUM") ||
+                          d.contains("DOUB") || d.contains("FLOA"));
     }
+    std::vector<QVariantList> rows;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         QVariantList row;
         row.reserve(n);
         for (int c = 0; c < n; ++c)
             row << readColumn(st, c, kinds[static_cast<std::size_t>(c)]);
-        m_rows.push_back(std::move(row));
+        rows.push_back(std::move(row));
     }
-    sqlite3_finalize(st);
     if (rc != SQLITE_DONE) {
-        m_rows.clear();
         report(db, procName, QStringLiteral("SQL=") + sql);
+        sqlite3_finalize(st);
         return false;
     }
+    sqlite3_finalize(st);
+    m_rows = std::move(rows);
     m_fieldNames = names;
+    m_numeric = std::move(numeric);
     return true;
 }
 
@@ -374,13 +522,22 @@ QVariant ResultSet::getFldData(int index) const {
         return QVariant(QStringLiteral("1000/01/01 00:00:00"));
     case Kind::Bln:
         return QVariant(false);
-    default:
+    case Kind::Str:
         return QVariant(QString());
+    default:
+        break;
     }
+    if (index >= 0 && static_cast<std::size_t>(index) < m_numeric.size() &&
+        m_numeric[static_cast<std::size_t>(index)])
+        return QVariant(qint64(0));
+    return QVariant(QString());
 }
 
 QString ResultSet::text(int index) const {
-    return value(index).toString();
+    const QVariant v = value(index);
+    if (v.metaType() == QMetaType::fromType<Currency>())
+        return v.value<Currency>().toString();
+    return v.toString();
 }
 qint64 ResultSet::lng(int index) const {
     const QVariant v = value(index);
@@ -399,7 +556,10 @@ Currency ResultSet::cur(int index) const {
     return Currency::fromInt(v.toLongLong());
 }
 bool ResultSet::bln(int index) const {
-    return value(index).toBool();
+    const QVariant v = value(index);
+    if (v.metaType() == QMetaType::fromType<Currency>())
+        return !v.value<Currency>().isZero();
+    return v.toBool();
 }
 
 Database& gdbData() {
@@ -410,6 +570,14 @@ Database& gdbData() {
 bool DbInit(const QString& path) {
     if (!gdbData().open(path)) {
         gProcError(QStringLiteral("DbInit"));
+        return false;
+    }
+    const int version = gdbData().schemaVersion();
+    if (version < 1 || version > kDbSchemaVersion) {
+        gdbData().close();
+        gSetLastError(SQLITE_MISMATCH, QStringLiteral("SQLite"),
+                      QStringLiteral("unsupported schema version %1").arg(version));
+        gProcError(QStringLiteral("DbInit"), path);
         return false;
     }
     return true;
@@ -427,6 +595,12 @@ bool DbCompactDataBase(const QString& pathIn) {
         return false;
     }
     const QFileInfo fi(path);
+    if (gdbData().isOpen() &&
+        QFileInfo(gdbData().path()).canonicalFilePath() == fi.canonicalFilePath()) {
+        gSetLastError(SQLITE_BUSY, QStringLiteral("SQLite"), QStringLiteral("the file is open"));
+        gProcError(proc, path);
+        return false;
+    }
     const QString folder = gAddBackSlash(fi.absolutePath());
     QString temp;
     for (int n = 1;; ++n) {

@@ -25,12 +25,16 @@ public:
     QString path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
 
-    // Runs one statement (trailing spaces removed). Blank text, a preparing or running error:
-    // reported under procName with "SQL=" + sql, false.
+    // Runs one statement (trailing spaces removed). Blank text, a preparing or running error, a
+    // second statement after the first, or a number of values that differs from the number of
+    // placeholders: reported under procName with "SQL=" + sql, false.
     bool executeSQL(const QString& sql, const QVariantList& params = {},
                     const QString& procName = QStringLiteral("DbExecuteSQL"));
     // Runs several statements without parameters (schema scripts).
     bool executeScript(const QString& sql, const QString& procName);
+
+    // PRAGMA user_version of the open file; -1 when none is open or it cannot be read.
+    int schemaVersion() const;
 
     qint64 lastInsertId() const;
     int changes() const;
@@ -46,7 +50,8 @@ private:
     QString m_path;
 };
 
-// Rolls back unless commit() was called.
+// Rolls back unless commit() was called. Opened inside another transaction it is a savepoint:
+// its rollback undoes only its own changes, and its commit leaves the outer one to decide.
 class Transaction {
 public:
     explicit Transaction(Database& db);
@@ -55,15 +60,20 @@ public:
     bool commit();
 
 private:
+    void rollbackNow();
     Database& m_db;
+    QString m_savepoint;
     bool m_active = false;
 };
 
 // A result set owned by one object: all rows are read when it is opened, so the record count is
 // exact and rows can be revisited. Values are typed by the column's (or alias's) name prefix:
 // "cur" -> Currency, "bln" -> bool, "lng" -> qint64, "dat"/"date1" -> QDate (10 characters) or
-// QDateTime (19), "str" -> QString; other columns keep SQLite's own type. NULL is a null
-// QVariant.
+// QDateTime (19; any other text is returned as QString), "str" -> QString; other columns keep
+// SQLite's own type. A table-qualified name types by its column ("T_DATA1.curCost"), and the
+// functions that keep their argument's type (Sum, Total, Min, Max, Avg, Abs, IfNull, Coalesce)
+// type by their first argument ("Sum(curCost)" is Currency; "Count(curCost)" is not). NULL is a
+// null QVariant.
 class ResultSet {
 public:
     explicit ResultSet(Database& db);
@@ -78,7 +88,7 @@ public:
 
     // Cursor over the rows.
     bool moveFirst(); // false (reported) when there is no row
-    bool moveNext();  // false (reported) at the last row
+    bool moveNext();  // false (reported) when already past the last row
     void moveLast();
     bool eof() const { return m_pos >= m_rows.size(); }
     int position() const { return static_cast<int>(m_pos); }
@@ -87,8 +97,9 @@ public:
     QVariant value(int index) const;
     QVariant value(const QString& name) const;
     bool isNull(int index) const { return value(index).isNull(); }
-    // The value with the fixed Null conversion: numeric columns ("lng", "cur", integer and real
-    // values) give 0, date columns "1000/01/01 00:00:00", every other column "" (bln: false).
+    // The value with the fixed Null conversion: "lng" columns give qint64 0, "cur" columns
+    // Currency 0, date columns the text "1000/01/01 00:00:00", "bln" columns false, "str" columns
+    // ""; other columns 0 when declared numeric, else "".
     QVariant getFldData(int index) const;
 
     // Convenience readers of the current row with Null conversion.
@@ -104,17 +115,25 @@ private:
     Database& m_db;
     QStringList m_fieldNames;
     std::vector<QVariantList> m_rows;
+    std::vector<bool> m_numeric; // declared numeric type, for the Null conversion
     std::size_t m_pos = 0;
 };
+
+// The schema version this program reads and writes (PRAGMA user_version of the data file). A
+// later version can migrate files of an earlier one; a file of a later version is refused.
+constexpr int kDbSchemaVersion = 1;
 
 // The open data file of the program.
 Database& gdbData();
 
+// Opens the data file into gdbData(). A file whose schema version is not 1..kDbSchemaVersion is
+// refused (closed again, logged "DbInit").
 bool DbInit(const QString& path);
 void DbClose();
-// Compacts the file at path (which must not be open elsewhere): VACUUM INTO
-// "CompactDataBase<n>.mdb" beside it (first free n), then the copy replaces the file. On any
-// failure the file stays as it was and no temporary file is left.
+// Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n),
+// then the copy replaces the file. Refused while gdbData() has the file open (changes written
+// through that connection would be lost with the replaced file). On any failure the file stays
+// as it was and no temporary file is left.
 bool DbCompactDataBase(const QString& path);
 
 // The SQLite text of a date and of a time stamp, as stored.

@@ -1,0 +1,392 @@
+#include "TestData.h"
+#include "TestServices.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QTest>
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One reader call of any type, its result as text for comparisons.
+using Reader = std::function<bool(int number, QString& shown)>;
+
+QString curText(Currency c) {
+    return QString::number(double(c.raw()) / 10000.0, 'f', 4);
+}
+
+Reader readerFor(const QString& type) {
+    if (type == u"lng"_s)
+        return [](int n, QString& shown) {
+            qint32 v = -777;
+            const bool ok = gGetSystemLngField(n, v, 42);
+            shown = QString::number(v);
+            return ok;
+        };
+    if (type == u"cur"_s)
+        return [](int n, QString& shown) {
+            Currency v = Currency::fromInt(-777);
+            const bool ok = gGetSystemCurField(n, v, Currency::fromInt(5));
+            shown = curText(v);
+            return ok;
+        };
+    if (type == u"str"_s)
+        return [](int n, QString& shown) {
+            QString v = u"unchanged"_s;
+            const bool ok = gGetSystemStrField(n, v, u"default"_s);
+            shown = v;
+            return ok;
+        };
+    return [](int n, QString& shown) {
+        bool v = false;
+        const bool ok = gGetSystemBlnField(n, v, true);
+        shown = v ? u"True"_s : u"False"_s;
+        return ok;
+    };
+}
+
+int rowsOf(int number) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(u"SELECT lngID FROM T_SYSTEM WHERE lngID = ?"_s, {number}))
+        return -1;
+    return rs.recordCount();
+}
+
+} // namespace
+
+class tst_Settings : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void emptyTableGivesDefaults_data();
+    void emptyTableGivesDefaults();
+    void generalAccessorsOnEmptyTable();
+    void twoRowsFailWithoutChangingValue_data();
+    void twoRowsFailWithoutChangingValue();
+    void twoCloseDayRowsAreReported();
+    void writtenTwiceLeavesOneRow_data();
+    void writtenTwiceLeavesOneRow();
+    void storedForms_data();
+    void storedForms();
+    void textStoredUnchanged_data();
+    void textStoredUnchanged();
+    void rowOfAnotherTypeReadsAsNull_data();
+    void rowOfAnotherTypeReadsAsNull();
+    void failedInsertKeepsOldRow();
+    void writerInsideCallersTransaction();
+    void refusesForeignTableName();
+    void integerOutOfRangeIsReported();
+    void readFailureOnClosedDatabase();
+    void unknownLedgerKind_data();
+    void unknownLedgerKind();
+
+private:
+    std::unique_ptr<TestProgramFolder> m_folder;
+};
+
+void tst_Settings::init() {
+    TestServices::install();
+    m_folder = std::make_unique<TestProgramFolder>();
+    QVERIFY(m_folder->isValid());
+    QVERIFY(m_folder->open());
+}
+
+void tst_Settings::cleanup() {
+    m_folder.reset();
+}
+
+void tst_Settings::emptyTableGivesDefaults_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("lng") << u"lng"_s << u"42"_s;
+    QTest::newRow("cur") << u"cur"_s << u"5.0000"_s;
+    QTest::newRow("str") << u"str"_s << u"default"_s;
+    QTest::newRow("bln") << u"bln"_s << u"True"_s;
+}
+
+void tst_Settings::emptyTableGivesDefaults() {
+    QFETCH(QString, type);
+    QFETCH(QString, expected);
+    QString shown;
+    QVERIFY(readerFor(type)(32, shown));
+    QCOMPARE(shown, expected);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_Settings::generalAccessorsOnEmptyTable() {
+    qint32 closeDay = 0;
+    QVERIFY(gGetSystemCloseDay(closeDay));
+    QCOMPARE(closeDay, 20);
+    QString caption;
+    QVERIFY(gGetDataCaption(1, caption));
+    QCOMPARE(caption, u"仕入"_s);
+    QVERIFY(gGetDataCaption(2, caption));
+    QCOMPARE(caption, u"売上"_s);
+    // The settings window's tax rate: 5 with four decimals.
+    Currency tax;
+    QVERIFY(gGetSystemCurField(32, tax, Currency::fromInt(5)));
+    QCOMPARE(qint64(tax.raw()), qint64(50000));
+    // Supplier order: by number.
+    qint32 order = -1;
+    QVERIFY(gGetSystemLngField(9, order, 0));
+    QCOMPARE(order, 0);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_Settings::twoRowsFailWithoutChangingValue_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("unchanged");
+    QTest::newRow("lng") << u"lng"_s << u"-777"_s;
+    QTest::newRow("cur") << u"cur"_s << u"-777.0000"_s;
+    QTest::newRow("str") << u"str"_s << u"unchanged"_s;
+    QTest::newRow("bln") << u"bln"_s << u"False"_s;
+}
+
+void tst_Settings::twoRowsFailWithoutChangingValue() {
+    QFETCH(QString, type);
+    QFETCH(QString, unchanged);
+    QVERIFY(gdbData().executeSQL(
+        u"INSERT INTO T_SYSTEM (lngID, lngField, curField, strField, blnField) VALUES "
+        "(12, 1, 10000, 'a', 1), (12, 2, 20000, 'b', 1)"_s));
+    QString shown;
+    QVERIFY(!readerFor(type)(12, shown));
+    QCOMPARE(shown, unchanged);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+    // Other numbers still read normally.
+    QVERIFY(readerFor(type)(13, shown));
+}
+
+void tst_Settings::twoCloseDayRowsAreReported() {
+    QVERIFY(
+        gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (8, 25), (8, 10)"_s));
+    qint32 closeDay = 17;
+    QVERIFY(!gGetSystemCloseDay(closeDay));
+    QCOMPARE(closeDay, 17);
+    QCOMPARE(m_folder->errorLogEntries(), 1);
+    QVERIFY(m_folder->errorLog().contains(u"gGetSystemCloseDay"_s));
+    // Writing the number again repairs it.
+    QVERIFY(gSetSystemLngField(8, 25));
+    QVERIFY(gGetSystemCloseDay(closeDay));
+    QCOMPARE(closeDay, 25);
+}
+
+void tst_Settings::writtenTwiceLeavesOneRow_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("lng") << u"lng"_s << u"31"_s;
+    QTest::newRow("cur") << u"cur"_s << u"8.2500"_s;
+    QTest::newRow("str") << u"str"_s << u"二回目"_s;
+    QTest::newRow("bln") << u"bln"_s << u"False"_s;
+}
+
+void tst_Settings::writtenTwiceLeavesOneRow() {
+    QFETCH(QString, type);
+    QFETCH(QString, expected);
+    const int n = 40;
+    if (type == u"lng"_s) {
+        QVERIFY(gSetSystemLngField(n, 30));
+        QVERIFY(gSetSystemLngField(n, 31));
+    } else if (type == u"cur"_s) {
+        QVERIFY(gSetSystemCurField(n, *Currency::parse(u"8"_s)));
+        QVERIFY(gSetSystemCurField(n, *Currency::parse(u"8.25"_s)));
+    } else if (type == u"str"_s) {
+        QVERIFY(gSetSystemStrField(n, u"一回目"_s));
+        QVERIFY(gSetSystemStrField(n, u"二回目"_s));
+    } else {
+        QVERIFY(gSetSystemBlnField(n, true));
+        QVERIFY(gSetSystemBlnField(n, false));
+    }
+    QCOMPARE(rowsOf(n), 1);
+    QString shown;
+    QVERIFY(readerFor(type)(n, shown));
+    QCOMPARE(shown, expected);
+}
+
+void tst_Settings::storedForms_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("sqliteType");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("currency 5.5") << u"cur"_s << u"curField"_s << u"integer"_s << u"55000"_s
+                                  << u"5.5000"_s;
+    QTest::newRow("negative integer")
+        << u"lng"_s << u"lngField"_s << u"integer"_s << u"-10"_s << u"-10"_s;
+    QTest::newRow("flag") << u"bln"_s << u"blnField"_s << u"integer"_s << u"1"_s << u"True"_s;
+    QTest::newRow("empty text is not NULL")
+        << u"str"_s << u"strField"_s << u"text"_s << QString() << QString();
+}
+
+void tst_Settings::storedForms() {
+    QFETCH(QString, type);
+    QFETCH(QString, column);
+    QFETCH(QString, sqliteType);
+    QFETCH(QString, stored);
+    QFETCH(QString, readBack);
+    const int n = 32;
+    if (type == u"cur"_s)
+        QVERIFY(gSetSystemCurField(n, Currency::fromDouble(5.5)));
+    else if (type == u"lng"_s)
+        QVERIFY(gSetSystemLngField(n, -10));
+    else if (type == u"bln"_s)
+        QVERIFY(gSetSystemBlnField(n, true));
+    else
+        QVERIFY(gSetSystemStrField(n, QString()));
+    ResultSet rs(gdbData());
+    QVERIFY(rs.openRecordSet(u"SELECT typeof(%1) AS t, CAST(%1 AS TEXT) AS v FROM T_SYSTEM "
+                             "WHERE lngID = ?"_s.arg(column),
+                             {n}));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.text(0), sqliteType);
+    QCOMPARE(rs.text(1), stored);
+    // The other value columns stay NULL.
+    QVERIFY(rs.openRecordSet(u"SELECT count(*) FROM T_SYSTEM WHERE lngID = ? AND "
+                             "(lngField IS NOT NULL) + (curField IS NOT NULL) + "
+                             "(blnField IS NOT NULL) + (strField IS NOT NULL) = 1"_s,
+                             {n}));
+    QCOMPARE(rs.lng(0), 1);
+    QString shown;
+    QVERIFY(readerFor(type)(n, shown));
+    QCOMPARE(shown, readBack);
+}
+
+void tst_Settings::textStoredUnchanged_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("quote") << u"O'Hara 商店"_s;
+    QTest::newRow("quotes percent asterisk") << u"'%*' 50% *"_s;
+    QTest::newRow("spaces kept") << u"  仕入  "_s;
+    QTest::newRow("statement text") << u"x'); DELETE FROM T_SYSTEM; --"_s;
+    QTest::newRow("line break") << u"a\r\nb"_s;
+}
+
+void tst_Settings::textStoredUnchanged() {
+    QFETCH(QString, text);
+    QVERIFY(gSetSystemStrField(10, u"before"_s));
+    QVERIFY(gSetSystemStrField(11, u"other"_s));
+    QVERIFY(gSetSystemStrField(10, text));
+    QString caption;
+    QVERIFY(gGetDataCaption(1, caption));
+    QCOMPARE(caption, text);
+    QVERIFY(gGetDataCaption(2, caption));
+    QCOMPARE(caption, u"other"_s);
+    QCOMPARE(rowsOf(10), 1);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_Settings::rowOfAnotherTypeReadsAsNull_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("lng") << u"lng"_s << u"0"_s;
+    QTest::newRow("cur") << u"cur"_s << u"0.0000"_s;
+    QTest::newRow("str") << u"str"_s << QString();
+    QTest::newRow("bln") << u"bln"_s << u"False"_s;
+}
+
+void tst_Settings::rowOfAnotherTypeReadsAsNull() {
+    QFETCH(QString, type);
+    QFETCH(QString, expected);
+    // A row whose own column is empty (written as a date, for instance) is a row: the reader
+    // gives the Null conversion, not the default.
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, ?)"_s,
+                                 {QDateTime(QDate(2024, 3, 5), QTime(10, 15))}));
+    QString shown;
+    QVERIFY(readerFor(type)(0, shown));
+    QCOMPARE(shown, expected);
+}
+
+void tst_Settings::failedInsertKeepsOldRow() {
+    QVERIFY(gSetSystemLngField(8, 25));
+    QVERIFY(gSetSystemStrField(13, u"古い値"_s));
+    QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_SYSTEM_NO_INSERT BEFORE INSERT ON T_SYSTEM "
+                                 "BEGIN SELECT RAISE(ABORT, 'inserts refused'); END"_s));
+    QVERIFY(!gSetSystemLngField(8, 10));
+    QVERIFY(!gSetSystemStrField(13, u"新しい値"_s));
+    QCOMPARE(m_folder->errorLogEntries(), 2);
+    QVERIFY(m_folder->errorLog().contains(u"clsQuilloFunc_MDBDAO_ExecuteSQL"_s));
+    QVERIFY(m_folder->errorLog().contains(u"inserts refused"_s));
+    qint32 closeDay = 0;
+    QVERIFY(gGetSystemCloseDay(closeDay));
+    QCOMPARE(closeDay, 25);
+    QString text;
+    QVERIFY(gGetSystemStrField(13, text, QString()));
+    QCOMPARE(text, u"古い値"_s);
+    QCOMPARE(rowsOf(8), 1);
+}
+
+void tst_Settings::writerInsideCallersTransaction() {
+    Database& db = gdbData();
+    QVERIFY(gSetSystemLngField(9, 1));
+    {
+        Transaction outer(db);
+        QVERIFY(outer.ok());
+        QVERIFY(db.executeSQL(u"INSERT INTO T_DATA1 (lngSort) VALUES (1)"_s));
+        QVERIFY(gSetSystemLngField(8, 15));
+        QVERIFY(db.executeSQL(u"CREATE TRIGGER T_SYSTEM_NO_INSERT BEFORE INSERT ON T_SYSTEM "
+                              "BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
+        // The failed writer undoes only its own DELETE; the caller's work stays.
+        QVERIFY(!gSetSystemLngField(9, 0));
+        QVERIFY(db.executeSQL(u"DROP TRIGGER T_SYSTEM_NO_INSERT"_s));
+        QVERIFY(outer.commit());
+    }
+    qint32 v = 0;
+    QVERIFY(gGetSystemLngField(8, v, 20));
+    QCOMPARE(v, 15);
+    QVERIFY(gGetSystemLngField(9, v, 0));
+    QCOMPARE(v, 1);
+    ResultSet rs(db);
+    QVERIFY(rs.openRecordSet(u"SELECT lngSort FROM T_DATA1"_s));
+    QCOMPARE(rs.recordCount(), 1);
+}
+
+void tst_Settings::refusesForeignTableName() {
+    qint32 v = 3;
+    QVERIFY(!gGetSystemLngField(8, v, 20, u"T_SYSTEM; DROP TABLE T_MASTER"_s));
+    QCOMPARE(v, 3);
+    QVERIFY(!gSetSystemLngField(8, 1, u"T_SYSTEM WHERE 1"_s));
+    QCOMPARE(m_folder->errorLogEntries(), 2);
+    QVERIFY(m_folder->errorLog().contains(u"gGetSystemLngField"_s));
+    QVERIFY(m_folder->errorLog().contains(u"gSetSystemLngField"_s));
+    QCOMPARE(rowsOf(8), 0);
+}
+
+void tst_Settings::integerOutOfRangeIsReported() {
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (46, ?)"_s,
+                                 {qint64(1) << 40}));
+    qint32 v = 7;
+    QVERIFY(!gGetSystemLngField(46, v, 0));
+    QCOMPARE(v, 7);
+    QVERIFY(m_folder->errorLog().contains(u"gGetSystemLngField"_s));
+}
+
+void tst_Settings::readFailureOnClosedDatabase() {
+    DbClose();
+    QString s = u"kept"_s;
+    QVERIFY(!gGetSystemStrField(13, s, QString()));
+    QCOMPARE(s, u"kept"_s);
+    QVERIFY(!gSetSystemStrField(13, u"x"_s));
+    QVERIFY(m_folder->errorLog().contains(u"gGetSystemStrField"_s));
+}
+
+void tst_Settings::unknownLedgerKind_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("none") << 0;
+    QTest::newRow("three") << 3;
+    QTest::newRow("negative") << -1;
+}
+
+void tst_Settings::unknownLedgerKind() {
+    QFETCH(int, kind);
+    QString caption = u"kept"_s;
+    QVERIFY(!gGetDataCaption(kind, caption));
+    QCOMPARE(caption, u"kept"_s);
+    QCOMPARE(m_folder->errorLogEntries(), 1);
+    QVERIFY(m_folder->errorLog().contains(u"gGetDataCaption"_s));
+}
+
+QTEST_GUILESS_MAIN(tst_Settings)
+#include "tst_Settings.moc"
