@@ -1,0 +1,515 @@
+#include "master/SupplierRecords.h"
+
+#include "app/ErrorLog.h"
+#include "app/Services.h"
+#include "store/Database.h"
+#include "store/Formats.h"
+#include "store/Settings.h"
+
+#include <QRegularExpression>
+#include <set>
+
+qint32 glngMasterProcMode = 0;
+
+namespace {
+
+constexpr int kSortSetting = 9;
+
+// The columns of T_MASTER in the order of every INSERT of this module.
+const QString kInsertSql = QStringLiteral(
+    " INSERT INTO T_MASTER"
+    " (  lngMasterID ,lngSupplier ,blnValid ,curRegularSupplyRatio ,curRegularSaleRatio"
+    " ,curStartSupplyCarry ,curStartSaleCarry ,strSupplierName ,strPosition"
+    " ,strSupplierShortName ,strKana ,lngChargePerson ,strChargePerson1 ,strChargePersonNotes1"
+    " ,strChargePerson2 ,strChargePersonNotes2 ,strPostCode1 ,strAddress1 ,strPostCode2"
+    " ,strAddress2 ,strPhone1 ,strPhone1Notes ,strPhone2 ,strPhone2Notes ,strFax ,strFaxNotes"
+    " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate )"
+    " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+
+// The highest value of a column + 1 when that is 1-999; otherwise the lowest value of 1-999 that
+// none of the queries returns; 0 when all are taken.
+bool nextNumber(const QString& maxSql, const QString& usedSql, const QString& procName,
+                qint32& result) {
+    result = 0;
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(maxSql, {}, procName))
+        return false;
+    const qint64 highest = rs.recordCount() > 0 ? rs.lng(0) : 0;
+    if (highest + 1 >= 1 && highest + 1 <= kMaxSupplierNumber) {
+        result = static_cast<qint32>(highest + 1);
+        return true;
+    }
+    ResultSet used(gdbData());
+    if (!used.openRecordSet(usedSql, {kMaxSupplierNumber}, procName))
+        return false;
+    std::set<qint64> taken;
+    for (const QVariantList& row : used.rows())
+        taken.insert(row.value(0).toLongLong());
+    for (qint32 n = 1; n <= kMaxSupplierNumber; ++n) {
+        if (!taken.contains(n)) {
+            result = n;
+            break;
+        }
+    }
+    return true;
+}
+
+enum class NumberKind { NotNumber, Value, OutOfRange };
+
+struct EntryNumber {
+    NumberKind kind = NumberKind::NotNumber;
+    Currency value;
+};
+
+QString toHalfWidthNumber(const QString& text) {
+    QString s = text.trimmed();
+    for (QChar& c : s) {
+        const char16_t u = c.unicode();
+        if (u >= u'０' && u <= u'９')
+            c = QChar(u'0' + (u - u'０'));
+        else if (u == u'－' || u == u'−')
+            c = QLatin1Char('-');
+        else if (u == u'＋')
+            c = QLatin1Char('+');
+        else if (u == u'，')
+            c = QLatin1Char(',');
+        else if (u == u'．')
+            c = QLatin1Char('.');
+    }
+    return s;
+}
+
+// A number box as the rules see it. A well-formed number that a currency value cannot hold
+// (more than four decimals, too many digits) is still a number, only out of every range.
+EntryNumber classify(const QString& text) {
+    if (const auto v = Currency::parse(text))
+        return {NumberKind::Value, *v};
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+(,\\d+)*(\\.\\d*)?|\\.\\d+)$"));
+    if (number.match(toHalfWidthNumber(text)).hasMatch())
+        return {NumberKind::OutOfRange, {}};
+    return {};
+}
+
+bool ratioInRange(const EntryNumber& n) {
+    if (n.kind != NumberKind::Value)
+        return false;
+    const Currency v = n.value;
+    return v >= Currency() && v <= Currency::fromInt(100) && v.raw() % 1000 == 0;
+}
+
+bool carryInRange(const EntryNumber& n) {
+    if (n.kind != NumberKind::Value)
+        return false;
+    const Currency v = n.value;
+    return v >= Currency::fromInt(-9999999) && v <= Currency::fromInt(999999999) && v.isWhole();
+}
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString ratioMessage() {
+    return QStringLiteral("規定掛率は０％～１００％の範囲で  ") + kCrLf +
+           QStringLiteral("小数点１桁までです  ") + kCrLf + kCrLf;
+}
+
+QString carryMessage() {
+    return QStringLiteral("残高は ") +
+           formatNumber(Currency::fromInt(-9999999), QStringLiteral("yen")) +
+           QStringLiteral(" ～ ") +
+           formatNumber(Currency::fromInt(999999999), QStringLiteral("yen")) +
+           QStringLiteral(" の範囲で  ") + kCrLf + QStringLiteral("小数以下は受け付けません  ") +
+           kCrLf + kCrLf;
+}
+
+SupplierCheck fail(int code, const QString& prefix, const QString& focus) {
+    return {false, code, prefix, focus};
+}
+
+QVariantList insertParams(const SupplierRecord& r, const QDateTime& now) {
+    return {r.lngMasterID,
+            r.lngSupplier,
+            r.blnValid,
+            QVariant::fromValue(r.curRegularSupplyRatio),
+            QVariant::fromValue(r.curRegularSaleRatio),
+            QVariant::fromValue(r.curStartSupplyCarry),
+            QVariant::fromValue(r.curStartSaleCarry),
+            r.strSupplierName,
+            r.strPosition,
+            r.strSupplierShortName,
+            r.strKana,
+            r.lngChargePerson,
+            r.strChargePerson1,
+            r.strChargePersonNotes1,
+            r.strChargePerson2,
+            r.strChargePersonNotes2,
+            r.strPostCode1,
+            r.strAddress1,
+            r.strPostCode2,
+            r.strAddress2,
+            r.strPhone1,
+            r.strPhone1Notes,
+            r.strPhone2,
+            r.strPhone2Notes,
+            r.strFax,
+            r.strFaxNotes,
+            r.lngBankAccount,
+            r.strBankAccount1,
+            r.strBankAccount2,
+            r.strNotes,
+            now};
+}
+
+} // namespace
+
+// ---- Numbering -------------------------------------------------------------------------------
+
+bool gGetNewLngMasterID(qint32& masterID) {
+    // An ID still used by ledger lines of a vanished supplier is never handed out again.
+    return nextNumber(QStringLiteral(" SELECT MAX(lngMasterID) AS lngMax FROM T_MASTER"),
+                      QStringLiteral(" SELECT lngMasterID FROM"
+                                     " (SELECT lngMasterID FROM T_MASTER"
+                                     " UNION SELECT lngMasterID FROM T_DATA1"
+                                     " UNION SELECT lngMasterID FROM T_DATA2)"
+                                     " WHERE lngMasterID BETWEEN 1 AND ?"),
+                      QStringLiteral("gGetNewLngMasterID"), masterID);
+}
+
+bool gGetNewLngSupplier(qint32& supplier) {
+    return nextNumber(QStringLiteral(" SELECT MAX(lngSupplier) AS lngMax FROM T_MASTER"),
+                      QStringLiteral(" SELECT lngSupplier FROM T_MASTER"
+                                     " WHERE lngSupplier BETWEEN 1 AND ?"),
+                      QStringLiteral("gGetNewLngSupplier"), supplier);
+}
+
+// ---- Lookups ---------------------------------------------------------------------------------
+
+bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral(" SELECT lngSupplier FROM T_MASTER"
+                                         " WHERE lngSupplier=? AND lngMasterID<>?"),
+                          {supplier, masterID}, QStringLiteral("gChkDuplicateSupplier")))
+        return false;
+    duplicate = rs.recordCount() > 0;
+    return true;
+}
+
+bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral(" SELECT lngMasterID FROM T_MASTER WHERE lngSupplier=?"),
+                          {supplier}, QStringLiteral("gGetMasterIDBySupplier")))
+        return false;
+    if (rs.recordCount() == 0)
+        return false;
+    masterID = static_cast<qint32>(rs.lng(0));
+    return true;
+}
+
+bool gGetSupplierCount(qint32& count, bool validOnly) {
+    QString sql = QStringLiteral(" SELECT lngMasterID FROM T_MASTER");
+    if (validOnly)
+        sql += QStringLiteral(" WHERE blnValid<>0");
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql, {}, QStringLiteral("gGetSupplierCount")))
+        return false;
+    count = rs.recordCount();
+    return true;
+}
+
+bool gGetSQLSupplierShortNameSort(QString& clause) {
+    qint32 order = 0;
+    if (!gGetSystemLngField(kSortSetting, order, 0)) {
+        gProcError(QStringLiteral("gGetSQLSupplierShortNameSort"),
+                   QStringLiteral("setting %1 could not be read").arg(kSortSetting));
+        return false;
+    }
+    switch (order) {
+    case 0:
+        clause = QStringLiteral(" ORDER BY lngSupplier");
+        return true;
+    case 1:
+        clause = QStringLiteral(" ORDER BY strKana,strSuppLierShortName");
+        return true;
+    default:
+        gProcError(
+            QStringLiteral("gGetSQLSupplierShortNameSort"),
+            QStringLiteral("unknown sort order %1 in setting %2").arg(order).arg(kSortSetting));
+        return false;
+    }
+}
+
+bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
+    const QString proc = QStringLiteral("gGetMasterData");
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(
+            QStringLiteral(
+                " SELECT lngSupplier ,blnValid ,curRegularSupplyRatio ,curRegularSaleRatio"
+                " ,strSupplierName ,strPosition ,strSupplierShortName ,strKana ,lngChargePerson"
+                " ,strChargePerson1 ,strChargePersonNotes1 ,strChargePerson2"
+                " ,strChargePersonNotes2 ,strPostCode1 ,strAddress1 ,strPostCode2 ,strAddress2"
+                " ,strPhone1 ,strPhone1Notes ,strPhone2 ,strPhone2Notes ,strFax ,strFaxNotes"
+                " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate"
+                " ,curStartSupplyCarry ,curStartSaleCarry"
+                " FROM T_MASTER WHERE lngMasterID=?"),
+            {masterID}, proc))
+        return false;
+    if (rs.recordCount() == 0) {
+        gProcError(proc, QStringLiteral("no supplier with lngMasterID=%1").arg(masterID));
+        return false;
+    }
+    SupplierRecord r;
+    int i = 0;
+    const auto str = [&rs, &i]() { return rs.getFldData(i++).toString(); };
+    r.lngMasterID = masterID;
+    r.lngSupplier = static_cast<qint32>(rs.lng(i++));
+    r.blnValid = rs.bln(i++);
+    r.curRegularSupplyRatio = rs.cur(i++);
+    r.curRegularSaleRatio = rs.cur(i++);
+    r.strSupplierName = str();
+    r.strPosition = str();
+    r.strSupplierShortName = str();
+    r.strKana = str();
+    r.lngChargePerson = static_cast<qint32>(rs.lng(i++));
+    r.strChargePerson1 = str();
+    r.strChargePersonNotes1 = str();
+    r.strChargePerson2 = str();
+    r.strChargePersonNotes2 = str();
+    r.strPostCode1 = str();
+    r.strAddress1 = str();
+    r.strPostCode2 = str();
+    r.strAddress2 = str();
+    r.strPhone1 = str();
+    r.strPhone1Notes = str();
+    r.strPhone2 = str();
+    r.strPhone2Notes = str();
+    r.strFax = str();
+    r.strFaxNotes = str();
+    r.lngBankAccount = static_cast<qint32>(rs.lng(i++));
+    r.strBankAccount1 = str();
+    r.strBankAccount2 = str();
+    r.strNotes = str();
+    {
+        // A missing time reads as the access layer's null date; the seconds are dropped.
+        const QVariant v = rs.value(i++);
+        QDateTime t = v.isNull() ? QDateTime(QDate(1000, 1, 1), QTime(0, 0)) : v.toDateTime();
+        if (t.isValid())
+            t = QDateTime(t.date(), QTime(t.time().hour(), t.time().minute()));
+        r.datLastUpdate = t;
+    }
+    r.curStartSupplyCarry = rs.cur(i++);
+    r.curStartSaleCarry = rs.cur(i++);
+    record = r;
+    return true;
+}
+
+bool gGetStartCarry(qint32 masterID, int side, Currency& carry) {
+    if (side != 1 && side != 2) {
+        gProcError(QStringLiteral("gGetStartCarry"), QStringLiteral("unknown side %1").arg(side));
+        return false;
+    }
+    SupplierRecord r;
+    if (!gGetMasterData(masterID, r))
+        return false;
+    carry = side == 1 ? r.curStartSupplyCarry : r.curStartSaleCarry;
+    return true;
+}
+
+bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel) {
+    const QString proc = QStringLiteral("gGetMasterSideLabels");
+    if (kind != 1 && kind != 2) {
+        gProcError(proc, QStringLiteral("unknown ledger kind %1").arg(kind));
+        return false;
+    }
+    QString word;
+    if (!gGetDataCaption(kind, word))
+        return false;
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral(" SELECT strDefault ,strCaption FROM T_DATA") +
+                              QString::number(kind) +
+                              QStringLiteral("_CAPTION WHERE lngCaptionNo=?"),
+                          {8}, proc))
+        return false;
+    const QString caption = rs.recordCount() > 0 ? rs.text(1) : QString();
+    ratioLabel = QStringLiteral("規定") + word + caption;
+    carryLabel = QStringLiteral("開始") + word + QStringLiteral("残高");
+    return true;
+}
+
+// ---- Lists -----------------------------------------------------------------------------------
+
+QString gFormatSupplierItem(qint32 supplier, const QString& shortName) {
+    return QString::number(supplier).rightJustified(3, QLatin1Char(' ')) + u'：' + shortName;
+}
+
+qint32 gGetSupplierFromItem(const QString& item) {
+    const QString head = item.left(3).trimmed();
+    qint32 value = 0;
+    for (const QChar c : head) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+bool gGetSupplierShortNameItems(QStringList& items, bool validOnly) {
+    const QString proc = QStringLiteral("gSetSupplierShortNameToComboBoxItem");
+    QString sql = QStringLiteral(" SELECT lngSupplier,strSuppLierShortName FROM T_MASTER");
+    if (validOnly)
+        sql += QStringLiteral(" WHERE blnValid<>0");
+    QString order;
+    if (!gGetSQLSupplierShortNameSort(order))
+        return false;
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql + order, {}, proc))
+        return false;
+    QStringList result;
+    for (const QVariantList& row : rs.rows())
+        result << gFormatSupplierItem(static_cast<qint32>(row.value(0).toLongLong()),
+                                      row.value(1).toString());
+    items = result;
+    return true;
+}
+
+bool gGetPhoneNoteItems(QStringList& items) {
+    const QString home = QStringLiteral("自宅");
+    const QString mobile = QStringLiteral("携帯電話");
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral(" SELECT strNote FROM"
+                                         " (SELECT strPhone1Notes AS strNote FROM T_MASTER"
+                                         " UNION SELECT strPhone2Notes FROM T_MASTER)"
+                                         " WHERE strNote IS NOT NULL AND TRIM(strNote)<>''"
+                                         " AND strNote<>? AND strNote<>?"
+                                         " ORDER BY strNote"),
+                          {home, mobile}, QStringLiteral("gSetComboItem")))
+        return false;
+    QStringList result{home, mobile};
+    for (const QVariantList& row : rs.rows())
+        result << row.value(0).toString();
+    items = result;
+    return true;
+}
+
+// ---- Entry validation ------------------------------------------------------------------------
+
+std::optional<Currency> gParseEntryNumber(const QString& text) {
+    return Currency::parse(text);
+}
+
+SupplierCheck mChkMasterData(const SupplierEntry& e) {
+    const int required = 19;
+    const int wrongValue = 1;
+    if (e.supplierName.isEmpty())
+        return fail(required, QStringLiteral("仕入先名は"), QStringLiteral("txtSupplierName"));
+    if (e.supplierShortName.isEmpty())
+        return fail(required, QStringLiteral("仕入先表示名は"),
+                    QStringLiteral("txtSupplierShortName"));
+    const EntryNumber supplyRatio = classify(e.regularSupplyRatio);
+    const EntryNumber saleRatio = classify(e.regularSaleRatio);
+    if (supplyRatio.kind == NumberKind::NotNumber)
+        return fail(required, QStringLiteral("規定掛率は"),
+                    QStringLiteral("txtRegularSupplyRatio"));
+    if (saleRatio.kind == NumberKind::NotNumber)
+        return fail(required, QStringLiteral("規定掛率は"), QStringLiteral("txtRegularSaleRatio"));
+    if (!ratioInRange(supplyRatio))
+        return fail(wrongValue, ratioMessage(), QStringLiteral("txtRegularSupplyRatio"));
+    if (!ratioInRange(saleRatio))
+        return fail(wrongValue, ratioMessage(), QStringLiteral("txtRegularSaleRatio"));
+    const EntryNumber supplyCarry = classify(e.startSupplyCarry);
+    const EntryNumber saleCarry = classify(e.startSaleCarry);
+    if (supplyCarry.kind == NumberKind::NotNumber)
+        return fail(required, QStringLiteral("開始残高は"), QStringLiteral("txtStartSupplyCarry"));
+    if (saleCarry.kind == NumberKind::NotNumber)
+        return fail(required, QStringLiteral("開始残高は"), QStringLiteral("txtStartSaleCarry"));
+    if (!carryInRange(supplyCarry))
+        return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSupplyCarry"));
+    if (!carryInRange(saleCarry))
+        return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSaleCarry"));
+    bool okSupplier = false;
+    const int supplier = e.supplier.toInt(&okSupplier);
+    if (!okSupplier || supplier < 1 || supplier > kMaxSupplierNumber)
+        return fail(required, QStringLiteral("仕入先番号は"), QStringLiteral("cboLngSupplier"));
+    return {};
+}
+
+bool gEntryToRecord(const SupplierEntry& e, SupplierRecord& record) {
+    bool okId = false, okSupplier = false;
+    SupplierRecord r;
+    r.lngMasterID = e.masterID.toInt(&okId);
+    r.lngSupplier = e.supplier.toInt(&okSupplier);
+    const auto supplyRatio = Currency::parse(e.regularSupplyRatio);
+    const auto saleRatio = Currency::parse(e.regularSaleRatio);
+    const auto supplyCarry = Currency::parse(e.startSupplyCarry);
+    const auto saleCarry = Currency::parse(e.startSaleCarry);
+    if (!okId || !okSupplier || !supplyRatio || !saleRatio || !supplyCarry || !saleCarry)
+        return false;
+    r.blnValid = e.valid;
+    r.curRegularSupplyRatio = *supplyRatio;
+    r.curRegularSaleRatio = *saleRatio;
+    r.curStartSupplyCarry = *supplyCarry;
+    r.curStartSaleCarry = *saleCarry;
+    r.strSupplierName = e.supplierName;
+    r.strPosition = e.position;
+    r.strSupplierShortName = e.supplierShortName;
+    r.strKana = e.kana;
+    r.lngChargePerson = e.chargePerson;
+    r.strChargePerson1 = e.chargePerson1;
+    r.strChargePersonNotes1 = e.chargePersonNotes1;
+    r.strChargePerson2 = e.chargePerson2;
+    r.strChargePersonNotes2 = e.chargePersonNotes2;
+    r.strPostCode1 = e.postCode1;
+    r.strAddress1 = e.address1;
+    r.strPostCode2 = e.postCode2;
+    r.strAddress2 = e.address2;
+    r.strPhone1 = e.phone1;
+    r.strPhone1Notes = e.phone1Notes;
+    r.strPhone2 = e.phone2;
+    r.strPhone2Notes = e.phone2Notes;
+    r.strFax = e.fax;
+    r.strFaxNotes = e.faxNotes;
+    r.lngBankAccount = e.bankAccount;
+    r.strBankAccount1 = e.bankAccount1;
+    r.strBankAccount2 = e.bankAccount2;
+    r.strNotes = e.notes;
+    record = r;
+    return true;
+}
+
+// ---- Storing ---------------------------------------------------------------------------------
+
+bool mDataInsert2(const SupplierRecord& record) {
+    const QDateTime now = svc().clock().now();
+    return gdbData().executeSQL(kInsertSql, insertParams(record, now),
+                                QStringLiteral("mDataInsert2"));
+}
+
+bool mDataDel(qint32 masterID) {
+    return gdbData().executeSQL(QStringLiteral(" DELETE FROM T_MASTER WHERE lngMasterID=?"),
+                                {masterID}, QStringLiteral("mDataDel"));
+}
+
+bool mDataModify(const SupplierRecord& record) {
+    // Delete and insert again in one transaction, so a failing insert keeps the old row.
+    Transaction tx(gdbData());
+    if (!tx.ok()) {
+        gProcError(QStringLiteral("mDataModify"));
+        return false;
+    }
+    if (!mDataDel(record.lngMasterID) || !mDataInsert2(record))
+        return false;
+    if (!tx.commit()) {
+        gProcError(QStringLiteral("mDataModify"));
+        return false;
+    }
+    return true;
+}
+
+bool mSaveMasterData(qint32 mode, const SupplierRecord& record) {
+    switch (mode) {
+    case 0:
+        return mDataInsert2(record);
+    case 1:
+        return mDataModify(record);
+    default:
+        gProcError(QStringLiteral("mSaveMasterData"), QStringLiteral("unknown mode %1").arg(mode));
+        return false;
+    }
+}

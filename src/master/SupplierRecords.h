@@ -1,0 +1,175 @@
+#pragma once
+
+#include "store/Currency.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Supplier records: rows of T_MASTER. Routines return true when no unexpected failure occurred
+// (unless another result is named) and report a failure once through gProcError with their own
+// name. Every value is bound, so any text is stored exactly as typed.
+
+// Supplier numbers and master IDs have at most three digits: the system holds at most 999
+// suppliers.
+constexpr qint32 kMaxSupplierNumber = 999;
+
+// One supplier, in the column order of T_MASTER.
+struct SupplierRecord {
+    qint32 lngMasterID = 0; // internal key, referenced by the ledger lines; never changes
+    qint32 lngSupplier = 0; // the number the user sees, unique
+    bool blnValid = false;
+    Currency curRegularSupplyRatio; // default ratio, purchase side (percent)
+    Currency curRegularSaleRatio;   // default ratio, sales side
+    Currency curStartSupplyCarry;   // opening balance, purchase side
+    Currency curStartSaleCarry;     // opening balance, sales side
+    QString strSupplierName;
+    QString strPosition;
+    QString strSupplierShortName;
+    QString strKana;
+    qint32 lngChargePerson = 1; // main contact: 1 or 2
+    QString strChargePerson1;
+    QString strChargePersonNotes1;
+    QString strChargePerson2;
+    QString strChargePersonNotes2;
+    QString strPostCode1;
+    QString strAddress1;
+    QString strPostCode2;
+    QString strAddress2;
+    QString strPhone1;
+    QString strPhone1Notes;
+    QString strPhone2;
+    QString strPhone2Notes;
+    QString strFax;
+    QString strFaxNotes;
+    qint32 lngBankAccount = 1; // main transfer account: 1 or 2
+    QString strBankAccount1;
+    QString strBankAccount2;
+    QString strNotes;
+    QDateTime datLastUpdate; // time of the last add or modify
+};
+
+// The master window's mode: 0 add, 1 modify. Set by the add and modify buttons, read by confirm.
+extern qint32 glngMasterProcMode;
+
+// ---- Numbering -------------------------------------------------------------------------------
+
+// The master ID for a new supplier: the highest one + 1 (1 when there is none). When that would
+// exceed 999, the lowest ID of 1-999 that no supplier and no ledger line uses. masterID is 0
+// when every ID is taken.
+bool gGetNewLngMasterID(qint32& masterID);
+// The supplier number for a new supplier: the highest one + 1 (1 when there is none); when that
+// would exceed 999, the lowest free number of 1-999. supplier is 0 when every number is taken.
+bool gGetNewLngSupplier(qint32& supplier);
+
+// ---- Lookups ---------------------------------------------------------------------------------
+
+// duplicate is true when a supplier other than masterID has the number.
+bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate);
+// True and masterID set when a supplier has the number; false when none has it (not an error)
+// or the query failed (reported).
+bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID);
+// Number of suppliers (valid ones only when validOnly).
+bool gGetSupplierCount(qint32& count, bool validOnly);
+// The ORDER BY clause of supplier lists from setting 9: 0 " ORDER BY lngSupplier",
+// 1 " ORDER BY strKana,strSuppLierShortName"; any other value is a failure.
+bool gGetSQLSupplierShortNameSort(QString& clause);
+// Reads one supplier. The last-update time comes back without its seconds. Null columns read as
+// empty text, 0 or false. False when the read failed or no supplier has the ID (reported).
+bool gGetMasterData(qint32 masterID, SupplierRecord& record);
+// Opening balance of a supplier: side 1 purchase (curStartSupplyCarry), 2 sales
+// (curStartSaleCarry). Another side or a failed read is a failure.
+bool gGetStartCarry(qint32 masterID, int side, Currency& carry);
+
+// The labels of one side in the master window: kind 1 purchase (setting 10 and column 8 of
+// T_DATA1_CAPTION), 2 sales (setting 11, T_DATA2_CAPTION): "規定" + word + column caption and
+// "開始" + word + "残高". A missing caption row gives an empty caption.
+bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel);
+
+// ---- Lists -----------------------------------------------------------------------------------
+
+// One list entry: the number right-aligned in three half-width characters, "：", the short name
+// ("  7：ABC商会").
+QString gFormatSupplierItem(qint32 supplier, const QString& shortName);
+// The supplier number of a list entry: the numeric value of its first three characters (leading
+// spaces ignored); 0 when they hold no number.
+qint32 gGetSupplierFromItem(const QString& item);
+// The entries of all suppliers (valid ones only when validOnly), in the order of setting 9.
+// The widget routine gSetSupplierShortNameToComboBoxItem (master/SupplierWidgets.h) fills a
+// combo box with them.
+bool gGetSupplierShortNameItems(QStringList& items, bool validOnly);
+// The phone-note list: "自宅", "携帯電話", then every other distinct non-blank strPhone1Notes and
+// strPhone2Notes of all suppliers in ascending order. gSetComboItem fills the boxes with it.
+bool gGetPhoneNoteItems(QStringList& items);
+
+// ---- Entry validation ------------------------------------------------------------------------
+
+// The master window's entries as typed (boxes already trimmed of half-width spaces).
+struct SupplierEntry {
+    QString masterID; // txtMasterID
+    QString supplier; // cboLngSupplier
+    bool valid = false;
+    QString regularSupplyRatio;
+    QString regularSaleRatio;
+    QString startSupplyCarry;
+    QString startSaleCarry;
+    QString supplierName;
+    QString position;
+    QString supplierShortName;
+    QString kana;
+    qint32 chargePerson = 1;
+    QString chargePerson1;
+    QString chargePersonNotes1;
+    QString chargePerson2;
+    QString chargePersonNotes2;
+    QString postCode1;
+    QString address1;
+    QString postCode2;
+    QString address2;
+    QString phone1;
+    QString phone1Notes;
+    QString phone2;
+    QString phone2Notes;
+    QString fax;
+    QString faxNotes;
+    qint32 bankAccount = 1;
+    QString bankAccount1;
+    QString bankAccount2;
+    QString notes;
+};
+
+// The outcome of the entry rules: when not valid, the catalogue message to show (code and the
+// text placed before it) and the objectName of the box that gets the focus.
+struct SupplierCheck {
+    bool valid = true;
+    int msgCode = 0;
+    QString msgPrefix;
+    QString focus;
+};
+
+// The entry rules in their fixed order; the first that fails decides the result. After the
+// number rules, a supplier number outside 1-999 (only possible with a damaged row) asks for
+// the number (message 19, focus cboLngSupplier).
+SupplierCheck mChkMasterData(const SupplierEntry& entry);
+// The value of a number box as the rules see it: thousands separators, full-width digits and
+// signs accepted. No value when the text is not a number.
+std::optional<Currency> gParseEntryNumber(const QString& text);
+// The record of checked entries (numbers converted; datLastUpdate left empty). False when a
+// number does not convert (entries that passed mChkMasterData always convert).
+bool gEntryToRecord(const SupplierEntry& entry, SupplierRecord& record);
+
+// ---- Storing ---------------------------------------------------------------------------------
+
+// Inserts the record as a new row, last update = now (clock service).
+bool mDataInsert2(const SupplierRecord& record);
+// Deletes the supplier row of the master ID; ledger lines are not touched.
+bool mDataDel(qint32 masterID);
+// Replaces the row of record.lngMasterID with the record (last update = now) in one
+// transaction: a failure leaves the old row as it was.
+bool mDataModify(const SupplierRecord& record);
+// By mode: 0 mDataInsert2, 1 mDataModify; any other mode is a failure.
+bool mSaveMasterData(qint32 mode, const SupplierRecord& record);
+
+// The button actions of the master window (gProcMasterData1) live with the window
+// (master/frmMaster.h); the widget list fillers in master/SupplierWidgets.h.

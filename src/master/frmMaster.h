@@ -1,0 +1,103 @@
+#pragma once
+
+#include "master/SupplierRecords.h"
+
+#include <QMainWindow>
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+// The supplier master window: one supplier's fields and the buttons add, modify, confirm,
+// cancel and close. Opened modeless from the menu, modally from the ledger window
+// (gblnMasterFromData); closing it shows the menu again unless the ledger opened it.
+// Control arrays are named with their index appended: cmdProc0 ... cmdProc5,
+// optChargePerson1/2, optBankAccount1/2, picProcess0 ... picProcess2.
+class frmMaster : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The single window, created on first use and released when it closes.
+    static frmMaster* instance();
+    // The window when it is open, else nullptr.
+    static frmMaster* existing();
+
+    // Button states: idle (add and modify enabled) or editing (confirm and cancel enabled).
+    void mSetProcButtons(bool editing);
+    // Shows the mode: 0 "追加", 1 "修正", 2 "削除"; any other value clears the display.
+    void mDspProcClass(int mode);
+    // The entry boxes as they stand.
+    SupplierEntry entry() const;
+
+    // Indexes of cmdProc.
+    enum ProcButton { Add = 0, Modify = 1, Delete = 2, Confirm = 3, Cancel = 4, Close = 5 };
+
+    QComboBox* cboLngSupplier = nullptr;
+    QCheckBox* chkValid = nullptr;
+    QLineEdit* txtSupplierName = nullptr;
+    QLineEdit* txtSupplierShortName = nullptr;
+    QLineEdit* txtPosition = nullptr;
+    QLineEdit* txtKana = nullptr;
+    QLineEdit* txtRegularSupplyRatio = nullptr;
+    QLineEdit* txtRegularSaleRatio = nullptr;
+    QLineEdit* txtStartSupplyCarry = nullptr;
+    QLineEdit* txtStartSaleCarry = nullptr;
+    std::array<QRadioButton*, 3> optChargePerson{}; // indexes 1 and 2
+    QLineEdit* txtChargePerson1 = nullptr;
+    QLineEdit* txtChargePerson1Notes = nullptr;
+    QLineEdit* txtChargePerson2 = nullptr;
+    QLineEdit* txtChargePerson2Notes = nullptr;
+    QLineEdit* txtPostalCode1 = nullptr;
+    QLineEdit* txtAddress1 = nullptr;
+    QLineEdit* txtPostalCode2 = nullptr;
+    QLineEdit* txtAddress2 = nullptr;
+    QLineEdit* txtPhone1 = nullptr;
+    QComboBox* cboPhone1Notes = nullptr;
+    QLineEdit* txtPhone2 = nullptr;
+    QComboBox* cboPhone2Notes = nullptr;
+    QLineEdit* txtFax = nullptr;
+    QComboBox* cboFaxNotes = nullptr;
+    std::array<QRadioButton*, 3> optBankAccount{}; // indexes 1 and 2
+    QLineEdit* txtBankAccount1 = nullptr;
+    QLineEdit* txtBankAccount2 = nullptr;
+    QPlainTextEdit* txtNotes = nullptr;
+    QLineEdit* txtMasterID = nullptr;
+    QLineEdit* txtLastupdate = nullptr;
+    QLineEdit* txtProcClass = nullptr;
+    std::array<QLabel*, 3> picProcess{};
+    std::array<QPushButton*, 6> cmdProc{};
+    QLabel* lblSupplyRatio = nullptr;
+    QLabel* lblSaleRatio = nullptr;
+    QLabel* lblStartSupplyCarry = nullptr;
+    QLabel* lblStartSaleCarry = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit frmMaster(QWidget* parent = nullptr);
+    ~frmMaster() override;
+    void buildControls();
+    bool formLoad();
+    void cmdProcClick(int index);
+
+    static frmMaster* s_instance;
+};
+
+// Runs one button action of the master window (index of cmdProc). Validation failures are
+// messages and return true; false only on an unexpected failure (already reported).
+bool gProcMasterData1(int index);
+// Loads the supplier with the number into the master window. False (reported) when no supplier
+// has the number or its row cannot be read; nothing is loaded then.
+bool gDspMasterData(qint32 supplier);
+// Selects option button 1 or 2 of a pair; any other index selects neither.
+void gSelectOption(const std::array<QRadioButton*, 3>& pair, qint32 index);

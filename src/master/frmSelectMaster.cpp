@@ -1,0 +1,181 @@
+#include "master/frmSelectMaster.h"
+
+#include "app/ErrorLog.h"
+#include "app/FormHelpers.h"
+#include "app/WindowDisplay.h"
+#include "master/SupplierRecords.h"
+#include "master/SupplierWidgets.h"
+#include "master/frmMaster.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frmSelectMaster* frmSelectMaster::s_instance = nullptr;
+
+namespace {
+
+QPixmap selectPicture() {
+    QPixmap pm(48, 48);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0x15, 0x65, 0xc0));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(2, 2, 44, 44), 10, 10);
+    QFont f = p.font();
+    f.setPixelSize(26);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 48, 48), Qt::AlignCenter, QStringLiteral("選"));
+    return pm;
+}
+
+} // namespace
+
+frmSelectMaster* frmSelectMaster::instance() {
+    if (!s_instance) {
+        auto* w = new frmSelectMaster(frmMaster::existing());
+        if (!w->formLoad()) {
+            delete w;
+            gProcFatalError(QStringLiteral("frmSelectMaster_Form_Load"));
+            return nullptr;
+        }
+        s_instance = w;
+    }
+    return s_instance;
+}
+
+frmSelectMaster* frmSelectMaster::existing() {
+    return s_instance;
+}
+
+frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmSelectMaster"));
+    auto* outer = new QVBoxLayout(this);
+
+    auto* menuBar = new QMenuBar(this);
+    QMenu* help = menuBar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    mnuContents = help->addAction(QStringLiteral("目次(&C)"));
+    mnuContents->setObjectName(QStringLiteral("mnuContents"));
+    mnuAbout = help->addAction(QStringLiteral("このソフトについて(&A)"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    connect(mnuContents, &QAction::triggered, this, []() {
+        if (!gDspHelp(QStringLiteral("index.html")))
+            gProcFatalError(QStringLiteral("frmSelectMaster_mnuContents_Click"));
+    });
+    outer->setMenuBar(menuBar);
+
+    auto* row = new QHBoxLayout();
+    picSelect = new QLabel(this);
+    picSelect->setObjectName(QStringLiteral("picSelect"));
+    picSelect->setPixmap(selectPicture());
+    row->addWidget(picSelect);
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setStyleSheet(QStringLiteral("background-color: #FFFFC0;"));
+    Combo1->setMinimumWidth(220);
+    Combo1->installEventFilter(this);
+    row->addWidget(Combo1, 1);
+    outer->addLayout(row);
+
+    auto* buttons = new QHBoxLayout();
+    cmdSelect = new QPushButton(QStringLiteral("選 択"), this);
+    cmdSelect->setObjectName(QStringLiteral("cmdSelect"));
+    cmdExit = new QPushButton(QStringLiteral("戻 る"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    for (QPushButton* b : {cmdSelect, cmdExit}) {
+        // Enter belongs to the list (it selects), never to a default button.
+        b->setAutoDefault(false);
+        b->setMinimumWidth(90);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(cmdSelect);
+    buttons->addWidget(cmdExit);
+    outer->addLayout(buttons);
+
+    connect(cmdSelect, &QPushButton::clicked, this, [this]() { cmdSelectClick(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
+}
+
+frmSelectMaster::~frmSelectMaster() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+bool frmSelectMaster::formLoad() {
+    setWindowTitle(QStringLiteral("仕入先の選択"));
+    gSetFormCaption(this, 0);
+    if (!gSetSupplierShortNameToComboBoxItem(Combo1, false))
+        return false;
+    Combo1->setCurrentIndex(-1);
+    gSetComboDropDownRows(Combo1, 17);
+    m_selected = false;
+    return true;
+}
+
+void frmSelectMaster::cmdSelectClick() {
+    const QString text = Combo1->currentText();
+    if (text.isEmpty())
+        return;
+    if (!mProcSelectData(gGetSupplierFromItem(text))) {
+        gProcFatalError(QStringLiteral("frmSelectMaster_cmdSelect_Click"));
+        return;
+    }
+    close();
+}
+
+bool frmSelectMaster::mProcSelectData(qint32 supplier) {
+    frmMaster* master = frmMaster::existing();
+    if (!master) {
+        gProcError(QStringLiteral("frmSelectMaster_mProcSelectData"),
+                   QStringLiteral("the master window is not open"));
+        return false;
+    }
+    if (!gDspMasterData(supplier))
+        return false;
+    master->cmdProc[frmMaster::Confirm]->setEnabled(true);
+    master->cmdProc[frmMaster::Cancel]->setEnabled(true);
+    master->cmdProc[frmMaster::Add]->setEnabled(false);
+    master->cmdProc[frmMaster::Modify]->setEnabled(false);
+    master->cmdProc[frmMaster::Delete]->setEnabled(false);
+    if (master->txtProcClass->text() != QStringLiteral("修正")) {
+        gProcError(QStringLiteral("frmSelectMaster_mProcSelectData"),
+                   QStringLiteral("unexpected mode: ") + master->txtProcClass->text());
+        return false;
+    }
+    gLockControlsByTag(master, false, QStringLiteral("LOCKED"));
+    master->txtSupplierName->setFocus();
+    m_selected = true;
+    return true;
+}
+
+void frmSelectMaster::done(int result) {
+    // Leaving without a pick returns the master window to idle with no mode shown.
+    if (!m_selected) {
+        if (frmMaster* master = frmMaster::existing())
+            master->mDspProcClass(100);
+    }
+    QDialog::done(result);
+}
+
+bool frmSelectMaster::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Combo1 && event->type() == QEvent::KeyPress) {
+        auto* ke = static_cast<QKeyEvent*>(event);
+        if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+            cmdSelect->click();
+            return true;
+        }
+        // The supplier is picked from the list; typed characters are discarded.
+        return gMoveFocusByKey(Combo1, ke, true);
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The supplier selection window, opened modally by the modify button of the master window. It
+// lists every supplier (invalid ones too) in the order of setting 9; picking one loads it into
+// the master window for editing.
+class frmSelectMaster : public QDialog {
+    Q_OBJECT
+
+public:
+    // The single window, created on first use and released when it closes. nullptr when its
+    // list could not be filled (the failure has gone to the fatal path).
+    static frmSelectMaster* instance();
+    static frmSelectMaster* existing();
+
+    // Loads the supplier into the master window and switches it to editing.
+    bool mProcSelectData(qint32 supplier);
+
+    QComboBox* Combo1 = nullptr;
+    QPushButton* cmdSelect = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QLabel* picSelect = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit frmSelectMaster(QWidget* parent = nullptr);
+    ~frmSelectMaster() override;
+    bool formLoad();
+    void cmdSelectClick();
+
+    bool m_selected = false;
+    static frmSelectMaster* s_instance;
+};
