@@ -1,31 +1,35 @@
 #include "ledger/Captions.h"
 
 #include "app/ErrorLog.h"
-#include "app/Globals.h"
 #include "store/Database.h"
 
 namespace {
 
-bool validKind(int kind) {
-    return kind == 1 || kind == 2;
-}
-
-QString captionTable(int kind) {
-    return QStringLiteral("T_DATA") + QString::number(kind) + QStringLiteral("_CAPTION");
+bool captionTable(int kind, QString& table) {
+    if (kind != 1 && kind != 2)
+        return false;
+    table = QStringLiteral("T_DATA") + QString::number(kind) + QStringLiteral("_CAPTION");
+    return true;
 }
 
 } // namespace
 
-bool gGetColumnCaption(int number, int kind, QString& defaultText, QString& caption) {
-    const QString proc = QStringLiteral("gGetColumnCaption");
-    if (!validKind(kind)) {
-        gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+const QList<int>& gColumnCaptionNumbers() {
+    static const QList<int> numbers{0, 1, 2, 3, 4, 6, 7, 8, 9, 10};
+    return numbers;
+}
+
+bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption) {
+    const QString procName = QStringLiteral("gGetColumnCaption");
+    QString table;
+    if (!captionTable(kind, table)) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
         return false;
     }
     ResultSet rs(gdbData());
-    const QString sql = QStringLiteral(" SELECT strDefault ,strCaption From ") +
-                        captionTable(kind) + QStringLiteral(" Where lngCaptionNo=?");
-    if (!rs.openRecordSet(sql, {number}, proc))
+    if (!rs.openRecordSet(QStringLiteral("SELECT strDefault, strCaption FROM ") + table +
+                              QStringLiteral(" WHERE lngCaptionNo = ?"),
+                          {captionNo}, procName))
         return false;
     if (rs.recordCount() != 1)
         return false;
@@ -34,17 +38,25 @@ bool gGetColumnCaption(int number, int kind, QString& defaultText, QString& capt
     return true;
 }
 
-bool gSetColumnCaption(int number, const QString& defaultText, const QString& caption) {
-    return gSetColumnCaption(number, defaultText, caption, glngDataKind);
-}
-
-bool gSetColumnCaption(int number, const QString& defaultText, const QString& caption, int kind) {
-    const QString proc = QStringLiteral("gSetColumnCaption");
-    if (!validKind(kind)) {
-        gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
+                       const QString& caption) {
+    const QString procName = QStringLiteral("gSetColumnCaption");
+    QString table;
+    if (!captionTable(kind, table)) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
         return false;
     }
-    const QString sql = QStringLiteral(" UPDATE ") + captionTable(kind) +
-                        QStringLiteral(" SET strDefault=?,strCaption=? Where lngCaptionNo=?");
-    return gdbData().executeSQL(sql, {defaultText, caption, number}, proc);
+    Database& db = gdbData();
+    if (!db.executeSQL(QStringLiteral("UPDATE ") + table +
+                           QStringLiteral(" SET strDefault = ?, strCaption = ?"
+                                          " WHERE lngCaptionNo = ?"),
+                       {defaultText, caption, captionNo}, procName))
+        return false;
+    // A missing row would silently lose the caption: report it.
+    if (db.changes() != 1) {
+        gProcError(procName, QStringLiteral("lngCaptionNo=") + QString::number(captionNo) +
+                                 QStringLiteral(" rows=") + QString::number(db.changes()));
+        return false;
+    }
+    return true;
 }
