@@ -169,9 +169,14 @@ QString typingName(QString n) {
         if (n.trimmed().startsWith(QLatin1String("distinct "), Qt::CaseInsensitive))
             n = n.trimmed().mid(9);
     }
+    n = n.trimmed();
     const qsizetype dot = n.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         n = n.mid(dot + 1);
+    // An expression ("curCost * curRatio") is not typed: its scale is the caller's to know.
+    for (const QChar c : n)
+        if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+            return {};
     return n;
 }
 

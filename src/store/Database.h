@@ -72,8 +72,8 @@ private:
 // QDateTime (19; any other text is returned as QString), "str" -> QString; other columns keep
 // SQLite's own type. A table-qualified name types by its column ("T_DATA1.curCost"), and the
 // functions that keep their argument's type (Sum, Total, Min, Max, Avg, Abs, IfNull, Coalesce)
-// type by their first argument ("Sum(curCost)" is Currency; "Count(curCost)" is not). NULL is a
-// null QVariant.
+// type by their first argument ("Sum(curCost)" is Currency; "Count(curCost)" is not). An
+// unaliased expression ("curCost * 2") is not typed. NULL is a null QVariant.
 class ResultSet {
 public:
     explicit ResultSet(Database& db);

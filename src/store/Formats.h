@@ -8,8 +8,11 @@
 // Display patterns of the windows and reports, imitating the classic format patterns:
 // "#,##0", "#,###", "#", "#.0", "00.0", "0.0#", "#0", "0", "###,0" for numbers ("#" prints
 // nothing for a zero integer part: "#,###" of 0 is "", "#.0" of 0.5 is ".5"; values round half
-// away from zero to the pattern's decimals), "YY/MM/DD", "YY/M/D", "M/D" for dates, and
-// "yen" for the yen currency format ("￥1,234", "-￥1,234").
+// away from zero to the pattern's decimals; a value that rounds to zero shows no sign), and
+// "yen" (also "Currency") for the yen currency format ("￥1,234", "-￥1,234"). Any pattern made of
+// "#", "0", "," and one "." works alike; another pattern is logged "formatNumber" and the plain
+// number returned. Dates: "YY/MM/DD", "YY/M/D", "M/D" (any case; "YYYY" gives four digits,
+// other characters are printed as they stand); an invalid date gives "".
 QString formatNumber(double value, const QString& pattern);
 QString formatNumber(Currency value, const QString& pattern);
 QString formatDate(const QDate& date, const QString& pattern);

@@ -47,6 +47,8 @@ private slots:
     void emptyResult();
     void refusesBadStatements_data();
     void refusesBadStatements();
+    void classViewsAreUpdatable_data();
+    void classViewsAreUpdatable();
     void transactionRollsBack();
     void nestedTransactionUndoesOnlyItsOwn();
     void refusesForeignSchemaVersion_data();
@@ -131,6 +133,14 @@ void tst_Database::typesByColumnName_data() {
                                    << QVariant::fromValue(Currency::fromRaw(10000));
     QTest::newRow("count of cur is a number")
         << u"SELECT Count(curCost) FROM T_DATA1"_s << QVariant(qint64(2));
+    QTest::newRow("unaliased expression is not typed")
+        << u"SELECT curCost * curCost FROM T_DATA1 WHERE lngSort=2"_s
+        << QVariant(qint64(400000000));
+    QTest::newRow("sum of an expression is not typed")
+        << u"SELECT Sum(curCost * 2) FROM T_DATA1"_s << QVariant(qint64(60000));
+    QTest::newRow("aliased expression is typed") << u"SELECT curCost * 2 AS curDouble FROM "
+                                                    "T_DATA1 WHERE lngSort=1"_s
+                                                 << QVariant::fromValue(Currency::fromInt(2));
     QTest::newRow("bln true") << u"SELECT 1 AS blnX"_s << QVariant(true);
     QTest::newRow("bln false") << u"SELECT 0 AS BLNX"_s << QVariant(false);
     QTest::newRow("lng") << u"SELECT 7 AS lngX"_s << QVariant(qint64(7));
@@ -278,6 +288,35 @@ void tst_Database::refusesBadStatements() {
         QVERIFY(!rs.openRecordSet(sql, params, u"mProbe"_s));
         QVERIFY(m_folder->errorLog().contains(u"mProbe"_s));
     }
+}
+
+void tst_Database::classViewsAreUpdatable_data() {
+    QTest::addColumn<int>("n");
+    for (int n = 1; n <= 3; ++n)
+        QTest::addRow("class %d", n) << n;
+}
+
+void tst_Database::classViewsAreUpdatable() {
+    QFETCH(int, n);
+    Database& db = gdbData();
+    const QString view = u"Q_DATA_CLASS%1"_s.arg(n);
+    const QString table = u"T_DATA_CLASS%1"_s.arg(n);
+    QVERIFY(db.executeSQL(u"INSERT INTO "_s + view +
+                              u" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?), (?, ?, ?)"_s,
+                          {u"後"_s, 2, true, u"先"_s, 1, false}));
+    QVERIFY(db.executeSQL(u"UPDATE "_s + view + u" SET strClassItem = ? WHERE lngSort = 2"_s,
+                          {u"変更"_s}));
+    ResultSet rs(db);
+    QVERIFY(rs.openRecordSet(u"SELECT strClassItem, blnEnable FROM "_s + view));
+    QCOMPARE(rs.recordCount(), 2);
+    QCOMPARE(rs.text(0), u"先"_s);
+    QCOMPARE(rs.bln(1), false);
+    QVERIFY(rs.moveNext());
+    QCOMPARE(rs.text(0), u"変更"_s);
+    QVERIFY(db.executeSQL(u"DELETE FROM "_s + view + u" WHERE strClassItem = ?"_s, {u"先"_s}));
+    QVERIFY(rs.openRecordSet(u"SELECT strClassItem FROM "_s + table));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.text(0), u"変更"_s);
 }
 
 void tst_Database::transactionRollsBack() {
