@@ -57,12 +57,16 @@ private:
 class SjisLimitValidator : public QValidator {
 public:
     SjisLimitValidator(QLineEdit* edit, int maxBytes)
-        : QValidator(edit), m_maxBytes(maxBytes), m_last(edit->text()) {
+        : QValidator(edit), m_edit(edit), m_maxBytes(maxBytes), m_last(edit->text()) {
         connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { m_last = t; });
     }
 
     State validate(QString& input, int& pos) const override {
         if (sjisByteWidth(input) <= m_maxBytes)
+            return Acceptable;
+        // Text set by the program (setText clears the undo history) is shown as it is: the
+        // limit applies to what the user types or pastes.
+        if (!m_edit->isUndoAvailable())
             return Acceptable;
         const QString& old = m_last;
         qsizetype prefix = 0;
@@ -87,6 +91,7 @@ public:
     }
 
 private:
+    QLineEdit* m_edit;
     int m_maxBytes;
     QString m_last;
 };
@@ -114,7 +119,7 @@ void gMoveFocusNext(QWidget* box) {
     while (w && w != box) {
         const bool inside = box->isAncestorOf(w);
         if (!inside && w->window() == window && w->isEnabled() && w->isVisibleTo(window) &&
-            (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) {
+            (w->focusPolicy() & Qt::TabFocus)) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

@@ -26,7 +26,8 @@ void gMoveFocusNext(QWidget* box);
 bool gSetComboDropDownRows(QComboBox* combo, int rows);
 
 // Limits a line edit to maxBytes Shift_JIS bytes (a full-width character counts 2). Typing or
-// pasting beyond the limit keeps only what fits, like a classic entry box's maximum length.
+// pasting beyond the limit keeps only what fits, like a classic entry box's maximum length;
+// text set by the program is not cut.
 void gSetMaxSjisBytes(QLineEdit* edit, int maxBytes);
 
 // Tags: every control may carry a dynamic property "tag" (a QString) that the helpers below

@@ -1,4 +1,5 @@
 #include "app/frmMenu.h"
+#include "master/frmMaster.h"
 
 // How the menu reaches each function window. A window's subsystem adds one line here when the
 // window exists, for example:
@@ -8,4 +9,6 @@
 // The opener returns the window's single instance; the menu shows it, closes itself, and the
 // window calls gShowMenu() when it closes. Until a window is registered its button stays
 // disabled (the ledger buttons check for suppliers and then do nothing).
-void gWireMenuWindows() {}
+void gWireMenuWindows() {
+    frmMenu::setOpener(frmMenu::Target::Master, [] { return frmMaster::instance(); });
+}

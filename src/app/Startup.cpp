@@ -54,6 +54,10 @@ bool gChkPrevInstance(bool showMessage) {
     return false;
 }
 
+void gReleaseInstanceLock() {
+    instanceLock().reset();
+}
+
 bool mInitProgram(const QString& programFolder) {
     gstrAppPath = programFolderOrDefault(programFolder);
     gstrDbPath = gstrAppPath + QStringLiteral("/sys/") + QStringLiteral("db1");

@@ -19,6 +19,8 @@ bool mInitProgram(const QString& programFolder = {});
 // "既に起動されています" when showMessage is true. Returns true when this is the only instance
 // (it then holds the instance lock until the process ends), false when it is ending.
 bool gChkPrevInstance(bool showMessage);
+// Gives up the instance lock (at the end of the process).
+void gReleaseInstanceLock();
 // The lock file that marks a running instance: in the temporary folder, named after the
 // application title.
 QString gInstanceLockPath();

@@ -5,7 +5,7 @@
 #include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
 #include "app/WindowDisplay.h"
-#include "store/Database.h"
+#include "master/SupplierRecords.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -115,11 +115,10 @@ void frmMenu::mUpdateButtons() {
 
 // Counts every supplier, valid or not.
 bool frmMenu::mGetSupplierCount(int& count) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT COUNT(*) AS lngCount FROM T_MASTER"), {},
-                          QStringLiteral("frmMenu_mGetSupplierCount")))
+    qint32 n = 0;
+    if (!gGetSupplierCount(n, false))
         return false;
-    count = static_cast<int>(rs.lng(0));
+    count = n;
     return true;
 }
 

@@ -84,7 +84,8 @@ QString toHalfWidthNumber(const QString& text) {
 EntryNumber classify(const QString& text) {
     if (const auto v = Currency::parse(text))
         return {NumberKind::Value, *v};
-    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+(,\\d+)*(\\.\\d*)?|\\.\\d+)$"));
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?(\\d+(,\\d+)*(\\.\\d*)?|\\.\\d+)$"));
     if (number.match(toHalfWidthNumber(text)).hasMatch())
         return {NumberKind::OutOfRange, {}};
     return {};

@@ -3,6 +3,7 @@
 #include "app/ErrorLog.h"
 #include "app/FormHelpers.h"
 #include "app/Globals.h"
+#include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
@@ -53,6 +54,13 @@ QPixmap modePicture(const QString& text, const QColor& colour) {
     p.setPen(Qt::white);
     p.drawText(QRect(0, 0, 40, 40), Qt::AlignCenter, text);
     return pm;
+}
+
+// Display-only boxes are disabled but stay as readable as entry boxes.
+void keepReadable(QWidget* w) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
+    w->setPalette(pal);
 }
 
 QString currencyPlain(Currency c) {
@@ -123,7 +131,7 @@ void frmMaster::buildControls() {
                            {}};
     for (int i = 0; i < 6; ++i) {
         auto* b = new QPushButton(captions.at(i), central);
-        b->setObjectName(QStringLiteral("cmdProc%1").arg(i));
+        b->setObjectName(QStringLiteral("cmdProc_%1").arg(i));
         b->setToolTip(tips.at(i));
         b->setMinimumWidth(84);
         connect(b, &QPushButton::clicked, this, [this, i]() { cmdProcClick(i); });
@@ -144,7 +152,7 @@ void frmMaster::buildControls() {
                                 QColor(0xc6, 0x28, 0x28)};
     for (int i = 0; i < 3; ++i) {
         auto* pic = new QLabel(picHolder);
-        pic->setObjectName(QStringLiteral("picProcess%1").arg(i));
+        pic->setObjectName(QStringLiteral("picProcess_%1").arg(i));
         pic->setPixmap(modePicture(marks.at(i), colours.at(i)));
         pic->setVisible(false);
         picStack->addWidget(pic, 0, 0);
@@ -154,6 +162,7 @@ void frmMaster::buildControls() {
     txtProcClass = new QLineEdit(classFrame);
     named(txtProcClass, "txtProcClass");
     txtProcClass->setEnabled(false);
+    keepReadable(txtProcClass);
     txtProcClass->setFixedWidth(80);
     txtProcClass->setAlignment(Qt::AlignCenter);
     gSetTag(txtProcClass, QStringLiteral("NOTCLEAR"));
@@ -187,6 +196,7 @@ void frmMaster::buildControls() {
     txtLastupdate = new QLineEdit(central);
     named(txtLastupdate, "txtLastupdate");
     txtLastupdate->setEnabled(false);
+    keepReadable(txtLastupdate);
     txtLastupdate->setMinimumWidth(150);
     grid->addWidget(label(QStringLiteral("仕入先番号")), row, 0);
     {
@@ -265,7 +275,7 @@ void frmMaster::buildControls() {
     const QString tip20 = QStringLiteral("２０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("担当者%1").arg(QChar(u'０' + i)), central);
-        opt->setObjectName(QStringLiteral("optChargePerson%1").arg(i));
+        opt->setObjectName(QStringLiteral("optChargePerson_%1").arg(i));
         gSetTag(opt, kLocked);
         chargeGroup->addButton(opt, i);
         optChargePerson[static_cast<std::size_t>(i)] = opt;
@@ -291,6 +301,7 @@ void frmMaster::buildControls() {
         code->setFixedWidth(90);
         grid->addWidget(label(QStringLiteral("住所%1〒").arg(QChar(u'０' + i))), row, 0);
         auto* h = new QHBoxLayout();
+        h->setSpacing(6);
         h->addWidget(code);
         h->addWidget(address, 1);
         grid->addLayout(h, row, 1, 1, 3);
@@ -330,7 +341,7 @@ void frmMaster::buildControls() {
     const QString tip50 = QStringLiteral("５０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("振込先%1").arg(QChar(u'０' + i)), central);
-        opt->setObjectName(QStringLiteral("optBankAccount%1").arg(i));
+        opt->setObjectName(QStringLiteral("optBankAccount_%1").arg(i));
         gSetTag(opt, kLocked);
         bankGroup->addButton(opt, i);
         optBankAccount[static_cast<std::size_t>(i)] = opt;
@@ -371,15 +382,9 @@ void frmMaster::buildControls() {
         c->lineEdit()->installEventFilter(this);
 
     // ---- help menu
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    mnuContents = help->addAction(QStringLiteral("目次(&C)"));
-    mnuContents->setObjectName(QStringLiteral("mnuContents"));
-    mnuAbout = help->addAction(QStringLiteral("このソフトについて(&A)"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    connect(mnuContents, &QAction::triggered, this, []() {
-        if (!gDspHelp(QStringLiteral("index.html")))
-            gProcFatalError(QStringLiteral("frmMaster_mnuContents_Click"));
-    });
+    const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmMaster"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
 }
 
 bool frmMaster::formLoad() {

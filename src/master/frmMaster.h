@@ -17,8 +17,8 @@ class QRadioButton;
 // The supplier master window: one supplier's fields and the buttons add, modify, confirm,
 // cancel and close. Opened modeless from the menu, modally from the ledger window
 // (gblnMasterFromData); closing it shows the menu again unless the ledger opened it.
-// Control arrays are named with their index appended: cmdProc0 ... cmdProc5,
-// optChargePerson1/2, optBankAccount1/2, picProcess0 ... picProcess2.
+// Control arrays are named with "_" and their index appended: cmdProc_0 ... cmdProc_5,
+// optChargePerson_1/_2, optBankAccount_1/_2, picProcess_0 ... picProcess_2.
 class frmMaster : public QMainWindow {
     Q_OBJECT
 

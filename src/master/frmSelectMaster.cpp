@@ -2,6 +2,7 @@
 
 #include "app/ErrorLog.h"
 #include "app/FormHelpers.h"
+#include "app/HelpMenu.h"
 #include "app/WindowDisplay.h"
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
@@ -45,7 +46,7 @@ frmSelectMaster* frmSelectMaster::instance() {
         auto* w = new frmSelectMaster(frmMaster::existing());
         if (!w->formLoad()) {
             delete w;
-            gProcFatalError(QStringLiteral("frmSelectMaster_Form_Load"));
+            gProcError(QStringLiteral("frmSelectMaster_Form_Load"));
             return nullptr;
         }
         s_instance = w;
@@ -63,15 +64,9 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
     auto* outer = new QVBoxLayout(this);
 
     auto* menuBar = new QMenuBar(this);
-    QMenu* help = menuBar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    mnuContents = help->addAction(QStringLiteral("目次(&C)"));
-    mnuContents->setObjectName(QStringLiteral("mnuContents"));
-    mnuAbout = help->addAction(QStringLiteral("このソフトについて(&A)"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    connect(mnuContents, &QAction::triggered, this, []() {
-        if (!gDspHelp(QStringLiteral("index.html")))
-            gProcFatalError(QStringLiteral("frmSelectMaster_mnuContents_Click"));
-    });
+    const HelpMenu help = gAddHelpMenu(menuBar, QStringLiteral("frmSelectMaster"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
     outer->setMenuBar(menuBar);
 
     auto* row = new QHBoxLayout();
@@ -83,6 +78,13 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setStyleSheet(QStringLiteral("background-color: #FFFFC0;"));
     Combo1->setMinimumWidth(220);
+    {
+        // A fixed-pitch font keeps the right-aligned supplier numbers in one column.
+        QFont f = Combo1->font();
+        f.setFamilies({QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")});
+        f.setStyleHint(QFont::TypeWriter);
+        Combo1->setFont(f);
+    }
     Combo1->installEventFilter(this);
     row->addWidget(Combo1, 1);
     outer->addLayout(row);

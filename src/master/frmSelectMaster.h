@@ -15,7 +15,7 @@ class frmSelectMaster : public QDialog {
 
 public:
     // The single window, created on first use and released when it closes. nullptr when its
-    // list could not be filled (the failure has gone to the fatal path).
+    // list could not be filled (reported; the caller takes the fatal path).
     static frmSelectMaster* instance();
     static frmSelectMaster* existing();
 

@@ -23,8 +23,7 @@ bool addRow(int masterID, int supplier, const QString& shortName = u"仕入先"_
 
 bool setSortOrder(int order) {
     return gdbData().executeSQL(u"DELETE FROM T_SYSTEM WHERE lngID=9"_s) &&
-           gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (9, ?)"_s,
-                                {order});
+           gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (9, ?)"_s, {order});
 }
 
 QVariantList rowOf(int masterID, const QString& columns) {
@@ -55,7 +54,8 @@ SupplierEntry goodEntry() {
     return e;
 }
 
-const QString kRatioPrefix = u"規定掛率は０％～１００％の範囲で  \r\n小数点１桁までです  \r\n\r\n"_s;
+const QString kRatioPrefix =
+    u"規定掛率は０％～１００％の範囲で  \r\n小数点１桁までです  \r\n\r\n"_s;
 const QString kCarryPrefix = u"残高は -￥9,999,999 ～ ￥999,999,999 の範囲で  \r\n"
                              "小数以下は受け付けません  \r\n\r\n"_s;
 
@@ -122,12 +122,12 @@ void tst_SupplierRecords::numbering_data() {
     QTest::addColumn<int>("newSupplier");
 
     QTest::newRow("empty table") << QList<int>{} << QList<int>{} << QList<int>{} << 1 << 1;
-    QTest::newRow("highest + 1, not the gap") << QList<int>{1, 2} << QList<int>{3, 7}
-                                              << QList<int>{} << 3 << 8;
-    QTest::newRow("ids and numbers independent") << QList<int>{9, 4} << QList<int>{1, 2}
-                                                 << QList<int>{} << 10 << 3;
-    QTest::newRow("998 is followed by 999") << QList<int>{998} << QList<int>{998} << QList<int>{}
-                                            << 999 << 999;
+    QTest::newRow("highest + 1, not the gap")
+        << QList<int>{1, 2} << QList<int>{3, 7} << QList<int>{} << 3 << 8;
+    QTest::newRow("ids and numbers independent")
+        << QList<int>{9, 4} << QList<int>{1, 2} << QList<int>{} << 10 << 3;
+    QTest::newRow("998 is followed by 999")
+        << QList<int>{998} << QList<int>{998} << QList<int>{} << 999 << 999;
     QTest::newRow("beyond 999 takes the lowest free")
         << QList<int>{999, 1} << QList<int>{999, 1} << QList<int>{} << 2 << 2;
     QTest::newRow("an id of orphan ledger lines is not reused")
@@ -334,8 +334,7 @@ void tst_SupplierRecords::sideLabels() {
     QVERIFY(gGetMasterSideLabels(1, ratio, carry));
     QCOMPARE(ratio, u"規定仕入掛率"_s);
     QCOMPARE(carry, u"開始仕入残高"_s);
-    QVERIFY(gdbData().executeSQL(
-        u"INSERT INTO T_SYSTEM (lngID, strField) VALUES (11, '販売')"_s));
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, strField) VALUES (11, '販売')"_s));
     QVERIFY(gdbData().executeSQL(
         u"UPDATE T_DATA2_CAPTION SET strCaption='割合' WHERE lngCaptionNo=8"_s));
     QVERIFY(gGetMasterSideLabels(2, ratio, carry));
@@ -357,43 +356,42 @@ void tst_SupplierRecords::validation_data() {
     const QString c19 = u"開始残高は"_s;
     QTest::newRow("name empty") << u"name"_s << QString() << 19 << u"仕入先名は"_s
                                 << u"txtSupplierName"_s;
-    QTest::newRow("short name empty") << u"short"_s << QString() << 19 << u"仕入先表示名は"_s
-                                      << u"txtSupplierShortName"_s;
+    QTest::newRow("short name empty")
+        << u"short"_s << QString() << 19 << u"仕入先表示名は"_s << u"txtSupplierShortName"_s;
     QTest::newRow("ratio 100") << u"supplyRatio"_s << u"100"_s << 0 << QString() << QString();
     QTest::newRow("ratio 12.3") << u"supplyRatio"_s << u"12.3"_s << 0 << QString() << QString();
-    QTest::newRow("ratio full-width") << u"saleRatio"_s << u"８０"_s << 0 << QString()
-                                      << QString();
+    QTest::newRow("ratio full-width") << u"saleRatio"_s << u"８０"_s << 0 << QString() << QString();
     QTest::newRow("ratio 100.1") << u"supplyRatio"_s << u"100.1"_s << 1 << kRatioPrefix
                                  << u"txtRegularSupplyRatio"_s;
     QTest::newRow("ratio -0.1") << u"supplyRatio"_s << u"-0.1"_s << 1 << kRatioPrefix
                                 << u"txtRegularSupplyRatio"_s;
     QTest::newRow("ratio 12.34") << u"saleRatio"_s << u"12.34"_s << 1 << kRatioPrefix
                                  << u"txtRegularSaleRatio"_s;
-    QTest::newRow("ratio with six decimals") << u"saleRatio"_s << u"12.300001"_s << 1
-                                             << kRatioPrefix << u"txtRegularSaleRatio"_s;
+    QTest::newRow("ratio with six decimals")
+        << u"saleRatio"_s << u"12.300001"_s << 1 << kRatioPrefix << u"txtRegularSaleRatio"_s;
     QTest::newRow("ratio abc") << u"supplyRatio"_s << u"abc"_s << 19 << r19
                                << u"txtRegularSupplyRatio"_s;
-    QTest::newRow("sale ratio empty") << u"saleRatio"_s << QString() << 19 << r19
-                                      << u"txtRegularSaleRatio"_s;
-    QTest::newRow("carry 999,999,999") << u"supplyCarry"_s << u"999,999,999"_s << 0 << QString()
-                                       << QString();
-    QTest::newRow("carry -9,999,999") << u"saleCarry"_s << u"-9,999,999"_s << 0 << QString()
-                                      << QString();
+    QTest::newRow("sale ratio empty")
+        << u"saleRatio"_s << QString() << 19 << r19 << u"txtRegularSaleRatio"_s;
+    QTest::newRow("carry 999,999,999")
+        << u"supplyCarry"_s << u"999,999,999"_s << 0 << QString() << QString();
+    QTest::newRow("carry -9,999,999")
+        << u"saleCarry"_s << u"-9,999,999"_s << 0 << QString() << QString();
     QTest::newRow("carry 1,234") << u"supplyCarry"_s << u"1,234"_s << 0 << QString() << QString();
-    QTest::newRow("carry full-width") << u"supplyCarry"_s << u"－１，２３４"_s << 0 << QString()
-                                      << QString();
-    QTest::newRow("carry 1,000,000,000") << u"supplyCarry"_s << u"1,000,000,000"_s << 1
-                                         << kCarryPrefix << u"txtStartSupplyCarry"_s;
-    QTest::newRow("carry -10,000,000") << u"saleCarry"_s << u"-10,000,000"_s << 1 << kCarryPrefix
-                                       << u"txtStartSaleCarry"_s;
+    QTest::newRow("carry full-width")
+        << u"supplyCarry"_s << u"－１，２３４"_s << 0 << QString() << QString();
+    QTest::newRow("carry 1,000,000,000")
+        << u"supplyCarry"_s << u"1,000,000,000"_s << 1 << kCarryPrefix << u"txtStartSupplyCarry"_s;
+    QTest::newRow("carry -10,000,000")
+        << u"saleCarry"_s << u"-10,000,000"_s << 1 << kCarryPrefix << u"txtStartSaleCarry"_s;
     QTest::newRow("carry 12.5") << u"supplyCarry"_s << u"12.5"_s << 1 << kCarryPrefix
                                 << u"txtStartSupplyCarry"_s;
     QTest::newRow("carry beyond any amount") << u"saleCarry"_s << u"99999999999999999999"_s << 1
                                              << kCarryPrefix << u"txtStartSaleCarry"_s;
     QTest::newRow("carry text") << u"saleCarry"_s << u"12円"_s << 19 << c19
                                 << u"txtStartSaleCarry"_s;
-    QTest::newRow("carry separator misplaced") << u"supplyCarry"_s << u"1,,234"_s << 19 << c19
-                                               << u"txtStartSupplyCarry"_s;
+    QTest::newRow("carry separator misplaced")
+        << u"supplyCarry"_s << u"1,,234"_s << 19 << c19 << u"txtStartSupplyCarry"_s;
 }
 
 void tst_SupplierRecords::validation() {
@@ -437,8 +435,7 @@ void tst_SupplierRecords::entryNumbersConvert_data() {
     QTest::newRow("separator") << u"1,234"_s << u"80"_s << qint64(12340000) << qint64(800000);
     QTest::newRow("full-width") << u"１，２３４"_s << u"７５．５"_s << qint64(12340000)
                                 << qint64(755000);
-    QTest::newRow("negative") << u"-9,999,999"_s << u"0"_s << qint64(-99999990000)
-                              << qint64(0);
+    QTest::newRow("negative") << u"-9,999,999"_s << u"0"_s << qint64(-99999990000) << qint64(0);
 }
 
 void tst_SupplierRecords::entryNumbersConvert() {
@@ -493,8 +490,8 @@ void tst_SupplierRecords::modifyKeepsIdAndLedgerLines() {
     QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET datLastUpdate='2020-01-01 08:00:00'"_s));
     for (int kind = 1; kind <= 2; ++kind)
         QVERIFY(gdbData().executeSQL(u"INSERT INTO T_DATA"_s + QString::number(kind) +
-                                         u" (lngMasterID, date1, strItem, curCost)"
-                                         " VALUES (5, '2024-03-01', '品', 10000)"_s));
+                                     u" (lngMasterID, date1, strItem, curCost)"
+                                     " VALUES (5, '2024-03-01', '品', 10000)"_s));
     const auto ledger = []() {
         ResultSet rs(gdbData());
         rs.openRecordSet(u"SELECT lngID, lngMasterID, date1, strItem, curCost FROM T_DATA1"

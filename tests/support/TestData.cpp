@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -82,6 +83,17 @@ QString TestProgramFolder::errorLog() const {
 
 int TestProgramFolder::errorLogEntries() const {
     return static_cast<int>(errorLog().count(QStringLiteral("アプリケーション名：")));
+}
+
+QStringList TestProgramFolder::errorLogProcedures() const {
+    static const QRegularExpression line(
+        QStringLiteral("^(\\S+) \\(.*\\)でエラーが発生しました。\r$"),
+        QRegularExpression::MultilineOption);
+    QStringList names;
+    auto it = line.globalMatch(errorLog());
+    while (it.hasNext())
+        names << it.next().captured(1);
+    return names;
 }
 
 bool TestProgramFolder::open() {

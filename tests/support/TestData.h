@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -20,7 +21,9 @@ public:
     QString errorLogPath() const; // tempPath + "/tovaki_ErrLog.txt"
     QString errorLog() const;     // its contents ("" when absent)
     int errorLogEntries() const;  // number of entries in it
-    bool open();                  // DbInit + gMsgInit
+    // The procedure named by each entry, in the order written ("DbInit", "Main", ...).
+    QStringList errorLogProcedures() const;
+    bool open(); // DbInit + gMsgInit
     void close();
 
 private:
