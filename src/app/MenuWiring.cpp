@@ -1,4 +1,5 @@
 #include "app/frmMenu.h"
+#include "ledger/frmData.h"
 #include "master/frmMaster.h"
 
 // How the menu reaches each function window. A window's subsystem adds one line here when the
@@ -11,4 +12,7 @@
 // disabled (the ledger buttons check for suppliers and then do nothing).
 void gWireMenuWindows() {
     frmMenu::setOpener(frmMenu::Target::Master, [] { return frmMaster::instance(); });
+    // The menu sets glngDataKind before it asks for the window, so the instance is made for
+    // the ledger of the button pressed.
+    frmMenu::setOpener(frmMenu::Target::Ledger, [] { return frmData::instance(); });
 }
