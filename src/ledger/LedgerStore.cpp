@@ -3,6 +3,7 @@
 #include "app/ErrorLog.h"
 #include "store/Database.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -122,65 +123,177 @@ bool LedgerStore::validKind(const QString& proc) const {
     return false;
 }
 
+// A prepared statement of the raw engine interface, for the row loops that must be fast.
+class LedgerStore::Query {
+public:
+    Query(Database& db, const QString& sql, const QString& proc)
+        : m_db(db.handle()), m_sql(sql), m_proc(proc) {
+        const QByteArray q = sql.toUtf8();
+        if (!m_db ||
+            sqlite3_prepare_v2(m_db, q.constData(), int(q.size()), &m_st, nullptr) != SQLITE_OK)
+            fail();
+    }
+    ~Query() { sqlite3_finalize(m_st); }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    bool ok() const { return m_st != nullptr && !m_failed; }
+    sqlite3_stmt* st() const { return m_st; }
+    void bind(int index, qint64 v) { sqlite3_bind_int64(m_st, index, v); }
+    // SQLITE_ROW: a row is there; SQLITE_DONE: no more; anything else is reported.
+    int step() {
+        const int rc = sqlite3_step(m_st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            fail();
+        return rc;
+    }
+    void reset() { sqlite3_reset(m_st); }
+    void fail() {
+        if (!m_failed)
+            reportSqlite(m_db, m_proc, m_sql);
+        m_failed = true;
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_st = nullptr;
+    QString m_sql;
+    QString m_proc;
+    bool m_failed = false;
+};
+
+void LedgerStore::sortForView(std::vector<LedgerLine>& lines, LedgerView view) {
+    // The engine's order: NULL first, then ascending. lngID is unique, so the item (last in the
+    // grid's ORDER BY) never decides.
+    if (view == LedgerView::Normal) {
+        std::sort(lines.begin(), lines.end(), [](const LedgerLine& a, const LedgerLine& b) {
+            if (a.date1 != b.date1)
+                return a.date1 < b.date1; // an empty optional sorts first
+            if (a.lngSort != b.lngSort)
+                return a.lngSort < b.lngSort;
+            return a.lngID < b.lngID;
+        });
+    } else {
+        std::sort(lines.begin(), lines.end(),
+                  [](const LedgerLine& a, const LedgerLine& b) { return a.lngID < b.lngID; });
+    }
+}
+
 bool LedgerStore::load(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines) {
     const QString proc = QStringLiteral("LedgerStore_load");
     if (!validKind(proc))
         return false;
-    const QString sql =
-        kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=?") +
-        (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID,strItem")
-                                    : QStringLiteral(" ORDER BY lngID"));
-    sqlite3* db = m_db.handle();
-    sqlite3_stmt* st = nullptr;
-    const QByteArray q = sql.toUtf8();
-    if (!db || sqlite3_prepare_v2(db, q.constData(), int(q.size()), &st, nullptr) != SQLITE_OK) {
-        reportSqlite(db, proc, sql);
-        sqlite3_finalize(st);
-        return false;
-    }
-    sqlite3_bind_int64(st, 1, masterID);
     std::vector<LedgerLine> result;
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        result.emplace_back();
-        readRow(st, result.back());
+    {
+        Query count(m_db,
+                    QStringLiteral("SELECT count(*) FROM ") + table() +
+                        QStringLiteral(" WHERE lngMasterID=?"),
+                    proc);
+        if (!count.ok())
+            return false;
+        count.bind(1, masterID);
+        if (count.step() != SQLITE_ROW)
+            return false;
+        result.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.st(), 0)));
     }
-    if (rc != SQLITE_DONE) {
-        reportSqlite(db, proc, sql);
-        sqlite3_finalize(st);
+    // The rows come by the supplier's index; putting the finished lines in order is cheaper
+    // than letting the engine sort whole rows.
+    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=?"), proc);
+    if (!q.ok())
         return false;
+    q.bind(1, masterID);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        result.emplace_back();
+        readRow(q.st(), result.back());
     }
-    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        return false;
+    sortForView(result, view);
+    lines = std::move(result);
+    return true;
+}
+
+bool LedgerStore::loadOrder(qint32 masterID, LedgerView view, std::vector<qint64>& ids) {
+    const QString proc = QStringLiteral("LedgerStore_loadOrder");
+    if (!validKind(proc))
+        return false;
+    // Both orders come from the (lngMasterID, date1, lngSort) index alone.
+    Query q(m_db,
+            QStringLiteral("SELECT lngID FROM ") + table() +
+                QStringLiteral(" WHERE lngMasterID=?") +
+                (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID")
+                                            : QStringLiteral(" ORDER BY lngID")),
+            proc);
+    if (!q.ok())
+        return false;
+    q.bind(1, masterID);
+    std::vector<qint64> result;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW)
+        result.push_back(sqlite3_column_int64(q.st(), 0));
+    if (rc != SQLITE_DONE)
+        return false;
+    ids = std::move(result);
+    return true;
+}
+
+bool LedgerStore::readLines(const std::vector<qint64>& ids, std::size_t first, std::size_t count,
+                            std::vector<LedgerLine>& lines) {
+    const QString proc = QStringLiteral("LedgerStore_readLines");
+    if (!validKind(proc))
+        return false;
+    const std::size_t end = std::min(ids.size(), first + std::min(count, ids.size()));
+    std::vector<LedgerLine> result;
+    if (first < end)
+        result.resize(end - first);
+    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngID=?"), proc);
+    if (!q.ok())
+        return false;
+    for (std::size_t i = first; i < end; ++i) {
+        q.reset();
+        q.bind(1, ids[i]);
+        const int rc = q.step();
+        if (rc == SQLITE_DONE) {
+            gProcError(proc, QStringLiteral("lngID=") + QString::number(ids[i]));
+            return false;
+        }
+        if (rc != SQLITE_ROW)
+            return false;
+        readRow(q.st(), result[i - first]);
+    }
     lines = std::move(result);
     return true;
 }
 
 bool LedgerStore::readLine(qint64 lngID, LedgerLine& line) {
-    const QString proc = QStringLiteral("LedgerStore_readLine");
+    std::vector<LedgerLine> one;
+    if (!readLines({lngID}, 0, 1, one))
+        return false;
+    line = one.front();
+    return true;
+}
+
+bool LedgerStore::changedLines(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines) {
+    const QString proc = QStringLiteral("LedgerStore_changedLines");
     if (!validKind(proc))
         return false;
-    const QString sql = kSelectColumns + table() + QStringLiteral(" WHERE lngID=?");
-    sqlite3* db = m_db.handle();
-    sqlite3_stmt* st = nullptr;
-    const QByteArray q = sql.toUtf8();
-    if (!db || sqlite3_prepare_v2(db, q.constData(), int(q.size()), &st, nullptr) != SQLITE_OK) {
-        reportSqlite(db, proc, sql);
-        sqlite3_finalize(st);
+    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=? AND blnChange=1"),
+            proc);
+    if (!q.ok())
         return false;
+    q.bind(1, masterID);
+    std::vector<LedgerLine> result;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        result.emplace_back();
+        readRow(q.st(), result.back());
     }
-    sqlite3_bind_int64(st, 1, lngID);
-    const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) {
-        readRow(st, line);
-        sqlite3_finalize(st);
-        return true;
-    }
-    if (rc == SQLITE_DONE)
-        gProcError(proc, QStringLiteral("lngID=") + QString::number(lngID));
-    else
-        reportSqlite(db, proc, sql);
-    sqlite3_finalize(st);
-    return false;
+    if (rc != SQLITE_DONE)
+        return false;
+    sortForView(result, view);
+    lines = std::move(result);
+    return true;
 }
 
 bool LedgerStore::insertLine(LedgerLine& line) {
@@ -203,8 +316,8 @@ bool LedgerStore::insertLine(LedgerLine& line) {
                         QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
     if (!m_db.executeSQL(sql, params, proc))
         return false;
-    line.lngID = m_db.lastInsertId();
-    return true;
+    // Read back, so the caller holds the row exactly as stored, with its new lngID.
+    return readLine(m_db.lastInsertId(), line);
 }
 
 bool LedgerStore::writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
@@ -317,12 +430,36 @@ bool LedgerStore::resetChecks(std::optional<qint32> masterID) {
     return m_db.executeSQL(sql, params, proc);
 }
 
+bool LedgerStore::clearChanged(const std::vector<qint64>& ids, const QString& proc) {
+    if (ids.empty())
+        return true;
+    if (!validKind(proc))
+        return false;
+    Transaction tr(m_db);
+    if (!tr.ok()) {
+        gProcError(proc);
+        return false;
+    }
+    const QString sql =
+        QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET blnChange=0 WHERE lngID=?");
+    for (qint64 id : ids) {
+        if (!m_db.executeSQL(sql, {id}, proc))
+            return false;
+    }
+    if (!tr.commit()) {
+        gProcError(proc);
+        return false;
+    }
+    return true;
+}
+
 bool LedgerStore::mChkInputDate(std::vector<LedgerLine>& lines, const LineCheckTexts& texts,
                                 bool hasDefaultRatio, bool& errorFound, RuleResult& result) {
     const QString proc = QStringLiteral("frmData_mChkInputDate");
     errorFound = false;
     result = {};
     std::vector<std::size_t> passed;
+    std::vector<qint64> passedIds;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const LedgerLine& line = lines[i];
         if (!line.blnChange)
@@ -335,29 +472,36 @@ bool LedgerStore::mChkInputDate(std::vector<LedgerLine>& lines, const LineCheckT
             break;
         }
         passed.push_back(i);
+        if (line.isStored())
+            passedIds.push_back(line.lngID);
     }
-    if (passed.empty())
-        return true;
-    if (!validKind(proc))
+    if (!clearChanged(passedIds, proc))
         return false;
-    Transaction tr(m_db);
-    if (!tr.ok()) {
-        gProcError(proc);
-        return false;
-    }
-    for (std::size_t i : passed) {
-        if (!lines[i].isStored())
-            continue;
-        LedgerLine cleared = lines[i];
-        cleared.blnChange = false;
-        if (!writeColumns(cleared.lngID, {LedgerCol::Change}, cleared, proc))
-            return false;
-    }
-    if (!tr.commit()) {
-        gProcError(proc);
-        return false;
-    }
     for (std::size_t i : passed)
         lines[i].blnChange = false;
     return true;
+}
+
+bool LedgerStore::mChkInputDate(qint32 masterID, LedgerView view, const LineCheckTexts& texts,
+                                bool hasDefaultRatio, bool& errorFound, RuleResult& result,
+                                qint64& errorLineID) {
+    const QString proc = QStringLiteral("frmData_mChkInputDate");
+    errorFound = false;
+    errorLineID = 0;
+    result = {};
+    std::vector<LedgerLine> changed;
+    if (!changedLines(masterID, view, changed))
+        return false;
+    std::vector<qint64> passedIds;
+    for (const LedgerLine& line : changed) {
+        const RuleResult r = gCheckLine(line, texts, hasDefaultRatio);
+        if (!r.ok) {
+            result = r;
+            errorFound = true;
+            errorLineID = line.lngID;
+            break;
+        }
+        passedIds.push_back(line.lngID);
+    }
+    return clearChanged(passedIds, proc);
 }

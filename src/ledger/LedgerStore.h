@@ -31,10 +31,22 @@ public:
 
     // All lines of supplier masterID in the view's order (master ID 0: none).
     bool load(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines);
+    // The lngIDs of supplier masterID's lines in the view's order, read from the index alone:
+    // a grid over a long ledger opens with these and reads the lines it shows with readLines.
+    bool loadOrder(qint32 masterID, LedgerView view, std::vector<qint64>& ids);
+    // The lines of ids[first] .. ids[first + count - 1] (cut at the end of ids), in that order.
+    // A line that no longer exists is a failure (logged).
+    bool readLines(const std::vector<qint64>& ids, std::size_t first, std::size_t count,
+                   std::vector<LedgerLine>& lines);
     // Reads one stored line back by its lngID; false (logged) when it does not exist.
     bool readLine(qint64 lngID, LedgerLine& line);
+    // The lines of supplier masterID whose blnChange is set, in the view's order.
+    bool changedLines(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines);
+    // Puts lines into the order of a view (date1, lngSort, lngID with NULL first; or lngID).
+    static void sortForView(std::vector<LedgerLine>& lines, LedgerView view);
 
-    // Inserts the line with all its columns; line.lngID becomes the new row's ID.
+    // Inserts the line with all its columns and reads it back: line then holds the stored row
+    // with its new lngID.
     bool insertLine(LedgerLine& line);
     // Writes one column of a stored line. A value equal to the line's current one is not
     // written (written false). The value must suit the column (LedgerLine::setValue).
@@ -61,9 +73,17 @@ public:
     // row (focusRow: the index in `lines`).
     bool mChkInputDate(std::vector<LedgerLine>& lines, const LineCheckTexts& texts,
                        bool hasDefaultRatio, bool& errorFound, RuleResult& result);
+    // The same check over the database: the changed lines of supplier masterID in the view's
+    // order. errorLineID names the failing line (0 when none); result.focusRow stays -1.
+    bool mChkInputDate(qint32 masterID, LedgerView view, const LineCheckTexts& texts,
+                       bool hasDefaultRatio, bool& errorFound, RuleResult& result,
+                       qint64& errorLineID);
 
 private:
+    class Query;
     bool validKind(const QString& proc) const;
+    // Clears blnChange of the lines in one transaction.
+    bool clearChanged(const std::vector<qint64>& ids, const QString& proc);
     bool writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
                       const QString& proc);
 

@@ -88,42 +88,46 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
         gProcError(proc, QStringLiteral("invalid period"));
         return false;
     }
-    // Lines before the start count in the carry, lines up to the end in the period; one range
-    // scan of the (lngMasterID, date1) index covers both.
-    const QDate upper = std::max(start, end.addDays(1));
-    // ?1 start, ?2 end, ?3 default ratio, ?4 tax item text, ?5 master ID, ?6 upper bound;
-    // the filter's own values follow.
-    const QString inPeriod = QStringLiteral("date1>=?1 AND date1<=?2");
-    const QString amountLine = inPeriod + QStringLiteral(" AND tax=0 AND curCost IS NOT NULL");
-    QString sql =
-        QStringLiteral("SELECT"
-                       " SUM(CASE WHEN date1<?1 THEN curCost END) AS curPrevCost,"
-                       " SUM(CASE WHEN date1<?1 THEN curPayment END) AS curPrevPayment,"
-                       " SUM(CASE WHEN ") +
-        inPeriod + QStringLiteral(" AND tax=0 THEN curCost END) AS curCost, SUM(CASE WHEN ") +
-        inPeriod + QStringLiteral(" AND tax=1 THEN curCost END) AS curTax, SUM(CASE WHEN ") +
-        inPeriod + QStringLiteral(" THEN curPayment END) AS curPayment, SUM(CASE WHEN ") +
-        amountLine +
-        QStringLiteral(" AND curRatio IS NULL AND curRegularPrice IS NULL THEN 1 ELSE 0 END)"
-                       " AS lngNoRatio, SUM(CASE WHEN ") +
-        amountLine +
+    const QString table = QStringLiteral("T_DATA") + QString::number(kind);
+    // One statement, two range scans of the (lngMasterID, date1, curCost, curPayment) index:
+    // the lines before the start (the carry, read from the index alone unless a filter needs
+    // more columns) and the lines of the period. Placeholders are plain "?", bound in the
+    // order of the text.
+    QVariantList params;
+    QString sql = QStringLiteral("SELECT c.curPrevCost AS curPrevCost,"
+                                 " c.curPrevPayment AS curPrevPayment,"
+                                 " p.curCost AS curCost, p.curTax AS curTax,"
+                                 " p.curPayment AS curPayment, p.lngNoRatio AS lngNoRatio,"
+                                 " p.lngRegular AS lngRegular"
+                                 " FROM (SELECT SUM(curCost) AS curPrevCost,"
+                                 " SUM(curPayment) AS curPrevPayment FROM ") +
+                  table + QStringLiteral(" WHERE lngMasterID=? AND date1<?");
+    params << masterID << start;
+    if (!gLineFilterSql(filter, sql, params, proc))
+        return false;
+    sql += QStringLiteral(
+        ") AS c,"
+        " (SELECT SUM(CASE WHEN tax=0 THEN curCost END) AS curCost,"
+        " SUM(CASE WHEN tax=1 THEN curCost END) AS curTax,"
+        " SUM(curPayment) AS curPayment,"
+        " SUM(CASE WHEN tax=0 AND curCost IS NOT NULL AND curRatio IS NULL"
+        " AND curRegularPrice IS NULL THEN 1 ELSE 0 END) AS lngNoRatio,"
         // A line's regular-price amount, cut to whole yen: regular price × quantity (1 when
         // empty), otherwise amount ÷ (ratio ÷ 100) with the line's or the default ratio. A zero
         // divisor gives NULL, which the sum leaves out.
-        QStringLiteral(
-            " THEN CASE WHEN curRegularPrice IS NOT NULL"
-            " THEN CAST((curRegularPrice*COALESCE(curQuantity,10000))/100000000 AS INTEGER)"
-            " ELSE CAST((curCost*100)/COALESCE(curRatio,?3) AS INTEGER) END END)"
-            " AS lngRegular"
-            " FROM (SELECT date1,curCost,curPayment,curRatio,curRegularPrice,curQuantity,"
-            " (CASE WHEN strItem IS NOT NULL AND instr(strItem,?4)>0 THEN 1 ELSE 0 END) AS tax"
-            " FROM T_DATA") +
-        QString::number(kind) + QStringLiteral(" WHERE lngMasterID=?5 AND date1<?6");
-    QVariantList params{start,        end,      QVariant::fromValue(defaultRatio),
-                        kTaxItemText, masterID, upper};
+        " SUM(CASE WHEN tax=0 AND curCost IS NOT NULL THEN"
+        " CASE WHEN curRegularPrice IS NOT NULL"
+        " THEN CAST((curRegularPrice*COALESCE(curQuantity,10000))/100000000 AS INTEGER)"
+        " ELSE CAST((curCost*100)/COALESCE(curRatio,?) AS INTEGER) END END) AS lngRegular"
+        " FROM (SELECT curCost,curPayment,curRatio,curRegularPrice,curQuantity,"
+        " (CASE WHEN strItem IS NOT NULL AND instr(strItem,?)>0 THEN 1 ELSE 0 END) AS tax"
+        " FROM ");
+    params << QVariant::fromValue(defaultRatio) << kTaxItemText;
+    sql += table + QStringLiteral(" WHERE lngMasterID=? AND date1>=? AND date1<=?");
+    params << masterID << start << end;
     if (!gLineFilterSql(filter, sql, params, proc))
         return false;
-    sql += QLatin1Char(')');
+    sql += QStringLiteral(")) AS p");
 
     ResultSet rs(gdbData());
     if (!rs.openRecordSet(sql, params, proc) || rs.recordCount() != 1)

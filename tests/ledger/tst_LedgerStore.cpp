@@ -74,9 +74,10 @@ private slots:
     void init();
     void cleanup();
 
-    void viewNames();
     void loadInBothOrders();
     void loadReadsEveryColumn();
+    void orderAndBlocksMatchTheFullLoad_data();
+    void orderAndBlocksMatchTheFullLoad();
     void firstCellInsertsTheLine();
     void cellUpdateWritesOnlyThatLine();
     void unchangedValueIsNotWritten();
@@ -87,6 +88,7 @@ private slots:
     void resetChecksOfAllSuppliers();
     void lineCheckClearsPassedLinesUpToTheFirstError();
     void lineCheckSkipsUnchangedLines();
+    void lineCheckOverTheDatabase();
     void failuresLeaveTheLineAlone();
     void captionsOfEachLedger();
 
@@ -105,16 +107,11 @@ void tst_LedgerStore::cleanup() {
     m_folder.reset();
 }
 
-void tst_LedgerStore::viewNames() {
-    LedgerView v = LedgerView::Entry;
-    QVERIFY(ledgerViewFromName(u"通常"_s, v));
-    QCOMPARE(v, LedgerView::Normal);
-    QVERIFY(ledgerViewFromName(u"入力順"_s, v));
-    QCOMPARE(v, LedgerView::Entry);
-    QVERIFY(!ledgerViewFromName(u"日付順"_s, v));
-}
-
 void tst_LedgerStore::loadInBothOrders() {
+    // The view-order box offers two names; any other is refused.
+    LedgerView view = LedgerView::Normal;
+    QVERIFY(ledgerViewFromName(u"入力順"_s, view) && view == LedgerView::Entry);
+    QVERIFY(!ledgerViewFromName(u"日付順"_s, view));
     LedgerStore store(1);
     // Entry order: e, d, c, b, a (lngID ascending).
     LedgerLine e = line(5, QDate(2024, 3, 2), u"e"_s, 1);
@@ -171,6 +168,55 @@ void tst_LedgerStore::loadReadsEveryColumn() {
     QVERIFY(back == l);
     QCOMPARE(stored(1, l.lngID, u"curRatio"_s).value<Currency>().raw(), qint64(625000));
     QCOMPARE(stored(1, l.lngID, u"date1"_s).toDate(), QDate(2024, 3, 5));
+}
+
+void tst_LedgerStore::orderAndBlocksMatchTheFullLoad_data() {
+    QTest::addColumn<bool>("entryOrder");
+    QTest::newRow("通常") << false;
+    QTest::newRow("入力順") << true;
+}
+
+// The index-only order and the block reads give the same lines as the full load, NULL dates and
+// sort numbers included.
+void tst_LedgerStore::orderAndBlocksMatchTheFullLoad() {
+    QFETCH(bool, entryOrder);
+    const LedgerView view = entryOrder ? LedgerView::Entry : LedgerView::Normal;
+    LedgerStore store(1);
+    const int dates[] = {5, 3, 0, 5, 3, 1, 5, 0, 2, 4, 3, 3};
+    const int sorts[] = {2, 1, 1, 0, 1, 3, 1, 2, 0, 1, 0, 2};
+    for (int i = 0; i < 12; ++i) {
+        LedgerLine l = line(9, QDate(2024, 3, 1).addDays(dates[i]), QString::number(i), sorts[i]);
+        if (dates[i] == 0)
+            l.date1.reset();
+        if (sorts[i] == 0)
+            l.lngSort.reset();
+        QVERIFY(store.insertLine(l));
+        LedgerLine other = line(10, QDate(2024, 3, 2), u"x"_s);
+        QVERIFY(store.insertLine(other));
+    }
+    std::vector<LedgerLine> full;
+    QVERIFY(store.load(9, view, full));
+    QCOMPARE(full.size(), std::size_t(12));
+    std::vector<qint64> ids;
+    QVERIFY(store.loadOrder(9, view, ids));
+    QCOMPARE(ids.size(), full.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        QCOMPARE(ids[i], full[i].lngID);
+    if (!entryOrder) {
+        // NULL dates first; within a date NULL sort numbers first, then by number, then by entry.
+        QCOMPARE(items(full).mid(0, 4), (QStringList{u"2"_s, u"7"_s, u"5"_s, u"8"_s}));
+        QCOMPARE(items(full).mid(4, 4), (QStringList{u"10"_s, u"1"_s, u"4"_s, u"11"_s}));
+    }
+    std::vector<LedgerLine> block;
+    QVERIFY(store.readLines(ids, 8, 100, block)); // cut at the end
+    QCOMPARE(block.size(), std::size_t(4));
+    for (std::size_t i = 0; i < block.size(); ++i)
+        QVERIFY(block[i] == full[8 + i]);
+    QVERIFY(store.readLines(ids, 12, 5, block));
+    QVERIFY(block.empty());
+    QVERIFY(store.deleteLine(ids[3]));
+    QVERIFY(!store.readLines(ids, 0, 5, block));
+    QVERIFY(m_folder->errorLog().contains(u"LedgerStore_readLines"_s));
 }
 
 void tst_LedgerStore::firstCellInsertsTheLine() {
@@ -390,6 +436,42 @@ void tst_LedgerStore::lineCheckSkipsUnchangedLines() {
     std::vector<LedgerLine> none;
     QVERIFY(store.mChkInputDate(none, LineCheckTexts(), false, errorFound, r));
     QVERIFY(!errorFound);
+}
+
+void tst_LedgerStore::lineCheckOverTheDatabase() {
+    LedgerStore store(2);
+    LedgerLine a = line(7, QDate(2024, 3, 3), u"a"_s); // passes
+    LedgerLine b = line(7, QDate(2024, 3, 1), u"b"_s); // no ratio anywhere: fails
+    b.curRatio.reset();
+    LedgerLine c = line(7, QDate(2024, 3, 2), u"c"_s); // passes
+    LedgerLine d = line(8, QDate(2024, 3, 2), u"other supplier"_s);
+    d.curCost.reset();
+    for (LedgerLine* l : {&a, &b, &c, &d}) {
+        l->blnChange = true;
+        QVERIFY(store.insertLine(*l));
+    }
+    LineCheckTexts texts;
+    QVERIFY(gGetLineCheckTexts(2, texts));
+    bool errorFound = false;
+    RuleResult r;
+    qint64 errorLine = -1;
+    // In date order b comes first and stops the check; nothing is cleared.
+    QVERIFY(store.mChkInputDate(7, LedgerView::Normal, texts, false, errorFound, r, errorLine));
+    QVERIFY(errorFound);
+    QCOMPARE(errorLine, b.lngID);
+    QVERIFY(r.text.startsWith(u"売上規定掛率 が設定されていない場合"_s));
+    QCOMPARE(countRows(u"SELECT count(*) FROM T_DATA2 WHERE blnChange=1"_s), 4);
+    // In entry order a passes first.
+    QVERIFY(store.mChkInputDate(7, LedgerView::Entry, texts, false, errorFound, r, errorLine));
+    QCOMPARE(errorLine, b.lngID);
+    QCOMPARE(stored(2, a.lngID, u"blnChange"_s).toBool(), false);
+    QCOMPARE(stored(2, c.lngID, u"blnChange"_s).toBool(), true);
+    // With the supplier's default ratio every line of supplier 7 passes; supplier 8 is untouched.
+    QVERIFY(store.mChkInputDate(7, LedgerView::Normal, texts, true, errorFound, r, errorLine));
+    QVERIFY(!errorFound);
+    QCOMPARE(errorLine, qint64(0));
+    QCOMPARE(countRows(u"SELECT count(*) FROM T_DATA2 WHERE blnChange=1"_s), 1);
+    QCOMPARE(stored(2, d.lngID, u"blnChange"_s).toBool(), true);
 }
 
 void tst_LedgerStore::failuresLeaveTheLineAlone() {
