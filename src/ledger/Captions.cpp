@@ -1,6 +1,7 @@
 #include "ledger/Captions.h"
 
 #include "app/ErrorLog.h"
+#include "app/Globals.h"
 #include "store/Database.h"
 
 namespace {
@@ -59,4 +60,33 @@ bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
         return false;
     }
     return true;
+}
+
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption,
+                       int kind) {
+    return gSetColumnCaption(captionNo, kind, defaultText, caption);
+}
+
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption) {
+    return gSetColumnCaption(captionNo, glngDataKind, defaultText, caption);
+}
+
+QString gTrimHalfWidthSpaces(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+int gFirstEmptyCaption(QStringList& texts) {
+    int firstEmpty = -1;
+    for (int i = 0; i < texts.size(); ++i) {
+        texts[i] = gTrimHalfWidthSpaces(texts.at(i));
+        if (firstEmpty < 0 && texts.at(i).isEmpty())
+            firstEmpty = i;
+    }
+    return firstEmpty;
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Column captions of the ledger grids, one table per ledger (T_DATA1_CAPTION, T_DATA2_CAPTION).
 // Caption numbers: 0 date, 1 item, 2-4 classes 1-3, 6 unit price, 7 regular price, 8 ratio,
@@ -33,3 +34,14 @@ bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& c
 // exactly as given (quotes included). A kind other than 1 or 2, a missing row or an SQL failure:
 // logged as "gSetColumnCaption", false.
 bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText, const QString& caption);
+// The same with the kind last, and for the open ledger (glngDataKind).
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption, int kind);
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption);
+
+// The text with half-width spaces removed from both ends (full-width spaces are kept), as the
+// caption editor and the class window trim their boxes.
+QString gTrimHalfWidthSpaces(const QString& text);
+
+// The caption editor's emptiness check: trims every text (gTrimHalfWidthSpaces) in place and
+// returns the index of the first empty one, or -1 when none is empty.
+int gFirstEmptyCaption(QStringList& texts);
