@@ -21,8 +21,6 @@ const LedgerColumnLayout& ledgerColumnLayout(int column);
 
 // Row height of the grid.
 constexpr int kLedgerRowHeightTwips = 450;
-// The grid's left edge without an offset.
-constexpr int kLedgerGridBaseLeftTwips = 90;
 // Left edge of the first visible column (the date), where header button 1 stands.
 constexpr int kLedgerFirstColumnLeftTwips = 375;
 // Right edge of the last visible column (the note).

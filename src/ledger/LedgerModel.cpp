@@ -1,6 +1,7 @@
 #include "ledger/LedgerModel.h"
 
 #include "app/ErrorLog.h"
+#include "ledger/ClassLists.h"
 #include "ledger/LedgerLayout.h"
 
 LedgerModel::LedgerModel(int kind, QObject* parent) : QAbstractTableModel(parent), m_store(kind) {}
@@ -80,11 +81,8 @@ bool LedgerModel::setData(const QModelIndex& index, const QVariant& value, int r
     QStringList choices;
     const bool listColumn = column == LedgerCol::Sort || column == LedgerCol::Class1 ||
                             column == LedgerCol::Class2 || column == LedgerCol::Class3;
-    if (listColumn && !text.isEmpty()) {
-        bool noRows = false;
-        if (!gGetCellChoices(column, kind(), choices, noRows))
-            return false;
-    }
+    if (listColumn && !text.isEmpty() && !gGetLedgerListEntries(column, kind(), choices))
+        return false;
     RuleResult refusal;
     return setCellText(index.row(), column, text, choices, refusal);
 }

@@ -9,18 +9,23 @@
 #include "app/WidgetServices.h"
 #include "app/WindowDisplay.h"
 #include "ledger/Captions.h"
+#include "ledger/ClassLists.h"
+#include "ledger/GridOffset.h"
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerLayout.h"
 #include "ledger/LedgerModel.h"
 #include "ledger/Totals.h"
 #include "ledger/frmCalendar.h"
+#include "ledger/frmClass.h"
+#include "ledger/frmDataCaption.h"
 #include "ledger/frmDataCheck0.h"
+#include "ledger/frmDataItem.h"
+#include "ledger/frmDataMoveGrid.h"
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
-#include "util/FileHelpers.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -454,13 +459,6 @@ void frmData::buildControls() {
     connect(cmdCulcEndCalendar, &QPushButton::clicked, this,
             [this] { cmdCulcCalendar_Click(false); });
 
-    // The class and item lists, the caption editor and the grid offset window are not part of
-    // this build yet: their buttons stay disabled.
-    for (int i = LedgerCol::Item; i <= LedgerCol::Class3; ++i)
-        cmdCol[static_cast<std::size_t>(i)]->setEnabled(false);
-    cmdHead->setEnabled(false);
-    cmdMoveGrid->setEnabled(false);
-
     setTabOrder(cboSupplierName, cboSortSetting);
     setTabOrder(cboSortSetting, cboCalcStartDate);
     setTabOrder(cboCalcStartDate, cboCalcEndDate);
@@ -498,11 +496,7 @@ bool frmData::formLoad() {
     frmCalcSum->setTitle(word + QStringLiteral(" 期間計算 Σ"));
     mVisibleCulc(false);
 
-    bool ok = false;
-    const QVariant offset = gRegRead(QStringLiteral("DataGridOffSet"), 4, 0);
-    m_gridOffset = offset.toInt(&ok);
-    if (!ok)
-        m_gridOffset = 0;
+    m_gridOffset = gGetDataGridOffset();
     return mInitDBGrid();
 }
 
@@ -532,11 +526,10 @@ bool frmData::mInitDBGrid() {
 
 void frmData::placeGrid() {
     const int frame = DBGrid_Main->frameWidth();
-    const int left = px(kLedgerGridBaseLeftTwips + m_gridOffset);
+    const int left = px(gDataGridLeft(m_gridOffset));
     // The record selectors fill the space up to the first column, so that with no offset each
     // column starts exactly under its header button.
-    const int selector =
-        qMax(8, px(kLedgerFirstColumnLeftTwips) - px(kLedgerGridBaseLeftTwips) - frame);
+    const int selector = qMax(8, px(kLedgerFirstColumnLeftTwips) - px(kDataGridBaseLeft) - frame);
     DBGrid_Main->verticalHeader()->setFixedWidth(selector);
     int width = 2 * frame + selector;
     for (int i = LedgerCol::Date; i <= LedgerCol::Note; ++i)
@@ -572,8 +565,11 @@ bool frmData::mSetCmdColCaption() {
             return false;
         }
         const int column = ledgerColumnOfCaption(number);
-        if (column > 0)
-            cmdCol[static_cast<std::size_t>(column)]->setText(caption);
+        if (column > 0) {
+            QPushButton* b = cmdCol[static_cast<std::size_t>(column)];
+            b->setText(caption);
+            fitCaption(b);
+        }
         switch (number) {
         case CaptionNo::RegularPrice:
             lblTotalRegularPrice2->setText(caption);
@@ -784,20 +780,19 @@ void frmData::showRule(const RuleResult& r) {
 }
 
 bool frmData::mSetItem_cboEditGrid(int column) {
-    QStringList items;
-    bool noRows = false;
-    if (!gGetCellChoices(column, m_kind, items, noRows)) {
+    QStringList entries;
+    if (!gGetLedgerListEntries(column, m_kind, entries)) {
         gProcError(QStringLiteral("frmData_mSetItem_cboEditGrid"),
                    QStringLiteral("column=") + QString::number(column));
         return false;
     }
     cboEditGrid->clear();
-    if (noRows) {
+    if (entries.isEmpty()) {
         // An empty list: only an empty cell passes its check.
         gDispMsg(34, QStringLiteral("アイテムが"));
         return true;
     }
-    cboEditGrid->addItems(items);
+    cboEditGrid->addItems(entries);
     return true;
 }
 
@@ -1075,6 +1070,25 @@ void frmData::cmdCol_Click(int index) {
             gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
         DBGrid_Main->setFocus();
         return;
+    case LedgerCol::Item: {
+        frmDataItem* w = frmDataItem::instance();
+        if (!w || !gDspForm(w, 0, 1))
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        return;
+    }
+    case LedgerCol::Class1:
+    case LedgerCol::Class2:
+    case LedgerCol::Class3: {
+        frmClass* w = frmClass::instance();
+        if (!w) {
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+            return;
+        }
+        w->setClass(index - LedgerCol::Class1 + 1, cmdCol[static_cast<std::size_t>(index)]->text());
+        if (!gDspForm(w, 0, 1))
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        return;
+    }
     case LedgerCol::Check: {
         frmDataCheck0* w = frmDataCheck0::instance();
         if (!w || !gDspForm(w, 0, 1))
@@ -1087,16 +1101,44 @@ void frmData::cmdCol_Click(int index) {
 }
 
 void frmData::cmdHead_Click() {
-    // The caption editor is not part of this build; the button stays disabled.
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdHead_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    frmDataCaption* w = frmDataCaption::instance();
+    if (!w || !gDspForm(w, 0, 1) || !mSetCmdColCaption()) {
+        gProcFatalError(QStringLiteral("frmData_cmdHead_Click"));
+        return;
+    }
 }
 
 void frmData::cmdMoveGrid_Click() {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdMoveGrid_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
     if (DBGrid_Main->isHidden()) {
         svc().prompt().show(QStringLiteral("グリッドが表示されていないと、移動処理は出来ません"),
                             QString(), MsgStyle::OKOnly | MsgStyle::Information);
         return;
     }
-    // The grid offset window is not part of this build; the button stays disabled.
+    frmDataMoveGrid* w = frmDataMoveGrid::instance();
+    if (!w) {
+        gProcFatalError(QStringLiteral("frmData_cmdMoveGrid_Click"));
+        return;
+    }
+    w->setGrid(DBGrid_Main);
+    if (!gDspForm(w, 0, 1)) {
+        gProcFatalError(QStringLiteral("frmData_cmdMoveGrid_Click"));
+        return;
+    }
+    // The window moved the grid and stored the offset; the layout keeps it from now on.
+    m_gridOffset = gGetDataGridOffset();
+    placeGrid();
 }
 
 void frmData::cmdDspSupplier_Click() {

@@ -3,12 +3,17 @@
 #include "app/Globals.h"
 #include "app/WindowDisplay.h"
 #include "app/frmMenu.h"
+#include "ledger/GridOffset.h"
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerModel.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/frmCalendar.h"
+#include "ledger/frmClass.h"
 #include "ledger/frmData.h"
+#include "ledger/frmDataCaption.h"
 #include "ledger/frmDataCheck0.h"
+#include "ledger/frmDataItem.h"
+#include "ledger/frmDataMoveGrid.h"
 #include "master/SupplierRecords.h"
 #include "master/frmMaster.h"
 #include "store/Database.h"
@@ -159,6 +164,10 @@ private slots:
     void calendarDecisionFillsTheBox();
     void supplierMasterOpensModallyFromTheLedger();
     void calculatorThatCannotStartIsReported();
+    void classButtonsOpenTheirListWindow_data();
+    void classButtonsOpenTheirListWindow();
+    void captionEditorRenamesHeaderAndMessages();
+    void gridOffsetWindowNeedsTheGrid();
     void menuOpensBothLedgers();
 
 private:
@@ -287,12 +296,10 @@ void tst_frmData::opensWithTheLedgersWords() {
     QVERIFY(!f->DBGrid_Main->isVisible());
     QVERIFY(f->txtMasterID->text().isEmpty());
     QVERIFY(!f->lblTotalCost->isVisible());
-    QVERIFY(f->cmdCol[13]->isEnabled());
-    QVERIFY(f->cmdCol[11]->isEnabled());
-    for (int i = 3; i <= 6; ++i)
-        QVERIFY(!f->cmdCol[static_cast<std::size_t>(i)]->isEnabled());
-    QVERIFY(!f->cmdHead->isEnabled());
-    QVERIFY(!f->cmdMoveGrid->isEnabled());
+    for (int i = 1; i <= 14; ++i)
+        QVERIFY(f->cmdCol[static_cast<std::size_t>(i)]->isEnabled());
+    QVERIFY(f->cmdHead->isEnabled());
+    QVERIFY(f->cmdMoveGrid->isEnabled());
     // Nothing happens to the order without a supplier.
     f->cboSortSetting->setCurrentIndex(0);
     emit f->cboSortSetting->activated(0);
@@ -1024,6 +1031,75 @@ void tst_frmData::menuOpensBothLedgers() {
     QVERIFY(frmData::existing());
     QCOMPARE(frmData::existing()->kind(), 1);
     QCOMPARE(frmData::existing()->windowTitle(), u"仕入帳     tovaki"_s);
+}
+
+void tst_frmData::classButtonsOpenTheirListWindow_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("item list") << 3 << u"仕入帳　品名リスト     tovaki"_s;
+    QTest::newRow("class 1") << 4 << u"区分1     tovaki"_s;
+    QTest::newRow("class 3") << 6 << u"区分3     tovaki"_s;
+}
+
+void tst_frmData::classButtonsOpenTheirListWindow() {
+    QFETCH(int, column);
+    QFETCH(QString, title);
+    frmData* f = openLedger(1);
+    QVERIFY(f);
+    QString shown;
+    auto closeIt = [&shown](QWidget* w) {
+        shown = w->windowTitle();
+        w->close();
+    };
+    if (column == 3)
+        whenOpen<frmDataItem>(closeIt);
+    else
+        whenOpen<frmClass>(closeIt);
+    QTest::mouseClick(f->cmdCol[static_cast<std::size_t>(column)], Qt::LeftButton);
+    QCOMPARE(shown, title);
+}
+
+void tst_frmData::captionEditorRenamesHeaderAndMessages() {
+    frmData* f = openLedger(1);
+    QVERIFY(f);
+    QVERIFY(pickSupplier(f, 12));
+    whenOpen<frmDataCaption>([](frmDataCaption* w) {
+        w->txtCost->setText(u"買掛金"_s);
+        w->txtPayment->setText(u"支払"_s);
+        w->close();
+    });
+    QTest::mouseClick(f->cmdHead, Qt::LeftButton);
+    QCOMPARE(f->cmdCol[11]->text(), u"買掛金"_s);
+    QCOMPARE(f->lblTotalCost2->text(), u"買掛金"_s);
+    QCOMPARE(f->lblTotalPayment2->text(), u"支払"_s);
+    // The line check speaks of the new names.
+    typeCell(f, 0, 1, u"2024/03/01"_s);
+    f->cboSupplierName->showPopup();
+    QCOMPARE(m_svc.prompt->texts(), QStringList{u"買掛金 か 支払 の入力は必須です"_s});
+}
+
+void tst_frmData::gridOffsetWindowNeedsTheGrid() {
+    frmData* f = openLedger(1);
+    QVERIFY(f);
+    QTest::mouseClick(f->cmdMoveGrid, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"グリッドが表示されていないと、移動処理は出来ません"_s});
+    QVERIFY(!frmDataMoveGrid::existing());
+    QVERIFY(pickSupplier(f, 12));
+    whenOpen<frmDataMoveGrid>([](frmDataMoveGrid* w) {
+        for (int i = 0; i < 5; ++i)
+            QTest::mouseClick(w->cmdMoveRight, Qt::LeftButton);
+        w->close();
+    });
+    QTest::mouseClick(f->cmdMoveGrid, Qt::LeftButton);
+    QCOMPARE(gGetDataGridOffset(), 30);
+    QCOMPARE(f->DBGrid_Main->x(), twipsToPixelsX(90 + 30));
+    QCOMPARE(f->cmdCol[1]->x(), twipsToPixelsX(375));
+    // Activating the window again keeps the moved grid where it is.
+    f->activateWindow();
+    QCoreApplication::processEvents();
+    QVERIFY(f->isVisible());
+    QCOMPARE(f->DBGrid_Main->x(), twipsToPixelsX(90 + 30));
 }
 
 QTEST_MAIN(tst_frmData)
