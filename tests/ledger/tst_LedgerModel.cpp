@@ -63,7 +63,6 @@ private slots:
     void refusedTextStoresNothing();
     void unchangedCellIsNotWritten();
     void classDefaultsFillANewLineOnly();
-    void zeroDateBecomesNull();
     void failedWriteLeavesTheCache();
     void deleteRemovesFromDatabaseThenView();
     void longLedgerIsReadInBlocks();
@@ -288,17 +287,6 @@ void tst_LedgerModel::classDefaultsFillANewLineOnly() {
     const qint64 id = m.line(1).lngID;
     QCOMPARE(row(1, id, u"strClass1,strClass2,strClass3,lngMasterID"_s),
              (QVariantList{u"文具"_s, QVariant(), u"定番"_s, qint64(4)}));
-}
-
-void tst_LedgerModel::zeroDateBecomesNull() {
-    LedgerModel m(1);
-    QVERIFY(m.load(4, LedgerView::Normal));
-    RuleResult refusal;
-    QVERIFY(m.setCellText(0, LedgerCol::Payment, u"500"_s, {}, refusal));
-    QVERIFY(m.setCellText(0, LedgerCol::Date, u"1999/12/30"_s, {}, refusal));
-    QCOMPARE(row(1, m.line(0).lngID, u"date1,curPayment"_s),
-             (QVariantList{QVariant(), QVariant::fromValue(yen(500))}));
-    QVERIFY(!m.line(0).date1);
 }
 
 void tst_LedgerModel::failedWriteLeavesTheCache() {
