@@ -1,0 +1,243 @@
+#include "ledger/LedgerModel.h"
+
+#include "app/ErrorLog.h"
+#include "ledger/ClassLists.h"
+#include "ledger/LedgerLayout.h"
+
+#include <algorithm>
+
+namespace {
+
+// Lines read together when the grid reaches a line not at hand, and the most kept at once.
+constexpr int kBlockLines = 128;
+constexpr std::size_t kMaxCachedLines = 16384;
+
+} // namespace
+
+LedgerModel::LedgerModel(int kind, QObject* parent) : QAbstractTableModel(parent), m_store(kind) {}
+
+bool LedgerModel::load(qint32 masterID, LedgerView view) {
+    std::vector<qint64> ids;
+    if (masterID != 0 && !m_store.loadOrder(masterID, view, ids))
+        return false;
+    beginResetModel();
+    m_masterID = masterID;
+    m_view = view;
+    m_ids = std::move(ids);
+    m_cache.clear();
+    m_draft = LedgerLine();
+    endResetModel();
+    return true;
+}
+
+bool LedgerModel::reload() {
+    return load(m_masterID, m_view);
+}
+
+int LedgerModel::rowOfLine(qint64 lngID) const {
+    const auto it = std::find(m_ids.begin(), m_ids.end(), lngID);
+    return it == m_ids.end() ? -1 : static_cast<int>(it - m_ids.begin());
+}
+
+const LedgerLine* LedgerModel::cached(int row) const {
+    if (row < 0 || row >= lineCount())
+        return nullptr;
+    const qint64 id = m_ids[static_cast<std::size_t>(row)];
+    auto it = m_cache.find(id);
+    if (it != m_cache.end())
+        return &it->second;
+    if (m_cache.size() > kMaxCachedLines)
+        m_cache.clear();
+    // The block around the row, so that scrolling either way finds its neighbours at hand.
+    const std::size_t first = static_cast<std::size_t>(std::max(0, row - kBlockLines / 2));
+    std::vector<LedgerLine> block;
+    if (!m_store.readLines(m_ids, first, kBlockLines, block))
+        return nullptr;
+    for (LedgerLine& l : block)
+        m_cache.insert_or_assign(l.lngID, std::move(l));
+    it = m_cache.find(id);
+    return it == m_cache.end() ? nullptr : &it->second;
+}
+
+bool LedgerModel::lineForEdit(int row, LedgerLine& out, const QString& proc) const {
+    if (isNewRow(row)) {
+        out = m_draft;
+        return true;
+    }
+    if (const LedgerLine* l = cached(row)) {
+        out = *l;
+        return true;
+    }
+    gProcError(proc, QStringLiteral("row=%1").arg(row));
+    return false;
+}
+
+LedgerLine LedgerModel::line(int row) const {
+    if (const LedgerLine* l = cached(row))
+        return *l;
+    return isNewRow(row) ? m_draft : LedgerLine();
+}
+
+int LedgerModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid())
+        return 0;
+    return lineCount() + (m_masterID != 0 ? 1 : 0);
+}
+
+int LedgerModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : LedgerCol::Count;
+}
+
+QVariant LedgerModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    const int column = index.column();
+    if (role == Qt::TextAlignmentRole)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    const LedgerLine* l = isNewRow(index.row()) ? &m_draft : cached(index.row());
+    if (!l)
+        return {};
+    return role == Qt::DisplayRole ? gLedgerCellText(*l, column) : gLedgerEditText(*l, column);
+}
+
+QVariant LedgerModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return ledgerFieldName(section);
+    // The record selector marks the new line.
+    return isNewRow(section) ? QStringLiteral("*") : QString();
+}
+
+Qt::ItemFlags LedgerModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() != LedgerCol::MasterID && index.column() != LedgerCol::Change)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool LedgerModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    const int column = index.column();
+    const QString text = value.toString();
+    QStringList choices;
+    const bool listColumn = column == LedgerCol::Sort || column == LedgerCol::Class1 ||
+                            column == LedgerCol::Class2 || column == LedgerCol::Class3;
+    if (listColumn && !text.isEmpty() && !gGetLedgerListEntries(column, kind(), choices))
+        return false;
+    RuleResult refusal;
+    return setCellText(index.row(), column, text, choices, refusal);
+}
+
+bool LedgerModel::setCellText(int row, int column, const QString& text, const QStringList& choices,
+                              RuleResult& refusal) {
+    refusal = RuleResult();
+    m_lastRefusal = RuleResult();
+    if (row < 0 || row >= rowCount() || column < 0 || column >= LedgerCol::Count) {
+        gProcError(QStringLiteral("LedgerModel_setCellText"),
+                   QStringLiteral("row=%1 column=%2").arg(row).arg(column));
+        return false;
+    }
+    QVariant value;
+    refusal = gCheckCellText(column, text, choices, value);
+    if (!refusal.ok) {
+        m_lastRefusal = refusal;
+        return false;
+    }
+    return setCellValue(row, column, value);
+}
+
+bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {
+    LedgerLine before;
+    if (!lineForEdit(row, before, QStringLiteral("LedgerModel_setCellValue")))
+        return false;
+    LedgerLine next = before;
+    if (!next.setValue(column, value)) {
+        gProcError(QStringLiteral("LedgerModel_setCellValue"),
+                   QStringLiteral("column=%1").arg(column));
+        return false;
+    }
+    // A cell confirmed without a change is not written (and does not mark the line changed);
+    // nor does an empty cell of the new line start a line.
+    if (next.sameValue(column, before))
+        return true;
+    if (!gAfterCellUpdate(next, m_masterID))
+        return false;
+    return commitLine(row, next, before);
+}
+
+bool LedgerModel::storeLine(int row, const LedgerLine& changed) {
+    LedgerLine before;
+    if (!lineForEdit(row, before, QStringLiteral("LedgerModel_storeLine")))
+        return false;
+    if (changed == before)
+        return true;
+    LedgerLine next = changed;
+    if (!gAfterCellUpdate(next, m_masterID))
+        return false;
+    return commitLine(row, next, before);
+}
+
+bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before) {
+    if (isNewRow(row)) {
+        // Inserted and read back: the cache holds the line as stored.
+        next.lngID = 0;
+        if (!m_store.insertLine(next))
+            return false;
+        // The draft becomes a stored line; a fresh new row follows it.
+        const int newRow = lineCount() + 1;
+        beginInsertRows(QModelIndex(), newRow, newRow);
+        m_ids.push_back(next.lngID);
+        m_cache.insert_or_assign(next.lngID, next);
+        m_draft = LedgerLine();
+        endInsertRows();
+        emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
+        emit headerDataChanged(Qt::Vertical, row, newRow);
+        return true;
+    }
+    if (!m_store.storeChanges(before, next))
+        return false;
+    m_cache.insert_or_assign(next.lngID, next);
+    emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
+    return true;
+}
+
+bool LedgerModel::removeLines(QList<int> rows) {
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int row : rows) {
+        if (row < 0 || row >= lineCount())
+            continue;
+        const qint64 id = m_ids[static_cast<std::size_t>(row)];
+        if (!m_store.deleteLine(id))
+            return false;
+        beginRemoveRows(QModelIndex(), row, row);
+        m_ids.erase(m_ids.begin() + row);
+        m_cache.erase(id);
+        endRemoveRows();
+    }
+    return true;
+}
+
+bool LedgerModel::checkLines(const LineCheckTexts& texts, bool hasDefaultRatio, bool& errorFound,
+                             RuleResult& result) {
+    qint64 errorLine = 0;
+    if (!m_store.mChkInputDate(m_masterID, m_view, texts, hasDefaultRatio, errorFound, result,
+                               errorLine))
+        return false;
+    // Lines that passed had their changed flag cleared in the database: those at hand are read
+    // again when next shown.
+    for (auto it = m_cache.begin(); it != m_cache.end();) {
+        if (it->second.blnChange)
+            it = m_cache.erase(it);
+        else
+            ++it;
+    }
+    result.focusRow = errorFound ? rowOfLine(errorLine) : -1;
+    return true;
+}
