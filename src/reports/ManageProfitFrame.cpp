@@ -362,18 +362,15 @@ void ManageProfitFrame::cmdManageProfitClick() {
     }
     ExcelReportRun::Callbacks callbacks = m_callbacks;
     callbacks.setBusy = [this](bool busy) { setBusy(busy); };
-    switch (gMakeManageProfit(p, callbacks, &m_savedPath)) {
-    case ProfitOutcome::StartAfterEnd:
+    bool storeFailed = false;
+    const ProfitOutcome outcome = gMakeManageProfit(p, callbacks, &m_savedPath, [&]() {
+        storeFailed = !mSetSystem_ManegeProfitSetting();
+        return !storeFailed;
+    });
+    if (outcome == ProfitOutcome::StartAfterEnd)
         cboManageProfitStart->setFocus();
-        break;
-    case ProfitOutcome::Saved:
-        if (!mSetSystem_ManegeProfitSetting())
-            gProcFatalError(proc);
-        break;
-    case ProfitOutcome::NothingToReport:
-    case ProfitOutcome::Failed:
-        break;
-    }
+    else if (storeFailed)
+        gProcFatalError(proc);
 }
 
 void ManageProfitFrame::cmdManageProfitSettingClick() {

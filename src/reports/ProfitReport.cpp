@@ -736,7 +736,8 @@ bool gGetProfitSuppliers(std::vector<ProfitSupplier>& suppliers) {
 }
 
 ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
-                                const ExcelReportRun::Callbacks& callbacks, QString* savedPath) {
+                                const ExcelReportRun::Callbacks& callbacks, QString* savedPath,
+                                const std::function<bool()>& afterSave) {
     if (!p.start.isValid() || !p.end.isValid()) {
         gProcError(kProcRun, QStringLiteral("invalid range"));
         ExcelReportRun run(kProcRun);
@@ -805,10 +806,14 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     }
     if (!run.deleteTemplateSheet())
         return failed();
-    if (!run.finish(gExcelSuffixMargin(), QStringLiteral("利益管理表が作成されました")))
+    if (!run.save(gExcelSuffixMargin()))
         return ProfitOutcome::Failed;
     if (savedPath)
         *savedPath = run.savedPath();
+    // The window keeps its choices once the workbook is saved, before the question.
+    if (afterSave && !afterSave())
+        return ProfitOutcome::Failed;
+    run.askToOpen(QStringLiteral("利益管理表が作成されました"));
     return ProfitOutcome::Saved;
 }
 

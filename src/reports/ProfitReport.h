@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -109,10 +110,13 @@ enum class ProfitOutcome {
 
 // Runs the whole report: checks, busy state through the callbacks, the template "Margin.xlsx",
 // the table sheets "1", "2", …, the ranking sheet, the saved workbook and the question whether
-// to open it. Expected conditions are shown as catalogue messages 40 and 22.
+// to open it. Expected conditions are shown as catalogue messages 40 and 22. afterSave runs
+// once the workbook is saved, before the question (the window keeps its choices there); when it
+// fails the question is not asked and the outcome is Failed (the file stays).
 ProfitOutcome gMakeManageProfit(const ProfitReportParams& params,
                                 const ExcelReportRun::Callbacks& callbacks = {},
-                                QString* savedPath = nullptr);
+                                QString* savedPath = nullptr,
+                                const std::function<bool()>& afterSave = {});
 
 // The terms of a range: the first contains start, each next one contains the day after the
 // previous end, the last contains end. Failure: logged "gGetCurrentMonthTerm", false.
