@@ -56,6 +56,9 @@ ManageProfitFrame::ManageProfitFrame(QWidget* parent) : QGroupBox(parent) {
     // Left: range and suppliers.
     auto* left = new QVBoxLayout();
     auto* range = new QHBoxLayout();
+    auto* lblRange = new QLabel(QStringLiteral("対象期間"), this);
+    lblRange->setObjectName(QStringLiteral("lblManageProfitRange"));
+    range->addWidget(lblRange);
     cboManageProfitStart = selectionBox(this, "cboManageProfitStart", 110);
     cboManageProfitEnd = selectionBox(this, "cboManageProfitEnd", 110);
     range->addWidget(cboManageProfitStart);
