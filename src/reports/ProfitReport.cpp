@@ -739,7 +739,6 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
                                 const ExcelReportRun::Callbacks& callbacks, QString* savedPath,
                                 const std::function<bool()>& afterSave) {
     if (!p.start.isValid() || !p.end.isValid()) {
-        gProcError(kProcRun, QStringLiteral("invalid range"));
         ExcelReportRun run(kProcRun);
         run.fail(QStringLiteral("期間が日付ではありません"));
         return ProfitOutcome::Failed;

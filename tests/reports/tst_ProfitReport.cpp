@@ -230,6 +230,8 @@ void tst_ProfitReport::normalMode_threeTerms() {
         m_svc.prompt->texts(),
         QStringList{u"デスクトップに\r\n利益管理表が作成されました\r\n\r\n開きますか？\r\n"_s});
     QCOMPARE(m_folder->errorLogEntries(), 0);
+    // No deliberate waits between suppliers.
+    QCOMPARE(m_svc.process->pauses, QList<int>());
 }
 
 void tst_ProfitReport::cumulativeOnly_threeTerms() {
