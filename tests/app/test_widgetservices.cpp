@@ -17,8 +17,6 @@ class TestWidgetServices : public QObject {
 private slots:
     void layouts_data();
     void layouts();
-    void results_data();
-    void results();
     void realBoxAnswers_data();
     void realBoxAnswers();
     void shellAddresses_data();
@@ -75,25 +73,6 @@ void TestWidgetServices::layouts() {
     QCOMPARE(int(l.icon), icon);
     QCOMPARE(int(l.defaultButton), defaultButton);
     QCOMPARE(int(l.escapeButton), escapeButton);
-}
-
-void TestWidgetServices::results_data() {
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("result");
-    QTest::newRow("OK") << int(B::Ok) << 1;
-    QTest::newRow("Cancel") << int(B::Cancel) << 2;
-    QTest::newRow("Abort") << int(B::Abort) << 3;
-    QTest::newRow("Retry") << int(B::Retry) << 4;
-    QTest::newRow("Ignore") << int(B::Ignore) << 5;
-    QTest::newRow("Yes") << int(B::Yes) << 6;
-    QTest::newRow("No") << int(B::No) << 7;
-    QTest::newRow("none") << int(B::NoButton) << 0;
-}
-
-void TestWidgetServices::results() {
-    QFETCH(int, button);
-    QFETCH(int, result);
-    QCOMPARE(promptResultFor(static_cast<QMessageBox::StandardButton>(button)), result);
 }
 
 void TestWidgetServices::realBoxAnswers_data() {

@@ -6,7 +6,9 @@
 #include "app/WindowDisplay.h"
 #include "app/frmEndProgram.h"
 #include "store/Database.h"
+#include "store/Settings.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QGuiApplication>
@@ -65,6 +67,9 @@ private slots:
     void terminationGoesOnWithoutTheDataFile();
     void fatalErrorSequence_data();
     void fatalErrorSequence();
+    void periodBoxes_data();
+    void periodBoxes();
+    void periodBoxesWithoutTheDataFile();
 
 private:
     TestServices m_t{};
@@ -258,6 +263,71 @@ void TestWindowDisplay::fatalErrorSequence() {
     QVERIFY(!gdbData().isOpen());
     QVERIFY(!frmEndProgram::existing());
     QCOMPARE(process->terminations, QList<int>({0, 1}));
+}
+
+void TestWindowDisplay::periodBoxes_data() {
+    QTest::addColumn<int>("closeDay"); // 0: no setting stored
+    QTest::addColumn<bool>("editable");
+    QTest::addColumn<QStringList>("shown");     // start, end
+    QTest::addColumn<QStringList>("startHead"); // first entries of the start list
+    QTest::addColumn<QStringList>("endHead");
+    QTest::addColumn<QString>("lastEnd");
+    const QStringList s20 = {QStringLiteral("2024/02/21"), QStringLiteral("2024/03/20")};
+    const QStringList start20 = {QStringLiteral("2024/02/21"), QStringLiteral("2024/01/21")};
+    const QStringList end20 = {QStringLiteral("2024/03/20"), QStringLiteral("2024/02/20"),
+                               QStringLiteral("2024/01/20")};
+    QTest::newRow("default close day 20, editable")
+        << 0 << true << s20 << start20 << end20 << QStringLiteral("2022/08/20");
+    QTest::newRow("close day 20, list only")
+        << 20 << false << s20 << start20 << end20 << QStringLiteral("2022/08/20");
+    QTest::newRow("month end in a leap February")
+        << 31 << true << QStringList{QStringLiteral("2024/02/01"), QStringLiteral("2024/02/29")}
+        << QStringList{QStringLiteral("2024/02/01"), QStringLiteral("2024/01/01"),
+                       QStringLiteral("2023/12/01")}
+        << QStringList{QStringLiteral("2024/02/29"), QStringLiteral("2024/01/31"),
+                       QStringLiteral("2023/12/31"), QStringLiteral("2023/11/30")}
+        << QStringLiteral("2022/07/31");
+}
+
+void TestWindowDisplay::periodBoxes() {
+    QFETCH(int, closeDay);
+    QFETCH(bool, editable);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, startHead);
+    QFETCH(QStringList, endHead);
+    QFETCH(QString, lastEnd);
+    TestProgramFolder f;
+    QVERIFY(f.open());
+    if (closeDay > 0)
+        QVERIFY(gSetSystemLngField(8, closeDay));
+    m_t.clock->fixed = QDateTime(QDate(2024, 3, 5), QTime(8, 0));
+    QComboBox start;
+    QComboBox end;
+    start.setEditable(editable);
+    end.setEditable(editable);
+    start.addItem(QStringLiteral("古い項目"));
+    QVERIFY(gInitCboTargetDate(&start, &end));
+    QCOMPARE(start.currentText(), shown.at(0));
+    QCOMPARE(end.currentText(), shown.at(1));
+    QCOMPARE(start.count(), 19);
+    QCOMPARE(end.count(), 20);
+    for (int i = 0; i < startHead.size(); ++i)
+        QCOMPARE(start.itemText(i), startHead.at(i));
+    for (int i = 0; i < endHead.size(); ++i)
+        QCOMPARE(end.itemText(i), endHead.at(i));
+    QCOMPARE(end.itemText(19), lastEnd);
+    QCOMPARE(f.errorLogEntries(), 0);
+}
+
+void TestWindowDisplay::periodBoxesWithoutTheDataFile() {
+    TestProgramFolder f;
+    QComboBox start;
+    QComboBox end;
+    start.addItem(QStringLiteral("2024/02/21"));
+    QVERIFY(!gInitCboTargetDate(&start, &end));
+    QCOMPARE(start.count(), 1); // the boxes keep what they had
+    QCOMPARE(f.errorLogProcedures().last(), QStringLiteral("gInitCboTargetDate"));
+    QVERIFY(!gInitCboTargetDate(nullptr, &end));
 }
 
 QTEST_MAIN(TestWindowDisplay)
