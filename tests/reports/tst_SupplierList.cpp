@@ -74,12 +74,8 @@ private slots:
     void listsFollowSettingOrder_data();
     void listsFollowSettingOrder();
     void addressListPagesForManySuppliers();
-    void savedNameAndQuestion();
-    void yesOpensSavedFile();
-    void openFailureIsToldAndFileStays();
     void failurePathLeavesNoFile_data();
     void failurePathLeavesNoFile();
-    void sameSecondRunsKeepBothFiles();
 
 private:
     QString runList(bool carry, int kind = 1, const QDate& asOf = QDate(2024, 3, 20));
@@ -441,36 +437,6 @@ void tst_SupplierList::addressListPagesForManySuppliers() {
     QCOMPARE(book.sheet(u"6"_s)->lastRow(), 32);
 }
 
-void tst_SupplierList::savedNameAndQuestion() {
-    const QString path = runList(false);
-    QCOMPARE(path, m_out->filePath(supplierListFileName()));
-    QCOMPARE(folderEntries(m_out->path()), QStringList{supplierListFileName()});
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{u"デスクトップに\r\n表が作成されました\r\n\r\n開きますか？\r\n"_s});
-    QCOMPARE(m_svc.prompt->shown.first().style, MsgStyle::YesNo | MsgStyle::Information);
-    QCOMPARE(m_svc.prompt->shown.first().title, gstrAppTitle);
-    QVERIFY(m_svc.shell->opened.isEmpty());
-    QCOMPARE(m_record.busy, (QList<bool>{true, false}));
-}
-
-void tst_SupplierList::yesOpensSavedFile() {
-    m_svc.prompt->answers << MsgResult::Yes;
-    const QString path = runList(true);
-    QVERIFY(!path.isEmpty());
-    QCOMPARE(m_svc.shell->opened, QStringList{path});
-    QCOMPARE(m_svc.prompt->shown.size(), 1);
-}
-
-void tst_SupplierList::openFailureIsToldAndFileStays() {
-    m_svc.prompt->answers << MsgResult::Yes;
-    m_svc.shell->result = false;
-    const QString path = runList(false);
-    QVERIFY(!path.isEmpty());
-    QCOMPARE(m_svc.prompt->texts().last(), u"EXCELファイルを開くのに失敗しました。"_s);
-    QCOMPARE(m_svc.prompt->shown.last().style & MsgStyle::Critical, MsgStyle::Critical);
-    QVERIFY(QFile::exists(path));
-}
-
 void tst_SupplierList::failurePathLeavesNoFile_data() {
     QTest::addColumn<bool>("carry");
     QTest::addColumn<QString>("damage");
@@ -525,20 +491,6 @@ void tst_SupplierList::failurePathLeavesNoFile() {
     QCOMPARE(m_record.busy.last(), false);
     const QStringList left = folderEntries(m_out->path());
     QVERIFY2(left.isEmpty() || left == QStringList{u"desktop"_s}, qPrintable(left.join(u'|')));
-}
-
-void tst_SupplierList::sameSecondRunsKeepBothFiles() {
-    const QString first = runList(false);
-    const QString second = runList(true);
-    QVERIFY(!first.isEmpty());
-    QVERIFY(!second.isEmpty());
-    QVERIFY(first != second);
-    QCOMPARE(folderEntries(m_out->path()).size(), 2);
-    Workbook book;
-    QVERIFY(book.open(first));
-    QCOMPARE(book.sheetCount(), 3);
-    QVERIFY(book.open(second));
-    QCOMPARE(book.sheetNames(), QStringList{u"page1"_s});
 }
 
 QTEST_GUILESS_MAIN(tst_SupplierList)
