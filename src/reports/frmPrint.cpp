@@ -4,6 +4,7 @@
 #include "app/HelpMenu.h"
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
+#include "reports/ManageProfitFrame.h"
 #include "reports/PrintMasterFrame.h"
 #include "reports/SupplierList.h"
 
@@ -166,10 +167,11 @@ void frmPrint::buildControls() {
     mnuAbout = help.mnuAbout;
 }
 
-// One line per report frame. The profit table (Frame5, slot ManageProfit), the ledger print
-// (Frame4, slot PrintData) and the print position (Frame3, slot ExcelPos) are added the same
-// way as their frames are built.
+// One line per report frame. The ledger print (Frame4, slot PrintData) and the print position
+// (Frame3, slot ExcelPos) are added the same way as their frames are built.
 void frmPrint::buildFrames() {
+    Frame5 = new ManageProfitFrame(*this, centralWidget());
+    addFrame(Frame5, FrameSlot::ManageProfit);
     Frame2 = new PrintMasterFrame(*this, centralWidget());
     addFrame(Frame2, FrameSlot::Master);
 }
