@@ -1,0 +1,225 @@
+#include "reports/ExcelLayer.h"
+
+#include "app/ErrorLog.h"
+#include "app/Globals.h"
+#include "app/Services.h"
+#include "util/FileHelpers.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Error number of the log entries this layer writes for a workbook failure.
+constexpr int kWorkbookErrorNumber = 1004;
+
+struct PaletteEntry {
+    int index;
+    int value;
+};
+
+// Excel's standard palette for the colour indexes that reports offer; 17..32 (chart colours)
+// are not among them.
+constexpr PaletteEntry kPalette[] = {
+    {1, 0},         {2, 16777215},  {3, 255},       {4, 65280},     {5, 16711680},  {6, 65535},
+    {7, 16711935},  {8, 16776960},  {9, 128},       {10, 32768},    {11, 8388608},  {12, 32896},
+    {13, 8388736},  {14, 8421376},  {15, 12632256}, {16, 8421504},  {33, 16763904}, {34, 16777164},
+    {35, 13434828}, {36, 10092543}, {37, 16764057}, {38, 13408767}, {39, 16751052}, {40, 10079487},
+    {41, 16737843}, {42, 13421619}, {43, 52377},    {44, 52479},    {45, 39423},    {46, 26367},
+    {47, 10053222}, {48, 9868950},  {49, 6697728},  {50, 6723891},  {51, 13056},    {52, 13107},
+    {53, 13209},    {54, 6697881},  {55, 10040115}, {56, 3355443}};
+
+} // namespace
+
+QString gExcelSuffixMargin() {
+    return QStringLiteral(" ") + gstrAppTitle + QStringLiteral(" 利益管理表.xlsx");
+}
+
+bool gExcelOpen(const QString& fileName, const QString& folder, Workbook& book) {
+    return book.open(gAddBackSlash(folder) + fileName);
+}
+
+bool gExcel_Color_ExchangeToRGB(int colorIndex, int& colorValue) {
+    for (const PaletteEntry& e : kPalette) {
+        if (e.index == colorIndex) {
+            colorValue = e.value;
+            return true;
+        }
+    }
+    gProcError(QStringLiteral("gExcel_Color_ExchangeToRGB"), QString());
+    return false;
+}
+
+bool gExcel_CellLine(Worksheet* sheet, const CellRange& range, bool top, bool bottom, bool left,
+                     bool right, bool insideVertical, bool insideHorizontal) {
+    if (!sheet) {
+        gProcError(QStringLiteral("gExcel_CellLine"), QStringLiteral("シートがありません"));
+        return false;
+    }
+    int sides = 0;
+    if (top)
+        sides |= CellSide::Top;
+    if (bottom)
+        sides |= CellSide::Bottom;
+    if (left)
+        sides |= CellSide::Left;
+    if (right)
+        sides |= CellSide::Right;
+    if (insideVertical)
+        sides |= CellSide::InsideVertical;
+    if (insideHorizontal)
+        sides |= CellSide::InsideHorizontal;
+    if (!sheet->setThinBorders(range, sides)) {
+        gProcError(
+            QStringLiteral("gExcel_CellLine"),
+            QStringLiteral("範囲=%1:%2")
+                .arg(xlsxCellName(range.row1, range.col1), xlsxCellName(range.row2, range.col2)));
+        return false;
+    }
+    return true;
+}
+
+QString gExcelReportPath(const QString& folder, const QDateTime& at, const QString& suffix) {
+    const QString time = at.toString(QStringLiteral("HH：mm：ss"));
+    return gAddBackSlash(folder) + QStringLiteral("　") +
+           at.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("　") + time + suffix;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ExcelReportRun::ExcelReportRun(const QString& procName, const QString& failureMessage)
+    : m_procName(procName), m_failureMessage(failureMessage) {}
+
+ExcelReportRun::~ExcelReportRun() {
+    if (m_running)
+        abandon();
+}
+
+void ExcelReportRun::setCallbacks(Callbacks callbacks) {
+    m_callbacks = std::move(callbacks);
+}
+
+void ExcelReportRun::setOutputFolder(const QString& folder) {
+    m_outputFolder = folder;
+}
+
+void ExcelReportRun::setBusy(bool busy) {
+    m_busy = busy;
+    if (m_callbacks.setBusy)
+        m_callbacks.setBusy(busy);
+    if (busy && m_callbacks.progress)
+        m_callbacks.progress(0, m_maximum);
+}
+
+bool ExcelReportRun::begin(const QString& templateFile) {
+    m_savedPath.clear();
+    m_progress = 0;
+    m_running = true;
+    setBusy(true);
+    if (!gExcelOpen(templateFile, gstrExcelFormatPath, m_book)) {
+        fail();
+        return false;
+    }
+    return true;
+}
+
+Worksheet* ExcelReportRun::templateSheet() {
+    return m_book.sheet(kExcelTemplateSheet);
+}
+
+Worksheet* ExcelReportRun::addPage(const QString& name) {
+    const int source = m_book.sheetIndex(kExcelTemplateSheet);
+    if (source < 0) {
+        m_book.sheet(kExcelTemplateSheet); // leaves the reason in errorText()
+        return nullptr;
+    }
+    return m_book.copySheet(source, name);
+}
+
+bool ExcelReportRun::deleteTemplateSheet() {
+    const int index = m_book.sheetIndex(kExcelTemplateSheet);
+    if (index < 0) {
+        m_book.sheet(kExcelTemplateSheet);
+        return false;
+    }
+    return m_book.deleteSheet(index);
+}
+
+void ExcelReportRun::setProgressMaximum(int maximum) {
+    m_maximum = maximum;
+    m_progress = 0;
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_progress, m_maximum);
+}
+
+void ExcelReportRun::advance() {
+    ++m_progress;
+    if (m_callbacks.progress)
+        m_callbacks.progress(qMin(m_progress, m_maximum), m_maximum);
+    svc().process().processEvents();
+}
+
+void ExcelReportRun::setStatus(const QString& text) {
+    if (m_callbacks.status)
+        m_callbacks.status(text);
+}
+
+bool ExcelReportRun::finish(const QString& suffix, const QString& completionText) {
+    if (!m_running) {
+        fail(QStringLiteral("帳票の作成が始まっていません"));
+        return false;
+    }
+    QString folder = m_outputFolder;
+    if (folder.isEmpty() && !gGetDesktopPath(folder)) {
+        fail(QStringLiteral("デスクトップのフォルダが分かりません"));
+        return false;
+    }
+    QString path = gExcelReportPath(folder, svc().clock().now(), suffix);
+    // Two runs within one second would otherwise replace the first file.
+    if (QFileInfo::exists(path)) {
+        QString unique;
+        if (!gGetUniqueFName(folder, QFileInfo(path).fileName(), unique)) {
+            fail(QStringLiteral("保存先のフォルダがありません：") + folder);
+            return false;
+        }
+        path = gAddBackSlash(folder) + unique;
+    }
+    if (!m_book.save(path)) {
+        fail();
+        return false;
+    }
+    m_savedPath = path;
+    m_book.close();
+    m_running = false;
+    setBusy(false);
+
+    const QString question = QStringLiteral("デスクトップに") + kCrLf + completionText + kCrLf +
+                             kCrLf + QStringLiteral("開きますか？") + kCrLf;
+    const int answer =
+        svc().prompt().show(question, gstrAppTitle, MsgStyle::YesNo | MsgStyle::Information);
+    if (answer == MsgResult::Yes) {
+        svc().process().processEvents();
+        if (!gShellOpen(path))
+            svc().prompt().show(kExcelOpenFailed, gstrAppTitle, MsgStyle::Critical);
+    }
+    return true;
+}
+
+void ExcelReportRun::abandon() {
+    m_book.close();
+    m_running = false;
+    if (m_busy)
+        setBusy(false);
+}
+
+void ExcelReportRun::fail(const QString& reason) {
+    const QString why = reason.isEmpty() ? m_book.errorText() : reason;
+    m_book.close();
+    m_running = false;
+    if (m_busy)
+        setBusy(false);
+    svc().prompt().show(m_failureMessage, gstrAppTitle, MsgStyle::OKOnly);
+    gSetLastError(why.isEmpty() ? 0 : kWorkbookErrorNumber, QStringLiteral("Workbook"), why);
+    gProcError(m_procName, QString());
+}

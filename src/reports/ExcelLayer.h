@@ -1,0 +1,130 @@
+#pragma once
+
+#include "reports/Workbook.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// The shared workbook routines of the reports and the common report sequence: open a template
+// from gstrExcelFormatPath, copy its sheet "雛型" once per page, write the pages, delete the
+// template sheet, save on the desktop under a time-stamped name, ask whether to open the file.
+
+// Template workbooks under gstrExcelFormatPath, and the sheet each one carries.
+inline const QString kExcelTemplateMargin = QStringLiteral("Margin.xlsx");
+inline const QString kExcelTemplateStockBook = QStringLiteral("StockBook.xlsx");
+inline const QString kExcelTemplateKokuyoRi101 = QStringLiteral("kokuyo-ri-101.xlsx");
+inline const QString kExcelTemplateKokuyoRi103 = QStringLiteral("kokuyo-ri-103.xlsx");
+inline const QString kExcelTemplateMaster = QStringLiteral("master.xlsx");
+inline const QString kExcelTemplateMaster2 = QStringLiteral("master2.xlsx");
+inline const QString kExcelTemplateSheet = QStringLiteral("雛型");
+
+// Ends of the saved file names (after the time stamp).
+inline const QString kExcelSuffixLedger = QStringLiteral("　仕入帳.xlsx");
+inline const QString kExcelSuffixSupplierList = QStringLiteral("　仕入先表.xlsx");
+// " " + application title + " 利益管理表.xlsx"
+QString gExcelSuffixMargin();
+
+// The failure messages of the report runs.
+inline const QString kExcelReportFailed =
+    QStringLiteral("表が正常に作成されませんでした。管理者に問い合わせてください");
+inline const QString kExcelFileReportFailed =
+    QStringLiteral("エクセルファイルが正常に作成されませんでした。管理者に問い合わせてください");
+inline const QString kExcelOpenFailed = QStringLiteral("EXCELファイルを開くのに失敗しました。");
+
+// Opens folder + fileName into book. False (reason in book.errorText()) when the template is
+// missing, locked or not a workbook; nothing is logged, the caller's failure path does that.
+bool gExcelOpen(const QString& fileName, const QString& folder, Workbook& book);
+
+// Colour value (R + 256·G + 65536·B) of an Excel colour index of the standard palette. The
+// table holds 1..16 and 33..56; any other index logs "gExcel_Color_ExchangeToRGB", leaves
+// colorValue unchanged and returns false.
+bool gExcel_Color_ExchangeToRGB(int colorIndex, int& colorValue);
+
+// Rules the range with thin automatic-colour lines: the outer edges named by top, bottom, left
+// and right, and the lines between the cells by insideVertical and insideHorizontal. Lines not
+// named stay; diagonal lines are removed. A failure is logged as "gExcel_CellLine".
+bool gExcel_CellLine(Worksheet* sheet, const CellRange& range, bool top, bool bottom, bool left,
+                     bool right, bool insideVertical, bool insideHorizontal);
+
+// The saved file's path: folder + "　" + "YYYY-MM-DD" + "　" + "HH：MM：SS" (full-width colons)
+// + suffix.
+QString gExcelReportPath(const QString& folder, const QDateTime& at, const QString& suffix);
+
+// One report run. A window drives it:
+//
+//     ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
+//     run.setCallbacks({...});                   // busy state and progress of the window
+//     if (!run.begin(kExcelTemplateMaster)) return false;    // failure path already taken
+//     Worksheet* page = run.addPage(u"1"_s);      // copy of "雛型" after the last sheet
+//     if (!page || !page->setText(2, 2, ...)) { run.fail(); return false; }
+//     run.advance();                              // per supplier
+//     if (!run.deleteTemplateSheet()) { run.fail(); return false; }
+//     return run.finish(kExcelSuffixSupplierList, u"表が作成されました"_s);
+//
+// Every failure after begin() ends in fail(): the busy state is cleared, the workbook is
+// discarded (no file is left), the failure message is shown and the run's procedure name is
+// logged together with the reason.
+class ExcelReportRun {
+public:
+    struct Callbacks {
+        // true: disable the window and show the processing panel with its progress at 0;
+        // false: undo it.
+        std::function<void(bool busy)> setBusy;
+        std::function<void(int value, int maximum)> progress;
+        std::function<void(const QString& text)> status; // the processing label
+    };
+
+    explicit ExcelReportRun(const QString& procName,
+                            const QString& failureMessage = kExcelReportFailed);
+    ~ExcelReportRun(); // a run neither finished nor failed is discarded without a message
+    ExcelReportRun(const ExcelReportRun&) = delete;
+    ExcelReportRun& operator=(const ExcelReportRun&) = delete;
+
+    void setCallbacks(Callbacks callbacks);
+    // The folder the workbook is saved in; the desktop (gGetDesktopPath) when none is set.
+    void setOutputFolder(const QString& folder);
+
+    // Busy state, then the template opened from gstrExcelFormatPath. False after the failure
+    // path when the template cannot be opened.
+    bool begin(const QString& templateFile);
+    bool isRunning() const { return m_running; }
+    Workbook& book() { return m_book; }
+    Worksheet* templateSheet(); // the sheet "雛型"
+
+    // A copy of "雛型" after the last sheet, named name (made valid and unique). nullptr on
+    // failure; the caller then calls fail().
+    Worksheet* addPage(const QString& name);
+    // Removes "雛型" from the workbook.
+    bool deleteTemplateSheet();
+
+    void setProgressMaximum(int maximum);
+    // Advances the progress by one and lets pending window events run.
+    void advance();
+    void setStatus(const QString& text);
+
+    // Saves under gExcelReportPath(folder, now, suffix), clears the busy state and asks
+    // "デスクトップに" CR LF completionText CR LF CR LF "開きますか？" CR LF; on Yes opens the
+    // file. False after the failure path when the folder is unknown or the file cannot be written.
+    bool finish(const QString& suffix, const QString& completionText);
+    // Ends the run without saving and without a message (nothing to report).
+    void abandon();
+    // The failure path. reason (default: the workbook's last error) goes into the log entry.
+    void fail(const QString& reason = {});
+
+    QString savedPath() const { return m_savedPath; }
+
+private:
+    void setBusy(bool busy);
+    QString m_procName;
+    QString m_failureMessage;
+    QString m_outputFolder;
+    Callbacks m_callbacks;
+    Workbook m_book;
+    QString m_savedPath;
+    int m_progress = 0;
+    int m_maximum = 0;
+    bool m_running = false;
+    bool m_busy = false;
+};
