@@ -1,0 +1,507 @@
+#include "ledger/LedgerStore.h"
+
+#include "app/ErrorLog.h"
+#include "store/Database.h"
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kSelectColumns =
+    QStringLiteral("SELECT lngID,lngMasterID,date1,lngSort,strItem,strClass1,strClass2,strClass3,"
+                   "curQuantity,curUnitPrice,curRegularPrice,curRatio,curCost,curPayment,"
+                   "curCheck,strNote,blnChange FROM ");
+
+// "YYYY-MM-DD" (a time part after it is ignored); an invalid date otherwise.
+QDate dateFromText(const unsigned char* s, int n) {
+    if (!s || n < 10)
+        return {};
+    auto digits = [&](int from, int count, bool& ok) {
+        int v = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (s[i] < '0' || s[i] > '9') {
+                ok = false;
+                return 0;
+            }
+            v = v * 10 + (s[i] - '0');
+        }
+        return v;
+    };
+    bool ok = s[4] == '-' && s[7] == '-';
+    const int y = digits(0, 4, ok);
+    const int m = digits(5, 2, ok);
+    const int d = digits(8, 2, ok);
+    return ok ? QDate(y, m, d) : QDate();
+}
+
+std::optional<QString> textColumn(sqlite3_stmt* st, int col) {
+    if (sqlite3_column_type(st, col) == SQLITE_NULL)
+        return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+    return QString::fromUtf8(p, sqlite3_column_bytes(st, col));
+}
+
+std::optional<Currency> curColumn(sqlite3_stmt* st, int col) {
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+        return std::nullopt;
+    case SQLITE_INTEGER:
+        return Currency::fromRaw(sqlite3_column_int64(st, col));
+    default:
+        return Currency::fromDouble(sqlite3_column_double(st, col) /
+                                    static_cast<double>(Currency::Scale));
+    }
+}
+
+std::optional<qint32> lngColumn(sqlite3_stmt* st, int col) {
+    if (sqlite3_column_type(st, col) == SQLITE_NULL)
+        return std::nullopt;
+    return static_cast<qint32>(sqlite3_column_int64(st, col));
+}
+
+void readRow(sqlite3_stmt* st, LedgerLine& l) {
+    l.lngID = sqlite3_column_int64(st, 0);
+    l.lngMasterID = lngColumn(st, 1);
+    if (sqlite3_column_type(st, 2) == SQLITE_NULL) {
+        l.date1.reset();
+    } else {
+        const QDate d = dateFromText(sqlite3_column_text(st, 2), sqlite3_column_bytes(st, 2));
+        if (d.isValid())
+            l.date1 = d;
+        else
+            l.date1.reset();
+    }
+    l.lngSort = lngColumn(st, 3);
+    l.strItem = textColumn(st, 4);
+    l.strClass1 = textColumn(st, 5);
+    l.strClass2 = textColumn(st, 6);
+    l.strClass3 = textColumn(st, 7);
+    l.curQuantity = curColumn(st, 8);
+    l.curUnitPrice = curColumn(st, 9);
+    l.curRegularPrice = curColumn(st, 10);
+    l.curRatio = curColumn(st, 11);
+    l.curCost = curColumn(st, 12);
+    l.curPayment = curColumn(st, 13);
+    l.curCheck = curColumn(st, 14);
+    l.strNote = textColumn(st, 15);
+    l.blnChange = sqlite3_column_type(st, 16) != SQLITE_NULL && sqlite3_column_int64(st, 16) != 0;
+}
+
+void reportSqlite(sqlite3* db, const QString& proc, const QString& sql) {
+    gSetLastError(db ? sqlite3_extended_errcode(db) : 0, QStringLiteral("SQLite"),
+                  db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no database"));
+    gProcError(proc, QStringLiteral("SQL=") + sql);
+}
+
+} // namespace
+
+bool ledgerViewFromName(const QString& name, LedgerView& view) {
+    if (name == QStringLiteral("通常")) {
+        view = LedgerView::Normal;
+        return true;
+    }
+    if (name == QStringLiteral("入力順")) {
+        view = LedgerView::Entry;
+        return true;
+    }
+    return false;
+}
+
+LedgerStore::LedgerStore(int kind) : LedgerStore(kind, gdbData()) {}
+
+LedgerStore::LedgerStore(int kind, Database& db) : m_kind(kind), m_db(db) {}
+
+QString LedgerStore::table() const {
+    return QStringLiteral("T_DATA") + QString::number(m_kind);
+}
+
+bool LedgerStore::validKind(const QString& proc) const {
+    if (m_kind == 1 || m_kind == 2)
+        return true;
+    gProcError(proc, QStringLiteral("kind=") + QString::number(m_kind));
+    return false;
+}
+
+// A prepared statement of the raw engine interface, for the row loops that must be fast.
+class LedgerStore::Query {
+public:
+    Query(Database& db, const QString& sql, const QString& proc)
+        : m_db(db.handle()), m_sql(sql), m_proc(proc) {
+        const QByteArray q = sql.toUtf8();
+        if (!m_db ||
+            sqlite3_prepare_v2(m_db, q.constData(), int(q.size()), &m_st, nullptr) != SQLITE_OK)
+            fail();
+    }
+    ~Query() { sqlite3_finalize(m_st); }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    bool ok() const { return m_st != nullptr && !m_failed; }
+    sqlite3_stmt* st() const { return m_st; }
+    void bind(int index, qint64 v) { sqlite3_bind_int64(m_st, index, v); }
+    // SQLITE_ROW: a row is there; SQLITE_DONE: no more; anything else is reported.
+    int step() {
+        const int rc = sqlite3_step(m_st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            fail();
+        return rc;
+    }
+    void reset() { sqlite3_reset(m_st); }
+    void fail() {
+        if (!m_failed)
+            reportSqlite(m_db, m_proc, m_sql);
+        m_failed = true;
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_st = nullptr;
+    QString m_sql;
+    QString m_proc;
+    bool m_failed = false;
+};
+
+void LedgerStore::sortForView(std::vector<LedgerLine>& lines, LedgerView view) {
+    // The engine's order: NULL first, then ascending. lngID is unique, so the item (last in the
+    // grid's ORDER BY) never decides.
+    if (view == LedgerView::Normal) {
+        std::sort(lines.begin(), lines.end(), [](const LedgerLine& a, const LedgerLine& b) {
+            if (a.date1 != b.date1)
+                return a.date1 < b.date1; // an empty optional sorts first
+            if (a.lngSort != b.lngSort)
+                return a.lngSort < b.lngSort;
+            return a.lngID < b.lngID;
+        });
+    } else {
+        std::sort(lines.begin(), lines.end(),
+                  [](const LedgerLine& a, const LedgerLine& b) { return a.lngID < b.lngID; });
+    }
+}
+
+bool LedgerStore::load(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines) {
+    const QString proc = QStringLiteral("LedgerStore_load");
+    if (!validKind(proc))
+        return false;
+    std::vector<LedgerLine> result;
+    {
+        Query count(m_db,
+                    QStringLiteral("SELECT count(*) FROM ") + table() +
+                        QStringLiteral(" WHERE lngMasterID=?"),
+                    proc);
+        if (!count.ok())
+            return false;
+        count.bind(1, masterID);
+        if (count.step() != SQLITE_ROW)
+            return false;
+        result.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.st(), 0)));
+    }
+    // The rows come by the supplier's index; putting the finished lines in order is cheaper
+    // than letting the engine sort whole rows.
+    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=?"), proc);
+    if (!q.ok())
+        return false;
+    q.bind(1, masterID);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        result.emplace_back();
+        readRow(q.st(), result.back());
+    }
+    if (rc != SQLITE_DONE)
+        return false;
+    sortForView(result, view);
+    lines = std::move(result);
+    return true;
+}
+
+bool LedgerStore::loadOrder(qint32 masterID, LedgerView view, std::vector<qint64>& ids) {
+    const QString proc = QStringLiteral("LedgerStore_loadOrder");
+    if (!validKind(proc))
+        return false;
+    // Both orders come from the (lngMasterID, date1, lngSort) index alone.
+    Query q(m_db,
+            QStringLiteral("SELECT lngID FROM ") + table() +
+                QStringLiteral(" WHERE lngMasterID=?") +
+                (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID")
+                                            : QStringLiteral(" ORDER BY lngID")),
+            proc);
+    if (!q.ok())
+        return false;
+    q.bind(1, masterID);
+    std::vector<qint64> result;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW)
+        result.push_back(sqlite3_column_int64(q.st(), 0));
+    if (rc != SQLITE_DONE)
+        return false;
+    ids = std::move(result);
+    return true;
+}
+
+bool LedgerStore::readLines(const std::vector<qint64>& ids, std::size_t first, std::size_t count,
+                            std::vector<LedgerLine>& lines) {
+    const QString proc = QStringLiteral("LedgerStore_readLines");
+    if (!validKind(proc))
+        return false;
+    const std::size_t end = std::min(ids.size(), first + std::min(count, ids.size()));
+    std::vector<LedgerLine> result;
+    if (first < end)
+        result.resize(end - first);
+    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngID=?"), proc);
+    if (!q.ok())
+        return false;
+    for (std::size_t i = first; i < end; ++i) {
+        q.reset();
+        q.bind(1, ids[i]);
+        const int rc = q.step();
+        if (rc == SQLITE_DONE) {
+            gProcError(proc, QStringLiteral("lngID=") + QString::number(ids[i]));
+            return false;
+        }
+        if (rc != SQLITE_ROW)
+            return false;
+        readRow(q.st(), result[i - first]);
+    }
+    lines = std::move(result);
+    return true;
+}
+
+bool LedgerStore::readLine(qint64 lngID, LedgerLine& line) {
+    std::vector<LedgerLine> one;
+    if (!readLines({lngID}, 0, 1, one))
+        return false;
+    line = one.front();
+    return true;
+}
+
+bool LedgerStore::changedLines(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines) {
+    const QString proc = QStringLiteral("LedgerStore_changedLines");
+    if (!validKind(proc))
+        return false;
+    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=? AND blnChange=1"),
+            proc);
+    if (!q.ok())
+        return false;
+    q.bind(1, masterID);
+    std::vector<LedgerLine> result;
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+        result.emplace_back();
+        readRow(q.st(), result.back());
+    }
+    if (rc != SQLITE_DONE)
+        return false;
+    sortForView(result, view);
+    lines = std::move(result);
+    return true;
+}
+
+bool LedgerStore::insertLine(LedgerLine& line) {
+    const QString proc = QStringLiteral("LedgerStore_insertLine");
+    if (!validKind(proc))
+        return false;
+    QString columns;
+    QString marks;
+    QVariantList params;
+    for (int c = 0; c < LedgerCol::Count; ++c) {
+        if (c > 0) {
+            columns += QLatin1Char(',');
+            marks += QLatin1Char(',');
+        }
+        columns += ledgerFieldName(c);
+        marks += QLatin1Char('?');
+        params << line.value(c);
+    }
+    const QString sql = QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") + columns +
+                        QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
+    if (!m_db.executeSQL(sql, params, proc))
+        return false;
+    // Read back, so the caller holds the row exactly as stored, with its new lngID.
+    return readLine(m_db.lastInsertId(), line);
+}
+
+bool LedgerStore::writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
+                               const QString& proc) {
+    if (columns.isEmpty())
+        return true;
+    QString sets;
+    QVariantList params;
+    for (int c : columns) {
+        if (!sets.isEmpty())
+            sets += QLatin1Char(',');
+        sets += ledgerFieldName(c) + QStringLiteral("=?");
+        params << line.value(c);
+    }
+    params << lngID;
+    const QString sql = QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets +
+                        QStringLiteral(" WHERE lngID=?");
+    if (!m_db.executeSQL(sql, params, proc))
+        return false;
+    if (m_db.changes() != 1) {
+        gProcError(proc, QStringLiteral("lngID=") + QString::number(lngID) +
+                             QStringLiteral(" SQL=") + sql);
+        return false;
+    }
+    return true;
+}
+
+bool LedgerStore::updateCell(LedgerLine& line, int column, const QVariant& value, bool* written) {
+    const QString proc = QStringLiteral("LedgerStore_updateCell");
+    if (written)
+        *written = false;
+    if (!validKind(proc))
+        return false;
+    LedgerLine next = line;
+    if (column < 0 || column >= LedgerCol::Count || !next.setValue(column, value) ||
+        !line.isStored()) {
+        gProcError(proc, QStringLiteral("column=") + QString::number(column) +
+                             QStringLiteral(" lngID=") + QString::number(line.lngID));
+        return false;
+    }
+    if (next.sameValue(column, line))
+        return true;
+    if (!writeColumns(line.lngID, {column}, next, proc))
+        return false;
+    line = next;
+    if (written)
+        *written = true;
+    return true;
+}
+
+bool LedgerStore::storeChanges(const LedgerLine& before, LedgerLine& after) {
+    const QString proc = QStringLiteral("LedgerStore_storeChanges");
+    if (!validKind(proc))
+        return false;
+    if (!after.isStored())
+        return insertLine(after);
+    QList<int> changed;
+    for (int c = 0; c < LedgerCol::Count; ++c) {
+        if (!before.sameValue(c, after))
+            changed << c;
+    }
+    return writeColumns(after.lngID, changed, after, proc);
+}
+
+bool LedgerStore::storeCell(LedgerLine& line, int column, const QVariant& value, qint32 masterID) {
+    const QString proc = QStringLiteral("LedgerStore_storeCell");
+    LedgerLine next = line;
+    if (!next.setValue(column, value)) {
+        gProcError(proc, QStringLiteral("column=") + QString::number(column));
+        return false;
+    }
+    if (!gAfterCellUpdate(next, masterID))
+        return false;
+    if (!storeChanges(line, next))
+        return false;
+    line = next;
+    return true;
+}
+
+bool LedgerStore::storeDerived(const LedgerLine& before, LedgerLine& line, qint32 masterID) {
+    if (before == line)
+        return true;
+    LedgerLine next = line;
+    if (!gAfterCellUpdate(next, masterID))
+        return false;
+    if (!storeChanges(before, next))
+        return false;
+    line = next;
+    return true;
+}
+
+bool LedgerStore::deleteLine(qint64 lngID) {
+    const QString proc = QStringLiteral("LedgerStore_deleteLine");
+    if (!validKind(proc))
+        return false;
+    return m_db.executeSQL(
+        QStringLiteral("DELETE FROM ") + table() + QStringLiteral(" WHERE lngID=?"), {lngID}, proc);
+}
+
+bool LedgerStore::resetChecks(std::optional<qint32> masterID) {
+    const QString proc = QStringLiteral("LedgerStore_resetChecks");
+    if (!validKind(proc))
+        return false;
+    QString sql = QStringLiteral(" UPDATE ") + table() + QStringLiteral(" SET curCheck=0");
+    QVariantList params;
+    if (masterID) {
+        sql += QStringLiteral(" Where lngMasterID=?");
+        params << *masterID;
+    }
+    return m_db.executeSQL(sql, params, proc);
+}
+
+bool LedgerStore::clearChanged(const std::vector<qint64>& ids, const QString& proc) {
+    if (ids.empty())
+        return true;
+    if (!validKind(proc))
+        return false;
+    Transaction tr(m_db);
+    if (!tr.ok()) {
+        gProcError(proc);
+        return false;
+    }
+    const QString sql =
+        QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET blnChange=0 WHERE lngID=?");
+    for (qint64 id : ids) {
+        if (!m_db.executeSQL(sql, {id}, proc))
+            return false;
+    }
+    if (!tr.commit()) {
+        gProcError(proc);
+        return false;
+    }
+    return true;
+}
+
+bool LedgerStore::mChkInputDate(std::vector<LedgerLine>& lines, const LineCheckTexts& texts,
+                                bool hasDefaultRatio, bool& errorFound, RuleResult& result) {
+    const QString proc = QStringLiteral("frmData_mChkInputDate");
+    errorFound = false;
+    result = {};
+    std::vector<std::size_t> passed;
+    std::vector<qint64> passedIds;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LedgerLine& line = lines[i];
+        if (!line.blnChange)
+            continue;
+        RuleResult r = gCheckLine(line, texts, hasDefaultRatio);
+        if (!r.ok) {
+            r.focusRow = static_cast<int>(i);
+            result = r;
+            errorFound = true;
+            break;
+        }
+        passed.push_back(i);
+        if (line.isStored())
+            passedIds.push_back(line.lngID);
+    }
+    if (!clearChanged(passedIds, proc))
+        return false;
+    for (std::size_t i : passed)
+        lines[i].blnChange = false;
+    return true;
+}
+
+bool LedgerStore::mChkInputDate(qint32 masterID, LedgerView view, const LineCheckTexts& texts,
+                                bool hasDefaultRatio, bool& errorFound, RuleResult& result,
+                                qint64& errorLineID) {
+    const QString proc = QStringLiteral("frmData_mChkInputDate");
+    errorFound = false;
+    errorLineID = 0;
+    result = {};
+    std::vector<LedgerLine> changed;
+    if (!changedLines(masterID, view, changed))
+        return false;
+    std::vector<qint64> passedIds;
+    for (const LedgerLine& line : changed) {
+        const RuleResult r = gCheckLine(line, texts, hasDefaultRatio);
+        if (!r.ok) {
+            result = r;
+            errorFound = true;
+            errorLineID = line.lngID;
+            break;
+        }
+        passedIds.push_back(line.lngID);
+    }
+    return clearChanged(passedIds, proc);
+}

@@ -1,0 +1,697 @@
+#include "ledger/LineRules.h"
+
+#include "app/ErrorLog.h"
+#include "app/Services.h"
+#include "ledger/Captions.h"
+#include "store/Database.h"
+#include "store/Period.h"
+#include "store/Settings.h"
+
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Largest magnitude a derived value may have: the currency type holds about 9.2e14.
+constexpr double kMaxDerived = 900000000000000.0;
+
+template <typename Line> auto textField(Line& line, int column) -> decltype(&line.strItem) {
+    switch (column) {
+    case LedgerCol::Item:
+        return &line.strItem;
+    case LedgerCol::Class1:
+        return &line.strClass1;
+    case LedgerCol::Class2:
+        return &line.strClass2;
+    case LedgerCol::Class3:
+        return &line.strClass3;
+    case LedgerCol::Note:
+        return &line.strNote;
+    default:
+        return nullptr;
+    }
+}
+
+template <typename Line> auto curField(Line& line, int column) -> decltype(&line.curCost) {
+    switch (column) {
+    case LedgerCol::Quantity:
+        return &line.curQuantity;
+    case LedgerCol::UnitPrice:
+        return &line.curUnitPrice;
+    case LedgerCol::RegularPrice:
+        return &line.curRegularPrice;
+    case LedgerCol::Ratio:
+        return &line.curRatio;
+    case LedgerCol::Cost:
+        return &line.curCost;
+    case LedgerCol::Payment:
+        return &line.curPayment;
+    case LedgerCol::Check:
+        return &line.curCheck;
+    default:
+        return nullptr;
+    }
+}
+
+// Half- or full-width digits to half-width; full-width separators to half-width.
+QString normalizeDigits(const QString& text) {
+    QString s = text.trimmed();
+    for (QChar& ch : s) {
+        const char16_t c = ch.unicode();
+        if (c >= u'０' && c <= u'９')
+            ch = QChar(u'0' + (c - u'０'));
+        else if (c == u'／')
+            ch = QChar(u'/');
+        else if (c == u'－')
+            ch = QChar(u'-');
+        else if (c == u'．')
+            ch = QChar(u'.');
+        else if (c == u'　')
+            ch = QChar(u' ');
+    }
+    return s;
+}
+
+// A value computed in double precision as the currency type holds it (four decimals), then cut
+// to `digits` decimals toward zero. No value when it is out of the currency's range.
+std::optional<Currency> truncated(double x, int digits) {
+    if (!std::isfinite(x) || std::fabs(x) > kMaxDerived)
+        return std::nullopt;
+    const Currency c = Currency::fromDouble(x);
+    return Currency::fromDouble(gROUNDOFF(c.toDouble(), digits, 0));
+}
+
+Currency absolute(Currency c) {
+    return c.raw() < 0 ? -c : c;
+}
+
+const Currency kOne = Currency::fromInt(1);
+
+// "Missing (or 1)": no cost, or a cost of exactly 1.
+bool costMissingOrOne(const LedgerLine& line) {
+    return !line.curCost || *line.curCost == kOne;
+}
+
+double quantityOf(const LedgerLine& line) {
+    return line.curQuantity ? line.curQuantity->toDouble() : 1.0;
+}
+
+void tooLarge(DeriveResult& r) {
+    r.warning.ok = false;
+    r.warning.text = QStringLiteral("計算値が大きすぎるため、入力できません");
+}
+
+bool classDefault(LedgerLine& line, int classNo, const QString& proc) {
+    std::optional<QString>* field = textField(line, LedgerCol::Class1 + classNo - 1);
+    if (field->has_value() && !(*field)->isEmpty())
+        return true;
+    QString def;
+    if (!gGetSystemStrField(12 + classNo, def, QString())) {
+        gProcError(proc);
+        return false;
+    }
+    if (!def.isEmpty())
+        *field = def;
+    return true;
+}
+
+bool blankText(const std::optional<QString>& s) {
+    return s && s->trimmed().isEmpty();
+}
+
+} // namespace
+
+QString ledgerFieldName(int column) {
+    static const char* const names[LedgerCol::Count] = {
+        "lngMasterID", "date1",       "lngSort",      "strItem",         "strClass1", "strClass2",
+        "strClass3",   "curQuantity", "curUnitPrice", "curRegularPrice", "curRatio",  "curCost",
+        "curPayment",  "curCheck",    "strNote",      "blnChange"};
+    if (column < 0 || column >= LedgerCol::Count)
+        return {};
+    return QLatin1String(names[column]);
+}
+
+QVariant LedgerLine::value(int column) const {
+    auto opt = [](const auto& o) -> QVariant {
+        if (!o)
+            return {};
+        return QVariant::fromValue(*o);
+    };
+    switch (column) {
+    case LedgerCol::MasterID:
+        return lngMasterID ? QVariant(int(*lngMasterID)) : QVariant();
+    case LedgerCol::Date:
+        return opt(date1);
+    case LedgerCol::Sort:
+        return lngSort ? QVariant(int(*lngSort)) : QVariant();
+    case LedgerCol::Change:
+        return QVariant(blnChange);
+    default:
+        break;
+    }
+    if (const std::optional<QString>* t = textField(*this, column))
+        return opt(*t);
+    if (const std::optional<Currency>* c = curField(*this, column))
+        return opt(*c);
+    return {};
+}
+
+bool LedgerLine::setValue(int column, const QVariant& v) {
+    const bool null = v.isNull();
+    switch (column) {
+    case LedgerCol::MasterID:
+    case LedgerCol::Sort: {
+        std::optional<qint32>& f = column == LedgerCol::MasterID ? lngMasterID : lngSort;
+        if (null) {
+            f.reset();
+            return true;
+        }
+        if (v.metaType() == QMetaType::fromType<Currency>()) {
+            const Currency c = v.value<Currency>();
+            if (!c.isWhole())
+                return false;
+            f = static_cast<qint32>(c.truncated());
+            return true;
+        }
+        bool ok = false;
+        const qlonglong n = v.toLongLong(&ok);
+        if (!ok || n < INT32_MIN || n > INT32_MAX)
+            return false;
+        f = static_cast<qint32>(n);
+        return true;
+    }
+    case LedgerCol::Date: {
+        if (null) {
+            date1.reset();
+            return true;
+        }
+        QDate d;
+        if (v.metaType() == QMetaType::fromType<QDate>())
+            d = v.toDate();
+        else if (v.metaType() == QMetaType::fromType<QDateTime>())
+            d = v.toDateTime().date();
+        else
+            d = parseLedgerDate(v.toString());
+        if (!d.isValid())
+            return false;
+        date1 = d;
+        return true;
+    }
+    case LedgerCol::Change:
+        blnChange = null ? false : v.toBool();
+        return true;
+    default:
+        break;
+    }
+    if (std::optional<QString>* t = textField(*this, column)) {
+        if (null)
+            t->reset();
+        else
+            *t = v.toString();
+        return true;
+    }
+    if (std::optional<Currency>* c = curField(*this, column)) {
+        if (null) {
+            c->reset();
+            return true;
+        }
+        if (v.metaType() == QMetaType::fromType<Currency>()) {
+            *c = v.value<Currency>();
+            return true;
+        }
+        if (v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Float) {
+            *c = Currency::fromDouble(v.toDouble());
+            return true;
+        }
+        if (v.metaType().id() == QMetaType::QString) {
+            const std::optional<Currency> p = Currency::parse(v.toString());
+            if (!p)
+                return false;
+            *c = *p;
+            return true;
+        }
+        bool ok = false;
+        const qlonglong n = v.toLongLong(&ok);
+        if (!ok)
+            return false;
+        *c = Currency::fromInt(n);
+        return true;
+    }
+    return false;
+}
+
+bool LedgerLine::sameValue(int column, const LedgerLine& other) const {
+    switch (column) {
+    case LedgerCol::MasterID:
+        return lngMasterID == other.lngMasterID;
+    case LedgerCol::Date:
+        return date1 == other.date1;
+    case LedgerCol::Sort:
+        return lngSort == other.lngSort;
+    case LedgerCol::Change:
+        return blnChange == other.blnChange;
+    default:
+        break;
+    }
+    if (const std::optional<QString>* t = textField(*this, column))
+        return *t == *textField(other, column);
+    if (const std::optional<Currency>* c = curField(*this, column))
+        return *c == *curField(other, column);
+    return true;
+}
+
+bool LedgerLine::isEmpty(int column) const {
+    const QVariant v = value(column);
+    if (v.isNull())
+        return true;
+    return v.metaType().id() == QMetaType::QString && v.toString().isEmpty();
+}
+
+bool LedgerLine::isTaxLine() const {
+    return strItem && strItem->contains(kTaxItemText);
+}
+
+// ---- Cell validation ---------------------------------------------------------------------------
+
+QDate parseLedgerDate(const QString& text) {
+    QString s = normalizeDigits(text);
+    if (s.isEmpty())
+        return {};
+    // "2024年3月5日"
+    if (s.contains(u'年') || s.contains(u'月')) {
+        if (s.endsWith(u'日'))
+            s.chop(1);
+        s.replace(u'年', u'/');
+        s.replace(u'月', u'/');
+    }
+    static const QRegularExpression re(
+        QStringLiteral("^(?:(\\d{1,4})\\s*[/.\\-]\\s*)?(\\d{1,2})\\s*[/.\\-]\\s*(\\d{1,2})$"));
+    const QRegularExpressionMatch m = re.match(s);
+    if (!m.hasMatch())
+        return {};
+    const int month = m.captured(2).toInt();
+    const int day = m.captured(3).toInt();
+    int year = 0;
+    if (m.captured(1).isEmpty()) {
+        year = svc().clock().today().year();
+    } else {
+        const QString y = m.captured(1);
+        year = y.toInt();
+        if (y.size() <= 2)
+            year += year < 30 ? 2000 : 1900;
+        else if (year < 100)
+            return {};
+    }
+    const QDate d(year, month, day);
+    return d.isValid() ? d : QDate();
+}
+
+bool gGetCellChoices(int column, int kind, QStringList& items, bool& noRows) {
+    const QString proc = QStringLiteral("gGetCellChoices");
+    noRows = false;
+    QString sql;
+    switch (column) {
+    case LedgerCol::Sort:
+        items.clear();
+        for (int i = 1; i <= 40; ++i)
+            items << QString::number(i);
+        return true;
+    case LedgerCol::Item:
+        if (kind != 1 && kind != 2) {
+            gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+            return false;
+        }
+        sql = QStringLiteral("select strItem FROM T_DATA") + QString::number(kind) +
+              QStringLiteral("_ITEM ORDER BY lngSort");
+        break;
+    case LedgerCol::Class1:
+    case LedgerCol::Class2:
+    case LedgerCol::Class3:
+        sql = QStringLiteral("select strClassItem FROM T_DATA_CLASS") +
+              QString::number(column - LedgerCol::Class1 + 1) +
+              QStringLiteral(" WHERE blnEnable=1 ORDER BY lngSort,lngID");
+        break;
+    default:
+        gProcError(proc, QStringLiteral("column=") + QString::number(column));
+        return false;
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql, {}, proc))
+        return false;
+    if (rs.recordCount() == 0) {
+        noRows = true;
+        return true;
+    }
+    items.clear();
+    items << QString();
+    for (const QVariantList& row : rs.rows())
+        items << row.value(0).toString();
+    return true;
+}
+
+RuleResult gCheckCellText(int column, const QString& text, const QStringList& choices,
+                          QVariant& value) {
+    RuleResult r;
+    value = QVariant();
+    auto refuse = [&](const QString& msg) {
+        r.ok = false;
+        r.text = msg;
+        r.focusColumn = column;
+        return r;
+    };
+    switch (column) {
+    case LedgerCol::Date: {
+        if (text.trimmed().isEmpty())
+            return r;
+        const QDate d = parseLedgerDate(text);
+        if (!d.isValid())
+            return refuse(QStringLiteral("日付を入力してください"));
+        value = d;
+        return r;
+    }
+    case LedgerCol::Sort:
+    case LedgerCol::Class1:
+    case LedgerCol::Class2:
+    case LedgerCol::Class3:
+        if (text.isEmpty())
+            return r;
+        if (!choices.contains(text)) {
+            r.ok = false;
+            r.msgCode = 50;
+            r.addText = QStringLiteral("リストの中から");
+            r.focusColumn = column;
+            return r;
+        }
+        value = column == LedgerCol::Sort ? QVariant(text.toInt()) : QVariant(text);
+        return r;
+    case LedgerCol::Quantity:
+    case LedgerCol::UnitPrice:
+    case LedgerCol::RegularPrice:
+    case LedgerCol::Ratio:
+    case LedgerCol::Cost:
+    case LedgerCol::Payment:
+    case LedgerCol::Check: {
+        if (text.trimmed().isEmpty())
+            return r;
+        const std::optional<Currency> v = Currency::parse(text);
+        if (!v)
+            return refuse(QStringLiteral("数値を入力してください"));
+        if (column != LedgerCol::Ratio && !v->isWhole())
+            return refuse(QStringLiteral("小数は入力しないでください"));
+        if (column != LedgerCol::Check && v->isZero())
+            return refuse(QStringLiteral("０は入力しないでください"));
+        const bool positiveOnly = column == LedgerCol::UnitPrice ||
+                                  column == LedgerCol::RegularPrice || column == LedgerCol::Ratio ||
+                                  column == LedgerCol::Check;
+        if (positiveOnly && v->raw() < 0)
+            return refuse(QStringLiteral("０以下は入力しないでください"));
+        value = QVariant::fromValue(*v);
+        return r;
+    }
+    default:
+        // Master ID, item, note and the changed flag take any text.
+        if (!text.isEmpty())
+            value = text;
+        return r;
+    }
+}
+
+// ---- After a cell is stored --------------------------------------------------------------------
+
+bool mInputClass1Default(LedgerLine& line) {
+    return classDefault(line, 1, QStringLiteral("frmData_mInputClass1Default"));
+}
+bool mInputClass2Default(LedgerLine& line) {
+    return classDefault(line, 2, QStringLiteral("frmData_mInputClass2Default"));
+}
+bool mInputClass3Default(LedgerLine& line) {
+    return classDefault(line, 3, QStringLiteral("frmData_mInputClass3Default"));
+}
+
+void mSetNulls(LedgerLine& line) {
+    for (std::optional<QString>* t :
+         {&line.strItem, &line.strClass1, &line.strClass2, &line.strClass3}) {
+        if (blankText(*t))
+            t->reset();
+    }
+}
+
+bool isZeroDate(const std::optional<QDate>& date) {
+    return date && date->isValid() &&
+           date->toString(QStringLiteral("yy/MM/dd")) == QLatin1String("99/12/30");
+}
+
+bool gAfterCellUpdate(LedgerLine& line, qint32 masterID) {
+    if (!line.lngMasterID) {
+        if (!mInputClass1Default(line) || !mInputClass2Default(line) || !mInputClass3Default(line))
+            return false;
+    }
+    line.lngMasterID = masterID;
+    line.blnChange = true;
+    if (isZeroDate(line.date1))
+        line.date1.reset();
+    mSetNulls(line);
+    return true;
+}
+
+// ---- Derived amounts ---------------------------------------------------------------------------
+
+bool mCalcQuantity(LedgerLine& line, const std::optional<Currency>&, DeriveResult& r) {
+    r = {};
+    if (line.curQuantity || !line.curUnitPrice || costMissingOrOne(line))
+        return true;
+    if (line.curUnitPrice->isZero())
+        return true;
+    const std::optional<Currency> q =
+        truncated(line.curCost->toDouble() / line.curUnitPrice->toDouble(), 0);
+    if (!q) {
+        tooLarge(r);
+        return true;
+    }
+    if (q->isZero())
+        return true;
+    line.curQuantity = *q;
+    r.computed = true;
+    r.value = *q;
+    return true;
+}
+
+bool mCalcUnitPrice(LedgerLine& line, const std::optional<Currency>&, DeriveResult& r) {
+    r = {};
+    if (line.curUnitPrice)
+        return true;
+    std::optional<Currency> u;
+    if (costMissingOrOne(line)) {
+        if (!line.curRegularPrice || !line.curRatio)
+            return true;
+        u = truncated(line.curRegularPrice->toDouble() * line.curRatio->toDouble() / 100.0, 0);
+    } else {
+        const double q = quantityOf(line);
+        if (q == 0.0)
+            return true;
+        u = truncated(line.curCost->toDouble() / q, 0);
+    }
+    if (!u) {
+        tooLarge(r);
+        return true;
+    }
+    if (u->isZero())
+        return true;
+    line.curUnitPrice = absolute(*u);
+    r.computed = true;
+    r.value = *line.curUnitPrice;
+    return true;
+}
+
+bool mCalcRegularPrice(LedgerLine& line, const std::optional<Currency>& defaultRatio,
+                       DeriveResult& r) {
+    r = {};
+    if (line.curRegularPrice)
+        return true;
+    const double q = std::fabs(quantityOf(line));
+    const bool costIsOne = line.curCost && *line.curCost == kOne;
+    std::optional<Currency> ratio;
+    if (!line.curRatio || costIsOne)
+        ratio = defaultRatio;
+    else
+        ratio = line.curRatio;
+    if (ratio && ratio->isZero())
+        ratio.reset();
+
+    std::optional<Currency> p;
+    if (ratio && line.curCost && !costIsOne) {
+        if (q == 0.0)
+            return true;
+        p = truncated((line.curCost->toDouble() / q) / (ratio->toDouble() / 100.0), 0);
+    } else {
+        if (!line.curUnitPrice || costIsOne || !ratio)
+            return true;
+        p = truncated(line.curUnitPrice->toDouble() / (ratio->toDouble() / 100.0), 0);
+    }
+    if (!p) {
+        tooLarge(r);
+        return true;
+    }
+    if (p->isZero())
+        return true;
+    line.curRegularPrice = absolute(*p);
+    r.computed = true;
+    r.value = *line.curRegularPrice;
+    return true;
+}
+
+bool mCalcRatio(LedgerLine& line, const std::optional<Currency>& defaultRatio, DeriveResult& r) {
+    r = {};
+    if (line.curRatio)
+        return true;
+    const double q = std::fabs(quantityOf(line));
+    std::optional<Currency> ratio;
+    QString percentSuffix;
+    const bool regularUsable = line.curRegularPrice && !line.curRegularPrice->isZero();
+    if (line.curCost && regularUsable) {
+        if (q == 0.0)
+            return true;
+        ratio =
+            truncated((line.curCost->toDouble() / q) / line.curRegularPrice->toDouble() * 100.0, 1);
+        percentSuffix = QStringLiteral("%");
+    } else if (line.curUnitPrice && regularUsable) {
+        ratio =
+            truncated(line.curUnitPrice->toDouble() / line.curRegularPrice->toDouble() * 100.0, 1);
+        percentSuffix = QStringLiteral(" %");
+    } else {
+        if (defaultRatio && !defaultRatio->isZero()) {
+            line.curRatio = *defaultRatio;
+            r.computed = true;
+            r.value = *defaultRatio;
+        }
+        return true;
+    }
+    if (!ratio) {
+        tooLarge(r);
+        return true;
+    }
+    if (ratio->isZero())
+        return true;
+    // A return line (negative amount) gives a negative ratio; its size is what must stay
+    // within 100 %.
+    const Currency size = absolute(*ratio);
+    if (size > Currency::fromInt(100)) {
+        r.warning.ok = false;
+        r.warning.text = QStringLiteral("計算値が100%を超えました") + kCrLf + kCrLf +
+                         QStringLiteral("計算値 ") + ratio->toString() + percentSuffix;
+        r.warning.focusColumn = LedgerCol::Ratio;
+        return true;
+    }
+    line.curRatio = size;
+    r.computed = true;
+    r.value = size;
+    return true;
+}
+
+bool mCalcCost(LedgerLine& line, const std::optional<Currency>& defaultRatio, DeriveResult& r) {
+    r = {};
+    if (line.curCost)
+        return true;
+    const double q = quantityOf(line);
+    std::optional<Currency> c;
+    if (line.curUnitPrice) {
+        c = truncated(q * line.curUnitPrice->toDouble(), 0);
+    } else {
+        std::optional<Currency> ratio = line.curRatio;
+        if (!ratio) {
+            if (!defaultRatio || defaultRatio->isZero())
+                return true;
+            ratio = *defaultRatio;
+            line.curRatio = *defaultRatio;
+        }
+        if (!line.curRegularPrice)
+            return true;
+        c = truncated((ratio->toDouble() / 100.0) * (q * line.curRegularPrice->toDouble()), 0);
+    }
+    if (!c) {
+        tooLarge(r);
+        return true;
+    }
+    line.curCost = *c;
+    r.computed = true;
+    r.value = *c;
+    return true;
+}
+
+bool gDeriveColumn(int column, LedgerLine& line, const std::optional<Currency>& defaultRatio,
+                   DeriveResult& r) {
+    switch (column) {
+    case LedgerCol::Quantity:
+        return mCalcQuantity(line, defaultRatio, r);
+    case LedgerCol::UnitPrice:
+        return mCalcUnitPrice(line, defaultRatio, r);
+    case LedgerCol::RegularPrice:
+        return mCalcRegularPrice(line, defaultRatio, r);
+    case LedgerCol::Ratio:
+        return mCalcRatio(line, defaultRatio, r);
+    case LedgerCol::Cost:
+        return mCalcCost(line, defaultRatio, r);
+    default:
+        gProcError(QStringLiteral("gDeriveColumn"),
+                   QStringLiteral("column=") + QString::number(column));
+        return false;
+    }
+}
+
+// ---- Line check --------------------------------------------------------------------------------
+
+bool gGetLineCheckTexts(int kind, LineCheckTexts& texts) {
+    const QString proc = QStringLiteral("gGetLineCheckTexts");
+    QString def;
+    QString word;
+    LineCheckTexts t;
+    if (!gGetColumnCaption(CaptionNo::RegularPrice, kind, def, t.regularPrice) ||
+        !gGetColumnCaption(CaptionNo::Ratio, kind, def, t.ratio) ||
+        !gGetColumnCaption(CaptionNo::Cost, kind, def, t.cost) ||
+        !gGetColumnCaption(CaptionNo::Payment, kind, def, t.payment) ||
+        !gGetDataCaption(kind, word)) {
+        gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+        return false;
+    }
+    t.regularRatioLabel = word + QStringLiteral("規定掛率");
+    texts = t;
+    return true;
+}
+
+RuleResult gCheckLine(const LedgerLine& line, const LineCheckTexts& texts, bool hasDefaultRatio) {
+    RuleResult r;
+    if (!line.date1) {
+        r.ok = false;
+        r.msgCode = 19;
+        r.addText = QStringLiteral("日付は");
+        r.focusColumn = LedgerCol::Date;
+        return r;
+    }
+    const bool cost = line.curCost.has_value();
+    const bool payment = line.curPayment.has_value();
+    if (!cost && !payment) {
+        r.ok = false;
+        r.text = texts.cost + QStringLiteral(" か ") + texts.payment +
+                 QStringLiteral(" の入力は必須です");
+        r.focusColumn = LedgerCol::Cost;
+        return r;
+    }
+    if (cost && payment) {
+        r.ok = false;
+        r.text = texts.cost + QStringLiteral(" と ") + texts.payment +
+                 QStringLiteral(" の両方に値を入れるのは不正です");
+        r.focusColumn = LedgerCol::Cost;
+        return r;
+    }
+    if (cost && !line.isTaxLine() && !hasDefaultRatio && !line.curRatio && !line.curRegularPrice) {
+        r.ok = false;
+        r.text = texts.regularRatioLabel + QStringLiteral(" が設定されていない場合   ") + kCrLf +
+                 kCrLf + texts.cost + QStringLiteral(" への入力は") + kCrLf + kCrLf + texts.ratio +
+                 QStringLiteral(" か ") + texts.regularPrice + QStringLiteral(" の入力は必須です");
+        r.focusColumn = LedgerCol::Ratio;
+        return r;
+    }
+    return r;
+}

@@ -1,0 +1,171 @@
+#pragma once
+
+#include "store/Currency.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+// The rules of one ledger line: what a cell may hold, what happens after a cell is stored, how a
+// missing amount is derived from the others, and the check a changed line must pass. No message
+// is shown here: every rule returns a RuleResult that the ledger window turns into a message box.
+
+// Grid columns of a ledger line, in the order of the view's SELECT list.
+namespace LedgerCol {
+constexpr int MasterID = 0;
+constexpr int Date = 1;
+constexpr int Sort = 2;
+constexpr int Item = 3;
+constexpr int Class1 = 4;
+constexpr int Class2 = 5;
+constexpr int Class3 = 6;
+constexpr int Quantity = 7;
+constexpr int UnitPrice = 8;
+constexpr int RegularPrice = 9;
+constexpr int Ratio = 10;
+constexpr int Cost = 11;
+constexpr int Payment = 12;
+constexpr int Check = 13;
+constexpr int Note = 14;
+constexpr int Change = 15;
+constexpr int Count = 16;
+} // namespace LedgerCol
+
+// The column name of a grid column of T_DATA1 / T_DATA2 ("" outside 0 to 15).
+QString ledgerFieldName(int column);
+
+// The text that marks a consumption-tax line when an item contains it.
+inline const QString kTaxItemText = QStringLiteral("消費税");
+
+// One row of T_DATA1 / T_DATA2. An empty optional is NULL.
+struct LedgerLine {
+    qint64 lngID = 0; // 0: not stored yet
+    std::optional<qint32> lngMasterID;
+    std::optional<QDate> date1;
+    std::optional<qint32> lngSort;
+    std::optional<QString> strItem;
+    std::optional<QString> strClass1;
+    std::optional<QString> strClass2;
+    std::optional<QString> strClass3;
+    std::optional<Currency> curQuantity;
+    std::optional<Currency> curUnitPrice;
+    std::optional<Currency> curRegularPrice;
+    std::optional<Currency> curRatio;
+    std::optional<Currency> curCost;
+    std::optional<Currency> curPayment;
+    std::optional<Currency> curCheck;
+    std::optional<QString> strNote;
+    bool blnChange = false; // NULL reads as false
+
+    bool isStored() const { return lngID != 0; }
+    // The value of a grid column: a null QVariant for NULL, otherwise int (columns 0, 2), QDate
+    // (1), QString (3 to 6, 14), Currency (7 to 13) or bool (15).
+    QVariant value(int column) const;
+    // Sets a grid column; a null QVariant makes it NULL. False when the column is unknown or
+    // the value does not convert to the column's type (the line is then unchanged).
+    bool setValue(int column, const QVariant& v);
+    // The column holds the same value (NULL equals NULL only) in both lines.
+    bool sameValue(int column, const LedgerLine& other) const;
+    // Null, or a text that is empty.
+    bool isEmpty(int column) const;
+    // The item contains "消費税".
+    bool isTaxLine() const;
+
+    bool operator==(const LedgerLine&) const = default;
+};
+
+// What a rule asks the window to show. msgCode > 0: the catalogue message (gDispMsg) with
+// addText before it; msgCode 0 with a text: a fixed warning box (exclamation icon).
+struct RuleResult {
+    bool ok = true;
+    int msgCode = 0;
+    QString addText;
+    QString text;
+    int focusRow = -1;    // the line (index in the view) to put the user on; -1: the current one
+    int focusColumn = -1; // the grid column to put the user in; -1: none in particular
+    bool hasMessage() const { return msgCode > 0 || !text.isEmpty(); }
+};
+
+// ---- Cell validation (before a cell is stored) -------------------------------------------------
+
+// A date as the date column accepts it: y/M/d (also with "-", "." or full-width "／"; two-digit
+// years 00-29 are 2000-2029, 30-99 are 1930-1999), "yyyy年M月d日", or M/d of the current year
+// (clock service). Full-width digits are accepted. An invalid QDate when the text is no date.
+QDate parseLedgerDate(const QString& text);
+
+// The choice list of a list column (2, 4, 5, 6) as the drop-down editor offers it: for column 2
+// "1" to "40"; for columns 4 to 6 an empty entry, then the enabled entries of T_DATA_CLASS1 to 3
+// by lngSort, lngID. Column 3 gives the item list of the ledger `kind` (T_DATA<kind>_ITEM by
+// lngSort) with the empty entry first. noRows is true when the list table has no entry (the
+// window then shows message 34 with "アイテムが"). Failure logged "gGetCellChoices".
+bool gGetCellChoices(int column, int kind, QStringList& items, bool& noRows);
+
+// Checks the text typed into a cell before it is stored. When ok, value is what to store (a null
+// QVariant for empty text; a QDate, an int, a Currency or the text itself). When refused, the
+// result names the message, and the focus column is the cell's; nothing may be stored.
+// choices: the column's choice list (columns 2, 4, 5, 6 only; empty text always passes).
+RuleResult gCheckCellText(int column, const QString& text, const QStringList& choices,
+                          QVariant& value);
+
+// ---- After a cell is stored --------------------------------------------------------------------
+
+// Fill an empty class cell of the line from text setting 13, 14 or 15 (empty setting: nothing).
+// Failure of the settings store: logged under the routine's name, false.
+bool mInputClass1Default(LedgerLine& line);
+bool mInputClass2Default(LedgerLine& line);
+bool mInputClass3Default(LedgerLine& line);
+// Blank cells (trimmed text of length 0) of the columns 1 to 13 become NULL; the note is kept.
+void mSetNulls(LedgerLine& line);
+// True when the date shows as "99/12/30" in the grid's "YY/MM/DD" format (the zero date).
+bool isZeroDate(const std::optional<QDate>& date);
+// The processing after a cell of the line is stored: class defaults for a line never stored
+// before (no master ID yet), the master ID of the shown supplier, the changed flag, the zero
+// date made NULL, blank cells made NULL. False when reading a class default failed (logged).
+bool gAfterCellUpdate(LedgerLine& line, qint32 masterID);
+
+// ---- Derived amounts ---------------------------------------------------------------------------
+
+// The outcome of a derivation. computed: a value was written into the target column (value);
+// warning: a message to show (a ratio above 100 %, a value too large to hold). A derivation may
+// also fill the ratio from the supplier's default ratio (mCalcCost); the caller stores every
+// cell that differs from the line before.
+struct DeriveResult {
+    bool computed = false;
+    Currency value;
+    RuleResult warning;
+};
+
+// Each derives one column of the line when that column is empty and leaves the line as it was
+// otherwise. defaultRatio: the supplier's default ratio of this ledger (none when it is 0 or
+// empty). Returns false only on an unexpected failure (logged under the routine's name).
+bool mCalcQuantity(LedgerLine& line, const std::optional<Currency>& defaultRatio, DeriveResult& r);
+bool mCalcUnitPrice(LedgerLine& line, const std::optional<Currency>& defaultRatio, DeriveResult& r);
+bool mCalcRegularPrice(LedgerLine& line, const std::optional<Currency>& defaultRatio,
+                       DeriveResult& r);
+bool mCalcRatio(LedgerLine& line, const std::optional<Currency>& defaultRatio, DeriveResult& r);
+bool mCalcCost(LedgerLine& line, const std::optional<Currency>& defaultRatio, DeriveResult& r);
+// The derivation of a grid column (7 to 11); false for another column (logged).
+bool gDeriveColumn(int column, LedgerLine& line, const std::optional<Currency>& defaultRatio,
+                   DeriveResult& r);
+
+// ---- Line check --------------------------------------------------------------------------------
+
+// The words of the line-check messages: the current captions of the regular price, ratio, cost
+// and payment columns (caption numbers 7 to 10) and the caption of the default-ratio label
+// (the ledger word + "規定掛率").
+struct LineCheckTexts {
+    QString regularPrice = QStringLiteral("定価");
+    QString ratio = QStringLiteral("掛率");
+    QString cost = QStringLiteral("仕入金額");
+    QString payment = QStringLiteral("支払金額");
+    QString regularRatioLabel = QStringLiteral("仕入規定掛率");
+};
+// Reads them for ledger `kind` from the caption table and the settings. Failure logged
+// "gGetLineCheckTexts".
+bool gGetLineCheckTexts(int kind, LineCheckTexts& texts);
+
+// The check of one changed line: a date; exactly one of cost and payment; a non-tax cost line
+// needs a ratio, a regular price or the supplier's default ratio. ok when it passes.
+RuleResult gCheckLine(const LedgerLine& line, const LineCheckTexts& texts, bool hasDefaultRatio);

@@ -1,0 +1,206 @@
+#include "ledger/Totals.h"
+
+#include "app/ErrorLog.h"
+#include "ledger/LineRules.h"
+#include "master/SupplierRecords.h"
+#include "store/Database.h"
+#include "store/Formats.h"
+#include "store/Period.h"
+#include "store/Settings.h"
+
+#include <cmath>
+
+namespace {
+
+// Setting 32: the consumption tax rate in percent.
+constexpr int kTaxRateSetting = 32;
+
+// A ratio computed in double precision, held as currency (four decimals) and then cut to one
+// decimal, so that 5 800 ÷ 10 000 × 100 gives 58.0 and not 57.9.
+Currency cutRatio(double x) {
+    const Currency held = Currency::fromDouble(x);
+    return Currency::fromDouble(gROUNDOFF(held.toDouble(), 1, 0));
+}
+
+} // namespace
+
+bool gLineFilterSql(const LineFilter& filter, QString& sql, QVariantList& params,
+                    const QString& procName) {
+    // Built apart first, so that a failure leaves the caller's text and values alone.
+    QString out;
+    QVariantList values;
+    auto classPart = [&](const ClassCondition& c, QString& part) {
+        if (c.classNo < 1 || c.classNo > 3) {
+            gProcError(procName, QStringLiteral("classNo=") + QString::number(c.classNo));
+            return false;
+        }
+        part = QStringLiteral("strClass") + QString::number(c.classNo) + QStringLiteral("=?");
+        return true;
+    };
+    if ((filter.from && !filter.from->isValid()) || (filter.to && !filter.to->isValid())) {
+        gProcError(procName, QStringLiteral("invalid date"));
+        return false;
+    }
+    if (filter.from) {
+        out += QStringLiteral(" AND (date1>=?)");
+        values << *filter.from;
+    }
+    if (filter.to) {
+        out += QStringLiteral(" AND (date1<=?)");
+        values << *filter.to;
+    }
+    if (filter.costOnly)
+        out += QStringLiteral(" AND (curCost IS NOT NULL)");
+    QString a;
+    QString b;
+    if (filter.first && !classPart(*filter.first, a))
+        return false;
+    if (filter.second && !classPart(*filter.second, b))
+        return false;
+    if (!a.isEmpty() && !b.isEmpty()) {
+        out += QStringLiteral(" AND ((") + a +
+               (filter.join == FilterJoin::And ? QStringLiteral(") AND (")
+                                               : QStringLiteral(") OR (")) +
+               b + QStringLiteral("))");
+        values << filter.first->value << filter.second->value;
+    } else if (!a.isEmpty() || !b.isEmpty()) {
+        out += QStringLiteral(" AND (") + (a.isEmpty() ? b : a) + QLatin1Char(')');
+        values << (a.isEmpty() ? filter.second->value : filter.first->value);
+    }
+    if (filter.excludeTaxLines) {
+        out += QStringLiteral(" AND (strItem IS NULL OR instr(strItem,?)=0)");
+        values << kTaxItemText;
+    }
+    sql += out;
+    params += values;
+    return true;
+}
+
+bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, int kind,
+                        Currency defaultRatio, DataTotals& totals, const LineFilter& filter) {
+    const QString proc = QStringLiteral("gCalcDATAEachTotal");
+    totals = DataTotals();
+    if (kind != 1 && kind != 2) {
+        gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+        return false;
+    }
+    if (!start.isValid() || !end.isValid()) {
+        gProcError(proc, QStringLiteral("invalid period"));
+        return false;
+    }
+    const QString table = QStringLiteral("T_DATA") + QString::number(kind);
+    // One statement, two range scans of the (lngMasterID, date1, curCost, curPayment) index:
+    // the lines before the start (the carry, read from the index alone unless a filter needs
+    // more columns) and the lines of the period. Placeholders are plain "?", bound in the
+    // order of the text.
+    QVariantList params;
+    QString sql = QStringLiteral("SELECT c.curPrevCost AS curPrevCost,"
+                                 " c.curPrevPayment AS curPrevPayment,"
+                                 " p.curCost AS curCost, p.curTax AS curTax,"
+                                 " p.curPayment AS curPayment, p.lngNoRatio AS lngNoRatio,"
+                                 " p.lngRegular AS lngRegular"
+                                 " FROM (SELECT SUM(curCost) AS curPrevCost,"
+                                 " SUM(curPayment) AS curPrevPayment FROM ") +
+                  table + QStringLiteral(" WHERE lngMasterID=? AND date1<?");
+    params << masterID << start;
+    if (!gLineFilterSql(filter, sql, params, proc))
+        return false;
+    sql += QStringLiteral(
+        ") AS c,"
+        " (SELECT SUM(CASE WHEN tax=0 THEN curCost END) AS curCost,"
+        " SUM(CASE WHEN tax=1 THEN curCost END) AS curTax,"
+        " SUM(curPayment) AS curPayment,"
+        " SUM(CASE WHEN tax=0 AND curCost IS NOT NULL AND curRatio IS NULL"
+        " AND curRegularPrice IS NULL THEN 1 ELSE 0 END) AS lngNoRatio,"
+        // A line's regular-price amount, cut to whole yen: regular price × quantity (1 when
+        // empty), otherwise amount ÷ (ratio ÷ 100) with the line's or the default ratio. A zero
+        // divisor gives NULL, which the sum leaves out.
+        " SUM(CASE WHEN tax=0 AND curCost IS NOT NULL THEN"
+        " CASE WHEN curRegularPrice IS NOT NULL"
+        " THEN CAST((curRegularPrice*COALESCE(curQuantity,10000))/100000000 AS INTEGER)"
+        " ELSE CAST((curCost*100)/COALESCE(curRatio,?) AS INTEGER) END END) AS lngRegular"
+        " FROM (SELECT curCost,curPayment,curRatio,curRegularPrice,curQuantity,"
+        " (CASE WHEN strItem IS NOT NULL AND instr(strItem,?)>0 THEN 1 ELSE 0 END) AS tax"
+        " FROM ");
+    params << QVariant::fromValue(defaultRatio) << kTaxItemText;
+    sql += table + QStringLiteral(" WHERE lngMasterID=? AND date1>=? AND date1<=?");
+    params << masterID << start << end;
+    if (!gLineFilterSql(filter, sql, params, proc))
+        return false;
+    sql += QStringLiteral(")) AS p");
+
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql, params, proc) || rs.recordCount() != 1)
+        return false;
+    Currency opening;
+    if (!gGetStartCarry(masterID, kind, opening)) {
+        gProcError(proc, QStringLiteral("gGetStartCarry lngMasterID=") + QString::number(masterID));
+        return false;
+    }
+    DataTotals t;
+    t.carry = rs.cur(0) - rs.cur(1) + opening;
+    t.cost = rs.cur(2);
+    t.tax = rs.cur(3);
+    t.payment = rs.cur(4);
+    if (defaultRatio.isZero() && rs.lng(5) > 0) {
+        t.ratioValid = false;
+        totals = t;
+        return true;
+    }
+    t.ratioValid = true;
+    t.regularTotal = Currency::fromInt(rs.lng(6));
+    if (!t.regularTotal.isZero())
+        t.averageRatio = cutRatio(t.cost.toDouble() / t.regularTotal.toDouble() * 100.0);
+    totals = t;
+    return true;
+}
+
+PeriodBoxes gReadPeriodBoxes(const QString& startText, const QString& endText) {
+    PeriodBoxes p;
+    auto read = [](const QString& text, const QDate& whenEmpty, QDate& date, QString& out) {
+        const QString t = text.trimmed();
+        if (t.isEmpty()) {
+            date = whenEmpty;
+            out.clear();
+            return true;
+        }
+        date = parseLedgerDate(t);
+        if (!date.isValid()) {
+            out = text;
+            return false;
+        }
+        out = termDateText(date);
+        return true;
+    };
+    if (!read(startText, earliestPeriodDate(), p.start, p.startText)) {
+        p.invalidBox = 1;
+        p.endText = endText;
+        return p;
+    }
+    if (!read(endText, latestPeriodDate(), p.end, p.endText))
+        p.invalidBox = 2;
+    return p;
+}
+
+bool gCalcEstimatedTax(Currency cost, Currency& tax, Currency& rate) {
+    Currency r;
+    if (!gGetSystemCurField(kTaxRateSetting, r, Currency::fromInt(5))) {
+        gProcError(QStringLiteral("gCalcEstimatedTax"));
+        return false;
+    }
+    const Currency held = Currency::fromDouble(cost.toDouble() * r.toDouble() / 100.0);
+    tax = Currency::fromDouble(gROUNDOFF(held.toDouble(), 0, 0));
+    rate = r;
+    return true;
+}
+
+QString gEstimatedTaxTitle() {
+    return QStringLiteral("消費税 予想額");
+}
+
+QString gEstimatedTaxText(const QString& costCaption, Currency tax) {
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("仕入金額 ") + costCaption + QStringLiteral(" 円 から予想される    ") +
+           crlf + crlf + QStringLiteral("消費税額 (切り捨て) は ") + crlf + crlf +
+           formatNumber(tax, QStringLiteral("#,##0")) + QStringLiteral(" 円です");
+}
