@@ -11,9 +11,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Error number of the log entries this layer writes for a workbook failure.
-constexpr int kWorkbookErrorNumber = 1004;
-
 struct PaletteEntry {
     int index;
     int value;
@@ -166,6 +163,13 @@ void ExcelReportRun::setStatus(const QString& text) {
 }
 
 bool ExcelReportRun::finish(const QString& suffix, const QString& completionText) {
+    if (!save(suffix))
+        return false;
+    askToOpen(completionText);
+    return true;
+}
+
+bool ExcelReportRun::save(const QString& suffix) {
     if (!m_running) {
         fail(QStringLiteral("帳票の作成が始まっていません"));
         return false;
@@ -193,17 +197,19 @@ bool ExcelReportRun::finish(const QString& suffix, const QString& completionText
     m_book.close();
     m_running = false;
     setBusy(false);
+    return true;
+}
 
+void ExcelReportRun::askToOpen(const QString& completionText) {
     const QString question = QStringLiteral("デスクトップに") + kCrLf + completionText + kCrLf +
                              kCrLf + QStringLiteral("開きますか？") + kCrLf;
     const int answer =
         svc().prompt().show(question, gstrAppTitle, MsgStyle::YesNo | MsgStyle::Information);
     if (answer == MsgResult::Yes) {
         svc().process().processEvents();
-        if (!gShellOpen(path))
+        if (!gShellOpen(m_savedPath))
             svc().prompt().show(kExcelOpenFailed, gstrAppTitle, MsgStyle::Critical);
     }
-    return true;
 }
 
 void ExcelReportRun::abandon() {
@@ -220,6 +226,6 @@ void ExcelReportRun::fail(const QString& reason) {
     if (m_busy)
         setBusy(false);
     svc().prompt().show(m_failureMessage, gstrAppTitle, MsgStyle::OKOnly);
-    gSetLastError(why.isEmpty() ? 0 : kWorkbookErrorNumber, QStringLiteral("Workbook"), why);
+    gSetLastError(0, QStringLiteral("Workbook"), why);
     gProcError(m_procName, QString());
 }

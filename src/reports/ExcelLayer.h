@@ -63,6 +63,9 @@ QString gExcelReportPath(const QString& folder, const QDateTime& at, const QStri
 //     if (!run.deleteTemplateSheet()) { run.fail(); return false; }
 //     return run.finish(kExcelSuffixSupplierList, u"表が作成されました"_s);
 //
+// A report that has work to do between saving and the question (storing its window's
+// settings) calls save() and askToOpen() instead of finish().
+//
 // Every failure after begin() ends in fail(): the busy state is cleared, the workbook is
 // discarded (no file is left), the failure message is shown and the run's procedure name is
 // logged together with the reason.
@@ -104,10 +107,15 @@ public:
     void advance();
     void setStatus(const QString& text);
 
-    // Saves under gExcelReportPath(folder, now, suffix), clears the busy state and asks
-    // "デスクトップに" CR LF completionText CR LF CR LF "開きますか？" CR LF; on Yes opens the
-    // file. False after the failure path when the folder is unknown or the file cannot be written.
+    // save(suffix), then askToOpen(completionText). False after the failure path.
     bool finish(const QString& suffix, const QString& completionText);
+    // Saves under gExcelReportPath(folder, now, suffix) (with "(2)", "(3)" ... before the
+    // extension when that name is taken), ends the run and clears the busy state. False after
+    // the failure path when the folder is unknown or the file cannot be written.
+    bool save(const QString& suffix);
+    // Asks "デスクトップに" CR LF completionText CR LF CR LF "開きますか？" CR LF (Yes/No,
+    // information icon); on Yes opens the saved file, telling the user when that fails.
+    void askToOpen(const QString& completionText);
     // Ends the run without saving and without a message (nothing to report).
     void abandon();
     // The failure path. reason (default: the workbook's last error) goes into the log entry.

@@ -15,7 +15,6 @@ using namespace wbx;
 
 namespace {
 
-constexpr const char* kCtPrefix = "application/vnd.openxmlformats-officedocument.";
 constexpr int kMaxSheetId = 65534;
 
 QString quoteSheetName(const QString& name) {

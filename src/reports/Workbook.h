@@ -125,7 +125,8 @@ public:
 
     // Values. A written cell keeps its style; a new cell takes its column's style (or its
     // row's, when the row carries one). Text is stored as an inline string (an empty text
-    // clears the value); numbers are written independently of the locale. Cells covered by a
+    // clears the value; text beyond Excel's 32767 characters is cut); numbers are written
+    // independently of the locale. Cells covered by a
     // merged range other than its top-left cell refuse values.
     bool setText(int row, int col, const QString& text);
     bool setNumber(int row, int col, double value);
@@ -158,8 +159,9 @@ public:
     PageSetup pageSetup() const;
     bool setPageSetup(const PageSetup& setup);
 
-    // Reading: a QString for text, a double for a number, a bool for a logical value, invalid
-    // for an empty cell. Formula cells give their stored result.
+    // Reading: a QString for text (also error values and ISO dates), a double for a number, a
+    // bool for a logical value, invalid for an empty cell. Formula cells give their stored
+    // result.
     QVariant value(int row, int col) const;
     CellFormat format(int row, int col) const;
     int lastRow() const;    // 0 when the sheet has no cell

@@ -720,7 +720,7 @@ QVariant Worksheet::value(int row, int col) const {
             return {};
         return d->book->sharedStrings[static_cast<size_t>(i)];
     }
-    if (t == "str" || t == "e")
+    if (t == "str" || t == "e" || t == "d")
         return unescapeCellText(qs(v.text().get()));
     if (t == "b")
         return std::string_view(v.text().get()) == "1";

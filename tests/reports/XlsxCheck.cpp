@@ -68,45 +68,15 @@ struct Doc {
     bool ok = false;
 };
 
-const QStringList kWorksheetOrder = {QStringLiteral("sheetPr"),
-                                     QStringLiteral("dimension"),
-                                     QStringLiteral("sheetViews"),
-                                     QStringLiteral("sheetFormatPr"),
-                                     QStringLiteral("cols"),
-                                     QStringLiteral("sheetData"),
-                                     QStringLiteral("sheetCalcPr"),
-                                     QStringLiteral("sheetProtection"),
-                                     QStringLiteral("protectedRanges"),
-                                     QStringLiteral("scenarios"),
-                                     QStringLiteral("autoFilter"),
-                                     QStringLiteral("sortState"),
-                                     QStringLiteral("dataConsolidate"),
-                                     QStringLiteral("customSheetViews"),
-                                     QStringLiteral("mergeCells"),
-                                     QStringLiteral("phoneticPr"),
-                                     QStringLiteral("conditionalFormatting"),
-                                     QStringLiteral("dataValidations"),
-                                     QStringLiteral("hyperlinks"),
-                                     QStringLiteral("printOptions"),
-                                     QStringLiteral("pageMargins"),
-                                     QStringLiteral("pageSetup"),
-                                     QStringLiteral("headerFooter"),
-                                     QStringLiteral("rowBreaks"),
-                                     QStringLiteral("colBreaks"),
-                                     QStringLiteral("customProperties"),
-                                     QStringLiteral("cellWatches"),
-                                     QStringLiteral("ignoredErrors"),
-                                     QStringLiteral("smartTags"),
-                                     QStringLiteral("drawing"),
-                                     QStringLiteral("legacyDrawing"),
-                                     QStringLiteral("legacyDrawingHF"),
-                                     QStringLiteral("drawingHF"),
-                                     QStringLiteral("picture"),
-                                     QStringLiteral("oleObjects"),
-                                     QStringLiteral("controls"),
-                                     QStringLiteral("webPublishItems"),
-                                     QStringLiteral("tableParts"),
-                                     QStringLiteral("extLst")};
+// clang-format off
+const QStringList kWorksheetOrder = QStringLiteral(
+    "sheetPr dimension sheetViews sheetFormatPr cols sheetData sheetCalcPr sheetProtection "
+    "protectedRanges scenarios autoFilter sortState dataConsolidate customSheetViews mergeCells "
+    "phoneticPr conditionalFormatting dataValidations hyperlinks printOptions pageMargins "
+    "pageSetup headerFooter rowBreaks colBreaks customProperties cellWatches ignoredErrors "
+    "smartTags drawing legacyDrawing legacyDrawingHF drawingHF picture oleObjects controls "
+    "webPublishItems tableParts extLst").split(QLatin1Char(' '));
+// clang-format on
 
 } // namespace
 

@@ -54,6 +54,7 @@ private slots:
 
     void run_savesAsksAndOpens();
     void run_answerNo_opensNothing();
+    void run_savedBeforeTheQuestion();
     void run_openFails_fileStays();
     void run_defaultsToTheDesktop();
     void run_missingTemplate_takesTheFailurePath();
@@ -242,6 +243,27 @@ void tst_ExcelLayer::run_answerNo_opensNothing() {
     QVERIFY(pkg.load(run.savedPath()));
     QCOMPARE(pkg.problems(), QStringList());
     QCOMPARE(pkg.definedNames(), QStringList({u"_xlnm.Print_Titles|0|'page1'!$1:$4"_s}));
+}
+
+// The profit table stores its window settings after saving and before asking.
+void tst_ExcelLayer::run_savedBeforeTheQuestion() {
+    Recorder rec;
+    m_svc.prompt->answers.enqueue(MsgResult::Yes);
+    ExcelReportRun run(u"frmPrint_cmdMargin_Click"_s);
+    run.setCallbacks(rec.callbacks());
+    run.setOutputFolder(m_out->path());
+    QVERIFY(run.begin(kExcelTemplateMaster));
+    QVERIFY(run.addPage(u"1"_s));
+    QVERIFY(run.deleteTemplateSheet());
+    QVERIFY(run.save(gExcelSuffixMargin()));
+    QCOMPARE(rec.busy, QList<bool>({true, false}));
+    QVERIFY(m_svc.prompt->shown.isEmpty());
+    QVERIFY(!run.isRunning());
+    QCOMPARE(filesIn(m_out->path()),
+             QStringList({u"　2024-03-05　10：15：00 "_s + gstrAppTitle + u" 利益管理表.xlsx"_s}));
+    run.askToOpen(u"表が作成されました"_s);
+    QCOMPARE(m_svc.prompt->texts(), QStringList({kQuestion}));
+    QCOMPARE(m_svc.shell->opened, QStringList({run.savedPath()}));
 }
 
 void tst_ExcelLayer::run_openFails_fileStays() {
