@@ -79,7 +79,7 @@ int clampTo(int value, int low, int high) {
 class SheetNames {
 public:
     QString baseFor(qint32 supplier, const QString& shortName) {
-        QString base = shortName.trimmed().isEmpty() ? QStringLiteral("No.%1").arg(supplier)
+        QString base = shortName.trimmed().isEmpty() ? QStringLiteral("仕入先%1_").arg(supplier)
                                                      : Workbook::validSheetName(shortName, {});
         if (containsFold(base))
             base += QStringLiteral("(%1)").arg(supplier);

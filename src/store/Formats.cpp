@@ -154,15 +154,15 @@ QString applySpacedPattern(Decimal d, bool negative, const QString& pattern) {
         digits.remove(0, 1);
     if (digits.isEmpty())
         return {};
-    const qsizetype slots = pattern.count(QLatin1Char('#'));
+    const qsizetype places = pattern.count(QLatin1Char('#'));
     // The placeholder that takes the first digit (counted from 0), and the digits that do not
     // fit, which stand together in front of it.
-    const qsizetype firstSlot = std::max<qsizetype>(0, slots - digits.size());
+    const qsizetype firstSlot = std::max<qsizetype>(0, places - digits.size());
     QString text = negative ? QStringLiteral("-") : QString();
     qsizetype next = 0; // next digit to place
-    if (digits.size() > slots) {
-        text += digits.left(digits.size() - slots);
-        next = digits.size() - slots;
+    if (digits.size() > places) {
+        text += digits.left(digits.size() - places);
+        next = digits.size() - places;
     }
     qsizetype slot = 0;
     bool started = false;
