@@ -1,5 +1,6 @@
 #include "app/frmMenu.h"
 #include "master/frmMaster.h"
+#include "reports/frmPrint.h"
 
 // How the menu reaches each function window. A window's subsystem adds one line here when the
 // window exists, for example:
@@ -11,4 +12,5 @@
 // disabled (the ledger buttons check for suppliers and then do nothing).
 void gWireMenuWindows() {
     frmMenu::setOpener(frmMenu::Target::Master, [] { return frmMaster::instance(); });
+    frmMenu::setOpener(frmMenu::Target::Print, [] { return frmPrint::instance(); });
 }

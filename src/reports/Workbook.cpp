@@ -793,6 +793,31 @@ bool Workbook::setActiveSheet(int index) {
     return true;
 }
 
+bool Workbook::setSheetHidden(int index, bool hidden) {
+    if (index < 0 || index >= sheetCount())
+        return d->fail(QStringLiteral("シート番号が範囲外です：%1").arg(index));
+    SheetEntry* e = d->sheets[static_cast<size_t>(index)].get();
+    if (!hidden) {
+        e->state.clear();
+        return true;
+    }
+    if (e == d->active)
+        return d->fail(QStringLiteral("選択中のシートは非表示にできません：") + e->name);
+    int visible = 0;
+    for (const auto& s : d->sheets)
+        visible += s->state.empty() ? 1 : 0;
+    if (e->state.empty() && visible <= 1)
+        return d->fail(QStringLiteral("最後の表示シートは非表示にできません：") + e->name);
+    if (e->state.empty())
+        e->state = "hidden";
+    return true;
+}
+
+bool Workbook::isSheetHidden(int index) const {
+    return index >= 0 && index < sheetCount() &&
+           !d->sheets[static_cast<size_t>(index)]->state.empty();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Defined names
 

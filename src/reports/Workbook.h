@@ -217,6 +217,10 @@ public:
     // The sheet shown (and the only one selected) when the file is opened; the first by default.
     int activeSheet() const;
     bool setActiveSheet(int index);
+    // Hides a sheet (it stays in the workbook, without a tab, and is not printed) or shows it
+    // again. The active sheet and the last visible sheet cannot be hidden.
+    bool setSheetHidden(int index, bool hidden);
+    bool isSheetHidden(int index) const;
 
     QList<DefinedName> definedNames() const;
     bool setDefinedName(const DefinedName& name); // adds or replaces (name, sheet)

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "master/SupplierRecords.h"
+#include "reports/ExcelLayer.h"
+
+#include <QGroupBox>
+#include <QList>
+#include <QString>
+
+// What the report window offers the frames it holds: the supplier record source, the busy
+// state with its processing panel, and where the workbooks are saved.
+class PrintHost {
+public:
+    virtual ~PrintHost() = default;
+    // The window's supplier record source: the valid suppliers in the order of setting 9, read
+    // when the window opened (the lists of the frames pair their item i with record i).
+    virtual const QList<SupplierRecord>& suppliers() const = 0;
+    // Busy: the window disabled, the processing panel shown with its progress at 0.
+    virtual void setBusy(bool busy) = 0;
+    virtual bool isBusy() const = 0;
+    // The callbacks a report run uses for the busy state and the progress bar.
+    virtual ExcelReportRun::Callbacks reportCallbacks() = 0;
+    // The folder workbooks are saved in: the override when one is set, else empty (the
+    // report run then uses the desktop).
+    virtual QString outputFolder() const = 0;
+};
+
+// A frame of the report window: one report's controls. The window places each frame in its
+// slot, calls formLoad() once in the order the frames were added after its own opening steps,
+// and formUnload() when it closes. Each frame reports its own failures under the names of the
+// report window ("frmPrint_...").
+class PrintFrame : public QGroupBox {
+    Q_OBJECT
+public:
+    PrintFrame(const QString& caption, PrintHost& host, QWidget* parent)
+        : QGroupBox(caption, parent), m_host(host) {}
+
+    // Fills the frame's lists and restores its settings. False on an unexpected failure
+    // (already logged); the window then takes its fatal path.
+    virtual bool formLoad() { return true; }
+    // Stores the frame's settings. False on an unexpected failure (already logged).
+    virtual bool formUnload() { return true; }
+
+protected:
+    PrintHost& host() const { return m_host; }
+
+private:
+    PrintHost& m_host;
+};

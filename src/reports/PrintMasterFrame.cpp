@@ -1,0 +1,115 @@
+#include "reports/PrintMasterFrame.h"
+
+#include "app/ErrorLog.h"
+#include "app/FormHelpers.h"
+#include "app/Globals.h"
+#include "app/MsgCatalogue.h"
+#include "app/Services.h"
+#include "ledger/LineRules.h"
+#include "reports/SupplierList.h"
+#include "store/Period.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
+    : PrintFrame(QStringLiteral("仕入先一覧名簿"), host, parent) {
+    setObjectName(QStringLiteral("Frame2"));
+
+    lblMaster = new QLabel(QStringLiteral("仕入先名簿を作成します"), this);
+    lblMaster->setObjectName(QStringLiteral("lblMaster"));
+
+    cboMaster = new QComboBox(this);
+    cboMaster->setObjectName(QStringLiteral("cboMaster"));
+    cboMaster->setEditable(true);
+    cboMaster->setInsertPolicy(QComboBox::NoInsert);
+    cboMaster->setStyleSheet(QStringLiteral("QComboBox { background-color: #FFFFC0; }"));
+    cboMaster->setMinimumContentsLength(10);
+    cboMaster->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    gSetComboDropDownRows(cboMaster, 12);
+    gSetMoveFocusByKey(cboMaster, false);
+
+    chkMasterCarry = new QCheckBox(QStringLiteral("支払残確認用"), this);
+    chkMasterCarry->setObjectName(QStringLiteral("chkMasterCarry"));
+    gSetMoveFocusByKey(chkMasterCarry, false);
+
+    cmdPrintMaster = new QPushButton(QStringLiteral("作 成"), this);
+    cmdPrintMaster->setObjectName(QStringLiteral("cmdPrintMaster"));
+    cmdPrintMaster->setMinimumWidth(96);
+    connect(cmdPrintMaster, &QPushButton::clicked, this, [this] { cmdPrintMaster_Click(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblMaster);
+    auto* row = new QHBoxLayout();
+    row->addWidget(cboMaster);
+    row->addSpacing(8);
+    row->addWidget(chkMasterCarry);
+    row->addStretch(1);
+    row->addWidget(cmdPrintMaster);
+    layout->addLayout(row);
+}
+
+bool PrintMasterFrame::formLoad() {
+    // The date list: the ends of the recent terms, the current term's end shown.
+    TermLists lists;
+    if (!gGetTermLists(svc().clock().today(), lists)) {
+        gProcError(QStringLiteral("gInitCboTargetDate"));
+        return false;
+    }
+    cboMaster->clear();
+    cboMaster->addItems(lists.endItems);
+    cboMaster->setEditText(lists.endText);
+    return true;
+}
+
+void PrintMasterFrame::cmdPrintMaster_Click() {
+    const bool ok = chkMasterCarry->isChecked() ? mPrintMaster_Carry() : mPrintMaster();
+    if (!ok)
+        gProcError(QStringLiteral("frmPrint_cmdPrintMaster_Click"));
+}
+
+bool PrintMasterFrame::mPrintMaster() {
+    return mPrintSupplierList(false);
+}
+
+bool PrintMasterFrame::mPrintMaster_Carry() {
+    return mPrintSupplierList(true);
+}
+
+bool PrintMasterFrame::mPrintSupplierList(bool carry) {
+    if (host().isBusy())
+        return true;
+    if (host().suppliers().isEmpty()) {
+        svc().prompt().show(QStringLiteral("仕入先がありません"), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Information);
+        return false;
+    }
+    const QDate asOf = parseLedgerDate(cboMaster->currentText().trimmed());
+    if (!asOf.isValid()) {
+        gDispMsg(4);
+        cboMaster->setFocus();
+        return false;
+    }
+    cboMaster->setEditText(termDateText(asOf));
+
+    qint32 count = 0;
+    if (!gGetSupplierCount(count, true))
+        return false;
+    if (count == 0) {
+        svc().prompt().show(QStringLiteral("仕入先が存在しません"), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Information);
+        return false;
+    }
+
+    ExcelReportRun run(carry ? QStringLiteral("frmPrint_mPrintMaster_Carry")
+                             : QStringLiteral("frmPrint_mPrintMaster"),
+                       kExcelFileReportFailed);
+    run.setCallbacks(host().reportCallbacks());
+    run.setOutputFolder(host().outputFolder());
+    return carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, glngDataKind)
+                 : ::mPrintMaster(run, host().suppliers());
+}

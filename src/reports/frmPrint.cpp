@@ -1,0 +1,280 @@
+#include "reports/frmPrint.h"
+
+#include "app/ErrorLog.h"
+#include "app/HelpMenu.h"
+#include "app/Services.h"
+#include "app/WindowDisplay.h"
+#include "reports/PrintMasterFrame.h"
+#include "reports/SupplierList.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+frmPrint* frmPrint::s_instance = nullptr;
+
+namespace {
+
+QString& outputFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+// The processing picture: a sheet of a workbook with a pencil.
+QPixmap processingPicture() {
+    QPixmap pm(48, 48);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x1b, 0x5e, 0x20), 2));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(4, 4, 34, 40), 3, 3);
+    p.setPen(QPen(QColor(0x43, 0xa0, 0x47), 1));
+    for (int y = 14; y <= 38; y += 6)
+        p.drawLine(QPointF(8, y), QPointF(34, y));
+    for (int x = 15; x <= 27; x += 12)
+        p.drawLine(QPointF(x, 10), QPointF(x, 40));
+    QPainterPath pencil;
+    pencil.moveTo(44, 18);
+    pencil.lineTo(47, 21);
+    pencil.lineTo(30, 38);
+    pencil.lineTo(25, 40);
+    pencil.lineTo(27, 35);
+    pencil.closeSubpath();
+    p.setPen(QPen(QColor(0x5d, 0x40, 0x37), 1));
+    p.setBrush(QColor(0xff, 0xb3, 0x00));
+    p.drawPath(pencil);
+    return pm;
+}
+
+// The picture of the processing panel. A busy window is disabled, and a disabled label would
+// grey its picture out: this one draws it as it is.
+class ProcessingPicture : public QWidget {
+public:
+    explicit ProcessingPicture(QWidget* parent) : QWidget(parent), m_picture(processingPicture()) {
+        setFixedSize(m_picture.size());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.drawPixmap(0, 0, m_picture);
+    }
+
+private:
+    QPixmap m_picture;
+};
+
+// A busy window is disabled; its processing panel keeps the colours of an enabled one.
+void keepEnabledLook(QWidget* w) {
+    QPalette pal = w->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        pal.setColor(QPalette::Disabled, r, pal.color(QPalette::Active, r));
+    }
+    w->setPalette(pal);
+}
+
+} // namespace
+
+frmPrint* frmPrint::instance() {
+    if (!s_instance)
+        s_instance = new frmPrint();
+    return s_instance;
+}
+
+frmPrint* frmPrint::existing() {
+    return s_instance;
+}
+
+void frmPrint::setOutputFolderOverride(const QString& folder) {
+    outputFolderOverride() = folder;
+}
+
+frmPrint::frmPrint() {
+    s_instance = this;
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmPrint"));
+    setWindowTitle(QStringLiteral("各種帳票の作成　（エクセルファイル）"));
+    gSetFormCaption(this, 0);
+    buildControls();
+    buildFrames();
+    m_loaded = formLoad();
+    if (!m_loaded)
+        gProcFatalError(QStringLiteral("frmPrint_Form_Load"));
+}
+
+frmPrint::~frmPrint() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void frmPrint::buildControls() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* outer = new QVBoxLayout(central);
+    m_frameGrid = new QGridLayout();
+    m_frameGrid->setHorizontalSpacing(10);
+    m_frameGrid->setVerticalSpacing(8);
+    outer->addLayout(m_frameGrid);
+    outer->addStretch(1);
+
+    // Belongs to the ledger print; the window keeps it hidden.
+    Chk_KokuyoRi101 = new QCheckBox(QStringLiteral("定型書式（コクヨ リ-101）を使用する"), central);
+    Chk_KokuyoRi101->setObjectName(QStringLiteral("Chk_KokuyoRi101"));
+
+    // The processing panel, over the frames while a workbook is written.
+    picNowProcessing = new QFrame(central);
+    picNowProcessing->setObjectName(QStringLiteral("picNowProcessing"));
+    picNowProcessing->setFrameShape(QFrame::Box);
+    picNowProcessing->setLineWidth(1);
+    picNowProcessing->setAutoFillBackground(true);
+    auto* panel = new QHBoxLayout(picNowProcessing);
+    panel->setContentsMargins(14, 12, 14, 12);
+    panel->setSpacing(12);
+    auto* picture = new ProcessingPicture(picNowProcessing);
+    picture->setObjectName(QStringLiteral("picNowProcessingImage"));
+    panel->addWidget(picture, 0, Qt::AlignVCenter);
+    auto* texts = new QVBoxLayout();
+    lblNowProcessing =
+        new QLabel(QStringLiteral("エクセルファイルを作成しています。\nしばらくお待ちください。"),
+                   picNowProcessing);
+    lblNowProcessing->setObjectName(QStringLiteral("lblNowProcessing"));
+    lblNowProcessing->setWordWrap(true);
+    PBarNowProcessing = new QProgressBar(picNowProcessing);
+    PBarNowProcessing->setObjectName(QStringLiteral("PBarNowProcessing"));
+    PBarNowProcessing->setMinimum(0);
+    PBarNowProcessing->setValue(0);
+    texts->addWidget(lblNowProcessing);
+    texts->addWidget(PBarNowProcessing);
+    panel->addLayout(texts);
+    keepEnabledLook(picNowProcessing);
+    picNowProcessing->setVisible(false);
+    lblNowProcessing->setVisible(false);
+    PBarNowProcessing->setVisible(false);
+
+    const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmPrint"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
+}
+
+// One line per report frame. The profit table (Frame5, slot ManageProfit), the ledger print
+// (Frame4, slot PrintData) and the print position (Frame3, slot ExcelPos) are added the same
+// way as their frames are built.
+void frmPrint::buildFrames() {
+    Frame2 = new PrintMasterFrame(*this, centralWidget());
+    addFrame(Frame2, FrameSlot::Master);
+}
+
+void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
+    switch (slot) {
+    case FrameSlot::ManageProfit:
+        m_frameGrid->addWidget(frame, 0, 0, 2, 1);
+        break;
+    case FrameSlot::PrintData:
+        m_frameGrid->addWidget(frame, 0, 1, 1, 2);
+        break;
+    case FrameSlot::Master:
+        m_frameGrid->addWidget(frame, 1, 1, Qt::AlignTop);
+        break;
+    case FrameSlot::ExcelPos:
+        m_frameGrid->addWidget(frame, 1, 2, Qt::AlignTop);
+        break;
+    }
+    m_frames << frame;
+}
+
+bool frmPrint::formLoad() {
+    Chk_KokuyoRi101->setVisible(false);
+    if (!mLoadDataMaster())
+        return false;
+    for (PrintFrame* frame : std::as_const(m_frames)) {
+        if (!frame->formLoad())
+            return false;
+    }
+    return true;
+}
+
+bool frmPrint::mLoadDataMaster() {
+    return gGetReportSuppliers(m_Data_Master);
+}
+
+bool frmPrint::formUnload() {
+    bool ok = true;
+    for (PrintFrame* frame : std::as_const(m_frames))
+        ok = frame->formUnload() && ok;
+    return ok;
+}
+
+void frmPrint::setBusy(bool busy) {
+    m_busy = busy;
+    setEnabled(!busy);
+    PBarNowProcessing->setMinimum(0);
+    PBarNowProcessing->setValue(0);
+    lblNowProcessing->setVisible(busy);
+    PBarNowProcessing->setVisible(busy);
+    picNowProcessing->setVisible(busy);
+    if (busy) {
+        placeProcessingPanel();
+        picNowProcessing->raise();
+    }
+    svc().process().processEvents();
+}
+
+ExcelReportRun::Callbacks frmPrint::reportCallbacks() {
+    ExcelReportRun::Callbacks callbacks;
+    callbacks.setBusy = [this](bool busy) { setBusy(busy); };
+    callbacks.progress = [this](int value, int maximum) {
+        PBarNowProcessing->setMaximum(std::max(maximum, 1));
+        PBarNowProcessing->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+    };
+    callbacks.status = [this](const QString& text) {
+        if (!text.isEmpty())
+            lblNowProcessing->setText(text);
+    };
+    return callbacks;
+}
+
+QString frmPrint::outputFolder() const {
+    return outputFolderOverride();
+}
+
+void frmPrint::placeProcessingPanel() {
+    QWidget* area = centralWidget();
+    if (!area)
+        return;
+    // As wide as the frames allow (at most 460 pixels), as high as its wrapped text needs.
+    const int width = std::min(460, std::max(area->width() - 24, 200));
+    const int height = std::min(picNowProcessing->heightForWidth(width) > 0
+                                    ? picNowProcessing->heightForWidth(width)
+                                    : picNowProcessing->sizeHint().height(),
+                                area->height());
+    picNowProcessing->setGeometry((area->width() - width) / 2, (area->height() - height) / 2, width,
+                                  height);
+}
+
+void frmPrint::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (picNowProcessing && picNowProcessing->isVisible())
+        placeProcessingPanel();
+}
+
+void frmPrint::closeEvent(QCloseEvent* event) {
+    // A workbook is being written: the window stays until the run has ended.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    if (m_loaded && !formUnload())
+        gProcError(QStringLiteral("frmPrint_Form_Unload"));
+    QMainWindow::closeEvent(event);
+    gShowMenu();
+}

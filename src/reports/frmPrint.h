@@ -1,0 +1,76 @@
+#pragma once
+
+#include "reports/PrintFrame.h"
+
+#include <QList>
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGridLayout;
+class QLabel;
+class QProgressBar;
+
+class PrintMasterFrame;
+
+// The report window "各種帳票の作成　（エクセルファイル）", opened from the menu in the upper
+// third of the screen. It holds one frame per report (see PrintFrame), the supplier record
+// source they share, and the processing panel shown while a workbook is written. Closing it
+// shows the menu again.
+class frmPrint : public QMainWindow, public PrintHost {
+    Q_OBJECT
+
+public:
+    // The single window, created on first use and released when it closes; nullptr when it
+    // could not be opened (the fatal path has been taken).
+    static frmPrint* instance();
+    // The window when it is open, else nullptr.
+    static frmPrint* existing();
+
+    // Where the report frames save their workbooks instead of the desktop (tests, other
+    // front ends); empty restores the desktop. Kept for every later window.
+    static void setOutputFolderOverride(const QString& folder);
+
+    // Where each frame stands: the profit table on the left, the ledger print on the right
+    // above the supplier list and the print position.
+    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos };
+
+    // PrintHost
+    const QList<SupplierRecord>& suppliers() const override { return m_Data_Master; }
+    void setBusy(bool busy) override;
+    bool isBusy() const override { return m_busy; }
+    ExcelReportRun::Callbacks reportCallbacks() override;
+    QString outputFolder() const override;
+
+    PrintMasterFrame* Frame2 = nullptr;
+    QCheckBox* Chk_KokuyoRi101 = nullptr;
+    QFrame* picNowProcessing = nullptr;
+    QLabel* lblNowProcessing = nullptr;
+    QProgressBar* PBarNowProcessing = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    frmPrint();
+    ~frmPrint() override;
+    void buildControls();
+    void buildFrames();
+    void addFrame(PrintFrame* frame, FrameSlot slot);
+    bool formLoad();
+    bool formUnload();
+    bool mLoadDataMaster();
+    void placeProcessingPanel();
+
+    QGridLayout* m_frameGrid = nullptr;
+    QList<PrintFrame*> m_frames;
+    QList<SupplierRecord> m_Data_Master;
+    bool m_busy = false;
+    bool m_loaded = false;
+
+    static frmPrint* s_instance;
+};
