@@ -1,4 +1,5 @@
 #include "app/frmMenu.h"
+#include "ledger/frmData.h"
 #include "master/frmMaster.h"
 #include "reports/frmPrint.h"
 
@@ -13,4 +14,7 @@
 void gWireMenuWindows() {
     frmMenu::setOpener(frmMenu::Target::Master, [] { return frmMaster::instance(); });
     frmMenu::setOpener(frmMenu::Target::Print, [] { return frmPrint::instance(); });
+    // The menu sets glngDataKind before it asks for the window, so the instance is made for
+    // the ledger of the button pressed.
+    frmMenu::setOpener(frmMenu::Target::Ledger, [] { return frmData::instance(); });
 }

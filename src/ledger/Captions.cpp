@@ -6,26 +6,31 @@
 
 namespace {
 
-bool validKind(int kind) {
-    return kind == 1 || kind == 2;
-}
-
-QString captionTable(int kind) {
-    return QStringLiteral("T_DATA") + QString::number(kind) + QStringLiteral("_CAPTION");
+bool captionTable(int kind, QString& table) {
+    if (kind != 1 && kind != 2)
+        return false;
+    table = QStringLiteral("T_DATA") + QString::number(kind) + QStringLiteral("_CAPTION");
+    return true;
 }
 
 } // namespace
 
-bool gGetColumnCaption(int number, int kind, QString& defaultText, QString& caption) {
-    const QString proc = QStringLiteral("gGetColumnCaption");
-    if (!validKind(kind)) {
-        gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+const QList<int>& gColumnCaptionNumbers() {
+    static const QList<int> numbers{0, 1, 2, 3, 4, 6, 7, 8, 9, 10};
+    return numbers;
+}
+
+bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption) {
+    const QString procName = QStringLiteral("gGetColumnCaption");
+    QString table;
+    if (!captionTable(kind, table)) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
         return false;
     }
     ResultSet rs(gdbData());
-    const QString sql = QStringLiteral(" SELECT strDefault ,strCaption From ") +
-                        captionTable(kind) + QStringLiteral(" Where lngCaptionNo=?");
-    if (!rs.openRecordSet(sql, {number}, proc))
+    if (!rs.openRecordSet(QStringLiteral("SELECT strDefault, strCaption FROM ") + table +
+                              QStringLiteral(" WHERE lngCaptionNo = ?"),
+                          {captionNo}, procName))
         return false;
     if (rs.recordCount() != 1)
         return false;
@@ -34,17 +39,54 @@ bool gGetColumnCaption(int number, int kind, QString& defaultText, QString& capt
     return true;
 }
 
-bool gSetColumnCaption(int number, const QString& defaultText, const QString& caption) {
-    return gSetColumnCaption(number, defaultText, caption, glngDataKind);
-}
-
-bool gSetColumnCaption(int number, const QString& defaultText, const QString& caption, int kind) {
-    const QString proc = QStringLiteral("gSetColumnCaption");
-    if (!validKind(kind)) {
-        gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
+bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
+                       const QString& caption) {
+    const QString procName = QStringLiteral("gSetColumnCaption");
+    QString table;
+    if (!captionTable(kind, table)) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
         return false;
     }
-    const QString sql = QStringLiteral(" UPDATE ") + captionTable(kind) +
-                        QStringLiteral(" SET strDefault=?,strCaption=? Where lngCaptionNo=?");
-    return gdbData().executeSQL(sql, {defaultText, caption, number}, proc);
+    Database& db = gdbData();
+    if (!db.executeSQL(QStringLiteral("UPDATE ") + table +
+                           QStringLiteral(" SET strDefault = ?, strCaption = ?"
+                                          " WHERE lngCaptionNo = ?"),
+                       {defaultText, caption, captionNo}, procName))
+        return false;
+    // A missing row would silently lose the caption: report it.
+    if (db.changes() != 1) {
+        gProcError(procName, QStringLiteral("lngCaptionNo=") + QString::number(captionNo) +
+                                 QStringLiteral(" rows=") + QString::number(db.changes()));
+        return false;
+    }
+    return true;
+}
+
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption,
+                       int kind) {
+    return gSetColumnCaption(captionNo, kind, defaultText, caption);
+}
+
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption) {
+    return gSetColumnCaption(captionNo, glngDataKind, defaultText, caption);
+}
+
+QString gTrimHalfWidthSpaces(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+int gFirstEmptyCaption(QStringList& texts) {
+    int firstEmpty = -1;
+    for (int i = 0; i < texts.size(); ++i) {
+        texts[i] = gTrimHalfWidthSpaces(texts.at(i));
+        if (firstEmpty < 0 && texts.at(i).isEmpty())
+            firstEmpty = i;
+    }
+    return firstEmpty;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
-// The user-editable column captions of a ledger: rows of T_DATA1_CAPTION / T_DATA2_CAPTION.
-// Numbers in use: 0 date, 1 item, 2 to 4 classes 1 to 3, 6 unit price, 7 regular price,
-// 8 ratio, 9 amount, 10 payment (5 is not used).
+// Column captions of the ledger grids, one table per ledger (T_DATA1_CAPTION, T_DATA2_CAPTION).
+// Caption numbers: 0 date, 1 item, 2-4 classes 1-3, 6 unit price, 7 regular price, 8 ratio,
+// 9 cost (purchase) / amount (sales), 10 payment. Number 5 is not used.
+
 namespace CaptionNo {
 constexpr int Date = 0;
 constexpr int Item = 1;
@@ -18,14 +21,27 @@ constexpr int Cost = 9;
 constexpr int Payment = 10;
 } // namespace CaptionNo
 
-// Reads caption `number` of ledger `kind` (1 or 2). True only when exactly one row exists; then
-// defaultText and caption hold its strDefault and strCaption (NULL reads as ""). A missing row
-// returns false without a log entry (the caller reports); a failed query or a wrong kind is
-// logged under "gGetColumnCaption".
-bool gGetColumnCaption(int number, int kind, QString& defaultText, QString& caption);
+// The caption numbers in use, in the order the editor and the ledger window apply them.
+const QList<int>& gColumnCaptionNumbers();
 
-// Stores both texts of caption `number` in the caption table of the open ledger (glngDataKind),
-// or of `kind` with the second form. The texts are bound, so quotes are stored as typed.
-// Failure (no open ledger, SQL error): logged under "gSetColumnCaption", false.
-bool gSetColumnCaption(int number, const QString& defaultText, const QString& caption);
-bool gSetColumnCaption(int number, const QString& defaultText, const QString& caption, int kind);
+// Reads one caption row of ledger kind (1 purchase, 2 sales). True when exactly one row exists:
+// defaultText and caption then hold its strDefault and strCaption. No row, two rows, a kind
+// other than 1 or 2, or an SQL failure (logged as "gGetColumnCaption") give false and leave the
+// outs unchanged.
+bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption);
+
+// Writes the default and the caption of one row of ledger kind. Both texts are bound and stored
+// exactly as given (quotes included). A kind other than 1 or 2, a missing row or an SQL failure:
+// logged as "gSetColumnCaption", false.
+bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText, const QString& caption);
+// The same with the kind last, and for the open ledger (glngDataKind).
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption, int kind);
+bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption);
+
+// The text with half-width spaces removed from both ends (full-width spaces are kept), as the
+// caption editor and the class window trim their boxes.
+QString gTrimHalfWidthSpaces(const QString& text);
+
+// The caption editor's emptiness check: trims every text (gTrimHalfWidthSpaces) in place and
+// returns the index of the first empty one, or -1 when none is empty.
+int gFirstEmptyCaption(QStringList& texts);

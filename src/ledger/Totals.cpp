@@ -204,3 +204,11 @@ QString gEstimatedTaxText(const QString& costCaption, Currency tax) {
            crlf + crlf + QStringLiteral("消費税額 (切り捨て) は ") + crlf + crlf +
            formatNumber(tax, QStringLiteral("#,##0")) + QStringLiteral(" 円です");
 }
+
+QString gEstimatedTaxText(const QString& costCaption, Currency tax, Currency rate) {
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("仕入金額 ") + costCaption + QStringLiteral(" 円 から予想される    ") +
+           crlf + crlf + QStringLiteral("消費税額 (税率 ") + rate.toString() +
+           QStringLiteral("%、切り捨て) は ") + crlf + crlf +
+           formatNumber(tax, QStringLiteral("#,##0")) + QStringLiteral(" 円です");
+}

@@ -102,3 +102,5 @@ bool gCalcEstimatedTax(Currency cost, Currency& tax, Currency& rate);
 // The estimate's message box: title and text for the displayed cost figure and the tax.
 QString gEstimatedTaxTitle();
 QString gEstimatedTaxText(const QString& costCaption, Currency tax);
+// The same text naming the rate used: "消費税額 (税率 5%、切り捨て) は ".
+QString gEstimatedTaxText(const QString& costCaption, Currency tax, Currency rate);

@@ -1,0 +1,291 @@
+#include "ledger/ClassLists.h"
+
+#include "app/ErrorLog.h"
+#include "ledger/Captions.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+namespace {
+
+const QChar kFullWidthSpace(0x3000);
+
+bool classTable(int classNo, const QString& procName, QString& table) {
+    if (classNo < 1 || classNo > 3) {
+        gProcError(procName, QStringLiteral("classNo=") + QString::number(classNo));
+        return false;
+    }
+    table = QStringLiteral("T_DATA_CLASS") + QString::number(classNo);
+    return true;
+}
+
+bool itemTable(int kind, const QString& procName, QString& table) {
+    if (kind != 1 && kind != 2) {
+        gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
+        return false;
+    }
+    table = QStringLiteral("T_DATA") + QString::number(kind) + QStringLiteral("_ITEM");
+    return true;
+}
+
+// The first column of every row, each as text, after a leading empty entry; empty when there
+// are no rows.
+bool readFirstColumn(const QString& sql, const QVariantList& params, const QString& procName,
+                     QStringList& entries) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql, params, procName))
+        return false;
+    entries.clear();
+    if (rs.recordCount() == 0)
+        return true;
+    entries << QString();
+    for (const QVariantList& row : rs.rows())
+        entries << (row.isEmpty() ? QString() : row.first().toString());
+    return true;
+}
+
+// Changes one row; exactly one row must change.
+bool updateOneRow(const QString& sql, const QVariantList& params, const QString& procName) {
+    Database& db = gdbData();
+    if (!db.executeSQL(sql, params, procName))
+        return false;
+    if (db.changes() != 1) {
+        gProcError(procName, QStringLiteral("rows=") + QString::number(db.changes()) +
+                                 QStringLiteral(" SQL=") + sql);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList gSortChoices(int max) {
+    QStringList choices;
+    for (int i = 1; i <= max; ++i)
+        choices << QString::number(i);
+    return choices;
+}
+
+bool gGetLedgerListEntries(int column, int kind, QStringList& entries) {
+    const QString procName = QStringLiteral("gGetLedgerListEntries");
+    QString table;
+    switch (column) {
+    case 2:
+        entries = gSortChoices(kLedgerSortMax);
+        return true;
+    case 3:
+        if (!itemTable(kind, procName, table))
+            return false;
+        return readFirstColumn(QStringLiteral("SELECT strItem FROM ") + table +
+                                   QStringLiteral(" ORDER BY lngSort, rowid"),
+                               {}, procName, entries);
+    case 4:
+    case 5:
+    case 6:
+        if (!classTable(column - 3, procName, table))
+            return false;
+        return readFirstColumn(QStringLiteral("SELECT strClassItem FROM ") + table +
+                                   QStringLiteral(" WHERE blnEnable = ? ORDER BY lngSort, lngID"),
+                               {true}, procName, entries);
+    default:
+        gProcError(procName, QStringLiteral("column=") + QString::number(column));
+        return false;
+    }
+}
+
+bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid) {
+    if (column != 2 && column != 4 && column != 5 && column != 6) {
+        valid = true;
+        return true;
+    }
+    if (text.isEmpty()) {
+        valid = true;
+        return true;
+    }
+    QStringList entries;
+    if (!gGetLedgerListEntries(column, kind, entries))
+        return false;
+    valid = entries.contains(text);
+    return true;
+}
+
+bool gGetClassEntries(int classNo, QList<ClassEntry>& entries) {
+    const QString procName = QStringLiteral("gGetClassEntries");
+    if (classNo < 1 || classNo > 3) {
+        gProcError(procName, QStringLiteral("classNo=") + QString::number(classNo));
+        return false;
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strClassItem, lngSort, blnEnable"
+                                         " FROM Q_DATA_CLASS") +
+                              QString::number(classNo),
+                          {}, procName))
+        return false;
+    QList<ClassEntry> read;
+    for (const QVariantList& row : rs.rows()) {
+        ClassEntry e;
+        e.id = row.value(0).toLongLong();
+        e.text = row.value(1).toString();
+        e.sort = static_cast<qint32>(row.value(2).toLongLong());
+        e.enabled = row.value(3).toBool();
+        read << e;
+    }
+    entries = read;
+    return true;
+}
+
+bool gChkClassText(const QString& typed, QString& trimmed) {
+    trimmed = gTrimHalfWidthSpaces(typed);
+    for (const QChar c : std::as_const(trimmed)) {
+        if (c != kFullWidthSpace && c != QLatin1Char(' '))
+            return true;
+    }
+    return false;
+}
+
+bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added) {
+    const QString procName = QStringLiteral("gAddClassEntry");
+    QString table;
+    if (!classTable(classNo, procName, table))
+        return false;
+    QString trimmed;
+    if (!gChkClassText(text, trimmed)) {
+        gProcError(procName, QStringLiteral("blank text"));
+        return false;
+    }
+    Database& db = gdbData();
+    if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
+                           QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?)"),
+                       {text, 1, true}, procName))
+        return false;
+    added.id = db.lastInsertId();
+    added.text = text;
+    added.sort = 1;
+    added.enabled = true;
+    return true;
+}
+
+bool gSetClassEntrySort(int classNo, qint64 id, qint32 sort) {
+    const QString procName = QStringLiteral("gSetClassEntrySort");
+    QString table;
+    if (!classTable(classNo, procName, table))
+        return false;
+    if (sort < 1 || sort > kListSortMax) {
+        gProcError(procName, QStringLiteral("lngSort=") + QString::number(sort));
+        return false;
+    }
+    return updateOneRow(QStringLiteral("UPDATE ") + table +
+                            QStringLiteral(" SET lngSort = ? WHERE lngID = ?"),
+                        {sort, id}, procName);
+}
+
+bool gSetClassEntryEnabled(int classNo, qint64 id, bool enabled) {
+    const QString procName = QStringLiteral("gSetClassEntryEnabled");
+    QString table;
+    if (!classTable(classNo, procName, table))
+        return false;
+    return updateOneRow(QStringLiteral("UPDATE ") + table +
+                            QStringLiteral(" SET blnEnable = ? WHERE lngID = ?"),
+                        {enabled, id}, procName);
+}
+
+bool gGetClassDefaultChoices(int classNo, QStringList& choices) {
+    QList<ClassEntry> entries;
+    if (!gGetClassEntries(classNo, entries))
+        return false;
+    choices = QStringList{QString()};
+    for (const ClassEntry& e : std::as_const(entries))
+        choices << e.text;
+    return true;
+}
+
+int gClassDefaultSettingNo(int classNo) {
+    return 12 + classNo;
+}
+
+bool gGetClassDefault(int classNo, QString& text) {
+    if (classNo < 1 || classNo > 3) {
+        gProcError(QStringLiteral("gGetClassDefault"),
+                   QStringLiteral("classNo=") + QString::number(classNo));
+        return false;
+    }
+    return gGetSystemStrField(gClassDefaultSettingNo(classNo), text, QString());
+}
+
+bool gSetClassDefault(int classNo, const QString& text) {
+    if (classNo < 1 || classNo > 3) {
+        gProcError(QStringLiteral("gSetClassDefault"),
+                   QStringLiteral("classNo=") + QString::number(classNo));
+        return false;
+    }
+    return gSetSystemStrField(gClassDefaultSettingNo(classNo), text);
+}
+
+bool gGetItemEntries(int kind, QList<ItemEntry>& entries) {
+    const QString procName = QStringLiteral("gGetItemEntries");
+    QString table;
+    if (!itemTable(kind, procName, table))
+        return false;
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT rowid AS lngRowID, strItem, lngSort FROM ") +
+                              table + QStringLiteral(" ORDER BY rowid"),
+                          {}, procName))
+        return false;
+    QList<ItemEntry> read;
+    for (const QVariantList& row : rs.rows()) {
+        ItemEntry e;
+        e.rowId = row.value(0).toLongLong();
+        e.text = row.value(1);
+        e.sort = row.value(2);
+        read << e;
+    }
+    entries = read;
+    return true;
+}
+
+bool gAddItemEntry(int kind, const QVariant& text, const QVariant& sort, ItemEntry& added) {
+    const QString procName = QStringLiteral("gAddItemEntry");
+    QString table;
+    if (!itemTable(kind, procName, table))
+        return false;
+    Database& db = gdbData();
+    if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
+                           QStringLiteral(" (strItem, lngSort) VALUES (?, ?)"),
+                       {text, sort}, procName))
+        return false;
+    added.rowId = db.lastInsertId();
+    added.text = text;
+    added.sort = sort;
+    return true;
+}
+
+bool gSetItemText(int kind, qint64 rowId, const QVariant& text) {
+    const QString procName = QStringLiteral("gSetItemText");
+    QString table;
+    if (!itemTable(kind, procName, table))
+        return false;
+    return updateOneRow(QStringLiteral("UPDATE ") + table +
+                            QStringLiteral(" SET strItem = ? WHERE rowid = ?"),
+                        {text, rowId}, procName);
+}
+
+bool gSetItemSort(int kind, qint64 rowId, const QVariant& sort) {
+    const QString procName = QStringLiteral("gSetItemSort");
+    QString table;
+    if (!itemTable(kind, procName, table))
+        return false;
+    return updateOneRow(QStringLiteral("UPDATE ") + table +
+                            QStringLiteral(" SET lngSort = ? WHERE rowid = ?"),
+                        {sort, rowId}, procName);
+}
+
+bool gChkSortText(const QString& text, int max, QVariant& value) {
+    const QString trimmed = gTrimHalfWidthSpaces(text);
+    if (trimmed.isEmpty()) {
+        value = QVariant();
+        return true;
+    }
+    if (!gSortChoices(max).contains(trimmed))
+        return false;
+    value = trimmed.toLongLong();
+    return true;
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+// Choice lists of the ledgers: three class lists shared by both ledgers (T_DATA_CLASS1..3, read
+// through the views Q_DATA_CLASS1..3), one item list per ledger (T_DATA1_ITEM, T_DATA2_ITEM),
+// the class defaults (text settings 13, 14, 15) and the lists and checks of the ledger's
+// drop-down editor. Every routine reports an unexpected failure once under its own name and
+// returns false; wrong arguments (a class number other than 1-3, a ledger kind other than 1-2)
+// are such failures.
+
+// The order numbers offered by the ledger's order column and by the two list windows.
+constexpr int kLedgerSortMax = 40;
+constexpr int kListSortMax = 99;
+
+// "1" .. "max", in order.
+QStringList gSortChoices(int max);
+
+// ---- The ledger's drop-down editor and list checks ------------------------------------------
+
+// The entries the ledger's drop-down editor offers for grid column 2 to 6 of ledger kind:
+// column 2 "1" to "40"; column 3 an empty entry, then the items of T_DATA<kind>_ITEM by order
+// number; columns 4, 5, 6 an empty entry, then the enabled entries of class 1, 2, 3 by order
+// number and entry order. When the item or class list has no rows, entries is empty (the
+// ledger then shows message 34 with "アイテムが"). Another column: false.
+bool gGetLedgerListEntries(int column, int kind, QStringList& entries);
+
+// The list check of the ledger's columns 2, 4, 5 and 6: an empty text passes; otherwise it must
+// equal one of the column's current entries exactly (a disabled class entry is refused). The
+// item column 3 and every other column have no list check and always pass.
+bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid);
+
+// ---- Class lists -------------------------------------------------------------------------------
+
+struct ClassEntry {
+    qint64 id = 0;
+    QString text;
+    qint32 sort = 0;
+    bool enabled = true;
+};
+
+// Every entry of class classNo (disabled ones included) in the order of Q_DATA_CLASS<n>: by
+// order number, then by entry order.
+bool gGetClassEntries(int classNo, QList<ClassEntry>& entries);
+
+// The text an entry would be added with: half-width spaces trimmed from both ends. Returns
+// false (blank, nothing may be added) when the trimmed text is empty or holds nothing but
+// spaces (full-width or half-width); a full-width space between letters is kept and accepted.
+bool gChkClassText(const QString& typed, QString& trimmed);
+
+// Adds an entry: the text exactly as given, order number 1, enabled. A blank text (see
+// gChkClassText) is refused as a failure. added receives the stored entry with its key.
+bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added);
+
+// Entries keep their text and are never deleted; only their order number (1-99) and enabled
+// state change.
+bool gSetClassEntrySort(int classNo, qint64 id, qint32 sort);
+bool gSetClassEntryEnabled(int classNo, qint64 id, bool enabled);
+
+// The choices of the class window's default box: an empty entry, then the text of every entry
+// (disabled ones included) in list order.
+bool gGetClassDefaultChoices(int classNo, QStringList& choices);
+
+// The default text of class classNo (text setting 12 + classNo; "" = no default), which new
+// ledger lines receive in empty class cells.
+int gClassDefaultSettingNo(int classNo);
+bool gGetClassDefault(int classNo, QString& text);
+bool gSetClassDefault(int classNo, const QString& text);
+
+// ---- Item lists ----------------------------------------------------------------------------
+
+// One row of T_DATA<kind>_ITEM; rowId is SQLite's own row key (the table has no key column).
+// text and sort are null when the row holds NULL.
+struct ItemEntry {
+    qint64 rowId = 0;
+    QVariant text; // QString or null
+    QVariant sort; // qint64 or null
+};
+
+// Every item row of ledger kind, in entry order.
+bool gGetItemEntries(int kind, QList<ItemEntry>& entries);
+// Inserts a row with the given text and order number (either may be null) and returns it with
+// its row key.
+bool gAddItemEntry(int kind, const QVariant& text, const QVariant& sort, ItemEntry& added);
+// Changes one column of a row; a missing row is a failure.
+bool gSetItemText(int kind, qint64 rowId, const QVariant& text);
+bool gSetItemSort(int kind, qint64 rowId, const QVariant& sort);
+
+// The order-number check of the list windows: the text, trimmed of half-width spaces, must be
+// empty (value null) or one of "1" to max (value the number). Anything else: false.
+bool gChkSortText(const QString& text, int max, QVariant& value);

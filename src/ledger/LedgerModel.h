@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ledger/LedgerStore.h"
+#include "ledger/LineRules.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <vector>
+
+// The ledger grid's model: the lines of one supplier of T_DATA1 / T_DATA2 in the view's order,
+// 16 columns as the view's SELECT list, and one empty row after the stored lines for a new
+// line (only while a supplier is shown). Every confirmed cell is written to the database first;
+// the cache changes and the view hears of it only after the write succeeded. A new line is
+// inserted on its first confirmed cell, read back, and then shown as a stored row, with a fresh
+// empty row after it. The model shows no messages: a refused cell returns false with the rule's
+// result (lastRefusal), and a failed write returns false with an ok result (already logged).
+class LedgerModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit LedgerModel(int kind, QObject* parent = nullptr);
+
+    int kind() const { return m_store.kind(); }
+    LedgerStore& store() { return m_store; }
+
+    // Loads the lines of supplier masterID in the view's order; master ID 0 shows nothing (not
+    // even the new row). On failure the model keeps what it showed.
+    bool load(qint32 masterID, LedgerView view);
+    // Reads the current supplier's lines again in the current order.
+    bool reload();
+    qint32 masterID() const { return m_masterID; }
+    LedgerView view() const { return m_view; }
+
+    // Stored lines (the new row not counted).
+    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    bool isNewRow(int row) const { return m_masterID != 0 && row == lineCount(); }
+    // The line of a row; the new row gives its (empty) draft.
+    const LedgerLine& line(int row) const;
+    std::vector<LedgerLine>& lines() { return m_lines; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Edit role with the typed text: checked (list columns against their choice lists from the
+    // database) and stored as setCellText does.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // A cell confirmed with the typed text. The text is checked (choices: the column's list for
+    // the list columns 2, 4, 5, 6); a refused text stores nothing, sets refusal and returns
+    // false. An accepted value equal to the cell's is not written. Otherwise the line gets the
+    // value and the after-update processing and is stored. False with refusal.ok on a failed
+    // write (logged).
+    bool setCellText(int row, int column, const QString& text, const QStringList& choices,
+                     RuleResult& refusal);
+    // Stores a value that already passed the cell check (a date, number or text; null clears).
+    bool setCellValue(int row, int column, const QVariant& value);
+    // Stores a line the window changed outside a cell edit (a derived amount, a class default):
+    // every column that differs from the row's line is written, after the after-update
+    // processing. Nothing is written when nothing differs.
+    bool storeLine(int row, const LedgerLine& changed);
+    // Deletes stored lines (rows of the new line are ignored): each is deleted from the
+    // database, then removed from the view. Stops at the first failure.
+    bool removeLines(QList<int> rows);
+    // The line check over the shown lines (LedgerStore::mChkInputDate).
+    bool checkLines(const LineCheckTexts& texts, bool hasDefaultRatio, bool& errorFound,
+                    RuleResult& result);
+
+    const RuleResult& lastRefusal() const { return m_lastRefusal; }
+
+private:
+    // Writes next in place of the line of row (inserting it when it is the new line).
+    bool commitLine(int row, LedgerLine& next, const LedgerLine& before);
+
+    LedgerStore m_store;
+    qint32 m_masterID = 0;
+    LedgerView m_view = LedgerView::Normal;
+    std::vector<LedgerLine> m_lines;
+    LedgerLine m_draft;
+    RuleResult m_lastRefusal;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "ledger/ClassLists.h"
+
+#include <QAbstractTableModel>
+
+// Why a model refused a change.
+enum class ListModelFailure {
+    None,
+    InvalidSort, // an order number that is not one of the offered numbers
+    Database,    // the store reported a failure (already logged)
+};
+
+// The entries of one class list (columns: 0 lngID, 1 "リスト", 2 "並び順", 3 "有効" shown as
+// "Yes" / "No"). Nothing is editable by typing; the class window changes the order number and
+// the enabled state through setSort / setEnabled, which write to the database first and update
+// the view after.
+class ClassListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ClassListModel(int classNo, QObject* parent = nullptr);
+
+    bool load();
+    int classNo() const { return m_classNo; }
+    const ClassEntry& entry(int row) const { return m_entries.at(row); }
+
+    bool setSort(int row, qint32 sort);
+    bool setEnabled(int row, bool enabled);
+    // Adds an entry to the store and shows it as the last row.
+    bool addEntry(const QString& text);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    int m_classNo;
+    QList<ClassEntry> m_entries;
+};
+
+// The item list of one ledger (columns: 0 "リスト" strItem, 1 "並び順" lngSort), followed by an
+// empty row for a new entry. Both columns are edited by typing; rows are never removed. A new
+// row is stored on its first non-empty cell and only then shown as a stored row. An empty text
+// stores NULL; an order number must be empty or one of 1 to 99.
+class ItemListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ItemListModel(int kind, QObject* parent = nullptr);
+
+    bool load();
+    int kind() const { return m_kind; }
+    int storedRowCount() const { return static_cast<int>(m_entries.size()); }
+    bool isNewRow(int row) const { return row == storedRowCount(); }
+    ListModelFailure lastFailure() const { return m_failure; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Takes the typed text of a cell. False (lastFailure says why) when refused or not stored.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+private:
+    int m_kind;
+    QList<ItemEntry> m_entries;
+    ListModelFailure m_failure = ListModelFailure::None;
+};

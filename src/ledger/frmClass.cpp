@@ -1,0 +1,271 @@
+#include "ledger/frmClass.h"
+
+#include "app/FormHelpers.h"
+#include "app/Services.h"
+#include "app/WindowDisplay.h"
+#include "ledger/CellDropDown.h"
+#include "ledger/ClassLists.h"
+#include "ledger/ListGridModels.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+frmClass* frmClass::s_instance = nullptr;
+
+namespace {
+// Layout in twips.
+constexpr int kRowHeight = 350;
+constexpr int kRowHeaderWidth = 300;
+constexpr int kTextWidth = 1500;
+constexpr int kSortWidth = 1000;
+constexpr int kEnableWidth = 1000;
+constexpr int kVisibleRows = 12;
+// Class entries are short: four full-width characters, counted as Shift_JIS bytes.
+constexpr int kClassTextMaxBytes = 8;
+
+// Pale yellow selection boxes; the lists drop down as plain scrolling lists.
+const QString kPaleYellow =
+    QStringLiteral("QComboBox { background-color: #FFFFC0; combobox-popup: 0; }");
+constexpr int kDropDownRows = 16;
+} // namespace
+
+frmClass* frmClass::instance() {
+    if (!s_instance)
+        s_instance = new frmClass;
+    return s_instance;
+}
+
+frmClass::frmClass(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmClass"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(true);
+
+    DBGrid01 = new QTableView(this);
+    DBGrid01->setObjectName(QStringLiteral("DBGrid01"));
+    cboEditGrid = new QComboBox(this);
+    cboEditGrid->setObjectName(QStringLiteral("cboEditGrid"));
+    cboEditGrid->setStyleSheet(kPaleYellow);
+    gSetComboDropDownRows(cboEditGrid, kDropDownRows);
+    txtAddItem = new QLineEdit(this);
+    txtAddItem->setObjectName(QStringLiteral("txtAddItem"));
+    gSetMaxSjisBytes(txtAddItem, kClassTextMaxBytes);
+    cmdAdd = new QPushButton(QStringLiteral("追加確定"), this);
+    cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
+    cmdAdd->setAutoDefault(false);
+    cboDefaltInput = new QComboBox(this);
+    cboDefaltInput->setObjectName(QStringLiteral("cboDefaltInput"));
+    cboDefaltInput->setStyleSheet(kPaleYellow);
+    gSetComboDropDownRows(cboDefaltInput, kDropDownRows);
+    cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
+
+    auto* lblNote1 = new QLabel(QStringLiteral("データ整合性確保のため、アイテムは"), this);
+    lblNote1->setObjectName(QStringLiteral("lblNote1"));
+    auto* lblNote2 = new QLabel(QStringLiteral("一度登録すると、修正・削除はできません"), this);
+    lblNote2->setObjectName(QStringLiteral("lblNote2"));
+    auto* lblNote3 = new QLabel(QStringLiteral("(並べ替え・表示/非表示は可能です)"), this);
+    lblNote3->setObjectName(QStringLiteral("lblNote3"));
+    auto* lblAddItem = new QLabel(QStringLiteral("４文字まで"), this);
+    lblAddItem->setObjectName(QStringLiteral("lblAddItem"));
+    auto* lblDefaltInput = new QLabel(QStringLiteral("初期値（未入力時F12でも入力）"), this);
+    lblDefaltInput->setObjectName(QStringLiteral("lblDefaltInput"));
+
+    auto* addRow = new QHBoxLayout;
+    addRow->addWidget(txtAddItem, 1);
+    addRow->addWidget(cmdAdd);
+    auto* side = new QVBoxLayout;
+    side->addWidget(lblNote1);
+    side->addWidget(lblNote2);
+    side->addWidget(lblNote3);
+    side->addSpacing(16);
+    side->addWidget(lblAddItem);
+    side->addLayout(addRow);
+    side->addSpacing(16);
+    side->addWidget(lblDefaltInput);
+    side->addWidget(cboDefaltInput);
+    side->addStretch(1);
+    side->addWidget(cmdClose, 0, Qt::AlignRight);
+    auto* main = new QHBoxLayout(this);
+    main->addWidget(DBGrid01);
+    main->addLayout(side);
+
+    m_dropDown = new CellDropDown(DBGrid01, cboEditGrid, {2, 3});
+    connect(m_dropDown, &CellDropDown::buttonClicked, this, &frmClass::onButtonClicked);
+    connect(m_dropDown, &CellDropDown::chosen, this, &frmClass::onChosen);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmClass::onAdd);
+    connect(txtAddItem, &QLineEdit::returnPressed, this, &frmClass::onAdd);
+    connect(cmdClose, &QPushButton::clicked, this, &frmClass::close);
+    cboDefaltInput->installEventFilter(this);
+    // Only a choice from the list: typed characters are discarded.
+    gSetMoveFocusByKey(cboDefaltInput, true);
+}
+
+frmClass::~frmClass() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void frmClass::setClass(int classNo, const QString& caption) {
+    m_classNo = classNo;
+    m_caption = caption;
+}
+
+void frmClass::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    if (!load())
+        gProcFatalError(QStringLiteral("frmClass_Form_Load"));
+}
+
+bool frmClass::load() {
+    setWindowTitle(m_caption);
+    gSetFormCaption(this, 0);
+
+    m_model = new ClassListModel(m_classNo, this);
+    if (!m_model->load())
+        return false;
+    DBGrid01->setModel(m_model);
+    connect(DBGrid01->selectionModel(), &QItemSelectionModel::currentRowChanged, DBGrid01,
+            [this] { DBGrid01->viewport()->update(); });
+    initGrid();
+
+    QString defaultText;
+    if (!gGetClassDefault(m_classNo, defaultText))
+        return false;
+    QStringList choices;
+    if (!gGetClassDefaultChoices(m_classNo, choices))
+        return false;
+    // A stored default that is no entry (any more) is kept rather than lost on closing.
+    if (!choices.contains(defaultText))
+        choices << defaultText;
+    cboDefaltInput->addItems(choices);
+    cboDefaltInput->setCurrentIndex(choices.indexOf(defaultText));
+    return true;
+}
+
+void frmClass::initGrid() {
+    DBGrid01->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid01->setSelectionBehavior(QAbstractItemView::SelectItems);
+    DBGrid01->setSelectionMode(QAbstractItemView::SingleSelection);
+    QHeaderView* h = DBGrid01->horizontalHeader();
+    h->setSectionResizeMode(QHeaderView::Fixed);
+    h->setHighlightSections(false);
+    QHeaderView* v = DBGrid01->verticalHeader();
+    v->setSectionResizeMode(QHeaderView::Fixed);
+    v->setDefaultSectionSize(twipsToPixelsY(kRowHeight));
+    v->setFixedWidth(twipsToPixelsX(kRowHeaderWidth));
+    DBGrid01->setColumnHidden(0, true);
+    DBGrid01->setColumnWidth(1, twipsToPixelsX(kTextWidth));
+    DBGrid01->setColumnWidth(2, twipsToPixelsX(kSortWidth));
+    DBGrid01->setColumnWidth(3, twipsToPixelsX(kEnableWidth));
+    const int frame = 2 * DBGrid01->frameWidth();
+    const int scroll = DBGrid01->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    DBGrid01->setFixedWidth(
+        twipsToPixelsX(kRowHeaderWidth + kTextWidth + kSortWidth + kEnableWidth) + frame + scroll);
+    DBGrid01->setMinimumHeight(twipsToPixelsY(kRowHeight * kVisibleRows) + h->sizeHint().height() +
+                               frame);
+}
+
+void frmClass::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Keep the layout when the window becomes active again (as the ledger does).
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_model)
+        initGrid();
+}
+
+void frmClass::onButtonClicked(const QModelIndex& index) {
+    switch (index.column()) {
+    case 2:
+        m_dropDown->open(index, gSortChoices(kListSortMax));
+        break;
+    case 3:
+        m_dropDown->open(index, {QStringLiteral("Yes"), QStringLiteral("No")});
+        break;
+    default:
+        gProcFatalError(QStringLiteral("frmClass_DBGrid01_ButtonClick"));
+        break;
+    }
+}
+
+void frmClass::onChosen(const QModelIndex& index, const QString& text) {
+    bool ok = true;
+    if (index.column() == 2) {
+        bool isNumber = false;
+        const int sort = text.toInt(&isNumber);
+        ok = isNumber && m_model->setSort(index.row(), sort);
+    } else if (index.column() == 3) {
+        ok = m_model->setEnabled(index.row(), text == QStringLiteral("Yes"));
+    }
+    if (!ok)
+        gProcFatalError(QStringLiteral("frmClass_cboEditGrid_Click"));
+}
+
+void frmClass::onAdd() {
+    QString trimmed;
+    const bool valid = gChkClassText(txtAddItem->text(), trimmed);
+    txtAddItem->setText(trimmed);
+    if (!valid) {
+        svc().prompt().show(QStringLiteral("空白は無効です"), QString(), MsgStyle::Exclamation);
+        txtAddItem->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (!m_model->addEntry(trimmed)) {
+        gProcFatalError(QStringLiteral("frmClass_cmdAdd_Click"));
+        return;
+    }
+    const QModelIndex added = m_model->index(m_model->rowCount() - 1, 1);
+    DBGrid01->setCurrentIndex(added);
+    DBGrid01->scrollTo(added);
+    // The entry is stored for good: clear the box so it is not added twice by mistake.
+    txtAddItem->clear();
+    txtAddItem->setFocus(Qt::OtherFocusReason);
+}
+
+bool frmClass::rebuildDefaultChoices() {
+    const QString current = cboDefaltInput->currentText();
+    QStringList choices;
+    if (!gGetClassDefaultChoices(m_classNo, choices))
+        return false;
+    if (!choices.contains(current))
+        choices << current;
+    const QSignalBlocker block(cboDefaltInput);
+    cboDefaltInput->clear();
+    cboDefaltInput->addItems(choices);
+    cboDefaltInput->setCurrentIndex(choices.indexOf(current));
+    return true;
+}
+
+bool frmClass::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cboDefaltInput) {
+        if (event->type() == QEvent::FocusIn && m_model) {
+            if (!rebuildDefaultChoices())
+                gProcFatalError(QStringLiteral("frmClass_DBGrid01_ButtonClick"));
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmClass::closeEvent(QCloseEvent* event) {
+    if (m_loaded && !gSetClassDefault(m_classNo, cboDefaltInput->currentText())) {
+        gProcFatalError(QStringLiteral("frmClass_Form_Unload"));
+        event->accept();
+        return;
+    }
+    event->accept();
+    QDialog::done(QDialog::Rejected);
+}
+
+void frmClass::reject() {
+    close();
+}

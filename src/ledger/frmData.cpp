@@ -1,0 +1,1305 @@
+#include "ledger/frmData.h"
+
+#include "app/ErrorLog.h"
+#include "app/FormHelpers.h"
+#include "app/Globals.h"
+#include "app/HelpMenu.h"
+#include "app/MsgCatalogue.h"
+#include "app/Services.h"
+#include "app/WidgetServices.h"
+#include "app/WindowDisplay.h"
+#include "ledger/Captions.h"
+#include "ledger/ClassLists.h"
+#include "ledger/GridOffset.h"
+#include "ledger/LedgerGrid.h"
+#include "ledger/LedgerLayout.h"
+#include "ledger/LedgerModel.h"
+#include "ledger/Totals.h"
+#include "ledger/frmCalendar.h"
+#include "ledger/frmClass.h"
+#include "ledger/frmDataCaption.h"
+#include "ledger/frmDataCheck0.h"
+#include "ledger/frmDataItem.h"
+#include "ledger/frmDataMoveGrid.h"
+#include "master/SupplierRecords.h"
+#include "master/SupplierWidgets.h"
+#include "master/frmMaster.h"
+#include "store/Formats.h"
+#include "store/Settings.h"
+
+#include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+frmData* frmData::s_instance = nullptr;
+
+namespace {
+
+// Selection boxes are pale yellow (&HC0FFFF). Set through the palette: a style sheet would
+// also repaint the open list and hide its highlighted entry.
+void setSelectionColour(QComboBox* box) {
+    QPalette p = box->palette();
+    const QColor yellow(0xFF, 0xFF, 0xC0);
+    p.setColor(QPalette::Base, yellow);
+    p.setColor(QPalette::Button, yellow);
+    box->setPalette(p);
+}
+const QString kViewNormal = QStringLiteral("通常");
+const QString kViewEntry = QStringLiteral("入力順");
+const QString kFigureFormat = QStringLiteral("#,##0");
+
+// Window layout in twips, as designed.
+constexpr int kWindowWidth = 15000;
+constexpr int kWindowHeight = 9600;
+constexpr int kTopRow = 90;
+constexpr int kSecondRow = 510;
+constexpr int kRowHeight = 330;
+constexpr int kSumTop = 930;
+constexpr int kSumHeight = 1380;
+constexpr int kHeaderTop = 2370;
+constexpr int kHeaderHeight = 360;
+constexpr int kGridTop = kHeaderTop + kHeaderHeight;
+constexpr int kBottomMargin = 90;
+// Inside the totals frame.
+constexpr int kShapeTop = 240;
+constexpr int kShapeHeight = 720;
+constexpr int kCaptionTop = 330;
+constexpr int kFigureTop = 630;
+constexpr int kOperatorTop = 480;
+constexpr int kTaxButtonTop = 300;
+constexpr int kSecondLineTop = 1020;
+constexpr int kGroupLeft = 3700;
+constexpr int kGroupWidth = 1500;
+constexpr int kOperatorWidth = 250;
+
+int px(int twips) {
+    return twipsToPixelsX(twips);
+}
+int py(int twips) {
+    return twipsToPixelsY(twips);
+}
+// A rectangle given in twips, with edges converted one by one so that neighbours meet.
+QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(px(left), py(top), px(left + width) - px(left), py(top + height) - py(top));
+}
+
+// Column width in pixels: the distance between the converted edges, so that the columns end
+// exactly where the header buttons above them do.
+int columnWidthPx(int column) {
+    const LedgerColumnLayout& l = ledgerColumnLayout(column);
+    return px(l.headerLeftTwips + l.widthTwips) - px(l.headerLeftTwips);
+}
+
+bool isListColumn(int column) {
+    return column == LedgerCol::Sort || column == LedgerCol::Class1 ||
+           column == LedgerCol::Class2 || column == LedgerCol::Class3;
+}
+
+// A caption wider than its button (the check column is narrow) gets a smaller font, down to a
+// size that still reads, rather than being cut.
+void fitCaption(QPushButton* button) {
+    QFont font = button->parentWidget()->font();
+    const int room = button->width() - 4;
+    const QString text = button->text();
+    qreal size = font.pointSizeF();
+    while (size > 5.0 && QFontMetrics(font).horizontalAdvance(text) > room) {
+        size -= 0.5;
+        font.setPointSizeF(size);
+    }
+    button->setFont(font);
+}
+
+bool hasDropDownButton(int column) {
+    return ledgerColumnLayout(column).dropDown;
+}
+
+// The key codes the drop-down editor remembers (Enter, Up, Down).
+constexpr int kKeyEnter = 13;
+constexpr int kKeyUp = 38;
+constexpr int kKeyDown = 40;
+int keyCodeOf(const QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return kKeyEnter;
+    case Qt::Key_Up:
+        return kKeyUp;
+    case Qt::Key_Down:
+        return kKeyDown;
+    default:
+        return e->key() & 0xffff;
+    }
+}
+
+QStringList comboItems(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+} // namespace
+
+// ---- GuardedComboBox ---------------------------------------------------------------------------
+
+void GuardedComboBox::showPopup() {
+    if (beforePopup && !beforePopup())
+        return;
+    QComboBox::showPopup();
+}
+
+void GuardedComboBox::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The choice changes only through the open list.
+        showPopup();
+        event->accept();
+        return;
+    default:
+        QComboBox::keyPressEvent(event);
+    }
+}
+
+void GuardedComboBox::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+}
+
+// ---- the window --------------------------------------------------------------------------------
+
+frmData* frmData::instance() {
+    if (!s_instance)
+        s_instance = new frmData(glngDataKind);
+    return s_instance;
+}
+
+frmData* frmData::existing() {
+    return s_instance;
+}
+
+frmData::frmData(int kind) : m_kind(kind) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("frmData"));
+    buildControls();
+    if (!formLoad())
+        gProcFatalError(QStringLiteral("frmData_Form_Load"));
+}
+
+frmData::~frmData() {
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+void frmData::buildControls() {
+    const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmData"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
+
+    m_central = new QWidget(this);
+    setCentralWidget(m_central);
+    QWidget* c = m_central;
+    auto named = [](QWidget* w, const QString& name) {
+        w->setObjectName(name);
+        return w;
+    };
+    auto label = [&](QWidget* parent, const QString& text, const QRect& r,
+                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+        auto* l = new QLabel(text, parent);
+        l->setGeometry(r);
+        l->setAlignment(align);
+        return l;
+    };
+    auto button = [&](QWidget* parent, const QString& name, const QString& text, const QRect& r) {
+        auto* b = new QPushButton(text, parent);
+        named(b, name);
+        b->setGeometry(r);
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto readOnlyBox = [&](const QString& name, const QRect& r, Qt::Alignment align) {
+        auto* e = new QLineEdit(c);
+        named(e, name);
+        e->setGeometry(r);
+        e->setReadOnly(true);
+        e->setAlignment(align);
+        e->setFocusPolicy(Qt::ClickFocus);
+        return e;
+    };
+
+    // ---- the supplier row
+    label(c, QStringLiteral("仕入先"), twipsRect(90, kTopRow, 650, kRowHeight));
+    cboSupplierName = new GuardedComboBox(c);
+    named(cboSupplierName, QStringLiteral("cboSupplierName"));
+    cboSupplierName->setGeometry(twipsRect(750, kTopRow, 3000, kRowHeight));
+    cmdDspSupplier =
+        button(c, QStringLiteral("cmdDspSupplier"), QStringLiteral("仕入先の追加・修正"),
+               twipsRect(3850, kTopRow - 15, 2000, kRowHeight + 30));
+    label(c, QStringLiteral("並び順"), twipsRect(6050, kTopRow, 700, kRowHeight),
+          Qt::AlignRight | Qt::AlignVCenter);
+    cboSortSetting = new QComboBox(c);
+    named(cboSortSetting, QStringLiteral("cboSortSetting"));
+    cboSortSetting->setGeometry(twipsRect(6800, kTopRow, 1100, kRowHeight));
+    cmdCulCExe = button(c, QStringLiteral("cmdCulCExe"), QStringLiteral("電卓"),
+                        twipsRect(8100, kTopRow - 15, 800, kRowHeight + 30));
+    cmdHead = button(c, QStringLiteral("cmdHead"), QStringLiteral("項目名の変更"),
+                     twipsRect(9100, kTopRow - 15, 1500, kRowHeight + 30));
+    cmdMoveGrid = button(c, QStringLiteral("cmdMoveGrid"), QStringLiteral("表の位置調整"),
+                         twipsRect(10700, kTopRow - 15, 1500, kRowHeight + 30));
+
+    // ---- the supplier's figures
+    lblRegularRatio = label(c, QString(), twipsRect(90, kSecondRow, 1350, kRowHeight));
+    lblRegularRatio->setObjectName(QStringLiteral("lblRegularRatio"));
+    txtRegularRatio = readOnlyBox(QStringLiteral("txtRegularRatio"),
+                                  twipsRect(1450, kSecondRow, 700, kRowHeight), Qt::AlignRight);
+    txtRegularRatio->setToolTip(QStringLiteral("１００％表記。小数点１桁までです"));
+    label(c, QStringLiteral("開始時残高"), twipsRect(2350, kSecondRow, 1050, kRowHeight),
+          Qt::AlignRight | Qt::AlignVCenter);
+    txtStartCarry = readOnlyBox(QStringLiteral("txtStartCarry"),
+                                twipsRect(3450, kSecondRow, 1600, kRowHeight), Qt::AlignRight);
+    label(c, QStringLiteral("備考"), twipsRect(5250, kSecondRow, 550, kRowHeight),
+          Qt::AlignRight | Qt::AlignVCenter);
+    txtNotes = readOnlyBox(QStringLiteral("txtNotes"),
+                           twipsRect(5850, kSecondRow, 8700, kRowHeight), Qt::AlignLeft);
+    txtMasterID = readOnlyBox(QStringLiteral("txtMasterID"), twipsRect(0, 0, 600, kRowHeight),
+                              Qt::AlignRight);
+    txtMasterID->setVisible(false);
+
+    // ---- the totals frame
+    frmCalcSum = new QGroupBox(c);
+    named(frmCalcSum, QStringLiteral("frmCalcSum"));
+    frmCalcSum->setGeometry(twipsRect(90, kSumTop, ledgerLastColumnRightTwips(), kSumHeight));
+    QWidget* f = frmCalcSum;
+    auto dateBox = [&](const QString& name, int top) {
+        auto* b = new QComboBox(f);
+        named(b, name);
+        b->setEditable(true);
+        b->setGeometry(twipsRect(150, top, 1450, kRowHeight));
+        setSelectionColour(b);
+        gSetMoveFocusByKey(b, false);
+        return b;
+    };
+    cboCalcStartDate = dateBox(QStringLiteral("cboCalcStartDate"), 300);
+    cboCalcEndDate = dateBox(QStringLiteral("cboCalcEndDate"), 720);
+    cmdCulcStartCalendar = button(f, QStringLiteral("cmdCulcStartCalendar"), QStringLiteral("…"),
+                                  twipsRect(1620, 300, 400, kRowHeight));
+    cmdCulcStartCalendar->setToolTip(QStringLiteral("カレンダー"));
+    cmdCulcEndCalendar = button(f, QStringLiteral("cmdCulcEndCalendar"), QStringLiteral("…"),
+                                twipsRect(1620, 720, 400, kRowHeight));
+    cmdCulcEndCalendar->setToolTip(QStringLiteral("カレンダー"));
+    label(f, QStringLiteral("から"), twipsRect(2040, 300, 450, kRowHeight));
+    label(f, QStringLiteral("まで"), twipsRect(2040, 720, 450, kRowHeight));
+    cmdCalcSum = button(f, QStringLiteral("cmdCalcSum"), QStringLiteral("計算実行"),
+                        twipsRect(2500, 300, 1050, 750));
+
+    struct Group {
+        QLabel** figure;
+        QLabel** caption;
+        const char* figureName;
+        const char* captionName;
+        const char16_t* captionText;
+    };
+    const Group groups[] = {
+        {&lblCarry, &lblCarry2, "lblCarry", "lblCarry2", u"繰越残高"},
+        {&lblTotalCost, &lblTotalCost2, "lblTotalCost", "lblTotalCost2", u"仕入金額"},
+        {&lblTotalTax, &lblTotalTax2, "lblTotalTax", "lblTotalTax2", u"消費税"},
+        {&lblTotalPayment, &lblTotalPayment2, "lblTotalPayment", "lblTotalPayment2", u"支払金額"},
+        {&lblBalance, &lblBalance2, "lblBalance", "lblBalance2", u"残高"},
+    };
+    const char16_t* operators[] = {u"＋", u"＋", u"－", u"＝"};
+    const char* operatorNames[] = {"LabelCalcSumPulus", "LabelCalcSumPulus2", "LabelCalcSumMuinus",
+                                   "LabelCalcSumEqual"};
+    int left = kGroupLeft;
+    for (int i = 0; i < 5; ++i) {
+        auto* shape = new QFrame(f);
+        shape->setFrameShape(QFrame::Box);
+        shape->setGeometry(twipsRect(left, kShapeTop, kGroupWidth, kShapeHeight));
+        m_sumShapes << shape;
+        QLabel* cap =
+            label(f, QString::fromUtf16(groups[i].captionText),
+                  twipsRect(left + 60, kCaptionTop, kGroupWidth - 120, 270), Qt::AlignCenter);
+        cap->setObjectName(QLatin1String(groups[i].captionName));
+        *groups[i].caption = cap;
+        QLabel* fig = label(f, QString(), twipsRect(left + 60, kFigureTop, kGroupWidth - 120, 270),
+                            Qt::AlignRight | Qt::AlignVCenter);
+        fig->setObjectName(QLatin1String(groups[i].figureName));
+        *groups[i].figure = fig;
+        left += kGroupWidth;
+        if (i < 4) {
+            QLabel* op = label(f, QString::fromUtf16(operators[i]),
+                               twipsRect(left, kOperatorTop, kOperatorWidth, 270), Qt::AlignCenter);
+            op->setObjectName(QLatin1String(operatorNames[i]));
+            left += kOperatorWidth;
+        }
+    }
+    // The tax estimate button stands in the caption place of the tax figure.
+    const QRect taxCaption = lblTotalTax2->geometry();
+    cmdEstimatedTax = button(f, QStringLiteral("cmdEstimatedTax"), QStringLiteral("消費税"),
+                             QRect(taxCaption.left(), py(kTaxButtonTop), taxCaption.width(),
+                                   py(kTaxButtonTop + 300) - py(kTaxButtonTop)));
+    cmdEstimatedTax->setToolTip(QStringLiteral("消費税の予想額を表示します"));
+    lblTotalTax2->setVisible(false);
+
+    // The regular-price total stands under the cost figure, the average ratio beside it.
+    const QRect cost = lblTotalCost->geometry();
+    lblTotalRegularPrice2 = label(f, QStringLiteral("定価"),
+                                  QRect(px(kGroupLeft), py(kSecondLineTop),
+                                        cost.left() - px(kGroupLeft) - px(60), cost.height()),
+                                  Qt::AlignRight | Qt::AlignVCenter);
+    lblTotalRegularPrice2->setObjectName(QStringLiteral("lblTotalRegularPrice2"));
+    lblTotalRegularPrice =
+        label(f, QString(), QRect(cost.left(), py(kSecondLineTop), cost.width(), cost.height()),
+              Qt::AlignRight | Qt::AlignVCenter);
+    lblTotalRegularPrice->setObjectName(QStringLiteral("lblTotalRegularPrice"));
+    const int ratioLeft = lblTotalTax->geometry().left();
+    label(f, QStringLiteral("平均"), QRect(ratioLeft, py(kSecondLineTop), px(500), cost.height()),
+          Qt::AlignLeft | Qt::AlignVCenter);
+    lblTotalRatio2 = label(f, QStringLiteral("掛率"),
+                           QRect(ratioLeft + px(500), py(kSecondLineTop), px(700), cost.height()),
+                           Qt::AlignLeft | Qt::AlignVCenter);
+    lblTotalRatio2->setObjectName(QStringLiteral("lblTotalRatio2"));
+    lblTotalRatio =
+        label(f, QString(), QRect(ratioLeft + px(1200), py(kSecondLineTop), px(900), cost.height()),
+              Qt::AlignRight | Qt::AlignVCenter);
+    lblTotalRatio->setObjectName(QStringLiteral("lblTotalRatio"));
+    for (QLabel* fig : {lblCarry, lblTotalCost, lblTotalTax, lblTotalPayment, lblBalance,
+                        lblTotalRegularPrice, lblTotalRatio}) {
+        QFont bold = fig->font();
+        bold.setBold(true);
+        fig->setFont(bold);
+    }
+
+    // ---- the header buttons and the grid
+    for (int i = 1; i <= LedgerCol::Note; ++i) {
+        const LedgerColumnLayout& l = ledgerColumnLayout(i);
+        auto* b = button(c, QStringLiteral("cmdCol_%1").arg(i), l.designCaption,
+                         twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
+        // Header buttons leave the keyboard in the grid.
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, this, [this, i] { cmdCol_Click(i); });
+        cmdCol[static_cast<std::size_t>(i)] = b;
+    }
+    cmdCol[LedgerCol::Check]->setToolTip(QStringLiteral("チェックを０にする"));
+    for (int i = LedgerCol::Quantity; i <= LedgerCol::Cost; ++i)
+        cmdCol[static_cast<std::size_t>(i)]->setToolTip(
+            QStringLiteral("空欄のとき、他の欄から計算します（F12）"));
+
+    m_model = new LedgerModel(m_kind, this);
+    DBGrid_Main = new LedgerGrid(c);
+    named(DBGrid_Main, QStringLiteral("DBGrid_Main"));
+    DBGrid_Main->setModel(m_model);
+    DBGrid_Main->horizontalHeader()->setVisible(false);
+    DBGrid_Main->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid_Main->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid_Main->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    DBGrid_Main->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DBGrid_Main->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DBGrid_Main->setWordWrap(true);
+    DBGrid_Main->setVisible(false);
+    DBGrid_Main->hasDropDown = hasDropDownButton;
+    DBGrid_Main->commitCell = [this](const QModelIndex& index, const QString& text) {
+        return DBGrid_Main_CommitCell(index.row(), index.column(), text);
+    };
+    DBGrid_Main->keyDown = [this](QKeyEvent* e) { return DBGrid_Main_KeyDown(e); };
+    DBGrid_Main->buttonClick = [this](const QModelIndex& index) {
+        DBGrid_Main_ButtonClick(index.column());
+    };
+    DBGrid_Main->deleteRows = [this](const QList<int>& rows) { DBGrid_Main_DeleteRows(rows); };
+
+    cboEditGrid = new GuardedComboBox(c);
+    named(cboEditGrid, QStringLiteral("cboEditGrid"));
+    cboEditGrid->setVisible(false);
+    cboEditGrid->setMaxVisibleItems(16);
+    static_cast<GuardedComboBox*>(cboEditGrid)->beforePopup = [this] {
+        m_intLastKeyCode = 0;
+        return true;
+    };
+    // The list exists before the filters go on (the combo makes it on first use).
+    m_editList = cboEditGrid->view();
+    m_editList->installEventFilter(this);
+    m_editList->viewport()->installEventFilter(this);
+    cboEditGrid->installEventFilter(this);
+
+    picNowProcessing = new QLabel(QStringLiteral("処理中です。しばらくお待ちください…"), c);
+    named(picNowProcessing, QStringLiteral("picNowProcessing"));
+    picNowProcessing->setAlignment(Qt::AlignCenter);
+    picNowProcessing->setAutoFillBackground(true);
+    picNowProcessing->setStyleSheet(QStringLiteral(
+        "QLabel { background-color: #F0F0F0; color: #202060; border: 1px solid #808080;"
+        " font-size: 16pt; }"));
+    picNowProcessing->setVisible(false);
+
+    // ---- events
+    cboSupplierName->beforePopup = [this] { return cboSupplierName_DropDown(); };
+    connect(cboSupplierName, &QComboBox::activated, this, [this](int) { cboSupplierName_Click(); });
+    gSetMoveFocusByKey(cboSupplierName, true);
+    gSetMoveFocusByKey(cboSortSetting, true);
+    connect(cboSortSetting, &QComboBox::activated, this, [this](int) { cboSortSetting_Click(); });
+    connect(cboEditGrid, &QComboBox::activated, this, [this](int) { cboEditGrid_Click(); });
+    connect(cmdHead, &QPushButton::clicked, this, [this] { cmdHead_Click(); });
+    connect(cmdMoveGrid, &QPushButton::clicked, this, [this] { cmdMoveGrid_Click(); });
+    connect(cmdDspSupplier, &QPushButton::clicked, this, [this] { cmdDspSupplier_Click(); });
+    connect(cmdCulCExe, &QPushButton::clicked, this, [this] { cmdCulCExe_Click(); });
+    connect(cmdCalcSum, &QPushButton::clicked, this, [this] { cmdCalcSum_Click(); });
+    connect(cmdEstimatedTax, &QPushButton::clicked, this, [this] { cmdEstimatedTax_Click(); });
+    connect(cmdCulcStartCalendar, &QPushButton::clicked, this,
+            [this] { cmdCulcCalendar_Click(true); });
+    connect(cmdCulcEndCalendar, &QPushButton::clicked, this,
+            [this] { cmdCulcCalendar_Click(false); });
+
+    setTabOrder(cboSupplierName, cboSortSetting);
+    setTabOrder(cboSortSetting, cboCalcStartDate);
+    setTabOrder(cboCalcStartDate, cboCalcEndDate);
+    setTabOrder(cboCalcEndDate, cmdCalcSum);
+    setTabOrder(cmdCalcSum, DBGrid_Main);
+
+    const QSize size(px(kWindowWidth), py(kWindowHeight));
+    m_central->setMinimumSize(size.width(), py(kGridTop + 2000));
+    resize(size.width(), size.height() + menuBar()->sizeHint().height());
+}
+
+bool frmData::formLoad() {
+    QString word;
+    if (!gGetDataCaption(m_kind, word)) {
+        gProcError(QStringLiteral("frmData_Form_Load"));
+        return false;
+    }
+    setWindowTitle(word + QStringLiteral("帳"));
+    gSetFormCaption(this, 0);
+
+    if (!mSetCmdColCaption() || !mSetItem_cboSortSetting())
+        return false;
+    cboSortSetting->setCurrentIndex(cboSortSetting->findText(kViewNormal));
+    setSelectionColour(cboSupplierName);
+    setSelectionColour(cboEditGrid);
+    setSelectionColour(cboSortSetting);
+
+    if (!mChangeView(0, kViewNormal))
+        return false;
+    if (!gInitCboTargetDate(cboCalcStartDate, cboCalcEndDate)) {
+        gProcError(QStringLiteral("frmData_Form_Load"));
+        return false;
+    }
+    lblRegularRatio->setText(word + QStringLiteral("規定掛率"));
+    frmCalcSum->setTitle(word + QStringLiteral(" 期間計算 Σ"));
+    mVisibleCulc(false);
+
+    m_gridOffset = gGetDataGridOffset();
+    return mInitDBGrid();
+}
+
+// ---- layout ------------------------------------------------------------------------------------
+
+bool frmData::mInitDBGrid() {
+    QHeaderView* columns = DBGrid_Main->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Fixed);
+    // Narrow columns (the check mark) keep their designed width.
+    columns->setMinimumSectionSize(1);
+    DBGrid_Main->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid_Main->verticalHeader()->setDefaultSectionSize(py(kLedgerRowHeightTwips));
+    DBGrid_Main->verticalHeader()->setMinimumSectionSize(1);
+    DBGrid_Main->setColumnHidden(LedgerCol::MasterID, true);
+    for (int i = LedgerCol::Date; i <= LedgerCol::Note; ++i) {
+        const LedgerColumnLayout& l = ledgerColumnLayout(i);
+        DBGrid_Main->setColumnHidden(i, false);
+        DBGrid_Main->setColumnWidth(i, columnWidthPx(i));
+        QPushButton* b = cmdCol[static_cast<std::size_t>(i)];
+        b->setGeometry(twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
+        fitCaption(b);
+    }
+    DBGrid_Main->setColumnHidden(LedgerCol::Change, true);
+    placeGrid();
+    return true;
+}
+
+void frmData::placeGrid() {
+    const int frame = DBGrid_Main->frameWidth();
+    const int left = px(gDataGridLeft(m_gridOffset));
+    // The record selectors fill the space up to the first column, so that with no offset each
+    // column starts exactly under its header button.
+    const int selector = qMax(8, px(kLedgerFirstColumnLeftTwips) - px(kDataGridBaseLeft) - frame);
+    DBGrid_Main->verticalHeader()->setFixedWidth(selector);
+    int width = 2 * frame + selector;
+    for (int i = LedgerCol::Date; i <= LedgerCol::Note; ++i)
+        width += columnWidthPx(i);
+    width += DBGrid_Main->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid_Main);
+    const int top = py(kGridTop);
+    const int height = qMax(py(900), m_central->height() - top - py(kBottomMargin));
+    DBGrid_Main->setGeometry(left, top, width, height);
+    if (!picNowProcessing->isHidden())
+        picNowProcessing->setGeometry(DBGrid_Main->geometry());
+}
+
+void frmData::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    placeGrid();
+}
+
+void frmData::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (!mInitDBGrid())
+            gProcFatalError(QStringLiteral("frmData_Form_Activate"));
+    }
+}
+
+bool frmData::mSetCmdColCaption() {
+    for (int number : gColumnCaptionNumbers()) {
+        QString def;
+        QString caption;
+        if (!gGetColumnCaption(number, m_kind, def, caption)) {
+            gProcError(QStringLiteral("frmData_mSetCmdColCaption"),
+                       QStringLiteral("lngCaptionNo=") + QString::number(number));
+            return false;
+        }
+        const int column = ledgerColumnOfCaption(number);
+        if (column > 0) {
+            QPushButton* b = cmdCol[static_cast<std::size_t>(column)];
+            b->setText(caption);
+            fitCaption(b);
+        }
+        switch (number) {
+        case CaptionNo::RegularPrice:
+            lblTotalRegularPrice2->setText(caption);
+            break;
+        case CaptionNo::Ratio:
+            lblTotalRatio2->setText(caption);
+            break;
+        case CaptionNo::Cost:
+            lblTotalCost2->setText(caption);
+            break;
+        case CaptionNo::Payment:
+            lblTotalPayment2->setText(caption);
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+bool frmData::mSetItem_cboSortSetting() {
+    cboSortSetting->clear();
+    cboSortSetting->addItems({kViewEntry, kViewNormal});
+    return true;
+}
+
+bool frmData::mSetProcessingScreen(bool show) {
+    if (show) {
+        picNowProcessing->setGeometry(DBGrid_Main->geometry());
+        picNowProcessing->setVisible(true);
+        picNowProcessing->raise();
+        setEnabled(false);
+        svc().process().processEvents();
+        gSleep(500);
+        svc().process().processEvents();
+    } else {
+        picNowProcessing->setVisible(false);
+        setEnabled(true);
+    }
+    return true;
+}
+
+bool frmData::mVisibleCulc(bool show) {
+    for (QLabel* l : {lblCarry, lblTotalCost, lblTotalTax, lblTotalPayment, lblBalance,
+                      lblTotalRegularPrice, lblTotalRatio})
+        l->setVisible(show);
+    return true;
+}
+
+// ---- supplier and view -------------------------------------------------------------------------
+
+bool frmData::mChangeView(qint32 masterID, const QString& viewName) {
+    LedgerView view;
+    if (!ledgerViewFromName(viewName, view)) {
+        gProcError(QStringLiteral("frmData_mChangeView"), QStringLiteral("view=") + viewName);
+        return false;
+    }
+    int column = DBGrid_Main->currentIndex().column();
+    if (column < LedgerCol::Date || column > LedgerCol::Note)
+        column = LedgerCol::Date;
+    cboEditGrid->setVisible(false);
+    DBGrid_Main->cancelPendingEdit();
+    if (!m_model->load(masterID, view)) {
+        gProcError(QStringLiteral("frmData_mChangeView"),
+                   QStringLiteral("lngMasterID=") + QString::number(masterID));
+        return false;
+    }
+    // The newest line of the order is current; with no lines, the new line.
+    if (m_model->rowCount() > 0) {
+        const int row = m_model->lineCount() > 0 ? m_model->lineCount() - 1 : 0;
+        const QModelIndex current = m_model->index(row, column);
+        DBGrid_Main->setCurrentIndex(current);
+        DBGrid_Main->scrollTo(current);
+    }
+    return true;
+}
+
+bool frmData::mRefreshView() {
+    if (txtMasterID->text().isEmpty())
+        return true;
+    return mChangeView(m_model->masterID(), cboSortSetting->currentText());
+}
+
+bool frmData::mChangeSupplier() {
+    const qint32 supplier = gGetSupplierFromItem(cboSupplierName->currentText());
+    qint32 masterID = 0;
+    if (supplier == 0 || !gGetMasterIDBySupplier(supplier, masterID)) {
+        gProcError(QStringLiteral("frmData_mChangeSupplier"),
+                   QStringLiteral("supplier=") + cboSupplierName->currentText());
+        return false;
+    }
+    txtMasterID->setText(QString::number(masterID));
+    return mChangeView(masterID, cboSortSetting->currentText()) && mDspMasterInfo(masterID);
+}
+
+bool frmData::mDspMasterInfo(qint32 masterID) {
+    SupplierRecord record;
+    Currency carry;
+    if (!gGetMasterData(masterID, record) || !gGetStartCarry(masterID, m_kind, carry)) {
+        gProcError(QStringLiteral("frmData_mDspMasterInfo"),
+                   QStringLiteral("lngMasterID=") + QString::number(masterID));
+        return false;
+    }
+    txtNotes->setText(record.strNotes);
+    txtNotes->setCursorPosition(0);
+    const Currency ratio = m_kind == 1 ? record.curRegularSupplyRatio : record.curRegularSaleRatio;
+    txtRegularRatio->setText(ratio.isZero() ? QString()
+                                            : formatNumber(ratio, QStringLiteral("00.0")));
+    txtStartCarry->setText(formatNumber(carry, QStringLiteral("yen")));
+    return true;
+}
+
+bool frmData::cboSupplierName_DropDown() {
+    gSetComboDropDownRows(cboSupplierName, 24);
+    const QString remembered = cboSupplierName->currentText();
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cboSupplierName_DropDown"));
+        return false;
+    }
+    bool errorFound = m_blnEditPending;
+    if (!errorFound && !DBGrid_Main->isHidden() && !mChkInputDate(errorFound)) {
+        gProcFatalError(QStringLiteral("frmData_cboSupplierName_DropDown"));
+        return false;
+    }
+    if (errorFound) {
+        // The user cannot leave a supplier whose changed lines fail the check.
+        cboSupplierName->clear();
+        if (!remembered.isEmpty())
+            cboSupplierName->addItem(remembered);
+        DBGrid_Main->setFocus();
+        return false;
+    }
+    if (!gSetSupplierShortNameToComboBoxItem(cboSupplierName, true)) {
+        gProcFatalError(QStringLiteral("frmData_cboSupplierName_DropDown"));
+        return false;
+    }
+    const int index = cboSupplierName->findText(remembered);
+    cboSupplierName->setCurrentIndex(index);
+    cboSupplierName->setPlaceholderText(index < 0 ? remembered : QString());
+    gSetComboDropDownRows(cboSupplierName, 24);
+    return true;
+}
+
+void frmData::cboSupplierName_Click() {
+    mSetProcessingScreen(true);
+    mVisibleCulc(false);
+    if (!mChangeSupplier()) {
+        mSetProcessingScreen(false);
+        gProcFatalError(QStringLiteral("frmData_cboSupplierName_Click"));
+        return;
+    }
+    mSetProcessingScreen(false);
+    svc().process().processEvents();
+    DBGrid_Main->setVisible(true);
+    placeGrid();
+    DBGrid_Main->setFocus();
+}
+
+void frmData::cboSortSetting_Click() {
+    if (!txtMasterID->text().isEmpty()) {
+        if (!mDataDicide()) {
+            gProcFatalError(QStringLiteral("frmData_cboSortSetting_Click"));
+            return;
+        }
+        if (m_blnEditPending) {
+            // The order stays as shown until the cell holds an acceptable value.
+            cboSortSetting->setCurrentIndex(cboSortSetting->findText(
+                m_model->view() == LedgerView::Normal ? kViewNormal : kViewEntry));
+            return;
+        }
+        if (!mChangeView(txtMasterID->text().toInt(), cboSortSetting->currentText())) {
+            gProcFatalError(QStringLiteral("frmData_cboSortSetting_Click"));
+            return;
+        }
+    }
+    if (!DBGrid_Main->isHidden())
+        DBGrid_Main->setFocus();
+}
+
+// ---- editing -----------------------------------------------------------------------------------
+
+bool frmData::mDataDicide() {
+    m_blnEditPending = false;
+    if (DBGrid_Main->isHidden())
+        return true;
+    if (!DBGrid_Main->commitPendingEdit())
+        m_blnEditPending = true;
+    return true;
+}
+
+int frmData::currentRow() const {
+    const QModelIndex cur = DBGrid_Main->currentIndex();
+    return cur.isValid() ? cur.row() : -1;
+}
+
+std::optional<Currency> frmData::defaultRatio() const {
+    const std::optional<Currency> r = Currency::parse(txtRegularRatio->text());
+    if (!r || r->isZero())
+        return std::nullopt;
+    return r;
+}
+
+void frmData::showRule(const RuleResult& r) {
+    if (r.msgCode > 0)
+        gDispMsg(r.msgCode, r.addText);
+    else if (!r.text.isEmpty())
+        svc().prompt().show(r.text, QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+}
+
+bool frmData::mSetItem_cboEditGrid(int column) {
+    QStringList entries;
+    if (!gGetLedgerListEntries(column, m_kind, entries)) {
+        gProcError(QStringLiteral("frmData_mSetItem_cboEditGrid"),
+                   QStringLiteral("column=") + QString::number(column));
+        return false;
+    }
+    cboEditGrid->clear();
+    if (entries.isEmpty()) {
+        // An empty list: only an empty cell passes its check.
+        gDispMsg(34, QStringLiteral("アイテムが"));
+        return true;
+    }
+    cboEditGrid->addItems(entries);
+    return true;
+}
+
+bool frmData::DBGrid_Main_CommitCell(int row, int column, const QString& text) {
+    QStringList choices;
+    if (isListColumn(column) && !text.isEmpty()) {
+        if (!mSetItem_cboEditGrid(column)) {
+            gProcFatalError(QStringLiteral("frmData_DBGrid_Main_BeforeColUpdate"));
+            return true;
+        }
+        choices = comboItems(cboEditGrid);
+    }
+    RuleResult refusal;
+    if (m_model->setCellText(row, column, text, choices, refusal))
+        return true;
+    if (!refusal.ok) {
+        showRule(refusal);
+        return false;
+    }
+    gProcFatalError(QStringLiteral("frmData_DBGrid_Main_AfterColUpdate"));
+    return true;
+}
+
+void frmData::DBGrid_Main_DeleteRows(const QList<int>& rows) {
+    QList<int> stored;
+    for (int row : rows) {
+        if (row >= 0 && row < m_model->lineCount())
+            stored << row;
+    }
+    if (stored.isEmpty())
+        return;
+    if (gDispMsg(24) != MsgResult::Yes)
+        return;
+    if (!m_model->removeLines(stored)) {
+        gProcFatalError(QStringLiteral("frmData_DBGrid_Main_BeforeDelete"));
+        return;
+    }
+    DBGrid_Main->setFocus();
+}
+
+bool frmData::DBGrid_Main_KeyDown(QKeyEvent* e) {
+    const QModelIndex cur = DBGrid_Main->currentIndex();
+    if (!cur.isValid())
+        return false;
+    const int column = cur.column();
+    const bool alt = e->modifiers() & Qt::AltModifier;
+    const int key = e->key();
+    if (column == LedgerCol::Date && key == Qt::Key_F12 && !alt) {
+        const QString today = formatDate(svc().clock().today(), QStringLiteral("YY/MM/DD"));
+        if (auto* edit = qobject_cast<QLineEdit*>(DBGrid_Main->activeEditor())) {
+            edit->setText(today);
+            return true;
+        }
+        if (!m_model->setCellValue(cur.row(), LedgerCol::Date, svc().clock().today()))
+            gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
+        return true;
+    }
+    if (column >= LedgerCol::Sort && column <= LedgerCol::Class3 && alt && key == Qt::Key_Down) {
+        DBGrid_Main_ButtonClick(column);
+        return true;
+    }
+    if (column >= LedgerCol::Class1 && column <= LedgerCol::Class3 && alt) {
+        if (!mDataDicide()) {
+            gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
+            return true;
+        }
+        if (m_blnEditPending)
+            return true;
+        if (!mInputClassDefault(column))
+            gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
+        return false;
+    }
+    if (column >= LedgerCol::Quantity && column <= LedgerCol::Cost && key == Qt::Key_F12) {
+        cmdCol_Click(column);
+        return true;
+    }
+    return false;
+}
+
+bool frmData::mInputClassDefault(int column) {
+    const int row = currentRow();
+    if (row < 0)
+        return true;
+    LedgerLine line = m_model->line(row);
+    bool ok = true;
+    switch (column) {
+    case LedgerCol::Class1:
+        ok = ::mInputClass1Default(line);
+        break;
+    case LedgerCol::Class2:
+        ok = ::mInputClass2Default(line);
+        break;
+    case LedgerCol::Class3:
+        ok = ::mInputClass3Default(line);
+        break;
+    default:
+        return true;
+    }
+    return ok && m_model->storeLine(row, line);
+}
+
+void frmData::DBGrid_Main_ButtonClick(int column) {
+    if (!hasDropDownButton(column))
+        return;
+    const QModelIndex cur = DBGrid_Main->currentIndex();
+    if (!cur.isValid() || cur.column() != column)
+        return;
+    // A choice from the list replaces what was being typed.
+    DBGrid_Main->cancelPendingEdit();
+    m_intEditColumn = column;
+    if (!mSetItem_cboEditGrid(column)) {
+        gProcFatalError(QStringLiteral("frmData_DBGrid_Main_ButtonClick"));
+        return;
+    }
+    if (cboEditGrid->count() == 0)
+        return;
+    const QRect cell = DBGrid_Main->visualRect(cur);
+    const QPoint topLeft = DBGrid_Main->viewport()->mapTo(m_central, cell.topLeft());
+    cboEditGrid->setFont(DBGrid_Main->font());
+    cboEditGrid->setGeometry(
+        topLeft.x(), topLeft.y(), columnWidthPx(column),
+        qMax(py(kLedgerRowHeightTwips - 85), cboEditGrid->minimumSizeHint().height()));
+    cboEditGrid->setCurrentIndex(qMax(0, cboEditGrid->findText(cur.data(Qt::EditRole).toString())));
+    cboEditGrid->setVisible(true);
+    cboEditGrid->raise();
+    cboEditGrid->setFocus();
+    // The list opens when the editor gets the focus; a window that is not active gives it
+    // none yet, so the list is opened here in that case.
+    if (!cboEditGrid->view()->isVisible()) {
+        m_intLastKeyCode = kKeyEnter;
+        cboEditGrid->showPopup();
+    }
+    svc().process().processEvents();
+}
+
+void frmData::cboEditGrid_Click() {
+    // Browsing the list with the arrow keys does not choose.
+    if (m_intLastKeyCode == kKeyUp || m_intLastKeyCode == kKeyDown)
+        return;
+    const int row = currentRow();
+    const QString text = cboEditGrid->currentText();
+    const QStringList choices = comboItems(cboEditGrid);
+    DBGrid_Main->setFocus();
+    cboEditGrid->setVisible(false);
+    m_intLastKeyCode = kKeyEnter;
+    if (row < 0)
+        return;
+    RuleResult refusal;
+    if (!m_model->setCellText(row, m_intEditColumn, text, choices, refusal)) {
+        if (!refusal.ok)
+            showRule(refusal);
+        else
+            gProcFatalError(QStringLiteral("frmData_cboEditGrid_Click"));
+    }
+}
+
+bool frmData::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_editList)
+        return QMainWindow::eventFilter(watched, event);
+    const bool onCombo = watched == cboEditGrid;
+    const bool onList = watched == m_editList;
+    const bool onListArea = watched == m_editList->viewport();
+    if (!onCombo && !onList && !onListArea)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        if (onCombo) {
+            m_intLastKeyCode = kKeyEnter;
+            cboEditGrid->showPopup();
+        }
+        break;
+    case QEvent::FocusOut:
+        if (onCombo && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+            !m_editList->isVisible())
+            cboEditGrid->setVisible(false);
+        break;
+    case QEvent::ShortcutOverride:
+        // The list chooses on Enter before the key press itself arrives: the key is known
+        // from here on.
+        if (onCombo || onList)
+            m_intLastKeyCode = keyCodeOf(static_cast<QKeyEvent*>(event));
+        break;
+    case QEvent::KeyPress:
+        if (onCombo || onList) {
+            auto* ke = static_cast<QKeyEvent*>(event);
+            m_intLastKeyCode = keyCodeOf(ke);
+            if (onCombo && m_intLastKeyCode == kKeyEnter) {
+                cboEditGrid_Click();
+                return true;
+            }
+            if (onCombo && ke->key() == Qt::Key_Escape) {
+                cboEditGrid->setVisible(false);
+                DBGrid_Main->setFocus();
+                return true;
+            }
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        // A click in the list chooses, whatever keys were pressed before.
+        if (onListArea)
+            m_intLastKeyCode = 0;
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- line check, derivations -------------------------------------------------------------------
+
+bool frmData::mChkInputDate(bool& errorFound) {
+    errorFound = false;
+    if (m_model->lineCount() == 0)
+        return true;
+    LineCheckTexts texts;
+    texts.regularPrice = cmdCol[LedgerCol::RegularPrice]->text();
+    texts.ratio = cmdCol[LedgerCol::Ratio]->text();
+    texts.cost = cmdCol[LedgerCol::Cost]->text();
+    texts.payment = cmdCol[LedgerCol::Payment]->text();
+    texts.regularRatioLabel = lblRegularRatio->text();
+    RuleResult result;
+    if (!m_model->checkLines(texts, defaultRatio().has_value(), errorFound, result)) {
+        gProcError(QStringLiteral("frmData_mChkInputDate"));
+        return false;
+    }
+    if (!errorFound)
+        return true;
+    mSetProcessingScreen(false);
+    DBGrid_Main->setFocus();
+    int column = result.focusColumn;
+    if (column < LedgerCol::Date || column > LedgerCol::Note)
+        column = qMax(int(LedgerCol::Date), DBGrid_Main->currentIndex().column());
+    const QModelIndex target = m_model->index(result.focusRow, column);
+    DBGrid_Main->setCurrentIndex(target);
+    DBGrid_Main->scrollTo(target);
+    showRule(result);
+    return true;
+}
+
+bool frmData::mCalcColumn(int column) {
+    const int row = currentRow();
+    if (row < 0)
+        return true;
+    const LedgerLine before = m_model->line(row);
+    if (!before.isEmpty(column))
+        return true;
+    LedgerLine line = before;
+    DeriveResult result;
+    if (!gDeriveColumn(column, line, defaultRatio(), result))
+        return false;
+    if (!result.warning.ok)
+        showRule(result.warning);
+    return m_model->storeLine(row, line);
+}
+
+// ---- buttons -----------------------------------------------------------------------------------
+
+void frmData::cmdCol_Click(int index) {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    switch (index) {
+    case LedgerCol::Quantity:
+    case LedgerCol::UnitPrice:
+    case LedgerCol::RegularPrice:
+    case LedgerCol::Ratio:
+    case LedgerCol::Cost:
+        if (DBGrid_Main->isHidden())
+            return;
+        if (!mCalcColumn(index))
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        DBGrid_Main->setFocus();
+        return;
+    case LedgerCol::Item: {
+        frmDataItem* w = frmDataItem::instance();
+        if (!w || !gDspForm(w, 0, 1))
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        return;
+    }
+    case LedgerCol::Class1:
+    case LedgerCol::Class2:
+    case LedgerCol::Class3: {
+        frmClass* w = frmClass::instance();
+        if (!w) {
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+            return;
+        }
+        w->setClass(index - LedgerCol::Class1 + 1, cmdCol[static_cast<std::size_t>(index)]->text());
+        if (!gDspForm(w, 0, 1))
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        return;
+    }
+    case LedgerCol::Check: {
+        frmDataCheck0* w = frmDataCheck0::instance();
+        if (!w || !gDspForm(w, 0, 1))
+            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void frmData::cmdHead_Click() {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdHead_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    frmDataCaption* w = frmDataCaption::instance();
+    if (!w || !gDspForm(w, 0, 1) || !mSetCmdColCaption()) {
+        gProcFatalError(QStringLiteral("frmData_cmdHead_Click"));
+        return;
+    }
+}
+
+void frmData::cmdMoveGrid_Click() {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdMoveGrid_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    if (DBGrid_Main->isHidden()) {
+        svc().prompt().show(QStringLiteral("グリッドが表示されていないと、移動処理は出来ません"),
+                            QString(), MsgStyle::OKOnly | MsgStyle::Information);
+        return;
+    }
+    frmDataMoveGrid* w = frmDataMoveGrid::instance();
+    if (!w) {
+        gProcFatalError(QStringLiteral("frmData_cmdMoveGrid_Click"));
+        return;
+    }
+    w->setGrid(DBGrid_Main);
+    if (!gDspForm(w, 0, 1)) {
+        gProcFatalError(QStringLiteral("frmData_cmdMoveGrid_Click"));
+        return;
+    }
+    // The window moved the grid and stored the offset; the layout keeps it from now on.
+    m_gridOffset = gGetDataGridOffset();
+    placeGrid();
+}
+
+void frmData::cmdDspSupplier_Click() {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdDspSupplier_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    gblnMasterFromData = true;
+    frmMaster* master = frmMaster::instance();
+    const bool shown = master && gDspForm(master, 0, 1);
+    gblnMasterFromData = false;
+    if (!shown) {
+        gProcFatalError(QStringLiteral("frmData_cmdDspSupplier_Click"));
+        return;
+    }
+    if (!txtMasterID->text().isEmpty() && !mDspMasterInfo(txtMasterID->text().toInt())) {
+        gProcFatalError(QStringLiteral("frmData_cmdDspSupplier_Click"));
+        return;
+    }
+    mVisibleCulc(false);
+}
+
+void frmData::cmdCulCExe_Click() {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdCulCExe_Click"));
+        return;
+    }
+    const QString program = findCalculatorProgram();
+    if (program.isEmpty() || !svc().shell().startDetached(program, {}))
+        gDispMsg(7, QStringLiteral("電卓プログラムを"));
+}
+
+void frmData::cmdCalcSum_Click() {
+    if (txtMasterID->text().isEmpty()) {
+        gDispMsg(36, QStringLiteral("仕入先が"));
+        return;
+    }
+    const qint32 masterID = txtMasterID->text().toInt();
+    mSetProcessingScreen(true);
+    bool errorFound = false;
+    if (!mDataDicide() || (!m_blnEditPending && !mChkInputDate(errorFound))) {
+        mSetProcessingScreen(false);
+        gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
+        return;
+    }
+    if (m_blnEditPending || errorFound) {
+        mSetProcessingScreen(false);
+        return;
+    }
+    const PeriodBoxes period =
+        gReadPeriodBoxes(cboCalcStartDate->currentText(), cboCalcEndDate->currentText());
+    if (period.invalidBox == 1) {
+        mSetProcessingScreen(false);
+        gDispMsg(4, QString());
+        cboCalcStartDate->setFocus();
+        return;
+    }
+    cboCalcStartDate->setEditText(period.startText);
+    if (period.invalidBox == 2) {
+        mSetProcessingScreen(false);
+        gDispMsg(4, QString());
+        cboCalcEndDate->setFocus();
+        return;
+    }
+    cboCalcEndDate->setEditText(period.endText);
+    mVisibleCulc(false);
+    svc().process().processEvents();
+    gSleep(300);
+
+    DataTotals totals;
+    if (!gCalcDATAEachTotal(masterID, period.start, period.end, m_kind,
+                            defaultRatio().value_or(Currency()), totals)) {
+        mSetProcessingScreen(false);
+        gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
+        return;
+    }
+    lblCarry->setText(formatNumber(totals.carry, kFigureFormat));
+    lblTotalCost->setText(formatNumber(totals.cost, kFigureFormat));
+    lblTotalTax->setText(formatNumber(totals.tax, kFigureFormat));
+    lblTotalPayment->setText(formatNumber(totals.payment, kFigureFormat));
+    lblBalance->setText(formatNumber(totals.balance(), kFigureFormat));
+    lblTotalRegularPrice->setText(
+        totals.ratioValid ? formatNumber(totals.regularTotal, kFigureFormat) : QString());
+    const bool ratioShown =
+        totals.ratioValid && totals.regularTotal > Currency() && totals.averageRatio.has_value();
+    lblTotalRatio->setText(ratioShown ? formatNumber(*totals.averageRatio, QStringLiteral("#.0"))
+                                      : QString());
+    mVisibleCulc(true);
+    if (!mChangeView(masterID, cboSortSetting->currentText())) {
+        mSetProcessingScreen(false);
+        gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
+        return;
+    }
+    mSetProcessingScreen(false);
+}
+
+void frmData::cmdEstimatedTax_Click() {
+    if (lblTotalCost->isHidden())
+        return;
+    const QString caption = lblTotalCost->text();
+    const std::optional<Currency> cost = Currency::parse(caption);
+    if (!cost)
+        return;
+    Currency tax;
+    Currency rate;
+    if (!gCalcEstimatedTax(*cost, tax, rate)) {
+        gProcFatalError(QStringLiteral("frmData_cmdEstimatedTax_Click"));
+        return;
+    }
+    svc().prompt().show(gEstimatedTaxText(caption, tax, rate), gEstimatedTaxTitle(),
+                        MsgStyle::OKOnly | MsgStyle::Information);
+}
+
+void frmData::cmdCulcCalendar_Click(bool start) {
+    if (!mDataDicide()) {
+        gProcFatalError(start ? QStringLiteral("frmData_cmdCulcStartCalendar_Click")
+                              : QStringLiteral("frmData_cmdCulcEndCalendar_Click"));
+        return;
+    }
+    QComboBox* box = start ? cboCalcStartDate : cboCalcEndDate;
+    QString text = box->currentText();
+    bool decided = false;
+    if (!gPickDateWithCalendar(start ? QStringLiteral("計算対象開始日")
+                                     : QStringLiteral("計算対象終了日"),
+                               text, decided)) {
+        gProcFatalError(start ? QStringLiteral("frmData_cmdCulcStartCalendar_Click")
+                              : QStringLiteral("frmData_cmdCulcEndCalendar_Click"));
+        return;
+    }
+    box->setEditText(text);
+}
+
+// ---- closing -----------------------------------------------------------------------------------
+
+void frmData::closeEvent(QCloseEvent* event) {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_Form_QueryUnload"));
+        event->accept();
+        return;
+    }
+    if (m_blnEditPending) {
+        event->ignore();
+        return;
+    }
+    mSetProcessingScreen(true);
+    bool errorFound = false;
+    if (!mChkInputDate(errorFound)) {
+        mSetProcessingScreen(false);
+        gProcFatalError(QStringLiteral("frmData_Form_QueryUnload"));
+        event->accept();
+        return;
+    }
+    if (errorFound) {
+        event->ignore();
+        mSetProcessingScreen(false);
+        svc().process().processEvents();
+        return;
+    }
+    mSetProcessingScreen(false);
+    gShowMenu();
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "ledger/LineRules.h"
+
+#include <QComboBox>
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <optional>
+
+class LedgerGrid;
+class QAbstractItemView;
+class LedgerModel;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// A combo box whose list opens only when the window allows it (guard), and whose selection
+// cannot be changed without opening the list (arrow keys open it; the wheel does nothing).
+class GuardedComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    std::function<bool()> beforePopup; // false: the list stays closed
+    void showPopup() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+};
+
+// The ledger window of one supplier, for the purchase ledger (glngDataKind 1) or the sales
+// ledger (2): the grid of the supplier's lines, stored cell by cell as they are confirmed, the
+// header buttons that open the lists and derive amounts, and the period totals. Control arrays
+// carry "_" and their index in the objectName: cmdCol_1 ... cmdCol_14.
+class frmData : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The single window, created on first use (for the ledger of glngDataKind) and released
+    // when it closes.
+    static frmData* instance();
+    static frmData* existing();
+
+    int kind() const { return m_kind; }
+    LedgerModel* model() const { return m_model; }
+
+    // Rebuilds the grid for a supplier (0: none) in the named order ("通常", "入力順").
+    bool mChangeView(qint32 masterID, const QString& viewName);
+    // Reads the shown supplier's lines again (after a change made outside the grid).
+    bool mRefreshView();
+    // Confirms a pending cell edit. False only on an unexpected failure; a refused edit leaves
+    // m_blnEditPending set (the user stays in the cell).
+    bool mDataDicide();
+    // The line check over the shown lines; errorFound when a changed line fails (the user has
+    // been told and put on it).
+    bool mChkInputDate(bool& errorFound);
+
+    LedgerGrid* DBGrid_Main = nullptr;
+    GuardedComboBox* cboSupplierName = nullptr;
+    QComboBox* cboSortSetting = nullptr;
+    QComboBox* cboEditGrid = nullptr;
+    std::array<QPushButton*, 15> cmdCol{}; // indexes 1 to 14
+    QPushButton* cmdHead = nullptr;
+    QPushButton* cmdMoveGrid = nullptr;
+    QPushButton* cmdDspSupplier = nullptr;
+    QPushButton* cmdCulCExe = nullptr;
+    QLineEdit* txtMasterID = nullptr;
+    QLineEdit* txtRegularRatio = nullptr;
+    QLineEdit* txtStartCarry = nullptr;
+    QLineEdit* txtNotes = nullptr;
+    QLabel* lblRegularRatio = nullptr;
+    QGroupBox* frmCalcSum = nullptr;
+    QComboBox* cboCalcStartDate = nullptr;
+    QComboBox* cboCalcEndDate = nullptr;
+    QPushButton* cmdCulcStartCalendar = nullptr;
+    QPushButton* cmdCulcEndCalendar = nullptr;
+    QPushButton* cmdCalcSum = nullptr;
+    QPushButton* cmdEstimatedTax = nullptr;
+    QLabel* lblCarry = nullptr;
+    QLabel* lblTotalCost = nullptr;
+    QLabel* lblTotalTax = nullptr;
+    QLabel* lblTotalPayment = nullptr;
+    QLabel* lblBalance = nullptr;
+    QLabel* lblTotalRegularPrice = nullptr;
+    QLabel* lblTotalRatio = nullptr;
+    QLabel* lblCarry2 = nullptr;
+    QLabel* lblTotalCost2 = nullptr;
+    QLabel* lblTotalTax2 = nullptr;
+    QLabel* lblTotalPayment2 = nullptr;
+    QLabel* lblBalance2 = nullptr;
+    QLabel* lblTotalRegularPrice2 = nullptr;
+    QLabel* lblTotalRatio2 = nullptr;
+    QLabel* picNowProcessing = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // True while a refused cell edit is open.
+    bool m_blnEditPending = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit frmData(int kind);
+    ~frmData() override;
+
+    void buildControls();
+    bool formLoad();
+    void placeGrid();
+
+    // Routines of the window.
+    bool mChangeSupplier();
+    bool mDspMasterInfo(qint32 masterID);
+    bool mInitDBGrid();
+    bool mSetItem_cboSortSetting();
+    bool mSetProcessingScreen(bool show);
+    bool mVisibleCulc(bool show);
+    bool mSetCmdColCaption();
+    bool mSetItem_cboEditGrid(int column);
+    bool mInputClassDefault(int column);
+    bool mCalcColumn(int column);
+
+    // Event handlers.
+    bool cboSupplierName_DropDown();
+    void cboSupplierName_Click();
+    void cboSortSetting_Click();
+    void cmdCol_Click(int index);
+    void cmdHead_Click();
+    void cmdMoveGrid_Click();
+    void cmdDspSupplier_Click();
+    void cmdCulCExe_Click();
+    void cmdCalcSum_Click();
+    void cmdEstimatedTax_Click();
+    void cmdCulcCalendar_Click(bool start);
+    void DBGrid_Main_ButtonClick(int column);
+    bool DBGrid_Main_KeyDown(QKeyEvent* event);
+    bool DBGrid_Main_CommitCell(int row, int column, const QString& text);
+    void DBGrid_Main_DeleteRows(const QList<int>& rows);
+    void cboEditGrid_Click();
+
+    // Shows what a rule asks for: a catalogue message or a warning box.
+    void showRule(const RuleResult& r);
+    // The supplier's default ratio of this ledger, from txtRegularRatio.
+    std::optional<Currency> defaultRatio() const;
+    int currentRow() const;
+
+    int m_kind;
+    LedgerModel* m_model = nullptr;
+    QWidget* m_central = nullptr;
+    qint32 m_gridOffset = 0;
+    int m_intEditColumn = 0;
+    int m_intLastKeyCode = 0;
+    QList<QFrame*> m_sumShapes;
+    QAbstractItemView* m_editList = nullptr; // the list of cboEditGrid
+
+    static frmData* s_instance;
+};

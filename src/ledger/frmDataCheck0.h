@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// The check reset window: sets the check column of the open ledger back to 0, for the supplier
+// shown in the ledger window ("現在の") or for every supplier ("全ての"). Opened modally by the
+// ledger window's check header button.
+class frmDataCheck0 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static frmDataCheck0* instance();
+    static frmDataCheck0* existing();
+
+    QComboBox* cboSetting = nullptr;
+    QLabel* lblSetting = nullptr;
+    QPushButton* cmdCheckTo0 = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+
+private:
+    frmDataCheck0();
+    ~frmDataCheck0() override;
+    bool formLoad();
+    void cmdCheckTo0_Click();
+
+    static frmDataCheck0* s_instance;
+};
