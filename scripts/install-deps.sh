@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev libpugixml-dev libzip-dev
     fonts-noto-cjk xvfb xauth
-    libreoffice-calc-nogui poppler-utils
+    libreoffice-calc-nogui poppler-utils libxlsxwriter-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,899 @@
+#include "reports/ProfitReport.h"
+
+#include "app/ErrorLog.h"
+#include "app/MsgCatalogue.h"
+#include "ledger/Captions.h"
+#include "ledger/Totals.h"
+#include "master/SupplierRecords.h"
+#include "store/Database.h"
+#include "store/Formats.h"
+#include "store/Period.h"
+#include "store/Settings.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kProcRun = QStringLiteral("frmPrint_cmdMargin_Click");
+const QString kRankingTable = QStringLiteral("T_MP_RANKING");
+const QString kRankingSheet = QStringLiteral("ランキング");
+const QString kNotComputable = QStringLiteral("計算不能");
+
+constexpr int kMsgNothingToReport = 22;
+constexpr int kMsgStartAfterEnd = 40;
+
+// Colour slots of ProfitSheetSettings::colors.
+enum ColorSlot { SlotSupplier = 0, SlotPurchase, SlotSale, SlotMargin, SlotRate, SlotStock };
+
+// Columns of the table: B the supplier name, C the row labels, values from D.
+constexpr int kNameCol = 2;
+constexpr int kLabelCol = 3;
+constexpr int kFirstValueCol = 4;
+constexpr int kFirstRow = 3;
+
+// One supplier's sums of one ledger, per term.
+struct KindSums {
+    std::vector<Currency> cost;
+    std::vector<Currency> regular; // regular-price total; 0 where the ratio is not valid
+    qint64 lines = 0;              // lines passing the filter in the whole range
+};
+
+struct SupplierSums {
+    KindSums kind[2];
+};
+
+// One row of a class breakdown.
+struct ClassRow {
+    QVariant value; // the class value; null for lines without one
+    QVariant sort;  // lngSort of the class list; null when the value is not in the list
+    std::vector<Currency> sums;
+};
+
+struct RankingRow {
+    qint32 masterID = 0;
+    QString shortName;
+    Currency purchase;
+    Currency sale;
+    Currency margin;
+    std::optional<Currency> rate;
+    Currency stock;
+    int sheetNo = 1;
+};
+
+Currency cutToWhole(Currency c) {
+    return Currency::fromInt(c.truncated());
+}
+
+// Whole part as a classic CLng would give it (halves to even), for the test whether a class
+// row adds up to nothing.
+qint64 roundHalfEven(Currency c) {
+    const qint64 raw = c.raw();
+    qint64 whole = raw / Currency::Scale;
+    const qint64 rest = raw % Currency::Scale;
+    const qint64 half = Currency::Scale / 2;
+    if (rest > half || (rest == half && (whole % 2 != 0)))
+        ++whole;
+    else if (rest < -half || (rest == -half && (whole % 2 != 0)))
+        --whole;
+    return whole;
+}
+
+// ---- Filter, counts and sums -------------------------------------------------------------
+
+// The filter condition of a run as bound SQL: the range, amount lines only, the sampling
+// classes, no tax lines. Failure: logged "mGetManageProfitWhereSQL", false.
+bool mGetManageProfitWhereSQL(const ProfitReportParams& p, QString& sql, QVariantList& params) {
+    const QString proc = QStringLiteral("mGetManageProfitWhereSQL");
+    LineFilter f;
+    f.from = p.start;
+    f.to = p.end;
+    f.costOnly = true;
+    f.excludeTaxLines = true;
+    if (p.sampling1Class > 0) {
+        f.first = ClassCondition{p.sampling1Class, p.sampling1Item};
+        if (p.sampling2Class > 0) {
+            if (p.andOr != 0 && p.andOr != 1) {
+                gProcError(proc, QStringLiteral("andOr=") + QString::number(p.andOr));
+                return false;
+            }
+            f.second = ClassCondition{p.sampling2Class, p.sampling2Item};
+            f.join = p.andOr == 0 ? FilterJoin::And : FilterJoin::Or;
+        }
+    }
+    return gLineFilterSql(f, sql, params, proc);
+}
+
+// "CASE WHEN date1<=? THEN 0 … END": the index of the term a line falls in (the filter keeps
+// the lines inside the range).
+QString termIndexSql(const std::vector<ProfitTerm>& terms, QVariantList& params) {
+    if (terms.size() < 2)
+        return QStringLiteral("0");
+    QString sql = QStringLiteral("(CASE");
+    for (size_t i = 0; i + 1 < terms.size(); ++i) {
+        sql += QStringLiteral(" WHEN d.date1<=? THEN ") + QString::number(i);
+        params << terms[i].end;
+    }
+    sql += QStringLiteral(" ELSE ") + QString::number(terms.size() - 1) + QStringLiteral(" END)");
+    return sql;
+}
+
+// The sums of every supplier and term of one ledger in one pass: cost, lines, and the
+// regular-price total as the ledger's totals form it (each line's regular-price amount cut to
+// whole yen; with no default ratio, a line without ratio and regular price makes the term's
+// total invalid, counted as 0). Lines of any supplier count, so the totals over all suppliers
+// are the line counts of the whole file.
+bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                        QHash<qint32, SupplierSums>& sums, qint64& allLines) {
+    const QString proc = QStringLiteral("mManageProfit_Sums");
+    const QString k = QString::number(kind);
+    const QString ratioColumn = kind == 1 ? QStringLiteral("m.curRegularSupplyRatio")
+                                          : QStringLiteral("m.curRegularSaleRatio");
+    QVariantList params;
+    QString sql =
+        QStringLiteral("SELECT d.lngMasterID AS lngMasterID, ") + termIndexSql(terms, params) +
+        QStringLiteral(" AS lngTerm, COUNT(*) AS lngLines, SUM(d.curCost) AS curCost,"
+                       " SUM(CASE WHEN d.curRatio IS NULL AND d.curRegularPrice IS NULL"
+                       " THEN 1 ELSE 0 END) AS lngNoRatio,"
+                       " SUM(CASE WHEN d.curRegularPrice IS NOT NULL THEN"
+                       " CAST((d.curRegularPrice*COALESCE(d.curQuantity,10000))"
+                       "/100000000 AS INTEGER)"
+                       " ELSE CAST((d.curCost*100)/COALESCE(d.curRatio,") +
+        ratioColumn + QStringLiteral(",0) AS INTEGER) END) AS lngRegular, MAX(COALESCE(") +
+        ratioColumn + QStringLiteral(",0)) AS curDefault FROM T_DATA") + k +
+        QStringLiteral(" AS d LEFT JOIN T_MASTER AS m ON m.lngMasterID=d.lngMasterID"
+                       " WHERE 1=1");
+    if (!mGetManageProfitWhereSQL(p, sql, params)) {
+        gProcError(proc);
+        return false;
+    }
+    sql += QStringLiteral(" GROUP BY d.lngMasterID, lngTerm");
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql, params, proc))
+        return false;
+    const size_t n = terms.size();
+    const int ki = kind - 1;
+    for (const QVariantList& row : rs.rows()) {
+        const qint32 id = static_cast<qint32>(row.at(0).toLongLong());
+        const qint64 term = row.at(1).toLongLong();
+        if (term < 0 || term >= static_cast<qint64>(n))
+            continue;
+        KindSums& s = sums[id].kind[ki];
+        if (s.cost.empty()) {
+            s.cost.assign(n, Currency());
+            s.regular.assign(n, Currency());
+        }
+        const qint64 lines = row.at(2).toLongLong();
+        s.lines += lines;
+        allLines += lines;
+        s.cost[term] = row.at(3).value<Currency>();
+        const bool noDefault = row.at(6).isNull() || row.at(6).value<Currency>().isZero();
+        if (!(noDefault && row.at(4).toLongLong() > 0))
+            s.regular[term] = Currency::fromInt(row.at(5).toLongLong());
+    }
+    return true;
+}
+
+// The class breakdown of one ledger for every supplier: per supplier the rows in the order of
+// the class list (values not in the list, and lines without a class, first), each with its
+// sums per term.
+bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
+                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows) {
+    const QString proc = QStringLiteral("mManegeProfit_GroupClass");
+    if (classNo < 1 || classNo > 3) {
+        gProcError(proc, QStringLiteral("class=") + QString::number(classNo));
+        return false;
+    }
+    const QString k = QString::number(kind);
+    const QString c = QString::number(classNo);
+    QVariantList params;
+    // The class list joins through one row per value, so a value listed twice cannot count a
+    // line twice.
+    QString sql = QStringLiteral("SELECT d.lngMasterID AS lngMasterID, d.strClass") + c +
+                  QStringLiteral(" AS strClass, ") + termIndexSql(terms, params) +
+                  QStringLiteral(" AS lngTerm, SUM(d.curCost) AS curCost, MIN(c.lngSort) AS lngSort"
+                                 " FROM T_DATA") +
+                  k +
+                  QStringLiteral(" AS d LEFT JOIN (SELECT strClassItem, MIN(lngSort) AS lngSort"
+                                 " FROM T_DATA_CLASS") +
+                  c + QStringLiteral(" GROUP BY strClassItem) AS c ON d.strClass") + c +
+                  QStringLiteral("=c.strClassItem WHERE 1=1");
+    if (!mGetManageProfitWhereSQL(p, sql, params)) {
+        gProcError(proc);
+        return false;
+    }
+    sql += QStringLiteral(" GROUP BY d.lngMasterID, d.strClass") + c + QStringLiteral(", lngTerm");
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(sql, params, proc))
+        return false;
+    const size_t n = terms.size();
+    // (supplier, value) → row; null and empty values are kept apart as SQL groups them.
+    QHash<qint32, QHash<QString, size_t>> at;
+    for (const QVariantList& r : rs.rows()) {
+        const qint32 id = static_cast<qint32>(r.at(0).toLongLong());
+        const QVariant value = r.at(1);
+        const qint64 term = r.at(2).toLongLong();
+        if (term < 0 || term >= static_cast<qint64>(n))
+            continue;
+        const QString key =
+            value.isNull() ? QStringLiteral("N") : QStringLiteral("V") + value.toString();
+        std::vector<ClassRow>& list = rows[id];
+        auto& index = at[id];
+        auto it = index.find(key);
+        if (it == index.end()) {
+            ClassRow row;
+            row.value = value;
+            row.sort = r.at(4);
+            row.sums.assign(n, Currency());
+            list.push_back(row);
+            it = index.insert(key, list.size() - 1);
+        }
+        list[*it].sums[term] = r.at(3).value<Currency>();
+    }
+    for (auto it = rows.begin(); it != rows.end(); ++it) {
+        std::stable_sort(it->begin(), it->end(), [](const ClassRow& a, const ClassRow& b) {
+            if (a.sort.isNull() != b.sort.isNull())
+                return a.sort.isNull();
+            if (!a.sort.isNull() && a.sort.toLongLong() != b.sort.toLongLong())
+                return a.sort.toLongLong() < b.sort.toLongLong();
+            if (a.value.isNull() != b.value.isNull())
+                return a.value.isNull();
+            return a.value.toString() < b.value.toString();
+        });
+    }
+    return true;
+}
+
+// ---- Writing ------------------------------------------------------------------------------
+
+class ProfitWriter {
+public:
+    ProfitWriter(ExcelReportRun& run, const ProfitReportParams& p,
+                 const std::vector<ProfitTerm>& terms, bool sumOnly)
+        : m_run(run), m_p(p), m_terms(terms), m_sumOnly(sumOnly) {}
+
+    QString captions[2];
+    QHash<qint32, SupplierSums> sums;
+    QHash<qint32, std::vector<ClassRow>> classRows[2];
+    std::vector<RankingRow> ranking;
+
+    bool writeTable();
+    bool writeRanking();
+
+private:
+    int color(ColorSlot slot) const {
+        return m_p.settings.cellColorOn ? m_p.settings.colors[slot] : 0;
+    }
+    bool put(int row, int col, const QVariant& value, int fill,
+             const QString& numberFormat = QString(), bool bold = false);
+    bool putMoney(int row, int col, Currency value, int fill, const QString& numberFormat = {}) {
+        return put(row, col, value.toDouble(), fill, numberFormat);
+    }
+    bool writeBlock(const ProfitSupplier& s);
+    bool writeTotalRow(int kind, const KindSums& k, Currency& last);
+    bool writeClassRows(int kind, qint32 masterID);
+    bool writeResultRows(const KindSums& purchase, const KindSums& sale, RankingRow& rank);
+    bool rule(int row1, int col1, int row2, int col2);
+    bool newSheet();
+    const KindSums& kindSums(qint32 id, int kind) {
+        static const KindSums empty;
+        auto it = sums.constFind(id);
+        if (it == sums.constEnd() || it->kind[kind - 1].cost.empty())
+            return empty;
+        return it->kind[kind - 1];
+    }
+    Currency costAt(const KindSums& k, size_t t) const {
+        return k.cost.empty() ? Currency() : k.cost[t];
+    }
+    Currency regularAt(const KindSums& k, size_t t) const {
+        return k.regular.empty() ? Currency() : k.regular[t];
+    }
+    // The first column of term t: one column per term in cumulative-only mode; otherwise the
+    // first term has one and every later term two (its own value, then the running total).
+    int termColumn(size_t t) const {
+        if (m_sumOnly || t == 0)
+            return kFirstValueCol + static_cast<int>(t);
+        return kFirstValueCol + 1 + 2 * (static_cast<int>(t) - 1);
+    }
+    bool hasOwnColumn() const { return !m_sumOnly; }
+    bool hasRunningColumn(size_t t) const { return m_sumOnly || t >= 1; }
+    int lastColumn() const {
+        return termColumn(m_terms.size() - 1) + (m_sumOnly || m_terms.size() == 1 ? 0 : 1);
+    }
+
+    ExcelReportRun& m_run;
+    const ProfitReportParams& m_p;
+    const std::vector<ProfitTerm>& m_terms;
+    const bool m_sumOnly;
+    Worksheet* m_sheet = nullptr;
+    int m_row = kFirstRow;
+    int m_sheetNo = 1;
+    bool m_firstOnSheet = true;
+    bool m_breakPending = false;
+};
+
+bool ProfitWriter::put(int row, int col, const QVariant& value, int fill,
+                       const QString& numberFormat, bool bold) {
+    bool ok = value.typeId() == QMetaType::QString ? m_sheet->setText(row, col, value.toString())
+                                                   : m_sheet->setNumber(row, col, value.toDouble());
+    if (ok && (fill > 0 || !numberFormat.isEmpty() || bold)) {
+        StyleChange ch;
+        if (fill > 0)
+            ch.fillColorIndex = fill;
+        if (!numberFormat.isEmpty())
+            ch.numberFormat = numberFormat;
+        if (bold)
+            ch.bold = true;
+        ok = m_sheet->applyStyle(row, col, ch);
+    }
+    if (!ok)
+        gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+    return ok;
+}
+
+bool ProfitWriter::rule(int row1, int col1, int row2, int col2) {
+    if (!gExcel_CellLine(m_sheet, CellRange{row1, col1, row2, col2}, true, true, true, true, true,
+                         true)) {
+        gProcError(QStringLiteral("mManegeProfit_RuledLine"));
+        return false;
+    }
+    return true;
+}
+
+bool ProfitWriter::newSheet() {
+    m_sheet = m_run.addPage(QString::number(m_sheetNo));
+    if (!m_sheet) {
+        gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+        return false;
+    }
+    m_row = kFirstRow;
+    return true;
+}
+
+bool ProfitWriter::writeTable() {
+    if (!newSheet())
+        return false;
+    m_run.setProgressMaximum(static_cast<int>(m_p.suppliers.size()));
+    m_run.setStatus(QStringLiteral("データを書き込んでいます"));
+    m_firstOnSheet = true;
+    for (const ProfitSupplier& s : m_p.suppliers) {
+        // Lets window events run between suppliers; no deliberate pause.
+        m_run.advance();
+        if (s.checked) {
+            const bool skip = m_p.sumOnly && kindSums(s.masterID, 1).lines == 0 &&
+                              kindSums(s.masterID, 2).lines == 0;
+            if (!skip) {
+                // A sheet is added only when a block is going to stand on it.
+                if (m_breakPending) {
+                    ++m_sheetNo;
+                    if (!newSheet())
+                        return false;
+                    m_breakPending = false;
+                }
+                if (!writeBlock(s))
+                    return false;
+            }
+        }
+        if (m_row + 2 >= m_p.settings.rowsPerSheet) {
+            if (m_row > kFirstRow)
+                m_breakPending = true;
+            m_firstOnSheet = true;
+        }
+    }
+    m_run.setStatus(QString());
+    return true;
+}
+
+bool ProfitWriter::writeBlock(const ProfitSupplier& s) {
+    m_row += 2;
+    const int blockRow = m_row;
+    const int nameColor = color(SlotSupplier);
+    if (!put(m_row, kNameCol, s.shortName, nameColor, {}, m_p.settings.supplierBold))
+        return false;
+    if (nameColor > 0 && !m_sheet->setFill(m_row, kLabelCol, nameColor)) {
+        gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+        return false;
+    }
+    m_row += 1;
+
+    RankingRow rank;
+    rank.masterID = s.masterID;
+    rank.shortName = s.shortName;
+    rank.sheetNo = m_sheetNo;
+    const KindSums& purchase = kindSums(s.masterID, 1);
+    const KindSums& sale = kindSums(s.masterID, 2);
+    if (!writeTotalRow(1, purchase, rank.purchase))
+        return false;
+    m_firstOnSheet = false;
+    m_row += 1;
+    if (m_p.purchaseGroupingClass > 0 && purchase.lines > 0 && !writeClassRows(1, s.masterID))
+        return false;
+    if (!writeTotalRow(2, sale, rank.sale))
+        return false;
+    m_row += 1;
+    if (m_p.saleGroupingClass > 0 && sale.lines > 0 && !writeClassRows(2, s.masterID))
+        return false;
+    if (!writeResultRows(purchase, sale, rank))
+        return false;
+    ranking.push_back(rank);
+    return rule(blockRow, kNameCol, m_row, lastColumn());
+}
+
+bool ProfitWriter::writeTotalRow(int kind, const KindSums& k, Currency& last) {
+    const int fill = color(kind == 1 ? SlotPurchase : SlotSale);
+    if (!put(m_row, kLabelCol, captions[kind - 1] + QStringLiteral(" 合計"), fill))
+        return false;
+    // Headings of the term columns stand three rows above the first block's purchase row.
+    const bool headings = kind == 1 && m_firstOnSheet && m_row - 3 >= 1;
+    Currency running;
+    for (size_t t = 0; t < m_terms.size(); ++t) {
+        const Currency cost = costAt(k, t);
+        running += cost;
+        int col = termColumn(t);
+        if (hasOwnColumn()) {
+            if (headings &&
+                !put(m_row - 3, col,
+                     formatDate(m_terms[t].end, QStringLiteral("YY/M/D")) + QStringLiteral("締"),
+                     0))
+                return false;
+            if (!putMoney(m_row, col, cost, fill))
+                return false;
+            last = cost;
+            ++col;
+        }
+        if (hasRunningColumn(t)) {
+            if (headings) {
+                const QString heading =
+                    m_sumOnly
+                        ? formatDate(m_terms[t].end, QStringLiteral("M/D")) + QStringLiteral("累計")
+                        : QStringLiteral("累計");
+                if (!put(m_row - 3, col, heading, 0))
+                    return false;
+            }
+            if (!putMoney(m_row, col, running, fill))
+                return false;
+            last = running;
+        }
+    }
+    return true;
+}
+
+bool ProfitWriter::writeClassRows(int kind, qint32 masterID) {
+    const auto it = classRows[kind - 1].constFind(masterID);
+    if (it == classRows[kind - 1].constEnd())
+        return true;
+    for (const ClassRow& r : *it) {
+        qint64 whole = 0;
+        for (const Currency& c : r.sums)
+            whole += roundHalfEven(c);
+        if (whole == 0)
+            continue;
+        if (!put(m_row, kLabelCol, QStringLiteral("「") + r.value.toString() + QStringLiteral("」"),
+                 0))
+            return false;
+        Currency running;
+        for (size_t t = 0; t < m_terms.size(); ++t) {
+            running += r.sums[t];
+            int col = termColumn(t);
+            if (hasOwnColumn()) {
+                if (!putMoney(m_row, col, r.sums[t], 0))
+                    return false;
+                ++col;
+            }
+            if (hasRunningColumn(t) && !putMoney(m_row, col, running, 0))
+                return false;
+        }
+        ++m_row;
+    }
+    return true;
+}
+
+bool ProfitWriter::writeResultRows(const KindSums& purchase, const KindSums& sale,
+                                   RankingRow& rank) {
+    const int marginRow = m_row;
+    const int rateRow = m_row + 1;
+    const int stockRow = m_row + 2;
+    const int marginFill = color(SlotMargin);
+    const int rateFill = color(SlotRate);
+    const int stockFill = color(SlotStock);
+    if (!put(marginRow, kLabelCol, QStringLiteral("荒利"), marginFill) ||
+        !put(rateRow, kLabelCol, QStringLiteral("利益率"), rateFill) ||
+        !put(stockRow, kLabelCol, QStringLiteral("在庫"), stockFill))
+        return false;
+    const QString marginFormat = QStringLiteral("#0");
+    const QString stockFormat = QStringLiteral("0");
+    const QString textFormat = QStringLiteral("@");
+    Currency runMargin, runSale, runStock;
+    for (size_t t = 0; t < m_terms.size(); ++t) {
+        const Currency saleCost = costAt(sale, t);
+        const Currency margin = cutToWhole(saleCost - costAt(purchase, t));
+        const Currency stock = regularAt(purchase, t) - regularAt(sale, t);
+        runMargin += margin;
+        runSale += saleCost;
+        runStock += stock;
+        int col = termColumn(t);
+        if (hasOwnColumn()) {
+            std::optional<Currency> rate;
+            const QString rateText = gProfitRateText(margin, saleCost, &rate);
+            if (!putMoney(marginRow, col, margin, marginFill, marginFormat) ||
+                !put(rateRow, col, rateText, rateFill, textFormat) ||
+                !putMoney(stockRow, col, stock, stockFill, stockFormat))
+                return false;
+            rank.margin = margin;
+            rank.rate = rate;
+            rank.stock = stock;
+            ++col;
+        }
+        if (hasRunningColumn(t)) {
+            std::optional<Currency> rate;
+            const QString rateText = gProfitRateText(runMargin, runSale, &rate);
+            if (!putMoney(marginRow, col, runMargin, marginFill, marginFormat) ||
+                !put(rateRow, col, rateText, rateFill, textFormat) ||
+                !putMoney(stockRow, col, runStock, stockFill, stockFormat))
+                return false;
+            rank.margin = runMargin;
+            rank.rate = rate;
+            rank.stock = runStock;
+        }
+    }
+    m_row = stockRow;
+    return true;
+}
+
+bool ProfitWriter::writeRanking() {
+    const QString proc = QStringLiteral("mManegeProfit_RankingSheet");
+    QString sortText;
+    QString order;
+    if (m_p.rankingOrder == 1) {
+        sortText = QStringLiteral("粗利");
+        order = QStringLiteral(" ORDER BY curGrossMargin DESC, rowid");
+    } else if (m_p.rankingOrder == 2) {
+        sortText = QStringLiteral("利益率");
+        order = QStringLiteral(" ORDER BY curProfitability DESC, rowid");
+    } else {
+        gProcError(proc, QStringLiteral("order=") + QString::number(m_p.rankingOrder));
+        return false;
+    }
+    m_sheet = m_run.addPage(kRankingSheet);
+    if (!m_sheet) {
+        gProcError(proc, m_run.book().errorText());
+        return false;
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, strSupplierShortName, curPurchase,"
+                                         " curSale, curGrossMargin, curProfitability, curStock,"
+                                         " lngSheetNo FROM ") +
+                              kRankingTable + order,
+                          {}, proc))
+        return false;
+    const QString startText = m_p.startText.isEmpty() ? termDateText(m_p.start) : m_p.startText;
+    const QString endText = m_p.endText.isEmpty() ? termDateText(m_p.end) : m_p.endText;
+    const int nameFill = color(SlotSupplier);
+    const int fills[5] = {color(SlotPurchase), color(SlotSale), color(SlotMargin), color(SlotRate),
+                          color(SlotStock)};
+    auto fail = [&]() {
+        gProcError(proc, m_run.book().errorText());
+        return false;
+    };
+    auto nameCells = [&](int row, const QString& name) {
+        if (!put(row, 2, name, nameFill, {}, m_p.settings.supplierBold))
+            return false;
+        return nameFill <= 0 || m_sheet->setFill(row, 3, nameFill);
+    };
+    if (!put(2, 4,
+             QStringLiteral(" ランキングシート(") + sortText + QStringLiteral(") ") + startText +
+                 QStringLiteral(" - ") + endText,
+             0))
+        return fail();
+    const QString headings[5] = {QStringLiteral(" 仕入"), QStringLiteral(" 売上"),
+                                 QStringLiteral(" 粗利"), QStringLiteral(" 利益率"),
+                                 QStringLiteral(" 在庫")};
+    for (int i = 0; i < 5; ++i)
+        if (!put(3, 4 + i, headings[i], 0))
+            return fail();
+    int row = 5;
+    Currency total[4]; // purchase, sale, margin, stock
+    for (const QVariantList& r : rs.rows()) {
+        const Currency purchase = r.at(2).value<Currency>();
+        const Currency sale = r.at(3).value<Currency>();
+        const Currency margin = r.at(4).value<Currency>();
+        const Currency stock = r.at(6).value<Currency>();
+        if (!nameCells(row, r.at(1).toString()) || !putMoney(row, 4, purchase, fills[0]) ||
+            !putMoney(row, 5, sale, fills[1]) || !putMoney(row, 6, margin, fills[2]) ||
+            !put(row, 7, gProfitRateText(margin, sale), fills[3], QStringLiteral("@")) ||
+            !putMoney(row, 8, stock, fills[4]) || !put(row, 9, r.at(7).toDouble(), 0))
+            return fail();
+        total[0] += purchase;
+        total[1] += sale;
+        total[2] += margin;
+        total[3] += stock;
+        ++row;
+    }
+    const int totalRow = row + 1;
+    if (!nameCells(totalRow, QStringLiteral("合計")) ||
+        !putMoney(totalRow, 4, total[0], fills[0]) || !putMoney(totalRow, 5, total[1], fills[1]) ||
+        !putMoney(totalRow, 6, total[2], fills[2]) ||
+        !put(totalRow, 7, gProfitRateText(total[2], total[1]), fills[3], QStringLiteral("@")) ||
+        !putMoney(totalRow, 8, total[3], fills[4]))
+        return fail();
+    if (!rule(3, 2, totalRow, 8)) {
+        gProcError(proc);
+        return false;
+    }
+    return true;
+}
+
+bool storeRanking(const std::vector<RankingRow>& rows) {
+    const QString proc = QStringLiteral("mManegeProfit_Data");
+    Database& db = gdbData();
+    Transaction tr(db);
+    if (!tr.ok()) {
+        gProcError(proc, QStringLiteral("transaction"));
+        return false;
+    }
+    for (const RankingRow& r : rows) {
+        if (!db.executeSQL(QStringLiteral("INSERT INTO T_MP_RANKING (lngMasterID,"
+                                          " strSupplierShortName, curPurchase, curSale,"
+                                          " curGrossMargin, curProfitability, curStock,"
+                                          " lngSheetNo) VALUES (?,?,?,?,?,?,?,?)"),
+                           {r.masterID, r.shortName, QVariant::fromValue(r.purchase),
+                            QVariant::fromValue(r.sale), QVariant::fromValue(r.margin),
+                            r.rate ? QVariant::fromValue(*r.rate) : QVariant(),
+                            QVariant::fromValue(r.stock), r.sheetNo},
+                           proc))
+            return false;
+    }
+    if (!tr.commit()) {
+        gProcError(proc, QStringLiteral("commit"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- Public routines -------------------------------------------------------------------------
+
+QString gProfitRateText(Currency margin, Currency sales, std::optional<Currency>* rate) {
+    if (rate)
+        rate->reset();
+    if (margin.isZero() || sales.isZero())
+        return kNotComputable;
+    const double cut = gROUNDOFF(margin.toDouble() / sales.toDouble() * 100.0, 1, 0);
+    if (rate)
+        *rate = Currency::fromDouble(cut);
+    return formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%');
+}
+
+bool gGetProfitTerms(const QDate& start, const QDate& end, std::vector<ProfitTerm>& terms) {
+    terms.clear();
+    if (!start.isValid() || !end.isValid() || end < start) {
+        gProcError(QStringLiteral("gGetCurrentMonthTerm"), QStringLiteral("invalid range"));
+        return false;
+    }
+    QDate d = start;
+    // Each term ends on or after its start, so the walk reaches the term that holds end; the
+    // cap only guards against a broken term routine.
+    for (int guard = 0; guard < 100000; ++guard) {
+        QString s, e;
+        if (!gGetCurrentMonthTerm(d, s, e, 0))
+            return false;
+        const ProfitTerm t{termDateFromText(s), termDateFromText(e)};
+        if (!t.start.isValid() || !t.end.isValid() || t.end < d) {
+            gProcError(QStringLiteral("gGetCurrentMonthTerm"), QStringLiteral("term=") + s + e);
+            return false;
+        }
+        terms.push_back(t);
+        if (t.end >= end)
+            return true;
+        d = t.end.addDays(1);
+    }
+    gProcError(QStringLiteral("gGetCurrentMonthTerm"), QStringLiteral("too many terms"));
+    return false;
+}
+
+bool gGetProfitSheetSettings(ProfitSheetSettings& settings) {
+    ProfitSheetSettings s;
+    qint32 maxLine = 29;
+    bool ok = gGetSystemBlnField(ProfitSetting::SupplierBold, s.supplierBold, false) &&
+              gGetSystemBlnField(ProfitSetting::CellColorOn, s.cellColorOn, false) &&
+              gGetSystemLngField(ProfitSetting::MaxLine, maxLine, 29);
+    for (int i = 0; ok && i < kProfitColorCount; ++i) {
+        qint32 v = 1;
+        ok = gGetSystemLngField(kProfitColorSettings[i], v, 1);
+        s.colors[i] = v;
+    }
+    if (!ok) {
+        gProcError(QStringLiteral("mGetManegeProfitSetting"));
+        return false;
+    }
+    s.rowsPerSheet = maxLine;
+    settings = s;
+    return true;
+}
+
+bool gGetProfitSuppliers(std::vector<ProfitSupplier>& suppliers) {
+    const QString proc = QStringLiteral("frmPrint_mSetList");
+    QString order;
+    if (!gGetSQLSupplierShortNameSort(order)) {
+        gProcError(proc);
+        return false;
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, lngSupplier, strSupplierShortName"
+                                         " FROM T_MASTER WHERE blnValid=1") +
+                              order,
+                          {}, proc))
+        return false;
+    std::vector<ProfitSupplier> out;
+    out.reserve(rs.rows().size());
+    for (const QVariantList& r : rs.rows())
+        out.push_back({static_cast<qint32>(r.at(0).toLongLong()),
+                       static_cast<qint32>(r.at(1).toLongLong()), r.at(2).toString(), true});
+    suppliers = std::move(out);
+    return true;
+}
+
+ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
+                                const ExcelReportRun::Callbacks& callbacks, QString* savedPath,
+                                const std::function<bool()>& afterSave) {
+    if (!p.start.isValid() || !p.end.isValid()) {
+        ExcelReportRun run(kProcRun);
+        run.fail(QStringLiteral("期間が日付ではありません"));
+        return ProfitOutcome::Failed;
+    }
+    if (p.start.daysTo(p.end) < 0) {
+        gDispMsg(kMsgStartAfterEnd);
+        return ProfitOutcome::StartAfterEnd;
+    }
+    const bool anyChecked = std::any_of(p.suppliers.begin(), p.suppliers.end(),
+                                        [](const ProfitSupplier& s) { return s.checked; });
+    if (!anyChecked) {
+        gDispMsg(kMsgNothingToReport);
+        return ProfitOutcome::NothingToReport;
+    }
+
+    ExcelReportRun run(kProcRun);
+    run.setCallbacks(callbacks);
+    if (!p.outputFolder.isEmpty())
+        run.setOutputFolder(p.outputFolder);
+    auto failed = [&run]() {
+        run.fail(QStringLiteral("利益管理表の作成に失敗しました"));
+        return ProfitOutcome::Failed;
+    };
+
+    std::vector<ProfitTerm> terms;
+    if (!gGetProfitTerms(p.start, p.end, terms))
+        return failed();
+    // Cumulative-only needs a range over two calendar months or more.
+    const int months =
+        (p.end.year() * 12 + p.end.month()) - (p.start.year() * 12 + p.start.month());
+    const bool sumOnly = p.sumOnly && months >= 2;
+
+    // The window is busy from here on: the sums of a large file take a moment.
+    if (!run.begin(kExcelTemplateMargin))
+        return ProfitOutcome::Failed;
+    ProfitWriter w(run, p, terms, sumOnly);
+    qint64 lines[2] = {0, 0};
+    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0]) ||
+        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1])) {
+        gProcError(QStringLiteral("mGetManageProfitTargetRecordCount"));
+        return failed();
+    }
+    if (lines[0] == 0 && lines[1] == 0) {
+        run.abandon();
+        gDispMsg(kMsgNothingToReport);
+        return ProfitOutcome::NothingToReport;
+    }
+    if (!gGetDataCaption(1, w.captions[0]) || !gGetDataCaption(2, w.captions[1]))
+        return failed();
+    const int grouping[2] = {p.purchaseGroupingClass, p.saleGroupingClass};
+    for (int k = 0; k < 2; ++k)
+        if (grouping[k] > 0 &&
+            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k]))
+            return failed();
+    if (!gdbData().executeSQL(QStringLiteral("DELETE FROM T_MP_RANKING"), {}, kProcRun))
+        return failed();
+    if (!w.writeTable() || !storeRanking(w.ranking))
+        return failed();
+    if (p.ranking) {
+        run.setStatus(QStringLiteral("ランキングシートを作成中"));
+        if (!w.writeRanking())
+            return failed();
+        run.setStatus(QString());
+    }
+    if (!run.deleteTemplateSheet())
+        return failed();
+    if (!run.save(gExcelSuffixMargin()))
+        return ProfitOutcome::Failed;
+    if (savedPath)
+        *savedPath = run.savedPath();
+    // The window keeps its choices once the workbook is saved, before the question.
+    if (afterSave && !afterSave())
+        return ProfitOutcome::Failed;
+    run.askToOpen(QStringLiteral("利益管理表が作成されました"));
+    return ProfitOutcome::Saved;
+}
+
+// ---- Window choices ------------------------------------------------------------------------
+
+bool gGetProfitWindowChoices(ProfitWindowChoices& choices) {
+    ProfitWindowChoices c;
+    qint32 andOr = 0, sort = 1;
+    const bool ok =
+        gGetSystemStrField(ProfitSetting::Sampling1Class, c.sampling1Class, QString()) &&
+        gGetSystemStrField(ProfitSetting::Sampling1ClassItem, c.sampling1Item, QString()) &&
+        gGetSystemStrField(ProfitSetting::Sampling2Class, c.sampling2Class, QString()) &&
+        gGetSystemStrField(ProfitSetting::Sampling2ClassItem, c.sampling2Item, QString()) &&
+        gGetSystemLngField(ProfitSetting::SamplingAndOr, andOr, 0) &&
+        gGetSystemStrField(ProfitSetting::PurchaseGroupingClass, c.purchaseGroupingClass,
+                           QString()) &&
+        gGetSystemStrField(ProfitSetting::SaleGroupingClass, c.saleGroupingClass, QString()) &&
+        gGetSystemBlnField(ProfitSetting::NoSumNoTarget, c.noSumNoTarget, false) &&
+        gGetSystemBlnField(ProfitSetting::SumOnly, c.sumOnly, false) &&
+        gGetSystemBlnField(ProfitSetting::Ranking, c.ranking, false) &&
+        gGetSystemLngField(ProfitSetting::SortRanking, sort, 1);
+    if (!ok) {
+        gProcError(QStringLiteral("frmPrint_mDspSetting_ManegeProfit"));
+        return false;
+    }
+    c.andOr = andOr;
+    c.sortRanking = sort;
+    choices = c;
+    return true;
+}
+
+bool gSetProfitWindowChoices(const ProfitWindowChoices& c) {
+    Transaction tr(gdbData());
+    const bool ok =
+        tr.ok() && gSetSystemStrField(ProfitSetting::Sampling1Class, c.sampling1Class) &&
+        gSetSystemStrField(ProfitSetting::Sampling1ClassItem, c.sampling1Item) &&
+        gSetSystemStrField(ProfitSetting::Sampling2Class, c.sampling2Class) &&
+        gSetSystemStrField(ProfitSetting::Sampling2ClassItem, c.sampling2Item) &&
+        gSetSystemLngField(ProfitSetting::SamplingAndOr, c.andOr) &&
+        gSetSystemStrField(ProfitSetting::PurchaseGroupingClass, c.purchaseGroupingClass) &&
+        gSetSystemStrField(ProfitSetting::SaleGroupingClass, c.saleGroupingClass) &&
+        gSetSystemBlnField(ProfitSetting::NoSumNoTarget, c.noSumNoTarget) &&
+        gSetSystemBlnField(ProfitSetting::SumOnly, c.sumOnly) &&
+        gSetSystemBlnField(ProfitSetting::Ranking, c.ranking) &&
+        gSetSystemLngField(ProfitSetting::SortRanking, c.sortRanking) && tr.commit();
+    if (!ok) {
+        gProcError(QStringLiteral("frmPrint_mSetSystem_ManegeProfitSetting"));
+        return false;
+    }
+    return true;
+}
+
+bool gGetProfitClassCaptions(QStringList& captions) {
+    QStringList out;
+    for (int no : {CaptionNo::Class1, CaptionNo::Class2, CaptionNo::Class3}) {
+        QString def, caption;
+        if (!gGetColumnCaption(no, 1, def, caption)) {
+            gProcError(QStringLiteral("frmPrint_mGetClassCaptions"),
+                       QStringLiteral("caption=") + QString::number(no));
+            return false;
+        }
+        out << caption;
+    }
+    captions = out;
+    return true;
+}
+
+bool gGetProfitClassItems(int classNo, QStringList& items) {
+    const QString proc = QStringLiteral("frmPrint_cboSamplingClass_Click");
+    if (classNo < 1 || classNo > 3) {
+        gProcError(proc, QStringLiteral("class=") + QString::number(classNo));
+        return false;
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT strClassItem FROM Q_DATA_CLASS") +
+                              QString::number(classNo),
+                          {}, proc))
+        return false;
+    QStringList out;
+    for (const QVariantList& r : rs.rows())
+        out << r.at(0).toString();
+    items = out;
+    return true;
+}
