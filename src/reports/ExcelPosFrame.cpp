@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-ExcelPosFrame::ExcelPosFrame(QWidget* parent)
-    : QGroupBox(QStringLiteral("各帳票の印刷位置調整"), parent) {
+ExcelPosFrame::ExcelPosFrame(PrintHost& host, QWidget* parent)
+    : PrintFrame(QStringLiteral("各帳票の印刷位置調整"), host, parent) {
     setObjectName(QStringLiteral("Frame3"));
     auto* row = new QHBoxLayout(this);
     auto* note = new QLabel(QStringLiteral("コクヨ帳簿用紙への印刷位置"), this);

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QGroupBox>
+#include "reports/PrintFrame.h"
 
 class QPushButton;
 
 // The frame "各帳票の印刷位置調整" of the report window (objectName Frame3): the button "調 整"
 // opens the print position window frmPrint_ExcelPos modally.
-class ExcelPosFrame : public QGroupBox {
+class ExcelPosFrame : public PrintFrame {
     Q_OBJECT
 
 public:
-    explicit ExcelPosFrame(QWidget* parent = nullptr);
+    ExcelPosFrame(PrintHost& host, QWidget* parent);
 
     QPushButton* cmdExcelPos = nullptr;
 };

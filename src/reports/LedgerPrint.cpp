@@ -359,30 +359,6 @@ double gLedgerItemFontSize(const QString& item) {
     return size;
 }
 
-bool gGetLedgerPrintSuppliers(QList<LedgerPrintSupplier>& suppliers) {
-    const QString proc = QStringLiteral("gGetLedgerPrintSuppliers");
-    QString order;
-    if (!gGetSQLSupplierShortNameSort(order)) {
-        gProcError(proc);
-        return false;
-    }
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngSupplier,strSuppLierShortName FROM T_MASTER"
-                                         " WHERE blnValid<>0") +
-                              order,
-                          {}, proc))
-        return false;
-    QList<LedgerPrintSupplier> list;
-    for (const QVariantList& row : rs.rows()) {
-        LedgerPrintSupplier s;
-        s.supplier = static_cast<qint32>(row.value(0).toLongLong());
-        s.shortName = row.value(1).toString();
-        list << s;
-    }
-    suppliers = list;
-    return true;
-}
-
 bool gParseLedgerStartRow(const QString& text, int& row, QString& message) {
     QString t = text.trimmed();
     // Full-width digits and sign as typed with a Japanese input method.

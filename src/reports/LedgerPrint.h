@@ -92,10 +92,6 @@ struct LedgerPrintSupplier {
     int startRow = 1;
 };
 
-// The list of the frame "仕入帳": every valid supplier in the order of setting 9, ticked,
-// starting on row 1. Failure: logged "gGetLedgerPrintSuppliers", false.
-bool gGetLedgerPrintSuppliers(QList<LedgerPrintSupplier>& suppliers);
-
 // A start row as typed into the list: a whole number from 1 to kLedgerStartRowMax (half- or
 // full-width digits, surrounding spaces allowed). Otherwise false with the message to show:
 // "開始行には整数を入力してください" for anything that is not a whole number,

@@ -5,20 +5,17 @@
 #include "app/Globals.h"
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
+#include "ledger/frmCalendar.h"
 #include "reports/frmPrint_Data.h"
-#include "store/Period.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -100,41 +97,10 @@ public:
     }
 };
 
-// The date picker used when no calendar window of the ledger is at hand: a month calendar
-// with "確　定" and "戻 る"; closing it by its close box counts as going back.
-bool pickDateWithCalendar(QWidget* parent, const QString& title, QDate& date) {
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("frmCalendar"));
-    dialog.setWindowTitle(title);
-    gSetFormCaption(&dialog, 0);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* calendar = new QCalendarWidget(&dialog);
-    calendar->setObjectName(QStringLiteral("Calendar1"));
-    calendar->setGridVisible(true);
-    if (date.isValid())
-        calendar->setSelectedDate(date);
-    layout->addWidget(calendar);
-    auto* buttons = new QHBoxLayout();
-    auto* decide = new QPushButton(QStringLiteral("確　定"), &dialog);
-    decide->setObjectName(QStringLiteral("cmdDecision"));
-    auto* back = new QPushButton(QStringLiteral("戻 る"), &dialog);
-    back->setObjectName(QStringLiteral("cmdExit"));
-    buttons->addStretch(1);
-    buttons->addWidget(decide);
-    buttons->addWidget(back);
-    layout->addLayout(buttons);
-    QObject::connect(decide, &QPushButton::clicked, &dialog, &QDialog::accept);
-    QObject::connect(calendar, &QCalendarWidget::activated, &dialog, &QDialog::accept);
-    QObject::connect(back, &QPushButton::clicked, &dialog, &QDialog::reject);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    date = calendar->selectedDate();
-    return true;
-}
-
 } // namespace
 
-LedgerPrintFrame::LedgerPrintFrame(QWidget* parent) : QGroupBox(QStringLiteral("仕入帳"), parent) {
+LedgerPrintFrame::LedgerPrintFrame(PrintHost& host, QWidget* parent)
+    : PrintFrame(QStringLiteral("仕入帳"), host, parent) {
     setObjectName(QStringLiteral("Frame4"));
     auto* outer = new QVBoxLayout(this);
 
@@ -239,18 +205,18 @@ LedgerPrintFrame::LedgerPrintFrame(QWidget* parent) : QGroupBox(QStringLiteral("
 bool LedgerPrintFrame::formLoad() {
     Chk_KokuyoRi101->setVisible(false);
     Chk_KokuyoRi101->setChecked(false);
-    return gInitCboTargetDate(cboPrintDataStartDate, cboPrintDataEndDate) && mSetList();
+    if (!gInitCboTargetDate(cboPrintDataStartDate, cboPrintDataEndDate))
+        return false;
+    mSetList();
+    return true;
 }
 
-bool LedgerPrintFrame::mSetList() {
-    QList<LedgerPrintSupplier> suppliers;
-    if (!gGetLedgerPrintSuppliers(suppliers))
-        return false;
+void LedgerPrintFrame::mSetList() {
     ListPrintData->clear();
     QList<QTreeWidgetItem*> items;
-    for (const LedgerPrintSupplier& s : suppliers) {
+    for (const SupplierRecord& s : host().suppliers()) {
         auto* item = new QTreeWidgetItem(
-            {QString::number(s.startRow), QString::number(s.supplier), s.shortName});
+            {QStringLiteral("1"), QString::number(s.lngSupplier), s.strSupplierShortName});
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
                        Qt::ItemIsEditable);
         item->setCheckState(StartRowColumn, Qt::Checked);
@@ -259,11 +225,6 @@ bool LedgerPrintFrame::mSetList() {
         items << item;
     }
     ListPrintData->addTopLevelItems(items);
-    return true;
-}
-
-void LedgerPrintFrame::setRunCallbacks(ExcelReportRun::Callbacks callbacks) {
-    m_callbacks = std::move(callbacks);
 }
 
 LedgerPrintParams LedgerPrintFrame::params() const {
@@ -280,11 +241,13 @@ LedgerPrintParams LedgerPrintFrame::params() const {
         p.suppliers << s;
     }
     p.kokuyoRi101 = Chk_KokuyoRi101->isChecked();
-    p.outputFolder = m_outputFolder;
+    p.outputFolder = host().outputFolder();
     return p;
 }
 
 void LedgerPrintFrame::cmdPrintDataClick() {
+    if (host().isBusy())
+        return;
     LedgerPrintParams p = params();
     if (!gGetLedgerPrintOptions(p.options)) {
         // The run cannot start without its options: the report's failure message.
@@ -292,15 +255,7 @@ void LedgerPrintFrame::cmdPrintDataClick() {
         gProcError(p.procName);
         return;
     }
-    ExcelReportRun::Callbacks callbacks = m_callbacks;
-    if (!callbacks.setBusy) {
-        QPointer<QWidget> top = window();
-        callbacks.setBusy = [top](bool busy) {
-            if (top)
-                top->setEnabled(!busy);
-        };
-    }
-    gPrintLedger(p, callbacks, m_lastResult);
+    gPrintLedger(p, host().reportCallbacks(), m_lastResult);
     if (m_lastResult.outcome == LedgerPrintOutcome::InvalidInput) {
         if (QWidget* w = findChild<QWidget*>(m_lastResult.focus))
             w->setFocus();
@@ -329,13 +284,12 @@ void LedgerPrintFrame::mResetStartRows() {
 }
 
 void LedgerPrintFrame::mPickDate(QComboBox* box, const QString& title, const QString& procName) {
-    if (!box) {
+    QString text = box->currentText();
+    bool decided = false;
+    if (!gPickDateWithCalendar(title, text, decided)) {
         gProcFatalError(procName);
         return;
     }
-    QDate date = termDateFromText(box->currentText());
-    if (!date.isValid())
-        date = svc().clock().today();
-    if (pickDateWithCalendar(window(), title, date))
-        box->setEditText(termDateText(date));
+    if (decided)
+        box->setEditText(text);
 }

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "reports/ExcelLayer.h"
 #include "reports/LedgerPrint.h"
-
-#include <QGroupBox>
+#include "reports/PrintFrame.h"
 
 class QCheckBox;
 class QComboBox;
@@ -15,25 +13,23 @@ class QTreeWidget;
 // buttons, the supplier list with each supplier's start row on its first page, and the buttons
 // that open the ledger print options and run the ledger print (reports/LedgerPrint.h).
 //
-// The report window places it, calls formLoad() when it opens, and hands over its busy switch
-// and progress bar with setRunCallbacks(); without them a run disables the frame's window.
-class LedgerPrintFrame : public QGroupBox {
+// The report window hosts it: the supplier record source, the busy state with the processing
+// panel and the output folder come from the host.
+class LedgerPrintFrame : public PrintFrame {
     Q_OBJECT
 
 public:
-    explicit LedgerPrintFrame(QWidget* parent = nullptr);
+    LedgerPrintFrame(PrintHost& host, QWidget* parent);
 
-    // Hides Chk_KokuyoRi101, fills the date boxes with the terms and the list with the valid
+    // Hides Chk_KokuyoRi101, fills the date boxes with the terms and the list with the host's
     // suppliers. Failure: reported by the routine that failed, false.
-    bool formLoad();
-    // Fills ListPrintData: every valid supplier, ticked, start row 1.
-    bool mSetList();
-    void setRunCallbacks(ExcelReportRun::Callbacks callbacks);
+    bool formLoad() override;
+    // Fills ListPrintData from the host's supplier records (item i is record i): ticked, start
+    // row 1.
+    void mSetList();
 
-    // The inputs of a run as the controls hold them (options from the settings store).
+    // The inputs of a run as the controls hold them (options not read yet).
     LedgerPrintParams params() const;
-    // Where the workbook goes; the desktop when empty (tests point it elsewhere).
-    void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
     // The outcome of the last run.
     const LedgerPrintResult& lastResult() const { return m_lastResult; }
 
@@ -58,7 +54,5 @@ private:
     void mResetStartRows();
     void mPickDate(QComboBox* box, const QString& title, const QString& procName);
 
-    ExcelReportRun::Callbacks m_callbacks;
-    QString m_outputFolder;
     LedgerPrintResult m_lastResult;
 };

@@ -110,7 +110,6 @@ private slots:
     void inputChecks_data();
     void inputChecks();
     void missingTemplate_failurePath();
-    void supplierList_validOnlyInSettingOrder();
     void libreOffice_printsAFormPage();
 
 private:
@@ -828,25 +827,6 @@ void tst_LedgerPrint::missingTemplate_failurePath() {
     QCOMPARE(m_svc.prompt->texts(),
              QStringList({u"表が正常に作成されませんでした。管理者に問い合わせてください"_s}));
     QVERIFY(m_folder->errorLog().contains(u"仕入先番号 9 がありません"_s));
-}
-
-void tst_LedgerPrint::supplierList_validOnlyInSettingOrder() {
-    QVERIFY(addSupplier(1, 3, u"ささき"_s));
-    QVERIFY(addSupplier(2, 1, u"あおき"_s));
-    QVERIFY(addSupplier(3, 2, u"かとう"_s, 0, false));
-    QList<LedgerPrintSupplier> list;
-    QVERIFY(gGetLedgerPrintSuppliers(list));
-    QCOMPARE(list.size(), 2);
-    QCOMPARE(list[0].supplier, 1);
-    QCOMPARE(list[1].supplier, 3);
-    QVERIFY(list[0].checked && list[0].startRow == 1);
-    QVERIFY(gSetSystemLngField(9, 1));
-    QVERIFY(addSupplier(4, 4, u"いとう"_s));
-    QVERIFY(gGetLedgerPrintSuppliers(list));
-    QStringList names;
-    for (const LedgerPrintSupplier& s : list)
-        names << s.shortName;
-    QCOMPARE(names, QStringList({u"あおき"_s, u"いとう"_s, u"ささき"_s}));
 }
 
 // A real spreadsheet program prints a form page: LibreOffice turns a リ-103 print into a PDF

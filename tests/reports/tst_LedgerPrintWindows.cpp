@@ -1,8 +1,11 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "app/Globals.h"
+#include "app/frmMenu.h"
+#include "ledger/frmCalendar.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/LedgerPrintFrame.h"
+#include "reports/frmPrint.h"
 #include "reports/frmPrint_Data.h"
 #include "reports/frmPrint_ExcelPos.h"
 #include "store/Database.h"
@@ -17,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,15 +47,14 @@ bool addPurchase(qint32 masterID, const QDate& date, const QString& item, double
         {masterID, date, item, QVariant::fromValue(Currency::fromDouble(cost))});
 }
 
-// Runs `act` on the first visible modal dialog named `name` once its loop runs.
-void whenDialogOpens(const QString& name, std::function<void(QDialog*)> act) {
+// Runs `act` on the first visible top-level window named `name` once its modal loop runs.
+void whenWindowOpens(const QString& name, std::function<void(QWidget*)> act) {
     auto tries = std::make_shared<int>(0);
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [name, act, tries, poll]() {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* d = qobject_cast<QDialog*>(w);
-            if (d && d->objectName() == name && d->isVisible()) {
-                act(d);
+            if (w->objectName() == name && w->isVisible()) {
+                act(w);
                 return;
             }
         }
@@ -59,6 +62,10 @@ void whenDialogOpens(const QString& name, std::function<void(QDialog*)> act) {
             QTimer::singleShot(10, *poll);
     };
     QTimer::singleShot(0, *poll);
+}
+
+void whenDialogOpens(const QString& name, std::function<void(QDialog*)> act) {
+    whenWindowOpens(name, [act](QWidget* w) { act(qobject_cast<QDialog*>(w)); });
 }
 
 std::optional<qint32> lngSetting(int number) {
@@ -108,7 +115,6 @@ private slots:
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
     std::unique_ptr<QTemporaryDir> m_out;
-    std::unique_ptr<QWidget> m_window;
     LedgerPrintFrame* m_frame = nullptr;
     TestServices m_svc{};
 };
@@ -119,16 +125,18 @@ void tst_LedgerPrintWindows::init() {
     QVERIFY(m_folder->isValid());
     QVERIFY(m_folder->open());
     m_out = std::make_unique<QTemporaryDir>();
+    frmPrint::setOutputFolderOverride(m_out->path());
     QVERIFY(addSupplier(1, 3, u"三河屋"_s));
     QVERIFY(addSupplier(2, 1, u"青葉園"_s));
     QVERIFY(addSupplier(3, 2, u"休止中"_s, false));
     QVERIFY(addSupplier(4, 7, u"七星"_s));
-    m_window = std::make_unique<QWidget>();
-    m_frame = new LedgerPrintFrame(m_window.get());
-    m_frame->setOutputFolder(m_out->path());
-    QVERIFY(m_frame->formLoad());
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
+    frmPrint* window = frmPrint::instance();
+    QVERIFY(window);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QApplication::setActiveWindow(window);
+    m_frame = window->findChild<LedgerPrintFrame*>(u"Frame4"_s);
+    QVERIFY(m_frame);
 }
 
 void tst_LedgerPrintWindows::cleanup() {
@@ -140,8 +148,12 @@ void tst_LedgerPrintWindows::cleanup() {
             d->close();
         }
     }
+    if (frmPrint* f = frmPrint::existing())
+        f->close();
+    delete frmMenu::existing(); // released without running the shutdown
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_window.reset();
+    QVERIFY(!frmPrint::existing());
+    frmPrint::setOutputFolderOverride({});
     m_frame = nullptr;
     m_out.reset();
     m_folder.reset();
@@ -277,14 +289,17 @@ void tst_LedgerPrintWindows::calendar_picksADateOrGoesBack() {
     const QString before = box->currentText();
     QString title;
     QDate shown;
-    whenDialogOpens(u"frmCalendar"_s, [&](QDialog* d) {
-        title = d->windowTitle();
-        auto* cal = d->findChild<QCalendarWidget*>(u"Calendar1"_s);
+    bool modal = false;
+    whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
+        title = w->windowTitle();
+        modal = w->isModal();
+        auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
         shown = cal->selectedDate();
         cal->setSelectedDate(QDate(2024, 1, 9));
-        d->findChild<QPushButton*>(decide ? u"cmdDecision"_s : u"cmdExit"_s)->click();
+        w->findChild<QPushButton*>(decide ? u"cmdDecision"_s : u"cmdExit"_s)->click();
     });
     (start ? m_frame->cmdCalenderDataStart : m_frame->cmdCalenderDataEnd)->click();
+    QVERIFY(modal);
     QVERIFY(title.startsWith(start ? u"計算対象開始日"_s : u"計算対象終了日"_s));
     QCOMPARE(shown, QDate::fromString(before, u"yyyy/MM/dd"_s));
     QCOMPARE(box->currentText(), start || decide ? expected : before);
@@ -307,7 +322,7 @@ void tst_LedgerPrintWindows::create_writesTheTickedSuppliersWithTheirStartRows()
     QCOMPARE(book.sheet(1)->value(12, 4), QVariant(u"三河屋の品"_s));
     QCOMPARE(book.sheet(1)->value(12, 11), QVariant(u"1,0 0 0"_s));
     QCOMPARE(QDir(m_out->path()).entryList(QDir::Files).size(), 1);
-    QVERIFY(m_window->isEnabled());
+    QVERIFY(frmPrint::existing()->isEnabled());
     QCOMPARE(m_svc.prompt->texts().size(), 1);
     QVERIFY(m_svc.prompt->texts()[0].endsWith(u"開きますか？\r\n"_s));
 }
@@ -339,7 +354,6 @@ void tst_LedgerPrintWindows::create_refusedInputsKeepTheUserThere() {
     m_frame->cboPrintDataStartDate->setEditText(start);
     if (!tick)
         m_frame->cmdPrintData_AllClear->click();
-    m_window->activateWindow();
     m_frame->cmdPrintData->setFocus();
     m_frame->cmdPrintData->click();
     QCOMPARE(m_svc.prompt->texts(), QStringList({message}));
@@ -347,19 +361,31 @@ void tst_LedgerPrintWindows::create_refusedInputsKeepTheUserThere() {
     if (!focus.isEmpty())
         QCOMPARE(QApplication::focusWidget(), m_frame->findChild<QWidget*>(focus));
     QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList());
-    QVERIFY(m_window->isEnabled());
+    QVERIFY(frmPrint::existing()->isEnabled());
 }
 
 void tst_LedgerPrintWindows::create_busyWhileRunning() {
     QVERIFY(addPurchase(2, QDate(2024, 3, 2), u"品"_s, 2000));
-    QList<bool> busy;
-    QList<bool> enabledDuringQuestion;
-    m_frame->setRunCallbacks({[&](bool b) { busy << b; }, {}, {}});
-    m_svc.prompt->onShow = [&](const ShownPrompt&) { enabledDuringQuestion << busy.last(); };
+    QVERIFY(addPurchase(1, QDate(2024, 3, 2), u"品"_s, 1000));
+    frmPrint* window = frmPrint::existing();
+    QList<int> progress;
+    bool alwaysBusy = true;
+    connect(window->PBarNowProcessing, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 0)
+            return;
+        progress << value;
+        alwaysBusy = alwaysBusy && !window->isEnabled() && window->picNowProcessing->isVisible();
+    });
+    bool enabledAtQuestion = false;
+    m_svc.prompt->onShow = [&](const ShownPrompt&) {
+        enabledAtQuestion = window->isEnabled() && !window->picNowProcessing->isVisible();
+    };
     m_frame->cmdPrintData->click();
-    QCOMPARE(busy, QList<bool>({true, false}));
-    // The question comes after the busy state was cleared.
-    QCOMPARE(enabledDuringQuestion, QList<bool>({false}));
+    // One step for every supplier of the list, ticked or not; the question comes after.
+    QCOMPARE(progress, QList<int>({1, 2, 3}));
+    QCOMPARE(window->PBarNowProcessing->maximum(), 3);
+    QVERIFY(alwaysBusy);
+    QVERIFY(enabledAtQuestion);
 }
 
 // ---- Settings windows -----------------------------------------------------------------------
@@ -496,10 +522,10 @@ void tst_LedgerPrintWindows::position_buttonsMoveThePrintTheWayTheyPoint() {
 }
 
 void tst_LedgerPrintWindows::position_openedFromFrame3AndStored() {
-    ExcelPosFrame frame;
-    QCOMPARE(frame.objectName(), u"Frame3"_s);
-    QCOMPARE(frame.title(), u"各帳票の印刷位置調整"_s);
-    QCOMPARE(frame.cmdExcelPos->text(), u"調 整"_s);
+    auto* frame = frmPrint::existing()->findChild<ExcelPosFrame*>(u"Frame3"_s);
+    QVERIFY(frame);
+    QCOMPARE(frame->title(), u"各帳票の印刷位置調整"_s);
+    QCOMPARE(frame->cmdExcelPos->text(), u"調 整"_s);
     bool modal = false;
     whenDialogOpens(u"frmPrint_ExcelPos"_s, [&](QDialog* d) {
         modal = d->isModal();
@@ -508,7 +534,7 @@ void tst_LedgerPrintWindows::position_openedFromFrame3AndStored() {
         d->findChild<QPushButton*>(u"cmdMoveLeft"_s)->click();
         d->close();
     });
-    frame.cmdExcelPos->click();
+    frame->cmdExcelPos->click();
     QVERIFY(modal);
     QCOMPARE(lngSetting(46), std::optional<qint32>(2));
     QCOMPARE(lngSetting(47), std::optional<qint32>(-1));
