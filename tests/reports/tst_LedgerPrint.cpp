@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,7 +111,7 @@ private slots:
     void inputChecks_data();
     void inputChecks();
     void missingTemplate_failurePath();
-    void libreOffice_printsAFormPage();
+    void libreOffice_printsEveryFormOnItsPages();
 
 private:
     LedgerPrintParams params(const QString& from, const QString& to,
@@ -829,9 +830,10 @@ void tst_LedgerPrint::missingTemplate_failurePath() {
     QVERIFY(m_folder->errorLog().contains(u"仕入先番号 9 がありません"_s));
 }
 
-// A real spreadsheet program prints a form page: LibreOffice turns a リ-103 print into a PDF
-// of B5 pages with the figures on them.
-void tst_LedgerPrint::libreOffice_printsAFormPage() {
+// A real spreadsheet program prints the pages: LibreOffice turns a print of each form into a
+// PDF with exactly one printed page per sheet (no column spills onto a page of its own), on
+// B5 paper for the forms, with the figures on it.
+void tst_LedgerPrint::libreOffice_printsEveryFormOnItsPages() {
     const QString soffice = QStandardPaths::findExecutable(u"soffice"_s);
     if (soffice.isEmpty())
         QSKIP("LibreOffice (soffice) is not installed");
@@ -839,48 +841,60 @@ void tst_LedgerPrint::libreOffice_printsAFormPage() {
     for (int i = 0; i < 32; ++i)
         QVERIFY(addLine(1, {QDate(2024, 1, 1).addDays(i % 28),
                             u"肥料 %1袋"_s.arg(i + 1),
-                            i % 5 == 4 ? std::optional<double>() : 12345.0 * (i + 1),
-                            i % 5 == 4 ? std::optional<double>(300000.0) : std::nullopt,
+                            i % 5 == 4 ? std::optional<double>() : 123456.0 * (i + 1),
+                            i % 5 == 4 ? std::optional<double>(3000000.0) : std::nullopt,
                             3.0,
-                            4115.0 * (i + 1),
+                            41152.0 * (i + 1),
                             {}}));
-    LedgerPrintParams p = params(u"2024/01/01"_s, u"2024/01/31"_s, {{1, u"山田商店"_s, true, 1}});
-    p.options.kokuyoRi103 = true;
-    Workbook book;
-    QVERIFY(run(p, book));
     QTemporaryDir dir;
+    QStringList files;
+    for (const QString& form : {u"plain"_s, u"ri103"_s, u"ri101"_s}) {
+        LedgerPrintParams p =
+            params(u"2024/01/01"_s, u"2024/01/31"_s, {{1, u"山田商店"_s, true, 1}});
+        p.options.kokuyoRi103 = form == u"ri103"_s;
+        p.kokuyoRi101 = form == u"ri101"_s;
+        Workbook book;
+        QVERIFY(run(p, book));
+        QCOMPARE(book.sheetCount(), 2);
+        files << dir.filePath(form + u".xlsx"_s);
+        QVERIFY(QFile::rename(m_result.savedPath, files.last()));
+    }
     QProcess conv;
     conv.setProcessChannelMode(QProcess::MergedChannels);
-    conv.start(soffice, {u"-env:UserInstallation=file://"_s + dir.filePath(u"profile"_s),
-                         u"--headless"_s, u"--convert-to"_s, u"pdf"_s, u"--outdir"_s,
-                         dir.filePath(u"pdf"_s), m_result.savedPath});
+    conv.start(soffice,
+               QStringList({u"-env:UserInstallation=file://"_s + dir.filePath(u"profile"_s),
+                            u"--headless"_s, u"--convert-to"_s, u"pdf"_s, u"--outdir"_s,
+                            dir.filePath(u"pdf"_s)}) +
+                   files);
     QVERIFY(conv.waitForStarted());
-    QVERIFY(conv.waitForFinished(240000));
-    const QString pdf =
-        dir.filePath(u"pdf/"_s) + QFileInfo(m_result.savedPath).completeBaseName() + u".pdf"_s;
-    QFile f(pdf);
-    QVERIFY2(f.open(QIODevice::ReadOnly), conv.readAll().constData());
-    const QByteArray data = f.readAll();
-    QVERIFY(data.startsWith("%PDF"));
+    QVERIFY(conv.waitForFinished(300000));
+    const QByteArray log = conv.readAll();
     const QString pdftotext = QStandardPaths::findExecutable(u"pdftotext"_s);
-    if (pdftotext.isEmpty())
-        return;
-    QProcess text;
-    text.start(pdftotext, {u"-layout"_s, pdf, u"-"_s});
-    QVERIFY(text.waitForFinished(60000));
-    const QString out = QString::fromUtf8(text.readAll());
-    QVERIFY2(out.contains(u"山田商店"_s), qPrintable(out));
-    QVERIFY(out.contains(u"1 2,3 4 5"_s));
-    QCOMPARE(out.count(u'\f'), 2); // two pages
     const QString pdfinfo = QStandardPaths::findExecutable(u"pdfinfo"_s);
-    if (pdfinfo.isEmpty())
-        return;
-    QProcess info;
-    info.start(pdfinfo, {pdf});
-    QVERIFY(info.waitForFinished(60000));
-    // B5 (JIS): 182 × 257 mm = 515.9 × 728.5 pt.
-    const QString pages = QString::fromUtf8(info.readAll());
-    QVERIFY2(pages.contains(u"515.9"_s) || pages.contains(u"516 x 729"_s), qPrintable(pages));
+    for (const QString& form : {u"plain"_s, u"ri103"_s, u"ri101"_s}) {
+        const QString pdf = dir.filePath(u"pdf/"_s + form + u".pdf"_s);
+        QFile f(pdf);
+        QVERIFY2(f.open(QIODevice::ReadOnly), log.constData());
+        QVERIFY(f.readAll().startsWith("%PDF"));
+        if (pdftotext.isEmpty() || pdfinfo.isEmpty())
+            continue;
+        QProcess info;
+        info.start(pdfinfo, {pdf});
+        QVERIFY(info.waitForFinished(60000));
+        const QString facts = QString::fromUtf8(info.readAll());
+        QVERIFY2(facts.contains(QRegularExpression(u"Pages:\\s+2\\b"_s)), qPrintable(form + facts));
+        // A4 for plain pages; B5 (JIS, 182 × 257 mm = 515.9 × 728.5 pt) for the forms.
+        QVERIFY2(facts.contains(form == u"plain"_s ? u"595.3"_s : u"515.9"_s),
+                 qPrintable(form + facts));
+        QProcess text;
+        text.start(pdftotext, {u"-layout"_s, pdf, u"-"_s});
+        QVERIFY(text.waitForFinished(60000));
+        const QString out = QString::fromUtf8(text.readAll());
+        QVERIFY2(out.contains(u"山田商店"_s), qPrintable(out));
+        QVERIFY2(out.contains(u"肥料 32袋"_s), qPrintable(out));
+        // The last balance: 50000 + the amounts − the payments of the 32 lines.
+        QVERIFY2(QString(out).remove(u' ').contains(u"34,271,888"_s), qPrintable(form + out));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_LedgerPrint)
