@@ -48,9 +48,9 @@ void selectText(QComboBox* box, const QString& text, int emptyIndex) {
 
 } // namespace
 
-ManageProfitFrame::ManageProfitFrame(QWidget* parent) : QGroupBox(parent) {
+ManageProfitFrame::ManageProfitFrame(PrintHost& host, QWidget* parent)
+    : PrintFrame(QStringLiteral("利益管理表"), host, parent) {
     setObjectName(QStringLiteral("Frame5"));
-    setTitle(QStringLiteral("利益管理表"));
     auto* outer = new QHBoxLayout(this);
 
     // Left: range and suppliers.
@@ -178,10 +178,6 @@ ManageProfitFrame::ManageProfitFrame(QWidget* parent) : QGroupBox(parent) {
     connect(cmdManageProfit, &QPushButton::clicked, this, [this]() { cmdManageProfitClick(); });
 }
 
-void ManageProfitFrame::setReportCallbacks(const ExcelReportRun::Callbacks& callbacks) {
-    m_callbacks = callbacks;
-}
-
 bool ManageProfitFrame::formLoad() {
     const QString proc = QStringLiteral("frmPrint_Form_Load");
     if (!gInitCboTargetDate(cboManageProfitStart, cboManageProfitEnd)) {
@@ -227,18 +223,17 @@ bool ManageProfitFrame::formLoad() {
 }
 
 bool ManageProfitFrame::mSetList() {
-    std::vector<ProfitSupplier> suppliers;
-    if (!gGetProfitSuppliers(suppliers))
-        return false;
+    // The window's supplier records, in their order: item i is record i.
+    const QList<SupplierRecord>& suppliers = host().suppliers();
     ListPrintManageProfit->clear();
     QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<int>(suppliers.size()));
-    for (const ProfitSupplier& s : suppliers) {
+    items.reserve(suppliers.size());
+    for (const SupplierRecord& s : suppliers) {
         auto* item = new QTreeWidgetItem();
-        item->setText(0, QString::number(s.supplier));
+        item->setText(0, QString::number(s.lngSupplier));
         item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-        item->setText(1, s.shortName);
-        item->setData(0, kMasterIdRole, s.masterID);
+        item->setText(1, s.strSupplierShortName);
+        item->setData(0, kMasterIdRole, s.lngMasterID);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, Qt::Checked);
         items << item;
@@ -343,13 +338,6 @@ bool ManageProfitFrame::mGetManegeProfitSetting(ProfitReportParams& p) {
     return true;
 }
 
-void ManageProfitFrame::setBusy(bool busy) {
-    if (m_callbacks.setBusy)
-        m_callbacks.setBusy(busy);
-    else if (window())
-        window()->setEnabled(!busy);
-}
-
 void ManageProfitFrame::cmdManageProfitClick() {
     const QString proc = QStringLiteral("frmPrint_cmdMargin_Click");
     m_savedPath.clear();
@@ -358,13 +346,12 @@ void ManageProfitFrame::cmdManageProfitClick() {
     p.endText = cboManageProfitEnd->currentText();
     p.start = termDateFromText(p.startText);
     p.end = termDateFromText(p.endText);
-    p.outputFolder = m_outputFolder;
+    p.outputFolder = host().outputFolder();
     if (!mGetManegeProfitSetting(p) || !gGetProfitSheetSettings(p.settings)) {
         ExcelReportRun(proc).fail(QStringLiteral("画面の設定を読めません"));
         return;
     }
-    ExcelReportRun::Callbacks callbacks = m_callbacks;
-    callbacks.setBusy = [this](bool busy) { setBusy(busy); };
+    const ExcelReportRun::Callbacks callbacks = host().reportCallbacks();
     bool storeFailed = false;
     const ProfitOutcome outcome = gMakeManageProfit(p, callbacks, &m_savedPath, [&]() {
         storeFailed = !mSetSystem_ManegeProfitSetting();

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "reports/ExcelLayer.h"
-
-#include <QGroupBox>
+#include "reports/PrintFrame.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,22 +12,18 @@ struct ProfitReportParams;
 // The frame "利益管理表" of the report window: the range of terms, the suppliers to include,
 // the line filter, the class breakdowns, the options, "各 設 定" (the settings window) and
 // "作 成", which builds the profit management table. The report window hosts it and lends it
-// its busy state through setReportCallbacks.
-class ManageProfitFrame : public QGroupBox {
+// its supplier records, its busy state with the processing panel and the output folder.
+class ManageProfitFrame : public PrintFrame {
     Q_OBJECT
 
 public:
-    explicit ManageProfitFrame(QWidget* parent = nullptr);
+    ManageProfitFrame(PrintHost& host, QWidget* parent);
 
     // Fills the lists and restores the kept choices (the report window's opening). False on a
     // failure, already reported; the window then takes the fatal path.
-    bool formLoad();
+    bool formLoad() override;
 
-    // The report window's busy switch, progress bar and processing label. Without them the
-    // frame's window is disabled during a run.
-    void setReportCallbacks(const ExcelReportRun::Callbacks& callbacks);
-    // Where workbooks are saved; the desktop when empty.
-    void setOutputFolder(const QString& folder) { m_outputFolder = folder; }
+    // The workbook of the last run ("" when none was saved).
     QString lastSavedPath() const { return m_savedPath; }
 
     // Reads the controls into the run's inputs (list indexes of the combos). False when a
@@ -66,9 +60,6 @@ private:
     bool fillClassItems(QComboBox* classBox, QComboBox* itemBox);
     void setAllChecked(bool checked);
     void cmdManageProfitSettingClick();
-    void setBusy(bool busy);
 
-    ExcelReportRun::Callbacks m_callbacks;
-    QString m_outputFolder;
     QString m_savedPath;
 };

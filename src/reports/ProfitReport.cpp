@@ -5,6 +5,7 @@
 #include "ledger/Captions.h"
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
+#include "reports/SupplierList.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Period.h"
@@ -714,23 +715,13 @@ bool gGetProfitSheetSettings(ProfitSheetSettings& settings) {
 }
 
 bool gGetProfitSuppliers(std::vector<ProfitSupplier>& suppliers) {
-    const QString proc = QStringLiteral("frmPrint_mSetList");
-    QString order;
-    if (!gGetSQLSupplierShortNameSort(order)) {
-        gProcError(proc);
-        return false;
-    }
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, lngSupplier, strSupplierShortName"
-                                         " FROM T_MASTER WHERE blnValid=1") +
-                              order,
-                          {}, proc))
+    QList<SupplierRecord> records;
+    if (!gGetReportSuppliers(records))
         return false;
     std::vector<ProfitSupplier> out;
-    out.reserve(rs.rows().size());
-    for (const QVariantList& r : rs.rows())
-        out.push_back({static_cast<qint32>(r.at(0).toLongLong()),
-                       static_cast<qint32>(r.at(1).toLongLong()), r.at(2).toString(), true});
+    out.reserve(records.size());
+    for (const SupplierRecord& r : records)
+        out.push_back({r.lngMasterID, r.lngSupplier, r.strSupplierShortName, true});
     suppliers = std::move(out);
     return true;
 }

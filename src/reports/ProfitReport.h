@@ -70,8 +70,8 @@ struct ProfitSupplier {
     bool checked = true;
 };
 
-// The suppliers of the report window's list: valid suppliers in the order of setting 9, all
-// checked. Failure: logged "frmPrint_mSetList", false.
+// The suppliers of the report window's list (its supplier records, gGetReportSuppliers): valid
+// suppliers in the order of setting 9, all checked. Failure: logged, false.
 bool gGetProfitSuppliers(std::vector<ProfitSupplier>& suppliers);
 
 // Everything one run needs.

@@ -6,6 +6,7 @@
 #include "app/WindowDisplay.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/LedgerPrintFrame.h"
+#include "reports/ManageProfitFrame.h"
 #include "reports/PrintMasterFrame.h"
 #include "reports/SupplierList.h"
 
@@ -164,10 +165,10 @@ void frmPrint::buildControls() {
     mnuAbout = help.mnuAbout;
 }
 
-// One line per report frame. The profit table (Frame5, slot ManageProfit), the ledger print
-// (Frame4, slot PrintData) and the print position (Frame3, slot ExcelPos) are added the same
-// way as their frames are built.
+// One line per report frame; their formLoad runs in this order.
 void frmPrint::buildFrames() {
+    Frame5 = new ManageProfitFrame(*this, centralWidget());
+    addFrame(Frame5, FrameSlot::ManageProfit);
     Frame2 = new PrintMasterFrame(*this, centralWidget());
     addFrame(Frame2, FrameSlot::Master);
     auto* frame4 = new LedgerPrintFrame(*this, centralWidget());

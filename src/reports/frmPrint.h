@@ -12,6 +12,7 @@ class QGridLayout;
 class QLabel;
 class QProgressBar;
 
+class ManageProfitFrame;
 class PrintMasterFrame;
 
 // The report window "各種帳票の作成　（エクセルファイル）", opened from the menu in the upper
@@ -43,6 +44,7 @@ public:
     ExcelReportRun::Callbacks reportCallbacks() override;
     QString outputFolder() const override;
 
+    ManageProfitFrame* Frame5 = nullptr;
     PrintMasterFrame* Frame2 = nullptr;
     QCheckBox* Chk_KokuyoRi101 = nullptr;
     QFrame* picNowProcessing = nullptr;

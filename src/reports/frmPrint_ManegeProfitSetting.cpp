@@ -48,7 +48,7 @@ frmPrint_ManegeProfitSetting::frmPrint_ManegeProfitSetting(QWidget* parent) : QD
     setWindowTitle(QStringLiteral("利益管理表 エクセルの設定"));
     auto* outer = new QVBoxLayout(this);
 
-    auto* colours = new QGroupBox(QStringLiteral("セルの背景色"), this);
+    auto* colours = new QGroupBox(QStringLiteral("色の設定"), this);
     auto* grid = new QGridLayout(colours);
     const QString captions[6] = {QStringLiteral("仕入先名の列"), QStringLiteral("仕入合計の列"),
                                  QStringLiteral("売上合計の列"), QStringLiteral("粗利の列"),

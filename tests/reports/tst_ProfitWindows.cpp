@@ -1,9 +1,12 @@
 #include "ProfitTestHelpers.h"
 #include "TestData.h"
 #include "TestServices.h"
+#include "app/Globals.h"
+#include "app/frmMenu.h"
 #include "reports/ManageProfitFrame.h"
 #include "reports/ProfitReport.h"
 #include "reports/frmExcelColor.h"
+#include "reports/frmPrint.h"
 #include "reports/frmPrint_ManegeProfitSetting.h"
 #include "store/Settings.h"
 
@@ -13,12 +16,12 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -72,9 +75,9 @@ private slots:
 
 private:
     ManageProfitFrame* openFrame();
+    static void closeWindow();
     std::unique_ptr<TestProgramFolder> m_folder;
     std::unique_ptr<QTemporaryDir> m_out;
-    std::unique_ptr<QWidget> m_host;
     TestServices m_svc{};
 };
 
@@ -87,24 +90,32 @@ void tst_ProfitWindows::init() {
     QVERIFY(m_folder->open());
     QVERIFY(profittest::loadFixture());
     m_out = std::make_unique<QTemporaryDir>();
+    frmPrint::setOutputFolderOverride(m_out->path());
+    glngDataKind = 1;
+}
+
+void tst_ProfitWindows::closeWindow() {
+    if (frmPrint* f = frmPrint::existing())
+        f->close();
+    delete frmMenu::existing(); // released without running the shutdown
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void tst_ProfitWindows::cleanup() {
-    m_host.reset();
+    closeWindow();
+    QVERIFY(!frmPrint::existing());
+    frmPrint::setOutputFolderOverride({});
     m_out.reset();
     m_folder.reset();
 }
 
+// The report window with its frame "利益管理表".
 ManageProfitFrame* tst_ProfitWindows::openFrame() {
-    m_host = std::make_unique<QWidget>();
-    auto* layout = new QVBoxLayout(m_host.get());
-    auto* frame = new ManageProfitFrame(m_host.get());
-    layout->addWidget(frame);
-    frame->setOutputFolder(m_out->path());
-    if (!frame->formLoad())
+    frmPrint* w = frmPrint::instance();
+    if (!w)
         return nullptr;
-    m_host->show();
-    return frame;
+    w->show();
+    return w->findChild<ManageProfitFrame*>(u"Frame5"_s);
 }
 
 void tst_ProfitWindows::frame_opensWithListsAndDefaults() {
@@ -196,10 +207,16 @@ void tst_ProfitWindows::frame_choosingAClassFillsItsValues() {
 void tst_ProfitWindows::frame_createsTheWorkbookAndKeepsTheChoices() {
     ManageProfitFrame* f = openFrame();
     QVERIFY(f);
-    QList<bool> busy;
-    ExcelReportRun::Callbacks cb;
-    cb.setBusy = [&](bool b) { busy << b; };
-    f->setReportCallbacks(cb);
+    // While it writes, the report window is disabled and shows its processing panel.
+    frmPrint* window = frmPrint::existing();
+    bool busySeen = false;
+    int progressMaximum = 0;
+    connect(window->PBarNowProcessing, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value > 0) {
+            busySeen = !window->isEnabled() && window->picNowProcessing->isVisible();
+            progressMaximum = window->PBarNowProcessing->maximum();
+        }
+    });
     choose(f->cboManageProfitEnd, u"2024/04/20"_s);
     choose(f->cboSampling1Class, u"区分1"_s);
     choose(f->cboSampling1ClassItem, u"文具"_s);
@@ -213,7 +230,10 @@ void tst_ProfitWindows::frame_createsTheWorkbookAndKeepsTheChoices() {
     m_svc.prompt->answers.enqueue(6); // open it
     QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
 
-    QCOMPARE(busy, (QList<bool>{true, false}));
+    QVERIFY(busySeen);
+    QCOMPARE(progressMaximum, 4);
+    QVERIFY(window->isEnabled());
+    QVERIFY(!window->picNowProcessing->isVisible());
     const QString saved = f->lastSavedPath();
     QVERIFY(QFileInfo::exists(saved));
     QCOMPARE(QFileInfo(saved).absolutePath(), QDir(m_out->path()).absolutePath());
@@ -246,6 +266,7 @@ void tst_ProfitWindows::frame_createsTheWorkbookAndKeepsTheChoices() {
     QCOMPARE(m_folder->errorLogEntries(), 0);
 
     // The next opening of the window shows them again.
+    closeWindow();
     ManageProfitFrame* again = openFrame();
     QVERIFY(again);
     QCOMPARE(again->cboSampling2ClassItem->currentText(), u"季節"_s);
@@ -283,14 +304,14 @@ void tst_ProfitWindows::frame_noSupplierTicked_message22() {
     ProfitWindowChoices c;
     QVERIFY(gGetProfitWindowChoices(c));
     QVERIFY(!c.sumOnly);
-    QVERIFY(m_host->isEnabled());
+    QVERIFY(frmPrint::existing()->isEnabled());
 }
 
 void tst_ProfitWindows::frame_startAfterEnd_message40AndFocus() {
     ManageProfitFrame* f = openFrame();
     QVERIFY(f);
-    m_host->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+    frmPrint::existing()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frmPrint::existing()));
     choose(f->cboManageProfitStart, u"2024/04/21"_s);
     choose(f->cboManageProfitEnd, u"2024/04/20"_s);
     f->cmdManageProfit->setFocus();
