@@ -4,16 +4,27 @@
 #include "ledger/ClassLists.h"
 #include "ledger/LedgerLayout.h"
 
+#include <algorithm>
+
+namespace {
+
+// Lines read together when the grid reaches a line not at hand, and the most kept at once.
+constexpr int kBlockLines = 128;
+constexpr std::size_t kMaxCachedLines = 16384;
+
+} // namespace
+
 LedgerModel::LedgerModel(int kind, QObject* parent) : QAbstractTableModel(parent), m_store(kind) {}
 
 bool LedgerModel::load(qint32 masterID, LedgerView view) {
-    std::vector<LedgerLine> lines;
-    if (masterID != 0 && !m_store.load(masterID, view, lines))
+    std::vector<qint64> ids;
+    if (masterID != 0 && !m_store.loadOrder(masterID, view, ids))
         return false;
     beginResetModel();
     m_masterID = masterID;
     m_view = view;
-    m_lines = std::move(lines);
+    m_ids = std::move(ids);
+    m_cache.clear();
     m_draft = LedgerLine();
     endResetModel();
     return true;
@@ -23,10 +34,48 @@ bool LedgerModel::reload() {
     return load(m_masterID, m_view);
 }
 
-const LedgerLine& LedgerModel::line(int row) const {
-    if (row >= 0 && row < lineCount())
-        return m_lines[static_cast<std::size_t>(row)];
-    return m_draft;
+int LedgerModel::rowOfLine(qint64 lngID) const {
+    const auto it = std::find(m_ids.begin(), m_ids.end(), lngID);
+    return it == m_ids.end() ? -1 : static_cast<int>(it - m_ids.begin());
+}
+
+const LedgerLine* LedgerModel::cached(int row) const {
+    if (row < 0 || row >= lineCount())
+        return nullptr;
+    const qint64 id = m_ids[static_cast<std::size_t>(row)];
+    auto it = m_cache.find(id);
+    if (it != m_cache.end())
+        return &it->second;
+    if (m_cache.size() > kMaxCachedLines)
+        m_cache.clear();
+    // The block around the row, so that scrolling either way finds its neighbours at hand.
+    const std::size_t first = static_cast<std::size_t>(std::max(0, row - kBlockLines / 2));
+    std::vector<LedgerLine> block;
+    if (!m_store.readLines(m_ids, first, kBlockLines, block))
+        return nullptr;
+    for (LedgerLine& l : block)
+        m_cache.insert_or_assign(l.lngID, std::move(l));
+    it = m_cache.find(id);
+    return it == m_cache.end() ? nullptr : &it->second;
+}
+
+bool LedgerModel::lineForEdit(int row, LedgerLine& out, const QString& proc) const {
+    if (isNewRow(row)) {
+        out = m_draft;
+        return true;
+    }
+    if (const LedgerLine* l = cached(row)) {
+        out = *l;
+        return true;
+    }
+    gProcError(proc, QStringLiteral("row=%1").arg(row));
+    return false;
+}
+
+LedgerLine LedgerModel::line(int row) const {
+    if (const LedgerLine* l = cached(row))
+        return *l;
+    return isNewRow(row) ? m_draft : LedgerLine();
 }
 
 int LedgerModel::rowCount(const QModelIndex& parent) const {
@@ -43,16 +92,14 @@ QVariant LedgerModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const int column = index.column();
-    switch (role) {
-    case Qt::DisplayRole:
-        return gLedgerCellText(line(index.row()), column);
-    case Qt::EditRole:
-        return gLedgerEditText(line(index.row()), column);
-    case Qt::TextAlignmentRole:
+    if (role == Qt::TextAlignmentRole)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    default:
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    }
+    const LedgerLine* l = isNewRow(index.row()) ? &m_draft : cached(index.row());
+    if (!l)
+        return {};
+    return role == Qt::DisplayRole ? gLedgerCellText(*l, column) : gLedgerEditText(*l, column);
 }
 
 QVariant LedgerModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -106,11 +153,9 @@ bool LedgerModel::setCellText(int row, int column, const QString& text, const QS
 }
 
 bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {
-    if (row < 0 || row >= rowCount()) {
-        gProcError(QStringLiteral("LedgerModel_setCellValue"), QStringLiteral("row=%1").arg(row));
+    LedgerLine before;
+    if (!lineForEdit(row, before, QStringLiteral("LedgerModel_setCellValue")))
         return false;
-    }
-    const LedgerLine before = line(row);
     LedgerLine next = before;
     if (!next.setValue(column, value)) {
         gProcError(QStringLiteral("LedgerModel_setCellValue"),
@@ -127,11 +172,9 @@ bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {
 }
 
 bool LedgerModel::storeLine(int row, const LedgerLine& changed) {
-    if (row < 0 || row >= rowCount()) {
-        gProcError(QStringLiteral("LedgerModel_storeLine"), QStringLiteral("row=%1").arg(row));
+    LedgerLine before;
+    if (!lineForEdit(row, before, QStringLiteral("LedgerModel_storeLine")))
         return false;
-    }
-    const LedgerLine before = line(row);
     if (changed == before)
         return true;
     LedgerLine next = changed;
@@ -142,16 +185,15 @@ bool LedgerModel::storeLine(int row, const LedgerLine& changed) {
 
 bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before) {
     if (isNewRow(row)) {
+        // Inserted and read back: the cache holds the line as stored.
         next.lngID = 0;
         if (!m_store.insertLine(next))
-            return false;
-        LedgerLine stored;
-        if (!m_store.readLine(next.lngID, stored))
             return false;
         // The draft becomes a stored line; a fresh new row follows it.
         const int newRow = lineCount() + 1;
         beginInsertRows(QModelIndex(), newRow, newRow);
-        m_lines.push_back(stored);
+        m_ids.push_back(next.lngID);
+        m_cache.insert_or_assign(next.lngID, next);
         m_draft = LedgerLine();
         endInsertRows();
         emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
@@ -160,7 +202,7 @@ bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before
     }
     if (!m_store.storeChanges(before, next))
         return false;
-    m_lines[static_cast<std::size_t>(row)] = next;
+    m_cache.insert_or_assign(next.lngID, next);
     emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
     return true;
 }
@@ -171,10 +213,12 @@ bool LedgerModel::removeLines(QList<int> rows) {
     for (int row : rows) {
         if (row < 0 || row >= lineCount())
             continue;
-        if (!m_store.deleteLine(m_lines[static_cast<std::size_t>(row)].lngID))
+        const qint64 id = m_ids[static_cast<std::size_t>(row)];
+        if (!m_store.deleteLine(id))
             return false;
         beginRemoveRows(QModelIndex(), row, row);
-        m_lines.erase(m_lines.begin() + row);
+        m_ids.erase(m_ids.begin() + row);
+        m_cache.erase(id);
         endRemoveRows();
     }
     return true;
@@ -182,5 +226,18 @@ bool LedgerModel::removeLines(QList<int> rows) {
 
 bool LedgerModel::checkLines(const LineCheckTexts& texts, bool hasDefaultRatio, bool& errorFound,
                              RuleResult& result) {
-    return m_store.mChkInputDate(m_lines, texts, hasDefaultRatio, errorFound, result);
+    qint64 errorLine = 0;
+    if (!m_store.mChkInputDate(m_masterID, m_view, texts, hasDefaultRatio, errorFound, result,
+                               errorLine))
+        return false;
+    // Lines that passed had their changed flag cleared in the database: those at hand are read
+    // again when next shown.
+    for (auto it = m_cache.begin(); it != m_cache.end();) {
+        if (it->second.blnChange)
+            it = m_cache.erase(it);
+        else
+            ++it;
+    }
+    result.focusRow = errorFound ? rowOfLine(errorLine) : -1;
+    return true;
 }

@@ -5,11 +5,14 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <unordered_map>
 #include <vector>
 
 // The ledger grid's model: the lines of one supplier of T_DATA1 / T_DATA2 in the view's order,
 // 16 columns as the view's SELECT list, and one empty row after the stored lines for a new
-// line (only while a supplier is shown). Every confirmed cell is written to the database first;
+// line (only while a supplier is shown). It holds the order of the lines (their lngIDs) and
+// reads the lines themselves in blocks as the grid shows them, so a supplier with a hundred
+// thousand lines opens at once. Every confirmed cell is written to the database first;
 // the cache changes and the view hears of it only after the write succeeded. A new line is
 // inserted on its first confirmed cell, read back, and then shown as a stored row, with a fresh
 // empty row after it. The model shows no messages: a refused cell returns false with the rule's
@@ -32,11 +35,13 @@ public:
     LedgerView view() const { return m_view; }
 
     // Stored lines (the new row not counted).
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    int lineCount() const { return static_cast<int>(m_ids.size()); }
     bool isNewRow(int row) const { return m_masterID != 0 && row == lineCount(); }
-    // The line of a row; the new row gives its (empty) draft.
-    const LedgerLine& line(int row) const;
-    std::vector<LedgerLine>& lines() { return m_lines; }
+    // The row of a stored line; -1 when it is not shown.
+    int rowOfLine(qint64 lngID) const;
+    // The line of a row (read from the database when it is not at hand); the new row gives its
+    // (empty) draft. An empty line when the row does not exist or cannot be read (logged).
+    LedgerLine line(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -64,20 +69,29 @@ public:
     // Deletes stored lines (rows of the new line are ignored): each is deleted from the
     // database, then removed from the view. Stops at the first failure.
     bool removeLines(QList<int> rows);
-    // The line check over the shown lines (LedgerStore::mChkInputDate).
+    // The line check over the shown supplier's changed lines in the view's order
+    // (LedgerStore::mChkInputDate); result.focusRow is the row of the failing line.
     bool checkLines(const LineCheckTexts& texts, bool hasDefaultRatio, bool& errorFound,
                     RuleResult& result);
+    // Lines read and kept at hand (for tests and measurements).
+    std::size_t cachedLines() const { return m_cache.size(); }
 
     const RuleResult& lastRefusal() const { return m_lastRefusal; }
 
 private:
     // Writes next in place of the line of row (inserting it when it is the new line).
     bool commitLine(int row, LedgerLine& next, const LedgerLine& before);
+    // The line of a stored row, read with its block when needed; nullptr when it cannot be read.
+    const LedgerLine* cached(int row) const;
+    // The line of a row about to change: the draft for the new row. False (logged under proc)
+    // when the row does not exist or cannot be read.
+    bool lineForEdit(int row, LedgerLine& out, const QString& proc) const;
 
-    LedgerStore m_store;
+    mutable LedgerStore m_store;
     qint32 m_masterID = 0;
     LedgerView m_view = LedgerView::Normal;
-    std::vector<LedgerLine> m_lines;
+    std::vector<qint64> m_ids; // the shown lines in the view's order
+    mutable std::unordered_map<qint64, LedgerLine> m_cache;
     LedgerLine m_draft;
     RuleResult m_lastRefusal;
 };

@@ -63,9 +63,9 @@ private slots:
     void refusedTextStoresNothing();
     void unchangedCellIsNotWritten();
     void classDefaultsFillANewLineOnly();
-    void zeroDateBecomesNull();
     void failedWriteLeavesTheCache();
     void deleteRemovesFromDatabaseThenView();
+    void longLedgerIsReadInBlocks();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -289,17 +289,6 @@ void tst_LedgerModel::classDefaultsFillANewLineOnly() {
              (QVariantList{u"文具"_s, QVariant(), u"定番"_s, qint64(4)}));
 }
 
-void tst_LedgerModel::zeroDateBecomesNull() {
-    LedgerModel m(1);
-    QVERIFY(m.load(4, LedgerView::Normal));
-    RuleResult refusal;
-    QVERIFY(m.setCellText(0, LedgerCol::Payment, u"500"_s, {}, refusal));
-    QVERIFY(m.setCellText(0, LedgerCol::Date, u"1999/12/30"_s, {}, refusal));
-    QCOMPARE(row(1, m.line(0).lngID, u"date1,curPayment"_s),
-             (QVariantList{QVariant(), QVariant::fromValue(yen(500))}));
-    QVERIFY(!m.line(0).date1);
-}
-
 void tst_LedgerModel::failedWriteLeavesTheCache() {
     LedgerStore store(1);
     LedgerLine l = storedLine(4, QDate(2024, 3, 1), u"品"_s);
@@ -334,6 +323,38 @@ void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
     QCOMPARE(lineCount(1), 1);
     QVERIFY(row(1, a.lngID, u"lngID"_s).isEmpty());
     QVERIFY(!row(1, b.lngID, u"lngID"_s).isEmpty());
+}
+
+void tst_LedgerModel::longLedgerIsReadInBlocks() {
+    // 20 000 lines of supplier 9, one a day from 2000-01-01, item "n<number>".
+    QVERIFY(gdbData().executeSQL(
+        u"INSERT INTO T_DATA1 (lngMasterID, date1, strItem, curCost, curRatio, blnChange)"
+        " WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i<19999)"
+        " SELECT 9, date('2000-01-01', '+' || i || ' days'), 'n' || i, 10000, 600000, 0"
+        " FROM n"_s));
+    LedgerModel m(1);
+    QVERIFY(m.load(9, LedgerView::Normal));
+    QCOMPARE(m.lineCount(), 20000);
+    QCOMPARE(m.cachedLines(), std::size_t(0)); // nothing read before it is shown
+    QCOMPARE(m.data(m.index(19999, LedgerCol::Item)).toString(), u"n19999"_s);
+    QVERIFY(m.cachedLines() <= 128);
+    // Every row, in order, while the lines at hand stay bounded.
+    std::size_t most = 0;
+    for (int r = 0; r < m.lineCount(); ++r) {
+        QCOMPARE(m.data(m.index(r, LedgerCol::Item)).toString(), u"n%1"_s.arg(r));
+        most = std::max(most, m.cachedLines());
+    }
+    QVERIFY(most <= 16384 + 128);
+    // An edit deep in the ledger and the line check find the right line.
+    RuleResult refusal;
+    QVERIFY(m.setCellText(12345, LedgerCol::Cost, QString(), {}, refusal));
+    QCOMPARE(row(1, m.line(12345).lngID, u"curCost,blnChange"_s), (QVariantList{QVariant(), true}));
+    bool errorFound = false;
+    RuleResult result;
+    QVERIFY(m.checkLines(LineCheckTexts(), false, errorFound, result));
+    QVERIFY(errorFound);
+    QCOMPARE(result.focusRow, 12345);
+    QCOMPARE(result.text, u"仕入金額 か 支払金額 の入力は必須です"_s);
 }
 
 QTEST_MAIN(tst_LedgerModel)

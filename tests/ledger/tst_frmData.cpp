@@ -140,6 +140,7 @@ private slots:
     void typeALineWithTheKeyboard();
     void refusedCellKeepsTheUserInIt_data();
     void refusedCellKeepsTheUserInIt();
+    void leavingARefusedCellByMouseStaysInIt();
     void f12OnTheAmountColumnDerivesIt();
     void headerButtonsDeriveOnlyEmptyCells_data();
     void headerButtonsDeriveOnlyEmptyCells();
@@ -460,6 +461,30 @@ void tst_frmData::refusedCellKeepsTheUserInIt() {
     QCOMPARE(lineRow(1, id, u"*"_s), before);
 }
 
+void tst_frmData::leavingARefusedCellByMouseStaysInIt() {
+    const qint64 id = addLine(1, 1, QDate(2024, 3, 1), u"品"_s, 1000, {},
+                              [](LedgerLine& l) { l.curRatio = yen(60); });
+    frmData* f = openLedger(1);
+    QVERIFY(f);
+    QVERIFY(pickSupplier(f, 12));
+    LedgerGrid* grid = f->DBGrid_Main;
+    QWidget* editor = startTyping(f, 0, 10, u"150.25.1"_s);
+    QVERIFY(editor);
+    const QRect other = grid->visualRect(f->model()->index(0, 3));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, other.center());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_svc.prompt->texts(), QStringList{u"数値を入力してください"_s});
+    QCOMPARE(grid->activeEditor(), editor);
+    QCOMPARE(grid->currentIndex(), f->model()->index(0, 10));
+    QCOMPARE(lineRow(1, id, u"curRatio,blnChange"_s), (QVariantList{cur(60), false}));
+    // Corrected, the value goes in.
+    qobject_cast<QLineEdit*>(editor)->setText(u"55.5"_s);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(lineRow(1, id, u"curRatio,blnChange"_s),
+             (QVariantList{QVariant::fromValue(Currency::fromRaw(555000)), true}));
+    QCOMPARE(m_svc.prompt->texts().size(), 1);
+}
+
 void tst_frmData::f12OnTheAmountColumnDerivesIt() {
     // Quantity 3, regular price 1000 and ratio 60, no unit price: the amount is 1800.
     const qint64 id = addLine(1, 1, QDate(2024, 3, 1), u"品"_s, {}, {}, [](LedgerLine& l) {
@@ -662,8 +687,11 @@ void tst_frmData::switchingSupplierWithAnInvalidLineIsBlocked() {
     QCOMPARE(lines(1, 1, u"blnChange"_s), (QList<QVariantList>{{true}}));
     // An amount without ratio, regular price or default ratio is still refused.
     typeCell(f, 0, 11, u"1000"_s);
-    f->cboSupplierName->showPopup();
+    // The arrow keys do not change the supplier behind the check's back: they open the list.
+    f->cboSupplierName->setFocus();
+    QTest::keyClick(f->cboSupplierName, Qt::Key_Down);
     QVERIFY(!f->cboSupplierName->view()->isVisible());
+    QCOMPARE(f->txtMasterID->text(), u"1"_s);
     QCOMPARE(m_svc.prompt->texts().at(1),
              u"仕入規定掛率 が設定されていない場合   \r\n\r\n仕入金額 への入力は\r\n\r\n掛率 か "
              "定価 の入力は必須です"_s);
