@@ -4,6 +4,8 @@
 #include "app/HelpMenu.h"
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
+#include "reports/ExcelPosFrame.h"
+#include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"
 #include "reports/PrintMasterFrame.h"
 #include "reports/SupplierList.h"
@@ -128,10 +130,6 @@ void frmPrint::buildControls() {
     outer->addLayout(m_frameGrid);
     outer->addStretch(1);
 
-    // Belongs to the ledger print; the window keeps it hidden.
-    Chk_KokuyoRi101 = new QCheckBox(QStringLiteral("定型書式（コクヨ リ-101）を使用する"), central);
-    Chk_KokuyoRi101->setObjectName(QStringLiteral("Chk_KokuyoRi101"));
-
     // The processing panel, over the frames while a workbook is written.
     picNowProcessing = new QFrame(central);
     picNowProcessing->setObjectName(QStringLiteral("picNowProcessing"));
@@ -167,13 +165,16 @@ void frmPrint::buildControls() {
     mnuAbout = help.mnuAbout;
 }
 
-// One line per report frame. The ledger print (Frame4, slot PrintData) and the print position
-// (Frame3, slot ExcelPos) are added the same way as their frames are built.
+// One line per report frame; their formLoad runs in this order.
 void frmPrint::buildFrames() {
     Frame5 = new ManageProfitFrame(*this, centralWidget());
     addFrame(Frame5, FrameSlot::ManageProfit);
     Frame2 = new PrintMasterFrame(*this, centralWidget());
     addFrame(Frame2, FrameSlot::Master);
+    auto* frame4 = new LedgerPrintFrame(*this, centralWidget());
+    addFrame(frame4, FrameSlot::PrintData);
+    Chk_KokuyoRi101 = frame4->Chk_KokuyoRi101; // belongs to the ledger print, kept hidden
+    addFrame(new ExcelPosFrame(*this, centralWidget()), FrameSlot::ExcelPos);
 }
 
 void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {

@@ -138,6 +138,48 @@ QString applyPattern(Decimal d, bool negative, const NumberPattern& p) {
     return text;
 }
 
+// "#", "," and at least one space: a spaced digit pattern (see the header).
+bool isSpacedPattern(const QString& pattern) {
+    if (!pattern.contains(QLatin1Char(' ')) || !pattern.contains(QLatin1Char('#')))
+        return false;
+    return std::all_of(pattern.begin(), pattern.end(), [](QChar c) {
+        return c == QLatin1Char('#') || c == QLatin1Char(',') || c == QLatin1Char(' ');
+    });
+}
+
+QString applySpacedPattern(Decimal d, bool negative, const QString& pattern) {
+    d = roundDecimal(d, 0);
+    QString digits = d.whole;
+    while (!digits.isEmpty() && digits.at(0) == QLatin1Char('0'))
+        digits.remove(0, 1);
+    if (digits.isEmpty())
+        return {};
+    const qsizetype places = pattern.count(QLatin1Char('#'));
+    // The placeholder that takes the first digit (counted from 0), and the digits that do not
+    // fit, which stand together in front of it.
+    const qsizetype firstSlot = std::max<qsizetype>(0, places - digits.size());
+    QString text = negative ? QStringLiteral("-") : QString();
+    qsizetype next = 0; // next digit to place
+    if (digits.size() > places) {
+        text += digits.left(digits.size() - places);
+        next = digits.size() - places;
+    }
+    qsizetype slot = 0;
+    bool started = false;
+    for (const QChar c : pattern) {
+        if (c == QLatin1Char('#')) {
+            if (slot >= firstSlot) {
+                text += digits.at(next++);
+                started = true;
+            }
+            ++slot;
+        } else if (started) {
+            text += c;
+        }
+    }
+    return text;
+}
+
 QString unknownPattern(const QString& pattern, const QString& plain) {
     gProcError(QStringLiteral("formatNumber"), QStringLiteral("pattern=") + pattern);
     return plain;
@@ -148,6 +190,8 @@ QString unknownPattern(const QString& pattern, const QString& plain) {
 QString formatNumber(double value, const QString& pattern) {
     if (!std::isfinite(value))
         return {};
+    if (isSpacedPattern(pattern))
+        return applySpacedPattern(decimalOf(value), value < 0, pattern);
     const NumberPattern p = parsePattern(pattern);
     if (!p.valid)
         return unknownPattern(pattern, QString::number(value, 'g', 15));
@@ -155,6 +199,8 @@ QString formatNumber(double value, const QString& pattern) {
 }
 
 QString formatNumber(Currency value, const QString& pattern) {
+    if (isSpacedPattern(pattern))
+        return applySpacedPattern(decimalOf(value), value.raw() < 0, pattern);
     const NumberPattern p = parsePattern(pattern);
     if (!p.valid)
         return unknownPattern(pattern, value.toString());

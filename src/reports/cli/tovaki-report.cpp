@@ -1,0 +1,629 @@
+// tovaki-report: the monthly reports without the windows. Writes one report (supplier list,
+// balance list, profit table or ledger print) of a data folder into a folder, prints the path
+// of the file it wrote and exits 0. The report builders are the ones the report window runs;
+// the messages the window would show are printed on the standard error instead. `--help`
+// explains the options.
+#include "app/ErrorLog.h"
+#include "app/Globals.h"
+#include "app/MsgCatalogue.h"
+#include "app/Services.h"
+#include "ledger/LineRules.h"
+#include "master/SupplierRecords.h"
+#include "reports/ExcelLayer.h"
+#include "reports/LedgerPrint.h"
+#include "reports/ProfitReport.h"
+#include "reports/SupplierList.h"
+#include "store/Database.h"
+#include "store/Period.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
+#include <QSet>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+// Exit codes.
+constexpr int kExitWritten = 0;
+constexpr int kExitRefused = 1; // the window's message: wrong input or nothing to report
+constexpr int kExitUsage = 2;   // the command line itself is wrong
+constexpr int kExitFailed = 3;  // the report failed or the data folder could not be opened
+
+void printErr(const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    std::fprintf(stderr, "%s\n", t.toUtf8().constData());
+}
+
+// Messages go to the standard error. Nobody is there to answer a question, so the question
+// whether to open the workbook is answered No, and any other question Cancel or No.
+class ConsolePrompt : public PromptService {
+public:
+    int show(const QString& text, const QString&, int style) override {
+        const int buttons = style & 7;
+        if (buttons == MsgStyle::YesNo || buttons == MsgStyle::YesNoCancel)
+            return MsgResult::No;
+        if (buttons == MsgStyle::OKCancel || buttons == MsgStyle::RetryCancel)
+            return MsgResult::Cancel;
+        printErr(text);
+        return MsgResult::OK;
+    }
+};
+
+const char* const kHelp = R"(使い方 / Usage:
+  tovaki-report REPORT [OPTIONS]
+
+帳票を作成し、作成したファイルのパスを表示します。帳票の内容と既定値は
+「各種帳票の作成」画面と同じです。
+Writes one report, prints the path of the file written. The reports and their defaults
+are those of the report window.
+
+REPORT:
+  suppliers   仕入先名簿（住所録） / supplier address list
+  balances    仕入先名簿（支払残確認用） / supplier balance list
+  profit      利益管理表 / profit management table
+  ledger      仕入帳 / purchase ledger print
+
+共通 / Common:
+  -d, --data DIR        データのフォルダ（sys/db1, sys/msg, sys/excel_format を含む）。
+                        既定はこのプログラムのフォルダ。
+                        Data folder holding sys/db1, sys/msg and sys/excel_format;
+                        default: the folder of this program.
+  -o, --out DIR         作成したファイルを置くフォルダ。既定は現在のフォルダ。
+                        Folder the workbook is written to; default: the current folder.
+  --suppliers LIST      対象の仕入先番号（例 1,3,5-9）。既定は有効な全仕入先。
+                        Supplier numbers to include (e.g. 1,3,5-9); default: every valid
+                        supplier.
+  -h, --help            この説明を表示する。 / Shows this text.
+
+期間 / Range (profit, ledger):
+  --from DATE           開始日 yyyy/mm/dd（yyyy-mm-dd も可）。既定は画面と同じ
+                        （仕入帳は今期の開始日、利益管理表はその3か月前）。
+                        Start date; default as in the window (ledger: the current term's
+                        start, profit table: three months before it).
+  --to DATE             終了日。既定は今期の締め日。 / End date; default: the current
+                        term's end.
+
+残高 / Balances:
+  --date DATE           残高の基準日。既定は今期の締め日。
+                        Date of the balances; default: the current term's end.
+  --kind purchase|sales 仕入側（既定）または売上側の残高。
+                        Purchase side (default) or sales side balances.
+
+仕入帳 / Ledger (既定は「各設定」「調整」で保存された値 / defaults: the stored settings):
+  --form plain|ri103|ri101
+                        白紙（StockBook）、コクヨ リ-103、コクヨ リ-101。
+                        Plain pages, Kokuyo form リ-103 or リ-101.
+  --lines 29|30|31      １ページに書き込む行数。 / Lines per page.
+  --interval 1-4        差引残高を書く間隔（N 行おき）。 / Balance every N lines.
+  --note-in-balance on|off
+                        差引残高欄に備考を入力する。 / Notes in the balance column.
+  --omit-month on|off   「月」の記入を部分省略する。 / Leave out a repeated month.
+  --omit-day on|off     「日」の記入を部分省略する。 / Leave out a repeated day.
+  --close-day-blank 0-4 締日データの後ろに空ける行数（0 は空けない）。
+                        Blank rows after a close day's last line (0: none).
+  --offset-vertical -10..10
+                        印刷位置（縦）。＋で下へ。 / Vertical print position, + moves down.
+  --offset-horizontal -10..10
+                        印刷位置（横）。＋で右へ。 / Horizontal print position, + moves right.
+  --start-row NUMBER=ROW
+                        仕入先 NUMBER の最初のページの書込み行（1～29）。繰り返し可。
+                        First row on the first page of supplier NUMBER (1 to 29);
+                        may be repeated.
+
+利益管理表 / Profit (既定は画面に保存された値 / defaults: the window's stored choices):
+  --class1 0-3, --item1 TEXT, --class2 0-3, --item2 TEXT
+                        抽出分類（分類番号、0 はなし）とその値。
+                        Line filter: class number (0 none) and value.
+  --join and|or         ２つの抽出分類を「かつ」「または」で結ぶ。 / How the two combine.
+  --purchase-group 0-3, --sale-group 0-3
+                        仕入分類・売上分類の内訳（0 はなし）。 / Class breakdowns.
+  --sum-only on|off     累計のみ。 / Cumulative columns only.
+  --ranking on|off      ランキングシート。 / Ranking sheet.
+  --sort margin|rate    並べ替え（粗利・利益率）。 / Ranking order.
+
+終了コード / Exit codes:
+  0  作成した / written
+  1  入力の誤り、または対象データなし（画面と同じメッセージ）
+     wrong input or nothing to report (the window's message)
+  2  コマンドラインの誤り / command line error
+  3  作成に失敗した（エラーログに記録） / the report failed (see the error log)
+)";
+
+// The command line, checked before any file is opened. Options left out take the stored
+// settings (or the window's defaults) when the report runs.
+struct ReportOptions {
+    QString report;
+    QString data;
+    QString out;
+    std::optional<QSet<qint32>> only; // --suppliers
+    std::optional<QString> from, to, date;
+    int kind = 1;
+    // Ledger print.
+    std::optional<QString> form;
+    std::optional<int> lines, interval, offsetVertical, offsetHorizontal, closeDayBlank;
+    std::optional<bool> noteInBalance, omitMonth, omitDay;
+    QList<QPair<qint32, QString>> startRows; // the row as typed: the report checks it
+    // Profit table.
+    std::optional<int> class1, class2, purchaseGroup, saleGroup, join, sort;
+    std::optional<QString> item1, item2;
+    std::optional<bool> sumOnly, ranking;
+
+    bool includes(qint32 supplier) const { return !only || only->contains(supplier); }
+};
+
+const QStringList kLedgerOptions = {QStringLiteral("form"),
+                                    QStringLiteral("lines"),
+                                    QStringLiteral("interval"),
+                                    QStringLiteral("note-in-balance"),
+                                    QStringLiteral("omit-month"),
+                                    QStringLiteral("omit-day"),
+                                    QStringLiteral("close-day-blank"),
+                                    QStringLiteral("offset-vertical"),
+                                    QStringLiteral("offset-horizontal"),
+                                    QStringLiteral("start-row")};
+const QStringList kProfitOptions = {QStringLiteral("class1"),     QStringLiteral("item1"),
+                                    QStringLiteral("class2"),     QStringLiteral("item2"),
+                                    QStringLiteral("join"),       QStringLiteral("purchase-group"),
+                                    QStringLiteral("sale-group"), QStringLiteral("sum-only"),
+                                    QStringLiteral("ranking"),    QStringLiteral("sort")};
+const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
+const QStringList kBalanceOptions = {QStringLiteral("date"), QStringLiteral("kind")};
+const QStringList kReports = {QStringLiteral("suppliers"), QStringLiteral("balances"),
+                              QStringLiteral("profit"), QStringLiteral("ledger")};
+
+// "on"/"off" (also yes/no, 1/0).
+std::optional<bool> onOff(const QString& v) {
+    const QString t = v.trimmed().toLower();
+    if (t == QStringLiteral("on") || t == QStringLiteral("yes") || t == QStringLiteral("1"))
+        return true;
+    if (t == QStringLiteral("off") || t == QStringLiteral("no") || t == QStringLiteral("0"))
+        return false;
+    return std::nullopt;
+}
+
+std::optional<int> intIn(const QString& v, int low, int high) {
+    bool ok = false;
+    const int n = v.trimmed().toInt(&ok);
+    if (!ok || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+// A date as the window's boxes hold it ("yyyy/MM/dd"); "yyyy-MM-dd" is taken as well. Any
+// other text is passed on unchanged, so the report refuses it with the window's message.
+QString dateText(const QString& v) {
+    const QDate iso = QDate::fromString(v.trimmed(), QStringLiteral("yyyy-MM-dd"));
+    return iso.isValid() ? termDateText(iso) : v.trimmed();
+}
+
+// "1,3,5-9" → the numbers.
+std::optional<QSet<qint32>> supplierSet(const QString& v) {
+    QSet<qint32> set;
+    for (const QString& part : v.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList range = part.trimmed().split(QLatin1Char('-'));
+        bool ok1 = false, ok2 = true;
+        const int first = range.value(0).toInt(&ok1);
+        const int last = range.size() == 2 ? range[1].toInt(&ok2) : first;
+        if (range.size() > 2 || !ok1 || !ok2 || first < 1 || last < first ||
+            last > kMaxSupplierNumber)
+            return std::nullopt;
+        for (int n = first; n <= last; ++n)
+            set.insert(n);
+    }
+    if (set.isEmpty())
+        return std::nullopt;
+    return set;
+}
+
+class OptionReader {
+public:
+    OptionReader(const QCommandLineParser& p, QString& error) : m_p(p), m_error(error) {}
+
+    std::optional<QString> text(const QString& name) const {
+        if (!m_p.isSet(name))
+            return std::nullopt;
+        return m_p.value(name);
+    }
+    bool number(const QString& name, int low, int high, std::optional<int>& target) {
+        const auto v = text(name);
+        if (!v)
+            return true;
+        target = intIn(*v, low, high);
+        return target || fail(QStringLiteral("--%1 は %2 から %3 の整数です"
+                                             " / --%1 takes a whole number from %2 to %3")
+                                  .arg(name)
+                                  .arg(low)
+                                  .arg(high));
+    }
+    bool flag(const QString& name, std::optional<bool>& target) {
+        const auto v = text(name);
+        if (!v)
+            return true;
+        target = onOff(*v);
+        return target ||
+               fail(QStringLiteral("--%1 は on か off です / --%1 takes on or off").arg(name));
+    }
+    // One of the words; target becomes its position.
+    bool choice(const QString& name, const QStringList& words, std::optional<int>& target) {
+        const auto v = text(name);
+        if (!v)
+            return true;
+        const qsizetype i = words.indexOf(v->trimmed());
+        if (i >= 0)
+            target = static_cast<int>(i);
+        return i >= 0 || fail(QStringLiteral("--%1 は %2 のいずれかです / --%1 takes %2")
+                                  .arg(name, words.join(QStringLiteral(", "))));
+    }
+    // Options that belong to other reports are refused rather than ignored.
+    bool refuse(const QStringList& names, const QString& report) {
+        for (const QString& n : names)
+            if (m_p.isSet(n))
+                return fail(QStringLiteral("--%1 は %2 では使えません / --%1 does not apply to %2")
+                                .arg(n, report));
+        return true;
+    }
+    bool fail(const QString& text) {
+        m_error = text;
+        return false;
+    }
+
+private:
+    const QCommandLineParser& m_p;
+    QString& m_error;
+};
+
+bool readOptions(const QCommandLineParser& p, ReportOptions& o, QString& error) {
+    OptionReader r(p, error);
+    const QStringList args = p.positionalArguments();
+    if (args.size() != 1)
+        return r.fail(QStringLiteral("帳票の種類を一つ指定してください（suppliers, balances, "
+                                     "profit, ledger） / name one report: suppliers, balances, "
+                                     "profit or ledger"));
+    o.report = args[0];
+    if (!kReports.contains(o.report))
+        return r.fail(QStringLiteral("帳票の種類が正しくありません: %1 / unknown report: %1"
+                                     " (suppliers, balances, profit, ledger)")
+                          .arg(o.report));
+    o.out = QDir(r.text(QStringLiteral("out")).value_or(QDir::currentPath())).absolutePath();
+    if (!QFileInfo(o.out).isDir())
+        return r.fail(QStringLiteral("出力先のフォルダがありません / the output folder does not "
+                                     "exist: ") +
+                      o.out);
+    o.data = r.text(QStringLiteral("data")).value_or(QCoreApplication::applicationDirPath());
+    if (const auto list = r.text(QStringLiteral("suppliers"))) {
+        o.only = supplierSet(*list);
+        if (!o.only)
+            return r.fail(QStringLiteral("--suppliers の値が正しくありません（例 1,3,5-9）"
+                                         " / --suppliers takes numbers such as 1,3,5-9"));
+    }
+    o.from = r.text(QStringLiteral("from"));
+    o.to = r.text(QStringLiteral("to"));
+    o.date = r.text(QStringLiteral("date"));
+
+    if (o.report == QStringLiteral("suppliers") || o.report == QStringLiteral("balances")) {
+        if (!r.refuse(kLedgerOptions + kProfitOptions + kRangeOptions, o.report))
+            return false;
+        if (o.report == QStringLiteral("suppliers"))
+            return r.refuse(kBalanceOptions, o.report);
+        std::optional<int> kind;
+        if (!r.choice(QStringLiteral("kind"), {QStringLiteral("purchase"), QStringLiteral("sales")},
+                      kind))
+            return false;
+        o.kind = kind.value_or(0) + 1;
+        return true;
+    }
+    if (o.report == QStringLiteral("ledger")) {
+        if (!r.refuse(kProfitOptions + kBalanceOptions, o.report))
+            return false;
+        std::optional<int> form;
+        if (!r.choice(QStringLiteral("form"),
+                      {QStringLiteral("plain"), QStringLiteral("ri103"), QStringLiteral("ri101")},
+                      form) ||
+            !r.number(QStringLiteral("lines"), kLedgerLinesMin, kLedgerLinesMax, o.lines) ||
+            !r.number(QStringLiteral("interval"), 1, kLedgerIntervalMax, o.interval) ||
+            !r.number(QStringLiteral("offset-vertical"), -kLedgerOffsetMax, kLedgerOffsetMax,
+                      o.offsetVertical) ||
+            !r.number(QStringLiteral("offset-horizontal"), -kLedgerOffsetMax, kLedgerOffsetMax,
+                      o.offsetHorizontal) ||
+            !r.number(QStringLiteral("close-day-blank"), 0, kLedgerBlankRowsMax, o.closeDayBlank) ||
+            !r.flag(QStringLiteral("note-in-balance"), o.noteInBalance) ||
+            !r.flag(QStringLiteral("omit-month"), o.omitMonth) ||
+            !r.flag(QStringLiteral("omit-day"), o.omitDay))
+            return false;
+        if (form)
+            o.form = QStringList{QStringLiteral("plain"), QStringLiteral("ri103"),
+                                 QStringLiteral("ri101")}[*form];
+        for (const QString& entry : p.values(QStringLiteral("start-row"))) {
+            const qsizetype eq = entry.indexOf(QLatin1Char('='));
+            bool ok = false;
+            const qint32 supplier = entry.left(eq).trimmed().toInt(&ok);
+            if (eq < 0 || !ok)
+                return r.fail(QStringLiteral("--start-row は 番号=行 です（例 3=10）"
+                                             " / --start-row takes NUMBER=ROW, e.g. 3=10"));
+            o.startRows << qMakePair(supplier, entry.mid(eq + 1));
+        }
+        return true;
+    }
+    // profit
+    if (!r.refuse(kLedgerOptions + kBalanceOptions, o.report) ||
+        !r.number(QStringLiteral("class1"), 0, 3, o.class1) ||
+        !r.number(QStringLiteral("class2"), 0, 3, o.class2) ||
+        !r.number(QStringLiteral("purchase-group"), 0, 3, o.purchaseGroup) ||
+        !r.number(QStringLiteral("sale-group"), 0, 3, o.saleGroup) ||
+        !r.choice(QStringLiteral("join"), {QStringLiteral("and"), QStringLiteral("or")}, o.join) ||
+        !r.choice(QStringLiteral("sort"), {QStringLiteral("margin"), QStringLiteral("rate")},
+                  o.sort) ||
+        !r.flag(QStringLiteral("sum-only"), o.sumOnly) ||
+        !r.flag(QStringLiteral("ranking"), o.ranking))
+        return false;
+    o.item1 = r.text(QStringLiteral("item1"));
+    o.item2 = r.text(QStringLiteral("item2"));
+    return true;
+}
+
+// Every number of --suppliers must be a valid supplier.
+bool checkSuppliers(const ReportOptions& o, const QList<qint32>& valid) {
+    if (!o.only)
+        return true;
+    QList<qint32> numbers(o.only->begin(), o.only->end());
+    std::sort(numbers.begin(), numbers.end());
+    for (qint32 n : numbers) {
+        if (!valid.contains(n)) {
+            printErr(QStringLiteral("仕入先番号 %1 は有効な仕入先ではありません"
+                                    " / supplier %1 is not a valid supplier")
+                         .arg(n));
+            return false;
+        }
+    }
+    return true;
+}
+
+int runSupplierList(const ReportOptions& o) {
+    const bool balances = o.report == QStringLiteral("balances");
+    QList<SupplierRecord> all;
+    if (!gGetReportSuppliers(all))
+        return kExitFailed;
+    QList<qint32> valid;
+    QList<SupplierRecord> chosen;
+    for (const SupplierRecord& r : std::as_const(all)) {
+        valid << r.lngSupplier;
+        if (o.includes(r.lngSupplier))
+            chosen << r;
+    }
+    if (!checkSuppliers(o, valid))
+        return kExitRefused;
+    if (chosen.isEmpty()) {
+        svc().prompt().show(QStringLiteral("仕入先がありません"), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Information);
+        return kExitRefused;
+    }
+    QDate asOf;
+    if (balances) {
+        TermLists lists;
+        if (!gGetTermLists(svc().clock().today(), lists))
+            return kExitFailed;
+        asOf = parseLedgerDate(dateText(o.date.value_or(lists.endText)));
+        if (!asOf.isValid()) {
+            gDispMsg(4);
+            return kExitRefused;
+        }
+    }
+    ExcelReportRun run(balances ? QStringLiteral("frmPrint_mPrintMaster_Carry")
+                                : QStringLiteral("frmPrint_mPrintMaster"),
+                       kExcelFileReportFailed);
+    run.setOutputFolder(o.out);
+    const bool ok =
+        balances ? mPrintMaster_Carry(run, chosen, asOf, o.kind) : mPrintMaster(run, chosen);
+    if (!ok || run.savedPath().isEmpty())
+        return kExitFailed;
+    std::printf("%s\n", run.savedPath().toUtf8().constData());
+    return kExitWritten;
+}
+
+int runLedger(const ReportOptions& o) {
+    LedgerPrintParams p;
+    p.outputFolder = o.out;
+    TermLists lists;
+    if (!gGetTermLists(svc().clock().today(), lists) || !gGetLedgerPrintOptions(p.options))
+        return kExitFailed;
+    p.startText = dateText(o.from.value_or(lists.startText));
+    p.endText = dateText(o.to.value_or(lists.endText));
+    LedgerPrintOptions& opt = p.options;
+    if (o.form) {
+        opt.kokuyoRi103 = *o.form == QStringLiteral("ri103");
+        p.kokuyoRi101 = *o.form == QStringLiteral("ri101");
+    }
+    opt.linesPerPage = o.lines.value_or(opt.linesPerPage);
+    opt.balanceInterval = o.interval.value_or(opt.balanceInterval);
+    opt.offsetVertical = o.offsetVertical.value_or(opt.offsetVertical);
+    opt.offsetHorizontal = o.offsetHorizontal.value_or(opt.offsetHorizontal);
+    opt.noteInBalance = o.noteInBalance.value_or(opt.noteInBalance);
+    opt.omitMonth = o.omitMonth.value_or(opt.omitMonth);
+    opt.omitDay = o.omitDay.value_or(opt.omitDay);
+    if (o.closeDayBlank) {
+        opt.closeDayBlank = *o.closeDayBlank > 0;
+        if (*o.closeDayBlank > 0)
+            opt.closeDayBlankRows = *o.closeDayBlank;
+    }
+
+    QList<SupplierRecord> all;
+    if (!gGetReportSuppliers(all))
+        return kExitFailed;
+    QList<qint32> valid;
+    for (const SupplierRecord& r : std::as_const(all)) {
+        valid << r.lngSupplier;
+        p.suppliers << LedgerPrintSupplier{r.lngSupplier, r.strSupplierShortName,
+                                           o.includes(r.lngSupplier), 1};
+    }
+    if (!checkSuppliers(o, valid))
+        return kExitRefused;
+    for (const auto& [supplier, rowText] : o.startRows) {
+        int row = 0;
+        QString message;
+        if (!gParseLedgerStartRow(rowText, row, message)) {
+            svc().prompt().show(message, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Critical);
+            return kExitRefused;
+        }
+        if (!valid.contains(supplier)) {
+            printErr(QStringLiteral("仕入先番号 %1 は有効な仕入先ではありません"
+                                    " / supplier %1 is not a valid supplier")
+                         .arg(supplier));
+            return kExitRefused;
+        }
+        p.suppliers[valid.indexOf(supplier)].startRow = row;
+    }
+
+    LedgerPrintResult result;
+    gPrintLedger(p, {}, result);
+    switch (result.outcome) {
+    case LedgerPrintOutcome::Written:
+        std::printf("%s\n", result.savedPath.toUtf8().constData());
+        return kExitWritten;
+    case LedgerPrintOutcome::InvalidInput:
+    case LedgerPrintOutcome::NothingToReport:
+        return kExitRefused;
+    case LedgerPrintOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+int runProfit(const ReportOptions& o) {
+    ProfitReportParams p;
+    p.outputFolder = o.out;
+    TermLists lists;
+    ProfitWindowChoices c;
+    QStringList captions;
+    if (!gGetTermLists(svc().clock().today(), lists) || !gGetProfitWindowChoices(c) ||
+        !gGetProfitClassCaptions(captions) || !gGetProfitSheetSettings(p.settings))
+        return kExitFailed;
+    // The window offers the range from three months before the current term.
+    const QDate current = termDateFromText(lists.startText);
+    p.start = parseLedgerDate(dateText(o.from.value_or(termDateText(current.addMonths(-3)))));
+    p.end = parseLedgerDate(dateText(o.to.value_or(lists.endText)));
+    if (!p.start.isValid() || !p.end.isValid()) {
+        gDispMsg(4);
+        return kExitRefused;
+    }
+    p.startText = termDateText(p.start);
+    p.endText = termDateText(p.end);
+
+    // The stored choices as the window restores them: a class text that is no longer among
+    // the captions counts as none.
+    const auto classIndex = [&](const QString& text) {
+        const qsizetype i = captions.indexOf(text);
+        return text.isEmpty() || i < 0 ? 0 : static_cast<int>(i) + 1;
+    };
+    p.sampling1Class = o.class1.value_or(classIndex(c.sampling1Class));
+    p.sampling2Class = o.class2.value_or(classIndex(c.sampling2Class));
+    p.sampling1Item = p.sampling1Class ? o.item1.value_or(c.sampling1Item) : QString();
+    p.sampling2Item = p.sampling2Class ? o.item2.value_or(c.sampling2Item) : QString();
+    p.andOr = o.join.value_or(c.andOr == 1 ? 1 : 0);
+    p.purchaseGroupingClass = o.purchaseGroup.value_or(classIndex(c.purchaseGroupingClass));
+    p.saleGroupingClass = o.saleGroup.value_or(classIndex(c.saleGroupingClass));
+    p.sumOnly = o.sumOnly.value_or(c.sumOnly);
+    p.ranking = o.ranking.value_or(c.ranking);
+    p.rankingOrder = o.sort ? *o.sort + 1 : (c.sortRanking == 2 ? 2 : 1);
+
+    std::vector<ProfitSupplier> all;
+    if (!gGetProfitSuppliers(all))
+        return kExitFailed;
+    QList<qint32> valid;
+    for (ProfitSupplier& s : all) {
+        valid << s.supplier;
+        s.checked = o.includes(s.supplier);
+    }
+    if (!checkSuppliers(o, valid))
+        return kExitRefused;
+    p.suppliers = all;
+
+    QString saved;
+    switch (gMakeManageProfit(p, {}, &saved)) {
+    case ProfitOutcome::Saved:
+        std::printf("%s\n", saved.toUtf8().constData());
+        return kExitWritten;
+    case ProfitOutcome::StartAfterEnd:
+    case ProfitOutcome::NothingToReport:
+        return kExitRefused;
+    case ProfitOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
+// Opens the data folder as the program's start-up does.
+bool openDataFolder(const QString& folder) {
+    gstrAppPath = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    gstrDbPath = gstrAppPath + QStringLiteral("/sys/") + QStringLiteral("db1");
+    gstrExcelFormatPath = gAddBackSlash(gstrAppPath) + QStringLiteral("sys/excel_format/");
+    gstrAppTitle = appTitle();
+    if (!DbInit(gstrDbPath)) {
+        printErr(QStringLiteral("必要とするデータ保存用データベースが開けません。") +
+                 QStringLiteral(" (") + gstrDbPath + QLatin1Char(')'));
+        gProcError(QStringLiteral("tovaki-report"), gstrDbPath);
+        return false;
+    }
+    if (!gMsgInit(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/msg"))) {
+        printErr(QStringLiteral("必要とするメッセージデータベースが開けません"));
+        gProcError(QStringLiteral("tovaki-report"), gstrAppPath);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("tovaki-report"));
+    svc().setPrompt(std::make_unique<ConsolePrompt>());
+
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto add = [&p](const QStringList& names, const QString& valueName = {}) {
+        p.addOption(QCommandLineOption(names, QString(), valueName));
+    };
+    add({QStringLiteral("h"), QStringLiteral("help")});
+    add({QStringLiteral("d"), QStringLiteral("data")}, QStringLiteral("DIR"));
+    add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
+    for (const QString& n : kRangeOptions + kBalanceOptions + kLedgerOptions + kProfitOptions +
+                                QStringList{QStringLiteral("suppliers")})
+        add({n}, QStringLiteral("VALUE"));
+    p.addPositionalArgument(QStringLiteral("report"), QString());
+
+    const QString seeHelp =
+        QStringLiteral("tovaki-report --help で使い方を表示します / see tovaki-report --help");
+    if (!p.parse(app.arguments())) {
+        printErr(QStringLiteral("コマンドラインの誤り / command line error: ") + p.errorText());
+        printErr(seeHelp);
+        return kExitUsage;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        std::fputs(kHelp, stdout);
+        return kExitWritten;
+    }
+    ReportOptions options;
+    QString error;
+    if (!readOptions(p, options, error)) {
+        printErr(error);
+        printErr(seeHelp);
+        return kExitUsage;
+    }
+    if (!openDataFolder(options.data))
+        return kExitFailed;
+    int code = kExitFailed;
+    if (options.report == QStringLiteral("ledger"))
+        code = runLedger(options);
+    else if (options.report == QStringLiteral("profit"))
+        code = runProfit(options);
+    else
+        code = runSupplierList(options);
+    DbClose();
+    gMsgClose();
+    return code;
+}
