@@ -35,9 +35,8 @@ private slots:
     void unwritableLogIsLostSilently();
     void tempFolderOrder_data();
     void tempFolderOrder();
-    void helpMissingShowsMessage14AndLogs();
-    void helpPresentIsOpened();
-    void helpShellRefusalIsAFailure();
+    void help_data();
+    void help();
     void webPageFailureShowsTheAddress();
     void errorLogOpenedOnlyWhenItExists();
 
@@ -167,35 +166,33 @@ void TestErrorLog::tempFolderOrder() {
         QCOMPARE(got, QDir::tempPath());
 }
 
-void TestErrorLog::helpMissingShowsMessage14AndLogs() {
-    TestProgramFolder f;
-    QVERIFY(f.open());
-    QVERIFY(QFile::remove(f.path() + QStringLiteral("/index.html")));
-    QVERIFY(!gDspHelp(QStringLiteral("index.html")));
-    QCOMPARE(m_t.prompt->texts(), QStringList{catalogueText(14)});
-    QCOMPARE(m_t.prompt->shown.first().title, QString());
-    QCOMPARE(f.errorLogProcedures(), QStringList{QStringLiteral("gDspHelp")});
-    // The entry carries no additional text: the version line is followed by the number.
-    QVERIFY(f.errorLog().contains(appVersionText() + kCrLf + QStringLiteral("エラー番号：")));
-    QVERIFY(m_t.shell->opened.isEmpty());
+void TestErrorLog::help_data() {
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("shellOk");
+    QTest::newRow("present is opened") << true << true;
+    QTest::newRow("missing shows message 14") << false << true;
+    QTest::newRow("shell refusal is a failure") << true << false;
 }
 
-void TestErrorLog::helpPresentIsOpened() {
+void TestErrorLog::help() {
+    QFETCH(bool, present);
+    QFETCH(bool, shellOk);
     TestProgramFolder f;
     QVERIFY(f.open());
-    QVERIFY(gDspHelp(QStringLiteral("index.html")));
-    QCOMPARE(m_t.shell->opened, QStringList{f.path() + QStringLiteral("/index.html")});
-    QVERIFY(m_t.prompt->shown.isEmpty());
-    QCOMPARE(f.errorLogEntries(), 0);
-}
-
-void TestErrorLog::helpShellRefusalIsAFailure() {
-    TestProgramFolder f;
-    QVERIFY(f.open());
-    m_t.shell->result = false;
-    QVERIFY(!gDspHelp(QStringLiteral("index.html")));
-    QCOMPARE(m_t.prompt->texts(), QStringList{catalogueText(14)});
-    QCOMPARE(f.errorLogProcedures(), QStringList{QStringLiteral("gDspHelp")});
+    if (!present)
+        QVERIFY(QFile::remove(f.path() + QStringLiteral("/index.html")));
+    m_t.shell->result = shellOk;
+    const bool ok = present && shellOk;
+    QCOMPARE(gDspHelp(QStringLiteral("index.html")), ok);
+    QCOMPARE(m_t.shell->opened,
+             present ? QStringList{f.path() + QStringLiteral("/index.html")} : QStringList());
+    QCOMPARE(m_t.prompt->texts(), ok ? QStringList() : QStringList{catalogueText(14)});
+    QCOMPARE(f.errorLogProcedures(), ok ? QStringList() : QStringList{QStringLiteral("gDspHelp")});
+    if (!present) {
+        QCOMPARE(m_t.prompt->shown.first().title, QString());
+        // The entry carries no additional text: the version line is followed by the number.
+        QVERIFY(f.errorLog().contains(appVersionText() + kCrLf + QStringLiteral("エラー番号：")));
+    }
 }
 
 void TestErrorLog::webPageFailureShowsTheAddress() {

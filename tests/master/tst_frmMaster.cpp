@@ -63,6 +63,14 @@ QPushButton* proc(int index) {
     return ctl<QPushButton>(u"cmdProc_%1"_s.arg(index));
 }
 
+// Idle: add enabled, update disabled, entries locked and empty, no mode shown.
+bool isIdle() {
+    return proc(0)->isEnabled() && !proc(3)->isEnabled() &&
+           !edit(u"txtSupplierName"_s)->isEnabled() &&
+           edit(u"txtSupplierName"_s)->text().isEmpty() &&
+           ctl<QLineEdit>(u"txtProcClass"_s)->text().isEmpty();
+}
+
 // Types text key by key (QTest::keyClicks only knows Latin-1).
 void typeText(QWidget* w, const QString& text) {
     for (const QChar c : text)
@@ -152,6 +160,7 @@ private slots:
 
 private:
     void openMaster();
+    void startAdd();
     std::unique_ptr<TestProgramFolder> m_folder;
     TestServices m_svc{};
 };
@@ -178,6 +187,11 @@ void tst_frmMaster::openMaster() {
     frmMaster* f = frmMaster::instance();
     f->show();
     QVERIFY(QTest::qWaitForWindowExposed(f));
+}
+
+void tst_frmMaster::startAdd() {
+    openMaster();
+    QTest::mouseClick(proc(0), Qt::LeftButton);
 }
 
 void tst_frmMaster::opensIdle() {
@@ -224,8 +238,7 @@ void tst_frmMaster::labelsFollowSettingsAndCaptions() {
 }
 
 void tst_frmMaster::supplierNumberIsPickedFromList() {
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
     QCOMPARE(numbers->currentText(), u"1"_s);
     typeText(numbers, u"57"_s);
@@ -235,8 +248,7 @@ void tst_frmMaster::supplierNumberIsPickedFromList() {
 }
 
 void tst_frmMaster::addSupplierThroughWindow() {
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     QCOMPARE(ctl<QLineEdit>(u"txtProcClass"_s)->text(), u"追加"_s);
     QVERIFY(ctl<QLabel>(u"picProcess_0"_s)->isVisible());
     QVERIFY(!proc(0)->isEnabled());
@@ -279,19 +291,13 @@ void tst_frmMaster::addSupplierThroughWindow() {
     QCOMPARE(row.at(11).toString(), u"一行目\n二行目"_s);
     QCOMPARE(row.at(12).toDateTime(), m_svc.clock->fixed);
 
-    // Back to idle, empty and locked.
-    QVERIFY(proc(0)->isEnabled());
-    QVERIFY(!proc(3)->isEnabled());
-    QVERIFY(edit(u"txtSupplierName"_s)->text().isEmpty());
-    QVERIFY(!edit(u"txtSupplierName"_s)->isEnabled());
-    QCOMPARE(ctl<QLineEdit>(u"txtProcClass"_s)->text(), QString());
+    QVERIFY(isIdle());
 }
 
 void tst_frmMaster::addProposesHighestPlusOne() {
     QVERIFY(addRow(1, 3, u"A"_s));
     QVERIFY(addRow(2, 7, u"B"_s));
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     QCOMPARE(edit(u"txtMasterID"_s)->text(), u"3"_s);
     QCOMPARE(ctl<QComboBox>(u"cboLngSupplier"_s)->currentText(), u"8"_s);
     // The phone-note list is filled on add.
@@ -307,28 +313,21 @@ void tst_frmMaster::addWithFullListStaysIdle() {
             QVERIFY(addRow(n, n, u"S"_s));
         QVERIFY(tx.commit());
     }
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     QCOMPARE(m_svc.prompt->texts().size(), 1);
     QVERIFY(m_svc.prompt->texts().at(0).contains(u"999件"_s));
-    QVERIFY(proc(0)->isEnabled());
-    QVERIFY(!proc(3)->isEnabled());
-    QVERIFY(!edit(u"txtSupplierName"_s)->isEnabled());
+    QVERIFY(isIdle());
     QCOMPARE(ctl<QComboBox>(u"cboLngSupplier"_s)->currentText(), QString());
     QCOMPARE(m_svc.process->terminations, QList<int>());
 }
 
 void tst_frmMaster::cancelStoresNothing() {
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     typeText(edit(u"txtSupplierName"_s), u"取消商店"_s);
     typeText(edit(u"txtSupplierShortName"_s), u"取消"_s);
     QTest::mouseClick(proc(4), Qt::LeftButton);
     QCOMPARE(supplierRows(), 0);
-    QVERIFY(edit(u"txtSupplierName"_s)->text().isEmpty());
-    QVERIFY(!edit(u"txtSupplierName"_s)->isEnabled());
-    QVERIFY(proc(0)->isEnabled());
-    QCOMPARE(ctl<QLineEdit>(u"txtProcClass"_s)->text(), QString());
+    QVERIFY(isIdle());
 }
 
 void tst_frmMaster::validationShowsMessageAndFocus_data() {
@@ -354,8 +353,7 @@ void tst_frmMaster::validationShowsMessageAndFocus() {
     QFETCH(QString, box);
     QFETCH(QString, value);
     QFETCH(QString, message);
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     edit(u"txtSupplierName"_s)->setText(u"検査商店"_s);
     edit(u"txtSupplierShortName"_s)->setText(u"検査"_s);
     edit(box)->setText(value);
@@ -490,18 +488,14 @@ void tst_frmMaster::closingSelectionWithoutPickLeavesIdle() {
     whenSelectionOpens([](frmSelectMaster* w) { QTest::mouseClick(w->cmdExit, Qt::LeftButton); });
     QTest::mouseClick(proc(1), Qt::LeftButton);
     QTRY_VERIFY(!frmSelectMaster::existing());
-    QCOMPARE(ctl<QLineEdit>(u"txtProcClass"_s)->text(), QString());
+    QVERIFY(isIdle());
     QVERIFY(!ctl<QLabel>(u"picProcess_1"_s)->isVisible());
-    QVERIFY(proc(0)->isEnabled());
     QVERIFY(proc(1)->isEnabled());
-    QVERIFY(!proc(3)->isEnabled());
-    QVERIFY(!edit(u"txtSupplierName"_s)->isEnabled());
     QCOMPARE(glngMasterProcMode, 1);
 }
 
 void tst_frmMaster::enterMovesFocus() {
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     frmMaster* f = frmMaster::existing();
     f->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f));
@@ -522,8 +516,7 @@ void tst_frmMaster::enterMovesFocus() {
 }
 
 void tst_frmMaster::phoneNoteTakesSixteenBytesAndOneMore() {
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     auto* notes = ctl<QComboBox>(u"cboPhone1Notes"_s);
     notes->setEditText(u"１２３４５６７８"_s); // 16 bytes
     typeText(notes->lineEdit(), u"ab"_s);
@@ -556,8 +549,7 @@ void tst_frmMaster::entryLimitsCountBytes() {
     QFETCH(QString, box);
     QFETCH(QString, typed);
     QFETCH(QString, kept);
-    openMaster();
-    QTest::mouseClick(proc(0), Qt::LeftButton);
+    startAdd();
     edit(box)->clear();
     typeText(edit(box), typed);
     QCOMPARE(edit(box)->text(), kept);

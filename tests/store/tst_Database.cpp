@@ -49,7 +49,6 @@ private slots:
     void refusesBadStatements();
     void classViewsAreUpdatable_data();
     void classViewsAreUpdatable();
-    void transactionRollsBack();
     void nestedTransactionUndoesOnlyItsOwn();
     void refusesForeignSchemaVersion_data();
     void refusesForeignSchemaVersion();
@@ -79,8 +78,7 @@ void tst_Database::storesTextExactly_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("single quote") << u"O'Reilly's"_s;
     QTest::newRow("double quote") << u"say \"hi\""_s;
-    QTest::newRow("percent") << u"100%"_s;
-    QTest::newRow("asterisk") << u"*abc*"_s;
+    QTest::newRow("wildcards") << u"*100%*"_s;
     QTest::newRow("SQL text") << u"x'); DELETE FROM T_DATA1; --"_s;
     QTest::newRow("surrounding spaces") << u"  spaced  "_s;
     QTest::newRow("japanese") << u"ｶﾀｶﾅ と 漢字"_s;
@@ -318,18 +316,6 @@ void tst_Database::classViewsAreUpdatable() {
     QVERIFY(rs.openRecordSet(u"SELECT strClassItem FROM "_s + table));
     QCOMPARE(rs.recordCount(), 1);
     QCOMPARE(rs.text(0), u"変更"_s);
-}
-
-void tst_Database::transactionRollsBack() {
-    Database& db = gdbData();
-    {
-        Transaction t(db);
-        QVERIFY(t.ok());
-        QVERIFY(db.executeSQL(u"INSERT INTO T_DATA1 (lngSort) VALUES (1)"_s));
-    }
-    ResultSet rs(db);
-    QVERIFY(rs.openRecordSet(u"SELECT lngID FROM T_DATA1"_s));
-    QCOMPARE(rs.recordCount(), 0);
 }
 
 void tst_Database::nestedTransactionUndoesOnlyItsOwn() {

@@ -63,20 +63,14 @@ private slots:
     void init();
     void cleanup();
 
-    void emptyTableGivesDefaults_data();
-    void emptyTableGivesDefaults();
+    void readerEdgeCases_data();
+    void readerEdgeCases();
     void generalAccessorsOnEmptyTable();
-    void twoRowsFailWithoutChangingValue_data();
-    void twoRowsFailWithoutChangingValue();
     void twoCloseDayRowsAreReported();
-    void writtenTwiceLeavesOneRow_data();
-    void writtenTwiceLeavesOneRow();
     void storedForms_data();
     void storedForms();
     void textStoredUnchanged_data();
     void textStoredUnchanged();
-    void rowOfAnotherTypeReadsAsNull_data();
-    void rowOfAnotherTypeReadsAsNull();
     void failedInsertKeepsOldRow();
     void writerInsideCallersTransaction();
     void refusesForeignTableName();
@@ -100,21 +94,39 @@ void tst_Settings::cleanup() {
     m_folder.reset();
 }
 
-void tst_Settings::emptyTableGivesDefaults_data() {
+void tst_Settings::readerEdgeCases_data() {
     QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("lng") << u"lng"_s << u"42"_s;
-    QTest::newRow("cur") << u"cur"_s << u"5.0000"_s;
-    QTest::newRow("str") << u"str"_s << u"default"_s;
-    QTest::newRow("bln") << u"bln"_s << u"True"_s;
+    QTest::addColumn<QString>("byDefault");
+    QTest::addColumn<QString>("unchanged");
+    QTest::addColumn<QString>("ofNull");
+    QTest::newRow("lng") << u"lng"_s << u"42"_s << u"-777"_s << u"0"_s;
+    QTest::newRow("cur") << u"cur"_s << u"5.0000"_s << u"-777.0000"_s << u"0.0000"_s;
+    QTest::newRow("str") << u"str"_s << u"default"_s << u"unchanged"_s << QString();
+    QTest::newRow("bln") << u"bln"_s << u"True"_s << u"False"_s << u"False"_s;
 }
 
-void tst_Settings::emptyTableGivesDefaults() {
+void tst_Settings::readerEdgeCases() {
     QFETCH(QString, type);
-    QFETCH(QString, expected);
+    QFETCH(QString, byDefault);
+    QFETCH(QString, unchanged);
+    QFETCH(QString, ofNull);
+    const Reader read = readerFor(type);
     QString shown;
-    QVERIFY(readerFor(type)(32, shown));
-    QCOMPARE(shown, expected);
+    // No row: the default.
+    QVERIFY(read(32, shown));
+    QCOMPARE(shown, byDefault);
+    // Two rows of one number: a failure that leaves the value alone.
+    QVERIFY(gdbData().executeSQL(
+        u"INSERT INTO T_SYSTEM (lngID, lngField, curField, strField, blnField) VALUES "
+        "(12, 1, 10000, 'a', 1), (12, 2, 20000, 'b', 1)"_s));
+    QVERIFY(!read(12, shown));
+    QCOMPARE(shown, unchanged);
+    // A row whose own column is empty (written as a date, for instance) is a row: the reader
+    // gives the Null conversion, not the default.
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, ?)"_s,
+                                 {QDateTime(QDate(2024, 3, 5), QTime(10, 15))}));
+    QVERIFY(read(0, shown));
+    QCOMPARE(shown, ofNull);
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
@@ -127,38 +139,7 @@ void tst_Settings::generalAccessorsOnEmptyTable() {
     QCOMPARE(caption, u"仕入"_s);
     QVERIFY(gGetDataCaption(2, caption));
     QCOMPARE(caption, u"売上"_s);
-    // The settings window's tax rate: 5 with four decimals.
-    Currency tax;
-    QVERIFY(gGetSystemCurField(32, tax, Currency::fromInt(5)));
-    QCOMPARE(qint64(tax.raw()), qint64(50000));
-    // Supplier order: by number.
-    qint32 order = -1;
-    QVERIFY(gGetSystemLngField(9, order, 0));
-    QCOMPARE(order, 0);
     QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-void tst_Settings::twoRowsFailWithoutChangingValue_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("unchanged");
-    QTest::newRow("lng") << u"lng"_s << u"-777"_s;
-    QTest::newRow("cur") << u"cur"_s << u"-777.0000"_s;
-    QTest::newRow("str") << u"str"_s << u"unchanged"_s;
-    QTest::newRow("bln") << u"bln"_s << u"False"_s;
-}
-
-void tst_Settings::twoRowsFailWithoutChangingValue() {
-    QFETCH(QString, type);
-    QFETCH(QString, unchanged);
-    QVERIFY(gdbData().executeSQL(
-        u"INSERT INTO T_SYSTEM (lngID, lngField, curField, strField, blnField) VALUES "
-        "(12, 1, 10000, 'a', 1), (12, 2, 20000, 'b', 1)"_s));
-    QString shown;
-    QVERIFY(!readerFor(type)(12, shown));
-    QCOMPARE(shown, unchanged);
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-    // Other numbers still read normally.
-    QVERIFY(readerFor(type)(13, shown));
 }
 
 void tst_Settings::twoCloseDayRowsAreReported() {
@@ -173,38 +154,6 @@ void tst_Settings::twoCloseDayRowsAreReported() {
     QVERIFY(gSetSystemLngField(8, 25));
     QVERIFY(gGetSystemCloseDay(closeDay));
     QCOMPARE(closeDay, 25);
-}
-
-void tst_Settings::writtenTwiceLeavesOneRow_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("lng") << u"lng"_s << u"31"_s;
-    QTest::newRow("cur") << u"cur"_s << u"8.2500"_s;
-    QTest::newRow("str") << u"str"_s << u"二回目"_s;
-    QTest::newRow("bln") << u"bln"_s << u"False"_s;
-}
-
-void tst_Settings::writtenTwiceLeavesOneRow() {
-    QFETCH(QString, type);
-    QFETCH(QString, expected);
-    const int n = 40;
-    if (type == u"lng"_s) {
-        QVERIFY(gSetSystemLngField(n, 30));
-        QVERIFY(gSetSystemLngField(n, 31));
-    } else if (type == u"cur"_s) {
-        QVERIFY(gSetSystemCurField(n, *Currency::parse(u"8"_s)));
-        QVERIFY(gSetSystemCurField(n, *Currency::parse(u"8.25"_s)));
-    } else if (type == u"str"_s) {
-        QVERIFY(gSetSystemStrField(n, u"一回目"_s));
-        QVERIFY(gSetSystemStrField(n, u"二回目"_s));
-    } else {
-        QVERIFY(gSetSystemBlnField(n, true));
-        QVERIFY(gSetSystemBlnField(n, false));
-    }
-    QCOMPARE(rowsOf(n), 1);
-    QString shown;
-    QVERIFY(readerFor(type)(n, shown));
-    QCOMPARE(shown, expected);
 }
 
 void tst_Settings::storedForms_data() {
@@ -228,15 +177,21 @@ void tst_Settings::storedForms() {
     QFETCH(QString, sqliteType);
     QFETCH(QString, stored);
     QFETCH(QString, readBack);
+    // Written twice: the second value replaces the first in the one row of the number.
     const int n = 32;
-    if (type == u"cur"_s)
+    if (type == u"cur"_s) {
+        QVERIFY(gSetSystemCurField(n, Currency::fromInt(8)));
         QVERIFY(gSetSystemCurField(n, Currency::fromDouble(5.5)));
-    else if (type == u"lng"_s)
+    } else if (type == u"lng"_s) {
+        QVERIFY(gSetSystemLngField(n, 30));
         QVERIFY(gSetSystemLngField(n, -10));
-    else if (type == u"bln"_s)
+    } else if (type == u"bln"_s) {
+        QVERIFY(gSetSystemBlnField(n, false));
         QVERIFY(gSetSystemBlnField(n, true));
-    else
+    } else {
+        QVERIFY(gSetSystemStrField(n, u"一回目"_s));
         QVERIFY(gSetSystemStrField(n, QString()));
+    }
     ResultSet rs(gdbData());
     QVERIFY(rs.openRecordSet(u"SELECT typeof(%1) AS t, CAST(%1 AS TEXT) AS v FROM T_SYSTEM "
                              "WHERE lngID = ?"_s.arg(column),
@@ -276,27 +231,6 @@ void tst_Settings::textStoredUnchanged() {
     QCOMPARE(caption, u"other"_s);
     QCOMPARE(rowsOf(10), 1);
     QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-void tst_Settings::rowOfAnotherTypeReadsAsNull_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("lng") << u"lng"_s << u"0"_s;
-    QTest::newRow("cur") << u"cur"_s << u"0.0000"_s;
-    QTest::newRow("str") << u"str"_s << QString();
-    QTest::newRow("bln") << u"bln"_s << u"False"_s;
-}
-
-void tst_Settings::rowOfAnotherTypeReadsAsNull() {
-    QFETCH(QString, type);
-    QFETCH(QString, expected);
-    // A row whose own column is empty (written as a date, for instance) is a row: the reader
-    // gives the Null conversion, not the default.
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, ?)"_s,
-                                 {QDateTime(QDate(2024, 3, 5), QTime(10, 15))}));
-    QString shown;
-    QVERIFY(readerFor(type)(0, shown));
-    QCOMPARE(shown, expected);
 }
 
 void tst_Settings::failedInsertKeepsOldRow() {

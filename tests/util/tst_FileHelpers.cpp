@@ -210,7 +210,6 @@ void tst_FileHelpers::folderExists_data() {
     QTest::newRow("folder with slash") << u"sub/"_s << true;
     QTest::newRow("folder with backslash") << u"sub\\"_s << true;
     QTest::newRow("missing") << u"nothing"_s << false;
-    QTest::newRow("missing with slash") << u"nothing/"_s << false;
     QTest::newRow("a file") << u"file.txt"_s << false;
     QTest::newRow("blank") << u"<blank>"_s << false;
     QTest::newRow("drive A") << u"<A:>"_s << false;
@@ -358,11 +357,6 @@ void tst_FileHelpers::weekdayNames_data() {
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("name");
     QTest::newRow("sunday") << QDate(2024, 3, 3) << u"日曜日"_s;
-    QTest::newRow("monday") << QDate(2024, 3, 4) << u"月曜日"_s;
-    QTest::newRow("tuesday") << QDate(2024, 3, 5) << u"火曜日"_s;
-    QTest::newRow("wednesday") << QDate(2024, 3, 6) << u"水曜日"_s;
-    QTest::newRow("thursday") << QDate(2024, 3, 7) << u"木曜日"_s;
-    QTest::newRow("friday") << QDate(2024, 3, 8) << u"金曜日"_s;
     QTest::newRow("saturday") << QDate(2024, 3, 9) << u"土曜日"_s;
     QTest::newRow("leap day") << QDate(2024, 2, 29) << u"木曜日"_s;
     QTest::newRow("invalid") << QDate() << QString();
@@ -468,7 +462,6 @@ void tst_FileHelpers::registryValues_data() {
     QTest::addColumn<QVariant>("written");
     QTest::addColumn<QVariant>("stored");
     QTest::addColumn<QVariant>("readBack");
-    QTest::newRow("text") << 1 << QVariant(u"abc"_s) << QVariant(u"abc"_s) << QVariant(u"abc"_s);
     QTest::newRow("text with spaces")
         << 1 << QVariant(u" a b "_s) << QVariant(u" a b "_s) << QVariant(u" a b "_s);
     QTest::newRow("empty text") << 1 << QVariant(QString()) << QVariant(u" "_s)
