@@ -1,7 +1,6 @@
 #include "ledger/LedgerModel.h"
 
 #include "app/ErrorLog.h"
-#include "ledger/ClassLists.h"
 #include "ledger/LedgerLayout.h"
 
 #include <algorithm>
@@ -123,19 +122,11 @@ Qt::ItemFlags LedgerModel::flags(const QModelIndex& index) const {
 bool LedgerModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    const int column = index.column();
-    const QString text = value.toString();
-    QStringList choices;
-    const bool listColumn = column == LedgerCol::Sort || column == LedgerCol::Class1 ||
-                            column == LedgerCol::Class2 || column == LedgerCol::Class3;
-    if (listColumn && !text.isEmpty() && !gGetLedgerListEntries(column, kind(), choices))
-        return false;
     RuleResult refusal;
-    return setCellText(index.row(), column, text, choices, refusal);
+    return setCellText(index.row(), index.column(), value.toString(), refusal);
 }
 
-bool LedgerModel::setCellText(int row, int column, const QString& text, const QStringList& choices,
-                              RuleResult& refusal) {
+bool LedgerModel::setCellText(int row, int column, const QString& text, RuleResult& refusal) {
     refusal = RuleResult();
     m_lastRefusal = RuleResult();
     if (row < 0 || row >= rowCount() || column < 0 || column >= LedgerCol::Count) {
@@ -144,7 +135,8 @@ bool LedgerModel::setCellText(int row, int column, const QString& text, const QS
         return false;
     }
     QVariant value;
-    refusal = gCheckCellText(column, text, choices, value);
+    if (!gCheckCellText(column, kind(), text, value, refusal))
+        return false;
     if (!refusal.ok) {
         m_lastRefusal = refusal;
         return false;

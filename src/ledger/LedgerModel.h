@@ -4,7 +4,6 @@
 #include "ledger/LineRules.h"
 
 #include <QAbstractTableModel>
-#include <QStringList>
 #include <unordered_map>
 #include <vector>
 
@@ -49,17 +48,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Edit role with the typed text: checked (list columns against their choice lists from the
-    // database) and stored as setCellText does.
+    // Edit role with the typed text: checked and stored as setCellText does.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-    // A cell confirmed with the typed text. The text is checked (choices: the column's list for
-    // the list columns 2, 4, 5, 6); a refused text stores nothing, sets refusal and returns
-    // false. An accepted value equal to the cell's is not written. Otherwise the line gets the
-    // value and the after-update processing and is stored. False with refusal.ok on a failed
-    // write (logged).
-    bool setCellText(int row, int column, const QString& text, const QStringList& choices,
-                     RuleResult& refusal);
+    // A cell confirmed with the typed text. The text is checked (gCheckCellText; the list
+    // columns 2, 4, 5, 6 against their current lists in the database); a refused text stores
+    // nothing, sets refusal and returns false. An accepted value equal to the cell's is not
+    // written. Otherwise the line gets the value and the after-update processing and is stored.
+    // False with refusal.ok on a failed list read or write (logged).
+    bool setCellText(int row, int column, const QString& text, RuleResult& refusal);
     // Stores a value that already passed the cell check (a date, number or text; null clears).
     bool setCellValue(int row, int column, const QVariant& value);
     // Stores a line the window changed outside a cell edit (a derived amount, a class default):

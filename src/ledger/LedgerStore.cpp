@@ -183,7 +183,7 @@ bool LedgerStore::load(qint32 masterID, LedgerView view, std::vector<LedgerLine>
     const QString proc = QStringLiteral("LedgerStore_load");
     if (!validKind(proc))
         return false;
-    std::vector<LedgerLine> result;
+    std::size_t expected = 0;
     {
         Query count(m_db,
                     QStringLiteral("SELECT count(*) FROM ") + table() +
@@ -194,14 +194,25 @@ bool LedgerStore::load(qint32 masterID, LedgerView view, std::vector<LedgerLine>
         count.bind(1, masterID);
         if (count.step() != SQLITE_ROW)
             return false;
-        result.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.st(), 0)));
+        expected = static_cast<std::size_t>(sqlite3_column_int64(count.st(), 0));
     }
+    return selectLines(masterID, QString(), expected, view, proc, lines);
+}
+
+bool LedgerStore::selectLines(qint32 masterID, const QString& condition, std::size_t expected,
+                              LedgerView view, const QString& proc,
+                              std::vector<LedgerLine>& lines) {
     // The rows come by the supplier's index; putting the finished lines in order is cheaper
     // than letting the engine sort whole rows.
-    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=?"), proc);
+    QString sql = kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=?");
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" AND ") + condition;
+    Query q(m_db, sql, proc);
     if (!q.ok())
         return false;
     q.bind(1, masterID);
+    std::vector<LedgerLine> result;
+    result.reserve(expected);
     int rc;
     while ((rc = q.step()) == SQLITE_ROW) {
         result.emplace_back();
@@ -278,22 +289,7 @@ bool LedgerStore::changedLines(qint32 masterID, LedgerView view, std::vector<Led
     const QString proc = QStringLiteral("LedgerStore_changedLines");
     if (!validKind(proc))
         return false;
-    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=? AND blnChange=1"),
-            proc);
-    if (!q.ok())
-        return false;
-    q.bind(1, masterID);
-    std::vector<LedgerLine> result;
-    int rc;
-    while ((rc = q.step()) == SQLITE_ROW) {
-        result.emplace_back();
-        readRow(q.st(), result.back());
-    }
-    if (rc != SQLITE_DONE)
-        return false;
-    sortForView(result, view);
-    lines = std::move(result);
-    return true;
+    return selectLines(masterID, QStringLiteral("blnChange=1"), 0, view, proc, lines);
 }
 
 bool LedgerStore::insertLine(LedgerLine& line) {

@@ -86,6 +86,10 @@ private:
     bool clearChanged(const std::vector<qint64>& ids, const QString& proc);
     bool writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
                       const QString& proc);
+    // The lines of supplier masterID that also meet `condition` (SQL after "AND"; empty: all of
+    // them), in the view's order. expected: room to reserve for the lines.
+    bool selectLines(qint32 masterID, const QString& condition, std::size_t expected,
+                     LedgerView view, const QString& proc, std::vector<LedgerLine>& lines);
 
     int m_kind;
     Database& m_db;

@@ -3,7 +3,7 @@
 #include "app/ErrorLog.h"
 #include "app/Services.h"
 #include "ledger/Captions.h"
-#include "store/Database.h"
+#include "ledger/ClassLists.h"
 #include "store/Period.h"
 #include "store/Settings.h"
 
@@ -308,84 +308,44 @@ QDate parseLedgerDate(const QString& text) {
     return d.isValid() ? d : QDate();
 }
 
-bool gGetCellChoices(int column, int kind, QStringList& items, bool& noRows) {
-    const QString proc = QStringLiteral("gGetCellChoices");
-    noRows = false;
-    QString sql;
-    switch (column) {
-    case LedgerCol::Sort:
-        items.clear();
-        for (int i = 1; i <= 40; ++i)
-            items << QString::number(i);
-        return true;
-    case LedgerCol::Item:
-        if (kind != 1 && kind != 2) {
-            gProcError(proc, QStringLiteral("kind=") + QString::number(kind));
-            return false;
-        }
-        sql = QStringLiteral("select strItem FROM T_DATA") + QString::number(kind) +
-              QStringLiteral("_ITEM ORDER BY lngSort");
-        break;
-    case LedgerCol::Class1:
-    case LedgerCol::Class2:
-    case LedgerCol::Class3:
-        sql = QStringLiteral("select strClassItem FROM T_DATA_CLASS") +
-              QString::number(column - LedgerCol::Class1 + 1) +
-              QStringLiteral(" WHERE blnEnable=1 ORDER BY lngSort,lngID");
-        break;
-    default:
-        gProcError(proc, QStringLiteral("column=") + QString::number(column));
-        return false;
-    }
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, {}, proc))
-        return false;
-    if (rs.recordCount() == 0) {
-        noRows = true;
-        return true;
-    }
-    items.clear();
-    items << QString();
-    for (const QVariantList& row : rs.rows())
-        items << row.value(0).toString();
-    return true;
-}
-
-RuleResult gCheckCellText(int column, const QString& text, const QStringList& choices,
-                          QVariant& value) {
-    RuleResult r;
+bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, RuleResult& r) {
+    r = RuleResult();
     value = QVariant();
     auto refuse = [&](const QString& msg) {
         r.ok = false;
         r.text = msg;
         r.focusColumn = column;
-        return r;
+        return true;
     };
     switch (column) {
     case LedgerCol::Date: {
         if (text.trimmed().isEmpty())
-            return r;
+            return true;
         const QDate d = parseLedgerDate(text);
         if (!d.isValid())
             return refuse(QStringLiteral("日付を入力してください"));
         value = d;
-        return r;
+        return true;
     }
     case LedgerCol::Sort:
     case LedgerCol::Class1:
     case LedgerCol::Class2:
-    case LedgerCol::Class3:
-        if (text.isEmpty())
-            return r;
-        if (!choices.contains(text)) {
+    case LedgerCol::Class3: {
+        // An empty text passes (and stores NULL); any other must be a current entry.
+        bool listed = false;
+        if (!gChkLedgerListText(column, kind, text, listed))
+            return false;
+        if (!listed) {
             r.ok = false;
             r.msgCode = 50;
             r.addText = QStringLiteral("リストの中から");
             r.focusColumn = column;
-            return r;
+            return true;
         }
-        value = column == LedgerCol::Sort ? QVariant(text.toInt()) : QVariant(text);
-        return r;
+        if (!text.isEmpty())
+            value = column == LedgerCol::Sort ? QVariant(text.toInt()) : QVariant(text);
+        return true;
+    }
     case LedgerCol::Quantity:
     case LedgerCol::UnitPrice:
     case LedgerCol::RegularPrice:
@@ -394,7 +354,7 @@ RuleResult gCheckCellText(int column, const QString& text, const QStringList& ch
     case LedgerCol::Payment:
     case LedgerCol::Check: {
         if (text.trimmed().isEmpty())
-            return r;
+            return true;
         const std::optional<Currency> v = Currency::parse(text);
         if (!v)
             return refuse(QStringLiteral("数値を入力してください"));
@@ -408,13 +368,13 @@ RuleResult gCheckCellText(int column, const QString& text, const QStringList& ch
         if (positiveOnly && v->raw() < 0)
             return refuse(QStringLiteral("０以下は入力しないでください"));
         value = QVariant::fromValue(*v);
-        return r;
+        return true;
     }
     default:
         // Master ID, item, note and the changed flag take any text.
         if (!text.isEmpty())
             value = text;
-        return r;
+        return true;
     }
 }
 

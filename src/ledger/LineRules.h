@@ -95,19 +95,13 @@ struct RuleResult {
 // (clock service). Full-width digits are accepted. An invalid QDate when the text is no date.
 QDate parseLedgerDate(const QString& text);
 
-// The choice list of a list column (2, 4, 5, 6) as the drop-down editor offers it: for column 2
-// "1" to "40"; for columns 4 to 6 an empty entry, then the enabled entries of T_DATA_CLASS1 to 3
-// by lngSort, lngID. Column 3 gives the item list of the ledger `kind` (T_DATA<kind>_ITEM by
-// lngSort) with the empty entry first. noRows is true when the list table has no entry (the
-// window then shows message 34 with "アイテムが"). Failure logged "gGetCellChoices".
-bool gGetCellChoices(int column, int kind, QStringList& items, bool& noRows);
-
-// Checks the text typed into a cell before it is stored. When ok, value is what to store (a null
-// QVariant for empty text; a QDate, an int, a Currency or the text itself). When refused, the
-// result names the message, and the focus column is the cell's; nothing may be stored.
-// choices: the column's choice list (columns 2, 4, 5, 6 only; empty text always passes).
-RuleResult gCheckCellText(int column, const QString& text, const QStringList& choices,
-                          QVariant& value);
+// Checks the text typed into a cell of ledger `kind` before it is stored. When r.ok, value is
+// what to store (a null QVariant for empty text; a QDate, an int, a Currency or the text
+// itself). When refused, r names the message, and its focus column is the cell's; nothing may be
+// stored. The list columns 2, 4, 5, 6 accept an empty text or one of their current entries
+// (gChkLedgerListText). Returns false only when a list could not be read (logged there); r is
+// then ok and value null.
+bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, RuleResult& r);
 
 // ---- After a cell is stored --------------------------------------------------------------------
 

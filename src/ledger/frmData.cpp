@@ -140,13 +140,6 @@ int keyCodeOf(const QKeyEvent* e) {
     }
 }
 
-QStringList comboItems(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
-
 } // namespace
 
 // ---- GuardedComboBox ---------------------------------------------------------------------------
@@ -797,16 +790,13 @@ bool frmData::mSetItem_cboEditGrid(int column) {
 }
 
 bool frmData::DBGrid_Main_CommitCell(int row, int column, const QString& text) {
-    QStringList choices;
-    if (isListColumn(column) && !text.isEmpty()) {
-        if (!mSetItem_cboEditGrid(column)) {
-            gProcFatalError(QStringLiteral("frmData_DBGrid_Main_BeforeColUpdate"));
-            return true;
-        }
-        choices = comboItems(cboEditGrid);
+    // The list is read afresh (message 34 when it is empty); the check reads it as well.
+    if (isListColumn(column) && !text.isEmpty() && !mSetItem_cboEditGrid(column)) {
+        gProcFatalError(QStringLiteral("frmData_DBGrid_Main_BeforeColUpdate"));
+        return true;
     }
     RuleResult refusal;
-    if (m_model->setCellText(row, column, text, choices, refusal))
+    if (m_model->setCellText(row, column, text, refusal))
         return true;
     if (!refusal.ok) {
         showRule(refusal);
@@ -934,14 +924,13 @@ void frmData::cboEditGrid_Click() {
         return;
     const int row = currentRow();
     const QString text = cboEditGrid->currentText();
-    const QStringList choices = comboItems(cboEditGrid);
     DBGrid_Main->setFocus();
     cboEditGrid->setVisible(false);
     m_intLastKeyCode = kKeyEnter;
     if (row < 0)
         return;
     RuleResult refusal;
-    if (!m_model->setCellText(row, m_intEditColumn, text, choices, refusal)) {
+    if (!m_model->setCellText(row, m_intEditColumn, text, refusal)) {
         if (!refusal.ok)
             showRule(refusal);
         else

@@ -1,6 +1,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "ledger/Captions.h"
+#include "ledger/ClassLists.h"
 #include "ledger/LineRules.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -38,6 +39,7 @@ private slots:
     void listColumnsAcceptOnlyTheirEntries_data();
     void listColumnsAcceptOnlyTheirEntries();
     void choicesOfTheDropDownLists();
+    void unreadableListIsAFailureNotARefusal();
     void dateTexts_data();
     void dateTexts();
 
@@ -126,7 +128,8 @@ void tst_LineRules::cellText() {
     QFETCH(QString, message);
     QFETCH(QString, stored);
     QVariant value;
-    const RuleResult r = gCheckCellText(column, text, {}, value);
+    RuleResult r;
+    QVERIFY(gCheckCellText(column, 1, text, value, r));
     QCOMPARE(r.ok, message.isEmpty());
     QCOMPARE(r.text, message);
     QCOMPARE(r.msgCode, 0);
@@ -177,12 +180,14 @@ void tst_LineRules::listColumnsAcceptOnlyTheirEntries() {
         u"INSERT INTO T_DATA_CLASS2 (strClassItem,lngSort,blnEnable) VALUES ('定番',1,1)"_s));
     QVERIFY(db.executeSQL(
         u"INSERT INTO T_DATA_CLASS3 (strClassItem,lngSort,blnEnable) VALUES ('通販',1,1)"_s));
+    // The list the check reads is the one the drop-down editor offers, and it has entries.
     QStringList choices;
-    bool noRows = true;
-    QVERIFY(gGetCellChoices(column, 1, choices, noRows));
-    QVERIFY(!noRows);
+    QVERIFY(gGetLedgerListEntries(column, 1, choices));
+    QVERIFY(!choices.isEmpty());
+    QCOMPARE(choices.contains(text) || text.isEmpty(), accepted);
     QVariant value;
-    const RuleResult r = gCheckCellText(column, text, choices, value);
+    RuleResult r;
+    QVERIFY(gCheckCellText(column, 1, text, value, r));
     QCOMPARE(r.ok, accepted);
     if (accepted)
         return;
@@ -193,36 +198,47 @@ void tst_LineRules::listColumnsAcceptOnlyTheirEntries() {
 
 void tst_LineRules::choicesOfTheDropDownLists() {
     QStringList items;
-    bool noRows = false;
-    QVERIFY(gGetCellChoices(2, 1, items, noRows));
+    QVERIFY(gGetLedgerListEntries(2, 1, items));
     QCOMPARE(items.size(), 40);
     QCOMPARE(items.first(), u"1"_s);
     QCOMPARE(items.last(), u"40"_s);
 
-    // No class entries: message 34 is due and the list keeps what it held.
+    // No class entries: message 34 is due (an empty list), nothing of the list before is kept.
     items = QStringList{u"前の"_s};
-    QVERIFY(gGetCellChoices(4, 1, items, noRows));
-    QVERIFY(noRows);
-    QCOMPARE(items, QStringList{u"前の"_s});
+    QVERIFY(gGetLedgerListEntries(4, 1, items));
+    QVERIFY(items.isEmpty());
 
     Database& db = gdbData();
     QVERIFY(db.executeSQL(u"INSERT INTO T_DATA_CLASS2 (strClassItem,lngSort,blnEnable) VALUES "
                           "('B',2,1),('A',1,1),('C',1,0),('D',1,1)"_s));
-    QVERIFY(gGetCellChoices(5, 2, items, noRows));
-    QVERIFY(!noRows);
+    QVERIFY(gGetLedgerListEntries(5, 2, items));
     QCOMPARE(items, (QStringList{u""_s, u"A"_s, u"D"_s, u"B"_s}));
 
     // Item lists belong to one ledger each.
     QVERIFY(db.executeSQL(u"INSERT INTO T_DATA1_ITEM (strItem,lngSort) VALUES ('仕入品',1)"_s));
     QVERIFY(db.executeSQL(u"INSERT INTO T_DATA2_ITEM (strItem,lngSort) VALUES ('売上品B',2),"
                           "('売上品A',1)"_s));
-    QVERIFY(gGetCellChoices(3, 2, items, noRows));
+    QVERIFY(gGetLedgerListEntries(3, 2, items));
     QCOMPARE(items, (QStringList{u""_s, u"売上品A"_s, u"売上品B"_s}));
-    QVERIFY(gGetCellChoices(3, 1, items, noRows));
+    QVERIFY(gGetLedgerListEntries(3, 1, items));
     QCOMPARE(items, (QStringList{u""_s, u"仕入品"_s}));
 
-    QVERIFY(!gGetCellChoices(7, 1, items, noRows));
-    QVERIFY(m_folder->errorLog().contains(u"gGetCellChoices"_s));
+    QVERIFY(!gGetLedgerListEntries(7, 1, items));
+    QVERIFY(m_folder->errorLog().contains(u"gGetLedgerListEntries"_s));
+}
+
+void tst_LineRules::unreadableListIsAFailureNotARefusal() {
+    QVERIFY(gdbData().executeSQL(u"DROP TABLE T_DATA_CLASS2"_s));
+    QVariant value = u"old"_s;
+    RuleResult r;
+    QVERIFY(!gCheckCellText(LedgerCol::Class2, 1, u"定番"_s, value, r));
+    QVERIFY(r.ok);
+    QVERIFY(!r.hasMessage());
+    QVERIFY(value.isNull());
+    QVERIFY(m_folder->errorLog().contains(u"gGetLedgerListEntries"_s));
+    // An empty cell needs no list.
+    QVERIFY(gCheckCellText(LedgerCol::Class2, 1, QString(), value, r));
+    QVERIFY(r.ok);
 }
 
 void tst_LineRules::dateTexts_data() {
