@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
                 RuleResult refusal;
                 ++flip;
                 return shown->setCellText(row, LedgerCol::Check,
-                                          flip % 2 ? QStringLiteral("7") : QStringLiteral("3"), {},
+                                          flip % 2 ? QStringLiteral("7") : QStringLiteral("3"),
                                           refusal);
             },
             ok);
