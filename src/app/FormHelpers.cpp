@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QValidator>
@@ -152,6 +153,14 @@ void gSetMoveFocusByKey(QWidget* box, bool swallow) {
     box->installEventFilter(filter);
     if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
         combo->lineEdit()->installEventFilter(filter);
+}
+
+void gSetSelectionColour(QComboBox* combo) {
+    QPalette p = combo->palette();
+    const QColor yellow(0xFF, 0xFF, 0xC0);
+    p.setColor(QPalette::Base, yellow);
+    p.setColor(QPalette::Button, yellow);
+    combo->setPalette(p);
 }
 
 bool gSetComboDropDownRows(QComboBox* combo, int rows) {

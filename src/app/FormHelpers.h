@@ -24,6 +24,9 @@ void gMoveFocusNext(QWidget* box);
 
 // Sizes the drop-down list of combo so that it shows `rows` items (rows < 1: all its items).
 bool gSetComboDropDownRows(QComboBox* combo, int rows);
+// Gives a selection box the pale yellow (&HC0FFFF) of every selection box. Set through the
+// palette: a style sheet would also repaint the open list and hide its highlighted entry.
+void gSetSelectionColour(QComboBox* combo);
 
 // Limits a line edit to maxBytes Shift_JIS bytes (a full-width character counts 2). Typing or
 // pasting beyond the limit keeps only what fits, like a classic entry box's maximum length;

@@ -44,15 +44,6 @@ frmData* frmData::s_instance = nullptr;
 
 namespace {
 
-// Selection boxes are pale yellow (&HC0FFFF). Set through the palette: a style sheet would
-// also repaint the open list and hide its highlighted entry.
-void setSelectionColour(QComboBox* box) {
-    QPalette p = box->palette();
-    const QColor yellow(0xFF, 0xFF, 0xC0);
-    p.setColor(QPalette::Base, yellow);
-    p.setColor(QPalette::Button, yellow);
-    box->setPalette(p);
-}
 const QString kViewNormal = QStringLiteral("通常");
 const QString kViewEntry = QStringLiteral("入力順");
 const QString kFigureFormat = QStringLiteral("#,##0");
@@ -280,7 +271,7 @@ void frmData::buildControls() {
         named(b, name);
         b->setEditable(true);
         b->setGeometry(twipsRect(150, top, 1450, kRowHeight));
-        setSelectionColour(b);
+        gSetSelectionColour(b);
         gSetMoveFocusByKey(b, false);
         return b;
     };
@@ -475,9 +466,9 @@ bool frmData::formLoad() {
     if (!mSetCmdColCaption() || !mSetItem_cboSortSetting())
         return false;
     cboSortSetting->setCurrentIndex(cboSortSetting->findText(kViewNormal));
-    setSelectionColour(cboSupplierName);
-    setSelectionColour(cboEditGrid);
-    setSelectionColour(cboSortSetting);
+    gSetSelectionColour(cboSupplierName);
+    gSetSelectionColour(cboEditGrid);
+    gSetSelectionColour(cboSortSetting);
 
     if (!mChangeView(0, kViewNormal))
         return false;

@@ -1,5 +1,6 @@
 #include "maintenance/frmSystem.h"
 
+#include "app/FormHelpers.h"
 #include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
 #include "app/WindowDisplay.h"
@@ -132,7 +133,7 @@ void frmSystem::buildControls() {
     Label6 =
         named(new QLabel(QStringLiteral("当社締日　 毎月"), fraSettings), QStringLiteral("Label6"));
     cboCloseDay = named(new QComboBox(fraSettings), QStringLiteral("cboCloseDay"));
-    cboCloseDay->setStyleSheet(QStringLiteral("QComboBox { background-color: #FFFFC0; }"));
+    gSetSelectionColour(cboCloseDay);
     cboCloseDay->setMinimumContentsLength(2);
     cboCloseDay->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboCloseDay->installEventFilter(this);

@@ -35,7 +35,6 @@ frmMaster* frmMaster::s_instance = nullptr;
 namespace {
 
 const QString kLocked = QStringLiteral("LOCKED");
-const QString kSelectionBackground = QStringLiteral("background-color: #FFFFC0;");
 constexpr int kPhoneNoteBytes = 16;
 
 // The picture of a mode: a coloured badge with the mode's first character.
@@ -185,7 +184,7 @@ void frmMaster::buildControls() {
 
     cboLngSupplier = new QComboBox(central);
     named(cboLngSupplier, "cboLngSupplier");
-    cboLngSupplier->setStyleSheet(kSelectionBackground);
+    gSetSelectionColour(cboLngSupplier);
     cboLngSupplier->setMinimumWidth(80);
     gSetTag(cboLngSupplier, kLocked);
     chkValid = new QCheckBox(QStringLiteral("有効"), central);

@@ -76,7 +76,7 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
     row->addWidget(picSelect);
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setStyleSheet(QStringLiteral("background-color: #FFFFC0;"));
+    gSetSelectionColour(Combo1);
     Combo1->setMinimumWidth(220);
     {
         // A fixed-pitch font keeps the right-aligned supplier numbers in one column.

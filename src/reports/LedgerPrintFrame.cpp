@@ -24,7 +24,6 @@
 
 namespace {
 
-const QString kSelectionStyle = QStringLiteral("background-color: #FFFFC0;");
 const QString kStartRowCaption = QStringLiteral("  書込み行");
 
 // Small pictures of the picture buttons.
@@ -110,7 +109,7 @@ LedgerPrintFrame::LedgerPrintFrame(PrintHost& host, QWidget* parent)
         auto* box = new QComboBox(this);
         box->setObjectName(name);
         box->setEditable(true);
-        box->setStyleSheet(kSelectionStyle);
+        gSetSelectionColour(box);
         box->setMinimumContentsLength(10);
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         // The dates come from the list or the calendar; typed characters are discarded.

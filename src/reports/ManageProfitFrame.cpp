@@ -20,7 +20,6 @@
 
 namespace {
 
-const QString kSelectionStyle = QStringLiteral("QComboBox { background-color: #FFFFC0; }");
 const QString kAnd = QStringLiteral("かつ");
 const QString kOr = QStringLiteral("または");
 const QString kSortMargin = QStringLiteral("粗利");
@@ -32,7 +31,7 @@ constexpr int kMasterIdRole = Qt::UserRole + 1;
 QComboBox* selectionBox(QWidget* parent, const char* name, int minWidth) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromLatin1(name));
-    box->setStyleSheet(kSelectionStyle);
+    gSetSelectionColour(box);
     box->setMinimumWidth(minWidth);
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // Enter moves on; typed characters are discarded, so only listed values are taken.

@@ -27,7 +27,7 @@ PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
     cboMaster->setObjectName(QStringLiteral("cboMaster"));
     cboMaster->setEditable(true);
     cboMaster->setInsertPolicy(QComboBox::NoInsert);
-    cboMaster->setStyleSheet(QStringLiteral("QComboBox { background-color: #FFFFC0; }"));
+    gSetSelectionColour(cboMaster);
     cboMaster->setMinimumContentsLength(10);
     cboMaster->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     gSetComboDropDownRows(cboMaster, 12);

@@ -20,14 +20,12 @@ frmPrint_Data* frmPrint_Data::s_instance = nullptr;
 
 namespace {
 
-const QString kSelectionStyle = QStringLiteral("background-color: #FFFFC0;");
-
 QComboBox* numberCombo(QWidget* parent, const QString& name, int first, int last) {
     auto* box = new QComboBox(parent);
     box->setObjectName(name);
     for (int n = first; n <= last; ++n)
         box->addItem(QString::number(n));
-    box->setStyleSheet(kSelectionStyle);
+    gSetSelectionColour(box);
     box->setMinimumContentsLength(2);
     box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     gSetMoveFocusByKey(box, true);

@@ -22,7 +22,6 @@ frmPrint_ManegeProfitSetting* frmPrint_ManegeProfitSetting::s_instance = nullptr
 
 namespace {
 const char* const kName = "frmPrint_ManegeProfitSetting";
-const QString kSelectionStyle = QStringLiteral("QComboBox { background-color: #FFFFC0; }");
 } // namespace
 
 frmPrint_ManegeProfitSetting* frmPrint_ManegeProfitSetting::instance(QWidget* parent) {
@@ -90,7 +89,7 @@ frmPrint_ManegeProfitSetting::frmPrint_ManegeProfitSetting(QWidget* parent) : QD
     cboMaxLine->setObjectName(QStringLiteral("cboMaxLine"));
     cboMaxLine->addItems({QStringLiteral("29"), QStringLiteral("30"), QStringLiteral("31")});
     for (QComboBox* box : {cboCellColorOn, cboMaxLine}) {
-        box->setStyleSheet(kSelectionStyle);
+        gSetSelectionColour(box);
         box->setMinimumWidth(80);
         gSetMoveFocusByKey(box, true);
     }
