@@ -1,4 +1,5 @@
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 #include "app/FormHelpers.h"
 
 #include <QApplication>
@@ -11,15 +12,6 @@
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void typeText(QWidget* w, const QString& text) {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_A, QString(c), Qt::NoModifier);
-}
-
-} // namespace
 
 class tst_FormHelpers : public QObject {
     Q_OBJECT

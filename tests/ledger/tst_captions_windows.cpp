@@ -2,6 +2,7 @@
 // the data file and the machine-wide settings.
 #include "TestData.h"
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 
 #include "app/Globals.h"
 #include "app/WindowDisplay.h"
@@ -14,30 +15,13 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
-#include <QPointer>
 #include <QtTest>
 #include <memory>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Types text character by character (QTest::keyClicks takes only ASCII).
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80) {
-            QTest::keyClick(widget, c.toLatin1());
-        } else {
-            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c),
-                                Qt::NoModifier);
-        }
-    }
-}
-
-} // namespace
 
 class TestCaptionsWindows : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "TestData.h"
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 #include "app/Globals.h"
 #include "app/WindowDisplay.h"
 #include "app/frmMenu.h"
@@ -99,28 +100,6 @@ QList<QVariantList> lines(int kind, qint32 masterID, const QString& columns) {
 
 QVariant cur(qint64 v) {
     return QVariant::fromValue(yen(v));
-}
-
-// Types text into a widget key by key (non-Latin-1 text included).
-void typeText(QWidget* w, const QString& text) {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_A, QString(c), Qt::NoModifier);
-}
-
-// Runs `act` once a modal window is up (its own event loop is running).
-template <class W> void whenOpen(std::function<void(W*)> act) {
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, tries, poll]() {
-        W* w = W::existing();
-        if (w && w->isVisible()) {
-            act(w);
-            return;
-        }
-        if (++*tries < 300)
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
 }
 
 } // namespace

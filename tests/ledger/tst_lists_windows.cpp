@@ -2,6 +2,7 @@
 // data file and through the routines the ledger uses for its drop-down lists and list checks.
 #include "TestData.h"
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 
 #include "app/Globals.h"
 #include "ledger/ClassLists.h"
@@ -15,30 +16,13 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
-#include <QPointer>
 #include <QtTest>
 #include <memory>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Types text character by character (QTest::keyClicks takes only ASCII).
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80) {
-            QTest::keyClick(widget, c.toLatin1());
-        } else {
-            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c),
-                                Qt::NoModifier);
-        }
-    }
-}
-
-} // namespace
 
 class TestListsWindows : public QObject {
     Q_OBJECT

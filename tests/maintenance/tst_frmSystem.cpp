@@ -1,6 +1,7 @@
 #include "MaintenanceTestData.h"
 #include "TestData.h"
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 
 #include "app/frmMenu.h"
 #include "maintenance/frmSystem.h"
@@ -16,12 +17,6 @@
 #include <memory>
 
 namespace {
-
-// Types text as key presses (QTest::keyClicks takes ASCII only).
-void typeText(QWidget* w, const QString& text) {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
 
 // The five stored settings as "close day|order|purchase caption|sale caption|tax rate"; a
 // setting without its row shows as "?".

@@ -1,5 +1,6 @@
 #include "TestData.h"
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 #include "app/Globals.h"
 #include "app/WindowDisplay.h"
 #include "app/frmMenu.h"
@@ -69,28 +70,6 @@ bool isIdle() {
            !edit(u"txtSupplierName"_s)->isEnabled() &&
            edit(u"txtSupplierName"_s)->text().isEmpty() &&
            ctl<QLineEdit>(u"txtProcClass"_s)->text().isEmpty();
-}
-
-// Types text key by key (QTest::keyClicks only knows Latin-1).
-void typeText(QWidget* w, const QString& text) {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_A, QString(c), Qt::NoModifier);
-}
-
-// Runs `act` on the selection window once its modal loop is running.
-void whenSelectionOpens(std::function<void(frmSelectMaster*)> act) {
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, tries, poll]() {
-        frmSelectMaster* w = frmSelectMaster::existing();
-        if (w && w->isVisible()) {
-            act(w);
-            return;
-        }
-        if (++*tries < 200)
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
 }
 
 // The entry boxes of the table of controls (every one tagged "LOCKED").
@@ -384,7 +363,7 @@ void tst_frmMaster::modifySupplierThroughWindow() {
         u"INSERT INTO T_DATA1 (lngMasterID, date1, curCost) VALUES (9, '2024-01-05', 50000)"_s));
     openMaster();
     bool picked = false;
-    whenSelectionOpens([&picked](frmSelectMaster* w) {
+    whenOpen<frmSelectMaster>([&picked](frmSelectMaster* w) {
         // While the window is open the mode shows "修正" and add is still enabled.
         picked = frmMaster::existing()->txtProcClass->text() == u"修正"_s &&
                  frmMaster::existing()->cmdProc[0]->isEnabled();
@@ -432,7 +411,7 @@ void tst_frmMaster::modifyTakingAnotherNumberFails() {
     QVERIFY(addRow(4, 3, u"XYZ"_s));
     QVERIFY(addRow(9, 7, u"ABC商会"_s));
     openMaster();
-    whenSelectionOpens([](frmSelectMaster* w) {
+    whenOpen<frmSelectMaster>([](frmSelectMaster* w) {
         w->Combo1->setCurrentIndex(w->Combo1->findText(u"  7：ABC商会"_s));
         QTest::keyClick(w->Combo1, Qt::Key_Return); // Enter selects
     });
@@ -455,7 +434,7 @@ void tst_frmMaster::selectionListsAllSuppliersInSettingOrder() {
     openMaster();
     QStringList items;
     QString title;
-    whenSelectionOpens([&items, &title](frmSelectMaster* w) {
+    whenOpen<frmSelectMaster>([&items, &title](frmSelectMaster* w) {
         for (int i = 0; i < w->Combo1->count(); ++i)
             items << w->Combo1->itemText(i);
         title = w->windowTitle();
@@ -470,7 +449,7 @@ void tst_frmMaster::selectWithNothingChosenDoesNothing() {
     QVERIFY(addRow(1, 1, u"A"_s));
     openMaster();
     bool stayedOpen = false;
-    whenSelectionOpens([&stayedOpen](frmSelectMaster* w) {
+    whenOpen<frmSelectMaster>([&stayedOpen](frmSelectMaster* w) {
         QCOMPARE(w->Combo1->currentText(), QString());
         typeText(w->Combo1, u"1"_s); // typing chooses nothing
         QTest::mouseClick(w->cmdSelect, Qt::LeftButton);
@@ -485,7 +464,8 @@ void tst_frmMaster::selectWithNothingChosenDoesNothing() {
 void tst_frmMaster::closingSelectionWithoutPickLeavesIdle() {
     QVERIFY(addRow(1, 1, u"A"_s));
     openMaster();
-    whenSelectionOpens([](frmSelectMaster* w) { QTest::mouseClick(w->cmdExit, Qt::LeftButton); });
+    whenOpen<frmSelectMaster>(
+        [](frmSelectMaster* w) { QTest::mouseClick(w->cmdExit, Qt::LeftButton); });
     QTest::mouseClick(proc(1), Qt::LeftButton);
     QTRY_VERIFY(!frmSelectMaster::existing());
     QVERIFY(isIdle());

@@ -1,5 +1,6 @@
 #include "TestData.h"
 #include "TestServices.h"
+#include "WidgetTestHelpers.h"
 #include "app/Globals.h"
 #include "app/frmMenu.h"
 #include "ledger/frmCalendar.h"
@@ -45,23 +46,6 @@ bool addPurchase(qint32 masterID, const QDate& date, const QString& item, double
         u"INSERT INTO T_DATA1 (lngMasterID,date1,lngSort,strItem,curCost,blnChange)"
         u" VALUES (?,?,0,?,?,0)"_s,
         {masterID, date, item, QVariant::fromValue(Currency::fromDouble(cost))});
-}
-
-// Runs `act` on the first visible top-level window named `name` once its modal loop runs.
-void whenWindowOpens(const QString& name, std::function<void(QWidget*)> act) {
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [name, act, tries, poll]() {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == name && w->isVisible()) {
-                act(w);
-                return;
-            }
-        }
-        if (++*tries < 300)
-            QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
 }
 
 void whenDialogOpens(const QString& name, std::function<void(QDialog*)> act) {
