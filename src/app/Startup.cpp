@@ -6,14 +6,17 @@
 #include "app/Services.h"
 #include "app/WindowDisplay.h"
 #include "app/frmMenu.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLockFile>
+#include <QTimer>
 #include <memory>
 
 namespace {
@@ -48,6 +51,17 @@ bool gChkPrevInstance(bool showMessage) {
         held = std::move(lock);
         return true;
     }
+    if (lock->error() != QLockFile::LockFailedError) {
+        // Not another instance: the temporary folder cannot take the lock (nor the error log).
+        svc().prompt().show(
+            QStringLiteral("一時フォルダーに書き込めないため、起動できません。\r\n%1\r\n"
+                           "環境変数 TEMP・TMP が書き込めるフォルダーを指しているか、"
+                           "フォルダーの権限を確認してください。")
+                .arg(QDir::toNativeSeparators(gGetTempFolder())),
+            QString(), MsgStyle::OKOnly | MsgStyle::Critical);
+        svc().process().terminate(1);
+        return false;
+    }
     if (showMessage)
         svc().prompt().show(QStringLiteral("既に起動されています"), QString(), MsgStyle::OKOnly);
     svc().process().terminate(0);
@@ -58,13 +72,44 @@ void gReleaseInstanceLock() {
     instanceLock().reset();
 }
 
+QString gDataFilePath(const QString& programFolder) {
+    return programFolderOrDefault(programFolder) + QStringLiteral("/sys/") + QStringLiteral("db1");
+}
+
+bool gTakeDataFile(const QString& dataFile) {
+    if (!QFileInfo::exists(dataFile))
+        return true; // opening it reports the missing file
+    DataLockHolder holder;
+    switch (gLockDataFile(dataFile, &holder)) {
+    case DataLockResult::Locked:
+        gRemoveDataFileLeftovers(dataFile);
+        return true;
+    case DataLockResult::FolderReadOnly:
+        // Nobody can write the file in that folder: it is opened read-only.
+        return true;
+    case DataLockResult::InUse:
+        svc().prompt().show(gDataInUseText(dataFile, holder), QString(),
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return false;
+    case DataLockResult::Failed:
+        break;
+    }
+    svc().prompt().show(
+        QStringLiteral("データファイルのロックファイルを作成できないため、起動できません。\r\n%1")
+            .arg(QDir::toNativeSeparators(gDataLockPath(dataFile))),
+        QString(), MsgStyle::OKOnly | MsgStyle::Critical);
+    return false;
+}
+
 bool mInitProgram(const QString& programFolder) {
     gstrAppPath = programFolderOrDefault(programFolder);
-    gstrDbPath = gstrAppPath + QStringLiteral("/sys/") + QStringLiteral("db1");
+    gstrDbPath = gDataFilePath(gstrAppPath);
 
-    if (!DbInit(gstrDbPath)) {
+    if (!DbInit(gstrDbPath, false)) {
         const QString text = QStringLiteral("必要とするデータ保存用データベースが開けません。");
-        svc().prompt().show(text, QString(), MsgStyle::OKOnly | MsgStyle::Critical);
+        const QString why = DbInitRefusal();
+        svc().prompt().show(why.isEmpty() ? text : text + QStringLiteral("\r\n") + why, QString(),
+                            MsgStyle::OKOnly | MsgStyle::Critical);
         gProcError(QStringLiteral("Main"), text);
         gProcError(QStringLiteral("mInitProgram"));
         return false;
@@ -84,6 +129,10 @@ bool mInitProgram(const QString& programFolder) {
 bool Main(const QString& programFolder) {
     if (!gChkPrevInstance(false))
         return false;
+    if (!gTakeDataFile(gDataFilePath(programFolder))) {
+        svc().process().terminate(1);
+        return false;
+    }
     if (!mInitProgram(programFolder)) {
         gProcFatalError(QStringLiteral("Main"));
         return false;
@@ -93,6 +142,22 @@ bool Main(const QString& programFolder) {
         return false;
     }
     gstrExcelFormatPath = gAddBackSlash(gstrAppPath) + QStringLiteral("sys/excel_format/");
+    // A damaged file is told once, when first noticed: by the check below, or by a statement
+    // that meets a damaged page first. The message waits for the event loop, so it never
+    // interrupts the routine that noticed.
+    gSetDataFileDamageHandler([]() {
+        QTimer::singleShot(0, qApp, []() {
+            svc().prompt().show(gDataFileDamagedText(gstrDbPath), QString(),
+                                MsgStyle::OKOnly | MsgStyle::Critical);
+        });
+    });
+    if (gDataFileReadOnly())
+        QTimer::singleShot(0, qApp, []() {
+            svc().prompt().show(gDataFileReadOnlyText(gstrDbPath), QString(),
+                                MsgStyle::OKOnly | MsgStyle::Exclamation);
+        });
+    // The full check reads every page: it runs behind the menu, which stays responsive.
+    gStartDataFileCheck(gstrDbPath);
     return true;
 }
 

@@ -15,6 +15,15 @@ bool Main(const QString& programFolder = {});
 // either database cannot be opened.
 bool mInitProgram(const QString& programFolder = {});
 
+// The data file of a program folder (empty: the executable's folder): sys/db1.
+QString gDataFilePath(const QString& programFolder);
+// Takes the lock beside the data file for the session and removes what an interrupted
+// compaction or restore left beside it. False, after telling the user which computer, user and
+// process have the file, when another program uses it (or the lock cannot be made at all); the
+// file is then not opened. A folder that cannot take the lock file is no refusal: the file is
+// opened read-only.
+bool gTakeDataFile(const QString& dataFile);
+
 // Another running instance of the program ends this process at once, after the message
 // "既に起動されています" when showMessage is true. Returns true when this is the only instance
 // (it then holds the instance lock until the process ends), false when it is ending.

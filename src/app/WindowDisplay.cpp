@@ -6,6 +6,7 @@
 #include "app/WindowGeometry.h"
 #include "app/frmEndProgram.h"
 #include "app/frmMenu.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QDialog>
@@ -227,8 +228,9 @@ bool gSleep(int ms) {
 }
 
 bool gTermDataBase() {
-    DbClose();
-    // A compaction that fails is logged by the data layer; the shutdown goes on.
-    DbCompactDataBase(gstrDbPath);
+    // A compaction that fails is logged by the data layer; the shutdown goes on. A file that
+    // start-up refused, or that is read-only or damaged, is left exactly as it is.
+    DbCloseAndCompact(gstrDbPath);
+    gUnlockDataFile();
     return true;
 }

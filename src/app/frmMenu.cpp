@@ -1,4 +1,5 @@
 #include "app/frmMenu.h"
+#include "store/DataFile.h"
 
 #include "app/ErrorLog.h"
 #include "app/Globals.h"
@@ -109,7 +110,8 @@ frmMenu::~frmMenu() {
 void frmMenu::mUpdateButtons() {
     Command1[0]->setEnabled(hasOpener(Target::Master));
     Command1[3]->setEnabled(hasOpener(Target::Print));
-    Command1[4]->setEnabled(hasOpener(Target::System));
+    // The settings are not changed in a data file that cannot be written.
+    Command1[4]->setEnabled(hasOpener(Target::System) && !gDataFileReadOnly());
     Command1[5]->setEnabled(hasOpener(Target::Backup));
 }
 

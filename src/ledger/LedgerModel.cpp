@@ -1,4 +1,5 @@
 #include "ledger/LedgerModel.h"
+#include "store/DataFile.h"
 
 #include "app/ErrorLog.h"
 #include "ledger/LedgerLayout.h"
@@ -114,7 +115,9 @@ Qt::ItemFlags LedgerModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() != LedgerCol::MasterID && index.column() != LedgerCol::Change)
+    // A data file that cannot be written is shown, never edited.
+    if (!gDataFileReadOnly() && index.column() != LedgerCol::MasterID &&
+        index.column() != LedgerCol::Change)
         f |= Qt::ItemIsEditable;
     return f;
 }

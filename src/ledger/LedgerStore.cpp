@@ -1,4 +1,5 @@
 #include "ledger/LedgerStore.h"
+#include "store/DataFile.h"
 
 #include "app/ErrorLog.h"
 #include "store/Database.h"
@@ -427,7 +428,9 @@ bool LedgerStore::resetChecks(std::optional<qint32> masterID) {
 }
 
 bool LedgerStore::clearChanged(const std::vector<qint64>& ids, const QString& proc) {
-    if (ids.empty())
+    // The changed marks stay in a file that cannot be written (the lines were checked all the
+    // same).
+    if (ids.empty() || gDataFileReadOnly())
         return true;
     if (!validKind(proc))
         return false;

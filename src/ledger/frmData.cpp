@@ -1,4 +1,5 @@
 #include "ledger/frmData.h"
+#include "store/DataFile.h"
 
 #include "app/ErrorLog.h"
 #include "app/FormHelpers.h"
@@ -180,6 +181,15 @@ frmData::frmData(int kind) : m_kind(kind) {
     buildControls();
     if (!formLoad())
         gProcFatalError(QStringLiteral("frmData_Form_Load"));
+    // A data file that cannot be written is shown, never changed: the cells take no input
+    // (LedgerModel), and the buttons that store (derivations, check reset, lists, captions) are
+    // off.
+    if (gDataFileReadOnly()) {
+        for (QPushButton* b : cmdCol)
+            if (b)
+                b->setEnabled(false);
+        cmdHead->setEnabled(false);
+    }
 }
 
 frmData::~frmData() {
@@ -803,7 +813,7 @@ void frmData::DBGrid_Main_DeleteRows(const QList<int>& rows) {
         if (row >= 0 && row < m_model->lineCount())
             stored << row;
     }
-    if (stored.isEmpty())
+    if (stored.isEmpty() || gDataFileReadOnly())
         return;
     if (gDispMsg(24) != MsgResult::Yes)
         return;

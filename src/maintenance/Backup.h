@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/DataFile.h"
+
 #include <QString>
 #include <functional>
 
@@ -15,22 +17,6 @@
 inline const QString kBackupExtension = QStringLiteral("tvk");
 inline const QString kBeforeRestoreSuffix = QStringLiteral(".before-restore");
 
-// What a candidate data file turned out to be.
-enum class DataFileStatus {
-    Ok,
-    Unreadable,   // missing, not a file, or cannot be read
-    NotDatabase,  // not an SQLite database at all (a text file, a picture ...)
-    Damaged,      // an SQLite file that is truncated or fails its integrity check
-    NotDataFile,  // a sound SQLite database without this program's tables
-    NewerVersion, // written by a newer version of this program
-};
-
-// Checks a file without changing it: an SQLite database, complete, passing its integrity check,
-// holding this program's tables, with a schema version this program reads.
-DataFileStatus gChkDataFile(const QString& path);
-// The user's explanation of a status other than Ok.
-QString gDataFileStatusText(DataFileStatus status);
-
 // The free bytes of the volume holding a folder. Replaceable for tests; an empty function
 // restores the system's own lookup.
 using FreeSpaceLookup = std::function<bool(const QString& folder, double& bytes)>;
@@ -43,11 +29,15 @@ void gSetFreeSpaceLookup(FreeSpaceLookup lookup);
 bool gChkBackupSpace(const QString& folder);
 
 // Writes a backup file into the folder; the path written is returned in `written`. Shows
-// message 55 with the file name before copying. Failures are logged under "gProcDataBackup".
-bool gProcDataBackup(const QString& folder, QString* written = nullptr);
+// message 55 with the file name before copying. A damaged data file (known, or found by the
+// full check that runs before every copy) is refused: false, with the reason in `refusal`,
+// nothing written. Other failures are logged under "gProcDataBackup" (with the system's cause,
+// a full disk included) and leave no partial copy.
+bool gProcDataBackup(const QString& folder, QString* written = nullptr, QString* refusal = nullptr);
 
-// Replaces the data file by the backup file. A file that is not a sound data file of this
-// program is refused before anything changes: false, with the reason in `refusal` and nothing
+// Replaces the data file by the backup file, while no other program has it open. A file that is
+// not a sound data file of this program, or a data file opened read-only, is refused before
+// anything changes: false, with the reason in `refusal` and nothing
 // logged. Other failures are logged under "gProcDataRestore" and leave `refusal` empty; the data
 // file is then the previous one whenever it could be kept. Either way the data file is open
 // afterwards unless it could not be opened at all (gdbData().isOpen() tells).

@@ -122,8 +122,11 @@ void frmBackup::cmdBackup_Click() {
                             QString(), MsgStyle::OKOnly);
         return;
     }
-    if (gProcDataBackup(folder))
+    QString refusal;
+    if (gProcDataBackup(folder, nullptr, &refusal))
         gDispMsg(6, QStringLiteral("バックアップを"));
+    else if (!refusal.isEmpty())
+        svc().prompt().show(refusal, QString(), MsgStyle::OKOnly | MsgStyle::Critical);
     else
         gDispMsg(7, QStringLiteral("問題が発生したため、バックアップ処理は"));
     if (!gdbData().isOpen())

@@ -1,4 +1,5 @@
 #include "master/frmMaster.h"
+#include "store/DataFile.h"
 
 #include "app/ErrorLog.h"
 #include "app/FormHelpers.h"
@@ -412,9 +413,11 @@ bool frmMaster::formLoad() {
 }
 
 void frmMaster::mSetProcButtons(bool editing) {
-    cmdProc[Add]->setEnabled(!editing);
-    cmdProc[Modify]->setEnabled(!editing);
-    cmdProc[Delete]->setEnabled(!editing);
+    // A data file that cannot be written is shown, never changed.
+    const bool writable = !gDataFileReadOnly();
+    cmdProc[Add]->setEnabled(!editing && writable);
+    cmdProc[Modify]->setEnabled(!editing && writable);
+    cmdProc[Delete]->setEnabled(!editing && writable);
     cmdProc[Confirm]->setEnabled(editing);
     cmdProc[Cancel]->setEnabled(editing);
     (editing ? cmdProc[Confirm] : cmdProc[Add])->setFocus();

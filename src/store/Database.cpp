@@ -3,9 +3,11 @@
 #include "app/ErrorLog.h"
 #include "app/Globals.h"
 #include "store/Currency.h"
+#include "store/DataFile.h"
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <filesystem>
@@ -18,9 +20,19 @@ QString sqliteError(sqlite3* db) {
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no database");
 }
 
+// A damaged page met by the program's own connection is told to the user once; every other
+// failure is only logged.
+void noticeDamage(sqlite3* db, int rc) {
+    const int primary = rc & 0xff;
+    if (db && db == gdbData().handle() && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB))
+        gReportDataFileDamaged();
+}
+
 void report(sqlite3* db, const QString& procName, const QString& text) {
-    gSetLastError(db ? sqlite3_extended_errcode(db) : 0, QStringLiteral("SQLite"), sqliteError(db));
+    const int rc = db ? sqlite3_extended_errcode(db) : 0;
+    gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
     gProcError(procName, text);
+    noticeDamage(db, rc);
 }
 
 // Reports a failed statement: the engine's own message, or the layer's reason when it refused
@@ -257,7 +269,7 @@ Database::~Database() {
     close();
 }
 
-bool Database::open(const QString& path, const QString& procName) {
+bool Database::open(const QString& path, const QString& procName, bool readOnly) {
     close();
     if (!QFileInfo(path).isFile()) {
         gSetLastError(SQLITE_CANTOPEN, QStringLiteral("SQLite"),
@@ -267,10 +279,13 @@ bool Database::open(const QString& path, const QString& procName) {
     }
     sqlite3* db = nullptr;
     const QByteArray p = QFile::encodeName(path);
-    int rc =
-        sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    int rc = sqlite3_open_v2(
+        p.constData(), &db,
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 2000);
+        // Long enough to wait out the start-up check's read of the whole file, which holds a
+        // read lock until the file is switched to the write-ahead log.
+        sqlite3_busy_timeout(db, 10000);
         // Reading the schema proves the file is a database.
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
@@ -350,6 +365,9 @@ int Database::changes() const {
 }
 QString Database::lastErrorText() const {
     return sqliteError(m_db);
+}
+int Database::lastErrorCode() const {
+    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_OK;
 }
 
 bool Database::begin() {
@@ -572,33 +590,233 @@ Database& gdbData() {
     return db;
 }
 
-bool DbInit(const QString& path) {
-    if (!gdbData().open(path)) {
-        gProcError(QStringLiteral("DbInit"));
+namespace {
+
+QString& initRefusal() {
+    static QString text;
+    return text;
+}
+
+// What the user reads when the data file cannot be used, by what was found.
+QString refusalText(DataFileStatus status, const QString& path) {
+    const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
+    switch (status) {
+    case DataFileStatus::Ok:
+        break;
+    case DataFileStatus::Unreadable:
+        return QStringLiteral("データファイルが見つからないか、読み込めません。") + file;
+    case DataFileStatus::NotDatabase:
+    case DataFileStatus::NotDataFile:
+        return QStringLiteral("このファイルは本ソフトのデータファイルではありません。\r\n"
+                              "ファイルは変更していません。正しいデータファイルを置くか、"
+                              "バックアップから復元してください。") +
+               file;
+    case DataFileStatus::Damaged:
+        return QStringLiteral("データファイルが壊れているため、開けません。\r\n"
+                              "ファイルは変更していません。バックアップから復元してください。") +
+               file;
+    case DataFileStatus::NewerVersion:
+        return QStringLiteral("データファイルは新しいバージョンの本ソフトで作られたため、"
+                              "このバージョンでは開けません。\r\n"
+                              "ファイルは変更していません。新しいバージョンをお使いください。") +
+               file;
+    }
+    return {};
+}
+
+// What an engine failure while opening means for the user.
+QString openFailureText(int rc, const QString& path) {
+    const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("データファイルは他のプログラムが使用中のため、開けません。\r\n"
+                              "他のプログラムを終了してから、もう一度起動してください。") +
+               file;
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("データファイルを開けません（ディスクの読み書きに失敗しました）。\r\n"
+                              "ディスクの空き容量と、ファイル・フォルダーの権限を確認してください。"
+                              "空きを作ってから、もう一度起動してください。") +
+               file;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return refusalText(DataFileStatus::Damaged, path);
+    default:
+        return QStringLiteral("データファイルを開けません。") + file;
+    }
+}
+
+bool refuse(const QString& path, const QString& text, int rc, const QString& why) {
+    initRefusal() = text;
+    gSetLastError(rc, QStringLiteral("SQLite"), why);
+    gProcError(QStringLiteral("DbInit"), path);
+    return false;
+}
+
+// A read-only file keeps the settings and the ranking table in memory for the session: the
+// names resolve to these copies first, and nothing reaches the file.
+bool shadowWritableTables(Database& db) {
+    return db.executeSQL(
+               QStringLiteral("CREATE TEMP TABLE T_SYSTEM AS SELECT * FROM main.T_SYSTEM"), {},
+               QStringLiteral("DbInit")) &&
+           db.executeSQL(QStringLiteral("CREATE TEMP TABLE T_MP_RANKING AS SELECT * FROM "
+                                        "main.T_MP_RANKING WHERE 0"),
+                         {}, QStringLiteral("DbInit"));
+}
+
+} // namespace
+
+bool DbInit(const QString& path, bool walNow) {
+    initRefusal().clear();
+    gResetDataFileState(false, false);
+    gdbData().close();
+    const DataFileStatus shape = gChkDataFileShape(path);
+    if (shape == DataFileStatus::Unreadable && !QFileInfo(path).isFile())
+        return refuse(path, refusalText(shape, path), SQLITE_CANTOPEN,
+                      QStringLiteral("file not found"));
+    if (shape != DataFileStatus::Ok && shape != DataFileStatus::Unreadable)
+        return refuse(path, refusalText(shape, path), SQLITE_MISMATCH,
+                      QStringLiteral("not a data file of this program (%1)").arg(int(shape)));
+
+    const bool readOnly = !gDataFileWritable(path);
+    if (!gdbData().open(path, QStringLiteral("DbInit"), readOnly)) {
+        initRefusal() = openFailureText(gdbData().lastErrorCode(), path);
         return false;
+    }
+    if (shape == DataFileStatus::Unreadable) {
+        // The shape could not be read through a connection of its own (a log left by a crash
+        // that a read-only look cannot recover): the program's connection has recovered it now.
+        const DataFileStatus again = gChkDataFileShape(path);
+        if (again != DataFileStatus::Ok) {
+            gdbData().close();
+            return refuse(path, refusalText(again, path), SQLITE_MISMATCH,
+                          QStringLiteral("not a data file of this program (%1)").arg(int(again)));
+        }
     }
     const int version = gdbData().schemaVersion();
     if (version < 1 || version > kDbSchemaVersion) {
         gdbData().close();
-        gSetLastError(SQLITE_MISMATCH, QStringLiteral("SQLite"),
+        return refuse(path,
+                      refusalText(version > kDbSchemaVersion ? DataFileStatus::NewerVersion
+                                                             : DataFileStatus::NotDataFile,
+                                  path),
+                      SQLITE_MISMATCH,
                       QStringLiteral("unsupported schema version %1").arg(version));
-        gProcError(QStringLiteral("DbInit"), path);
-        return false;
     }
+    if (readOnly) {
+        if (!shadowWritableTables(gdbData())) {
+            initRefusal() = openFailureText(gdbData().lastErrorCode(), path);
+            gdbData().close();
+            return false;
+        }
+        gResetDataFileState(true, true);
+        return true;
+    }
+    sqlite3_exec(gdbData().handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    gResetDataFileState(true, false);
+    if (walNow)
+        DbEnableWriteAheadLog();
+    return true;
+}
+
+bool DbEnableWriteAheadLog() {
+    if (!gdbData().isOpen() || gDataFileReadOnly() || gDataFileDamaged())
+        return false;
     // Each confirmed cell is one commit. A write-ahead log with full synchronisation keeps every
     // commit durable across a power loss at a fraction of the rollback journal's cost (one
-    // flush instead of three). Where the log cannot be used the rollback journal stays.
-    sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(gdbData().handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    return true;
+    // flush instead of three). Where the log cannot be used the rollback journal stays. In
+    // this mode every other connection to the file is visible to SQLite's locks, which the
+    // compaction relies on.
+    return sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) ==
+           SQLITE_OK;
+}
+
+QString DbInitRefusal() {
+    return initRefusal();
 }
 
 void DbClose() {
     // Back to a plain rollback journal: the write-ahead log is folded into the file and removed,
-    // so the closed file can be copied, compacted or replaced on its own.
-    if (gdbData().isOpen())
+    // so the closed file can be copied, compacted or replaced on its own. (Another connection
+    // to the file keeps the log: SQLite refuses the switch then.)
+    if (gdbData().isOpen() && !gDataFileReadOnly())
         sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     gdbData().close();
+}
+
+void DbCloseAndCompact(const QString& path) {
+    gWaitDataFileCheck();
+    const bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged();
+    DbClose();
+    if (compact)
+        DbCompactDataBase(path);
+}
+
+bool DbReplaceExclusively(const QString& path, const QString& procName,
+                          const std::function<bool(sqlite3*)>& replace) {
+    // The lock beside the file first: held by this process for its session, or taken for
+    // this call.
+    const bool heldBefore = gDataFileLockedByUs(path);
+    if (!heldBefore) {
+        DataLockHolder holder;
+        if (gLockDataFile(path, &holder) != DataLockResult::Locked) {
+            gSetLastError(SQLITE_BUSY, QStringLiteral("SQLite"),
+                          QStringLiteral("the data file is in use (lock %1, process %2)")
+                              .arg(gDataLockPath(path))
+                              .arg(holder.pid));
+            gProcError(procName, path);
+            return false;
+        }
+    }
+    struct ReleaseLock {
+        bool release;
+        ~ReleaseLock() {
+            if (release)
+                gUnlockDataFile();
+        }
+    } releaseLock{!heldBefore};
+
+    // Then SQLite's own lock, which also sees a program that ignored the lock file: another
+    // connection in write-ahead-log mode makes the switch to a rollback journal fail, and an
+    // active reader or writer makes the exclusive lock fail. The lock is kept (exclusive
+    // locking mode) until the file has been replaced.
+    sqlite3* db = nullptr;
+    const QByteArray p = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    QStringList mode;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode=DELETE", -1, &st, nullptr);
+        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+            const QString m =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            rc = m.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0 ? SQLITE_OK
+                                                                              : SQLITE_BUSY;
+        }
+        sqlite3_finalize(st);
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr);
+    // A damaged file cannot be locked through its pages, but it can still be replaced (by a
+    // restore) under the lock beside it.
+    if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
+        rc = SQLITE_OK;
+    if (rc != SQLITE_OK) {
+        gSetLastError(rc, QStringLiteral("SQLite"),
+                      (rc & 0xff) == SQLITE_BUSY
+                          ? QStringLiteral("another connection has the data file open")
+                          : sqliteError(db));
+        sqlite3_close_v2(db);
+        gProcError(procName, path);
+        return false;
+    }
+    const bool ok = replace(db);
+    sqlite3_close_v2(db);
+    return ok;
 }
 
 bool DbCompactDataBase(const QString& pathIn) {
@@ -615,47 +833,60 @@ bool DbCompactDataBase(const QString& pathIn) {
         gProcError(proc, path);
         return false;
     }
+    // Only this program's own data file is ever rewritten.
+    const DataFileStatus shape = gChkDataFileShape(path);
+    if (shape != DataFileStatus::Ok) {
+        gSetLastError(SQLITE_MISMATCH, QStringLiteral("SQLite"),
+                      QStringLiteral("not a data file of this program (%1)").arg(int(shape)));
+        gProcError(proc, path);
+        return false;
+    }
     const QString folder = gAddBackSlash(fi.absolutePath());
-    QString temp;
-    for (int n = 1;; ++n) {
-        temp = folder + QStringLiteral("CompactDataBase%1.mdb").arg(n);
-        if (!QFileInfo::exists(temp))
-            break;
-    }
-    sqlite3* db = nullptr;
-    const QByteArray p = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_stmt* st = nullptr;
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 2000);
-        rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &st, nullptr);
-    }
-    if (rc == SQLITE_OK) {
-        const QByteArray t = QFile::encodeName(temp);
-        sqlite3_bind_text(st, 1, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        rc = sqlite3_step(st);
-        if (rc == SQLITE_DONE)
-            rc = SQLITE_OK;
-    }
-    if (rc != SQLITE_OK)
-        gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
-    sqlite3_finalize(st);
-    sqlite3_close_v2(db);
-    if (rc != SQLITE_OK) {
-        QFile::remove(temp);
-        gProcError(proc, path);
-        return false;
-    }
-    QFile::setPermissions(temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(temp).toStdString(),
-                            QFile::encodeName(path).toStdString(), ec);
-    if (ec) {
-        gSetLastError(ec.value(), QStringLiteral("filesystem"),
-                      QString::fromLocal8Bit(ec.message().c_str()));
-        QFile::remove(temp);
-        gProcError(proc, path);
-        return false;
-    }
-    return true;
+    return DbReplaceExclusively(path, proc, [&](sqlite3* db) {
+        QString temp;
+        for (int n = 1;; ++n) {
+            temp = folder + QStringLiteral("CompactDataBase%1.mdb").arg(n);
+            if (!QFileInfo::exists(temp))
+                break;
+        }
+        // The copy is owner-only from its first byte: VACUUM INTO fills an empty file, and
+        // SQLite gives its journal the same permissions.
+        QFile made(temp);
+        if (!made.open(QIODevice::NewOnly | QIODevice::WriteOnly,
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            gSetLastError(int(made.error()), QStringLiteral("file"), made.errorString());
+            gProcError(proc, temp);
+            return false;
+        }
+        made.close();
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            const QByteArray t = QFile::encodeName(temp);
+            sqlite3_bind_text(st, 1, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+            rc = sqlite3_step(st);
+            if (rc == SQLITE_DONE)
+                rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_OK)
+            gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) {
+            QFile::remove(temp);
+            QFile::remove(temp + QStringLiteral("-journal"));
+            gProcError(proc, path);
+            return false;
+        }
+        std::error_code ec;
+        std::filesystem::rename(QFile::encodeName(temp).toStdString(),
+                                QFile::encodeName(path).toStdString(), ec);
+        if (ec) {
+            gSetLastError(ec.value(), QStringLiteral("filesystem"),
+                          QString::fromLocal8Bit(ec.message().c_str()));
+            QFile::remove(temp);
+            gProcError(proc, path);
+            return false;
+        }
+        return true;
+    });
 }

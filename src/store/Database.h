@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -17,9 +18,10 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens an existing data file read-write. Never creates one: a missing file, or a file that
-    // is not an SQLite database, fails. Failures are reported under procName.
-    bool open(const QString& path, const QString& procName = QStringLiteral("DbOpenDataBase"));
+    // Opens an existing data file, read-write unless readOnly. Never creates one: a missing file,
+    // or a file that is not an SQLite database, fails. Failures are reported under procName.
+    bool open(const QString& path, const QString& procName = QStringLiteral("DbOpenDataBase"),
+              bool readOnly = false);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
@@ -39,6 +41,8 @@ public:
     qint64 lastInsertId() const;
     int changes() const;
     QString lastErrorText() const;
+    // The extended result code of the last failure (SQLITE_OK when none).
+    int lastErrorCode() const;
 
     // Explicit transactions; see Transaction below for the usual form.
     bool begin();
@@ -126,15 +130,40 @@ constexpr int kDbSchemaVersion = 1;
 // The open data file of the program.
 Database& gdbData();
 
-// Opens the data file into gdbData(). A file whose schema version is not 1..kDbSchemaVersion is
-// refused (closed again, logged "DbInit").
-bool DbInit(const QString& path);
+// Opens the data file into gdbData(). The file is looked at before it is opened: a file that is
+// not this program's data file (no SQLite header, zero bytes, cut short, foreign tables, a
+// schema version not in 1..kDbSchemaVersion) is refused without being changed (logged "DbInit",
+// the reason in DbInitRefusal()). A file that cannot be written, or whose folder cannot, is
+// opened read-only (gDataFileReadOnly()); the settings and the ranking table then live in
+// memory for the session, so reports still run.
+// A writable file is switched to the write-ahead log at once, or, with walNow false, only by
+// DbEnableWriteAheadLog: start-up first checks the file in full in the background, and a file
+// that fails the check must stay exactly as it was (the switch rewrites the file's header).
+bool DbInit(const QString& path, bool walNow = true);
+// Switches the open, writable data file to the write-ahead log (see DbInit).
+bool DbEnableWriteAheadLog();
+// Why the last DbInit failed, in words for the user (what is wrong and what to do).
+QString DbInitRefusal();
 void DbClose();
-// Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n),
-// then the copy replaces the file. Refused while gdbData() has the file open (changes written
-// through that connection would be lost with the replaced file). On any failure the file stays
-// as it was and no temporary file is left.
+// Closes the data file and, when it is this program's sound and writable data file (accepted by
+// DbInit, not read-only, not found damaged), compacts it. A refused or damaged file is never
+// changed.
+void DbCloseAndCompact(const QString& path);
+// Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n,
+// owner-only from the start), then the copy replaces the file. Refused while gdbData() has the
+// file open, while another program holds the file's lock or has it open (SQLite's own locks:
+// the file is held exclusively from the check until it is replaced), and for a file that is not
+// this program's data file. On any failure the file stays as it was and no temporary file is
+// left.
 bool DbCompactDataBase(const QString& path);
+
+// Runs replace(connection) while this process alone has the data file at path: under its lock
+// beside it (taken for the call when this process does not hold it) and with SQLite's exclusive
+// lock on the file, held by the connection handed to replace (the only one that can read the
+// file meanwhile), so that no other connection reads or writes it until it is replaced. False
+// (logged under procName) when another program has the file open.
+bool DbReplaceExclusively(const QString& path, const QString& procName,
+                          const std::function<bool(sqlite3*)>& replace);
 
 // The SQLite text of a date and of a time stamp, as stored.
 QString dbDateText(const QDate& d);

@@ -9,6 +9,7 @@
 #include "app/frmEndProgram.h"
 #include "app/frmMenu.h"
 #include "store/Currency.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QAction>
@@ -90,6 +91,9 @@ private slots:
     void secondInstanceEndsSilently();
     void secondInstanceMessageWhenAsked();
     void lockOfADeadInstanceIsTakenOver();
+    void dataFileInUseIsToldAndNotOpened();
+    void unwritableTemporaryFolderIsTold();
+    void readOnlyDataFileIsShownNotEdited();
 
 private:
     TestServices m_t{};
@@ -108,6 +112,7 @@ void TestStartupFlow::cleanup() {
     DbClose();
     gMsgClose();
     gReleaseInstanceLock();
+    gUnlockDataFile();
 }
 
 void TestStartupFlow::startUpShowsTheMenu() {
@@ -225,19 +230,20 @@ void TestStartupFlow::missingDataFile() {
     gMsgClose();
     QVERIFY(!Main(f.path()));
 
-    QCOMPARE(m_t.prompt->texts(),
-             QStringList({QStringLiteral("必要とするデータ保存用データベースが開けません。"),
-                          kFatal, kNotice}));
+    const QStringList texts = m_t.prompt->texts();
+    QCOMPARE(texts.size(), 3);
+    QVERIFY(texts.at(0).startsWith(QStringLiteral("必要とするデータ保存用データベースが開けません。"
+                                                  "\r\nデータファイルが見つからない")));
+    QCOMPARE(texts.mid(1), QStringList({kFatal, kNotice}));
     QCOMPARE(m_t.prompt->shown.at(0).style, MsgStyle::Critical);
     QCOMPARE(m_t.prompt->shown.at(0).title, QString());
     QCOMPARE(m_t.prompt->shown.at(1).style, MsgStyle::Critical);
     QCOMPARE(m_t.prompt->shown.at(2).style, MsgStyle::Information);
-    // The innermost failure first, one entry for each routine that reported; the shutdown's
-    // compaction of the missing file is logged and does not stop it.
+    // The innermost failure first, one entry for each routine that reported; the shutdown
+    // leaves a file that start-up refused alone.
     QCOMPARE(f.errorLogProcedures(),
-             QStringList({QStringLiteral("DbOpenDataBase"), QStringLiteral("DbInit"),
-                          QStringLiteral("Main"), QStringLiteral("mInitProgram"),
-                          QStringLiteral("Main"), QStringLiteral("DbCompactDataBase")}));
+             QStringList({QStringLiteral("DbInit"), QStringLiteral("Main"),
+                          QStringLiteral("mInitProgram"), QStringLiteral("Main")}));
     QVERIFY(f.errorLog().contains(
         QStringLiteral("\r\n必要とするデータ保存用データベースが開けません。\r\nエラー番号：")));
     QCOMPARE(m_t.shell->opened, QStringList{f.errorLogPath()});
@@ -474,6 +480,50 @@ void TestStartupFlow::lockOfADeadInstanceIsTakenOver() {
     }
     QVERIFY(gChkPrevInstance(false));
     QVERIFY(m_t.process->terminations.isEmpty());
+}
+
+void TestStartupFlow::dataFileInUseIsToldAndNotOpened() {
+    TestProgramFolder f;
+    QLockFile other(gDataLockPath(f.dbPath()));
+    QVERIFY(other.tryLock(0)); // another program on the same file
+    const QByteArray before = [&f] {
+        QFile file(f.dbPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    QVERIFY(!Main(f.path()));
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).contains(QStringLiteral("他のプログラムで使用中")));
+    QVERIFY(m_t.prompt->texts().at(0).contains(QSysInfo::machineHostName()));
+    QCOMPARE(m_t.process->terminations, QList<int>{1});
+    QVERIFY(!gdbData().isOpen());
+    QVERIFY(!frmMenu::existing());
+    QFile file(f.dbPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+}
+
+void TestStartupFlow::unwritableTemporaryFolderIsTold() {
+    TestProgramFolder f;
+    // A folder nobody can create files in, not even the superuser.
+    qputenv("temp", "/proc/self");
+    const bool started = Main(f.path());
+    qputenv("temp", f.tempPath().toLocal8Bit());
+    QVERIFY(!started);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("一時フォルダーに書き込めない")));
+    QCOMPARE(m_t.process->terminations, QList<int>{1});
+}
+
+void TestStartupFlow::readOnlyDataFileIsShownNotEdited() {
+    TestProgramFolder f;
+    QVERIFY(QFile::setPermissions(f.dbPath(), QFileDevice::ReadOwner));
+    QVERIFY(Main(f.path()));
+    QTRY_COMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("データファイルに書き込めない")));
+    QVERIFY(gDataFileReadOnly());
+    QVERIFY(!button(4)->isEnabled()); // システム
+    QVERIFY(button(1)->isEnabled());  // the ledgers can still be looked at
+    QFile::setPermissions(f.dbPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 QTEST_MAIN(TestStartupFlow)

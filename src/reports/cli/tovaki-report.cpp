@@ -13,6 +13,7 @@
 #include "reports/LedgerPrint.h"
 #include "reports/ProfitReport.h"
 #include "reports/SupplierList.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Period.h"
 
@@ -562,9 +563,28 @@ bool openDataFolder(const QString& folder) {
     gstrDbPath = gstrAppPath + QStringLiteral("/sys/") + QStringLiteral("db1");
     gstrExcelFormatPath = gAddBackSlash(gstrAppPath) + QStringLiteral("sys/excel_format/");
     gstrAppTitle = appTitle();
-    if (!DbInit(gstrDbPath)) {
+    // The same lock as the program's: a report never reads a file while another program
+    // holds it (nor while the file is being compacted or restored).
+    if (QFileInfo::exists(gstrDbPath)) {
+        DataLockHolder holder;
+        switch (gLockDataFile(gstrDbPath, &holder)) {
+        case DataLockResult::Locked:
+        case DataLockResult::FolderReadOnly:
+            break;
+        case DataLockResult::InUse:
+            printErr(gDataInUseText(gstrDbPath, holder));
+            return false;
+        case DataLockResult::Failed:
+            printErr(QStringLiteral("データファイルのロックファイルを作成できません。 (") +
+                     gDataLockPath(gstrDbPath) + QLatin1Char(')'));
+            return false;
+        }
+    }
+    if (!DbInit(gstrDbPath, false)) {
+        const QString why = DbInitRefusal();
         printErr(QStringLiteral("必要とするデータ保存用データベースが開けません。") +
-                 QStringLiteral(" (") + gstrDbPath + QLatin1Char(')'));
+                 (why.isEmpty() ? QStringLiteral(" (") + gstrDbPath + QLatin1Char(')')
+                                : QStringLiteral("\n") + why));
         gProcError(QStringLiteral("tovaki-report"), gstrDbPath);
         return false;
     }

@@ -1,0 +1,497 @@
+#include "store/DataFile.h"
+
+#include "app/ErrorLog.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSet>
+#include <QThread>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <sqlite3.h>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct OpenState {
+    bool accepted = false;
+    bool readOnly = false;
+    bool damaged = false;
+    bool damageReported = false;
+};
+
+OpenState& openState() {
+    static OpenState s;
+    return s;
+}
+
+std::function<void()>& damageHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+std::unique_ptr<QLockFile>& heldLock() {
+    static std::unique_ptr<QLockFile> lock;
+    return lock;
+}
+
+QString& heldLockData() {
+    static QString path;
+    return path;
+}
+
+QString canonicalOrAbsolute(const QString& path) {
+    const QFileInfo fi(path);
+    const QString c = fi.canonicalFilePath();
+    return c.isEmpty() ? fi.absoluteFilePath() : c;
+}
+
+// --- the file's shape ------------------------------------------------------------------------
+
+quint32 bigEndian32(const QByteArray& b, int at) {
+    return (quint32(quint8(b.at(at))) << 24) | (quint32(quint8(b.at(at + 1))) << 16) |
+           (quint32(quint8(b.at(at + 2))) << 8) | quint32(quint8(b.at(at + 3)));
+}
+
+// Reads the file's header: is it an SQLite file, and is it as long as the header says? A copy
+// cut short keeps a sound header, so its length is compared with the page count it declares.
+DataFileStatus checkHeader(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return DataFileStatus::Unreadable;
+    const qint64 size = f.size();
+    const QByteArray head = f.read(100);
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (!head.startsWith(magic))
+        return DataFileStatus::NotDatabase;
+    if (head.size() < 100)
+        return DataFileStatus::Damaged;
+    qint64 pageSize = (quint8(head.at(16)) << 8) | quint8(head.at(17));
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0 || size % pageSize != 0)
+        return DataFileStatus::Damaged;
+    // The declared page count is valid only while the change counter matches the
+    // version-valid-for number (an older library may have written the file). A file in
+    // write-ahead-log mode may be longer in its log than in the file itself.
+    const quint32 pages = bigEndian32(head, 28);
+    const bool walMode = quint8(head.at(18)) == 2;
+    if (!walMode && pages != 0 && bigEndian32(head, 24) == bigEndian32(head, 92) &&
+        size < qint64(pages) * pageSize)
+        return DataFileStatus::Damaged;
+    return DataFileStatus::Ok;
+}
+
+// Runs a statement and collects the first column of every row. False when SQLite refuses it
+// (with its result code in rc).
+bool queryColumn(sqlite3* db, const char* sql, QStringList& out, int& rc) {
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        if (rc == SQLITE_DONE)
+            rc = SQLITE_OK;
+    }
+    sqlite3_finalize(st);
+    return rc == SQLITE_OK;
+}
+
+DataFileStatus damagedOr(int rc, DataFileStatus otherwise) {
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_NOTADB)
+        return DataFileStatus::NotDatabase;
+    if (primary == SQLITE_CORRUPT)
+        return DataFileStatus::Damaged;
+    return otherwise;
+}
+
+// Opens the file read-only: the check never changes it.
+sqlite3* openForCheck(const QString& path) {
+    sqlite3* db = nullptr;
+    const QByteArray p = QFile::encodeName(path);
+    if (sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    return db;
+}
+
+DataFileStatus checkContents(const QString& path, bool integrity) {
+    sqlite3* db = openForCheck(path);
+    if (!db)
+        return DataFileStatus::Unreadable;
+    const auto finish = [&db](DataFileStatus s) {
+        sqlite3_close_v2(db);
+        return s;
+    };
+    int rc = SQLITE_OK;
+    QStringList rows;
+    if (integrity) {
+        if (!queryColumn(db, "PRAGMA integrity_check", rows, rc))
+            return finish(damagedOr(rc, DataFileStatus::Damaged));
+        if (rows.value(0) != QLatin1String("ok"))
+            return finish(DataFileStatus::Damaged);
+    }
+
+    QStringList names;
+    if (!queryColumn(db, "SELECT name FROM sqlite_master WHERE type = 'table'", names, rc))
+        return finish(damagedOr(rc, DataFileStatus::Unreadable));
+    QSet<QString> tables;
+    for (const QString& n : names)
+        tables.insert(n.toUpper());
+    // Without its supplier and settings tables a file is not ours at all, whatever its version.
+    if (!tables.contains(QStringLiteral("T_MASTER")) ||
+        !tables.contains(QStringLiteral("T_SYSTEM")))
+        return finish(DataFileStatus::NotDataFile);
+
+    QStringList version;
+    if (!queryColumn(db, "PRAGMA user_version", version, rc))
+        return finish(damagedOr(rc, DataFileStatus::Damaged));
+    // Every file this program wrote carries a version from 1 on.
+    const int v = version.value(0).toInt();
+    if (v > kDbSchemaVersion)
+        return finish(DataFileStatus::NewerVersion);
+    if (v < 1)
+        return finish(DataFileStatus::NotDataFile);
+
+    for (const std::string_view t : kSchemaTables) {
+        if (!tables.contains(QString::fromLatin1(t.data(), qsizetype(t.size()))))
+            return finish(DataFileStatus::NotDataFile);
+    }
+    return finish(DataFileStatus::Ok);
+}
+
+DataFileStatus checkFile(const QString& path, bool integrity) {
+    const QFileInfo fi(path);
+    if (path.trimmed().isEmpty() || !fi.isFile() || !fi.isReadable())
+        return DataFileStatus::Unreadable;
+    const DataFileStatus header = checkHeader(path);
+    if (header != DataFileStatus::Ok)
+        return header;
+    return checkContents(path, integrity);
+}
+
+QString systemError(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
+
+DataFileStatus gChkDataFile(const QString& path) {
+    return checkFile(path, true);
+}
+
+DataFileStatus gChkDataFileShape(const QString& path) {
+    return checkFile(path, false);
+}
+
+QString gDataFileStatusText(DataFileStatus status) {
+    switch (status) {
+    case DataFileStatus::Ok:
+        return {};
+    case DataFileStatus::Unreadable:
+        return QStringLiteral("選択されたファイルが見つからないか、読み込むことができません。");
+    case DataFileStatus::NotDatabase:
+        return QStringLiteral("選択されたファイルはバックアップデータではありません。");
+    case DataFileStatus::Damaged:
+        return QStringLiteral("選択されたファイルは壊れているため、使うことができません。");
+    case DataFileStatus::NotDataFile:
+        return QStringLiteral("選択されたファイルは本ソフトのデータではありません。");
+    case DataFileStatus::NewerVersion:
+        return QStringLiteral("選択されたファイルは新しいバージョンの本ソフトで作られたため、"
+                              "このバージョンでは読み込めません。");
+    }
+    return {};
+}
+
+namespace {
+// Writable for this user, and not marked read-only by its owner: the superuser may write any
+// file, but a file or folder its owner made read-only is meant to stay as it is.
+bool writableEntry(const QFileInfo& fi) {
+    if (!fi.isWritable())
+        return false;
+#ifdef Q_OS_UNIX
+    if (fi.ownerId() == ::geteuid() && !(fi.permissions() & QFileDevice::WriteOwner))
+        return false;
+#endif
+    return true;
+}
+} // namespace
+
+// --- the lock --------------------------------------------------------------------------------
+
+QString gDataLockPath(const QString& dataFile) {
+    return dataFile + QStringLiteral(".lock");
+}
+
+DataLockResult gLockDataFile(const QString& dataFile, DataLockHolder* holder) {
+    const QString wanted = canonicalOrAbsolute(dataFile);
+    if (heldLock() && heldLockData() == wanted)
+        return DataLockResult::Locked;
+    gUnlockDataFile();
+    const QString path = gDataLockPath(dataFile);
+    // Nothing is made in a folder that is marked read-only.
+    if (!writableEntry(QFileInfo(QFileInfo(dataFile).absolutePath())))
+        return DataLockResult::FolderReadOnly;
+    auto lock = std::make_unique<QLockFile>(path);
+    // Held for the whole session: only a lock whose process is gone is stale.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        heldLock() = std::move(lock);
+        heldLockData() = wanted;
+        return DataLockResult::Locked;
+    }
+    switch (lock->error()) {
+    case QLockFile::LockFailedError:
+        if (holder) {
+            QString app;
+            lock->getLockInfo(&holder->pid, &holder->host, &app);
+            holder->user = QFileInfo(path).owner();
+        }
+        return DataLockResult::InUse;
+    case QLockFile::PermissionError:
+        if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+            return DataLockResult::FolderReadOnly;
+        break;
+    default:
+        break;
+    }
+    gSetLastError(int(lock->error()), QStringLiteral("QLockFile"),
+                  QStringLiteral("the lock file cannot be created"));
+    gProcError(QStringLiteral("gLockDataFile"), path);
+    return DataLockResult::Failed;
+}
+
+void gUnlockDataFile() {
+    heldLock().reset();
+    heldLockData().clear();
+}
+
+bool gDataFileLockedByUs(const QString& dataFile) {
+    return heldLock() && heldLockData() == canonicalOrAbsolute(dataFile);
+}
+
+QString gDataInUseText(const QString& dataFile, const DataLockHolder& h) {
+    QString who;
+    if (!h.host.isEmpty())
+        who += QStringLiteral("コンピューター：") + h.host + QStringLiteral("\r\n");
+    if (!h.user.isEmpty())
+        who += QStringLiteral("ユーザー：") + h.user + QStringLiteral("\r\n");
+    if (h.pid > 0)
+        who += QStringLiteral("プロセス番号：%1\r\n").arg(h.pid);
+    return QStringLiteral("データファイルは他のプログラムで使用中のため、開けません。\r\n") + who +
+           QStringLiteral(
+               "使用中のプログラムを終了してから、もう一度起動してください。\r\n"
+               "（そのプログラムが既に動いていないときは、次のファイルを削除してください："
+               "%1）\r\n%2")
+               .arg(QDir::toNativeSeparators(gDataLockPath(dataFile)),
+                    QDir::toNativeSeparators(dataFile));
+}
+
+void gRemoveDataFileLeftovers(const QString& dataFile) {
+    const QFileInfo fi(dataFile);
+    QDir folder = fi.absoluteDir();
+    const QStringList copies = folder.entryList(
+        {QStringLiteral("CompactDataBase*.mdb"), QStringLiteral("CompactDataBase*.mdb-journal"),
+         QStringLiteral("CompactDataBase*.mdb-wal"), QStringLiteral("CompactDataBase*.mdb-shm")},
+        QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : copies)
+        folder.remove(name);
+    for (const QString& suffix : {QStringLiteral(".restoring"), QStringLiteral(".restoring.part"),
+                                  QStringLiteral(".restoring-journal")})
+        QFile::remove(dataFile + suffix);
+}
+
+bool gDataFileWritable(const QString& dataFile) {
+    const QFileInfo fi(dataFile);
+    return writableEntry(fi) && writableEntry(QFileInfo(fi.absolutePath()));
+}
+
+bool gCopyDataFile(const QString& source, const QString& target, const QString& procName) {
+    const QString part = target + QStringLiteral(".part");
+    const auto fail = [&](int err, const QString& text) {
+        gSetLastError(err, QStringLiteral("file"), systemError(err));
+        QFile::remove(part);
+        gProcError(procName, text);
+        return false;
+    };
+#ifdef Q_OS_UNIX
+    const QByteArray src = QFile::encodeName(source);
+    const QByteArray dst = QFile::encodeName(part);
+    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return fail(errno, source);
+    QFile::remove(part);
+    const int out = ::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        gSetLastError(err, QStringLiteral("file"), systemError(err));
+        gProcError(procName, part);
+        return false;
+    }
+    std::unique_ptr<char[]> buf(new char[1 << 20]);
+    int err = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buf.get(), 1 << 20);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            err = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buf.get() + done, std::size_t(n - done));
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                err = errno;
+                break;
+            }
+            done += w;
+        }
+        if (err)
+            break;
+    }
+    if (!err && ::fsync(out) != 0)
+        err = errno;
+    if (::close(out) != 0 && !err)
+        err = errno;
+    ::close(in);
+    if (err)
+        return fail(err, source + QStringLiteral(" -> ") + target);
+#else
+    QFile::remove(part);
+    if (!QFile::copy(source, part))
+        return fail(EIO, source + QStringLiteral(" -> ") + target);
+    QFile::setPermissions(part, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
+    if (QFileInfo::exists(target))
+        return fail(EEXIST, target);
+    std::error_code ec;
+    std::filesystem::rename(QFile::encodeName(part).toStdString(),
+                            QFile::encodeName(target).toStdString(), ec);
+    if (ec)
+        return fail(ec.value(), target);
+    return true;
+}
+
+// --- the sound-file check --------------------------------------------------------------------
+
+bool gQuickCheckDataFile(const QString& path) {
+    sqlite3* db = openForCheck(path);
+    if (!db)
+        return checkHeader(path) == DataFileStatus::Ok;
+    QStringList rows;
+    int rc = SQLITE_OK;
+    const bool ran = queryColumn(db, "PRAGMA quick_check", rows, rc);
+    sqlite3_close_v2(db);
+    if (!ran) {
+        // Only a damaged page is a finding; a busy or unreadable file is no verdict.
+        return damagedOr(rc, DataFileStatus::Ok) == DataFileStatus::Ok;
+    }
+    return rows.value(0) == QLatin1String("ok");
+}
+
+namespace {
+std::unique_ptr<QThread>& checkThread() {
+    static std::unique_ptr<QThread> thread;
+    return thread;
+}
+} // namespace
+
+void gStartDataFileCheck(const QString& path) {
+    gWaitDataFileCheck();
+    QCoreApplication* app = QCoreApplication::instance();
+    checkThread().reset(QThread::create([path, app]() {
+        const bool sound = gQuickCheckDataFile(path);
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(
+            app,
+            [path, sound]() {
+                // Only while the same file is still the open one.
+                if (!gdbData().isOpen() || gdbData().path() != path)
+                    return;
+                if (sound)
+                    DbEnableWriteAheadLog();
+                else
+                    gReportDataFileDamaged();
+            },
+            Qt::QueuedConnection);
+    }));
+    checkThread()->start(QThread::LowPriority);
+}
+
+void gWaitDataFileCheck() {
+    if (checkThread()) {
+        checkThread()->wait();
+        checkThread().reset();
+    }
+}
+
+QString gDataFileDamagedText(const QString& dataFile) {
+    return QStringLiteral(
+               "データファイルが壊れています。\r\n"
+               "入力や帳票の内容が正しくない可能性があります。\r\n"
+               "メニューの「バックアップ」から、最新のバックアップを復元してください。\r\n"
+               "データファイルは変更せず、そのまま残してあります。\r\n%1")
+        .arg(QDir::toNativeSeparators(dataFile));
+}
+
+QString gDataFileReadOnlyText(const QString& dataFile) {
+    return QStringLiteral("データファイルに書き込めないため、読み取り専用で開きました。\r\n"
+                          "データの表示と帳票の作成はできますが、入力・変更はできません。\r\n"
+                          "入力するには、ファイルとフォルダーに書き込みの権限を与えてください。"
+                          "\r\n%1")
+        .arg(QDir::toNativeSeparators(dataFile));
+}
+
+void gSetDataFileDamageHandler(std::function<void()> handler) {
+    damageHandler() = std::move(handler);
+}
+
+void gReportDataFileDamaged() {
+    OpenState& s = openState();
+    s.damaged = true;
+    if (s.damageReported)
+        return;
+    s.damageReported = true;
+    if (damageHandler())
+        damageHandler()();
+}
+
+bool gDataFileReadOnly() {
+    return openState().readOnly;
+}
+
+bool gDataFileDamaged() {
+    return openState().damaged;
+}
+
+bool gDataFileAccepted() {
+    return openState().accepted;
+}
+
+void gResetDataFileState(bool accepted, bool readOnly) {
+    openState() = OpenState{};
+    openState().accepted = accepted;
+    openState().readOnly = readOnly;
+}

@@ -1,0 +1,262 @@
+#include "TestData.h"
+#include "TestServices.h"
+#include "store/DataFile.h"
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSysInfo>
+#include <QTest>
+#include <memory>
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Files beside the data file that are neither the data file nor the program's own files.
+QStringList strays(const QString& dataFile) {
+    const QFileInfo fi(dataFile);
+    QStringList found = fi.absoluteDir().entryList({fi.fileName() + u"?*"_s, u"CompactDataBase*"_s},
+                                                   QDir::Files | QDir::Hidden);
+    found.removeAll(fi.fileName() + u".lock"_s);
+    return found;
+}
+
+bool sqlite(const QString& path, const char* script) {
+    sqlite3* db = nullptr;
+    const bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, script, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// A second program on the file (tests/store/DataWriter.cpp).
+struct Writer {
+    QProcess process;
+    QList<qint64> acknowledged;
+
+    bool start(const QString& file, const QString& mode) {
+        process.start(QStringLiteral(TOVAKI_TEST_WRITER), {file, mode, u"0"_s});
+        return process.waitForStarted() && waitFor(u"open"_s);
+    }
+    // Reads the lines printed so far; true once `line` was among them.
+    bool waitFor(const QString& line) {
+        for (int i = 0; i < 100; ++i) {
+            bool seen = false;
+            while (process.canReadLine()) {
+                const QString l = QString::fromUtf8(process.readLine()).trimmed();
+                bool number = false;
+                const qint64 id = l.toLongLong(&number);
+                if (number)
+                    acknowledged << id;
+                seen = seen || l == line;
+            }
+            if (seen)
+                return true;
+            if (!process.waitForReadyRead(100) && process.state() != QProcess::Running)
+                return false;
+        }
+        return false;
+    }
+    void kill() {
+        process.kill();
+        process.waitForFinished();
+        waitFor(QString());
+    }
+};
+
+} // namespace
+
+class tst_DataFile : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void badFileIsToldAndLeftAsItIs_data();
+    void badFileIsToldAndLeftAsItIs();
+    void secondProgramIsRefused();
+    void writerKeepsItsWritesWhenAnotherShutsDown();
+    void leftoversGoAndCopiesAreOwnerOnly();
+
+private:
+    std::unique_ptr<TestProgramFolder> m_folder;
+};
+
+void tst_DataFile::init() {
+    TestServices::install();
+    m_folder = std::make_unique<TestProgramFolder>();
+    QVERIFY(m_folder->isValid());
+}
+
+void tst_DataFile::cleanup() {
+    gUnlockDataFile();
+    const QString db = m_folder->dbPath();
+    QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    m_folder.reset();
+}
+
+void tst_DataFile::badFileIsToldAndLeftAsItIs_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("says");
+    const QString notOurs = u"本ソフトのデータファイルではありません"_s;
+    QTest::newRow("zero bytes") << u"zero"_s << false << notOurs;
+    QTest::newRow("truncated") << u"truncated"_s << false << u"壊れている"_s;
+    QTest::newRow("random bytes") << u"random"_s << false << notOurs;
+    QTest::newRow("foreign SQLite") << u"foreign"_s << false << notOurs;
+    QTest::newRow("missing tables") << u"missing"_s << false << notOurs;
+    QTest::newRow("newer version") << u"newer"_s << false << u"新しいバージョン"_s;
+    QTest::newRow("zero version") << u"unversioned"_s << false << notOurs;
+    QTest::newRow("overwritten pages") << u"overwritten"_s << true << u"壊れています"_s;
+    QTest::newRow("read-only") << u"readonly"_s << true << u"読み取り専用"_s;
+}
+
+// Start-up's sequence on each file (open, the full check, the shutdown's close and compaction):
+// the user is told what is wrong, and the file keeps every byte.
+void tst_DataFile::badFileIsToldAndLeftAsItIs() {
+    QFETCH(QString, kind);
+    QFETCH(bool, opens);
+    QFETCH(QString, says);
+    const QString db = m_folder->dbPath();
+    {
+        // Enough lines for pages beyond the schema's.
+        QVERIFY(DbInit(db));
+        Transaction t(gdbData());
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(gdbData().executeSQL(u"INSERT INTO T_DATA1 (lngMasterID, strNote) "
+                                         "VALUES (1, ?)"_s,
+                                         {QString(100, QLatin1Char('n'))}));
+        QVERIFY(t.commit());
+        DbClose();
+    }
+    QByteArray bytes = readFile(db);
+    if (kind == u"zero"_s) {
+        bytes.clear();
+    } else if (kind == u"truncated"_s) {
+        bytes.truncate(4096 * 3);
+    } else if (kind == u"random"_s) {
+        bytes.resize(65536);
+        QRandomGenerator gen(7);
+        for (char& c : bytes)
+            c = char(gen.bounded(256));
+    } else if (kind == u"overwritten"_s) {
+        bytes.replace(4096 * 10, 4096 * 2, QByteArray(4096 * 2, '\xa5'));
+    }
+    QVERIFY(writeFile(db, bytes));
+    if (kind == u"foreign"_s) {
+        QVERIFY(QFile::remove(db));
+        QVERIFY(sqlite(db, "CREATE TABLE notes (x TEXT); INSERT INTO notes VALUES ('a')"));
+    } else if (kind == u"missing"_s) {
+        QVERIFY(sqlite(db, "DROP TABLE T_DATA2"));
+    } else if (kind == u"newer"_s) {
+        QVERIFY(sqlite(db, "PRAGMA user_version = 99"));
+    } else if (kind == u"unversioned"_s) {
+        QVERIFY(sqlite(db, "PRAGMA user_version = 0"));
+    } else if (kind == u"readonly"_s) {
+        QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    }
+    const QByteArray before = readFile(db);
+
+    QCOMPARE(DbInit(db, false), opens);
+    QString told = DbInitRefusal();
+    if (opens) {
+        QVERIFY(told.isEmpty());
+        if (!gQuickCheckDataFile(db)) {
+            gReportDataFileDamaged();
+            told = gDataFileDamagedText(db);
+        }
+        if (gDataFileReadOnly()) {
+            told = gDataFileReadOnlyText(db);
+            // Nothing reaches the file; settings and the ranking live in memory meanwhile.
+            QVERIFY(!gdbData().executeSQL(u"INSERT INTO T_DATA1 (lngMasterID) VALUES (1)"_s));
+            QVERIFY(
+                gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (9, 1)"_s));
+            QVERIFY(gdbData().executeSQL(u"INSERT INTO T_MP_RANKING (lngMasterID) VALUES (1)"_s));
+        }
+    }
+    QVERIFY2(told.contains(says), qPrintable(told));
+    DbCloseAndCompact(db);
+
+    QVERIFY(readFile(db) == before);
+    QCOMPARE(strays(db), QStringList());
+}
+
+void tst_DataFile::secondProgramIsRefused() {
+    const QString db = m_folder->dbPath();
+    Writer other;
+    QVERIFY(other.start(db, u"lock"_s));
+
+    DataLockHolder holder;
+    QCOMPARE(gLockDataFile(db, &holder), DataLockResult::InUse);
+    QCOMPARE(holder.pid, other.process.processId());
+    QCOMPARE(holder.host, QSysInfo::machineHostName());
+    const QString told = gDataInUseText(db, holder);
+    QVERIFY(told.contains(QString::number(holder.pid)) && told.contains(holder.host));
+    QVERIFY(!DbCompactDataBase(db));
+
+    // A lock whose program is gone is taken over.
+    other.kill();
+    QCOMPARE(gLockDataFile(db), DataLockResult::Locked);
+    Writer third;
+    QVERIFY(!third.start(db, u"lock"_s));
+    QCOMPARE(third.process.exitCode(), 3);
+}
+
+// A program that ignored the lock file still keeps what it wrote: another program's shutdown
+// does not replace the file under it.
+void tst_DataFile::writerKeepsItsWritesWhenAnotherShutsDown() {
+    const QString db = m_folder->dbPath();
+    Writer other;
+    QVERIFY(other.start(db, u"nolock"_s));
+    QVERIFY(other.waitFor(u"20"_s));
+
+    QVERIFY(!DbCompactDataBase(db));
+    QVERIFY(m_folder->errorLog().contains(u"another connection has the data file open"_s));
+    QVERIFY(other.waitFor(u"40"_s));
+    other.kill();
+
+    QVERIFY(DbInit(db));
+    ResultSet rs(gdbData());
+    QVERIFY(rs.openRecordSet(u"SELECT count(*) AS n, max(lngID) AS m FROM T_DATA1"_s));
+    QCOMPARE(rs.value(0).toLongLong(), rs.value(1).toLongLong());
+    QVERIFY(rs.value(1).toLongLong() >= other.acknowledged.last());
+    DbClose();
+    QCOMPARE(strays(db), QStringList());
+}
+
+void tst_DataFile::leftoversGoAndCopiesAreOwnerOnly() {
+    const QString db = m_folder->dbPath();
+    const QString folder = QFileInfo(db).absolutePath();
+    for (const QString& name : {u"CompactDataBase1.mdb"_s, u"CompactDataBase1.mdb-journal"_s,
+                                u"db1.restoring"_s, u"db1.before-restore"_s})
+        QVERIFY(writeFile(folder + u"/"_s + name, "left"));
+    QCOMPARE(gLockDataFile(db), DataLockResult::Locked);
+    gRemoveDataFileLeftovers(db);
+    QCOMPARE(strays(db), QStringList{u"db1.before-restore"_s});
+
+    const QString copy = folder + u"/copy.tvk"_s;
+    QVERIFY(gCopyDataFile(db, copy, u"test"_s));
+    // Neither group nor others may read a copy of the books.
+    QCOMPARE(int(QFile::permissions(copy) & 0x0077), 0);
+    QCOMPARE(readFile(copy), readFile(db));
+    // An existing file is never replaced.
+    QVERIFY(!gCopyDataFile(db, copy, u"test"_s));
+    QVERIFY(!QFileInfo::exists(copy + u".part"_s));
+}
+
+QTEST_GUILESS_MAIN(tst_DataFile)
+#include "tst_DataFile.moc"
