@@ -110,8 +110,14 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal) 
                        gDataFileDamagedText(gstrDbPath);
         return false;
     };
+    // A copy of a damaged file would only be found out at restore: every page is checked
+    // first, every time, before anything is closed or compacted.
     if (gDataFileDamaged())
         return refuseDamaged();
+    if (!gQuickCheckDataFile(gstrDbPath)) {
+        gReportDataFileDamaged(false);
+        return refuseDamaged();
+    }
     const ReopenDataFile reopen;
     // Checked before anything is closed: a missing folder leaves the data file as it was.
     if (!gChkFolderExist(folder)) {
@@ -133,12 +139,6 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal) 
     if (!gGetUniqueFName(folder, name, unique)) {
         gProcError(proc, folder);
         return false;
-    }
-    // A copy of a damaged file would only be found out at restore: the file is checked in full
-    // first, every time.
-    if (gChkDataFile(gstrDbPath) == DataFileStatus::Damaged) {
-        gReportDataFileDamaged();
-        return refuseDamaged();
     }
     const QString target = gAddBackSlash(folder) + unique;
     if (!gCopyDataFile(gstrDbPath, target, proc))
@@ -209,6 +209,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         QFile::remove(incoming);
         return false;
     }
+    gClearDataFileDamage();
     svc().process().processEvents();
     if (!DbInit(gstrDbPath)) {
         // The checked copy would not open after all: the previous data comes back.

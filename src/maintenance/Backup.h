@@ -30,7 +30,7 @@ bool gChkBackupSpace(const QString& folder);
 
 // Writes a backup file into the folder; the path written is returned in `written`. Shows
 // message 55 with the file name before copying. A damaged data file (known, or found by the
-// full check that runs before every copy) is refused: false, with the reason in `refusal`,
+// check of every page that runs before every copy) is refused: false, with the reason in `refusal`,
 // nothing written. Other failures are logged under "gProcDataBackup" (with the system's cause,
 // a full disk included) and leave no partial copy.
 bool gProcDataBackup(const QString& folder, QString* written = nullptr, QString* refusal = nullptr);

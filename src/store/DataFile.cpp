@@ -28,8 +28,11 @@ namespace {
 struct OpenState {
     bool accepted = false;
     bool readOnly = false;
+    // Damage belongs to a file: it stays known while that file is closed and opened again
+    // (backup), and is forgotten when another file is opened or the file is replaced (restore).
     bool damaged = false;
     bool damageReported = false;
+    QString damagedPath;
 };
 
 OpenState& openState() {
@@ -468,12 +471,15 @@ void gSetDataFileDamageHandler(std::function<void()> handler) {
     damageHandler() = std::move(handler);
 }
 
-void gReportDataFileDamaged() {
+void gReportDataFileDamaged(bool tell) {
     OpenState& s = openState();
     s.damaged = true;
+    s.damagedPath = gdbData().path();
     if (s.damageReported)
         return;
     s.damageReported = true;
+    if (!tell)
+        return;
     if (damageHandler())
         damageHandler()();
 }
@@ -490,8 +496,17 @@ bool gDataFileAccepted() {
     return openState().accepted;
 }
 
-void gResetDataFileState(bool accepted, bool readOnly) {
-    openState() = OpenState{};
-    openState().accepted = accepted;
-    openState().readOnly = readOnly;
+void gResetDataFileState(const QString& path, bool accepted, bool readOnly) {
+    OpenState& s = openState();
+    s.accepted = accepted;
+    s.readOnly = readOnly;
+    if (path != s.damagedPath)
+        gClearDataFileDamage();
+}
+
+void gClearDataFileDamage() {
+    OpenState& s = openState();
+    s.damaged = false;
+    s.damageReported = false;
+    s.damagedPath.clear();
 }

@@ -88,8 +88,9 @@ QString gDataFileReadOnlyText(const QString& dataFile);
 
 // Called (once per session) on the first sign that the open data file is damaged: a failed
 // check, or a statement that met a damaged page. The program shows gDataFileDamagedText.
+// tell false: the caller tells the user itself; the handler is not called for this file then.
 void gSetDataFileDamageHandler(std::function<void()> handler);
-void gReportDataFileDamaged();
+void gReportDataFileDamaged(bool tell = true);
 
 // The state of the data file opened by DbInit: accepted (opened as this program's data file;
 // only an accepted file is ever compacted), opened read-only (the file or its folder cannot be
@@ -97,5 +98,7 @@ void gReportDataFileDamaged();
 bool gDataFileAccepted();
 bool gDataFileReadOnly();
 bool gDataFileDamaged();
-// Set by DbInit for each file it opens or refuses.
-void gResetDataFileState(bool accepted, bool readOnly);
+// Set by DbInit for each file it opens or refuses; the damage of another file is forgotten.
+void gResetDataFileState(const QString& path, bool accepted, bool readOnly);
+// Forgets the damage (the file was replaced).
+void gClearDataFileDamage();

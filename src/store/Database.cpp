@@ -670,7 +670,7 @@ bool shadowWritableTables(Database& db) {
 
 bool DbInit(const QString& path, bool walNow) {
     initRefusal().clear();
-    gResetDataFileState(false, false);
+    gResetDataFileState(path, false, false);
     gdbData().close();
     const DataFileStatus shape = gChkDataFileShape(path);
     if (shape == DataFileStatus::Unreadable && !QFileInfo(path).isFile())
@@ -711,11 +711,11 @@ bool DbInit(const QString& path, bool walNow) {
             gdbData().close();
             return false;
         }
-        gResetDataFileState(true, true);
+        gResetDataFileState(path, true, true);
         return true;
     }
     sqlite3_exec(gdbData().handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    gResetDataFileState(true, false);
+    gResetDataFileState(path, true, false);
     if (walNow)
         DbEnableWriteAheadLog();
     return true;

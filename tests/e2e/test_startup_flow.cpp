@@ -94,6 +94,7 @@ private slots:
     void dataFileInUseIsToldAndNotOpened();
     void unwritableTemporaryFolderIsTold();
     void readOnlyDataFileIsShownNotEdited();
+    void damagedDataFileIsToldOnceAndKept();
 
 private:
     TestServices m_t{};
@@ -524,6 +525,39 @@ void TestStartupFlow::readOnlyDataFileIsShownNotEdited() {
     QVERIFY(!button(4)->isEnabled()); // システム
     QVERIFY(button(1)->isEnabled());  // the ledgers can still be looked at
     QFile::setPermissions(f.dbPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void TestStartupFlow::damagedDataFileIsToldOnceAndKept() {
+    TestProgramFolder f;
+    QVERIFY(f.open());
+    {
+        Transaction t(gdbData());
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(gdbData().executeSQL(QStringLiteral("INSERT INTO T_DATA1 (strNote) VALUES (?)"),
+                                         {QString(100, QLatin1Char('n'))}));
+        QVERIFY(t.commit());
+    }
+    f.close();
+    QFile file(f.dbPath());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(4096 * 10));
+    QVERIFY(file.write(QByteArray(4096 * 2, '\xa5')) == 4096 * 2);
+    QVERIFY(file.seek(0));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    QVERIFY(Main(f.path()));
+    QTRY_COMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("データファイルが壊れています")));
+    // A statement that meets the damage later tells nothing more.
+    ResultSet rs(gdbData());
+    QVERIFY(!rs.openRecordSet(QStringLiteral("SELECT * FROM T_DATA1_CAPTION")));
+    QTest::qWait(50);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+
+    QVERIFY(gTermDataBase()); // the shutdown
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == before);
 }
 
 QTEST_MAIN(TestStartupFlow)

@@ -59,6 +59,7 @@ private slots:
     void backupThenRestoreGivesBackTheSavedData();
     void twoBackupsInOneMinuteKeepBothFiles();
     void backupToMissingFolderFailsAndKeepsDataOpen();
+    void backupOfDamagedDataFileIsRefused();
     void backupTimeRowIsAddedWhenMissingAndThenUpdated();
     void restoreRefusesFile_data();
     void restoreRefusesFile();
@@ -284,6 +285,40 @@ void tst_Backup::backupToMissingFolderFailsAndKeepsDataOpen() {
     QVERIFY(!QFileInfo::exists(missing));
     QVERIFY(m_folder->errorLog().contains(QStringLiteral("gProcDataBackup")));
     QCOMPARE(systemRowCount(0), 0);
+}
+
+// A copy of a damaged file would only fail later, at restore: it is refused before it is made,
+// and the damaged file stays as it is.
+void tst_Backup::backupOfDamagedDataFileIsRefused() {
+    {
+        Transaction t(gdbData());
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(gdbData().executeSQL(QStringLiteral("INSERT INTO T_DATA1 (strNote) VALUES (?)"),
+                                         {QString(100, QLatin1Char('n'))}));
+        QVERIFY(t.commit());
+    }
+    DbClose();
+    QFile f(m_folder->dbPath());
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(4096 * 10));
+    QVERIFY(f.write(QByteArray(4096 * 2, '\xa5')) == 4096 * 2);
+    f.close();
+    QVERIFY(DbInit(m_folder->dbPath(), false));
+    const QByteArray before = [this] {
+        QFile file(m_folder->dbPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    QString refusal;
+    QVERIFY(!gProcDataBackup(m_backups->path(), nullptr, &refusal));
+    QVERIFY(refusal.contains(QStringLiteral("壊れている")));
+    QVERIFY(gDataFileDamaged());
+    QVERIFY(QDir(m_backups->path()).isEmpty());
+    QVERIFY(gdbData().isOpen());
+    DbClose();
+    QFile after(m_folder->dbPath());
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QVERIFY(after.readAll() == before);
 }
 
 void tst_Backup::backupTimeRowIsAddedWhenMissingAndThenUpdated() {
