@@ -4,9 +4,9 @@
 
 #include "reports/WorkbookImpl.h"
 #include "reports/WorkbookInternal.h"
+#include "util/CheckedFileWriter.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -509,17 +509,8 @@ bool Workbook::save(const QString& path) {
     QByteArray bytes;
     if (!saveToData(bytes))
         return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return d->fail(QStringLiteral("保存できません：") + path + QStringLiteral("（") +
-                       f.errorString() + QStringLiteral("）"));
-    if (f.write(bytes) != bytes.size()) {
-        const QString e = f.errorString();
-        f.cancelWriting();
-        return d->fail(QStringLiteral("保存できません：") + path + QStringLiteral("（") + e +
-                       QStringLiteral("）"));
-    }
-    if (!f.commit())
+    CheckedFileWriter f(path);
+    if (!f.open() || !f.write(bytes) || !f.commit())
         return d->fail(QStringLiteral("保存できません：") + path + QStringLiteral("（") +
                        f.errorString() + QStringLiteral("）"));
     return true;

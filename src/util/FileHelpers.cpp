@@ -3,11 +3,11 @@
 #include "app/ErrorLog.h"
 #include "app/Globals.h"
 #include "app/Services.h"
+#include "util/CheckedFileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -207,20 +207,25 @@ bool gCopyFile(const QString& source, const QString& target) {
     }
     // The copy is written beside the target under a temporary name and renamed over it at the
     // end, so the target is either the old file or the whole new one.
-    QSaveFile out(target);
-    bool ok = out.open(QIODevice::WriteOnly);
+    CheckedFileWriter out(target);
+    bool ok = out.open();
     while (ok && !in.atEnd()) {
         const QByteArray chunk = in.read(1 << 20);
-        ok = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+        if (chunk.isEmpty()) {
+            out.cancel(in.errorString());
+            ok = false;
+        } else {
+            ok = out.write(chunk);
+        }
     }
-    if (ok)
-        ok = in.error() == QFileDevice::NoError;
+    if (ok && in.error() != QFileDevice::NoError) {
+        out.cancel(in.errorString());
+        ok = false;
+    }
     if (ok)
         ok = out.commit();
     if (!ok) {
-        out.cancelWriting();
-        gSetLastError(0, QStringLiteral("QFile"),
-                      in.error() != QFileDevice::NoError ? in.errorString() : out.errorString());
+        gSetLastError(0, QStringLiteral("QFile"), out.errorString());
         gProcError(proc, from + QStringLiteral(" -> ") + target);
         return false;
     }
