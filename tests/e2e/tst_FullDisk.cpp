@@ -1,0 +1,137 @@
+// Writing to a full disk: a report or a backup that cannot be written completely fails, logs the
+// system's reason and leaves no file. The disk is "full" through a file-size limit on a child
+// process (writes past it fail with EFBIG, SIGXFSZ ignored), so no special file system and no
+// administrator rights are needed.
+#include "TestData.h"
+#include "TestServices.h"
+
+#include "maintenance/Backup.h"
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Above what a run writes into the data and temporary folders (the largest is SQLite's 32 KiB
+// shared-memory file), below the supplier list of kSuppliers suppliers and the data file.
+constexpr rlim_t kFileSizeLimit = 48 * 1024;
+constexpr int kSuppliers = 1000;
+
+// Runs body in a child process under kFileSizeLimit with its standard output and error going to
+// outputFile; the child's exit code, -1 when it did not exit normally.
+int runLimited(const QString& outputFile, const std::function<int()>& body) {
+    const QByteArray output = QFile::encodeName(outputFile);
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const rlimit limit{kFileSizeLimit, kFileSizeLimit};
+        if (fd < 0 || ::dup2(fd, 1) < 0 || ::dup2(fd, 2) < 0 ||
+            ::setrlimit(RLIMIT_FSIZE, &limit) != 0 || ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)
+            ::_exit(125);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+class tst_FullDisk : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void writeFails_data();
+    void writeFails();
+
+private:
+    std::unique_ptr<TestProgramFolder> m_folder;
+    std::unique_ptr<QTemporaryDir> m_out;
+    std::unique_ptr<QTemporaryDir> m_work;
+    TestServices m_svc{};
+};
+
+void tst_FullDisk::init() {
+    m_folder = std::make_unique<TestProgramFolder>();
+    m_out = std::make_unique<QTemporaryDir>();
+    m_work = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid() && m_out->isValid() && m_work->isValid());
+    m_svc = TestServices::install();
+    QVERIFY(m_folder->open());
+    QVERIFY(gdbData().executeSQL(
+        u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)"
+        u" INSERT INTO T_MASTER (lngMasterID,lngSupplier,blnValid,strSupplierName,"
+        u"strSupplierShortName,strKana,curStartSupplyCarry,curStartSaleCarry,strBankAccount1)"
+        u" SELECT i, i, 1, '仕入先' || i || '株式会社', '仕入先' || i, 'しいれさき', 0, 0,"
+        u" 'みどり銀行 本店 普通 ' || i FROM n"_s.arg(kSuppliers),
+        {}));
+    // The child opens the data file itself; no connection is carried across the fork.
+    m_folder->close();
+}
+
+void tst_FullDisk::cleanup() {
+    m_out.reset();
+    m_work.reset();
+    m_folder.reset();
+}
+
+void tst_FullDisk::writeFails_data() {
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("procedure"); // the log entry that names the cause
+
+    QTest::newRow("supplier list") << u"suppliers"_s << 3 << u"frmPrint_mPrintMaster"_s;
+    QTest::newRow("backup") << u"backup"_s << 1 << u"gCopyFile"_s;
+}
+
+void tst_FullDisk::writeFails() {
+    QFETCH(QString, job);
+    QFETCH(int, code);
+    QFETCH(QString, procedure);
+    const QString out = m_out->path();
+    const QString outputFile = m_work->filePath(u"output.txt"_s);
+
+    const QByteArray program = TOVAKI_REPORT_PROGRAM;
+    const QByteArray data = QFile::encodeName(m_folder->path());
+    const QByteArray outArg = QFile::encodeName(out);
+    const QByteArray report = job.toUtf8();
+    const int exitCode = runLimited(outputFile, [&]() -> int {
+        if (job == u"backup"_s)
+            return m_folder->open() && gProcDataBackup(out) ? 0 : 1;
+        ::execl(program.constData(), program.constData(), "--data", data.constData(), "--out",
+                outArg.constData(), report.constData(), static_cast<char*>(nullptr));
+        return 126;
+    });
+    QCOMPARE(exitCode, code);
+
+    const QString cause = QString::fromLocal8Bit(std::strerror(EFBIG));
+    QVERIFY(m_folder->errorLogProcedures().contains(procedure));
+    QVERIFY2(m_folder->errorLog().contains(cause), qPrintable(m_folder->errorLog()));
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+    QFile output(outputFile);
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QVERIFY(!QString::fromUtf8(output.readAll()).contains(out)); // nothing reported as written
+}
+
+QTEST_GUILESS_MAIN(tst_FullDisk)
+#include "tst_FullDisk.moc"
