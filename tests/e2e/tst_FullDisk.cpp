@@ -7,6 +7,7 @@
 
 #include "maintenance/Backup.h"
 #include "store/Database.h"
+#include "util/FileHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,7 +101,8 @@ void tst_FullDisk::writeFails_data() {
     QTest::addColumn<QString>("procedure"); // the log entry that names the cause
 
     QTest::newRow("supplier list") << u"suppliers"_s << 3 << u"frmPrint_mPrintMaster"_s;
-    QTest::newRow("backup") << u"backup"_s << 1 << u"gCopyFile"_s;
+    QTest::newRow("backup") << u"backup"_s << 1 << u"gProcDataBackup"_s;
+    QTest::newRow("file copy") << u"copy"_s << 1 << u"gCopyFile"_s;
 }
 
 void tst_FullDisk::writeFails() {
@@ -117,6 +119,8 @@ void tst_FullDisk::writeFails() {
     const int exitCode = runLimited(outputFile, [&]() -> int {
         if (job == u"backup"_s)
             return m_folder->open() && gProcDataBackup(out) ? 0 : 1;
+        if (job == u"copy"_s)
+            return gCopyFile(m_folder->dbPath(), out + u"/copy.tvk"_s) ? 0 : 1;
         ::execl(program.constData(), program.constData(), "--data", data.constData(), "--out",
                 outArg.constData(), report.constData(), static_cast<char*>(nullptr));
         return 126;
