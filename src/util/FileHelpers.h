@@ -41,7 +41,7 @@ bool gChkDriveSpace(const QString& path, double needed, bool& enough);
 // Copies the file source (one trailing separator ignored) to the path target: written under a
 // temporary name in the target's folder and renamed, so an existing target is replaced whole or
 // stays as it was, and nothing is left behind on failure. The copy gets the source's
-// permissions. Failure logged "gCopyFile".
+// permissions. Failure logged "gCopyFile" with the system's reason ("No space left on device").
 bool gCopyFile(const QString& source, const QString& target);
 // The chosen folder, "" when cancelled.
 QString gBrowseForFolder(const QString& caption, const QString& startDir = {});
