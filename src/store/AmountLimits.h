@@ -18,13 +18,14 @@ class Database;
 // stored value may exceed every limit (an older file, another program). A sum that leaves the
 // range is therefore detected and reported (gSumOutOfRangeText), never wrapped and never fatal.
 namespace AmountLimit {
-// Amounts, payments and the check column of a ledger line: −9 999 999 999 to 9 999 999 999.
+// Amounts and payments of a ledger line: −9 999 999 999 to 9 999 999 999; its check column 0 to
+// 9 999 999 999.
 constexpr std::int64_t Amount = 9'999'999'999;
 // Unit and regular price of a ledger line: 1 to 999 999 999.
 constexpr std::int64_t Price = 999'999'999;
 // Quantity of a ledger line: −99 999 to 99 999 (negative for returns).
 constexpr std::int64_t Quantity = 99'999;
-// A ratio in percent (ledger line, supplier default ratio): above 0 up to 100.
+// A ratio in percent: a ledger line's above 0, a supplier's default ratio from 0, both up to 100.
 constexpr std::int64_t Ratio = 100;
 // Opening balance of a supplier: −9 999 999 to 999 999 999.
 constexpr std::int64_t CarryMin = -9'999'999;
