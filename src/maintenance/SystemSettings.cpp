@@ -1,5 +1,6 @@
 #include "maintenance/SystemSettings.h"
 
+#include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
 
@@ -28,6 +29,15 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
 
 std::optional<Currency> gParseTaxRate(const QString& text) {
     return Currency::parse(text);
+}
+
+bool gTaxRateInRange(Currency rate) {
+    return rate >= Currency() && rate <= Currency::fromInt(AmountLimit::TaxRate);
+}
+
+QString gTaxRateRangeText() {
+    return QStringLiteral("消費税率は 0 ～ ") + gLimitText(AmountLimit::TaxRate) +
+           QStringLiteral(" % の範囲で入力してください");
 }
 
 QString gFormatTaxRate(Currency rate) {

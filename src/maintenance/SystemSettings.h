@@ -22,6 +22,10 @@ bool gWriteSystemSettings(const SystemSettingsValues& values);
 
 // The tax rate as the user typed it; no value when the text is not a number.
 std::optional<Currency> gParseTaxRate(const QString& text);
+// A tax rate the settings accept: 0 to 100 percent (AmountLimit::TaxRate); the refusal of any
+// other names that range.
+bool gTaxRateInRange(Currency rate);
+QString gTaxRateRangeText();
 // The tax rate as shown: "0.0#" (5 is "5.0", 8.25 is "8.25").
 QString gFormatTaxRate(Currency rate);
 

@@ -1,8 +1,10 @@
 #include "maintenance/frmSystem.h"
 
 #include "app/FormHelpers.h"
+#include "app/Globals.h"
 #include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
+#include "app/Services.h"
 #include "app/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
 
@@ -191,6 +193,12 @@ bool frmSystem::mSave() {
     if (!rate) {
         txtTaxRate->setFocus();
         gDispMsg(2, lblTaxRate->text() + QStringLiteral(" に"));
+        return false;
+    }
+    if (!gTaxRateInRange(*rate)) {
+        txtTaxRate->setFocus();
+        svc().prompt().show(gTaxRateRangeText(), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
         return false;
     }
     SystemSettingsValues v;

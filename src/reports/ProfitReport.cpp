@@ -6,6 +6,7 @@
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
 #include "reports/SupplierList.h"
+#include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Period.h"
@@ -61,6 +62,20 @@ struct RankingRow {
     std::optional<Currency> rate;
     Currency stock;
     int sheetNo = 1;
+};
+
+// The sizes of every figure the table starts from (per supplier, ledger and term: the amount
+// and the regular-price total; the class sums), added up. Every figure the table forms from
+// them (running totals, margins, stock, the ranking's totals) is at most this size, so while
+// it fits the currency range, none of them can leave it.
+struct RangeBudget {
+    Currency size;
+    bool exceeded = false;
+    void add(Currency v) {
+        const std::optional<Currency> magnitude = v.raw() < 0 ? gCheckedSub(Currency(), v) : v;
+        if (!magnitude || !gAddInto(size, *magnitude))
+            exceeded = true;
+    }
 };
 
 Currency cutToWhole(Currency c) {
@@ -126,7 +141,7 @@ QString termIndexSql(const std::vector<ProfitTerm>& terms, QVariantList& params)
 // total invalid, counted as 0). Lines of any supplier count, so the totals over all suppliers
 // are the line counts of the whole file.
 bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                        QHash<qint32, SupplierSums>& sums, qint64& allLines) {
+                        QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
     const QString proc = QStringLiteral("mManageProfit_Sums");
     const QString k = QString::number(kind);
     const QString ratioColumn = kind == 1 ? QStringLiteral("m.curRegularSupplyRatio")
@@ -151,8 +166,10 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
     }
     sql += QStringLiteral(" GROUP BY d.lngMasterID, lngTerm");
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc))
+    if (!rs.openRecordSet(sql, params, proc)) {
+        budget.exceeded = gDbSumOutOfRange(gdbData());
         return false;
+    }
     const size_t n = terms.size();
     const int ki = kind - 1;
     for (const QVariantList& row : rs.rows()) {
@@ -169,18 +186,25 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
         s.lines += lines;
         allLines += lines;
         s.cost[term] = row.at(3).value<Currency>();
+        budget.add(s.cost[term]);
         const bool noDefault = row.at(6).isNull() || row.at(6).value<Currency>().isZero();
-        if (!(noDefault && row.at(4).toLongLong() > 0))
-            s.regular[term] = Currency::fromInt(row.at(5).toLongLong());
+        if (!(noDefault && row.at(4).toLongLong() > 0)) {
+            const std::optional<Currency> regular = gCheckedFromInt(row.at(5).toLongLong());
+            if (!regular)
+                budget.exceeded = true;
+            s.regular[term] = regular.value_or(Currency());
+            budget.add(s.regular[term]);
+        }
     }
-    return true;
+    return !budget.exceeded;
 }
 
 // The class breakdown of one ledger for every supplier: per supplier the rows in the order of
 // the class list (values not in the list, and lines without a class, first), each with its
 // sums per term.
 bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
-                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows) {
+                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
+                              RangeBudget& budget) {
     const QString proc = QStringLiteral("mManegeProfit_GroupClass");
     if (classNo < 1 || classNo > 3) {
         gProcError(proc, QStringLiteral("class=") + QString::number(classNo));
@@ -206,8 +230,10 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
     }
     sql += QStringLiteral(" GROUP BY d.lngMasterID, d.strClass") + c + QStringLiteral(", lngTerm");
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc))
+    if (!rs.openRecordSet(sql, params, proc)) {
+        budget.exceeded = gDbSumOutOfRange(gdbData());
         return false;
+    }
     const size_t n = terms.size();
     // (supplier, value) → row; null and empty values are kept apart as SQL groups them.
     QHash<qint32, QHash<QString, size_t>> at;
@@ -231,7 +257,10 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
             it = index.insert(key, list.size() - 1);
         }
         list[*it].sums[term] = r.at(3).value<Currency>();
+        budget.add(list[*it].sums[term]);
     }
+    if (budget.exceeded)
+        return false;
     for (auto it = rows.begin(); it != rows.end(); ++it) {
         std::stable_sort(it->begin(), it->end(), [](const ClassRow& a, const ClassRow& b) {
             if (a.sort.isNull() != b.sort.isNull())
@@ -766,9 +795,17 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     if (!run.begin(kExcelTemplateMargin))
         return ProfitOutcome::Failed;
     ProfitWriter w(run, p, terms, sumOnly);
+    // Stored amounts that add up beyond the currency range: the window's message, no file.
+    RangeBudget budget;
+    auto outOfRange = [&run]() {
+        run.refuse(gSumOutOfRangeText());
+        return ProfitOutcome::OutOfRange;
+    };
     qint64 lines[2] = {0, 0};
-    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0]) ||
-        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1])) {
+    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0], budget) ||
+        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1], budget)) {
+        if (budget.exceeded)
+            return outOfRange();
         gProcError(QStringLiteral("mGetManageProfitTargetRecordCount"));
         return failed();
     }
@@ -782,8 +819,8 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     const int grouping[2] = {p.purchaseGroupingClass, p.saleGroupingClass};
     for (int k = 0; k < 2; ++k)
         if (grouping[k] > 0 &&
-            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k]))
-            return failed();
+            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k], budget))
+            return budget.exceeded ? outOfRange() : failed();
     if (!gdbData().executeSQL(QStringLiteral("DELETE FROM T_MP_RANKING"), {}, kProcRun))
         return failed();
     if (!w.writeTable() || !storeRanking(w.ranking))

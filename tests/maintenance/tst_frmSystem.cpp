@@ -49,8 +49,8 @@ private slots:
     void closingWritesAllFiveSettingsEvenUnchanged();
     void editedSettingsAreStoredAndShownAgain();
     void typingIntoCloseDayChangesNothing();
-    void taxRateThatIsNotANumberKeepsTheWindowOpen_data();
-    void taxRateThatIsNotANumberKeepsTheWindowOpen();
+    void refusedTaxRateKeepsTheWindowOpen_data();
+    void refusedTaxRateKeepsTheWindowOpen();
 
 private:
     frmSystem* openWindow();
@@ -162,32 +162,37 @@ void tst_frmSystem::typingIntoCloseDayChangesNothing() {
     QCOMPARE(storedSettings(), QStringLiteral("20|0|||5"));
 }
 
-void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen_data() {
+void tst_frmSystem::refusedTaxRateKeepsTheWindowOpen_data() {
     QTest::addColumn<QString>("typed");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("letters") << QStringLiteral("abc");
-    QTest::newRow("two points") << QStringLiteral("1.2.");
-    QTest::newRow("percent sign") << QStringLiteral("5%");
+    QTest::addColumn<QString>("message");
+    const QString notNumber = QStringLiteral("消費税率 に数値を入力してください。");
+    const QString range = QStringLiteral("消費税率は 0 ～ 100 % の範囲で入力してください");
+    QTest::newRow("empty") << QString() << notNumber;
+    QTest::newRow("letters") << QStringLiteral("abc") << notNumber;
+    QTest::newRow("two points") << QStringLiteral("1.2.") << notNumber;
+    QTest::newRow("percent sign") << QStringLiteral("5%") << notNumber;
+    QTest::newRow("past 100") << QStringLiteral("101") << range;
+    QTest::newRow("below 0") << QStringLiteral("-0.1") << range;
 }
 
-void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen() {
+void tst_frmSystem::refusedTaxRateKeepsTheWindowOpen() {
     QFETCH(QString, typed);
+    QFETCH(QString, message);
     openWindow();
     auto* rate = child<QLineEdit>("txtTaxRate");
     rate->clear();
     typeText(rate, typed);
     QVERIFY(!closeWindow());
     QVERIFY(frmSystem::instance()->isVisible());
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{QStringLiteral("消費税率 に数値を入力してください。")});
+    QCOMPARE(m_svc.prompt->texts(), QStringList{message});
     QCOMPARE(QApplication::focusWidget(), rate);
     // Nothing was saved.
     QCOMPARE(storedSettings(), QStringLiteral("-1|-1|?|?|?"));
 
     rate->clear();
-    typeText(rate, QStringLiteral("10"));
+    typeText(rate, QStringLiteral("100"));
     QVERIFY(closeWindow());
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|||10"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|||100"));
 }
 
 QTEST_MAIN(tst_frmSystem)
