@@ -14,12 +14,14 @@ constexpr int kTaxRate = 32;
 
 bool gReadSystemSettings(SystemSettingsValues& v) {
     return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
-           gGetSystemStrField(kPurchaseCaption, v.purchaseCaption, QString()) &&
-           gGetSystemStrField(kSaleCaption, v.saleCaption, QString()) &&
+           gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
            gGetSystemCurField(kTaxRate, v.taxRate, Currency::fromInt(5));
 }
 
 bool gWriteSystemSettings(const SystemSettingsValues& v) {
+    // An empty ledger word is never stored.
+    if (v.purchaseCaption.trimmed().isEmpty() || v.saleCaption.trimmed().isEmpty())
+        return false;
     return gSetSystemLngField(kCloseDay, v.closeDay) &&
            gSetSystemLngField(kSortOrder, v.sortOrder) &&
            gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&

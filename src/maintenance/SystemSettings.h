@@ -15,9 +15,11 @@ struct SystemSettingsValues {
     Currency taxRate = Currency::fromInt(5);
 };
 
-// Reads the five settings with their defaults (20, 0, "", "", 5). False when any read fails.
+// Reads the five settings with their defaults (20, 0, "仕入", "売上", 5): the ledger words as
+// every window uses them (gGetDataCaption). False when any read fails.
 bool gReadSystemSettings(SystemSettingsValues& values);
-// Writes all five, in the order 8, 9, 10, 11, 32. False at the first failed write.
+// Writes all five, in the order 8, 9, 10, 11, 32. False at the first failed write, and without
+// writing anything when a ledger word is empty.
 bool gWriteSystemSettings(const SystemSettingsValues& values);
 
 // The tax rate as the user typed it; no value when the text is not a number.

@@ -201,6 +201,15 @@ bool frmSystem::mSave() {
                             MsgStyle::OKOnly | MsgStyle::Exclamation);
         return false;
     }
+    for (QLineEdit* word : {txtPurchaseCaption, txtSaleCaption}) {
+        if (word->text().trimmed().isEmpty()) {
+            word->setFocus();
+            svc().prompt().show(QStringLiteral("帳簿の名前（仕入・売上）を入力してください。\r\n"
+                                               "空欄では、画面の見出しが区別できなくなります。"),
+                                gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+            return false;
+        }
+    }
     SystemSettingsValues v;
     const int day = gCloseDayFromText(cboCloseDay->currentText());
     v.closeDay = day != 0 ? day : m_closeDayRead;
