@@ -38,8 +38,9 @@ constexpr int kFirstRow = 3;
 // One supplier's sums of one ledger, per term.
 struct KindSums {
     std::vector<Currency> cost;
-    std::vector<Currency> regular; // regular-price total; 0 where the ratio is not valid
-    qint64 lines = 0;              // lines passing the filter in the whole range
+    std::vector<Currency> regular;  // regular-price total; 0 where the ratio is not valid
+    std::vector<char> regularValid; // 0 where a line without ratio made the total invalid
+    qint64 lines = 0;               // lines passing the filter in the whole range
 };
 
 struct SupplierSums {
@@ -60,7 +61,7 @@ struct RankingRow {
     Currency sale;
     Currency margin;
     std::optional<Currency> rate;
-    Currency stock;
+    std::optional<Currency> stock; // none when a regular-price total it needs is not valid
     int sheetNo = 1;
 };
 
@@ -181,6 +182,7 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
         if (s.cost.empty()) {
             s.cost.assign(n, Currency());
             s.regular.assign(n, Currency());
+            s.regularValid.assign(n, 1);
         }
         const qint64 lines = row.at(2).toLongLong();
         s.lines += lines;
@@ -188,7 +190,9 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
         s.cost[term] = row.at(3).value<Currency>();
         budget.add(s.cost[term]);
         const bool noDefault = row.at(6).isNull() || row.at(6).value<Currency>().isZero();
-        if (!(noDefault && row.at(4).toLongLong() > 0)) {
+        if (noDefault && row.at(4).toLongLong() > 0) {
+            s.regularValid[term] = 0;
+        } else {
             const std::optional<Currency> regular = gCheckedFromInt(row.at(5).toLongLong());
             if (!regular)
                 budget.exceeded = true;
@@ -318,6 +322,9 @@ private:
     }
     Currency regularAt(const KindSums& k, size_t t) const {
         return k.regular.empty() ? Currency() : k.regular[t];
+    }
+    static bool regularValidAt(const KindSums& k, size_t t) {
+        return k.regularValid.empty() || k.regularValid[t] != 0;
     }
     // The first column of term t: one column per term in cumulative-only mode; otherwise the
     // first term has one and every later term two (its own value, then the running total).
@@ -535,20 +542,34 @@ bool ProfitWriter::writeResultRows(const KindSums& purchase, const KindSums& sal
     const QString stockFormat = QStringLiteral("0");
     const QString textFormat = QStringLiteral("@");
     Currency runMargin, runSale, runStock;
+    // A stock figure needs both sides' regular-price totals: one that is not valid (a line with
+    // neither ratio nor regular price, and no default ratio) makes it "計算不能", for the term
+    // and for every running total that includes the term.
+    bool runStockValid = true;
+    const auto putStock = [&](int col, const std::optional<Currency>& value) {
+        return value ? putMoney(stockRow, col, *value, stockFill, stockFormat)
+                     : put(stockRow, col, kNotComputable, stockFill, textFormat);
+    };
     for (size_t t = 0; t < m_terms.size(); ++t) {
         const Currency saleCost = costAt(sale, t);
         const Currency margin = cutToWhole(saleCost - costAt(purchase, t));
-        const Currency stock = regularAt(purchase, t) - regularAt(sale, t);
+        const bool stockValid = regularValidAt(purchase, t) && regularValidAt(sale, t);
+        const std::optional<Currency> stock =
+            stockValid ? std::optional<Currency>(regularAt(purchase, t) - regularAt(sale, t))
+                       : std::nullopt;
         runMargin += margin;
         runSale += saleCost;
-        runStock += stock;
+        runStockValid = runStockValid && stockValid;
+        if (stock)
+            runStock += *stock;
+        const std::optional<Currency> runningStock =
+            runStockValid ? std::optional<Currency>(runStock) : std::nullopt;
         int col = termColumn(t);
         if (hasOwnColumn()) {
             std::optional<Currency> rate;
             const QString rateText = gProfitRateText(margin, saleCost, &rate);
             if (!putMoney(marginRow, col, margin, marginFill, marginFormat) ||
-                !put(rateRow, col, rateText, rateFill, textFormat) ||
-                !putMoney(stockRow, col, stock, stockFill, stockFormat))
+                !put(rateRow, col, rateText, rateFill, textFormat) || !putStock(col, stock))
                 return false;
             rank.margin = margin;
             rank.rate = rate;
@@ -559,12 +580,11 @@ bool ProfitWriter::writeResultRows(const KindSums& purchase, const KindSums& sal
             std::optional<Currency> rate;
             const QString rateText = gProfitRateText(runMargin, runSale, &rate);
             if (!putMoney(marginRow, col, runMargin, marginFill, marginFormat) ||
-                !put(rateRow, col, rateText, rateFill, textFormat) ||
-                !putMoney(stockRow, col, runStock, stockFill, stockFormat))
+                !put(rateRow, col, rateText, rateFill, textFormat) || !putStock(col, runningStock))
                 return false;
             rank.margin = runMargin;
             rank.rate = rate;
-            rank.stock = runStock;
+            rank.stock = runningStock;
         }
     }
     m_row = stockRow;
@@ -624,20 +644,29 @@ bool ProfitWriter::writeRanking() {
             return fail();
     int row = 5;
     Currency total[4]; // purchase, sale, margin, stock
+    bool totalStockValid = true;
+    // A stock that could not be computed is stored as NULL and shown as "計算不能"; so is the
+    // total it would be part of.
+    const auto putStock = [&](int at, bool valid, Currency value) {
+        return valid ? putMoney(at, 8, value, fills[4])
+                     : put(at, 8, kNotComputable, fills[4], QStringLiteral("@"));
+    };
     for (const QVariantList& r : rs.rows()) {
         const Currency purchase = r.at(2).value<Currency>();
         const Currency sale = r.at(3).value<Currency>();
         const Currency margin = r.at(4).value<Currency>();
+        const bool stockValid = !r.at(6).isNull();
         const Currency stock = r.at(6).value<Currency>();
         if (!nameCells(row, r.at(1).toString()) || !putMoney(row, 4, purchase, fills[0]) ||
             !putMoney(row, 5, sale, fills[1]) || !putMoney(row, 6, margin, fills[2]) ||
             !put(row, 7, gProfitRateText(margin, sale), fills[3], QStringLiteral("@")) ||
-            !putMoney(row, 8, stock, fills[4]) || !put(row, 9, r.at(7).toDouble(), 0))
+            !putStock(row, stockValid, stock) || !put(row, 9, r.at(7).toDouble(), 0))
             return fail();
         total[0] += purchase;
         total[1] += sale;
         total[2] += margin;
         total[3] += stock;
+        totalStockValid = totalStockValid && stockValid;
         ++row;
     }
     const int totalRow = row + 1;
@@ -645,7 +674,7 @@ bool ProfitWriter::writeRanking() {
         !putMoney(totalRow, 4, total[0], fills[0]) || !putMoney(totalRow, 5, total[1], fills[1]) ||
         !putMoney(totalRow, 6, total[2], fills[2]) ||
         !put(totalRow, 7, gProfitRateText(total[2], total[1]), fills[3], QStringLiteral("@")) ||
-        !putMoney(totalRow, 8, total[3], fills[4]))
+        !putStock(totalRow, totalStockValid, total[3]))
         return fail();
     if (!rule(3, 2, totalRow, 8)) {
         gProcError(proc);
@@ -670,7 +699,7 @@ bool storeRanking(const std::vector<RankingRow>& rows) {
                            {r.masterID, r.shortName, QVariant::fromValue(r.purchase),
                             QVariant::fromValue(r.sale), QVariant::fromValue(r.margin),
                             r.rate ? QVariant::fromValue(*r.rate) : QVariant(),
-                            QVariant::fromValue(r.stock), r.sheetNo},
+                            r.stock ? QVariant::fromValue(*r.stock) : QVariant(), r.sheetNo},
                            proc))
             return false;
     }
