@@ -1,7 +1,7 @@
 #include "ledger/LedgerModel.h"
 #include "store/DataFile.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "ledger/LedgerLayout.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "maintenance/frmSystem.h"
 
-#include "app/FormHelpers.h"
-#include "app/HelpMenu.h"
-#include "app/MsgCatalogue.h"
-#include "app/WindowDisplay.h"
+#include "base/FormHelpers.h"
+#include "base/HelpMenu.h"
+#include "base/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
+#include "store/MsgCatalogue.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
