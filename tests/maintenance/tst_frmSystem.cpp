@@ -49,8 +49,8 @@ private slots:
     void closingWritesAllFiveSettingsEvenUnchanged();
     void editedSettingsAreStoredAndShownAgain();
     void typingIntoCloseDayChangesNothing();
-    void taxRateThatIsNotANumberKeepsTheWindowOpen_data();
-    void taxRateThatIsNotANumberKeepsTheWindowOpen();
+    void refusedTaxRateKeepsTheWindowOpen_data();
+    void refusedTaxRateKeepsTheWindowOpen();
 
 private:
     frmSystem* openWindow();
@@ -112,14 +112,26 @@ void tst_frmSystem::taxRateShown() {
     QCOMPARE(child<QLineEdit>("txtTaxRate")->text(), shown);
 }
 
+// An older data file has no ledger words: the window shows the words every other window uses,
+// and closing it stores them (an empty word would make the purchase and sales labels alike).
 void tst_frmSystem::closingWritesAllFiveSettingsEvenUnchanged() {
+    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     openWindow();
+    QCOMPARE(child<QLineEdit>("txtPurchaseCaption")->text(), QStringLiteral("仕入"));
     QCOMPARE(child<QComboBox>("cboCloseDay")->currentText(), QStringLiteral("20"));
     QVERIFY(child<QRadioButton>("optMasterSortOrder_0")->isChecked());
     QVERIFY(closeWindow());
     for (int id : {8, 9, 10, 11, 32})
         QCOMPARE(systemRowCount(id), 1);
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|||5"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
+
+    // A cleared word is refused, and nothing is stored.
+    openWindow();
+    child<QLineEdit>("txtSaleCaption")->clear();
+    QVERIFY(!closeWindow());
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>("txtSaleCaption"));
+    QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
 }
 
 void tst_frmSystem::editedSettingsAreStoredAndShownAgain() {
@@ -130,6 +142,8 @@ void tst_frmSystem::editedSettingsAreStoredAndShownAgain() {
     QCOMPARE(day->itemText(30), QStringLiteral("31"));
     day->setCurrentIndex(30); // chosen from the list: 31, the month's end
     QTest::mouseClick(child<QRadioButton>("optMasterSortOrder_1"), Qt::LeftButton);
+    child<QLineEdit>("txtPurchaseCaption")->clear();
+    child<QLineEdit>("txtSaleCaption")->clear();
     typeText(child<QLineEdit>("txtPurchaseCaption"), QStringLiteral("買入れ帳"));
     typeText(child<QLineEdit>("txtSaleCaption"), QStringLiteral("販'売"));
     auto* rate = child<QLineEdit>("txtTaxRate");
@@ -159,35 +173,40 @@ void tst_frmSystem::typingIntoCloseDayChangesNothing() {
     typeText(day, QStringLiteral("a 5"));
     QCOMPARE(day->currentText(), QStringLiteral("20"));
     QVERIFY(closeWindow());
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|||5"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
 }
 
-void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen_data() {
+void tst_frmSystem::refusedTaxRateKeepsTheWindowOpen_data() {
     QTest::addColumn<QString>("typed");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("letters") << QStringLiteral("abc");
-    QTest::newRow("two points") << QStringLiteral("1.2.");
-    QTest::newRow("percent sign") << QStringLiteral("5%");
+    QTest::addColumn<QString>("message");
+    const QString notNumber = QStringLiteral("消費税率 に数値を入力してください。");
+    const QString range = QStringLiteral("消費税率は 0 ～ 100 % の範囲で入力してください");
+    QTest::newRow("empty") << QString() << notNumber;
+    QTest::newRow("letters") << QStringLiteral("abc") << notNumber;
+    QTest::newRow("two points") << QStringLiteral("1.2.") << notNumber;
+    QTest::newRow("percent sign") << QStringLiteral("5%") << notNumber;
+    QTest::newRow("past 100") << QStringLiteral("101") << range;
+    QTest::newRow("below 0") << QStringLiteral("-0.1") << range;
 }
 
-void tst_frmSystem::taxRateThatIsNotANumberKeepsTheWindowOpen() {
+void tst_frmSystem::refusedTaxRateKeepsTheWindowOpen() {
     QFETCH(QString, typed);
+    QFETCH(QString, message);
     openWindow();
     auto* rate = child<QLineEdit>("txtTaxRate");
     rate->clear();
     typeText(rate, typed);
     QVERIFY(!closeWindow());
     QVERIFY(frmSystem::instance()->isVisible());
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{QStringLiteral("消費税率 に数値を入力してください。")});
+    QCOMPARE(m_svc.prompt->texts(), QStringList{message});
     QCOMPARE(QApplication::focusWidget(), rate);
     // Nothing was saved.
-    QCOMPARE(storedSettings(), QStringLiteral("-1|-1|?|?|?"));
+    QCOMPARE(storedSettings(), QStringLiteral("-1|-1|仕入|売上|?"));
 
     rate->clear();
-    typeText(rate, QStringLiteral("10"));
+    typeText(rate, QStringLiteral("100"));
     QVERIFY(closeWindow());
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|||10"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|100"));
 }
 
 QTEST_MAIN(tst_frmSystem)

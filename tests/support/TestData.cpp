@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
+#include "store/Currency.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace {
 
@@ -103,4 +105,51 @@ bool TestProgramFolder::open() {
 void TestProgramFolder::close() {
     DbClose();
     gMsgClose();
+}
+
+namespace {
+QVariant money(const std::optional<double>& v) {
+    return v ? QVariant::fromValue(Currency::fromDouble(*v)) : QVariant();
+}
+} // namespace
+
+bool addSupplier(const SupplierRow& s) {
+    return gdbData().executeSQL(
+        QStringLiteral("INSERT INTO T_MASTER (lngMasterID, lngSupplier, blnValid,"
+                       " strSupplierName, strSupplierShortName, strKana, curRegularSupplyRatio,"
+                       " curRegularSaleRatio, curStartSupplyCarry, curStartSaleCarry,"
+                       " lngChargePerson, lngBankAccount, strNotes, datLastUpdate)"
+                       " VALUES (?,?,?,?,?,?,?,?,?,?,1,1,?,?)"),
+        {s.masterID, s.supplier ? s.supplier : s.masterID, s.valid,
+         s.shortName + QStringLiteral("株式会社"), s.shortName, s.shortName, money(s.supplyRatio),
+         money(s.saleRatio), money(s.supplyCarry), money(s.saleCarry), s.notes,
+         QStringLiteral("2024-01-01 09:00:00")});
+}
+
+qint64 addLine(const LineRow& l) {
+    const QString table = l.kind == 2 ? QStringLiteral("T_DATA2") : QStringLiteral("T_DATA1");
+    const auto text = [](const QString& t) { return t.isEmpty() ? QVariant() : QVariant(t); };
+    if (!gdbData().executeSQL(
+            QStringLiteral("INSERT INTO ") + table +
+                QStringLiteral(" (lngMasterID, date1, lngSort, strItem, strClass1, strClass2,"
+                               " strClass3, curQuantity, curUnitPrice, curRegularPrice, curRatio,"
+                               " curCost, curPayment, curCheck, strNote, blnChange)"
+                               " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+            {l.masterID, l.date, l.sort, text(l.item), text(l.class1), text(l.class2),
+             text(l.class3), money(l.quantity), money(l.unitPrice), money(l.regularPrice),
+             money(l.ratio), money(l.cost), money(l.payment), money(l.check), text(l.note),
+             l.changed}))
+        return -1;
+    return gdbData().lastInsertId();
+}
+
+void DataFileTest::init() {
+    m_svc = TestServices::install();
+    m_folder = std::make_unique<TestProgramFolder>();
+    QVERIFY(m_folder->isValid());
+    QVERIFY(m_folder->open());
+}
+
+void DataFileTest::cleanup() {
+    m_folder.reset();
 }

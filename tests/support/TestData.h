@@ -1,9 +1,14 @@
 #pragma once
 
+#include "TestServices.h"
+
+#include <QDate>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 // A throw-away program folder: sys/db1 (fresh, from the schema script), sys/msg, sys/icon.ico,
 // sys/excel_format/ with the built templates, and index.html, copied from the build. The
@@ -29,4 +34,47 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     bool m_ok = false;
+};
+
+// Builders for the rows a test needs in the open data file. Money is in yen (whole or decimal);
+// an empty optional stores NULL.
+struct SupplierRow {
+    qint32 masterID = 1;
+    qint32 supplier = 0; // 0: the same as masterID
+    QString shortName = QStringLiteral("仕入先");
+    bool valid = true;
+    std::optional<double> supplyRatio;
+    std::optional<double> saleRatio;
+    double supplyCarry = 0;
+    double saleCarry = 0;
+    QString notes;
+};
+bool addSupplier(const SupplierRow& s);
+
+struct LineRow {
+    int kind = 1; // 1 purchase ledger, 2 sales ledger
+    qint32 masterID = 1;
+    QDate date;
+    int sort = 0;
+    QString item;
+    QString class1, class2, class3;
+    std::optional<double> quantity, unitPrice, regularPrice, ratio, cost, payment, check;
+    QString note;
+    bool changed = false;
+};
+// The new line's lngID, or -1.
+qint64 addLine(const LineRow& l);
+
+// A test class whose every test function starts with scripted services and a fresh program
+// folder with the data file open (m_folder, m_svc). Derived classes that need more call
+// DataFileTest::init() from their own init().
+class DataFileTest : public QObject {
+    Q_OBJECT
+protected slots:
+    void init();
+    void cleanup();
+
+protected:
+    std::unique_ptr<TestProgramFolder> m_folder;
+    TestServices m_svc{};
 };
