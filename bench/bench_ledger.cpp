@@ -2,7 +2,7 @@
 //   tovaki-bench-ledger DATAFILE [REPEATS]
 // Opening the big supplier (loading its lines in both view orders), storing one cell, and the
 // period totals of one supplier and term. The file is changed (cells are written and put back).
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/Totals.h"
 #include "store/Database.h"

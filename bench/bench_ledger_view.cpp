@@ -4,7 +4,7 @@
 // the jump to the newest line), one screenful of cell texts, and one confirmed cell. Runs on the
 // offscreen platform unless another is chosen. The file is changed (a check mark is written
 // and put back).
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerModel.h"
 #include "ledger/frmData.h"

@@ -4,11 +4,11 @@
 // bound: one aggregate SQL pass per ledger that yields the same sums, and the same number of
 // cells written with libxlsxwriter into a fresh workbook. Prints both times and their ratio.
 // The data file is changed only in T_MP_RANKING.
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "reports/ProfitReport.h"
-#include "reports/Workbook.h"
 #include "store/Database.h"
 #include "store/Period.h"
+#include "workbook/Workbook.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "app/Startup.h"
-#include "app/WidgetServices.h"
+#include "base/WidgetServices.h"
 
 #include <QApplication>
 

@@ -2,7 +2,7 @@
 //     tovaki-mktemplate DESCRIPTION.json OUT.xlsx
 // The descriptions live in resources/templates/ (their README lists the keys). The workbook is
 // written under a temporary name and renamed, so a failed build leaves no half-made template.
-#include "reports/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QCoreApplication>
 #include <QFile>

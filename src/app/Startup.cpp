@@ -1,13 +1,16 @@
 #include "app/Startup.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "app/frmAbout.h"
+#include "app/frmEndProgram.h"
 #include "app/frmMenu.h"
+#include "base/AppHooks.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 
 #include <QApplication>
 #include <QDir>
@@ -126,7 +129,15 @@ bool mInitProgram(const QString& programFolder) {
     return true;
 }
 
+void gInstallAppHooks() {
+    AppHooks& hooks = gAppHooks();
+    hooks.menuWindow = [] { return frmMenu::instance(); };
+    hooks.endProgramWindow = [] { return frmEndProgram::instance(); };
+    hooks.aboutWindow = [] { return frmAbout::instance(); };
+}
+
 bool Main(const QString& programFolder) {
+    gInstallAppHooks();
     if (!gChkPrevInstance(false))
         return false;
     if (!gTakeDataFile(gDataFilePath(programFolder))) {

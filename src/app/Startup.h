@@ -10,6 +10,10 @@ class QApplication;
 // programFolder: the folder holding sys/ and index.html; empty means the executable's folder.
 bool Main(const QString& programFolder = {});
 
+// Registers the main menu, the shutdown window and the About window with the window routines
+// of the base layer (AppHooks.h). Main() does it first; tests of windows do it at start.
+void gInstallAppHooks();
+
 // Sets the program folder and the data file's path, opens the data file and the message
 // catalogue, sets the application title. False (after telling the user and logging) when
 // either database cannot be opened.

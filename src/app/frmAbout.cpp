@@ -1,9 +1,9 @@
 #include "app/frmAbout.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/HelpMenu.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
+#include "base/WindowDisplay.h"
 
 #include <QHBoxLayout>
 #include <QIcon>

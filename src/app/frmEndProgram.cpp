@@ -1,8 +1,10 @@
 #include "app/frmEndProgram.h"
 
-#include "app/Globals.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/Globals.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
+#include "store/DataFile.h"
+#include "store/Database.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -89,4 +91,12 @@ void frmEndProgram::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
     s_instance = nullptr;
     svc().process().terminate(0);
+}
+
+bool gTermDataBase() {
+    // A compaction that fails is logged by the data layer; the shutdown goes on. A file that
+    // start-up refused, or that is read-only or damaged, is left exactly as it is.
+    DbCloseAndCompact(gstrDbPath);
+    gUnlockDataFile();
+    return true;
 }

@@ -33,3 +33,6 @@ private:
     bool m_blnDone = false;
     static frmEndProgram* s_instance;
 };
+
+// Closes the data file and compacts it (the shutdown window's work).
+bool gTermDataBase();

@@ -1,12 +1,12 @@
 #include "app/frmMenu.h"
 #include "store/DataFile.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/HelpMenu.h"
-#include "app/MsgCatalogue.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
+#include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
+#include "store/MsgCatalogue.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>

@@ -1,7 +1,7 @@
 #include "ledger/Captions.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
 #include "store/Database.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "ledger/ClassLists.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "ledger/Captions.h"
 #include "store/Database.h"
 #include "store/Settings.h"

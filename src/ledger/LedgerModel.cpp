@@ -1,8 +1,9 @@
 #include "ledger/LedgerModel.h"
 #include "store/DataFile.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "ledger/LedgerLayout.h"
+#include "store/Database.h"
 
 #include <algorithm>
 
@@ -205,12 +206,20 @@ bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before
 bool LedgerModel::removeLines(QList<int> rows) {
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([this](int row) { return row < 0 || row >= lineCount(); });
+    if (rows.isEmpty())
+        return true;
+    Transaction tx(m_store.database());
+    if (!tx.ok())
+        return false;
     for (int row : rows) {
-        if (row < 0 || row >= lineCount())
-            continue;
-        const qint64 id = m_ids[static_cast<std::size_t>(row)];
-        if (!m_store.deleteLine(id))
+        if (!m_store.deleteLine(m_ids[static_cast<std::size_t>(row)]))
             return false;
+    }
+    if (!tx.commit())
+        return false;
+    for (int row : rows) {
+        const qint64 id = m_ids[static_cast<std::size_t>(row)];
         beginRemoveRows(QModelIndex(), row, row);
         m_ids.erase(m_ids.begin() + row);
         m_cache.erase(id);

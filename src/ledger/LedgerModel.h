@@ -63,8 +63,8 @@ public:
     // every column that differs from the row's line is written, after the after-update
     // processing. Nothing is written when nothing differs.
     bool storeLine(int row, const LedgerLine& changed);
-    // Deletes stored lines (rows of the new line are ignored): each is deleted from the
-    // database, then removed from the view. Stops at the first failure.
+    // Deletes stored lines (rows of the new line are ignored) in one transaction: all of them or
+    // none. The view loses the rows only after the deletion is committed.
     bool removeLines(QList<int> rows);
     // The line check over the shown supplier's changed lines in the view's order
     // (LedgerStore::mChkInputDate); result.focusRow is the row of the failing line.

@@ -1,7 +1,7 @@
 #include "ledger/LedgerStore.h"
 #include "store/DataFile.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "store/Database.h"
 
 #include <algorithm>

@@ -28,6 +28,7 @@ public:
 
     int kind() const { return m_kind; }
     QString table() const;
+    Database& database() const { return m_db; }
 
     // All lines of supplier masterID in the view's order (master ID 0: none).
     bool load(qint32 masterID, LedgerView view, std::vector<LedgerLine>& lines);

@@ -1,7 +1,7 @@
 #include "ledger/LineRules.h"
 
-#include "app/ErrorLog.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/Services.h"
 #include "ledger/Captions.h"
 #include "ledger/ClassLists.h"
 #include "store/AmountLimits.h"

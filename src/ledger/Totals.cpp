@@ -1,6 +1,6 @@
 #include "ledger/Totals.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
 #include "store/AmountLimits.h"

@@ -1,9 +1,9 @@
 #include "ledger/frmCalendar.h"
 
-#include "app/ErrorLog.h"
-#include "app/HelpMenu.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/HelpMenu.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "ledger/LineRules.h"
 #include "store/Period.h"
 

@@ -1,8 +1,8 @@
 #include "ledger/frmClass.h"
 
-#include "app/FormHelpers.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/FormHelpers.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"

@@ -1,12 +1,12 @@
 #include "ledger/frmDataCaption.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/WindowDisplay.h"
 #include "ledger/Captions.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -1,11 +1,11 @@
 #include "ledger/frmDataCheck0.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/HelpMenu.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/frmData.h"
 

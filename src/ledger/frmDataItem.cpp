@@ -1,13 +1,13 @@
 #include "ledger/frmDataItem.h"
 
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/WindowDisplay.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/WindowDisplay.h"
 #include "ledger/Captions.h"
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
+#include "store/MsgCatalogue.h"
 #include "store/Settings.h"
 
 #include <QCloseEvent>

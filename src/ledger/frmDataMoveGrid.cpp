@@ -1,7 +1,7 @@
 #include "ledger/frmDataMoveGrid.h"
 
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "ledger/GridOffset.h"
 
 #include <QCloseEvent>

@@ -1,11 +1,11 @@
 #include "maintenance/Backup.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
 #include <QFile>

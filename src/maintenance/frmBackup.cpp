@@ -1,13 +1,13 @@
 #include "maintenance/frmBackup.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/HelpMenu.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "maintenance/Backup.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
 #include <QCloseEvent>

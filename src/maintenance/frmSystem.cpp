@@ -1,12 +1,12 @@
 #include "maintenance/frmSystem.h"
 
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/HelpMenu.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
+#include "store/MsgCatalogue.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "master/SupplierRecords.h"
 
-#include "app/ErrorLog.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/Services.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"

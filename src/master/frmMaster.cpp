@@ -1,17 +1,17 @@
 #include "master/frmMaster.h"
 #include "store/DataFile.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/HelpMenu.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
+#include "base/Services.h"
+#include "base/TextWidth.h"
+#include "base/WindowDisplay.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmSelectMaster.h"
 #include "store/Formats.h"
-#include "store/TextWidth.h"
+#include "store/MsgCatalogue.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "master/frmSelectMaster.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/HelpMenu.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/HelpMenu.h"
+#include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"

@@ -1,8 +1,8 @@
 #include "reports/ExcelLayer.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 #include "util/FileHelpers.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "reports/ExcelPosFrame.h"
 
-#include "app/WindowDisplay.h"
+#include "base/WindowDisplay.h"
 #include "reports/frmPrint_ExcelPos.h"
 
 #include <QHBoxLayout>

@@ -1,14 +1,14 @@
 #include "reports/LedgerPrint.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
+#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 #include "store/Settings.h"
 

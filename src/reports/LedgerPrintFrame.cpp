@@ -1,10 +1,11 @@
 #include "reports/LedgerPrintFrame.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
+#include "ledger/InitCboTargetDate.h"
 #include "ledger/frmCalendar.h"
 #include "reports/frmPrint_Data.h"
 

@@ -1,8 +1,9 @@
 #include "reports/ManageProfitFrame.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/WindowDisplay.h"
+#include "ledger/InitCboTargetDate.h"
 #include "master/SupplierRecords.h"
 #include "reports/ProfitReport.h"
 #include "reports/frmPrint_ManegeProfitSetting.h"

@@ -1,12 +1,12 @@
 #include "reports/PrintMasterFrame.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/LineRules.h"
 #include "reports/SupplierList.h"
+#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
 #include <QCheckBox>

@@ -1,7 +1,6 @@
 #include "reports/ProfitReport.h"
 
-#include "app/ErrorLog.h"
-#include "app/MsgCatalogue.h"
+#include "base/ErrorLog.h"
 #include "ledger/Captions.h"
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
@@ -9,6 +8,7 @@
 #include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
+#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 #include "store/Settings.h"
 

@@ -1,11 +1,11 @@
 #include "reports/SupplierList.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "ledger/Totals.h"
 #include "reports/ExcelLayer.h"
-#include "reports/Workbook.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
+#include "workbook/Workbook.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "reports/frmExcelColor.h"
 
-#include "app/ErrorLog.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/WindowDisplay.h"
 #include "reports/ExcelLayer.h"
 
 #include <QColor>

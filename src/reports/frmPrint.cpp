@@ -1,9 +1,9 @@
 #include "reports/frmPrint.h"
 
-#include "app/ErrorLog.h"
-#include "app/HelpMenu.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/HelpMenu.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"

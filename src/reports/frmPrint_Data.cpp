@@ -1,8 +1,8 @@
 #include "reports/frmPrint_Data.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/WindowDisplay.h"
 #include "reports/LedgerPrint.h"
 #include "store/Settings.h"
 

@@ -1,9 +1,9 @@
 #include "reports/frmPrint_ExcelPos.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/Services.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
+#include "base/WindowDisplay.h"
 #include "reports/LedgerPrint.h"
 #include "store/Settings.h"
 

@@ -1,8 +1,8 @@
 #include "reports/frmPrint_ManegeProfitSetting.h"
 
-#include "app/ErrorLog.h"
-#include "app/FormHelpers.h"
-#include "app/WindowDisplay.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/WindowDisplay.h"
 #include "reports/ProfitReport.h"
 #include "reports/frmExcelColor.h"
 #include "store/Database.h"

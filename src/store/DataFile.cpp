@@ -1,6 +1,6 @@
 #include "store/DataFile.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 

@@ -1,7 +1,7 @@
 #include "store/Database.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 

@@ -1,6 +1,6 @@
 #include "store/Formats.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "store/Period.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "store/Settings.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "store/Settings.h"
 
-#include "app/ErrorLog.h"
+#include "base/ErrorLog.h"
 #include "store/Database.h"
 
 #include <QVariant>

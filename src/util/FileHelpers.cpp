@@ -1,9 +1,9 @@
 #include "util/FileHelpers.h"
 
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/Services.h"
-#include "util/CheckedFileWriter.h"
+#include "base/CheckedFileWriter.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,10 @@
 #include "TestData.h"
 #include "TestServices.h"
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/HelpMenu.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,12 @@
 #include "TestData.h"
 #include "TestServices.h"
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/WindowDisplay.h"
 #include "app/frmEndProgram.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/WindowDisplay.h"
+#include "ledger/InitCboTargetDate.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 #include "store/Settings.h"
 
 #include <QComboBox>

@@ -1,16 +1,16 @@
 #include "TestData.h"
 #include "TestServices.h"
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
 #include "app/Startup.h"
-#include "app/WindowDisplay.h"
 #include "app/frmAbout.h"
 #include "app/frmEndProgram.h"
 #include "app/frmMenu.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/WindowDisplay.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 
 #include <QAction>
 #include <QCloseEvent>

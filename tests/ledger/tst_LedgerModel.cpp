@@ -65,6 +65,7 @@ private slots:
     void classDefaultsFillANewLineOnly();
     void failedWriteLeavesTheCache();
     void deleteRemovesFromDatabaseThenView();
+    void failedDeleteKeepsEveryLine();
     void longLedgerIsReadInBlocks();
 
 private:
@@ -324,6 +325,26 @@ void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
     QCOMPARE(m.line(0).strItem, std::optional<QString>(u"二"_s));
     QCOMPARE(lineCount(1), 1);
     QVERIFY(row(1, a.lngID, u"lngID"_s).isEmpty());
+    QVERIFY(!row(1, b.lngID, u"lngID"_s).isEmpty());
+}
+
+void tst_LedgerModel::failedDeleteKeepsEveryLine() {
+    LedgerStore store(1);
+    LedgerLine a = storedLine(4, QDate(2024, 3, 1), u"一"_s);
+    LedgerLine b = storedLine(4, QDate(2024, 3, 2), u"二"_s);
+    for (LedgerLine* l : {&a, &b})
+        QVERIFY(store.insertLine(*l));
+    // The later row goes first; the refusal comes at the earlier one.
+    QVERIFY(gdbData().executeSQL(
+        u"CREATE TRIGGER T_DATA1_KEEP BEFORE DELETE ON T_DATA1 "
+        "WHEN OLD.lngID = %1 BEGIN SELECT RAISE(ABORT, 'kept'); END"_s.arg(a.lngID)));
+    LedgerModel m(1);
+    QVERIFY(m.load(4, LedgerView::Normal));
+    QSignalSpy removed(&m, &QAbstractItemModel::rowsRemoved);
+    QVERIFY(!m.removeLines({0, 1}));
+    QCOMPARE(removed.size(), 0);
+    QCOMPARE(m.lineCount(), 2);
+    QCOMPARE(lineCount(1), 2);
     QVERIFY(!row(1, b.lngID, u"lngID"_s).isEmpty());
 }
 

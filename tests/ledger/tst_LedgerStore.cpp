@@ -1,6 +1,6 @@
 #include "TestData.h"
 #include "TestServices.h"
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "ledger/Captions.h"
 #include "ledger/LedgerStore.h"
 #include "store/Database.h"

@@ -4,8 +4,8 @@
 #include "TestServices.h"
 #include "WidgetTestHelpers.h"
 
-#include "app/Globals.h"
-#include "app/WindowDisplay.h"
+#include "base/Globals.h"
+#include "base/WindowDisplay.h"
 #include "ledger/Captions.h"
 #include "ledger/GridOffset.h"
 #include "ledger/frmDataCaption.h"

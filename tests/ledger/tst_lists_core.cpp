@@ -3,7 +3,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "ledger/ClassLists.h"
 #include "store/Database.h"
 #include "store/Settings.h"

@@ -4,7 +4,7 @@
 #include "TestServices.h"
 #include "WidgetTestHelpers.h"
 
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "ledger/ClassLists.h"
 #include "ledger/frmClass.h"
 #include "ledger/frmDataItem.h"

@@ -2,7 +2,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "maintenance/Backup.h"
 #include "store/Database.h"
 #include "store/Schema.h"

@@ -2,8 +2,8 @@
 #include "TestData.h"
 #include "TestServices.h"
 
-#include "app/Globals.h"
 #include "app/frmMenu.h"
+#include "base/Globals.h"
 #include "maintenance/Backup.h"
 #include "maintenance/frmBackup.h"
 #include "store/Database.h"

@@ -2,8 +2,8 @@
 
 // Helpers of the profit table tests: the fixed data file and a compact reading of sheet rows.
 
-#include "reports/Workbook.h"
 #include "store/Database.h"
+#include "workbook/Workbook.h"
 
 #include <QFile>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/Workbook.h"
 #include "store/Database.h"
+#include "workbook/Workbook.h"
 
 #include <QDir>
 #include <QFile>

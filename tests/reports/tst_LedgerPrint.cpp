@@ -1,7 +1,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "XlsxCheck.h"
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "reports/LedgerPrint.h"
 #include "store/Database.h"
 #include "store/Formats.h"

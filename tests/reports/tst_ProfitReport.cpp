@@ -2,7 +2,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "XlsxCheck.h"
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
 #include "reports/ProfitReport.h"

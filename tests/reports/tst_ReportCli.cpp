@@ -1,9 +1,9 @@
 #include "TestData.h"
 #include "XlsxCheck.h"
-#include "app/Globals.h"
-#include "reports/Workbook.h"
+#include "base/Globals.h"
 #include "store/Database.h"
 #include "store/Settings.h"
+#include "workbook/Workbook.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,11 +2,11 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "XlsxCheck.h"
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "reports/ExcelLayer.h"
 #include "reports/SupplierList.h"
-#include "reports/Workbook.h"
 #include "store/Database.h"
+#include "workbook/Workbook.h"
 
 #include <QFile>
 #include <QTemporaryDir>

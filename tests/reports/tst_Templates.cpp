@@ -1,6 +1,6 @@
 #include "TestData.h"
 #include "XlsxCheck.h"
-#include "app/Globals.h"
+#include "base/Globals.h"
 #include "reports/ExcelLayer.h"
 
 #include <QDir>

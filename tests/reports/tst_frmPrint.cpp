@@ -1,14 +1,14 @@
 #include "SupplierListFixture.h"
 #include "TestData.h"
 #include "TestServices.h"
-#include "app/Globals.h"
-#include "app/WindowGeometry.h"
 #include "app/frmMenu.h"
+#include "base/Globals.h"
+#include "base/WindowGeometry.h"
 #include "reports/ExcelLayer.h"
 #include "reports/PrintMasterFrame.h"
-#include "reports/Workbook.h"
 #include "reports/frmPrint.h"
 #include "store/Database.h"
+#include "workbook/Workbook.h"
 
 #include <QAction>
 #include <QApplication>

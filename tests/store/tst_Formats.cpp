@@ -1,7 +1,7 @@
 #include "TestData.h"
 #include "TestServices.h"
+#include "base/TextWidth.h"
 #include "store/Formats.h"
-#include "store/TextWidth.h"
 
 #include <QTest>
 

@@ -3,10 +3,9 @@
 // of the file it wrote and exits 0. The report builders are the ones the report window runs;
 // the messages the window would show are printed on the standard error instead. `--help`
 // explains the options.
-#include "app/ErrorLog.h"
-#include "app/Globals.h"
-#include "app/MsgCatalogue.h"
-#include "app/Services.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
 #include "reports/ExcelLayer.h"
@@ -15,6 +14,7 @@
 #include "reports/SupplierList.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
 #include <QCommandLineParser>

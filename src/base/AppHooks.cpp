@@ -1,0 +1,6 @@
+#include "base/AppHooks.h"
+
+AppHooks& gAppHooks() {
+    static AppHooks hooks;
+    return hooks;
+}

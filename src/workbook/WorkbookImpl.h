@@ -1,0 +1,108 @@
+#pragma once
+
+// The internal state of a workbook and its worksheets. Only for src/reports/Workbook*.cpp.
+
+#include "workbook/Workbook.h"
+#include "workbook/WorkbookInternal.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace wbx {
+
+struct SheetEntry {
+    QString name;
+    int sheetId = 0;
+    std::string relId;
+    std::string part;
+    std::string state; // "" visible, "hidden", "veryHidden"
+    std::unique_ptr<Worksheet> ws;
+};
+
+struct NameEntry {
+    QString name;
+    SheetEntry* sheet = nullptr;
+    QString formula;
+    std::vector<std::pair<std::string, std::string>> attrs; // others, kept as found
+};
+
+} // namespace wbx
+
+struct Workbook::Impl {
+    using Package = wbx::Package;
+    using Relationships = wbx::Relationships;
+    using StyleSheet = wbx::StyleSheet;
+    using SheetEntry = wbx::SheetEntry;
+    using NameEntry = wbx::NameEntry;
+
+    Package pkg;
+    bool isOpen = false;
+    QString error;
+    std::string workbookPart;
+    pugi::xml_document* ct = nullptr;
+    pugi::xml_node wbRoot;
+    Relationships wbRels;
+    StyleSheet styles;
+    std::vector<QString> sharedStrings;
+    std::vector<std::unique_ptr<SheetEntry>> sheets;
+    std::vector<NameEntry> names;
+    SheetEntry* active = nullptr;
+    int nextSheetNumber = 1;
+    int nextPrinterNumber = 1;
+
+    bool fail(const QString& text) {
+        error = text;
+        return false;
+    }
+    bool load();
+    int indexOf(const SheetEntry* e) const {
+        for (size_t i = 0; i < sheets.size(); ++i)
+            if (sheets[i].get() == e)
+                return static_cast<int>(i);
+        return -1;
+    }
+    QStringList namesExcept(const SheetEntry* skip) const {
+        QStringList out;
+        for (const auto& s : sheets)
+            if (s.get() != skip)
+                out << s->name;
+        return out;
+    }
+    bool makeWorksheet(SheetEntry& e, pugi::xml_document* doc);
+    void addOverride(const std::string& part, const std::string& type);
+    void removeOverride(const std::string& part);
+    std::string contentTypeOf(const std::string& part) const;
+    std::string unusedPart(const std::string& folder, const std::string& stem,
+                           const std::string& ext, int& counter);
+    bool prepareSave();
+};
+
+struct Worksheet::Impl {
+    Workbook::Impl* book = nullptr;
+    wbx::SheetEntry* entry = nullptr;
+    pugi::xml_document* doc = nullptr; // owned by the package part
+    pugi::xml_node root;
+    pugi::xml_node sheetData;
+    std::map<int, pugi::xml_node> rows; // row number → <row>
+    std::vector<CellRange> merges;
+
+    bool fail(const QString& text);
+    bool checkCell(int row, int col);
+    // Reads the sheet: indexes rows, numbers rows and cells without a reference and puts rows
+    // and cells in order.
+    bool buildIndex(QString& error);
+    pugi::xml_node rowNode(int row, bool create);
+    pugi::xml_node cellNode(int row, int col, bool create);
+    const CellRange* coveringMerge(int row, int col) const; // a merge covering, not its origin
+    int defaultStyle(int row, int col) const;
+    int styleOf(int row, int col) const;
+    bool applyDerived(int row, int col, const StyleChange& change, const std::string& key);
+    void clearContent(pugi::xml_node cell);
+    // The <col> elements covering exactly [firstCol, lastCol], split and added as needed.
+    std::vector<pugi::xml_node> columnNodes(int firstCol, int lastCol);
+    pugi::xml_node sheetFormatPr() const { return wbx::child(root, "sheetFormatPr"); }
+    // Before saving: dimension, tab selection, empty containers.
+    void finish(bool selected);
+};
