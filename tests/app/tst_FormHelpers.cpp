@@ -37,11 +37,8 @@ void tst_FormHelpers::byteLimitTyping_data() {
     QTest::addColumn<int>("limit");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("ascii") << 4 << u"12345"_s << u"1234"_s;
-    QTest::newRow("full-width counts two") << 8 << u"あいうえお"_s << u"あいうえ"_s;
     QTest::newRow("full-width never split") << 5 << u"abあい"_s << u"abあ"_s;
     QTest::newRow("half-width kana counts one") << 3 << u"ｱｲｳｴ"_s << u"ｱｲｳ"_s;
-    QTest::newRow("mixed") << 20 << u"０３－１２３４－５６７８"_s << u"０３－１２３４－５６"_s;
 }
 
 void tst_FormHelpers::byteLimitTyping() {
@@ -59,7 +56,6 @@ void tst_FormHelpers::byteLimitPasteKeepsWhatFits_data() {
     QTest::addColumn<int>("cursor");
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("result");
-    QTest::newRow("at the end") << u"ab"_s << 2 << u"あいうえ"_s << u"abあい"_s;
     QTest::newRow("in the middle") << u"abcd"_s << 2 << u"XYZW"_s << u"abXYcd"_s;
     QTest::newRow("full box, middle") << u"abcdef"_s << 3 << u"X"_s << u"abcdef"_s;
 }
@@ -142,7 +138,6 @@ void tst_FormHelpers::trimByTag_data() {
     QTest::addColumn<QString>("result");
     QTest::newRow("empty word, tagged") << u"LOCKED"_s << QString() << u"　値　"_s;
     QTest::newRow("empty word, untagged") << QString() << QString() << u"  　値　 "_s;
-    QTest::newRow("word in tag") << u"LOCKED,NOTCLEAR"_s << u"NOTCLEAR"_s << u"　値　"_s;
     QTest::newRow("word not in tag") << u"LOCKED"_s << u"NOTCLEAR"_s << u"  　値　 "_s;
 }
 
@@ -218,7 +213,6 @@ void tst_FormHelpers::dropDownRows_data() {
     QTest::addColumn<int>("visible");
     QTest::newRow("seventeen") << 17 << 17;
     QTest::newRow("zero means every item") << 0 << 30;
-    QTest::newRow("negative means every item") << -1 << 30;
 }
 
 void tst_FormHelpers::dropDownRows() {

@@ -12,7 +12,7 @@
 using B = QMessageBox;
 Q_DECLARE_METATYPE(QMessageBox::StandardButtons)
 
-class TestWidgetServices : public QObject {
+class tst_WidgetServices : public QObject {
     Q_OBJECT
 private slots:
     void layouts_data();
@@ -28,26 +28,18 @@ private slots:
     void terminateLeavesTheRunningLoop();
 };
 
-void TestWidgetServices::layouts_data() {
+void tst_WidgetServices::layouts_data() {
     QTest::addColumn<int>("style");
     QTest::addColumn<QMessageBox::StandardButtons>("buttons");
     QTest::addColumn<int>("icon");
     QTest::addColumn<int>("defaultButton");
     QTest::addColumn<int>("escapeButton");
-    QTest::newRow("0 plain OK") << 0 << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok)
-                                << int(B::Ok);
     QTest::newRow("48 warning") << 48 << B::StandardButtons(B::Ok) << int(B::Warning) << int(B::Ok)
                                 << int(B::Ok);
-    QTest::newRow("64 notice") << 64 << B::StandardButtons(B::Ok) << int(B::Information)
-                               << int(B::Ok) << int(B::Ok);
-    QTest::newRow("16 critical") << 16 << B::StandardButtons(B::Ok) << int(B::Critical)
-                                 << int(B::Ok) << int(B::Ok);
     QTest::newRow("292 question, No default")
         << 292 << (B::Yes | B::No) << int(B::Question) << int(B::No) << int(B::No);
     QTest::newRow("36 question, Yes default")
         << 36 << (B::Yes | B::No) << int(B::Question) << int(B::Yes) << int(B::No);
-    QTest::newRow("1+48 OK/Cancel")
-        << 49 << (B::Ok | B::Cancel) << int(B::Warning) << int(B::Ok) << int(B::Cancel);
     QTest::newRow("3+64+512 third default")
         << 579 << (B::Yes | B::No | B::Cancel) << int(B::Information) << int(B::Cancel)
         << int(B::Cancel);
@@ -56,13 +48,11 @@ void TestWidgetServices::layouts_data() {
         << int(B::NoButton);
     QTest::newRow("5 retry/cancel")
         << 5 << (B::Retry | B::Cancel) << int(B::NoIcon) << int(B::Retry) << int(B::Cancel);
-    QTest::newRow("second default of a single button")
-        << 256 << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok) << int(B::Ok);
-    QTest::newRow("unknown button bits")
-        << 7 << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok) << int(B::Ok);
+    QTest::newRow("unknown button bits, second default")
+        << 263 << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok) << int(B::Ok);
 }
 
-void TestWidgetServices::layouts() {
+void tst_WidgetServices::layouts() {
     QFETCH(int, style);
     QFETCH(QMessageBox::StandardButtons, buttons);
     QFETCH(int, icon);
@@ -75,7 +65,7 @@ void TestWidgetServices::layouts() {
     QCOMPARE(int(l.escapeButton), escapeButton);
 }
 
-void TestWidgetServices::realBoxAnswers_data() {
+void tst_WidgetServices::realBoxAnswers_data() {
     QTest::addColumn<int>("style");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("action"); // a button's text to click, or "escape" / "enter"
@@ -85,13 +75,12 @@ void TestWidgetServices::realBoxAnswers_data() {
     QTest::newRow("yes clicked") << 292 << QString() << QStringLiteral("&Yes") << app << 6;
     QTest::newRow("enter takes the No default")
         << 292 << QString() << QStringLiteral("enter") << app << 7;
-    QTest::newRow("escape answers No") << 36 << QString() << QStringLiteral("escape") << app << 7;
     QTest::newRow("own title kept") << 0 << QStringLiteral("gDispMsg") << QStringLiteral("enter")
                                     << QStringLiteral("gDispMsg") << 1;
     QTest::newRow("escape on OK/Cancel") << 1 << QString() << QStringLiteral("escape") << app << 2;
 }
 
-void TestWidgetServices::realBoxAnswers() {
+void tst_WidgetServices::realBoxAnswers() {
     QFETCH(int, style);
     QFETCH(QString, title);
     QFETCH(QString, action);
@@ -122,27 +111,19 @@ void TestWidgetServices::realBoxAnswers() {
     QCOMPARE(seenTitle, expectedTitle);
 }
 
-void TestWidgetServices::shellAddresses_data() {
+void tst_WidgetServices::shellAddresses_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<bool>("local");
     QTest::addColumn<QString>("expected"); // local path or full address
-    QTest::newRow("local path with spaces") << QStringLiteral("/tmp/my shop/index.html") << true
-                                            << QStringLiteral("/tmp/my shop/index.html");
-    QTest::newRow("Japanese path") << QStringLiteral("/tmp/帳簿/tovaki_ErrLog.txt") << true
-                                   << QStringLiteral("/tmp/帳簿/tovaki_ErrLog.txt");
-    QTest::newRow("hash in a file name")
-        << QStringLiteral("/tmp/a#1.xlsx") << true << QStringLiteral("/tmp/a#1.xlsx");
-#ifdef Q_OS_WIN
-    QTest::newRow("drive letter is a path")
-        << QStringLiteral("C:/tovaki/index.html") << true << QStringLiteral("C:/tovaki/index.html");
-#endif
+    QTest::newRow("hash in a Japanese path")
+        << QStringLiteral("/tmp/帳 簿/a#1.xlsx") << true << QStringLiteral("/tmp/帳 簿/a#1.xlsx");
     QTest::newRow("web address") << QStringLiteral("https://example.com/tovaki/") << false
                                  << QStringLiteral("https://example.com/tovaki/");
     QTest::newRow("file address") << QStringLiteral("file:///tmp/x.html") << true
                                   << QStringLiteral("/tmp/x.html");
 }
 
-void TestWidgetServices::shellAddresses() {
+void tst_WidgetServices::shellAddresses() {
     QFETCH(QString, input);
     QFETCH(bool, local);
     QFETCH(QString, expected);
@@ -151,30 +132,25 @@ void TestWidgetServices::shellAddresses() {
     QCOMPARE(local ? url.toLocalFile() : url.toString(), expected);
 }
 
-void TestWidgetServices::emptyRequestsAreRefused() {
+void tst_WidgetServices::emptyRequestsAreRefused() {
     DesktopShell shell;
     QVERIFY(!shell.open(QString()));
     QVERIFY(!shell.open(QStringLiteral("   ")));
     QVERIFY(!shell.startDetached(QString(), {}));
 }
 
-void TestWidgetServices::calculatorSearch_data() {
+void tst_WidgetServices::calculatorSearch_data() {
     QTest::addColumn<QStringList>("installed"); // name, or name + "-" for a non-executable file
     QTest::addColumn<QString>("expected");
     QTest::newRow("none") << QStringList() << QString();
+    QTest::newRow("gnome first, not executable skipped")
+        << QStringList{QStringLiteral("xcalc"), QStringLiteral("gnome-calculator-"),
+                       QStringLiteral("kcalc"), QStringLiteral("galculator")}
+        << QStringLiteral("kcalc");
     QTest::newRow("only xcalc") << QStringList{QStringLiteral("xcalc")} << QStringLiteral("xcalc");
-    QTest::newRow("kcalc before xcalc")
-        << QStringList{QStringLiteral("xcalc"), QStringLiteral("kcalc")} << QStringLiteral("kcalc");
-    QTest::newRow("gnome first") << QStringList{QStringLiteral("mate-calc"),
-                                                QStringLiteral("gnome-calculator"),
-                                                QStringLiteral("galculator")}
-                                 << QStringLiteral("gnome-calculator");
-    QTest::newRow("not executable is skipped")
-        << QStringList{QStringLiteral("gnome-calculator-"), QStringLiteral("galculator")}
-        << QStringLiteral("galculator");
 }
 
-void TestWidgetServices::calculatorSearch() {
+void tst_WidgetServices::calculatorSearch() {
     QFETCH(QStringList, installed);
     QFETCH(QString, expected);
     QTemporaryDir dir;
@@ -195,7 +171,7 @@ void TestWidgetServices::calculatorSearch() {
     QCOMPARE(found, expected.isEmpty() ? QString() : dir.path() + QLatin1Char('/') + expected);
 }
 
-void TestWidgetServices::terminateLeavesTheRunningLoop() {
+void tst_WidgetServices::terminateLeavesTheRunningLoop() {
     int code = -1;
     QVERIFY(!desktopEndRequested(code));
     QEventLoop outer;
@@ -216,5 +192,5 @@ void TestWidgetServices::terminateLeavesTheRunningLoop() {
     QCOMPARE(code, 3);
 }
 
-QTEST_MAIN(TestWidgetServices)
-#include "test_widgetservices.moc"
+QTEST_MAIN(tst_WidgetServices)
+#include "tst_WidgetServices.moc"
