@@ -18,5 +18,4 @@ QStringList dumpData();
 QDateTime systemTime(int row);
 int systemRowCount(int row);
 
-QByteArray readBytes(const QString& path);
 QStringList filesIn(const QString& folder);

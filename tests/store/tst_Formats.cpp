@@ -25,23 +25,17 @@ private slots:
 void tst_Formats::currencyParse_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("raw"); // -1: refused
-    QTest::newRow("four decimals") << u"0.0001"_s << qint64(1);
-    QTest::newRow("leading point") << u".5"_s << qint64(5000);
-    QTest::newRow("thousands and decimals") << u"1,234.25"_s << qint64(12342500);
-    QTest::newRow("full-width everything") << u"－１，２３４．５"_s << qint64(-12345000);
-    QTest::newRow("minus sign U+2212") << u"−3"_s << qint64(-30000);
-    QTest::newRow("ideographic space") << u"\u30009\u3000"_s << qint64(90000);
-    QTest::newRow("largest") << u"922337203685477.5807"_s
-                             << qint64(std::numeric_limits<qint64>::max());
-    QTest::newRow("blank") << u"   "_s << qint64(-1);
-    QTest::newRow("sign only") << u"-"_s << qint64(-1);
-    QTest::newRow("five decimals") << u"1.23456"_s << qint64(-1);
-    QTest::newRow("sign after digits") << u"12-"_s << qint64(-1);
-    QTest::newRow("leading separator") << u",123"_s << qint64(-1);
-    QTest::newRow("separator in decimals") << u"1.2,5"_s << qint64(-1);
-    QTest::newRow("exponent") << u"1e5"_s << qint64(-1);
-    QTest::newRow("inner space") << u"1 000"_s << qint64(-1);
-    QTest::newRow("overflow by one") << u"922337203685477.5808"_s << qint64(-1);
+    const auto row = [](const QString& text, qint64 raw) { QTest::newRow("") << text << raw; };
+    row(u"0.0001"_s, 1);
+    row(u".5"_s, 5000);
+    row(u"1,234.25"_s, 12342500);
+    row(u"－１，２３４．５"_s, -12345000); // full-width
+    row(u"−3"_s, -30000);                  // U+2212
+    row(u"\u30009\u3000"_s, 90000);        // ideographic spaces
+    row(u"922337203685477.5807"_s, std::numeric_limits<qint64>::max());
+    for (const QString& bad : {u"   "_s, u"-"_s, u"1.23456"_s, u"12-"_s, u",123"_s, u"1.2,5"_s,
+                               u"1e5"_s, u"1 000"_s, u"922337203685477.5808"_s})
+        row(bad, -1);
 }
 
 void tst_Formats::currencyParse() {
@@ -69,31 +63,34 @@ void tst_Formats::numberPatterns_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("amount"); // a Currency text; "d:" and a number for a double
     QTest::addColumn<QString>("expected");
-    QTest::newRow("#,##0 half up") << u"#,##0"_s << u"d:1234.5"_s << u"1,235"_s;
-    QTest::newRow("#,##0 negative") << u"#,##0"_s << u"d:-1234.5"_s << u"-1,235"_s;
-    QTest::newRow("#,##0 small negative") << u"#,##0"_s << u"d:-0.4"_s << u"0"_s;
-    QTest::newRow("#,##0 carry") << u"#,##0"_s << u"d:999999.5"_s << u"1,000,000"_s;
-    QTest::newRow("#,##0 below half") << u"#,##0"_s << u"1234.4999"_s << u"1,234"_s;
-    QTest::newRow("#,##0 largest")
-        << u"#,##0"_s << u"922337203685477.5807"_s << u"922,337,203,685,478"_s;
-    QTest::newRow("#,### below half") << u"#,###"_s << u"d:0.4"_s << QString();
-    QTest::newRow("#,### half") << u"#,###"_s << u"d:0.5"_s << u"1"_s;
-    QTest::newRow("# no grouping") << u"#"_s << u"d:1234567"_s << u"1234567"_s;
-    QTest::newRow("# zero") << u"#"_s << u"d:0"_s << QString();
-    QTest::newRow("#.0 of 0.5") << u"#.0"_s << u"d:0.5"_s << u".5"_s;
-    QTest::newRow("#.0 of zero") << u"#.0"_s << u"d:0"_s << u".0"_s;
-    QTest::newRow("#.0 of -0.04") << u"#.0"_s << u"-0.04"_s << u".0"_s;
-    QTest::newRow("#.0 negative") << u"#.0"_s << u"d:-0.5"_s << u"-.5"_s;
-    QTest::newRow("00.0 pads") << u"00.0"_s << u"7.55"_s << u"07.6"_s;
-    QTest::newRow("00.0 negative") << u"00.0"_s << u"d:-5"_s << u"-05.0"_s;
-    QTest::newRow("0.0# one decimal kept") << u"0.0#"_s << u"d:1"_s << u"1.0"_s;
-    QTest::newRow("0.0# rounds to two") << u"0.0#"_s << u"82.125"_s << u"82.13"_s;
-    QTest::newRow("0.0# typed 1.005") << u"0.0#"_s << u"d:1.005"_s << u"1.01"_s;
-    QTest::newRow("#0 zero") << u"#0"_s << u"d:0"_s << u"0"_s;
-    QTest::newRow("0 negative") << u"0"_s << u"d:-12.5"_s << u"-13"_s;
-    QTest::newRow("###,0 negative") << u"###,0"_s << u"d:-1000"_s << u"-1,000"_s;
-    QTest::newRow("yen negative") << u"yen"_s << u"-1234567"_s << u"-￥1,234,567"_s;
-    QTest::newRow("yen zero") << u"yen"_s << u"d:0"_s << u"￥0"_s;
+    const auto row = [](const char* pattern, const char* amount, const QString& expected) {
+        QTest::addRow("%s of %s", pattern, amount)
+            << QString::fromLatin1(pattern) << QString::fromLatin1(amount) << expected;
+    };
+    row("#,##0", "d:1234.5", u"1,235"_s);
+    row("#,##0", "d:-1234.5", u"-1,235"_s);
+    row("#,##0", "d:-0.4", u"0"_s);
+    row("#,##0", "d:999999.5", u"1,000,000"_s);
+    row("#,##0", "1234.4999", u"1,234"_s);
+    row("#,##0", "922337203685477.5807", u"922,337,203,685,478"_s);
+    row("#,###", "d:0.4", QString());
+    row("#,###", "d:0.5", u"1"_s);
+    row("#", "d:1234567", u"1234567"_s);
+    row("#", "d:0", QString());
+    row("#.0", "d:0.5", u".5"_s);
+    row("#.0", "d:0", u".0"_s);
+    row("#.0", "-0.04", u".0"_s);
+    row("#.0", "d:-0.5", u"-.5"_s);
+    row("00.0", "7.55", u"07.6"_s);
+    row("00.0", "d:-5", u"-05.0"_s);
+    row("0.0#", "d:1", u"1.0"_s);
+    row("0.0#", "82.125", u"82.13"_s);
+    row("0.0#", "d:1.005", u"1.01"_s);
+    row("#0", "d:0", u"0"_s);
+    row("0", "d:-12.5", u"-13"_s);
+    row("###,0", "d:-1000", u"-1,000"_s);
+    row("yen", "-1234567", u"-￥1,234,567"_s);
+    row("yen", "d:0", u"￥0"_s);
 }
 
 void tst_Formats::numberPatterns() {
@@ -127,14 +124,17 @@ void tst_Formats::sjisWidth_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("max");
     QTest::addColumn<QString>("cut");
-    QTest::newRow("ascii and tab") << u"a\t~c"_s << 4 << 3 << u"a\t~"_s;
-    QTest::newRow("half-width range ends") << u"\uFF61\uFF9F"_s << 2 << 1 << u"\uFF61"_s;
-    QTest::newRow("just outside the range") << u"\uFF60\uFFA0"_s << 4 << 3 << u"\uFF60"_s;
-    QTest::newRow("never half a kanji") << u"a仕入"_s << 5 << 4 << u"a仕"_s;
-    QTest::newRow("yen sign") << u"¥"_s << 2 << 2 << u"¥"_s;
-    QTest::newRow("pair not split") << u"a𠮷b"_s << 4 << 2 << u"a"_s;
-    QTest::newRow("pair kept") << u"a𠮷b"_s << 4 << 3 << u"a𠮷"_s;
-    QTest::newRow("negative") << u"abc"_s << 3 << -1 << QString();
+    const auto row = [](const QString& text, int width, int max, const QString& cut) {
+        QTest::addRow("%s to %d", qPrintable(text), max) << text << width << max << cut;
+    };
+    row(u"a\t~c"_s, 4, 3, u"a\t~"_s);
+    row(u"\uFF61\uFF9F"_s, 2, 1, u"\uFF61"_s); // the ends of the half-width range
+    row(u"\uFF60\uFFA0"_s, 4, 3, u"\uFF60"_s); // just outside it
+    row(u"a仕入"_s, 5, 4, u"a仕"_s);           // never half a kanji
+    row(u"¥"_s, 2, 2, u"¥"_s);
+    row(u"a𠮷b"_s, 4, 2, u"a"_s); // a surrogate pair is one character, never split
+    row(u"a𠮷b"_s, 4, 3, u"a𠮷"_s);
+    row(u"abc"_s, 3, -1, QString());
 }
 
 void tst_Formats::sjisWidth() {

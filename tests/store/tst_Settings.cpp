@@ -43,13 +43,6 @@ Reader readerFor(const QString& type) {
     };
 }
 
-int rowsOf(int number) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT lngID FROM T_SYSTEM WHERE lngID = ?"_s, {number}))
-        return -1;
-    return rs.recordCount();
-}
-
 } // namespace
 
 class tst_Settings : public DataFileTest {
@@ -168,7 +161,7 @@ void tst_Settings::defaultsAndRefusals() {
     v = 3;
     QVERIFY(!gGetSystemLngField(8, v, 20, u"T_SYSTEM; DROP TABLE T_MASTER"_s));
     QVERIFY(!gSetSystemLngField(8, 1, u"T_SYSTEM WHERE 1"_s));
-    QCOMPARE(rowsOf(8), 0);
+    QCOMPARE(dataRowCount(u"SELECT lngID FROM T_SYSTEM WHERE lngID = 8"_s), 0);
     QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (46, ?)"_s,
                                  {qint64(1) << 40}));
     QVERIFY(!gGetSystemLngField(46, v, 0));
@@ -203,10 +196,8 @@ void tst_Settings::failedWriteKeepsOldRowAndCallersWork() {
     QString text;
     QVERIFY(gGetSystemStrField(13, text, QString()));
     QCOMPARE(text, u"古い値"_s);
-    QCOMPARE(rowsOf(9), 1);
-    ResultSet rs(db);
-    QVERIFY(rs.openRecordSet(u"SELECT lngSort FROM T_DATA1"_s));
-    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(dataRowCount(u"SELECT lngID FROM T_SYSTEM WHERE lngID = 9"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT lngSort FROM T_DATA1"_s), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Settings)
