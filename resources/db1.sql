@@ -144,6 +144,8 @@ CREATE TABLE T_SYSTEM (
     datField TEXT
 );
 CREATE INDEX IX_SYSTEM_ID ON T_SYSTEM (lngID);
+-- The ledger words: every label that names the purchase or the sales side is built from them.
+INSERT INTO T_SYSTEM (lngID, strField) VALUES (10, '仕入'), (11, '売上');
 
 CREATE TABLE T_MP_RANKING (
     lngMasterID INTEGER,

@@ -4,6 +4,7 @@
 #include "app/Services.h"
 #include "ledger/Captions.h"
 #include "ledger/ClassLists.h"
+#include "store/AmountLimits.h"
 #include "store/Period.h"
 #include "store/Settings.h"
 
@@ -75,12 +76,18 @@ QString normalizeDigits(const QString& text) {
 }
 
 // A value computed in double precision as the currency type holds it (four decimals), then cut
-// to `digits` decimals toward zero. No value when it is out of the currency's range.
-std::optional<Currency> truncated(double x, int digits) {
+// to `digits` decimals toward zero. No value when it is out of the currency's range or, cut,
+// larger than the limit of the column it goes into.
+std::optional<Currency> truncated(double x, int digits, int column) {
     if (!std::isfinite(x) || std::fabs(x) > kMaxDerived)
         return std::nullopt;
     const Currency c = Currency::fromDouble(x);
-    return Currency::fromDouble(gROUNDOFF(c.toDouble(), digits, 0));
+    const Currency cut = Currency::fromDouble(gROUNDOFF(c.toDouble(), digits, 0));
+    // The ratio's own rule (at most 100 %) follows with a message that shows the value.
+    if (column != LedgerCol::Ratio &&
+        (cut.raw() < 0 ? -cut : cut) > Currency::fromInt(gLedgerColumnLimit(column)))
+        return std::nullopt;
+    return cut;
 }
 
 Currency absolute(Currency c) {
@@ -98,9 +105,27 @@ double quantityOf(const LedgerLine& line) {
     return line.curQuantity ? line.curQuantity->toDouble() : 1.0;
 }
 
-void tooLarge(DeriveResult& r) {
+void tooLarge(DeriveResult& r, int column) {
     r.warning.ok = false;
-    r.warning.text = QStringLiteral("計算値が大きすぎるため、入力できません");
+    r.warning.text = QStringLiteral("計算値が大きすぎるため、入力できません") + kCrLf + kCrLf +
+                     QStringLiteral("（上限 ") + gLimitText(gLedgerColumnLimit(column)) +
+                     QStringLiteral("）");
+}
+
+// Text in the shape of a number (sign, digits with separators, decimals), whatever its size.
+bool looksLikeNumber(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?(\\d+(,\\d+)*(\\.\\d*)?|\\.\\d+)$"));
+    return number.match(normalizeDigits(text).replace(u'，', u',').replace(u'＋', u'+')).hasMatch();
+}
+
+// The refusal of a value beyond the column's limit, naming the limit.
+QString limitMessage(int column, bool positiveOnly) {
+    const QString limit = gLimitText(gLedgerColumnLimit(column));
+    if (positiveOnly)
+        return limit + QStringLiteral(" 以下で入力してください");
+    return QLatin1Char('-') + limit + QStringLiteral(" ～ ") + limit +
+           QStringLiteral(" の範囲で入力してください");
 }
 
 bool classDefault(LedgerLine& line, int classNo, const QString& proc) {
@@ -355,18 +380,25 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
     case LedgerCol::Check: {
         if (text.trimmed().isEmpty())
             return true;
+        const bool positiveOnly = column == LedgerCol::UnitPrice ||
+                                  column == LedgerCol::RegularPrice || column == LedgerCol::Ratio ||
+                                  column == LedgerCol::Check;
         const std::optional<Currency> v = Currency::parse(text);
-        if (!v)
+        if (!v) {
+            // A well-formed number too long for the currency type is out of range, not "no
+            // number".
+            if (looksLikeNumber(text))
+                return refuse(limitMessage(column, positiveOnly));
             return refuse(QStringLiteral("数値を入力してください"));
+        }
         if (column != LedgerCol::Ratio && !v->isWhole())
             return refuse(QStringLiteral("小数は入力しないでください"));
         if (column != LedgerCol::Check && v->isZero())
             return refuse(QStringLiteral("０は入力しないでください"));
-        const bool positiveOnly = column == LedgerCol::UnitPrice ||
-                                  column == LedgerCol::RegularPrice || column == LedgerCol::Ratio ||
-                                  column == LedgerCol::Check;
         if (positiveOnly && v->raw() < 0)
             return refuse(QStringLiteral("０以下は入力しないでください"));
+        if (absolute(*v) > Currency::fromInt(gLedgerColumnLimit(column)))
+            return refuse(limitMessage(column, positiveOnly));
         value = QVariant::fromValue(*v);
         return true;
     }
@@ -375,6 +407,24 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
         if (!text.isEmpty())
             value = text;
         return true;
+    }
+}
+
+std::int64_t gLedgerColumnLimit(int column) {
+    switch (column) {
+    case LedgerCol::Quantity:
+        return AmountLimit::Quantity;
+    case LedgerCol::UnitPrice:
+    case LedgerCol::RegularPrice:
+        return AmountLimit::Price;
+    case LedgerCol::Ratio:
+        return AmountLimit::Ratio;
+    case LedgerCol::Cost:
+    case LedgerCol::Payment:
+    case LedgerCol::Check:
+        return AmountLimit::Amount;
+    default:
+        return 0;
     }
 }
 
@@ -425,9 +475,9 @@ bool mCalcQuantity(LedgerLine& line, const std::optional<Currency>&, DeriveResul
     if (line.curUnitPrice->isZero())
         return true;
     const std::optional<Currency> q =
-        truncated(line.curCost->toDouble() / line.curUnitPrice->toDouble(), 0);
+        truncated(line.curCost->toDouble() / line.curUnitPrice->toDouble(), 0, LedgerCol::Quantity);
     if (!q) {
-        tooLarge(r);
+        tooLarge(r, LedgerCol::Quantity);
         return true;
     }
     if (q->isZero())
@@ -446,15 +496,16 @@ bool mCalcUnitPrice(LedgerLine& line, const std::optional<Currency>&, DeriveResu
     if (costMissingOrOne(line)) {
         if (!line.curRegularPrice || !line.curRatio)
             return true;
-        u = truncated(line.curRegularPrice->toDouble() * line.curRatio->toDouble() / 100.0, 0);
+        u = truncated(line.curRegularPrice->toDouble() * line.curRatio->toDouble() / 100.0, 0,
+                      LedgerCol::UnitPrice);
     } else {
         const double q = quantityOf(line);
         if (q == 0.0)
             return true;
-        u = truncated(line.curCost->toDouble() / q, 0);
+        u = truncated(line.curCost->toDouble() / q, 0, LedgerCol::UnitPrice);
     }
     if (!u) {
-        tooLarge(r);
+        tooLarge(r, LedgerCol::UnitPrice);
         return true;
     }
     if (u->isZero())
@@ -484,14 +535,16 @@ bool mCalcRegularPrice(LedgerLine& line, const std::optional<Currency>& defaultR
     if (ratio && line.curCost && !costIsOne) {
         if (q == 0.0)
             return true;
-        p = truncated((line.curCost->toDouble() / q) / (ratio->toDouble() / 100.0), 0);
+        p = truncated((line.curCost->toDouble() / q) / (ratio->toDouble() / 100.0), 0,
+                      LedgerCol::RegularPrice);
     } else {
         if (!line.curUnitPrice || costIsOne || !ratio)
             return true;
-        p = truncated(line.curUnitPrice->toDouble() / (ratio->toDouble() / 100.0), 0);
+        p = truncated(line.curUnitPrice->toDouble() / (ratio->toDouble() / 100.0), 0,
+                      LedgerCol::RegularPrice);
     }
     if (!p) {
-        tooLarge(r);
+        tooLarge(r, LedgerCol::RegularPrice);
         return true;
     }
     if (p->isZero())
@@ -513,12 +566,12 @@ bool mCalcRatio(LedgerLine& line, const std::optional<Currency>& defaultRatio, D
     if (line.curCost && regularUsable) {
         if (q == 0.0)
             return true;
-        ratio =
-            truncated((line.curCost->toDouble() / q) / line.curRegularPrice->toDouble() * 100.0, 1);
+        ratio = truncated((line.curCost->toDouble() / q) / line.curRegularPrice->toDouble() * 100.0,
+                          1, LedgerCol::Ratio);
         percentSuffix = QStringLiteral("%");
     } else if (line.curUnitPrice && regularUsable) {
-        ratio =
-            truncated(line.curUnitPrice->toDouble() / line.curRegularPrice->toDouble() * 100.0, 1);
+        ratio = truncated(line.curUnitPrice->toDouble() / line.curRegularPrice->toDouble() * 100.0,
+                          1, LedgerCol::Ratio);
         percentSuffix = QStringLiteral(" %");
     } else {
         if (defaultRatio && !defaultRatio->isZero()) {
@@ -529,7 +582,7 @@ bool mCalcRatio(LedgerLine& line, const std::optional<Currency>& defaultRatio, D
         return true;
     }
     if (!ratio) {
-        tooLarge(r);
+        tooLarge(r, LedgerCol::Ratio);
         return true;
     }
     if (ratio->isZero())
@@ -557,7 +610,7 @@ bool mCalcCost(LedgerLine& line, const std::optional<Currency>& defaultRatio, De
     const double q = quantityOf(line);
     std::optional<Currency> c;
     if (line.curUnitPrice) {
-        c = truncated(q * line.curUnitPrice->toDouble(), 0);
+        c = truncated(q * line.curUnitPrice->toDouble(), 0, LedgerCol::Cost);
     } else {
         std::optional<Currency> ratio = line.curRatio;
         if (!ratio) {
@@ -568,10 +621,11 @@ bool mCalcCost(LedgerLine& line, const std::optional<Currency>& defaultRatio, De
         }
         if (!line.curRegularPrice)
             return true;
-        c = truncated((ratio->toDouble() / 100.0) * (q * line.curRegularPrice->toDouble()), 0);
+        c = truncated((ratio->toDouble() / 100.0) * (q * line.curRegularPrice->toDouble()), 0,
+                      LedgerCol::Cost);
     }
     if (!c) {
-        tooLarge(r);
+        tooLarge(r, LedgerCol::Cost);
         return true;
     }
     line.curCost = *c;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <cstdint>
 #include <optional>
 
 // The rules of one ledger line: what a cell may hold, what happens after a cell is stored, how a
@@ -102,6 +103,12 @@ QDate parseLedgerDate(const QString& text);
 // (gChkLedgerListText). Returns false only when a list could not be read (logged there); r is
 // then ok and value null.
 bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, RuleResult& r);
+
+// The largest size (whole units, store/AmountLimits.h) a value of grid column 7 to 13 may have,
+// typed or derived: quantity 99 999, unit and regular price 999 999 999, ratio 100, amount,
+// payment and check 9 999 999 999. 0 for another column. A typed value beyond it is refused
+// with a message naming the limit; a derived one with the "too large" warning.
+std::int64_t gLedgerColumnLimit(int column);
 
 // ---- After a cell is stored --------------------------------------------------------------------
 

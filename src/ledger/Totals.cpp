@@ -3,6 +3,7 @@
 #include "app/ErrorLog.h"
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
+#include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Period.h"
@@ -130,7 +131,16 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
     sql += QStringLiteral(")) AS p");
 
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc) || rs.recordCount() != 1)
+    if (!rs.openRecordSet(sql, params, proc)) {
+        // A sum beyond the 64-bit range is a property of the stored amounts, not a failure of
+        // the program: the caller shows gSumOutOfRangeText (the engine's error stays logged).
+        if (gDbSumOutOfRange(gdbData())) {
+            totals.outOfRange = true;
+            return true;
+        }
+        return false;
+    }
+    if (rs.recordCount() != 1)
         return false;
     Currency opening;
     if (!gGetStartCarry(masterID, kind, opening)) {
@@ -138,17 +148,32 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
         return false;
     }
     DataTotals t;
-    t.carry = rs.cur(0) - rs.cur(1) + opening;
     t.cost = rs.cur(2);
     t.tax = rs.cur(3);
     t.payment = rs.cur(4);
+    // The carry and the balance are formed here once, checked, so balance() cannot leave the
+    // range afterwards.
+    std::optional<Currency> carry = gCheckedSub(rs.cur(0), rs.cur(1));
+    if (carry)
+        carry = gCheckedAdd(*carry, opening);
+    std::optional<Currency> balance = carry ? gCheckedAdd(*carry, t.cost) : std::nullopt;
+    if (balance)
+        balance = gCheckedAdd(*balance, t.tax);
+    if (balance)
+        balance = gCheckedSub(*balance, t.payment);
+    const std::optional<Currency> regular = gCheckedFromInt(rs.lng(6));
+    if (!balance || !regular) {
+        totals.outOfRange = true;
+        return true;
+    }
+    t.carry = *carry;
     if (defaultRatio.isZero() && rs.lng(5) > 0) {
         t.ratioValid = false;
         totals = t;
         return true;
     }
     t.ratioValid = true;
-    t.regularTotal = Currency::fromInt(rs.lng(6));
+    t.regularTotal = *regular;
     if (!t.regularTotal.isZero())
         t.averageRatio = cutRatio(t.cost.toDouble() / t.regularTotal.toDouble() * 100.0);
     totals = t;

@@ -67,6 +67,10 @@ struct DataTotals {
     Currency regularTotal; // sum of the lines' regular-price amounts, each cut to whole yen
     // cost ÷ regular total × 100 cut to one decimal; set only when the regular total is not 0.
     std::optional<Currency> averageRatio;
+    // The stored amounts add up to more than the currency range holds (SQLite's SUM or the
+    // carry, balance or regular total): every other field is empty, and the caller shows
+    // gSumOutOfRangeText instead of figures. When it is false, balance() is within range.
+    bool outOfRange = false;
 
     Currency balance() const { return carry + cost + tax - payment; }
 };
@@ -75,7 +79,8 @@ struct DataTotals {
 // inclusive; a start after the end gives empty sums and a carry over every line before the
 // start). defaultRatio: the supplier's default ratio of this ledger, 0 for none. The filter
 // applies to every part, the carry included. One query; the opening balance comes from the
-// supplier record. Failure: logged "gCalcDATAEachTotal", false (totals reset to empty).
+// supplier record. Totals beyond the currency range are no failure: true with outOfRange set.
+// Failure: logged "gCalcDATAEachTotal", false (totals reset to empty).
 bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, int kind,
                         Currency defaultRatio, DataTotals& totals,
                         const LineFilter& filter = LineFilter());

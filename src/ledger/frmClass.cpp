@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -248,7 +249,14 @@ bool frmClass::rebuildDefaultChoices() {
 
 bool frmClass::eventFilter(QObject* watched, QEvent* event) {
     if (watched == cboDefaltInput) {
-        if (event->type() == QEvent::FocusIn && m_model) {
+        // The choices follow the list as edited in the grid. Focus that comes back from the box's
+        // own drop-down (or from another window) is no edit of the list: rebuilding then would
+        // drop the entry just chosen before the box takes it.
+        const auto reason = event->type() == QEvent::FocusIn
+                                ? static_cast<QFocusEvent*>(event)->reason()
+                                : Qt::OtherFocusReason;
+        if (event->type() == QEvent::FocusIn && m_model && reason != Qt::PopupFocusReason &&
+            reason != Qt::ActiveWindowFocusReason) {
             if (!rebuildDefaultChoices())
                 gProcFatalError(QStringLiteral("frmClass_DBGrid01_ButtonClick"));
         }

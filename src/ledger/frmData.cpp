@@ -25,6 +25,7 @@
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
+#include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
 
@@ -1205,6 +1206,14 @@ void frmData::cmdCalcSum_Click() {
                             defaultRatio().value_or(Currency()), totals)) {
         mSetProcessingScreen(false);
         gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
+        return;
+    }
+    if (totals.outOfRange) {
+        // The stored amounts are beyond what a total can hold: the user is told which figures
+        // to look at, the window stays as it is.
+        mSetProcessingScreen(false);
+        svc().prompt().show(gSumOutOfRangeText(), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;
     }
     lblCarry->setText(formatNumber(totals.carry, kFigureFormat));

@@ -1,5 +1,6 @@
 #include "maintenance/SystemSettings.h"
 
+#include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
 
@@ -13,12 +14,14 @@ constexpr int kTaxRate = 32;
 
 bool gReadSystemSettings(SystemSettingsValues& v) {
     return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
-           gGetSystemStrField(kPurchaseCaption, v.purchaseCaption, QString()) &&
-           gGetSystemStrField(kSaleCaption, v.saleCaption, QString()) &&
+           gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
            gGetSystemCurField(kTaxRate, v.taxRate, Currency::fromInt(5));
 }
 
 bool gWriteSystemSettings(const SystemSettingsValues& v) {
+    // An empty ledger word is never stored.
+    if (v.purchaseCaption.trimmed().isEmpty() || v.saleCaption.trimmed().isEmpty())
+        return false;
     return gSetSystemLngField(kCloseDay, v.closeDay) &&
            gSetSystemLngField(kSortOrder, v.sortOrder) &&
            gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&
@@ -28,6 +31,15 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
 
 std::optional<Currency> gParseTaxRate(const QString& text) {
     return Currency::parse(text);
+}
+
+bool gTaxRateInRange(Currency rate) {
+    return rate >= Currency() && rate <= Currency::fromInt(AmountLimit::TaxRate);
+}
+
+QString gTaxRateRangeText() {
+    return QStringLiteral("消費税率は 0 ～ ") + gLimitText(AmountLimit::TaxRate) +
+           QStringLiteral(" % の範囲で入力してください");
 }
 
 QString gFormatTaxRate(Currency rate) {

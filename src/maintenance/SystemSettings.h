@@ -15,13 +15,19 @@ struct SystemSettingsValues {
     Currency taxRate = Currency::fromInt(5);
 };
 
-// Reads the five settings with their defaults (20, 0, "", "", 5). False when any read fails.
+// Reads the five settings with their defaults (20, 0, "仕入", "売上", 5): the ledger words as
+// every window uses them (gGetDataCaption). False when any read fails.
 bool gReadSystemSettings(SystemSettingsValues& values);
-// Writes all five, in the order 8, 9, 10, 11, 32. False at the first failed write.
+// Writes all five, in the order 8, 9, 10, 11, 32. False at the first failed write, and without
+// writing anything when a ledger word is empty.
 bool gWriteSystemSettings(const SystemSettingsValues& values);
 
 // The tax rate as the user typed it; no value when the text is not a number.
 std::optional<Currency> gParseTaxRate(const QString& text);
+// A tax rate the settings accept: 0 to 100 percent (AmountLimit::TaxRate); the refusal of any
+// other names that range.
+bool gTaxRateInRange(Currency rate);
+QString gTaxRateRangeText();
 // The tax rate as shown: "0.0#" (5 is "5.0", 8.25 is "8.25").
 QString gFormatTaxRate(Currency rate);
 

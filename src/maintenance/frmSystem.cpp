@@ -1,8 +1,10 @@
 #include "maintenance/frmSystem.h"
 
 #include "app/FormHelpers.h"
+#include "app/Globals.h"
 #include "app/HelpMenu.h"
 #include "app/MsgCatalogue.h"
+#include "app/Services.h"
 #include "app/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
 
@@ -192,6 +194,21 @@ bool frmSystem::mSave() {
         txtTaxRate->setFocus();
         gDispMsg(2, lblTaxRate->text() + QStringLiteral(" に"));
         return false;
+    }
+    if (!gTaxRateInRange(*rate)) {
+        txtTaxRate->setFocus();
+        svc().prompt().show(gTaxRateRangeText(), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return false;
+    }
+    for (QLineEdit* word : {txtPurchaseCaption, txtSaleCaption}) {
+        if (word->text().trimmed().isEmpty()) {
+            word->setFocus();
+            svc().prompt().show(QStringLiteral("帳簿の名前（仕入・売上）を入力してください。\r\n"
+                                               "空欄では、画面の見出しが区別できなくなります。"),
+                                gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+            return false;
+        }
     }
     SystemSettingsValues v;
     const int day = gCloseDayFromText(cboCloseDay->currentText());

@@ -2,6 +2,7 @@
 
 #include "app/ErrorLog.h"
 #include "app/Services.h"
+#include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
@@ -95,14 +96,15 @@ bool ratioInRange(const EntryNumber& n) {
     if (n.kind != NumberKind::Value)
         return false;
     const Currency v = n.value;
-    return v >= Currency() && v <= Currency::fromInt(100) && v.raw() % 1000 == 0;
+    return v >= Currency() && v <= Currency::fromInt(AmountLimit::Ratio) && v.raw() % 1000 == 0;
 }
 
 bool carryInRange(const EntryNumber& n) {
     if (n.kind != NumberKind::Value)
         return false;
     const Currency v = n.value;
-    return v >= Currency::fromInt(-9999999) && v <= Currency::fromInt(999999999) && v.isWhole();
+    return v >= Currency::fromInt(AmountLimit::CarryMin) &&
+           v <= Currency::fromInt(AmountLimit::CarryMax) && v.isWhole();
 }
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -114,9 +116,9 @@ QString ratioMessage() {
 
 QString carryMessage() {
     return QStringLiteral("残高は ") +
-           formatNumber(Currency::fromInt(-9999999), QStringLiteral("yen")) +
+           formatNumber(Currency::fromInt(AmountLimit::CarryMin), QStringLiteral("yen")) +
            QStringLiteral(" ～ ") +
-           formatNumber(Currency::fromInt(999999999), QStringLiteral("yen")) +
+           formatNumber(Currency::fromInt(AmountLimit::CarryMax), QStringLiteral("yen")) +
            QStringLiteral(" の範囲で  ") + kCrLf + QStringLiteral("小数以下は受け付けません  ") +
            kCrLf + kCrLf;
 }

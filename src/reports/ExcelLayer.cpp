@@ -219,6 +219,12 @@ void ExcelReportRun::abandon() {
         setBusy(false);
 }
 
+void ExcelReportRun::refuse(const QString& message) {
+    abandon();
+    m_refused = true;
+    svc().prompt().show(message, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+}
+
 void ExcelReportRun::fail(const QString& reason) {
     const QString why = reason.isEmpty() ? m_book.errorText() : reason;
     m_book.close();

@@ -118,6 +118,11 @@ public:
     void askToOpen(const QString& completionText);
     // Ends the run without saving and without a message (nothing to report).
     void abandon();
+    // Ends the run without saving and shows message (exclamation icon): the data cannot be
+    // reported as it stands (a total beyond the currency range). No log entry; the window's
+    // message, not its failure path.
+    void refuse(const QString& message);
+    bool wasRefused() const { return m_refused; }
     // The failure path. reason (default: the workbook's last error) goes into the log entry.
     void fail(const QString& reason = {});
 
@@ -135,4 +140,5 @@ private:
     int m_maximum = 0;
     bool m_running = false;
     bool m_busy = false;
+    bool m_refused = false;
 };

@@ -6,6 +6,7 @@
 #include "app/Services.h"
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
+#include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Period.h"
@@ -103,7 +104,8 @@ private:
     QSet<QString> m_bases;
 };
 
-// Writes the run's pages. A failure returns false with the reason in the workbook's error text.
+// Writes the run's pages. A failure returns false with the reason in the workbook's error text;
+// a running balance beyond the currency range returns false with outOfRange() set.
 class LedgerWriter {
 public:
     LedgerWriter(ExcelReportRun& run, const LedgerPrintOptions& options, LedgerForm form,
@@ -115,6 +117,7 @@ public:
 
     bool supplier(const LedgerPrintSupplier& s, Currency carry, const QList<PrintLine>& lines);
     bool anyWritten() const { return m_anyWritten; }
+    bool outOfRange() const { return m_outOfRange; }
     QStringList sheets() const { return m_sheets; }
 
 private:
@@ -142,6 +145,7 @@ private:
     int m_prevMonth = 0;
     int m_prevDay = 0;
     bool m_anyWritten = false;
+    bool m_outOfRange = false;
     QStringList m_sheets;
 };
 
@@ -220,7 +224,14 @@ bool LedgerWriter::supplier(const LedgerPrintSupplier& s, Currency carry,
             !text(m_cols.payment, gFormatLedgerAmount(line.payment)))
             return false;
 
-        const Currency after = balance + currencyOf(line.cost) - currencyOf(line.payment);
+        std::optional<Currency> next = gCheckedAdd(balance, currencyOf(line.cost));
+        if (next)
+            next = gCheckedSub(*next, currencyOf(line.payment));
+        if (!next) {
+            m_outOfRange = true;
+            return false;
+        }
+        const Currency after = *next;
         if (m_opt.noteInBalance) {
             bool numeric = false;
             line.note.trimmed().toDouble(&numeric);
@@ -437,6 +448,14 @@ bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbac
         result.outcome = LedgerPrintOutcome::Failed;
         return false;
     };
+    // The stored amounts of a supplier add up beyond the currency range: the window's message,
+    // no file.
+    auto outOfRange = [&](qint32 supplier) {
+        run.refuse(gSumOutOfRangeText() + QStringLiteral("\r\n\r\n仕入先番号 ") +
+                   QString::number(supplier));
+        result.outcome = LedgerPrintOutcome::OutOfRange;
+        return true;
+    };
     if (!run.begin(gLedgerTemplateFile(form))) {
         result.outcome = LedgerPrintOutcome::Failed;
         return false;
@@ -469,11 +488,13 @@ bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbac
             if (!gCalcDATAEachTotal(masterID, start, end, 1, Currency::fromInt(100), totals))
                 return failed(
                     QStringLiteral("仕入先番号 %1 の繰越を計算できません").arg(s.supplier));
+            if (totals.outOfRange)
+                return outOfRange(s.supplier);
             QList<PrintLine> lines;
             if (!readLines(masterID, start, end, lines, params.procName))
                 return failed(QStringLiteral("仕入先番号 %1 の明細を読めません").arg(s.supplier));
             if (!writer.supplier(s, totals.carry, lines))
-                return failed();
+                return writer.outOfRange() ? outOfRange(s.supplier) : failed();
         }
         run.advance();
     }

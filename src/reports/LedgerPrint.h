@@ -112,6 +112,8 @@ enum class LedgerPrintOutcome {
     Written,         // saved (and offered to open)
     InvalidInput,    // a message was shown; focus names the control to return to
     NothingToReport, // "対象となるデータがありませんでした" was shown; no file
+    OutOfRange,      // a supplier's amounts add up beyond the currency range: that message
+                     // (gSumOutOfRangeText) was shown; no file
     Failed,          // the failure path was taken (message shown, logged)
 };
 

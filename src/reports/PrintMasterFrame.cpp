@@ -110,6 +110,8 @@ bool PrintMasterFrame::mPrintSupplierList(bool carry) {
                        kExcelFileReportFailed);
     run.setCallbacks(host().reportCallbacks());
     run.setOutputFolder(host().outputFolder());
-    return carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, glngDataKind)
-                 : ::mPrintMaster(run, host().suppliers());
+    const bool ok = carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, glngDataKind)
+                          : ::mPrintMaster(run, host().suppliers());
+    // A refusal (a balance beyond the range of amounts) has shown its message: nothing to log.
+    return ok || run.wasRefused();
 }

@@ -6,6 +6,7 @@
 #include "ledger/Totals.h"
 #include "master/SupplierRecords.h"
 #include "reports/SupplierList.h"
+#include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Period.h"
@@ -37,8 +38,9 @@ constexpr int kFirstRow = 3;
 // One supplier's sums of one ledger, per term.
 struct KindSums {
     std::vector<Currency> cost;
-    std::vector<Currency> regular; // regular-price total; 0 where the ratio is not valid
-    qint64 lines = 0;              // lines passing the filter in the whole range
+    std::vector<Currency> regular;  // regular-price total; 0 where the ratio is not valid
+    std::vector<char> regularValid; // 0 where a line without ratio made the total invalid
+    qint64 lines = 0;               // lines passing the filter in the whole range
 };
 
 struct SupplierSums {
@@ -59,8 +61,22 @@ struct RankingRow {
     Currency sale;
     Currency margin;
     std::optional<Currency> rate;
-    Currency stock;
+    std::optional<Currency> stock; // none when a regular-price total it needs is not valid
     int sheetNo = 1;
+};
+
+// The sizes of every figure the table starts from (per supplier, ledger and term: the amount
+// and the regular-price total; the class sums), added up. Every figure the table forms from
+// them (running totals, margins, stock, the ranking's totals) is at most this size, so while
+// it fits the currency range, none of them can leave it.
+struct RangeBudget {
+    Currency size;
+    bool exceeded = false;
+    void add(Currency v) {
+        const std::optional<Currency> magnitude = v.raw() < 0 ? gCheckedSub(Currency(), v) : v;
+        if (!magnitude || !gAddInto(size, *magnitude))
+            exceeded = true;
+    }
 };
 
 Currency cutToWhole(Currency c) {
@@ -126,7 +142,7 @@ QString termIndexSql(const std::vector<ProfitTerm>& terms, QVariantList& params)
 // total invalid, counted as 0). Lines of any supplier count, so the totals over all suppliers
 // are the line counts of the whole file.
 bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                        QHash<qint32, SupplierSums>& sums, qint64& allLines) {
+                        QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
     const QString proc = QStringLiteral("mManageProfit_Sums");
     const QString k = QString::number(kind);
     const QString ratioColumn = kind == 1 ? QStringLiteral("m.curRegularSupplyRatio")
@@ -151,8 +167,10 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
     }
     sql += QStringLiteral(" GROUP BY d.lngMasterID, lngTerm");
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc))
+    if (!rs.openRecordSet(sql, params, proc)) {
+        budget.exceeded = gDbSumOutOfRange(gdbData());
         return false;
+    }
     const size_t n = terms.size();
     const int ki = kind - 1;
     for (const QVariantList& row : rs.rows()) {
@@ -164,23 +182,33 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
         if (s.cost.empty()) {
             s.cost.assign(n, Currency());
             s.regular.assign(n, Currency());
+            s.regularValid.assign(n, 1);
         }
         const qint64 lines = row.at(2).toLongLong();
         s.lines += lines;
         allLines += lines;
         s.cost[term] = row.at(3).value<Currency>();
+        budget.add(s.cost[term]);
         const bool noDefault = row.at(6).isNull() || row.at(6).value<Currency>().isZero();
-        if (!(noDefault && row.at(4).toLongLong() > 0))
-            s.regular[term] = Currency::fromInt(row.at(5).toLongLong());
+        if (noDefault && row.at(4).toLongLong() > 0) {
+            s.regularValid[term] = 0;
+        } else {
+            const std::optional<Currency> regular = gCheckedFromInt(row.at(5).toLongLong());
+            if (!regular)
+                budget.exceeded = true;
+            s.regular[term] = regular.value_or(Currency());
+            budget.add(s.regular[term]);
+        }
     }
-    return true;
+    return !budget.exceeded;
 }
 
 // The class breakdown of one ledger for every supplier: per supplier the rows in the order of
 // the class list (values not in the list, and lines without a class, first), each with its
 // sums per term.
 bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
-                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows) {
+                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
+                              RangeBudget& budget) {
     const QString proc = QStringLiteral("mManegeProfit_GroupClass");
     if (classNo < 1 || classNo > 3) {
         gProcError(proc, QStringLiteral("class=") + QString::number(classNo));
@@ -206,8 +234,10 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
     }
     sql += QStringLiteral(" GROUP BY d.lngMasterID, d.strClass") + c + QStringLiteral(", lngTerm");
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc))
+    if (!rs.openRecordSet(sql, params, proc)) {
+        budget.exceeded = gDbSumOutOfRange(gdbData());
         return false;
+    }
     const size_t n = terms.size();
     // (supplier, value) → row; null and empty values are kept apart as SQL groups them.
     QHash<qint32, QHash<QString, size_t>> at;
@@ -231,7 +261,10 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
             it = index.insert(key, list.size() - 1);
         }
         list[*it].sums[term] = r.at(3).value<Currency>();
+        budget.add(list[*it].sums[term]);
     }
+    if (budget.exceeded)
+        return false;
     for (auto it = rows.begin(); it != rows.end(); ++it) {
         std::stable_sort(it->begin(), it->end(), [](const ClassRow& a, const ClassRow& b) {
             if (a.sort.isNull() != b.sort.isNull())
@@ -289,6 +322,9 @@ private:
     }
     Currency regularAt(const KindSums& k, size_t t) const {
         return k.regular.empty() ? Currency() : k.regular[t];
+    }
+    static bool regularValidAt(const KindSums& k, size_t t) {
+        return k.regularValid.empty() || k.regularValid[t] != 0;
     }
     // The first column of term t: one column per term in cumulative-only mode; otherwise the
     // first term has one and every later term two (its own value, then the running total).
@@ -506,20 +542,34 @@ bool ProfitWriter::writeResultRows(const KindSums& purchase, const KindSums& sal
     const QString stockFormat = QStringLiteral("0");
     const QString textFormat = QStringLiteral("@");
     Currency runMargin, runSale, runStock;
+    // A stock figure needs both sides' regular-price totals: one that is not valid (a line with
+    // neither ratio nor regular price, and no default ratio) makes it "計算不能", for the term
+    // and for every running total that includes the term.
+    bool runStockValid = true;
+    const auto putStock = [&](int col, const std::optional<Currency>& value) {
+        return value ? putMoney(stockRow, col, *value, stockFill, stockFormat)
+                     : put(stockRow, col, kNotComputable, stockFill, textFormat);
+    };
     for (size_t t = 0; t < m_terms.size(); ++t) {
         const Currency saleCost = costAt(sale, t);
         const Currency margin = cutToWhole(saleCost - costAt(purchase, t));
-        const Currency stock = regularAt(purchase, t) - regularAt(sale, t);
+        const bool stockValid = regularValidAt(purchase, t) && regularValidAt(sale, t);
+        const std::optional<Currency> stock =
+            stockValid ? std::optional<Currency>(regularAt(purchase, t) - regularAt(sale, t))
+                       : std::nullopt;
         runMargin += margin;
         runSale += saleCost;
-        runStock += stock;
+        runStockValid = runStockValid && stockValid;
+        if (stock)
+            runStock += *stock;
+        const std::optional<Currency> runningStock =
+            runStockValid ? std::optional<Currency>(runStock) : std::nullopt;
         int col = termColumn(t);
         if (hasOwnColumn()) {
             std::optional<Currency> rate;
             const QString rateText = gProfitRateText(margin, saleCost, &rate);
             if (!putMoney(marginRow, col, margin, marginFill, marginFormat) ||
-                !put(rateRow, col, rateText, rateFill, textFormat) ||
-                !putMoney(stockRow, col, stock, stockFill, stockFormat))
+                !put(rateRow, col, rateText, rateFill, textFormat) || !putStock(col, stock))
                 return false;
             rank.margin = margin;
             rank.rate = rate;
@@ -530,12 +580,11 @@ bool ProfitWriter::writeResultRows(const KindSums& purchase, const KindSums& sal
             std::optional<Currency> rate;
             const QString rateText = gProfitRateText(runMargin, runSale, &rate);
             if (!putMoney(marginRow, col, runMargin, marginFill, marginFormat) ||
-                !put(rateRow, col, rateText, rateFill, textFormat) ||
-                !putMoney(stockRow, col, runStock, stockFill, stockFormat))
+                !put(rateRow, col, rateText, rateFill, textFormat) || !putStock(col, runningStock))
                 return false;
             rank.margin = runMargin;
             rank.rate = rate;
-            rank.stock = runStock;
+            rank.stock = runningStock;
         }
     }
     m_row = stockRow;
@@ -595,20 +644,29 @@ bool ProfitWriter::writeRanking() {
             return fail();
     int row = 5;
     Currency total[4]; // purchase, sale, margin, stock
+    bool totalStockValid = true;
+    // A stock that could not be computed is stored as NULL and shown as "計算不能"; so is the
+    // total it would be part of.
+    const auto putStock = [&](int at, bool valid, Currency value) {
+        return valid ? putMoney(at, 8, value, fills[4])
+                     : put(at, 8, kNotComputable, fills[4], QStringLiteral("@"));
+    };
     for (const QVariantList& r : rs.rows()) {
         const Currency purchase = r.at(2).value<Currency>();
         const Currency sale = r.at(3).value<Currency>();
         const Currency margin = r.at(4).value<Currency>();
+        const bool stockValid = !r.at(6).isNull();
         const Currency stock = r.at(6).value<Currency>();
         if (!nameCells(row, r.at(1).toString()) || !putMoney(row, 4, purchase, fills[0]) ||
             !putMoney(row, 5, sale, fills[1]) || !putMoney(row, 6, margin, fills[2]) ||
             !put(row, 7, gProfitRateText(margin, sale), fills[3], QStringLiteral("@")) ||
-            !putMoney(row, 8, stock, fills[4]) || !put(row, 9, r.at(7).toDouble(), 0))
+            !putStock(row, stockValid, stock) || !put(row, 9, r.at(7).toDouble(), 0))
             return fail();
         total[0] += purchase;
         total[1] += sale;
         total[2] += margin;
         total[3] += stock;
+        totalStockValid = totalStockValid && stockValid;
         ++row;
     }
     const int totalRow = row + 1;
@@ -616,7 +674,7 @@ bool ProfitWriter::writeRanking() {
         !putMoney(totalRow, 4, total[0], fills[0]) || !putMoney(totalRow, 5, total[1], fills[1]) ||
         !putMoney(totalRow, 6, total[2], fills[2]) ||
         !put(totalRow, 7, gProfitRateText(total[2], total[1]), fills[3], QStringLiteral("@")) ||
-        !putMoney(totalRow, 8, total[3], fills[4]))
+        !putStock(totalRow, totalStockValid, total[3]))
         return fail();
     if (!rule(3, 2, totalRow, 8)) {
         gProcError(proc);
@@ -641,7 +699,7 @@ bool storeRanking(const std::vector<RankingRow>& rows) {
                            {r.masterID, r.shortName, QVariant::fromValue(r.purchase),
                             QVariant::fromValue(r.sale), QVariant::fromValue(r.margin),
                             r.rate ? QVariant::fromValue(*r.rate) : QVariant(),
-                            QVariant::fromValue(r.stock), r.sheetNo},
+                            r.stock ? QVariant::fromValue(*r.stock) : QVariant(), r.sheetNo},
                            proc))
             return false;
     }
@@ -766,9 +824,17 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     if (!run.begin(kExcelTemplateMargin))
         return ProfitOutcome::Failed;
     ProfitWriter w(run, p, terms, sumOnly);
+    // Stored amounts that add up beyond the currency range: the window's message, no file.
+    RangeBudget budget;
+    auto outOfRange = [&run]() {
+        run.refuse(gSumOutOfRangeText());
+        return ProfitOutcome::OutOfRange;
+    };
     qint64 lines[2] = {0, 0};
-    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0]) ||
-        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1])) {
+    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0], budget) ||
+        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1], budget)) {
+        if (budget.exceeded)
+            return outOfRange();
         gProcError(QStringLiteral("mGetManageProfitTargetRecordCount"));
         return failed();
     }
@@ -782,8 +848,8 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     const int grouping[2] = {p.purchaseGroupingClass, p.saleGroupingClass};
     for (int k = 0; k < 2; ++k)
         if (grouping[k] > 0 &&
-            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k]))
-            return failed();
+            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k], budget))
+            return budget.exceeded ? outOfRange() : failed();
     if (!gdbData().executeSQL(QStringLiteral("DELETE FROM T_MP_RANKING"), {}, kProcRun))
         return failed();
     if (!w.writeTable() || !storeRanking(w.ranking))

@@ -4,6 +4,7 @@
 #include "ledger/Totals.h"
 #include "reports/ExcelLayer.h"
 #include "reports/Workbook.h"
+#include "store/AmountLimits.h"
 #include "store/Database.h"
 
 namespace {
@@ -115,6 +116,7 @@ bool gSupplierBalanceRow(const SupplierRecord& supplier, const QDate& asOf, int 
     if (!gCalcDATAEachTotal(supplier.lngMasterID, kBalanceStart, asOf, kind, Currency::fromInt(100),
                             totals))
         return false;
+    row.outOfRange = totals.outOfRange;
     row.number = QString::number(supplier.lngSupplier);
     row.shortName = supplier.strSupplierShortName;
     row.balance = totals.balance();
@@ -203,6 +205,10 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
         if (!gSupplierBalanceRow(s, asOf, kind, line))
             return fail(
                 QStringLiteral("残高を計算できませんでした（仕入先 %1）").arg(s.lngSupplier));
+        if (line.outOfRange) {
+            run.refuse(gSumOutOfRangeText() + QStringLiteral("\r\n\r\n仕入先番号 ") + line.number);
+            return false;
+        }
         if (!sheet->setText(row, 2, line.number) || !sheet->setText(row, 3, line.shortName) ||
             !sheet->setNumber(row, 4, line.balance.toDouble()) ||
             !sheet->setNumberFormat(row, 4, kBalanceFormat) ||

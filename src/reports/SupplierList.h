@@ -56,6 +56,7 @@ struct SupplierBalanceRow {
     Currency balance;  // opening balance + amounts (tax lines included) − payments up to asOf
     QString account1;  // the transfer accounts, trimmed
     QString account2;
+    bool outOfRange = false; // the balance is beyond the currency range (gCalcDATAEachTotal)
 };
 // The balance of one supplier at the end of asOf in ledger kind (1 or 2). Failure (logged by
 // gCalcDATAEachTotal): false.
@@ -71,6 +72,7 @@ bool mPrintMaster(ExcelReportRun& run, const QList<SupplierRecord>& suppliers);
 
 // The balance list as of asOf (the title shows it as "yyyy/MM/dd"), for the ledger `dataKind`
 // (see gBalanceListKind), through the same sequence. The template sheet itself is written and
-// renamed "page1". A failed balance calculation takes the failure path.
+// renamed "page1". A failed balance calculation takes the failure path; a balance beyond the
+// currency range ends the run with gSumOutOfRangeText as its message (run.wasRefused()).
 bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppliers,
                         const QDate& asOf, int dataKind);

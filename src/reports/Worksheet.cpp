@@ -667,8 +667,15 @@ bool Worksheet::setPageSetup(const PageSetup& p) {
     pugi::xml_node ps = ensureChild(root, "pageSetup", kWorksheetOrder);
     setAttr(ps, "paperSize", std::to_string(p.paperSize));
     setAttr(ps, "scale", std::to_string(p.scale));
-    setAttr(ps, "fitToWidth", std::to_string(p.fitToWidth));
-    setAttr(ps, "fitToHeight", std::to_string(p.fitToHeight));
+    // The page counts take effect only with the sheet's fitToPage flag: they are written with
+    // it, so that a sheet that asks to fit always fits.
+    if (p.fitToPage) {
+        setAttr(ps, "fitToWidth", std::to_string(p.fitToWidth));
+        setAttr(ps, "fitToHeight", std::to_string(p.fitToHeight));
+    } else {
+        ps.remove_attribute("fitToWidth");
+        ps.remove_attribute("fitToHeight");
+    }
     setAttr(ps, "orientation", p.landscape ? "landscape" : "portrait");
 
     pugi::xml_node hf = child(root, "headerFooter");

@@ -298,10 +298,9 @@ QString gDataInUseText(const QString& dataFile, const DataLockHolder& h) {
     if (h.pid > 0)
         who += QStringLiteral("プロセス番号：%1\r\n").arg(h.pid);
     return QStringLiteral("データファイルは他のプログラムで使用中のため、開けません。\r\n") + who +
-           QStringLiteral(
-               "使用中のプログラムを終了してから、もう一度起動してください。\r\n"
-               "（そのプログラムが既に動いていないときは、次のファイルを削除してください："
-               "%1）\r\n%2")
+           QStringLiteral("使用中のプログラムを終了してから、もう一度起動してください。\r\n"
+                          "そのプログラムが既に動いていないときは、次のファイルを削除してください。"
+                          "\r\n%1\r\n\r\nデータファイル：%2")
                .arg(QDir::toNativeSeparators(gDataLockPath(dataFile)),
                     QDir::toNativeSeparators(dataFile));
 }

@@ -146,10 +146,13 @@ bool gGetSystemCloseDay(qint32& closeDay) {
 
 bool gGetDataCaption(int kind, QString& caption) {
     bool ok = false;
-    if (kind == 1)
-        ok = gGetSystemStrField(10, caption, QStringLiteral("仕入"), kSystemTable);
-    else if (kind == 2)
-        ok = gGetSystemStrField(11, caption, QStringLiteral("売上"), kSystemTable);
+    const QString fallback = kind == 1 ? QStringLiteral("仕入") : QStringLiteral("売上");
+    if (kind == 1 || kind == 2)
+        ok = gGetSystemStrField(kind == 1 ? 10 : 11, caption, fallback, kSystemTable);
+    // An empty word would leave the purchase and the sales labels alike ("規定掛率" twice): the
+    // default stands in for it.
+    if (ok && caption.trimmed().isEmpty())
+        caption = fallback;
     if (!ok) {
         gProcError(QStringLiteral("gGetDataCaption"), QStringLiteral("kind=%1").arg(kind));
         return false;

@@ -107,6 +107,33 @@ void tst_LineRules::cellText_data() {
     QTest::newRow("regular price -5") << 9 << u"-5"_s << negative << u""_s;
     // The fraction rule comes before the zero and sign rules.
     QTest::newRow("unit price -0.5") << 8 << u"-0.5"_s << fraction << u""_s;
+    // Limits: the largest value and one past it.
+    const QString quantityRange = u"-99,999 ～ 99,999 の範囲で入力してください"_s;
+    const QString priceLimit = u"999,999,999 以下で入力してください"_s;
+    const QString amountRange = u"-9,999,999,999 ～ 9,999,999,999 の範囲で入力してください"_s;
+    QTest::newRow("quantity 99999") << 7 << u"99999"_s << u""_s << u"99999"_s;
+    QTest::newRow("quantity 100000") << 7 << u"100000"_s << quantityRange << u""_s;
+    QTest::newRow("quantity -99999") << 7 << u"-99,999"_s << u""_s << u"-99999"_s;
+    QTest::newRow("quantity -100000") << 7 << u"-100000"_s << quantityRange << u""_s;
+    QTest::newRow("unit price at limit") << 8 << u"999999999"_s << u""_s << u"999999999"_s;
+    QTest::newRow("unit price past") << 8 << u"1000000000"_s << priceLimit << u""_s;
+    QTest::newRow("regular price at limit")
+        << 9 << u"９９９，９９９，９９９"_s << u""_s << u"999999999"_s;
+    QTest::newRow("regular price past") << 9 << u"1,000,000,000"_s << priceLimit << u""_s;
+    QTest::newRow("ratio 100") << 10 << u"100"_s << u""_s << u"100"_s;
+    QTest::newRow("ratio 100.0001")
+        << 10 << u"100.0001"_s << u"100 以下で入力してください"_s << u""_s;
+    QTest::newRow("cost at limit") << 11 << u"9999999999"_s << u""_s << u"9999999999"_s;
+    QTest::newRow("cost past") << 11 << u"10000000000"_s << amountRange << u""_s;
+    QTest::newRow("cost -limit") << 11 << u"-9999999999"_s << u""_s << u"-9999999999"_s;
+    QTest::newRow("cost -past") << 11 << u"-10000000000"_s << amountRange << u""_s;
+    QTest::newRow("payment at limit") << 12 << u"9999999999"_s << u""_s << u"9999999999"_s;
+    QTest::newRow("payment past") << 12 << u"10000000000"_s << amountRange << u""_s;
+    QTest::newRow("check at limit") << 13 << u"9999999999"_s << u""_s << u"9999999999"_s;
+    QTest::newRow("check past") << 13 << u"10000000000"_s
+                                << u"9,999,999,999 以下で入力してください"_s << u""_s;
+    // Too long for the currency type at all: still a number past the limit.
+    QTest::newRow("cost of 20 digits") << 11 << u"99999999999999999999"_s << amountRange << u""_s;
     QTest::newRow("letters") << 11 << u"abc"_s << notNumber << u""_s;
     QTest::newRow("two points") << 9 << u"1.2.3"_s << notNumber << u""_s;
     QTest::newRow("full-width with separator") << 11 << u"１，２３４"_s << u""_s << u"1234"_s;
@@ -364,7 +391,13 @@ void tst_LineRules::derivations_data() {
         << 11 << u"2"_s << u""_s << u"1000"_s << u""_s << u""_s << u""_s << u""_s << u""_s;
     QTest::newRow("cost too large")
         << 11 << u"999999999"_s << u"999999999"_s << u""_s << u""_s << u""_s << u""_s << u""_s
-        << u"計算値が大きすぎるため、入力できません"_s;
+        << u"計算値が大きすぎるため、入力できません\r\n\r\n（上限 9,999,999,999）"_s;
+    // The derived amount at the limit is written; one yen more is refused.
+    QTest::newRow("cost at the limit") << 11 << u"99"_s << u"101010101"_s << u""_s << u""_s << u""_s
+                                       << u""_s << u"9999999999"_s << u""_s;
+    QTest::newRow("cost past the limit")
+        << 11 << u"100"_s << u"100000000"_s << u""_s << u""_s << u""_s << u""_s << u""_s
+        << u"計算値が大きすぎるため、入力できません\r\n\r\n（上限 9,999,999,999）"_s;
 }
 
 void tst_LineRules::derivations() {

@@ -134,6 +134,7 @@ private slots:
     void viewOrders();
     void calcSumShowsTheFigures();
     void calcSumNeedsASupplierAndDates();
+    void calcSumBeyondTheRangeIsAMessage();
     void calcSumWithoutUsableRatioLeavesAverageEmpty();
     void taxEstimateUsesTheRateSetting_data();
     void taxEstimateUsesTheRateSetting();
@@ -810,6 +811,30 @@ void tst_frmData::calcSumShowsTheFigures() {
     QCOMPARE(f->lblBalance->text(), u"21,799"_s);
     QVERIFY(f->cboCalcStartDate->currentText().isEmpty());
     QVERIFY(f->cboCalcEndDate->currentText().isEmpty());
+}
+
+void tst_frmData::calcSumBeyondTheRangeIsAMessage() {
+    // Two lines at the largest amount the currency holds (as another program could store
+    // them): their SUM leaves the 64-bit range.
+    for (int day : {1, 2})
+        QVERIFY(gdbData().executeSQL(
+            u"INSERT INTO T_DATA1 (lngMasterID, date1, strItem, curCost) VALUES (1,?,'大',?)"_s,
+            {QDate(2024, 3, day), Q_INT64_C(9223372036854770000)}));
+    frmData* f = openLedger(1);
+    QVERIFY(f);
+    QVERIFY(pickSupplier(f, 12));
+    QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"合計が扱える範囲を超えています。\r\n\r\n"
+                         "桁の多すぎる金額・数量・単価が入力されていないか確認し、\r\n"
+                         "正しい値に直してください。"_s});
+    QCOMPARE(m_svc.prompt->shown.at(0).style & 0x70, 48); // the exclamation icon
+    QVERIFY(m_svc.process->terminations.isEmpty());
+    QVERIFY(f->isVisible());
+    QVERIFY(f->isEnabled());
+    QVERIFY(!f->picNowProcessing->isVisible());
+    QVERIFY(!f->lblBalance->isVisible());
+    QVERIFY(f->DBGrid_Main->isVisible());
 }
 
 void tst_frmData::calcSumNeedsASupplierAndDates() {

@@ -79,8 +79,8 @@ private slots:
     void taxRateShown();
     void closingWritesAllFiveSettingsEvenUnchanged();
     void editedSettingsAreStoredAndShownAgain();
-    void taxRateThatIsNotANumberKeepsTheWindowOpen_data();
-    void taxRateThatIsNotANumberKeepsTheWindowOpen();
+    void refusedTaxRateKeepsTheWindowOpen_data();
+    void refusedTaxRateKeepsTheWindowOpen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -223,8 +223,12 @@ void tst_MaintenanceWindows::taxRateShown() {
     QCOMPARE(child<QLineEdit>(openSystem(), "txtTaxRate")->text(), shown);
 }
 
+// An older data file has no ledger words: the window shows the words every other window uses,
+// and closing it stores them; a cleared word is refused.
 void tst_MaintenanceWindows::closingWritesAllFiveSettingsEvenUnchanged() {
+    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     frmSystem* w = openSystem();
+    QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
     QCOMPARE(child<QComboBox>(w, "cboCloseDay")->currentText(), QStringLiteral("20"));
     QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_0")->isChecked());
     // Typing into the close day list changes nothing.
@@ -235,7 +239,13 @@ void tst_MaintenanceWindows::closingWritesAllFiveSettingsEvenUnchanged() {
     QVERIFY(closeSystem());
     for (int id : {8, 9, 10, 11, 32})
         QCOMPARE(systemRowCount(id), 1);
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|||5"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
+    w = openSystem();
+    child<QLineEdit>(w, "txtSaleCaption")->clear();
+    QVERIFY(!closeSystem());
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "txtSaleCaption"));
+    QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
 }
 
 void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
@@ -245,6 +255,8 @@ void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
     QCOMPARE(day->itemText(0), QStringLiteral(" 1"));
     day->setCurrentIndex(30); // 31, the month's end
     QTest::mouseClick(child<QRadioButton>(w, "optMasterSortOrder_1"), Qt::LeftButton);
+    child<QLineEdit>(w, "txtPurchaseCaption")->clear();
+    child<QLineEdit>(w, "txtSaleCaption")->clear();
     typeText(child<QLineEdit>(w, "txtPurchaseCaption"), QStringLiteral("買入れ帳"));
     typeText(child<QLineEdit>(w, "txtSaleCaption"), QStringLiteral("販'売"));
     auto* rate = child<QLineEdit>(w, "txtTaxRate");
@@ -262,29 +274,32 @@ void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QStringLiteral("8.0"));
 }
 
-void tst_MaintenanceWindows::taxRateThatIsNotANumberKeepsTheWindowOpen_data() {
+void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen_data() {
     QTest::addColumn<QString>("typed");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("two points") << QStringLiteral("1.2.");
-    QTest::newRow("percent sign") << QStringLiteral("5%");
+    QTest::addColumn<QString>("message");
+    const QString notNumber = QStringLiteral("消費税率 に数値を入力してください。");
+    const QString range = QStringLiteral("消費税率は 0 ～ 100 % の範囲で入力してください");
+    QTest::newRow("empty") << QString() << notNumber;
+    QTest::newRow("two points") << QStringLiteral("1.2.") << notNumber;
+    QTest::newRow("percent sign") << QStringLiteral("5%") << notNumber;
+    QTest::newRow("past 100") << QStringLiteral("101") << range;
+    QTest::newRow("below 0") << QStringLiteral("-0.1") << range;
 }
 
-void tst_MaintenanceWindows::taxRateThatIsNotANumberKeepsTheWindowOpen() {
+void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen() {
     QFETCH(QString, typed);
+    QFETCH(QString, message);
     auto* rate = child<QLineEdit>(openSystem(), "txtTaxRate");
     rate->clear();
     typeText(rate, typed);
-    QVERIFY(!closeSystem());
-    QVERIFY(frmSystem::instance()->isVisible());
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{QStringLiteral("消費税率 に数値を入力してください。")});
+    QVERIFY(!closeSystem() && frmSystem::instance()->isVisible());
+    QCOMPARE(m_svc.prompt->texts(), QStringList{message});
     QCOMPARE(QApplication::focusWidget(), rate);
-    QCOMPARE(storedSettings(), QStringLiteral("-1|-1|?|?|?")); // nothing was saved
-
+    QCOMPARE(storedSettings(), QStringLiteral("-1|-1|仕入|売上|?")); // nothing was saved
     rate->clear();
-    typeText(rate, QStringLiteral("10"));
+    typeText(rate, QStringLiteral("100"));
     QVERIFY(closeSystem());
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|||10"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|100"));
 }
 
 QTEST_MAIN(tst_MaintenanceWindows)

@@ -2,6 +2,7 @@
 #include "TestServices.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
+#include "store/Settings.h"
 
 #include <QTest>
 #include <memory>
@@ -334,7 +335,7 @@ void tst_SupplierRecords::sideLabels() {
     QVERIFY(gGetMasterSideLabels(1, ratio, carry));
     QCOMPARE(ratio, u"規定仕入掛率"_s);
     QCOMPARE(carry, u"開始仕入残高"_s);
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, strField) VALUES (11, '販売')"_s));
+    QVERIFY(gSetSystemStrField(11, u"販売"_s));
     QVERIFY(gdbData().executeSQL(
         u"UPDATE T_DATA2_CAPTION SET strCaption='割合' WHERE lngCaptionNo=8"_s));
     QVERIFY(gGetMasterSideLabels(2, ratio, carry));

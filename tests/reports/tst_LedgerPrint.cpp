@@ -321,8 +321,10 @@ void tst_LedgerPrint::templates_soundWithRoomForThePrintPosition_data() {
     QTest::addColumn<bool>("fit");
     QTest::addColumn<QString>("area");
     QTest::newRow("plain") << u"StockBook.xlsx"_s << 9 << true << u"$A$1:$K$35"_s;
-    QTest::newRow("リ-103") << u"kokuyo-ri-103.xlsx"_s << 13 << false << u"$A$1:$K$35"_s;
-    QTest::newRow("リ-101") << u"kokuyo-ri-101.xlsx"_s << 13 << false << u"$A$1:$J$35"_s;
+    // Every page fits one sheet: at 100 % where the columns fit, shrunk only where a printer's
+    // font would make a column spill onto a page of its own.
+    QTest::newRow("リ-103") << u"kokuyo-ri-103.xlsx"_s << 13 << true << u"$A$1:$K$35"_s;
+    QTest::newRow("リ-101") << u"kokuyo-ri-101.xlsx"_s << 13 << true << u"$A$1:$J$35"_s;
 }
 
 void tst_LedgerPrint::templates_soundWithRoomForThePrintPosition() {
@@ -661,7 +663,8 @@ void tst_LedgerPrint::ri103_formNotesAndPrintPosition() {
             QCOMPARE(tpl.sheet(0)->value(row, col), QVariant());
     QCOMPARE(tpl.sheet(0)->pageSetup().paperSize, 13);
     QCOMPARE(tpl.sheet(0)->pageSetup().scale, 100);
-    QVERIFY(!tpl.sheet(0)->pageSetup().fitToPage);
+    QVERIFY(tpl.sheet(0)->pageSetup().fitToPage);
+    QCOMPARE(tpl.sheet(0)->pageSetup().fitToWidth, 1);
 }
 
 void tst_LedgerPrint::printPosition_neverBelowItsLimits() {

@@ -201,7 +201,9 @@ void tst_ProfitReport::normalMode_threeTerms() {
         u"|売上 合計|0|0|0|0|0|"_s,
         u"|荒利|-500|-200|-700|0|-700|"_s,
         u"|利益率|計算不能|計算不能|計算不能|計算不能|計算不能|"_s,
-        u"|在庫|1000|0|1000|0|1000|"_s,
+        // The second term's line has neither ratio nor regular price, and no default ratio:
+        // its stock, and every running stock from then on, cannot be computed.
+        u"|在庫|1000|計算不能|計算不能|0|計算不能|"_s,
         u"|||||||"_s,
     };
     for (int i = 0; i < expected.size(); ++i)
@@ -296,7 +298,7 @@ void tst_ProfitReport::oneTerm_cumulativeOnlyIgnored() {
     QVERIFY(rs.isNull(0));
     const Worksheet* rk = s.book->sheet(u"ランキング"_s);
     QVERIFY(rk);
-    QCOMPARE(rowText(rk, 7, 2, 9), u"丁屋||200|0|-200|計算不能|0|1"_s);
+    QCOMPARE(rowText(rk, 7, 2, 9), u"丁屋||200|0|-200|計算不能|計算不能|1"_s);
 }
 
 void tst_ProfitReport::classRows_inListOrder() {
@@ -460,13 +462,13 @@ void tst_ProfitReport::ranking_data() {
                                   << QStringList{u"乙商会||199000|200000|1000|.5%|81666|1"_s,
                                                  u"甲商店||2400|2900|500|17.2%|400|1"_s,
                                                  u"丙堂||0|0|0|計算不能|0|1"_s,
-                                                 u"丁屋||700|0|-700|計算不能|1000|1"_s};
+                                                 u"丁屋||700|0|-700|計算不能|計算不能|1"_s};
     // Suppliers without a rate come last.
     QTest::newRow("profit rate") << 2 << u" ランキングシート(利益率) 2024/01/21 - 2024/04/20"_s
                                  << QStringList{u"甲商店||2400|2900|500|17.2%|400|1"_s,
                                                 u"乙商会||199000|200000|1000|.5%|81666|1"_s,
                                                 u"丙堂||0|0|0|計算不能|0|1"_s,
-                                                u"丁屋||700|0|-700|計算不能|1000|1"_s};
+                                                u"丁屋||700|0|-700|計算不能|計算不能|1"_s};
 }
 
 void tst_ProfitReport::ranking() {
@@ -486,7 +488,7 @@ void tst_ProfitReport::ranking() {
     for (int i = 0; i < rows.size(); ++i)
         QCOMPARE(rowText(rk, 5 + i, 2, 9), rows.at(i));
     QCOMPARE(rowText(rk, 9, 2, 9), u"|||||||"_s);
-    QCOMPARE(rowText(rk, 10, 2, 9), u"合計||202100|202900|800|.3%|83066|"_s);
+    QCOMPARE(rowText(rk, 10, 2, 9), u"合計||202100|202900|800|.3%|計算不能|"_s);
     QCOMPARE(rk->lastRow(), 10);
     QCOMPARE(rk->format(5, 7).numberFormat, u"@"_s);
     // Ruled from B3 to the total row's stock column.
@@ -519,7 +521,7 @@ void tst_ProfitReport::rankingTable_holdsTheRangeTotals() {
     }
     QCOMPARE(got, (QStringList{u"1|甲商店|2400|2900|500|17.2|400|1"_s,
                                u"2|乙商会|199000|200000|1000|0.5|81666|1"_s,
-                               u"4|丁屋|700|0|-700|NULL|1000|1"_s}));
+                               u"4|丁屋|700|0|-700|NULL|NULL|1"_s}));
     // A second run replaces the rows.
     p.suppliers.at(0).checked = false;
     QCOMPARE(run(p).outcome, ProfitOutcome::Saved);

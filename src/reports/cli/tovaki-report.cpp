@@ -129,8 +129,9 @@ REPORT:
 
 終了コード / Exit codes:
   0  作成した / written
-  1  入力の誤り、または対象データなし（画面と同じメッセージ）
-     wrong input or nothing to report (the window's message)
+  1  入力の誤り、対象データなし、または合計が扱える範囲を超えた（画面と同じメッセージ）
+     wrong input, nothing to report, or a total beyond the range of amounts (the window's
+     message)
   2  コマンドラインの誤り / command line error
   3  作成に失敗した（エラーログに記録） / the report failed (see the error log)
 )";
@@ -421,7 +422,7 @@ int runSupplierList(const ReportOptions& o) {
     const bool ok =
         balances ? mPrintMaster_Carry(run, chosen, asOf, o.kind) : mPrintMaster(run, chosen);
     if (!ok || run.savedPath().isEmpty())
-        return kExitFailed;
+        return run.wasRefused() ? kExitRefused : kExitFailed;
     std::printf("%s\n", run.savedPath().toUtf8().constData());
     return kExitWritten;
 }
@@ -487,6 +488,7 @@ int runLedger(const ReportOptions& o) {
         return kExitWritten;
     case LedgerPrintOutcome::InvalidInput:
     case LedgerPrintOutcome::NothingToReport:
+    case LedgerPrintOutcome::OutOfRange:
         return kExitRefused;
     case LedgerPrintOutcome::Failed:
         break;
@@ -550,6 +552,7 @@ int runProfit(const ReportOptions& o) {
         return kExitWritten;
     case ProfitOutcome::StartAfterEnd:
     case ProfitOutcome::NothingToReport:
+    case ProfitOutcome::OutOfRange:
         return kExitRefused;
     case ProfitOutcome::Failed:
         break;
