@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-// Data shared by the backup, restore and settings tests, written to and read from the open data
-// file (gdbData()).
+// Data shared by the backup, restore and settings tests, in the open data file (gdbData()).
 
 // Two suppliers, purchase and sales lines, a class and a few settings.
 bool addSampleData();
@@ -19,7 +18,4 @@ QStringList dumpData();
 QDateTime systemTime(int row);
 int systemRowCount(int row);
 
-bool writeBytes(const QString& path, const QByteArray& bytes);
-QByteArray readBytes(const QString& path);
-// The files of a folder, by name.
 QStringList filesIn(const QString& folder);

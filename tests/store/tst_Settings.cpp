@@ -5,7 +5,6 @@
 
 #include <QTest>
 #include <functional>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -13,10 +12,6 @@ namespace {
 
 // One reader call of any type, its result as text for comparisons.
 using Reader = std::function<bool(int number, QString& shown)>;
-
-QString curText(Currency c) {
-    return QString::number(double(c.raw()) / 10000.0, 'f', 4);
-}
 
 Reader readerFor(const QString& type) {
     if (type == u"lng"_s)
@@ -30,7 +25,7 @@ Reader readerFor(const QString& type) {
         return [](int n, QString& shown) {
             Currency v = Currency::fromInt(-777);
             const bool ok = gGetSystemCurField(n, v, Currency::fromInt(5));
-            shown = curText(v);
+            shown = QString::number(v.raw());
             return ok;
         };
     if (type == u"str"_s)
@@ -48,64 +43,31 @@ Reader readerFor(const QString& type) {
     };
 }
 
-int rowsOf(int number) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT lngID FROM T_SYSTEM WHERE lngID = ?"_s, {number}))
-        return -1;
-    return rs.recordCount();
-}
-
 } // namespace
 
-class tst_Settings : public QObject {
+class tst_Settings : public DataFileTest {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
-    void readerEdgeCases_data();
-    void readerEdgeCases();
-    void generalAccessorsOnEmptyTable();
-    void twoCloseDayRowsAreReported();
+    void readers_data();
+    void readers();
     void storedForms_data();
     void storedForms();
-    void textStoredUnchanged_data();
-    void textStoredUnchanged();
-    void failedInsertKeepsOldRow();
-    void writerInsideCallersTransaction();
-    void refusesForeignTableName();
-    void integerOutOfRangeIsReported();
-    void readFailureOnClosedDatabase();
-    void unknownLedgerKind_data();
-    void unknownLedgerKind();
-
-private:
-    std::unique_ptr<TestProgramFolder> m_folder;
+    void defaultsAndRefusals();
+    void failedWriteKeepsOldRowAndCallersWork();
 };
 
-void tst_Settings::init() {
-    TestServices::install();
-    m_folder = std::make_unique<TestProgramFolder>();
-    QVERIFY(m_folder->isValid());
-    QVERIFY(m_folder->open());
-}
-
-void tst_Settings::cleanup() {
-    m_folder.reset();
-}
-
-void tst_Settings::readerEdgeCases_data() {
+void tst_Settings::readers_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("byDefault");
     QTest::addColumn<QString>("unchanged");
     QTest::addColumn<QString>("ofNull");
     QTest::newRow("lng") << u"lng"_s << u"42"_s << u"-777"_s << u"0"_s;
-    QTest::newRow("cur") << u"cur"_s << u"5.0000"_s << u"-777.0000"_s << u"0.0000"_s;
+    QTest::newRow("cur") << u"cur"_s << u"50000"_s << u"-7770000"_s << u"0"_s;
     QTest::newRow("str") << u"str"_s << u"default"_s << u"unchanged"_s << QString();
     QTest::newRow("bln") << u"bln"_s << u"True"_s << u"False"_s << u"False"_s;
 }
 
-void tst_Settings::readerEdgeCases() {
+void tst_Settings::readers() {
     QFETCH(QString, type);
     QFETCH(QString, byDefault);
     QFETCH(QString, unchanged);
@@ -121,39 +83,12 @@ void tst_Settings::readerEdgeCases() {
         "(12, 1, 10000, 'a', 1), (12, 2, 20000, 'b', 1)"_s));
     QVERIFY(!read(12, shown));
     QCOMPARE(shown, unchanged);
-    // A row whose own column is empty (written as a date, for instance) is a row: the reader
-    // gives the Null conversion, not the default.
+    // A row whose own column is empty is a row: the reader gives the Null conversion.
     QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, ?)"_s,
                                  {QDateTime(QDate(2024, 3, 5), QTime(10, 15))}));
     QVERIFY(read(0, shown));
     QCOMPARE(shown, ofNull);
     QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-void tst_Settings::generalAccessorsOnEmptyTable() {
-    qint32 closeDay = 0;
-    QVERIFY(gGetSystemCloseDay(closeDay));
-    QCOMPARE(closeDay, 20);
-    QString caption;
-    QVERIFY(gGetDataCaption(1, caption));
-    QCOMPARE(caption, u"仕入"_s);
-    QVERIFY(gGetDataCaption(2, caption));
-    QCOMPARE(caption, u"売上"_s);
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-void tst_Settings::twoCloseDayRowsAreReported() {
-    QVERIFY(
-        gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (8, 25), (8, 10)"_s));
-    qint32 closeDay = 17;
-    QVERIFY(!gGetSystemCloseDay(closeDay));
-    QCOMPARE(closeDay, 17);
-    QCOMPARE(m_folder->errorLogEntries(), 1);
-    QVERIFY(m_folder->errorLog().contains(u"gGetSystemCloseDay"_s));
-    // Writing the number again repairs it.
-    QVERIFY(gSetSystemLngField(8, 25));
-    QVERIFY(gGetSystemCloseDay(closeDay));
-    QCOMPARE(closeDay, 25);
 }
 
 void tst_Settings::storedForms_data() {
@@ -163,12 +98,12 @@ void tst_Settings::storedForms_data() {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("readBack");
     QTest::newRow("currency 5.5") << u"cur"_s << u"curField"_s << u"integer"_s << u"55000"_s
-                                  << u"5.5000"_s;
+                                  << u"55000"_s;
     QTest::newRow("negative integer")
         << u"lng"_s << u"lngField"_s << u"integer"_s << u"-10"_s << u"-10"_s;
     QTest::newRow("flag") << u"bln"_s << u"blnField"_s << u"integer"_s << u"1"_s << u"True"_s;
-    QTest::newRow("empty text is not NULL")
-        << u"str"_s << u"strField"_s << u"text"_s << QString() << QString();
+    QTest::newRow("quoted text") << u"str"_s << u"strField"_s << u"text"_s << u"O'Hara 50%"_s
+                                 << u"O'Hara 50%"_s;
 }
 
 void tst_Settings::storedForms() {
@@ -181,7 +116,7 @@ void tst_Settings::storedForms() {
     const int n = 32;
     if (type == u"cur"_s) {
         QVERIFY(gSetSystemCurField(n, Currency::fromInt(8)));
-        QVERIFY(gSetSystemCurField(n, Currency::fromDouble(5.5)));
+        QVERIFY(gSetSystemCurField(n, Currency::fromRaw(55000)));
     } else if (type == u"lng"_s) {
         QVERIFY(gSetSystemLngField(n, 30));
         QVERIFY(gSetSystemLngField(n, -10));
@@ -190,136 +125,79 @@ void tst_Settings::storedForms() {
         QVERIFY(gSetSystemBlnField(n, true));
     } else {
         QVERIFY(gSetSystemStrField(n, u"一回目"_s));
-        QVERIFY(gSetSystemStrField(n, QString()));
+        QVERIFY(gSetSystemStrField(n, stored));
     }
     ResultSet rs(gdbData());
-    QVERIFY(rs.openRecordSet(u"SELECT typeof(%1) AS t, CAST(%1 AS TEXT) AS v FROM T_SYSTEM "
-                             "WHERE lngID = ?"_s.arg(column),
+    QVERIFY(rs.openRecordSet(u"SELECT typeof(%1), CAST(%1 AS TEXT), (lngField IS NOT NULL) + "
+                             "(curField IS NOT NULL) + (blnField IS NOT NULL) + "
+                             "(strField IS NOT NULL) FROM T_SYSTEM WHERE lngID = ?"_s.arg(column),
                              {n}));
     QCOMPARE(rs.recordCount(), 1);
     QCOMPARE(rs.text(0), sqliteType);
     QCOMPARE(rs.text(1), stored);
-    // The other value columns stay NULL.
-    QVERIFY(rs.openRecordSet(u"SELECT count(*) FROM T_SYSTEM WHERE lngID = ? AND "
-                             "(lngField IS NOT NULL) + (curField IS NOT NULL) + "
-                             "(blnField IS NOT NULL) + (strField IS NOT NULL) = 1"_s,
-                             {n}));
-    QCOMPARE(rs.lng(0), 1);
+    QCOMPARE(rs.lng(2), 1); // the other value columns stay NULL
     QString shown;
     QVERIFY(readerFor(type)(n, shown));
     QCOMPARE(shown, readBack);
 }
 
-void tst_Settings::textStoredUnchanged_data() {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("quote") << u"O'Hara 商店"_s;
-    QTest::newRow("quotes percent asterisk") << u"'%*' 50% *"_s;
-    QTest::newRow("spaces kept") << u"  仕入  "_s;
-    QTest::newRow("statement text") << u"x'); DELETE FROM T_SYSTEM; --"_s;
-    QTest::newRow("line break") << u"a\r\nb"_s;
-}
-
-void tst_Settings::textStoredUnchanged() {
-    QFETCH(QString, text);
-    QVERIFY(gSetSystemStrField(10, u"before"_s));
-    QVERIFY(gSetSystemStrField(11, u"other"_s));
-    QVERIFY(gSetSystemStrField(10, text));
+void tst_Settings::defaultsAndRefusals() {
+    qint32 v = 0;
+    QVERIFY(gGetSystemCloseDay(v));
+    QCOMPARE(v, 20);
     QString caption;
     QVERIFY(gGetDataCaption(1, caption));
-    QCOMPARE(caption, text);
+    QCOMPARE(caption, u"仕入"_s);
     QVERIFY(gGetDataCaption(2, caption));
-    QCOMPARE(caption, u"other"_s);
-    QCOMPARE(rowsOf(10), 1);
+    QCOMPARE(caption, u"売上"_s);
+    QVERIFY(gSetSystemStrField(11, u"販売"_s));
+    QVERIFY(gGetDataCaption(2, caption));
+    QCOMPARE(caption, u"販売"_s);
     QCOMPARE(m_folder->errorLogEntries(), 0);
+
+    caption = u"kept"_s;
+    QVERIFY(!gGetDataCaption(3, caption));
+    QCOMPARE(caption, u"kept"_s);
+    v = 3;
+    QVERIFY(!gGetSystemLngField(8, v, 20, u"T_SYSTEM; DROP TABLE T_MASTER"_s));
+    QVERIFY(!gSetSystemLngField(8, 1, u"T_SYSTEM WHERE 1"_s));
+    QCOMPARE(dataRowCount(u"SELECT lngID FROM T_SYSTEM WHERE lngID = 8"_s), 0);
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (46, ?)"_s,
+                                 {qint64(1) << 40}));
+    QVERIFY(!gGetSystemLngField(46, v, 0));
+    QCOMPARE(v, 3);
+    QCOMPARE(m_folder->errorLogProcedures(),
+             (QStringList{u"gGetDataCaption"_s, u"gGetSystemLngField"_s, u"gSetSystemLngField"_s,
+                          u"gGetSystemLngField"_s}));
 }
 
-void tst_Settings::failedInsertKeepsOldRow() {
-    QVERIFY(gSetSystemLngField(8, 25));
-    QVERIFY(gSetSystemStrField(13, u"古い値"_s));
-    QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_SYSTEM_NO_INSERT BEFORE INSERT ON T_SYSTEM "
-                                 "BEGIN SELECT RAISE(ABORT, 'inserts refused'); END"_s));
-    QVERIFY(!gSetSystemLngField(8, 10));
-    QVERIFY(!gSetSystemStrField(13, u"新しい値"_s));
-    QCOMPARE(m_folder->errorLogEntries(), 2);
-    QVERIFY(m_folder->errorLog().contains(u"clsQuilloFunc_MDBDAO_ExecuteSQL"_s));
-    QVERIFY(m_folder->errorLog().contains(u"inserts refused"_s));
-    qint32 closeDay = 0;
-    QVERIFY(gGetSystemCloseDay(closeDay));
-    QCOMPARE(closeDay, 25);
-    QString text;
-    QVERIFY(gGetSystemStrField(13, text, QString()));
-    QCOMPARE(text, u"古い値"_s);
-    QCOMPARE(rowsOf(8), 1);
-}
-
-void tst_Settings::writerInsideCallersTransaction() {
+void tst_Settings::failedWriteKeepsOldRowAndCallersWork() {
     Database& db = gdbData();
     QVERIFY(gSetSystemLngField(9, 1));
+    QVERIFY(gSetSystemStrField(13, u"古い値"_s));
     {
         Transaction outer(db);
-        QVERIFY(outer.ok());
         QVERIFY(db.executeSQL(u"INSERT INTO T_DATA1 (lngSort) VALUES (1)"_s));
         QVERIFY(gSetSystemLngField(8, 15));
         QVERIFY(db.executeSQL(u"CREATE TRIGGER T_SYSTEM_NO_INSERT BEFORE INSERT ON T_SYSTEM "
-                              "BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
-        // The failed writer undoes only its own DELETE; the caller's work stays.
+                              "BEGIN SELECT RAISE(ABORT, 'inserts refused'); END"_s));
+        // A failed writer undoes only its own DELETE; the caller's work stays.
         QVERIFY(!gSetSystemLngField(9, 0));
+        QVERIFY(!gSetSystemStrField(13, u"新しい値"_s));
         QVERIFY(db.executeSQL(u"DROP TRIGGER T_SYSTEM_NO_INSERT"_s));
         QVERIFY(outer.commit());
     }
+    QVERIFY(m_folder->errorLog().contains(u"inserts refused"_s));
     qint32 v = 0;
-    QVERIFY(gGetSystemLngField(8, v, 20));
+    QVERIFY(gGetSystemCloseDay(v));
     QCOMPARE(v, 15);
     QVERIFY(gGetSystemLngField(9, v, 0));
     QCOMPARE(v, 1);
-    ResultSet rs(db);
-    QVERIFY(rs.openRecordSet(u"SELECT lngSort FROM T_DATA1"_s));
-    QCOMPARE(rs.recordCount(), 1);
-}
-
-void tst_Settings::refusesForeignTableName() {
-    qint32 v = 3;
-    QVERIFY(!gGetSystemLngField(8, v, 20, u"T_SYSTEM; DROP TABLE T_MASTER"_s));
-    QCOMPARE(v, 3);
-    QVERIFY(!gSetSystemLngField(8, 1, u"T_SYSTEM WHERE 1"_s));
-    QCOMPARE(m_folder->errorLogEntries(), 2);
-    QVERIFY(m_folder->errorLog().contains(u"gGetSystemLngField"_s));
-    QVERIFY(m_folder->errorLog().contains(u"gSetSystemLngField"_s));
-    QCOMPARE(rowsOf(8), 0);
-}
-
-void tst_Settings::integerOutOfRangeIsReported() {
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (46, ?)"_s,
-                                 {qint64(1) << 40}));
-    qint32 v = 7;
-    QVERIFY(!gGetSystemLngField(46, v, 0));
-    QCOMPARE(v, 7);
-    QVERIFY(m_folder->errorLog().contains(u"gGetSystemLngField"_s));
-}
-
-void tst_Settings::readFailureOnClosedDatabase() {
-    DbClose();
-    QString s = u"kept"_s;
-    QVERIFY(!gGetSystemStrField(13, s, QString()));
-    QCOMPARE(s, u"kept"_s);
-    QVERIFY(!gSetSystemStrField(13, u"x"_s));
-    QVERIFY(m_folder->errorLog().contains(u"gGetSystemStrField"_s));
-}
-
-void tst_Settings::unknownLedgerKind_data() {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("none") << 0;
-    QTest::newRow("three") << 3;
-    QTest::newRow("negative") << -1;
-}
-
-void tst_Settings::unknownLedgerKind() {
-    QFETCH(int, kind);
-    QString caption = u"kept"_s;
-    QVERIFY(!gGetDataCaption(kind, caption));
-    QCOMPARE(caption, u"kept"_s);
-    QCOMPARE(m_folder->errorLogEntries(), 1);
-    QVERIFY(m_folder->errorLog().contains(u"gGetDataCaption"_s));
+    QString text;
+    QVERIFY(gGetSystemStrField(13, text, QString()));
+    QCOMPARE(text, u"古い値"_s);
+    QCOMPARE(dataRowCount(u"SELECT lngID FROM T_SYSTEM WHERE lngID = 9"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT lngSort FROM T_DATA1"_s), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Settings)

@@ -107,6 +107,24 @@ void TestProgramFolder::close() {
     gMsgClose();
 }
 
+bool TestProgramFolder::damageDataFile() {
+    if (!DbInit(dbPath()))
+        return false;
+    {
+        Transaction t(gdbData());
+        for (int i = 0; i < 1000; ++i)
+            if (!gdbData().executeSQL(QStringLiteral("INSERT INTO T_DATA1 (strNote) VALUES (?)"),
+                                      {QString(100, QLatin1Char('n'))}))
+                return false;
+        if (!t.commit())
+            return false;
+    }
+    DbClose();
+    QFile file(dbPath());
+    return file.open(QIODevice::ReadWrite) && file.seek(4096 * 10) &&
+           file.write(QByteArray(4096 * 2, '\xa5')) == 4096 * 2;
+}
+
 namespace {
 QVariant money(const std::optional<double>& v) {
     return v ? QVariant::fromValue(Currency::fromDouble(*v)) : QVariant();
@@ -141,6 +159,21 @@ qint64 addLine(const LineRow& l) {
              l.changed}))
         return -1;
     return gdbData().lastInsertId();
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+int dataRowCount(const QString& sql, const QVariantList& params) {
+    ResultSet rs(gdbData());
+    return rs.openRecordSet(sql, params) ? rs.recordCount() : -1;
 }
 
 void DataFileTest::init() {

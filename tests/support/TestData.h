@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariantList>
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,9 @@ public:
     QStringList errorLogProcedures() const;
     bool open(); // DbInit + gMsgInit
     void close();
+    // Opens the data file, stores 1000 ledger lines, closes it and overwrites two pages in the
+    // middle: a file whose header is sound and whose full check fails.
+    bool damageDataFile();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -64,6 +68,12 @@ struct LineRow {
 };
 // The new line's lngID, or -1.
 qint64 addLine(const LineRow& l);
+
+// Whole-file reads and writes ("" when the file cannot be read).
+QByteArray readBytes(const QString& path);
+bool writeBytes(const QString& path, const QByteArray& bytes);
+// The number of rows a query on the open data file gives; -1 when it fails.
+int dataRowCount(const QString& sql, const QVariantList& params = {});
 
 // A test class whose every test function starts with scripted services and a fresh program
 // folder with the data file open (m_folder, m_svc). Derived classes that need more call

@@ -19,13 +19,17 @@ QStringList ScriptedPrompt::texts() const {
     return t;
 }
 
-QString ScriptedDialogs::chooseFolder(const QString& caption, const QString&) {
+QString ScriptedDialogs::chooseFolder(const QString& caption, const QString& startDir) {
     captions << caption;
+    startDirs << startDir;
     return folders.isEmpty() ? QString() : folders.dequeue();
 }
 
-QString ScriptedDialogs::chooseOpenFile(const QString& caption, const QString&, const QString&) {
+QString ScriptedDialogs::chooseOpenFile(const QString& caption, const QString& startDir,
+                                        const QString& filter) {
     captions << caption;
+    startDirs << startDir;
+    filters << filter;
     return files.isEmpty() ? QString() : files.dequeue();
 }
 

@@ -32,7 +32,7 @@ class ScriptedDialogs : public DialogService {
 public:
     QQueue<QString> folders; // empty string = cancelled
     QQueue<QString> files;
-    QStringList captions;
+    QStringList captions, startDirs, filters; // what each dialog was asked
     QString chooseFolder(const QString& caption, const QString& startDir) override;
     QString chooseOpenFile(const QString& caption, const QString& startDir,
                            const QString& filter) override;

@@ -1,0 +1,392 @@
+// The program from start-up to shutdown: the menu, the refusals that end a start-up, the
+// function windows the menu opens and the compaction at the end.
+#include "TestData.h"
+#include "TestServices.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "store/MsgCatalogue.h"
+#include "app/Startup.h"
+#include "base/WindowDisplay.h"
+#include "app/frmAbout.h"
+#include "app/frmEndProgram.h"
+#include "app/frmMenu.h"
+#include "store/Currency.h"
+#include "store/DataFile.h"
+#include "store/Database.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLockFile>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString kFatal =
+    QStringLiteral("致命的エラーが発生しました。\r\nこのアプリケーションを終了します。");
+const QString kNotice =
+    QStringLiteral("エラーログに関するお問い合わせ・ご報告は\r\n説明書に記載しております。");
+
+QPushButton* button(int index) {
+    frmMenu* m = frmMenu::existing();
+    return m ? m->Command1[static_cast<std::size_t>(index)] : nullptr;
+}
+
+// A function window as the other subsystems build them: it shows the menu again when closed.
+class FakeFunctionWindow : public QWidget {
+public:
+    FakeFunctionWindow() {
+        setAttribute(Qt::WA_DeleteOnClose);
+        setWindowFlag(Qt::FramelessWindowHint);
+        setFixedSize(400, 300);
+    }
+
+protected:
+    void closeEvent(QCloseEvent* e) override {
+        gShowMenu();
+        e->accept();
+    }
+};
+
+} // namespace
+
+class tst_StartupFlow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void startUpShowsTheMenu();
+    void closingTheMenuShutsDownAndCompacts_data();
+    void closingTheMenuShutsDownAndCompacts();
+    void missingDataFile();
+    void unusableMessageFile_data();
+    void unusableMessageFile();
+    void ledgerNeedsASupplier();
+    void registeredWindowsReplaceTheMenu();
+    void helpAndAbout();
+    void secondInstance();
+    void dataFileInUseIsToldAndNotOpened();
+    void unwritableTemporaryFolderIsTold();
+    void readOnlyDataFileIsShownNotEdited();
+    void damagedDataFileIsToldOnceAndKept();
+
+private:
+    std::unique_ptr<TestProgramFolder> m_folder;
+    TestServices m_t{};
+};
+
+void tst_StartupFlow::init() {
+    m_t = TestServices::install();
+    m_folder = std::make_unique<TestProgramFolder>();
+    QVERIFY(m_folder->isValid());
+}
+
+void tst_StartupFlow::cleanup() {
+    for (auto t : {frmMenu::Target::Master, frmMenu::Target::Ledger, frmMenu::Target::Print,
+                   frmMenu::Target::System, frmMenu::Target::Backup})
+        frmMenu::setOpener(t, {});
+    delete frmMenu::existing();
+    delete frmAbout::existing();
+    delete frmEndProgram::existing();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->testAttribute(Qt::WA_DeleteOnClose))
+            delete w;
+    gReleaseInstanceLock();
+    gUnlockDataFile();
+    QFile::setPermissions(m_folder->dbPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    m_folder.reset();
+}
+
+void tst_StartupFlow::startUpShowsTheMenu() {
+    gstrAppTitle.clear();
+    gstrExcelFormatPath.clear();
+    QVERIFY(Main(m_folder->path()));
+    frmMenu* menu = frmMenu::existing();
+    QVERIFY(menu && menu->isVisible());
+    QCOMPARE(menu->windowTitle(), QStringLiteral("メニュー     ") + appTitle());
+    QStringList captions;
+    for (int i = 0; i < 7; ++i) {
+        QVERIFY(button(i)->isEnabled() && button(i)->isVisible()); // every window is wired
+        captions << button(i)->text();
+    }
+    QCOMPARE(captions,
+             (QStringList{QStringLiteral("仕入先の追加・修正"), QStringLiteral("仕入帳編集"),
+                          QStringLiteral("売上帳編集"), QStringLiteral("各帳票の作成"),
+                          QStringLiteral("システム"), QStringLiteral("バックアップ / 復元"),
+                          QStringLiteral("終 了")}));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect frame = menu->frameGeometry();
+    QCOMPARE(frame.topLeft(),
+             QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2));
+    QCOMPARE(gstrExcelFormatPath, m_folder->path() + QStringLiteral("/sys/excel_format/"));
+    QVERIFY(gdbData().isOpen() && gdbMsg().isOpen() && m_t.prompt->shown.isEmpty());
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_StartupFlow::closingTheMenuShutsDownAndCompacts_data() {
+    QTest::addColumn<bool>("byButton");
+    QTest::newRow("close box") << false;
+    QTest::newRow("終 了 button") << true;
+}
+
+void tst_StartupFlow::closingTheMenuShutsDownAndCompacts() {
+    QFETCH(bool, byButton);
+    QVERIFY(Main(m_folder->path()));
+    // Work that leaves free pages behind: many suppliers added, all but one removed.
+    {
+        Transaction tx(gdbData());
+        for (int i = 1; i <= 400; ++i)
+            QVERIFY(addSupplier({.masterID = i, .shortName = QString(300, u'帳')}));
+        QVERIFY(tx.commit());
+    }
+    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_MASTER WHERE lngMasterID > 1")));
+    QVERIFY(addLine({.item = QStringLiteral("りんご"), .cost = 123.45}) > 0);
+    // Committed pages may still sit in the write-ahead log beside the file.
+    const QString db = m_folder->dbPath();
+    const qint64 sizeBefore = QFileInfo(db).size() + QFileInfo(db + QStringLiteral("-wal")).size();
+
+    if (byButton)
+        button(6)->click();
+    else
+        QVERIFY(frmMenu::existing()->close());
+
+    QCOMPARE(m_t.process->pauses, QList<int>{2000});
+    QCOMPARE(m_t.process->terminations, QList<int>{0});
+    QVERIFY(!frmMenu::existing() && !frmEndProgram::existing() && !gdbData().isOpen());
+    QCOMPARE(m_t.prompt->shown.size() + m_folder->errorLogEntries(), 0);
+    // Compacted: smaller, no free pages, no temporary file left; the data is all there.
+    QVERIFY(QFileInfo(db).size() < sizeBefore);
+    QVERIFY(QDir(m_folder->path() + QStringLiteral("/sys"))
+                .entryList({QStringLiteral("CompactDataBase*")})
+                .isEmpty());
+    QVERIFY(DbInit(db));
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM pragma_freelist_count WHERE freelist_count = 0")), 1);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM T_MASTER WHERE strSupplierShortName = ?"),
+                          {QString(300, u'帳')}),
+             1);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM T_DATA1 WHERE curCost = 1234500")), 1);
+}
+
+void tst_StartupFlow::missingDataFile() {
+    QVERIFY(QFile::remove(m_folder->dbPath()));
+    QVERIFY(!Main(m_folder->path()));
+    const QStringList texts = m_t.prompt->texts();
+    QCOMPARE(texts.size(), 3);
+    QVERIFY(texts.at(0).startsWith(QStringLiteral("必要とするデータ保存用データベースが開けません。"
+                                                  "\r\nデータファイルが見つからない")));
+    QCOMPARE(texts.mid(1), QStringList({kFatal, kNotice}));
+    QCOMPARE(m_t.prompt->shown.at(0).style, MsgStyle::Critical);
+    QCOMPARE(m_t.prompt->shown.at(0).title, QString());
+    // The innermost failure first, one entry for each routine that reported; the shutdown
+    // leaves a file that start-up refused alone.
+    QCOMPARE(m_folder->errorLogProcedures(),
+             QStringList({QStringLiteral("DbInit"), QStringLiteral("Main"),
+                          QStringLiteral("mInitProgram"), QStringLiteral("Main")}));
+    QVERIFY(m_folder->errorLog().contains(
+        QStringLiteral("\r\n必要とするデータ保存用データベースが開けません。\r\nエラー番号：")));
+    QCOMPARE(m_t.shell->opened, QStringList{m_folder->errorLogPath()});
+    QVERIFY(!gdbMsg().isOpen() && !frmMenu::existing());
+    QCOMPARE(m_t.process->pauses, QList<int>{2000}); // the shutdown window was shown
+    QCOMPARE(m_t.process->terminations, QList<int>({0, 1}));
+    QVERIFY(!QFileInfo::exists(m_folder->dbPath())); // nothing was created in its place
+}
+
+void tst_StartupFlow::unusableMessageFile_data() {
+    QTest::addColumn<bool>("garbage");
+    QTest::newRow("missing") << false;
+    QTest::newRow("not a database") << true;
+}
+
+void tst_StartupFlow::unusableMessageFile() {
+    QFETCH(bool, garbage);
+    const QString msg = m_folder->path() + QStringLiteral("/sys/msg");
+    QVERIFY(QFile::remove(msg));
+    QFile out(msg);
+    if (garbage)
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(4096, 'x')) == 4096);
+    out.close();
+    QVERIFY(!Main(m_folder->path()));
+    QCOMPARE(m_t.prompt->texts(),
+             QStringList({QStringLiteral("必要とするメッセージデータベースが開けません"), kFatal,
+                          kNotice}));
+    QCOMPARE(m_folder->errorLogProcedures(),
+             QStringList({QStringLiteral("gMsgInit"), QStringLiteral("Main"),
+                          QStringLiteral("mInitProgram"), QStringLiteral("Main")}));
+    // The data file was opened, so the shutdown closed it.
+    QVERIFY(!gdbData().isOpen());
+    QCOMPARE(m_t.process->terminations, QList<int>({0, 1}));
+}
+
+void tst_StartupFlow::ledgerNeedsASupplier() {
+    QVERIFY(Main(m_folder->path()));
+    int opened = 0;
+    frmMenu::setOpener(frmMenu::Target::Ledger, [&]() -> QWidget* {
+        ++opened;
+        return new FakeFunctionWindow;
+    });
+    button(1)->click();
+    QCOMPARE(glngDataKind, 1);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(
+        m_t.prompt->texts().first().startsWith(QStringLiteral("仕入先データが登録されていません")));
+    QCOMPARE(m_t.prompt->shown.first().style, 48);
+    QCOMPARE(opened, 0);
+    QVERIFY(frmMenu::existing()->isVisible());
+    QVERIFY(addSupplier({.valid = false})); // an invalid supplier counts too
+    button(2)->click();
+    QCOMPARE(glngDataKind, 2);
+    QCOMPARE(opened, 1);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.process->terminations.isEmpty());
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_StartupFlow::registeredWindowsReplaceTheMenu() {
+    QVERIFY(Main(m_folder->path()));
+    QPointer<QWidget> opened;
+    const auto opener = [&]() -> QWidget* {
+        opened = new FakeFunctionWindow;
+        return opened;
+    };
+    frmMenu::setOpener(frmMenu::Target::Master, {});
+    QVERIFY(!button(0)->isEnabled());
+    frmMenu::setOpener(frmMenu::Target::Master, opener);
+    QVERIFY(button(0)->isEnabled()); // enabled on the open menu at once
+    gblnMasterFromData = true;
+    button(0)->click();
+    QVERIFY(!gblnMasterFromData);
+    QVERIFY(opened && opened->isVisible());
+    QVERIFY(!frmMenu::existing()); // closed and released, without a shutdown
+    QVERIFY(m_t.process->pauses.isEmpty());
+    opened->close();
+    QVERIFY(frmMenu::existing() && frmMenu::existing()->isVisible());
+
+    // The report window opens in the upper third.
+    frmMenu::setOpener(frmMenu::Target::Print, opener);
+    button(3)->click();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(opened->frameGeometry().topLeft(),
+             QPoint((screen.width() - 400) / 2, (screen.height() - 300) / 3));
+    opened->close();
+
+    // Closing the menu after that ends the program through the shutdown window.
+    button(6)->click();
+    QCOMPARE(m_t.process->terminations, QList<int>{0});
+    QVERIFY(!gdbData().isOpen());
+}
+
+void tst_StartupFlow::helpAndAbout() {
+    QVERIFY(Main(m_folder->path()));
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+        frmAbout* a = frmAbout::existing();
+        if (!a)
+            return;
+        seen << a->windowTitle() << a->lblTitle->text() << a->lblContact->text();
+        QVERIFY(QApplication::activeModalWidget() == a && !a->imgIcon->pixmap().isNull());
+        QVERIFY(!a->findChild<QAction*>(QStringLiteral("mnuAbout"))); // no About in the About
+        a->cmdHP->click();
+        a->cmdOK->click();
+    });
+    frmMenu::existing()->mnuAbout->trigger();
+    QCOMPARE(seen, (QStringList{QStringLiteral("このソフトについて"),
+                                appTitle() + QStringLiteral("  version ") + appVersionText(),
+                                QStringLiteral("お問い合わせ、最新版の配布は")}));
+    QCOMPARE(m_t.shell->opened.size(), 1); // the maker's page
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!frmAbout::existing());
+
+    frmMenu::existing()->mnuContents->trigger();
+    QCOMPARE(m_t.shell->opened.last(), m_folder->path() + QStringLiteral("/index.html"));
+    QVERIFY(m_t.prompt->shown.isEmpty());
+    // A help page that is gone is a fatal error.
+    QVERIFY(QFile::remove(m_folder->path() + QStringLiteral("/index.html")));
+    frmMenu::existing()->mnuContents->trigger();
+    QCOMPARE(m_t.prompt->texts().mid(1), QStringList({kFatal, kNotice}));
+    QCOMPARE(
+        m_folder->errorLogProcedures(),
+        QStringList({QStringLiteral("gDspHelp"), QStringLiteral("frmMenu_mnuContents_Click")}));
+    QCOMPARE(m_t.process->terminations, QList<int>({0, 1}));
+    QVERIFY(!gdbData().isOpen());
+}
+
+void tst_StartupFlow::secondInstance() {
+    QLockFile other(gInstanceLockPath());
+    QVERIFY(other.tryLock(0)); // the instance that runs already
+    QVERIFY(!Main(m_folder->path()));
+    QVERIFY(m_t.prompt->shown.isEmpty()); // ends silently
+    QCOMPARE(m_t.process->terminations, QList<int>{0});
+    QVERIFY(!gdbData().isOpen() && !gdbMsg().isOpen() && !frmMenu::existing());
+    QVERIFY(!gChkPrevInstance(true));
+    QCOMPARE(m_t.prompt->texts(), QStringList{QStringLiteral("既に起動されています")});
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+    other.unlock();
+
+    // A lock file left behind by an instance that crashed is taken over.
+    QFile stale(gInstanceLockPath());
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("2147483000\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
+                QSysInfo::machineHostName().toUtf8() + "\n");
+    stale.close();
+    QVERIFY(Main(m_folder->path()));
+    QLockFile third(gInstanceLockPath());
+    QVERIFY(!third.tryLock(0));
+}
+
+void tst_StartupFlow::dataFileInUseIsToldAndNotOpened() {
+    QLockFile other(gDataLockPath(m_folder->dbPath()));
+    QVERIFY(other.tryLock(0)); // another program on the same file
+    const QByteArray before = readBytes(m_folder->dbPath());
+    QVERIFY(!Main(m_folder->path()));
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).contains(QStringLiteral("他のプログラムで使用中")));
+    QVERIFY(m_t.prompt->texts().at(0).contains(QSysInfo::machineHostName()));
+    QCOMPARE(m_t.process->terminations, QList<int>{1});
+    QVERIFY(!gdbData().isOpen() && !frmMenu::existing());
+    QCOMPARE(readBytes(m_folder->dbPath()), before);
+}
+
+void tst_StartupFlow::unwritableTemporaryFolderIsTold() {
+    qputenv("temp", "/proc/self"); // nobody can create files there, not even the superuser
+    const bool started = Main(m_folder->path());
+    qputenv("temp", m_folder->tempPath().toLocal8Bit());
+    QVERIFY(!started);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("一時フォルダーに書き込めない")));
+    QCOMPARE(m_t.process->terminations, QList<int>{1});
+}
+
+void tst_StartupFlow::readOnlyDataFileIsShownNotEdited() {
+    QVERIFY(QFile::setPermissions(m_folder->dbPath(), QFileDevice::ReadOwner));
+    QVERIFY(Main(m_folder->path()));
+    QTRY_COMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("データファイルに書き込めない")));
+    QVERIFY(gDataFileReadOnly());
+    QVERIFY(!button(4)->isEnabled()); // システム
+    QVERIFY(button(1)->isEnabled());  // the ledgers can still be looked at
+}
+
+void tst_StartupFlow::damagedDataFileIsToldOnceAndKept() {
+    QVERIFY(m_folder->damageDataFile());
+    const QByteArray before = readBytes(m_folder->dbPath());
+
+    QVERIFY(Main(m_folder->path()));
+    QTRY_COMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("データファイルが壊れています")));
+    // A statement that meets the damage later tells nothing more.
+    ResultSet rs(gdbData());
+    QVERIFY(!rs.openRecordSet(QStringLiteral("SELECT * FROM T_DATA1_CAPTION")));
+    QTest::qWait(50);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(gTermDataBase()); // the shutdown
+    QVERIFY(readBytes(m_folder->dbPath()) == before);
+}
+
+QTEST_MAIN(tst_StartupFlow)
+#include "tst_StartupFlow.moc"

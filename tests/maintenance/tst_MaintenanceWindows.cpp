@@ -1,0 +1,306 @@
+#include "MaintenanceTestData.h"
+#include "TestData.h"
+#include "TestServices.h"
+#include "WidgetTestHelpers.h"
+
+#include "base/Globals.h"
+#include "app/frmMenu.h"
+#include "maintenance/Backup.h"
+#include "maintenance/frmBackup.h"
+#include "maintenance/frmSystem.h"
+#include "store/Currency.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kBackupDone = QStringLiteral("バックアップを正常に終了しました。");
+
+// The five stored settings as "close day|order|purchase caption|sale caption|tax rate"; a
+// setting without its row shows as "?".
+QString storedSettings() {
+    qint32 day = -1, order = -1;
+    QString purchase = QStringLiteral("?"), sale = QStringLiteral("?");
+    Currency rate = Currency::fromInt(-1);
+    if (!gGetSystemLngField(8, day, -1) || !gGetSystemLngField(9, order, -1) ||
+        !gGetSystemStrField(10, purchase, QStringLiteral("?")) ||
+        !gGetSystemStrField(11, sale, QStringLiteral("?")) ||
+        !gGetSystemCurField(32, rate, Currency::fromInt(-1)))
+        return QStringLiteral("failed");
+    return QStringList{QString::number(day), QString::number(order), purchase, sale,
+                       rate.raw() >= 0 ? rate.toString() : QStringLiteral("?")}
+        .join(QLatin1Char('|'));
+}
+
+template <typename T> T* child(QWidget* w, const char* name) {
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+void click(const char* button) {
+    QTest::mouseClick(child<QPushButton>(frmBackup::instance(), button), Qt::LeftButton);
+}
+
+frmSystem* openSystem() {
+    frmSystem* w = frmSystem::instance();
+    w->show();
+    QApplication::setActiveWindow(w);
+    return w;
+}
+
+bool closeSystem() {
+    const bool closed = frmSystem::instance()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return closed;
+}
+
+} // namespace
+
+class tst_MaintenanceWindows : public DataFileTest {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void backupThenRestoreThroughTheWindow();
+    void cancelledDialogsAndRefusalsChangeNothing();
+    void menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu_data();
+    void menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu();
+    void taxRateShown_data();
+    void taxRateShown();
+    void closingWritesAllFiveSettingsEvenUnchanged();
+    void editedSettingsAreStoredAndShownAgain();
+    void refusedTaxRateKeepsTheWindowOpen_data();
+    void refusedTaxRateKeepsTheWindowOpen();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_backups;
+};
+
+void tst_MaintenanceWindows::init() {
+    DataFileTest::init();
+    m_backups = std::make_unique<QTemporaryDir>();
+}
+
+void tst_MaintenanceWindows::cleanup() {
+    // Closing a window shows the menu again; the menu is then removed without ending the
+    // program.
+    if (frmBackup* w = frmBackup::existing())
+        w->close();
+    if (frmSystem* w = frmSystem::existing())
+        w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete frmMenu::existing();
+    gSetFreeSpaceLookup({});
+    m_backups.reset();
+    DataFileTest::cleanup();
+}
+
+void tst_MaintenanceWindows::backupThenRestoreThroughTheWindow() {
+    QVERIFY(addSampleData());
+    const QStringList saved = dumpData();
+    m_svc.clock->fixed = QDateTime(QDate(2024, 1, 2), QTime(10, 15, 37));
+    frmBackup::instance()->show();
+    m_svc.dialogs->folders << m_backups->path();
+    click("cmdBackup");
+    const QString name = QStringLiteral("2024年01月02日 火曜日 10時15分.tvk");
+    QCOMPARE(filesIn(m_backups->path()), QStringList{name});
+    QCOMPARE(m_svc.prompt->texts().value(1), kBackupDone);
+
+    // Later work is replaced by the backup.
+    QVERIFY(addMoreData());
+    m_svc.prompt->shown.clear();
+    m_svc.dialogs->files << m_backups->filePath(name);
+    click("cmdRestore");
+    QCOMPARE(m_svc.prompt->texts(), QStringList{QStringLiteral("復元を正常に終了しました。")});
+    QCOMPARE(dumpData(), saved);
+    QVERIFY(m_svc.process->terminations.isEmpty());
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_MaintenanceWindows::cancelledDialogsAndRefusalsChangeNothing() {
+    const QByteArray dataBytes = readBytes(m_folder->dbPath());
+    frmBackup::instance()->show();
+    m_svc.dialogs->folders << QString();
+    click("cmdBackup");
+    m_svc.dialogs->files << QString();
+    click("cmdRestore");
+    QCOMPARE(m_svc.dialogs->captions.size(), 2);
+    QVERIFY(m_svc.prompt->shown.isEmpty());
+    // Not even compacted: the data file is byte for byte as it was.
+    QCOMPARE(readBytes(m_folder->dbPath()), dataBytes);
+
+    // One byte short of the data file's size.
+    const double needed = static_cast<double>(QFileInfo(m_folder->dbPath()).size());
+    gSetFreeSpaceLookup([&](const QString&, double& bytes) {
+        bytes = needed - 1;
+        return true;
+    });
+    m_svc.dialogs->folders << m_backups->path();
+    click("cmdBackup");
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{QStringLiteral("　バックアップ先の保存容量が足りないか　\r\n"
+                                        "　バックアップ先に書き込むことができません。　\r\n\r\n"
+                                        "　バックアップ先を変更してください。　\r\n")});
+    QCOMPARE(m_svc.prompt->shown.first().style, 0);
+
+    // An unreachable share: the copy fails and says so.
+    m_svc.prompt->shown.clear();
+    m_svc.dialogs->folders << QStringLiteral("//no-such-server-tovaki/share");
+    click("cmdBackup");
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{
+                 QStringLiteral("問題が発生したため、バックアップ処理は完了できませんでした。")});
+
+    // A file that is no backup.
+    m_svc.prompt->shown.clear();
+    const QString file = m_backups->filePath(QStringLiteral("偽物.tvk"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("これはバックアップではありません\r\n") > 0);
+    f.close();
+    m_svc.dialogs->files << file;
+    click("cmdRestore");
+    QCOMPARE(m_svc.prompt->shown.size(), 1);
+    QVERIFY(
+        m_svc.prompt->texts().at(0).contains(QStringLiteral("バックアップデータではありません")));
+    QCOMPARE(m_svc.prompt->shown.first().style, MsgStyle::Exclamation);
+
+    QCOMPARE(filesIn(m_backups->path()), QStringList{QStringLiteral("偽物.tvk")});
+    QVERIFY(gdbData().isOpen());
+    QCOMPARE(systemRowCount(0) + systemRowCount(1), 0);
+    QVERIFY(m_svc.process->terminations.isEmpty());
+    QVERIFY(frmBackup::instance()->isVisible());
+}
+
+void tst_MaintenanceWindows::menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("システム") << 4 << QStringLiteral("frmSystem");
+    QTest::newRow("バックアップ / 復元") << 5 << QStringLiteral("frmBackup");
+}
+
+void tst_MaintenanceWindows::menuButtonsOpenTheWindowsAndClosingReturnsToTheMenu() {
+    QFETCH(int, button);
+    QFETCH(QString, window);
+    frmMenu* menu = frmMenu::instance();
+    menu->show();
+    QTest::mouseClick(menu->Command1[static_cast<std::size_t>(button)], Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QWidget* opened = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == window && w->isVisible())
+            opened = w;
+    QVERIFY(opened);
+    QVERIFY(!frmMenu::existing() || !frmMenu::existing()->isVisible());
+    QVERIFY(opened->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(frmMenu::existing() && frmMenu::existing()->isVisible());
+    QVERIFY(m_svc.process->terminations.isEmpty());
+}
+
+void tst_MaintenanceWindows::taxRateShown_data() {
+    QTest::addColumn<qint64>("stored"); // raw currency; -1: no row
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("no row") << qint64(-1) << QStringLiteral("5.0");
+    QTest::newRow("8.25") << qint64(82500) << QStringLiteral("8.25");
+    QTest::newRow("0") << qint64(0) << QStringLiteral("0.0");
+}
+
+void tst_MaintenanceWindows::taxRateShown() {
+    QFETCH(qint64, stored);
+    QFETCH(QString, shown);
+    if (stored >= 0)
+        QVERIFY(gSetSystemCurField(32, Currency::fromRaw(stored)));
+    QCOMPARE(child<QLineEdit>(openSystem(), "txtTaxRate")->text(), shown);
+}
+
+// An older data file has no ledger words: the window shows the words every other window uses,
+// and closing it stores them; a cleared word is refused.
+void tst_MaintenanceWindows::closingWritesAllFiveSettingsEvenUnchanged() {
+    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
+    frmSystem* w = openSystem();
+    QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
+    QCOMPARE(child<QComboBox>(w, "cboCloseDay")->currentText(), QStringLiteral("20"));
+    QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_0")->isChecked());
+    // Typing into the close day list changes nothing.
+    auto* day = child<QComboBox>(w, "cboCloseDay");
+    day->setFocus();
+    typeText(day, QStringLiteral("31a 5"));
+    QCOMPARE(day->currentText(), QStringLiteral("20"));
+    QVERIFY(closeSystem());
+    for (int id : {8, 9, 10, 11, 32})
+        QCOMPARE(systemRowCount(id), 1);
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
+    w = openSystem();
+    child<QLineEdit>(w, "txtSaleCaption")->clear();
+    QVERIFY(!closeSystem());
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "txtSaleCaption"));
+    QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
+}
+
+void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
+    frmSystem* w = openSystem();
+    auto* day = child<QComboBox>(w, "cboCloseDay");
+    QCOMPARE(day->count(), 31);
+    QCOMPARE(day->itemText(0), QStringLiteral(" 1"));
+    day->setCurrentIndex(30); // 31, the month's end
+    QTest::mouseClick(child<QRadioButton>(w, "optMasterSortOrder_1"), Qt::LeftButton);
+    child<QLineEdit>(w, "txtPurchaseCaption")->clear();
+    child<QLineEdit>(w, "txtSaleCaption")->clear();
+    typeText(child<QLineEdit>(w, "txtPurchaseCaption"), QStringLiteral("買入れ帳"));
+    typeText(child<QLineEdit>(w, "txtSaleCaption"), QStringLiteral("販'売"));
+    auto* rate = child<QLineEdit>(w, "txtTaxRate");
+    rate->selectAll();
+    typeText(rate, QStringLiteral("8"));
+    QVERIFY(closeSystem());
+    QVERIFY(m_svc.prompt->shown.isEmpty());
+    // The purchase caption keeps three characters at most.
+    QCOMPARE(storedSettings(), QStringLiteral("31|1|買入れ|販'売|8"));
+
+    w = openSystem();
+    QCOMPARE(child<QComboBox>(w, "cboCloseDay")->currentText(), QStringLiteral("31"));
+    QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_1")->isChecked());
+    QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("買入れ"));
+    QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QStringLiteral("8.0"));
+}
+
+void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    const QString notNumber = QStringLiteral("消費税率 に数値を入力してください。");
+    const QString range = QStringLiteral("消費税率は 0 ～ 100 % の範囲で入力してください");
+    QTest::newRow("empty") << QString() << notNumber;
+    QTest::newRow("two points") << QStringLiteral("1.2.") << notNumber;
+    QTest::newRow("percent sign") << QStringLiteral("5%") << notNumber;
+    QTest::newRow("past 100") << QStringLiteral("101") << range;
+    QTest::newRow("below 0") << QStringLiteral("-0.1") << range;
+}
+
+void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    auto* rate = child<QLineEdit>(openSystem(), "txtTaxRate");
+    rate->clear();
+    typeText(rate, typed);
+    QVERIFY(!closeSystem() && frmSystem::instance()->isVisible());
+    QCOMPARE(m_svc.prompt->texts(), QStringList{message});
+    QCOMPARE(QApplication::focusWidget(), rate);
+    QCOMPARE(storedSettings(), QStringLiteral("-1|-1|仕入|売上|?")); // nothing was saved
+    rate->clear();
+    typeText(rate, QStringLiteral("100"));
+    QVERIFY(closeSystem());
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|100"));
+}
+
+QTEST_MAIN(tst_MaintenanceWindows)
+#include "tst_MaintenanceWindows.moc"
