@@ -101,7 +101,7 @@ private slots:
     void balanceEveryThirdLine_lastRowAndLastLine();
     void carryAndNegativeAmounts();
     void monthOmission_keepsEachPagesFirstMonth();
-    void dayOmission_firstLineOfEveryPageShowsItsDay();
+    void omission_firstLineOfEveryPageShowsMonthAndDay();
     void closeDayBlankRows_countTowardThePage();
     void notesInBalanceColumn();
     void ri101_quantityAndUnitPriceInColumnOne();
@@ -363,7 +363,7 @@ void tst_LedgerPrint::monthOmission_keepsEachPagesFirstMonth() {
     QCOMPARE(cell(p2, 5, 3), u"31"_s); // days are not omitted unless asked
 }
 
-void tst_LedgerPrint::dayOmission_firstLineOfEveryPageShowsItsDay() {
+void tst_LedgerPrint::omission_firstLineOfEveryPageShowsMonthAndDay() {
     QVERIFY(supplier(1, u"A"_s));
     QVERIFY(supplier(2, u"B"_s));
     QVERIFY(buy(1, QDate(2024, 1, 15), u"a1"_s, 1.0));
@@ -372,14 +372,15 @@ void tst_LedgerPrint::dayOmission_firstLineOfEveryPageShowsItsDay() {
     QVERIFY(buy(2, QDate(2024, 2, 15), u"b1"_s, 1.0));
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}, {2, u"B"_s, true, 7}}, u"2024/02/29"_s);
     p.options.omitDay = true;
+    p.options.omitMonth = true;
     Workbook book;
     QVERIFY(run(p, book));
     Worksheet* a = book.sheet(u"A1"_s);
     // The same day number in the next month is omitted too, its month shown.
     QCOMPARE(cell(a, 5, 3) + u'|' + cell(a, 6, 3) + u'|' + cell(a, 7, 3) + u'|' + cell(a, 7, 2),
              u"15| | |2"_s);
-    // B starts on row 11 with the day A ended on: its page has no line above to repeat.
-    QCOMPARE(cell(book.sheet(u"B1"_s), 11, 3), u"15"_s);
+    // B starts on row 11 with the month and day A ended on: its page has no line above to repeat.
+    QCOMPARE(cell(book.sheet(u"B1"_s), 11, 2) + u'/' + cell(book.sheet(u"B1"_s), 11, 3), u"2/15"_s);
 }
 
 void tst_LedgerPrint::closeDayBlankRows_countTowardThePage() {
