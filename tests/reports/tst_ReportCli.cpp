@@ -57,6 +57,8 @@ private slots:
     void profit_writesTheTable();
     void refusals_data();
     void refusals();
+    void totalsBeyondTheRange_data();
+    void totalsBeyondTheRange();
     void failures_exitThree();
 
 private:
@@ -214,6 +216,33 @@ void tst_ReportCli::refusals() {
     QCOMPARE(r.out, QString());
     QCOMPARE(written(), QStringList());
     QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_ReportCli::totalsBeyondTheRange_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("balances") << QStringList({u"balances"_s, u"--date"_s, u"2024/01/31"_s});
+    QTest::newRow("profit") << QStringList(
+        {u"profit"_s, u"--from"_s, u"2023/12/21"_s, u"--to"_s, u"2024/02/20"_s});
+    QTest::newRow("ledger") << QStringList(
+        {u"ledger"_s, u"--from"_s, u"2024/01/01"_s, u"--to"_s, u"2024/01/31"_s});
+}
+
+void tst_ReportCli::totalsBeyondTheRange() {
+    QFETCH(QStringList, args);
+    // Two stored lines at the largest amount the currency holds: their sum leaves the range.
+    for (int day : {5, 6})
+        QVERIFY(gdbData().executeSQL(
+            u"INSERT INTO T_DATA1 (lngMasterID,date1,lngSort,strItem,curCost,blnChange)"
+            u" VALUES (1,?,0,'大',?,0)"_s,
+            {QDate(2024, 1, day), Q_INT64_C(9223372036854770000)}));
+    const CliResult r = run(args);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(u"合計が扱える範囲を超えています。\n\n"
+                              "桁の多すぎる金額・数量・単価が入力されていないか確認し、\n"
+                              "正しい値に直してください。"_s),
+             qPrintable(r.err));
+    QCOMPARE(written(), QStringList());
+    QCOMPARE(m_folder->errorLogEntries(), 1); // only the engine's own report of the failed sum
 }
 
 void tst_ReportCli::failures_exitThree() {
