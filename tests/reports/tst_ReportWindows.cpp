@@ -1,0 +1,695 @@
+#include "ReportTestData.h"
+#include "TestData.h"
+#include "TestServices.h"
+#include "WidgetTestHelpers.h"
+#include "base/Globals.h"
+#include "app/frmMenu.h"
+#include "reports/ExcelLayer.h"
+#include "reports/ExcelPosFrame.h"
+#include "reports/LedgerPrintFrame.h"
+#include "reports/ManageProfitFrame.h"
+#include "reports/ProfitReport.h"
+#include "reports/frmExcelColor.h"
+#include "reports/frmPrint.h"
+#include "reports/frmPrint_Data.h"
+#include "reports/frmPrint_ExcelPos.h"
+#include "reports/frmPrint_ManegeProfitSetting.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using reporttest::folderEntries;
+using reporttest::rowText;
+
+namespace {
+
+const QString kQuestion = u"デスクトップに\r\n表が作成されました\r\n\r\n開きますか？\r\n"_s;
+
+bool supplier(qint32 id, qint32 number, const QString& shortName, bool valid = true) {
+    SupplierRow s;
+    s.masterID = id;
+    s.supplier = number;
+    s.shortName = shortName;
+    s.valid = valid;
+    return addSupplier(s);
+}
+
+bool addPurchase(qint32 id, const QDate& date, const QString& item, double cost) {
+    LineRow l;
+    l.masterID = id;
+    l.date = date;
+    l.item = item;
+    l.cost = cost;
+    return addLine(l) > 0;
+}
+
+qint32 lngSetting(int number) {
+    qint32 v = -999;
+    return gGetSystemLngField(number, v, -999) ? v : -1000;
+}
+
+bool blnSetting(int number) {
+    bool v = false;
+    return gGetSystemBlnField(number, v, false) && v;
+}
+
+QStringList itemsOf(const QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+void choose(QComboBox* box, const QString& text) {
+    const int i = box->findText(text);
+    QVERIFY2(i >= 0, qPrintable(text));
+    box->setCurrentIndex(i);
+    emit box->activated(i);
+}
+
+// Watches the report window while a report is written: every progress step must find it
+// disabled with its processing panel shown, and the question must find it usable again.
+struct BusyWatch {
+    QList<int> steps;
+    bool alwaysBusy = true;
+    bool usableAtQuestion = false;
+    BusyWatch(frmPrint* w, TestServices& svc) {
+        QObject::connect(w->PBarNowProcessing, &QProgressBar::valueChanged, w, [this, w](int v) {
+            if (v == 0)
+                return;
+            steps << v;
+            alwaysBusy = alwaysBusy && !w->isEnabled() && w->picNowProcessing->isVisible();
+        });
+        svc.prompt->onShow = [this, w](const ShownPrompt&) {
+            usableAtQuestion = w->isEnabled() && !w->picNowProcessing->isVisible();
+        };
+    }
+};
+
+} // namespace
+
+// The report window offscreen: the supplier lists, the ledger frame with its settings windows,
+// and the profit table frame with its settings window and colour picker.
+class tst_ReportWindows : public DataFileTest {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void supplierList_addressFlowOpensFileOnYes();
+    void supplierList_balanceAsOfATypedDate();
+    void supplierList_invalidDateShowsMessage4();
+    void supplierList_unwritableDesktop_windowStaysUsable();
+    void menuButtonOpensTheWindowAndClosingReturns();
+
+    void ledger_opensWithTermsAndEveryValidSupplierTicked();
+    void ledger_startRowEditedInPlace_data();
+    void ledger_startRowEditedInPlace();
+    void ledger_startRowHeaderResetsAllAfterTheQuestion_data();
+    void ledger_startRowHeaderResetsAllAfterTheQuestion();
+    void ledger_calendarPicksADate();
+    void ledger_createWritesTheTickedSuppliersWithTheirStartRows();
+    void ledger_refusedInputsKeepTheUserThere_data();
+    void ledger_refusedInputsKeepTheUserThere();
+    void ledger_dataSettingsRestoredStoredAndEnabled();
+    void ledger_positionLimitsDirectionsAndStore();
+
+    void profit_opensWithListsAndDefaults();
+    void profit_createsTheWorkbookAndKeepsTheChoices();
+    void profit_rowsPerSheetAndColourFromTheSettings();
+    void profit_refusalsKeepTheUserThere();
+    void profit_settingsWindowStoresOnClose();
+    void profit_pickedColourIsStoredAtOnce_data();
+    void profit_pickedColourIsStoredAtOnce();
+
+private:
+    frmPrint* openWindow();
+    LedgerPrintFrame* ledgerFrame();
+    ManageProfitFrame* profitFrame();
+    std::unique_ptr<QTemporaryDir> m_out;
+};
+
+void tst_ReportWindows::init() {
+    DataFileTest::init();
+    m_out = std::make_unique<QTemporaryDir>();
+    frmPrint::setOutputFolderOverride(m_out->path());
+    glngDataKind = 1;
+}
+
+void tst_ReportWindows::cleanup() {
+    // A settings window a failed test left open must not carry its values into the next.
+    for (QDialog* d :
+         std::initializer_list<QDialog*>{frmPrint_Data::existing(), frmPrint_ExcelPos::existing()})
+        if (d) {
+            d->hide();
+            d->close();
+        }
+    if (frmPrint* f = frmPrint::existing())
+        f->close();
+    delete frmMenu::existing(); // released without running the shutdown
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!frmPrint::existing());
+    frmPrint::setOutputFolderOverride({});
+    m_out.reset();
+    DataFileTest::cleanup();
+}
+
+frmPrint* tst_ReportWindows::openWindow() {
+    frmPrint* f = frmPrint::instance();
+    if (f) {
+        f->show();
+        QApplication::setActiveWindow(f);
+        if (!QTest::qWaitForWindowExposed(f))
+            return nullptr;
+    }
+    return f;
+}
+
+LedgerPrintFrame* tst_ReportWindows::ledgerFrame() {
+    if (!supplier(1, 3, u"三河屋"_s) || !supplier(2, 1, u"青葉園"_s) ||
+        !supplier(3, 2, u"休止中"_s, false) || !supplier(4, 7, u"七星"_s))
+        return nullptr;
+    frmPrint* w = openWindow();
+    return w ? w->findChild<LedgerPrintFrame*>(u"Frame4"_s) : nullptr;
+}
+
+ManageProfitFrame* tst_ReportWindows::profitFrame() {
+    // Ten days earlier lies in the term 2024/04/21 - 2024/05/20 (close day 20).
+    m_svc.clock->fixed = QDateTime(QDate(2024, 5, 1), QTime(9, 0, 0));
+    if (!reporttest::loadProfit())
+        return nullptr;
+    frmPrint* w = openWindow();
+    return w ? w->findChild<ManageProfitFrame*>(u"Frame5"_s) : nullptr;
+}
+
+// ---- Supplier lists -------------------------------------------------------------------------
+
+void tst_ReportWindows::supplierList_addressFlowOpensFileOnYes() {
+    QVERIFY(reporttest::loadSupplierList());
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    // Close day 20 on 2024/03/05: the list starts with the current term's end.
+    QCOMPARE(f->findChild<QComboBox*>(u"cboMaster"_s)->count(), 20);
+    QCOMPARE(f->findChild<QComboBox*>(u"cboMaster"_s)->currentText(), u"2024/03/20"_s);
+    QVERIFY(!f->picNowProcessing->isVisible() && !f->PBarNowProcessing->isVisible());
+    BusyWatch watch(f, m_svc);
+    m_svc.prompt->answers << MsgResult::Yes;
+    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
+    const QString saved = m_out->filePath(reporttest::supplierListFileName());
+    QCOMPARE(m_svc.prompt->texts(), QStringList{kQuestion});
+    QCOMPARE(m_svc.shell->opened, QStringList{saved});
+    QCOMPARE(watch.steps.size(), 26);
+    QCOMPARE(f->PBarNowProcessing->maximum(), 26);
+    QVERIFY(watch.alwaysBusy && watch.usableAtQuestion);
+    Workbook book;
+    QVERIFY(book.open(saved));
+    QCOMPARE(book.sheetNames(), (QStringList{u"雛型"_s, u"1"_s, u"2"_s}));
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_ReportWindows::supplierList_balanceAsOfATypedDate() {
+    QVERIFY(reporttest::loadSupplierList());
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    QComboBox* date = f->findChild<QComboBox*>(u"cboMaster"_s);
+    QTest::mouseClick(f->findChild<QCheckBox*>(u"chkMasterCarry"_s), Qt::LeftButton);
+    date->setFocus();
+    date->lineEdit()->selectAll();
+    QTest::keyClicks(date->lineEdit(), u"2024-3-1"_s);
+    m_svc.prompt->answers << MsgResult::No;
+    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
+    QCOMPARE(date->currentText(), u"2024/03/01"_s);
+    QVERIFY(m_svc.shell->opened.isEmpty());
+    Workbook book;
+    QVERIFY(book.open(m_out->filePath(reporttest::supplierListFileName())));
+    QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3), u"2024/03/01 時点仕入先名簿"_s);
+    // 10 000 + 5 000 + 500 − 3 000 (paid on the day)
+    QCOMPARE(rowText(book.sheet(u"page1"_s), 5, 4, 4), u"12500"_s);
+}
+
+void tst_ReportWindows::supplierList_invalidDateShowsMessage4() {
+    QVERIFY(reporttest::loadSupplierList());
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    QComboBox* date = f->findChild<QComboBox*>(u"cboMaster"_s);
+    f->findChild<QCheckBox*>(u"chkMasterCarry"_s)->setChecked(true);
+    date->setEditText(u"2024/02/30"_s);
+    f->findChild<QPushButton*>(u"cmdPrintMaster"_s)->setFocus();
+    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"日付が正しくありません。\r\n正しい日付を入力してください。"_s});
+    QVERIFY(f->focusWidget() == date || f->focusWidget() == date->lineEdit());
+    QCOMPARE(date->currentText(), u"2024/02/30"_s);
+    QVERIFY(folderEntries(m_out->path()).isEmpty());
+    QVERIFY(f->isEnabled());
+}
+
+void tst_ReportWindows::supplierList_unwritableDesktop_windowStaysUsable() {
+    QVERIFY(reporttest::loadSupplierList());
+    const QString blocked = m_out->filePath(u"blocked"_s);
+    QFile file(blocked); // a file where the folder should be
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    frmPrint::setOutputFolderOverride(blocked);
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    f->findChild<QCheckBox*>(u"chkMasterCarry"_s)->setChecked(true);
+    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts(), QStringList{kExcelFileReportFailed});
+    QCOMPARE(m_folder->errorLogProcedures(),
+             (QStringList{u"frmPrint_mPrintMaster_Carry"_s, u"frmPrint_cmdPrintMaster_Click"_s}));
+    QVERIFY(f->isEnabled());
+    QVERIFY(!f->picNowProcessing->isVisible() && !f->PBarNowProcessing->isVisible());
+    QCOMPARE(folderEntries(m_out->path()), QStringList{u"blocked"_s});
+    // Mended, the same window writes the list.
+    frmPrint::setOutputFolderOverride(m_out->path());
+    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().last(), kQuestion);
+}
+
+void tst_ReportWindows::menuButtonOpensTheWindowAndClosingReturns() {
+    frmMenu* menu = frmMenu::instance();
+    menu->show();
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QTest::mouseClick(menu->Command1[3], Qt::LeftButton);
+    frmPrint* f = frmPrint::existing();
+    QVERIFY(f && f->isVisible());
+    QTRY_VERIFY(!frmMenu::existing());
+    f->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!frmPrint::existing());
+    QVERIFY(frmMenu::existing() && frmMenu::existing()->isVisible());
+    QCOMPARE(m_svc.process->terminations, QList<int>());
+}
+
+// ---- Ledger ---------------------------------------------------------------------------------
+
+void tst_ReportWindows::ledger_opensWithTermsAndEveryValidSupplierTicked() {
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QVERIFY(f->Chk_KokuyoRi101->isHidden());
+    // The fixed clock says 2024/03/05 and the close day is 20: the term of 2024/02/24.
+    QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
+    QCOMPARE(f->cboPrintDataEndDate->currentText(), u"2024/03/20"_s);
+    QCOMPARE(f->cboPrintDataEndDate->count(), 20);
+    QTest::keyClicks(f->cboPrintDataStartDate->lineEdit(), u"x1"_s); // chosen, never typed
+    QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
+    QTreeWidget* list = f->ListPrintData;
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        rows << item->text(0) + u'|' + item->text(1) + u'|' + item->text(2);
+        QCOMPARE(item->checkState(0), Qt::Checked);
+    }
+    QCOMPARE(rows, QStringList({u"1|1|青葉園"_s, u"1|3|三河屋"_s, u"1|7|七星"_s}));
+    f->cmdPrintData_AllClear->click();
+    QCOMPARE(list->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    f->cmdPrintData_AllCheck->click();
+    QCOMPARE(list->topLevelItem(2)->checkState(0), Qt::Checked);
+}
+
+void tst_ReportWindows::ledger_startRowEditedInPlace_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("29") << u"29"_s << u"29"_s << QString();
+    QTest::newRow("30") << u"30"_s << u"5"_s << u"開始行は 1以上 29以下 の整数を入力してください"_s;
+}
+
+void tst_ReportWindows::ledger_startRowEditedInPlace() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(QString, message);
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QTreeWidget* list = f->ListPrintData;
+    QTreeWidgetItem* item = list->topLevelItem(1);
+    item->setText(0, u"5"_s);
+    list->editItem(item, 2); // only the start row opens an editor
+    QVERIFY(!list->findChild<QLineEdit*>());
+    list->editItem(item, 0);
+    auto* editor = list->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setText(typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!list->findChild<QLineEdit*>()); // committed once the key press is handled
+    QCOMPARE(item->text(0), stored);
+    QCOMPARE(m_svc.prompt->texts(), message.isEmpty() ? QStringList() : QStringList({message}));
+    QCOMPARE(f->params().suppliers[1].startRow, stored.toInt());
+}
+
+void tst_ReportWindows::ledger_startRowHeaderResetsAllAfterTheQuestion_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("OK") << int(MsgResult::OK) << u"1,1,1"_s;
+    QTest::newRow("Cancel") << int(MsgResult::Cancel) << u"4,1,17"_s;
+}
+
+void tst_ReportWindows::ledger_startRowHeaderResetsAllAfterTheQuestion() {
+    QFETCH(int, answer);
+    QFETCH(QString, rows);
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QTreeWidget* list = f->ListPrintData;
+    list->topLevelItem(0)->setText(0, u"4"_s);
+    list->topLevelItem(2)->setText(0, u"17"_s);
+    m_svc.prompt->answers << answer;
+    QHeaderView* header = list->header();
+    for (int section : {2, 0}) // a click on another column asks nothing
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + 10, header->height() / 2));
+    QCOMPARE(m_svc.prompt->texts(), QStringList({u"  書込み行 を全て１行目にしますか"_s}));
+    QCOMPARE(m_svc.prompt->shown[0].style & 7, MsgStyle::OKCancel);
+    QStringList now;
+    for (int i = 0; i < 3; ++i)
+        now << list->topLevelItem(i)->text(0);
+    QCOMPARE(now.join(u','), rows);
+}
+
+void tst_ReportWindows::ledger_calendarPicksADate() {
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QDate shown;
+    bool modal = false;
+    whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
+        modal = w->isModal() && w->windowTitle().startsWith(u"計算対象開始日"_s);
+        auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
+        shown = cal->selectedDate();
+        cal->setSelectedDate(QDate(2024, 1, 9));
+        w->findChild<QPushButton*>(u"cmdDecision"_s)->click();
+    });
+    f->cmdCalenderDataStart->click();
+    QVERIFY(modal);
+    QCOMPARE(shown, QDate(2024, 2, 21));
+    QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/01/09"_s);
+}
+
+void tst_ReportWindows::ledger_createWritesTheTickedSuppliersWithTheirStartRows() {
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QVERIFY(addPurchase(1, QDate(2024, 3, 1), u"三河屋の品"_s, 1000));
+    QVERIFY(addPurchase(2, QDate(2024, 3, 2), u"青葉園の品"_s, 2000));
+    QVERIFY(addPurchase(4, QDate(2024, 3, 3), u"七星の品"_s, 3000));
+    f->ListPrintData->topLevelItem(1)->setText(0, u"8"_s); // 三河屋 starts on row 8 → row 12
+    f->ListPrintData->topLevelItem(2)->setCheckState(0, Qt::Unchecked); // 七星 left out
+    BusyWatch watch(frmPrint::existing(), m_svc);
+    f->cmdPrintData->click();
+    // One step for every supplier of the list, ticked or not; the question comes after.
+    QCOMPARE(watch.steps, QList<int>({1, 2, 3}));
+    QVERIFY(watch.alwaysBusy && watch.usableAtQuestion);
+    const LedgerPrintResult& r = f->lastResult();
+    QCOMPARE(r.sheets, QStringList({u"青葉園1"_s, u"三河屋1"_s}));
+    Workbook book;
+    QVERIFY(book.open(r.savedPath));
+    QCOMPARE(rowText(book.sheet(0), 5, 4, 4), u"青葉園の品"_s);
+    QCOMPARE(rowText(book.sheet(1), 12, 4, 4), u"三河屋の品"_s);
+    QCOMPARE(rowText(book.sheet(1), 12, 11, 11), u"1,0 0 0"_s);
+}
+
+void tst_ReportWindows::ledger_refusedInputsKeepTheUserThere_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("tick");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("after the end")
+        << u"2024/03/21"_s << true
+        << u"終了日が開始日より前になっています。\r\n期間を確認してください。"_s;
+    QTest::newRow("none ticked") << u"2024/02/21"_s << false << u"対象仕入先がありません"_s;
+}
+
+void tst_ReportWindows::ledger_refusedInputsKeepTheUserThere() {
+    QFETCH(QString, start);
+    QFETCH(bool, tick);
+    QFETCH(QString, message);
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QVERIFY(addPurchase(1, QDate(2024, 3, 1), u"品"_s, 1000));
+    f->cboPrintDataStartDate->setEditText(start);
+    if (!tick)
+        f->cmdPrintData_AllClear->click();
+    f->cmdPrintData->setFocus();
+    f->cmdPrintData->click();
+    QCOMPARE(m_svc.prompt->texts(), QStringList({message}));
+    if (tick)
+        QCOMPARE(QApplication::focusWidget(), f->cboPrintDataStartDate);
+    QCOMPARE(folderEntries(m_out->path()), QStringList());
+    QVERIFY(frmPrint::existing()->isEnabled());
+}
+
+void tst_ReportWindows::ledger_dataSettingsRestoredStoredAndEnabled() {
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QVERIFY(gSetSystemBlnField(40, true));
+    QVERIFY(gSetSystemLngField(33, 31));
+    QVERIFY(gSetSystemBlnField(38, true));
+    QVERIFY(gSetSystemLngField(41, 4));
+    QVERIFY(gSetSystemBlnField(45, true));
+    QVERIFY(gSetSystemLngField(48, 3));
+    bool seen = false;
+    whenOpen<frmPrint_Data>([&](frmPrint_Data* w) {
+        seen = w->isModal() && w->Chk_KokuyoRi103->isChecked() &&
+               w->cboMaxLine->currentText() == u"31"_s && w->chkSumIsNote->isChecked() &&
+               w->cboSumInterval->currentText() == u"4"_s && !w->chkLeaveMonth->isChecked() &&
+               w->chkLeaveDay->isChecked() && !w->chkCloseDayBlank->isChecked() &&
+               w->cboCloseDayBlank->currentText() == u"3"_s;
+        // The interval belongs to balances in their column, the line count to the form.
+        QVERIFY(!w->cboSumInterval->isEnabled());
+        w->chkSumIsNote->click();
+        QVERIFY(w->cboSumInterval->isEnabled());
+        w->Chk_KokuyoRi103->click();
+        QVERIFY(!w->cboMaxLine->isEnabled());
+        w->Chk_KokuyoRi103->click();
+        w->cboMaxLine->setCurrentText(u"30"_s);
+        w->cboSumInterval->setCurrentText(u"1"_s);
+        w->chkLeaveMonth->setChecked(true);
+        QVERIFY(!w->cboCloseDayBlank->isEnabled());
+        QTest::mouseClick(w->lblCloseDayBlank, Qt::LeftButton); // ticks like its box
+        QVERIFY(w->cboCloseDayBlank->isEnabled());
+        w->cboCloseDayBlank->setCurrentText(u"2"_s);
+        w->cmdExit->click();
+    });
+    f->cmdPrintDataSetting->click();
+    QVERIFY(seen);
+    QTRY_VERIFY(!frmPrint_Data::existing());
+    QVERIFY(blnSetting(40) && !blnSetting(38) && blnSetting(39) && blnSetting(44));
+    QCOMPARE(lngSetting(48), 2);
+    // The next run reads what was stored.
+    LedgerPrintOptions o;
+    QVERIFY(gGetLedgerPrintOptions(o));
+    QCOMPARE(o.linesPerPage, 30);
+    QCOMPARE(o.balanceInterval, 1);
+    QVERIFY(o.omitMonth && o.closeDayBlank && !o.noteInBalance && o.kokuyoRi103);
+}
+
+void tst_ReportWindows::ledger_positionLimitsDirectionsAndStore() {
+    QVERIFY(gSetSystemLngField(46, -9));
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    whenOpen<frmPrint_ExcelPos>([&](frmPrint_ExcelPos* w) {
+        QCOMPARE(w->lblTOP->text(), u"上へ 9"_s);
+        for (int i = 0; i < 11; ++i)
+            w->cmdMoveRight->click();
+        QCOMPARE(w->lblLeft->text(), u"右へ 10"_s);
+        // "上" shortens the first row, so the figures move up.
+        w->cmdMoveTop->click();
+        w->cmdMoveTop->click();
+        QCOMPARE(w->lblTOP->text(), u"上へ 10"_s);
+        w->cmdMoveUnder->click();
+        w->close();
+    });
+    frmPrint::existing()->findChild<ExcelPosFrame*>(u"Frame3"_s)->cmdExcelPos->click();
+    QCOMPARE(m_svc.prompt->texts(), QStringList({u"それ以上、右に寄せることは出来ません。"_s,
+                                                 u"それ以上、上に寄せることは出来ません。"_s}));
+    QCOMPARE(m_svc.prompt->shown[0].style, MsgStyle::OKOnly | MsgStyle::Information);
+    // The next ledger print takes them.
+    LedgerPrintOptions o;
+    QVERIFY(gGetLedgerPrintOptions(o));
+    QCOMPARE(o.offsetVertical, -9);
+    QCOMPARE(o.offsetHorizontal, 10);
+}
+
+// ---- Profit table ---------------------------------------------------------------------------
+
+void tst_ReportWindows::profit_opensWithListsAndDefaults() {
+    ManageProfitFrame* f = profitFrame();
+    QVERIFY(f);
+    // Three months before the current term's start; the end is the current term's end.
+    QCOMPARE(f->cboManageProfitStart->currentText(), u"2024/01/21"_s);
+    QCOMPARE(f->cboManageProfitEnd->currentText(), u"2024/05/20"_s);
+    QTreeWidget* list = f->ListPrintManageProfit;
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        rows << list->topLevelItem(i)->text(0) + list->topLevelItem(i)->text(1);
+        QCOMPARE(list->topLevelItem(i)->checkState(0), Qt::Checked);
+    }
+    QCOMPARE(rows, (QStringList{u"1甲商店"_s, u"2乙商会"_s, u"3丙堂"_s, u"4丁屋"_s}));
+    QCOMPARE(itemsOf(f->cboSampling1Class),
+             (QStringList{QString(), u"区分1"_s, u"区分2"_s, u"区分3"_s}));
+    QCOMPARE(f->cboSamplingAndOr->currentText(), u"かつ"_s);
+    QCOMPARE(f->cboSortRanking->currentText(), u"粗利"_s);
+    // Choosing a class fills its values; none empties them.
+    choose(f->cboSampling2Class, u"区分2"_s);
+    QCOMPARE(itemsOf(f->cboSampling2ClassItem), (QStringList{u"定番"_s, u"季節"_s, u"特注"_s}));
+    choose(f->cboSampling2Class, QString());
+    QCOMPARE(f->cboSampling2ClassItem->count(), 0);
+    QTest::mouseClick(f->cmdManegeProfit_AllClear, Qt::LeftButton);
+    QCOMPARE(list->topLevelItem(3)->checkState(0), Qt::Unchecked);
+    QTest::mouseClick(f->cmdPrintManegeProfit_AllCheck, Qt::LeftButton);
+    QCOMPARE(list->topLevelItem(3)->checkState(0), Qt::Checked);
+}
+
+void tst_ReportWindows::profit_createsTheWorkbookAndKeepsTheChoices() {
+    ManageProfitFrame* f = profitFrame();
+    QVERIFY(f);
+    BusyWatch watch(frmPrint::existing(), m_svc);
+    choose(f->cboManageProfitEnd, u"2024/04/20"_s);
+    choose(f->cboSampling1Class, u"区分1"_s);
+    choose(f->cboSampling1ClassItem, u"文具"_s);
+    choose(f->cboSamplingAndOr, u"または"_s);
+    choose(f->cboSampling2Class, u"区分2"_s);
+    choose(f->cboSampling2ClassItem, u"季節"_s);
+    choose(f->cboSaleGroupingClass, u"区分2"_s);
+    f->chkManageProfit_Ranking->setChecked(true);
+    choose(f->cboSortRanking, u"利益率"_s);
+    f->chkMP_NoSumNoTarget->setChecked(true);
+    m_svc.prompt->answers.enqueue(MsgResult::Yes);
+    QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
+    QCOMPARE(watch.steps.size(), 4);
+    QVERIFY(watch.alwaysBusy && watch.usableAtQuestion);
+    const QString saved = f->lastSavedPath();
+    QCOMPARE(m_svc.shell->opened, QStringList{saved});
+    Workbook book;
+    QVERIFY(book.open(saved));
+    QCOMPARE(book.sheetNames(), (QStringList{u"1"_s, u"ランキング"_s}));
+    // 文具 OR 季節: 甲商店 buys 800 + 300, then 700, and sells 1000, then 900.
+    QCOMPARE(rowText(book.sheet(0), 6, 3, 8), u"仕入 合計|1100|700|1800|0|1800"_s);
+    QCOMPARE(rowText(book.sheet(0), 9, 3, 8), u"「季節」|0|900|900|0|900"_s);
+    QCOMPARE(rowText(book.sheet(1), 2, 4, 4),
+             u" ランキングシート(利益率) 2024/01/21 - 2024/04/20"_s);
+    // The next opening of the window shows the choices again.
+    frmPrint::existing()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ManageProfitFrame* again = openWindow()->findChild<ManageProfitFrame*>(u"Frame5"_s);
+    QCOMPARE(again->cboSampling1ClassItem->currentText(), u"文具"_s);
+    QCOMPARE(again->cboSampling2ClassItem->currentText(), u"季節"_s);
+    QCOMPARE(again->cboSamplingAndOr->currentText(), u"または"_s);
+    QCOMPARE(again->cboPurchaseGroupingClass->currentText(), QString());
+    QCOMPARE(again->cboSaleGroupingClass->currentText(), u"区分2"_s);
+    QVERIFY(again->chkMP_NoSumNoTarget->isChecked() && !again->chkMP_SumOnly->isChecked());
+    QVERIFY(again->chkManageProfit_Ranking->isChecked());
+    QCOMPARE(again->cboSortRanking->currentText(), u"利益率"_s);
+}
+
+void tst_ReportWindows::profit_rowsPerSheetAndColourFromTheSettings() {
+    // Blocks end on rows 10, 17 and 24, so with 26 rows the fourth supplier starts sheet "2".
+    QVERIFY(gSetSystemLngField(33, 26));
+    QVERIFY(gSetSystemBlnField(35, true));
+    QVERIFY(gSetSystemLngField(28, 44));
+    ManageProfitFrame* f = profitFrame();
+    QVERIFY(f);
+    choose(f->cboManageProfitEnd, u"2024/04/20"_s);
+    QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
+    Workbook book;
+    QVERIFY(book.open(f->lastSavedPath()));
+    QCOMPARE(book.sheetNames(), (QStringList{u"1"_s, u"2"_s}));
+    QCOMPARE(rowText(book.sheet(1), 5, 2, 2), u"丁屋"_s);
+    QCOMPARE(book.sheet(0)->format(6, 4).fillColorIndex, 44);
+}
+
+void tst_ReportWindows::profit_refusalsKeepTheUserThere() {
+    ManageProfitFrame* f = profitFrame();
+    QVERIFY(f);
+    QVERIFY(QTest::qWaitForWindowActive(frmPrint::existing()));
+    QTest::mouseClick(f->cmdManegeProfit_AllClear, Qt::LeftButton);
+    f->chkMP_SumOnly->setChecked(true);
+    QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
+    QVERIFY(m_svc.prompt->texts().value(0).startsWith(u"対象となるデータがありません。"_s));
+    ProfitWindowChoices c; // nothing was made, so nothing is kept
+    QVERIFY(gGetProfitWindowChoices(c));
+    QVERIFY(!c.sumOnly);
+    QTest::mouseClick(f->cmdPrintManegeProfit_AllCheck, Qt::LeftButton);
+    choose(f->cboManageProfitStart, u"2024/04/21"_s);
+    choose(f->cboManageProfitEnd, u"2024/04/20"_s);
+    f->cmdManageProfit->setFocus();
+    QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
+    QVERIFY(m_svc.prompt->texts().value(1).startsWith(u"終了日が開始日より前になっています。"_s));
+    QTRY_VERIFY(f->cboManageProfitStart->hasFocus());
+    QCOMPARE(folderEntries(m_out->path()), QStringList());
+}
+
+void tst_ReportWindows::profit_settingsWindowStoresOnClose() {
+    QVERIFY(gSetSystemLngField(25, 3));  // red
+    QVERIFY(gSetSystemLngField(34, 17)); // not offered by the picker
+    QVERIFY(gSetSystemBlnField(26, true));
+    QVERIFY(gSetSystemLngField(33, 31));
+    QVERIFY(gSetSystemStrField(10, u"買入"_s));
+    ManageProfitFrame* f = profitFrame();
+    QVERIFY(f);
+    QStringList seen;
+    whenOpen<frmPrint_ManegeProfitSetting>([&](frmPrint_ManegeProfitSetting* w) {
+        const auto bold = [w] { return w->lblColor[0]->font().bold() ? u"bold"_s : u"normal"_s; };
+        seen << w->lblColor[1]->text() << w->lblColor[0]->palette().color(QPalette::Window).name()
+             << w->lblColor[5]->palette().color(QPalette::Window).name() << bold()
+             << itemsOf(w->cboMaxLine).join(u',') << w->cboMaxLine->currentText()
+             << w->cboCellColorOn->currentText();
+        w->chkSupplierBold->setChecked(false);
+        seen << bold();
+        w->cboMaxLine->setCurrentIndex(w->cboMaxLine->findText(u"30"_s));
+        w->cboCellColorOn->setCurrentIndex(0);
+        QTest::mouseClick(w->cmdClose, Qt::LeftButton);
+    });
+    QTest::mouseClick(f->cmdManageProfitSetting, Qt::LeftButton);
+    QCOMPARE(seen, (QStringList{u"買入の列"_s, u"#ff0000"_s, u"#ffffff"_s, u"bold"_s, u"29,30,31"_s,
+                                u"31"_s, u"OFF"_s, u"normal"_s}));
+    QTRY_VERIFY(!frmPrint_ManegeProfitSetting::existing());
+    ProfitSheetSettings s;
+    QVERIFY(gGetProfitSheetSettings(s));
+    QCOMPARE(s.rowsPerSheet, 30);
+    QVERIFY(s.cellColorOn && !s.supplierBold);
+}
+
+void tst_ReportWindows::profit_pickedColourIsStoredAtOnce_data() {
+    QTest::addColumn<int>("button"); // 0 confirm, 1 cancel
+    QTest::addColumn<int>("stored");
+    QTest::newRow("confirmed") << 0 << 37;
+    QTest::newRow("cancelled") << 1 << 6;
+}
+
+void tst_ReportWindows::profit_pickedColourIsStoredAtOnce() {
+    QFETCH(int, button);
+    QFETCH(int, stored);
+    QVERIFY(gSetSystemLngField(29, 6));
+    frmPrint_ManegeProfitSetting* w = frmPrint_ManegeProfitSetting::instance();
+    QVERIFY(w);
+    w->show();
+    QString preview;
+    whenOpen<frmExcelColor>([&](frmExcelColor* picker) {
+        QVERIFY(!picker->PictureColor.contains(17));
+        QTest::mouseClick(picker->PictureColor.value(37), Qt::LeftButton);
+        preview = picker->txtPreView->palette().color(QPalette::Base).name();
+        QTest::mouseClick(picker->cmdProc[button], Qt::LeftButton);
+    });
+    QTest::mouseClick(w->cmdColorChange[2], Qt::LeftButton);
+    QCOMPARE(preview, u"#99ccff"_s);
+    QCOMPARE(lngSetting(29), stored); // stored before the settings window closes
+    QCOMPARE(w->colorIndex(2), stored);
+    QCOMPARE(frmExcelColor::gblnColorOK, button == 0);
+    w->close();
+}
+
+QTEST_MAIN(tst_ReportWindows)
+#include "tst_ReportWindows.moc"
