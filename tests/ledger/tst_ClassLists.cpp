@@ -1,0 +1,287 @@
+// The ledger's choice lists (class entries, item lists, class defaults), its column captions
+// and the stored grid offset, read back from a fresh data file and a throw-away settings folder.
+#include "TestData.h"
+#include "TestServices.h"
+
+#include "app/Globals.h"
+#include "ledger/Captions.h"
+#include "ledger/ClassLists.h"
+#include "ledger/GridOffset.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+#include "util/FileHelpers.h"
+
+#include <QSettings>
+#include <QtTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QVariantList classRow(int classNo, qint64 id) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(u"SELECT strClassItem, lngSort, blnEnable FROM T_DATA_CLASS"_s +
+                              QString::number(classNo) + u" WHERE lngID = ?"_s,
+                          {id}) ||
+        rs.recordCount() != 1)
+        return {};
+    return rs.rows().front();
+}
+
+} // namespace
+
+class tst_ClassLists : public DataFileTest {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void classTextBlankCheck_data();
+    void classTextBlankCheck();
+    void classEntriesStoredAsTyped();
+    void disabledClassLeavesLedgerListButStaysADefaultChoice();
+    void classSort_data();
+    void classSort();
+    void changeOfMissingEntryIsAFailure();
+    void classDefaultIsTheSettingOfNewLines();
+    void itemRowsStoredAndChanged();
+    void sortText_data();
+    void sortText();
+
+    void captionsOfEachLedger();
+    void captionFailures();
+    void emptyCaptionCheck_data();
+    void emptyCaptionCheck();
+    void gridOffset();
+
+private:
+    QTemporaryDir m_settingsDir;
+};
+
+void tst_ClassLists::initTestCase() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+}
+
+void tst_ClassLists::init() {
+    DataFileTest::init();
+    QSettings(u"Quillo-soft"_s, u"tovaki"_s).clear();
+}
+
+void tst_ClassLists::classTextBlankCheck_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("trimmed");
+    QTest::newRow("empty") << QString() << false << QString();
+    QTest::newRow("half-width spaces") << u"   "_s << false << QString();
+    QTest::newRow("one full-width space") << u"　"_s << false << u"　"_s;
+    QTest::newRow("four full-width spaces") << u"　　　　"_s << false << u"　　　　"_s;
+    QTest::newRow("full-width between half-width") << u" 　 "_s << false << u"　"_s;
+    QTest::newRow("full-width space between letters") << u"ア　イ"_s << true << u"ア　イ"_s;
+    QTest::newRow("half-width spaces trimmed") << u"  食品 "_s << true << u"食品"_s;
+    QTest::newRow("leading full-width space kept") << u"　雑貨"_s << true << u"　雑貨"_s;
+}
+
+void tst_ClassLists::classTextBlankCheck() {
+    QFETCH(QString, typed);
+    QFETCH(bool, valid);
+    QFETCH(QString, trimmed);
+    QString out;
+    QCOMPARE(gChkClassText(typed, out), valid);
+    QCOMPARE(out, trimmed);
+}
+
+void tst_ClassLists::classEntriesStoredAsTyped() {
+    ClassEntry added;
+    QVERIFY(!gAddClassEntry(1, u"　　"_s, added));
+    QList<ClassEntry> entries;
+    QVERIFY(gGetClassEntries(1, entries));
+    QVERIFY(entries.isEmpty());
+    QVERIFY(gAddClassEntry(2, u"ハーフ'n"_s, added));
+    QCOMPARE(classRow(2, added.id), (QVariantList{u"ハーフ'n"_s, qint64(1), true}));
+}
+
+void tst_ClassLists::disabledClassLeavesLedgerListButStaysADefaultChoice() {
+    ClassEntry food;
+    ClassEntry misc;
+    QVERIFY(gAddClassEntry(3, u"食品"_s, food));
+    QVERIFY(gAddClassEntry(3, u"雑貨"_s, misc));
+    QVERIFY(gSetClassEntryEnabled(3, food.id, false));
+
+    QStringList ledger;
+    QVERIFY(gGetLedgerListEntries(6, 1, ledger));
+    QCOMPARE(ledger, (QStringList{QString(), u"雑貨"_s}));
+    QStringList defaults;
+    QVERIFY(gGetClassDefaultChoices(3, defaults));
+    QCOMPARE(defaults, (QStringList{QString(), u"食品"_s, u"雑貨"_s}));
+
+    // Enabled again, it is offered again; the entry itself never changed.
+    QVERIFY(gSetClassEntryEnabled(3, food.id, true));
+    bool valid = false;
+    QVERIFY(gChkLedgerListText(6, 1, u"食品"_s, valid));
+    QVERIFY(valid);
+    QCOMPARE(classRow(3, food.id).value(0).toString(), u"食品"_s);
+}
+
+void tst_ClassLists::classSort_data() {
+    QTest::addColumn<int>("sort");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("99") << 99 << true;
+    QTest::newRow("100") << 100 << false;
+}
+
+// An order of 1 to 99 is stored and moves the entry in the lists.
+void tst_ClassLists::classSort() {
+    QFETCH(int, sort);
+    QFETCH(bool, stored);
+    ClassEntry a, b;
+    QVERIFY(gAddClassEntry(2, u"A"_s, a));
+    QVERIFY(gAddClassEntry(2, u"B"_s, b));
+    QVERIFY(gSetClassEntrySort(2, b.id, 50));
+    QCOMPARE(gSetClassEntrySort(2, a.id, sort), stored);
+    QCOMPARE(classRow(2, a.id).value(1).toInt(), stored ? sort : 1);
+    QList<ClassEntry> entries;
+    QVERIFY(gGetClassEntries(2, entries));
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).text, sort > 50 && stored ? u"B"_s : u"A"_s);
+}
+
+void tst_ClassLists::changeOfMissingEntryIsAFailure() {
+    QVERIFY(!gSetClassEntryEnabled(1, 4711, false));
+    QVERIFY(!gSetItemText(1, 4711, u"x"_s));
+    QCOMPARE(m_folder->errorLogEntries(), 2);
+    QVERIFY(m_folder->errorLog().contains(u"gSetClassEntryEnabled"_s));
+}
+
+void tst_ClassLists::classDefaultIsTheSettingOfNewLines() {
+    for (int classNo = 1; classNo <= 3; ++classNo) {
+        QString text = u"unset"_s;
+        QVERIFY(gGetClassDefault(classNo, text));
+        QCOMPARE(text, QString());
+    }
+    QVERIFY(gSetClassDefault(2, u"ハーフ'n"_s));
+    QString stored;
+    QVERIFY(gGetSystemStrField(14, stored, QString()));
+    QCOMPARE(stored, u"ハーフ'n"_s);
+    QVERIFY(gSetClassDefault(3, u"通販"_s));
+    QVERIFY(gGetSystemStrField(15, stored, QString()));
+    QCOMPARE(stored, u"通販"_s);
+    QString text;
+    QVERIFY(gGetClassDefault(1, text));
+    QCOMPARE(text, QString());
+    QVERIFY(gGetClassDefault(2, text));
+    QCOMPARE(text, u"ハーフ'n"_s);
+}
+
+void tst_ClassLists::itemRowsStoredAndChanged() {
+    ItemEntry added;
+    QVERIFY(gAddItemEntry(2, u"ハーフ'n"_s, QVariant(), added));
+    QVERIFY(gSetItemSort(2, added.rowId, 7));
+    QVERIFY(gSetItemText(2, added.rowId, QVariant()));
+    QList<ItemEntry> entries;
+    QVERIFY(gGetItemEntries(2, entries));
+    QCOMPARE(entries.size(), 1);
+    QVERIFY(entries.first().text.isNull());
+    QCOMPARE(entries.first().sort.toLongLong(), 7);
+    QVERIFY(gGetItemEntries(1, entries));
+    QVERIFY(entries.isEmpty());
+}
+
+void tst_ClassLists::sortText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("spaces only") << u"  "_s << true << QVariant();
+    QTest::newRow("1") << u"1"_s << true << QVariant(qint64(1));
+    QTest::newRow("99 trimmed") << u" 99 "_s << true << QVariant(qint64(99));
+    QTest::newRow("0") << u"0"_s << false << QVariant();
+    QTest::newRow("100") << u"100"_s << false << QVariant();
+    QTest::newRow("leading zero") << u"05"_s << false << QVariant();
+    QTest::newRow("decimal") << u"1.5"_s << false << QVariant();
+}
+
+void tst_ClassLists::sortText() {
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(QVariant, value);
+    QVariant out;
+    QCOMPARE(gChkSortText(text, kListSortMax, out), valid);
+    if (valid)
+        QCOMPARE(out.isNull() ? QVariant() : QVariant(out.toLongLong()), value);
+}
+
+// ---- Captions and grid offset ------------------------------------------------------------------
+
+// Each ledger has its own captions; a quote is stored as typed.
+void tst_ClassLists::captionsOfEachLedger() {
+    QString def;
+    QString caption;
+    QVERIFY(gGetColumnCaption(CaptionNo::Cost, 1, def, caption));
+    QCOMPARE(caption, u"仕入金額"_s);
+    QVERIFY(gGetColumnCaption(CaptionNo::Cost, 2, def, caption));
+    QCOMPARE(caption, u"売上金額"_s);
+    // The open ledger's table is written; the other ledger keeps its caption.
+    glngDataKind = 2;
+    QVERIFY(gSetColumnCaption(CaptionNo::Item, u"品名"_s, u"商品 'A'"_s));
+    glngDataKind = 0;
+    ResultSet rs(gdbData());
+    QVERIFY(rs.openRecordSet(
+        u"SELECT strDefault, strCaption FROM T_DATA2_CAPTION WHERE lngCaptionNo = ?"_s,
+        {CaptionNo::Item}));
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.rows().front(), (QVariantList{u"品名"_s, u"商品 'A'"_s}));
+    QVERIFY(gGetColumnCaption(CaptionNo::Item, 2, def, caption));
+    QCOMPARE(caption, u"商品 'A'"_s);
+    QVERIFY(gGetColumnCaption(CaptionNo::Item, 1, def, caption));
+    QCOMPARE(caption, u"品名"_s);
+}
+
+void tst_ClassLists::captionFailures() {
+    // Number 5 has no row: no caption, and no log entry (the caller decides).
+    QString def = u"kept"_s, shown = u"kept"_s;
+    QVERIFY(!gGetColumnCaption(5, 1, def, shown));
+    QCOMPARE(shown, u"kept"_s);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+    QVERIFY(!gSetColumnCaption(5, 1, u"x"_s, u"x"_s));
+    QVERIFY(!gGetColumnCaption(0, 3, def, shown));
+    QVERIFY(!gSetColumnCaption(0, 0, u"x"_s, u"x"_s));
+    QCOMPARE(m_folder->errorLogEntries(), 3);
+    QVERIFY(m_folder->errorLog().contains(u"gSetColumnCaption"_s));
+}
+
+void tst_ClassLists::emptyCaptionCheck_data() {
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("firstEmpty");
+    QTest::addColumn<QStringList>("trimmed");
+    QTest::newRow("none empty") << QStringList{u" 日付 "_s, u"品名"_s} << -1
+                                << QStringList{u"日付"_s, u"品名"_s};
+    QTest::newRow("second blank") << QStringList{u"日付"_s, u"   "_s, QString()} << 1
+                                  << QStringList{u"日付"_s, QString(), QString()};
+    QTest::newRow("full-width space is text")
+        << QStringList{u"　"_s, QString()} << 1 << QStringList{u"　"_s, QString()};
+}
+
+void tst_ClassLists::emptyCaptionCheck() {
+    QFETCH(QStringList, texts);
+    QFETCH(int, firstEmpty);
+    QFETCH(QStringList, trimmed);
+    QCOMPARE(gFirstEmptyCaption(texts), firstEmpty);
+    QCOMPARE(texts, trimmed);
+}
+
+void tst_ClassLists::gridOffset() {
+    QCOMPARE(gGetDataGridOffset(), 0);
+    QVERIFY(gRegWrite(u"DataGridOffSet"_s, 1, u"abc"_s));
+    QCOMPARE(gGetDataGridOffset(), 0);
+    QVERIFY(gSetDataGridOffset(-42));
+    QSettings reread(u"Quillo-soft"_s, u"tovaki"_s);
+    QCOMPARE(reread.value(u"DataGridOffSet"_s).toInt(), -42);
+    QCOMPARE(gGetDataGridOffset(), -42);
+}
+
+QTEST_GUILESS_MAIN(tst_ClassLists)
+#include "tst_ClassLists.moc"
