@@ -29,8 +29,6 @@ class tst_LineRules : public DataFileTest {
 private slots:
     void cellText_data();
     void cellText();
-    void listColumnsAcceptOnlyTheirEntries_data();
-    void listColumnsAcceptOnlyTheirEntries();
     void choicesOfTheDropDownLists();
     void unreadableListIsAFailureNotARefusal();
     void dateTexts_data();
@@ -76,6 +74,19 @@ const struct CellCase {
     {"date empty", 1, u"", u"", u"<null>"},
     {"item any text", 3, u"O'Neil の 100%", u"", u"O'Neil の 100%"},
     {"note any text", 14, u"*消費税*", u"", u"*消費税*"},
+    // List columns take only their entries ("list": message 50 "choose from the list").
+    {"sort 1", 2, u"1", u"", u"1"},
+    {"sort 40", 2, u"40", u"", u"40"},
+    {"sort 41", 2, u"41", u"list", u""},
+    {"sort 0", 2, u"0", u"list", u""},
+    {"sort 01", 2, u"01", u"list", u""},
+    {"item is free text", 3, u"どこにもない", u"", u"どこにもない"},
+    {"enabled class", 4, u"文具", u"", u"文具"},
+    {"disabled class", 4, u"廃番", u"list", u""},
+    {"class with trailing space", 4, u"文具 ", u"list", u""},
+    {"class of another list", 5, u"文具", u"list", u""},
+    {"class 3 entry", 6, u"通販", u"", u"通販"},
+    {"class empty", 6, u"", u"", u"<null>"},
 };
 
 void tst_LineRules::cellText_data() {
@@ -98,12 +109,19 @@ void tst_LineRules::cellText() {
     QFETCH(QString, text);
     QFETCH(QString, message);
     QFETCH(QString, stored);
+    Database& db = gdbData();
+    QVERIFY(db.executeSQL(u"INSERT INTO T_DATA_CLASS1 (strClassItem,lngSort,blnEnable) VALUES "
+                          "('文具',1,1),('廃番',2,0)"_s));
+    QVERIFY(db.executeSQL(u"INSERT INTO T_DATA_CLASS3 (strClassItem,lngSort,blnEnable) VALUES "
+                          "('通販',1,1)"_s));
     QVariant value;
     RuleResult r;
     QVERIFY(gCheckCellText(column, 1, text, value, r));
-    QCOMPARE(r.text, message);
+    const bool list = message == u"list"_s;
+    QCOMPARE(r.text, list ? QString() : message);
+    QCOMPARE(r.addText, list ? u"リストの中から"_s : QString());
+    QCOMPARE(r.msgCode, list ? 50 : 0);
     QCOMPARE(r.ok, message.isEmpty());
-    QCOMPARE(r.msgCode, 0);
     QCOMPARE(r.focusColumn, r.ok ? -1 : column);
     QString shown = u"<null>"_s;
     if (value.metaType() == QMetaType::fromType<Currency>())
@@ -113,51 +131,6 @@ void tst_LineRules::cellText() {
     else if (!value.isNull())
         shown = value.toString();
     QCOMPARE(shown, r.ok ? stored : u"<null>"_s);
-}
-
-void tst_LineRules::listColumnsAcceptOnlyTheirEntries_data() {
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("sort 1") << 2 << u"1"_s << true;
-    QTest::newRow("sort 40") << 2 << u"40"_s << true;
-    QTest::newRow("sort 41") << 2 << u"41"_s << false;
-    QTest::newRow("sort 0") << 2 << u"0"_s << false;
-    QTest::newRow("sort 01") << 2 << u"01"_s << false;
-    QTest::newRow("sort empty") << 2 << u""_s << true;
-    QTest::newRow("item is free text") << 3 << u"どこにもない"_s << true;
-    QTest::newRow("enabled class") << 4 << u"文具"_s << true;
-    QTest::newRow("disabled class") << 4 << u"廃番"_s << false;
-    QTest::newRow("class with trailing space") << 4 << u"文具 "_s << false;
-    QTest::newRow("class of another list") << 5 << u"文具"_s << false;
-    QTest::newRow("class 3 entry") << 6 << u"通販"_s << true;
-    QTest::newRow("class empty") << 6 << u""_s << true;
-}
-
-void tst_LineRules::listColumnsAcceptOnlyTheirEntries() {
-    QFETCH(int, column);
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    Database& db = gdbData();
-    QVERIFY(db.executeSQL(
-        u"INSERT INTO T_DATA_CLASS1 (strClassItem,lngSort,blnEnable) VALUES ('文具',1,1),"
-        "('廃番',2,0)"_s));
-    QVERIFY(db.executeSQL(
-        u"INSERT INTO T_DATA_CLASS2 (strClassItem,lngSort,blnEnable) VALUES ('定番',1,1)"_s));
-    QVERIFY(db.executeSQL(
-        u"INSERT INTO T_DATA_CLASS3 (strClassItem,lngSort,blnEnable) VALUES ('通販',1,1)"_s));
-    bool valid = !accepted;
-    QVERIFY(gChkLedgerListText(column, 1, text, valid));
-    QCOMPARE(valid, accepted);
-    QVariant value;
-    RuleResult r;
-    QVERIFY(gCheckCellText(column, 1, text, value, r));
-    QCOMPARE(r.ok, accepted);
-    if (accepted)
-        return;
-    QCOMPARE(r.msgCode, 50);
-    QCOMPARE(r.addText, u"リストの中から"_s);
-    QCOMPARE(r.focusColumn, column);
 }
 
 void tst_LineRules::choicesOfTheDropDownLists() {

@@ -50,21 +50,15 @@ private slots:
     void init();
 
     void sumsOfThePeriod();
-    void startAfterEnd();
-    void taxLinesCountInCarry();
     void missingRatioLeavesRegularTotalEmpty();
     void regularAmounts_data();
     void regularAmounts();
-    void otherLedgerAndSupplierAreLeftOut();
     void failures();
 
     void classFilters_data();
     void classFilters();
     void filterAppliesToCarryAndTaxParts();
-    void filterValuesAreBound();
 
-    void periodBoxes_data();
-    void periodBoxes();
     void taxEstimate_data();
     void taxEstimate();
     void taxEstimateMessage();
@@ -77,62 +71,48 @@ void tst_Totals::init() {
 }
 
 void tst_Totals::sumsOfThePeriod() {
-    // Before the period: the day before the start.
+    // Before the period (the day before the start included): the carry, tax lines too.
     QVERIFY(add(kStart.addDays(-1), u"ペン"_s, 1000, {}, 60));
     QVERIFY(add(QDate(2023, 1, 5), u"振込"_s, {}, 300));
-    // In the period, both ends included.
+    QVERIFY(add(QDate(2024, 1, 20), u"消費税"_s, 80));
+    // In the period, both ends included; any item containing 消費税 is a tax line.
     QVERIFY(add(kStart, u"ペン"_s, 2000, {}, 50));
+    QVERIFY(add(kStart, u"2月分 消費税 調整"_s, -5));
+    QVERIFY(add(kStart, u"消 費税"_s, 1000, {}, 50));
     QVERIFY(add(kEnd, u"ノート"_s, 3000, {}, {}, 5000));
     QVERIFY(add(kEnd, u"3月分消費税"_s, 250));
     QVERIFY(add(QDate(2024, 3, 1), {}, {}, 1500));
-    // After the period.
+    // After the period, without a date, of the other ledger, of another supplier.
     QVERIFY(add(kEnd.addDays(1), u"ペン"_s, 9999, {}, 60));
-    // A line without a date counts nowhere.
     QVERIFY(add(QDate(), u"ペン"_s, 7777, {}, 60));
+    QVERIFY(add(kStart, u"ペン"_s, 2000, {}, 50, {}, {}, {}, {}, 2));
+    QVERIFY(add(QDate(2023, 1, 1), {}, {}, 300, {}, {}, {}, {}, {}, 2));
+    QVERIFY(add(kStart, u"ペン"_s, 40000, {}, 50, {}, {}, {}, {}, 1, 2));
 
     DataTotals t;
     QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t));
-    QCOMPARE(text(t.carry), u"5700"_s); // 5000 + 1000 - 300
-    QCOMPARE(text(t.cost), u"5000"_s);
-    QCOMPARE(text(t.tax), u"250"_s);
+    QCOMPARE(text(t.carry), u"5780"_s); // 5000 + 1000 - 300 + 80
+    QCOMPARE(text(t.cost), u"6000"_s);
+    QCOMPARE(text(t.tax), u"245"_s);
     QCOMPARE(text(t.payment), u"1500"_s);
-    QCOMPARE(text(t.balance()), u"9450"_s);
-    QVERIFY(t.ratioValid);
-    QCOMPARE(text(t.regularTotal), u"9000"_s); // 2000 / 0.5 + 5000
-    QVERIFY(t.averageRatio);
-    QCOMPARE(text(*t.averageRatio), u"55.5"_s); // 55.55... cut
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-void tst_Totals::startAfterEnd() {
-    QVERIFY(add(QDate(2024, 1, 10), u"ペン"_s, 100, {}, 50));
-    QVERIFY(add(QDate(2024, 3, 1), u"ペン"_s, 200, {}, 50));
-    QVERIFY(add(QDate(2024, 3, 1), {}, {}, 40));
-    QVERIFY(add(QDate(2024, 4, 1), u"ペン"_s, 400, {}, 50));
-    DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, QDate(2024, 3, 20), QDate(2024, 2, 1), 1, Currency(), t));
+    QCOMPARE(text(t.balance()), u"10525"_s);
+    QVERIFY(t.ratioValid);                             // tax lines need no ratio
+    QCOMPARE(text(t.regularTotal), u"11000"_s);        // 2000 / 0.5 + 1000 / 0.5 + 5000
+    QCOMPARE(text(t.averageRatio.value()), u"54.5"_s); // 54.54... cut
+    // A start after the end: no line in the period, every line before the start in the carry.
+    QVERIFY(gCalcDATAEachTotal(1, kEnd, QDate(2024, 2, 1), 1, Currency(), t));
     QCOMPARE(text(t.cost), u"0"_s);
     QCOMPARE(text(t.payment), u"0"_s);
-    // Every line before the start, also those after the end.
-    QCOMPARE(text(t.carry), u"5260"_s);
+    QCOMPARE(text(t.carry), u"7275"_s);
     QVERIFY(!t.averageRatio);
-}
-
-void tst_Totals::taxLinesCountInCarry() {
-    QVERIFY(add(QDate(2024, 1, 20), u"消費税"_s, 80));
-    QVERIFY(add(QDate(2024, 1, 20), u"1月分消費税"_s, 20));
-    QVERIFY(add(kStart, u"消費税"_s, 50));
-    QVERIFY(add(kStart, u"2月分 消費税 調整"_s, -5));
-    QVERIFY(add(kStart, u"消 費税"_s, 1000, {}, 50));
-    DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t));
-    QCOMPARE(text(t.carry), u"5100"_s);
-    QCOMPARE(text(t.tax), u"45"_s);
-    QCOMPARE(text(t.cost), u"1000"_s);
-    // Tax lines have no ratio, yet the regular total is formed without them.
-    QVERIFY(t.ratioValid);
-    QCOMPARE(text(t.regularTotal), u"2000"_s);
-    QCOMPARE(text(t.balance()), u"6145"_s);
+    // The sales ledger has its own opening balance; another supplier has none.
+    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 2, Currency(), t));
+    QCOMPARE(text(t.carry), u"400"_s); // 700 - 300
+    QCOMPARE(text(t.cost), u"2000"_s);
+    QVERIFY(gCalcDATAEachTotal(2, kStart, kEnd, 1, Currency(), t));
+    QCOMPARE(text(t.cost), u"40000"_s);
+    QCOMPARE(text(t.carry), u"0"_s);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
 void tst_Totals::missingRatioLeavesRegularTotalEmpty() {
@@ -194,20 +174,6 @@ void tst_Totals::regularAmounts() {
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
-void tst_Totals::otherLedgerAndSupplierAreLeftOut() {
-    QVERIFY(add(kStart, u"ペン"_s, 100, {}, 50));
-    QVERIFY(add(kStart, u"ペン"_s, 2000, {}, 50, {}, {}, {}, {}, 2));
-    QVERIFY(add(QDate(2023, 1, 1), {}, {}, 300, {}, {}, {}, {}, {}, 2));
-    QVERIFY(add(kStart, u"ペン"_s, 40000, {}, 50, {}, {}, {}, {}, 1, 2));
-    DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 2, Currency(), t));
-    QCOMPARE(text(t.carry), u"400"_s); // sales opening balance 700 - 300
-    QCOMPARE(text(t.cost), u"2000"_s);
-    QVERIFY(gCalcDATAEachTotal(2, kStart, kEnd, 1, Currency(), t));
-    QCOMPARE(text(t.cost), u"40000"_s);
-    QCOMPARE(text(t.carry), u"0"_s);
-}
-
 void tst_Totals::failures() {
     DataTotals t;
     t.cost = Currency::fromInt(5);
@@ -237,13 +203,15 @@ void tst_Totals::classFilters_data() {
     QTest::addColumn<QString>("second"); // "n:value" or ""
     QTest::addColumn<bool>("orJoin");
     QTest::addColumn<QString>("cost");
-    // Lines: 文具/定番 100, 文具/季節 200, 紙/定番 400, 紙/(none) 800, (none)/(none) 1600.
+    // Lines: 文具/定番 100, 文具/季節 200, 紙/定番 400, 紙/(none) 800, (none)/(none) 1600,
+    // a quote 3200.
     QTest::newRow("class 1 alone") << u"1:文具"_s << u""_s << false << u"300"_s;
     QTest::newRow("class 2 alone") << u""_s << u"2:定番"_s << false << u"500"_s;
     QTest::newRow("AND") << u"1:文具"_s << u"2:定番"_s << false << u"100"_s;
     QTest::newRow("OR") << u"1:文具"_s << u"2:定番"_s << true << u"700"_s;
     QTest::newRow("same class OR") << u"1:文具"_s << u"1:紙"_s << true << u"1500"_s;
     QTest::newRow("no partial match") << u"1:文"_s << u""_s << true << u"0"_s;
+    QTest::newRow("values are bound") << u"1:O'Neil' OR '1'='1"_s << u""_s << false << u"3200"_s;
 }
 
 void tst_Totals::classFilters() {
@@ -256,6 +224,7 @@ void tst_Totals::classFilters() {
     QVERIFY(add(kStart, u"品"_s, 400, {}, 50, {}, {}, u"紙"_s, u"定番"_s));
     QVERIFY(add(kStart, u"品"_s, 800, {}, 50, {}, {}, u"紙"_s));
     QVERIFY(add(kStart, u"品"_s, 1600, {}, 50));
+    QVERIFY(add(kStart, u"品"_s, 3200, {}, 50, {}, {}, u"O'Neil' OR '1'='1"_s));
     auto condition = [](const QString& s) -> std::optional<ClassCondition> {
         if (s.isEmpty())
             return std::nullopt;
@@ -300,44 +269,7 @@ void tst_Totals::filterAppliesToCarryAndTaxParts() {
     QCOMPARE(text(t.regularTotal), u"800"_s);
 }
 
-void tst_Totals::filterValuesAreBound() {
-    const QString nasty = u"O'Neil' OR '1'='1"_s;
-    QVERIFY(add(kStart, u"品"_s, 100, {}, 50, {}, {}, nasty));
-    QVERIFY(add(kStart, u"品"_s, 900, {}, 50));
-    LineFilter f;
-    f.first = ClassCondition{1, nasty};
-    DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t, f));
-    QCOMPARE(text(t.cost), u"100"_s);
-    QString sql = u"SELECT 1"_s;
-    QVariantList params;
-    QVERIFY(gLineFilterSql(f, sql, params));
-    QVERIFY(!sql.contains(u"O'Neil"_s));
-}
-
 // ---- Period boxes and tax estimate -------------------------------------------------------------
-
-void tst_Totals::periodBoxes_data() {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("end");
-    QTest::addColumn<int>("invalidBox");
-    QTest::addColumn<QString>("startText");
-    QTest::newRow("term") << u"2024/2/21"_s << u" 2024/03/20 "_s << 0 << u"2024/02/21"_s;
-    QTest::newRow("bad start") << u"2024/02/30"_s << u"2024/03/20"_s << 1 << u"2024/02/30"_s;
-    QTest::newRow("bad end") << u""_s << u"三月"_s << 2 << u""_s;
-}
-
-// A bad box is named and left as typed; good ones are written out in full.
-void tst_Totals::periodBoxes() {
-    QFETCH(QString, start);
-    QFETCH(QString, end);
-    QFETCH(int, invalidBox);
-    QFETCH(QString, startText);
-    const PeriodBoxes p = gReadPeriodBoxes(start, end);
-    QCOMPARE(p.invalidBox, invalidBox);
-    QCOMPARE(p.startText, startText);
-    QCOMPARE(p.endText, invalidBox == 2 ? end : u"2024/03/20"_s);
-}
 
 void tst_Totals::taxEstimate_data() {
     QTest::addColumn<QString>("rateSetting"); // "" when the setting is absent
