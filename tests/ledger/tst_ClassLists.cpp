@@ -83,25 +83,18 @@ void tst_ClassLists::classEntriesStoredAsTyped() {
 }
 
 void tst_ClassLists::disabledClassLeavesLedgerListButStaysADefaultChoice() {
-    ClassEntry food;
-    ClassEntry misc;
+    ClassEntry food, misc;
     QVERIFY(gAddClassEntry(3, u"食品"_s, food));
     QVERIFY(gAddClassEntry(3, u"雑貨"_s, misc));
     QVERIFY(gSetClassEntryEnabled(3, food.id, false));
-
-    QStringList ledger;
-    QVERIFY(gGetLedgerListEntries(6, 1, ledger));
-    QCOMPARE(ledger, (QStringList{QString(), u"雑貨"_s}));
-    QStringList defaults;
-    QVERIFY(gGetClassDefaultChoices(3, defaults));
-    QCOMPARE(defaults, (QStringList{QString(), u"食品"_s, u"雑貨"_s}));
-
+    QStringList list;
+    QVERIFY(gGetLedgerListEntries(6, 1, list));
+    QCOMPARE(list, (QStringList{QString(), u"雑貨"_s}));
+    QVERIFY(gGetClassDefaultChoices(3, list));
+    QCOMPARE(list, (QStringList{QString(), u"食品"_s, u"雑貨"_s}));
     // Enabled again, it is offered again; the entry itself never changed.
     QVERIFY(gSetClassEntryEnabled(3, food.id, true));
-    bool valid = false;
-    QVERIFY(gChkLedgerListText(6, 1, u"食品"_s, valid));
-    QVERIFY(valid);
-    QCOMPARE(classRow(3, food.id).value(0).toString(), u"食品"_s);
+    QCOMPARE(classRow(3, food.id), (QVariantList{u"食品"_s, qint64(1), true}));
 }
 
 void tst_ClassLists::classSort_data() {
@@ -138,16 +131,11 @@ void tst_ClassLists::changeOfMissingEntryIsAFailure() {
 
 void tst_ClassLists::classDefaultIsTheSettingOfNewLines() {
     QVERIFY(gSetClassDefault(2, u"ハーフ'n"_s));
-    QVERIFY(gSetClassDefault(3, u"通販"_s));
     QString stored;
     QVERIFY(gGetSystemStrField(14, stored, QString()));
     QCOMPARE(stored, u"ハーフ'n"_s);
-    QVERIFY(gGetSystemStrField(15, stored, QString()));
-    QCOMPARE(stored, u"通販"_s);
-    QVERIFY(gGetClassDefault(1, stored));
+    QVERIFY(gGetClassDefault(3, stored));
     QCOMPARE(stored, QString());
-    QVERIFY(gGetClassDefault(2, stored));
-    QCOMPARE(stored, u"ハーフ'n"_s);
 }
 
 void tst_ClassLists::itemRowsStoredAndChanged() {
@@ -155,13 +143,10 @@ void tst_ClassLists::itemRowsStoredAndChanged() {
     QVERIFY(gAddItemEntry(2, u"ハーフ'n"_s, QVariant(), added));
     QVERIFY(gSetItemSort(2, added.rowId, 7));
     QVERIFY(gSetItemText(2, added.rowId, QVariant()));
-    QList<ItemEntry> entries;
-    QVERIFY(gGetItemEntries(2, entries));
-    QCOMPARE(entries.size(), 1);
-    QVERIFY(entries.first().text.isNull());
-    QCOMPARE(entries.first().sort.toLongLong(), 7);
-    QVERIFY(gGetItemEntries(1, entries));
-    QVERIFY(entries.isEmpty());
+    ResultSet rs(gdbData());
+    QVERIFY(rs.openRecordSet(u"SELECT strItem, lngSort FROM T_DATA2_ITEM UNION ALL "
+                             "SELECT strItem, lngSort FROM T_DATA1_ITEM"_s));
+    QCOMPARE(rs.rows(), (std::vector<QVariantList>{{QVariant(), qint64(7)}}));
 }
 
 void tst_ClassLists::sortText_data() {
@@ -194,14 +179,9 @@ void tst_ClassLists::captionsOfEachLedger() {
     glngDataKind = 2;
     QVERIFY(gSetColumnCaption(CaptionNo::Item, u"品名"_s, u"商品 'A'"_s));
     glngDataKind = 0;
-    ResultSet rs(gdbData());
-    QVERIFY(rs.openRecordSet(u"SELECT lngCaptionNo, strDefault, strCaption FROM T_DATA2_CAPTION"
-                             " WHERE strCaption <> strDefault"_s));
-    QCOMPARE(rs.recordCount(), 1);
-    QCOMPARE(rs.rows().front(), (QVariantList{qint64(CaptionNo::Item), u"品名"_s, u"商品 'A'"_s}));
     QString def, caption;
     QVERIFY(gGetColumnCaption(CaptionNo::Item, 2, def, caption));
-    QCOMPARE(caption, u"商品 'A'"_s);
+    QCOMPARE(def + u"|"_s + caption, u"品名|商品 'A'"_s);
     QVERIFY(gGetColumnCaption(CaptionNo::Item, 1, def, caption));
     QCOMPARE(caption, u"品名"_s);
     QVERIFY(gGetColumnCaption(CaptionNo::Cost, 2, def, caption));
@@ -212,8 +192,7 @@ void tst_ClassLists::captionFailures() {
     // Number 5 has no row: no caption, and no log entry (the caller decides).
     QString def = u"kept"_s, shown = u"kept"_s;
     QVERIFY(!gGetColumnCaption(5, 1, def, shown));
-    QCOMPARE(shown, u"kept"_s);
-    QCOMPARE(m_folder->errorLogEntries(), 0);
+    QCOMPARE(shown + QString::number(m_folder->errorLogEntries()), u"kept0"_s);
     QVERIFY(!gSetColumnCaption(5, 1, u"x"_s, u"x"_s));
     QVERIFY(!gGetColumnCaption(0, 3, def, shown));
     QVERIFY(!gSetColumnCaption(0, 0, u"x"_s, u"x"_s));

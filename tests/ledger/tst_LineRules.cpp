@@ -161,13 +161,9 @@ void tst_LineRules::unreadableListIsAFailureNotARefusal() {
     QVariant value = u"old"_s;
     RuleResult r;
     QVERIFY(!gCheckCellText(LedgerCol::Class2, 1, u"定番"_s, value, r));
-    QVERIFY(r.ok);
-    QVERIFY(!r.hasMessage());
-    QVERIFY(value.isNull());
+    QVERIFY(r.ok && !r.hasMessage() && value.isNull());
     QVERIFY(m_folder->errorLog().contains(u"gGetLedgerListEntries"_s));
-    // An empty cell needs no list.
-    QVERIFY(gCheckCellText(LedgerCol::Class2, 1, QString(), value, r));
-    QVERIFY(r.ok);
+    QVERIFY(gCheckCellText(LedgerCol::Class2, 1, QString(), value, r)); // needs no list
 }
 
 void tst_LineRules::dateTexts_data() {
@@ -275,17 +271,12 @@ void tst_LineRules::derivations() {
 void tst_LineRules::derivationOnlyFillsEmptyCells() {
     for (int column = 7; column <= 11; ++column) {
         LedgerLine line;
-        line.curQuantity = Currency::fromInt(3);
-        line.curUnitPrice = Currency::fromInt(600);
-        line.curRegularPrice = Currency::fromInt(1000);
-        line.curRatio = Currency::fromInt(60);
-        line.curCost = Currency::fromInt(1800);
-        QVERIFY(line.setValue(column, QVariant::fromValue(Currency::fromInt(5))));
+        for (int c = 7; c <= 11; ++c)
+            QVERIFY(line.setValue(c, QVariant::fromValue(Currency::fromInt(c == column ? 5 : 90))));
         const LedgerLine before = line;
         DeriveResult r;
         QVERIFY(gDeriveColumn(column, line, Currency::fromInt(70), r));
-        QVERIFY(!r.computed);
-        QVERIFY(line == before);
+        QVERIFY(!r.computed && line == before);
     }
 }
 
@@ -311,9 +302,7 @@ void tst_LineRules::afterUpdate() {
     old.strClass2 = u"　"_s; // a full-width space trims away as well
     old.strNote = u"  "_s;
     QVERIFY(gAfterCellUpdate(old, 12));
-    QVERIFY(!old.strClass1 && !old.strItem && !old.strClass2);
-    QCOMPARE(old.strNote, std::optional<QString>(u"  "_s));
-    QVERIFY(old.date1);
+    QVERIFY(!old.strClass1 && !old.strItem && !old.strClass2 && old.date1 && old.strNote);
     // The keyboard fill of an empty class cell works on stored lines too.
     QVERIFY(mInputClass1Default(old));
     QCOMPARE(old.strClass1, std::optional<QString>(u"文具"_s));
@@ -322,25 +311,29 @@ void tst_LineRules::afterUpdate() {
 // ---- Line check --------------------------------------------------------------------------------
 
 // Date, item, cost, payment, ratio, regular price, whether the supplier has a default ratio;
-// the message ("" passes; 19: the missing-entry message) and the column to go back to.
+// the message ("" passes, "19": the date is missing) and the column to go back to.
+const char16_t* const kNeither = u"仕入金額 か 支払金額 の入力は必須です";
+const char16_t* const kBoth = u"仕入金額 と 支払金額 の両方に値を入れるのは不正です";
+const char16_t* const kRatio = u"仕入規定掛率 が設定されていない場合   \r\n\r\n仕入金額 への入力は"
+                               u"\r\n\r\n掛率 か 定価 の入力は必須です";
 const struct LineCase {
     const char* name;
     bool hasDate;
     const char16_t* in[5];
     bool defaultRatio;
-    const char* message;
+    const char16_t* message;
     int focusColumn;
 } kLineCases[] = {
-    {"no date", false, {u"", u"100", u"", u"60", u""}, false, "19", 1},
-    {"neither amount", true, {u"", u"", u"", u"", u""}, true, "neither", 11},
-    {"a cost of 1 is an amount", true, {u"", u"1", u"50", u"60", u""}, true, "both", 11},
-    {"no ratio anywhere", true, {u"ペン", u"100", u"", u"", u""}, false, "ratio", 10},
-    {"line ratio", true, {u"ペン", u"100", u"", u"60", u""}, false, "", -1},
-    {"regular price", true, {u"", u"100", u"", u"", u"200"}, false, "", -1},
-    {"default ratio", true, {u"", u"100", u"", u"", u""}, true, "", -1},
-    {"item containing tax", true, {u"6月分消費税", u"100", u"", u"", u""}, false, "", -1},
-    {"payment only", true, {u"", u"", u"-5000", u"", u""}, false, "", -1},
-    {"cost 0", true, {u"", u"0", u"", u"60", u""}, false, "", -1},
+    {"no date", false, {u"", u"100", u"", u"60", u""}, false, u"19", 1},
+    {"neither amount", true, {u"", u"", u"", u"", u""}, true, kNeither, 11},
+    {"a cost of 1 is an amount", true, {u"", u"1", u"50", u"60", u""}, true, kBoth, 11},
+    {"no ratio anywhere", true, {u"ペン", u"100", u"", u"", u""}, false, kRatio, 10},
+    {"line ratio", true, {u"ペン", u"100", u"", u"60", u""}, false, u"", -1},
+    {"regular price", true, {u"", u"100", u"", u"", u"200"}, false, u"", -1},
+    {"default ratio", true, {u"", u"100", u"", u"", u""}, true, u"", -1},
+    {"item containing tax", true, {u"6月分消費税", u"100", u"", u"", u""}, false, u"", -1},
+    {"payment only", true, {u"", u"", u"-5000", u"", u""}, false, u"", -1},
+    {"cost 0", true, {u"", u"0", u"", u"60", u""}, false, u"", -1},
 };
 
 void tst_LineRules::lineCheck_data() {
@@ -365,19 +358,10 @@ void tst_LineRules::lineCheck() {
     LineCheckTexts texts;
     QVERIFY(gGetLineCheckTexts(1, texts));
     const RuleResult r = gCheckLine(line, texts, c.defaultRatio);
-    const QMap<QString, QString> messages{
-        {u"neither"_s, u"仕入金額 か 支払金額 の入力は必須です"_s},
-        {u"both"_s, u"仕入金額 と 支払金額 の両方に値を入れるのは不正です"_s},
-        {u"ratio"_s, u"仕入規定掛率 が設定されていない場合   "_s + crlf + crlf +
-                         u"仕入金額 への入力は"_s + crlf + crlf +
-                         u"掛率 か 定価 の入力は必須です"_s}};
-    const QString message = QString::fromLatin1(c.message);
+    const QString message = QString::fromUtf16(c.message);
     QCOMPARE(r.ok, message.isEmpty());
     QCOMPARE(r.msgCode, message == u"19"_s ? 19 : 0);
-    if (r.msgCode)
-        QCOMPARE(r.addText, u"日付は"_s);
-    else
-        QCOMPARE(r.text, messages.value(message));
+    QCOMPARE(r.msgCode ? r.addText : r.text, r.msgCode ? u"日付は"_s : message);
     QCOMPARE(r.focusColumn, c.focusColumn);
 }
 
