@@ -7,6 +7,7 @@
 #include "master/frmMaster.h"
 #include "master/frmSelectMaster.h"
 #include "store/Database.h"
+#include "store/Settings.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -99,7 +100,7 @@ void tst_frmMaster::openMaster() {
 
 void tst_frmMaster::opensIdle() {
     // The side labels follow the ledger's name and ratio caption.
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, strField) VALUES (10, '購入')"_s));
+    QVERIFY(gSetSystemStrField(10, u"購入"_s));
     QVERIFY(
         gdbData().executeSQL(u"UPDATE T_DATA1_CAPTION SET strCaption='率' WHERE lngCaptionNo=8"_s));
     openMaster();
