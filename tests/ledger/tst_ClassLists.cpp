@@ -1,0 +1,196 @@
+// The ledger's choice lists (class entries, item lists, class defaults) and its column captions,
+// read back from a fresh data file.
+#include "TestData.h"
+#include "TestServices.h"
+
+#include "base/Globals.h"
+#include "ledger/Captions.h"
+#include "ledger/ClassLists.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QVariantList classRow(int classNo, qint64 id) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(u"SELECT strClassItem, lngSort, blnEnable FROM T_DATA_CLASS"_s +
+                              QString::number(classNo) + u" WHERE lngID = ?"_s,
+                          {id}) ||
+        rs.recordCount() != 1)
+        return {};
+    return rs.rows().front();
+}
+
+} // namespace
+
+class tst_ClassLists : public DataFileTest {
+    Q_OBJECT
+
+private slots:
+
+    void classTextBlankCheck_data();
+    void classTextBlankCheck();
+    void classEntriesStoredAsTyped();
+    void disabledClassLeavesLedgerListButStaysADefaultChoice();
+    void classSort_data();
+    void classSort();
+    void changeOfMissingEntryIsAFailure();
+    void classDefaultIsTheSettingOfNewLines();
+    void itemRowsStoredAndChanged();
+    void sortText_data();
+    void sortText();
+
+    void captionsOfEachLedger();
+    void captionFailures();
+};
+
+void tst_ClassLists::classTextBlankCheck_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("trimmed");
+    QTest::newRow("empty") << QString() << false << QString();
+    QTest::newRow("half-width spaces") << u"   "_s << false << QString();
+    QTest::newRow("full-width space between letters") << u"ア　イ"_s << true << u"ア　イ"_s;
+    QTest::newRow("half-width spaces trimmed") << u"  食品 "_s << true << u"食品"_s;
+    QTest::newRow("leading full-width space kept") << u"　雑貨"_s << true << u"　雑貨"_s;
+}
+
+void tst_ClassLists::classTextBlankCheck() {
+    QFETCH(QString, typed);
+    QFETCH(bool, valid);
+    QFETCH(QString, trimmed);
+    QString out;
+    QCOMPARE(gChkClassText(typed, out), valid);
+    QCOMPARE(out, trimmed);
+}
+
+void tst_ClassLists::classEntriesStoredAsTyped() {
+    ClassEntry added;
+    QVERIFY(!gAddClassEntry(1, u"　　"_s, added));
+    QList<ClassEntry> entries;
+    QVERIFY(gGetClassEntries(1, entries));
+    QVERIFY(entries.isEmpty());
+    QVERIFY(gAddClassEntry(2, u"ハーフ'n"_s, added));
+    QCOMPARE(classRow(2, added.id), (QVariantList{u"ハーフ'n"_s, qint64(1), true}));
+}
+
+void tst_ClassLists::disabledClassLeavesLedgerListButStaysADefaultChoice() {
+    ClassEntry food, misc;
+    QVERIFY(gAddClassEntry(3, u"食品"_s, food));
+    QVERIFY(gAddClassEntry(3, u"雑貨"_s, misc));
+    QVERIFY(gSetClassEntryEnabled(3, food.id, false));
+    QStringList list;
+    QVERIFY(gGetLedgerListEntries(6, 1, list));
+    QCOMPARE(list, (QStringList{QString(), u"雑貨"_s}));
+    QVERIFY(gGetClassDefaultChoices(3, list));
+    QCOMPARE(list, (QStringList{QString(), u"食品"_s, u"雑貨"_s}));
+    // Enabled again, it is offered again; the entry itself never changed.
+    QVERIFY(gSetClassEntryEnabled(3, food.id, true));
+    QCOMPARE(classRow(3, food.id), (QVariantList{u"食品"_s, qint64(1), true}));
+}
+
+void tst_ClassLists::classSort_data() {
+    QTest::addColumn<int>("sort");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("0") << 0 << false;
+    QTest::newRow("1") << 1 << true;
+    QTest::newRow("99") << 99 << true;
+    QTest::newRow("100") << 100 << false;
+}
+
+// An order of 1 to 99 is stored and moves the entry in the lists.
+void tst_ClassLists::classSort() {
+    QFETCH(int, sort);
+    QFETCH(bool, stored);
+    ClassEntry a, b;
+    QVERIFY(gAddClassEntry(2, u"A"_s, a));
+    QVERIFY(gAddClassEntry(2, u"B"_s, b));
+    QVERIFY(gSetClassEntrySort(2, b.id, 50));
+    QCOMPARE(gSetClassEntrySort(2, a.id, sort), stored);
+    QCOMPARE(classRow(2, a.id).value(1).toInt(), stored ? sort : 1);
+    QList<ClassEntry> entries;
+    QVERIFY(gGetClassEntries(2, entries));
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).text, sort > 50 && stored ? u"B"_s : u"A"_s);
+}
+
+void tst_ClassLists::changeOfMissingEntryIsAFailure() {
+    QVERIFY(!gSetClassEntryEnabled(1, 4711, false));
+    QVERIFY(!gSetItemText(1, 4711, u"x"_s));
+    QCOMPARE(m_folder->errorLogEntries(), 2);
+    QVERIFY(m_folder->errorLog().contains(u"gSetClassEntryEnabled"_s));
+}
+
+void tst_ClassLists::classDefaultIsTheSettingOfNewLines() {
+    QVERIFY(gSetClassDefault(2, u"ハーフ'n"_s));
+    QString stored;
+    QVERIFY(gGetSystemStrField(14, stored, QString()));
+    QCOMPARE(stored, u"ハーフ'n"_s);
+    QVERIFY(gGetClassDefault(3, stored));
+    QCOMPARE(stored, QString());
+}
+
+void tst_ClassLists::itemRowsStoredAndChanged() {
+    ItemEntry added;
+    QVERIFY(gAddItemEntry(2, u"ハーフ'n"_s, QVariant(), added));
+    QVERIFY(gSetItemSort(2, added.rowId, 7));
+    QVERIFY(gSetItemText(2, added.rowId, QVariant()));
+    ResultSet rs(gdbData());
+    QVERIFY(rs.openRecordSet(u"SELECT strItem, lngSort FROM T_DATA2_ITEM UNION ALL "
+                             "SELECT strItem, lngSort FROM T_DATA1_ITEM"_s));
+    QCOMPARE(rs.rows(), (std::vector<QVariantList>{{QVariant(), qint64(7)}}));
+}
+
+void tst_ClassLists::sortText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("value"); // invalid: refused
+    QTest::newRow("spaces only") << u"  "_s << QVariant(QMetaType::fromType<qint64>());
+    QTest::newRow("1") << u"1"_s << QVariant(qint64(1));
+    QTest::newRow("99 trimmed") << u" 99 "_s << QVariant(qint64(99));
+    QTest::newRow("0") << u"0"_s << QVariant();
+    QTest::newRow("100") << u"100"_s << QVariant();
+    QTest::newRow("leading zero") << u"05"_s << QVariant();
+    QTest::newRow("decimal") << u"1.5"_s << QVariant();
+}
+
+void tst_ClassLists::sortText() {
+    QFETCH(QString, text);
+    QFETCH(QVariant, value);
+    QVariant out;
+    QCOMPARE(gChkSortText(text, kListSortMax, out), value.isValid());
+    if (value.isValid())
+        QCOMPARE(out.isNull() ? QVariant() : QVariant(out.toLongLong()),
+                 value.isNull() ? QVariant() : value);
+}
+
+// ---- Captions and grid offset ------------------------------------------------------------------
+
+// Each ledger has its own captions; a quote is stored as typed.
+void tst_ClassLists::captionsOfEachLedger() {
+    // The open ledger's table is written; the other ledger keeps its caption.
+    glngDataKind = 2;
+    QVERIFY(gSetColumnCaption(CaptionNo::Item, u"品名"_s, u"商品 'A'"_s));
+    glngDataKind = 0;
+    QString def, caption;
+    QVERIFY(gGetColumnCaption(CaptionNo::Item, 2, def, caption));
+    QCOMPARE(def + u"|"_s + caption, u"品名|商品 'A'"_s);
+    QVERIFY(gGetColumnCaption(CaptionNo::Item, 1, def, caption));
+    QCOMPARE(caption, u"品名"_s);
+}
+
+void tst_ClassLists::captionFailures() {
+    // Number 5 has no row: no caption, and no log entry (the caller decides).
+    QString def = u"kept"_s, shown = u"kept"_s;
+    QVERIFY(!gGetColumnCaption(5, 1, def, shown));
+    QCOMPARE(shown + QString::number(m_folder->errorLogEntries()), u"kept0"_s);
+    QVERIFY(!gSetColumnCaption(5, 1, u"x"_s, u"x"_s));
+    QVERIFY(!gGetColumnCaption(0, 3, def, shown));
+    QCOMPARE(m_folder->errorLogProcedures().first(), u"gSetColumnCaption"_s);
+}
+
+QTEST_GUILESS_MAIN(tst_ClassLists)
+#include "tst_ClassLists.moc"
