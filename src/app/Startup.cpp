@@ -5,6 +5,7 @@
 #include "app/frmMenu.h"
 #include "base/AppHooks.h"
 #include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
@@ -178,6 +179,7 @@ void gPrepareApplication(QApplication& app, const QString& programFolder) {
     app.setApplicationVersion(appVersionText());
     app.setWindowIcon(QIcon(gAddBackSlash(folder) + QStringLiteral("sys/icon.ico")));
     app.setQuitOnLastWindowClosed(false);
+    gInstallEnterClicksButtons(&app);
     // Kanji drawn with Japanese glyph forms rather than the Chinese variants a generic
     // fallback may pick.
     const QStringList preferred = {

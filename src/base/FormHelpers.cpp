@@ -5,11 +5,13 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QValidator>
 
@@ -111,6 +113,28 @@ QString trimHalfWidthSpaces(const QString& s) {
         --end;
     return s.mid(start, end - start);
 }
+
+// Enter on a focused push button presses it, as on the desktop the shop knows (Qt leaves that to
+// Space outside dialogs).
+class EnterClicksButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (!button || !button->isEnabled() || !button->hasFocus() || !button->isVisible())
+            return false;
+        button->click();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -235,4 +259,12 @@ void gLockControlsByTag(QWidget* window, bool lock, const QString& word) {
         if (lockable && gTagContains(w, word))
             w->setEnabled(!lock);
     }
+}
+
+void gInstallEnterClicksButtons(QCoreApplication* app) {
+    static EnterClicksButton* filter = nullptr;
+    if (filter || !app)
+        return;
+    filter = new EnterClicksButton(app);
+    app->installEventFilter(filter);
 }

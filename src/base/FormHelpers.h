@@ -3,6 +3,7 @@
 #include <QString>
 
 class QComboBox;
+class QCoreApplication;
 class QKeyEvent;
 class QLineEdit;
 class QWidget;
@@ -48,3 +49,6 @@ void gClearControls(QWidget* window);
 // Disables (lock true) or enables every entry control, button and picture of the window whose
 // tag matches word.
 void gLockControlsByTag(QWidget* window, bool lock, const QString& word);
+
+// Enter (and keypad Enter) presses the focused push button in every window of the application.
+void gInstallEnterClicksButtons(QCoreApplication* app);

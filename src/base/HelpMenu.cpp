@@ -12,8 +12,10 @@
 #include <QMenuBar>
 
 void gMenuShowContents(const QString& formName) {
+    // A page that cannot be opened has been told (message 14) and logged; the user stays where
+    // they were: it is no reason to end the program.
     if (!gDspHelp(QStringLiteral("index.html")))
-        gProcFatalError(formName + QStringLiteral("_mnuContents_Click"));
+        gProcError(formName + QStringLiteral("_mnuContents_Click"));
 }
 
 void gMenuShowAbout(const QString& formName) {

@@ -84,6 +84,27 @@ PromptLayout promptLayoutFor(int style) {
     return l;
 }
 
+QString gPromptButtonText(QMessageBox::StandardButton button) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return QStringLiteral("OK");
+    case QMessageBox::Cancel:
+        return QStringLiteral("キャンセル");
+    case QMessageBox::Abort:
+        return QStringLiteral("中止(&A)");
+    case QMessageBox::Retry:
+        return QStringLiteral("再試行(&R)");
+    case QMessageBox::Ignore:
+        return QStringLiteral("無視(&I)");
+    case QMessageBox::Yes:
+        return QStringLiteral("はい(&Y)");
+    case QMessageBox::No:
+        return QStringLiteral("いいえ(&N)");
+    default:
+        return {};
+    }
+}
+
 int promptResultFor(QMessageBox::StandardButton button) {
     switch (button) {
     case QMessageBox::Ok:
@@ -111,6 +132,9 @@ int WidgetPrompt::show(const QString& text, const QString& title, int style) {
     if (caption.isEmpty())
         caption = gstrAppTitle.isEmpty() ? appTitle() : gstrAppTitle;
     QPointer<QMessageBox> box = new QMessageBox(l.icon, caption, text, l.buttons, dialogParent());
+    // Japanese captions whatever translations are installed.
+    for (QAbstractButton* b : box->buttons())
+        b->setText(gPromptButtonText(box->standardButton(b)));
     box->setDefaultButton(l.defaultButton);
     box->setEscapeButton(l.escapeButton);
     box->exec();

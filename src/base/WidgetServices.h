@@ -19,6 +19,8 @@ struct PromptLayout {
 };
 PromptLayout promptLayoutFor(int style);
 // The MsgResult value of a pressed button (OK 1 ... No 7); 0 for a button outside that set.
+// The caption of a message-box button: はい／いいえ, キャンセル ….
+QString gPromptButtonText(QMessageBox::StandardButton button);
 int promptResultFor(QMessageBox::StandardButton button);
 
 class WidgetPrompt : public PromptService {

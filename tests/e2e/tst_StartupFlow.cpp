@@ -2,17 +2,18 @@
 // function windows the menu opens and the compaction at the end.
 #include "TestData.h"
 #include "TestServices.h"
-#include "base/ErrorLog.h"
-#include "base/Globals.h"
-#include "store/MsgCatalogue.h"
 #include "app/Startup.h"
-#include "base/WindowDisplay.h"
 #include "app/frmAbout.h"
 #include "app/frmEndProgram.h"
 #include "app/frmMenu.h"
+#include "base/ErrorLog.h"
+#include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/WindowDisplay.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/MsgCatalogue.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -132,7 +133,7 @@ void tst_StartupFlow::startUpShowsTheMenu() {
 void tst_StartupFlow::closingTheMenuShutsDownAndCompacts_data() {
     QTest::addColumn<bool>("byButton");
     QTest::newRow("close box") << false;
-    QTest::newRow("終 了 button") << true;
+    QTest::newRow("終 了 button, Enter") << true;
 }
 
 void tst_StartupFlow::closingTheMenuShutsDownAndCompacts() {
@@ -151,9 +152,13 @@ void tst_StartupFlow::closingTheMenuShutsDownAndCompacts() {
     const QString db = m_folder->dbPath();
     const qint64 sizeBefore = QFileInfo(db).size() + QFileInfo(db + QStringLiteral("-wal")).size();
 
-    if (byButton)
-        button(6)->click();
-    else
+    if (byButton) {
+        // Enter presses the focused button, as the program sets up at start.
+        gInstallEnterClicksButtons(qApp);
+        frmMenu::existing()->activateWindow();
+        button(6)->setFocus();
+        QTest::keyClick(button(6), Qt::Key_Return);
+    } else
         QVERIFY(frmMenu::existing()->close());
 
     QCOMPARE(m_t.process->pauses, QList<int>{2000});
@@ -166,7 +171,9 @@ void tst_StartupFlow::closingTheMenuShutsDownAndCompacts() {
                 .entryList({QStringLiteral("CompactDataBase*")})
                 .isEmpty());
     QVERIFY(DbInit(db));
-    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM pragma_freelist_count WHERE freelist_count = 0")), 1);
+    QCOMPARE(dataRowCount(
+                 QStringLiteral("SELECT 1 FROM pragma_freelist_count WHERE freelist_count = 0")),
+             1);
     QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM T_MASTER WHERE strSupplierShortName = ?"),
                           {QString(300, u'帳')}),
              1);
@@ -305,15 +312,16 @@ void tst_StartupFlow::helpAndAbout() {
     frmMenu::existing()->mnuContents->trigger();
     QCOMPARE(m_t.shell->opened.last(), m_folder->path() + QStringLiteral("/index.html"));
     QVERIFY(m_t.prompt->shown.isEmpty());
-    // A help page that is gone is a fatal error.
+    // A help page that cannot be opened is told and logged; the program goes on.
     QVERIFY(QFile::remove(m_folder->path() + QStringLiteral("/index.html")));
     frmMenu::existing()->mnuContents->trigger();
-    QCOMPARE(m_t.prompt->texts().mid(1), QStringList({kFatal, kNotice}));
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    QVERIFY(!m_t.prompt->texts().contains(kFatal));
     QCOMPARE(
         m_folder->errorLogProcedures(),
         QStringList({QStringLiteral("gDspHelp"), QStringLiteral("frmMenu_mnuContents_Click")}));
-    QCOMPARE(m_t.process->terminations, QList<int>({0, 1}));
-    QVERIFY(!gdbData().isOpen());
+    QVERIFY(m_t.process->terminations.isEmpty());
+    QVERIFY(gdbData().isOpen() && frmMenu::existing()->isVisible());
 }
 
 void tst_StartupFlow::secondInstance() {
