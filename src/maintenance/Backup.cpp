@@ -8,6 +8,7 @@
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <filesystem>
@@ -99,10 +100,12 @@ bool gChkBackupSpace(const QString& folder) {
     return known && needed <= freeBytes;
 }
 
-bool gProcDataBackup(const QString& folder, QString* written, QString* refusal) {
+bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, bool* cancelled) {
     const QString proc = QStringLiteral("gProcDataBackup");
     if (refusal)
         refusal->clear();
+    if (cancelled)
+        *cancelled = false;
     const auto refuseDamaged = [&]() {
         if (refusal)
             *refusal = QStringLiteral("データファイルが壊れているため、バックアップを作成しません"
@@ -130,8 +133,46 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal) 
         gProcError(proc, folder);
         return false;
     }
+    // The copy carries its own time (row 0), which the restore shows; a backup that does not
+    // come about puts the previous time back.
+    QVariant previousTime;
+    bool hadTime = false;
+    {
+        ResultSet rs(gdbData());
+        if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = 0")) &&
+            rs.recordCount() == 1) {
+            previousTime = rs.value(0);
+            hadTime = true;
+        }
+    }
+    if (!recordSystemTime(0)) {
+        gProcError(proc);
+        return false;
+    }
+    struct KeepPreviousTime {
+        QVariant time;
+        bool had;
+        bool done = false;
+        ~KeepPreviousTime() {
+            if (done || gDataFileReadOnly())
+                return;
+            if (!gdbData().isOpen())
+                DbInit(gstrDbPath);
+            if (had)
+                gdbData().executeSQL(
+                    QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = 0"), {time});
+            else
+                gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = 0"));
+        }
+    } keepPrevious{previousTime, hadTime};
     closeDataFile();
-    gDispMsg(55, unique);
+    // The notice names the folder as well, and can still be cancelled: nothing is written then.
+    if (gDispMsg(55, QDir::toNativeSeparators(gAddBackSlash(folder) + unique)) ==
+        MsgResult::Cancel) {
+        if (cancelled)
+            *cancelled = true;
+        return false;
+    }
     svc().process().processEvents();
 
     // The name is taken again: a file of that name may have appeared while the message was
@@ -148,9 +189,21 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal) 
         gProcError(proc);
         return false;
     }
+    keepPrevious.done = true;
     if (written)
         *written = target;
     return true;
+}
+
+QDateTime gBackupTimeOf(const QString& file) {
+    Database db;
+    if (db.open(file, QStringLiteral("gBackupTimeOf"), true)) {
+        ResultSet rs(db);
+        if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = 0")) &&
+            rs.recordCount() == 1 && rs.value(0).toDateTime().isValid())
+            return rs.value(0).toDateTime();
+    }
+    return QFileInfo(file).lastModified();
 }
 
 bool gProcDataRestore(const QString& file, QString* refusal) {

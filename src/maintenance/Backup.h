@@ -2,6 +2,7 @@
 
 #include "store/DataFile.h"
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -29,11 +30,16 @@ void gSetFreeSpaceLookup(FreeSpaceLookup lookup);
 bool gChkBackupSpace(const QString& folder);
 
 // Writes a backup file into the folder; the path written is returned in `written`. Shows
-// message 55 with the file name before copying. A damaged data file (known, or found by the
-// check of every page that runs before every copy) is refused: false, with the reason in `refusal`,
-// nothing written. Other failures are logged under "gProcDataBackup" (with the system's cause,
-// a full disk included) and leave no partial copy.
-bool gProcDataBackup(const QString& folder, QString* written = nullptr, QString* refusal = nullptr);
+// message 55 with the file's full path before copying; it can be cancelled: false with
+// *cancelled set, nothing written. The copy carries the time it was made (T_SYSTEM row 0). A
+// damaged data file (known, or found by the check of every page that runs before every copy) is
+// refused: false, with the reason in `refusal`, nothing written. Other failures are logged under
+// "gProcDataBackup" (with the system's cause, a full disk included) and leave no partial copy;
+// the previous backup time is kept then.
+bool gProcDataBackup(const QString& folder, QString* written = nullptr, QString* refusal = nullptr,
+                     bool* cancelled = nullptr);
+// The time a backup file was made: its T_SYSTEM row 0, else the file's modification time.
+QDateTime gBackupTimeOf(const QString& file);
 
 // Replaces the data file by the backup file, while no other program has it open. A file that is
 // not a sound data file of this program, or a data file opened read-only, is refused before

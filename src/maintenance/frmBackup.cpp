@@ -6,11 +6,13 @@
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
 #include "maintenance/Backup.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -123,8 +125,11 @@ void frmBackup::cmdBackup_Click() {
         return;
     }
     QString refusal;
-    if (gProcDataBackup(folder, nullptr, &refusal))
+    bool cancelled = false;
+    if (gProcDataBackup(folder, nullptr, &refusal, &cancelled))
         gDispMsg(6, QStringLiteral("バックアップを"));
+    else if (cancelled)
+        ; // nothing was written, nothing to say
     else if (!refusal.isEmpty())
         svc().prompt().show(refusal, QString(), MsgStyle::OKOnly | MsgStyle::Critical);
     else
@@ -145,6 +150,25 @@ void frmBackup::cmdRestore_Click() {
     const QString file =
         gGetOpenFileName(QStringLiteral("バックアップデータを選択してください。"), filter, desktop);
     if (file.isEmpty())
+        return;
+    // A file that is plainly no backup is refused at once; any other is named, with its time
+    // and what becomes of the current data, and restored only after a yes.
+    if (const DataFileStatus shape = gChkDataFileShape(file); shape != DataFileStatus::Ok) {
+        svc().prompt().show(gDataFileStatusText(shape) + QStringLiteral("\r\n") +
+                                QStringLiteral("現在のデータは変更していません。"),
+                            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return;
+    }
+    const QString question =
+        QStringLiteral("次のバックアップから復元します。\r\n%1\r\nバックアップ日時：%2\r\n\r\n"
+                       "現在のデータは次のファイルに残します。\r\n%3\r\n\r\n"
+                       "復元してよろしいですか？")
+            .arg(QDir::toNativeSeparators(file),
+                 gBackupTimeOf(file).toString(QStringLiteral("yyyy/MM/dd HH:mm")),
+                 QDir::toNativeSeparators(gstrDbPath + kBeforeRestoreSuffix));
+    if (svc().prompt().show(question, QString(),
+                            MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
+        MsgResult::Yes)
         return;
     QString refusal;
     if (gProcDataRestore(file, &refusal)) {

@@ -186,9 +186,9 @@ void tst_Backup::backupThenRestoreAndBack() {
     const QString name = QStringLiteral("2024年01月02日 火曜日 10時15分.tvk");
     QCOMPARE(written, m_backups->filePath(name));
     QCOMPARE(filesIn(m_backups->path()), QStringList{name});
-    QCOMPARE(
-        m_svc.prompt->texts(),
-        QStringList{name + QStringLiteral("\r\nに保存します。\r\nＯＫを押すと処理を始めます。")});
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{QDir::toNativeSeparators(written) +
+                         QStringLiteral("\r\nに保存します。\r\nＯＫを押すと処理を始めます。")});
     QCOMPARE(systemTime(0), m_svc.clock->fixed);
     const QByteArray backupBytes = readBytes(written);
 

@@ -3,8 +3,8 @@
 #include "TestServices.h"
 #include "WidgetTestHelpers.h"
 
-#include "base/Globals.h"
 #include "app/frmMenu.h"
+#include "base/Globals.h"
 #include "maintenance/Backup.h"
 #include "maintenance/frmBackup.h"
 #include "maintenance/frmSystem.h"
@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,12 +117,25 @@ void tst_MaintenanceWindows::backupThenRestoreThroughTheWindow() {
     QCOMPARE(filesIn(m_backups->path()), QStringList{name});
     QCOMPARE(m_svc.prompt->texts().value(1), kBackupDone);
 
-    // Later work is replaced by the backup.
+    // Later work is replaced by the backup, after a question that names the file, its time and
+    // where the current data goes; "いいえ" changes nothing.
     QVERIFY(addMoreData());
+    const QStringList latest = dumpData();
     m_svc.prompt->shown.clear();
-    m_svc.dialogs->files << m_backups->filePath(name);
+    m_svc.dialogs->files << m_backups->filePath(name) << m_backups->filePath(name);
+    m_svc.prompt->answers << MsgResult::No;
     click("cmdRestore");
-    QCOMPARE(m_svc.prompt->texts(), QStringList{QStringLiteral("復元を正常に終了しました。")});
+    QCOMPARE(m_svc.prompt->shown.size(), 1);
+    const QString question = m_svc.prompt->texts().at(0);
+    QVERIFY2(question.contains(QDir::toNativeSeparators(m_backups->filePath(name))) &&
+                 question.contains(QStringLiteral("2024/01/02 10:15")) &&
+                 question.contains(QStringLiteral("db1.before-restore")),
+             qPrintable(question));
+    QCOMPARE(dumpData(), latest);
+    m_svc.prompt->shown.clear();
+    m_svc.prompt->answers << MsgResult::Yes;
+    click("cmdRestore");
+    QCOMPARE(m_svc.prompt->texts().value(1), QStringLiteral("復元を正常に終了しました。"));
     QCOMPARE(dumpData(), saved);
     QVERIFY(m_svc.process->terminations.isEmpty());
     QCOMPARE(m_folder->errorLogEntries(), 0);
@@ -138,6 +152,16 @@ void tst_MaintenanceWindows::cancelledDialogsAndRefusalsChangeNothing() {
     QVERIFY(m_svc.prompt->shown.isEmpty());
     // Not even compacted: the data file is byte for byte as it was.
     QCOMPARE(readBytes(m_folder->dbPath()), dataBytes);
+
+    // The backup notice names the folder and can be cancelled: nothing is written.
+    m_svc.dialogs->folders << m_backups->path();
+    m_svc.prompt->answers << MsgResult::Cancel;
+    click("cmdBackup");
+    QCOMPARE(m_svc.prompt->shown.size(), 1);
+    QVERIFY(m_svc.prompt->texts().at(0).startsWith(QDir::toNativeSeparators(m_backups->path())));
+    QVERIFY(QDir(m_backups->path()).isEmpty(QDir::Files | QDir::Hidden));
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM T_SYSTEM WHERE lngID = 0")), 0);
+    m_svc.prompt->shown.clear();
 
     // One byte short of the data file's size.
     const double needed = static_cast<double>(QFileInfo(m_folder->dbPath()).size());
