@@ -173,6 +173,7 @@ void tst_ProfitReport::normalMode_threeTerms() {
     QCOMPARE(ws->format(8, 5).numberFormat, u"#0"_s);
     QCOMPARE(ws->format(9, 5).numberFormat, u"@"_s);
     QCOMPARE(ws->format(10, 8).numberFormat, u"0"_s);
+    QCOMPARE(ws->format(6, 5).numberFormat, u"#,##0"_s); // amounts: thousands separators
     // Each block is boxed from its name row to its last value: B5:H10.
     QCOMPARE(ws->format(5, 2).thinSides, CellSide::Outline);
     QCOMPARE(ws->format(10, 8).thinSides, CellSide::Outline);
