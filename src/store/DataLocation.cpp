@@ -91,6 +91,10 @@ bool gResolveDataFile(const QString& dataOption, const QString& portableFolder,
         return true;
     }
     const QString folder = QDir::cleanPath(gUserDataFolder());
+    if (folder.isEmpty()) { // no home folder to put it in
+        tellFolder(QStringLiteral("~/.local/share/Quillo-soft/tovaki"));
+        return false;
+    }
     const QString path = folder + QStringLiteral("/db1");
     *dataFile = path;
     if (QFileInfo::exists(path))
