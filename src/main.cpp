@@ -2,6 +2,23 @@
 #include "base/WidgetServices.h"
 
 #include <QApplication>
+#include <QStringList>
+
+namespace {
+
+// The data file named by "--db FILE" or "--db=FILE"; "" when none.
+QString dataOption(const QStringList& args) {
+    const QString name = QStringLiteral("--db");
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == name && i + 1 < args.size())
+            return args.at(i + 1);
+        if (args.at(i).startsWith(name + QLatin1Char('=')))
+            return args.at(i).mid(name.size() + 1);
+    }
+    return {};
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -9,7 +26,7 @@ int main(int argc, char** argv) {
     installWidgetServices();
     int code = 0;
     // A start-up that ended the program (second instance, fatal failure) had no loop to leave.
-    if (Main() && !desktopEndRequested(code))
+    if (Main(QString(), dataOption(QCoreApplication::arguments())) && !desktopEndRequested(code))
         code = app.exec();
     else
         desktopEndRequested(code);

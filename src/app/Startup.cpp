@@ -10,6 +10,7 @@
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
 #include "store/DataFile.h"
+#include "store/DataLocation.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 
@@ -19,8 +20,11 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
 #include <QTimer>
+#include <QTranslator>
 #include <memory>
 
 namespace {
@@ -31,10 +35,8 @@ std::unique_ptr<QLockFile>& instanceLock() {
 }
 
 QString programFolderOrDefault(const QString& programFolder) {
-    QString folder =
-        programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
-    folder = QDir::cleanPath(folder);
-    return folder;
+    return programFolder.isEmpty() ? gProgramFolder(QCoreApplication::applicationDirPath())
+                                   : QDir::cleanPath(programFolder);
 }
 
 } // namespace
@@ -76,8 +78,10 @@ void gReleaseInstanceLock() {
     instanceLock().reset();
 }
 
-QString gDataFilePath(const QString& programFolder) {
-    return programFolderOrDefault(programFolder) + QStringLiteral("/sys/") + QStringLiteral("db1");
+bool gFindDataFile(const QString& programFolder, const QString& dataOption, QString* dataFile) {
+    const QString portable =
+        programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
+    return gResolveDataFile(dataOption, portable, programFolderOrDefault(programFolder), dataFile);
 }
 
 bool gTakeDataFile(const QString& dataFile) {
@@ -105,9 +109,9 @@ bool gTakeDataFile(const QString& dataFile) {
     return false;
 }
 
-bool mInitProgram(const QString& programFolder) {
+bool mInitProgram(const QString& programFolder, const QString& dataFile) {
     gstrAppPath = programFolderOrDefault(programFolder);
-    gstrDbPath = gDataFilePath(gstrAppPath);
+    gstrDbPath = dataFile;
 
     if (!DbInit(gstrDbPath, false)) {
         const QString text = QStringLiteral("必要とするデータ保存用データベースが開けません。");
@@ -137,15 +141,16 @@ void gInstallAppHooks() {
     hooks.aboutWindow = [] { return frmAbout::instance(); };
 }
 
-bool Main(const QString& programFolder) {
+bool Main(const QString& programFolder, const QString& dataOption) {
     gInstallAppHooks();
     if (!gChkPrevInstance(false))
         return false;
-    if (!gTakeDataFile(gDataFilePath(programFolder))) {
+    QString dataFile;
+    if (!gFindDataFile(programFolder, dataOption, &dataFile) || !gTakeDataFile(dataFile)) {
         svc().process().terminate(1);
         return false;
     }
-    if (!mInitProgram(programFolder)) {
+    if (!mInitProgram(programFolder, dataFile)) {
         gProcFatalError(QStringLiteral("Main"));
         return false;
     }
@@ -180,6 +185,14 @@ void gPrepareApplication(QApplication& app, const QString& programFolder) {
     app.setWindowIcon(QIcon(gAddBackSlash(folder) + QStringLiteral("sys/icon.ico")));
     app.setQuitOnLastWindowClosed(false);
     gInstallEnterClicksButtons(&app);
+    // The standard dialogs and message-box buttons in Japanese, when Qt's translations are
+    // installed; English otherwise.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+    else
+        delete translator;
     // Kanji drawn with Japanese glyph forms rather than the Chinese variants a generic
     // fallback may pick.
     const QStringList preferred = {

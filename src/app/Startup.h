@@ -7,8 +7,10 @@ class QApplication;
 // Start-up: refuses a second instance, finds the program folder, opens the data file and the
 // message catalogue, shows the main menu. Returns true when the menu is shown; false when the
 // process is ending (second instance, or a failure that ran the fatal sequence).
-// programFolder: the folder holding sys/ and index.html; empty means the executable's folder.
-bool Main(const QString& programFolder = {});
+// programFolder: the folder holding sys/ and index.html, and the portable folder whose sys/db1
+// is used when present; empty means the executable's (store/DataLocation.h). dataOption: the
+// data file named on the command line (--db), "" when none.
+bool Main(const QString& programFolder = {}, const QString& dataOption = {});
 
 // Registers the main menu, the shutdown window and the About window with the window routines
 // of the base layer (AppHooks.h). Main() does it first; tests of windows do it at start.
@@ -17,10 +19,12 @@ void gInstallAppHooks();
 // Sets the program folder and the data file's path, opens the data file and the message
 // catalogue, sets the application title. False (after telling the user and logging) when
 // either database cannot be opened.
-bool mInitProgram(const QString& programFolder = {});
+bool mInitProgram(const QString& programFolder, const QString& dataFile);
 
-// The data file of a program folder (empty: the executable's folder): sys/db1.
-QString gDataFilePath(const QString& programFolder);
+// The data file for a program folder (empty: the executable's) and a --db value, in the order
+// of gResolveDataFile (store/DataLocation.h); the per-user file is made at the first start.
+// False after a message when it cannot be found or made.
+bool gFindDataFile(const QString& programFolder, const QString& dataOption, QString* dataFile);
 // Takes the lock beside the data file for the session and removes what an interrupted
 // compaction or restore left beside it. False, after telling the user which computer, user and
 // process have the file, when another program uses it (or the lock cannot be made at all); the
@@ -38,7 +42,7 @@ void gReleaseInstanceLock();
 // application title.
 QString gInstanceLockPath();
 
-// Application-wide look: the window icon from the program folder, a Japanese font when one is
-// installed, and no automatic quit when the last window closes (the shutdown window ends the
-// program).
+// Application-wide look: the window icon from the program folder, Qt's own Japanese texts
+// (qtbase_ja) when installed, a Japanese font when one is installed, and no automatic quit when the
+// last window closes (the shutdown window ends the program).
 void gPrepareApplication(QApplication& app, const QString& programFolder);

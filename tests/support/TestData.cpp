@@ -38,12 +38,12 @@ bool copyTree(const QString& from, const QString& to) {
 
 TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()) {
     const QString app = QStringLiteral(TOVAKI_APP_DIR);
-    const QString fresh = QStringLiteral(TOVAKI_FRESH_DIR);
     const QString root = m_dir->path();
     m_ok =
         m_dir->isValid() && QDir().mkpath(root + QStringLiteral("/app/sys/excel_format")) &&
         QDir().mkpath(root + QStringLiteral("/temp")) &&
-        QFile::copy(fresh + QStringLiteral("/db1"), dbPath()) &&
+        QDir().mkpath(root + QStringLiteral("/home")) &&
+        QFile::copy(app + QStringLiteral("/sys/db1.empty"), dbPath()) &&
         QFile::copy(app + QStringLiteral("/sys/msg"), path() + QStringLiteral("/sys/msg")) &&
         QFile::copy(app + QStringLiteral("/sys/icon.ico"),
                     path() + QStringLiteral("/sys/icon.ico")) &&
@@ -53,6 +53,9 @@ TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()
     QFile::setPermissions(dbPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     qputenv("temp", tempPath().toLocal8Bit());
     qputenv("tmp", tempPath().toLocal8Bit());
+    // The per-user data folder of whatever runs here lies in the throw-away folder as well.
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/home")).toLocal8Bit());
+    qunsetenv("TOVAKI_DB");
     gstrAppPath = path();
     gstrDbPath = dbPath();
     gstrExcelFormatPath = gAddBackSlash(path()) + QStringLiteral("sys/excel_format/");

@@ -11,9 +11,10 @@
 #include <memory>
 #include <optional>
 
-// A throw-away program folder: sys/db1 (fresh, from the schema script), sys/msg, sys/icon.ico,
-// sys/excel_format/ with the built templates, and index.html, copied from the build. The
-// temporary folder (env "temp"/"tmp") points into it, so error logs land there too.
+// A throw-away program folder: sys/db1 (a copy of the shipped sys/db1.empty), sys/msg,
+// sys/icon.ico, sys/excel_format/ with the built templates, and index.html, copied from the build.
+// The temporary folder (env "temp"/"tmp") points into it, so error logs land there too, and so does
+// the per-user data folder (XDG_DATA_HOME, its "home" folder; TOVAKI_DB is unset).
 // open() sets gstrAppPath, gstrDbPath, gstrExcelFormatPath, gstrAppTitle and opens both
 // databases; the destructor closes them.
 class TestProgramFolder {

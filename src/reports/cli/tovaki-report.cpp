@@ -13,6 +13,7 @@
 #include "reports/ProfitReport.h"
 #include "reports/SupplierList.h"
 #include "store/DataFile.h"
+#include "store/DataLocation.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
@@ -70,10 +71,16 @@ REPORT:
   ledger      仕入帳 / purchase ledger print
 
 共通 / Common:
-  -d, --data DIR        データのフォルダ（sys/db1, sys/msg, sys/excel_format を含む）。
+  -d, --data DIR        プログラムのフォルダ（sys/msg, sys/excel_format を含む。
+                        sys/db1 があればそれをデータファイルとする）。
                         既定はこのプログラムのフォルダ。
-                        Data folder holding sys/db1, sys/msg and sys/excel_format;
-                        default: the folder of this program.
+                        Program folder holding sys/msg and sys/excel_format (and
+                        sys/db1, used as the data file when present); default: the
+                        folder of this program.
+  --db FILE             データファイル。既定は環境変数 TOVAKI_DB、次に
+                        sys/db1、次に利用者のデータフォルダの db1。
+                        Data file; default: TOVAKI_DB, then sys/db1, then db1 in
+                        the user's data folder.
   -o, --out DIR         作成したファイルを置くフォルダ。既定は現在のフォルダ。
                         Folder the workbook is written to; default: the current folder.
   --suppliers LIST      対象の仕入先番号（例 1,3,5-9）。既定は有効な全仕入先。
@@ -140,7 +147,8 @@ REPORT:
 // settings (or the window's defaults) when the report runs.
 struct ReportOptions {
     QString report;
-    QString data;
+    QString data;     // --data: the program folder, "" for this program's own
+    QString dataFile; // --db
     QString out;
     std::optional<QSet<qint32>> only; // --suppliers
     std::optional<QString> from, to, date;
@@ -296,7 +304,8 @@ bool readOptions(const QCommandLineParser& p, ReportOptions& o, QString& error) 
         return r.fail(QStringLiteral("出力先のフォルダがありません / the output folder does not "
                                      "exist: ") +
                       o.out);
-    o.data = r.text(QStringLiteral("data")).value_or(QCoreApplication::applicationDirPath());
+    o.data = r.text(QStringLiteral("data")).value_or(QString());
+    o.dataFile = r.text(QStringLiteral("db")).value_or(QString());
     if (const auto list = r.text(QStringLiteral("suppliers"))) {
         o.only = supplierSet(*list);
         if (!o.only)
@@ -560,10 +569,14 @@ int runProfit(const ReportOptions& o) {
     return kExitFailed;
 }
 
-// Opens the data folder as the program's start-up does.
-bool openDataFolder(const QString& folder) {
-    gstrAppPath = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    gstrDbPath = gstrAppPath + QStringLiteral("/sys/") + QStringLiteral("db1");
+// Finds and opens the data file and the program files as the program's start-up does.
+bool openDataFolder(const QString& folder, const QString& dataOption) {
+    const QString portable = folder.isEmpty()
+                                 ? QCoreApplication::applicationDirPath()
+                                 : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    gstrAppPath = folder.isEmpty() ? gProgramFolder(portable) : portable;
+    if (!gResolveDataFile(dataOption, portable, gstrAppPath, &gstrDbPath))
+        return false;
     gstrExcelFormatPath = gAddBackSlash(gstrAppPath) + QStringLiteral("sys/excel_format/");
     gstrAppTitle = appTitle();
     // The same lock as the program's: a report never reads a file while another program
@@ -613,6 +626,7 @@ int main(int argc, char** argv) {
     };
     add({QStringLiteral("h"), QStringLiteral("help")});
     add({QStringLiteral("d"), QStringLiteral("data")}, QStringLiteral("DIR"));
+    add({QStringLiteral("db")}, QStringLiteral("FILE"));
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
     for (const QString& n : kRangeOptions + kBalanceOptions + kLedgerOptions + kProfitOptions +
                                 QStringList{QStringLiteral("suppliers")})
@@ -637,7 +651,7 @@ int main(int argc, char** argv) {
         printErr(seeHelp);
         return kExitUsage;
     }
-    if (!openDataFolder(options.data))
+    if (!openDataFolder(options.data, options.dataFile))
         return kExitFailed;
     int code = kExitFailed;
     if (options.report == QStringLiteral("ledger"))
