@@ -30,16 +30,6 @@ QByteArray zip(const Parts& parts) {
     return bytes;
 }
 
-Parts withPart(Parts parts, const QString& name, const QByteArray& data) {
-    for (auto& p : parts)
-        if (p.first == name) {
-            p.second = data;
-            return parts;
-        }
-    parts.append({name, data});
-    return parts;
-}
-
 Parts excelTemplateParts() {
     const QByteArray decl = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
                             "\r\n";
