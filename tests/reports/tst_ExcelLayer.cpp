@@ -53,9 +53,8 @@ private slots:
     void run_savesAsksAndOpens_data();
     void run_savesAsksAndOpens();
     void run_missingTemplate_takesTheFailurePath();
-    void run_unwritableFolder_takesTheFailurePath();
+    void run_abandonAndUnwritableFolder();
     void run_sameSecond_keepsBothFiles();
-    void run_abandon_savesNothingAndSaysNothing();
 
 private:
     std::unique_ptr<QTemporaryDir> m_out;
@@ -174,14 +173,23 @@ void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
     QVERIFY(filesIn(m_out->path()).isEmpty());
 }
 
-void tst_ExcelLayer::run_unwritableFolder_takesTheFailurePath() {
+void tst_ExcelLayer::run_abandonAndUnwritableFolder() {
+    {
+        ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
+        run.setCallbacks(callbacks());
+        run.setOutputFolder(m_out->path());
+        QVERIFY(run.begin(kExcelTemplateMaster)); // left by an early return: nothing is said
+        QVERIFY(run.addPage(u"1"_s));
+    }
+    QVERIFY(m_svc.prompt->shown.isEmpty() && filesIn(m_out->path()).isEmpty());
+    QCOMPARE(m_folder->errorLogEntries(), 0);
     ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
     run.setCallbacks(callbacks());
     run.setOutputFolder(m_out->path() + u"/gone"_s);
     QVERIFY(run.begin(kExcelTemplateMaster));
     QVERIFY(run.addPage(u"1"_s));
     QVERIFY(!run.finish(kExcelSuffixLedger, u"表が作成されました"_s));
-    QCOMPARE(m_busy, QList<bool>({true, false}));
+    QCOMPARE(m_busy, QList<bool>({true, false, true, false}));
     QCOMPARE(m_svc.prompt->texts(), QStringList({kExcelReportFailed}));
     QCOMPARE(m_folder->errorLogProcedures(), QStringList({u"frmPrint_cmdPrintData_Click"_s}));
     QVERIFY(m_svc.shell->opened.isEmpty());
@@ -204,20 +212,6 @@ void tst_ExcelLayer::run_sameSecond_keepsBothFiles() {
         QStringList({u"　2024-03-05　10：15：00 "_s + gstrAppTitle + u" 利益管理表.xlsx"_s,
                      u"　2024-03-05　10：15：00 "_s + gstrAppTitle + u" 利益管理表(2).xlsx"_s}));
     QVERIFY(m_svc.prompt->shown.isEmpty()); // save() asks nothing
-}
-
-void tst_ExcelLayer::run_abandon_savesNothingAndSaysNothing() {
-    {
-        ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
-        run.setCallbacks(callbacks());
-        run.setOutputFolder(m_out->path());
-        QVERIFY(run.begin(kExcelTemplateMaster)); // left by an early return
-        QVERIFY(run.addPage(u"1"_s));
-    }
-    QCOMPARE(m_busy, QList<bool>({true, false}));
-    QVERIFY(m_svc.prompt->shown.isEmpty());
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-    QVERIFY(filesIn(m_out->path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ExcelLayer)

@@ -48,8 +48,6 @@ class tst_ProfitReport : public DataFileTest {
     Q_OBJECT
 private slots:
     void init();
-    void terms_data();
-    void terms();
     void rateText_data();
     void rateText();
     void normalMode_threeTerms();
@@ -101,31 +99,6 @@ const Worksheet* tst_ProfitReport::run(const ProfitReportParams& p, int sheet) {
         return nullptr;
     }
     return m_book.sheet(sheet);
-}
-
-void tst_ProfitReport::terms_data() {
-    QTest::addColumn<QDate>("start");
-    QTest::addColumn<QDate>("end");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("three terms") << kStart << kEnd
-                                 << QStringList{u"2024/01/21-2024/02/20"_s,
-                                                u"2024/02/21-2024/03/20"_s,
-                                                u"2024/03/21-2024/04/20"_s};
-    QTest::newRow("over the year end")
-        << QDate(2023, 12, 20) << QDate(2024, 1, 20)
-        << QStringList{u"2023/11/21-2023/12/20"_s, u"2023/12/21-2024/01/20"_s};
-}
-
-void tst_ProfitReport::terms() {
-    QFETCH(QDate, start);
-    QFETCH(QDate, end);
-    QFETCH(QStringList, expected);
-    std::vector<ProfitTerm> terms;
-    QVERIFY(gGetProfitTerms(start, end, terms));
-    QStringList got;
-    for (const ProfitTerm& t : terms)
-        got << termDateText(t.start) + u"-"_s + termDateText(t.end);
-    QCOMPARE(got, expected);
 }
 
 void tst_ProfitReport::rateText_data() {

@@ -144,6 +144,8 @@ void tst_ReportCli::profit_writesTheTable() {
     Workbook book;
     QVERIFY(book.open(r.out));
     QCOMPARE(book.sheetNames(), QStringList({u"1"_s, u"ランキング"_s}));
+    // Terms over the year end.
+    QCOMPARE(reporttest::rowText(book.sheet(0), 3, 4, 6), u"24/1/20締|24/2/20締|累計"_s);
     QVERIFY(book.sheet(u"ランキング"_s)->value(2, 4).toString().contains(u"利益率"_s));
 }
 

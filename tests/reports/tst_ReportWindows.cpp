@@ -112,8 +112,7 @@ private slots:
     void ledger_opensTicksRefusesAndPicksADate();
     void ledger_startRowEditedInPlaceAndReset();
     void ledger_createWritesTheTickedSuppliersWithTheirStartRows();
-    void ledger_dataSettingsRestoredStoredAndEnabled();
-    void ledger_positionLimitsDirectionsAndStore();
+    void ledger_settingsAndPositionWindows();
 
     void profit_opensWithListsAndDefaultsAndRefuses();
     void profit_createsTheWorkbookAndKeepsTheChoices();
@@ -361,7 +360,7 @@ void tst_ReportWindows::ledger_createWritesTheTickedSuppliersWithTheirStartRows(
     QCOMPARE(rowText(book.sheet(1), 12, 11, 11), u"1,0 0 0"_s);
 }
 
-void tst_ReportWindows::ledger_dataSettingsRestoredStoredAndEnabled() {
+void tst_ReportWindows::ledger_settingsAndPositionWindows() {
     LedgerPrintFrame* f = ledgerFrame();
     QVERIFY(f);
     QVERIFY(gSetSystemBlnField(40, true));
@@ -396,17 +395,8 @@ void tst_ReportWindows::ledger_dataSettingsRestoredStoredAndEnabled() {
     f->cmdPrintDataSetting->click();
     QVERIFY(seen);
     QTRY_VERIFY(!frmPrint_Data::existing());
-    // The next run reads what was stored.
-    LedgerPrintOptions o;
-    QVERIFY(gGetLedgerPrintOptions(o));
-    QVERIFY(o.linesPerPage == 30 && o.balanceInterval == 1 && o.closeDayBlankRows == 2);
-    QVERIFY(o.omitMonth && o.omitDay && o.closeDayBlank && !o.noteInBalance && o.kokuyoRi103);
-}
-
-void tst_ReportWindows::ledger_positionLimitsDirectionsAndStore() {
+    // The print position window: limits, directions, stored at once.
     QVERIFY(gSetSystemLngField(46, -9));
-    LedgerPrintFrame* f = ledgerFrame();
-    QVERIFY(f);
     whenOpen<frmPrint_ExcelPos>([&](frmPrint_ExcelPos* w) {
         QCOMPARE(w->lblTOP->text(), u"上へ 9"_s);
         for (int i = 0; i < 11; ++i)
@@ -423,9 +413,11 @@ void tst_ReportWindows::ledger_positionLimitsDirectionsAndStore() {
     QCOMPARE(m_svc.prompt->texts(), QStringList({u"それ以上、右に寄せることは出来ません。"_s,
                                                  u"それ以上、上に寄せることは出来ません。"_s}));
     QCOMPARE(m_svc.prompt->shown[0].style, MsgStyle::OKOnly | MsgStyle::Information);
-    // The next ledger print takes them.
+    // The next run reads what was stored.
     LedgerPrintOptions o;
     QVERIFY(gGetLedgerPrintOptions(o));
+    QVERIFY(o.linesPerPage == 30 && o.balanceInterval == 1 && o.closeDayBlankRows == 2);
+    QVERIFY(o.omitMonth && o.omitDay && o.closeDayBlank && !o.noteInBalance && o.kokuyoRi103);
     QVERIFY(o.offsetVertical == -9 && o.offsetHorizontal == 10);
 }
 

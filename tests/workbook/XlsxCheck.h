@@ -17,9 +17,9 @@ public:
     QByteArray part(const QString& name) const { return m_parts.value(name); }
 
     // The problems that make Excel repair or refuse a file: stored entries, dangling
-    // relationships, parts without a content type, bad or duplicate sheet names and ids, stale
+    // relationships, parts without a content type, bad or duplicate sheet names, stale
     // defined names, tab selection, rows and cells out of order, worksheet elements out of schema
-    // order, style indices beyond their lists, malformed inline strings. Empty when sound.
+    // order, cell styles beyond their list, malformed inline strings. Empty when sound.
     QStringList problems() const;
 
     // Sheet names in workbook order, and the worksheet part of each.
