@@ -40,24 +40,6 @@ namespace {
 
 const QString kQuestion = u"デスクトップに\r\n表が作成されました\r\n\r\n開きますか？\r\n"_s;
 
-bool supplier(qint32 id, qint32 number, const QString& shortName, bool valid = true) {
-    SupplierRow s;
-    s.masterID = id;
-    s.supplier = number;
-    s.shortName = shortName;
-    s.valid = valid;
-    return addSupplier(s);
-}
-
-bool addPurchase(qint32 id, const QDate& date, const QString& item, double cost) {
-    LineRow l;
-    l.masterID = id;
-    l.date = date;
-    l.item = item;
-    l.cost = cost;
-    return addLine(l) > 0;
-}
-
 qint32 lngSetting(int number) {
     qint32 v = -999;
     return gGetSystemLngField(number, v, -999) ? v : -1000;
@@ -162,8 +144,10 @@ frmPrint* tst_ReportWindows::openWindow() {
 }
 
 LedgerPrintFrame* tst_ReportWindows::ledgerFrame() {
-    if (!supplier(1, 3, u"三河屋"_s) || !supplier(2, 1, u"青葉園"_s) ||
-        !supplier(3, 2, u"休止中"_s, false) || !supplier(4, 7, u"七星"_s))
+    if (!addSupplier({.masterID = 1, .supplier = 3, .shortName = u"三河屋"_s}) ||
+        !addSupplier({.masterID = 2, .supplier = 1, .shortName = u"青葉園"_s}) ||
+        !addSupplier({.masterID = 3, .supplier = 2, .shortName = u"休止中"_s, .valid = false}) ||
+        !addSupplier({.masterID = 4, .supplier = 7, .shortName = u"七星"_s}))
         return nullptr;
     frmPrint* w = openWindow();
     return w ? w->findChild<LedgerPrintFrame*>(u"Frame4"_s) : nullptr;
@@ -341,9 +325,12 @@ void tst_ReportWindows::ledger_startRowEditedInPlaceAndReset() {
 void tst_ReportWindows::ledger_createWritesTheTickedSuppliersWithTheirStartRows() {
     LedgerPrintFrame* f = ledgerFrame();
     QVERIFY(f);
-    QVERIFY(addPurchase(1, QDate(2024, 3, 1), u"三河屋の品"_s, 1000));
-    QVERIFY(addPurchase(2, QDate(2024, 3, 2), u"青葉園の品"_s, 2000));
-    QVERIFY(addPurchase(4, QDate(2024, 3, 3), u"七星の品"_s, 3000));
+    QVERIFY(addLine({.masterID = 1, .date = {2024, 3, 1}, .item = u"三河屋の品"_s, .cost = 1000}) >
+            0);
+    QVERIFY(addLine({.masterID = 2, .date = {2024, 3, 2}, .item = u"青葉園の品"_s, .cost = 2000}) >
+            0);
+    QVERIFY(addLine({.masterID = 4, .date = {2024, 3, 3}, .item = u"七星の品"_s, .cost = 3000}) >
+            0);
     f->ListPrintData->topLevelItem(1)->setText(0, u"8"_s); // 三河屋 starts on row 8 → row 12
     f->ListPrintData->topLevelItem(2)->setCheckState(0, Qt::Unchecked); // 七星 left out
     BusyWatch watch(frmPrint::existing(), m_svc);
