@@ -1,4 +1,3 @@
-#include "TemplateFixture.h"
 #include "TestData.h"
 #include "TestServices.h"
 #include "XlsxCheck.h"
@@ -8,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -22,23 +22,39 @@ QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs the template generator; returns its exit code (-1 when it did not finish) and output.
+int mktemplate(const QStringList& args, QByteArray& output) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(TOVAKI_MKTEMPLATE), args);
+    if (!p.waitForFinished(120000))
+        return -1;
+    output = p.readAll();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
 } // namespace
 
-// The report run every report builds on: template, pages, saving, the question, the failure
-// path, and the small Excel helpers.
+// The shipped templates (sound packages with the one sheet the reports copy, built the same way
+// every time by the generator) and the report run every report builds on: template, pages,
+// saving, the question, the failure path.
 class tst_ExcelLayer : public DataFileTest {
     Q_OBJECT
 private slots:
     void init();
-    void colourTable_data();
-    void colourTable();
-    void cellLine();
+    void everyTemplate_isSoundAndHasItsSheet_data();
+    void everyTemplate_isSoundAndHasItsSheet();
+    void templateBuild_isReproducible();
     void run_savesAsksAndOpens_data();
     void run_savesAsksAndOpens();
     void run_missingTemplate_takesTheFailurePath();
-    void run_unwritableFolder_takesTheFailurePath();
+    void run_abandonAndUnwritableFolder();
     void run_sameSecond_keepsBothFiles();
-    void run_abandon_savesNothingAndSaysNothing();
 
 private:
     std::unique_ptr<QTemporaryDir> m_out;
@@ -54,48 +70,49 @@ void tst_ExcelLayer::init() {
     m_busy.clear();
 }
 
-void tst_ExcelLayer::colourTable_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("rgb"); // -1: outside the table
-    QTest::newRow("1 black") << 1 << 0x000000;
-    QTest::newRow("3 red") << 3 << 0x0000FF;
-    QTest::newRow("16 grey") << 16 << 0x808080;
-    QTest::newRow("33 sky blue") << 33 << 0xFFCC00;
-    QTest::newRow("56 grey 80") << 56 << 0x333333;
-    QTest::newRow("0") << 0 << -1;
-    QTest::newRow("17") << 17 << -1;
-    QTest::newRow("32") << 32 << -1;
-    QTest::newRow("57") << 57 << -1;
+void tst_ExcelLayer::everyTemplate_isSoundAndHasItsSheet_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("paper");
+    QTest::addColumn<QString>("name"); // the one defined name
+    QTest::newRow("address list") << kExcelTemplateMaster << 9 << QString();
+    QTest::newRow("balance list") << kExcelTemplateMaster2 << 9 << u"'雛型'!$1:$4"_s;
+    QTest::newRow("ledger") << kExcelTemplateStockBook << 9 << u"'雛型'!$A$1:$K$35"_s;
+    QTest::newRow("リ-103") << kExcelTemplateKokuyoRi103 << 13 << u"'雛型'!$A$1:$K$35"_s;
+    QTest::newRow("リ-101") << kExcelTemplateKokuyoRi101 << 13 << u"'雛型'!$A$1:$J$35"_s;
+    QTest::newRow("profit table") << kExcelTemplateMargin << 9 << QString();
 }
 
-void tst_ExcelLayer::colourTable() {
-    QFETCH(int, index);
-    QFETCH(int, rgb);
-    int value = 12345;
-    QCOMPARE(gExcel_Color_ExchangeToRGB(index, value), rgb >= 0);
-    QCOMPARE(value, rgb >= 0 ? rgb : 12345); // red + 256 × green + 65536 × blue
-    QCOMPARE(m_folder->errorLogEntries(), rgb >= 0 ? 0 : 1);
-}
-
-void tst_ExcelLayer::cellLine() {
+void tst_ExcelLayer::everyTemplate_isSoundAndHasItsSheet() {
+    QFETCH(QString, file);
+    QFETCH(int, paper);
+    QFETCH(QString, name);
+    XlsxPackage pkg;
+    QVERIFY(pkg.load(gstrExcelFormatPath + file));
+    QCOMPARE(pkg.problems(), QStringList());
     Workbook book;
-    QVERIFY(book.openData(fixture::excelTemplate()));
+    QVERIFY2(gExcelOpen(file, gstrExcelFormatPath, book), qPrintable(book.errorText()));
+    QCOMPARE(book.sheetNames(), QStringList({kExcelTemplateSheet}));
     Worksheet* ws = book.sheet(0);
-    // No flags only removes the diagonals.
-    QVERIFY(gExcel_CellLine(ws, {5, 2, 6, 4}, false, false, false, false, false, false));
-    QVERIFY(!ws->format(6, 4).diagonal);
-    QCOMPARE(ws->format(6, 4).lineSides, 0);
-    QVERIFY(ws->format(5, 2).bold);
-    QVERIFY(gExcel_CellLine(ws, {7, 3, 9, 8}, true, true, true, true, true, true));
-    for (int r = 7; r <= 9; ++r)
-        for (int c = 3; c <= 8; ++c)
-            QCOMPARE(ws->format(r, c).thinSides, CellSide::Outline);
-    QCOMPARE(ws->format(10, 3).lineSides, 0);
-    QCOMPARE(ws->format(7, 9).lineSides, 0);
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-    QVERIFY(!gExcel_CellLine(nullptr, {1, 1, 1, 1}, true, true, true, true, true, true));
-    QVERIFY(!gExcel_CellLine(ws, {0, 1, 2, 2}, true, true, true, true, true, true));
-    QCOMPARE(m_folder->errorLogEntries(), 2);
+    QCOMPARE(ws->pageSetup().paperSize, paper);
+    if (!name.isEmpty())
+        QCOMPARE(book.definedNames().value(0).formula, name);
+    // The ledger forms' row 1 can lose the ten points of the print position.
+    if (paper == 13 || file == kExcelTemplateStockBook)
+        QVERIFY(ws->rowHeight(1) >= 10);
+}
+
+void tst_ExcelLayer::templateBuild_isReproducible() {
+    QTemporaryDir dir;
+    const QDir sources(QStringLiteral(TOVAKI_TEMPLATE_SOURCES));
+    const QStringList descriptions = sources.entryList({u"*.json"_s}, QDir::Files);
+    QCOMPARE(descriptions.size(), 6);
+    for (const QString& d : descriptions) {
+        const QString name = d.chopped(5) + u".xlsx"_s;
+        QByteArray log;
+        QCOMPARE(mktemplate({sources.filePath(d), dir.filePath(name)}, log), 0);
+        QVERIFY2(readAll(dir.filePath(name)) == readAll(gstrExcelFormatPath + name),
+                 qPrintable(name));
+    }
 }
 
 void tst_ExcelLayer::run_savesAsksAndOpens_data() {
@@ -156,14 +173,23 @@ void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
     QVERIFY(filesIn(m_out->path()).isEmpty());
 }
 
-void tst_ExcelLayer::run_unwritableFolder_takesTheFailurePath() {
+void tst_ExcelLayer::run_abandonAndUnwritableFolder() {
+    {
+        ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
+        run.setCallbacks(callbacks());
+        run.setOutputFolder(m_out->path());
+        QVERIFY(run.begin(kExcelTemplateMaster)); // left by an early return: nothing is said
+        QVERIFY(run.addPage(u"1"_s));
+    }
+    QVERIFY(m_svc.prompt->shown.isEmpty() && filesIn(m_out->path()).isEmpty());
+    QCOMPARE(m_folder->errorLogEntries(), 0);
     ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
     run.setCallbacks(callbacks());
     run.setOutputFolder(m_out->path() + u"/gone"_s);
     QVERIFY(run.begin(kExcelTemplateMaster));
     QVERIFY(run.addPage(u"1"_s));
     QVERIFY(!run.finish(kExcelSuffixLedger, u"表が作成されました"_s));
-    QCOMPARE(m_busy, QList<bool>({true, false}));
+    QCOMPARE(m_busy, QList<bool>({true, false, true, false}));
     QCOMPARE(m_svc.prompt->texts(), QStringList({kExcelReportFailed}));
     QCOMPARE(m_folder->errorLogProcedures(), QStringList({u"frmPrint_cmdPrintData_Click"_s}));
     QVERIFY(m_svc.shell->opened.isEmpty());
@@ -186,20 +212,6 @@ void tst_ExcelLayer::run_sameSecond_keepsBothFiles() {
         QStringList({u"　2024-03-05　10：15：00 "_s + gstrAppTitle + u" 利益管理表.xlsx"_s,
                      u"　2024-03-05　10：15：00 "_s + gstrAppTitle + u" 利益管理表(2).xlsx"_s}));
     QVERIFY(m_svc.prompt->shown.isEmpty()); // save() asks nothing
-}
-
-void tst_ExcelLayer::run_abandon_savesNothingAndSaysNothing() {
-    {
-        ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
-        run.setCallbacks(callbacks());
-        run.setOutputFolder(m_out->path());
-        QVERIFY(run.begin(kExcelTemplateMaster)); // left by an early return
-        QVERIFY(run.addPage(u"1"_s));
-    }
-    QCOMPARE(m_busy, QList<bool>({true, false}));
-    QVERIFY(m_svc.prompt->shown.isEmpty());
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-    QVERIFY(filesIn(m_out->path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ExcelLayer)

@@ -22,7 +22,4 @@ QByteArray zip(const Parts& parts);
 Parts excelTemplateParts();
 QByteArray excelTemplate();
 
-// Replaces one part of a list of parts.
-Parts withPart(Parts parts, const QString& name, const QByteArray& data);
-
 } // namespace fixture

@@ -12,15 +12,14 @@ public:
     bool load(const QString& path);
     bool loadData(const QByteArray& data);
     QString error() const { return m_error; }
-    QStringList partNames() const { return m_order; }
+    QStringList partNames() const { return m_parts.keys(); }
     bool has(const QString& name) const { return m_parts.contains(name); }
     QByteArray part(const QString& name) const { return m_parts.value(name); }
-    bool allDeflated() const { return m_allDeflated; }
 
-    // The problems that make Excel repair or refuse a file: dangling relationships, parts
-    // without a content type, bad or duplicate sheet names and ids, stale defined names, tab
-    // selection, rows and cells out of order, worksheet elements out of schema order, style
-    // indices beyond their lists, malformed inline strings. Empty when the package is sound.
+    // The problems that make Excel repair or refuse a file: stored entries, dangling
+    // relationships, parts without a content type, bad or duplicate sheet names, stale
+    // defined names, tab selection, rows and cells out of order, worksheet elements out of schema
+    // order, cell styles beyond their list, malformed inline strings. Empty when sound.
     QStringList problems() const;
 
     // Sheet names in workbook order, and the worksheet part of each.
@@ -33,7 +32,6 @@ public:
 
 private:
     QMap<QString, QByteArray> m_parts;
-    QStringList m_order;
     QString m_error;
     bool m_allDeflated = true;
 };
