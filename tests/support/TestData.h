@@ -47,23 +47,24 @@ struct SupplierRow {
     qint32 supplier = 0; // 0: the same as masterID
     QString shortName = QStringLiteral("仕入先");
     bool valid = true;
-    std::optional<double> supplyRatio;
-    std::optional<double> saleRatio;
+    std::optional<double> supplyRatio{};
+    std::optional<double> saleRatio{};
     double supplyCarry = 0;
     double saleCarry = 0;
-    QString notes;
+    QString notes{};
 };
 bool addSupplier(const SupplierRow& s);
 
 struct LineRow {
     int kind = 1; // 1 purchase ledger, 2 sales ledger
     qint32 masterID = 1;
-    QDate date;
+    QDate date{};
     int sort = 0;
-    QString item;
-    QString class1, class2, class3;
-    std::optional<double> quantity, unitPrice, regularPrice, ratio, cost, payment, check;
-    QString note;
+    QString item{};
+    QString class1{}, class2{}, class3{};
+    std::optional<double> quantity{}, unitPrice{}, regularPrice{}, ratio{}, cost{}, payment{},
+        check{};
+    QString note{};
     bool changed = false;
 };
 // The new line's lngID, or -1.
