@@ -18,10 +18,6 @@ bool addSampleData() {
                     .item = QStringLiteral("りんご"),
                     .cost = 12000,
                     .note = note}) > 0 &&
-           addLine({.masterID = 2,
-                    .date = QDate(2024, 1, 6),
-                    .item = QStringLiteral("みかん"),
-                    .cost = 3400}) > 0 &&
            addLine({.kind = 2,
                     .masterID = 1,
                     .date = QDate(2024, 1, 7),

@@ -10,7 +10,6 @@
 #include <QSysInfo>
 #include <QTest>
 #include <memory>
-#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,14 +22,6 @@ QStringList strays(const QString& dataFile) {
                                                    QDir::Files | QDir::Hidden);
     found.removeAll(fi.fileName() + u".lock"_s);
     return found;
-}
-
-bool sqlite(const QString& path, const char* script) {
-    sqlite3* db = nullptr;
-    const bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
-                    sqlite3_exec(db, script, nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
 }
 
 // A second program on the file (tests/store/DataWriter.cpp).
@@ -147,9 +138,9 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
     QVERIFY(writeBytes(db, bytes));
     if (kind == u"foreign"_s) {
         QVERIFY(QFile::remove(db));
-        QVERIFY(sqlite(db, "CREATE TABLE notes (x TEXT); INSERT INTO notes VALUES ('a')"));
+        QVERIFY(runSqlite(db, "CREATE TABLE notes (x TEXT); INSERT INTO notes VALUES ('a')"));
     } else if (kind == u"newer"_s) {
-        QVERIFY(sqlite(db, "PRAGMA user_version = 99"));
+        QVERIFY(runSqlite(db, "PRAGMA user_version = 99"));
     } else if (kind == u"readonly"_s) {
         QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::ReadUser));
     }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+#include <sqlite3.h>
 
 namespace {
 
@@ -62,28 +63,12 @@ TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()
     gstrAppTitle = appTitle();
 }
 
-TestProgramFolder::~TestProgramFolder() {
-    close();
-}
-
-QString TestProgramFolder::path() const {
-    return m_dir->path() + QStringLiteral("/app");
-}
-QString TestProgramFolder::dbPath() const {
-    return path() + QStringLiteral("/sys/db1");
-}
-QString TestProgramFolder::tempPath() const {
-    return m_dir->path() + QStringLiteral("/temp");
-}
 QString TestProgramFolder::errorLogPath() const {
     return tempPath() + QLatin1Char('/') + appTitle() + QStringLiteral("_ErrLog.txt");
 }
 
 QString TestProgramFolder::errorLog() const {
-    QFile f(errorLogPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(readBytes(errorLogPath()));
 }
 
 int TestProgramFolder::errorLogEntries() const {
@@ -172,6 +157,14 @@ QByteArray readBytes(const QString& path) {
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+bool runSqlite(const QString& path, const char* script) {
+    sqlite3* db = nullptr;
+    const bool ok = sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, script, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
 }
 
 int dataRowCount(const QString& sql, const QVariantList& params) {

@@ -20,11 +20,12 @@
 class TestProgramFolder {
 public:
     TestProgramFolder();
-    ~TestProgramFolder();
+    ~TestProgramFolder() { close(); }
     bool isValid() const { return m_ok; }
-    QString path() const;         // the program folder
-    QString dbPath() const;       // sys/db1
-    QString tempPath() const;     // the temporary folder used for the error log
+    QString path() const { return m_dir->path() + QStringLiteral("/app"); } // the program folder
+    QString dbPath() const { return path() + QStringLiteral("/sys/db1"); }
+    // The temporary folder, which holds the error log.
+    QString tempPath() const { return m_dir->path() + QStringLiteral("/temp"); }
     QString errorLogPath() const; // tempPath + "/tovaki_ErrLog.txt"
     QString errorLog() const;     // its contents ("" when absent)
     int errorLogEntries() const;  // number of entries in it
@@ -48,23 +49,24 @@ struct SupplierRow {
     qint32 supplier = 0; // 0: the same as masterID
     QString shortName = QStringLiteral("仕入先");
     bool valid = true;
-    std::optional<double> supplyRatio;
-    std::optional<double> saleRatio;
+    std::optional<double> supplyRatio{};
+    std::optional<double> saleRatio{};
     double supplyCarry = 0;
     double saleCarry = 0;
-    QString notes;
+    QString notes{};
 };
 bool addSupplier(const SupplierRow& s);
 
 struct LineRow {
     int kind = 1; // 1 purchase ledger, 2 sales ledger
     qint32 masterID = 1;
-    QDate date;
+    QDate date{};
     int sort = 0;
-    QString item;
-    QString class1, class2, class3;
-    std::optional<double> quantity, unitPrice, regularPrice, ratio, cost, payment, check;
-    QString note;
+    QString item{};
+    QString class1{}, class2{}, class3{};
+    std::optional<double> quantity{}, unitPrice{}, regularPrice{}, ratio{}, cost{}, payment{},
+        check{};
+    QString note{};
     bool changed = false;
 };
 // The new line's lngID, or -1.
@@ -73,6 +75,8 @@ qint64 addLine(const LineRow& l);
 // Whole-file reads and writes ("" when the file cannot be read).
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+// Runs an SQL script on a database file directly, past the program's own checks.
+bool runSqlite(const QString& path, const char* script);
 // The number of rows a query on the open data file gives; -1 when it fails.
 int dataRowCount(const QString& sql, const QVariantList& params = {});
 

@@ -19,17 +19,13 @@ QStringList ScriptedPrompt::texts() const {
     return t;
 }
 
-QString ScriptedDialogs::chooseFolder(const QString& caption, const QString& startDir) {
+QString ScriptedDialogs::chooseFolder(const QString& caption, const QString&) {
     captions << caption;
-    startDirs << startDir;
     return folders.isEmpty() ? QString() : folders.dequeue();
 }
 
-QString ScriptedDialogs::chooseOpenFile(const QString& caption, const QString& startDir,
-                                        const QString& filter) {
+QString ScriptedDialogs::chooseOpenFile(const QString& caption, const QString&, const QString&) {
     captions << caption;
-    startDirs << startDir;
-    filters << filter;
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
@@ -38,9 +34,7 @@ bool RecordingShell::open(const QString& pathOrUrl) {
     return result;
 }
 
-bool RecordingShell::startDetached(const QString& program, const QStringList& args) {
-    started << (args.isEmpty() ? program
-                               : program + QLatin1Char(' ') + args.join(QLatin1Char(' ')));
+bool RecordingShell::startDetached(const QString&, const QStringList&) {
     return result;
 }
 

@@ -32,7 +32,7 @@ class ScriptedDialogs : public DialogService {
 public:
     QQueue<QString> folders; // empty string = cancelled
     QQueue<QString> files;
-    QStringList captions, startDirs, filters; // what each dialog was asked
+    QStringList captions; // what each dialog was asked
     QString chooseFolder(const QString& caption, const QString& startDir) override;
     QString chooseOpenFile(const QString& caption, const QString& startDir,
                            const QString& filter) override;
@@ -48,7 +48,6 @@ public:
 class RecordingShell : public ShellService {
 public:
     QStringList opened;
-    QStringList started;
     bool result = true;
     bool open(const QString& pathOrUrl) override;
     bool startDetached(const QString& program, const QStringList& args) override;
