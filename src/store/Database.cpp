@@ -746,9 +746,31 @@ void DbClose() {
     gdbData().close();
 }
 
+namespace {
+
+// Compaction rewrites every page (about ten times a plain copy of the file), so it runs only
+// where it gives back a real share: free pages of at least an eighth of the file, or of 10 MiB
+// whatever the file's size.
+bool compactionPays(Database& db) {
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT freelist_count AS lngFree, page_count AS "
+                                         "lngPages, page_size AS lngSize FROM "
+                                         "pragma_freelist_count, pragma_page_count, "
+                                         "pragma_page_size")) ||
+        rs.recordCount() != 1)
+        return true; // no figures: compact as before
+    const qint64 freePages = rs.lng(0);
+    const qint64 pages = rs.lng(1);
+    const qint64 pageSize = rs.lng(2);
+    return freePages * 8 >= pages || freePages * pageSize >= qint64(10) * 1024 * 1024;
+}
+
+} // namespace
+
 void DbCloseAndCompact(const QString& path) {
     gWaitDataFileCheck();
-    const bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged();
+    const bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged() &&
+                         (!gdbData().isOpen() || compactionPays(gdbData()));
     DbClose();
     if (compact)
         DbCompactDataBase(path);

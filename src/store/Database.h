@@ -146,8 +146,8 @@ bool DbEnableWriteAheadLog();
 QString DbInitRefusal();
 void DbClose();
 // Closes the data file and, when it is this program's sound and writable data file (accepted by
-// DbInit, not read-only, not found damaged), compacts it. A refused or damaged file is never
-// changed.
+// DbInit, not read-only, not found damaged) and compaction pays (free pages of at least an
+// eighth of the file or 10 MiB), compacts it. A refused or damaged file is never changed.
 void DbCloseAndCompact(const QString& path);
 // Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n,
 // owner-only from the start), then the copy replaces the file. Refused while gdbData() has the

@@ -10,6 +10,7 @@
 #include <QSysInfo>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -72,6 +73,7 @@ private slots:
     void secondProgramIsRefused();
     void writerKeepsItsWritesWhenAnotherShutsDown();
     void leftoversGoAndCopiesAreOwnerOnly();
+    void shutdownCompactsOnlyWhenItPays();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -231,6 +233,35 @@ void tst_DataFile::leftoversGoAndCopiesAreOwnerOnly() {
     // An existing file is never replaced.
     QVERIFY(!gCopyDataFile(db, copy, u"test"_s));
     QVERIFY(!QFileInfo::exists(copy + u".part"_s));
+}
+
+// The shutdown rewrites the file (a new file takes its name) only when that gives back a real
+// share of it.
+void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
+    const QString db = m_folder->dbPath();
+    const auto inode = [&db] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(db).constData(), &st) == 0 ? qint64(st.st_ino) : -1;
+    };
+    QVERIFY(DbInit(db));
+    QVERIFY(addLine(LineRow{.item = u"a"_s, .cost = 1}) > 0);
+    const qint64 before = inode();
+    DbCloseAndCompact(db);
+    QCOMPARE(inode(), before);
+
+    QVERIFY(DbInit(db));
+    {
+        Transaction t(gdbData());
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(addLine(LineRow{.note = QString(200, u'x')}) > 0);
+        QVERIFY(t.commit());
+    }
+    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_DATA1 WHERE strNote IS NOT NULL"_s));
+    DbCloseAndCompact(db);
+    QVERIFY(inode() != before);
+    QVERIFY(DbInit(db));
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 1);
+    DbClose();
 }
 
 QTEST_GUILESS_MAIN(tst_DataFile)
