@@ -3,8 +3,8 @@
 // Shared pieces of the report tests: the fixed data files of data/ and compact readings of
 // saved sheets.
 
-#include "workbook/Workbook.h"
 #include "store/Database.h"
+#include "workbook/Workbook.h"
 
 #include <QDir>
 #include <QFile>
