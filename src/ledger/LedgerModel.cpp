@@ -95,11 +95,18 @@ QVariant LedgerModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     if (role == Qt::TextAlignmentRole)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole && role != Qt::EditRole)
+    // The text columns are cut to their width in the grid: the whole text shows as a tooltip.
+    const bool textColumn =
+        (column >= LedgerCol::Item && column <= LedgerCol::Class3) || column == LedgerCol::Note;
+    if (role != Qt::DisplayRole && role != Qt::EditRole && !(role == Qt::ToolTipRole && textColumn))
         return {};
     const LedgerLine* l = isNewRow(index.row()) ? &m_draft : cached(index.row());
     if (!l)
         return {};
+    if (role == Qt::ToolTipRole) {
+        const QString text = gLedgerCellText(*l, column);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     return role == Qt::DisplayRole ? gLedgerCellText(*l, column) : gLedgerEditText(*l, column);
 }
 

@@ -107,6 +107,10 @@ void tst_LedgerModel::storedLineReadsBackEveryColumn() {
                                  u"-1,800"_s, QString(), QString(), u" 備考 "_s}));
     // The editor starts with the full year of an old date.
     QCOMPARE(gLedgerEditText(m.line(0), LedgerCol::Date), u"1998/12/01"_s);
+    // Text cut by the column's width shows whole as a tooltip; numbers have none.
+    QCOMPARE(m.data(m.index(0, LedgerCol::Item), Qt::ToolTipRole).toString(),
+             u"O'Neil の \"品\""_s);
+    QVERIFY(m.data(m.index(0, LedgerCol::Cost), Qt::ToolTipRole).isNull());
 }
 
 // The new row becomes a line on its first confirmed cell, stored before it is shown; an empty
