@@ -5,6 +5,7 @@
 #include "base/Services.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
@@ -235,6 +236,11 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     QFile::remove(incoming);
     if (!gCopyDataFile(file, incoming, proc))
         return false;
+    // A backup of an older version is migrated on its copy, before anything is replaced.
+    if (!DbMigrateFile(incoming, proc)) {
+        QFile::remove(incoming);
+        return false;
+    }
 
     closeDataFile();
 

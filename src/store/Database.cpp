@@ -4,6 +4,7 @@
 #include "base/Globals.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
+#include "store/Migration.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -666,6 +667,31 @@ bool shadowWritableTables(Database& db) {
                          {}, QStringLiteral("DbInit"));
 }
 
+// An older file is brought to the program's version before anything else touches it: checked
+// in full first (a damaged file is never rewritten), copied into the backup folder, then
+// migrated in one transaction. A file that cannot be written cannot be migrated and is refused.
+bool migrateDataFile(const QString& path, int version, bool readOnly) {
+    const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
+    const auto fail = [&](const QString& text) {
+        gdbData().close();
+        initRefusal() = text + file;
+        return false;
+    };
+    if (readOnly)
+        return fail(QStringLiteral("データファイルは以前のバージョンの形式で、書き込みできないため"
+                                   "新しい形式に変換できません。\r\n"
+                                   "ファイルは変更していません。書き込みできる場所に置いてから、"
+                                   "もう一度起動してください。"));
+    if (!gQuickCheckDataFile(path))
+        return fail(refusalText(DataFileStatus::Damaged, path));
+    if (gCopyBeforeMigration(path, version, QStringLiteral("DbInit")).isEmpty() ||
+        !DbMigrate(gdbData(), QStringLiteral("DbInit")))
+        return fail(QStringLiteral("データファイルを新しい形式に変換できませんでした。\r\n"
+                                   "ファイルは変更していません。ディスクの空き容量と、"
+                                   "フォルダーの権限を確認してください。"));
+    return true;
+}
+
 } // namespace
 
 bool DbInit(const QString& path, bool walNow) {
@@ -705,6 +731,8 @@ bool DbInit(const QString& path, bool walNow) {
                       SQLITE_MISMATCH,
                       QStringLiteral("unsupported schema version %1").arg(version));
     }
+    if (version < kDbSchemaVersion && !migrateDataFile(path, version, readOnly))
+        return false;
     if (readOnly) {
         if (!shadowWritableTables(gdbData())) {
             initRefusal() = openFailureText(gdbData().lastErrorCode(), path);

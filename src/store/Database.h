@@ -125,7 +125,7 @@ private:
 
 // The schema version this program reads and writes (PRAGMA user_version of the data file). A
 // later version can migrate files of an earlier one; a file of a later version is refused.
-constexpr int kDbSchemaVersion = 1;
+constexpr int kDbSchemaVersion = 2;
 
 // The open data file of the program.
 Database& gdbData();
@@ -133,7 +133,9 @@ Database& gdbData();
 // Opens the data file into gdbData(). The file is looked at before it is opened: a file that is
 // not this program's data file (no SQLite header, zero bytes, cut short, foreign tables, a
 // schema version not in 1..kDbSchemaVersion) is refused without being changed (logged "DbInit",
-// the reason in DbInitRefusal()). A file that cannot be written, or whose folder cannot, is
+// the reason in DbInitRefusal()). A writable file of an older version passes the full check,
+// is copied into the backup folder beside it and is migrated (store/Migration.h); a read-only
+// one is refused. A file that cannot be written, or whose folder cannot, is
 // opened read-only (gDataFileReadOnly()); the settings and the ranking table then live in
 // memory for the session, so reports still run.
 // A writable file is switched to the write-ahead log at once, or, with walNow false, only by

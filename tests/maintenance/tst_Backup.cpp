@@ -55,7 +55,7 @@ void tst_Backup::badFileIsRefusedForRestore_data() {
     row("missing", "missing", DataFileStatus::Unreadable, "見つからない");
     row("text", "text", DataFileStatus::NotDatabase, "バックアップデータではありません");
     row("overwritten page", "overwritten", DataFileStatus::Damaged, "壊れている");
-    row("newer version", "PRAGMA user_version = 2", DataFileStatus::NewerVersion,
+    row("newer version", "PRAGMA user_version = 99", DataFileStatus::NewerVersion,
         "新しいバージョン");
     row("without a table", "DROP TABLE T_MP_RANKING", other, notData);
     row("message catalogue", "msg", other, notData);

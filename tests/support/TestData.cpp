@@ -167,6 +167,12 @@ bool runSqlite(const QString& path, const char* script) {
     return ok;
 }
 
+bool makeVersion1File(const QString& path) {
+    QFile::remove(path);
+    const QByteArray script = readBytes(QStringLiteral(TOVAKI_SOURCE_DIR "/resources/db1.sql"));
+    return !script.isEmpty() && runSqlite(path, script.constData());
+}
+
 int dataRowCount(const QString& sql, const QVariantList& params) {
     ResultSet rs(gdbData());
     return rs.openRecordSet(sql, params) ? rs.recordCount() : -1;

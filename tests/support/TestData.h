@@ -77,6 +77,8 @@ QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Runs an SQL script on a database file directly, past the program's own checks.
 bool runSqlite(const QString& path, const char* script);
+// Makes a data file of schema version 1 at path (the first shipped schema, no migration).
+bool makeVersion1File(const QString& path);
 // The number of rows a query on the open data file gives; -1 when it fails.
 int dataRowCount(const QString& sql, const QVariantList& params = {});
 

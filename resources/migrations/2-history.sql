@@ -1,0 +1,1 @@
+-- Version 2: the change history of the ledgers and the supplier master.

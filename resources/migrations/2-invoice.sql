@@ -1,0 +1,1 @@
+-- Version 2: invoice registration numbers, reduced-rate classes and the tax rate table.

@@ -1,0 +1,62 @@
+#include "store/Migration.h"
+
+#include "base/ErrorLog.h"
+#include "store/DataFile.h"
+#include "store/Database.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+bool DbMigrate(Database& db, const QString& procName) {
+    const int from = db.schemaVersion();
+    if (from < 1 || from > kDbSchemaVersion) {
+        gSetLastError(0, QStringLiteral("DbMigrate"),
+                      QStringLiteral("unsupported schema version %1").arg(from));
+        gProcError(procName, db.path());
+        return false;
+    }
+    if (from == kDbSchemaVersion)
+        return true;
+    Transaction tx(db);
+    if (!tx.ok())
+        return false;
+    int count = 0;
+    const MigrationScript* scripts = gMigrationScripts(&count);
+    for (int i = 0; i < count; ++i) {
+        if (scripts[i].version <= from || scripts[i].version > kDbSchemaVersion)
+            continue;
+        if (!db.executeScript(QString::fromUtf8(scripts[i].sql), procName))
+            return false;
+    }
+    // The pragma takes no bound value; the version is the program's own constant.
+    return db.executeScript(QStringLiteral("PRAGMA user_version = %1").arg(kDbSchemaVersion),
+                            procName) &&
+           tx.commit();
+}
+
+bool DbMigrateFile(const QString& path, const QString& procName) {
+    Database db;
+    return db.open(path, procName) && DbMigrate(db, procName);
+}
+
+QString gDataBackupFolder(const QString& dataFile) {
+    return QFileInfo(dataFile).absoluteDir().filePath(QStringLiteral("backups"));
+}
+
+QString gCopyBeforeMigration(const QString& dataFile, int version, const QString& procName) {
+    const QString folder = gDataBackupFolder(dataFile);
+    if (!QDir().mkpath(folder)) {
+        gSetLastError(0, QStringLiteral("QDir"), QStringLiteral("cannot create ") + folder);
+        gProcError(procName, folder);
+        return {};
+    }
+    const QString target = QDir(folder).filePath(
+        QStringLiteral("%1.v%2-%3")
+            .arg(QFileInfo(dataFile).fileName())
+            .arg(version)
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    if (!gCopyDataFile(dataFile, target, procName))
+        return {};
+    return target;
+}
