@@ -843,7 +843,10 @@ bool frmData::DBGrid_Main_KeyDown(QKeyEvent* e) {
             gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
         return true;
     }
-    if (column >= LedgerCol::Sort && column <= LedgerCol::Class3 && alt && key == Qt::Key_Down) {
+    // Alt+Down or F4 opens a list column's drop-down, as in any combo box.
+    const bool openList =
+        (alt && key == Qt::Key_Down) || (key == Qt::Key_F4 && e->modifiers() == Qt::NoModifier);
+    if (column >= LedgerCol::Sort && column <= LedgerCol::Class3 && openList) {
         DBGrid_Main_ButtonClick(column);
         return true;
     }
@@ -950,12 +953,16 @@ bool frmData::eventFilter(QObject* watched, QEvent* event) {
     if (!onCombo && !onList && !onListArea)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::FocusIn:
-        if (onCombo) {
+    case QEvent::FocusIn: {
+        // The focus comes back to the editor when its own list closes (a choice, Escape, a
+        // click elsewhere) or when the window is activated again: the list is not reopened then.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (onCombo && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
             m_intLastKeyCode = kKeyEnter;
             cboEditGrid->showPopup();
         }
         break;
+    }
     case QEvent::FocusOut:
         if (onCombo && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
             !m_editList->isVisible())
