@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 frmSystem* frmSystem::s_instance = nullptr;
@@ -190,6 +191,15 @@ bool frmSystem::mSetup() {
 
 bool frmSystem::mSave() {
     const std::optional<Currency> rate = gParseTaxRate(txtTaxRate->text());
+    // Digits too many for a rate are out of range, not "no number".
+    static const QRegularExpression digits(
+        QStringLiteral("^\\s*[0-9０-９]+([.．][0-9０-９]*)?\\s*$"));
+    if (!rate && digits.match(txtTaxRate->text()).hasMatch()) {
+        txtTaxRate->setFocus();
+        svc().prompt().show(gTaxRateRangeText(), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return false;
+    }
     if (!rate) {
         txtTaxRate->setFocus();
         gDispMsg(2, lblTaxRate->text() + QStringLiteral(" に"));

@@ -405,13 +405,19 @@ SupplierCheck mChkMasterData(const SupplierEntry& e) {
     if (e.supplierShortName.isEmpty())
         return fail(required, QStringLiteral("仕入先表示名は"),
                     QStringLiteral("txtSupplierShortName"));
+    // An empty box is missing; any other text that is no number says so.
+    const int notNumber = 2;
+    const auto missing = [&](const QString& text, const QString& what, const QString& control) {
+        return fail(text.trimmed().isEmpty() ? required : notNumber, what, control);
+    };
     const EntryNumber supplyRatio = classify(e.regularSupplyRatio);
     const EntryNumber saleRatio = classify(e.regularSaleRatio);
     if (supplyRatio.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("規定掛率は"),
-                    QStringLiteral("txtRegularSupplyRatio"));
+        return missing(e.regularSupplyRatio, QStringLiteral("規定掛率は"),
+                       QStringLiteral("txtRegularSupplyRatio"));
     if (saleRatio.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("規定掛率は"), QStringLiteral("txtRegularSaleRatio"));
+        return missing(e.regularSaleRatio, QStringLiteral("規定掛率は"),
+                       QStringLiteral("txtRegularSaleRatio"));
     if (!ratioInRange(supplyRatio))
         return fail(wrongValue, ratioMessage(), QStringLiteral("txtRegularSupplyRatio"));
     if (!ratioInRange(saleRatio))
@@ -419,9 +425,11 @@ SupplierCheck mChkMasterData(const SupplierEntry& e) {
     const EntryNumber supplyCarry = classify(e.startSupplyCarry);
     const EntryNumber saleCarry = classify(e.startSaleCarry);
     if (supplyCarry.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("開始残高は"), QStringLiteral("txtStartSupplyCarry"));
+        return missing(e.startSupplyCarry, QStringLiteral("開始残高は"),
+                       QStringLiteral("txtStartSupplyCarry"));
     if (saleCarry.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("開始残高は"), QStringLiteral("txtStartSaleCarry"));
+        return missing(e.startSaleCarry, QStringLiteral("開始残高は"),
+                       QStringLiteral("txtStartSaleCarry"));
     if (!carryInRange(supplyCarry))
         return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSupplyCarry"));
     if (!carryInRange(saleCarry))

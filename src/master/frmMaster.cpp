@@ -211,20 +211,19 @@ void frmMaster::buildControls() {
     grid->addWidget(txtLastupdate, row, 3);
     ++row;
 
-    const QString tip125 = QStringLiteral("125文字までです。");
-    txtSupplierName = lineEdit("txtSupplierName", 125, tip125);
+    txtSupplierName = lineEdit("txtSupplierName", 125, {});
     grid->addWidget(label(QStringLiteral("社名")), row, 0);
     grid->addWidget(txtSupplierName, row, 1, 1, 3);
     grid->addWidget(label(QStringLiteral("必須")), row, 4);
     ++row;
 
-    txtPosition = lineEdit("txtPosition", 125, QStringLiteral("１２５文字までです"));
+    txtPosition = lineEdit("txtPosition", 125, {});
     grid->addWidget(label(QStringLiteral("部署名等")), row, 0);
     grid->addWidget(txtPosition, row, 1, 1, 3);
     ++row;
 
-    txtSupplierShortName = lineEdit("txtSupplierShortName", 8, QStringLiteral("８文字までです"));
-    txtKana = lineEdit("txtKana", 30, QStringLiteral("３０文字までです"));
+    txtSupplierShortName = lineEdit("txtSupplierShortName", 8, {});
+    txtKana = lineEdit("txtKana", 30, {});
     grid->addWidget(label(QStringLiteral("表示社名")), row, 0);
     {
         auto* h = new QHBoxLayout();
@@ -272,16 +271,15 @@ void frmMaster::buildControls() {
 
     // Contacts: the option button marks the main one.
     auto* chargeGroup = new QButtonGroup(this);
-    const QString tip20 = QStringLiteral("２０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("担当者%1").arg(QChar(u'０' + i)), central);
         opt->setObjectName(QStringLiteral("optChargePerson_%1").arg(i));
         gSetTag(opt, kLocked);
         chargeGroup->addButton(opt, i);
         optChargePerson[static_cast<std::size_t>(i)] = opt;
-        QLineEdit* person = lineEdit(i == 1 ? "txtChargePerson1" : "txtChargePerson2", 20, tip20);
+        QLineEdit* person = lineEdit(i == 1 ? "txtChargePerson1" : "txtChargePerson2", 20, {});
         QLineEdit* notes =
-            lineEdit(i == 1 ? "txtChargePerson1Notes" : "txtChargePerson2Notes", 20, tip20);
+            lineEdit(i == 1 ? "txtChargePerson1Notes" : "txtChargePerson2Notes", 20, {});
         (i == 1 ? txtChargePerson1 : txtChargePerson2) = person;
         (i == 1 ? txtChargePerson1Notes : txtChargePerson2Notes) = notes;
         grid->addWidget(opt, row, 0);
@@ -291,10 +289,10 @@ void frmMaster::buildControls() {
         ++row;
     }
 
-    txtPostalCode1 = lineEdit("txtPostalCode1", 8, QStringLiteral("半角のみ８文字までです"));
-    txtAddress1 = lineEdit("txtAddress1", 50, tip125);
+    txtPostalCode1 = lineEdit("txtPostalCode1", 8, QStringLiteral("半角のみ8文字までです"));
+    txtAddress1 = lineEdit("txtAddress1", 50, {});
     txtPostalCode2 = lineEdit("txtPostalCode2", 8, QStringLiteral("半角のみ8文字までです"));
-    txtAddress2 = lineEdit("txtAddress2", 50, tip125);
+    txtAddress2 = lineEdit("txtAddress2", 50, {});
     for (int i = 1; i <= 2; ++i) {
         QLineEdit* code = i == 1 ? txtPostalCode1 : txtPostalCode2;
         QLineEdit* address = i == 1 ? txtAddress1 : txtAddress2;
@@ -316,11 +314,11 @@ void frmMaster::buildControls() {
         gSetTag(c, kLocked);
         return c;
     };
-    txtPhone1 = lineEdit("txtPhone1", 20, tip20);
+    txtPhone1 = lineEdit("txtPhone1", 20, {});
     cboPhone1Notes = noteCombo("cboPhone1Notes");
-    txtPhone2 = lineEdit("txtPhone2", 20, tip20);
+    txtPhone2 = lineEdit("txtPhone2", 20, {});
     cboPhone2Notes = noteCombo("cboPhone2Notes");
-    txtFax = lineEdit("txtFax", 20, tip20);
+    txtFax = lineEdit("txtFax", 20, {});
     cboFaxNotes = noteCombo("cboFaxNotes");
     const QList<std::tuple<QString, QLineEdit*, QComboBox*>> phones{
         {QStringLiteral("電話１"), txtPhone1, cboPhone1Notes},
@@ -338,14 +336,13 @@ void frmMaster::buildControls() {
     }
 
     auto* bankGroup = new QButtonGroup(this);
-    const QString tip50 = QStringLiteral("５０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("振込先%1").arg(QChar(u'０' + i)), central);
         opt->setObjectName(QStringLiteral("optBankAccount_%1").arg(i));
         gSetTag(opt, kLocked);
         bankGroup->addButton(opt, i);
         optBankAccount[static_cast<std::size_t>(i)] = opt;
-        QLineEdit* account = lineEdit(i == 1 ? "txtBankAccount1" : "txtBankAccount2", 50, tip50);
+        QLineEdit* account = lineEdit(i == 1 ? "txtBankAccount1" : "txtBankAccount2", 50, {});
         (i == 1 ? txtBankAccount1 : txtBankAccount2) = account;
         grid->addWidget(opt, row, 0);
         grid->addWidget(account, row, 1, 1, 3);

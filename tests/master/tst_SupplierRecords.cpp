@@ -152,7 +152,7 @@ void tst_SupplierRecords::validation_data() {
     row("ratio 100.1", u"supplyRatio"_s, u"100.1"_s, 1, ratio, u"txtRegularSupplyRatio"_s);
     row("ratio -0.1", u"supplyRatio"_s, u"-0.1"_s, 1, ratio, u"txtRegularSupplyRatio"_s);
     row("ratio 12.34", u"saleRatio"_s, u"12.34"_s, 1, ratio, u"txtRegularSaleRatio"_s);
-    row("ratio abc", u"supplyRatio"_s, u"abc"_s, 19, u"規定掛率は"_s, u"txtRegularSupplyRatio"_s);
+    row("ratio abc", u"supplyRatio"_s, u"abc"_s, 2, u"規定掛率は"_s, u"txtRegularSupplyRatio"_s);
     row("sale ratio empty", u"saleRatio"_s, u""_s, 19, u"規定掛率は"_s, u"txtRegularSaleRatio"_s);
     row("carry 999,999,999", u"supplyCarry"_s, u"999,999,999"_s, 0, {}, {});
     row("carry -9,999,999", u"saleCarry"_s, u"-9,999,999"_s, 0, {}, {});
@@ -162,7 +162,7 @@ void tst_SupplierRecords::validation_data() {
     row("carry 12.5", u"supplyCarry"_s, u"12.5"_s, 1, carry, u"txtStartSupplyCarry"_s);
     row("carry beyond any amount", u"saleCarry"_s, u"99999999999999999999"_s, 1, carry,
         u"txtStartSaleCarry"_s);
-    row("carry text", u"saleCarry"_s, u"12円"_s, 19, u"開始残高は"_s, u"txtStartSaleCarry"_s);
+    row("carry text", u"saleCarry"_s, u"12円"_s, 2, u"開始残高は"_s, u"txtStartSaleCarry"_s);
 }
 
 void tst_SupplierRecords::validation() {
