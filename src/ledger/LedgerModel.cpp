@@ -93,11 +93,12 @@ QVariant LedgerModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const int column = index.column();
-    if (role == Qt::TextAlignmentRole)
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    // The text columns are cut to their width in the grid: the whole text shows as a tooltip.
+    // Text reads from the left, figures and dates line up on the right. The text columns are
+    // cut to their width in the grid: the whole text shows as a tooltip.
     const bool textColumn =
         (column >= LedgerCol::Item && column <= LedgerCol::Class3) || column == LedgerCol::Note;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant((textColumn ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole && !(role == Qt::ToolTipRole && textColumn))
         return {};
     const LedgerLine* l = isNewRow(index.row()) ? &m_draft : cached(index.row());

@@ -99,17 +99,40 @@ bool isListColumn(int column) {
 }
 
 // A caption wider than its button (the check column is narrow) gets a smaller font, down to a
-// size that still reads, rather than being cut.
+// size that still reads; where even that is too wide it is set on two lines, rather than being
+// cut.
 void fitCaption(QPushButton* button) {
+    if (!button->property("caption").isValid())
+        button->setProperty("caption", button->text());
+    const QString caption = button->property("caption").toString();
     QFont font = button->parentWidget()->font();
     const int room = button->width() - 4;
-    const QString text = button->text();
     qreal size = font.pointSizeF();
-    while (size > 5.0 && QFontMetrics(font).horizontalAdvance(text) > room) {
+    const auto fits = [&](const QString& text) {
+        const QFontMetrics fm(font);
+        const QStringList lines = text.split(u'\n');
+        int widest = 0;
+        for (const QString& l : lines)
+            widest = qMax(widest, fm.horizontalAdvance(l));
+        return widest <= room && fm.height() * lines.size() <= button->height() - 6;
+    };
+    QString text = caption;
+    while (size > 7.0 && !fits(text)) {
         size -= 0.5;
         font.setPointSizeF(size);
     }
+    if (!fits(text) && caption.size() > 1) {
+        text =
+            caption.left((caption.size() + 1) / 2) + u'\n' + caption.mid((caption.size() + 1) / 2);
+        size = button->parentWidget()->font().pointSizeF();
+        font.setPointSizeF(size);
+        while (size > 5.5 && !fits(text)) {
+            size -= 0.5;
+            font.setPointSizeF(size);
+        }
+    }
     button->setFont(font);
+    button->setText(text);
 }
 
 bool hasDropDownButton(int column) {
@@ -563,7 +586,7 @@ bool frmData::mSetCmdColCaption() {
         const int column = ledgerColumnOfCaption(number);
         if (column > 0) {
             QPushButton* b = cmdCol[static_cast<std::size_t>(column)];
-            b->setText(caption);
+            b->setProperty("caption", caption);
             fitCaption(b);
         }
         switch (number) {
