@@ -253,3 +253,16 @@ bool LedgerModel::checkLines(const LineCheckTexts& texts, bool hasDefaultRatio, 
     result.focusRow = errorFound ? rowOfLine(errorLine) : -1;
     return true;
 }
+
+int LedgerModel::findRow(const QString& text, int afterRow) {
+    std::unordered_set<qint64> found;
+    if (m_masterID == 0 || !m_store.findLines(m_masterID, text, found) || found.empty())
+        return -1;
+    const int n = lineCount();
+    for (int step = 1; step <= n; ++step) {
+        const int row = ((afterRow + step) % n + n) % n;
+        if (found.count(m_ids[static_cast<std::size_t>(row)]))
+            return row;
+    }
+    return -1;
+}

@@ -75,6 +75,10 @@ public:
 
     const RuleResult& lastRefusal() const { return m_lastRefusal; }
 
+    // The next row after afterRow (wrapping round) whose line matches text
+    // (LedgerStore::findLines); -1 when none does or the search failed (logged).
+    int findRow(const QString& text, int afterRow);
+
 private:
     // Writes next in place of the line of row (inserting it when it is the new line).
     bool commitLine(int row, LedgerLine& next, const LedgerLine& before);

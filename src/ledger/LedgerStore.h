@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 class Database;
@@ -67,6 +68,9 @@ public:
     // Sets curCheck to 0 for every line of supplier masterID, or of every supplier when none is
     // given (NULL check marks included).
     bool resetChecks(std::optional<qint32> masterID);
+    // The lines of supplier masterID whose item or note contains text, or, when text is a
+    // number, that hold it as quantity, unit price, regular price, amount or payment.
+    bool findLines(qint32 masterID, const QString& text, std::unordered_set<qint64>& ids);
 
     // The line check over the lines of the current view, in order: lines with blnChange set are
     // checked; those that pass get blnChange cleared (in the database, then in `lines`); the

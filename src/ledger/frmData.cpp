@@ -42,6 +42,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 
 frmData* frmData::s_instance = nullptr;
 
@@ -277,6 +278,20 @@ void frmData::buildControls() {
                      twipsRect(9100, kTopRow - 15, 1500, kRowHeight + 30));
     cmdMoveGrid = button(c, QStringLiteral("cmdMoveGrid"), QStringLiteral("表の位置調整"),
                          twipsRect(10700, kTopRow - 15, 1500, kRowHeight + 30));
+    // Ctrl+F: the next line whose item or note holds the text, or that has the amount.
+    txtFind = new QLineEdit(c);
+    named(txtFind, QStringLiteral("txtFind"));
+    txtFind->setGeometry(twipsRect(12400, kTopRow, 2500, kRowHeight));
+    txtFind->setPlaceholderText(QStringLiteral("検索（Ctrl+F）"));
+    txtFind->setToolTip(
+        QStringLiteral("品名・備考の文字、または金額で行を探します。Enterで次の行へ。"));
+    txtFind->setClearButtonEnabled(true);
+    connect(txtFind, &QLineEdit::returnPressed, this, [this] { mFindNext(); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        txtFind->setFocus(Qt::ShortcutFocusReason);
+        txtFind->selectAll();
+    });
 
     // ---- the supplier's figures
     lblRegularRatio = label(c, QString(), twipsRect(90, kSecondRow, 1350, kRowHeight));
@@ -945,6 +960,27 @@ void frmData::DBGrid_Main_ButtonClick(int column) {
         cboEditGrid->showPopup();
     }
     svc().process().processEvents();
+}
+
+void frmData::mFindNext() {
+    const QString text = txtFind->text().trimmed();
+    if (text.isEmpty() || DBGrid_Main->isHidden())
+        return;
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_mFindNext"));
+        return;
+    }
+    const QModelIndex cur = DBGrid_Main->currentIndex();
+    const int row = m_model->findRow(text, cur.isValid() ? cur.row() : -1);
+    if (row < 0) {
+        svc().prompt().show(QStringLiteral("「%1」を含む行は見つかりませんでした。").arg(text),
+                            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
+        return;
+    }
+    const QModelIndex target =
+        m_model->index(row, cur.isValid() ? cur.column() : int(LedgerCol::Item));
+    DBGrid_Main->setCurrentIndex(target);
+    DBGrid_Main->scrollTo(target);
 }
 
 void frmData::cboEditGrid_Click() {

@@ -59,6 +59,9 @@ public:
     // The line check over the shown lines; errorFound when a changed line fails (the user has
     // been told and put on it).
     bool mChkInputDate(bool& errorFound);
+    // Puts the cursor on the next line that matches the search box (LedgerModel::findRow);
+    // tells when none does.
+    void mFindNext();
 
     LedgerGrid* DBGrid_Main = nullptr;
     GuardedComboBox* cboSupplierName = nullptr;
@@ -73,6 +76,7 @@ public:
     QLineEdit* txtRegularRatio = nullptr;
     QLineEdit* txtStartCarry = nullptr;
     QLineEdit* txtNotes = nullptr;
+    QLineEdit* txtFind = nullptr;
     QLabel* lblRegularRatio = nullptr;
     QGroupBox* frmCalcSum = nullptr;
     QComboBox* cboCalcStartDate = nullptr;

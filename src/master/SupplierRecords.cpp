@@ -372,6 +372,54 @@ bool gGetSupplierShortNameItems(QStringList& items, bool validOnly) {
     return true;
 }
 
+namespace {
+
+// Text as a search compares it: compatibility forms folded (half-width kana, full-width
+// letters), hiragana as katakana, case folded.
+QString searchForm(const QString& text) {
+    QString s = text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    for (QChar& c : s) {
+        if (c.unicode() >= 0x3041 && c.unicode() <= 0x3096)
+            c = QChar(c.unicode() + 0x60);
+    }
+    return s.trimmed();
+}
+
+} // namespace
+
+int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& readings,
+                      const QString& text) {
+    const QString wanted = searchForm(text);
+    if (wanted.isEmpty())
+        return -1;
+    bool isNumber = false;
+    const int number = wanted.toInt(&isNumber);
+    if (isNumber) {
+        for (int i = 0; i < items.size(); ++i)
+            if (gGetSupplierFromItem(items.at(i)) == number)
+                return i;
+    }
+    for (int i = 0; i < items.size(); ++i) {
+        const QString& item = items.at(i);
+        const QString name = item.mid(item.indexOf(u'：') + 1);
+        if (searchForm(name).contains(wanted) ||
+            searchForm(readings.value(gGetSupplierFromItem(item))).contains(wanted))
+            return i;
+    }
+    return -1;
+}
+
+bool gGetSupplierReadings(QHash<qint32, QString>& readings) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngSupplier, strKana FROM T_MASTER"), {},
+                          QStringLiteral("gGetSupplierReadings")))
+        return false;
+    readings.clear();
+    for (const QVariantList& row : rs.rows())
+        readings.insert(qint32(row.value(0).toLongLong()), row.value(1).toString());
+    return true;
+}
+
 bool gGetPhoneNoteItems(QStringList& items) {
     const QString home = QStringLiteral("自宅");
     const QString mobile = QStringLiteral("携帯電話");

@@ -3,6 +3,7 @@
 #include "store/Currency.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -92,6 +93,14 @@ bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel);
 // One list entry: the number right-aligned in three half-width characters, "：", the short name
 // ("  7：ABC商会").
 QString gFormatSupplierItem(qint32 supplier, const QString& shortName);
+// The entry of items (gFormatSupplierItem entries) that a typed search text finds: the first
+// whose number is the text, else whose short name or reading (readings: supplier number ->
+// strKana) holds it. Width, case and hiragana/katakana do not matter ("やま" finds "ﾔﾏﾀﾞ").
+// -1 when none does.
+int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& readings,
+                      const QString& text);
+// The readings (strKana) of all suppliers by supplier number.
+bool gGetSupplierReadings(QHash<qint32, QString>& readings);
 // The supplier number of a list entry: the numeric value of its first three characters (leading
 // spaces ignored); 0 when they hold no number.
 qint32 gGetSupplierFromItem(const QString& item);

@@ -374,7 +374,8 @@ void frmMaster::buildControls() {
          std::initializer_list<QWidget*>{txtPosition, txtAddress1, txtAddress2, txtPhone1,
                                          txtPhone2, txtNotes, cboPhone1Notes, cboPhone2Notes})
         gSetMoveFocusByKey(w, false);
-    gSetMoveFocusByKey(cboLngSupplier, true);
+    // Typing digits picks the number (the list's own search: "1", "2" within a moment is 12).
+    gSetMoveFocusByKey(cboLngSupplier, false);
     for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
         c->lineEdit()->installEventFilter(this);
 

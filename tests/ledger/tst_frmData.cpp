@@ -83,6 +83,7 @@ private slots:
     void resetChecks_data();
     void resetChecks();
     void captionEditorRenamesHeaderAndMessages();
+    void findGoesToTheNextMatchingLine();
 
 private:
     frmData* openLedger(int kind);
@@ -522,6 +523,31 @@ void tst_frmData::captionEditorRenamesHeaderAndMessages() {
     typeCell(f, 0, 1, u"2024/03/01"_s);
     f->cboSupplierName->showPopup();
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"買掛金 か 支払 の入力は必須です"_s});
+}
+
+// Ctrl+F: item or note text, or an amount; the search goes round from the cursor.
+void tst_frmData::findGoesToTheNextMatchingLine() {
+    addLine(LineRow{.date = QDate(2024, 3, 1), .item = u"青りんご"_s, .cost = 700});
+    addLine(LineRow{.date = QDate(2024, 3, 2), .item = u"梨"_s, .cost = 1500});
+    addLine(LineRow{.date = QDate(2024, 3, 3), .item = u"柿"_s, .note = u"りんご箱"_s});
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->DBGrid_Main->setCurrentIndex(f->model()->index(0, 3));
+    QApplication::setActiveWindow(f);
+    QTest::keyClick(f->DBGrid_Main, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), f->txtFind);
+    f->txtFind->setText(u"りんご"_s);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 2);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 0);
+    f->txtFind->setText(u"1,500"_s);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 1);
+    f->txtFind->setText(u"ぶどう"_s);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(m_svc.prompt->texts(), QStringList{u"「ぶどう」を含む行は見つかりませんでした。"_s});
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 1);
 }
 
 QTEST_MAIN(tst_frmData)

@@ -41,7 +41,29 @@ private slots:
     void validation_data();
     void validation();
     void failedInsertDuringModifyKeepsOldRow();
+    void search_data();
+    void search();
 };
+
+void tst_SupplierRecords::search_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("found");
+    QTest::newRow("number") << u"12"_s << 2;
+    QTest::newRow("hiragana finds a half-width reading") << u"みかわ"_s << 0;
+    QTest::newRow("hiragana finds a full-width reading") << u"しょうてん"_s << 2;
+    QTest::newRow("name, case and width folded") << u"ａｂｃ"_s << 1;
+    QTest::newRow("nothing") << u"ぺんぎん"_s << -1;
+    QTest::newRow("empty") << u" "_s << -1;
+}
+
+void tst_SupplierRecords::search() {
+    QFETCH(QString, typed);
+    QFETCH(int, found);
+    const QStringList items{u"  3：三河屋"_s, u"  7：ABC商会"_s, u" 12：山田"_s};
+    const QHash<qint32, QString> readings{
+        {3, u"ﾐｶﾜﾔ"_s}, {7, u"ｴｰﾋﾞｰｼｰ"_s}, {12, u"ヤマダショウテン"_s}};
+    QCOMPARE(gFindSupplierItem(items, readings, typed), found);
+}
 
 void tst_SupplierRecords::numbering_data() {
     QTest::addColumn<QList<int>>("masterIDs");

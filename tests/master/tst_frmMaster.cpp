@@ -160,6 +160,8 @@ void tst_frmMaster::addProposesHighestPlusOneAndCancelStoresNothing() {
     QCOMPARE(ctl(u"txtMasterID"_s)->text(), u"3"_s);
     auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
     QCOMPARE(numbers->currentText(), u"8"_s);
+    QTest::keyClicks(numbers, u"12"_s); // typing picks a number
+    QCOMPARE(numbers->currentText(), u"12"_s);
     typeText(ctl(u"txtSupplierName"_s), u"取消商店"_s);
     typeText(ctl(u"txtSupplierShortName"_s), u"取消"_s);
     QTest::mouseClick(proc(4), Qt::LeftButton);
