@@ -93,7 +93,12 @@ void TaxSummaryFrame::cmdPrintTax_Click() {
     p.outputFolder = host().outputFolder();
     switch (gPrintTaxSummary(p, host().reportCallbacks())) {
     case TaxSummaryOutcome::InvalidInput:
-        (termDateFromText(p.startText).isValid() ? cboTaxEndDate : cboTaxStartDate)->setFocus();
+        // A wrong end date puts the user there; a wrong start or a start after the end, at the
+        // start.
+        (termDateFromText(p.startText).isValid() && !termDateFromText(p.endText).isValid()
+             ? cboTaxEndDate
+             : cboTaxStartDate)
+            ->setFocus();
         break;
     case TaxSummaryOutcome::Failed:
         gProcError(QStringLiteral("frmPrint_cmdPrintTax_Click"));
