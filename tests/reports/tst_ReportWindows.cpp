@@ -27,8 +27,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QRadioButton>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
