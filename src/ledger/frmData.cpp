@@ -1264,6 +1264,7 @@ void frmData::cmdCalcSum_Click() {
         return;
     }
     cboCalcEndDate->setEditText(period.endText);
+    m_calcEnd = period.end;
     mVisibleCulc(false);
     svc().process().processEvents();
     gSleep(300);
@@ -1310,13 +1311,12 @@ void frmData::cmdEstimatedTax_Click() {
     const std::optional<Currency> cost = Currency::parse(caption);
     if (!cost)
         return;
-    Currency tax;
-    Currency rate;
-    if (!gCalcEstimatedTax(*cost, tax, rate)) {
+    TaxEstimate estimate;
+    if (!gCalcEstimatedTax(*cost, m_calcEnd, estimate)) {
         gProcFatalError(QStringLiteral("frmData_cmdEstimatedTax_Click"));
         return;
     }
-    svc().prompt().show(gEstimatedTaxText(caption, tax, rate), gEstimatedTaxTitle(),
+    svc().prompt().show(gEstimatedTaxText(caption, estimate), gEstimatedTaxTitle(),
                         MsgStyle::OKOnly | MsgStyle::Information);
 }
 

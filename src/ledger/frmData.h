@@ -157,6 +157,7 @@ private:
     int currentRow() const;
 
     int m_kind;
+    QDate m_calcEnd; // the end of the period last totalled (the tax estimate's rate date)
     LedgerModel* m_model = nullptr;
     QWidget* m_central = nullptr;
     qint32 m_gridOffset = 0;

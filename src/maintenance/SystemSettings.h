@@ -6,23 +6,27 @@
 #include <optional>
 
 // The program-wide settings of the system settings window: close day (8), supplier order (9),
-// the two ledger words (10, 11) and the consumption tax rate in percent (32).
+// the two ledger words (10, 11), the consumption tax rate in percent (32) and the tax class (50).
+// The rate table itself (T_TAX_RATE) is store/TaxRates.h.
 struct SystemSettingsValues {
     qint32 closeDay = 20;
     qint32 sortOrder = 0; // 0 by supplier number, 1 by reading and short name
     QString purchaseCaption;
     QString saleCaption;
-    Currency taxRate = Currency::fromInt(5);
+    // The ledger's estimate rate; none: the rate table's standard rate at the period's end.
+    std::optional<Currency> taxRate;
+    qint32 taxClass = 1; // the class whose entries carry the reduced-rate mark
 };
 
-// Reads the five settings with their defaults (20, 0, "仕入", "売上", 5): the ledger words as
+// Reads the settings with their defaults (20, 0, "仕入", "売上", none, 1): the ledger words as
 // every window uses them (gGetDataCaption). False when any read fails.
 bool gReadSystemSettings(SystemSettingsValues& values);
-// Writes all five, in the order 8, 9, 10, 11, 32. False at the first failed write, and without
-// writing anything when a ledger word is empty.
+// Writes them in the order 8, 9, 10, 11, 32, 50; no rate removes setting 32. False at the first
+// failed write, and without writing anything when a ledger word is empty.
 bool gWriteSystemSettings(const SystemSettingsValues& values);
 
-// The tax rate as the user typed it; no value when the text is not a number.
+// The tax rate as the user typed it; no value when the text is not a number (an empty box is
+// checked by the window before: it means "no rate").
 std::optional<Currency> gParseTaxRate(const QString& text);
 // A tax rate the settings accept: 0 to 100 percent (AmountLimit::TaxRate); the refusal of any
 // other names that range.

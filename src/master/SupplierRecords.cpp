@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "base/Services.h"
+#include "master/InvoiceNumber.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
@@ -24,8 +25,9 @@ const QString kInsertSql = QStringLiteral(
     " ,strSupplierShortName ,strKana ,lngChargePerson ,strChargePerson1 ,strChargePersonNotes1"
     " ,strChargePerson2 ,strChargePersonNotes2 ,strPostCode1 ,strAddress1 ,strPostCode2"
     " ,strAddress2 ,strPhone1 ,strPhone1Notes ,strPhone2 ,strPhone2Notes ,strFax ,strFaxNotes"
-    " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate )"
-    " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate"
+    " ,strInvoiceNo ,datInvoiceFrom )"
+    " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
 
 // The highest value of a column + 1 when that is 1-999; otherwise the lowest value of 1-999 that
 // none of the queries returns; 0 when all are taken.
@@ -124,7 +126,7 @@ QString carryMessage() {
 }
 
 SupplierCheck fail(int code, const QString& prefix, const QString& focus) {
-    return {false, code, prefix, focus};
+    return {false, code, prefix, focus, {}};
 }
 
 QVariantList insertParams(const SupplierRecord& r, const QDateTime& now) {
@@ -158,7 +160,9 @@ QVariantList insertParams(const SupplierRecord& r, const QDateTime& now) {
             r.strBankAccount1,
             r.strBankAccount2,
             r.strNotes,
-            now};
+            now,
+            r.strInvoiceNo,
+            r.datInvoiceFrom.isValid() ? QVariant(r.datInvoiceFrom) : QVariant()};
 }
 
 } // namespace
@@ -250,7 +254,7 @@ bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
                 " ,strChargePersonNotes2 ,strPostCode1 ,strAddress1 ,strPostCode2 ,strAddress2"
                 " ,strPhone1 ,strPhone1Notes ,strPhone2 ,strPhone2Notes ,strFax ,strFaxNotes"
                 " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate"
-                " ,curStartSupplyCarry ,curStartSaleCarry"
+                " ,curStartSupplyCarry ,curStartSaleCarry ,strInvoiceNo ,datInvoiceFrom"
                 " FROM T_MASTER WHERE lngMasterID=?"),
             {masterID}, proc))
         return false;
@@ -299,6 +303,8 @@ bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
     }
     r.curStartSupplyCarry = rs.cur(i++);
     r.curStartSaleCarry = rs.cur(i++);
+    r.strInvoiceNo = str();
+    r.datInvoiceFrom = rs.value(i++).toDate();
     record = r;
     return true;
 }
@@ -482,11 +488,35 @@ SupplierCheck mChkMasterData(const SupplierEntry& e) {
         return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSupplyCarry"));
     if (!carryInRange(saleCarry))
         return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSaleCarry"));
+    const QString invoiceNo = gNormalizeInvoiceNo(e.invoiceNo);
+    const InvoiceNoStatus invoice = gChkInvoiceNo(invoiceNo);
+    const QString invoiceBox = QStringLiteral("txtInvoiceNo");
+    if (invoice == InvoiceNoStatus::WrongFormat)
+        return fail(wrongValue, QStringLiteral("登録番号は Ｔ と数字１３桁です  ") + kCrLf + kCrLf,
+                    invoiceBox);
+    if (invoice == InvoiceNoStatus::LeadingZero)
+        return fail(wrongValue,
+                    QStringLiteral("登録番号の数字は０で始まりません  ") + kCrLf + kCrLf,
+                    invoiceBox);
+    bool dateOk = false;
+    const QDate invoiceFrom = gParseInvoiceDate(e.invoiceFrom, dateOk);
+    const QString dateBox = QStringLiteral("txtInvoiceFrom");
+    if (!dateOk)
+        return fail(4, QStringLiteral("登録日の"), dateBox);
+    if (invoice == InvoiceNoStatus::Empty && invoiceFrom.isValid())
+        return fail(required, QStringLiteral("登録日があるときは登録番号も"), invoiceBox);
+    if (invoice != InvoiceNoStatus::Empty && !invoiceFrom.isValid())
+        return fail(required, QStringLiteral("登録番号の登録日は"), dateBox);
     bool okSupplier = false;
     const int supplier = e.supplier.toInt(&okSupplier);
     if (!okSupplier || supplier < 1 || supplier > kMaxSupplierNumber)
         return fail(required, QStringLiteral("仕入先番号は"), QStringLiteral("cboLngSupplier"));
-    return {};
+    SupplierCheck ok;
+    if (invoice == InvoiceNoStatus::CheckDigitDiffers)
+        ok.confirmText = QStringLiteral("登録番号 ") + invoiceNo +
+                         QStringLiteral(" のチェックデジットが一致しません。") + kCrLf +
+                         QStringLiteral("番号を確かめてください。このまま登録しますか？");
+    return ok;
 }
 
 bool gEntryToRecord(const SupplierEntry& e, SupplierRecord& record) {
@@ -528,6 +558,9 @@ bool gEntryToRecord(const SupplierEntry& e, SupplierRecord& record) {
     r.strBankAccount1 = e.bankAccount1;
     r.strBankAccount2 = e.bankAccount2;
     r.strNotes = e.notes;
+    r.strInvoiceNo = gNormalizeInvoiceNo(e.invoiceNo);
+    bool dateOk = false;
+    r.datInvoiceFrom = gParseInvoiceDate(e.invoiceFrom, dateOk);
     record = r;
     return true;
 }

@@ -12,6 +12,7 @@
 #include "master/frmSelectMaster.h"
 #include "store/Formats.h"
 #include "store/MsgCatalogue.h"
+#include "store/Period.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -349,6 +350,16 @@ void frmMaster::buildControls() {
         ++row;
     }
 
+    // The invoice registration number and the date it applies from.
+    txtInvoiceNo = lineEdit("txtInvoiceNo", 40,
+                            QStringLiteral("Ｔと数字１３桁です（全角・ハイフン・空白は直します）"));
+    txtInvoiceFrom = lineEdit("txtInvoiceFrom", 10, QStringLiteral("例：2023/10/01"));
+    grid->addWidget(label(QStringLiteral("登録番号")), row, 0);
+    grid->addWidget(txtInvoiceNo, row, 1);
+    grid->addWidget(label(QStringLiteral("登録日：")), row, 2, Qt::AlignRight);
+    grid->addWidget(txtInvoiceFrom, row, 3);
+    ++row;
+
     txtNotes = new QPlainTextEdit(central);
     named(txtNotes, "txtNotes");
     txtNotes->setTabChangesFocus(true);
@@ -465,6 +476,8 @@ SupplierEntry frmMaster::entry() const {
     e.bankAccount1 = txtBankAccount1->text();
     e.bankAccount2 = txtBankAccount2->text();
     e.notes = txtNotes->toPlainText();
+    e.invoiceNo = txtInvoiceNo->text();
+    e.invoiceFrom = txtInvoiceFrom->text();
     return e;
 }
 
@@ -600,6 +613,13 @@ bool procConfirm(frmMaster* f) {
             w->setFocus();
         return true;
     }
+    if (!check.confirmText.isEmpty() &&
+        svc().prompt().show(check.confirmText, gstrAppTitle,
+                            MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
+            MsgResult::Yes) {
+        f->txtInvoiceNo->setFocus();
+        return true;
+    }
     SupplierRecord record;
     if (!gEntryToRecord(e, record)) {
         gProcError(QStringLiteral("gProcMasterData1"),
@@ -683,6 +703,9 @@ bool gDspMasterData(qint32 supplier) {
     f->txtBankAccount1->setText(r.strBankAccount1);
     f->txtBankAccount2->setText(r.strBankAccount2);
     f->txtNotes->setPlainText(r.strNotes);
+    f->txtInvoiceNo->setText(r.strInvoiceNo);
+    f->txtInvoiceFrom->setText(r.datInvoiceFrom.isValid() ? termDateText(r.datInvoiceFrom)
+                                                          : QString());
     f->txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     f->txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
     f->txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));

@@ -74,6 +74,7 @@ private slots:
     void f12AndHeaderButtonsDeriveEmptyCells();
     void dropDownEditorArrowsBrowseEnterChooses();
     void classListOrderBrowsesThenChooses();
+    void reducedRateMarkOnlyInTheTaxClass();
     void switchingSupplierWithAnInvalidLineIsBlocked();
     void closingIsBlockedThenAllowed();
     void deleteLineAskedYesAndNo();
@@ -338,6 +339,38 @@ void tst_frmData::classListOrderBrowsesThenChooses() {
     QCOMPARE(entries.value(0).sort, 3);
 }
 
+// The class window offers "軽減税率 (8%)" for the tax class (setting 50, class 1 by default)
+// only; choosing "Yes" stores the mark.
+void tst_frmData::reducedRateMarkOnlyInTheTaxClass() {
+    ClassEntry food, goods;
+    QVERIFY(gAddClassEntry(1, u"食品"_s, food));
+    QVERIFY(gAddClassEntry(2, u"雑貨"_s, goods));
+    QStringList seen;
+    const auto mark = [&seen](frmClass* w) {
+        seen << w->DBGrid01->model()->headerData(4, Qt::Horizontal).toString() +
+                    (w->DBGrid01->isColumnHidden(4) ? u" hidden"_s : u" shown"_s);
+        if (!w->DBGrid01->isColumnHidden(4)) {
+            const QRect cell = w->DBGrid01->visualRect(w->DBGrid01->model()->index(0, 4));
+            QTest::mouseClick(w->DBGrid01->viewport(), Qt::LeftButton, {},
+                              cell.topRight() + QPoint(-4, cell.height() / 2));
+            w->cboEditGrid->hidePopup();
+            w->cboEditGrid->setFocus();
+            w->cboEditGrid->setCurrentIndex(w->cboEditGrid->findText(u"Yes"_s));
+            QTest::keyClick(w->cboEditGrid, Qt::Key_Return);
+        }
+        w->close();
+    };
+    frmData* f = openLedger(1);
+    whenOpen<frmClass>(mark);
+    QTest::mouseClick(f->cmdCol[4], Qt::LeftButton);
+    whenOpen<frmClass>(mark);
+    QTest::mouseClick(f->cmdCol[5], Qt::LeftButton);
+    QCOMPARE(seen, (QStringList{u"軽減税率 (8%) shown"_s, u"軽減税率 (8%) hidden"_s}));
+    QList<ClassEntry> entries;
+    QVERIFY(gGetClassEntries(1, entries));
+    QVERIFY(entries.value(0).reduced);
+}
+
 void tst_frmData::switchingSupplierWithAnInvalidLineIsBlocked() {
     frmData* f = openLedger(1);
     QVERIFY(pickSupplier(f, 12));
@@ -429,7 +462,15 @@ void tst_frmData::calcSumShowsTheFigures() {
     QTest::mouseClick(f->cmdEstimatedTax, Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts(),
              QStringList{u"仕入金額 10,000 円 から予想される    \r\n\r\n"
-                         "消費税額 (税率 8%、切り捨て) は \r\n\r\n800 円です"_s});
+                         "消費税額 (税率 8%、切り捨て) は \r\n\r\n800 円です\r\n\r\n"
+                         "（システム設定の消費税率）"_s});
+    // Without the setting, the rate table's standard rate at the period's end (2024/03/20).
+    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_SYSTEM WHERE lngID=32"_s));
+    QTest::mouseClick(f->cmdEstimatedTax, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().value(1),
+             u"仕入金額 10,000 円 から予想される    \r\n\r\n"
+             "消費税額 (税率 10%、切り捨て) は \r\n\r\n1,000 円です\r\n\r\n"
+             "（税率表の 2019/10/01 からの標準税率）"_s);
     // Both boxes empty: every line, the carry is the opening balance alone.
     f->cboCalcStartDate->setEditText(u"  "_s);
     f->cboCalcEndDate->setEditText(QString());
