@@ -21,6 +21,9 @@ constexpr int Exclamation = 48;
 constexpr int Information = 64;
 constexpr int DefaultButton2 = 256;
 constexpr int DefaultButton3 = 512;
+// With YesNoCancel: the buttons read "開く" (Yes), "フォルダを開く" (No) and "閉じる" (Cancel),
+// for the question that follows a saved file.
+constexpr int FileButtons = 0x1000;
 } // namespace MsgStyle
 
 // Buttons a message box returns.

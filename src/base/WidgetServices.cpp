@@ -135,6 +135,15 @@ int WidgetPrompt::show(const QString& text, const QString& title, int style) {
     // Japanese captions whatever translations are installed.
     for (QAbstractButton* b : box->buttons())
         b->setText(gPromptButtonText(box->standardButton(b)));
+    if (style & MsgStyle::FileButtons) {
+        const std::pair<QMessageBox::StandardButton, const char16_t*> texts[] = {
+            {QMessageBox::Yes, u"開く(&O)"},
+            {QMessageBox::No, u"フォルダを開く(&F)"},
+            {QMessageBox::Cancel, u"閉じる"}};
+        for (const auto& [which, text] : texts)
+            if (QAbstractButton* b = box->button(which))
+                b->setText(QString::fromUtf16(text));
+    }
     box->setDefaultButton(l.defaultButton);
     box->setEscapeButton(l.escapeButton);
     box->exec();

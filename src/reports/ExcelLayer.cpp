@@ -5,6 +5,7 @@
 #include "base/Services.h"
 #include "util/FileHelpers.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -201,15 +202,23 @@ bool ExcelReportRun::save(const QString& suffix) {
 }
 
 void ExcelReportRun::askToOpen(const QString& completionText) {
-    const QString question = QStringLiteral("デスクトップに") + kCrLf + completionText + kCrLf +
-                             kCrLf + QStringLiteral("開きますか？") + kCrLf;
+    // The file's whole path is shown, and its folder can be opened instead of the file.
+    const QString where =
+        m_outputFolder.isEmpty() ? QStringLiteral("デスクトップに") : QStringLiteral("保存先に");
+    const QString question = where + kCrLf + completionText + kCrLf + kCrLf +
+                             QDir::toNativeSeparators(m_savedPath) + kCrLf + kCrLf +
+                             QStringLiteral("開きますか？") + kCrLf;
     const int answer =
-        svc().prompt().show(question, gstrAppTitle, MsgStyle::YesNo | MsgStyle::Information);
-    if (answer == MsgResult::Yes) {
-        svc().process().processEvents();
-        if (!gShellOpen(m_savedPath))
-            svc().prompt().show(kExcelOpenFailed, gstrAppTitle, MsgStyle::Critical);
-    }
+        svc().prompt().show(question, gstrAppTitle,
+                            MsgStyle::YesNoCancel | MsgStyle::FileButtons | MsgStyle::Information);
+    if (answer != MsgResult::Yes && answer != MsgResult::No)
+        return;
+    svc().process().processEvents();
+    const QString target =
+        answer == MsgResult::Yes ? m_savedPath : QFileInfo(m_savedPath).absolutePath();
+    if (!gShellOpen(target))
+        svc().prompt().show(kExcelOpenFailed + kCrLf + QDir::toNativeSeparators(target),
+                            gstrAppTitle, MsgStyle::Critical);
 }
 
 void ExcelReportRun::abandon() {

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,15 @@ inline QStringList folderEntries(const QString& folder) {
 // The saved name of a supplier list written at the test clock's time (2024-03-05 10:15:00).
 inline QString supplierListFileName() {
     return QStringLiteral("　2024-03-05　10：15：00　仕入先表.xlsx");
+}
+
+// The texts shown, with the saved file's path line of the question after a report written as
+// "<path>" (the file name carries the time of the run).
+inline QStringList withoutPaths(QStringList texts) {
+    static const QRegularExpression path(QStringLiteral("\r\n/[^\r\n]*\\.xlsx\r\n"));
+    for (QString& t : texts)
+        t.replace(path, QStringLiteral("\r\n<path>\r\n"));
+    return texts;
 }
 
 } // namespace reporttest

@@ -17,7 +17,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kQuestion = u"デスクトップに\r\n表が作成されました\r\n\r\n開きますか？\r\n"_s;
+// The question after a saved file: where, what, the whole path, then the choice.
+QString question(const QString& path) {
+    return u"保存先に\r\n表が作成されました\r\n\r\n"_s + path + u"\r\n\r\n開きますか？\r\n"_s;
+}
 
 QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -120,18 +123,19 @@ void tst_ExcelLayer::templateBuild_isReproducible() {
 void tst_ExcelLayer::run_savesAsksAndOpens_data() {
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("openWorks");
-    QTest::addColumn<QStringList>("prompts");
-    QTest::newRow("yes") << int(MsgResult::Yes) << true << QStringList{kQuestion};
-    QTest::newRow("no") << int(MsgResult::No) << true << QStringList{kQuestion};
-    QTest::newRow("open fails") << int(MsgResult::Yes) << false
-                                << QStringList{kQuestion,
-                                               u"EXCELファイルを開くのに失敗しました。"_s};
+    QTest::addColumn<bool>("opensFolder");
+    QTest::addColumn<bool>("failureTold");
+    QTest::newRow("open the file") << int(MsgResult::Yes) << true << false << false;
+    QTest::newRow("open the folder") << int(MsgResult::No) << true << true << false;
+    QTest::newRow("close") << int(MsgResult::Cancel) << true << false << false;
+    QTest::newRow("open fails") << int(MsgResult::Yes) << false << false << true;
 }
 
 void tst_ExcelLayer::run_savesAsksAndOpens() {
     QFETCH(int, answer);
     QFETCH(bool, openWorks);
-    QFETCH(QStringList, prompts);
+    QFETCH(bool, opensFolder);
+    QFETCH(bool, failureTold);
     m_svc.prompt->answers.enqueue(answer);
     m_svc.shell->result = openWorks;
     ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
@@ -148,10 +152,18 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
     QCOMPARE(run.savedPath(), expected);
     QCOMPARE(filesIn(m_out->path()), QStringList({QFileInfo(expected).fileName()}));
     QCOMPARE(m_busy, QList<bool>({true, false}));
+    QStringList prompts{question(expected)};
+    if (failureTold)
+        prompts << u"EXCELファイルを開くのに失敗しました。\r\n"_s + expected;
     QCOMPARE(m_svc.prompt->texts(), prompts);
-    QCOMPARE(m_svc.prompt->shown[0].style, MsgStyle::YesNo | MsgStyle::Information);
-    QCOMPARE(m_svc.shell->opened,
-             answer == MsgResult::Yes ? QStringList({expected}) : QStringList());
+    QCOMPARE(m_svc.prompt->shown[0].style,
+             MsgStyle::YesNoCancel | MsgStyle::FileButtons | MsgStyle::Information);
+    QStringList opened;
+    if (answer == MsgResult::Yes)
+        opened << expected;
+    if (opensFolder)
+        opened << m_out->path();
+    QCOMPARE(m_svc.shell->opened, opened);
     QCOMPARE(m_folder->errorLogEntries(), 0);
     XlsxPackage pkg;
     QVERIFY(pkg.load(expected));

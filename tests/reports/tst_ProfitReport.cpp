@@ -147,8 +147,9 @@ void tst_ProfitReport::normalMode_threeTerms() {
     QCOMPARE(ws->format(10, 8).thinSides, CellSide::Outline);
     QCOMPARE(ws->format(11, 4).lineSides + ws->format(5, 9).lineSides, 0);
     QCOMPARE(
-        m_svc.prompt->texts(),
-        QStringList{u"デスクトップに\r\n利益管理表が作成されました\r\n\r\n開きますか？\r\n"_s});
+        reporttest::withoutPaths(m_svc.prompt->texts()),
+        QStringList{
+            u"保存先に\r\n利益管理表が作成されました\r\n\r\n<path>\r\n\r\n開きますか？\r\n"_s});
     QCOMPARE(m_svc.process->pauses, QList<int>()); // no deliberate waits between suppliers
 }
 

@@ -40,7 +40,7 @@ using reporttest::rowText;
 
 namespace {
 
-const QString kQuestion = u"デスクトップに\r\n表が作成されました\r\n\r\n開きますか？\r\n"_s;
+const QString kQuestion = u"保存先に\r\n表が作成されました\r\n\r\n<path>\r\n\r\n開きますか？\r\n"_s;
 
 qint32 lngSetting(int number) {
     qint32 v = -999;
@@ -187,7 +187,7 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(f->focusWidget() == date || f->focusWidget() == date->lineEdit());
     QVERIFY(folderEntries(m_out->path()).isEmpty() && f->isEnabled());
     // A typed date; an unwritable desktop (a file where the folder should be) fails and leaves
-    // the window usable; mended, No leaves the file closed.
+    // the window usable; mended, 閉じる (Cancel) leaves the file closed.
     date->lineEdit()->selectAll();
     QTest::keyClicks(date->lineEdit(), u"2024-3-1"_s);
     QFile blocked(m_out->filePath(u"blocked"_s));
@@ -201,7 +201,7 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(f->isEnabled() && !f->picNowProcessing->isVisible());
     QCOMPARE(folderEntries(m_out->path()), QStringList{u"blocked"_s});
     frmPrint::setOutputFolderOverride(m_out->path());
-    m_svc.prompt->answers << MsgResult::No;
+    m_svc.prompt->answers << MsgResult::Cancel;
     QTest::mouseClick(print, Qt::LeftButton);
     QCOMPARE(date->currentText(), u"2024/03/01"_s);
     QVERIFY(m_svc.shell->opened.isEmpty());
@@ -215,7 +215,8 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     BusyWatch watch(f, m_svc);
     m_svc.prompt->answers << MsgResult::Yes;
     QTest::mouseClick(print, Qt::LeftButton);
-    QCOMPARE(m_svc.prompt->texts().mid(2), (QStringList{kQuestion, kQuestion}));
+    QCOMPARE(reporttest::withoutPaths(m_svc.prompt->texts().mid(2)),
+             (QStringList{kQuestion, kQuestion}));
     QCOMPARE(watch.steps.size(), 26);
     QCOMPARE(f->PBarNowProcessing->maximum(), 26);
     QVERIFY(watch.alwaysBusy && watch.usableAtQuestion);

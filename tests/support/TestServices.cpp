@@ -8,6 +8,8 @@ int ScriptedPrompt::show(const QString& text, const QString& title, int style) {
     if (!answers.isEmpty())
         return answers.dequeue();
     const int buttons = style & 7;
+    if (style & MsgStyle::FileButtons)
+        return MsgResult::Cancel; // the file question: closed
     return (buttons == MsgStyle::YesNo || buttons == MsgStyle::YesNoCancel) ? MsgResult::No
                                                                             : MsgResult::OK;
 }

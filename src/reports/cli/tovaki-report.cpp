@@ -48,6 +48,9 @@ class ConsolePrompt : public PromptService {
 public:
     int show(const QString& text, const QString&, int style) override {
         const int buttons = style & 7;
+        // The question after a saved file: the command line opens neither file nor folder.
+        if (style & MsgStyle::FileButtons)
+            return MsgResult::Cancel;
         if (buttons == MsgStyle::YesNo || buttons == MsgStyle::YesNoCancel)
             return MsgResult::No;
         if (buttons == MsgStyle::OKCancel || buttons == MsgStyle::RetryCancel)
