@@ -4,6 +4,7 @@
 #include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
+#include "reports/CsvFrame.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"
@@ -128,6 +129,11 @@ void frmPrint::buildControls() {
     m_frameGrid->setHorizontalSpacing(10);
     m_frameGrid->setVerticalSpacing(8);
     outer->addLayout(m_frameGrid);
+    chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
+    chkPdf->setObjectName(QStringLiteral("chkPdf"));
+    chkPdf->setToolTip(QStringLiteral("エクセルファイルと同じフォルダに PDF も作成します"
+                                      "（LibreOffice が必要です）"));
+    outer->addWidget(chkPdf);
     outer->addStretch(1);
 
     // The processing panel, over the frames while a workbook is written.
@@ -175,6 +181,7 @@ void frmPrint::buildFrames() {
     addFrame(frame4, FrameSlot::PrintData);
     Chk_KokuyoRi101 = frame4->Chk_KokuyoRi101; // belongs to the ledger print, kept hidden
     addFrame(new ExcelPosFrame(*this, centralWidget()), FrameSlot::ExcelPos);
+    addFrame(new CsvFrame(*this, centralWidget()), FrameSlot::Csv);
 }
 
 void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
@@ -190,6 +197,9 @@ void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
         break;
     case FrameSlot::ExcelPos:
         m_frameGrid->addWidget(frame, 1, 2, Qt::AlignTop);
+        break;
+    case FrameSlot::Csv:
+        m_frameGrid->addWidget(frame, 2, 1, 1, 2);
         break;
     }
     m_frames << frame;
@@ -234,6 +244,7 @@ void frmPrint::setBusy(bool busy) {
 
 ExcelReportRun::Callbacks frmPrint::reportCallbacks() {
     ExcelReportRun::Callbacks callbacks;
+    callbacks.makePdf = chkPdf->isChecked();
     callbacks.setBusy = [this](bool busy) { setBusy(busy); };
     callbacks.progress = [this](int value, int maximum) {
         PBarNowProcessing->setMaximum(std::max(maximum, 1));

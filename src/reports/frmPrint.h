@@ -34,8 +34,8 @@ public:
     static void setOutputFolderOverride(const QString& folder);
 
     // Where each frame stands: the profit table on the left, the ledger print on the right
-    // above the supplier list and the print position.
-    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos };
+    // above the supplier list and the print position, the CSV frame below them.
+    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos, Csv };
 
     // PrintHost
     const QList<SupplierRecord>& suppliers() const override { return m_Data_Master; }
@@ -47,6 +47,8 @@ public:
     ManageProfitFrame* Frame5 = nullptr;
     PrintMasterFrame* Frame2 = nullptr;
     QCheckBox* Chk_KokuyoRi101 = nullptr;
+    // "PDFも作成": every workbook written is also converted to a PDF beside it.
+    QCheckBox* chkPdf = nullptr;
     QFrame* picNowProcessing = nullptr;
     QLabel* lblNowProcessing = nullptr;
     QProgressBar* PBarNowProcessing = nullptr;
