@@ -660,9 +660,8 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
          !r.refuse({QStringLiteral("kind"), QStringLiteral("from"), QStringLiteral("to")},
                    verb + QStringLiteral(" suppliers"))))
         return false;
-    if (o.import && !r.refuse({QStringLiteral("from"), QStringLiteral("to"),
-                               QStringLiteral("suppliers"), QStringLiteral("out")},
-                              verb))
+    if (o.import &&
+        !r.refuse({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("suppliers")}, verb))
         return false;
     if (!o.import && !r.refuse({QStringLiteral("check")}, verb))
         return false;
