@@ -71,20 +71,21 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
         b->setMinimumWidth(90);
     }
 
+    // Two label-box pairs per row, so that the boxes of a column line up.
     grid->addWidget(new QLabel(QStringLiteral("データ"), this), 0, 0);
     grid->addWidget(cboCsvTable, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("文字コード"), this), 0, 3, Qt::AlignRight);
-    grid->addWidget(cboCsvEncoding, 0, 4);
+    grid->addWidget(new QLabel(QStringLiteral("文字コード"), this), 0, 2, Qt::AlignRight);
+    grid->addWidget(cboCsvEncoding, 0, 3);
     grid->addWidget(new QLabel(QStringLiteral("開始日"), this), 1, 0);
     grid->addWidget(cboCsvStartDate, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("～ 終了日"), this), 1, 2);
-    grid->addWidget(cboCsvEndDate, 1, 3, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("～ 終了日"), this), 1, 2, Qt::AlignRight);
+    grid->addWidget(cboCsvEndDate, 1, 3);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     buttons->addWidget(cmdCsvImport);
     buttons->addWidget(cmdCsvExport);
-    grid->addLayout(buttons, 2, 0, 1, 5);
-    grid->setColumnStretch(5, 1);
+    grid->addLayout(buttons, 2, 0, 1, 4);
+    grid->setColumnStretch(4, 1);
 
     connect(cboCsvTable, &QComboBox::currentIndexChanged, this, [this]() { mSetDateBoxes(); });
     connect(cmdCsvExport, &QPushButton::clicked, this, [this]() { cmdCsvExportClick(); });

@@ -129,12 +129,13 @@ void frmPrint::buildControls() {
     m_frameGrid->setHorizontalSpacing(10);
     m_frameGrid->setVerticalSpacing(8);
     outer->addLayout(m_frameGrid);
+    outer->addStretch(1);
+    // Under the profit table, beside the CSV frame: it applies to every workbook.
     chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
     chkPdf->setObjectName(QStringLiteral("chkPdf"));
     chkPdf->setToolTip(QStringLiteral("エクセルファイルと同じフォルダに PDF も作成します"
                                       "（LibreOffice が必要です）"));
-    outer->addWidget(chkPdf);
-    outer->addStretch(1);
+    m_frameGrid->addWidget(chkPdf, 2, 0, Qt::AlignTop | Qt::AlignLeft);
 
     // The processing panel, over the frames while a workbook is written.
     picNowProcessing = new QFrame(central);
