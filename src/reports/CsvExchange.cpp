@@ -599,6 +599,7 @@ public:
             trimmed << h.trimmed();
         if (reader.recordMalformed() || (trimmed != expected && trimmed != defaults))
             return badFile(QStringLiteral("1 行目の見出しが%1の CSV の見出しと違います。\r\n"
+                                          "データの種類と文字コードを確かめてください。"
                                           "見出しは次のとおりです:\r\n%2")
                                .arg(gCsvTableName(m_p.table), expected.join(QLatin1Char(','))));
         const qint64 size = file.size();
@@ -759,7 +760,9 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("ファイルを開けません: ") + p.path;
         return false;
     }
-    if (!p.checkOnly && gDataFileReadOnly()) {
+    // Even the check stores the rows (in a transaction it rolls back), so that a row is checked
+    // against the rows before it.
+    if (gDataFileReadOnly()) {
         result.outcome = CsvImportOutcome::BadFile;
         result.message = QStringLiteral("データファイルが読み取り専用のため、取り込めません");
         return false;

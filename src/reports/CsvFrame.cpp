@@ -6,6 +6,7 @@
 #include "base/Services.h"
 #include "ledger/InitCboTargetDate.h"
 #include "ledger/LineRules.h"
+#include "store/DataFile.h"
 #include "store/MsgCatalogue.h"
 
 #include <QComboBox>
@@ -96,6 +97,8 @@ bool CsvFrame::formLoad() {
     if (!gInitCboTargetDate(cboCsvStartDate, cboCsvEndDate))
         return false;
     mSetDateBoxes();
+    // A data file opened read-only takes nothing in (the check stores rows in a transaction).
+    cmdCsvImport->setEnabled(!gDataFileReadOnly());
     return true;
 }
 
