@@ -661,7 +661,8 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
                    verb + QStringLiteral(" suppliers"))))
         return false;
     if (o.import &&
-        !r.refuse({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("suppliers")}, verb))
+        !r.refuse({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("suppliers")},
+                  verb))
         return false;
     if (!o.import && !r.refuse({QStringLiteral("check")}, verb))
         return false;
