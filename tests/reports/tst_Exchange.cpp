@@ -205,8 +205,9 @@ void tst_Exchange::refusedFiles_data() {
     const auto B = CsvImportOutcome::BadFile;
     QTest::newRow("column count") << L << ledger("1,山田,2024/01/05") << R
                                   << u"3 行目: 欄の数が 3 です（16 欄のはずです）"_s;
-    QTest::newRow("date that does not exist") << L << ledger("1,山田,2024/02/30,,苗,,,,,,,,100,,,")
-                                              << R << u"3 行目: 日付: 日付を入力してください"_s;
+    QTest::newRow("date that does not exist")
+        << L << ledger("1,山田,2024/02/30,,苗,,,,,,,,100,,,") << R
+        << u"3 行目: 日付: その日付はありません（月は1～12、日はその月の末日まで）"_s;
     QTest::newRow("quantity beyond the window's bound")
         << L << ledger("1,山田,2024/01/05,,苗,,,,100000,,,,100,,,") << R
         << u"3 行目: 数量: -99,999 ～ 99,999 の範囲で入力してください"_s;
