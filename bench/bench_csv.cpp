@@ -6,7 +6,9 @@
 // - import: gImportCsv of the code page 932 export into a data file holding the same suppliers
 //   and class lists (every row checked, one transaction, the copy of the data file first)
 //   against `sqlite3 .import` of the rows of T_DATA1 into the same empty table.
-// The data file is only read. WORKDIR (default: a temporary folder) receives the files.
+// The lines are only read; opening a file of an older schema migrates it first (after its copy
+// into backups/ beside it), outside the timed parts. WORKDIR (default: a temporary folder)
+// receives the files.
 #include "base/Globals.h"
 #include "reports/CsvExchange.h"
 #include "store/Database.h"
