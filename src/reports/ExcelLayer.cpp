@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
+#include "reports/PdfConvert.h"
 #include "util/FileHelpers.h"
 
 #include <QDir>
@@ -112,6 +113,7 @@ void ExcelReportRun::setBusy(bool busy) {
 
 bool ExcelReportRun::begin(const QString& templateFile) {
     m_savedPath.clear();
+    m_pdfPath.clear();
     m_progress = 0;
     m_running = true;
     setBusy(true);
@@ -196,8 +198,20 @@ bool ExcelReportRun::save(const QString& suffix) {
     }
     m_savedPath = path;
     m_book.close();
+    PdfResult pdf;
+    if (m_callbacks.makePdf) {
+        setStatus(QStringLiteral("PDF を作成しています。\nしばらくお待ちください。"));
+        if (m_callbacks.progress)
+            m_callbacks.progress(0, 0); // no steps to count: the bar shows that it works
+        pdf = gConvertToPdf(path, [] { svc().process().processEvents(); });
+        if (pdf.outcome == PdfOutcome::Written)
+            m_pdfPath = pdf.pdfPath;
+        setStatus(QStringLiteral("エクセルファイルを作成しています。\nしばらくお待ちください。"));
+    }
     m_running = false;
     setBusy(false);
+    if (m_callbacks.makePdf && pdf.outcome != PdfOutcome::Written)
+        svc().prompt().show(pdf.message, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
     return true;
 }
 

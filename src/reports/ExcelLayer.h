@@ -77,6 +77,8 @@ public:
         std::function<void(bool busy)> setBusy;
         std::function<void(int value, int maximum)> progress;
         std::function<void(const QString& text)> status; // the processing label
+        // Also make a PDF of the saved workbook (reports/PdfConvert.h) before the run ends.
+        bool makePdf = false;
     };
 
     explicit ExcelReportRun(const QString& procName,
@@ -111,7 +113,9 @@ public:
     bool finish(const QString& suffix, const QString& completionText);
     // Saves under gExcelReportPath(folder, now, suffix) (with "(2)", "(3)" ... before the
     // extension when that name is taken), ends the run and clears the busy state. False after
-    // the failure path when the folder is unknown or the file cannot be written.
+    // the failure path when the folder is unknown or the file cannot be written. With makePdf
+    // the PDF is made beside it; when that fails (no LibreOffice, the converter failed or ran
+    // out of time) the user is told, and the workbook stays and counts as saved.
     bool save(const QString& suffix);
     // Asks "デスクトップに" CR LF completionText CR LF CR LF "開きますか？" CR LF (Yes/No,
     // information icon); on Yes opens the saved file, telling the user when that fails.
@@ -127,6 +131,8 @@ public:
     void fail(const QString& reason = {});
 
     QString savedPath() const { return m_savedPath; }
+    // The PDF made beside it; empty when none was asked for or it could not be made.
+    QString pdfPath() const { return m_pdfPath; }
 
 private:
     void setBusy(bool busy);
@@ -136,6 +142,7 @@ private:
     Callbacks m_callbacks;
     Workbook m_book;
     QString m_savedPath;
+    QString m_pdfPath;
     int m_progress = 0;
     int m_maximum = 0;
     bool m_running = false;

@@ -4,6 +4,7 @@
 #include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
+#include "reports/CsvFrame.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"
@@ -130,6 +131,12 @@ void frmPrint::buildControls() {
     m_frameGrid->setVerticalSpacing(8);
     outer->addLayout(m_frameGrid);
     outer->addStretch(1);
+    // Under the profit table, beside the CSV frame: it applies to every workbook.
+    chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
+    chkPdf->setObjectName(QStringLiteral("chkPdf"));
+    chkPdf->setToolTip(QStringLiteral("エクセルファイルと同じフォルダに PDF も作成します"
+                                      "（LibreOffice が必要です）"));
+    m_frameGrid->addWidget(chkPdf, 2, 0, Qt::AlignTop | Qt::AlignLeft);
 
     // The processing panel, over the frames while a workbook is written.
     picNowProcessing = new QFrame(central);
@@ -178,6 +185,7 @@ void frmPrint::buildFrames() {
     addFrame(new ExcelPosFrame(*this, centralWidget()), FrameSlot::ExcelPos);
     FrameTax = new TaxSummaryFrame(*this, centralWidget());
     addFrame(FrameTax, FrameSlot::TaxSummary);
+    addFrame(new CsvFrame(*this, centralWidget()), FrameSlot::Csv);
 }
 
 void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
@@ -196,6 +204,9 @@ void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
         break;
     case FrameSlot::TaxSummary:
         m_frameGrid->addWidget(frame, 2, 1, 1, 2, Qt::AlignTop);
+        break;
+    case FrameSlot::Csv:
+        m_frameGrid->addWidget(frame, 3, 1, 1, 2, Qt::AlignTop);
         break;
     }
     m_frames << frame;
@@ -240,6 +251,7 @@ void frmPrint::setBusy(bool busy) {
 
 ExcelReportRun::Callbacks frmPrint::reportCallbacks() {
     ExcelReportRun::Callbacks callbacks;
+    callbacks.makePdf = chkPdf->isChecked();
     callbacks.setBusy = [this](bool busy) { setBusy(busy); };
     callbacks.progress = [this](int value, int maximum) {
         PBarNowProcessing->setMaximum(std::max(maximum, 1));

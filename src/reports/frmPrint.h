@@ -35,8 +35,9 @@ public:
     static void setOutputFolderOverride(const QString& folder);
 
     // Where each frame stands: the profit table on the left, the ledger print on the right
-    // above the supplier list and the print position, the tax summary below them.
-    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos, TaxSummary };
+    // above the supplier list and the print position, the tax summary and the CSV frame below
+    // them.
+    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos, TaxSummary, Csv };
 
     // PrintHost
     const QList<SupplierRecord>& suppliers() const override { return m_Data_Master; }
@@ -49,6 +50,8 @@ public:
     PrintMasterFrame* Frame2 = nullptr;
     TaxSummaryFrame* FrameTax = nullptr;
     QCheckBox* Chk_KokuyoRi101 = nullptr;
+    // "PDFも作成": every workbook written is also converted to a PDF beside it.
+    QCheckBox* chkPdf = nullptr;
     QFrame* picNowProcessing = nullptr;
     QLabel* lblNowProcessing = nullptr;
     QProgressBar* PBarNowProcessing = nullptr;

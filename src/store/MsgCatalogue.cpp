@@ -80,6 +80,14 @@ void gMsgClose() {
     gdbMsg().close();
 }
 
+QString gMsgText(int code, const QString& addText) {
+    bool found = false;
+    CatalogueRow row;
+    if (!readCatalogueRow(code, found, row) || !found)
+        return addText + QStringLiteral("（メッセージ番号 %1）").arg(code);
+    return addText + row.msg;
+}
+
 int gDispMsg(int code, const QString& addText, int position) {
     bool found = false;
     CatalogueRow row;

@@ -60,6 +60,7 @@ private slots:
     void totalsBeyondTheRange_data();
     void totalsBeyondTheRange();
     void failures_exitThree();
+    void csvAndPdf();
 
 private:
     CliResult run(const QStringList& args, const QString& data = {});
@@ -244,6 +245,47 @@ void tst_ReportCli::failures_exitThree() {
     QCOMPARE(r.code, 3);
     QVERIFY(m_folder->errorLogProcedures().contains(u"gGetLedgerPrintOptions"_s));
     QCOMPARE(written(), QStringList());
+}
+
+// export, import --check and --pdf end to end.
+void tst_ReportCli::csvAndPdf() {
+    CliResult r =
+        run({u"export"_s, u"ledger"_s, u"--kind"_s, u"sales"_s, u"--encoding"_s, u"utf-8"_s});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.endsWith(u"　売上帳.csv"_s));
+    const QString csv = r.out;
+    QCOMPARE(
+        readBytes(csv),
+        "\xEF\xBB\xBF" +
+            u"仕入先番号,仕入先略称,日付,並順,品名,区分1,区分2,区分3,数量,単価,定価,掛率,"
+            "売上金額,入金金額,チェック,備考\r\n2,三河屋,2024/01/12,0,肥料,,,,,,,,8000,,,\r\n"_s
+                .toUtf8());
+    // The purchase ledger's header differs; on the sales ledger the order 0 is no list entry.
+    r = run({u"import"_s, u"ledger"_s, csv, u"--check"_s});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(u"1 行目の見出しが仕入帳の CSV の見出しと違います。"_s),
+             qPrintable(r.err));
+    r = run({u"import"_s, u"ledger"_s, csv, u"--kind"_s, u"sales"_s, u"--check"_s});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.startsWith(u"2 行目: 並順: 「0」はリストの中から選択してください。"_s),
+             qPrintable(r.out));
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA2"_s), 1);
+    r = run({u"import"_s, u"suppliers"_s, csv, u"--pdf"_s});
+    QCOMPARE(r.code, 2);
+
+    const QString converter = m_out->filePath(u"convert"_s);
+    QVERIFY(writeBytes(converter, "#!/bin/sh\nwhile [ $# -gt 1 ]; do\n"
+                                  "  [ \"$1\" = --outdir ] && dir=$2; shift\ndone\n"
+                                  "touch \"$dir/$(basename \"$1\" .xlsx).pdf\"\n"));
+    QVERIFY(QFile::setPermissions(converter, QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("TOVAKI_PDF_CONVERTER", converter.toLocal8Bit());
+    r = run({u"suppliers"_s, u"--pdf"_s});
+    qunsetenv("TOVAKI_PDF_CONVERTER");
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QStringList paths = r.out.split(u'\n');
+    QCOMPARE(paths.size(), 2);
+    QVERIFY(paths[0].endsWith(u"仕入先表.xlsx"_s) && paths[1].endsWith(u"仕入先表.pdf"_s));
+    QVERIFY(QFile::exists(paths[1]));
 }
 
 QTEST_GUILESS_MAIN(tst_ReportCli)

@@ -4,6 +4,7 @@
 #include "WidgetTestHelpers.h"
 #include "app/frmMenu.h"
 #include "base/Globals.h"
+#include "reports/CsvFrame.h"
 #include "reports/ExcelLayer.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/LedgerPrintFrame.h"
@@ -22,6 +23,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -29,6 +31,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -103,6 +106,7 @@ private slots:
     void profit_settingsWindowAndColourPicker();
 
     void taxSummary_refusesThenWritesEitherLedger();
+    void csv_exportsImportsAndListsRefusedRows();
 
 private:
     frmPrint* openWindow();
@@ -578,6 +582,52 @@ void tst_ReportWindows::profit_settingsWindowAndColourPicker() {
     QVERIFY(gGetProfitSheetSettings(s));
     QCOMPARE(s.rowsPerSheet, 30);
     QVERIFY(s.cellColorOn && !s.supplierBold);
+}
+
+// The frame "CSV出力": the suppliers written as UTF-8, read back into an emptied master after
+// the question, and a file with a refused row listed in the preview with nothing stored.
+void tst_ReportWindows::csv_exportsImportsAndListsRefusedRows() {
+    QVERIFY(addSupplier({.masterID = 1, .supplier = 4, .shortName = u"青葉園"_s}));
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    auto* frame = f->findChild<CsvFrame*>(u"FrameCsv"_s);
+    QVERIFY(frame && frame->isVisible());
+    choose(frame->cboCsvTable, u"仕入帳"_s);
+    QVERIFY(frame->cboCsvStartDate->isEnabled());
+    choose(frame->cboCsvTable, u"仕入先"_s);
+    QVERIFY(!frame->cboCsvStartDate->isEnabled());
+    choose(frame->cboCsvEncoding, u"UTF-8（BOM付き）"_s);
+    QTest::mouseClick(frame->cmdCsvExport, Qt::LeftButton);
+    const QStringList files = QDir(m_out->path()).entryList({u"*.csv"_s});
+    QCOMPARE(files, QStringList{u"　2024-03-05　10：15：00　仕入先.csv"_s});
+    const QString file = m_out->filePath(files[0]);
+    QVERIFY(readBytes(file).contains(u"\r\n4,1,0,0,0,0,青葉園株式会社,,青葉園,"_s.toUtf8()));
+    QVERIFY(m_svc.prompt->texts().last().startsWith(u"1 行を書き出しました。"_s));
+
+    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_MASTER"_s));
+    m_svc.dialogs->files.enqueue(file);
+    m_svc.prompt->answers.enqueue(MsgResult::Yes);
+    QTest::mouseClick(frame->cmdCsvImport, Qt::LeftButton);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER WHERE lngSupplier = 4"_s), 1);
+    QVERIFY(m_svc.prompt->texts().join(u'|').contains(u"1 行を仕入先に取り込みます。"_s));
+    QVERIFY(m_svc.prompt->texts().last().startsWith(u"1 行を取り込みました。"_s));
+    QVERIFY(f->isEnabled());
+
+    QByteArray bad = readBytes(file);
+    bad.replace(",青葉園,", ",青葉園の表示名は長い,");
+    QVERIFY(writeBytes(file, bad + "5,1,0,0,0,0,乙,,乙,,1,,,,,,,,,,,,,,,1,,,\r\n"));
+    m_svc.dialogs->files.enqueue(file);
+    const int shown = m_svc.prompt->shown.size();
+    QTest::mouseClick(frame->cmdCsvImport, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->shown.size(), shown); // no question: the preview tells
+    auto* preview = f->findChild<frmCsvPreview*>(u"frmCsvPreview"_s);
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(preview->grdCsvRefused->rowCount(), 1);
+    QCOMPARE(preview->grdCsvRefused->item(0, 0)->text(), u"2"_s);
+    QVERIFY(preview->grdCsvRefused->item(0, 1)->text().startsWith(u"表示社名は"_s));
+    QVERIFY(preview->lblCsvPreview->text().contains(u"2 行のうち 1 行を取り込めません。"_s));
+    QTest::mouseClick(preview->cmdCsvPreviewClose, Qt::LeftButton);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), 1);
 }
 
 QTEST_MAIN(tst_ReportWindows)

@@ -8,8 +8,10 @@
 #include "base/Services.h"
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
+#include "reports/CsvExchange.h"
 #include "reports/ExcelLayer.h"
 #include "reports/LedgerPrint.h"
+#include "reports/PdfConvert.h"
 #include "reports/ProfitReport.h"
 #include "reports/SupplierList.h"
 #include "reports/TaxSummary.h"
@@ -27,6 +29,7 @@
 #include <QSet>
 #include <cstdio>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +65,8 @@ public:
 
 const char* const kHelp = R"(使い方 / Usage:
   tovaki-report REPORT [OPTIONS]
+  tovaki-report export suppliers|ledger [OPTIONS]
+  tovaki-report import suppliers|ledger FILE [OPTIONS]
 
 帳票を作成し、作成したファイルのパスを表示します。帳票の内容と既定値は
 「各種帳票の作成」画面と同じです。
@@ -91,7 +96,29 @@ REPORT:
   --suppliers LIST      対象の仕入先番号（例 1,3,5-9）。既定は有効な全仕入先。
                         Supplier numbers to include (e.g. 1,3,5-9); default: every valid
                         supplier.
+  --pdf                 エクセルファイルの横に PDF も作成する（LibreOffice が必要）。
+                        Also writes a PDF beside the workbook (needs LibreOffice).
   -h, --help            この説明を表示する。 / Shows this text.
+
+CSV 出力・取込み / CSV export and import:
+  export suppliers      仕入先を CSV に書き出す。 / Writes the suppliers as CSV.
+  export ledger         仕入帳（--kind sales で売上帳）の行を CSV に書き出す。
+                        --from, --to, --suppliers で絞り込める。
+                        Writes the ledger lines; --from, --to, --suppliers narrow them.
+  import suppliers FILE, import ledger FILE
+                        CSV の行を画面と同じ規則で確認し、すべて正しいときだけ
+                        まとめて取り込む（取り込む前にデータファイルの控え
+                        "<データファイル>.before-import" を作る）。
+                        Checks every row with the windows' rules and stores them all
+                        only when none is refused (after a copy of the data file,
+                        "<data file>.before-import").
+  --kind purchase|sales 仕入帳（既定）または売上帳。 / Purchase (default) or sales ledger.
+  --encoding cp932|utf-8
+                        文字コード。既定は cp932（Shift_JIS）。UTF-8 は BOM 付きで
+                        書き出し、BOM のあるファイルは UTF-8 として読む。
+                        Character code; default cp932 (Shift_JIS). UTF-8 is written with
+                        a BOM; a file with a BOM is read as UTF-8.
+  --check               取り込まずに確認だけする。 / Only checks, stores nothing.
 
 期間 / Range (profit, ledger, tax):
   --from DATE           開始日 yyyy/mm/dd（yyyy-mm-dd も可）。既定は画面と同じ
@@ -148,9 +175,10 @@ REPORT:
 
 終了コード / Exit codes:
   0  作成した / written
-  1  入力の誤り、対象データなし、または合計が扱える範囲を超えた（画面と同じメッセージ）
+  1  入力の誤り、対象データなし、または合計が扱える範囲を超えた（画面と同じメッセージ）、
+     取り込めない行がある（標準出力に行番号と理由を表示）
      wrong input, nothing to report, or a total beyond the range of amounts (the window's
-     message)
+     message); rows refused by an import (listed with line numbers on the standard output)
   2  コマンドラインの誤り / command line error
   3  作成に失敗した（エラーログに記録） / the report failed (see the error log)
 )";
@@ -175,6 +203,7 @@ struct ReportOptions {
     std::optional<QString> item1, item2;
     std::optional<bool> sumOnly, ranking;
     bool csv = false; // tax summary
+    bool pdf = false;
 
     bool includes(qint32 supplier) const { return !only || only->contains(supplier); }
 };
@@ -196,6 +225,7 @@ const QStringList kProfitOptions = {QStringLiteral("class1"),     QStringLiteral
                                     QStringLiteral("ranking"),    QStringLiteral("sort")};
 const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
 const QStringList kBalanceOptions = {QStringLiteral("date"), QStringLiteral("kind")};
+const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check")};
 const QStringList kReports = {QStringLiteral("suppliers"), QStringLiteral("balances"),
                               QStringLiteral("profit"), QStringLiteral("ledger"),
                               QStringLiteral("tax")};
@@ -309,6 +339,9 @@ bool readOptions(const QCommandLineParser& p, ReportOptions& o, QString& error) 
                                      "profit, ledger, tax） / name one report: suppliers, "
                                      "balances, profit, ledger or tax"));
     o.report = args[0];
+    o.pdf = p.isSet(QStringLiteral("pdf"));
+    if (!r.refuse(kExchangeOptions, o.report))
+        return false;
     if (!kReports.contains(o.report))
         return r.fail(QStringLiteral("帳票の種類が正しくありません: %1 / unknown report: %1"
                                      " (suppliers, balances, profit, ledger, tax)")
@@ -423,6 +456,22 @@ bool checkSuppliers(const ReportOptions& o, const QList<qint32>& valid) {
     return true;
 }
 
+// The report runs of the command line: no window, only whether a PDF is wanted too.
+ExcelReportRun::Callbacks callbacks(const ReportOptions& o) {
+    ExcelReportRun::Callbacks c;
+    c.makePdf = o.pdf;
+    return c;
+}
+
+// The workbook's path, then the PDF's when one was made (a failed conversion was told on the
+// standard error; the workbook counts as written).
+void printWritten(const ReportOptions& o, const QString& workbook) {
+    std::printf("%s\n", workbook.toUtf8().constData());
+    const QString pdf = gPdfPathFor(workbook);
+    if (o.pdf && QFileInfo::exists(pdf))
+        std::printf("%s\n", pdf.toUtf8().constData());
+}
+
 int runSupplierList(const ReportOptions& o) {
     const bool balances = o.report == QStringLiteral("balances");
     QList<SupplierRecord> all;
@@ -457,11 +506,12 @@ int runSupplierList(const ReportOptions& o) {
                                 : QStringLiteral("frmPrint_mPrintMaster"),
                        kExcelFileReportFailed);
     run.setOutputFolder(o.out);
+    run.setCallbacks(callbacks(o));
     const bool ok =
         balances ? mPrintMaster_Carry(run, chosen, asOf, o.kind) : mPrintMaster(run, chosen);
     if (!ok || run.savedPath().isEmpty())
         return run.wasRefused() ? kExitRefused : kExitFailed;
-    std::printf("%s\n", run.savedPath().toUtf8().constData());
+    printWritten(o, run.savedPath());
     return kExitWritten;
 }
 
@@ -519,10 +569,10 @@ int runLedger(const ReportOptions& o) {
     }
 
     LedgerPrintResult result;
-    gPrintLedger(p, {}, result);
+    gPrintLedger(p, callbacks(o), result);
     switch (result.outcome) {
     case LedgerPrintOutcome::Written:
-        std::printf("%s\n", result.savedPath.toUtf8().constData());
+        printWritten(o, result.savedPath);
         return kExitWritten;
     case LedgerPrintOutcome::InvalidInput:
     case LedgerPrintOutcome::NothingToReport:
@@ -584,9 +634,9 @@ int runProfit(const ReportOptions& o) {
     p.suppliers = all;
 
     QString saved;
-    switch (gMakeManageProfit(p, {}, &saved)) {
+    switch (gMakeManageProfit(p, callbacks(o), &saved)) {
     case ProfitOutcome::Saved:
-        std::printf("%s\n", saved.toUtf8().constData());
+        printWritten(o, saved);
         return kExitWritten;
     case ProfitOutcome::StartAfterEnd:
     case ProfitOutcome::NothingToReport:
@@ -621,9 +671,9 @@ int runTax(const ReportOptions& o) {
     if (!checkSuppliers(o, valid))
         return kExitRefused;
     QString saved;
-    switch (gPrintTaxSummary(p, {}, &saved)) {
+    switch (gPrintTaxSummary(p, callbacks(o), &saved)) {
     case TaxSummaryOutcome::Written:
-        std::printf("%s\n", saved.toUtf8().constData());
+        printWritten(o, saved);
         return kExitWritten;
     case TaxSummaryOutcome::InvalidInput:
     case TaxSummaryOutcome::NothingToReport:
@@ -632,6 +682,183 @@ int runTax(const ReportOptions& o) {
     case TaxSummaryOutcome::Failed:
         break;
     }
+    return kExitFailed;
+}
+
+// ---- CSV export and import ------------------------------------------------------------------
+
+struct ExchangeOptions {
+    bool import = false;
+    CsvTable table = CsvTable::Suppliers;
+    QString file; // import: the CSV file
+    CsvEncoding encoding = CsvEncoding::Cp932;
+    bool checkOnly = false;
+    QString out;
+    std::optional<QDate> from, to;
+    std::optional<QSet<qint32>> only;
+    QString data, dataFile;
+};
+
+bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QString& error) {
+    OptionReader r(p, error);
+    const QStringList args = p.positionalArguments();
+    o.import = args[0] == QStringLiteral("import");
+    const QString verb = args[0];
+    if (args.size() != (o.import ? 3 : 2))
+        return r.fail(o.import ? QStringLiteral("import suppliers FILE または import ledger FILE "
+                                                "の形で指定してください / use import suppliers|"
+                                                "ledger FILE")
+                               : QStringLiteral("export suppliers または export ledger の形で"
+                                                "指定してください / use export suppliers|ledger"));
+    std::optional<int> kind;
+    if (!r.choice(QStringLiteral("kind"), {QStringLiteral("purchase"), QStringLiteral("sales")},
+                  kind))
+        return false;
+    if (!gCsvTableFromWords(args[1], kind.value_or(0) + 1, o.table))
+        return r.fail(QStringLiteral("データの種類は suppliers か ledger です / %1 takes "
+                                     "suppliers or ledger")
+                          .arg(verb));
+    const bool ledger = o.table != CsvTable::Suppliers;
+    if (!r.refuse(kLedgerOptions + kProfitOptions +
+                      QStringList{QStringLiteral("date"), QStringLiteral("pdf")},
+                  verb) ||
+        (!ledger &&
+         !r.refuse({QStringLiteral("kind"), QStringLiteral("from"), QStringLiteral("to")},
+                   verb + QStringLiteral(" suppliers"))))
+        return false;
+    if (o.import &&
+        !r.refuse({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("suppliers")},
+                  verb))
+        return false;
+    if (!o.import && !r.refuse({QStringLiteral("check")}, verb))
+        return false;
+    if (const auto e = r.text(QStringLiteral("encoding"))) {
+        const QString t = e->trimmed().toLower();
+        if (t == QStringLiteral("cp932") || t == QStringLiteral("shift_jis") ||
+            t == QStringLiteral("sjis"))
+            o.encoding = CsvEncoding::Cp932;
+        else if (t == QStringLiteral("utf-8") || t == QStringLiteral("utf8"))
+            o.encoding = CsvEncoding::Utf8;
+        else
+            return r.fail(QStringLiteral("--encoding は cp932 か utf-8 です / --encoding takes "
+                                         "cp932 or utf-8"));
+    }
+    o.checkOnly = p.isSet(QStringLiteral("check"));
+    if (o.import) {
+        o.file = QFileInfo(args[2]).absoluteFilePath();
+        if (!QFileInfo(o.file).isFile())
+            return r.fail(QStringLiteral("ファイルがありません / no such file: ") + args[2]);
+    } else {
+        o.out = QDir(r.text(QStringLiteral("out")).value_or(QDir::currentPath())).absolutePath();
+        if (!QFileInfo(o.out).isDir())
+            return r.fail(QStringLiteral("出力先のフォルダがありません / the output folder does "
+                                         "not exist: ") +
+                          o.out);
+    }
+    for (const QString& name : kRangeOptions) {
+        const auto v = r.text(name);
+        if (!v)
+            continue;
+        const QDate d = parseLedgerDate(dateText(*v));
+        if (!d.isValid())
+            return r.fail(
+                QStringLiteral("--%1 の日付が正しくありません / --%1 is not a date").arg(name));
+        (name == QStringLiteral("from") ? o.from : o.to) = d;
+    }
+    if (const auto list = r.text(QStringLiteral("suppliers"))) {
+        o.only = supplierSet(*list);
+        if (!o.only)
+            return r.fail(QStringLiteral("--suppliers の値が正しくありません（例 1,3,5-9）"
+                                         " / --suppliers takes numbers such as 1,3,5-9"));
+    }
+    o.data = r.text(QStringLiteral("data")).value_or(QString());
+    o.dataFile = r.text(QStringLiteral("db")).value_or(QString());
+    return true;
+}
+
+// Progress on a terminal: "NN%" on one line of the standard error.
+CsvCallbacks terminalProgress(const QString& what) {
+    CsvCallbacks cb;
+    if (!::isatty(2))
+        return cb;
+    cb.progress = [what, last = -1](qint64 value, qint64 maximum) mutable {
+        const int percent = int(value * 100 / std::max<qint64>(maximum, 1));
+        if (percent == last)
+            return;
+        last = percent;
+        std::fprintf(stderr, "\r%s %3d%%", what.toUtf8().constData(), percent);
+        if (percent >= 100)
+            std::fputs("\n", stderr);
+    };
+    return cb;
+}
+
+int runExport(const ExchangeOptions& o) {
+    CsvExportParams p;
+    p.table = o.table;
+    p.encoding = o.encoding;
+    p.outputFolder = o.out;
+    p.from = o.from;
+    p.to = o.to;
+    p.only = o.only;
+    CsvExportResult result;
+    gExportCsv(p, terminalProgress(QStringLiteral("書き出し / writing")), result);
+    switch (result.outcome) {
+    case CsvExportOutcome::Written:
+        std::printf("%s\n", result.path.toUtf8().constData());
+        return kExitWritten;
+    case CsvExportOutcome::NothingToExport:
+    case CsvExportOutcome::NotEncodable:
+        printErr(result.message);
+        return kExitRefused;
+    case CsvExportOutcome::Failed:
+        break;
+    }
+    printErr(QStringLiteral("CSV ファイルを作成できませんでした（エラーログを参照） / the CSV "
+                            "file could not be written (see the error log)"));
+    return kExitFailed;
+}
+
+int runImport(const ExchangeOptions& o) {
+    CsvImportParams p;
+    p.table = o.table;
+    p.path = o.file;
+    p.encoding = o.encoding;
+    p.checkOnly = o.checkOnly;
+    CsvImportResult result;
+    gImportCsv(p, terminalProgress(QStringLiteral("確認・取込み / reading")), result);
+    switch (result.outcome) {
+    case CsvImportOutcome::Imported:
+        std::printf("%s\n", QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy "
+                                           "before: %2）")
+                                .arg(result.rows)
+                                .arg(result.backupPath)
+                                .toUtf8()
+                                .constData());
+        return kExitWritten;
+    case CsvImportOutcome::Checked:
+        std::printf("%s\n", QStringLiteral("%1 行すべて取り込めます / all %1 rows can be imported")
+                                .arg(result.rows)
+                                .toUtf8()
+                                .constData());
+        return kExitWritten;
+    case CsvImportOutcome::Refused:
+        for (const QString& line : gCsvRefusalLines(result))
+            std::printf("%s\n", line.toUtf8().constData());
+        printErr(QStringLiteral("%1 行のうち %2 行を取り込めません。何も取り込んでいません / %2 of "
+                                "%1 rows refused; nothing was imported")
+                     .arg(result.rows)
+                     .arg(result.refusedCount));
+        return kExitRefused;
+    case CsvImportOutcome::BadFile:
+        printErr(result.message);
+        printErr(QStringLiteral("何も取り込んでいません / nothing was imported"));
+        return kExitRefused;
+    case CsvImportOutcome::Failed:
+        break;
+    }
+    printErr(QStringLiteral("取り込みに失敗しました。データは取り込む前のままです（エラーログを"
+                            "参照） / the import failed and stored nothing (see the error log)"));
     return kExitFailed;
 }
 
@@ -695,6 +922,9 @@ int main(int argc, char** argv) {
     add({QStringLiteral("db")}, QStringLiteral("FILE"));
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
     add({QStringLiteral("csv")});
+    add({QStringLiteral("pdf")});
+    add({QStringLiteral("check")});
+    add({QStringLiteral("encoding")}, QStringLiteral("NAME"));
     for (const QString& n : kRangeOptions + kBalanceOptions + kLedgerOptions + kProfitOptions +
                                 QStringList{QStringLiteral("suppliers")})
         add({n}, QStringLiteral("VALUE"));
@@ -711,8 +941,24 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return kExitWritten;
     }
-    ReportOptions options;
     QString error;
+    const QStringList positional = p.positionalArguments();
+    if (!positional.isEmpty() &&
+        (positional[0] == QStringLiteral("export") || positional[0] == QStringLiteral("import"))) {
+        ExchangeOptions exchange;
+        if (!readExchangeOptions(p, exchange, error)) {
+            printErr(error);
+            printErr(seeHelp);
+            return kExitUsage;
+        }
+        if (!openDataFolder(exchange.data, exchange.dataFile))
+            return kExitFailed;
+        const int code = exchange.import ? runImport(exchange) : runExport(exchange);
+        DbClose();
+        gMsgClose();
+        return code;
+    }
+    ReportOptions options;
     if (!readOptions(p, options, error)) {
         printErr(error);
         printErr(seeHelp);

@@ -1,0 +1,818 @@
+#include "reports/CsvExchange.h"
+
+#include "base/CheckedFileWriter.h"
+#include "base/ErrorLog.h"
+#include "base/Globals.h"
+#include "base/Services.h"
+#include "base/TextWidth.h"
+#include "ledger/Captions.h"
+#include "ledger/ClassLists.h"
+#include "ledger/LedgerLayout.h"
+#include "ledger/LineRules.h"
+#include "master/SupplierRecords.h"
+#include "reports/ExcelLayer.h"
+#include "store/DataFile.h"
+#include "store/Database.h"
+#include "store/MsgCatalogue.h"
+#include "util/FileHelpers.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <array>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kProcExport = QStringLiteral("gExportCsv");
+const QString kProcImport = QStringLiteral("gImportCsv");
+constexpr qsizetype kFlushBytes = 1 << 20;
+constexpr qint64 kProgressEvery = 4096;
+
+int kindOf(CsvTable table) {
+    return table == CsvTable::Sales ? 2 : 1;
+}
+
+// ---- suppliers -----------------------------------------------------------------------------
+
+// One text column of the master window: its caption, its member of the record and of the entry,
+// and the width of its box in Shift_JIS bytes (0: no limit).
+struct SupplierTextColumn {
+    const char16_t* caption;
+    QString SupplierRecord::*record;
+    QString SupplierEntry::*entry;
+    int maxBytes;
+};
+
+// The columns after the six number columns (number, valid, two ratios, two balances); the main
+// contact and the main account come before their groups.
+enum SupplierCsvCol {
+    SupNumber,
+    SupValid,
+    SupSupplyRatio,
+    SupSaleRatio,
+    SupSupplyCarry,
+    SupSaleCarry,
+    SupFirstText
+};
+
+const std::array<SupplierTextColumn, 4> kSupplierNames = {{
+    {u"社名", &SupplierRecord::strSupplierName, &SupplierEntry::supplierName, 125},
+    {u"部署名等", &SupplierRecord::strPosition, &SupplierEntry::position, 125},
+    {u"表示社名", &SupplierRecord::strSupplierShortName, &SupplierEntry::supplierShortName, 8},
+    {u"ヨミガナ", &SupplierRecord::strKana, &SupplierEntry::kana, 30},
+}};
+const std::array<SupplierTextColumn, 14> kSupplierContacts = {{
+    {u"担当者１", &SupplierRecord::strChargePerson1, &SupplierEntry::chargePerson1, 20},
+    {u"担当者１備考", &SupplierRecord::strChargePersonNotes1, &SupplierEntry::chargePersonNotes1,
+     20},
+    {u"担当者２", &SupplierRecord::strChargePerson2, &SupplierEntry::chargePerson2, 20},
+    {u"担当者２備考", &SupplierRecord::strChargePersonNotes2, &SupplierEntry::chargePersonNotes2,
+     20},
+    {u"郵便番号１", &SupplierRecord::strPostCode1, &SupplierEntry::postCode1, 8},
+    {u"住所１", &SupplierRecord::strAddress1, &SupplierEntry::address1, 50},
+    {u"郵便番号２", &SupplierRecord::strPostCode2, &SupplierEntry::postCode2, 8},
+    {u"住所２", &SupplierRecord::strAddress2, &SupplierEntry::address2, 50},
+    {u"電話１", &SupplierRecord::strPhone1, &SupplierEntry::phone1, 20},
+    {u"電話１備考", &SupplierRecord::strPhone1Notes, &SupplierEntry::phone1Notes, 0},
+    {u"電話２", &SupplierRecord::strPhone2, &SupplierEntry::phone2, 20},
+    {u"電話２備考", &SupplierRecord::strPhone2Notes, &SupplierEntry::phone2Notes, 0},
+    {u"ＦＡＸ", &SupplierRecord::strFax, &SupplierEntry::fax, 20},
+    {u"ＦＡＸ備考", &SupplierRecord::strFaxNotes, &SupplierEntry::faxNotes, 0},
+}};
+const std::array<SupplierTextColumn, 3> kSupplierAccounts = {{
+    {u"振込先１", &SupplierRecord::strBankAccount1, &SupplierEntry::bankAccount1, 50},
+    {u"振込先２", &SupplierRecord::strBankAccount2, &SupplierEntry::bankAccount2, 50},
+    {u"メモ", &SupplierRecord::strNotes, &SupplierEntry::notes, 0},
+}};
+
+QString cap(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+// The record of a supplier as the CSV holds it, in header order.
+QStringList supplierFields(const SupplierRecord& r) {
+    QStringList f{
+        QString::number(r.lngSupplier),     r.blnValid ? QStringLiteral("1") : QStringLiteral("0"),
+        r.curRegularSupplyRatio.toString(), r.curRegularSaleRatio.toString(),
+        r.curStartSupplyCarry.toString(),   r.curStartSaleCarry.toString()};
+    for (const auto& c : kSupplierNames)
+        f << r.*c.record;
+    f << QString::number(r.lngChargePerson);
+    for (const auto& c : kSupplierContacts)
+        f << r.*c.record;
+    f << QString::number(r.lngBankAccount);
+    for (const auto& c : kSupplierAccounts)
+        f << r.*c.record;
+    return f;
+}
+
+// ---- ledger --------------------------------------------------------------------------------
+
+constexpr int kLedgerCsvColumns = 2 + LedgerCol::Note - LedgerCol::Date + 1;
+
+int captionNoOfColumn(int column) {
+    for (int no : gColumnCaptionNumbers())
+        if (ledgerColumnOfCaption(no) == column)
+            return no;
+    return -1;
+}
+
+// The ledger header under the current captions (current true) or the default ones.
+bool ledgerHeader(int kind, bool current, QStringList& header) {
+    QStringList h{QStringLiteral("仕入先番号"), QStringLiteral("仕入先略称")};
+    for (int col = LedgerCol::Date; col <= LedgerCol::Note; ++col) {
+        const int no = captionNoOfColumn(col);
+        QString text = ledgerColumnLayout(col).designCaption;
+        if (no >= 0) {
+            QString def, caption;
+            if (!gGetColumnCaption(no, kind, def, caption))
+                return false;
+            text = current && !caption.isEmpty() ? caption : def;
+        }
+        h << text;
+    }
+    header = h;
+    return true;
+}
+
+// Plain text of a stored amount (count of 1/10 000): "-1234.5".
+QByteArray amountText(qint64 raw) {
+    const bool negative = raw < 0;
+    const quint64 a = negative ? quint64(0) - quint64(raw) : quint64(raw);
+    QByteArray t = QByteArray::number(a / Currency::Scale);
+    quint64 fraction = a % Currency::Scale;
+    if (fraction) {
+        char digits[5] = {'0', '0', '0', '0', 0};
+        for (int i = 3; i >= 0; --i, fraction /= 10)
+            digits[i] = char('0' + fraction % 10);
+        int n = 4;
+        while (digits[n - 1] == '0')
+            --n;
+        t.append('.').append(digits, n);
+    }
+    return negative ? '-' + t : t;
+}
+
+// The text of a TEXT column of the current row (NULL: empty).
+QString columnText(sqlite3_stmt* st, int i) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(st, i)) : QString();
+}
+
+// A prepared statement that is finalised when it goes out of scope.
+struct Statement {
+    sqlite3_stmt* st = nullptr;
+    ~Statement() { sqlite3_finalize(st); }
+    bool prepare(sqlite3* db, const char* sql) {
+        return sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK;
+    }
+};
+
+bool sqliteFailed(sqlite3* db, const QString& proc, const QString& what) {
+    gSetLastError(sqlite3_extended_errcode(db), QStringLiteral("SQLite"),
+                  QString::fromUtf8(sqlite3_errmsg(db)));
+    gProcError(proc, what);
+    return false;
+}
+
+QString notEncodableText(const QString& where, const QString& badChar) {
+    return where + QStringLiteral("に Shift_JIS で書けない文字「") + badChar +
+           QStringLiteral("」があります。\r\n文字コードに UTF-8 を選んで出力してください。");
+}
+
+// The file being written: records collected in memory and written out in blocks.
+class CsvOutput {
+public:
+    CsvOutput(const QString& path, CsvEncoding encoding) : m_file(path), m_writer(encoding) {}
+    bool open() {
+        if (!m_file.open())
+            return false;
+        m_writer.writeStart();
+        return true;
+    }
+    CsvRecordWriter& writer() { return m_writer; }
+    bool flushIfFull() {
+        if (m_writer.bytes().size() < kFlushBytes)
+            return true;
+        return flush();
+    }
+    bool flush() {
+        QByteArray& b = m_writer.bytes();
+        if (!m_file.write(b))
+            return false;
+        m_writer.clearWritten();
+        return true;
+    }
+    bool commit() { return flush() && m_file.commit(); }
+    void cancel() { m_file.cancel(); }
+    QString errorString() const { return m_file.errorString(); }
+
+private:
+    CheckedFileWriter m_file;
+    CsvRecordWriter m_writer;
+};
+
+bool addFields(CsvRecordWriter& w, const QStringList& fields, QString& badChar) {
+    for (const QString& f : fields)
+        if (!w.addField(f, &badChar))
+            return false;
+    return true;
+}
+
+// Suppliers by number, restricted to `only` when given.
+bool readSuppliers(const std::optional<QSet<qint32>>& only, QList<SupplierRecord>& records,
+                   const QString& proc) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID FROM T_MASTER ORDER BY lngSupplier"),
+                          {}, proc))
+        return false;
+    for (const QVariantList& row : rs.rows()) {
+        SupplierRecord r;
+        if (!gGetMasterData(static_cast<qint32>(row.value(0).toLongLong()), r))
+            return false;
+        if (!only || only->contains(r.lngSupplier))
+            records << r;
+    }
+    return true;
+}
+
+bool exportSuppliers(CsvOutput& out, const CsvExportParams& p, CsvExportResult& result) {
+    QList<SupplierRecord> records;
+    if (!readSuppliers(p.only, records, kProcExport))
+        return false;
+    CsvRecordWriter& w = out.writer();
+    QStringList header;
+    QString bad;
+    gCsvSupplierHeader(header);
+    addFields(w, header, bad);
+    w.endRecord();
+    for (const SupplierRecord& r : std::as_const(records)) {
+        if (!addFields(w, supplierFields(r), bad)) {
+            result.outcome = CsvExportOutcome::NotEncodable;
+            result.message = notEncodableText(QStringLiteral("仕入先番号 %1「%2」")
+                                                  .arg(r.lngSupplier)
+                                                  .arg(r.strSupplierShortName),
+                                              bad);
+            return true;
+        }
+        w.endRecord();
+        ++result.rows;
+    }
+    return true;
+}
+
+bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& cb,
+                  CsvExportResult& result) {
+    const int kind = kindOf(p.table);
+    CsvRecordWriter& w = out.writer();
+    QStringList header;
+    QString bad;
+    if (!ledgerHeader(kind, true, header))
+        return false;
+    if (!addFields(w, header, bad)) {
+        result.outcome = CsvExportOutcome::NotEncodable;
+        result.message = notEncodableText(QStringLiteral("列の見出し"), bad);
+        return true;
+    }
+    w.endRecord();
+
+    sqlite3* db = gdbData().handle();
+    const QByteArray table = kind == 2 ? "T_DATA2" : "T_DATA1";
+    const QByteArray where =
+        " WHERE (?1 IS NULL OR d.date1 >= ?1) AND (?2 IS NULL OR d.date1 <= ?2)";
+    Statement count, lines;
+    const QByteArray countSql = "SELECT COUNT(*) FROM " + table + " d" + where;
+    const QByteArray sql =
+        "SELECT m.lngSupplier, m.strSupplierShortName, d.date1, d.lngSort, d.strItem,"
+        " d.strClass1, d.strClass2, d.strClass3, d.curQuantity, d.curUnitPrice,"
+        " d.curRegularPrice, d.curRatio, d.curCost, d.curPayment, d.curCheck, d.strNote FROM " +
+        table + " d JOIN T_MASTER m ON m.lngMasterID = d.lngMasterID" + where +
+        " ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID";
+    if (!count.prepare(db, countSql.constData()) || !lines.prepare(db, sql.constData()))
+        return sqliteFailed(db, kProcExport, QString::fromLatin1(sql));
+    for (sqlite3_stmt* st : {count.st, lines.st}) {
+        if (p.from)
+            sqlite3_bind_text(st, 1, dbDateText(*p.from).toLatin1().constData(), -1,
+                              SQLITE_TRANSIENT);
+        if (p.to)
+            sqlite3_bind_text(st, 2, dbDateText(*p.to).toLatin1().constData(), -1,
+                              SQLITE_TRANSIENT);
+    }
+    const qint64 total =
+        sqlite3_step(count.st) == SQLITE_ROW ? sqlite3_column_int64(count.st, 0) : 0;
+    if (cb.progress)
+        cb.progress(0, total);
+    qint64 seen = 0;
+    int rc;
+    while ((rc = sqlite3_step(lines.st)) == SQLITE_ROW) {
+        sqlite3_stmt* st = lines.st;
+        if (++seen % kProgressEvery == 0 && cb.progress)
+            cb.progress(seen, total);
+        const qint32 supplier = sqlite3_column_int(st, 0);
+        if (p.only && !p.only->contains(supplier))
+            continue;
+        w.addNumberField(supplier);
+        bool ok = w.addField(columnText(st, 1), &bad);
+        // date1 is stored as yyyy-MM-dd and written as yyyy/MM/dd.
+        QByteArray date(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)),
+                        sqlite3_column_bytes(st, 2));
+        date.replace('-', '/');
+        w.addAsciiField(date);
+        if (sqlite3_column_type(st, 3) == SQLITE_NULL)
+            w.addAsciiField({});
+        else
+            w.addNumberField(sqlite3_column_int64(st, 3));
+        for (int i = 4; ok && i <= 7; ++i)
+            ok = w.addField(columnText(st, i), &bad);
+        for (int i = 8; ok && i <= 14; ++i) {
+            if (sqlite3_column_type(st, i) == SQLITE_NULL)
+                w.addAsciiField({});
+            else
+                w.addAsciiField(amountText(sqlite3_column_int64(st, i)));
+        }
+        ok = ok && w.addField(columnText(st, 15), &bad);
+        if (!ok) {
+            result.outcome = CsvExportOutcome::NotEncodable;
+            result.message = notEncodableText(
+                QStringLiteral("仕入先番号 %1「%2」の %3 の行（品名「%4」）")
+                    .arg(supplier)
+                    .arg(columnText(st, 1), QString::fromLatin1(date), columnText(st, 4)),
+                bad);
+            return true;
+        }
+        w.endRecord();
+        ++result.rows;
+        if (!out.flushIfFull())
+            return true; // the commit reports the writer's failure
+    }
+    if (rc != SQLITE_DONE)
+        return sqliteFailed(db, kProcExport, QString::fromLatin1(sql));
+    if (cb.progress)
+        cb.progress(total, total);
+    return true;
+}
+
+// ---- import --------------------------------------------------------------------------------
+
+QString oneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.trimmed();
+}
+
+QString ruleText(const RuleResult& r) {
+    return oneLine(r.msgCode > 0 ? gMsgText(r.msgCode, r.addText) : r.text);
+}
+
+class Importer {
+public:
+    Importer(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResult& result)
+        : m_p(p), m_cb(cb), m_result(result) {}
+
+    void refuse(qint64 line, const QString& reason) {
+        ++m_result.refusedCount;
+        if (m_result.refusals.size() < std::size_t(kCsvListedRefusals))
+            m_result.refusals.push_back({line, reason});
+    }
+
+    // Suppliers: the master window's checks, then the row is inserted (in the transaction).
+    bool supplierRow(const QStringList& f, qint64 line) {
+        SupplierEntry e;
+        e.supplier = f[SupNumber];
+        const QString valid = f[SupValid];
+        if (valid != QStringLiteral("1") && valid != QStringLiteral("0")) {
+            refuse(line, QStringLiteral("有効: 1（有効）か 0（無効）を入れてください"));
+            return true;
+        }
+        e.valid = valid == QStringLiteral("1");
+        e.regularSupplyRatio = f[SupSupplyRatio];
+        e.regularSaleRatio = f[SupSaleRatio];
+        e.startSupplyCarry = f[SupSupplyCarry];
+        e.startSaleCarry = f[SupSaleCarry];
+        int i = SupFirstText;
+        QStringList tooWide;
+        const auto take = [&](const auto& columns) {
+            for (const SupplierTextColumn& c : columns) {
+                e.*c.entry = f[i++];
+                if (c.maxBytes > 0 && sjisByteWidth(e.*c.entry) > c.maxBytes)
+                    tooWide << QStringLiteral("%1は半角%2文字（全角%3文字）までです")
+                                   .arg(cap(c.caption))
+                                   .arg(c.maxBytes)
+                                   .arg(c.maxBytes / 2);
+            }
+        };
+        const auto choice = [&](qint32& target, const QString& caption) {
+            const QString t = f[i++];
+            if (t == QStringLiteral("1") || t == QStringLiteral("2")) {
+                target = t.toInt();
+                return true;
+            }
+            refuse(line, caption + QStringLiteral(": 1 か 2 を入れてください"));
+            return false;
+        };
+        take(kSupplierNames);
+        if (!choice(e.chargePerson, QStringLiteral("主担当者")))
+            return true;
+        take(kSupplierContacts);
+        if (!choice(e.bankAccount, QStringLiteral("主振込先")))
+            return true;
+        take(kSupplierAccounts);
+        const SupplierCheck check = mChkMasterData(e);
+        if (!check.valid) {
+            refuse(line, oneLine(gMsgText(check.msgCode, check.msgPrefix)));
+            return true;
+        }
+        if (!tooWide.isEmpty()) {
+            refuse(line, tooWide.join(QStringLiteral("、")));
+            return true;
+        }
+        bool duplicate = false;
+        if (!gChkDuplicateSupplier(0, e.supplier.toInt(), duplicate))
+            return false;
+        if (duplicate) {
+            refuse(line, oneLine(gMsgText(29, QStringLiteral("仕入先番号 %1 は").arg(e.supplier))));
+            return true;
+        }
+        qint32 masterID = 0;
+        if (!gGetNewLngMasterID(masterID))
+            return false;
+        if (masterID == 0) {
+            refuse(line, QStringLiteral("仕入先は%1件まで登録できます").arg(kMaxSupplierNumber));
+            return true;
+        }
+        e.masterID = QString::number(masterID);
+        SupplierRecord r;
+        if (!gEntryToRecord(e, r)) {
+            gProcError(kProcImport, QStringLiteral("line %1").arg(line));
+            return false;
+        }
+        return mDataInsert2(r);
+    }
+
+    struct SupplierFacts {
+        qint32 masterID = 0;
+        bool hasDefaultRatio = false;
+    };
+
+    bool prepareLedger() {
+        m_kind = kindOf(m_p.table);
+        ResultSet rs(gdbData());
+        if (!rs.openRecordSet(QStringLiteral("SELECT lngSupplier, lngMasterID, "
+                                             "curRegularSupplyRatio, curRegularSaleRatio "
+                                             "FROM T_MASTER"),
+                              {}, kProcImport))
+            return false;
+        for (const QVariantList& row : rs.rows()) {
+            const QVariant ratio = row.value(m_kind == 2 ? 3 : 2);
+            m_suppliers.insert(static_cast<qint32>(row.value(0).toLongLong()),
+                               {static_cast<qint32>(row.value(1).toLongLong()),
+                                !ratio.isNull() && !ratio.value<Currency>().isZero()});
+        }
+        for (int col : {LedgerCol::Sort, LedgerCol::Class1, LedgerCol::Class2, LedgerCol::Class3}) {
+            QStringList entries;
+            if (!gGetLedgerListEntries(col, m_kind, entries))
+                return false;
+            m_lists[col] = QSet<QString>(entries.begin(), entries.end());
+        }
+        if (!gGetLineCheckTexts(m_kind, m_texts) || !ledgerHeader(m_kind, true, m_captions))
+            return false;
+        const QByteArray sql =
+            QByteArray("INSERT INTO ") + (m_kind == 2 ? "T_DATA2" : "T_DATA1") +
+            " (lngMasterID, date1, lngSort, strItem, strClass1, strClass2, strClass3,"
+            " curQuantity, curUnitPrice, curRegularPrice, curRatio, curCost, curPayment, curCheck,"
+            " strNote, blnChange) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,0)";
+        sqlite3* db = gdbData().handle();
+        if (!m_insert.prepare(db, sql.constData()))
+            return sqliteFailed(db, kProcImport, QString::fromLatin1(sql));
+        return true;
+    }
+
+    bool ledgerRow(const QStringList& f, qint64 line) {
+        bool okNumber = false;
+        const qint32 supplier = f[0].toInt(&okNumber);
+        const auto found = m_suppliers.constFind(supplier);
+        if (!okNumber || found == m_suppliers.constEnd()) {
+            refuse(line, QStringLiteral("仕入先番号「%1」の仕入先は登録されていません").arg(f[0]));
+            return true;
+        }
+        LedgerLine l;
+        l.lngMasterID = found->masterID;
+        for (int col = LedgerCol::Date; col <= LedgerCol::Note; ++col) {
+            const QString& text = f[col + 1];
+            const QString caption = m_captions[col + 1];
+            QVariant value;
+            if (m_lists.contains(col)) {
+                if (!text.isEmpty() && !m_lists[col].contains(text)) {
+                    refuse(line, caption + QStringLiteral(": 「") + text + QStringLiteral("」は") +
+                                     oneLine(gMsgText(50, QStringLiteral("リストの中から"))));
+                    return true;
+                }
+                if (!text.isEmpty())
+                    value = col == LedgerCol::Sort ? QVariant(text.toInt()) : QVariant(text);
+            } else {
+                RuleResult r;
+                if (!gCheckCellText(col, m_kind, text, value, r))
+                    return false;
+                if (!r.ok) {
+                    refuse(line, caption + QStringLiteral(": ") + ruleText(r));
+                    return true;
+                }
+            }
+            if (!value.isNull() && !l.setValue(col, value)) {
+                gProcError(kProcImport, QStringLiteral("line %1 column %2").arg(line).arg(col));
+                return false;
+            }
+        }
+        mSetNulls(l);
+        const RuleResult check = gCheckLine(l, m_texts, found->hasDefaultRatio);
+        if (!check.ok) {
+            refuse(line, ruleText(check)); // the line check's texts name their columns
+            return true;
+        }
+        return insertLine(l);
+    }
+
+    bool insertLine(const LedgerLine& l) {
+        sqlite3_stmt* st = m_insert.st;
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        sqlite3_bind_int(st, 1, *l.lngMasterID);
+        const auto text = [st](int i, const std::optional<QString>& v) {
+            if (v) {
+                const QByteArray u = v->toUtf8();
+                sqlite3_bind_text(st, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+            }
+        };
+        const auto amount = [st](int i, const std::optional<Currency>& v) {
+            if (v)
+                sqlite3_bind_int64(st, i, v->raw());
+        };
+        if (l.date1)
+            text(2, dbDateText(*l.date1));
+        if (l.lngSort)
+            sqlite3_bind_int(st, 3, *l.lngSort);
+        text(4, l.strItem);
+        text(5, l.strClass1);
+        text(6, l.strClass2);
+        text(7, l.strClass3);
+        amount(8, l.curQuantity);
+        amount(9, l.curUnitPrice);
+        amount(10, l.curRegularPrice);
+        amount(11, l.curRatio);
+        amount(12, l.curCost);
+        amount(13, l.curPayment);
+        amount(14, l.curCheck);
+        text(15, l.strNote);
+        if (sqlite3_step(st) != SQLITE_DONE)
+            return sqliteFailed(gdbData().handle(), kProcImport, QStringLiteral("INSERT"));
+        return true;
+    }
+
+    // Reads every row; false on an unexpected failure (logged) or a file that cannot be read
+    // (result.message, outcome BadFile).
+    bool run(QFile& file) {
+        const bool suppliers = m_p.table == CsvTable::Suppliers;
+        if (!suppliers && !prepareLedger())
+            return false;
+        QStringList expected, defaults;
+        if (suppliers) {
+            gCsvSupplierHeader(expected);
+            defaults = expected;
+        } else {
+            expected = m_captions;
+            if (!ledgerHeader(m_kind, false, defaults))
+                return false;
+        }
+        CsvReader reader(file, m_p.encoding);
+        QStringList fields;
+        const auto badFile = [&](const QString& why) {
+            m_result.outcome = CsvImportOutcome::BadFile;
+            m_result.message = why;
+            return true;
+        };
+        if (!reader.next(fields))
+            return badFile(reader.error().isEmpty() ? QStringLiteral("ファイルが空です")
+                                                    : reader.error());
+        QStringList trimmed;
+        for (const QString& h : std::as_const(fields))
+            trimmed << h.trimmed();
+        if (reader.recordMalformed() || (trimmed != expected && trimmed != defaults))
+            return badFile(QStringLiteral("1 行目の見出しが%1の CSV の見出しと違います。\r\n"
+                                          "データの種類と文字コードを確かめてください。"
+                                          "見出しは次のとおりです:\r\n%2")
+                               .arg(gCsvTableName(m_p.table), expected.join(QLatin1Char(','))));
+        const qint64 size = file.size();
+        if (m_cb.progress)
+            m_cb.progress(0, size);
+        while (reader.next(fields)) {
+            if (fields.size() == 1 && fields[0].isEmpty())
+                continue; // a blank line
+            ++m_result.rows;
+            if (m_result.rows % kProgressEvery == 0 && m_cb.progress)
+                m_cb.progress(reader.bytesRead(), size);
+            if (reader.recordMalformed()) {
+                refuse(reader.line(), reader.malformedReason());
+                continue;
+            }
+            if (fields.size() != expected.size()) {
+                refuse(reader.line(), QStringLiteral("欄の数が %1 です（%2 欄のはずです）")
+                                          .arg(fields.size())
+                                          .arg(expected.size()));
+                continue;
+            }
+            if (!(suppliers ? supplierRow(fields, reader.line())
+                            : ledgerRow(fields, reader.line())))
+                return false;
+        }
+        if (!reader.error().isEmpty())
+            return badFile(reader.error());
+        if (m_cb.progress)
+            m_cb.progress(size, size);
+        return true;
+    }
+
+private:
+    const CsvImportParams& m_p;
+    const CsvCallbacks& m_cb;
+    CsvImportResult& m_result;
+    int m_kind = 1;
+    QHash<qint32, SupplierFacts> m_suppliers;
+    QHash<int, QSet<QString>> m_lists;
+    LineCheckTexts m_texts;
+    QStringList m_captions;
+    Statement m_insert;
+};
+
+// The copy of the data file taken before an import, replacing the copy of the last one.
+bool backupDataFile(QString& backup) {
+    const QString data = gdbData().path();
+    backup = data + QStringLiteral(".before-import");
+    // A write-ahead log holds committed pages the file itself does not have yet.
+    if (!gdbData().executeSQL(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), {}, kProcImport))
+        return false;
+    if (QFileInfo::exists(backup) && !QFile::remove(backup)) {
+        gProcError(kProcImport, backup);
+        return false;
+    }
+    return gCopyDataFile(data, backup, kProcImport);
+}
+
+} // namespace
+
+bool gCsvTableFromWords(const QString& word, int kind, CsvTable& table) {
+    if (word == QStringLiteral("suppliers"))
+        table = CsvTable::Suppliers;
+    else if (word == QStringLiteral("ledger"))
+        table = kind == 2 ? CsvTable::Sales : CsvTable::Purchases;
+    else
+        return false;
+    return true;
+}
+
+QString gCsvTableName(CsvTable table) {
+    switch (table) {
+    case CsvTable::Suppliers:
+        return QStringLiteral("仕入先");
+    case CsvTable::Purchases:
+        return QStringLiteral("仕入帳");
+    case CsvTable::Sales:
+        return QStringLiteral("売上帳");
+    }
+    return {};
+}
+
+bool gCsvSupplierHeader(QStringList& header) {
+    QStringList h{QStringLiteral("仕入先番号"),   QStringLiteral("有効"),
+                  QStringLiteral("規定仕入掛率"), QStringLiteral("規定売上掛率"),
+                  QStringLiteral("開始仕入残高"), QStringLiteral("開始売上残高")};
+    for (const auto& c : kSupplierNames)
+        h << cap(c.caption);
+    h << QStringLiteral("主担当者");
+    for (const auto& c : kSupplierContacts)
+        h << cap(c.caption);
+    h << QStringLiteral("主振込先");
+    for (const auto& c : kSupplierAccounts)
+        h << cap(c.caption);
+    header = h;
+    return true;
+}
+
+bool gCsvLedgerHeader(int kind, QStringList& header) {
+    return ledgerHeader(kind, true, header);
+}
+
+bool gExportCsv(const CsvExportParams& p, const CsvCallbacks& cb, CsvExportResult& result) {
+    result = CsvExportResult();
+    QString folder = p.outputFolder;
+    if (folder.isEmpty() && !gGetDesktopPath(folder)) {
+        gProcError(kProcExport, QStringLiteral("デスクトップのフォルダが分かりません"));
+        return false;
+    }
+    const QString suffix = QStringLiteral("　") + gCsvTableName(p.table) + QStringLiteral(".csv");
+    QString path = gExcelReportPath(folder, svc().clock().now(), suffix);
+    if (QFileInfo::exists(path)) {
+        QString unique;
+        if (!gGetUniqueFName(folder, QFileInfo(path).fileName(), unique)) {
+            gProcError(kProcExport, folder);
+            return false;
+        }
+        path = gAddBackSlash(folder) + unique;
+    }
+    CsvOutput out(path, p.encoding);
+    if (!out.open()) {
+        gSetLastError(0, QStringLiteral("file"), out.errorString());
+        gProcError(kProcExport, path);
+        return false;
+    }
+    result.outcome = CsvExportOutcome::Written;
+    const bool ok = p.table == CsvTable::Suppliers ? exportSuppliers(out, p, result)
+                                                   : exportLedger(out, p, cb, result);
+    if (!ok || result.outcome != CsvExportOutcome::Written) {
+        out.cancel();
+        if (!ok)
+            result.outcome = CsvExportOutcome::Failed;
+        return false;
+    }
+    if (result.rows == 0) {
+        out.cancel();
+        result.outcome = CsvExportOutcome::NothingToExport;
+        result.message = QStringLiteral("出力する%1のデータがありません")
+                             .arg(p.table == CsvTable::Suppliers ? QStringLiteral("仕入先")
+                                                                 : QStringLiteral("行"));
+        return false;
+    }
+    if (!out.commit()) {
+        gSetLastError(0, QStringLiteral("file"), out.errorString());
+        gProcError(kProcExport, path);
+        result.outcome = CsvExportOutcome::Failed;
+        return false;
+    }
+    result.path = path;
+    return true;
+}
+
+bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResult& result) {
+    result = CsvImportResult();
+    QFile file(p.path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("ファイルを開けません: ") + p.path;
+        return false;
+    }
+    // Even the check stores the rows (in a transaction it rolls back), so that a row is checked
+    // against the rows before it.
+    if (gDataFileReadOnly()) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("データファイルが読み取り専用のため、取り込めません");
+        return false;
+    }
+    QString backup;
+    if (!p.checkOnly && !backupDataFile(backup))
+        return false;
+    bool stored = false;
+    {
+        Transaction tx(gdbData());
+        if (!tx.ok()) {
+            gProcError(kProcImport);
+        } else {
+            Importer importer(p, cb, result);
+            if (!importer.run(file)) {
+                result.outcome = CsvImportOutcome::Failed;
+            } else if (result.outcome != CsvImportOutcome::BadFile) {
+                if (result.refusedCount > 0) {
+                    result.outcome = CsvImportOutcome::Refused;
+                } else if (result.rows == 0) {
+                    result.outcome = CsvImportOutcome::BadFile;
+                    result.message = QStringLiteral("取り込む行がありません");
+                } else if (p.checkOnly) {
+                    result.outcome = CsvImportOutcome::Checked;
+                } else if (tx.commit()) {
+                    result.outcome = CsvImportOutcome::Imported;
+                    stored = true;
+                } else {
+                    gProcError(kProcImport);
+                    result.outcome = CsvImportOutcome::Failed;
+                }
+            }
+        }
+    }
+    if (!backup.isEmpty()) {
+        if (stored)
+            result.backupPath = backup;
+        else
+            QFile::remove(backup); // the data file is as the copy has it
+    }
+    return result.outcome == CsvImportOutcome::Imported ||
+           result.outcome == CsvImportOutcome::Checked;
+}
+
+QStringList gCsvRefusalLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvRefusal& r : result.refusals)
+        lines << QStringLiteral("%1 行目: %2").arg(r.line).arg(r.reason);
+    const qint64 unlisted = result.refusedCount - qint64(result.refusals.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 行").arg(unlisted);
+    return lines;
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "reports/CsvCodec.h"
+
+#include <QDate>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// CSV export and import of the supplier master and the two ledgers, shared by the report
+// window's frame "CSV出力" and `tovaki-report export|import`.
+//
+// Files (CsvCodec.h): a header row of Japanese captions, then one record per supplier or line.
+// Numbers are plain ("-1234.5": no separators, at most four decimals), dates yyyy/MM/dd, an
+// empty field is an empty value.
+// - Suppliers: every column of the master window (gCsvSupplierHeader), by supplier number.
+// - Ledger lines: supplier number and short name, then the grid's columns from the date to the
+//   note under the ledger's current captions (gCsvLedgerHeader), by supplier number, date,
+//   order and entry. The short name is for the reader; an import goes by the number.
+//
+// An import checks every row with the rules of the windows: the master window's supplier checks
+// and entry widths, a number not yet used; the ledger's cell checks, its list entries for the
+// order and the classes (nothing is added to a list), its line check, and a supplier number that
+// exists. It is all or nothing: the rows go in in one transaction, after a copy of the data file
+// ("<data file>.before-import"), only when no row was refused.
+
+enum class CsvTable {
+    Suppliers,
+    Purchases, // 仕入帳, T_DATA1
+    Sales,     // 売上帳, T_DATA2
+};
+
+// The table of a command-line word ("suppliers", "ledger" with kind 1 or 2); false for others.
+bool gCsvTableFromWords(const QString& word, int kind, CsvTable& table);
+// "仕入先", "仕入帳", "売上帳".
+QString gCsvTableName(CsvTable table);
+
+// The header row of each table.
+bool gCsvSupplierHeader(QStringList& header);
+bool gCsvLedgerHeader(int kind, QStringList& header);
+
+// Progress of a long export or import (value of maximum); called every few thousand rows.
+struct CsvCallbacks {
+    std::function<void(qint64 value, qint64 maximum)> progress;
+};
+
+struct CsvExportParams {
+    CsvTable table = CsvTable::Suppliers;
+    CsvEncoding encoding = CsvEncoding::Cp932;
+    QString outputFolder;             // where the file goes (the desktop when empty)
+    std::optional<QDate> from, to;    // ledgers: the date range (open ends when absent)
+    std::optional<QSet<qint32>> only; // supplier numbers; all suppliers when absent
+};
+
+enum class CsvExportOutcome {
+    Written,
+    NothingToExport, // no supplier or line in the choice
+    NotEncodable,    // a text code page 932 cannot hold; message names it
+    Failed,          // logged
+};
+
+struct CsvExportResult {
+    CsvExportOutcome outcome = CsvExportOutcome::Failed;
+    QString path;    // the file written
+    qint64 rows = 0; // records after the header
+    QString message; // for NotEncodable and NothingToExport
+};
+
+// Writes "<folder>/　YYYY-MM-DD　HH：MM：SS　<table>.csv" (the report names' pattern) through
+// a temporary file that takes the name only when complete. False unless Written; failures are
+// logged under "gExportCsv".
+bool gExportCsv(const CsvExportParams& params, const CsvCallbacks& callbacks,
+                CsvExportResult& result);
+
+struct CsvRefusal {
+    qint64 line = 0; // the file's line the row starts on
+    QString reason;
+};
+
+enum class CsvImportOutcome {
+    Imported, // every row stored
+    Checked,  // checkOnly: every row would be stored
+    Refused,  // rows refused (refusals); nothing stored
+    BadFile,  // the file as a whole cannot be read (message); nothing stored
+    Failed,   // logged; nothing stored
+};
+
+struct CsvImportParams {
+    CsvTable table = CsvTable::Suppliers;
+    QString path;
+    CsvEncoding encoding = CsvEncoding::Cp932; // a UTF-8 byte-order mark overrides it
+    bool checkOnly = false;
+};
+
+struct CsvImportResult {
+    CsvImportOutcome outcome = CsvImportOutcome::Failed;
+    qint64 rows = 0;                  // data rows read
+    qint64 refusedCount = 0;          // every refused row ...
+    std::vector<CsvRefusal> refusals; // ... of which the first kCsvListedRefusals are listed
+    QString message;                  // BadFile: why
+    QString backupPath;               // Imported: the copy of the data file taken before
+};
+
+constexpr int kCsvListedRefusals = 1000;
+
+// Reads, checks and (unless checkOnly or a row is refused) stores the file's rows into the open
+// data file. The memory used does not grow with the file's length. Failures are logged under
+// "gImportCsv".
+bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
+                CsvImportResult& result);
+// The refusals as lines "<line> 行目: <reason>", with a last line for those not listed.
+QStringList gCsvRefusalLines(const CsvImportResult& result);

@@ -1,0 +1,353 @@
+#include "TestData.h"
+#include "TestServices.h"
+#include "ledger/ClassLists.h"
+#include "reports/CsvExchange.h"
+#include "reports/ExcelLayer.h"
+#include "reports/PdfConvert.h"
+#include "reports/SupplierList.h"
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(CsvTable)
+Q_DECLARE_METATYPE(CsvEncoding)
+Q_DECLARE_METATYPE(CsvImportOutcome)
+
+// CSV export and import (reports/CsvExchange.h) on a throw-away data file, and the PDF beside a
+// workbook with a stand-in converter.
+class tst_Exchange : public DataFileTest {
+    Q_OBJECT
+private slots:
+    void init();
+    void cp932_knownBytesAndRefusedCharacters();
+    void roundTrip_data();
+    void roundTrip();
+    void refusedFiles_data();
+    void refusedFiles();
+    void pdf_data();
+    void pdf();
+    void pdf_realLibreOffice();
+
+private:
+    // Two suppliers and four lines per ledger with quotes, commas, line breaks and half-width
+    // katakana; exotic adds characters code page 932 does not hold.
+    void addVariedData(bool exotic);
+    QString exportTo(CsvTable table, CsvEncoding encoding, CsvExportResult& r);
+    std::unique_ptr<QTemporaryDir> m_out;
+};
+
+void tst_Exchange::init() {
+    DataFileTest::init();
+    m_out = std::make_unique<QTemporaryDir>();
+    ClassEntry e;
+    QVERIFY(gAddClassEntry(1, u"肥料"_s, e) && gAddClassEntry(3, u"店頭"_s, e));
+}
+
+void tst_Exchange::addVariedData(bool exotic) {
+    const QString odd = exotic ? u" é😀〜"_s : QString();
+    QVERIFY(addSupplier({.masterID = 1,
+                         .supplier = 1,
+                         .shortName = u"ﾔﾏﾀﾞ商店"_s,
+                         .supplyRatio = 62.5,
+                         .supplyCarry = 1234,
+                         .notes = u"\"引用\", カンマ\r\n改行"_s + odd}));
+    QVERIFY(addSupplier({.masterID = 2,
+                         .supplier = 5,
+                         .shortName = u"佐藤"_s,
+                         .valid = false,
+                         .saleRatio = 70,
+                         .saleCarry = -500}));
+    QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET strPosition = '営業部, 二課',"
+                                 " strPhone1 = '03-1234-5678', lngChargePerson = 2,"
+                                 " strAddress2 = '東京都\"港区\"' WHERE lngMasterID = 1"_s));
+    for (int kind : {1, 2}) {
+        QVERIFY(addLine({.kind = kind,
+                         .date = QDate(2024, 1, 5),
+                         .sort = 1,
+                         .item = u"肥料 \"特\", 20kg"_s,
+                         .class1 = u"肥料"_s,
+                         .class3 = u"店頭"_s,
+                         .quantity = 3,
+                         .unitPrice = 1200,
+                         .regularPrice = 2000,
+                         .ratio = 62.5,
+                         .cost = 3600,
+                         .check = 1,
+                         .note = u"備考\r\n2行"_s + odd}) > 0);
+        QVERIFY(addLine({.kind = kind,
+                         .date = QDate(2024, 1, 5),
+                         .sort = 2,
+                         .item = u"ｶﾀｶﾅ品"_s,
+                         .regularPrice = 200,
+                         .cost = 100}) > 0);
+        QVERIFY(addLine({.kind = kind,
+                         .date = QDate(2024, 1, 31),
+                         .sort = 40,
+                         .item = u"振込"_s,
+                         .payment = 5000}) > 0);
+        QVERIFY(addLine({.kind = kind,
+                         .masterID = 2,
+                         .date = QDate(2024, 2, 1),
+                         .sort = 1,
+                         .item = u"消費税"_s,
+                         .cost = -80}) > 0);
+    }
+}
+
+QString tst_Exchange::exportTo(CsvTable table, CsvEncoding encoding, CsvExportResult& r) {
+    CsvExportParams p;
+    p.table = table;
+    p.encoding = encoding;
+    p.outputFolder = m_out->path();
+    gExportCsv(p, {}, r);
+    return r.path;
+}
+
+void tst_Exchange::cp932_knownBytesAndRefusedCharacters() {
+    QByteArray bytes;
+    QVERIFY(gCp932Encode(u"ｱｲ 仕入帳～①髙"_s, bytes));
+    QCOMPARE(bytes.toHex(), QByteArray("b1b2208e6493fc92a081608740fbfc"));
+    QString back;
+    QVERIFY(gCp932Decode(bytes.constData(), bytes.size(), back));
+    QCOMPARE(back, u"ｱｲ 仕入帳～①髙"_s);
+    // Characters the code page would fold into others, and those it lacks, are refused.
+    for (const QString& bad : {u"¥"_s, u"〜"_s, u"é"_s, u"😀"_s}) {
+        QByteArray out;
+        QString badChar;
+        QVERIFY2(!gCp932Encode(u"ab"_s + bad, out, &badChar), qPrintable(bad));
+        QCOMPARE(badChar, bad);
+    }
+}
+
+void tst_Exchange::roundTrip_data() {
+    QTest::addColumn<CsvTable>("table");
+    QTest::addColumn<CsvEncoding>("encoding");
+    QTest::addColumn<bool>("exotic");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QByteArray>("field"); // one quoted field as the file must hold it
+    QTest::newRow("suppliers, code page 932")
+        << CsvTable::Suppliers << CsvEncoding::Cp932 << false << 2
+        << QByteArray::fromHex("22222288f8977022222c20834a8393837d0d0a89fc8d7322");
+    QTest::newRow("suppliers, UTF-8") << CsvTable::Suppliers << CsvEncoding::Utf8 << true << 2
+                                      << u"\"\"\"引用\"\", カンマ\r\n改行 é😀〜\""_s.toUtf8();
+    QTest::newRow("purchases, code page 932")
+        << CsvTable::Purchases << CsvEncoding::Cp932 << false << 4
+        << QByteArray::fromHex("2294ec97bf20222293c122222c2032306b6722");
+    QTest::newRow("sales, UTF-8") << CsvTable::Sales << CsvEncoding::Utf8 << true << 4
+                                  << u"62.5,3600,,1,\"備考\r\n2行 é😀〜\"\r\n"_s.toUtf8();
+}
+
+// Export, empty the table, import, export again: the same bytes.
+void tst_Exchange::roundTrip() {
+    QFETCH(CsvTable, table);
+    QFETCH(CsvEncoding, encoding);
+    QFETCH(bool, exotic);
+    QFETCH(int, rows);
+    QFETCH(QByteArray, field);
+    addVariedData(exotic);
+    CsvExportResult first, second;
+    if (exotic) {
+        // Code page 932 refuses the text, names the supplier and leaves no file.
+        exportTo(table, CsvEncoding::Cp932, first);
+        QCOMPARE(first.outcome, CsvExportOutcome::NotEncodable);
+        QVERIFY2(first.message.contains(u"仕入先番号 1「ﾔﾏﾀﾞ商店」"_s), qPrintable(first.message));
+        QVERIFY(QDir(m_out->path()).isEmpty());
+    }
+    const QByteArray before = readBytes(exportTo(table, encoding, first));
+    QCOMPARE(first.rows, rows);
+    QCOMPARE(before.startsWith("\xEF\xBB\xBF"), encoding == CsvEncoding::Utf8);
+    QVERIFY2(before.contains(field), before.constData());
+    QVERIFY(before.endsWith("\r\n"));
+    const QString name = table == CsvTable::Suppliers ? u"T_MASTER"_s
+                         : table == CsvTable::Sales   ? u"T_DATA2"_s
+                                                      : u"T_DATA1"_s;
+    QVERIFY(gdbData().executeSQL(u"DELETE FROM "_s + name));
+    CsvImportResult imported;
+    QVERIFY2(gImportCsv({table, first.path, CsvEncoding::Cp932, false}, {}, imported),
+             qPrintable(gCsvRefusalLines(imported).join(u'|') + imported.message));
+    QCOMPARE(imported.rows, rows);
+    QCOMPARE(dataRowCount(u"SELECT * FROM "_s + name), rows);
+    QVERIFY(QFile::exists(imported.backupPath));
+    QCOMPARE(readBytes(exportTo(table, encoding, second)), before);
+    QVERIFY(second.path != first.path);
+}
+
+void tst_Exchange::refusedFiles_data() {
+    QTest::addColumn<CsvTable>("table");
+    QTest::addColumn<QByteArray>("rows"); // after the header; UTF-8
+    QTest::addColumn<CsvImportOutcome>("outcome");
+    QTest::addColumn<QString>("reason"); // the first refusal, or the file's message
+
+    QStringList header;
+    gCsvSupplierHeader(header);
+    const auto supplier = [](const QString& number, const QString& shortName,
+                             const QString& valid = u"1"_s) {
+        QStringList f(29);
+        f[0] = number;
+        f[1] = valid;
+        f[2] = f[3] = f[4] = f[5] = u"0"_s;
+        f[6] = shortName + u"株式会社"_s;
+        f[8] = shortName;
+        f[10] = f[25] = u"1"_s;
+        return (f.join(u',') + u"\r\n"_s).toUtf8();
+    };
+    // Supplier 1 exists with a default ratio; the first data row is always a good one.
+    const QByteArray good = "1,山田,2024/01/05,1,苗,肥料,,,,,,,100,,,\r\n";
+    const auto ledger = [&](const char* row) { return good + QByteArray(row) + "\r\n"; };
+    const auto L = CsvTable::Purchases;
+    const auto S = CsvTable::Suppliers;
+    const auto R = CsvImportOutcome::Refused;
+    const auto B = CsvImportOutcome::BadFile;
+    QTest::newRow("column count") << L << ledger("1,山田,2024/01/05") << R
+                                  << u"3 行目: 欄の数が 3 です（16 欄のはずです）"_s;
+    QTest::newRow("date that does not exist")
+        << L << ledger("1,山田,2024/02/30,,苗,,,,,,,,100,,,") << R
+        << u"3 行目: 日付: その日付はありません（月は1～12、日はその月の末日まで）"_s;
+    QTest::newRow("quantity beyond the window's bound")
+        << L << ledger("1,山田,2024/01/05,,苗,,,,100000,,,,100,,,") << R
+        << u"3 行目: 数量: -99,999 ～ 99,999 の範囲で入力してください"_s;
+    QTest::newRow("unknown supplier, after a quoted line break")
+        << L
+        << good + "1,山田,2024/01/05,,苗,,,,,,,,100,,,\"二\r\n行\"\r\n9,誰,2024/01/"
+                  "05,,苗,,,,,,,,100,,,\r\n"
+        << R << u"5 行目: 仕入先番号「9」の仕入先は登録されていません"_s;
+    QTest::newRow("class not in the list")
+        << L << ledger("1,山田,2024/01/05,,苗,木材,,,,,,,100,,,") << R
+        << u"3 行目: 区分1: 「木材」はリストの中から選択してください。"_s;
+    QTest::newRow("amount and payment")
+        << L << ledger("1,山田,2024/01/05,,苗,,,,,,,,100,100,,") << R
+        << u"3 行目: 仕入金額 と 支払金額 の両方に値を入れるのは不正です"_s;
+    QTest::newRow("stray quote") << L << ledger("1,山田,2024/01/05,,苗\"x,,,,,,,,100,,,") << R
+                                 << u"3 行目: 引用符（\"）で囲まれていない欄に引用符があります"_s;
+    QTest::newRow("supplier number taken")
+        << S << supplier(u"2"_s, u"乙"_s) + supplier(u"1"_s, u"甲"_s) << R
+        << u"3 行目: 仕入先番号 1 は既に使用されています。 別の番号を入力してください。"_s;
+    QTest::newRow("short name wider than its box")
+        << S << supplier(u"2"_s, u"長い表示社名"_s) << R
+        << u"2 行目: 表示社名は半角8文字（全角4文字）までです"_s;
+    QTest::newRow("valid neither 1 nor 0")
+        << S << supplier(u"2"_s, u"乙"_s, u"はい"_s) << R
+        << u"2 行目: 有効: 1（有効）か 0（無効）を入れてください"_s;
+    QTest::newRow("not a CSV file")
+        << L << QByteArray("PK\x03\x04\0\0\x14", 7) << B
+        << u"CSV ファイルではありません（2 行目に文字でないデータがあります）"_s;
+    QTest::newRow("quote left open") << L << good + "1,山田,\"2024/01/05,\r\n"
+                                     << B << u"3 行目で始まる引用符（\"）が閉じられていません"_s;
+    QTest::newRow("unknown header") << S << QByteArray() << B << u"1 行目の見出しが"_s;
+}
+
+// A refused file stores nothing: the data file keeps its bytes and no copy is left.
+void tst_Exchange::refusedFiles() {
+    QFETCH(CsvTable, table);
+    QFETCH(QByteArray, rows);
+    QFETCH(CsvImportOutcome, outcome);
+    QFETCH(QString, reason);
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s, .supplyRatio = 60}));
+    ClassEntry e;
+    QVERIFY(gAddClassEntry(1, u"肥料"_s, e));
+    QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
+    QStringList header;
+    if (QByteArray(QTest::currentDataTag()) == "unknown header")
+        header << u"番号"_s << u"名前"_s;
+    else if (table == CsvTable::Suppliers)
+        gCsvSupplierHeader(header);
+    else
+        gCsvLedgerHeader(1, header);
+    const QString file = m_out->filePath(u"in.csv"_s);
+    QVERIFY(writeBytes(file, "\xEF\xBB\xBF" + header.join(u',').toUtf8() + "\r\n" + rows));
+    const QByteArray data = readBytes(m_folder->dbPath());
+    const int lists = dataRowCount(u"SELECT * FROM T_DATA_CLASS1"_s);
+
+    CsvImportResult r;
+    QVERIFY(!gImportCsv({table, file, CsvEncoding::Cp932, false}, {}, r));
+    QCOMPARE(r.outcome, outcome);
+    const QString said =
+        outcome == CsvImportOutcome::Refused ? gCsvRefusalLines(r).value(0) : r.message;
+    QVERIFY2(said.startsWith(reason), qPrintable(said));
+    QCOMPARE(r.refusedCount, outcome == CsvImportOutcome::Refused ? 1 : 0);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 0);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA_CLASS1"_s), lists);
+    QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
+    QVERIFY(readBytes(m_folder->dbPath()) == data);
+    QVERIFY(!QFile::exists(m_folder->dbPath() + u".before-import"_s));
+}
+
+void tst_Exchange::pdf_data() {
+    QTest::addColumn<QByteArray>("script"); // the stand-in converter; empty: none installed
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("told");
+    // The stand-in writes <name>.pdf into the folder after --outdir, as LibreOffice does.
+    QTest::newRow("converted")
+        << QByteArray("#!/bin/sh\n"
+                      "while [ $# -gt 1 ]; do\n"
+                      "  [ \"$1\" = --outdir ] && dir=$2; shift\n"
+                      "done\n"
+                      "printf '%%PDF-1.4' > \"$dir/$(basename \"$1\" .xlsx).pdf\"\n")
+        << true << QString();
+    QTest::newRow("converter fails") << QByteArray("#!/bin/sh\necho broken >&2\nexit 5\n") << false
+                                     << u"PDF への変換に失敗しました（終了コード 5）。"_s;
+    QTest::newRow("converter hangs")
+        << QByteArray("#!/bin/sh\nexec sleep 30\n") << false
+        << u"PDF への変換が 1 秒以内に終わらなかったため、中止しました。"_s;
+    QTest::newRow("not installed")
+        << QByteArray() << false << u"PDF の作成には LibreOffice が必要ですが、見つかりません。"_s;
+}
+
+// The supplier list with "PDFも作成": the workbook is always written; the PDF beside it, or a
+// message saying why not.
+void tst_Exchange::pdf() {
+    QFETCH(QByteArray, script);
+    QFETCH(bool, written);
+    QFETCH(QString, told);
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s}));
+    const QString converter = m_out->filePath(u"convert"_s);
+    if (!script.isEmpty()) {
+        QVERIFY(writeBytes(converter, script));
+        QVERIFY(QFile::setPermissions(converter, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    qputenv("TOVAKI_PDF_CONVERTER", converter.toLocal8Bit());
+    qputenv("TOVAKI_PDF_TIME_LIMIT", "1");
+    QList<SupplierRecord> suppliers;
+    QVERIFY(gGetReportSuppliers(suppliers));
+    QTemporaryDir out;
+    ExcelReportRun run(u"test"_s);
+    ExcelReportRun::Callbacks callbacks;
+    callbacks.makePdf = true;
+    run.setCallbacks(callbacks);
+    run.setOutputFolder(out.path());
+    QVERIFY(mPrintMaster(run, suppliers));
+    qunsetenv("TOVAKI_PDF_CONVERTER");
+    qunsetenv("TOVAKI_PDF_TIME_LIMIT");
+    QVERIFY(QFile::exists(run.savedPath()));
+    QCOMPARE(run.pdfPath().isEmpty(), !written);
+    QCOMPARE(QFile::exists(gPdfPathFor(run.savedPath())), written);
+    const QString texts = m_svc.prompt->texts().join(u'|');
+    QCOMPARE(texts.contains(u"エクセルファイルは作成されています。"_s), !written);
+    QVERIFY2(told.isEmpty() || texts.contains(told), qPrintable(texts));
+}
+
+// LibreOffice itself, where it is installed.
+void tst_Exchange::pdf_realLibreOffice() {
+    if (gFindPdfConverter().isEmpty())
+        QSKIP("LibreOffice is not installed");
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s}));
+    QList<SupplierRecord> suppliers;
+    QVERIFY(gGetReportSuppliers(suppliers));
+    ExcelReportRun run(u"test"_s);
+    ExcelReportRun::Callbacks callbacks;
+    callbacks.makePdf = true;
+    run.setCallbacks(callbacks);
+    run.setOutputFolder(m_out->path());
+    QVERIFY(mPrintMaster(run, suppliers));
+    QVERIFY2(readBytes(run.pdfPath()).startsWith("%PDF"),
+             qPrintable(m_svc.prompt->texts().join(u'|')));
+}
+
+QTEST_GUILESS_MAIN(tst_Exchange)
+#include "tst_Exchange.moc"
