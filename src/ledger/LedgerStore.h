@@ -65,8 +65,9 @@ public:
     // Deletes a stored line.
     bool deleteLine(qint64 lngID);
     // Sets curCheck to 0 for every line of supplier masterID, or of every supplier when none is
-    // given (NULL check marks included).
-    bool resetChecks(std::optional<qint32> masterID);
+    // given (NULL check marks included), in one change of the history (origin "check"); group:
+    // its history group, 0 when no mark changed.
+    bool resetChecks(std::optional<qint32> masterID, qint64* group = nullptr);
 
     // The line check over the lines of the current view, in order: lines with blnChange set are
     // checked; those that pass get blnChange cleared (in the database, then in `lines`); the

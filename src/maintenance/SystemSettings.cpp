@@ -1,5 +1,6 @@
 #include "maintenance/SystemSettings.h"
 
+#include "maintenance/Backup.h"
 #include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
@@ -15,7 +16,15 @@ constexpr int kTaxRate = 32;
 bool gReadSystemSettings(SystemSettingsValues& v) {
     return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
            gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
-           gGetSystemCurField(kTaxRate, v.taxRate, Currency::fromInt(5));
+           gGetSystemCurField(kTaxRate, v.taxRate, Currency::fromInt(5)) &&
+           gGetAutoBackupCount(v.autoBackups);
+}
+
+bool gGetAutoBackupCount(qint32& count) {
+    if (!gGetSystemLngField(kAutoBackupSetting, count, kAutoBackupDefault))
+        return false;
+    count = qBound(0, count, kAutoBackupMax);
+    return true;
 }
 
 bool gWriteSystemSettings(const SystemSettingsValues& v) {
@@ -26,7 +35,8 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
            gSetSystemLngField(kSortOrder, v.sortOrder) &&
            gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&
            gSetSystemStrField(kSaleCaption, v.saleCaption) &&
-           gSetSystemCurField(kTaxRate, v.taxRate);
+           gSetSystemCurField(kTaxRate, v.taxRate) &&
+           gSetSystemLngField(kAutoBackupSetting, qBound(0, v.autoBackups, kAutoBackupMax));
 }
 
 std::optional<Currency> gParseTaxRate(const QString& text) {

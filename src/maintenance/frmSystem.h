@@ -8,8 +8,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
-// The system settings: close day, supplier order, the two ledger words and the tax rate. Read
+// The system settings: close day, supplier order, the two ledger words, the tax rate and the
+// number of automatic backups kept at shutdown. Read
 // when the window opens, written when it closes (there is no save button). One instance,
 // created when first shown and released when closed; closing it shows the main menu again.
 class frmSystem : public QMainWindow {
@@ -34,6 +36,8 @@ public:
     std::array<QRadioButton*, 2> optMasterSortOrder;
     QLabel* Label6; // "当社締日　 毎月", then the list and "日"
     QComboBox* cboCloseDay;
+    QGroupBox* fraAutoBackup;
+    QSpinBox* spnAutoBackup;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
