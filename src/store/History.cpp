@@ -184,15 +184,26 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
                          std::vector<HistoryChange>& changes) {
     const QString proc = QStringLiteral("gReadHistoryChanges");
     // The columns of every entry come from its JSON objects: each key of the row after (or
-    // before, for a deletion) whose value differs from the other side.
-    QString sql = QStringLiteral(
-        "SELECT h.lngID, h.datChanged, h.strTable, h.lngRowID, h.lngMasterID, h.strAction, "
-        "h.strOrigin, json_extract(coalesce(h.strNew, h.strOld), '$.date1'), "
-        "json_extract(coalesce(h.strNew, h.strOld), '$.strItem'), k.key, "
-        "json_extract(h.strOld, '$.' || k.key), json_extract(h.strNew, '$.' || k.key) "
-        "FROM T_HISTORY h, json_each(coalesce(h.strNew, h.strOld)) k WHERE 1");
-    QList<QByteArray> texts;
-    QList<qint64> ints;
+    // before, for a deletion) whose value differs from the other side. A row deleted and
+    // inserted again in one step (the supplier master is saved so) is one update: the insert
+    // takes the deletion's row before, and the deletion is not listed on its own.
+    const QString pair =
+        QStringLiteral(" AND x.strTable = h.strTable AND x.lngRowID = h.lngRowID AND "
+                       "x.lngGroup = h.lngGroup");
+    QString sql =
+        QStringLiteral("SELECT h.lngID, h.datChanged, h.strTable, h.lngRowID, h.lngMasterID, "
+                       "CASE WHEN p.lngID IS NULL THEN h.strAction ELSE 'U' END, h.strOrigin, "
+                       "json_extract(coalesce(h.strNew, h.strOld), '$.date1'), "
+                       "json_extract(coalesce(h.strNew, h.strOld), '$.strItem'), k.key, "
+                       "json_extract(coalesce(p.strOld, h.strOld), '$.' || k.key), "
+                       "json_extract(h.strNew, '$.' || k.key) FROM T_HISTORY h "
+                       "LEFT JOIN T_HISTORY p ON h.strAction = 'I' AND p.lngID = h.lngID - 1 AND "
+                       "p.strAction = 'D'") +
+        QString(pair).replace(QLatin1String("x."), QLatin1String("p.")) +
+        QStringLiteral(" LEFT JOIN T_HISTORY n ON h.strAction = 'D' AND n.lngID = h.lngID + 1 "
+                       "AND n.strAction = 'I'") +
+        QString(pair).replace(QLatin1String("x."), QLatin1String("n.")) +
+        QStringLiteral(", json_each(coalesce(h.strNew, h.strOld)) k WHERE n.lngID IS NULL");
     if (filter.masterID)
         sql += QStringLiteral(" AND h.lngMasterID = ?");
     if (filter.from.isValid())
@@ -200,7 +211,7 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
     if (filter.to.isValid())
         sql += QStringLiteral(" AND h.datChanged < ?");
     sql += QStringLiteral(" AND k.key NOT IN ('lngID', 'blnChange', 'datLastUpdate')"
-                          " AND json_extract(h.strOld, '$.' || k.key) IS NOT"
+                          " AND json_extract(coalesce(p.strOld, h.strOld), '$.' || k.key) IS NOT"
                           " json_extract(h.strNew, '$.' || k.key)");
     sql += filter.masterID ? QStringLiteral(" ORDER BY h.datChanged, h.lngID, k.id")
                            : QStringLiteral(" ORDER BY h.lngID, k.id");

@@ -2,6 +2,7 @@
 #include "TestServices.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
+#include "store/History.h"
 
 #include <QTest>
 #include <numeric>
@@ -41,6 +42,7 @@ private slots:
     void validation_data();
     void validation();
     void failedInsertDuringModifyKeepsOldRow();
+    void savedRecordIsOneTypedChangePerColumn();
 };
 
 void tst_SupplierRecords::numbering_data() {
@@ -207,6 +209,30 @@ void tst_SupplierRecords::failedInsertDuringModifyKeepsOldRow() {
     QVERIFY(gdbData().executeSQL(u"DROP TRIGGER refuse_insert"_s));
     QVERIFY(mDataModify(r));
     QCOMPARE(rowOf(5, u"strSupplierName"_s).value(0).toString(), u"changed"_s);
+}
+
+// A modification is stored as a deletion and an insertion; the history lists it as one update
+// of the columns that changed.
+void tst_SupplierRecords::savedRecordIsOneTypedChangePerColumn() {
+    SupplierRecord r;
+    r.lngMasterID = 5;
+    r.lngSupplier = 7;
+    r.strSupplierShortName = u"ABC"_s;
+    QVERIFY(mSaveMasterData(0, r));
+    r.strSupplierShortName = u"ABC商会"_s;
+    r.strNotes = u"月末締め"_s;
+    QVERIFY(mSaveMasterData(1, r));
+    HistoryFilter supplier;
+    supplier.masterID = 5;
+    std::vector<HistoryChange> changes;
+    QVERIFY(gReadHistoryChanges(gdbData(), supplier, changes));
+    QStringList updates;
+    for (const HistoryChange& c : changes)
+        if (c.strAction != u"I"_s)
+            updates << c.strTable + u' ' + c.strAction + u' ' + c.strOrigin + u' ' + c.column +
+                           u' ' + c.before.toString() + u'>' + c.after.toString();
+    QCOMPARE(updates, (QStringList{u"T_MASTER U typed strSupplierShortName ABC>ABC商会"_s,
+                                   u"T_MASTER U typed strNotes >月末締め"_s}));
 }
 
 QTEST_GUILESS_MAIN(tst_SupplierRecords)
