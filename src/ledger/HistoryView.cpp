@@ -51,38 +51,6 @@ const QHash<QString, QString>& masterColumnNames() {
     return names;
 }
 
-// What one ledger needs to put its changes in words.
-struct LedgerWords {
-    QString book;                // "仕入帳"
-    QHash<QString, int> columns; // field name -> grid column
-    QHash<int, QString> titles;  // grid column -> caption
-};
-
-bool ledgerWords(int kind, LedgerWords& w) {
-    QString word;
-    if (!gGetDataCaption(kind, word))
-        return false;
-    w.book = word + QStringLiteral("帳");
-    for (int c = LedgerCol::MasterID; c < LedgerCol::Count; ++c)
-        w.columns.insert(ledgerFieldName(c), c);
-    w.titles = {{LedgerCol::MasterID, QStringLiteral("仕入先")},
-                {LedgerCol::Sort, QStringLiteral("順")},
-                {LedgerCol::Quantity, QStringLiteral("数量")},
-                {LedgerCol::Check, QStringLiteral("チェック")},
-                {LedgerCol::Note, QStringLiteral("備考")}};
-    for (int number : gColumnCaptionNumbers()) {
-        QString def;
-        QString caption;
-        if (!gGetColumnCaption(number, kind, def, caption))
-            return false;
-        const int column =
-            number == CaptionNo::Date ? int(LedgerCol::Date) : ledgerColumnOfCaption(number);
-        if (column >= 0)
-            w.titles.insert(column, caption);
-    }
-    return true;
-}
-
 // A stored value of a ledger column as the grid shows it (dates in full).
 QString ledgerValueText(int column, const QVariant& v) {
     if (v.isNull())
@@ -136,67 +104,87 @@ const QStringList& gHistoryHeaders() {
     return headers;
 }
 
-bool gReadHistoryRows(const HistoryFilter& filter, std::vector<HistoryRow>& rows) {
-    const QString proc = QStringLiteral("gReadHistoryRows");
-    std::vector<HistoryChange> changes;
-    if (!gReadHistoryChanges(gdbData(), filter, changes))
-        return false;
-    LedgerWords words[2];
-    if (!ledgerWords(1, words[0]) || !ledgerWords(2, words[1])) {
-        gProcError(proc);
-        return false;
+bool HistoryWords::load() {
+    const QString proc = QStringLiteral("HistoryWords_load");
+    for (int kind = 1; kind <= 2; ++kind) {
+        Ledger& w = m_ledgers[kind - 1];
+        QString word;
+        if (!gGetDataCaption(kind, word)) {
+            gProcError(proc);
+            return false;
+        }
+        w.book = word + QStringLiteral("帳");
+        w.columns.clear();
+        for (int c = LedgerCol::MasterID; c < LedgerCol::Count; ++c)
+            w.columns.insert(ledgerFieldName(c), c);
+        w.titles = {{LedgerCol::MasterID, QStringLiteral("仕入先")},
+                    {LedgerCol::Sort, QStringLiteral("順")},
+                    {LedgerCol::Quantity, QStringLiteral("数量")},
+                    {LedgerCol::Check, QStringLiteral("チェック")},
+                    {LedgerCol::Note, QStringLiteral("備考")}};
+        for (int number : gColumnCaptionNumbers()) {
+            QString def;
+            QString caption;
+            if (!gGetColumnCaption(number, kind, def, caption)) {
+                gProcError(proc);
+                return false;
+            }
+            const int column = ledgerColumnOfCaption(number);
+            if (column >= 0)
+                w.titles.insert(column, caption);
+        }
     }
-    QHash<qint64, QString> names;
     ResultSet rs(gdbData());
     if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, strSupplierShortName FROM T_MASTER"),
                           {}, proc))
         return false;
+    m_names.clear();
     for (const QVariantList& r : rs.rows())
-        names.insert(r.value(0).toLongLong(), r.value(1).toString());
-
-    std::vector<HistoryRow> result;
-    result.reserve(changes.size());
-    for (const HistoryChange& c : changes) {
-        HistoryRow row;
-        row.entryID = c.lngID;
-        auto& cells = row.cells;
-        cells[HistoryCol::When] = formatDate(c.datChanged.date(), QStringLiteral("yyyy/MM/dd")) +
-                                  QLatin1Char(' ') +
-                                  c.datChanged.time().toString(QStringLiteral("HH:mm:ss"));
-        cells[HistoryCol::Supplier] = names.value(c.lngMasterID);
-        cells[HistoryCol::Action] = actionText(c.strAction);
-        cells[HistoryCol::Origin] = gHistoryOriginText(c.strOrigin);
-        const int kind = c.strTable == QLatin1String("T_DATA1")   ? 1
-                         : c.strTable == QLatin1String("T_DATA2") ? 2
-                                                                  : 0;
-        if (kind != 0) {
-            const LedgerWords& w = words[kind - 1];
-            const int column = w.columns.value(c.column, -1);
-            cells[HistoryCol::Book] = w.book;
-            cells[HistoryCol::Date] = ledgerValueText(LedgerCol::Date, c.lineDate);
-            cells[HistoryCol::Item] = c.lineItem.toString();
-            cells[HistoryCol::Column] = w.titles.value(column, c.column);
-            if (column == LedgerCol::MasterID) {
-                cells[HistoryCol::Before] = names.value(c.before.toLongLong());
-                cells[HistoryCol::After] = names.value(c.after.toLongLong());
-            } else {
-                cells[HistoryCol::Before] = ledgerValueText(column, c.before);
-                cells[HistoryCol::After] = ledgerValueText(column, c.after);
-            }
-        } else {
-            cells[HistoryCol::Book] = QStringLiteral("仕入先");
-            cells[HistoryCol::Column] = masterColumnNames().value(c.column, c.column);
-            cells[HistoryCol::Before] = masterValueText(c.column, c.before);
-            cells[HistoryCol::After] = masterValueText(c.column, c.after);
-        }
-        result.push_back(std::move(row));
-    }
-    rows = std::move(result);
+        m_names.insert(r.value(0).toLongLong(), r.value(1).toString());
     return true;
 }
 
+QString HistoryWords::cell(const HistoryChange& c, int column) const {
+    const int kind = c.strTable == QLatin1String("T_DATA1")   ? 1
+                     : c.strTable == QLatin1String("T_DATA2") ? 2
+                                                              : 0;
+    switch (column) {
+    case HistoryCol::When:
+        return formatDate(c.datChanged.date(), QStringLiteral("yyyy/MM/dd")) + QLatin1Char(' ') +
+               c.datChanged.time().toString(QStringLiteral("HH:mm:ss"));
+    case HistoryCol::Book:
+        return kind != 0 ? m_ledgers[kind - 1].book : QStringLiteral("仕入先");
+    case HistoryCol::Supplier:
+        return m_names.value(c.lngMasterID);
+    case HistoryCol::Date:
+        return kind != 0 ? ledgerValueText(LedgerCol::Date, c.lineDate) : QString();
+    case HistoryCol::Item:
+        return kind != 0 ? c.lineItem.toString() : QString();
+    case HistoryCol::Action:
+        return actionText(c.strAction);
+    case HistoryCol::Origin:
+        return gHistoryOriginText(c.strOrigin);
+    default:
+        break;
+    }
+    if (kind == 0) {
+        if (column == HistoryCol::Column)
+            return masterColumnNames().value(c.column, c.column);
+        return masterValueText(c.column, column == HistoryCol::Before ? c.before : c.after);
+    }
+    const Ledger& w = m_ledgers[kind - 1];
+    const int field = w.columns.value(c.column, -1);
+    if (column == HistoryCol::Column)
+        return w.titles.value(field, c.column);
+    const QVariant& v = column == HistoryCol::Before ? c.before : c.after;
+    if (field == LedgerCol::MasterID)
+        return v.isNull() ? QString() : m_names.value(v.toLongLong());
+    return ledgerValueText(field, v);
+}
+
 // A small writer of its own: the rows are plain texts, quoted one by one.
-bool gWriteHistoryCsv(const QString& path, const std::vector<HistoryRow>& rows) {
+bool gWriteHistoryCsv(const QString& path, const std::vector<HistoryChange>& changes,
+                      const HistoryWords& words) {
     const QString proc = QStringLiteral("gWriteHistoryCsv");
     QByteArray out("\xEF\xBB\xBF");
     auto line = [&out](auto begin, auto end) {
@@ -208,8 +196,13 @@ bool gWriteHistoryCsv(const QString& path, const std::vector<HistoryRow>& rows) 
         out += "\r\n";
     };
     line(gHistoryHeaders().begin(), gHistoryHeaders().end());
-    for (const HistoryRow& r : rows)
-        line(r.cells.begin(), r.cells.end());
+    QStringList cells;
+    for (const HistoryChange& c : changes) {
+        cells.clear();
+        for (int column = 0; column < HistoryCol::Count; ++column)
+            cells << words.cell(c, column);
+        line(cells.cbegin(), cells.cend());
+    }
     CheckedFileWriter writer(path);
     if (!writer.open() || !writer.write(out) || !writer.commit()) {
         gSetLastError(0, QStringLiteral("file"), writer.errorString());

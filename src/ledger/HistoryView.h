@@ -2,9 +2,9 @@
 
 #include "store/History.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <vector>
 
 // The change history as the history window shows it and exports it: one row per changed column,
@@ -23,19 +23,30 @@ constexpr int Origin = 9;   // 方法 (入力, 計算, ...)
 constexpr int Count = 10;
 } // namespace HistoryCol
 
-struct HistoryRow {
-    std::array<QString, HistoryCol::Count> cells;
-    qint64 entryID = 0;
+// What the rows need beyond the changes themselves: the ledger words and captions and the
+// suppliers' names, read once.
+class HistoryWords {
+public:
+    bool load();
+    // One cell of a change in words: ledger columns named by the ledger's captions and shown as
+    // the grid shows them (dates in full), master columns by their names.
+    QString cell(const HistoryChange& change, int column) const;
+
+private:
+    struct Ledger {
+        QString book;                // "仕入帳"
+        QHash<QString, int> columns; // field name -> grid column
+        QHash<int, QString> titles;  // grid column -> caption
+    };
+    Ledger m_ledgers[2];
+    QHash<qint64, QString> m_names;
 };
 
 // The column titles.
 const QStringList& gHistoryHeaders();
 
-// The rows of the changes that meet the filter, in the order they were made. Ledger columns are
-// named by the ledger's captions and their values shown as the grid shows them (dates in full).
-bool gReadHistoryRows(const HistoryFilter& filter, std::vector<HistoryRow>& rows);
-
-// Writes the headers and rows as CSV (UTF-8 with a byte order mark, CRLF, every field quoted)
-// through the checked file writer: the file appears only when complete. Logged under
+// Writes the headers and a row per change as CSV (UTF-8 with a byte order mark, CRLF, every field
+// quoted) through the checked file writer: the file appears only when complete. Logged under
 // "gWriteHistoryCsv".
-bool gWriteHistoryCsv(const QString& path, const std::vector<HistoryRow>& rows);
+bool gWriteHistoryCsv(const QString& path, const std::vector<HistoryChange>& changes,
+                      const HistoryWords& words);

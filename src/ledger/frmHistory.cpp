@@ -6,6 +6,7 @@
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
+#include "store/Database.h"
 #include "store/Formats.h"
 
 #include <QAbstractTableModel>
@@ -20,17 +21,18 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-// The rows of the window, shown as they are.
+// The changes of the window; a cell is put in words when it is shown, so a long history opens
+// as fast as it is read.
 class HistoryTableModel : public QAbstractTableModel {
 public:
-    explicit HistoryTableModel(const std::vector<HistoryRow>& rows, QObject* parent)
-        : QAbstractTableModel(parent), m_rows(rows) {}
+    explicit HistoryTableModel(const frmHistory& window, QObject* parent)
+        : QAbstractTableModel(parent), m_window(window) {}
     void reset() {
         beginResetModel();
         endResetModel();
     }
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+        return parent.isValid() ? 0 : static_cast<int>(m_window.changes().size());
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : HistoryCol::Count;
@@ -38,8 +40,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
             return {};
-        const QString& text = m_rows[static_cast<std::size_t>(index.row())]
-                                  .cells[static_cast<std::size_t>(index.column())];
+        const QString text = m_window.cellText(index.row(), index.column());
         if (role == Qt::ToolTipRole && text.isEmpty())
             return {};
         return text;
@@ -53,7 +54,7 @@ public:
     }
 
 private:
-    const std::vector<HistoryRow>& m_rows;
+    const frmHistory& m_window;
 };
 
 frmHistory* frmHistory::s_instance = nullptr;
@@ -99,7 +100,7 @@ frmHistory::frmHistory() {
     for (QPushButton* b : {cmdHistoryShow, cmdHistoryCsv, cmdHistoryClose})
         b->setAutoDefault(false);
 
-    m_model = new HistoryTableModel(m_rows, this);
+    m_model = new HistoryTableModel(*this, this);
     grdHistory = named(new QTableView(central), QStringLiteral("grdHistory"));
     grdHistory->setModel(m_model);
     grdHistory->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -191,17 +192,23 @@ bool frmHistory::mLoad() {
         }
         (box == txtHistoryFrom ? filter.from : filter.to) = d;
     }
-    std::vector<HistoryRow> rows;
-    if (!gReadHistoryRows(filter, rows)) {
+    std::vector<HistoryChange> changes;
+    if (!m_words.load() || !gReadHistoryChanges(gdbData(), filter, changes)) {
         gProcError(QStringLiteral("frmHistory_mLoad"));
         return false;
     }
-    m_rows = std::move(rows);
+    m_changes = std::move(changes);
     m_model->reset();
-    lblHistoryCount->setText(QStringLiteral("%1 件").arg(m_rows.size()));
-    if (!m_rows.empty())
+    lblHistoryCount->setText(QStringLiteral("%1 件").arg(m_changes.size()));
+    if (!m_changes.empty())
         grdHistory->scrollToBottom();
     return true;
+}
+
+QString frmHistory::cellText(int row, int column) const {
+    if (row < 0 || row >= static_cast<int>(m_changes.size()))
+        return {};
+    return m_words.cell(m_changes[static_cast<std::size_t>(row)], column);
 }
 
 void frmHistory::cmdHistoryShow_Click() {
@@ -210,7 +217,7 @@ void frmHistory::cmdHistoryShow_Click() {
 }
 
 void frmHistory::cmdHistoryCsv_Click() {
-    if (m_rows.empty()) {
+    if (m_changes.empty()) {
         svc().prompt().show(QStringLiteral("出力する変更履歴がありません。"), QString(),
                             MsgStyle::OKOnly | MsgStyle::Information);
         return;
@@ -222,7 +229,7 @@ void frmHistory::cmdHistoryCsv_Click() {
     const QString path = QDir(folder).filePath(
         QStringLiteral("変更履歴_%1.csv")
             .arg(svc().clock().now().toString(QStringLiteral("yyyyMMdd_HHmmss"))));
-    if (!gWriteHistoryCsv(path, m_rows)) {
+    if (!gWriteHistoryCsv(path, m_changes, m_words)) {
         svc().prompt().show(QStringLiteral("CSVファイルを保存できませんでした。\r\n") + path,
                             QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;

@@ -25,7 +25,9 @@ public:
 
     // Shows the window for supplier masterID (0: all suppliers) and lists its changes.
     bool mShow(qint64 masterID);
-    const std::vector<HistoryRow>& rows() const { return m_rows; }
+    // The changes listed, and the text of one cell of the list.
+    const std::vector<HistoryChange>& changes() const { return m_changes; }
+    QString cellText(int row, int column) const;
 
     QComboBox* cboHistorySupplier = nullptr;
     QLineEdit* txtHistoryFrom = nullptr;
@@ -47,6 +49,7 @@ private:
     void cmdHistoryCsv_Click();
 
     HistoryTableModel* m_model = nullptr;
-    std::vector<HistoryRow> m_rows;
+    std::vector<HistoryChange> m_changes;
+    HistoryWords m_words;
     static frmHistory* s_instance;
 };

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QSet>
 #include <sqlite3.h>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -108,18 +110,128 @@ bool undoRow(Database& db, const GroupRow& r, const QSet<QString>& known, bool& 
                          {r.oldJson}, proc);
 }
 
-QVariant columnValue(sqlite3_stmt* st, int col) {
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qint64>(sqlite3_column_int64(st, col)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(st, col));
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                                 sqlite3_column_bytes(st, col));
+// One member of a flat JSON object as SQLite's json_object writes it ({"key":value,...}, no
+// spaces, scalar values): the key and the value's text as written ("null", a number, or a
+// string with its quotes).
+struct JsonMember {
+    std::string_view key;
+    std::string_view value;
+};
+
+// Splits such an object into its members; an empty text (no row) gives none. False for text
+// that is not such an object.
+bool parseFlatObject(std::string_view json, std::vector<JsonMember>& members) {
+    members.clear();
+    if (json.empty())
+        return true;
+    std::size_t i = 0;
+    const std::size_t n = json.size();
+    if (json[i++] != '{')
+        return false;
+    if (i < n && json[i] == '}')
+        return true;
+    while (i < n) {
+        if (json[i] != '"')
+            return false;
+        const std::size_t keyStart = ++i;
+        while (i < n && json[i] != '"')
+            ++i;
+        if (i + 1 >= n || json[i + 1] != ':')
+            return false;
+        const std::string_view key = json.substr(keyStart, i - keyStart);
+        i += 2;
+        const std::size_t valueStart = i;
+        if (i < n && json[i] == '"') {
+            for (++i; i < n && json[i] != '"'; ++i)
+                if (json[i] == '\\')
+                    ++i;
+            ++i;
+        } else {
+            while (i < n && json[i] != ',' && json[i] != '}')
+                ++i;
+        }
+        if (i >= n)
+            return false;
+        members.push_back({key, json.substr(valueStart, i - valueStart)});
+        if (json[i] == '}')
+            return i + 1 == n;
+        ++i; // the comma
     }
+    return false;
+}
+
+std::string_view memberValue(const std::vector<JsonMember>& members, std::string_view key) {
+    for (const JsonMember& m : members)
+        if (m.key == key)
+            return m.value;
+    return "null";
+}
+
+// The value of a member's text: NULL, an integer, a real or a text.
+QVariant jsonValue(std::string_view v) {
+    if (v.empty() || v == "null")
+        return {};
+    if (v.front() != '"') {
+        const QByteArray number(v.data(), qsizetype(v.size()));
+        if (number.contains('.') || number.contains('e') || number.contains('E'))
+            return QVariant(number.toDouble());
+        return QVariant(number.toLongLong());
+    }
+    const QString raw = QString::fromUtf8(v.data() + 1, qsizetype(v.size()) - 2);
+    if (v.find('\\') == std::string_view::npos)
+        return raw;
+    QString out;
+    out.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (c != QLatin1Char('\\') || i + 1 >= raw.size()) {
+            out += c;
+            continue;
+        }
+        const QChar e = raw.at(++i);
+        switch (e.unicode()) {
+        case 'b':
+            out += QLatin1Char('\b');
+            break;
+        case 'f':
+            out += QLatin1Char('\f');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'u':
+            out += QChar(raw.mid(i + 1, 4).toUShort(nullptr, 16));
+            i += 4;
+            break;
+        default: // '"', '\\', '/'
+            out += e;
+        }
+    }
+    return out;
+}
+
+// "YYYY-MM-DD HH:MM:SS" as stored; an invalid time for anything else.
+QDateTime timeOf(std::string_view t) {
+    const auto number = [&t](std::size_t at, std::size_t digits) {
+        int v = 0;
+        for (std::size_t i = at; i < at + digits; ++i) {
+            if (i >= t.size() || t[i] < '0' || t[i] > '9')
+                return -1;
+            v = v * 10 + (t[i] - '0');
+        }
+        return v;
+    };
+    if (t.size() != 19)
+        return {};
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
 }
 
 } // namespace
@@ -183,45 +295,40 @@ bool HistoryScope::commit(bool* recorded) {
 bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
                          std::vector<HistoryChange>& changes) {
     const QString proc = QStringLiteral("gReadHistoryChanges");
-    // The columns of every entry come from its JSON objects: each key of the row after (or
-    // before, for a deletion) whose value differs from the other side. A row deleted and
-    // inserted again in one step (the supplier master is saved so) is one update: the insert
-    // takes the deletion's row before, and the deletion is not listed on its own.
+    // The entries with their rows before and after. A row deleted and inserted again in one step
+    // (the supplier master is saved so) is one update: the insertion takes the deletion's row
+    // before, and the deletion is not listed on its own. The columns are compared here rather
+    // than with SQLite's JSON functions, which parse an object again for every column.
     const QString pair =
         QStringLiteral(" AND x.strTable = h.strTable AND x.lngRowID = h.lngRowID AND "
                        "x.lngGroup = h.lngGroup");
     QString sql =
         QStringLiteral("SELECT h.lngID, h.datChanged, h.strTable, h.lngRowID, h.lngMasterID, "
                        "CASE WHEN p.lngID IS NULL THEN h.strAction ELSE 'U' END, h.strOrigin, "
-                       "json_extract(coalesce(h.strNew, h.strOld), '$.date1'), "
-                       "json_extract(coalesce(h.strNew, h.strOld), '$.strItem'), k.key, "
-                       "json_extract(coalesce(p.strOld, h.strOld), '$.' || k.key), "
-                       "json_extract(h.strNew, '$.' || k.key) FROM T_HISTORY h "
+                       "coalesce(p.strOld, h.strOld), h.strNew FROM T_HISTORY h "
                        "LEFT JOIN T_HISTORY p ON h.strAction = 'I' AND p.lngID = h.lngID - 1 AND "
                        "p.strAction = 'D'") +
         QString(pair).replace(QLatin1String("x."), QLatin1String("p.")) +
         QStringLiteral(" LEFT JOIN T_HISTORY n ON h.strAction = 'D' AND n.lngID = h.lngID + 1 "
                        "AND n.strAction = 'I'") +
         QString(pair).replace(QLatin1String("x."), QLatin1String("n.")) +
-        QStringLiteral(", json_each(coalesce(h.strNew, h.strOld)) k WHERE n.lngID IS NULL");
+        QStringLiteral(" WHERE n.lngID IS NULL");
     if (filter.masterID)
         sql += QStringLiteral(" AND h.lngMasterID = ?");
     if (filter.from.isValid())
         sql += QStringLiteral(" AND h.datChanged >= ?");
     if (filter.to.isValid())
         sql += QStringLiteral(" AND h.datChanged < ?");
-    sql += QStringLiteral(" AND k.key NOT IN ('lngID', 'blnChange', 'datLastUpdate')"
-                          " AND json_extract(coalesce(p.strOld, h.strOld), '$.' || k.key) IS NOT"
-                          " json_extract(h.strNew, '$.' || k.key)");
-    sql += filter.masterID ? QStringLiteral(" ORDER BY h.datChanged, h.lngID, k.id")
-                           : QStringLiteral(" ORDER BY h.lngID, k.id");
+    sql += filter.masterID ? QStringLiteral(" ORDER BY h.datChanged, h.lngID")
+                           : QStringLiteral(" ORDER BY h.lngID");
     sqlite3* handle = db.handle();
     sqlite3_stmt* st = nullptr;
     const QByteArray q = sql.toUtf8();
-    auto fail = [&]() {
+    auto fail = [&](const QString& why = {}) {
         gSetLastError(handle ? sqlite3_extended_errcode(handle) : 0, QStringLiteral("SQLite"),
-                      handle ? QString::fromUtf8(sqlite3_errmsg(handle))
-                             : QStringLiteral("no database"));
+                      !why.isEmpty() ? why
+                      : handle       ? QString::fromUtf8(sqlite3_errmsg(handle))
+                                     : QStringLiteral("no database"));
         gProcError(proc, QStringLiteral("SQL=") + sql);
         sqlite3_finalize(st);
         return false;
@@ -239,23 +346,73 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
     if (filter.to.isValid())
         sqlite3_bind_text(st, index++, to.constData(), int(to.size()), SQLITE_STATIC);
     std::vector<HistoryChange> result;
+    std::string lastWhen;
+    QDateTime lastTime;
+    std::vector<JsonMember> before;
+    std::vector<JsonMember> after;
+    QHash<QByteArray, QString> names; // shared texts of the few table, origin and column names
+    const auto shared = [&names](const char* p, int n) {
+        const QByteArray key(p, n);
+        auto it = names.find(key);
+        if (it == names.end())
+            it = names.insert(key, QString::fromUtf8(key));
+        return *it;
+    };
+    const auto text = [&shared, st](int col) {
+        return shared(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                      sqlite3_column_bytes(st, col));
+    };
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const auto json = [st](int col) {
+            return std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                                    std::size_t(sqlite3_column_bytes(st, col)));
+        };
+        if (!parseFlatObject(json(7), before) || !parseFlatObject(json(8), after))
+            return fail(
+                QStringLiteral("history entry %1 holds no row").arg(sqlite3_column_int64(st, 0)));
+        const std::vector<JsonMember>& row = after.empty() ? before : after;
         HistoryChange c;
         c.lngID = sqlite3_column_int64(st, 0);
-        c.datChanged = QDateTime::fromString(columnValue(st, 1).toString(),
-                                             QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        c.strTable = columnValue(st, 2).toString();
+        // Neighbouring entries mostly share their time; each new one is read by hand (the
+        // general date parser costs more than the rest of the row).
+        const std::string_view when = json(1);
+        if (when != lastWhen) {
+            lastWhen.assign(when);
+            lastTime = timeOf(when);
+        }
+        c.datChanged = lastTime;
+        c.strTable = text(2);
         c.lngRowID = sqlite3_column_int64(st, 3);
         c.lngMasterID = sqlite3_column_int64(st, 4);
-        c.strAction = columnValue(st, 5).toString();
-        c.strOrigin = columnValue(st, 6).toString();
-        c.lineDate = columnValue(st, 7);
-        c.lineItem = columnValue(st, 8);
-        c.column = columnValue(st, 9).toString();
-        c.before = columnValue(st, 10);
-        c.after = columnValue(st, 11);
-        result.push_back(std::move(c));
+        c.strAction = text(5);
+        c.strOrigin = text(6);
+        for (const JsonMember& m : row) {
+            if (m.key == "date1")
+                c.lineDate = jsonValue(m.value);
+            else if (m.key == "strItem")
+                c.lineItem = jsonValue(m.value);
+        }
+        // Columns in the row's order; a column on one side only counts as NULL on the other.
+        for (const JsonMember& m : row) {
+            if (m.key == "lngID" || m.key == "blnChange" || m.key == "datLastUpdate")
+                continue;
+            // Both sides list the same columns in the same order, as a rule.
+            const std::size_t at = std::size_t(&m - row.data());
+            const std::string_view old = at < before.size() && before[at].key == m.key
+                                             ? before[at].value
+                                             : memberValue(before, m.key);
+            const std::string_view now = at < after.size() && after[at].key == m.key
+                                             ? after[at].value
+                                             : memberValue(after, m.key);
+            if (old == now)
+                continue;
+            HistoryChange one = c;
+            one.column = shared(m.key.data(), int(m.key.size()));
+            one.before = jsonValue(old);
+            one.after = jsonValue(now);
+            result.push_back(std::move(one));
+        }
     }
     if (rc != SQLITE_DONE)
         return fail();

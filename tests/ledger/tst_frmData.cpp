@@ -631,8 +631,11 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
         common + QStringList{u"備考"_s, QString(), u"メモ, \"A\""_s, u"変更"_s, u"入力"_s},
         common + QStringList{u"仕入金額"_s, QString(), u"300"_s, u"変更"_s, u"計算"_s}};
     QList<QStringList> shown;
-    for (const HistoryRow& r : h->rows())
-        shown << QStringList(r.cells.begin(), r.cells.end());
+    for (int row = 0; row < h->grdHistory->model()->rowCount(); ++row) {
+        shown << QStringList();
+        for (int column = 0; column < h->grdHistory->model()->columnCount(); ++column)
+            shown.last() << h->grdHistory->model()->index(row, column).data().toString();
+    }
     QCOMPARE(shown, expected);
     QCOMPARE(h->lblHistoryCount->text(), u"2 件"_s);
 
