@@ -103,10 +103,13 @@ frmBackup::frmBackup() {
     lstAutoBackup->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstAutoBackup->verticalHeader()->setVisible(false);
     lstAutoBackup->horizontalHeader()->setStretchLastSection(true);
-    lstAutoBackup->setColumnWidth(0, 170);
-    lstAutoBackup->setColumnWidth(1, 100);
-    lstAutoBackup->setColumnWidth(2, 90);
-    lstAutoBackup->setMinimumHeight(150);
+    const int widths[] = {160, 90, 70, 90};
+    int tableWidth = 2 * lstAutoBackup->frameWidth() + 20; // room for the scroll bar
+    for (int c = 0; c < 4; ++c) {
+        lstAutoBackup->setColumnWidth(c, widths[c]);
+        tableWidth += widths[c];
+    }
+    lstAutoBackup->setMinimumSize(tableWidth, 150);
     cmdRestoreAuto = new QPushButton(QStringLiteral("選んだ控えに戻す"), fraAutoBackup);
     cmdRestoreAuto->setObjectName(QStringLiteral("cmdRestoreAuto"));
     auto* autoLayout = new QVBoxLayout(fraAutoBackup);
@@ -207,7 +210,11 @@ bool frmBackup::mListAutoBackups() {
              readable ? summary.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
                       : QStringLiteral("（読めません）"),
              Qt::AlignLeft);
-        cell(1, readable ? locale.formattedDataSize(summary.bytes) : QString(), right);
+        cell(1,
+             readable ? locale.toString(double(summary.bytes) / (1024.0 * 1024.0), 'f', 1) +
+                            QStringLiteral(" MB")
+                      : QString(),
+             right);
         cell(2, readable ? locale.toString(summary.suppliers) : QString(), right);
         cell(3, readable ? locale.toString(summary.lines) : QString(), right);
     }

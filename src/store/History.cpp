@@ -397,6 +397,9 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         for (const JsonMember& m : row) {
             if (m.key == "lngID" || m.key == "blnChange" || m.key == "datLastUpdate")
                 continue;
+            // A row added or removed names its supplier already.
+            if (m.key == "lngMasterID" && c.strAction != QLatin1String("U"))
+                continue;
             // Both sides list the same columns in the same order, as a rule.
             const std::size_t at = std::size_t(&m - row.data());
             const std::string_view old = at < before.size() && before[at].key == m.key

@@ -60,7 +60,8 @@ struct HistoryFilter {
 
 // One changed column of one history entry. An update lists the columns whose value differs, an
 // insert those with a value after, a deletion those with a value before; the line-check mark,
-// the master's update time and the row's own number are left out.
+// the master's update time, the row's own number and (for an insert or a deletion) its supplier
+// are left out.
 struct HistoryChange {
     qint64 lngID = 0; // the history entry
     QDateTime datChanged;
