@@ -3,8 +3,8 @@
 -- Every insert, update and delete of T_DATA1, T_DATA2 and T_MASTER writes one row into T_HISTORY
 -- in the same transaction: when, which table and row, the supplier, the action (I, U, D), how it
 -- was made (the origin), the group of one user action, and the row before and after as JSON
--- objects of its columns. Whatever writes the file (the program, restore, the sqlite3 shell) is
--- recorded. A change of the line-check mark alone (blnChange) or of the master's update time
+-- objects of its columns (for an update, the row after holds only the columns that changed).
+-- Whatever writes the file (the program, restore, the sqlite3 shell) is recorded. A change of the line-check mark alone (blnChange) or of the master's update time
 -- alone (datLastUpdate) is not a change of the books and is not recorded. The history is never
 -- trimmed; compaction keeps it.
 --
@@ -78,14 +78,31 @@ BEGIN
         'curRegularPrice', OLD.curRegularPrice, 'curRatio', OLD.curRatio,
         'curCost', OLD.curCost, 'curPayment', OLD.curPayment, 'curCheck', OLD.curCheck,
         'strNote', OLD.strNote, 'blnChange', OLD.blnChange),
-        json_object(
+        json_remove(json_object(
         'lngID', NEW.lngID, 'lngMasterID', NEW.lngMasterID, 'date1', NEW.date1,
         'lngSort', NEW.lngSort, 'strItem', NEW.strItem, 'strClass1', NEW.strClass1,
         'strClass2', NEW.strClass2, 'strClass3', NEW.strClass3,
         'curQuantity', NEW.curQuantity, 'curUnitPrice', NEW.curUnitPrice,
         'curRegularPrice', NEW.curRegularPrice, 'curRatio', NEW.curRatio,
         'curCost', NEW.curCost, 'curPayment', NEW.curPayment, 'curCheck', NEW.curCheck,
-        'strNote', NEW.strNote, 'blnChange', NEW.blnChange)
+        'strNote', NEW.strNote, 'blnChange', NEW.blnChange),
+        CASE WHEN OLD.lngID IS NOT NEW.lngID THEN '$.-' ELSE '$.lngID' END,
+        CASE WHEN OLD.lngMasterID IS NOT NEW.lngMasterID THEN '$.-' ELSE '$.lngMasterID' END,
+        CASE WHEN OLD.date1 IS NOT NEW.date1 THEN '$.-' ELSE '$.date1' END,
+        CASE WHEN OLD.lngSort IS NOT NEW.lngSort THEN '$.-' ELSE '$.lngSort' END,
+        CASE WHEN OLD.strItem IS NOT NEW.strItem THEN '$.-' ELSE '$.strItem' END,
+        CASE WHEN OLD.strClass1 IS NOT NEW.strClass1 THEN '$.-' ELSE '$.strClass1' END,
+        CASE WHEN OLD.strClass2 IS NOT NEW.strClass2 THEN '$.-' ELSE '$.strClass2' END,
+        CASE WHEN OLD.strClass3 IS NOT NEW.strClass3 THEN '$.-' ELSE '$.strClass3' END,
+        CASE WHEN OLD.curQuantity IS NOT NEW.curQuantity THEN '$.-' ELSE '$.curQuantity' END,
+        CASE WHEN OLD.curUnitPrice IS NOT NEW.curUnitPrice THEN '$.-' ELSE '$.curUnitPrice' END,
+        CASE WHEN OLD.curRegularPrice IS NOT NEW.curRegularPrice THEN '$.-' ELSE '$.curRegularPrice' END,
+        CASE WHEN OLD.curRatio IS NOT NEW.curRatio THEN '$.-' ELSE '$.curRatio' END,
+        CASE WHEN OLD.curCost IS NOT NEW.curCost THEN '$.-' ELSE '$.curCost' END,
+        CASE WHEN OLD.curPayment IS NOT NEW.curPayment THEN '$.-' ELSE '$.curPayment' END,
+        CASE WHEN OLD.curCheck IS NOT NEW.curCheck THEN '$.-' ELSE '$.curCheck' END,
+        CASE WHEN OLD.strNote IS NOT NEW.strNote THEN '$.-' ELSE '$.strNote' END,
+        CASE WHEN OLD.blnChange IS NOT NEW.blnChange THEN '$.-' ELSE '$.blnChange' END)
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;
 END;
 
@@ -147,14 +164,31 @@ BEGIN
         'curRegularPrice', OLD.curRegularPrice, 'curRatio', OLD.curRatio,
         'curCost', OLD.curCost, 'curPayment', OLD.curPayment, 'curCheck', OLD.curCheck,
         'strNote', OLD.strNote, 'blnChange', OLD.blnChange),
-        json_object(
+        json_remove(json_object(
         'lngID', NEW.lngID, 'lngMasterID', NEW.lngMasterID, 'date1', NEW.date1,
         'lngSort', NEW.lngSort, 'strItem', NEW.strItem, 'strClass1', NEW.strClass1,
         'strClass2', NEW.strClass2, 'strClass3', NEW.strClass3,
         'curQuantity', NEW.curQuantity, 'curUnitPrice', NEW.curUnitPrice,
         'curRegularPrice', NEW.curRegularPrice, 'curRatio', NEW.curRatio,
         'curCost', NEW.curCost, 'curPayment', NEW.curPayment, 'curCheck', NEW.curCheck,
-        'strNote', NEW.strNote, 'blnChange', NEW.blnChange)
+        'strNote', NEW.strNote, 'blnChange', NEW.blnChange),
+        CASE WHEN OLD.lngID IS NOT NEW.lngID THEN '$.-' ELSE '$.lngID' END,
+        CASE WHEN OLD.lngMasterID IS NOT NEW.lngMasterID THEN '$.-' ELSE '$.lngMasterID' END,
+        CASE WHEN OLD.date1 IS NOT NEW.date1 THEN '$.-' ELSE '$.date1' END,
+        CASE WHEN OLD.lngSort IS NOT NEW.lngSort THEN '$.-' ELSE '$.lngSort' END,
+        CASE WHEN OLD.strItem IS NOT NEW.strItem THEN '$.-' ELSE '$.strItem' END,
+        CASE WHEN OLD.strClass1 IS NOT NEW.strClass1 THEN '$.-' ELSE '$.strClass1' END,
+        CASE WHEN OLD.strClass2 IS NOT NEW.strClass2 THEN '$.-' ELSE '$.strClass2' END,
+        CASE WHEN OLD.strClass3 IS NOT NEW.strClass3 THEN '$.-' ELSE '$.strClass3' END,
+        CASE WHEN OLD.curQuantity IS NOT NEW.curQuantity THEN '$.-' ELSE '$.curQuantity' END,
+        CASE WHEN OLD.curUnitPrice IS NOT NEW.curUnitPrice THEN '$.-' ELSE '$.curUnitPrice' END,
+        CASE WHEN OLD.curRegularPrice IS NOT NEW.curRegularPrice THEN '$.-' ELSE '$.curRegularPrice' END,
+        CASE WHEN OLD.curRatio IS NOT NEW.curRatio THEN '$.-' ELSE '$.curRatio' END,
+        CASE WHEN OLD.curCost IS NOT NEW.curCost THEN '$.-' ELSE '$.curCost' END,
+        CASE WHEN OLD.curPayment IS NOT NEW.curPayment THEN '$.-' ELSE '$.curPayment' END,
+        CASE WHEN OLD.curCheck IS NOT NEW.curCheck THEN '$.-' ELSE '$.curCheck' END,
+        CASE WHEN OLD.strNote IS NOT NEW.strNote THEN '$.-' ELSE '$.strNote' END,
+        CASE WHEN OLD.blnChange IS NOT NEW.blnChange THEN '$.-' ELSE '$.blnChange' END)
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;
 END;
 
@@ -257,7 +291,7 @@ BEGIN
         'lngBankAccount', OLD.lngBankAccount, 'strBankAccount1', OLD.strBankAccount1,
         'strBankAccount2', OLD.strBankAccount2, 'strNotes', OLD.strNotes,
         'datLastUpdate', OLD.datLastUpdate),
-        json_object(
+        json_remove(json_object(
         'lngMasterID', NEW.lngMasterID, 'lngSupplier', NEW.lngSupplier,
         'blnValid', NEW.blnValid, 'curRegularSupplyRatio', NEW.curRegularSupplyRatio,
         'curRegularSaleRatio', NEW.curRegularSaleRatio,
@@ -276,7 +310,38 @@ BEGIN
         'strFax', NEW.strFax, 'strFaxNotes', NEW.strFaxNotes,
         'lngBankAccount', NEW.lngBankAccount, 'strBankAccount1', NEW.strBankAccount1,
         'strBankAccount2', NEW.strBankAccount2, 'strNotes', NEW.strNotes,
-        'datLastUpdate', NEW.datLastUpdate)
+        'datLastUpdate', NEW.datLastUpdate),
+        CASE WHEN OLD.lngMasterID IS NOT NEW.lngMasterID THEN '$.-' ELSE '$.lngMasterID' END,
+        CASE WHEN OLD.lngSupplier IS NOT NEW.lngSupplier THEN '$.-' ELSE '$.lngSupplier' END,
+        CASE WHEN OLD.blnValid IS NOT NEW.blnValid THEN '$.-' ELSE '$.blnValid' END,
+        CASE WHEN OLD.curRegularSupplyRatio IS NOT NEW.curRegularSupplyRatio THEN '$.-' ELSE '$.curRegularSupplyRatio' END,
+        CASE WHEN OLD.curRegularSaleRatio IS NOT NEW.curRegularSaleRatio THEN '$.-' ELSE '$.curRegularSaleRatio' END,
+        CASE WHEN OLD.curStartSupplyCarry IS NOT NEW.curStartSupplyCarry THEN '$.-' ELSE '$.curStartSupplyCarry' END,
+        CASE WHEN OLD.curStartSaleCarry IS NOT NEW.curStartSaleCarry THEN '$.-' ELSE '$.curStartSaleCarry' END,
+        CASE WHEN OLD.strSupplierName IS NOT NEW.strSupplierName THEN '$.-' ELSE '$.strSupplierName' END,
+        CASE WHEN OLD.strPosition IS NOT NEW.strPosition THEN '$.-' ELSE '$.strPosition' END,
+        CASE WHEN OLD.strSupplierShortName IS NOT NEW.strSupplierShortName THEN '$.-' ELSE '$.strSupplierShortName' END,
+        CASE WHEN OLD.strKana IS NOT NEW.strKana THEN '$.-' ELSE '$.strKana' END,
+        CASE WHEN OLD.lngChargePerson IS NOT NEW.lngChargePerson THEN '$.-' ELSE '$.lngChargePerson' END,
+        CASE WHEN OLD.strChargePerson1 IS NOT NEW.strChargePerson1 THEN '$.-' ELSE '$.strChargePerson1' END,
+        CASE WHEN OLD.strChargePersonNotes1 IS NOT NEW.strChargePersonNotes1 THEN '$.-' ELSE '$.strChargePersonNotes1' END,
+        CASE WHEN OLD.strChargePerson2 IS NOT NEW.strChargePerson2 THEN '$.-' ELSE '$.strChargePerson2' END,
+        CASE WHEN OLD.strChargePersonNotes2 IS NOT NEW.strChargePersonNotes2 THEN '$.-' ELSE '$.strChargePersonNotes2' END,
+        CASE WHEN OLD.strPostCode1 IS NOT NEW.strPostCode1 THEN '$.-' ELSE '$.strPostCode1' END,
+        CASE WHEN OLD.strAddress1 IS NOT NEW.strAddress1 THEN '$.-' ELSE '$.strAddress1' END,
+        CASE WHEN OLD.strPostCode2 IS NOT NEW.strPostCode2 THEN '$.-' ELSE '$.strPostCode2' END,
+        CASE WHEN OLD.strAddress2 IS NOT NEW.strAddress2 THEN '$.-' ELSE '$.strAddress2' END,
+        CASE WHEN OLD.strPhone1 IS NOT NEW.strPhone1 THEN '$.-' ELSE '$.strPhone1' END,
+        CASE WHEN OLD.strPhone1Notes IS NOT NEW.strPhone1Notes THEN '$.-' ELSE '$.strPhone1Notes' END,
+        CASE WHEN OLD.strPhone2 IS NOT NEW.strPhone2 THEN '$.-' ELSE '$.strPhone2' END,
+        CASE WHEN OLD.strPhone2Notes IS NOT NEW.strPhone2Notes THEN '$.-' ELSE '$.strPhone2Notes' END,
+        CASE WHEN OLD.strFax IS NOT NEW.strFax THEN '$.-' ELSE '$.strFax' END,
+        CASE WHEN OLD.strFaxNotes IS NOT NEW.strFaxNotes THEN '$.-' ELSE '$.strFaxNotes' END,
+        CASE WHEN OLD.lngBankAccount IS NOT NEW.lngBankAccount THEN '$.-' ELSE '$.lngBankAccount' END,
+        CASE WHEN OLD.strBankAccount1 IS NOT NEW.strBankAccount1 THEN '$.-' ELSE '$.strBankAccount1' END,
+        CASE WHEN OLD.strBankAccount2 IS NOT NEW.strBankAccount2 THEN '$.-' ELSE '$.strBankAccount2' END,
+        CASE WHEN OLD.strNotes IS NOT NEW.strNotes THEN '$.-' ELSE '$.strNotes' END,
+        CASE WHEN OLD.datLastUpdate IS NOT NEW.datLastUpdate THEN '$.-' ELSE '$.datLastUpdate' END)
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;
 END;
 

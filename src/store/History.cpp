@@ -387,13 +387,18 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         c.lngMasterID = sqlite3_column_int64(st, 4);
         c.strAction = text(5);
         c.strOrigin = text(6);
-        for (const JsonMember& m : row) {
-            if (m.key == "date1")
-                c.lineDate = jsonValue(m.value);
-            else if (m.key == "strItem")
-                c.lineItem = jsonValue(m.value);
+        // An update's row after holds only the columns that changed: the line's date and item
+        // come from after, else from before.
+        for (const std::vector<JsonMember>* side : {&before, &after}) {
+            for (const JsonMember& m : *side) {
+                if (m.key == "date1")
+                    c.lineDate = jsonValue(m.value);
+                else if (m.key == "strItem")
+                    c.lineItem = jsonValue(m.value);
+            }
         }
-        // Columns in the row's order; a column on one side only counts as NULL on the other.
+        // Columns in the row's order: for an update those after (the ones that changed), for an
+        // insert or a deletion every column of its one side.
         for (const JsonMember& m : row) {
             if (m.key == "lngID" || m.key == "blnChange" || m.key == "datLastUpdate")
                 continue;
