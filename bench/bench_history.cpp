@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
              db.executeSQL(QStringLiteral("UPDATE T_DATA1 SET curCheck = coalesce(curCheck, 0) + "
                                           "10000 WHERE lngMasterID = 1")) &&
              db.executeSQL(QStringLiteral("UPDATE T_HISTORY SET datChanged = "
-                                          "json_extract(strNew, '$.date1') || ' 12:00:00' "
+                                          "coalesce(json_extract(strNew, '$.date1'), "
+                                          "json_extract(strOld, '$.date1')) || ' 12:00:00' "
                                           "WHERE lngGroup = ?"),
                            {scope.group()}) &&
              scope.commit();
