@@ -5,7 +5,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev libpugixml-dev libzip-dev
-    fonts-noto-cjk qt6-translations-l10n xvfb xauth
+    fonts-noto-cjk qt6-translations-l10n xvfb xauth openbox xdotool
     dpkg-dev desktop-file-utils appstream
     libreoffice-calc-nogui poppler-utils libxlsxwriter-dev
 )

@@ -4,6 +4,7 @@
 #include "base/TextWidth.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QToolTip>
 #include <QValidator>
 
 namespace {
@@ -57,6 +59,16 @@ private:
 
 // Keeps a line edit within a byte width. The text before the change is remembered, so the
 // inserted part alone is shortened (typing in the middle of a full box changes nothing).
+// A cut input is never silent: a beep and a short note at the box, which the box also keeps
+// (property "cutNotice") until the next cut.
+void tellCut(QLineEdit* edit, int maxBytes) {
+    const QString note = QStringLiteral("入力できるのは%1です。超えた分は入りません。")
+                             .arg(gSjisLimitText(maxBytes));
+    edit->setProperty("cutNotice", note);
+    QApplication::beep();
+    QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), note, edit);
+}
+
 class SjisLimitValidator : public QValidator {
 public:
     SjisLimitValidator(QLineEdit* edit, int maxBytes)
@@ -90,6 +102,10 @@ public:
             return Invalid;
         input = result;
         pos = static_cast<int>(prefix + fitted.size());
+        if (fitted != inserted)
+            QMetaObject::invokeMethod(
+                m_edit, [edit = m_edit, max = m_maxBytes] { tellCut(edit, max); },
+                Qt::QueuedConnection);
         return Acceptable;
     }
 
@@ -194,8 +210,14 @@ bool gSetComboDropDownRows(QComboBox* combo, int rows) {
     return true;
 }
 
+QString gSjisLimitText(int maxBytes) {
+    return QStringLiteral("全角%1文字・半角%2文字まで").arg(maxBytes / 2).arg(maxBytes);
+}
+
 void gSetMaxSjisBytes(QLineEdit* edit, int maxBytes) {
     edit->setValidator(new SjisLimitValidator(edit, maxBytes));
+    if (edit->toolTip().isEmpty())
+        edit->setToolTip(gSjisLimitText(maxBytes));
 }
 
 void gSetTag(QWidget* control, const QString& tag) {

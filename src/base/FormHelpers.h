@@ -30,9 +30,12 @@ bool gSetComboDropDownRows(QComboBox* combo, int rows);
 void gSetSelectionColour(QComboBox* combo);
 
 // Limits a line edit to maxBytes Shift_JIS bytes (a full-width character counts 2). Typing or
-// pasting beyond the limit keeps only what fits, like a classic entry box's maximum length;
-// text set by the program is not cut.
+// pasting beyond the limit keeps only what fits, like a classic entry box's maximum length, and
+// says so (a beep and a note at the box, kept in its "cutNotice" property); text set by the
+// program is not cut. A box without a tooltip gets one with both counts (gSjisLimitText).
 void gSetMaxSjisBytes(QLineEdit* edit, int maxBytes);
+// "全角4文字・半角8文字まで" for 8 bytes.
+QString gSjisLimitText(int maxBytes);
 
 // Tags: every control may carry a dynamic property "tag" (a QString) that the helpers below
 // match. A word matches a tag that contains it; the empty word matches every non-empty tag.

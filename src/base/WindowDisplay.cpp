@@ -7,6 +7,7 @@
 #include "base/Services.h"
 #include "base/WindowGeometry.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
@@ -42,8 +43,28 @@ private:
     QEventLoop& m_loop;
 };
 
+// A dialog opens over the window that opened it (the active one), on the opener's screen;
+// with no opener, centred on the primary screen.
+void placeOverOpener(QWidget* window) {
+    QWidget* opener = QApplication::activeWindow();
+    if (!opener || opener == window || !opener->isVisible()) {
+        gPlaceWindow(window, 0);
+        return;
+    }
+    QScreen* screen = opener->screen() ? opener->screen() : primaryScreen();
+    if (!screen)
+        return;
+    window->ensurePolished();
+    if (!window->testAttribute(Qt::WA_Resized))
+        window->adjustSize();
+    const QSize frame = window->frameGeometry().size();
+    window->move(windowOverOpener(opener->frameGeometry(), frame, screen->availableGeometry()));
+}
+
 // Shows a window modally and returns when it is hidden or released.
 void showModal(QWidget* window) {
+    if (!window->isVisible())
+        placeOverOpener(window);
     if (auto* dialog = qobject_cast<QDialog*>(window)) {
         dialog->exec();
         return;

@@ -34,3 +34,11 @@ void windowSizeFor(int screenWidth, int screenHeight, double ratio, int& width, 
 int twipsToPixels(int twips, double dotsPerInch) {
     return roundHalfEven(twips * dotsPerInch / 1440.0);
 }
+
+QPoint windowOverOpener(const QRect& opener, const QSize& window, const QRect& area) {
+    const QPoint centred(opener.x() + (opener.width() - window.width()) / 2,
+                         opener.y() + (opener.height() - window.height()) / 2);
+    const int x = qMax(area.left(), qMin(centred.x(), area.right() + 1 - window.width()));
+    const int y = qMax(area.top(), qMin(centred.y(), area.bottom() + 1 - window.height()));
+    return {x, y};
+}

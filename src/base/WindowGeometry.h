@@ -2,6 +2,10 @@
 
 // The arithmetic of window placement, apart from any screen so it can be checked alone.
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
 // Offset of a window's top-left corner from the screen's: left = (screen width - window width)
 // / 2 and top = (screen height - window height) / d, with d = 2 for position 0 (centred) and
 // d = 3 for position 1 (upper third). Both divisions truncate toward zero; a window larger
@@ -18,3 +22,8 @@ void windowSizeFor(int screenWidth, int screenHeight, double ratio, int& width, 
 
 // Twips (1/1440 inch) to pixels at the given dots per inch, rounded half to even.
 int twipsToPixels(int twips, double dotsPerInch);
+
+// Where a window of the given frame size opens over the window that opened it: centred on the
+// opener's frame, then moved just far enough to lie inside the screen's available area (a
+// window larger than the area starts at its top-left corner).
+QPoint windowOverOpener(const QRect& opener, const QSize& window, const QRect& area);

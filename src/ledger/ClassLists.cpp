@@ -115,9 +115,10 @@ bool gGetClassEntries(int classNo, QList<ClassEntry>& entries) {
         return false;
     }
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strClassItem, lngSort, blnEnable"
-                                         " FROM Q_DATA_CLASS") +
-                              QString::number(classNo),
+    // The table in the view's order: the view does not carry the reduced-rate mark.
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strClassItem, lngSort, blnEnable,"
+                                         " blnReduced FROM T_DATA_CLASS") +
+                              QString::number(classNo) + QStringLiteral(" ORDER BY lngSort, lngID"),
                           {}, procName))
         return false;
     QList<ClassEntry> read;
@@ -127,6 +128,7 @@ bool gGetClassEntries(int classNo, QList<ClassEntry>& entries) {
         e.text = row.value(1).toString();
         e.sort = static_cast<qint32>(row.value(2).toLongLong());
         e.enabled = row.value(3).toBool();
+        e.reduced = row.value(4).toBool();
         read << e;
     }
     entries = read;
@@ -186,6 +188,16 @@ bool gSetClassEntryEnabled(int classNo, qint64 id, bool enabled) {
     return updateOneRow(QStringLiteral("UPDATE ") + table +
                             QStringLiteral(" SET blnEnable = ? WHERE lngID = ?"),
                         {enabled, id}, procName);
+}
+
+bool gSetClassEntryReduced(int classNo, qint64 id, bool reduced) {
+    const QString procName = QStringLiteral("gSetClassEntryReduced");
+    QString table;
+    if (!classTable(classNo, procName, table))
+        return false;
+    return updateOneRow(QStringLiteral("UPDATE ") + table +
+                            QStringLiteral(" SET blnReduced = ? WHERE lngID = ?"),
+                        {reduced, id}, procName);
 }
 
 bool gGetClassDefaultChoices(int classNo, QStringList& choices) {

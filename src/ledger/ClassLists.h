@@ -41,6 +41,8 @@ struct ClassEntry {
     QString text;
     qint32 sort = 0;
     bool enabled = true;
+    bool reduced = false; // blnReduced: lines with this entry are at the reduced tax rate when
+                          // the class is the tax class (setting 50)
 };
 
 // Every entry of class classNo (disabled ones included) in the order of Q_DATA_CLASS<n>: by
@@ -60,6 +62,8 @@ bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added);
 // state change.
 bool gSetClassEntrySort(int classNo, qint64 id, qint32 sort);
 bool gSetClassEntryEnabled(int classNo, qint64 id, bool enabled);
+// The reduced-rate mark ("軽減税率 (8%)") of an entry.
+bool gSetClassEntryReduced(int classNo, qint64 id, bool reduced);
 
 // The choices of the class window's default box: an empty entry, then the text of every entry
 // (disabled ones included) in list order.

@@ -10,6 +10,7 @@
 #include "store/Formats.h"
 #include "store/Settings.h"
 
+#include <QDate>
 #include <QHash>
 
 namespace {
@@ -47,6 +48,8 @@ const QHash<QString, QString>& masterColumnNames() {
         {QStringLiteral("strBankAccount1"), QStringLiteral("口座1")},
         {QStringLiteral("strBankAccount2"), QStringLiteral("口座2")},
         {QStringLiteral("strNotes"), QStringLiteral("備考")},
+        {QStringLiteral("strInvoiceNo"), QStringLiteral("登録番号")},
+        {QStringLiteral("datInvoiceFrom"), QStringLiteral("登録日")},
     };
     return names;
 }
@@ -76,6 +79,11 @@ QString masterValueText(const QString& column, const QVariant& v) {
         return Currency::fromRaw(v.toLongLong()).toString();
     if (column.startsWith(QLatin1String("bln")))
         return v.toLongLong() != 0 ? QStringLiteral("はい") : QStringLiteral("いいえ");
+    if (column.startsWith(QLatin1String("dat"))) {
+        const QDate d = QDate::fromString(v.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+        if (d.isValid())
+            return formatDate(d, QStringLiteral("yyyy/MM/dd"));
+    }
     return v.toString();
 }
 

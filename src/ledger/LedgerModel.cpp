@@ -94,11 +94,12 @@ QVariant LedgerModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const int column = index.column();
-    if (role == Qt::TextAlignmentRole)
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    // The text columns are cut to their width in the grid: the whole text shows as a tooltip.
+    // Text reads from the left, figures and dates line up on the right. The text columns are
+    // cut to their width in the grid: the whole text shows as a tooltip.
     const bool textColumn =
         (column >= LedgerCol::Item && column <= LedgerCol::Class3) || column == LedgerCol::Note;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant((textColumn ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole && !(role == Qt::ToolTipRole && textColumn))
         return {};
     const LedgerLine* l = isNewRow(index.row()) ? &m_draft : cached(index.row());
@@ -263,4 +264,17 @@ bool LedgerModel::checkLines(const LineCheckTexts& texts, bool hasDefaultRatio, 
     }
     result.focusRow = errorFound ? rowOfLine(errorLine) : -1;
     return true;
+}
+
+int LedgerModel::findRow(const QString& text, int afterRow) {
+    std::unordered_set<qint64> found;
+    if (m_masterID == 0 || !m_store.findLines(m_masterID, text, found) || found.empty())
+        return -1;
+    const int n = lineCount();
+    for (int step = 1; step <= n; ++step) {
+        const int row = ((afterRow + step) % n + n) % n;
+        if (found.count(m_ids[static_cast<std::size_t>(row)]))
+            return row;
+    }
+    return -1;
 }

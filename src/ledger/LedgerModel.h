@@ -76,6 +76,10 @@ public:
 
     const RuleResult& lastRefusal() const { return m_lastRefusal; }
 
+    // The next row after afterRow (wrapping round) whose line matches text
+    // (LedgerStore::findLines); -1 when none does or the search failed (logged).
+    int findRow(const QString& text, int afterRow);
+
 signals:
     // A write of the model was recorded in the change history as this group (undo works on it).
     void changeRecorded(qint64 group);

@@ -436,6 +436,31 @@ bool LedgerStore::resetChecks(std::optional<qint32> masterID, qint64* group) {
     return true;
 }
 
+bool LedgerStore::findLines(qint32 masterID, const QString& text, std::unordered_set<qint64>& ids) {
+    const QString proc = QStringLiteral("LedgerStore_findLines");
+    ids.clear();
+    if (!validKind(proc))
+        return false;
+    if (text.trimmed().isEmpty())
+        return true;
+    QString sql = QStringLiteral("SELECT lngID FROM ") + table() +
+                  QStringLiteral(" WHERE lngMasterID=? AND (instr(strItem,?)>0 OR "
+                                 "instr(strNote,?)>0");
+    QVariantList params{masterID, text.trimmed(), text.trimmed()};
+    if (const std::optional<Currency> amount = Currency::parse(text)) {
+        sql += QStringLiteral(" OR curQuantity=? OR curUnitPrice=? OR curRegularPrice=? OR "
+                              "curCost=? OR curPayment=?");
+        for (int i = 0; i < 5; ++i)
+            params << QVariant::fromValue(*amount);
+    }
+    ResultSet rs(m_db);
+    if (!rs.openRecordSet(sql + u')', params, proc))
+        return false;
+    for (const QVariantList& row : rs.rows())
+        ids.insert(row.value(0).toLongLong());
+    return true;
+}
+
 bool LedgerStore::clearChanged(const std::vector<qint64>& ids, const QString& proc) {
     // The changed marks stay in a file that cannot be written (the lines were checked all the
     // same).

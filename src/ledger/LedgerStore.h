@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 class Database;
@@ -68,6 +69,9 @@ public:
     // given (NULL check marks included), in one change of the history (origin "check"); group:
     // its history group, 0 when no mark changed.
     bool resetChecks(std::optional<qint32> masterID, qint64* group = nullptr);
+    // The lines of supplier masterID whose item or note contains text, or, when text is a
+    // number, that hold it as quantity, unit price, regular price, amount or payment.
+    bool findLines(qint32 masterID, const QString& text, std::unordered_set<qint64>& ids);
 
     // The line check over the lines of the current view, in order: lines with blnChange set are
     // checked; those that pass get blnChange cleared (in the database, then in `lines`); the

@@ -300,7 +300,9 @@ bool LedgerLine::isTaxLine() const {
 
 // ---- Cell validation ---------------------------------------------------------------------------
 
-QDate parseLedgerDate(const QString& text) {
+QDate parseLedgerDate(const QString& text, bool* wellFormed) {
+    if (wellFormed)
+        *wellFormed = false;
     QString s = normalizeDigits(text);
     if (s.isEmpty())
         return {};
@@ -316,6 +318,8 @@ QDate parseLedgerDate(const QString& text) {
     const QRegularExpressionMatch m = re.match(s);
     if (!m.hasMatch())
         return {};
+    if (wellFormed)
+        *wellFormed = true;
     const int month = m.captured(2).toInt();
     const int day = m.captured(3).toInt();
     int year = 0;
@@ -346,7 +350,11 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
     case LedgerCol::Date: {
         if (text.trimmed().isEmpty())
             return true;
-        const QDate d = parseLedgerDate(text);
+        bool wellFormed = false;
+        const QDate d = parseLedgerDate(text, &wellFormed);
+        if (!d.isValid() && wellFormed)
+            return refuse(
+                QStringLiteral("その日付はありません（月は1～12、日はその月の末日まで）"));
         if (!d.isValid())
             return refuse(QStringLiteral("日付を入力してください"));
         value = d;

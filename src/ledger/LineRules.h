@@ -93,8 +93,10 @@ struct RuleResult {
 
 // A date as the date column accepts it: y/M/d (also with "-", "." or full-width "／"; two-digit
 // years 00-29 are 2000-2029, 30-99 are 1930-1999), "yyyy年M月d日", or M/d of the current year
-// (clock service). Full-width digits are accepted. An invalid QDate when the text is no date.
-QDate parseLedgerDate(const QString& text);
+// (clock service). Full-width digits are accepted. An invalid QDate when the text is no date;
+// wellFormed (when given) tells whether the text had a date's shape, so that "26/13/05" (no such
+// date) can be told apart from text that is no date at all.
+QDate parseLedgerDate(const QString& text, bool* wellFormed = nullptr);
 
 // Checks the text typed into a cell of ledger `kind` before it is stored. When r.ok, value is
 // what to store (a null QVariant for empty text; a QDate, an int, a Currency or the text

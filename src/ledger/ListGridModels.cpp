@@ -47,6 +47,18 @@ bool ClassListModel::setEnabled(int row, bool enabled) {
     return true;
 }
 
+bool ClassListModel::setReduced(int row, bool reduced) {
+    if (row < 0 || row >= m_entries.size())
+        return false;
+    if (m_entries.at(row).reduced == reduced)
+        return true;
+    if (!gSetClassEntryReduced(m_classNo, m_entries.at(row).id, reduced))
+        return false;
+    m_entries[row].reduced = reduced;
+    emit dataChanged(index(row, 4), index(row, 4));
+    return true;
+}
+
 bool ClassListModel::addEntry(const QString& text) {
     ClassEntry added;
     if (!gAddClassEntry(m_classNo, text, added))
@@ -63,7 +75,7 @@ int ClassListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ClassListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 4;
+    return parent.isValid() ? 0 : 5;
 }
 
 QVariant ClassListModel::data(const QModelIndex& index, int role) const {
@@ -80,6 +92,8 @@ QVariant ClassListModel::data(const QModelIndex& index, int role) const {
             return e.sort;
         case 3:
             return e.enabled ? QStringLiteral("Yes") : QStringLiteral("No");
+        case 4:
+            return e.reduced ? QStringLiteral("Yes") : QStringLiteral("No");
         default:
             return {};
         }
@@ -103,6 +117,8 @@ QVariant ClassListModel::headerData(int section, Qt::Orientation orientation, in
         return QStringLiteral("並び順");
     case 3:
         return QStringLiteral("有効");
+    case 4:
+        return QStringLiteral("軽減税率 (8%)");
     default:
         return {};
     }

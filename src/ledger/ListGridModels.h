@@ -11,10 +11,10 @@ enum class ListModelFailure {
     Database,    // the store reported a failure (already logged)
 };
 
-// The entries of one class list (columns: 0 lngID, 1 "リスト", 2 "並び順", 3 "有効" shown as
-// "Yes" / "No"). Nothing is editable by typing; the class window changes the order number and
-// the enabled state through setSort / setEnabled, which write to the database first and update
-// the view after.
+// The entries of one class list (columns: 0 lngID, 1 "リスト", 2 "並び順", 3 "有効" and
+// 4 "軽減税率 (8%)" shown as "Yes" / "No"). Nothing is editable by typing; the class window
+// changes the order number, the enabled state and the reduced-rate mark through setSort /
+// setEnabled / setReduced, which write to the database first and update the view after.
 class ClassListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -26,6 +26,7 @@ public:
 
     bool setSort(int row, qint32 sort);
     bool setEnabled(int row, bool enabled);
+    bool setReduced(int row, bool reduced);
     // Adds an entry to the store and shows it as the last row.
     bool addEntry(const QString& text);
 

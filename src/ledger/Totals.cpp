@@ -8,6 +8,7 @@
 #include "store/Formats.h"
 #include "store/Period.h"
 #include "store/Settings.h"
+#include "store/TaxRates.h"
 
 #include <cmath>
 
@@ -207,15 +208,32 @@ PeriodBoxes gReadPeriodBoxes(const QString& startText, const QString& endText) {
     return p;
 }
 
-bool gCalcEstimatedTax(Currency cost, Currency& tax, Currency& rate) {
-    Currency r;
-    if (!gGetSystemCurField(kTaxRateSetting, r, Currency::fromInt(5))) {
-        gProcError(QStringLiteral("gCalcEstimatedTax"));
+bool gCalcEstimatedTax(Currency cost, const QDate& periodEnd, TaxEstimate& estimate) {
+    const QString proc = QStringLiteral("gCalcEstimatedTax");
+    std::optional<Currency> stored;
+    if (!gGetSystemCurFieldIfStored(kTaxRateSetting, stored)) {
+        gProcError(proc);
         return false;
     }
-    const Currency held = Currency::fromDouble(cost.toDouble() * r.toDouble() / 100.0);
-    tax = Currency::fromDouble(gROUNDOFF(held.toDouble(), 0, 0));
-    rate = r;
+    TaxEstimate e;
+    if (stored) {
+        e.source = TaxRateSource::Setting;
+        e.rate = *stored;
+    } else {
+        QList<TaxRate> rates;
+        if (!gGetTaxRates(rates)) {
+            gProcError(proc);
+            return false;
+        }
+        if (const std::optional<TaxRate> r = gTaxRateOn(rates, periodEnd)) {
+            e.source = TaxRateSource::Table;
+            e.rate = r->standard;
+            e.rateFrom = r->from;
+        }
+    }
+    const Currency held = Currency::fromDouble(cost.toDouble() * e.rate.toDouble() / 100.0);
+    e.tax = Currency::fromDouble(gROUNDOFF(held.toDouble(), 0, 0));
+    estimate = e;
     return true;
 }
 
@@ -230,10 +248,24 @@ QString gEstimatedTaxText(const QString& costCaption, Currency tax) {
            formatNumber(tax, QStringLiteral("#,##0")) + QStringLiteral(" 円です");
 }
 
-QString gEstimatedTaxText(const QString& costCaption, Currency tax, Currency rate) {
+QString gEstimatedTaxText(const QString& costCaption, const TaxEstimate& e) {
     const QString crlf = QStringLiteral("\r\n");
+    QString source;
+    switch (e.source) {
+    case TaxRateSource::Setting:
+        source = QStringLiteral("（システム設定の消費税率）");
+        break;
+    case TaxRateSource::Table:
+        source = QStringLiteral("（税率表の ") + termDateText(e.rateFrom) +
+                 QStringLiteral(" からの標準税率）");
+        break;
+    case TaxRateSource::None:
+        source = QStringLiteral("（期間末の税率が税率表にありません）");
+        break;
+    }
     return QStringLiteral("仕入金額 ") + costCaption + QStringLiteral(" 円 から予想される    ") +
-           crlf + crlf + QStringLiteral("消費税額 (税率 ") + rate.toString() +
+           crlf + crlf + QStringLiteral("消費税額 (税率 ") + e.rate.toString() +
            QStringLiteral("%、切り捨て) は ") + crlf + crlf +
-           formatNumber(tax, QStringLiteral("#,##0")) + QStringLiteral(" 円です");
+           formatNumber(e.tax, QStringLiteral("#,##0")) + QStringLiteral(" 円です") + crlf + crlf +
+           source;
 }

@@ -100,12 +100,25 @@ PeriodBoxes gReadPeriodBoxes(const QString& startText, const QString& endText);
 
 // ---- Tax estimate ------------------------------------------------------------------------------
 
-// The consumption tax contained in `cost` at the rate of setting 32 (percent, default 5), cut
-// to whole yen. rate returns the percentage used. Failure of the settings store: logged
-// "gCalcEstimatedTax", false.
-bool gCalcEstimatedTax(Currency cost, Currency& tax, Currency& rate);
+// Where the estimate's rate came from: setting 32 as the user stored it, the standard rate of
+// the rate table in force at the period's end (T_TAX_RATE, when setting 32 was never stored),
+// or nowhere (a period ending before the table's first row: 0 %).
+enum class TaxRateSource { Setting, Table, None };
+
+struct TaxEstimate {
+    Currency tax;  // the tax, cut to whole yen
+    Currency rate; // the percentage used
+    TaxRateSource source = TaxRateSource::None;
+    QDate rateFrom; // Table: the date the table's row applies from
+};
+
+// The consumption tax on `cost` at setting 32 (percent) when it is stored, else at the standard
+// rate of the table in force on periodEnd, cut to whole yen. Failure of the settings store or the
+// table: logged "gCalcEstimatedTax", false.
+bool gCalcEstimatedTax(Currency cost, const QDate& periodEnd, TaxEstimate& estimate);
 // The estimate's message box: title and text for the displayed cost figure and the tax.
 QString gEstimatedTaxTitle();
 QString gEstimatedTaxText(const QString& costCaption, Currency tax);
-// The same text naming the rate used: "消費税額 (税率 5%、切り捨て) は ".
-QString gEstimatedTaxText(const QString& costCaption, Currency tax, Currency rate);
+// The text naming the rate used and where it came from: "消費税額 (税率 10%、切り捨て) は "
+// ... and "（税率表の 2019/10/01 からの標準税率）" or "（システム設定の消費税率）".
+QString gEstimatedTaxText(const QString& costCaption, const TaxEstimate& estimate);

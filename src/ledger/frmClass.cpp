@@ -6,6 +6,7 @@
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
+#include "store/TaxRates.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,6 +29,7 @@ constexpr int kRowHeaderWidth = 300;
 constexpr int kTextWidth = 1500;
 constexpr int kSortWidth = 1000;
 constexpr int kEnableWidth = 1000;
+constexpr int kReducedWidth = 1500;
 constexpr int kVisibleRows = 12;
 // Class entries are short: four full-width characters, counted as Shift_JIS bytes.
 constexpr int kClassTextMaxBytes = 8;
@@ -99,7 +101,7 @@ frmClass::frmClass(QWidget* parent) : QDialog(parent) {
     main->addWidget(DBGrid01);
     main->addLayout(side);
 
-    m_dropDown = new CellDropDown(DBGrid01, cboEditGrid, {2, 3});
+    m_dropDown = new CellDropDown(DBGrid01, cboEditGrid, {2, 3, 4});
     connect(m_dropDown, &CellDropDown::buttonClicked, this, &frmClass::onButtonClicked);
     connect(m_dropDown, &CellDropDown::chosen, this, &frmClass::onChosen);
     connect(cmdAdd, &QPushButton::clicked, this, &frmClass::onAdd);
@@ -136,6 +138,11 @@ bool frmClass::load() {
     m_model = new ClassListModel(m_classNo, this);
     if (!m_model->load())
         return false;
+    // Only the tax class (setting 50) carries the reduced-rate mark.
+    qint32 taxClass = 1;
+    if (!gGetTaxClass(taxClass))
+        return false;
+    m_taxClass = taxClass == m_classNo;
     DBGrid01->setModel(m_model);
     connect(DBGrid01->selectionModel(), &QItemSelectionModel::currentRowChanged, DBGrid01,
             [this] { DBGrid01->viewport()->update(); });
@@ -170,10 +177,13 @@ void frmClass::initGrid() {
     DBGrid01->setColumnWidth(1, twipsToPixelsX(kTextWidth));
     DBGrid01->setColumnWidth(2, twipsToPixelsX(kSortWidth));
     DBGrid01->setColumnWidth(3, twipsToPixelsX(kEnableWidth));
+    DBGrid01->setColumnHidden(4, !m_taxClass);
+    DBGrid01->setColumnWidth(4, twipsToPixelsX(kReducedWidth));
     const int frame = 2 * DBGrid01->frameWidth();
     const int scroll = DBGrid01->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    DBGrid01->setFixedWidth(
-        twipsToPixelsX(kRowHeaderWidth + kTextWidth + kSortWidth + kEnableWidth) + frame + scroll);
+    DBGrid01->setFixedWidth(twipsToPixelsX(kRowHeaderWidth + kTextWidth + kSortWidth +
+                                           kEnableWidth + (m_taxClass ? kReducedWidth : 0)) +
+                            frame + scroll);
     DBGrid01->setMinimumHeight(twipsToPixelsY(kRowHeight * kVisibleRows) + h->sizeHint().height() +
                                frame);
 }
@@ -191,6 +201,7 @@ void frmClass::onButtonClicked(const QModelIndex& index) {
         m_dropDown->open(index, gSortChoices(kListSortMax));
         break;
     case 3:
+    case 4:
         m_dropDown->open(index, {QStringLiteral("Yes"), QStringLiteral("No")});
         break;
     default:
@@ -207,6 +218,8 @@ void frmClass::onChosen(const QModelIndex& index, const QString& text) {
         ok = isNumber && m_model->setSort(index.row(), sort);
     } else if (index.column() == 3) {
         ok = m_model->setEnabled(index.row(), text == QStringLiteral("Yes"));
+    } else if (index.column() == 4) {
+        ok = m_model->setReduced(index.row(), text == QStringLiteral("Yes"));
     }
     if (!ok)
         gProcFatalError(QStringLiteral("frmClass_cboEditGrid_Click"));

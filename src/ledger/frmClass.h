@@ -54,6 +54,7 @@ private:
     int m_classNo = 1;
     QString m_caption;
     bool m_loaded = false;
+    bool m_taxClass = false; // this class carries the reduced-rate mark (setting 50)
     ClassListModel* m_model = nullptr;
     CellDropDown* m_dropDown = nullptr;
 };

@@ -45,6 +45,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 
 frmData* frmData::s_instance = nullptr;
 
@@ -102,17 +103,40 @@ bool isListColumn(int column) {
 }
 
 // A caption wider than its button (the check column is narrow) gets a smaller font, down to a
-// size that still reads, rather than being cut.
+// size that still reads; where even that is too wide it is set on two lines, rather than being
+// cut.
 void fitCaption(QPushButton* button) {
+    if (!button->property("caption").isValid())
+        button->setProperty("caption", button->text());
+    const QString caption = button->property("caption").toString();
     QFont font = button->parentWidget()->font();
     const int room = button->width() - 4;
-    const QString text = button->text();
     qreal size = font.pointSizeF();
-    while (size > 5.0 && QFontMetrics(font).horizontalAdvance(text) > room) {
+    const auto fits = [&](const QString& text) {
+        const QFontMetrics fm(font);
+        const QStringList lines = text.split(u'\n');
+        int widest = 0;
+        for (const QString& l : lines)
+            widest = qMax(widest, fm.horizontalAdvance(l));
+        return widest <= room && fm.height() * lines.size() <= button->height() - 6;
+    };
+    QString text = caption;
+    while (size > 7.0 && !fits(text)) {
         size -= 0.5;
         font.setPointSizeF(size);
     }
+    if (!fits(text) && caption.size() > 1) {
+        text =
+            caption.left((caption.size() + 1) / 2) + u'\n' + caption.mid((caption.size() + 1) / 2);
+        size = button->parentWidget()->font().pointSizeF();
+        font.setPointSizeF(size);
+        while (size > 5.5 && !fits(text)) {
+            size -= 0.5;
+            font.setPointSizeF(size);
+        }
+    }
     button->setFont(font);
+    button->setText(text);
 }
 
 bool hasDropDownButton(int column) {
@@ -293,10 +317,24 @@ void frmData::buildControls() {
     label(c, QStringLiteral("備考"), twipsRect(5250, kSecondRow, 550, kRowHeight),
           Qt::AlignRight | Qt::AlignVCenter);
     txtNotes = readOnlyBox(QStringLiteral("txtNotes"),
-                           twipsRect(5850, kSecondRow, 8700, kRowHeight), Qt::AlignLeft);
+                           twipsRect(5850, kSecondRow, 6100, kRowHeight), Qt::AlignLeft);
     txtMasterID = readOnlyBox(QStringLiteral("txtMasterID"), twipsRect(0, 0, 600, kRowHeight),
                               Qt::AlignRight);
     txtMasterID->setVisible(false);
+    // Ctrl+F: the next line whose item or note holds the text, or that has the amount.
+    txtFind = new QLineEdit(c);
+    named(txtFind, QStringLiteral("txtFind"));
+    txtFind->setGeometry(twipsRect(12050, kSecondRow, 2500, kRowHeight));
+    txtFind->setPlaceholderText(QStringLiteral("検索（Ctrl+F）"));
+    txtFind->setToolTip(
+        QStringLiteral("品名・備考の文字、または金額で行を探します。Enterで次の行へ。"));
+    txtFind->setClearButtonEnabled(true);
+    connect(txtFind, &QLineEdit::returnPressed, this, [this] { mFindNext(); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        txtFind->setFocus(Qt::ShortcutFocusReason);
+        txtFind->selectAll();
+    });
 
     // ---- the totals frame
     frmCalcSum = new QGroupBox(c);
@@ -591,7 +629,7 @@ bool frmData::mSetCmdColCaption() {
         const int column = ledgerColumnOfCaption(number);
         if (column > 0) {
             QPushButton* b = cmdCol[static_cast<std::size_t>(column)];
-            b->setText(caption);
+            b->setProperty("caption", caption);
             fitCaption(b);
         }
         switch (number) {
@@ -871,7 +909,10 @@ bool frmData::DBGrid_Main_KeyDown(QKeyEvent* e) {
             gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
         return true;
     }
-    if (column >= LedgerCol::Sort && column <= LedgerCol::Class3 && alt && key == Qt::Key_Down) {
+    // Alt+Down or F4 opens a list column's drop-down, as in any combo box.
+    const bool openList =
+        (alt && key == Qt::Key_Down) || (key == Qt::Key_F4 && e->modifiers() == Qt::NoModifier);
+    if (column >= LedgerCol::Sort && column <= LedgerCol::Class3 && openList) {
         DBGrid_Main_ButtonClick(column);
         return true;
     }
@@ -949,6 +990,27 @@ void frmData::DBGrid_Main_ButtonClick(int column) {
     svc().process().processEvents();
 }
 
+void frmData::mFindNext() {
+    const QString text = txtFind->text().trimmed();
+    if (text.isEmpty() || DBGrid_Main->isHidden())
+        return;
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_mFindNext"));
+        return;
+    }
+    const QModelIndex cur = DBGrid_Main->currentIndex();
+    const int row = m_model->findRow(text, cur.isValid() ? cur.row() : -1);
+    if (row < 0) {
+        svc().prompt().show(QStringLiteral("「%1」を含む行は見つかりませんでした。").arg(text),
+                            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
+        return;
+    }
+    const QModelIndex target =
+        m_model->index(row, cur.isValid() ? cur.column() : int(LedgerCol::Item));
+    DBGrid_Main->setCurrentIndex(target);
+    DBGrid_Main->scrollTo(target);
+}
+
 void frmData::cboEditGrid_Click() {
     // Browsing the list with the arrow keys does not choose.
     if (m_intLastKeyCode == kKeyUp || m_intLastKeyCode == kKeyDown)
@@ -978,12 +1040,16 @@ bool frmData::eventFilter(QObject* watched, QEvent* event) {
     if (!onCombo && !onList && !onListArea)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::FocusIn:
-        if (onCombo) {
+    case QEvent::FocusIn: {
+        // The focus comes back to the editor when its own list closes (a choice, Escape, a
+        // click elsewhere) or when the window is activated again: the list is not reopened then.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (onCombo && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
             m_intLastKeyCode = kKeyEnter;
             cboEditGrid->showPopup();
         }
         break;
+    }
     case QEvent::FocusOut:
         if (onCombo && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
             !m_editList->isVisible())
@@ -1226,6 +1292,7 @@ void frmData::cmdCalcSum_Click() {
         return;
     }
     cboCalcEndDate->setEditText(period.endText);
+    m_calcEnd = period.end;
     mVisibleCulc(false);
     svc().process().processEvents();
     gSleep(300);
@@ -1272,13 +1339,12 @@ void frmData::cmdEstimatedTax_Click() {
     const std::optional<Currency> cost = Currency::parse(caption);
     if (!cost)
         return;
-    Currency tax;
-    Currency rate;
-    if (!gCalcEstimatedTax(*cost, tax, rate)) {
+    TaxEstimate estimate;
+    if (!gCalcEstimatedTax(*cost, m_calcEnd, estimate)) {
         gProcFatalError(QStringLiteral("frmData_cmdEstimatedTax_Click"));
         return;
     }
-    svc().prompt().show(gEstimatedTaxText(caption, tax, rate), gEstimatedTaxTitle(),
+    svc().prompt().show(gEstimatedTaxText(caption, estimate), gEstimatedTaxTitle(),
                         MsgStyle::OKOnly | MsgStyle::Information);
 }
 

@@ -67,6 +67,9 @@ public:
     // Undoes (or, with redo, does again) the newest step of the shown supplier made in this
     // window: the user is told when there is none or when its lines changed since.
     void mnuUndo_Click(bool redo);
+    // Puts the cursor on the next line that matches the search box (LedgerModel::findRow);
+    // tells when none does.
+    void mFindNext();
 
     LedgerGrid* DBGrid_Main = nullptr;
     GuardedComboBox* cboSupplierName = nullptr;
@@ -83,6 +86,7 @@ public:
     QLineEdit* txtRegularRatio = nullptr;
     QLineEdit* txtStartCarry = nullptr;
     QLineEdit* txtNotes = nullptr;
+    QLineEdit* txtFind = nullptr;
     QLabel* lblRegularRatio = nullptr;
     QGroupBox* frmCalcSum = nullptr;
     QComboBox* cboCalcStartDate = nullptr;
@@ -167,6 +171,7 @@ private:
     int currentRow() const;
 
     int m_kind;
+    QDate m_calcEnd; // the end of the period last totalled (the tax estimate's rate date)
     LedgerModel* m_model = nullptr;
     QWidget* m_central = nullptr;
     qint32 m_gridOffset = 0;

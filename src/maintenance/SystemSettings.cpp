@@ -4,6 +4,7 @@
 #include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
+#include "store/TaxRates.h"
 
 namespace {
 constexpr int kCloseDay = 8;
@@ -16,7 +17,7 @@ constexpr int kTaxRate = 32;
 bool gReadSystemSettings(SystemSettingsValues& v) {
     return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
            gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
-           gGetSystemCurField(kTaxRate, v.taxRate, Currency::fromInt(5)) &&
+           gGetSystemCurFieldIfStored(kTaxRate, v.taxRate) && gGetTaxClass(v.taxClass) &&
            gGetAutoBackupCount(v.autoBackups);
 }
 
@@ -35,7 +36,8 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
            gSetSystemLngField(kSortOrder, v.sortOrder) &&
            gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&
            gSetSystemStrField(kSaleCaption, v.saleCaption) &&
-           gSetSystemCurField(kTaxRate, v.taxRate) &&
+           (v.taxRate ? gSetSystemCurField(kTaxRate, *v.taxRate) : gDeleteSystemField(kTaxRate)) &&
+           gSetSystemLngField(kTaxClassSetting, v.taxClass) &&
            gSetSystemLngField(kAutoBackupSetting, qBound(0, v.autoBackups, kAutoBackupMax));
 }
 

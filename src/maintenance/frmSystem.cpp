@@ -7,7 +7,10 @@
 #include "base/WindowDisplay.h"
 #include "maintenance/Backup.h"
 #include "maintenance/SystemSettings.h"
+#include "store/DataFile.h"
 #include "store/MsgCatalogue.h"
+#include "store/Period.h"
+#include "store/TaxRates.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -15,12 +18,16 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 frmSystem* frmSystem::s_instance = nullptr;
@@ -90,15 +97,74 @@ void frmSystem::buildControls() {
     rateRow->addWidget(txtTaxRate);
     rateRow->addWidget(lblTaxRate2);
     rateRow->addSpacing(16);
-    rateRow->addWidget(
-        new QLabel(QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです"), fraTax));
+    rateRow->addWidget(new QLabel(QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです。"
+                                                 "空欄なら下の税率表の期間末の標準税率を使います"),
+                                  fraTax));
     rateRow->addStretch();
+
+    // The reduced-rate class and the rate table.
+    cboTaxClass = named(new QComboBox(fraTax), QStringLiteral("cboTaxClass"));
+    for (int c = 1; c <= 3; ++c)
+        cboTaxClass->addItem(QStringLiteral("区分%1").arg(c), c);
+    auto* classRow = new QHBoxLayout;
+    classRow->addWidget(new QLabel(QStringLiteral("軽減税率の区分"), fraTax));
+    classRow->addWidget(cboTaxClass);
+    classRow->addWidget(new QLabel(
+        QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）"), fraTax));
+    classRow->addStretch();
+
+    grdTaxRate = named(new QTableWidget(0, 3, fraTax), QStringLiteral("grdTaxRate"));
+    grdTaxRate->setHorizontalHeaderLabels(
+        {QStringLiteral("適用日"), QStringLiteral("標準税率 %"), QStringLiteral("軽減税率 %")});
+    grdTaxRate->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdTaxRate->setSelectionMode(QAbstractItemView::NoSelection);
+    grdTaxRate->verticalHeader()->setVisible(false);
+    grdTaxRate->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    grdTaxRate->setFixedHeight(grdTaxRate->horizontalHeader()->sizeHint().height() +
+                               6 * grdTaxRate->verticalHeader()->defaultSectionSize() + 4);
+    txtRateFrom = named(new QLineEdit(fraTax), QStringLiteral("txtRateFrom"));
+    txtRateFrom->setPlaceholderText(QStringLiteral("2030/04/01"));
+    txtRateStandard = named(new QLineEdit(fraTax), QStringLiteral("txtRateStandard"));
+    txtRateReduced = named(new QLineEdit(fraTax), QStringLiteral("txtRateReduced"));
+    for (QLineEdit* e : {txtRateStandard, txtRateReduced}) {
+        e->setMaxLength(6);
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    }
+    txtRateFrom->setFixedWidth(
+        txtRateFrom->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/000")) + 12);
+    cmdAddTaxRate = named(new QPushButton(QStringLiteral("税率を追加"), fraTax),
+                          QStringLiteral("cmdAddTaxRate"));
+    cmdAddTaxRate->setAutoDefault(false);
+    connect(cmdAddTaxRate, &QPushButton::clicked, this, [this] { cmdAddTaxRate_Click(); });
+    auto* addRow = new QHBoxLayout;
+    addRow->addWidget(new QLabel(QStringLiteral("適用日"), fraTax));
+    addRow->addWidget(txtRateFrom);
+    addRow->addWidget(new QLabel(QStringLiteral("標準"), fraTax));
+    addRow->addWidget(txtRateStandard);
+    addRow->addWidget(new QLabel(QStringLiteral("% 軽減"), fraTax));
+    addRow->addWidget(txtRateReduced);
+    addRow->addWidget(new QLabel(QStringLiteral("%"), fraTax));
+    addRow->addWidget(cmdAddTaxRate);
+    addRow->addStretch();
+    auto* tableBox = new QVBoxLayout;
+    tableBox->addWidget(
+        new QLabel(QStringLiteral("税率表（伝票の日付の税率で集計します）"), fraTax));
+    tableBox->addWidget(grdTaxRate);
+    tableBox->addLayout(addRow);
+    tableBox->addWidget(new QLabel(
+        QStringLiteral(
+            "軽減税率を空欄にすると標準税率と同じになります。登録した行は変更できません"),
+        fraTax));
+
     auto* taxLayout = new QVBoxLayout(fraTax);
     taxLayout->addLayout(itemRow);
     taxLayout->addWidget(new QLabel(
         QStringLiteral("「消費税」と設定した場合、品名が「６月分消費税」でも消費税伝票とされます"),
         fraTax));
     taxLayout->addLayout(rateRow);
+    taxLayout->addLayout(classRow);
+    taxLayout->addLayout(tableBox);
 
     // Ledger words
     fraCaption = named(new QGroupBox(QStringLiteral(" 名称設定"), fraSettings),
@@ -208,13 +274,87 @@ bool frmSystem::mSetup() {
     optMasterSortOrder[v.sortOrder == 1 ? 1 : 0]->setChecked(true);
     txtPurchaseCaption->setText(v.purchaseCaption);
     txtSaleCaption->setText(v.saleCaption);
-    txtTaxRate->setText(gFormatTaxRate(v.taxRate));
+    txtTaxRate->setText(v.taxRate ? gFormatTaxRate(*v.taxRate) : QString());
+    cboTaxClass->setCurrentIndex(cboTaxClass->findData(v.taxClass));
     spnAutoBackup->setValue(v.autoBackups);
+    cmdAddTaxRate->setEnabled(!gDataFileReadOnly());
+    return mLoadTaxRates();
+}
+
+bool frmSystem::mLoadTaxRates() {
+    QList<TaxRate> rates;
+    if (!gGetTaxRates(rates))
+        return false;
+    grdTaxRate->setRowCount(static_cast<int>(rates.size()));
+    for (int i = 0; i < rates.size(); ++i) {
+        const TaxRate& r = rates.at(i);
+        const QStringList cells{termDateText(r.from), gFormatTaxRate(r.standard),
+                                gFormatTaxRate(r.reduced)};
+        for (int c = 0; c < 3; ++c) {
+            auto* item = new QTableWidgetItem(cells.at(c));
+            item->setTextAlignment(c == 0 ? Qt::AlignCenter : (Qt::AlignRight | Qt::AlignVCenter));
+            grdTaxRate->setItem(i, c, item);
+        }
+    }
+    grdTaxRate->scrollToBottom();
     return true;
 }
 
+void frmSystem::cmdAddTaxRate_Click() {
+    const auto refuse = [this](const QString& text, QLineEdit* focus) {
+        svc().prompt().show(text, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+        focus->setFocus();
+    };
+    TaxRate row;
+    row.from = termDateFromText(txtRateFrom->text().trimmed().replace(u'-', u'/'));
+    const std::optional<Currency> standard = gParseTaxRate(txtRateStandard->text());
+    const QString reducedText = txtRateReduced->text().trimmed();
+    const std::optional<Currency> reduced =
+        reducedText.isEmpty() ? standard : gParseTaxRate(reducedText);
+    if (!row.from.isValid()) {
+        refuse(gTaxRateRefusalText(TaxRateRefusal::InvalidDate), txtRateFrom);
+        return;
+    }
+    if (!standard || !reduced) {
+        txtRateStandard->setFocus();
+        gDispMsg(2, QStringLiteral("税率 に"));
+        return;
+    }
+    row.standard = *standard;
+    row.reduced = *reduced;
+    QList<TaxRate> rates;
+    if (!gGetTaxRates(rates)) {
+        gProcFatalError(QStringLiteral("frmSystem_cmdAddTaxRate_Click"));
+        return;
+    }
+    const TaxRateRefusal refusal = gChkTaxRate(rates, row);
+    if (refusal != TaxRateRefusal::None) {
+        refuse(gTaxRateRefusalText(refusal),
+               refusal == TaxRateRefusal::RateOutOfRange ? txtRateStandard : txtRateFrom);
+        return;
+    }
+    if (!gAddTaxRate(row) || !mLoadTaxRates()) {
+        gProcFatalError(QStringLiteral("frmSystem_cmdAddTaxRate_Click"));
+        return;
+    }
+    for (QLineEdit* e : {txtRateFrom, txtRateStandard, txtRateReduced})
+        e->clear();
+}
+
 bool frmSystem::mSave() {
-    const std::optional<Currency> rate = gParseTaxRate(txtTaxRate->text());
+    // An empty box: the estimate takes the rate table's rate.
+    const bool noRate = txtTaxRate->text().trimmed().isEmpty();
+    const std::optional<Currency> rate =
+        noRate ? std::optional<Currency>(Currency()) : gParseTaxRate(txtTaxRate->text());
+    // Digits too many for a rate are out of range, not "no number".
+    static const QRegularExpression digits(
+        QStringLiteral("^\\s*[0-9０-９]+([.．][0-9０-９]*)?\\s*$"));
+    if (!rate && digits.match(txtTaxRate->text()).hasMatch()) {
+        txtTaxRate->setFocus();
+        svc().prompt().show(gTaxRateRangeText(), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return false;
+    }
     if (!rate) {
         txtTaxRate->setFocus();
         gDispMsg(2, lblTaxRate->text() + QStringLiteral(" に"));
@@ -241,7 +381,9 @@ bool frmSystem::mSave() {
     v.sortOrder = optMasterSortOrder[1]->isChecked() ? 1 : 0;
     v.purchaseCaption = txtPurchaseCaption->text();
     v.saleCaption = txtSaleCaption->text();
-    v.taxRate = *rate;
+    if (!noRate)
+        v.taxRate = *rate;
+    v.taxClass = cboTaxClass->currentData().toInt();
     v.autoBackups = spnAutoBackup->value();
     if (!gWriteSystemSettings(v))
         gProcFatalError(QStringLiteral("frmSystem_Form_Unload"));

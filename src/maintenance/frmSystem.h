@@ -7,12 +7,15 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTableWidget;
 
-// The system settings: close day, supplier order, the two ledger words, the tax rate and the
-// number of automatic backups kept at shutdown. Read
-// when the window opens, written when it closes (there is no save button). One instance,
+// The system settings: close day, supplier order, the two ledger words, the estimate's tax rate
+// (empty: the rate table's), the tax class and the number of automatic backups kept at shutdown.
+// Read when the window opens, written when it closes (there is no save button). The rate table
+// is shown and extended here; a new row is stored at once by its button. One instance,
 // created when first shown and released when closed; closing it shows the main menu again.
 class frmSystem : public QMainWindow {
     Q_OBJECT
@@ -27,6 +30,12 @@ public:
     QLabel* lblTaxRate;
     QLineEdit* txtTaxRate;
     QLabel* lblTaxRate2;
+    QComboBox* cboTaxClass;     // setting 50: 区分1..3
+    QTableWidget* grdTaxRate;   // T_TAX_RATE: 適用日, 標準税率, 軽減税率
+    QLineEdit* txtRateFrom;     // a new row: the date
+    QLineEdit* txtRateStandard; // its standard rate
+    QLineEdit* txtRateReduced;  // its reduced rate (empty: the standard rate)
+    QPushButton* cmdAddTaxRate;
     QGroupBox* fraCaption;
     QLabel* lblPurchase;
     QLineEdit* txtPurchaseCaption;
@@ -47,6 +56,8 @@ private:
     frmSystem();
     void buildControls();
     bool mSetup();
+    bool mLoadTaxRates();
+    void cmdAddTaxRate_Click();
     // False when the close must wait (a tax rate that is not a number).
     bool mSave();
 

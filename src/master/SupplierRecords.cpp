@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "base/Services.h"
+#include "master/InvoiceNumber.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
@@ -25,8 +26,9 @@ const QString kInsertSql = QStringLiteral(
     " ,strSupplierShortName ,strKana ,lngChargePerson ,strChargePerson1 ,strChargePersonNotes1"
     " ,strChargePerson2 ,strChargePersonNotes2 ,strPostCode1 ,strAddress1 ,strPostCode2"
     " ,strAddress2 ,strPhone1 ,strPhone1Notes ,strPhone2 ,strPhone2Notes ,strFax ,strFaxNotes"
-    " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate )"
-    " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate"
+    " ,strInvoiceNo ,datInvoiceFrom )"
+    " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
 
 // The highest value of a column + 1 when that is 1-999; otherwise the lowest value of 1-999 that
 // none of the queries returns; 0 when all are taken.
@@ -125,7 +127,7 @@ QString carryMessage() {
 }
 
 SupplierCheck fail(int code, const QString& prefix, const QString& focus) {
-    return {false, code, prefix, focus};
+    return {false, code, prefix, focus, {}};
 }
 
 QVariantList insertParams(const SupplierRecord& r, const QDateTime& now) {
@@ -159,7 +161,9 @@ QVariantList insertParams(const SupplierRecord& r, const QDateTime& now) {
             r.strBankAccount1,
             r.strBankAccount2,
             r.strNotes,
-            now};
+            now,
+            r.strInvoiceNo,
+            r.datInvoiceFrom.isValid() ? QVariant(r.datInvoiceFrom) : QVariant()};
 }
 
 } // namespace
@@ -251,7 +255,7 @@ bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
                 " ,strChargePersonNotes2 ,strPostCode1 ,strAddress1 ,strPostCode2 ,strAddress2"
                 " ,strPhone1 ,strPhone1Notes ,strPhone2 ,strPhone2Notes ,strFax ,strFaxNotes"
                 " ,lngBankAccount ,strBankAccount1 ,strBankAccount2 ,strNotes ,datLastUpdate"
-                " ,curStartSupplyCarry ,curStartSaleCarry"
+                " ,curStartSupplyCarry ,curStartSaleCarry ,strInvoiceNo ,datInvoiceFrom"
                 " FROM T_MASTER WHERE lngMasterID=?"),
             {masterID}, proc))
         return false;
@@ -300,6 +304,8 @@ bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
     }
     r.curStartSupplyCarry = rs.cur(i++);
     r.curStartSaleCarry = rs.cur(i++);
+    r.strInvoiceNo = str();
+    r.datInvoiceFrom = rs.value(i++).toDate();
     record = r;
     return true;
 }
@@ -373,6 +379,54 @@ bool gGetSupplierShortNameItems(QStringList& items, bool validOnly) {
     return true;
 }
 
+namespace {
+
+// Text as a search compares it: compatibility forms folded (half-width kana, full-width
+// letters), hiragana as katakana, case folded.
+QString searchForm(const QString& text) {
+    QString s = text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    for (QChar& c : s) {
+        if (c.unicode() >= 0x3041 && c.unicode() <= 0x3096)
+            c = QChar(c.unicode() + 0x60);
+    }
+    return s.trimmed();
+}
+
+} // namespace
+
+int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& readings,
+                      const QString& text) {
+    const QString wanted = searchForm(text);
+    if (wanted.isEmpty())
+        return -1;
+    bool isNumber = false;
+    const int number = wanted.toInt(&isNumber);
+    if (isNumber) {
+        for (int i = 0; i < items.size(); ++i)
+            if (gGetSupplierFromItem(items.at(i)) == number)
+                return i;
+    }
+    for (int i = 0; i < items.size(); ++i) {
+        const QString& item = items.at(i);
+        const QString name = item.mid(item.indexOf(u'：') + 1);
+        if (searchForm(name).contains(wanted) ||
+            searchForm(readings.value(gGetSupplierFromItem(item))).contains(wanted))
+            return i;
+    }
+    return -1;
+}
+
+bool gGetSupplierReadings(QHash<qint32, QString>& readings) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngSupplier, strKana FROM T_MASTER"), {},
+                          QStringLiteral("gGetSupplierReadings")))
+        return false;
+    readings.clear();
+    for (const QVariantList& row : rs.rows())
+        readings.insert(qint32(row.value(0).toLongLong()), row.value(1).toString());
+    return true;
+}
+
 bool gGetPhoneNoteItems(QStringList& items) {
     const QString home = QStringLiteral("自宅");
     const QString mobile = QStringLiteral("携帯電話");
@@ -406,13 +460,19 @@ SupplierCheck mChkMasterData(const SupplierEntry& e) {
     if (e.supplierShortName.isEmpty())
         return fail(required, QStringLiteral("仕入先表示名は"),
                     QStringLiteral("txtSupplierShortName"));
+    // An empty box is missing; any other text that is no number says so.
+    const int notNumber = 2;
+    const auto missing = [&](const QString& text, const QString& what, const QString& control) {
+        return fail(text.trimmed().isEmpty() ? required : notNumber, what, control);
+    };
     const EntryNumber supplyRatio = classify(e.regularSupplyRatio);
     const EntryNumber saleRatio = classify(e.regularSaleRatio);
     if (supplyRatio.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("規定掛率は"),
-                    QStringLiteral("txtRegularSupplyRatio"));
+        return missing(e.regularSupplyRatio, QStringLiteral("規定掛率は"),
+                       QStringLiteral("txtRegularSupplyRatio"));
     if (saleRatio.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("規定掛率は"), QStringLiteral("txtRegularSaleRatio"));
+        return missing(e.regularSaleRatio, QStringLiteral("規定掛率は"),
+                       QStringLiteral("txtRegularSaleRatio"));
     if (!ratioInRange(supplyRatio))
         return fail(wrongValue, ratioMessage(), QStringLiteral("txtRegularSupplyRatio"));
     if (!ratioInRange(saleRatio))
@@ -420,18 +480,44 @@ SupplierCheck mChkMasterData(const SupplierEntry& e) {
     const EntryNumber supplyCarry = classify(e.startSupplyCarry);
     const EntryNumber saleCarry = classify(e.startSaleCarry);
     if (supplyCarry.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("開始残高は"), QStringLiteral("txtStartSupplyCarry"));
+        return missing(e.startSupplyCarry, QStringLiteral("開始残高は"),
+                       QStringLiteral("txtStartSupplyCarry"));
     if (saleCarry.kind == NumberKind::NotNumber)
-        return fail(required, QStringLiteral("開始残高は"), QStringLiteral("txtStartSaleCarry"));
+        return missing(e.startSaleCarry, QStringLiteral("開始残高は"),
+                       QStringLiteral("txtStartSaleCarry"));
     if (!carryInRange(supplyCarry))
         return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSupplyCarry"));
     if (!carryInRange(saleCarry))
         return fail(wrongValue, carryMessage(), QStringLiteral("txtStartSaleCarry"));
+    const QString invoiceNo = gNormalizeInvoiceNo(e.invoiceNo);
+    const InvoiceNoStatus invoice = gChkInvoiceNo(invoiceNo);
+    const QString invoiceBox = QStringLiteral("txtInvoiceNo");
+    if (invoice == InvoiceNoStatus::WrongFormat)
+        return fail(wrongValue, QStringLiteral("登録番号は Ｔ と数字１３桁です  ") + kCrLf + kCrLf,
+                    invoiceBox);
+    if (invoice == InvoiceNoStatus::LeadingZero)
+        return fail(wrongValue,
+                    QStringLiteral("登録番号の数字は０で始まりません  ") + kCrLf + kCrLf,
+                    invoiceBox);
+    bool dateOk = false;
+    const QDate invoiceFrom = gParseInvoiceDate(e.invoiceFrom, dateOk);
+    const QString dateBox = QStringLiteral("txtInvoiceFrom");
+    if (!dateOk)
+        return fail(4, QStringLiteral("登録日の"), dateBox);
+    if (invoice == InvoiceNoStatus::Empty && invoiceFrom.isValid())
+        return fail(required, QStringLiteral("登録日があるときは登録番号も"), invoiceBox);
+    if (invoice != InvoiceNoStatus::Empty && !invoiceFrom.isValid())
+        return fail(required, QStringLiteral("登録番号の登録日は"), dateBox);
     bool okSupplier = false;
     const int supplier = e.supplier.toInt(&okSupplier);
     if (!okSupplier || supplier < 1 || supplier > kMaxSupplierNumber)
         return fail(required, QStringLiteral("仕入先番号は"), QStringLiteral("cboLngSupplier"));
-    return {};
+    SupplierCheck ok;
+    if (invoice == InvoiceNoStatus::CheckDigitDiffers)
+        ok.confirmText = QStringLiteral("登録番号 ") + invoiceNo +
+                         QStringLiteral(" のチェックデジットが一致しません。") + kCrLf +
+                         QStringLiteral("番号を確かめてください。このまま登録しますか？");
+    return ok;
 }
 
 bool gEntryToRecord(const SupplierEntry& e, SupplierRecord& record) {
@@ -473,6 +559,9 @@ bool gEntryToRecord(const SupplierEntry& e, SupplierRecord& record) {
     r.strBankAccount1 = e.bankAccount1;
     r.strBankAccount2 = e.bankAccount2;
     r.strNotes = e.notes;
+    r.strInvoiceNo = gNormalizeInvoiceNo(e.invoiceNo);
+    bool dateOk = false;
+    r.datInvoiceFrom = gParseInvoiceDate(e.invoiceFrom, dateOk);
     record = r;
     return true;
 }

@@ -2,7 +2,9 @@
 
 #include "store/Currency.h"
 
+#include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -48,6 +50,8 @@ struct SupplierRecord {
     QString strBankAccount2;
     QString strNotes;
     QDateTime datLastUpdate; // time of the last add or modify
+    QString strInvoiceNo;    // invoice registration number: "" or "T" + 13 digits
+    QDate datInvoiceFrom;    // the date the number applies from; null when there is none
 };
 
 // The master window's mode: 0 add, 1 modify. Set by the add and modify buttons, read by confirm.
@@ -92,6 +96,14 @@ bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel);
 // One list entry: the number right-aligned in three half-width characters, "：", the short name
 // ("  7：ABC商会").
 QString gFormatSupplierItem(qint32 supplier, const QString& shortName);
+// The entry of items (gFormatSupplierItem entries) that a typed search text finds: the first
+// whose number is the text, else whose short name or reading (readings: supplier number ->
+// strKana) holds it. Width, case and hiragana/katakana do not matter ("やま" finds "ﾔﾏﾀﾞ").
+// -1 when none does.
+int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& readings,
+                      const QString& text);
+// The readings (strKana) of all suppliers by supplier number.
+bool gGetSupplierReadings(QHash<qint32, QString>& readings);
 // The supplier number of a list entry: the numeric value of its first three characters (leading
 // spaces ignored); 0 when they hold no number.
 qint32 gGetSupplierFromItem(const QString& item);
@@ -137,6 +149,8 @@ struct SupplierEntry {
     QString bankAccount1;
     QString bankAccount2;
     QString notes;
+    QString invoiceNo;   // txtInvoiceNo, as typed
+    QString invoiceFrom; // txtInvoiceFrom, as typed
 };
 
 // The outcome of the entry rules: when not valid, the catalogue message to show (code and the
@@ -146,17 +160,23 @@ struct SupplierCheck {
     int msgCode = 0;
     QString msgPrefix;
     QString focus;
+    // Valid entries whose registration number has a check digit that does not match: the
+    // question to ask (yes stores, no goes back to txtInvoiceNo). Empty otherwise.
+    QString confirmText;
 };
 
 // The entry rules in their fixed order; the first that fails decides the result. After the
-// number rules, a supplier number outside 1-999 (only possible with a damaged row) asks for
-// the number (message 19, focus cboLngSupplier).
+// number rules come the registration number rules (master/InvoiceNumber.h: a wrong form or a
+// leading zero is refused, a number needs its date and a date its number, the date must be a
+// date); then a supplier number outside 1-999 (only possible with a damaged row) asks for the
+// number (message 19, focus cboLngSupplier).
 SupplierCheck mChkMasterData(const SupplierEntry& entry);
 // The value of a number box as the rules see it: thousands separators, full-width digits and
 // signs accepted. No value when the text is not a number.
 std::optional<Currency> gParseEntryNumber(const QString& text);
-// The record of checked entries (numbers converted; datLastUpdate left empty). False when a
-// number does not convert (entries that passed mChkMasterData always convert).
+// The record of checked entries (numbers converted, the registration number normalised;
+// datLastUpdate left empty). False when a number does not convert (entries that passed
+// mChkMasterData always convert).
 bool gEntryToRecord(const SupplierEntry& entry, SupplierRecord& record);
 
 // ---- Storing ---------------------------------------------------------------------------------

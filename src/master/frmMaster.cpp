@@ -12,6 +12,7 @@
 #include "master/frmSelectMaster.h"
 #include "store/Formats.h"
 #include "store/MsgCatalogue.h"
+#include "store/Period.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -211,20 +212,19 @@ void frmMaster::buildControls() {
     grid->addWidget(txtLastupdate, row, 3);
     ++row;
 
-    const QString tip125 = QStringLiteral("125文字までです。");
-    txtSupplierName = lineEdit("txtSupplierName", 125, tip125);
+    txtSupplierName = lineEdit("txtSupplierName", 125, {});
     grid->addWidget(label(QStringLiteral("社名")), row, 0);
     grid->addWidget(txtSupplierName, row, 1, 1, 3);
     grid->addWidget(label(QStringLiteral("必須")), row, 4);
     ++row;
 
-    txtPosition = lineEdit("txtPosition", 125, QStringLiteral("１２５文字までです"));
+    txtPosition = lineEdit("txtPosition", 125, {});
     grid->addWidget(label(QStringLiteral("部署名等")), row, 0);
     grid->addWidget(txtPosition, row, 1, 1, 3);
     ++row;
 
-    txtSupplierShortName = lineEdit("txtSupplierShortName", 8, QStringLiteral("８文字までです"));
-    txtKana = lineEdit("txtKana", 30, QStringLiteral("３０文字までです"));
+    txtSupplierShortName = lineEdit("txtSupplierShortName", 8, {});
+    txtKana = lineEdit("txtKana", 30, {});
     grid->addWidget(label(QStringLiteral("表示社名")), row, 0);
     {
         auto* h = new QHBoxLayout();
@@ -272,16 +272,15 @@ void frmMaster::buildControls() {
 
     // Contacts: the option button marks the main one.
     auto* chargeGroup = new QButtonGroup(this);
-    const QString tip20 = QStringLiteral("２０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("担当者%1").arg(QChar(u'０' + i)), central);
         opt->setObjectName(QStringLiteral("optChargePerson_%1").arg(i));
         gSetTag(opt, kLocked);
         chargeGroup->addButton(opt, i);
         optChargePerson[static_cast<std::size_t>(i)] = opt;
-        QLineEdit* person = lineEdit(i == 1 ? "txtChargePerson1" : "txtChargePerson2", 20, tip20);
+        QLineEdit* person = lineEdit(i == 1 ? "txtChargePerson1" : "txtChargePerson2", 20, {});
         QLineEdit* notes =
-            lineEdit(i == 1 ? "txtChargePerson1Notes" : "txtChargePerson2Notes", 20, tip20);
+            lineEdit(i == 1 ? "txtChargePerson1Notes" : "txtChargePerson2Notes", 20, {});
         (i == 1 ? txtChargePerson1 : txtChargePerson2) = person;
         (i == 1 ? txtChargePerson1Notes : txtChargePerson2Notes) = notes;
         grid->addWidget(opt, row, 0);
@@ -291,10 +290,10 @@ void frmMaster::buildControls() {
         ++row;
     }
 
-    txtPostalCode1 = lineEdit("txtPostalCode1", 8, QStringLiteral("半角のみ８文字までです"));
-    txtAddress1 = lineEdit("txtAddress1", 50, tip125);
+    txtPostalCode1 = lineEdit("txtPostalCode1", 8, QStringLiteral("半角のみ8文字までです"));
+    txtAddress1 = lineEdit("txtAddress1", 50, {});
     txtPostalCode2 = lineEdit("txtPostalCode2", 8, QStringLiteral("半角のみ8文字までです"));
-    txtAddress2 = lineEdit("txtAddress2", 50, tip125);
+    txtAddress2 = lineEdit("txtAddress2", 50, {});
     for (int i = 1; i <= 2; ++i) {
         QLineEdit* code = i == 1 ? txtPostalCode1 : txtPostalCode2;
         QLineEdit* address = i == 1 ? txtAddress1 : txtAddress2;
@@ -316,11 +315,11 @@ void frmMaster::buildControls() {
         gSetTag(c, kLocked);
         return c;
     };
-    txtPhone1 = lineEdit("txtPhone1", 20, tip20);
+    txtPhone1 = lineEdit("txtPhone1", 20, {});
     cboPhone1Notes = noteCombo("cboPhone1Notes");
-    txtPhone2 = lineEdit("txtPhone2", 20, tip20);
+    txtPhone2 = lineEdit("txtPhone2", 20, {});
     cboPhone2Notes = noteCombo("cboPhone2Notes");
-    txtFax = lineEdit("txtFax", 20, tip20);
+    txtFax = lineEdit("txtFax", 20, {});
     cboFaxNotes = noteCombo("cboFaxNotes");
     const QList<std::tuple<QString, QLineEdit*, QComboBox*>> phones{
         {QStringLiteral("電話１"), txtPhone1, cboPhone1Notes},
@@ -338,19 +337,28 @@ void frmMaster::buildControls() {
     }
 
     auto* bankGroup = new QButtonGroup(this);
-    const QString tip50 = QStringLiteral("５０文字までです");
     for (int i = 1; i <= 2; ++i) {
         auto* opt = new QRadioButton(QStringLiteral("振込先%1").arg(QChar(u'０' + i)), central);
         opt->setObjectName(QStringLiteral("optBankAccount_%1").arg(i));
         gSetTag(opt, kLocked);
         bankGroup->addButton(opt, i);
         optBankAccount[static_cast<std::size_t>(i)] = opt;
-        QLineEdit* account = lineEdit(i == 1 ? "txtBankAccount1" : "txtBankAccount2", 50, tip50);
+        QLineEdit* account = lineEdit(i == 1 ? "txtBankAccount1" : "txtBankAccount2", 50, {});
         (i == 1 ? txtBankAccount1 : txtBankAccount2) = account;
         grid->addWidget(opt, row, 0);
         grid->addWidget(account, row, 1, 1, 3);
         ++row;
     }
+
+    // The invoice registration number and the date it applies from.
+    txtInvoiceNo = lineEdit("txtInvoiceNo", 40,
+                            QStringLiteral("Ｔと数字１３桁です（全角・ハイフン・空白は直します）"));
+    txtInvoiceFrom = lineEdit("txtInvoiceFrom", 10, QStringLiteral("例：2023/10/01"));
+    grid->addWidget(label(QStringLiteral("登録番号")), row, 0);
+    grid->addWidget(txtInvoiceNo, row, 1);
+    grid->addWidget(label(QStringLiteral("登録日：")), row, 2, Qt::AlignRight);
+    grid->addWidget(txtInvoiceFrom, row, 3);
+    ++row;
 
     txtNotes = new QPlainTextEdit(central);
     named(txtNotes, "txtNotes");
@@ -377,7 +385,8 @@ void frmMaster::buildControls() {
          std::initializer_list<QWidget*>{txtPosition, txtAddress1, txtAddress2, txtPhone1,
                                          txtPhone2, txtNotes, cboPhone1Notes, cboPhone2Notes})
         gSetMoveFocusByKey(w, false);
-    gSetMoveFocusByKey(cboLngSupplier, true);
+    // Typing digits picks the number (the list's own search: "1", "2" within a moment is 12).
+    gSetMoveFocusByKey(cboLngSupplier, false);
     for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
         c->lineEdit()->installEventFilter(this);
 
@@ -467,6 +476,8 @@ SupplierEntry frmMaster::entry() const {
     e.bankAccount1 = txtBankAccount1->text();
     e.bankAccount2 = txtBankAccount2->text();
     e.notes = txtNotes->toPlainText();
+    e.invoiceNo = txtInvoiceNo->text();
+    e.invoiceFrom = txtInvoiceFrom->text();
     return e;
 }
 
@@ -602,6 +613,13 @@ bool procConfirm(frmMaster* f) {
             w->setFocus();
         return true;
     }
+    if (!check.confirmText.isEmpty() &&
+        svc().prompt().show(check.confirmText, gstrAppTitle,
+                            MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
+            MsgResult::Yes) {
+        f->txtInvoiceNo->setFocus();
+        return true;
+    }
     SupplierRecord record;
     if (!gEntryToRecord(e, record)) {
         gProcError(QStringLiteral("gProcMasterData1"),
@@ -685,6 +703,9 @@ bool gDspMasterData(qint32 supplier) {
     f->txtBankAccount1->setText(r.strBankAccount1);
     f->txtBankAccount2->setText(r.strBankAccount2);
     f->txtNotes->setPlainText(r.strNotes);
+    f->txtInvoiceNo->setText(r.strInvoiceNo);
+    f->txtInvoiceFrom->setText(r.datInvoiceFrom.isValid() ? termDateText(r.datInvoiceFrom)
+                                                          : QString());
     f->txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     f->txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
     f->txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));

@@ -66,6 +66,8 @@ public:
     std::array<QRadioButton*, 3> optBankAccount{}; // indexes 1 and 2
     QLineEdit* txtBankAccount1 = nullptr;
     QLineEdit* txtBankAccount2 = nullptr;
+    QLineEdit* txtInvoiceNo = nullptr;   // 登録番号
+    QLineEdit* txtInvoiceFrom = nullptr; // 登録日
     QPlainTextEdit* txtNotes = nullptr;
     QLineEdit* txtMasterID = nullptr;
     QLineEdit* txtLastupdate = nullptr;

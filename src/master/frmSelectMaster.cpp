@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 frmSelectMaster* frmSelectMaster::s_instance = nullptr;
@@ -89,6 +90,24 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
     row->addWidget(Combo1, 1);
     outer->addLayout(row);
 
+    // Typing a number, a name or its reading picks the supplier.
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    txtFind->setPlaceholderText(QStringLiteral("番号・名前・読みで検索（Ctrl+F）"));
+    txtFind->setClearButtonEnabled(true);
+    outer->addWidget(txtFind);
+    connect(txtFind, &QLineEdit::textEdited, this, [this](const QString& text) {
+        QStringList items;
+        for (int i = 0; i < Combo1->count(); ++i)
+            items << Combo1->itemText(i);
+        const int found = gFindSupplierItem(items, m_readings, text);
+        if (found >= 0)
+            Combo1->setCurrentIndex(found);
+    });
+    connect(txtFind, &QLineEdit::returnPressed, this, [this] { cmdSelect->click(); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] { txtFind->setFocus(); });
+
     auto* buttons = new QHBoxLayout();
     cmdSelect = new QPushButton(QStringLiteral("選 択"), this);
     cmdSelect->setObjectName(QStringLiteral("cmdSelect"));
@@ -120,6 +139,8 @@ bool frmSelectMaster::formLoad() {
         return false;
     Combo1->setCurrentIndex(-1);
     gSetComboDropDownRows(Combo1, 17);
+    if (!gGetSupplierReadings(m_readings))
+        return false;
     m_selected = false;
     return true;
 }

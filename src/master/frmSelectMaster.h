@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 
 class QAction;
 class QComboBox;
+class QLineEdit;
 class QLabel;
 class QPushButton;
 
@@ -23,6 +25,7 @@ public:
     bool mProcSelectData(qint32 supplier);
 
     QComboBox* Combo1 = nullptr;
+    QLineEdit* txtFind = nullptr;
     QPushButton* cmdSelect = nullptr;
     QPushButton* cmdExit = nullptr;
     QLabel* picSelect = nullptr;
@@ -42,5 +45,6 @@ private:
     void cmdSelectClick();
 
     bool m_selected = false;
+    QHash<qint32, QString> m_readings; // strKana by supplier number, for the search
     static frmSelectMaster* s_instance;
 };

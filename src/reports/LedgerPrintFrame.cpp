@@ -45,7 +45,9 @@ QIcon calendarIcon() {
     return QIcon(pm);
 }
 
-QIcon checkIcon(bool checked) {
+} // namespace
+
+QIcon gSelectAllIcon(bool checked) {
     QPixmap pm(20, 20);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -59,6 +61,8 @@ QIcon checkIcon(bool checked) {
     }
     return QIcon(pm);
 }
+
+namespace {
 
 QToolButton* pictureButton(QWidget* parent, const QString& name, const QIcon& icon,
                            const QString& tip) {
@@ -155,10 +159,17 @@ LedgerPrintFrame::LedgerPrintFrame(PrintHost& host, QWidget* parent)
     outer->addWidget(ListPrintData, 1);
 
     auto* listButtons = new QHBoxLayout();
-    cmdPrintData_AllCheck = pictureButton(this, QStringLiteral("cmdPrintData_AllCheck"),
-                                          checkIcon(true), QStringLiteral("すべて選択"));
-    cmdPrintData_AllClear = pictureButton(this, QStringLiteral("cmdPrintData_AllClear"),
-                                          checkIcon(false), QStringLiteral("すべて解除"));
+    // The same buttons as the profit table's list: icon, word and tooltip.
+    cmdPrintData_AllCheck =
+        pictureButton(this, QStringLiteral("cmdPrintData_AllCheck"), gSelectAllIcon(true),
+                      QStringLiteral("すべての仕入先にチェックを付けます"));
+    cmdPrintData_AllClear =
+        pictureButton(this, QStringLiteral("cmdPrintData_AllClear"), gSelectAllIcon(false),
+                      QStringLiteral("すべての仕入先のチェックを外します"));
+    cmdPrintData_AllCheck->setText(QStringLiteral("全選択"));
+    cmdPrintData_AllClear->setText(QStringLiteral("全解除"));
+    for (QToolButton* b : {cmdPrintData_AllCheck, cmdPrintData_AllClear})
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     listButtons->addWidget(cmdPrintData_AllCheck);
     listButtons->addWidget(cmdPrintData_AllClear);
     listButtons->addStretch(1);

@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -85,6 +86,8 @@ ManageProfitFrame::ManageProfitFrame(PrintHost& host, QWidget* parent)
     cmdManegeProfit_AllClear = new QPushButton(QStringLiteral("全解除"), this);
     cmdManegeProfit_AllClear->setObjectName(QStringLiteral("cmdManegeProfit_AllClear"));
     cmdManegeProfit_AllClear->setToolTip(QStringLiteral("すべての仕入先のチェックを外します"));
+    cmdPrintManegeProfit_AllCheck->setIcon(gSelectAllIcon(true));
+    cmdManegeProfit_AllClear->setIcon(gSelectAllIcon(false));
     for (QPushButton* b : {cmdPrintManegeProfit_AllCheck, cmdManegeProfit_AllClear}) {
         b->setAutoDefault(false);
         listButtons->addWidget(b);

@@ -7,6 +7,11 @@
 #include <QList>
 #include <QString>
 
+class QIcon;
+
+// The check-box picture of the "全選択"/"全解除" buttons of the supplier lists.
+QIcon gSelectAllIcon(bool checked);
+
 // What the report window offers the frames it holds: the supplier record source, the busy
 // state with its processing panel, and where the workbooks are saved.
 class PrintHost {

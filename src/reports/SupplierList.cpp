@@ -39,7 +39,8 @@ bool gGetReportSuppliers(QList<SupplierRecord>& suppliers) {
                         QStringLiteral(",strPhone2Notes") + QStringLiteral(",strFax") +
                         QStringLiteral(",strFaxNotes") + QStringLiteral(",lngBankAccount") +
                         QStringLiteral(",strBankAccount1") + QStringLiteral(",strBankAccount2") +
-                        QStringLiteral(",strNotes") + QStringLiteral(" FROM T_MASTER") +
+                        QStringLiteral(",strNotes") + QStringLiteral(",strInvoiceNo") +
+                        QStringLiteral(",datInvoiceFrom") + QStringLiteral(" FROM T_MASTER") +
                         QStringLiteral(" WHERE ((T_MASTER.blnValid)<>0)") + order;
     ResultSet rs(gdbData());
     if (!rs.openRecordSet(sql, {}, proc))
@@ -81,6 +82,8 @@ bool gGetReportSuppliers(QList<SupplierRecord>& suppliers) {
         r.strBankAccount1 = text(21);
         r.strBankAccount2 = text(22);
         r.strNotes = text(23);
+        r.strInvoiceNo = text(24);
+        r.datInvoiceFrom = row.value(25).toDate();
         list << r;
     }
     suppliers = list;
@@ -92,6 +95,7 @@ QStringList gSupplierAddressLines(const SupplierRecord& s) {
     lines << QStringLiteral("[") + QString::number(s.lngSupplier) + QStringLiteral("]") +
                  QStringLiteral("  ") + s.strSupplierName + QStringLiteral(" ") + s.strPosition;
     const QStringList optional{
+        gSupplierInvoiceText(s),
         s.strChargePerson1 + QStringLiteral(" ") + s.strChargePersonNotes1 + QStringLiteral("  ") +
             s.strChargePerson2 + QStringLiteral(" ") + s.strChargePersonNotes2,
         s.strPostCode1 + QStringLiteral(" ") + s.strAddress1,
@@ -104,6 +108,16 @@ QStringList gSupplierAddressLines(const SupplierRecord& s) {
             lines << line;
     }
     return lines;
+}
+
+QString gSupplierInvoiceText(const SupplierRecord& s) {
+    if (s.strInvoiceNo.isEmpty())
+        return {};
+    QString text = QStringLiteral("登録番号 ") + s.strInvoiceNo;
+    if (s.datInvoiceFrom.isValid())
+        text += QStringLiteral("（") + s.datInvoiceFrom.toString(QStringLiteral("yyyy/MM/dd")) +
+                QStringLiteral(" から）");
+    return text;
 }
 
 int gBalanceListKind(int dataKind) {
@@ -122,6 +136,7 @@ bool gSupplierBalanceRow(const SupplierRecord& supplier, const QDate& asOf, int 
     row.balance = totals.balance();
     row.account1 = supplier.strBankAccount1.trimmed();
     row.account2 = supplier.strBankAccount2.trimmed();
+    row.invoiceNo = supplier.strInvoiceNo;
     return true;
 }
 
@@ -196,7 +211,8 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
         !sheet->setText(4, 3, QStringLiteral("仕入先")) ||
         !sheet->setText(4, 4, QStringLiteral("残高")) ||
         !sheet->setText(4, 6, QStringLiteral("振込先１")) ||
-        !sheet->setText(4, 7, QStringLiteral("振込先２")))
+        !sheet->setText(4, 7, QStringLiteral("振込先２")) ||
+        !sheet->setText(4, kBalanceListInvoiceColumn, QStringLiteral("登録番号")))
         return fail();
 
     int row = kBalanceListFirstRow;
@@ -212,7 +228,9 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
         if (!sheet->setText(row, 2, line.number) || !sheet->setText(row, 3, line.shortName) ||
             !sheet->setNumber(row, 4, line.balance.toDouble()) ||
             !sheet->setNumberFormat(row, 4, kBalanceFormat) ||
-            !sheet->setText(row, 6, line.account1) || !sheet->setText(row, 7, line.account2))
+            !sheet->setText(row, 6, line.account1) || !sheet->setText(row, 7, line.account2) ||
+            (!line.invoiceNo.isEmpty() &&
+             !sheet->setText(row, kBalanceListInvoiceColumn, line.invoiceNo)))
             return fail();
         ++row;
         run.advance();

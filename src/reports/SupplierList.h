@@ -28,6 +28,8 @@ constexpr int kAddressListLastStartRow = 57;
 inline const QString kBalanceListTitleSuffix = QStringLiteral(" 時点仕入先名簿");
 inline const QString kBalanceListSheet = QStringLiteral("page1");
 constexpr int kBalanceListFirstRow = 5;
+// The column of the invoice registration number (H).
+constexpr int kBalanceListInvoiceColumn = 8;
 // The number format of the balance column: thousands separators, no decimals, 0 shown as 0.
 inline const QString kBalanceFormat = QStringLiteral("#,##0");
 
@@ -41,9 +43,14 @@ inline const QString kSupplierListDone = QStringLiteral("表が作成されま�
 bool gGetReportSuppliers(QList<SupplierRecord>& suppliers);
 
 // The lines one supplier takes in the address list, in order: the number, company name and
-// department (always); the contacts, the two addresses, the transfer accounts and the memo, each
-// only when it is not blank (half-width and full-width spaces do not count).
+// department (always); the invoice registration number with its date, the contacts, the two
+// addresses, the transfer accounts and the memo, each only when it is not blank (half-width and
+// full-width spaces do not count).
 QStringList gSupplierAddressLines(const SupplierRecord& supplier);
+
+// The address list's registration line: "登録番号 T1234567890123（2023/10/01 から）"; empty when
+// the supplier has no number.
+QString gSupplierInvoiceText(const SupplierRecord& supplier);
 
 // The ledger the balance list reads: kind 1 or 2 as given; any other kind (no ledger opened
 // since start-up) reads the purchase ledger.
@@ -56,6 +63,7 @@ struct SupplierBalanceRow {
     Currency balance;  // opening balance + amounts (tax lines included) − payments up to asOf
     QString account1;  // the transfer accounts, trimmed
     QString account2;
+    QString invoiceNo;       // the registration number, "" when none
     bool outOfRange = false; // the balance is beyond the currency range (gCalcDATAEachTotal)
 };
 // The balance of one supplier at the end of asOf in ledger kind (1 or 2). Failure (logged by

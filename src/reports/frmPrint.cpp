@@ -9,6 +9,7 @@
 #include "reports/ManageProfitFrame.h"
 #include "reports/PrintMasterFrame.h"
 #include "reports/SupplierList.h"
+#include "reports/TaxSummaryFrame.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -175,6 +176,8 @@ void frmPrint::buildFrames() {
     addFrame(frame4, FrameSlot::PrintData);
     Chk_KokuyoRi101 = frame4->Chk_KokuyoRi101; // belongs to the ledger print, kept hidden
     addFrame(new ExcelPosFrame(*this, centralWidget()), FrameSlot::ExcelPos);
+    FrameTax = new TaxSummaryFrame(*this, centralWidget());
+    addFrame(FrameTax, FrameSlot::TaxSummary);
 }
 
 void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
@@ -190,6 +193,9 @@ void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
         break;
     case FrameSlot::ExcelPos:
         m_frameGrid->addWidget(frame, 1, 2, Qt::AlignTop);
+        break;
+    case FrameSlot::TaxSummary:
+        m_frameGrid->addWidget(frame, 2, 1, 1, 2, Qt::AlignTop);
         break;
     }
     m_frames << frame;

@@ -14,6 +14,7 @@ class QProgressBar;
 
 class ManageProfitFrame;
 class PrintMasterFrame;
+class TaxSummaryFrame;
 
 // The report window "各種帳票の作成　（エクセルファイル）", opened from the menu in the upper
 // third of the screen. It holds one frame per report (see PrintFrame), the supplier record
@@ -34,8 +35,8 @@ public:
     static void setOutputFolderOverride(const QString& folder);
 
     // Where each frame stands: the profit table on the left, the ledger print on the right
-    // above the supplier list and the print position.
-    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos };
+    // above the supplier list and the print position, the tax summary below them.
+    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos, TaxSummary };
 
     // PrintHost
     const QList<SupplierRecord>& suppliers() const override { return m_Data_Master; }
@@ -46,6 +47,7 @@ public:
 
     ManageProfitFrame* Frame5 = nullptr;
     PrintMasterFrame* Frame2 = nullptr;
+    TaxSummaryFrame* FrameTax = nullptr;
     QCheckBox* Chk_KokuyoRi101 = nullptr;
     QFrame* picNowProcessing = nullptr;
     QLabel* lblNowProcessing = nullptr;

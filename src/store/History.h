@@ -10,7 +10,7 @@
 #include <vector>
 
 // The change history of the ledgers (T_DATA1, T_DATA2) and the supplier master (T_MASTER),
-// written by triggers in the data file (resources/migrations/2-history.sql) into T_HISTORY: one
+// written by triggers in the data file (resources/migrations/2-2-history.sql) into T_HISTORY: one
 // row per inserted, updated or deleted row, with the row before and after as JSON objects, the
 // origin of the change and the group of the user action it belongs to.
 

@@ -65,6 +65,26 @@ bool writeSetting(const QString& procName, const QString& table, const QString& 
 
 } // namespace
 
+bool gGetSystemCurFieldIfStored(int number, std::optional<Currency>& value, const QString& table) {
+    QVariant v;
+    bool found = false;
+    if (!readSetting(QStringLiteral("gGetSystemCurField"), table, QStringLiteral("curField"),
+                     number, v, found))
+        return false;
+    value = found ? std::optional<Currency>(v.value<Currency>()) : std::nullopt;
+    return true;
+}
+
+bool gDeleteSystemField(int number, const QString& table) {
+    const QString proc = QStringLiteral("gDeleteSystemField");
+    if (!isPlainTableName(table)) {
+        gProcError(proc, QStringLiteral("table=") + table);
+        return false;
+    }
+    return gdbData().executeSQL(
+        QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE lngID=?"), {number}, proc);
+}
+
 bool gGetSystemLngField(int number, qint32& value, qint32 defaultValue, const QString& table) {
     const QString proc = QStringLiteral("gGetSystemLngField");
     QVariant v;

@@ -3,6 +3,7 @@
 #include "store/Currency.h"
 
 #include <QString>
+#include <optional>
 
 // Numbered settings: rows of T_SYSTEM (lngID, lngField, curField, blnField, strField, datField).
 // A reader returns true with the default when the row is missing, true with the value for one
@@ -20,6 +21,12 @@ bool gGetSystemStrField(int number, QString& value, const QString& defaultValue,
                         const QString& table = kSystemTable);
 bool gGetSystemBlnField(int number, bool& value, bool defaultValue,
                         const QString& table = kSystemTable);
+
+// The curField of setting `number` when a row is stored; no value when there is none.
+bool gGetSystemCurFieldIfStored(int number, std::optional<Currency>& value,
+                                const QString& table = kSystemTable);
+// Removes the row of setting `number` (readers then see their default).
+bool gDeleteSystemField(int number, const QString& table = kSystemTable);
 
 bool gSetSystemLngField(int number, qint32 value, const QString& table = kSystemTable);
 bool gSetSystemCurField(int number, Currency value, const QString& table = kSystemTable);

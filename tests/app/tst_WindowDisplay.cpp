@@ -38,6 +38,8 @@ class tst_WindowDisplay : public DataFileTest {
 private slots:
     void offsets_data();
     void offsets();
+    void overOpener_data();
+    void overOpener();
     void shutdownGoesOnWithoutTheDataFile();
     void shutdownWritesTheAutomaticBackup_data();
     void shutdownWritesTheAutomaticBackup();
@@ -68,6 +70,28 @@ void tst_WindowDisplay::offsets() {
                              position, left, top),
              position == 0 || position == 1);
     QCOMPARE(QPoint(left, top), expected);
+}
+
+void tst_WindowDisplay::overOpener_data() {
+    QTest::addColumn<QRect>("opener");
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QPoint>("expected");
+    // Screen area: x 0..1279, y 30..1023 (a panel above).
+    QTest::newRow("centred on the opener")
+        << QRect(100, 100, 600, 400) << QSize(200, 100) << QPoint(300, 250);
+    QTest::newRow("pushed in from the right and bottom edges")
+        << QRect(1000, 800, 400, 300) << QSize(300, 200) << QPoint(980, 824);
+    QTest::newRow("pushed in from the left and top edges")
+        << QRect(-200, 0, 200, 100) << QSize(300, 200) << QPoint(0, 30);
+    QTest::newRow("larger than the screen")
+        << QRect(100, 100, 600, 400) << QSize(2000, 1500) << QPoint(0, 30);
+}
+
+void tst_WindowDisplay::overOpener() {
+    QFETCH(QRect, opener);
+    QFETCH(QSize, window);
+    QFETCH(QPoint, expected);
+    QCOMPARE(windowOverOpener(opener, window, QRect(0, 30, 1280, 994)), expected);
 }
 
 void tst_WindowDisplay::shutdownGoesOnWithoutTheDataFile() {

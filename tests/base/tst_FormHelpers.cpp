@@ -26,6 +26,7 @@ void tst_FormHelpers::byteLimit_data() {
     QTest::addColumn<QString>("kept");
     QTest::newRow("full-width never split") << 5 << u"abあい"_s << u"abあ"_s;
     QTest::newRow("half-width kana counts one") << 3 << u"ｱｲｳｴ"_s << u"ｱｲｳ"_s;
+    QTest::newRow("exactly full") << 4 << u"あい"_s << u"あい"_s;
 }
 
 void tst_FormHelpers::byteLimit() {
@@ -36,6 +37,10 @@ void tst_FormHelpers::byteLimit() {
     gSetMaxSjisBytes(&e, limit);
     typeText(&e, typed);
     QCOMPARE(e.text(), kept);
+    // Both counts in the tooltip; a cut is told, a text that fits is not.
+    QCOMPARE(e.toolTip(), u"全角%1文字・半角%2文字まで"_s.arg(limit / 2).arg(limit));
+    QCoreApplication::processEvents();
+    QCOMPARE(e.property("cutNotice").toString().isEmpty(), kept == typed);
 }
 
 void tst_FormHelpers::clearAndLockByTag() {

@@ -184,8 +184,8 @@ void tst_Totals::failures() {
     // Two rows of setting 32 cannot be read: the tax estimate fails and says so.
     QVERIFY(gdbData().executeSQL(
         u"INSERT INTO T_SYSTEM (lngID,curField) VALUES (32,50000),(32,80000)"_s));
-    Currency tax, rate;
-    QVERIFY(!gCalcEstimatedTax(Currency::fromInt(1000), tax, rate));
+    TaxEstimate estimate;
+    QVERIFY(!gCalcEstimatedTax(Currency::fromInt(1000), QDate(2024, 1, 1), estimate));
     QVERIFY(m_folder->errorLog().contains(u"gCalcEstimatedTax"_s));
 }
 
@@ -263,24 +263,37 @@ void tst_Totals::filterAppliesToCarryAndTaxParts() {
 
 void tst_Totals::taxEstimate_data() {
     QTest::addColumn<QString>("rateSetting"); // "" when the setting is absent
+    QTest::addColumn<QDate>("periodEnd");
     QTest::addColumn<double>("cost");
     QTest::addColumn<QString>("tax");
-    QTest::addColumn<QString>("rate");
-    QTest::newRow("default 5 %: 500.95 cut") << u""_s << 10019.0 << u"500"_s << u"5"_s;
-    QTest::newRow("negative cost cut toward zero") << u""_s << -10019.0 << u"-500"_s << u"5"_s;
+    QTest::addColumn<QString>("source"); // the last line of the message
+    const QDate d2019(2019, 9, 30);
+    QTest::newRow("table: 8 % until 2019/09/30, 801.52 cut")
+        << u""_s << d2019 << 10019.0 << u"801"_s << u"（税率表の 2014/04/01 からの標準税率）"_s;
+    QTest::newRow("table: 10 % from 2019/10/01")
+        << u""_s << QDate(2019, 10, 1) << 10019.0 << u"1,001"_s
+        << u"（税率表の 2019/10/01 からの標準税率）"_s;
+    QTest::newRow("table: negative cost cut toward zero")
+        << u""_s << QDate(1997, 4, 1) << -10019.0 << u"-500"_s
+        << u"（税率表の 1997/04/01 からの標準税率）"_s;
+    QTest::newRow("before the table: 0 %") << u""_s << QDate(1989, 3, 31) << 10019.0 << u"0"_s
+                                           << u"（期間末の税率が税率表にありません）"_s;
+    QTest::newRow("a stored setting wins, even 5 %")
+        << u"5"_s << QDate(2024, 3, 20) << 10019.0 << u"500"_s << u"（システム設定の消費税率）"_s;
 }
 
 void tst_Totals::taxEstimate() {
     QFETCH(QString, rateSetting);
+    QFETCH(QDate, periodEnd);
     QFETCH(double, cost);
     QFETCH(QString, tax);
-    QFETCH(QString, rate);
+    QFETCH(QString, source);
     if (!rateSetting.isEmpty())
         QVERIFY(gSetSystemCurField(32, Currency::parse(rateSetting).value()));
-    Currency t, r;
-    QVERIFY(gCalcEstimatedTax(Currency::fromDouble(cost), t, r));
-    QCOMPARE(t.toString(), tax);
-    QCOMPARE(r.toString(), rate);
+    TaxEstimate e;
+    QVERIFY(gCalcEstimatedTax(Currency::fromDouble(cost), periodEnd, e));
+    const QString text = gEstimatedTaxText(u"x"_s, e);
+    QVERIFY2(text.contains(u"\r\n\r\n"_s + tax + u" 円です\r\n\r\n"_s + source), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_Totals)

@@ -13,6 +13,7 @@
 #include "ledger/frmHistory.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
+#include "store/History.h"
 #include "store/Settings.h"
 
 #include <QAbstractItemView>
@@ -76,6 +77,7 @@ private slots:
     void f12AndHeaderButtonsDeriveEmptyCells();
     void dropDownEditorArrowsBrowseEnterChooses();
     void classListOrderBrowsesThenChooses();
+    void reducedRateMarkOnlyInTheTaxClass();
     void switchingSupplierWithAnInvalidLineIsBlocked();
     void closingIsBlockedThenAllowed();
     void deleteLineAskedYesAndNo();
@@ -89,6 +91,7 @@ private slots:
     void undoThenRedoEachChange();
     void undoRefusedWhenTheLineChangedMeanwhile();
     void historyWindowListsThePeriodAndExportsCsv();
+    void findGoesToTheNextMatchingLine();
 
 private:
     frmData* openLedger(int kind);
@@ -344,6 +347,38 @@ void tst_frmData::classListOrderBrowsesThenChooses() {
     QCOMPARE(entries.value(0).sort, 3);
 }
 
+// The class window offers "軽減税率 (8%)" for the tax class (setting 50, class 1 by default)
+// only; choosing "Yes" stores the mark.
+void tst_frmData::reducedRateMarkOnlyInTheTaxClass() {
+    ClassEntry food, goods;
+    QVERIFY(gAddClassEntry(1, u"食品"_s, food));
+    QVERIFY(gAddClassEntry(2, u"雑貨"_s, goods));
+    QStringList seen;
+    const auto mark = [&seen](frmClass* w) {
+        seen << w->DBGrid01->model()->headerData(4, Qt::Horizontal).toString() +
+                    (w->DBGrid01->isColumnHidden(4) ? u" hidden"_s : u" shown"_s);
+        if (!w->DBGrid01->isColumnHidden(4)) {
+            const QRect cell = w->DBGrid01->visualRect(w->DBGrid01->model()->index(0, 4));
+            QTest::mouseClick(w->DBGrid01->viewport(), Qt::LeftButton, {},
+                              cell.topRight() + QPoint(-4, cell.height() / 2));
+            w->cboEditGrid->hidePopup();
+            w->cboEditGrid->setFocus();
+            w->cboEditGrid->setCurrentIndex(w->cboEditGrid->findText(u"Yes"_s));
+            QTest::keyClick(w->cboEditGrid, Qt::Key_Return);
+        }
+        w->close();
+    };
+    frmData* f = openLedger(1);
+    whenOpen<frmClass>(mark);
+    QTest::mouseClick(f->cmdCol[4], Qt::LeftButton);
+    whenOpen<frmClass>(mark);
+    QTest::mouseClick(f->cmdCol[5], Qt::LeftButton);
+    QCOMPARE(seen, (QStringList{u"軽減税率 (8%) shown"_s, u"軽減税率 (8%) hidden"_s}));
+    QList<ClassEntry> entries;
+    QVERIFY(gGetClassEntries(1, entries));
+    QVERIFY(entries.value(0).reduced);
+}
+
 void tst_frmData::switchingSupplierWithAnInvalidLineIsBlocked() {
     frmData* f = openLedger(1);
     QVERIFY(pickSupplier(f, 12));
@@ -435,7 +470,15 @@ void tst_frmData::calcSumShowsTheFigures() {
     QTest::mouseClick(f->cmdEstimatedTax, Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts(),
              QStringList{u"仕入金額 10,000 円 から予想される    \r\n\r\n"
-                         "消費税額 (税率 8%、切り捨て) は \r\n\r\n800 円です"_s});
+                         "消費税額 (税率 8%、切り捨て) は \r\n\r\n800 円です\r\n\r\n"
+                         "（システム設定の消費税率）"_s});
+    // Without the setting, the rate table's standard rate at the period's end (2024/03/20).
+    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_SYSTEM WHERE lngID=32"_s));
+    QTest::mouseClick(f->cmdEstimatedTax, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().value(1),
+             u"仕入金額 10,000 円 から予想される    \r\n\r\n"
+             "消費税額 (税率 10%、切り捨て) は \r\n\r\n1,000 円です\r\n\r\n"
+             "（税率表の 2019/10/01 からの標準税率）"_s);
     // Both boxes empty: every line, the carry is the opening balance alone.
     f->cboCalcStartDate->setEditText(u"  "_s);
     f->cboCalcEndDate->setEditText(QString());
@@ -610,7 +653,8 @@ void tst_frmData::undoRefusedWhenTheLineChangedMeanwhile() {
 }
 
 // The history of the supplier, cut to the period of the program's own changes (the fixed
-// clock's day), one row per changed column; the CSV carries the same rows.
+// clock's day), one row per changed column of its lines and of its master record (the invoice
+// columns named like the others); the CSV carries the same rows.
 void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     addLine(LineRow{.date = QDate(2024, 3, 1), .item = u"品"_s, .quantity = 3, .unitPrice = 100});
     frmData* f = openLedger(1);
@@ -618,6 +662,14 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     typeCell(f, 0, 14, u"メモ, \"A\""_s);
     f->DBGrid_Main->setCurrentIndex(f->model()->index(0, 11));
     QTest::keyClick(f->DBGrid_Main, Qt::Key_F12);
+    {
+        // The supplier's invoice number, as the master window stores it.
+        HistoryScope typed(gdbData(), HistoryOrigin::Typed);
+        QVERIFY(typed.ok());
+        QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET strInvoiceNo = 'T1234567890123', "
+                                     "datInvoiceFrom = '2024-03-01' WHERE lngMasterID = 1"_s));
+        QVERIFY(typed.commit());
+    }
     QTest::mouseClick(f->cmdHistory, Qt::LeftButton);
     frmHistory* h = frmHistory::existing();
     QVERIFY(h && h->isVisible());
@@ -627,9 +679,13 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     QTest::mouseClick(h->cmdHistoryShow, Qt::LeftButton);
     const QStringList common = {u"2024/03/05 10:15:00"_s, u"仕入帳"_s, u"仕入先"_s, u"2024/03/01"_s,
                                 u"品"_s};
+    const QStringList master = {u"2024/03/05 10:15:00"_s, u"仕入先"_s, u"仕入先"_s, QString(),
+                                QString()};
     const QList<QStringList> expected = {
         common + QStringList{u"備考"_s, QString(), u"メモ, \"A\""_s, u"変更"_s, u"入力"_s},
-        common + QStringList{u"仕入金額"_s, QString(), u"300"_s, u"変更"_s, u"計算"_s}};
+        common + QStringList{u"仕入金額"_s, QString(), u"300"_s, u"変更"_s, u"計算"_s},
+        master + QStringList{u"登録番号"_s, QString(), u"T1234567890123"_s, u"変更"_s, u"入力"_s},
+        master + QStringList{u"登録日"_s, QString(), u"2024/03/01"_s, u"変更"_s, u"入力"_s}};
     QList<QStringList> shown;
     for (int row = 0; row < h->grdHistory->model()->rowCount(); ++row) {
         shown << QStringList();
@@ -637,7 +693,7 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
             shown.last() << h->grdHistory->model()->index(row, column).data().toString();
     }
     QCOMPARE(shown, expected);
-    QCOMPARE(h->lblHistoryCount->text(), u"2 件"_s);
+    QCOMPARE(h->lblHistoryCount->text(), u"4 件"_s);
 
     QTemporaryDir out;
     m_svc.dialogs->folders.enqueue(out.path());
@@ -646,6 +702,31 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     QVERIFY(csv.startsWith("\xEF\xBB\xBF\"日時\",\"帳簿\""));
     QVERIFY(csv.contains(u"\"2024/03/05 10:15:00\",\"仕入帳\",\"仕入先\",\"2024/03/01\",\"品\","
                          "\"備考\",\"\",\"メモ, \"\"A\"\"\",\"変更\",\"入力\"\r\n"_s.toUtf8()));
+}
+
+// Ctrl+F: item or note text, or an amount; the search goes round from the cursor.
+void tst_frmData::findGoesToTheNextMatchingLine() {
+    addLine(LineRow{.date = QDate(2024, 3, 1), .item = u"青りんご"_s, .cost = 700});
+    addLine(LineRow{.date = QDate(2024, 3, 2), .item = u"梨"_s, .cost = 1500});
+    addLine(LineRow{.date = QDate(2024, 3, 3), .item = u"柿"_s, .note = u"りんご箱"_s});
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->DBGrid_Main->setCurrentIndex(f->model()->index(0, 3));
+    QApplication::setActiveWindow(f);
+    QTest::keyClick(f->DBGrid_Main, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), f->txtFind);
+    f->txtFind->setText(u"りんご"_s);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 2);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 0);
+    f->txtFind->setText(u"1,500"_s);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 1);
+    f->txtFind->setText(u"ぶどう"_s);
+    QTest::keyClick(f->txtFind, Qt::Key_Return);
+    QCOMPARE(m_svc.prompt->texts(), QStringList{u"「ぶどう」を含む行は見つかりませんでした。"_s});
+    QCOMPARE(f->DBGrid_Main->currentIndex().row(), 1);
 }
 
 QTEST_MAIN(tst_frmData)

@@ -78,10 +78,11 @@ private slots:
     void backupThenRestoreThroughTheWindow();
     void cancelledDialogsAndRefusalsChangeNothing();
     void restoreFromTheListOfAutomaticBackups();
-    void closingWritesEverySettingEvenUnchanged();
+    void closingWritesTheSettingsEvenUnchanged();
     void editedSettingsAreStoredAndShownAgain();
     void refusedTaxRateKeepsTheWindowOpen_data();
     void refusedTaxRateKeepsTheWindowOpen();
+    void taxRateTableIsShownAndExtended();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -220,22 +221,25 @@ void tst_MaintenanceWindows::cancelledDialogsAndRefusalsChangeNothing() {
 
 // An older data file has no ledger words: the window shows the words every other window uses,
 // and closing it stores them; a cleared word is refused.
-void tst_MaintenanceWindows::closingWritesEverySettingEvenUnchanged() {
+void tst_MaintenanceWindows::closingWritesTheSettingsEvenUnchanged() {
     QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     frmSystem* w = openSystem();
     QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
     QCOMPARE(child<QComboBox>(w, "cboCloseDay")->currentText(), QStringLiteral("20"));
     QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_0")->isChecked());
+    // No estimate rate was ever stored: the box stays empty and the rate table decides.
+    QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QString());
     QVERIFY(closeSystem());
-    for (int id : {8, 9, 10, 11, 32, 51})
+    for (int id : {8, 9, 10, 11, 50, 51})
         QCOMPARE(systemRowCount(id), 1);
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
+    QCOMPARE(systemRowCount(32), 0);
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
     w = openSystem();
     child<QLineEdit>(w, "txtSaleCaption")->clear();
     QVERIFY(!closeSystem());
     QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "txtSaleCaption"));
     QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
-    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|5"));
+    QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
 }
 
 void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
@@ -292,6 +296,45 @@ void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen() {
     typeText(rate, QStringLiteral("100"));
     QVERIFY(closeSystem());
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|100"));
+}
+
+// The shipped rates are listed; a row with a date already there or a rate beyond 0-100 is
+// refused with its reason, a new one is stored at once (an empty reduced rate is the standard
+// rate). The tax class is stored as setting 50.
+void tst_MaintenanceWindows::taxRateTableIsShownAndExtended() {
+    frmSystem* w = openSystem();
+    auto* grid = child<QTableWidget>(w, "grdTaxRate");
+    const auto gridRow = [grid](int r) {
+        return grid->item(r, 0)->text() + u'|' + grid->item(r, 1)->text() + u'|' +
+               grid->item(r, 2)->text();
+    };
+    QCOMPARE(grid->rowCount(), 4);
+    QCOMPARE(gridRow(0) + u' ' + gridRow(3),
+             QStringLiteral("1989/04/01|3.0|3.0 2019/10/01|10.0|8.0"));
+    const auto add = [w](const QString& from, const QString& standard) {
+        child<QLineEdit>(w, "txtRateFrom")->setText(from);
+        child<QLineEdit>(w, "txtRateStandard")->setText(standard);
+        QTest::mouseClick(child<QPushButton>(w, "cmdAddTaxRate"), Qt::LeftButton);
+    };
+    add(QStringLiteral("2019/10/01"), QStringLiteral("12"));
+    add(QStringLiteral("2031-04-01"), QStringLiteral("100.5"));
+    QCOMPARE(m_svc.prompt->texts(),
+             (QStringList{QStringLiteral("この適用日の税率はすでに登録されています。"),
+                          QStringLiteral("税率は０％～１００％の範囲で入力してください。")}));
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_TAX_RATE")), 4);
+    add(QStringLiteral("2031-04-01"), QStringLiteral("12"));
+    QCOMPARE(m_svc.prompt->shown.size(), 2);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_TAX_RATE WHERE datFrom='2031-04-01'"
+                                         " AND curStandard=120000 AND curReduced=120000")),
+             1);
+    QCOMPARE(gridRow(4), QStringLiteral("2031/04/01|12.0|12.0"));
+    auto* taxClass = child<QComboBox>(w, "cboTaxClass");
+    QCOMPARE(taxClass->currentText(), QStringLiteral("区分1"));
+    taxClass->setCurrentIndex(1);
+    QVERIFY(closeSystem());
+    qint32 stored = 0;
+    QVERIFY(gGetSystemLngField(50, stored, 0));
+    QCOMPARE(stored, 2);
 }
 
 QTEST_MAIN(tst_MaintenanceWindows)

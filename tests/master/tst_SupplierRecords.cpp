@@ -1,5 +1,6 @@
 #include "TestData.h"
 #include "TestServices.h"
+#include "master/InvoiceNumber.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
 #include "store/History.h"
@@ -41,9 +42,33 @@ private slots:
     void listOrderFollowsSetting();
     void validation_data();
     void validation();
+    void invoiceNumbers_data();
+    void invoiceNumbers();
     void failedInsertDuringModifyKeepsOldRow();
     void savedRecordIsOneTypedChangePerColumn();
+    void search_data();
+    void search();
 };
+
+void tst_SupplierRecords::search_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("found");
+    QTest::newRow("number") << u"12"_s << 2;
+    QTest::newRow("hiragana finds a half-width reading") << u"みかわ"_s << 0;
+    QTest::newRow("hiragana finds a full-width reading") << u"しょうてん"_s << 2;
+    QTest::newRow("name, case and width folded") << u"ａｂｃ"_s << 1;
+    QTest::newRow("nothing") << u"ぺんぎん"_s << -1;
+    QTest::newRow("empty") << u" "_s << -1;
+}
+
+void tst_SupplierRecords::search() {
+    QFETCH(QString, typed);
+    QFETCH(int, found);
+    const QStringList items{u"  3：三河屋"_s, u"  7：ABC商会"_s, u" 12：山田"_s};
+    const QHash<qint32, QString> readings{
+        {3, u"ﾐｶﾜﾔ"_s}, {7, u"ｴｰﾋﾞｰｼｰ"_s}, {12, u"ヤマダショウテン"_s}};
+    QCOMPARE(gFindSupplierItem(items, readings, typed), found);
+}
 
 void tst_SupplierRecords::numbering_data() {
     QTest::addColumn<QList<int>>("masterIDs");
@@ -154,7 +179,7 @@ void tst_SupplierRecords::validation_data() {
     row("ratio 100.1", u"supplyRatio"_s, u"100.1"_s, 1, ratio, u"txtRegularSupplyRatio"_s);
     row("ratio -0.1", u"supplyRatio"_s, u"-0.1"_s, 1, ratio, u"txtRegularSupplyRatio"_s);
     row("ratio 12.34", u"saleRatio"_s, u"12.34"_s, 1, ratio, u"txtRegularSaleRatio"_s);
-    row("ratio abc", u"supplyRatio"_s, u"abc"_s, 19, u"規定掛率は"_s, u"txtRegularSupplyRatio"_s);
+    row("ratio abc", u"supplyRatio"_s, u"abc"_s, 2, u"規定掛率は"_s, u"txtRegularSupplyRatio"_s);
     row("sale ratio empty", u"saleRatio"_s, u""_s, 19, u"規定掛率は"_s, u"txtRegularSaleRatio"_s);
     row("carry 999,999,999", u"supplyCarry"_s, u"999,999,999"_s, 0, {}, {});
     row("carry -9,999,999", u"saleCarry"_s, u"-9,999,999"_s, 0, {}, {});
@@ -164,7 +189,20 @@ void tst_SupplierRecords::validation_data() {
     row("carry 12.5", u"supplyCarry"_s, u"12.5"_s, 1, carry, u"txtStartSupplyCarry"_s);
     row("carry beyond any amount", u"saleCarry"_s, u"99999999999999999999"_s, 1, carry,
         u"txtStartSaleCarry"_s);
-    row("carry text", u"saleCarry"_s, u"12円"_s, 19, u"開始残高は"_s, u"txtStartSaleCarry"_s);
+    row("carry text", u"saleCarry"_s, u"12円"_s, 2, u"開始残高は"_s, u"txtStartSaleCarry"_s);
+    // Registration numbers (a number needs its date and a date its number).
+    const QString form = u"登録番号は Ｔ と数字１３桁です  \r\n\r\n"_s;
+    row("invoice 12 digits", u"invoiceNo"_s, u"T700001205000"_s, 1, form, u"txtInvoiceNo"_s);
+    row("invoice letter O for 0", u"invoiceNo"_s, u"T70000120500O2"_s, 1, form, u"txtInvoiceNo"_s);
+    row("invoice without T", u"invoiceNo"_s, u"7000012050002"_s, 1, form, u"txtInvoiceNo"_s);
+    row("invoice leading zero", u"invoiceNo"_s, u"T0000012050002"_s, 1,
+        u"登録番号の数字は０で始まりません  \r\n\r\n"_s, u"txtInvoiceNo"_s);
+    row("invoice number without date", u"invoiceNo"_s, u"T7000012050002"_s, 19,
+        u"登録番号の登録日は"_s, u"txtInvoiceFrom"_s);
+    row("invoice date without number", u"invoiceFrom"_s, u"2023/10/01"_s, 19,
+        u"登録日があるときは登録番号も"_s, u"txtInvoiceNo"_s);
+    row("invoice date 2023/02/30", u"invoiceFrom"_s, u"2023/02/30"_s, 4, u"登録日の"_s,
+        u"txtInvoiceFrom"_s);
 }
 
 void tst_SupplierRecords::validation() {
@@ -183,7 +221,8 @@ void tst_SupplierRecords::validation() {
         {u"name"_s, &e.supplierName},          {u"short"_s, &e.supplierShortName},
         {u"supplier"_s, &e.supplier},          {u"supplyRatio"_s, &e.regularSupplyRatio},
         {u"saleRatio"_s, &e.regularSaleRatio}, {u"supplyCarry"_s, &e.startSupplyCarry},
-        {u"saleCarry"_s, &e.startSaleCarry}};
+        {u"saleCarry"_s, &e.startSaleCarry},   {u"invoiceNo"_s, &e.invoiceNo},
+        {u"invoiceFrom"_s, &e.invoiceFrom}};
     *fields.value(field) = value;
     const SupplierCheck check = mChkMasterData(e);
     QCOMPARE(check.valid, msgCode == 0);
@@ -192,6 +231,45 @@ void tst_SupplierRecords::validation() {
         QCOMPARE(check.msgCode, msgCode);
         QCOMPARE(check.msgPrefix, prefix);
     }
+}
+
+// The check digit of the 12 digits after it: 9 − (Σ Pn × Qn mod 9), Pn counted from the right,
+// Qn 1 for odd n and 2 for even n. Worked by hand:
+//   7000012050002: 2·1 + 5·1 + 2·1 + 1·2 = 11, 11 mod 9 = 2, 9 − 2 = 7
+//   1180301018771: 1 + 7·2 + 7 + 8·2 + 1 + 0 + 1 + 0 + 3 + 0 + 8 + 1·2 = 53, mod 9 = 8 → 1
+//   9000000000009: 9·1 = 9, mod 9 = 0 → 9
+// A mismatch is no refusal: the entry passes and the window asks first.
+void tst_SupplierRecords::invoiceNumbers_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("normalized");
+    QTest::addColumn<int>("status"); // InvoiceNoStatus
+    const int ok = int(InvoiceNoStatus::Ok), differs = int(InvoiceNoStatus::CheckDigitDiffers);
+    QTest::newRow("good") << u"T7000012050002"_s << u"T7000012050002"_s << ok;
+    QTest::newRow("good, full-width with hyphens")
+        << u"Ｔ７０００－０１２０－５０００２"_s << u"T7000012050002"_s << ok;
+    QTest::newRow("good, lower-case t and spaces")
+        << u" t 1180 3010　18771 "_s << u"T1180301018771"_s << ok;
+    QTest::newRow("good, sum a multiple of 9") << u"T9000000000009"_s << u"T9000000000009"_s << ok;
+    QTest::newRow("last digit wrong") << u"T7000012050003"_s << u"T7000012050003"_s << differs;
+    QTest::newRow("check digit wrong") << u"T8000012050002"_s << u"T8000012050002"_s << differs;
+    QTest::newRow("empty") << u"　 "_s << QString() << int(InvoiceNoStatus::Empty);
+}
+
+void tst_SupplierRecords::invoiceNumbers() {
+    QFETCH(QString, typed);
+    QFETCH(QString, normalized);
+    QFETCH(int, status);
+    QCOMPARE(gNormalizeInvoiceNo(typed), normalized);
+    QCOMPARE(int(gChkInvoiceNo(gNormalizeInvoiceNo(typed))), status);
+    SupplierEntry e;
+    e.masterID = e.supplier = u"1"_s;
+    e.supplierName = e.supplierShortName = u"商会"_s;
+    e.regularSupplyRatio = e.regularSaleRatio = e.startSupplyCarry = e.startSaleCarry = u"0"_s;
+    e.invoiceNo = typed;
+    e.invoiceFrom = normalized.isEmpty() ? QString() : u"2023-10-01"_s;
+    const SupplierCheck check = mChkMasterData(e);
+    QVERIFY(check.valid);
+    QCOMPARE(!check.confirmText.isEmpty(), status == int(InvoiceNoStatus::CheckDigitDiffers));
 }
 
 void tst_SupplierRecords::failedInsertDuringModifyKeepsOldRow() {
@@ -212,7 +290,7 @@ void tst_SupplierRecords::failedInsertDuringModifyKeepsOldRow() {
 }
 
 // A modification is stored as a deletion and an insertion; the history lists it as one update
-// of the columns that changed.
+// of the columns that changed, the invoice number and its date included.
 void tst_SupplierRecords::savedRecordIsOneTypedChangePerColumn() {
     SupplierRecord r;
     r.lngMasterID = 5;
@@ -221,6 +299,8 @@ void tst_SupplierRecords::savedRecordIsOneTypedChangePerColumn() {
     QVERIFY(mSaveMasterData(0, r));
     r.strSupplierShortName = u"ABC商会"_s;
     r.strNotes = u"月末締め"_s;
+    r.strInvoiceNo = u"T1234567890123"_s;
+    r.datInvoiceFrom = QDate(2023, 10, 1);
     QVERIFY(mSaveMasterData(1, r));
     HistoryFilter supplier;
     supplier.masterID = 5;
@@ -232,7 +312,9 @@ void tst_SupplierRecords::savedRecordIsOneTypedChangePerColumn() {
             updates << c.strTable + u' ' + c.strAction + u' ' + c.strOrigin + u' ' + c.column +
                            u' ' + c.before.toString() + u'>' + c.after.toString();
     QCOMPARE(updates, (QStringList{u"T_MASTER U typed strSupplierShortName ABC>ABC商会"_s,
-                                   u"T_MASTER U typed strNotes >月末締め"_s}));
+                                   u"T_MASTER U typed strNotes >月末締め"_s,
+                                   u"T_MASTER U typed strInvoiceNo >T1234567890123"_s,
+                                   u"T_MASTER U typed datInvoiceFrom >2023-10-01"_s}));
 }
 
 QTEST_GUILESS_MAIN(tst_SupplierRecords)

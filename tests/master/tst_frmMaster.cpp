@@ -69,6 +69,7 @@ private slots:
     void modifySupplierThroughWindow();
     void modifyTakingAnotherNumberFails();
     void masterOpenedFromLedgerDoesNotShowMenu();
+    void invoiceNumberIsNormalisedAndAMismatchAsksFirst();
 
 private:
     void openMaster();
@@ -160,6 +161,8 @@ void tst_frmMaster::addProposesHighestPlusOneAndCancelStoresNothing() {
     QCOMPARE(ctl(u"txtMasterID"_s)->text(), u"3"_s);
     auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
     QCOMPARE(numbers->currentText(), u"8"_s);
+    QTest::keyClicks(numbers, u"12"_s); // typing picks a number
+    QCOMPARE(numbers->currentText(), u"12"_s);
     typeText(ctl(u"txtSupplierName"_s), u"取消商店"_s);
     typeText(ctl(u"txtSupplierShortName"_s), u"取消"_s);
     QTest::mouseClick(proc(4), Qt::LeftButton);
@@ -228,6 +231,30 @@ void tst_frmMaster::masterOpenedFromLedgerDoesNotShowMenu() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!frmMaster::existing());
     QVERIFY(!frmMenu::existing());
+}
+
+void tst_frmMaster::invoiceNumberIsNormalisedAndAMismatchAsksFirst() {
+    openMaster();
+    QTest::mouseClick(proc(0), Qt::LeftButton);
+    typeText(ctl(u"txtSupplierName"_s), u"登録商会"_s);
+    typeText(ctl(u"txtSupplierShortName"_s), u"登録"_s);
+    typeText(ctl(u"txtInvoiceNo"_s), u"ｔ７０００－０１２０－５０００３"_s);
+    typeText(ctl(u"txtInvoiceFrom"_s), u"2023/10/01"_s);
+    // The check digit does not match: "No" keeps the user in the box, nothing is stored.
+    m_svc.prompt->answers.enqueue(MsgResult::No);
+    QTest::mouseClick(proc(3), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->shown.size(), 1);
+    QVERIFY(m_svc.prompt->texts().value(0).contains(u"T7000012050003"_s));
+    QCOMPARE(frmMaster::existing()->focusWidget(), ctl(u"txtInvoiceNo"_s));
+    QVERIFY(rowOf(1, u"lngSupplier"_s).isEmpty());
+    ctl(u"txtInvoiceNo"_s)->setText(u"T7000-0120-50002"_s);
+    QTest::mouseClick(proc(3), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->shown.size(), 1);
+    QCOMPARE(rowOf(1, u"strInvoiceNo, datInvoiceFrom"_s),
+             (QVariantList{u"T7000012050002"_s, QDate(2023, 10, 1)}));
+    QVERIFY(gDspMasterData(1));
+    QCOMPARE(ctl(u"txtInvoiceNo"_s)->text() + ctl(u"txtInvoiceFrom"_s)->text(),
+             u"T70000120500022023/10/01"_s);
 }
 
 QTEST_MAIN(tst_frmMaster)

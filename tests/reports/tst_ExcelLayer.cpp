@@ -3,6 +3,7 @@
 #include "XlsxCheck.h"
 #include "base/Globals.h"
 #include "reports/ExcelLayer.h"
+#include "reports/TaxSummary.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,6 +81,7 @@ void tst_ExcelLayer::everyTemplate_isSoundAndHasItsSheet_data() {
     QTest::newRow("リ-103") << kExcelTemplateKokuyoRi103 << 13 << u"'雛型'!$A$1:$K$35"_s;
     QTest::newRow("リ-101") << kExcelTemplateKokuyoRi101 << 13 << u"'雛型'!$A$1:$J$35"_s;
     QTest::newRow("profit table") << kExcelTemplateMargin << 9 << QString();
+    QTest::newRow("tax summary") << kExcelTemplateTaxSummary << 9 << u"'雛型'!$1:$5"_s;
 }
 
 void tst_ExcelLayer::everyTemplate_isSoundAndHasItsSheet() {
@@ -105,7 +107,7 @@ void tst_ExcelLayer::templateBuild_isReproducible() {
     QTemporaryDir dir;
     const QDir sources(QStringLiteral(TOVAKI_TEMPLATE_SOURCES));
     const QStringList descriptions = sources.entryList({u"*.json"_s}, QDir::Files);
-    QCOMPARE(descriptions.size(), 6);
+    QCOMPARE(descriptions.size(), 7);
     for (const QString& d : descriptions) {
         const QString name = d.chopped(5) + u".xlsx"_s;
         QByteArray log;

@@ -54,6 +54,7 @@ private slots:
     void ledger_writesThePages();
     void supplierLists();
     void profit_writesTheTable();
+    void tax_writesTheCsv();
     void refusals_data();
     void refusals();
     void totalsBeyondTheRange_data();
@@ -149,6 +150,20 @@ void tst_ReportCli::profit_writesTheTable() {
     QVERIFY(book.sheet(u"ランキング"_s)->value(2, 4).toString().contains(u"利益率"_s));
 }
 
+// Supplier 2 bought 5 000 on 2024/01/10, unregistered: 10 % is 500, of which 80 % is deductible.
+void tst_ReportCli::tax_writesTheCsv() {
+    const CliResult r = run({u"tax"_s, u"--from"_s, u"2024-01-01"_s, u"--to"_s, u"2024/01/31"_s,
+                             u"--suppliers"_s, u"2"_s, u"--csv"_s});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.endsWith(u"　消費税集計表.csv"_s));
+    QCOMPARE(written(), QStringList({QFileInfo(r.out).fileName()}));
+    const QStringList lines = QString::fromUtf8(readBytes(r.out)).split(u"\r\n"_s);
+    QCOMPARE(lines.mid(1),
+             QStringList(
+                 {u"\"2\",\"三河屋\",\"\",\"未登録\",\"5000\",\"0\",\"500\",\"0\",\"400\""_s,
+                  u"\"\",\"合計\",\"\",\"\",\"5000\",\"0\",\"500\",\"0\",\"400\""_s, QString()}));
+}
+
 void tst_ReportCli::refusals_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
@@ -166,6 +181,11 @@ void tst_ReportCli::refusals_data() {
     QTest::newRow("ledger, lines outside the list")
         << QStringList({u"ledger"_s, u"--lines"_s, u"32"_s}) << 2
         << u"--lines は 29 から 31 の整数です / --lines takes a whole number from 29 to 31"_s;
+    QTest::newRow("tax, nothing in the range")
+        << QStringList({u"tax"_s, u"--from"_s, u"2023/01/01"_s, u"--to"_s, u"2023/01/31"_s}) << 1
+        << u"対象となるデータがありません。\n期間と設定を確認してください。"_s;
+    QTest::newRow("csv for another report")
+        << QStringList({u"ledger"_s, u"--csv"_s}) << 2 << u"--csv は tax だけで使えます"_s;
     QTest::newRow("no report") << QStringList() << 2 << u"帳票の種類を一つ指定してください"_s;
     QTest::newRow("unknown option") << QStringList({u"ledger"_s, u"--colour"_s, u"red"_s}) << 2
                                     << u"コマンドラインの誤り / command line error"_s;

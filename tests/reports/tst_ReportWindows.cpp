@@ -9,6 +9,7 @@
 #include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"
 #include "reports/ProfitReport.h"
+#include "reports/TaxSummaryFrame.h"
 #include "reports/frmExcelColor.h"
 #include "reports/frmPrint.h"
 #include "reports/frmPrint_Data.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -99,6 +101,8 @@ private slots:
     void profit_opensWithListsAndDefaultsAndRefuses();
     void profit_createsTheWorkbookAndKeepsTheChoices();
     void profit_settingsWindowAndColourPicker();
+
+    void taxSummary_refusesThenWritesEitherLedger();
 
 private:
     frmPrint* openWindow();
@@ -219,6 +223,42 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(book.open(m_svc.shell->opened[0]));
     QCOMPARE(book.sheetNames(), (QStringList{u"雛型"_s, u"1"_s, u"2"_s}));
     QCOMPARE(m_folder->errorLogProcedures(), logged);
+}
+
+// ---- Tax summary ----------------------------------------------------------------------------
+
+// The current term 2024/02/21 - 2024/03/20: supplier 1 bought 1 000 on 03/20 (unregistered,
+// 10 %: tax 100, 80 % of it deductible) and sold 800 on 03/10 (tax 80).
+void tst_ReportWindows::taxSummary_refusesThenWritesEitherLedger() {
+    QVERIFY(reporttest::loadSupplierList());
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    auto* frame = f->findChild<TaxSummaryFrame*>(u"FrameTax"_s);
+    QVERIFY(frame);
+    QCOMPARE(frame->cboTaxStartDate->currentText() + frame->cboTaxEndDate->currentText(),
+             u"2024/02/212024/03/20"_s);
+    QCOMPARE(frame->optTaxPurchase->text() + frame->optTaxSales->text(), u"仕入帳売上帳"_s);
+    frame->cboTaxStartDate->setEditText(u"2024/03/21"_s);
+    QTest::mouseClick(frame->cmdPrintTax, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"終了日が開始日より前になっています。\r\n期間を確認してください。"_s});
+    QVERIFY(folderEntries(m_out->path()).isEmpty());
+    frame->cboTaxStartDate->setEditText(u"2024-2-21"_s);
+    m_svc.prompt->answers << MsgResult::No << MsgResult::No;
+    QTest::mouseClick(frame->cmdPrintTax, Qt::LeftButton);
+    QCOMPARE(frame->cboTaxStartDate->currentText(), u"2024/02/21"_s);
+    QTest::mouseClick(frame->optTaxSales, Qt::LeftButton);
+    m_svc.clock->fixed = m_svc.clock->fixed.addSecs(1);
+    QTest::mouseClick(frame->cmdPrintTax, Qt::LeftButton);
+    const QStringList files = folderEntries(m_out->path());
+    QCOMPARE(files.size(), 2);
+    Workbook purchase, sales;
+    QVERIFY(purchase.open(m_out->filePath(files.at(0))));
+    QVERIFY(sales.open(m_out->filePath(files.at(1))));
+    QCOMPARE(rowText(purchase.sheet(u"消費税集計表"_s), 7, 2, 10), u"|合計|||1000|0|100|0|80"_s);
+    QCOMPARE(rowText(sales.sheet(u"消費税集計表"_s), 6, 2, 11),
+             u"1|アルファ||未登録|800|0|80|0|80|0"_s);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
 void tst_ReportWindows::menuButtonOpensTheWindowAndClosingReturns() {

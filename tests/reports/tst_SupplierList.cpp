@@ -103,7 +103,9 @@ void tst_SupplierList::addressListCells_data() {
     QTest::newRow("25 account 2 only") << p1 << 59 << u" 　三井住友銀行 梅田支店"_s;
     QTest::newRow("nothing after 25") << p1 << 60 << QString();
     QTest::newRow("26 on page 2") << p2 << 4 << u"[26]  最終商会 経理課"_s;
-    QTest::newRow("end") << p2 << 6 << QString();
+    QTest::newRow("26 registration number")
+        << p2 << 5 << u"登録番号 T1180301018771（2023/10/01 から）"_s;
+    QTest::newRow("end") << p2 << 7 << QString();
     QTest::newRow("template stays empty") << u"雛型"_s << 4 << QString();
 }
 
@@ -121,22 +123,24 @@ void tst_SupplierList::addressListCells() {
 
 void tst_SupplierList::balanceListCells_data() {
     QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("cells"); // B to G
-    QTest::newRow("title") << 2 << u"|2024/03/20 時点仕入先名簿||||"_s;
+    QTest::addColumn<QString>("cells"); // B to H
+    QTest::newRow("title") << 2 << u"|2024/03/20 時点仕入先名簿|||||"_s;
+    QTest::newRow("headings") << 4 << u"|仕入先|残高||振込先１|振込先２|登録番号"_s;
     QTest::newRow("1: carry, amounts, tax, payment, the day itself")
-        << 5 << u"1|アルファ|13500||みずほ銀行 本店 普通 1234567|ゆうちょ銀行 00100-1-123456"_s;
-    QTest::newRow("3: paid off") << 7 << u"3|先03|0|||"_s;
+        << 5 << u"1|アルファ|13500||みずほ銀行 本店 普通 1234567|ゆうちょ銀行 00100-1-123456|"_s;
+    QTest::newRow("3: paid off") << 7 << u"3|先03|0||||"_s;
     QTest::newRow("25: old line, negative carry")
-        << 29 << u"25|ユニオン|1234067|||三井住友銀行 梅田支店"_s;
-    QTest::newRow("26: last; the invalid supplier is absent") << 30 << u"26|最終|0|||"_s;
-    QTest::newRow("nothing after") << 31 << u"|||||"_s;
+        << 29 << u"25|ユニオン|1234067|||三井住友銀行 梅田支店|"_s;
+    QTest::newRow("26: last, registered; the invalid supplier is absent")
+        << 30 << u"26|最終|0||||T1180301018771"_s;
+    QTest::newRow("nothing after") << 31 << u"||||||"_s;
 }
 
 void tst_SupplierList::balanceListCells() {
     QFETCH(int, row);
     QFETCH(QString, cells);
     const Worksheet* s = m_balance.sheet(u"page1"_s);
-    QCOMPARE(reporttest::rowText(s, row, 2, 7), cells);
+    QCOMPARE(reporttest::rowText(s, row, 2, 8), cells);
     if (row >= 5 && row <= 30) {
         QCOMPARE(s->value(row, 4).typeId(), QMetaType::Double);
         QCOMPARE(s->format(row, 4).numberFormat, u"#,##0"_s);

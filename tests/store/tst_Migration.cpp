@@ -39,6 +39,23 @@ private slots:
                               "name LIKE '%_HISTORY_%'"_s),
                  9);
         QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY"_s), 0);
+        // The invoice columns: an older supplier has no number and no date, a class entry no
+        // reduced-rate mark; the rate table holds the four shipped rates.
+        QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER WHERE lngMasterID = 7"
+                              " AND strInvoiceNo = '' AND datInvoiceFrom IS NULL"_s),
+                 1);
+        QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA_CLASS1 WHERE blnReduced <> 0"_s), 0);
+        QCOMPARE(dataRowCount(u"SELECT * FROM T_TAX_RATE WHERE"
+                              " (datFrom = '1989-04-01' AND curStandard = 30000"
+                              "  AND curReduced = 30000) OR"
+                              " (datFrom = '1997-04-01' AND curStandard = 50000"
+                              "  AND curReduced = 50000) OR"
+                              " (datFrom = '2014-04-01' AND curStandard = 80000"
+                              "  AND curReduced = 80000) OR"
+                              " (datFrom = '2019-10-01' AND curStandard = 100000"
+                              "  AND curReduced = 80000)"_s),
+                 4);
+        QCOMPARE(dataRowCount(u"SELECT * FROM T_TAX_RATE"_s), 4);
 
         // The copy taken before the migration is the old file, still at version 1.
         const QStringList copies =

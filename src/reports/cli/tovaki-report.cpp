@@ -1,7 +1,7 @@
 // tovaki-report: the monthly reports without the windows. Writes one report (supplier list,
-// balance list, profit table or ledger print) of a data folder into a folder, prints the path
-// of the file it wrote and exits 0. The report builders are the ones the report window runs;
-// the messages the window would show are printed on the standard error instead. `--help`
+// balance list, profit table, ledger print or tax summary) of a data folder into a folder, prints
+// the path of the file it wrote and exits 0. The report builders are the ones the report window
+// runs; the messages the window would show are printed on the standard error instead. `--help`
 // explains the options.
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
@@ -12,6 +12,7 @@
 #include "reports/LedgerPrint.h"
 #include "reports/ProfitReport.h"
 #include "reports/SupplierList.h"
+#include "reports/TaxSummary.h"
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
@@ -69,6 +70,7 @@ REPORT:
   balances    仕入先名簿（支払残確認用） / supplier balance list
   profit      利益管理表 / profit management table
   ledger      仕入帳 / purchase ledger print
+  tax         消費税集計表 / consumption tax summary
 
 共通 / Common:
   -d, --data DIR        プログラムのフォルダ（sys/msg, sys/excel_format を含む。
@@ -88,11 +90,11 @@ REPORT:
                         supplier.
   -h, --help            この説明を表示する。 / Shows this text.
 
-期間 / Range (profit, ledger):
+期間 / Range (profit, ledger, tax):
   --from DATE           開始日 yyyy/mm/dd（yyyy-mm-dd も可）。既定は画面と同じ
-                        （仕入帳は今期の開始日、利益管理表はその3か月前）。
-                        Start date; default as in the window (ledger: the current term's
-                        start, profit table: three months before it).
+                        （仕入帳・消費税集計表は今期の開始日、利益管理表はその3か月前）。
+                        Start date; default as in the window (ledger and tax summary: the
+                        current term's start, profit table: three months before it).
   --to DATE             終了日。既定は今期の締め日。 / End date; default: the current
                         term's end.
 
@@ -101,6 +103,13 @@ REPORT:
                         Date of the balances; default: the current term's end.
   --kind purchase|sales 仕入側（既定）または売上側の残高。
                         Purchase side (default) or sales side balances.
+
+消費税集計表 / Tax summary:
+  --kind purchase|sales 仕入帳（既定、控除対象仕入税額）または売上帳（売上税額）。
+                        Purchase ledger (default, deductible input tax) or sales ledger
+                        (output tax).
+  --csv                 エクセルファイルの代わりに CSV（UTF-8、BOM 付き）を書く。
+                        Writes CSV (UTF-8 with BOM) instead of the workbook.
 
 仕入帳 / Ledger (既定は「各設定」「調整」で保存された値 / defaults: the stored settings):
   --form plain|ri103|ri101
@@ -162,6 +171,7 @@ struct ReportOptions {
     std::optional<int> class1, class2, purchaseGroup, saleGroup, join, sort;
     std::optional<QString> item1, item2;
     std::optional<bool> sumOnly, ranking;
+    bool csv = false; // tax summary
 
     bool includes(qint32 supplier) const { return !only || only->contains(supplier); }
 };
@@ -184,7 +194,8 @@ const QStringList kProfitOptions = {QStringLiteral("class1"),     QStringLiteral
 const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
 const QStringList kBalanceOptions = {QStringLiteral("date"), QStringLiteral("kind")};
 const QStringList kReports = {QStringLiteral("suppliers"), QStringLiteral("balances"),
-                              QStringLiteral("profit"), QStringLiteral("ledger")};
+                              QStringLiteral("profit"), QStringLiteral("ledger"),
+                              QStringLiteral("tax")};
 
 // "on"/"off" (also yes/no, 1/0).
 std::optional<bool> onOff(const QString& v) {
@@ -292,12 +303,12 @@ bool readOptions(const QCommandLineParser& p, ReportOptions& o, QString& error) 
     const QStringList args = p.positionalArguments();
     if (args.size() != 1)
         return r.fail(QStringLiteral("帳票の種類を一つ指定してください（suppliers, balances, "
-                                     "profit, ledger） / name one report: suppliers, balances, "
-                                     "profit or ledger"));
+                                     "profit, ledger, tax） / name one report: suppliers, "
+                                     "balances, profit, ledger or tax"));
     o.report = args[0];
     if (!kReports.contains(o.report))
         return r.fail(QStringLiteral("帳票の種類が正しくありません: %1 / unknown report: %1"
-                                     " (suppliers, balances, profit, ledger)")
+                                     " (suppliers, balances, profit, ledger, tax)")
                           .arg(o.report));
     o.out = QDir(r.text(QStringLiteral("out")).value_or(QDir::currentPath())).absolutePath();
     if (!QFileInfo(o.out).isDir())
@@ -315,6 +326,21 @@ bool readOptions(const QCommandLineParser& p, ReportOptions& o, QString& error) 
     o.from = r.text(QStringLiteral("from"));
     o.to = r.text(QStringLiteral("to"));
     o.date = r.text(QStringLiteral("date"));
+    o.csv = p.isSet(QStringLiteral("csv"));
+    if (o.csv && o.report != QStringLiteral("tax"))
+        return r.fail(QStringLiteral("--csv は tax だけで使えます / --csv applies to tax only"));
+
+    if (o.report == QStringLiteral("tax")) {
+        if (!r.refuse(kLedgerOptions + kProfitOptions + QStringList{QStringLiteral("date")},
+                      o.report))
+            return false;
+        std::optional<int> kind;
+        if (!r.choice(QStringLiteral("kind"), {QStringLiteral("purchase"), QStringLiteral("sales")},
+                      kind))
+            return false;
+        o.kind = kind.value_or(0) + 1;
+        return true;
+    }
 
     if (o.report == QStringLiteral("suppliers") || o.report == QStringLiteral("balances")) {
         if (!r.refuse(kLedgerOptions + kProfitOptions + kRangeOptions, o.report))
@@ -569,6 +595,43 @@ int runProfit(const ReportOptions& o) {
     return kExitFailed;
 }
 
+int runTax(const ReportOptions& o) {
+    TaxSummaryParams p;
+    p.procName = QStringLiteral("tovaki-report tax");
+    p.outputFolder = o.out;
+    p.kind = o.kind;
+    p.csv = o.csv;
+    TermLists lists;
+    if (!gGetTermLists(svc().clock().today(), lists))
+        return kExitFailed;
+    p.startText = dateText(o.from.value_or(lists.startText));
+    p.endText = dateText(o.to.value_or(lists.endText));
+    QList<SupplierRecord> all;
+    if (!gGetReportSuppliers(all))
+        return kExitFailed;
+    QList<qint32> valid;
+    for (const SupplierRecord& r : std::as_const(all)) {
+        valid << r.lngSupplier;
+        if (o.includes(r.lngSupplier))
+            p.suppliers << r;
+    }
+    if (!checkSuppliers(o, valid))
+        return kExitRefused;
+    QString saved;
+    switch (gPrintTaxSummary(p, {}, &saved)) {
+    case TaxSummaryOutcome::Written:
+        std::printf("%s\n", saved.toUtf8().constData());
+        return kExitWritten;
+    case TaxSummaryOutcome::InvalidInput:
+    case TaxSummaryOutcome::NothingToReport:
+    case TaxSummaryOutcome::OutOfRange:
+        return kExitRefused;
+    case TaxSummaryOutcome::Failed:
+        break;
+    }
+    return kExitFailed;
+}
+
 // Finds and opens the data file and the program files as the program's start-up does.
 bool openDataFolder(const QString& folder, const QString& dataOption) {
     const QString portable = folder.isEmpty()
@@ -628,6 +691,7 @@ int main(int argc, char** argv) {
     add({QStringLiteral("d"), QStringLiteral("data")}, QStringLiteral("DIR"));
     add({QStringLiteral("db")}, QStringLiteral("FILE"));
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
+    add({QStringLiteral("csv")});
     for (const QString& n : kRangeOptions + kBalanceOptions + kLedgerOptions + kProfitOptions +
                                 QStringList{QStringLiteral("suppliers")})
         add({n}, QStringLiteral("VALUE"));
@@ -658,6 +722,8 @@ int main(int argc, char** argv) {
         code = runLedger(options);
     else if (options.report == QStringLiteral("profit"))
         code = runProfit(options);
+    else if (options.report == QStringLiteral("tax"))
+        code = runTax(options);
     else
         code = runSupplierList(options);
     DbClose();

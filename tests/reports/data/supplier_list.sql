@@ -5,7 +5,7 @@
 --   2-24   one line each (contacts, addresses, accounts and memo empty, NULL or only spaces):
 --          rows 11, 13, ..., 55
 --   25     starts on row 57 and runs to row 59 on page "1"
---   26     name and second address: page "2", rows 4-5
+--   26     name, registration number and second address: page "2", rows 4-6
 --   30     invalid: in neither list
 --
 -- Balance list as of 2024/03/20:
@@ -65,3 +65,8 @@ INSERT INTO T_DATA1 (lngMasterID, date1, lngSort, strItem, curCost, curPayment) 
 
 INSERT INTO T_DATA2 (lngMasterID, date1, lngSort, strItem, curCost, curPayment) VALUES
     (1, '2024-03-10', 1, '販売', 8000000, NULL);
+
+-- 26 is a registered invoice issuer: its number follows the name in the address list and
+-- fills column H of the balance list.
+UPDATE T_MASTER SET strInvoiceNo = 'T1180301018771', datInvoiceFrom = '2023-10-01'
+WHERE lngMasterID = 26;

@@ -210,8 +210,9 @@ BEGIN
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;
 END;
 
--- The supplier master: its row is named by lngMasterID. Columns added to T_MASTER later are
--- recorded once a later script re-creates these three triggers with them.
+-- The supplier master: its row is named by lngMasterID. The invoice columns (strInvoiceNo,
+-- datInvoiceFrom) come from 2-1-invoice.sql, which runs before this script. Columns added to
+-- T_MASTER later are recorded once a later script re-creates these three triggers with them.
 
 CREATE TRIGGER T_MASTER_HISTORY_INSERT AFTER INSERT ON T_MASTER
 BEGIN
@@ -239,6 +240,7 @@ BEGIN
         'strFax', NEW.strFax, 'strFaxNotes', NEW.strFaxNotes,
         'lngBankAccount', NEW.lngBankAccount, 'strBankAccount1', NEW.strBankAccount1,
         'strBankAccount2', NEW.strBankAccount2, 'strNotes', NEW.strNotes,
+        'strInvoiceNo', NEW.strInvoiceNo, 'datInvoiceFrom', NEW.datInvoiceFrom,
         'datLastUpdate', NEW.datLastUpdate)
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;
 END;
@@ -265,7 +267,8 @@ WHEN OLD.lngMasterID IS NOT NEW.lngMasterID OR OLD.lngSupplier IS NOT NEW.lngSup
     OLD.strFax IS NOT NEW.strFax OR OLD.strFaxNotes IS NOT NEW.strFaxNotes OR
     OLD.lngBankAccount IS NOT NEW.lngBankAccount OR
     OLD.strBankAccount1 IS NOT NEW.strBankAccount1 OR
-    OLD.strBankAccount2 IS NOT NEW.strBankAccount2 OR OLD.strNotes IS NOT NEW.strNotes
+    OLD.strBankAccount2 IS NOT NEW.strBankAccount2 OR OLD.strNotes IS NOT NEW.strNotes OR
+    OLD.strInvoiceNo IS NOT NEW.strInvoiceNo OR OLD.datInvoiceFrom IS NOT NEW.datInvoiceFrom
 BEGIN
     INSERT INTO T_HISTORY (datChanged, strTable, lngRowID, lngMasterID, strAction, strOrigin,
                            lngGroup, strOld, strNew)
@@ -290,6 +293,7 @@ BEGIN
         'strFax', OLD.strFax, 'strFaxNotes', OLD.strFaxNotes,
         'lngBankAccount', OLD.lngBankAccount, 'strBankAccount1', OLD.strBankAccount1,
         'strBankAccount2', OLD.strBankAccount2, 'strNotes', OLD.strNotes,
+        'strInvoiceNo', OLD.strInvoiceNo, 'datInvoiceFrom', OLD.datInvoiceFrom,
         'datLastUpdate', OLD.datLastUpdate),
         json_remove(json_object(
         'lngMasterID', NEW.lngMasterID, 'lngSupplier', NEW.lngSupplier,
@@ -310,6 +314,7 @@ BEGIN
         'strFax', NEW.strFax, 'strFaxNotes', NEW.strFaxNotes,
         'lngBankAccount', NEW.lngBankAccount, 'strBankAccount1', NEW.strBankAccount1,
         'strBankAccount2', NEW.strBankAccount2, 'strNotes', NEW.strNotes,
+        'strInvoiceNo', NEW.strInvoiceNo, 'datInvoiceFrom', NEW.datInvoiceFrom,
         'datLastUpdate', NEW.datLastUpdate),
         CASE WHEN OLD.lngMasterID IS NOT NEW.lngMasterID THEN '$.-' ELSE '$.lngMasterID' END,
         CASE WHEN OLD.lngSupplier IS NOT NEW.lngSupplier THEN '$.-' ELSE '$.lngSupplier' END,
@@ -341,6 +346,8 @@ BEGIN
         CASE WHEN OLD.strBankAccount1 IS NOT NEW.strBankAccount1 THEN '$.-' ELSE '$.strBankAccount1' END,
         CASE WHEN OLD.strBankAccount2 IS NOT NEW.strBankAccount2 THEN '$.-' ELSE '$.strBankAccount2' END,
         CASE WHEN OLD.strNotes IS NOT NEW.strNotes THEN '$.-' ELSE '$.strNotes' END,
+        CASE WHEN OLD.strInvoiceNo IS NOT NEW.strInvoiceNo THEN '$.-' ELSE '$.strInvoiceNo' END,
+        CASE WHEN OLD.datInvoiceFrom IS NOT NEW.datInvoiceFrom THEN '$.-' ELSE '$.datInvoiceFrom' END,
         CASE WHEN OLD.datLastUpdate IS NOT NEW.datLastUpdate THEN '$.-' ELSE '$.datLastUpdate' END)
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;
 END;
@@ -370,6 +377,7 @@ BEGIN
         'strFax', OLD.strFax, 'strFaxNotes', OLD.strFaxNotes,
         'lngBankAccount', OLD.lngBankAccount, 'strBankAccount1', OLD.strBankAccount1,
         'strBankAccount2', OLD.strBankAccount2, 'strNotes', OLD.strNotes,
+        'strInvoiceNo', OLD.strInvoiceNo, 'datInvoiceFrom', OLD.datInvoiceFrom,
         'datLastUpdate', OLD.datLastUpdate),
         NULL
     FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1;

@@ -1,1 +1,0 @@
--- Version 2: invoice registration numbers, reduced-rate classes and the tax rate table.

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "store/Currency.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Consumption tax rates by date: rows of T_TAX_RATE (datFrom, curStandard, curReduced), rates in
+// percent (10 % is Currency 10). A row applies from its date until the next row's date. The
+// shipped file holds the rates from 1989-04-01 on; the user may add later changes.
+
+struct TaxRate {
+    QDate from;
+    Currency standard;
+    Currency reduced;
+};
+
+// Every row, ordered by date. Failure: logged "gGetTaxRates", false.
+bool gGetTaxRates(QList<TaxRate>& rates);
+
+// The row in force on date (the last one dated on or before it) of rates ordered by date; none
+// before the first row.
+std::optional<TaxRate> gTaxRateOn(const QList<TaxRate>& rates, const QDate& date);
+
+// Why a new row is refused: an invalid date, a date already in the table, a rate outside
+// 0 to 100.
+enum class TaxRateRefusal { None, InvalidDate, DuplicateDate, RateOutOfRange };
+TaxRateRefusal gChkTaxRate(const QList<TaxRate>& rates, const TaxRate& row);
+// The message shown for a refusal (empty for None).
+QString gTaxRateRefusalText(TaxRateRefusal refusal);
+
+// Adds a row that gChkTaxRate accepted. Failure (including a duplicate date the table's index
+// refuses): logged "gAddTaxRate", false.
+bool gAddTaxRate(const TaxRate& row);
+
+// Setting 50: the class (1 to 3) whose entries carry the reduced-rate mark, default 1. A stored
+// value outside 1 to 3 reads as 1. Failure: logged "gGetTaxClass", false.
+constexpr int kTaxClassSetting = 50;
+bool gGetTaxClass(qint32& classNo);

@@ -1,0 +1,157 @@
+#include "ReportTestData.h"
+#include "TestData.h"
+#include "TestServices.h"
+#include "reports/SupplierList.h"
+#include "reports/TaxSummary.h"
+#include "store/Database.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The tax summary over 2019/09/01 to 2030/12/31, class 1 the tax class with "食品" marked
+// reduced. Every figure below is worked by hand (amounts in yen; a group is cut once):
+//
+// 1 登録途中, T7000012050002 from 2026/05/01:
+//   2026/04/10 10 000 unregistered, 80 %: tax 1 000, deductible 800
+//   2026/05/10 20 000 registered:         tax 2 000, deductible 2 000
+//   2026/05/20 "5月分消費税" 3 000: stated only
+// 2 未登録:
+//   2026/09/30 1 005 at 80 %:              tax 100 (100.5),  deductible 80 (80.4)
+//   2026/10/01 and 10/05 1 005 each, 50 %: tax 201 (201.0),  deductible 100 (100.5)
+//   2026/10/02 2 003 食品, 8 %, 50 %:       tax 160 (160.24), deductible 80 (80.12)
+//   2029/10/01 1 000, no share:            tax 100,          deductible 0
+// 3 旧税率 (before the invoice system, always full):
+//   2019/09/30 1 000 and 1 000 食品: both 8 % standard (the reduced rate equals it): 160
+//   2019/10/01 1 000 at 10 %: 100; 1 000 食品 at 8 % reduced: 80
+// 4 無効 (invalid): absent. Sales ledger of 1: 10 000 at 10 %, 5 005 食品 at 8 % (400.4).
+class tst_TaxSummary : public DataFileTest {
+    Q_OBJECT
+private slots:
+    void init();
+    void summaryRows_data();
+    void summaryRows();
+    void workbookAndCsv();
+    void rangeWithoutLinesIsTheUsualMessage();
+
+private:
+    QList<SupplierRecord> suppliers();
+};
+
+void tst_TaxSummary::init() {
+    DataFileTest::init();
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"登録途中"_s}));
+    QVERIFY(addSupplier({.masterID = 2, .shortName = u"未登録"_s}));
+    QVERIFY(addSupplier({.masterID = 3, .shortName = u"旧税率"_s}));
+    QVERIFY(addSupplier({.masterID = 4, .shortName = u"無効"_s, .valid = false}));
+    QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET strInvoiceNo='T7000012050002',"
+                                 " datInvoiceFrom='2026-05-01' WHERE lngMasterID IN (1, 4)"_s));
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_DATA_CLASS1 (strClassItem, lngSort, blnEnable,"
+                                 " blnReduced) VALUES ('食品', 1, 1, 1), ('雑貨', 2, 1, 0)"_s));
+    const auto line = [](int kind, int id, QDate d, double cost, const QString& cls = {},
+                         const QString& item = {}) {
+        return addLine({.kind = kind,
+                        .masterID = id,
+                        .date = d,
+                        .item = item,
+                        .class1 = cls,
+                        .cost = cost}) > 0;
+    };
+    QVERIFY(line(1, 1, {2026, 4, 10}, 10000, u"雑貨"_s));
+    QVERIFY(line(1, 1, {2026, 5, 10}, 20000));
+    QVERIFY(line(1, 1, {2026, 5, 20}, 3000, {}, u"5月分消費税"_s));
+    QVERIFY(line(1, 2, {2026, 9, 30}, 1005));
+    QVERIFY(line(1, 2, {2026, 10, 1}, 1005));
+    QVERIFY(line(1, 2, {2026, 10, 5}, 1005));
+    QVERIFY(line(1, 2, {2026, 10, 2}, 2003, u"食品"_s));
+    QVERIFY(line(1, 2, {2029, 10, 1}, 1000));
+    QVERIFY(line(1, 3, {2019, 9, 30}, 1000));
+    QVERIFY(line(1, 3, {2019, 9, 30}, 1000, u"食品"_s));
+    QVERIFY(line(1, 3, {2019, 10, 1}, 1000));
+    QVERIFY(line(1, 3, {2019, 10, 1}, 1000, u"食品"_s));
+    QVERIFY(line(1, 4, {2026, 6, 1}, 50000));
+    QVERIFY(line(2, 1, {2026, 6, 1}, 10000));
+    QVERIFY(line(2, 1, {2026, 6, 1}, 5005, u"食品"_s));
+    QVERIFY(addLine({.masterID = 1, .date = {2026, 6, 1}, .payment = 9999}) > 0);
+}
+
+QList<SupplierRecord> tst_TaxSummary::suppliers() {
+    QList<SupplierRecord> list;
+    return gGetReportSuppliers(list) ? list : QList<SupplierRecord>();
+}
+
+void tst_TaxSummary::summaryRows_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("row"); // index in the summary; -1 the total row
+    QTest::addColumn<QString>("cells");
+    QTest::newRow("registered mid-range; tax line apart")
+        << 1 << 0
+        << u"1|登録途中|T7000012050002|未登録／2026/05/01 から登録|30000|0|3000|3000|2800"_s;
+    QTest::newRow("80 % then 50 %, reduced, none after 2029/09/30")
+        << 1 << 1 << u"2|未登録||未登録|4015|2003|561|0|260"_s;
+    QTest::newRow("2019/09/30 and 2019/10/01")
+        << 1 << 2 << u"3|旧税率||未登録|3000|1000|340|0|340"_s;
+    QTest::newRow("total; the invalid supplier absent")
+        << 1 << -1 << u"|合計|||37015|3003|3901|3000|3400"_s;
+    QTest::newRow("sales: output tax by rate")
+        << 2 << 0 << u"1|登録途中|T7000012050002|登録|10000|5005|1400|0|1000|400"_s;
+}
+
+void tst_TaxSummary::summaryRows() {
+    QFETCH(int, kind);
+    QFETCH(int, row);
+    QFETCH(QString, cells);
+    TaxSummary s;
+    QVERIFY(gCalcTaxSummary(suppliers(), {2019, 9, 1}, {2030, 12, 31}, kind, s));
+    QCOMPARE(s.rows.size(), kind == 1 ? 3 : 1);
+    QCOMPARE(gTaxSummaryCells(row < 0 ? s.total : s.rows.at(row), kind).join(u'|'), cells);
+}
+
+void tst_TaxSummary::workbookAndCsv() {
+    QTemporaryDir out;
+    TaxSummaryParams p;
+    p.startText = u"2019/09/01"_s;
+    p.endText = u"2030/12/31"_s;
+    p.suppliers = suppliers();
+    p.outputFolder = out.path();
+    QString saved;
+    QCOMPARE(gPrintTaxSummary(p, {}, &saved), TaxSummaryOutcome::Written);
+    Workbook book;
+    QVERIFY(book.open(saved));
+    const Worksheet* sheet = book.sheet(kTaxSummarySheet);
+    QVERIFY(sheet);
+    QCOMPARE(reporttest::rowText(sheet, 5, 2, 10),
+             u"番号|仕入先|登録番号|登録状況|標準税率対象額|軽減税率対象額|計算税額|"
+             "記載税額（消費税伝票）|控除対象仕入税額"_s);
+    QCOMPARE(reporttest::rowText(sheet, 9, 2, 10), u"|合計|||37015|3003|3901|3000|3400"_s);
+    QCOMPARE(sheet->format(9, 10).numberFormat, u"#,##0"_s);
+
+    p.csv = true;
+    p.kind = 2;
+    m_svc.clock->fixed = m_svc.clock->fixed.addSecs(1);
+    QCOMPARE(gPrintTaxSummary(p, {}, &saved), TaxSummaryOutcome::Written);
+    QVERIFY(saved.endsWith(u"消費税集計表.csv"_s));
+    const QByteArray csv = readBytes(saved);
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF\"番号\",\"仕入先\","));
+    QVERIFY(csv.endsWith(
+        QString(u"\"\",\"合計\",\"\",\"\",\"10000\",\"5005\",\"1400\",\"0\",\"1000\",\"400\"\r\n"_s)
+            .toUtf8()));
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_TaxSummary::rangeWithoutLinesIsTheUsualMessage() {
+    QTemporaryDir out;
+    TaxSummaryParams p;
+    p.startText = u"2031/01/01"_s;
+    p.endText = u"2031/12/31"_s;
+    p.suppliers = suppliers();
+    p.outputFolder = out.path();
+    QCOMPARE(gPrintTaxSummary(p, {}), TaxSummaryOutcome::NothingToReport);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"対象となるデータがありません。\r\n期間と設定を確認してください。"_s});
+    QVERIFY(reporttest::folderEntries(out.path()).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_TaxSummary)
+#include "tst_TaxSummary.moc"
