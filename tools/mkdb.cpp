@@ -1,6 +1,6 @@
 // Builds a shipped SQLite file from SQL scripts: tovaki-mkdb [--keep-existing] OUT SCRIPT...
 // The scripts run in order; after a script whose name starts with a number N (a step of the
-// migration chain, "2-history.sql") the file's schema version is set to N. The file is written
+// migration chain, "2-2-history.sql") the file's schema version is set to N. The file is written
 // under a temporary name and renamed, so an interrupted build never leaves a half-made database.
 // With --keep-existing an existing OUT is left untouched: the data file a user has been working in
 // is never replaced by a build.

@@ -3,10 +3,14 @@
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
+#include "maintenance/Backup.h"
+#include "maintenance/SystemSettings.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -96,7 +100,21 @@ void frmEndProgram::closeEvent(QCloseEvent* event) {
 bool gTermDataBase() {
     // A compaction that fails is logged by the data layer; the shutdown goes on. A file that
     // start-up refused, or that is read-only or damaged, is left exactly as it is.
+    const bool ours = gdbData().isOpen() && gDataFileAccepted() && !gDataFileReadOnly();
+    qint32 keep = kAutoBackupDefault;
+    if (ours && !gGetAutoBackupCount(keep))
+        keep = kAutoBackupDefault;
     DbCloseAndCompact(gstrDbPath);
+    // The automatic backup is a copy of the closed, compacted file, taken while the program
+    // still holds the file's lock. A damaged file is not copied (the copies are the way back).
+    if (ours && keep > 0 && !gDataFileDamaged() && !gWriteAutoBackup(gstrDbPath, keep)) {
+        svc().prompt().show(
+            QStringLiteral("終了時の自動バックアップを作成できませんでした。\r\n%1\r\n\r\n"
+                           "データファイルはそのままです。保存先の空き容量と書き込みの権限を"
+                           "確かめてください（詳しくはエラーログにあります）。")
+                .arg(QDir::toNativeSeparators(gDataBackupFolder(gstrDbPath))),
+            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+    }
     gUnlockDataFile();
     return true;
 }

@@ -34,5 +34,6 @@ private:
     static frmEndProgram* s_instance;
 };
 
-// Closes the data file and compacts it (the shutdown window's work).
+// Closes the data file, compacts it and writes its automatic backup (the shutdown window's
+// work). A backup that fails is told; the shutdown goes on.
 bool gTermDataBase();

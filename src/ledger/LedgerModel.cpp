@@ -4,6 +4,7 @@
 #include "base/ErrorLog.h"
 #include "ledger/LedgerLayout.h"
 #include "store/Database.h"
+#include "store/History.h"
 
 #include <algorithm>
 
@@ -172,10 +173,10 @@ bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {
         return true;
     if (!gAfterCellUpdate(next, m_masterID))
         return false;
-    return commitLine(row, next, before);
+    return commitLine(row, next, before, HistoryOrigin::Typed);
 }
 
-bool LedgerModel::storeLine(int row, const LedgerLine& changed) {
+bool LedgerModel::storeLine(int row, const LedgerLine& changed, const QString& origin) {
     LedgerLine before;
     if (!lineForEdit(row, before, QStringLiteral("LedgerModel_storeLine")))
         return false;
@@ -184,14 +185,19 @@ bool LedgerModel::storeLine(int row, const LedgerLine& changed) {
     LedgerLine next = changed;
     if (!gAfterCellUpdate(next, m_masterID))
         return false;
-    return commitLine(row, next, before);
+    return commitLine(row, next, before, origin);
 }
 
-bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before) {
+bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before,
+                             const QString& origin) {
+    HistoryScope history(m_store.database(), origin);
+    if (!history.ok())
+        return false;
+    bool recorded = false;
     if (isNewRow(row)) {
         // Inserted and read back: the cache holds the line as stored.
         next.lngID = 0;
-        if (!m_store.insertLine(next))
+        if (!m_store.insertLine(next) || !history.commit(&recorded))
             return false;
         // The draft becomes a stored line; a fresh new row follows it.
         const int newRow = lineCount() + 1;
@@ -202,12 +208,15 @@ bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before
         endInsertRows();
         emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
         emit headerDataChanged(Qt::Vertical, row, newRow);
+        emit changeRecorded(history.group());
         return true;
     }
-    if (!m_store.storeChanges(before, next))
+    if (!m_store.storeChanges(before, next) || !history.commit(&recorded))
         return false;
     m_cache.insert_or_assign(next.lngID, next);
     emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
+    if (recorded)
+        emit changeRecorded(history.group());
     return true;
 }
 
@@ -217,14 +226,15 @@ bool LedgerModel::removeLines(QList<int> rows) {
     rows.removeIf([this](int row) { return row < 0 || row >= lineCount(); });
     if (rows.isEmpty())
         return true;
-    Transaction tx(m_store.database());
+    HistoryScope tx(m_store.database(), HistoryOrigin::Deleted);
     if (!tx.ok())
         return false;
     for (int row : rows) {
         if (!m_store.deleteLine(m_ids[static_cast<std::size_t>(row)]))
             return false;
     }
-    if (!tx.commit())
+    bool recorded = false;
+    if (!tx.commit(&recorded))
         return false;
     for (int row : rows) {
         const qint64 id = m_ids[static_cast<std::size_t>(row)];
@@ -233,6 +243,8 @@ bool LedgerModel::removeLines(QList<int> rows) {
         m_cache.erase(id);
         endRemoveRows();
     }
+    if (recorded)
+        emit changeRecorded(tx.group());
     return true;
 }
 

@@ -61,8 +61,9 @@ public:
     bool setCellValue(int row, int column, const QVariant& value);
     // Stores a line the window changed outside a cell edit (a derived amount, a class default):
     // every column that differs from the row's line is written, after the after-update
-    // processing. Nothing is written when nothing differs.
-    bool storeLine(int row, const LedgerLine& changed);
+    // processing. Nothing is written when nothing differs. origin: how the history records it
+    // (HistoryOrigin, store/History.h).
+    bool storeLine(int row, const LedgerLine& changed, const QString& origin);
     // Deletes stored lines (rows of the new line are ignored) in one transaction: all of them or
     // none. The view loses the rows only after the deletion is committed.
     bool removeLines(QList<int> rows);
@@ -79,9 +80,14 @@ public:
     // (LedgerStore::findLines); -1 when none does or the search failed (logged).
     int findRow(const QString& text, int afterRow);
 
+signals:
+    // A write of the model was recorded in the change history as this group (undo works on it).
+    void changeRecorded(qint64 group);
+
 private:
-    // Writes next in place of the line of row (inserting it when it is the new line).
-    bool commitLine(int row, LedgerLine& next, const LedgerLine& before);
+    // Writes next in place of the line of row (inserting it when it is the new line), recorded
+    // in the history under origin.
+    bool commitLine(int row, LedgerLine& next, const LedgerLine& before, const QString& origin);
     // The line of a stored row, read with its block when needed; nullptr when it cannot be read.
     const LedgerLine* cached(int row) const;
     // The line of a row about to change: the draft for the new row. False (logged under proc)

@@ -3,6 +3,7 @@
 
 #include "base/ErrorLog.h"
 #include "store/Database.h"
+#include "store/History.h"
 
 #include <algorithm>
 #include <sqlite3.h>
@@ -414,8 +415,10 @@ bool LedgerStore::deleteLine(qint64 lngID) {
         QStringLiteral("DELETE FROM ") + table() + QStringLiteral(" WHERE lngID=?"), {lngID}, proc);
 }
 
-bool LedgerStore::resetChecks(std::optional<qint32> masterID) {
+bool LedgerStore::resetChecks(std::optional<qint32> masterID, qint64* group) {
     const QString proc = QStringLiteral("LedgerStore_resetChecks");
+    if (group)
+        *group = 0;
     if (!validKind(proc))
         return false;
     QString sql = QStringLiteral(" UPDATE ") + table() + QStringLiteral(" SET curCheck=0");
@@ -424,7 +427,13 @@ bool LedgerStore::resetChecks(std::optional<qint32> masterID) {
         sql += QStringLiteral(" Where lngMasterID=?");
         params << *masterID;
     }
-    return m_db.executeSQL(sql, params, proc);
+    HistoryScope history(m_db, HistoryOrigin::CheckReset);
+    bool recorded = false;
+    if (!history.ok() || !m_db.executeSQL(sql, params, proc) || !history.commit(&recorded))
+        return false;
+    if (group && recorded)
+        *group = history.group();
+    return true;
 }
 
 bool LedgerStore::findLines(qint32 masterID, const QString& text, std::unordered_set<qint64>& ids) {

@@ -66,8 +66,9 @@ public:
     // Deletes a stored line.
     bool deleteLine(qint64 lngID);
     // Sets curCheck to 0 for every line of supplier masterID, or of every supplier when none is
-    // given (NULL check marks included).
-    bool resetChecks(std::optional<qint32> masterID);
+    // given (NULL check marks included), in one change of the history (origin "check"); group:
+    // its history group, 0 when no mark changed.
+    bool resetChecks(std::optional<qint32> masterID, qint64* group = nullptr);
     // The lines of supplier masterID whose item or note contains text, or, when text is a
     // number, that hold it as quantity, unit price, regular price, amount or payment.
     bool findLines(qint32 masterID, const QString& text, std::unordered_set<qint64>& ids);

@@ -22,11 +22,13 @@
 #include "ledger/frmDataCheck0.h"
 #include "ledger/frmDataItem.h"
 #include "ledger/frmDataMoveGrid.h"
+#include "ledger/frmHistory.h"
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
 #include "store/AmountLimits.h"
 #include "store/Formats.h"
+#include "store/History.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
 
@@ -39,6 +41,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -215,6 +218,9 @@ frmData::frmData(int kind) : m_kind(kind) {
             if (b)
                 b->setEnabled(false);
         cmdHead->setEnabled(false);
+        cmdUndo->setEnabled(false);
+        mnuUndo->setEnabled(false);
+        mnuRedo->setEnabled(false);
     }
 }
 
@@ -224,6 +230,20 @@ frmData::~frmData() {
 }
 
 void frmData::buildControls() {
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuUndo = edit->addAction(QStringLiteral("元に戻す(&U)"));
+    mnuUndo->setObjectName(QStringLiteral("mnuUndo"));
+    mnuUndo->setShortcut(QKeySequence::Undo);
+    mnuRedo = edit->addAction(QStringLiteral("やり直す(&R)"));
+    mnuRedo->setObjectName(QStringLiteral("mnuRedo"));
+    mnuRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    edit->addSeparator();
+    mnuHistory = edit->addAction(QStringLiteral("変更履歴(&H)..."));
+    mnuHistory->setObjectName(QStringLiteral("mnuHistory"));
+    connect(mnuUndo, &QAction::triggered, this, [this] { mnuUndo_Click(false); });
+    connect(mnuRedo, &QAction::triggered, this, [this] { mnuUndo_Click(true); });
+    connect(mnuHistory, &QAction::triggered, this, [this] { cmdHistory_Click(); });
     const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmData"));
     mnuContents = help.mnuContents;
     mnuAbout = help.mnuAbout;
@@ -278,20 +298,11 @@ void frmData::buildControls() {
                      twipsRect(9100, kTopRow - 15, 1500, kRowHeight + 30));
     cmdMoveGrid = button(c, QStringLiteral("cmdMoveGrid"), QStringLiteral("表の位置調整"),
                          twipsRect(10700, kTopRow - 15, 1500, kRowHeight + 30));
-    // Ctrl+F: the next line whose item or note holds the text, or that has the amount.
-    txtFind = new QLineEdit(c);
-    named(txtFind, QStringLiteral("txtFind"));
-    txtFind->setGeometry(twipsRect(12400, kTopRow, 2500, kRowHeight));
-    txtFind->setPlaceholderText(QStringLiteral("検索（Ctrl+F）"));
-    txtFind->setToolTip(
-        QStringLiteral("品名・備考の文字、または金額で行を探します。Enterで次の行へ。"));
-    txtFind->setClearButtonEnabled(true);
-    connect(txtFind, &QLineEdit::returnPressed, this, [this] { mFindNext(); });
-    auto* find = new QShortcut(QKeySequence::Find, this);
-    connect(find, &QShortcut::activated, this, [this] {
-        txtFind->setFocus(Qt::ShortcutFocusReason);
-        txtFind->selectAll();
-    });
+    cmdUndo = button(c, QStringLiteral("cmdUndo"), QStringLiteral("元に戻す"),
+                     twipsRect(12400, kTopRow - 15, 1150, kRowHeight + 30));
+    cmdUndo->setToolTip(QStringLiteral("最後の変更を元に戻します（Ctrl+Z）。やり直しは Ctrl+Y"));
+    cmdHistory = button(c, QStringLiteral("cmdHistory"), QStringLiteral("変更履歴"),
+                        twipsRect(13650, kTopRow - 15, 1150, kRowHeight + 30));
 
     // ---- the supplier's figures
     lblRegularRatio = label(c, QString(), twipsRect(90, kSecondRow, 1350, kRowHeight));
@@ -306,10 +317,24 @@ void frmData::buildControls() {
     label(c, QStringLiteral("備考"), twipsRect(5250, kSecondRow, 550, kRowHeight),
           Qt::AlignRight | Qt::AlignVCenter);
     txtNotes = readOnlyBox(QStringLiteral("txtNotes"),
-                           twipsRect(5850, kSecondRow, 8700, kRowHeight), Qt::AlignLeft);
+                           twipsRect(5850, kSecondRow, 6100, kRowHeight), Qt::AlignLeft);
     txtMasterID = readOnlyBox(QStringLiteral("txtMasterID"), twipsRect(0, 0, 600, kRowHeight),
                               Qt::AlignRight);
     txtMasterID->setVisible(false);
+    // Ctrl+F: the next line whose item or note holds the text, or that has the amount.
+    txtFind = new QLineEdit(c);
+    named(txtFind, QStringLiteral("txtFind"));
+    txtFind->setGeometry(twipsRect(12050, kSecondRow, 2500, kRowHeight));
+    txtFind->setPlaceholderText(QStringLiteral("検索（Ctrl+F）"));
+    txtFind->setToolTip(
+        QStringLiteral("品名・備考の文字、または金額で行を探します。Enterで次の行へ。"));
+    txtFind->setClearButtonEnabled(true);
+    connect(txtFind, &QLineEdit::returnPressed, this, [this] { mFindNext(); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        txtFind->setFocus(Qt::ShortcutFocusReason);
+        txtFind->selectAll();
+    });
 
     // ---- the totals frame
     frmCalcSum = new QGroupBox(c);
@@ -488,6 +513,9 @@ void frmData::buildControls() {
     connect(cmdCulCExe, &QPushButton::clicked, this, [this] { cmdCulCExe_Click(); });
     connect(cmdCalcSum, &QPushButton::clicked, this, [this] { cmdCalcSum_Click(); });
     connect(cmdEstimatedTax, &QPushButton::clicked, this, [this] { cmdEstimatedTax_Click(); });
+    connect(cmdUndo, &QPushButton::clicked, this, [this] { mnuUndo_Click(false); });
+    connect(cmdHistory, &QPushButton::clicked, this, [this] { cmdHistory_Click(); });
+    connect(m_model, &LedgerModel::changeRecorded, this, &frmData::mRecordChange);
     connect(cmdCulcStartCalendar, &QPushButton::clicked, this,
             [this] { cmdCulcCalendar_Click(true); });
     connect(cmdCulcEndCalendar, &QPushButton::clicked, this,
@@ -925,7 +953,7 @@ bool frmData::mInputClassDefault(int column) {
     default:
         return true;
     }
-    return ok && m_model->storeLine(row, line);
+    return ok && m_model->storeLine(row, line, HistoryOrigin::Typed);
 }
 
 void frmData::DBGrid_Main_ButtonClick(int column) {
@@ -1104,7 +1132,7 @@ bool frmData::mCalcColumn(int column) {
         return false;
     if (!result.warning.ok)
         showRule(result.warning);
-    return m_model->storeLine(row, line);
+    return m_model->storeLine(row, line, HistoryOrigin::Derived);
 }
 
 // ---- buttons -----------------------------------------------------------------------------------
@@ -1368,4 +1396,97 @@ void frmData::closeEvent(QCloseEvent* event) {
     mSetProcessingScreen(false);
     gShowMenu();
     QMainWindow::closeEvent(event);
+}
+
+// ---- undo and the change history --------------------------------------------------------------
+
+void frmData::mRecordChange(qint64 group) {
+    const qint32 masterID = m_model->masterID();
+    m_undoSteps[masterID].push_back(group);
+    m_redoSteps[masterID].clear();
+}
+
+void frmData::mnuUndo_Click(bool redo) {
+    const QString proc =
+        redo ? QStringLiteral("frmData_mnuRedo_Click") : QStringLiteral("frmData_mnuUndo_Click");
+    if (gDataFileReadOnly())
+        return;
+    if (!mDataDicide()) {
+        gProcFatalError(proc);
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    const qint32 masterID = m_model->masterID();
+    std::vector<qint64>& from = redo ? m_redoSteps[masterID] : m_undoSteps[masterID];
+    std::vector<qint64>& to = redo ? m_undoSteps[masterID] : m_redoSteps[masterID];
+    std::vector<std::pair<QString, qint64>> rows;
+    for (;;) {
+        if (masterID == 0 || from.empty()) {
+            svc().prompt().show(redo ? QStringLiteral("やり直せる変更はありません。")
+                                     : QStringLiteral("元に戻せる変更はありません。"),
+                                QString(), MsgStyle::OKOnly | MsgStyle::Information);
+            return;
+        }
+        UndoOutcome outcome = UndoOutcome::Nothing;
+        qint64 group = 0;
+        if (!gUndoHistoryGroup(m_model->store().database(), from.back(),
+                               redo ? HistoryOrigin::Redo : HistoryOrigin::Undo, outcome, &group,
+                               &rows)) {
+            gProcFatalError(proc);
+            return;
+        }
+        from.pop_back();
+        if (outcome == UndoOutcome::Changed) {
+            svc().prompt().show(
+                (redo ? QStringLiteral("この変更の後に同じ行が変更されているため、やり直せません。")
+                      : QStringLiteral(
+                            "この変更の後に同じ行が変更されているため、元に戻せません。")) +
+                    QStringLiteral(
+                        "\r\n今の内容はそのままです。変更の内容は「変更履歴」で確かめられ"
+                        "ます。"),
+                QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+            return;
+        }
+        if (outcome == UndoOutcome::Done) {
+            to.push_back(group);
+            break;
+        }
+    }
+    // The grid shows the lines as they are now, with the first line the step touched current.
+    const int column = qMax(int(LedgerCol::Date), DBGrid_Main->currentIndex().column());
+    const int oldRow = currentRow();
+    if (!m_model->reload()) {
+        gProcFatalError(proc);
+        return;
+    }
+    int row = -1;
+    for (const auto& [table, id] : rows) {
+        if (table == m_model->store().table())
+            row = m_model->rowOfLine(id);
+        if (row >= 0)
+            break;
+    }
+    if (row < 0)
+        row = qBound(0, oldRow, m_model->rowCount() - 1);
+    if (m_model->rowCount() > 0) {
+        const QModelIndex target = m_model->index(row, column);
+        DBGrid_Main->setCurrentIndex(target);
+        DBGrid_Main->scrollTo(target);
+    }
+    DBGrid_Main->setFocus();
+}
+
+void frmData::cmdHistory_Click() {
+    if (!mDataDicide()) {
+        gProcFatalError(QStringLiteral("frmData_cmdHistory_Click"));
+        return;
+    }
+    if (m_blnEditPending)
+        return;
+    frmHistory* w = frmHistory::instance();
+    if (!w || !w->mShow(m_model->masterID())) {
+        gProcFatalError(QStringLiteral("frmData_cmdHistory_Click"));
+        return;
+    }
 }

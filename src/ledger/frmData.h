@@ -6,7 +6,9 @@
 #include <QMainWindow>
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
+#include <vector>
 
 class LedgerGrid;
 class QAbstractItemView;
@@ -59,6 +61,12 @@ public:
     // The line check over the shown lines; errorFound when a changed line fails (the user has
     // been told and put on it).
     bool mChkInputDate(bool& errorFound);
+    // A change of the shown supplier's lines, recorded in the history as group: the newest step
+    // that 元に戻す undoes (the steps that could be redone are dropped).
+    void mRecordChange(qint64 group);
+    // Undoes (or, with redo, does again) the newest step of the shown supplier made in this
+    // window: the user is told when there is none or when its lines changed since.
+    void mnuUndo_Click(bool redo);
     // Puts the cursor on the next line that matches the search box (LedgerModel::findRow);
     // tells when none does.
     void mFindNext();
@@ -72,6 +80,8 @@ public:
     QPushButton* cmdMoveGrid = nullptr;
     QPushButton* cmdDspSupplier = nullptr;
     QPushButton* cmdCulCExe = nullptr;
+    QPushButton* cmdUndo = nullptr;
+    QPushButton* cmdHistory = nullptr;
     QLineEdit* txtMasterID = nullptr;
     QLineEdit* txtRegularRatio = nullptr;
     QLineEdit* txtStartCarry = nullptr;
@@ -100,6 +110,9 @@ public:
     QLabel* lblTotalRegularPrice2 = nullptr;
     QLabel* lblTotalRatio2 = nullptr;
     QLabel* picNowProcessing = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
+    QAction* mnuHistory = nullptr;
     QAction* mnuContents = nullptr;
     QAction* mnuAbout = nullptr;
 
@@ -143,6 +156,7 @@ private:
     void cmdCulCExe_Click();
     void cmdCalcSum_Click();
     void cmdEstimatedTax_Click();
+    void cmdHistory_Click();
     void cmdCulcCalendar_Click(bool start);
     void DBGrid_Main_ButtonClick(int column);
     bool DBGrid_Main_KeyDown(QKeyEvent* event);
@@ -165,6 +179,9 @@ private:
     int m_intLastKeyCode = 0;
     QList<QFrame*> m_sumShapes;
     QAbstractItemView* m_editList = nullptr; // the list of cboEditGrid
+    // The steps of each supplier that can be undone and redone, as history groups, newest last.
+    std::map<qint32, std::vector<qint64>> m_undoSteps;
+    std::map<qint32, std::vector<qint64>> m_redoSteps;
 
     static frmData* s_instance;
 };

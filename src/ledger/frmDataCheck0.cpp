@@ -111,8 +111,11 @@ void frmDataCheck0::cmdCheckTo0_Click() {
     }
     LedgerStore store(glngDataKind);
     // A failure is in the error log already; the marks stay as they were.
-    if (!store.resetChecks(masterID))
+    qint64 group = 0;
+    if (!store.resetChecks(masterID, &group))
         return;
+    if (ledger && group != 0)
+        ledger->mRecordChange(group);
     if (ledger && !ledger->mRefreshView()) {
         gProcFatalError(QStringLiteral("frmDataCheck0_cmdCheckTo0_Click"));
         return;

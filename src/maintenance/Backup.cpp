@@ -284,3 +284,109 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     }
     return true;
 }
+
+// --- automatic backups ----------------------------------------------------------------------
+
+namespace {
+
+const QString kAutoInfix = QStringLiteral(".auto-");
+const QString kCheckingSuffix = QStringLiteral(".checking");
+
+QString autoPrefix(const QString& dataFile) {
+    return QFileInfo(dataFile).fileName() + kAutoInfix;
+}
+
+} // namespace
+
+QStringList gAutoBackupFiles(const QString& dataFile) {
+    const QDir folder(gDataBackupFolder(dataFile));
+    QStringList files;
+    const QStringList names = folder.entryList({autoPrefix(dataFile) + QLatin1Char('*')},
+                                               QDir::Files, QDir::Name | QDir::Reversed);
+    for (const QString& name : names) {
+        if (!name.endsWith(kCheckingSuffix) && !name.endsWith(QLatin1String(".part")))
+            files << folder.filePath(name);
+    }
+    return files;
+}
+
+bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written) {
+    const QString proc = QStringLiteral("gWriteAutoBackup");
+    if (written)
+        written->clear();
+    if (keep <= 0)
+        return true;
+    const QString folderPath = gDataBackupFolder(dataFile);
+    if (!QDir().mkpath(folderPath)) {
+        gSetLastError(0, QStringLiteral("QDir"), QStringLiteral("cannot create ") + folderPath);
+        gProcError(proc, folderPath);
+        return false;
+    }
+    QFile::setPermissions(folderPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QDir folder(folderPath);
+    // Left by a run that was cut off: never a finished copy.
+    for (const QString& name :
+         folder.entryList({autoPrefix(dataFile) + QLatin1Char('*')}, QDir::Files)) {
+        if (name.endsWith(kCheckingSuffix) || name.endsWith(QLatin1String(".part")))
+            QFile::remove(folder.filePath(name));
+    }
+    const QString base = folder.filePath(
+        autoPrefix(dataFile) + svc().clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = base + QStringLiteral("_%1").arg(n);
+    const QString checking = target + kCheckingSuffix;
+    if (!gCopyDataFile(dataFile, checking, proc))
+        return false;
+    if (!gQuickCheckDataFile(checking) || gChkDataFileShape(checking) != DataFileStatus::Ok) {
+        QFile::remove(checking);
+        gSetLastError(0, QStringLiteral("PRAGMA quick_check"),
+                      QStringLiteral("the copy failed its check"));
+        gProcError(proc, checking);
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(fsPath(checking), fsPath(target), ec);
+    if (ec) {
+        QFile::remove(checking);
+        return reportFs(proc, ec, target);
+    }
+    if (written)
+        *written = target;
+    const QStringList copies = gAutoBackupFiles(dataFile);
+    for (qsizetype i = keep; i < copies.size(); ++i) {
+        if (!QFile::remove(copies[i])) {
+            gSetLastError(0, QStringLiteral("QFile"), QStringLiteral("cannot remove"));
+            gProcError(proc, copies[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool gReadBackupSummary(const QString& file, BackupSummary& summary) {
+    const QFileInfo info(file);
+    if (!info.isFile() || gChkDataFileShape(file) != DataFileStatus::Ok)
+        return false;
+    Database db;
+    if (!db.open(file, QStringLiteral("gReadBackupSummary"), true))
+        return false;
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT (SELECT count(*) FROM T_MASTER), "
+                                         "(SELECT count(*) FROM T_DATA1) + "
+                                         "(SELECT count(*) FROM T_DATA2)"),
+                          {}, QStringLiteral("gReadBackupSummary")) ||
+        !rs.moveFirst())
+        return false;
+    summary.suppliers = rs.value(0).toLongLong();
+    summary.lines = rs.value(1).toLongLong();
+    summary.bytes = info.size();
+    const QString name = info.fileName();
+    const qsizetype at = name.lastIndexOf(kAutoInfix);
+    summary.time = at < 0 ? QDateTime()
+                          : QDateTime::fromString(name.mid(at + kAutoInfix.size(), 15),
+                                                  QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!summary.time.isValid())
+        summary.time = gBackupTimeOf(file);
+    return true;
+}

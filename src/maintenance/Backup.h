@@ -48,3 +48,33 @@ QDateTime gBackupTimeOf(const QString& file);
 // file is then the previous one whenever it could be kept. Either way the data file is open
 // afterwards unless it could not be opened at all (gdbData().isOpen() tells).
 bool gProcDataRestore(const QString& file, QString* refusal = nullptr);
+
+// --- automatic backups ----------------------------------------------------------------------
+//
+// At shutdown the program copies the closed data file into gDataBackupFolder (store/Migration.h)
+// as "<name>.auto-yyyyMMdd-HHmmss" and keeps the newest N (setting 51; 0 writes none). A copy is
+// written under a temporary name, checked page by page (PRAGMA quick_check) and only then takes
+// its name, so a copy that is listed was sound when it was written.
+
+inline constexpr int kAutoBackupSetting = 51;
+inline constexpr int kAutoBackupDefault = 10;
+inline constexpr int kAutoBackupMax = 99;
+
+// The automatic backups of the data file, newest first (full paths).
+QStringList gAutoBackupFiles(const QString& dataFile);
+
+// Writes one automatic backup of the closed data file and removes the oldest beyond keep (keep
+// 0: nothing is written or removed). What an interrupted run left is removed first. On failure
+// (folder not writable, disk full, the copy fails its check) nothing of the new copy is left,
+// the older copies and the data file stay as they are; logged under "gWriteAutoBackup".
+bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written = nullptr);
+
+// What the restore window lists of a backup file.
+struct BackupSummary {
+    QDateTime time; // the time in the name of an automatic copy, else gBackupTimeOf
+    qint64 bytes = 0;
+    qint64 suppliers = 0;
+    qint64 lines = 0; // purchase and sales lines together
+};
+// False (not logged) when the file cannot be read as a data file.
+bool gReadBackupSummary(const QString& file, BackupSummary& summary);

@@ -1,5 +1,6 @@
 #include "maintenance/SystemSettings.h"
 
+#include "maintenance/Backup.h"
 #include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
@@ -16,7 +17,15 @@ constexpr int kTaxRate = 32;
 bool gReadSystemSettings(SystemSettingsValues& v) {
     return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
            gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
-           gGetSystemCurFieldIfStored(kTaxRate, v.taxRate) && gGetTaxClass(v.taxClass);
+           gGetSystemCurFieldIfStored(kTaxRate, v.taxRate) && gGetTaxClass(v.taxClass) &&
+           gGetAutoBackupCount(v.autoBackups);
+}
+
+bool gGetAutoBackupCount(qint32& count) {
+    if (!gGetSystemLngField(kAutoBackupSetting, count, kAutoBackupDefault))
+        return false;
+    count = qBound(0, count, kAutoBackupMax);
+    return true;
 }
 
 bool gWriteSystemSettings(const SystemSettingsValues& v) {
@@ -28,7 +37,8 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
            gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&
            gSetSystemStrField(kSaleCaption, v.saleCaption) &&
            (v.taxRate ? gSetSystemCurField(kTaxRate, *v.taxRate) : gDeleteSystemField(kTaxRate)) &&
-           gSetSystemLngField(kTaxClassSetting, v.taxClass);
+           gSetSystemLngField(kTaxClassSetting, v.taxClass) &&
+           gSetSystemLngField(kAutoBackupSetting, qBound(0, v.autoBackups, kAutoBackupMax));
 }
 
 std::optional<Currency> gParseTaxRate(const QString& text) {

@@ -6,8 +6,9 @@
 #include <optional>
 
 // The program-wide settings of the system settings window: close day (8), supplier order (9),
-// the two ledger words (10, 11), the consumption tax rate in percent (32) and the tax class (50).
-// The rate table itself (T_TAX_RATE) is store/TaxRates.h.
+// the two ledger words (10, 11), the consumption tax rate in percent (32), the tax class (50) and
+// the number of automatic backups kept (51; 0 writes none, at most kAutoBackupMax). The rate table
+// itself (T_TAX_RATE) is store/TaxRates.h.
 struct SystemSettingsValues {
     qint32 closeDay = 20;
     qint32 sortOrder = 0; // 0 by supplier number, 1 by reading and short name
@@ -16,14 +17,19 @@ struct SystemSettingsValues {
     // The ledger's estimate rate; none: the rate table's standard rate at the period's end.
     std::optional<Currency> taxRate;
     qint32 taxClass = 1; // the class whose entries carry the reduced-rate mark
+    qint32 autoBackups = 10;
 };
 
-// Reads the settings with their defaults (20, 0, "仕入", "売上", none, 1): the ledger words as
-// every window uses them (gGetDataCaption). False when any read fails.
+// Reads the settings with their defaults (20, 0, "仕入", "売上", none, 1, 10): the ledger words as
+// every window uses them (gGetDataCaption); a stored backup count outside 0..kAutoBackupMax is
+// brought into it. False when any read fails.
 bool gReadSystemSettings(SystemSettingsValues& values);
-// Writes them in the order 8, 9, 10, 11, 32, 50; no rate removes setting 32. False at the first
-// failed write, and without writing anything when a ledger word is empty.
+// Writes them in the order 8, 9, 10, 11, 32, 50, 51; no rate removes setting 32. False at the
+// first failed write, and without writing anything when a ledger word is empty.
 bool gWriteSystemSettings(const SystemSettingsValues& values);
+
+// The number of automatic backups to keep (setting 51), for the shutdown.
+bool gGetAutoBackupCount(qint32& count);
 
 // The tax rate as the user typed it; no value when the text is not a number (an empty box is
 // checked by the window before: it means "no rate").

@@ -15,10 +15,13 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 frmBackup* frmBackup::s_instance = nullptr;
@@ -88,15 +91,48 @@ frmBackup::frmBackup() {
     lblRestoreMsg->setObjectName(QStringLiteral("lblRestoreMsg"));
     lblRestoreMsg2->setObjectName(QStringLiteral("lblRestoreMsg2"));
 
+    fraAutoBackup = new QGroupBox(QStringLiteral("自動バックアップに戻す"), central);
+    fraAutoBackup->setObjectName(QStringLiteral("fraAutoBackup"));
+    lstAutoBackup = new QTableWidget(0, 4, fraAutoBackup);
+    lstAutoBackup->setObjectName(QStringLiteral("lstAutoBackup"));
+    lstAutoBackup->setHorizontalHeaderLabels({QStringLiteral("作成日時"), QStringLiteral("サイズ"),
+                                              QStringLiteral("仕入先数"),
+                                              QStringLiteral("明細行数")});
+    lstAutoBackup->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstAutoBackup->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstAutoBackup->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstAutoBackup->verticalHeader()->setVisible(false);
+    lstAutoBackup->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {160, 90, 70, 90};
+    int tableWidth = 2 * lstAutoBackup->frameWidth() + 20; // room for the scroll bar
+    for (int c = 0; c < 4; ++c) {
+        lstAutoBackup->setColumnWidth(c, widths[c]);
+        tableWidth += widths[c];
+    }
+    lstAutoBackup->setMinimumSize(tableWidth, 150);
+    cmdRestoreAuto = new QPushButton(QStringLiteral("選んだ控えに戻す"), fraAutoBackup);
+    cmdRestoreAuto->setObjectName(QStringLiteral("cmdRestoreAuto"));
+    auto* autoLayout = new QVBoxLayout(fraAutoBackup);
+    autoLayout->addWidget(
+        new QLabel(QStringLiteral("終了時に自動で作られた控えです。戻す控えを選んでください。"),
+                   fraAutoBackup));
+    autoLayout->addWidget(lstAutoBackup);
+    autoLayout->addWidget(cmdRestoreAuto, 0, Qt::AlignRight);
+
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(fraBackup);
     layout->addWidget(fraRestore);
+    layout->addWidget(fraAutoBackup);
     layout->setSpacing(12);
     layout->setContentsMargins(16, 16, 16, 16);
     setCentralWidget(central);
 
     connect(cmdBackup, &QPushButton::clicked, this, &frmBackup::cmdBackup_Click);
     connect(cmdRestore, &QPushButton::clicked, this, &frmBackup::cmdRestore_Click);
+    connect(cmdRestoreAuto, &QPushButton::clicked, this, &frmBackup::cmdRestoreAuto_Click);
+    connect(lstAutoBackup, &QTableWidget::cellDoubleClicked, this,
+            [this] { cmdRestoreAuto_Click(); });
+    mListAutoBackups();
 
     gAddHelpMenu(menuBar(), QStringLiteral("frmBackup"));
 }
@@ -151,6 +187,54 @@ void frmBackup::cmdRestore_Click() {
         gGetOpenFileName(QStringLiteral("バックアップデータを選択してください。"), filter, desktop);
     if (file.isEmpty())
         return;
+    mRestoreFrom(file);
+}
+
+bool frmBackup::mListAutoBackups() {
+    lstAutoBackup->setRowCount(0);
+    const QLocale locale;
+    for (const QString& file : gAutoBackupFiles(gstrDbPath)) {
+        BackupSummary summary;
+        const bool readable = gReadBackupSummary(file, summary);
+        const int row = lstAutoBackup->rowCount();
+        lstAutoBackup->insertRow(row);
+        auto cell = [&](int column, const QString& text, Qt::Alignment align) {
+            auto* item = new QTableWidgetItem(text);
+            item->setTextAlignment(align | Qt::AlignVCenter);
+            item->setData(Qt::UserRole, file);
+            item->setToolTip(QDir::toNativeSeparators(file));
+            lstAutoBackup->setItem(row, column, item);
+        };
+        const Qt::Alignment right = Qt::AlignRight;
+        cell(0,
+             readable ? summary.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                      : QStringLiteral("（読めません）"),
+             Qt::AlignLeft);
+        cell(1,
+             readable ? locale.toString(double(summary.bytes) / (1024.0 * 1024.0), 'f', 1) +
+                            QStringLiteral(" MB")
+                      : QString(),
+             right);
+        cell(2, readable ? locale.toString(summary.suppliers) : QString(), right);
+        cell(3, readable ? locale.toString(summary.lines) : QString(), right);
+    }
+    if (lstAutoBackup->rowCount() > 0)
+        lstAutoBackup->selectRow(0);
+    cmdRestoreAuto->setEnabled(lstAutoBackup->rowCount() > 0);
+    return true;
+}
+
+void frmBackup::cmdRestoreAuto_Click() {
+    const QTableWidgetItem* item = lstAutoBackup->item(lstAutoBackup->currentRow(), 0);
+    if (!item) {
+        svc().prompt().show(QStringLiteral("戻す控えを選んでください。"), QString(),
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return;
+    }
+    mRestoreFrom(item->data(Qt::UserRole).toString());
+}
+
+void frmBackup::mRestoreFrom(const QString& file) {
     // A file that is plainly no backup is refused at once; any other is named, with its time
     // and what becomes of the current data, and restored only after a yes.
     if (const DataFileStatus shape = gChkDataFileShape(file); shape != DataFileStatus::Ok) {

@@ -5,9 +5,12 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QTableWidget;
 
-// Backup and restore of the data file. One instance, created when first shown and released
-// when closed; closing it shows the main menu again.
+// Backup and restore of the data file: a backup into a chosen folder, a restore from a chosen
+// file or from one of the automatic backups (listed with their time, size and numbers of
+// suppliers and lines). One instance, created when first shown and released when closed;
+// closing it shows the main menu again.
 class frmBackup : public QMainWindow {
     Q_OBJECT
 public:
@@ -26,6 +29,12 @@ public:
     QLabel* lblRestoreMsg;
     QLabel* lblRestoreMsg2;
     QPushButton* cmdRestore;
+    QGroupBox* fraAutoBackup;
+    QTableWidget* lstAutoBackup;
+    QPushButton* cmdRestoreAuto;
+
+    // Fills the list of automatic backups (newest first).
+    bool mListAutoBackups();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -34,6 +43,9 @@ private:
     frmBackup();
     void cmdBackup_Click();
     void cmdRestore_Click();
+    void cmdRestoreAuto_Click();
+    // Asks, then restores the data from file.
+    void mRestoreFrom(const QString& file);
 
     static frmBackup* s_instance;
 };

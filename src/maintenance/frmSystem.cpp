@@ -5,6 +5,7 @@
 #include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
+#include "maintenance/Backup.h"
 #include "maintenance/SystemSettings.h"
 #include "store/DataFile.h"
 #include "store/MsgCatalogue.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -225,9 +227,31 @@ void frmSystem::buildControls() {
     lower->addWidget(fraCaption);
     lower->addWidget(frmSupplierSort);
     lower->addLayout(closeLayout, 1);
+    // Automatic backups at shutdown
+    fraAutoBackup = named(new QGroupBox(QStringLiteral(" 自動バックアップ"), fraSettings),
+                          QStringLiteral("fraAutoBackup"));
+    spnAutoBackup = named(new QSpinBox(fraAutoBackup), QStringLiteral("spnAutoBackup"));
+    spnAutoBackup->setRange(0, kAutoBackupMax);
+    spnAutoBackup->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* backupRow = new QHBoxLayout;
+    auto* backupLabel =
+        new QLabel(QStringLiteral("終了時にデータの控えを作り、新しいものから"), fraAutoBackup);
+    backupLabel->setBuddy(spnAutoBackup);
+    backupRow->addWidget(backupLabel);
+    backupRow->addWidget(spnAutoBackup);
+    backupRow->addWidget(new QLabel(QStringLiteral("個残す（0 で作らない）"), fraAutoBackup));
+    backupRow->addStretch();
+    auto* backupLayout = new QVBoxLayout(fraAutoBackup);
+    backupLayout->addLayout(backupRow);
+    backupLayout->addWidget(
+        new QLabel(QStringLiteral("控えはデータファイルと同じ場所の「backups」フォルダに作られ、"
+                                  "「バックアップ」画面から復元できます"),
+                   fraAutoBackup));
+
     auto* settingsLayout = new QVBoxLayout(fraSettings);
     settingsLayout->addWidget(fraTax);
     settingsLayout->addLayout(lower);
+    settingsLayout->addWidget(fraAutoBackup);
 
     auto* outer = new QVBoxLayout(central);
     outer->addWidget(fraSettings);
@@ -252,6 +276,7 @@ bool frmSystem::mSetup() {
     txtSaleCaption->setText(v.saleCaption);
     txtTaxRate->setText(v.taxRate ? gFormatTaxRate(*v.taxRate) : QString());
     cboTaxClass->setCurrentIndex(cboTaxClass->findData(v.taxClass));
+    spnAutoBackup->setValue(v.autoBackups);
     cmdAddTaxRate->setEnabled(!gDataFileReadOnly());
     return mLoadTaxRates();
 }
@@ -359,6 +384,7 @@ bool frmSystem::mSave() {
     if (!noRate)
         v.taxRate = *rate;
     v.taxClass = cboTaxClass->currentData().toInt();
+    v.autoBackups = spnAutoBackup->value();
     if (!gWriteSystemSettings(v))
         gProcFatalError(QStringLiteral("frmSystem_Form_Unload"));
     return true;

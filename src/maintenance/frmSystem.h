@@ -9,12 +9,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTableWidget;
 
 // The system settings: close day, supplier order, the two ledger words, the estimate's tax rate
-// (empty: the rate table's) and the tax class. Read when the window opens, written when it
-// closes (there is no save button). The rate table is shown and extended here; a new row is
-// stored at once by its button. One instance,
+// (empty: the rate table's), the tax class and the number of automatic backups kept at shutdown.
+// Read when the window opens, written when it closes (there is no save button). The rate table
+// is shown and extended here; a new row is stored at once by its button. One instance,
 // created when first shown and released when closed; closing it shows the main menu again.
 class frmSystem : public QMainWindow {
     Q_OBJECT
@@ -44,6 +45,8 @@ public:
     std::array<QRadioButton*, 2> optMasterSortOrder;
     QLabel* Label6; // "当社締日　 毎月", then the list and "日"
     QComboBox* cboCloseDay;
+    QGroupBox* fraAutoBackup;
+    QSpinBox* spnAutoBackup;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -6,6 +6,7 @@
 #include "store/AmountLimits.h"
 #include "store/Database.h"
 #include "store/Formats.h"
+#include "store/History.h"
 #include "store/Settings.h"
 
 #include <QRegularExpression>
@@ -595,13 +596,17 @@ bool mDataModify(const SupplierRecord& record) {
 }
 
 bool mSaveMasterData(qint32 mode, const SupplierRecord& record) {
-    switch (mode) {
-    case 0:
-        return mDataInsert2(record);
-    case 1:
-        return mDataModify(record);
-    default:
+    if (mode != 0 && mode != 1) {
         gProcError(QStringLiteral("mSaveMasterData"), QStringLiteral("unknown mode %1").arg(mode));
         return false;
     }
+    // One typed change of the history (a modification is its deletion and insertion).
+    HistoryScope history(gdbData(), HistoryOrigin::Typed);
+    if (!history.ok() || !(mode == 0 ? mDataInsert2(record) : mDataModify(record)))
+        return false;
+    if (!history.commit()) {
+        gProcError(QStringLiteral("mSaveMasterData"));
+        return false;
+    }
+    return true;
 }

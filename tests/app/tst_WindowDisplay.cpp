@@ -6,8 +6,11 @@
 #include "base/Globals.h"
 #include "base/WindowDisplay.h"
 #include "base/WindowGeometry.h"
+#include "maintenance/Backup.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 #include "store/MsgCatalogue.h"
+#include "store/Settings.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -38,6 +41,8 @@ private slots:
     void overOpener_data();
     void overOpener();
     void shutdownGoesOnWithoutTheDataFile();
+    void shutdownWritesTheAutomaticBackup_data();
+    void shutdownWritesTheAutomaticBackup();
     void fatalErrorSequence_data();
     void fatalErrorSequence();
 };
@@ -94,6 +99,41 @@ void tst_WindowDisplay::shutdownGoesOnWithoutTheDataFile() {
     QVERIFY(QFile::remove(m_folder->dbPath()));
     QVERIFY(gTermDataBase());
     QCOMPARE(m_folder->errorLogProcedures(), QStringList{QStringLiteral("DbCompactDataBase")});
+}
+
+// At shutdown the closed file is copied into backups/ (setting 51: how many stay, 0 none). A
+// copy that cannot be written is told; the program still ends, and nothing is left half-made.
+void tst_WindowDisplay::shutdownWritesTheAutomaticBackup_data() {
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<bool>("folderIsAFile");
+    QTest::addColumn<QStringList>("copies");
+    QTest::addColumn<bool>("told");
+    QTest::newRow("written") << 10 << false
+                             << QStringList{QStringLiteral("db1.auto-20240305-101500")} << false;
+    QTest::newRow("turned off") << 0 << false << QStringList() << false;
+    QTest::newRow("folder cannot be made") << 10 << true << QStringList() << true;
+}
+
+void tst_WindowDisplay::shutdownWritesTheAutomaticBackup() {
+    QFETCH(int, keep);
+    QFETCH(bool, folderIsAFile);
+    QFETCH(QStringList, copies);
+    QFETCH(bool, told);
+    QVERIFY(gSetSystemLngField(kAutoBackupSetting, keep));
+    const QString folder = gDataBackupFolder(m_folder->dbPath());
+    if (folderIsAFile)
+        QVERIFY(writeBytes(folder, QByteArrayLiteral("x")));
+    QVERIFY(gTermDataBase());
+    QVERIFY(!gdbData().isOpen());
+    QStringList names;
+    for (const QString& path : gAutoBackupFiles(m_folder->dbPath()))
+        names << QFileInfo(path).fileName();
+    QCOMPARE(names, copies);
+    QCOMPARE(m_svc.prompt->texts().size(), told ? 1 : 0);
+    if (told)
+        QVERIFY(m_svc.prompt->texts().at(0).startsWith(
+            QStringLiteral("終了時の自動バックアップを作成できませんでした。")));
+    QVERIFY(DbInit(m_folder->dbPath()));
 }
 
 void tst_WindowDisplay::fatalErrorSequence_data() {

@@ -10,8 +10,10 @@
 #include "ledger/frmData.h"
 #include "ledger/frmDataCaption.h"
 #include "ledger/frmDataCheck0.h"
+#include "ledger/frmHistory.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
+#include "store/History.h"
 #include "store/Settings.h"
 
 #include <QAbstractItemView>
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,6 +87,10 @@ private slots:
     void resetChecks_data();
     void resetChecks();
     void captionEditorRenamesHeaderAndMessages();
+    void undoThenRedoEachChange_data();
+    void undoThenRedoEachChange();
+    void undoRefusedWhenTheLineChangedMeanwhile();
+    void historyWindowListsThePeriodAndExportsCsv();
     void findGoesToTheNextMatchingLine();
 
 private:
@@ -110,8 +117,9 @@ void tst_frmData::init() {
 
 void tst_frmData::cleanup() {
     // Released without closing, so that no check or menu runs.
-    for (QWidget* w : std::initializer_list<QWidget*>{frmDataCheck0::existing(),
-                                                      frmData::existing(), frmMenu::existing()})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{frmDataCheck0::existing(), frmHistory::existing(),
+                                         frmData::existing(), frmMenu::existing()})
         delete w;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     DataFileTest::cleanup();
@@ -564,6 +572,136 @@ void tst_frmData::captionEditorRenamesHeaderAndMessages() {
     typeCell(f, 0, 1, u"2024/03/01"_s);
     f->cboSupplierName->showPopup();
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"買掛金 か 支払 の入力は必須です"_s});
+}
+
+// Every kind of change made in the window is undone from the history and done again: the
+// ledger reads back exactly as before and after (line numbers, order and check marks included).
+void tst_frmData::undoThenRedoEachChange_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("typed cell") << u"typed"_s;
+    QTest::newRow("derived amount") << u"derived"_s;
+    QTest::newRow("deleted line") << u"deleted"_s;
+    QTest::newRow("check reset") << u"check"_s;
+    QTest::newRow("new line") << u"new"_s;
+}
+
+void tst_frmData::undoThenRedoEachChange() {
+    QFETCH(QString, change);
+    addLine(LineRow{.date = QDate(2024, 3, 1),
+                    .sort = 2,
+                    .item = u"品"_s,
+                    .quantity = 3,
+                    .unitPrice = 100,
+                    .check = 3});
+    addLine(LineRow{.date = QDate(2024, 3, 2), .cost = 50, .check = 1});
+    const QString all = u"*"_s;
+    const QList<QVariantList> before = lines(1, 1, all);
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    LedgerGrid* grid = f->DBGrid_Main;
+    if (change == u"typed") {
+        typeCell(f, 0, 14, u"メモ"_s);
+    } else if (change == u"derived") {
+        grid->setCurrentIndex(f->model()->index(0, 11));
+        QTest::keyClick(grid, Qt::Key_F12);
+    } else if (change == u"deleted") {
+        grid->selectRow(0);
+        m_svc.prompt->answers.enqueue(MsgResult::Yes);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        m_svc.prompt->shown.clear();
+    } else if (change == u"check") {
+        whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
+            QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
+            w->close();
+        });
+        QTest::mouseClick(f->cmdCol[13], Qt::LeftButton);
+        m_svc.prompt->shown.clear();
+    } else {
+        typeCell(f, 2, 1, u"3/4"_s);
+    }
+    const QList<QVariantList> after = lines(1, 1, all);
+    QVERIFY(after != before);
+
+    QTest::mouseClick(f->cmdUndo, Qt::LeftButton);
+    QCOMPARE(lines(1, 1, all), before);
+    QCOMPARE(f->model()->lineCount(), before.size());
+    f->mnuRedo->trigger();
+    QCOMPARE(lines(1, 1, all), after);
+    QCOMPARE(f->model()->lineCount(), after.size());
+    QVERIFY(m_svc.prompt->shown.isEmpty());
+    // The undo and the redo are changes of their own in the history.
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY WHERE strOrigin IN ('undo', 'redo')"_s) > 0,
+             true);
+}
+
+// A line changed after the step (here by another program) is not overwritten; with nothing left
+// to undo, Ctrl+Z says so.
+void tst_frmData::undoRefusedWhenTheLineChangedMeanwhile() {
+    const qint64 id = addLine(LineRow{.date = QDate(2024, 3, 1), .cost = 100});
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    typeCell(f, 0, 14, u"メモ"_s);
+    QVERIFY(gdbData().executeSQL(u"UPDATE T_DATA1 SET strNote='別' WHERE lngID=?"_s, {id}));
+    QTest::mouseClick(f->cmdUndo, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().size(), 1);
+    QVERIFY(m_svc.prompt->texts().at(0).startsWith(
+        u"この変更の後に同じ行が変更されているため、元に戻せません。"_s));
+    QCOMPARE(lineRow(1, id, u"strNote"_s), QVariantList{u"別"_s});
+    QApplication::setActiveWindow(f);
+    QTest::keyClick(f->DBGrid_Main, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_svc.prompt->texts().value(1), u"元に戻せる変更はありません。"_s);
+}
+
+// The history of the supplier, cut to the period of the program's own changes (the fixed
+// clock's day), one row per changed column of its lines and of its master record (the invoice
+// columns named like the others); the CSV carries the same rows.
+void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
+    addLine(LineRow{.date = QDate(2024, 3, 1), .item = u"品"_s, .quantity = 3, .unitPrice = 100});
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    typeCell(f, 0, 14, u"メモ, \"A\""_s);
+    f->DBGrid_Main->setCurrentIndex(f->model()->index(0, 11));
+    QTest::keyClick(f->DBGrid_Main, Qt::Key_F12);
+    {
+        // The supplier's invoice number, as the master window stores it.
+        HistoryScope typed(gdbData(), HistoryOrigin::Typed);
+        QVERIFY(typed.ok());
+        QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET strInvoiceNo = 'T1234567890123', "
+                                     "datInvoiceFrom = '2024-03-01' WHERE lngMasterID = 1"_s));
+        QVERIFY(typed.commit());
+    }
+    QTest::mouseClick(f->cmdHistory, Qt::LeftButton);
+    frmHistory* h = frmHistory::existing();
+    QVERIFY(h && h->isVisible());
+    QCOMPARE(h->cboHistorySupplier->currentData().toLongLong(), 1);
+    QCOMPARE(h->txtHistoryFrom->text(), u"2024/02/05"_s);
+    h->txtHistoryTo->setText(u"2024/03/05"_s);
+    QTest::mouseClick(h->cmdHistoryShow, Qt::LeftButton);
+    const QStringList common = {u"2024/03/05 10:15:00"_s, u"仕入帳"_s, u"仕入先"_s, u"2024/03/01"_s,
+                                u"品"_s};
+    const QStringList master = {u"2024/03/05 10:15:00"_s, u"仕入先"_s, u"仕入先"_s, QString(),
+                                QString()};
+    const QList<QStringList> expected = {
+        common + QStringList{u"備考"_s, QString(), u"メモ, \"A\""_s, u"変更"_s, u"入力"_s},
+        common + QStringList{u"仕入金額"_s, QString(), u"300"_s, u"変更"_s, u"計算"_s},
+        master + QStringList{u"登録番号"_s, QString(), u"T1234567890123"_s, u"変更"_s, u"入力"_s},
+        master + QStringList{u"登録日"_s, QString(), u"2024/03/01"_s, u"変更"_s, u"入力"_s}};
+    QList<QStringList> shown;
+    for (int row = 0; row < h->grdHistory->model()->rowCount(); ++row) {
+        shown << QStringList();
+        for (int column = 0; column < h->grdHistory->model()->columnCount(); ++column)
+            shown.last() << h->grdHistory->model()->index(row, column).data().toString();
+    }
+    QCOMPARE(shown, expected);
+    QCOMPARE(h->lblHistoryCount->text(), u"4 件"_s);
+
+    QTemporaryDir out;
+    m_svc.dialogs->folders.enqueue(out.path());
+    QTest::mouseClick(h->cmdHistoryCsv, Qt::LeftButton);
+    const QByteArray csv = readBytes(out.filePath(u"変更履歴_20240305_101500.csv"_s));
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF\"日時\",\"帳簿\""));
+    QVERIFY(csv.contains(u"\"2024/03/05 10:15:00\",\"仕入帳\",\"仕入先\",\"2024/03/01\",\"品\","
+                         "\"備考\",\"\",\"メモ, \"\"A\"\"\",\"変更\",\"入力\"\r\n"_s.toUtf8()));
 }
 
 // Ctrl+F: item or note text, or an amount; the search goes round from the cursor.

@@ -5,6 +5,7 @@
 #include "base/Globals.h"
 #include "maintenance/Backup.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +28,8 @@ private slots:
     void backupSpace();
     void backupThenRestoreAndBack();
     void backupOfDamagedDataFileIsRefused();
+    void restoreOfVersion1BackupMigratesIt();
+    void autoBackupsKeepTheNewestVerifiedCopies();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -175,6 +178,55 @@ void tst_Backup::backupOfDamagedDataFileIsRefused() {
     QVERIFY(gdbData().isOpen());
     DbClose();
     QVERIFY(readBytes(m_folder->dbPath()) == before);
+}
+
+// A backup made by a program of schema version 1 comes back migrated, with its rows.
+void tst_Backup::restoreOfVersion1BackupMigratesIt() {
+    const QString old = m_backups->filePath(QStringLiteral("old.tvk"));
+    QVERIFY(makeVersion1File(old));
+    QVERIFY(runSqlite(old, "INSERT INTO T_MASTER (lngMasterID, lngSupplier, blnValid) "
+                           "VALUES (3, 3, 1);"
+                           "INSERT INTO T_DATA2 (lngMasterID, strItem) VALUES (3, 'old');"));
+    QVERIFY(gProcDataRestore(old));
+    QCOMPARE(gdbData().schemaVersion(), kDbSchemaVersion);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_DATA2 WHERE strItem = 'old'")), 1);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_HISTORY_ORIGIN")), 1);
+    // The chosen backup itself stays as it was.
+    Database kept;
+    QVERIFY(kept.open(old, {}, true));
+    QCOMPARE(kept.schemaVersion(), 1);
+}
+
+// Each shutdown copy is checked before it takes its name; the newest `keep` stay, and what an
+// interrupted run left is never listed and goes.
+void tst_Backup::autoBackupsKeepTheNewestVerifiedCopies() {
+    QVERIFY(addSampleData());
+    DbClose();
+    const QString folder = gDataBackupFolder(m_folder->dbPath());
+    QVERIFY(QDir().mkpath(folder));
+    const QString leftover = folder + QStringLiteral("/db1.auto-20240101-000000.checking");
+    QVERIFY(writeBytes(leftover, QByteArrayLiteral("cut off")));
+    QStringList expected;
+    for (int day = 1; day <= 4; ++day) {
+        m_svc.clock->fixed = QDateTime(QDate(2024, 2, day), QTime(18, 30, 0));
+        QString written;
+        QVERIFY(gWriteAutoBackup(m_folder->dbPath(), 3, &written));
+        expected.prepend(written);
+    }
+    QVERIFY(!QFileInfo::exists(leftover));
+    expected = expected.mid(0, 3);
+    QCOMPARE(gAutoBackupFiles(m_folder->dbPath()), expected);
+    QCOMPARE(QFileInfo(expected.first()).fileName(), QStringLiteral("db1.auto-20240204-183000"));
+    for (const QString& copy : expected) {
+        QVERIFY(gQuickCheckDataFile(copy));
+        BackupSummary summary;
+        QVERIFY(gReadBackupSummary(copy, summary));
+        QCOMPARE(summary.suppliers, 2);
+    }
+    // Keep 0 writes nothing and removes nothing.
+    QVERIFY(gWriteAutoBackup(m_folder->dbPath(), 0));
+    QCOMPARE(gAutoBackupFiles(m_folder->dbPath()).size(), 3);
+    QVERIFY(DbInit(m_folder->dbPath()));
 }
 
 QTEST_GUILESS_MAIN(tst_Backup)

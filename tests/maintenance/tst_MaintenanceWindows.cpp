@@ -10,6 +10,7 @@
 #include "maintenance/frmSystem.h"
 #include "store/Currency.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 #include "store/Settings.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,6 +77,7 @@ private slots:
 
     void backupThenRestoreThroughTheWindow();
     void cancelledDialogsAndRefusalsChangeNothing();
+    void restoreFromTheListOfAutomaticBackups();
     void closingWritesTheSettingsEvenUnchanged();
     void editedSettingsAreStoredAndShownAgain();
     void refusedTaxRateKeepsTheWindowOpen_data();
@@ -139,6 +142,34 @@ void tst_MaintenanceWindows::backupThenRestoreThroughTheWindow() {
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
+// The shutdown's copies are listed newest first with their time and contents, and one can be
+// brought back from the list.
+void tst_MaintenanceWindows::restoreFromTheListOfAutomaticBackups() {
+    QVERIFY(addSampleData());
+    const QStringList saved = dumpData();
+    DbClose();
+    QVERIFY(gWriteAutoBackup(m_folder->dbPath(), 5));
+    m_svc.clock->fixed = m_svc.clock->fixed.addDays(1);
+    QVERIFY(DbInit(m_folder->dbPath()));
+    QVERIFY(addMoreData());
+    DbClose();
+    QVERIFY(gWriteAutoBackup(m_folder->dbPath(), 5));
+    QVERIFY(DbInit(m_folder->dbPath()));
+    frmBackup* w = frmBackup::instance();
+    w->show();
+    QTableWidget* list = w->lstAutoBackup;
+    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->item(0, 0)->text(), QStringLiteral("2024/03/06 10:15:00"));
+    QCOMPARE(list->item(1, 0)->text(), QStringLiteral("2024/03/05 10:15:00"));
+    QCOMPARE(list->item(1, 2)->text(), QStringLiteral("2"));
+    QCOMPARE(list->item(0, 2)->text(), QStringLiteral("3"));
+    list->selectRow(1);
+    m_svc.prompt->answers << MsgResult::Yes;
+    click("cmdRestoreAuto");
+    QCOMPARE(m_svc.prompt->texts().value(1), QStringLiteral("復元を正常に終了しました。"));
+    QCOMPARE(dumpData(), saved);
+}
+
 void tst_MaintenanceWindows::cancelledDialogsAndRefusalsChangeNothing() {
     const QByteArray dataBytes = readBytes(m_folder->dbPath());
     frmBackup::instance()->show();
@@ -199,7 +230,7 @@ void tst_MaintenanceWindows::closingWritesTheSettingsEvenUnchanged() {
     // No estimate rate was ever stored: the box stays empty and the rate table decides.
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QString());
     QVERIFY(closeSystem());
-    for (int id : {8, 9, 10, 11, 50})
+    for (int id : {8, 9, 10, 11, 50, 51})
         QCOMPARE(systemRowCount(id), 1);
     QCOMPARE(systemRowCount(32), 0);
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
@@ -225,8 +256,14 @@ void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
     auto* rate = child<QLineEdit>(w, "txtTaxRate");
     rate->selectAll();
     typeText(rate, QStringLiteral("8"));
+    auto* backups = child<QSpinBox>(w, "spnAutoBackup");
+    QCOMPARE(backups->value(), 10);
+    backups->setValue(0);
     QVERIFY(closeSystem());
     QVERIFY(m_svc.prompt->shown.isEmpty());
+    qint32 kept = -1;
+    QVERIFY(gGetSystemLngField(51, kept, -1));
+    QCOMPARE(kept, 0);
     // The purchase caption keeps three characters at most.
     QCOMPARE(storedSettings(), QStringLiteral("31|1|買入れ|販'売|8"));
 

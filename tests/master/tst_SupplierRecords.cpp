@@ -3,6 +3,7 @@
 #include "master/InvoiceNumber.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
+#include "store/History.h"
 
 #include <QTest>
 #include <numeric>
@@ -44,6 +45,7 @@ private slots:
     void invoiceNumbers_data();
     void invoiceNumbers();
     void failedInsertDuringModifyKeepsOldRow();
+    void savedRecordIsOneTypedChangePerColumn();
     void search_data();
     void search();
 };
@@ -285,6 +287,34 @@ void tst_SupplierRecords::failedInsertDuringModifyKeepsOldRow() {
     QVERIFY(gdbData().executeSQL(u"DROP TRIGGER refuse_insert"_s));
     QVERIFY(mDataModify(r));
     QCOMPARE(rowOf(5, u"strSupplierName"_s).value(0).toString(), u"changed"_s);
+}
+
+// A modification is stored as a deletion and an insertion; the history lists it as one update
+// of the columns that changed, the invoice number and its date included.
+void tst_SupplierRecords::savedRecordIsOneTypedChangePerColumn() {
+    SupplierRecord r;
+    r.lngMasterID = 5;
+    r.lngSupplier = 7;
+    r.strSupplierShortName = u"ABC"_s;
+    QVERIFY(mSaveMasterData(0, r));
+    r.strSupplierShortName = u"ABC商会"_s;
+    r.strNotes = u"月末締め"_s;
+    r.strInvoiceNo = u"T1234567890123"_s;
+    r.datInvoiceFrom = QDate(2023, 10, 1);
+    QVERIFY(mSaveMasterData(1, r));
+    HistoryFilter supplier;
+    supplier.masterID = 5;
+    std::vector<HistoryChange> changes;
+    QVERIFY(gReadHistoryChanges(gdbData(), supplier, changes));
+    QStringList updates;
+    for (const HistoryChange& c : changes)
+        if (c.strAction != u"I"_s)
+            updates << c.strTable + u' ' + c.strAction + u' ' + c.strOrigin + u' ' + c.column +
+                           u' ' + c.before.toString() + u'>' + c.after.toString();
+    QCOMPARE(updates, (QStringList{u"T_MASTER U typed strSupplierShortName ABC>ABC商会"_s,
+                                   u"T_MASTER U typed strNotes >月末締め"_s,
+                                   u"T_MASTER U typed strInvoiceNo >T1234567890123"_s,
+                                   u"T_MASTER U typed datInvoiceFrom >2023-10-01"_s}));
 }
 
 QTEST_GUILESS_MAIN(tst_SupplierRecords)

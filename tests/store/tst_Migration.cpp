@@ -1,6 +1,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "store/Database.h"
+#include "store/History.h"
 #include "store/Migration.h"
 
 #include <QDir>
@@ -32,6 +33,12 @@ private slots:
         QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER WHERE lngMasterID = 7"_s), 1);
         QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1 WHERE strItem = 'x'"_s), 1);
         QCOMPARE(dataRowCount(u"SELECT * FROM T_SYSTEM WHERE strField = 'p'"_s), 1);
+        // The history tables and their triggers were added; the rows already there are not
+        // changes and have no entry.
+        QCOMPARE(dataRowCount(u"SELECT * FROM sqlite_master WHERE type = 'trigger' AND "
+                              "name LIKE '%_HISTORY_%'"_s),
+                 9);
+        QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY"_s), 0);
         // The invoice columns: an older supplier has no number and no date, a class entry no
         // reduced-rate mark; the rate table holds the four shipped rates.
         QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER WHERE lngMasterID = 7"
@@ -78,6 +85,76 @@ private slots:
         QVERIFY(DbInitRefusal().contains(u"変換できません"_s));
         QCOMPARE(readBytes(folder.dbPath()), before);
         QFile::setPermissions(folder.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // The triggers record every insert, update and delete of the ledgers and the master with the
+    // row before and after and the origin the program set (or "other" for any other writer);
+    // the origin row is put back when the program's change commits.
+    void triggersRecordOldNewAndOrigin_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("origin"); // empty: written without a history scope
+        QTest::addColumn<QString>("entry");  // table, action, origin; empty: nothing recorded
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("before");
+        QTest::addColumn<QVariant>("after");
+        const QVariant none;
+        QTest::newRow("insert by the program")
+            << u"INSERT INTO T_DATA2 (lngMasterID, curCost) VALUES (7, 50000)"_s
+            << HistoryOrigin::Typed << u"T_DATA2 I typed"_s << u"curCost"_s << none
+            << QVariant(50000);
+        QTest::newRow("update by another tool")
+            << u"UPDATE T_DATA1 SET curCost = 20000 WHERE lngID = 1"_s << QString()
+            << u"T_DATA1 U other"_s << u"curCost"_s << QVariant(10000) << QVariant(20000);
+        QTest::newRow("delete") << u"DELETE FROM T_DATA1 WHERE lngID = 1"_s
+                                << HistoryOrigin::Deleted << u"T_DATA1 D deleted"_s << u"strItem"_s
+                                << QVariant(u"x"_s) << none;
+        QTest::newRow("supplier master")
+            << u"UPDATE T_MASTER SET strNotes = 'n' WHERE lngMasterID = 7"_s << HistoryOrigin::Typed
+            << u"T_MASTER U typed"_s << u"strNotes"_s << none << QVariant(u"n"_s);
+        QTest::newRow("line-check mark alone")
+            << u"UPDATE T_DATA1 SET blnChange = 0 WHERE lngID = 1"_s << HistoryOrigin::Typed
+            << QString() << QString() << none << none;
+    }
+
+    void triggersRecordOldNewAndOrigin() {
+        QFETCH(QString, sql);
+        QFETCH(QString, origin);
+        QFETCH(QString, entry);
+        QFETCH(QString, column);
+        QFETCH(QVariant, before);
+        QFETCH(QVariant, after);
+        TestProgramFolder folder;
+        QVERIFY(folder.open());
+        Database& db = gdbData();
+        QVERIFY(db.executeSQL(u"INSERT INTO T_MASTER (lngMasterID, lngSupplier) VALUES (7, 7)"_s));
+        QVERIFY(db.executeSQL(u"INSERT INTO T_DATA1 (lngMasterID, strItem, curCost, blnChange) "
+                              "VALUES (7, 'x', 10000, 1)"_s));
+        const int entries = dataRowCount(u"SELECT * FROM T_HISTORY"_s);
+        if (origin.isEmpty()) {
+            QVERIFY(db.executeSQL(sql));
+        } else {
+            HistoryScope scope(db, origin);
+            QVERIFY(scope.ok() && db.executeSQL(sql) && scope.commit());
+        }
+        ResultSet rs(db);
+        QVERIFY(rs.openRecordSet(
+            u"SELECT strTable || ' ' || strAction || ' ' || strOrigin, json_extract(strOld, ?), "
+            "json_extract(strNew, ?), datChanged FROM T_HISTORY WHERE lngID > (SELECT max(lngID) "
+            "FROM T_HISTORY) - ?"_s,
+            {u"$."_s + column, u"$."_s + column,
+             dataRowCount(u"SELECT * FROM T_HISTORY"_s) - entries}));
+        if (entry.isEmpty()) {
+            QCOMPARE(rs.recordCount(), 0);
+            return;
+        }
+        QCOMPARE(rs.recordCount(), 1);
+        QCOMPARE(rs.rows().front().mid(0, 3), (QVariantList{entry, before, after}));
+        // A change of the program carries the clock's time; the origin row is neutral again.
+        if (!origin.isEmpty())
+            QCOMPARE(rs.value(3), QVariant(m_svc.clock->fixed));
+        QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY_ORIGIN WHERE strOrigin = 'other' AND "
+                              "lngGroup IS NULL AND datNow IS NULL"_s),
+                 1);
     }
 
 private:

@@ -1,1 +1,0 @@
--- Version 2: the change history of the ledgers and the supplier master.

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ledger/HistoryView.h"
+
+#include <QMainWindow>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class HistoryTableModel;
+
+// 変更履歴: every recorded change of the ledgers and the supplier master, for one supplier or
+// for all, in a period (from a month back by default; an empty box is no bound), one row per
+// changed column. The list can be exported as CSV into a folder the user chooses. Opened from
+// the ledger window for the supplier it shows.
+class frmHistory : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static frmHistory* instance();
+    static frmHistory* existing();
+
+    // Shows the window for supplier masterID (0: all suppliers) and lists its changes.
+    bool mShow(qint64 masterID);
+    // The changes listed, and the text of one cell of the list.
+    const std::vector<HistoryChange>& changes() const { return m_changes; }
+    QString cellText(int row, int column) const;
+
+    QComboBox* cboHistorySupplier = nullptr;
+    QLineEdit* txtHistoryFrom = nullptr;
+    QLineEdit* txtHistoryTo = nullptr;
+    QPushButton* cmdHistoryShow = nullptr;
+    QPushButton* cmdHistoryCsv = nullptr;
+    QPushButton* cmdHistoryClose = nullptr;
+    QLabel* lblHistoryCount = nullptr;
+    QTableView* grdHistory = nullptr;
+
+private:
+    frmHistory();
+    ~frmHistory() override;
+    bool mSetSuppliers();
+    // Reads the list for the chosen supplier and period; false only on a failure (a wrong date
+    // is told and lists nothing new).
+    bool mLoad();
+    void cmdHistoryShow_Click();
+    void cmdHistoryCsv_Click();
+
+    HistoryTableModel* m_model = nullptr;
+    std::vector<HistoryChange> m_changes;
+    HistoryWords m_words;
+    static frmHistory* s_instance;
+};

@@ -1,0 +1,495 @@
+#include "store/History.h"
+
+#include "base/ErrorLog.h"
+#include "base/Services.h"
+
+#include <QHash>
+#include <QSet>
+#include <sqlite3.h>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// The tables the history covers and the column that names their rows. Only these names ever
+// reach SQL text.
+QString keyColumnOf(const QString& table) {
+    if (table == QLatin1String("T_DATA1") || table == QLatin1String("T_DATA2"))
+        return QStringLiteral("lngID");
+    if (table == QLatin1String("T_MASTER"))
+        return QStringLiteral("lngMasterID");
+    return {};
+}
+
+// The columns of a covered table (names read from the schema, so a key of a recorded row is
+// used in SQL only when it is one of them).
+bool tableColumns(Database& db, const QString& table, QSet<QString>& columns) {
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table},
+                          QStringLiteral("gUndoHistoryGroup")))
+        return false;
+    columns.clear();
+    for (const QVariantList& row : rs.rows())
+        columns.insert(row.value(0).toString());
+    return !columns.isEmpty();
+}
+
+// The keys of a recorded row that are columns of its table, in the row's order.
+bool rowColumns(Database& db, const QString& json, const QSet<QString>& known,
+                QStringList& columns) {
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT key FROM json_each(?)"), {json},
+                          QStringLiteral("gUndoHistoryGroup")))
+        return false;
+    columns.clear();
+    for (const QVariantList& row : rs.rows()) {
+        const QString key = row.value(0).toString();
+        if (known.contains(key))
+            columns << key;
+    }
+    return true;
+}
+
+QString quoted(const QString& column) {
+    return QLatin1Char('"') + column + QLatin1Char('"');
+}
+
+QString valueOf(const QString& column) {
+    return QStringLiteral("json_extract(?1, '$.") + column + QStringLiteral("')");
+}
+
+struct GroupRow {
+    qint64 id;
+    QString table;
+    qint64 rowID;
+    QString action;
+    QString oldJson;
+};
+
+// Writes the values before of one recorded change back.
+bool undoRow(Database& db, const GroupRow& r, const QSet<QString>& known, bool& missing) {
+    const QString proc = QStringLiteral("gUndoHistoryGroup");
+    const QString key = keyColumnOf(r.table);
+    missing = false;
+    if (r.action == QLatin1String("I")) {
+        if (!db.executeSQL(QStringLiteral("DELETE FROM ") + r.table + QStringLiteral(" WHERE ") +
+                               key + QStringLiteral("=?"),
+                           {r.rowID}, proc))
+            return false;
+        missing = db.changes() != 1;
+        return true;
+    }
+    QStringList columns;
+    if (!rowColumns(db, r.oldJson, known, columns))
+        return false;
+    if (r.action == QLatin1String("U")) {
+        QStringList sets;
+        for (const QString& c : columns)
+            if (c != key)
+                sets << quoted(c) + QLatin1Char('=') + valueOf(c);
+        if (sets.isEmpty())
+            return true;
+        if (!db.executeSQL(QStringLiteral("UPDATE ") + r.table + QStringLiteral(" SET ") +
+                               sets.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + key +
+                               QStringLiteral("=?2"),
+                           {r.oldJson, r.rowID}, proc))
+            return false;
+        missing = db.changes() != 1;
+        return true;
+    }
+    // A deleted row comes back with its own number.
+    QStringList names;
+    QStringList values;
+    for (const QString& c : columns) {
+        names << quoted(c);
+        values << valueOf(c);
+    }
+    return db.executeSQL(QStringLiteral("INSERT INTO ") + r.table + QStringLiteral(" (") +
+                             names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
+                             values.join(QLatin1Char(',')) + QLatin1Char(')'),
+                         {r.oldJson}, proc);
+}
+
+// One member of a flat JSON object as SQLite's json_object writes it ({"key":value,...}, no
+// spaces, scalar values): the key and the value's text as written ("null", a number, or a
+// string with its quotes).
+struct JsonMember {
+    std::string_view key;
+    std::string_view value;
+};
+
+// Splits such an object into its members; an empty text (no row) gives none. False for text
+// that is not such an object.
+bool parseFlatObject(std::string_view json, std::vector<JsonMember>& members) {
+    members.clear();
+    if (json.empty())
+        return true;
+    std::size_t i = 0;
+    const std::size_t n = json.size();
+    if (json[i++] != '{')
+        return false;
+    if (i < n && json[i] == '}')
+        return true;
+    while (i < n) {
+        if (json[i] != '"')
+            return false;
+        const std::size_t keyStart = ++i;
+        while (i < n && json[i] != '"')
+            ++i;
+        if (i + 1 >= n || json[i + 1] != ':')
+            return false;
+        const std::string_view key = json.substr(keyStart, i - keyStart);
+        i += 2;
+        const std::size_t valueStart = i;
+        if (i < n && json[i] == '"') {
+            for (++i; i < n && json[i] != '"'; ++i)
+                if (json[i] == '\\')
+                    ++i;
+            ++i;
+        } else {
+            while (i < n && json[i] != ',' && json[i] != '}')
+                ++i;
+        }
+        if (i >= n)
+            return false;
+        members.push_back({key, json.substr(valueStart, i - valueStart)});
+        if (json[i] == '}')
+            return i + 1 == n;
+        ++i; // the comma
+    }
+    return false;
+}
+
+std::string_view memberValue(const std::vector<JsonMember>& members, std::string_view key) {
+    for (const JsonMember& m : members)
+        if (m.key == key)
+            return m.value;
+    return "null";
+}
+
+// The value of a member's text: NULL, an integer, a real or a text.
+QVariant jsonValue(std::string_view v) {
+    if (v.empty() || v == "null")
+        return {};
+    if (v.front() != '"') {
+        const QByteArray number(v.data(), qsizetype(v.size()));
+        if (number.contains('.') || number.contains('e') || number.contains('E'))
+            return QVariant(number.toDouble());
+        return QVariant(number.toLongLong());
+    }
+    const QString raw = QString::fromUtf8(v.data() + 1, qsizetype(v.size()) - 2);
+    if (v.find('\\') == std::string_view::npos)
+        return raw;
+    QString out;
+    out.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (c != QLatin1Char('\\') || i + 1 >= raw.size()) {
+            out += c;
+            continue;
+        }
+        const QChar e = raw.at(++i);
+        switch (e.unicode()) {
+        case 'b':
+            out += QLatin1Char('\b');
+            break;
+        case 'f':
+            out += QLatin1Char('\f');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'u':
+            out += QChar(raw.mid(i + 1, 4).toUShort(nullptr, 16));
+            i += 4;
+            break;
+        default: // '"', '\\', '/'
+            out += e;
+        }
+    }
+    return out;
+}
+
+// "YYYY-MM-DD HH:MM:SS" as stored; an invalid time for anything else.
+QDateTime timeOf(std::string_view t) {
+    const auto number = [&t](std::size_t at, std::size_t digits) {
+        int v = 0;
+        for (std::size_t i = at; i < at + digits; ++i) {
+            if (i >= t.size() || t[i] < '0' || t[i] > '9')
+                return -1;
+            v = v * 10 + (t[i] - '0');
+        }
+        return v;
+    };
+    if (t.size() != 19)
+        return {};
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
+}
+
+} // namespace
+
+QString gHistoryOriginText(const QString& origin) {
+    static const QHash<QString, QString> texts = {
+        {HistoryOrigin::Typed, QStringLiteral("入力")},
+        {HistoryOrigin::Derived, QStringLiteral("計算")},
+        {HistoryOrigin::CheckReset, QStringLiteral("チェック解除")},
+        {HistoryOrigin::Deleted, QStringLiteral("削除")},
+        {HistoryOrigin::Undo, QStringLiteral("元に戻す")},
+        {HistoryOrigin::Redo, QStringLiteral("やり直し")},
+        {HistoryOrigin::Restored, QStringLiteral("復元")},
+        {HistoryOrigin::Imported, QStringLiteral("取り込み")},
+        {HistoryOrigin::Other, QStringLiteral("他のプログラム")},
+    };
+    return texts.value(origin, origin);
+}
+
+HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx(db) {
+    const QString proc = QStringLiteral("HistoryScope");
+    if (!m_tx.ok())
+        return;
+    ResultSet rs(db);
+    if (!rs.openRecordSet(
+            QStringLiteral("SELECT coalesce(o.strOrigin, 'other') AS strOrigin, o.lngGroup, "
+                           "o.datNow, (SELECT seq FROM sqlite_sequence WHERE name = 'T_HISTORY') "
+                           "AS lngSeq FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1"),
+            {}, proc) ||
+        !rs.moveFirst())
+        return;
+    m_previous = {rs.value(0), rs.value(1), rs.value(2)};
+    m_group = rs.lng(3) + 1;
+    m_ok = db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
+                                        "(lngID, strOrigin, lngGroup, datNow) VALUES (1, ?, ?, ?)"),
+                         {origin, m_group, dbDateTimeText(svc().clock().now())}, proc);
+}
+
+bool HistoryScope::commit(bool* recorded) {
+    const QString proc = QStringLiteral("HistoryScope");
+    if (recorded)
+        *recorded = false;
+    if (!m_ok)
+        return false;
+    m_ok = false;
+    if (recorded) {
+        ResultSet rs(m_db);
+        if (!rs.openRecordSet(QStringLiteral("SELECT lngID FROM T_HISTORY WHERE lngID = ?"),
+                              {m_group}, proc))
+            return false;
+        *recorded = rs.recordCount() > 0;
+    }
+    QVariantList previous = m_previous;
+    if (!m_db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
+                                        "(lngID, strOrigin, lngGroup, datNow) VALUES (1, ?, ?, ?)"),
+                         previous, proc))
+        return false;
+    return m_tx.commit();
+}
+
+bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
+                         std::vector<HistoryChange>& changes) {
+    const QString proc = QStringLiteral("gReadHistoryChanges");
+    // The entries with their rows before and after. A row deleted and inserted again in one step
+    // (the supplier master is saved so) is one update: the insertion takes the deletion's row
+    // before, and the deletion is not listed on its own. The columns are compared here rather
+    // than with SQLite's JSON functions, which parse an object again for every column.
+    const QString pair =
+        QStringLiteral(" AND x.strTable = h.strTable AND x.lngRowID = h.lngRowID AND "
+                       "x.lngGroup = h.lngGroup");
+    QString sql =
+        QStringLiteral("SELECT h.lngID, h.datChanged, h.strTable, h.lngRowID, h.lngMasterID, "
+                       "CASE WHEN p.lngID IS NULL THEN h.strAction ELSE 'U' END, h.strOrigin, "
+                       "coalesce(p.strOld, h.strOld), h.strNew FROM T_HISTORY h "
+                       "LEFT JOIN T_HISTORY p ON h.strAction = 'I' AND p.lngID = h.lngID - 1 AND "
+                       "p.strAction = 'D'") +
+        QString(pair).replace(QLatin1String("x."), QLatin1String("p.")) +
+        QStringLiteral(" LEFT JOIN T_HISTORY n ON h.strAction = 'D' AND n.lngID = h.lngID + 1 "
+                       "AND n.strAction = 'I'") +
+        QString(pair).replace(QLatin1String("x."), QLatin1String("n.")) +
+        QStringLiteral(" WHERE n.lngID IS NULL");
+    if (filter.masterID)
+        sql += QStringLiteral(" AND h.lngMasterID = ?");
+    if (filter.from.isValid())
+        sql += QStringLiteral(" AND h.datChanged >= ?");
+    if (filter.to.isValid())
+        sql += QStringLiteral(" AND h.datChanged < ?");
+    sql += filter.masterID ? QStringLiteral(" ORDER BY h.datChanged, h.lngID")
+                           : QStringLiteral(" ORDER BY h.lngID");
+    sqlite3* handle = db.handle();
+    sqlite3_stmt* st = nullptr;
+    const QByteArray q = sql.toUtf8();
+    auto fail = [&](const QString& why = {}) {
+        gSetLastError(handle ? sqlite3_extended_errcode(handle) : 0, QStringLiteral("SQLite"),
+                      !why.isEmpty() ? why
+                      : handle       ? QString::fromUtf8(sqlite3_errmsg(handle))
+                                     : QStringLiteral("no database"));
+        gProcError(proc, QStringLiteral("SQL=") + sql);
+        sqlite3_finalize(st);
+        return false;
+    };
+    if (!handle ||
+        sqlite3_prepare_v2(handle, q.constData(), int(q.size()), &st, nullptr) != SQLITE_OK)
+        return fail();
+    int index = 1;
+    if (filter.masterID)
+        sqlite3_bind_int64(st, index++, *filter.masterID);
+    const QByteArray from = dbDateText(filter.from).toUtf8();
+    const QByteArray to = dbDateText(filter.to.addDays(1)).toUtf8();
+    if (filter.from.isValid())
+        sqlite3_bind_text(st, index++, from.constData(), int(from.size()), SQLITE_STATIC);
+    if (filter.to.isValid())
+        sqlite3_bind_text(st, index++, to.constData(), int(to.size()), SQLITE_STATIC);
+    std::vector<HistoryChange> result;
+    std::string lastWhen;
+    QDateTime lastTime;
+    std::vector<JsonMember> before;
+    std::vector<JsonMember> after;
+    QHash<QByteArray, QString> names; // shared texts of the few table, origin and column names
+    const auto shared = [&names](const char* p, int n) {
+        const QByteArray key(p, n);
+        auto it = names.find(key);
+        if (it == names.end())
+            it = names.insert(key, QString::fromUtf8(key));
+        return *it;
+    };
+    const auto text = [&shared, st](int col) {
+        return shared(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                      sqlite3_column_bytes(st, col));
+    };
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const auto json = [st](int col) {
+            return std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                                    std::size_t(sqlite3_column_bytes(st, col)));
+        };
+        if (!parseFlatObject(json(7), before) || !parseFlatObject(json(8), after))
+            return fail(
+                QStringLiteral("history entry %1 holds no row").arg(sqlite3_column_int64(st, 0)));
+        const std::vector<JsonMember>& row = after.empty() ? before : after;
+        HistoryChange c;
+        c.lngID = sqlite3_column_int64(st, 0);
+        // Neighbouring entries mostly share their time; each new one is read by hand (the
+        // general date parser costs more than the rest of the row).
+        const std::string_view when = json(1);
+        if (when != lastWhen) {
+            lastWhen.assign(when);
+            lastTime = timeOf(when);
+        }
+        c.datChanged = lastTime;
+        c.strTable = text(2);
+        c.lngRowID = sqlite3_column_int64(st, 3);
+        c.lngMasterID = sqlite3_column_int64(st, 4);
+        c.strAction = text(5);
+        c.strOrigin = text(6);
+        // An update's row after holds only the columns that changed: the line's date and item
+        // come from after, else from before.
+        for (const std::vector<JsonMember>* side : {&before, &after}) {
+            for (const JsonMember& m : *side) {
+                if (m.key == "date1")
+                    c.lineDate = jsonValue(m.value);
+                else if (m.key == "strItem")
+                    c.lineItem = jsonValue(m.value);
+            }
+        }
+        // Columns in the row's order: for an update those after (the ones that changed), for an
+        // insert or a deletion every column of its one side.
+        for (const JsonMember& m : row) {
+            if (m.key == "lngID" || m.key == "blnChange" || m.key == "datLastUpdate")
+                continue;
+            // A row added or removed names its supplier already.
+            if (m.key == "lngMasterID" && c.strAction != QLatin1String("U"))
+                continue;
+            // Both sides list the same columns in the same order, as a rule.
+            const std::size_t at = std::size_t(&m - row.data());
+            const std::string_view old = at < before.size() && before[at].key == m.key
+                                             ? before[at].value
+                                             : memberValue(before, m.key);
+            const std::string_view now = at < after.size() && after[at].key == m.key
+                                             ? after[at].value
+                                             : memberValue(after, m.key);
+            if (old == now)
+                continue;
+            HistoryChange one = c;
+            one.column = shared(m.key.data(), int(m.key.size()));
+            one.before = jsonValue(old);
+            one.after = jsonValue(now);
+            result.push_back(std::move(one));
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return fail();
+    sqlite3_finalize(st);
+    changes = std::move(result);
+    return true;
+}
+
+bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOutcome& outcome,
+                       qint64* newGroup, std::vector<std::pair<QString, qint64>>* rows) {
+    const QString proc = QStringLiteral("gUndoHistoryGroup");
+    outcome = UndoOutcome::Nothing;
+    // A group's rows follow its first one; they are undone newest first.
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld "
+                                         "FROM T_HISTORY WHERE lngID >= ? AND lngGroup = ? "
+                                         "ORDER BY lngID DESC"),
+                          {group, group}, proc))
+        return false;
+    std::vector<GroupRow> groupRows;
+    for (const QVariantList& row : rs.rows())
+        groupRows.push_back({row.value(0).toLongLong(), row.value(1).toString(),
+                             row.value(2).toLongLong(), row.value(3).toString(),
+                             row.value(4).toString()});
+    if (groupRows.empty())
+        return true;
+    const qint64 last = groupRows.front().id;
+
+    // Refused as a whole when any of its rows changed afterwards.
+    for (const GroupRow& r : groupRows) {
+        if (keyColumnOf(r.table).isEmpty()) {
+            gProcError(proc, QStringLiteral("table=") + r.table);
+            return false;
+        }
+        ResultSet later(db);
+        if (!later.openRecordSet(QStringLiteral("SELECT lngID FROM T_HISTORY WHERE lngRowID = ? "
+                                                "AND strTable = ? AND lngID > ? LIMIT 1"),
+                                 {r.rowID, r.table, last}, proc))
+            return false;
+        if (later.recordCount() > 0) {
+            outcome = UndoOutcome::Changed;
+            return true;
+        }
+    }
+
+    HistoryScope scope(db, origin);
+    if (!scope.ok())
+        return false;
+    QHash<QString, QSet<QString>> known;
+    std::vector<std::pair<QString, qint64>> touched;
+    for (const GroupRow& r : groupRows) {
+        if (!known.contains(r.table) && !tableColumns(db, r.table, known[r.table]))
+            return false;
+        bool missing = false;
+        if (!undoRow(db, r, known[r.table], missing))
+            return false;
+        if (missing) {
+            // Written meanwhile by something the history did not see: left alone.
+            outcome = UndoOutcome::Changed;
+            return true;
+        }
+        touched.emplace_back(r.table, r.rowID);
+    }
+    if (!scope.commit())
+        return false;
+    outcome = UndoOutcome::Done;
+    if (newGroup)
+        *newGroup = scope.group();
+    if (rows)
+        *rows = std::move(touched);
+    return true;
+}
