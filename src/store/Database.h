@@ -4,9 +4,11 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // One open SQLite data file. Every statement binds its values: QString, integers, double, bool
 // (0/1), Currency (its raw count), QDate ("yyyy-MM-dd"), QDateTime ("yyyy-MM-dd HH:mm:ss") and
@@ -123,6 +125,33 @@ private:
     std::size_t m_pos = 0;
 };
 
+// One statement read row by row, without copying its values: for scans that add up many rows
+// in place. Values are read straight from the current row; text stays valid until next().
+class RowCursor {
+public:
+    explicit RowCursor(Database& db) : m_db(db) {}
+    ~RowCursor();
+    RowCursor(const RowCursor&) = delete;
+    RowCursor& operator=(const RowCursor&) = delete;
+
+    // Prepares and binds a query. Failures are reported under procName with "SQL=" + sql.
+    bool open(const QString& sql, const QVariantList& params, const QString& procName);
+    // Steps to the next row: false at the end and on a failure (reported; failed() is true).
+    bool next();
+    bool failed() const { return m_failed; }
+    // SQLite's type of a column of the current row (SQLITE_INTEGER, SQLITE_NULL, ...).
+    int type(int col) const;
+    qint64 int64(int col) const;
+    std::string_view text(int col) const;
+
+private:
+    Database& m_db;
+    sqlite3_stmt* m_st = nullptr;
+    QString m_sql;
+    QString m_proc;
+    bool m_failed = false;
+};
+
 // The schema version this program reads and writes (PRAGMA user_version of the data file). A
 // later version can migrate files of an earlier one; a file of a later version is refused.
 constexpr int kDbSchemaVersion = 2;
@@ -142,7 +171,8 @@ Database& gdbData();
 // DbEnableWriteAheadLog: start-up first checks the file in full in the background, and a file
 // that fails the check must stay exactly as it was (the switch rewrites the file's header).
 bool DbInit(const QString& path, bool walNow = true);
-// Switches the open, writable data file to the write-ahead log (see DbInit).
+// Switches the open, writable data file to the write-ahead log (see DbInit), after adding the
+// indexes by date that files made by earlier builds lack (a file's first opening only).
 bool DbEnableWriteAheadLog();
 // Why the last DbInit failed, in words for the user (what is wrong and what to do).
 QString DbInitRefusal();
