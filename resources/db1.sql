@@ -58,11 +58,9 @@ CREATE TABLE T_DATA1 (
 );
 -- A supplier's lines by date. The order within a day and the amounts ride along, so that the
 -- grid's order (date1, lngSort, lngID) and the balance carried into a period come from the index
--- alone, without visiting every line. The partial index finds the lines still to be checked; the
--- index by date serves the reports' sums over a date range for all suppliers together.
+-- alone, without visiting every line. The partial index finds the lines still to be checked.
 CREATE INDEX IX_DATA1_MASTER_DATE ON T_DATA1 (lngMasterID, date1, lngSort, curCost, curPayment);
 CREATE INDEX IX_DATA1_CHANGED ON T_DATA1 (lngMasterID) WHERE blnChange = 1;
-CREATE INDEX IX_DATA1_DATE ON T_DATA1 (date1);
 
 CREATE TABLE T_DATA2 (
     lngID INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -85,7 +83,6 @@ CREATE TABLE T_DATA2 (
 );
 CREATE INDEX IX_DATA2_MASTER_DATE ON T_DATA2 (lngMasterID, date1, lngSort, curCost, curPayment);
 CREATE INDEX IX_DATA2_CHANGED ON T_DATA2 (lngMasterID) WHERE blnChange = 1;
-CREATE INDEX IX_DATA2_DATE ON T_DATA2 (date1);
 
 CREATE TABLE T_DATA1_CAPTION (lngCaptionNo INTEGER PRIMARY KEY, strDefault TEXT, strCaption TEXT);
 CREATE TABLE T_DATA2_CAPTION (lngCaptionNo INTEGER PRIMARY KEY, strDefault TEXT, strCaption TEXT);

@@ -292,8 +292,8 @@ bool groupClassByQuery(const ProfitReportParams& p, const std::vector<ProfitTerm
 // the range once through the index by date (its cost follows the range, not the file's
 // history) and adds up in place: the filter and each line's regular-price amount are still
 // formed by SQL, so the figures are the grouped query's. Values of a form the store never
-// writes (an amount that is not a whole number, a class that is not text) make the scan give
-// way to the grouped query.
+// writes (an amount that is not a whole number, a class that is not text) and sums beyond
+// 64 bits make the scan give way to the grouped query, which reports them as before.
 
 enum class Scan { Done, Failed, Unusual };
 
@@ -386,10 +386,8 @@ Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& term
         ++t.lines;
         t.noRatio += c.int64(3);
         if (!addInto(t.cost, c.int64(2)) ||
-            (regularType == SQLITE_INTEGER && !addInto(t.regular, c.int64(4)))) {
-            budget.exceeded = true;
-            return Scan::Failed;
-        }
+            (regularType == SQLITE_INTEGER && !addInto(t.regular, c.int64(4))))
+            return Scan::Unusual;
     }
     if (c.failed())
         return Scan::Failed;
@@ -497,10 +495,8 @@ Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>
         }
         const size_t term = std::min(finder.term(cur, 2), n - 1);
         g.seen[term] = 1;
-        if (!addInto(g.cost[term], cur.int64(3))) {
-            budget.exceeded = true;
-            return Scan::Failed;
-        }
+        if (!addInto(g.cost[term], cur.int64(3)))
+            return Scan::Unusual;
     }
     if (cur.failed())
         return Scan::Failed;

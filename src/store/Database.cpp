@@ -811,9 +811,10 @@ bool DbInit(const QString& path, bool walNow) {
 namespace {
 
 // The lines of a date range, all suppliers together (the reports' sums), come from an index by
-// date alone: their cost follows the range, not the file's history. Files made before the index
-// existed get it here; where it cannot be made (a full disk) the reports read the whole table,
-// slower but with the same figures.
+// date alone: their cost follows the range, not the file's history. The index is made here, at
+// a file's first writable opening once its check has passed (the schema's own pages stay where
+// they are); where it cannot be made (a full disk) or the file is read-only, the reports read
+// the whole table, slower but with the same figures.
 void addDateIndexes() {
     sqlite3_exec(gdbData().handle(),
                  "CREATE INDEX IF NOT EXISTS IX_DATA1_DATE ON T_DATA1 (date1);"

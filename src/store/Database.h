@@ -172,7 +172,7 @@ Database& gdbData();
 // that fails the check must stay exactly as it was (the switch rewrites the file's header).
 bool DbInit(const QString& path, bool walNow = true);
 // Switches the open, writable data file to the write-ahead log (see DbInit), after adding the
-// indexes by date that files made by earlier builds lack (a file's first opening only).
+// indexes by date of the two ledgers when the file lacks them (its first writable opening).
 bool DbEnableWriteAheadLog();
 // Why the last DbInit failed, in words for the user (what is wrong and what to do).
 QString DbInitRefusal();
