@@ -46,7 +46,10 @@ private slots:
         Database shipped;
         QVERIFY(shipped.open(fresh.dbPath(), {}, true));
         QCOMPARE(shipped.schemaVersion(), kDbSchemaVersion);
-        const QString tables = u"SELECT name, sql FROM sqlite_master ORDER BY name"_s;
+        // The indexes by date are made at a file's first writable opening, not by the schema.
+        const QString tables =
+            u"SELECT name, sql FROM sqlite_master"
+            u" WHERE name NOT IN ('IX_DATA1_DATE', 'IX_DATA2_DATE') ORDER BY name"_s;
         ResultSet a(shipped), b(gdbData());
         QVERIFY(a.openRecordSet(tables) && b.openRecordSet(tables));
         QCOMPARE(a.rows(), b.rows());
