@@ -15,6 +15,12 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
+#include <sqlite3.h>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -140,9 +146,10 @@ QString termIndexSql(const std::vector<ProfitTerm>& terms, QVariantList& params)
 // regular-price total as the ledger's totals form it (each line's regular-price amount cut to
 // whole yen; with no default ratio, a line without ratio and regular price makes the term's
 // total invalid, counted as 0). Lines of any supplier count, so the totals over all suppliers
-// are the line counts of the whole file.
-bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                        QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
+// are the line counts of the whole file. The grouped query; mManegeProfit_Sums forms the same
+// sums from one scan of the range and turns to this only for values the scan does not expect.
+bool sumsByGroupQuery(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                      QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
     const QString proc = QStringLiteral("mManageProfit_Sums");
     const QString k = QString::number(kind);
     const QString ratioColumn = kind == 1 ? QStringLiteral("m.curRegularSupplyRatio")
@@ -203,17 +210,25 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
     return !budget.exceeded;
 }
 
+// The order of a supplier's class rows: the order of the class list; values not in it, and
+// lines without a class, first.
+bool classRowBefore(const ClassRow& a, const ClassRow& b) {
+    if (a.sort.isNull() != b.sort.isNull())
+        return a.sort.isNull();
+    if (!a.sort.isNull() && a.sort.toLongLong() != b.sort.toLongLong())
+        return a.sort.toLongLong() < b.sort.toLongLong();
+    if (a.value.isNull() != b.value.isNull())
+        return a.value.isNull();
+    return a.value.toString() < b.value.toString();
+}
+
 // The class breakdown of one ledger for every supplier: per supplier the rows in the order of
 // the class list (values not in the list, and lines without a class, first), each with its
-// sums per term.
-bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
-                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
-                              RangeBudget& budget) {
+// sums per term. The grouped query; see mManegeProfit_GroupClass.
+bool groupClassByQuery(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                       int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
+                       RangeBudget& budget) {
     const QString proc = QStringLiteral("mManegeProfit_GroupClass");
-    if (classNo < 1 || classNo > 3) {
-        gProcError(proc, QStringLiteral("class=") + QString::number(classNo));
-        return false;
-    }
     const QString k = QString::number(kind);
     const QString c = QString::number(classNo);
     QVariantList params;
@@ -266,17 +281,268 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
     if (budget.exceeded)
         return false;
     for (auto it = rows.begin(); it != rows.end(); ++it) {
-        std::stable_sort(it->begin(), it->end(), [](const ClassRow& a, const ClassRow& b) {
-            if (a.sort.isNull() != b.sort.isNull())
-                return a.sort.isNull();
-            if (!a.sort.isNull() && a.sort.toLongLong() != b.sort.toLongLong())
-                return a.sort.toLongLong() < b.sort.toLongLong();
-            if (a.value.isNull() != b.value.isNull())
-                return a.value.isNull();
-            return a.value.toString() < b.value.toString();
-        });
+        std::stable_sort(it->begin(), it->end(), classRowBefore);
     }
     return true;
+}
+
+// ---- The same sums from one scan of the range -------------------------------------------
+//
+// The grouped queries sort every line of the range by supplier and term. The scan below reads
+// the range once through the index by date (its cost follows the range, not the file's
+// history) and adds up in place: the filter and each line's regular-price amount are still
+// formed by SQL, so the figures are the grouped query's. Values of a form the store never
+// writes (an amount that is not a whole number, a class that is not text) and sums beyond
+// 64 bits make the scan give way to the grouped query, which reports them as before.
+
+enum class Scan { Done, Failed, Unusual };
+
+// Term ends as stored text: a line's term is the first whose end is not before the line's date
+// as SQL compares them (text by bytes; numbers before any text, NULL after every term).
+class TermFinder {
+public:
+    explicit TermFinder(const std::vector<ProfitTerm>& terms) {
+        for (size_t i = 0; i + 1 < terms.size(); ++i)
+            m_ends.push_back(dbDateText(terms[i].end).toStdString());
+    }
+    size_t term(const RowCursor& c, int col) const {
+        switch (c.type(col)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            return 0;
+        case SQLITE_TEXT:
+            return static_cast<size_t>(
+                std::lower_bound(m_ends.begin(), m_ends.end(), c.text(col),
+                                 [](const std::string& a, std::string_view b) { return a < b; }) -
+                m_ends.begin());
+        default:
+            return m_ends.size();
+        }
+    }
+
+private:
+    std::vector<std::string> m_ends;
+};
+
+bool addInto(qint64& sum, qint64 v) {
+    return !__builtin_add_overflow(sum, v, &sum);
+}
+
+Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
+    const QString proc = QStringLiteral("mManageProfit_Sums");
+    const QString k = QString::number(kind);
+    const QString ratioColumn =
+        kind == 1 ? QStringLiteral("curRegularSupplyRatio") : QStringLiteral("curRegularSaleRatio");
+    // The default ratio of every supplier (0 where none is set or the supplier is unknown).
+    QHash<qint64, bool> hasDefault;
+    {
+        ResultSet rs(gdbData());
+        if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, COALESCE(") + ratioColumn +
+                                  QStringLiteral(",0) AS curDefault FROM T_MASTER"),
+                              {}, proc))
+            return Scan::Failed;
+        for (const QVariantList& row : rs.rows())
+            if (!row.at(0).isNull())
+                hasDefault.insert(row.at(0).toLongLong(), !row.at(1).value<Currency>().isZero());
+    }
+    QVariantList params;
+    QString sql =
+        QStringLiteral(
+            "SELECT d.lngMasterID, d.date1, d.curCost,"
+            " (d.curRatio IS NULL AND d.curRegularPrice IS NULL),"
+            " CASE WHEN d.curRegularPrice IS NOT NULL THEN"
+            " CAST((d.curRegularPrice*COALESCE(d.curQuantity,10000))/100000000 AS INTEGER)"
+            " ELSE CAST((d.curCost*100)/COALESCE(d.curRatio,(SELECT m.") +
+        ratioColumn +
+        QStringLiteral(" FROM T_MASTER AS m WHERE m.lngMasterID=d.lngMasterID),0)"
+                       " AS INTEGER) END FROM T_DATA") +
+        k + QStringLiteral(" AS d WHERE 1=1");
+    if (!mGetManageProfitWhereSQL(p, sql, params)) {
+        gProcError(proc);
+        return Scan::Failed;
+    }
+    struct Group {
+        qint64 lines = 0;
+        qint64 cost = 0;
+        qint64 noRatio = 0;
+        qint64 regular = 0;
+    };
+    const size_t n = terms.size();
+    std::unordered_map<qint64, std::vector<Group>> groups;
+    const TermFinder finder(terms);
+    RowCursor c(gdbData());
+    if (!c.open(sql, params, proc))
+        return Scan::Failed;
+    while (c.next()) {
+        const int regularType = c.type(4);
+        if (c.type(0) != SQLITE_INTEGER || c.type(2) != SQLITE_INTEGER ||
+            (regularType != SQLITE_INTEGER && regularType != SQLITE_NULL))
+            return Scan::Unusual;
+        std::vector<Group>& g = groups[c.int64(0)];
+        if (g.empty())
+            g.resize(n);
+        Group& t = g[std::min(finder.term(c, 1), n - 1)];
+        ++t.lines;
+        t.noRatio += c.int64(3);
+        if (!addInto(t.cost, c.int64(2)) ||
+            (regularType == SQLITE_INTEGER && !addInto(t.regular, c.int64(4))))
+            return Scan::Unusual;
+    }
+    if (c.failed())
+        return Scan::Failed;
+    const int ki = kind - 1;
+    for (const auto& [id, g] : groups) {
+        KindSums& s = sums[static_cast<qint32>(id)].kind[ki];
+        if (s.cost.empty()) {
+            s.cost.assign(n, Currency());
+            s.regular.assign(n, Currency());
+            s.regularValid.assign(n, 1);
+        }
+        const bool noDefault = !hasDefault.value(id, false);
+        for (size_t term = 0; term < n; ++term) {
+            const Group& t = g[term];
+            if (t.lines == 0)
+                continue;
+            s.lines += t.lines;
+            allLines += t.lines;
+            s.cost[term] = Currency::fromRaw(t.cost);
+            budget.add(s.cost[term]);
+            if (noDefault && t.noRatio > 0) {
+                s.regularValid[term] = 0;
+            } else {
+                const std::optional<Currency> regular = gCheckedFromInt(t.regular);
+                if (!regular)
+                    budget.exceeded = true;
+                s.regular[term] = regular.value_or(Currency());
+                budget.add(s.regular[term]);
+            }
+        }
+    }
+    return budget.exceeded ? Scan::Failed : Scan::Done;
+}
+
+// The sums of every supplier and term of one ledger (see sumsByGroupQuery).
+bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                        QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
+    switch (sumsByScan(p, terms, kind, sums, allLines, budget)) {
+    case Scan::Done:
+        return true;
+    case Scan::Failed:
+        return false;
+    case Scan::Unusual:
+        break;
+    }
+    return sumsByGroupQuery(p, terms, kind, sums, allLines, budget);
+}
+
+Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                      int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
+                      RangeBudget& budget) {
+    const QString proc = QStringLiteral("mManegeProfit_GroupClass");
+    const QString c = QString::number(classNo);
+    // The class list: each value's first place.
+    std::unordered_map<std::string, QVariant> sortOf;
+    {
+        RowCursor list(gdbData());
+        if (!list.open(QStringLiteral("SELECT strClassItem, MIN(lngSort) FROM T_DATA_CLASS") + c +
+                           QStringLiteral(" WHERE strClassItem IS NOT NULL GROUP BY strClassItem"),
+                       {}, proc))
+            return Scan::Failed;
+        while (list.next()) {
+            const int sortType = list.type(1);
+            if (list.type(0) != SQLITE_TEXT ||
+                (sortType != SQLITE_INTEGER && sortType != SQLITE_NULL))
+                return Scan::Unusual;
+            sortOf.emplace(std::string(list.text(0)),
+                           sortType == SQLITE_NULL ? QVariant() : QVariant(list.int64(1)));
+        }
+        if (list.failed())
+            return Scan::Failed;
+    }
+    QVariantList params;
+    QString sql = QStringLiteral("SELECT d.lngMasterID, d.strClass") + c +
+                  QStringLiteral(", d.date1, d.curCost FROM T_DATA") + QString::number(kind) +
+                  QStringLiteral(" AS d WHERE 1=1");
+    if (!mGetManageProfitWhereSQL(p, sql, params)) {
+        gProcError(proc);
+        return Scan::Failed;
+    }
+    const size_t n = terms.size();
+    const TermFinder finder(terms);
+    // Per supplier and class value (null apart from every text), the sum and lines per term.
+    struct Sums {
+        std::vector<qint64> cost;
+        std::vector<char> seen;
+    };
+    using Key = std::pair<qint64, std::optional<std::string>>;
+    std::map<Key, Sums> groups;
+    RowCursor cur(gdbData());
+    if (!cur.open(sql, params, proc))
+        return Scan::Failed;
+    while (cur.next()) {
+        const int valueType = cur.type(1);
+        if (cur.type(0) != SQLITE_INTEGER || cur.type(3) != SQLITE_INTEGER ||
+            (valueType != SQLITE_TEXT && valueType != SQLITE_NULL))
+            return Scan::Unusual;
+        Key key{cur.int64(0), valueType == SQLITE_NULL
+                                  ? std::nullopt
+                                  : std::optional<std::string>(std::string(cur.text(1)))};
+        Sums& g = groups[key];
+        if (g.cost.empty()) {
+            g.cost.assign(n, 0);
+            g.seen.assign(n, 0);
+        }
+        const size_t term = std::min(finder.term(cur, 2), n - 1);
+        g.seen[term] = 1;
+        if (!addInto(g.cost[term], cur.int64(3)))
+            return Scan::Unusual;
+    }
+    if (cur.failed())
+        return Scan::Failed;
+    for (const auto& [key, g] : groups) {
+        ClassRow row;
+        if (key.second) {
+            row.value = QString::fromStdString(*key.second);
+            const auto it = sortOf.find(*key.second);
+            if (it != sortOf.end())
+                row.sort = it->second;
+        }
+        row.sums.assign(n, Currency());
+        for (size_t t = 0; t < n; ++t) {
+            if (!g.seen[t])
+                continue;
+            row.sums[t] = Currency::fromRaw(g.cost[t]);
+            budget.add(row.sums[t]);
+        }
+        rows[static_cast<qint32>(key.first)].push_back(std::move(row));
+    }
+    if (budget.exceeded)
+        return Scan::Failed;
+    for (auto it = rows.begin(); it != rows.end(); ++it)
+        std::stable_sort(it->begin(), it->end(), classRowBefore);
+    return Scan::Done;
+}
+
+// The class breakdown of one ledger for every supplier (see groupClassByQuery).
+bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
+                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
+                              RangeBudget& budget) {
+    if (classNo < 1 || classNo > 3) {
+        gProcError(QStringLiteral("mManegeProfit_GroupClass"),
+                   QStringLiteral("class=") + QString::number(classNo));
+        return false;
+    }
+    switch (groupClassByScan(p, terms, kind, classNo, rows, budget)) {
+    case Scan::Done:
+        return true;
+    case Scan::Failed:
+        return false;
+    case Scan::Unusual:
+        break;
+    }
+    rows.clear();
+    return groupClassByQuery(p, terms, kind, classNo, rows, budget);
 }
 
 // ---- Writing ------------------------------------------------------------------------------

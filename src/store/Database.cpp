@@ -586,6 +586,65 @@ bool ResultSet::bln(int index) const {
     return v.toBool();
 }
 
+RowCursor::~RowCursor() {
+    sqlite3_finalize(m_st);
+}
+
+bool RowCursor::open(const QString& sqlIn, const QVariantList& params, const QString& procName) {
+    sqlite3_finalize(m_st);
+    m_st = nullptr;
+    m_sql = rightTrimmed(sqlIn);
+    m_proc = procName;
+    m_failed = true;
+    sqlite3* db = m_db.handle();
+    if (!db || m_sql.isEmpty()) {
+        if (!db)
+            gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"),
+                          QStringLiteral("database not open"));
+        gProcError(procName, QStringLiteral("SQL=") + m_sql);
+        return false;
+    }
+    QString why;
+    const int rc = prepareBound(db, m_sql, params, &m_st, why);
+    if (rc != SQLITE_OK) {
+        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql);
+        sqlite3_finalize(m_st);
+        m_st = nullptr;
+        return false;
+    }
+    m_failed = false;
+    return true;
+}
+
+bool RowCursor::next() {
+    if (!m_st)
+        return false;
+    const int rc = sqlite3_step(m_st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE) {
+        m_failed = true;
+        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql);
+    }
+    sqlite3_finalize(m_st);
+    m_st = nullptr;
+    return false;
+}
+
+int RowCursor::type(int col) const {
+    return sqlite3_column_type(m_st, col);
+}
+
+qint64 RowCursor::int64(int col) const {
+    return sqlite3_column_int64(m_st, col);
+}
+
+std::string_view RowCursor::text(int col) const {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_st, col));
+    return t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(m_st, col)))
+             : std::string_view();
+}
+
 Database& gdbData() {
     static Database db;
     return db;

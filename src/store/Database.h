@@ -4,9 +4,11 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // One open SQLite data file. Every statement binds its values: QString, integers, double, bool
 // (0/1), Currency (its raw count), QDate ("yyyy-MM-dd"), QDateTime ("yyyy-MM-dd HH:mm:ss") and
@@ -121,6 +123,33 @@ private:
     std::vector<QVariantList> m_rows;
     std::vector<bool> m_numeric; // declared numeric type, for the Null conversion
     std::size_t m_pos = 0;
+};
+
+// One statement read row by row, without copying its values: for scans that add up many rows
+// in place. Values are read straight from the current row; text stays valid until next().
+class RowCursor {
+public:
+    explicit RowCursor(Database& db) : m_db(db) {}
+    ~RowCursor();
+    RowCursor(const RowCursor&) = delete;
+    RowCursor& operator=(const RowCursor&) = delete;
+
+    // Prepares and binds a query. Failures are reported under procName with "SQL=" + sql.
+    bool open(const QString& sql, const QVariantList& params, const QString& procName);
+    // Steps to the next row: false at the end and on a failure (reported; failed() is true).
+    bool next();
+    bool failed() const { return m_failed; }
+    // SQLite's type of a column of the current row (SQLITE_INTEGER, SQLITE_NULL, ...).
+    int type(int col) const;
+    qint64 int64(int col) const;
+    std::string_view text(int col) const;
+
+private:
+    Database& m_db;
+    sqlite3_stmt* m_st = nullptr;
+    QString m_sql;
+    QString m_proc;
+    bool m_failed = false;
 };
 
 // The schema version this program reads and writes (PRAGMA user_version of the data file). A

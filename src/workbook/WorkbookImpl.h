@@ -5,9 +5,11 @@
 #include "workbook/Workbook.h"
 #include "workbook/WorkbookInternal.h"
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace wbx {
@@ -86,6 +88,13 @@ struct Worksheet::Impl {
     pugi::xml_node root;
     pugi::xml_node sheetData;
     std::map<int, pugi::xml_node> rows; // row number → <row>
+    // Per row number, the row's cells by column: read on the row's first lookup and kept as
+    // cellNode adds cells (the only place cells are added; none is ever removed).
+    std::unordered_map<int, std::vector<std::pair<int, pugi::xml_node>>> cells;
+    // The <col> ranges (first, last column, style) in document order; read again after
+    // columnNodes changed them.
+    mutable std::vector<std::array<int, 3>> colStyles;
+    mutable bool colStylesRead = false;
     std::vector<CellRange> merges;
 
     bool fail(const QString& text);
@@ -95,6 +104,7 @@ struct Worksheet::Impl {
     bool buildIndex(QString& error);
     pugi::xml_node rowNode(int row, bool create);
     pugi::xml_node cellNode(int row, int col, bool create);
+    std::vector<std::pair<int, pugi::xml_node>>& cellsOf(int row, pugi::xml_node rowNode);
     const CellRange* coveringMerge(int row, int col) const; // a merge covering, not its origin
     int defaultStyle(int row, int col) const;
     int styleOf(int row, int col) const;

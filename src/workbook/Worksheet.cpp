@@ -52,6 +52,8 @@ bool Worksheet::Impl::buildIndex(QString& error) {
     }
     sheetData = ensureChild(root, "sheetData", kWorksheetOrder);
     rows.clear();
+    cells.clear();
+    colStylesRead = false;
     merges.clear();
     int last = 0;
     bool rowsSorted = true;
@@ -129,36 +131,38 @@ pugi::xml_node Worksheet::Impl::rowNode(int row, bool create) {
     return node;
 }
 
+std::vector<std::pair<int, pugi::xml_node>>& Worksheet::Impl::cellsOf(int row,
+                                                                      pugi::xml_node rowNode) {
+    auto [it, added] = cells.try_emplace(row);
+    if (added)
+        for (pugi::xml_node c = rowNode.first_child(); c; c = c.next_sibling())
+            if (isNamed(c, "c"))
+                it->second.emplace_back(cellCol(c), c);
+    return it->second;
+}
+
 pugi::xml_node Worksheet::Impl::cellNode(int row, int col, bool create) {
     pugi::xml_node r = rowNode(row, create);
     if (!r)
         return {};
-    pugi::xml_node after;
-    bool found = false;
-    // Reports write left to right, so the search starts at the row's end.
-    for (pugi::xml_node c = r.last_child(); c; c = c.previous_sibling()) {
-        if (!isNamed(c, "c"))
-            continue;
-        const int cc = cellCol(c);
-        if (cc == col)
-            return c;
-        if (cc < col) {
-            after = c;
-            found = true;
-            break;
-        }
-    }
+    auto& list = cellsOf(row, r);
+    // Reports write left to right: most new cells go after the row's last one.
+    auto at = list.empty() || list.back().first < col
+                  ? list.end()
+                  : std::lower_bound(list.begin(), list.end(), col,
+                                     [](const auto& e, int c) { return e.first < c; });
+    if (at != list.end() && at->first == col)
+        return at->second;
     if (!create)
         return {};
     const std::string name = prefixOf(r) + "c";
-    pugi::xml_node cell;
-    if (found)
-        cell = r.insert_child_after(name.c_str(), after);
-    else
-        cell = r.prepend_child(name.c_str());
+    pugi::xml_node cell = at == list.begin()
+                              ? r.prepend_child(name.c_str())
+                              : r.insert_child_after(name.c_str(), std::prev(at)->second);
     cell.append_attribute("r").set_value(cellRef(row, col).c_str());
     if (const int s = defaultStyle(row, col))
         cell.append_attribute("s").set_value(s);
+    list.emplace(at, col, cell);
     return cell;
 }
 
@@ -176,13 +180,18 @@ int Worksheet::Impl::defaultStyle(int row, int col) const {
         if (custom == "1" || custom == "true")
             return parseInt(r.attribute("s").value(), 0);
     }
-    for (pugi::xml_node c = child(child(root, "cols"), "col"); c; c = c.next_sibling()) {
-        if (!isNamed(c, "col"))
-            continue;
-        if (parseInt(c.attribute("min").value(), 0) <= col &&
-            col <= parseInt(c.attribute("max").value(), 0))
-            return parseInt(c.attribute("style").value(), 0);
+    if (!colStylesRead) {
+        colStyles.clear();
+        for (pugi::xml_node c = child(child(root, "cols"), "col"); c; c = c.next_sibling())
+            if (isNamed(c, "col"))
+                colStyles.push_back({parseInt(c.attribute("min").value(), 0),
+                                     parseInt(c.attribute("max").value(), 0),
+                                     parseInt(c.attribute("style").value(), 0)});
+        colStylesRead = true;
     }
+    for (const auto& [first, last, style] : colStyles)
+        if (first <= col && col <= last)
+            return style;
     return 0;
 }
 
@@ -472,6 +481,8 @@ bool Worksheet::setColumnWidth(int col, double width) {
 }
 
 std::vector<pugi::xml_node> Worksheet::Impl::columnNodes(int firstCol, int lastCol) {
+    // The callers change what is returned: the column styles are read again when next needed.
+    colStylesRead = false;
     pugi::xml_node cols = ensureChild(root, "cols", kWorksheetOrder);
     std::vector<pugi::xml_node> out;
     // Ranges must not overlap: split any <col> that reaches outside [firstCol, lastCol].
