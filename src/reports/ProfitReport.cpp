@@ -651,6 +651,20 @@ bool ProfitWriter::newSheet() {
         return false;
     }
     m_row = kFirstRow;
+    // The title row names the line filter, when one is set, so a printed sheet says which lines
+    // it sums.
+    if (m_p.sampling1Class > 0) {
+        QString filter = QStringLiteral(" 抽出分類：区分%1「%2」")
+                             .arg(m_p.sampling1Class)
+                             .arg(m_p.sampling1Item);
+        if (m_p.sampling2Class > 0)
+            filter += (m_p.andOr == 1 ? QStringLiteral(" または ") : QStringLiteral(" かつ ")) +
+                      QStringLiteral("区分%1「%2」").arg(m_p.sampling2Class).arg(m_p.sampling2Item);
+        if (!m_sheet->setText(2, 4, filter)) {
+            gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+            return false;
+        }
+    }
     return true;
 }
 

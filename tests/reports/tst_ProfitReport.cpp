@@ -208,14 +208,17 @@ void tst_ProfitReport::filters_data() {
     QTest::addColumn<QString>("item2");
     QTest::addColumn<int>("andOr");
     QTest::addColumn<QStringList>("block"); // empty: nothing to report
+    QTest::addColumn<QString>("title");     // the filter named in the title row
     QTest::newRow("and") << 1 << u"文具"_s << 2 << u"季節"_s << 0
                          << QStringList{u"仕入 合計|0|700|700|0|700"_s,
-                                        u"売上 合計|0|900|900|0|900"_s};
+                                        u"売上 合計|0|900|900|0|900"_s}
+                         << u" 抽出分類：区分1「文具」 かつ 区分2「季節」"_s;
     QTest::newRow("or") << 1 << u"紙製品"_s << 2 << u"定番"_s << 1
                         << QStringList{u"仕入 合計|1100|0|1100|0|1100"_s,
-                                       u"売上 合計|1000|400|1400|0|1400"_s};
+                                       u"売上 合計|1000|400|1400|0|1400"_s}
+                        << u" 抽出分類：区分1「紙製品」 または 区分2「定番」"_s;
     QTest::newRow("a quote is matched as typed")
-        << 1 << u"文具' OR '1'='1"_s << 0 << QString() << 0 << QStringList();
+        << 1 << u"文具' OR '1'='1"_s << 0 << QString() << 0 << QStringList() << QString();
 }
 
 void tst_ProfitReport::filters() {
@@ -225,6 +228,7 @@ void tst_ProfitReport::filters() {
     QFETCH(QString, item2);
     QFETCH(int, andOr);
     QFETCH(QStringList, block);
+    QFETCH(QString, title);
     ProfitReportParams p = params();
     p.sampling1Class = class1;
     p.sampling1Item = item1;
@@ -241,6 +245,7 @@ void tst_ProfitReport::filters() {
     }
     QVERIFY(ws);
     QCOMPARE(rowText(ws, 5, 2, 2), u"甲商店"_s);
+    QCOMPARE(rowText(ws, 2, 4, 4), title);
     for (int i = 0; i < block.size(); ++i)
         QCOMPARE(rowText(ws, 6 + i, 2, 8), u'|' + block.at(i));
 }
