@@ -2,11 +2,15 @@
 
 #include "base/ErrorLog.h"
 #include "base/FormHelpers.h"
+#include "base/Globals.h"
+#include "base/Services.h"
 #include "base/WindowDisplay.h"
 #include "ledger/InitCboTargetDate.h"
+#include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
 #include "reports/ProfitReport.h"
 #include "reports/frmPrint_ManegeProfitSetting.h"
+#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
 #include <QCheckBox>
@@ -30,14 +34,19 @@ const QString kSortRate = QStringLiteral("利益率");
 // Role of the list items that holds the supplier's master ID.
 constexpr int kMasterIdRole = Qt::UserRole + 1;
 
-QComboBox* selectionBox(QWidget* parent, const char* name, int minWidth) {
+// typed: the box also takes a typed text (checked when it is used).
+QComboBox* selectionBox(QWidget* parent, const char* name, int minWidth, bool typed = false) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromLatin1(name));
+    if (typed) {
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+    }
     gSetSelectionColour(box);
     box->setMinimumWidth(minWidth);
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    // Enter moves on; typed characters are discarded, so only listed values are taken.
-    gSetMoveFocusByKey(box, true);
+    // Enter moves on; otherwise typed characters are discarded, so only listed values are taken.
+    gSetMoveFocusByKey(box, !typed);
     return box;
 }
 
@@ -60,8 +69,13 @@ ManageProfitFrame::ManageProfitFrame(PrintHost& host, QWidget* parent)
     auto* lblRange = new QLabel(QStringLiteral("対象期間"), this);
     lblRange->setObjectName(QStringLiteral("lblManageProfitRange"));
     range->addWidget(lblRange);
-    cboManageProfitStart = selectionBox(this, "cboManageProfitStart", 110);
-    cboManageProfitEnd = selectionBox(this, "cboManageProfitEnd", 110);
+    cboManageProfitStart = selectionBox(this, "cboManageProfitStart", 110, true);
+    cboManageProfitEnd = selectionBox(this, "cboManageProfitEnd", 110, true);
+    // The lists offer the recent terms; any other term is typed (checked on 作成).
+    for (QComboBox* box : {cboManageProfitStart, cboManageProfitEnd}) {
+        box->setToolTip(QStringLiteral("一覧から選ぶか、日付を入力します（開始は締日の翌日、"
+                                       "終了は締日）"));
+    }
     range->addWidget(cboManageProfitStart);
     range->addWidget(new QLabel(QStringLiteral("～"), this));
     range->addWidget(cboManageProfitEnd);
@@ -345,10 +359,8 @@ void ManageProfitFrame::cmdManageProfitClick() {
     const QString proc = QStringLiteral("frmPrint_cmdMargin_Click");
     m_savedPath.clear();
     ProfitReportParams p;
-    p.startText = cboManageProfitStart->currentText();
-    p.endText = cboManageProfitEnd->currentText();
-    p.start = termDateFromText(p.startText);
-    p.end = termDateFromText(p.endText);
+    if (!mReadRange(p))
+        return;
     p.outputFolder = host().outputFolder();
     if (!mGetManegeProfitSetting(p) || !gGetProfitSheetSettings(p.settings)) {
         ExcelReportRun(proc).fail(QStringLiteral("画面の設定を読めません"));
@@ -364,6 +376,36 @@ void ManageProfitFrame::cmdManageProfitClick() {
         cboManageProfitStart->setFocus();
     else if (storeFailed)
         gProcFatalError(proc);
+}
+
+bool ManageProfitFrame::mReadRange(ProfitReportParams& p) {
+    // A typed date is taken in any form the ledger's date boxes take; the range must still be
+    // whole terms: it starts the day after a close day and ends on one.
+    const auto read = [](QComboBox* box, bool start, QDate& date) {
+        date = parseLedgerDate(box->currentText());
+        bool onTerm = false;
+        if (date.isValid() && !gChkCloseDay(start ? date.addDays(-1) : date, onTerm))
+            return false;
+        if (!date.isValid() || !onTerm) {
+            box->setFocus();
+            if (!date.isValid())
+                gDispMsg(4);
+            else
+                svc().prompt().show(start ? QStringLiteral("対象期間の開始日は、締日の翌日の日付を"
+                                                           "入力してください。")
+                                          : QStringLiteral("対象期間の終了日は、締日の日付を"
+                                                           "入力してください。"),
+                                    gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+            return false;
+        }
+        box->setEditText(termDateText(date));
+        return true;
+    };
+    if (!read(cboManageProfitStart, true, p.start) || !read(cboManageProfitEnd, false, p.end))
+        return false;
+    p.startText = cboManageProfitStart->currentText();
+    p.endText = cboManageProfitEnd->currentText();
+    return true;
 }
 
 void ManageProfitFrame::cmdManageProfitSettingClick() {

@@ -29,6 +29,9 @@ public:
     // Reads the controls into the run's inputs (list indexes of the combos). False when a
     // combo holds a text its list does not offer (reported "mGetManegeProfitSetting").
     bool mGetManegeProfitSetting(ProfitReportParams& params);
+    // The range from the two boxes (a listed term or a typed date); a date that is no date or
+    // does not bound whole terms is told and the box gets the focus: false.
+    bool mReadRange(ProfitReportParams& params);
     // Restores and stores the kept choices (settings 16 to 22, 36, 37, 42, 43).
     bool mDspSetting_ManegeProfit();
     bool mSetSystem_ManegeProfitSetting();

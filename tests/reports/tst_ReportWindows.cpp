@@ -104,6 +104,7 @@ private slots:
     void profit_opensWithListsAndDefaultsAndRefuses();
     void profit_createsTheWorkbookAndKeepsTheChoices();
     void profit_settingsWindowAndColourPicker();
+    void profit_typedRangeIsCheckedAgainstTheCloseDay();
 
     void taxSummary_refusesThenWritesEitherLedger();
     void csv_exportsImportsAndListsRefusedRows();
@@ -496,6 +497,21 @@ void tst_ReportWindows::profit_opensWithListsAndDefaultsAndRefuses() {
     QVERIFY(m_svc.prompt->texts().value(1).startsWith(u"終了日が開始日より前になっています。"_s));
     QTRY_VERIFY(f->cboManageProfitStart->hasFocus());
     QCOMPARE(folderEntries(m_out->path()), QStringList());
+}
+
+// A term older than the lists is typed; a range that does not bound whole terms is refused.
+void tst_ReportWindows::profit_typedRangeIsCheckedAgainstTheCloseDay() {
+    ManageProfitFrame* f = profitFrame();
+    QVERIFY(f);
+    f->cboManageProfitStart->setEditText(u"2020-1-21"_s);
+    f->cboManageProfitEnd->setEditText(u"2020/02/19"_s);
+    QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().last(), u"対象期間の終了日は、締日の日付を入力してください。"_s);
+    QCOMPARE(f->cboManageProfitStart->currentText(), u"2020/01/21"_s);
+    f->cboManageProfitEnd->setEditText(u"20/2/20"_s);
+    QTest::mouseClick(f->cmdManageProfit, Qt::LeftButton);
+    QVERIFY(m_svc.prompt->texts().last().startsWith(u"対象となるデータがありません。"_s));
+    QCOMPARE(f->cboManageProfitEnd->currentText(), u"2020/02/20"_s);
 }
 
 void tst_ReportWindows::profit_createsTheWorkbookAndKeepsTheChoices() {
