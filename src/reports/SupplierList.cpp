@@ -7,6 +7,8 @@
 #include "store/Database.h"
 #include "workbook/Workbook.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 // Blank after removing half-width and full-width spaces (and other white space).
@@ -101,9 +103,14 @@ QStringList gSupplierAddressLines(const SupplierRecord& s) {
         s.strPostCode1 + QStringLiteral(" ") + s.strAddress1,
         s.strPostCode2 + QStringLiteral(" ") + s.strAddress2,
         s.strBankAccount1 + QStringLiteral(" 　") + s.strBankAccount2,
-        s.strNotes,
     };
     for (const QString& line : optional) {
+        if (!isBlank(line))
+            lines << line;
+    }
+    // A memo of several lines takes a row for each, so that no line is printed over another.
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    for (const QString& line : s.strNotes.split(lineBreak)) {
         if (!isBlank(line))
             lines << line;
     }

@@ -105,7 +105,8 @@ void tst_SupplierList::addressListCells_data() {
     QTest::newRow("26 on page 2") << p2 << 4 << u"[26]  最終商会 経理課"_s;
     QTest::newRow("26 registration number")
         << p2 << 5 << u"登録番号 T1180301018771（2023/10/01 から）"_s;
-    QTest::newRow("end") << p2 << 7 << QString();
+    QTest::newRow("26 memo, a row per line") << p2 << 8 << u"二行目"_s;
+    QTest::newRow("end") << p2 << 9 << QString();
     QTest::newRow("template stays empty") << u"雛型"_s << 4 << QString();
 }
 

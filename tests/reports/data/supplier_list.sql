@@ -34,7 +34,7 @@ VALUES
      '', '2024-01-05 09:00:00'),
     (26, 26, 1, 0, 0, 0, 0, '最終商会', '経理課', '最終', 'サイシュウ', 1, NULL, NULL, NULL,
      NULL, NULL, NULL, '060-0001', '北海道札幌市中央区北1条西1', NULL, NULL, NULL, NULL, NULL,
-     NULL, 1, NULL, NULL, NULL, '2024-01-05 09:00:00');
+     NULL, 1, NULL, NULL, 'メモ一行目' || char(13, 10) || '二行目', '2024-01-05 09:00:00');
 
 -- Suppliers 2-24: one line each. Their optional fields are NULL, empty, half-width spaces or
 -- full-width spaces in turn.
