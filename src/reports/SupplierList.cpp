@@ -1,6 +1,7 @@
 #include "reports/SupplierList.h"
 
 #include "base/ErrorLog.h"
+#include "base/TextWidth.h"
 #include "ledger/Totals.h"
 #include "reports/ExcelLayer.h"
 #include "store/AmountLimits.h"
@@ -10,6 +11,10 @@
 #include <QRegularExpression>
 
 namespace {
+
+// What column B of the address list holds across the printed page (Shift_JIS bytes of the
+// template's font).
+constexpr int kAddressLineMaxBytes = 104;
 
 // Blank after removing half-width and full-width spaces (and other white space).
 bool isBlank(const QString& text) {
@@ -113,6 +118,12 @@ QStringList gSupplierAddressLines(const SupplierRecord& s) {
     for (const QString& line : s.strNotes.split(lineBreak)) {
         if (!isBlank(line))
             lines << line;
+    }
+    // A line wider than the column would run off the printed page: it is cut with a visible
+    // "…" instead.
+    for (QString& line : lines) {
+        if (sjisByteWidth(line) > kAddressLineMaxBytes)
+            line = truncateToSjisBytes(line, kAddressLineMaxBytes - 2) + QStringLiteral("…");
     }
     return lines;
 }
