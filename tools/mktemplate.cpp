@@ -31,10 +31,10 @@ bool onlyKeys(const QJsonObject& o, const QStringList& allowed, const QString& w
     return true;
 }
 
-const QStringList kStyleKeys = {QStringLiteral("size"),         QStringLiteral("bold"),
-                                QStringLiteral("font"),         QStringLiteral("fill"),
-                                QStringLiteral("numberFormat"), QStringLiteral("horizontal"),
-                                QStringLiteral("vertical"),     QStringLiteral("wrap")};
+const QStringList kStyleKeys = {
+    QStringLiteral("size"),     QStringLiteral("bold"),         QStringLiteral("font"),
+    QStringLiteral("fill"),     QStringLiteral("numberFormat"), QStringLiteral("horizontal"),
+    QStringLiteral("vertical"), QStringLiteral("wrap"),         QStringLiteral("shrink")};
 
 bool readStyle(const QJsonObject& o, StyleChange& ch, bool& any, const QString& where) {
     any = false;
@@ -87,6 +87,10 @@ bool readStyle(const QJsonObject& o, StyleChange& ch, bool& any, const QString& 
     }
     if (o.contains(QStringLiteral("wrap"))) {
         ch.wrapText = o.value(QStringLiteral("wrap")).toBool();
+        any = true;
+    }
+    if (o.contains(QStringLiteral("shrink"))) {
+        ch.shrinkToFit = o.value(QStringLiteral("shrink")).toBool();
         any = true;
     }
     return true;

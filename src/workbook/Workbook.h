@@ -46,6 +46,7 @@ struct StyleChange {
     std::optional<HAlign> horizontal;
     std::optional<VAlign> vertical;
     std::optional<bool> wrapText;
+    std::optional<bool> shrinkToFit; // a text wider than its cell is drawn smaller
     int thinSides = 0;          // CellSide::Top/Bottom/Left/Right of the cell set to a thin line
     bool clearDiagonal = false; // removes diagonal lines
 };
@@ -65,6 +66,7 @@ struct CellFormat {
     QString horizontal;    // alignment attribute as stored ("" when none)
     QString vertical;
     bool wrapText = false;
+    bool shrinkToFit = false;
 };
 
 // Page setup of a worksheet. Margins are in inches; header and footer use Excel's codes

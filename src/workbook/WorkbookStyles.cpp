@@ -157,6 +157,8 @@ std::string StyleSheet::keyOf(const StyleChange& c) {
         add('v', std::to_string(static_cast<int>(*c.vertical)));
     if (c.wrapText)
         add('w', *c.wrapText ? "1" : "0");
+    if (c.shrinkToFit)
+        add('s', *c.shrinkToFit ? "1" : "0");
     if (c.thinSides)
         add('t', std::to_string(c.thinSides));
     if (c.clearDiagonal)
@@ -308,7 +310,7 @@ int StyleSheet::derive(int base, const StyleChange& ch, const std::string& chang
         setAttr(xf, "applyBorder", "1");
         m_scratch.remove_child(border);
     }
-    if (ch.horizontal || ch.vertical || ch.wrapText) {
+    if (ch.horizontal || ch.vertical || ch.wrapText || ch.shrinkToFit) {
         pugi::xml_node a = ensureChild(xf, "alignment", kXfOrder);
         if (ch.horizontal) {
             static const char* names[] = {nullptr, "left", "center", "right"};
@@ -327,6 +329,12 @@ int StyleSheet::derive(int base, const StyleChange& ch, const std::string& chang
                 setAttr(a, "wrapText", "1");
             else
                 a.remove_attribute("wrapText");
+        }
+        if (ch.shrinkToFit) {
+            if (*ch.shrinkToFit)
+                setAttr(a, "shrinkToFit", "1");
+            else
+                a.remove_attribute("shrinkToFit");
         }
         setAttr(xf, "applyAlignment", "1");
     }
@@ -407,6 +415,7 @@ CellFormat StyleSheet::describe(int index) const {
     f.horizontal = qs(a.attribute("horizontal").value());
     f.vertical = qs(a.attribute("vertical").value());
     f.wrapText = truthy(a.attribute("wrapText"), false);
+    f.shrinkToFit = truthy(a.attribute("shrinkToFit"), false);
     return f;
 }
 

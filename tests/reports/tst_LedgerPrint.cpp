@@ -247,6 +247,7 @@ void tst_LedgerPrint::thirtyLines_startPageTwo() {
     QCOMPARE(cell(p1, 2, 5) + cell(p2, 2, 5), u"ABC商会ABC商会"_s);
     // Page 1: rows 5 to 33 hold lines 1 to 29; the page's last row shows the balance.
     QCOMPARE(cell(p1, 5, 4), u"品物1"_s);
+    QVERIFY(p1->format(5, 4).shrinkToFit); // a long item is drawn smaller, not over the next box
     QCOMPARE(cell(p1, 33, 4), u"品物29"_s);
     QCOMPARE(cell(p1, 34, 4), QString());
     QCOMPARE(cell(p1, 33, 11), u"2,9 0 0"_s);
@@ -410,6 +411,7 @@ void tst_LedgerPrint::ri101_quantityAndUnitPriceInColumnOne() {
     QCOMPARE(cell(ws, 5, 1) + u'|' + cell(ws, 6, 1) + u'|' + cell(ws, 7, 1), u"1 2 @2 0 0|5|"_s);
     QCOMPARE(cell(ws, 5, 2) + u'|' + cell(ws, 5, 3) + u'|' + cell(ws, 5, 5) + u'|' + cell(ws, 5, 6),
              u"1|5|苗|2,4 0 0"_s);
+    QVERIFY(ws->format(5, 5).shrinkToFit);
     QCOMPARE(cell(ws, 7, 8) + u'|' + cell(ws, 7, 10) + u'|' + cell(ws, 5, 11),
              u"1,0 0 0|1,9 0 0|"_s);
     QCOMPARE(reporttest::withoutPaths(m_svc.prompt->texts()).last(),
