@@ -62,7 +62,7 @@ private slots:
     void cleanup();
 
     void startUpShowsTheMenu();
-    void closingTheMenuShutsDownAndCompacts();
+    void closingTheMenuShutsDown();
     void unusableFileEndsStartUp_data();
     void unusableFileEndsStartUp();
     void registeredWindowsReplaceTheMenu();
@@ -114,23 +114,10 @@ void tst_StartupFlow::startUpShowsTheMenu() {
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
-void tst_StartupFlow::closingTheMenuShutsDownAndCompacts() {
+// Compaction itself is tst_DataFile's and tst_Database's; the shutdown's call of it is
+// tst_WindowDisplay's.
+void tst_StartupFlow::closingTheMenuShutsDown() {
     QVERIFY(Main(m_folder->path()));
-    // Work that leaves free pages behind: many suppliers added, all but one removed.
-    {
-        Transaction tx(gdbData());
-        for (int i = 1; i <= 400; ++i)
-            QVERIFY(addSupplier({.masterID = i, .shortName = QString(300, u'帳')}));
-        QVERIFY(tx.commit());
-    }
-    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_MASTER WHERE lngMasterID > 1")));
-    // The history of these suppliers goes as well, so that their pages are free.
-    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_HISTORY")));
-    QVERIFY(addLine({.item = QStringLiteral("りんご"), .cost = 123.45}) > 0);
-    // Committed pages may still sit in the write-ahead log beside the file.
-    const QString db = m_folder->dbPath();
-    const qint64 sizeBefore = QFileInfo(db).size() + QFileInfo(db + QStringLiteral("-wal")).size();
-
     // 終 了 pressed with Enter: the program makes Enter press the focused button at start.
     gInstallEnterClicksButtons(qApp);
     frmMenu::existing()->activateWindow();
@@ -141,19 +128,6 @@ void tst_StartupFlow::closingTheMenuShutsDownAndCompacts() {
     QCOMPARE(m_t.process->terminations, QList<int>{0});
     QVERIFY(!frmMenu::existing() && !frmEndProgram::existing() && !gdbData().isOpen());
     QCOMPARE(m_t.prompt->shown.size() + m_folder->errorLogEntries(), 0);
-    // Compacted: smaller, no free pages, no temporary file left; the data is all there.
-    QVERIFY(QFileInfo(db).size() < sizeBefore);
-    QVERIFY(QDir(m_folder->path() + QStringLiteral("/sys"))
-                .entryList({QStringLiteral("CompactDataBase*")})
-                .isEmpty());
-    QVERIFY(DbInit(db));
-    QCOMPARE(dataRowCount(
-                 QStringLiteral("SELECT 1 FROM pragma_freelist_count WHERE freelist_count = 0")),
-             1);
-    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM T_MASTER WHERE strSupplierShortName = ?"),
-                          {QString(300, u'帳')}),
-             1);
-    QCOMPARE(dataRowCount(QStringLiteral("SELECT 1 FROM T_DATA1 WHERE curCost = 1234500")), 1);
 }
 
 void tst_StartupFlow::unusableFileEndsStartUp_data() {

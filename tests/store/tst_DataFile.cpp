@@ -74,6 +74,7 @@ private slots:
     void writerKeepsItsWritesWhenAnotherShutsDown();
     void leftoversGoAndCopiesAreOwnerOnly();
     void shutdownCompactsOnlyWhenItPays();
+    void acknowledgedWritesSurviveKills();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -102,12 +103,11 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs_data() {
     QTest::newRow("random bytes") << u"random"_s << false << notOurs;
     QTest::newRow("foreign SQLite") << u"foreign"_s << false << notOurs;
     QTest::newRow("newer version") << u"newer"_s << false << u"新しいバージョン"_s;
-    QTest::newRow("overwritten pages") << u"overwritten"_s << true << u"壊れています"_s;
     QTest::newRow("read-only") << u"readonly"_s << true << u"読み取り専用"_s;
 }
 
-// Start-up's sequence on each file (open, the full check, the shutdown's close and compaction):
-// the user is told what is wrong, and the file keeps every byte.
+// Start-up's sequence on each file (open, the shutdown's close and compaction): the user is told
+// what is wrong, and the file keeps every byte. A damaged file is tst_StartupFlow's.
 void tst_DataFile::badFileIsToldAndLeftAsItIs() {
     QFETCH(QString, kind);
     QFETCH(bool, opens);
@@ -134,8 +134,6 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
         QRandomGenerator gen(7);
         for (char& c : bytes)
             c = char(gen.bounded(256));
-    } else if (kind == u"overwritten"_s) {
-        bytes.replace(4096 * 10, 4096 * 2, QByteArray(4096 * 2, '\xa5'));
     }
     QVERIFY(writeBytes(db, bytes));
     if (kind == u"foreign"_s) {
@@ -152,10 +150,6 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
     QString told = DbInitRefusal();
     if (opens) {
         QVERIFY(told.isEmpty());
-        if (!gQuickCheckDataFile(db)) {
-            gReportDataFileDamaged();
-            told = gDataFileDamagedText(db);
-        }
         if (gDataFileReadOnly()) {
             told = gDataFileReadOnlyText(db);
             // Nothing reaches the file; settings and the ranking live in memory meanwhile.
@@ -264,6 +258,27 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     QVERIFY(DbInit(db));
     QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 1);
     DbClose();
+}
+
+// A writer killed at random moments: every write it acknowledged is in the file afterwards, and
+// the file opens cleanly. Bounded: twenty kills within a few seconds.
+void tst_DataFile::acknowledgedWritesSurviveKills() {
+    const QString db = m_folder->dbPath();
+    QRandomGenerator gen(20240101);
+    qint64 acknowledged = 0;
+    for (int kill = 0; kill < 20; ++kill) {
+        Writer writer;
+        QVERIFY(writer.start(db, u"nolock"_s));
+        QTest::qWait(int(gen.bounded(40, 200)));
+        writer.kill();
+        if (!writer.acknowledged.isEmpty())
+            acknowledged = qMax(acknowledged, writer.acknowledged.last());
+        QVERIFY(DbInit(db));
+        QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1 WHERE lngID <= ?"_s, {acknowledged}),
+                 int(acknowledged));
+        DbClose();
+    }
+    QVERIFY2(acknowledged > 20, "the writer never got to write");
 }
 
 QTEST_GUILESS_MAIN(tst_DataFile)

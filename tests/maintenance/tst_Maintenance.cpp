@@ -1,4 +1,4 @@
-#include "MaintenanceTestData.h"
+// Backup and restore, the automatic copies, and the maintenance windows (backup, settings).
 #include "TestData.h"
 #include "TestServices.h"
 #include "WidgetTestHelpers.h"
@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,7 +26,89 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+Q_DECLARE_METATYPE(DataFileStatus)
+
 namespace {
+
+// Two suppliers, purchase and sales lines, a class and a few settings.
+bool addSampleData() {
+    const QString note = QStringLiteral("備考 'quoted' 100%");
+    return addSupplier(
+               {.masterID = 1, .shortName = QStringLiteral("山田商店"), .supplyRatio = 80}) &&
+           addSupplier({.masterID = 2, .shortName = QStringLiteral("鈴木物産")}) &&
+           addLine({.masterID = 1,
+                    .date = QDate(2024, 1, 5),
+                    .item = QStringLiteral("りんご"),
+                    .cost = 12000,
+                    .note = note}) > 0 &&
+           addLine({.kind = 2,
+                    .masterID = 1,
+                    .date = QDate(2024, 1, 7),
+                    .item = QStringLiteral("りんご"),
+                    .cost = 15000}) > 0 &&
+           gdbData().executeSQL(QStringLiteral("INSERT INTO T_DATA_CLASS1 (strClassItem, lngSort,"
+                                               " blnEnable) VALUES (?, 1, 1)"),
+                                {QStringLiteral("果物")}) &&
+           gSetSystemLngField(8, 25) && gSetSystemStrField(10, QStringLiteral("仕入'")) &&
+           gSetSystemCurField(32, Currency::fromRaw(82500));
+}
+
+// A supplier and a line that the sample does not have, to tell two states apart.
+bool addMoreData() {
+    return addSupplier({.masterID = 3, .shortName = QStringLiteral("後から追加")}) &&
+           addLine({.masterID = 3,
+                    .date = QDate(2024, 2, 1),
+                    .item = QStringLiteral("ぶどう"),
+                    .cost = 999}) > 0 &&
+           gSetSystemLngField(8, 10);
+}
+
+// Every row of the suppliers, both ledgers, the class list and the settings other than the
+// backup and restore times, as text, in a fixed order.
+QStringList dumpData() {
+    QStringList out;
+    for (const char* table : {"T_MASTER", "T_DATA1", "T_DATA2", "T_DATA_CLASS1"}) {
+        ResultSet rs(gdbData());
+        if (!rs.openRecordSet(QStringLiteral("SELECT * FROM ") + QLatin1String(table)))
+            return {QStringLiteral("failed")};
+        for (const QVariantList& row : rs.rows()) {
+            QStringList cells;
+            for (const QVariant& v : row)
+                cells << (v.metaType() == QMetaType::fromType<Currency>()
+                              ? v.value<Currency>().toString()
+                              : v.toString());
+            out << cells.join(QLatin1Char('|'));
+        }
+    }
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, lngField, curField, strField FROM T_SYSTEM"
+                                         " WHERE lngID > 1 ORDER BY lngID")))
+        return {QStringLiteral("failed")};
+    for (const QVariantList& row : rs.rows())
+        out << row.value(0).toString() + row.value(1).toString() +
+                   row.value(2).value<Currency>().toString() + row.value(3).toString();
+    return out;
+}
+
+// datField of T_SYSTEM row `row` (invalid when missing) and the number of rows with that id.
+QDateTime systemTime(int row) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = ?"), {row}) ||
+        rs.recordCount() != 1)
+        return {};
+    return rs.value(0).toDateTime();
+}
+
+int systemRowCount(int row) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID FROM T_SYSTEM WHERE lngID = ?"), {row}))
+        return -1;
+    return rs.recordCount();
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
 
 const QString kBackupDone = QStringLiteral("バックアップを正常に終了しました。");
 
@@ -68,13 +151,21 @@ bool closeSystem() {
 
 } // namespace
 
-class tst_MaintenanceWindows : public DataFileTest {
+class tst_Maintenance : public DataFileTest {
     Q_OBJECT
 
 private slots:
     void init();
     void cleanup();
 
+    void badFileIsRefusedForRestore_data();
+    void badFileIsRefusedForRestore();
+    void backupSpace_data();
+    void backupSpace();
+    void backupThenRestoreAndBack();
+    void backupOfDamagedDataFileIsRefused();
+    void restoreOfVersion1BackupMigratesIt();
+    void autoBackupsKeepTheNewestVerifiedCopies();
     void backupThenRestoreThroughTheWindow();
     void cancelledDialogsAndRefusalsChangeNothing();
     void restoreFromTheListOfAutomaticBackups();
@@ -88,12 +179,12 @@ private:
     std::unique_ptr<QTemporaryDir> m_backups;
 };
 
-void tst_MaintenanceWindows::init() {
+void tst_Maintenance::init() {
     DataFileTest::init();
     m_backups = std::make_unique<QTemporaryDir>();
 }
 
-void tst_MaintenanceWindows::cleanup() {
+void tst_Maintenance::cleanup() {
     // Closing a window shows the menu again; the menu is then removed without ending the
     // program.
     if (frmBackup* w = frmBackup::existing())
@@ -107,7 +198,7 @@ void tst_MaintenanceWindows::cleanup() {
     DataFileTest::cleanup();
 }
 
-void tst_MaintenanceWindows::backupThenRestoreThroughTheWindow() {
+void tst_Maintenance::backupThenRestoreThroughTheWindow() {
     QVERIFY(addSampleData());
     const QStringList saved = dumpData();
     m_svc.clock->fixed = QDateTime(QDate(2024, 1, 2), QTime(10, 15, 37));
@@ -144,7 +235,7 @@ void tst_MaintenanceWindows::backupThenRestoreThroughTheWindow() {
 
 // The shutdown's copies are listed newest first with their time and contents, and one can be
 // brought back from the list.
-void tst_MaintenanceWindows::restoreFromTheListOfAutomaticBackups() {
+void tst_Maintenance::restoreFromTheListOfAutomaticBackups() {
     QVERIFY(addSampleData());
     const QStringList saved = dumpData();
     DbClose();
@@ -170,7 +261,7 @@ void tst_MaintenanceWindows::restoreFromTheListOfAutomaticBackups() {
     QCOMPARE(dumpData(), saved);
 }
 
-void tst_MaintenanceWindows::cancelledDialogsAndRefusalsChangeNothing() {
+void tst_Maintenance::cancelledDialogsAndRefusalsChangeNothing() {
     const QByteArray dataBytes = readBytes(m_folder->dbPath());
     frmBackup::instance()->show();
     m_svc.dialogs->folders << QString();
@@ -221,7 +312,7 @@ void tst_MaintenanceWindows::cancelledDialogsAndRefusalsChangeNothing() {
 
 // An older data file has no ledger words: the window shows the words every other window uses,
 // and closing it stores them; a cleared word is refused.
-void tst_MaintenanceWindows::closingWritesTheSettingsEvenUnchanged() {
+void tst_Maintenance::closingWritesTheSettingsEvenUnchanged() {
     QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     frmSystem* w = openSystem();
     QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
@@ -242,7 +333,7 @@ void tst_MaintenanceWindows::closingWritesTheSettingsEvenUnchanged() {
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
 }
 
-void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
+void tst_Maintenance::editedSettingsAreStoredAndShownAgain() {
     frmSystem* w = openSystem();
     auto* day = child<QComboBox>(w, "cboCloseDay");
     QCOMPARE(day->count(), 31);
@@ -272,7 +363,7 @@ void tst_MaintenanceWindows::editedSettingsAreStoredAndShownAgain() {
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QStringLiteral("8.0"));
 }
 
-void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen_data() {
+void tst_Maintenance::refusedTaxRateKeepsTheWindowOpen_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message");
     const QString notNumber = QStringLiteral("消費税率 に数値を入力してください。");
@@ -282,7 +373,7 @@ void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen_data() {
     QTest::newRow("below 0") << QStringLiteral("-0.1") << range;
 }
 
-void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen() {
+void tst_Maintenance::refusedTaxRateKeepsTheWindowOpen() {
     QFETCH(QString, typed);
     QFETCH(QString, message);
     auto* rate = child<QLineEdit>(openSystem(), "txtTaxRate");
@@ -301,7 +392,7 @@ void tst_MaintenanceWindows::refusedTaxRateKeepsTheWindowOpen() {
 // The shipped rates are listed; a row with a date already there or a rate beyond 0-100 is
 // refused with its reason, a new one is stored at once (an empty reduced rate is the standard
 // rate). The tax class is stored as setting 50.
-void tst_MaintenanceWindows::taxRateTableIsShownAndExtended() {
+void tst_Maintenance::taxRateTableIsShownAndExtended() {
     frmSystem* w = openSystem();
     auto* grid = child<QTableWidget>(w, "grdTaxRate");
     const auto gridRow = [grid](int r) {
@@ -337,5 +428,188 @@ void tst_MaintenanceWindows::taxRateTableIsShownAndExtended() {
     QCOMPARE(stored, 2);
 }
 
-QTEST_MAIN(tst_MaintenanceWindows)
-#include "tst_MaintenanceWindows.moc"
+void tst_Maintenance::badFileIsRefusedForRestore_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<DataFileStatus>("status");
+    QTest::addColumn<QString>("reason");
+    const auto row = [](const char* name, const char* kind, DataFileStatus s, const char* why) {
+        QTest::newRow(name) << QString::fromUtf8(kind) << s << QString::fromUtf8(why);
+    };
+    const char* notData = "本ソフトのデータではありません";
+    const DataFileStatus other = DataFileStatus::NotDataFile;
+    row("missing", "missing", DataFileStatus::Unreadable, "見つからない");
+    row("text", "text", DataFileStatus::NotDatabase, "バックアップデータではありません");
+    row("overwritten page", "overwritten", DataFileStatus::Damaged, "壊れている");
+    row("newer version", "PRAGMA user_version = 99", DataFileStatus::NewerVersion,
+        "新しいバージョン");
+    row("without a table", "DROP TABLE T_MP_RANKING", other, notData);
+    row("message catalogue", "msg", other, notData);
+}
+
+void tst_Maintenance::badFileIsRefusedForRestore() {
+    QFETCH(QString, kind);
+    QFETCH(DataFileStatus, status);
+    QFETCH(QString, reason);
+    QVERIFY(addSampleData());
+    const QString saved = dumpData().join(QLatin1Char('\n'));
+    const QByteArray dataBytes = readBytes(m_folder->dbPath());
+    QString file = m_backups->filePath(QStringLiteral("b.tvk"));
+    if (kind == QLatin1String("text")) {
+        QVERIFY(writeBytes(file, QByteArrayLiteral("仕入先,金額\r\n山田商店,1200\r\n")));
+    } else if (kind == QLatin1String("overwritten")) {
+        QByteArray b = dataBytes;
+        const int pageSize = (quint8(b.at(16)) << 8) | quint8(b.at(17));
+        b.replace(pageSize, pageSize, QByteArray(pageSize, '\xa5'));
+        QVERIFY(writeBytes(file, b));
+    } else if (kind == QLatin1String("msg")) {
+        file = m_folder->path() + QStringLiteral("/sys/msg");
+    } else if (kind != QLatin1String("missing")) {
+        QVERIFY(QFile::copy(m_folder->dbPath(), file));
+        QVERIFY(runSqlite(file, kind.toUtf8().constData()));
+    }
+    const QByteArray before = readBytes(file);
+    QCOMPARE(gChkDataFile(file), status);
+    QCOMPARE(readBytes(file), before); // the check only reads
+
+    QString refusal;
+    QVERIFY(!gProcDataRestore(file, &refusal));
+    QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+    QVERIFY(refusal.contains(QStringLiteral("現在のデータは変更していません。")));
+    QVERIFY(gdbData().isOpen());
+    QCOMPARE(dumpData().join(QLatin1Char('\n')), saved);
+    QCOMPARE(readBytes(m_folder->dbPath()), dataBytes);
+    QVERIFY(!QFileInfo::exists(m_folder->dbPath() + QStringLiteral(".before-restore")));
+    // A wrong choice is the user's, not a fault of the program.
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+void tst_Maintenance::backupSpace_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("freeMinusNeeded");
+    QTest::addColumn<bool>("lookupWorks");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("one byte short") << QStringLiteral("/media/usb") << -1 << true << false;
+    QTest::newRow("exactly equal") << QStringLiteral("/media/usb") << 0 << true << true;
+    QTest::newRow("lookup fails") << QStringLiteral("/media/usb") << 100 << false << false;
+    QTest::newRow("network path, not asked")
+        << QStringLiteral("\\\\server\\share") << -1 << false << true;
+}
+
+void tst_Maintenance::backupSpace() {
+    QFETCH(QString, folder);
+    QFETCH(int, freeMinusNeeded);
+    QFETCH(bool, lookupWorks);
+    QFETCH(bool, expected);
+    const double needed = static_cast<double>(QFileInfo(gstrDbPath).size());
+    gSetFreeSpaceLookup([&](const QString&, double& bytes) {
+        bytes = needed + freeMinusNeeded;
+        return lookupWorks;
+    });
+    QCOMPARE(gChkBackupSpace(folder), expected);
+}
+
+void tst_Maintenance::backupThenRestoreAndBack() {
+    QVERIFY(addSampleData());
+    const QStringList saved = dumpData();
+    m_svc.clock->fixed = QDateTime(QDate(2024, 1, 2), QTime(10, 15, 37));
+
+    QString written;
+    QVERIFY(gProcDataBackup(m_backups->path(), &written));
+    const QString name = QStringLiteral("2024年01月02日 火曜日 10時15分.tvk");
+    QCOMPARE(written, m_backups->filePath(name));
+    QCOMPARE(filesIn(m_backups->path()), QStringList{name});
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{QDir::toNativeSeparators(written) +
+                         QStringLiteral("\r\nに保存します。\r\nＯＫを押すと処理を始めます。")});
+    QCOMPARE(systemTime(0), m_svc.clock->fixed);
+    const QByteArray backupBytes = readBytes(written);
+
+    // Work goes on after the backup, then the backup is brought back.
+    QVERIFY(addMoreData());
+    const QStringList latest = dumpData();
+    QVERIFY(latest != saved);
+    m_svc.clock->fixed = QDateTime(QDate(2024, 1, 3), QTime(8, 0, 5));
+    QString refusal;
+    QVERIFY(gProcDataRestore(written, &refusal));
+    QVERIFY(refusal.isEmpty());
+    QVERIFY(gdbData().isOpen());
+    QCOMPARE(dumpData(), saved);
+    QCOMPARE(systemTime(1), m_svc.clock->fixed);
+    QCOMPARE(readBytes(written), backupBytes);
+    QVERIFY(!QFileInfo::exists(m_folder->dbPath() + QStringLiteral(".restoring")));
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+
+    // The replaced data stays beside the data file and can be brought back in turn.
+    QVERIFY(gProcDataRestore(m_folder->dbPath() + QStringLiteral(".before-restore")));
+    QCOMPARE(dumpData(), latest);
+}
+
+// A copy of a damaged file would only fail later, at restore: it is refused before it is made,
+// and the damaged file stays as it is.
+void tst_Maintenance::backupOfDamagedDataFileIsRefused() {
+    DbClose();
+    QVERIFY(m_folder->damageDataFile());
+    QVERIFY(DbInit(m_folder->dbPath(), false));
+    const QByteArray before = readBytes(m_folder->dbPath());
+
+    QString refusal;
+    QVERIFY(!gProcDataBackup(m_backups->path(), nullptr, &refusal));
+    QVERIFY(refusal.contains(QStringLiteral("壊れている")));
+    QVERIFY(gDataFileDamaged());
+    QVERIFY(QDir(m_backups->path()).isEmpty());
+    QVERIFY(gdbData().isOpen());
+    DbClose();
+    QVERIFY(readBytes(m_folder->dbPath()) == before);
+}
+
+// A backup made by a program of schema version 1 comes back migrated, with its rows.
+void tst_Maintenance::restoreOfVersion1BackupMigratesIt() {
+    const QString old = m_backups->filePath(QStringLiteral("old.tvk"));
+    QVERIFY(makeVersion1File(old));
+    QVERIFY(runSqlite(old, "INSERT INTO T_MASTER (lngMasterID, lngSupplier, blnValid) "
+                           "VALUES (3, 3, 1);"
+                           "INSERT INTO T_DATA2 (lngMasterID, strItem) VALUES (3, 'old');"));
+    QVERIFY(gProcDataRestore(old));
+    QCOMPARE(gdbData().schemaVersion(), kDbSchemaVersion);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_DATA2 WHERE strItem = 'old'")), 1);
+    QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_HISTORY_ORIGIN")), 1);
+    // The chosen backup itself stays as it was.
+    Database kept;
+    QVERIFY(kept.open(old, {}, true));
+    QCOMPARE(kept.schemaVersion(), 1);
+}
+
+// Each shutdown copy is checked before it takes its name; the newest `keep` stay, and what an
+// interrupted run left is never listed and goes.
+void tst_Maintenance::autoBackupsKeepTheNewestVerifiedCopies() {
+    QVERIFY(addSampleData());
+    DbClose();
+    const QString folder = gDataBackupFolder(m_folder->dbPath());
+    QVERIFY(QDir().mkpath(folder));
+    const QString leftover = folder + QStringLiteral("/db1.auto-20240101-000000.checking");
+    QVERIFY(writeBytes(leftover, QByteArrayLiteral("cut off")));
+    QStringList expected;
+    for (int day = 1; day <= 4; ++day) {
+        m_svc.clock->fixed = QDateTime(QDate(2024, 2, day), QTime(18, 30, 0));
+        QString written;
+        QVERIFY(gWriteAutoBackup(m_folder->dbPath(), 3, &written));
+        expected.prepend(written);
+    }
+    QVERIFY(!QFileInfo::exists(leftover));
+    expected = expected.mid(0, 3);
+    QCOMPARE(gAutoBackupFiles(m_folder->dbPath()), expected);
+    QCOMPARE(QFileInfo(expected.first()).fileName(), QStringLiteral("db1.auto-20240204-183000"));
+    for (const QString& copy : expected) {
+        QVERIFY(gQuickCheckDataFile(copy));
+        BackupSummary summary;
+        QVERIFY(gReadBackupSummary(copy, summary));
+        QCOMPARE(summary.suppliers, 2);
+    }
+    // Keep 0 writes nothing and removes nothing.
+    QVERIFY(gWriteAutoBackup(m_folder->dbPath(), 0));
+    QCOMPARE(gAutoBackupFiles(m_folder->dbPath()).size(), 3);
+    QVERIFY(DbInit(m_folder->dbPath()));
+}
+
+QTEST_MAIN(tst_Maintenance)
+#include "tst_Maintenance.moc"
