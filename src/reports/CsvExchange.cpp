@@ -104,6 +104,10 @@ QStringList supplierFields(const SupplierRecord& r) {
     f << QString::number(r.lngBankAccount);
     for (const auto& c : kSupplierAccounts)
         f << r.*c.record;
+    // The invoice registration: number and the date it applies from.
+    f << r.strInvoiceNo
+      << (r.datInvoiceFrom.isValid() ? r.datInvoiceFrom.toString(QStringLiteral("yyyy/MM/dd"))
+                                     : QString());
     return f;
 }
 
@@ -418,6 +422,10 @@ public:
         if (!choice(e.bankAccount, QStringLiteral("主振込先")))
             return true;
         take(kSupplierAccounts);
+        e.invoiceNo = f[i++];
+        e.invoiceFrom = f[i++];
+        // A check digit that differs is asked about in the window; a file's number is taken as
+        // it stands, as the user would answer there for a number issued that way.
         const SupplierCheck check = mChkMasterData(e);
         if (!check.valid) {
             refuse(line, oneLine(gMsgText(check.msgCode, check.msgPrefix)));
@@ -694,6 +702,7 @@ bool gCsvSupplierHeader(QStringList& header) {
     h << QStringLiteral("主振込先");
     for (const auto& c : kSupplierAccounts)
         h << cap(c.caption);
+    h << QStringLiteral("登録番号") << QStringLiteral("登録日");
     header = h;
     return true;
 }

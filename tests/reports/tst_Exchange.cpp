@@ -64,7 +64,8 @@ void tst_Exchange::addVariedData(bool exotic) {
                          .saleCarry = -500}));
     QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET strPosition = '営業部, 二課',"
                                  " strPhone1 = '03-1234-5678', lngChargePerson = 2,"
-                                 " strAddress2 = '東京都\"港区\"' WHERE lngMasterID = 1"_s));
+                                 " strAddress2 = '東京都\"港区\"', strInvoiceNo = 'T7000012050002',"
+                                 " datInvoiceFrom = '2023-10-01' WHERE lngMasterID = 1"_s));
     for (int kind : {1, 2}) {
         QVERIFY(addLine({.kind = kind,
                          .date = QDate(2024, 1, 5),
@@ -187,7 +188,7 @@ void tst_Exchange::refusedFiles_data() {
     gCsvSupplierHeader(header);
     const auto supplier = [](const QString& number, const QString& shortName,
                              const QString& valid = u"1"_s) {
-        QStringList f(29);
+        QStringList f(31);
         f[0] = number;
         f[1] = valid;
         f[2] = f[3] = f[4] = f[5] = u"0"_s;
