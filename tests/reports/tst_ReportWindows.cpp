@@ -631,7 +631,7 @@ void tst_ReportWindows::csv_exportsImportsAndListsRefusedRows() {
 
     QByteArray bad = readBytes(file);
     bad.replace(",青葉園,", ",青葉園の表示名は長い,");
-    QVERIFY(writeBytes(file, bad + "5,1,0,0,0,0,乙,,乙,,1,,,,,,,,,,,,,,,1,,,\r\n"));
+    QVERIFY(writeBytes(file, bad + "5,1,0,0,0,0,乙,,乙,,1,,,,,,,,,,,,,,,1,,,,,\r\n"));
     m_svc.dialogs->files.enqueue(file);
     const int shown = m_svc.prompt->shown.size();
     QTest::mouseClick(frame->cmdCsvImport, Qt::LeftButton);
