@@ -72,3 +72,21 @@ bool CheckedFileWriter::commit() {
     }
     return true;
 }
+
+bool gWriteQuotedCsv(const QString& path, const std::vector<QStringList>& records, QString& error) {
+    QByteArray data("\xEF\xBB\xBF");
+    for (const QStringList& record : records) {
+        for (qsizetype i = 0; i < record.size(); ++i) {
+            if (i > 0)
+                data += ',';
+            QString field = record[i];
+            data += '"' + field.replace(QLatin1Char('"'), QStringLiteral("\"\"")).toUtf8() + '"';
+        }
+        data += "\r\n";
+    }
+    CheckedFileWriter writer(path);
+    if (writer.open() && writer.write(data) && writer.commit())
+        return true;
+    error = writer.errorString();
+    return false;
+}

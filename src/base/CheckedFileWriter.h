@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QSaveFile>
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 // Writes a new file's content with every step checked, through a temporary file beside the
 // target that replaces it only when complete (QSaveFile):
@@ -35,3 +37,8 @@ private:
     QString m_error;
     bool m_cancelled = false;
 };
+
+// A small CSV file of plain texts: UTF-8 with a byte-order mark, every field quoted (its quotes
+// doubled), records ended by CR LF, written through CheckedFileWriter. False with the system's
+// reason in error.
+bool gWriteQuotedCsv(const QString& path, const std::vector<QStringList>& records, QString& error);

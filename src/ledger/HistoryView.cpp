@@ -95,12 +95,6 @@ QString actionText(const QString& action) {
     return QStringLiteral("変更");
 }
 
-QByteArray csvField(const QString& text) {
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return '"' + quoted.toUtf8() + '"';
-}
-
 } // namespace
 
 const QStringList& gHistoryHeaders() {
@@ -190,31 +184,19 @@ QString HistoryWords::cell(const HistoryChange& c, int column) const {
     return ledgerValueText(field, v);
 }
 
-// A small writer of its own: the rows are plain texts, quoted one by one.
 bool gWriteHistoryCsv(const QString& path, const std::vector<HistoryChange>& changes,
                       const HistoryWords& words) {
-    const QString proc = QStringLiteral("gWriteHistoryCsv");
-    QByteArray out("\xEF\xBB\xBF");
-    auto line = [&out](auto begin, auto end) {
-        for (auto it = begin; it != end; ++it) {
-            if (it != begin)
-                out += ',';
-            out += csvField(*it);
-        }
-        out += "\r\n";
-    };
-    line(gHistoryHeaders().begin(), gHistoryHeaders().end());
-    QStringList cells;
+    std::vector<QStringList> records{gHistoryHeaders()};
+    records.reserve(changes.size() + 1);
     for (const HistoryChange& c : changes) {
-        cells.clear();
+        QStringList& cells = records.emplace_back();
         for (int column = 0; column < HistoryCol::Count; ++column)
             cells << words.cell(c, column);
-        line(cells.cbegin(), cells.cend());
     }
-    CheckedFileWriter writer(path);
-    if (!writer.open() || !writer.write(out) || !writer.commit()) {
-        gSetLastError(0, QStringLiteral("file"), writer.errorString());
-        gProcError(proc, path);
+    QString error;
+    if (!gWriteQuotedCsv(path, records, error)) {
+        gSetLastError(0, QStringLiteral("file"), error);
+        gProcError(QStringLiteral("gWriteHistoryCsv"), path);
         return false;
     }
     return true;

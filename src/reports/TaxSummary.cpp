@@ -246,21 +246,13 @@ QStringList gTaxSummaryCells(const TaxSummaryRow& r, int kind) {
 }
 
 bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary) {
-    QByteArray data("\xEF\xBB\xBF");
-    const auto line = [&data](const QStringList& fields) {
-        QStringList quoted;
-        for (QString f : fields)
-            quoted << QLatin1Char('"') + f.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                          QLatin1Char('"');
-        data += quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
-    };
-    line(gTaxSummaryHeadings(summary.kind));
+    std::vector<QStringList> records{gTaxSummaryHeadings(summary.kind)};
     for (const TaxSummaryRow& r : summary.rows)
-        line(gTaxSummaryCells(r, summary.kind));
-    line(gTaxSummaryCells(summary.total, summary.kind));
-    CheckedFileWriter writer(path);
-    if (!writer.open() || !writer.write(data) || !writer.commit()) {
-        gSetLastError(0, QStringLiteral("CheckedFileWriter"), writer.errorString());
+        records.push_back(gTaxSummaryCells(r, summary.kind));
+    records.push_back(gTaxSummaryCells(summary.total, summary.kind));
+    QString error;
+    if (!gWriteQuotedCsv(path, records, error)) {
+        gSetLastError(0, QStringLiteral("CheckedFileWriter"), error);
         gProcError(QStringLiteral("gWriteTaxSummaryCsv"), path);
         return false;
     }
