@@ -166,7 +166,6 @@ private slots:
     void backupOfDamagedDataFileIsRefused();
     void restoreOfVersion1BackupMigratesIt();
     void autoBackupsKeepTheNewestVerifiedCopies();
-    void backupThenRestoreThroughTheWindow();
     void cancelledDialogsAndRefusalsChangeNothing();
     void restoreFromTheListOfAutomaticBackups();
     void closingWritesTheSettingsEvenUnchanged();
@@ -198,7 +197,10 @@ void tst_Maintenance::cleanup() {
     DataFileTest::cleanup();
 }
 
-void tst_Maintenance::backupThenRestoreThroughTheWindow() {
+// Backup through the window, later work, then the backup brought back after a question that
+// names the file, its time and where the current data goes ("いいえ" changes nothing); the
+// replaced data stays beside the data file and can be brought back in turn.
+void tst_Maintenance::backupThenRestoreAndBack() {
     QVERIFY(addSampleData());
     const QStringList saved = dumpData();
     m_svc.clock->fixed = QDateTime(QDate(2024, 1, 2), QTime(10, 15, 37));
@@ -206,31 +208,42 @@ void tst_Maintenance::backupThenRestoreThroughTheWindow() {
     m_svc.dialogs->folders << m_backups->path();
     click("cmdBackup");
     const QString name = QStringLiteral("2024年01月02日 火曜日 10時15分.tvk");
+    const QString written = m_backups->filePath(name);
     QCOMPARE(filesIn(m_backups->path()), QStringList{name});
-    QCOMPARE(m_svc.prompt->texts().value(1), kBackupDone);
+    QCOMPARE(m_svc.prompt->texts(),
+             (QStringList{QDir::toNativeSeparators(written) +
+                              QStringLiteral("\r\nに保存します。\r\nＯＫを押すと処理を始めます。"),
+                          kBackupDone}));
+    QCOMPARE(systemTime(0), m_svc.clock->fixed);
+    const QByteArray backupBytes = readBytes(written);
 
-    // Later work is replaced by the backup, after a question that names the file, its time and
-    // where the current data goes; "いいえ" changes nothing.
     QVERIFY(addMoreData());
     const QStringList latest = dumpData();
     m_svc.prompt->shown.clear();
-    m_svc.dialogs->files << m_backups->filePath(name) << m_backups->filePath(name);
+    m_svc.dialogs->files << written << written;
     m_svc.prompt->answers << MsgResult::No;
     click("cmdRestore");
     QCOMPARE(m_svc.prompt->shown.size(), 1);
     const QString question = m_svc.prompt->texts().at(0);
-    QVERIFY2(question.contains(QDir::toNativeSeparators(m_backups->filePath(name))) &&
+    QVERIFY2(question.contains(QDir::toNativeSeparators(written)) &&
                  question.contains(QStringLiteral("2024/01/02 10:15")) &&
                  question.contains(QStringLiteral("db1.before-restore")),
              qPrintable(question));
     QCOMPARE(dumpData(), latest);
     m_svc.prompt->shown.clear();
     m_svc.prompt->answers << MsgResult::Yes;
+    m_svc.clock->fixed = QDateTime(QDate(2024, 1, 3), QTime(8, 0, 5));
     click("cmdRestore");
     QCOMPARE(m_svc.prompt->texts().value(1), QStringLiteral("復元を正常に終了しました。"));
     QCOMPARE(dumpData(), saved);
+    QCOMPARE(systemTime(1), m_svc.clock->fixed);
+    QCOMPARE(readBytes(written), backupBytes);
+    QVERIFY(!QFileInfo::exists(m_folder->dbPath() + QStringLiteral(".restoring")));
     QVERIFY(m_svc.process->terminations.isEmpty());
     QCOMPARE(m_folder->errorLogEntries(), 0);
+
+    QVERIFY(gProcDataRestore(m_folder->dbPath() + QStringLiteral(".before-restore")));
+    QCOMPARE(dumpData(), latest);
 }
 
 // The shutdown's copies are listed newest first with their time and contents, and one can be
@@ -506,42 +519,6 @@ void tst_Maintenance::backupSpace() {
         return lookupWorks;
     });
     QCOMPARE(gChkBackupSpace(folder), expected);
-}
-
-void tst_Maintenance::backupThenRestoreAndBack() {
-    QVERIFY(addSampleData());
-    const QStringList saved = dumpData();
-    m_svc.clock->fixed = QDateTime(QDate(2024, 1, 2), QTime(10, 15, 37));
-
-    QString written;
-    QVERIFY(gProcDataBackup(m_backups->path(), &written));
-    const QString name = QStringLiteral("2024年01月02日 火曜日 10時15分.tvk");
-    QCOMPARE(written, m_backups->filePath(name));
-    QCOMPARE(filesIn(m_backups->path()), QStringList{name});
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{QDir::toNativeSeparators(written) +
-                         QStringLiteral("\r\nに保存します。\r\nＯＫを押すと処理を始めます。")});
-    QCOMPARE(systemTime(0), m_svc.clock->fixed);
-    const QByteArray backupBytes = readBytes(written);
-
-    // Work goes on after the backup, then the backup is brought back.
-    QVERIFY(addMoreData());
-    const QStringList latest = dumpData();
-    QVERIFY(latest != saved);
-    m_svc.clock->fixed = QDateTime(QDate(2024, 1, 3), QTime(8, 0, 5));
-    QString refusal;
-    QVERIFY(gProcDataRestore(written, &refusal));
-    QVERIFY(refusal.isEmpty());
-    QVERIFY(gdbData().isOpen());
-    QCOMPARE(dumpData(), saved);
-    QCOMPARE(systemTime(1), m_svc.clock->fixed);
-    QCOMPARE(readBytes(written), backupBytes);
-    QVERIFY(!QFileInfo::exists(m_folder->dbPath() + QStringLiteral(".restoring")));
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-
-    // The replaced data stays beside the data file and can be brought back in turn.
-    QVERIFY(gProcDataRestore(m_folder->dbPath() + QStringLiteral(".before-restore")));
-    QCOMPARE(dumpData(), latest);
 }
 
 // A copy of a damaged file would only fail later, at restore: it is refused before it is made,
