@@ -9,6 +9,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -89,6 +90,9 @@ private:
     explicit frmMaster(QWidget* parent = nullptr);
     ~frmMaster() override;
     void buildControls();
+    // The button frames above the entry boxes, and the entry boxes.
+    QLayout* buildProcFrames(QWidget* central);
+    QLayout* buildEntryBoxes(QWidget* central);
     bool formLoad();
     void cmdProcClick(int index);
 
