@@ -477,7 +477,7 @@ SupplierEntry frmMaster::entry() const {
 }
 
 void frmMaster::cmdProcClick(int index) {
-    if (!gProcMasterData1(index))
+    if (!gProcMasterData1(*this, index))
         gProcFatalError(QStringLiteral("frmMaster_cmdProc_Click"));
 }
 
@@ -551,7 +551,7 @@ bool procAdd(frmMaster* f) {
             QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
         return true;
     }
-    glngMasterProcMode = 0;
+    f->setProcMode(0);
     f->mDspProcClass(0);
     f->mSetProcButtons(true);
     gLockControlsByTag(f, false, kLocked);
@@ -576,7 +576,7 @@ bool procModify(frmMaster* f) {
         gDispMsg(34, QStringLiteral("仕入先データが"));
         return true;
     }
-    glngMasterProcMode = 1;
+    f->setProcMode(1);
     f->mDspProcClass(1);
     if (!gSetComboItem(f->cboPhone1Notes, f->cboPhone2Notes))
         return false;
@@ -594,9 +594,9 @@ void backToIdle(frmMaster* f) {
 }
 
 bool procConfirm(frmMaster* f) {
-    if (glngMasterProcMode != 0 && glngMasterProcMode != 1) {
-        gProcError(QStringLiteral("gProcMasterData1"),
-                   QStringLiteral("unknown mode %1").arg(glngMasterProcMode));
+    const qint32 mode = f->procMode();
+    if (mode != 0 && mode != 1) {
+        gProcError(QStringLiteral("gProcMasterData1"), QStringLiteral("unknown mode %1").arg(mode));
         return false;
     }
     gTrimControlsByTag(f, QString());
@@ -629,7 +629,7 @@ bool procConfirm(frmMaster* f) {
         f->cboLngSupplier->setFocus();
         return true;
     }
-    if (!mSaveMasterData(glngMasterProcMode, record))
+    if (!mSaveMasterData(mode, record))
         return false;
     backToIdle(f);
     return true;
@@ -637,72 +637,66 @@ bool procConfirm(frmMaster* f) {
 
 } // namespace
 
-bool gProcMasterData1(int index) {
-    frmMaster* f = frmMaster::existing();
-    if (!f) {
-        gProcError(QStringLiteral("gProcMasterData1"), QStringLiteral("the window is not open"));
-        return false;
-    }
+bool gProcMasterData1(frmMaster& window, int index) {
     switch (index) {
     case frmMaster::Add:
-        return procAdd(f);
+        return procAdd(&window);
     case frmMaster::Modify:
-        return procModify(f);
+        return procModify(&window);
     case frmMaster::Confirm:
-        return procConfirm(f);
+        return procConfirm(&window);
     case frmMaster::Cancel:
-        backToIdle(f);
+        backToIdle(&window);
         return true;
     case frmMaster::Close:
-        f->close();
+        window.close();
         return true;
     default:
         return true;
     }
 }
 
-bool gDspMasterData(qint32 supplier) {
-    frmMaster* f = frmMaster::existing();
+bool gDspMasterData(frmMaster& f, qint32 supplier) {
     qint32 masterID = 0;
     SupplierRecord r;
-    if (!f || !gGetMasterIDBySupplier(supplier, masterID) || !gGetMasterData(masterID, r)) {
+    if (!gGetMasterIDBySupplier(supplier, masterID) || !gGetMasterData(masterID, r)) {
         gProcError(QStringLiteral("gDspMasterData"),
                    QStringLiteral("supplier number %1 could not be read").arg(supplier));
         return false;
     }
-    f->txtMasterID->setText(QString::number(masterID));
-    f->cboLngSupplier->setCurrentIndex(f->cboLngSupplier->findText(QString::number(supplier)));
-    f->chkValid->setChecked(r.blnValid);
-    f->txtRegularSupplyRatio->setText(currencyPlain(r.curRegularSupplyRatio));
-    f->txtRegularSaleRatio->setText(currencyPlain(r.curRegularSaleRatio));
-    f->txtSupplierName->setText(r.strSupplierName);
-    f->txtPosition->setText(r.strPosition);
-    f->txtSupplierShortName->setText(r.strSupplierShortName);
-    f->txtKana->setText(r.strKana);
-    gSelectOption(f->optChargePerson, r.lngChargePerson);
-    f->txtChargePerson1->setText(r.strChargePerson1);
-    f->txtChargePerson1Notes->setText(r.strChargePersonNotes1);
-    f->txtChargePerson2->setText(r.strChargePerson2);
-    f->txtChargePerson2Notes->setText(r.strChargePersonNotes2);
-    f->txtPostalCode1->setText(r.strPostCode1);
-    f->txtAddress1->setText(r.strAddress1);
-    f->txtPostalCode2->setText(r.strPostCode2);
-    f->txtAddress2->setText(r.strAddress2);
-    f->txtPhone1->setText(r.strPhone1);
-    f->cboPhone1Notes->setEditText(r.strPhone1Notes);
-    f->txtPhone2->setText(r.strPhone2);
-    f->cboPhone2Notes->setEditText(r.strPhone2Notes);
-    f->txtFax->setText(r.strFax);
-    f->cboFaxNotes->setEditText(r.strFaxNotes);
-    gSelectOption(f->optBankAccount, r.lngBankAccount);
-    f->txtBankAccount1->setText(r.strBankAccount1);
-    f->txtBankAccount2->setText(r.strBankAccount2);
-    f->txtNotes->setPlainText(r.strNotes);
-    f->txtInvoiceNo->setText(r.strInvoiceNo);
-    f->txtInvoiceFrom->setText(r.datInvoiceFrom.isValid() ? termDateText(r.datInvoiceFrom)
-                                                          : QString());
-    f->txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
-    f->txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
-    f->txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));
+    f.txtMasterID->setText(QString::number(masterID));
+    f.cboLngSupplier->setCurrentIndex(f.cboLngSupplier->findText(QString::number(supplier)));
+    f.chkValid->setChecked(r.blnValid);
+    f.txtRegularSupplyRatio->setText(currencyPlain(r.curRegularSupplyRatio));
+    f.txtRegularSaleRatio->setText(currencyPlain(r.curRegularSaleRatio));
+    f.txtSupplierName->setText(r.strSupplierName);
+    f.txtPosition->setText(r.strPosition);
+    f.txtSupplierShortName->setText(r.strSupplierShortName);
+    f.txtKana->setText(r.strKana);
+    gSelectOption(f.optChargePerson, r.lngChargePerson);
+    f.txtChargePerson1->setText(r.strChargePerson1);
+    f.txtChargePerson1Notes->setText(r.strChargePersonNotes1);
+    f.txtChargePerson2->setText(r.strChargePerson2);
+    f.txtChargePerson2Notes->setText(r.strChargePersonNotes2);
+    f.txtPostalCode1->setText(r.strPostCode1);
+    f.txtAddress1->setText(r.strAddress1);
+    f.txtPostalCode2->setText(r.strPostCode2);
+    f.txtAddress2->setText(r.strAddress2);
+    f.txtPhone1->setText(r.strPhone1);
+    f.cboPhone1Notes->setEditText(r.strPhone1Notes);
+    f.txtPhone2->setText(r.strPhone2);
+    f.cboPhone2Notes->setEditText(r.strPhone2Notes);
+    f.txtFax->setText(r.strFax);
+    f.cboFaxNotes->setEditText(r.strFaxNotes);
+    gSelectOption(f.optBankAccount, r.lngBankAccount);
+    f.txtBankAccount1->setText(r.strBankAccount1);
+    f.txtBankAccount2->setText(r.strBankAccount2);
+    f.txtNotes->setPlainText(r.strNotes);
+    f.txtInvoiceNo->setText(r.strInvoiceNo);
+    f.txtInvoiceFrom->setText(r.datInvoiceFrom.isValid() ? termDateText(r.datInvoiceFrom)
+                                                         : QString());
+    f.txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+    f.txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
+    f.txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));
     return true;
 }
