@@ -238,6 +238,7 @@ void frmSystem::buildControls() {
         new QLabel(QStringLiteral("控えはデータファイルと同じ場所の「backups」フォルダに作られ、"
                                   "「バックアップ」画面から復元できます"),
                    fraAutoBackup));
+
     auto* settingsLayout = new QVBoxLayout(fraSettings);
     settingsLayout->addWidget(fraTax);
     settingsLayout->addLayout(lower);

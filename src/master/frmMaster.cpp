@@ -73,11 +73,11 @@ QString currencyPlain(Currency c) {
     return c.toString();
 }
 
-// The single-line entry boxes in tab order (the option buttons and phone notes between them are
-// placed in the tab order after): the member, objectName, Shift_JIS bytes, the grid cell (row,
-// column, columns spanned; kOwnRow: laid out with a neighbour in a row of its own), a fixed
-// width (0: the cell's), whether it holds a number (right-aligned, at the left of its cell) and
-// the tooltip.
+// The single-line entry boxes, in tab order: the member, objectName, Shift_JIS bytes, grid cell
+// (row, column, columns spanned; kOwnRow: set in a row layout with its neighbour), a fixed width
+// (0: as wide as the cell), whether it holds a number (right-aligned, at the left of its cell)
+// and the tooltip. The option buttons, phone notes and memo among them are made afterwards and
+// put in their places in the tab order.
 constexpr int kOwnRow = -1;
 struct EntryBox {
     QLineEdit* frmMaster::*box;
@@ -127,18 +127,30 @@ struct Caption {
     QStringView text;
     int span = 1;
 };
+// clang-format off
 const Caption kCaptions[] = {
-    {0, 0, u"仕入先番号"}, {0, 2, u"最終更新日"},
-    {1, 0, u"社名"},       {1, 4, u"必須"},
-    {2, 0, u"部署名等"},   {3, 0, u"表示社名"},
-    {3, 2, u"ヨミガナ"},   {6, 1, u"これら掛率・残高は必要ない場合は  ０を入力してください", 3},
-    {7, 2, u"備考："},     {8, 2, u"備考："},
-    {9, 0, u"住所１〒"},   {10, 0, u"住所２〒"},
-    {11, 0, u"電話１"},    {11, 2, u"備考："},
-    {12, 0, u"電話２"},    {12, 2, u"備考："},
-    {13, 0, u"ＦＡＸ"},    {13, 2, u"備考："},
-    {16, 0, u"登録番号"},  {16, 2, u"登録日："},
+    {0, 0, u"仕入先番号"},
+    {0, 2, u"最終更新日"},
+    {1, 0, u"社名"},
+    {1, 4, u"必須"},
+    {2, 0, u"部署名等"},
+    {3, 0, u"表示社名"},
+    {3, 2, u"ヨミガナ"},
+    {6, 1, u"これら掛率・残高は必要ない場合は  ０を入力してください", 3},
+    {7, 2, u"備考："},
+    {8, 2, u"備考："},
+    {9, 0, u"住所１〒"},
+    {10, 0, u"住所２〒"},
+    {11, 0, u"電話１"},
+    {11, 2, u"備考："},
+    {12, 0, u"電話２"},
+    {12, 2, u"備考："},
+    {13, 0, u"ＦＡＸ"},
+    {13, 2, u"備考："},
+    {16, 0, u"登録番号"},
+    {16, 2, u"登録日："},
 };
+// clang-format on
 
 } // namespace
 
@@ -344,7 +356,7 @@ QLayout* frmMaster::buildEntryBoxes(QWidget* central) {
                7);
     optionPair(QStringLiteral("振込先%1"), QStringLiteral("optBankAccount_%1"), optBankAccount, 14);
 
-    // Phone notes: typed, or chosen from the notes used before.
+    // The phone notes take typing or a choice from their list.
     for (const auto& [member, name, row] :
          {std::tuple{&frmMaster::cboPhone1Notes, "cboPhone1Notes", 11},
           std::tuple{&frmMaster::cboPhone2Notes, "cboPhone2Notes", 12},
