@@ -8,12 +8,10 @@
 #include "ledger/ListGridModels.h"
 #include "store/TaxRates.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,8 +22,6 @@ frmClass* frmClass::s_instance = nullptr;
 
 namespace {
 // Layout in twips.
-constexpr int kRowHeight = 350;
-constexpr int kRowHeaderWidth = 300;
 constexpr int kTextWidth = 1500;
 constexpr int kSortWidth = 1000;
 constexpr int kEnableWidth = 1000;
@@ -33,11 +29,6 @@ constexpr int kReducedWidth = 1500;
 constexpr int kVisibleRows = 12;
 // Class entries are short: four full-width characters, counted as Shift_JIS bytes.
 constexpr int kClassTextMaxBytes = 8;
-
-// Pale yellow selection boxes; the lists drop down as plain scrolling lists.
-const QString kPaleYellow =
-    QStringLiteral("QComboBox { background-color: #FFFFC0; combobox-popup: 0; }");
-constexpr int kDropDownRows = 16;
 } // namespace
 
 frmClass* frmClass::instance() {
@@ -46,17 +37,8 @@ frmClass* frmClass::instance() {
     return s_instance;
 }
 
-frmClass::frmClass(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmClass"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(true);
-
-    DBGrid01 = new QTableView(this);
-    DBGrid01->setObjectName(QStringLiteral("DBGrid01"));
-    cboEditGrid = new QComboBox(this);
-    cboEditGrid->setObjectName(QStringLiteral("cboEditGrid"));
-    cboEditGrid->setStyleSheet(kPaleYellow);
-    gSetComboDropDownRows(cboEditGrid, kDropDownRows);
+frmClass::frmClass(QWidget* parent)
+    : ListEditWindow(QStringLiteral("frmClass"), {2, 3, 4}, parent) {
     txtAddItem = new QLineEdit(this);
     txtAddItem->setObjectName(QStringLiteral("txtAddItem"));
     gSetMaxSjisBytes(txtAddItem, kClassTextMaxBytes);
@@ -65,11 +47,8 @@ frmClass::frmClass(QWidget* parent) : QDialog(parent) {
     cmdAdd->setAutoDefault(false);
     cboDefaltInput = new QComboBox(this);
     cboDefaltInput->setObjectName(QStringLiteral("cboDefaltInput"));
-    cboDefaltInput->setStyleSheet(kPaleYellow);
-    gSetComboDropDownRows(cboDefaltInput, kDropDownRows);
-    cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    cmdClose->setAutoDefault(false);
+    setListBoxStyle(cboDefaltInput);
+    makeCloseButton();
 
     auto* lblNote1 = new QLabel(QStringLiteral("データ整合性確保のため、アイテムは"), this);
     lblNote1->setObjectName(QStringLiteral("lblNote1"));
@@ -101,12 +80,10 @@ frmClass::frmClass(QWidget* parent) : QDialog(parent) {
     main->addWidget(DBGrid01);
     main->addLayout(side);
 
-    m_dropDown = new CellDropDown(DBGrid01, cboEditGrid, {2, 3, 4});
     connect(m_dropDown, &CellDropDown::buttonClicked, this, &frmClass::onButtonClicked);
     connect(m_dropDown, &CellDropDown::chosen, this, &frmClass::onChosen);
     connect(cmdAdd, &QPushButton::clicked, this, &frmClass::onAdd);
     connect(txtAddItem, &QLineEdit::returnPressed, this, &frmClass::onAdd);
-    connect(cmdClose, &QPushButton::clicked, this, &frmClass::close);
     cboDefaltInput->installEventFilter(this);
     // Only a choice from the list: typed characters are discarded.
     gSetMoveFocusByKey(cboDefaltInput, true);
@@ -122,15 +99,6 @@ void frmClass::setClass(int classNo, const QString& caption) {
     m_caption = caption;
 }
 
-void frmClass::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (m_loaded)
-        return;
-    m_loaded = true;
-    if (!load())
-        gProcFatalError(QStringLiteral("frmClass_Form_Load"));
-}
-
 bool frmClass::load() {
     setWindowTitle(m_caption);
     gSetFormCaption(this, 0);
@@ -143,10 +111,7 @@ bool frmClass::load() {
     if (!gGetTaxClass(taxClass))
         return false;
     m_taxClass = taxClass == m_classNo;
-    DBGrid01->setModel(m_model);
-    connect(DBGrid01->selectionModel(), &QItemSelectionModel::currentRowChanged, DBGrid01,
-            [this] { DBGrid01->viewport()->update(); });
-    initGrid();
+    setListModel(m_model);
 
     QString defaultText;
     if (!gGetClassDefault(m_classNo, defaultText))
@@ -163,36 +128,13 @@ bool frmClass::load() {
 }
 
 void frmClass::initGrid() {
-    DBGrid01->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid01->setSelectionBehavior(QAbstractItemView::SelectItems);
-    DBGrid01->setSelectionMode(QAbstractItemView::SingleSelection);
-    QHeaderView* h = DBGrid01->horizontalHeader();
-    h->setSectionResizeMode(QHeaderView::Fixed);
-    h->setHighlightSections(false);
-    QHeaderView* v = DBGrid01->verticalHeader();
-    v->setSectionResizeMode(QHeaderView::Fixed);
-    v->setDefaultSectionSize(twipsToPixelsY(kRowHeight));
-    v->setFixedWidth(twipsToPixelsX(kRowHeaderWidth));
-    DBGrid01->setColumnHidden(0, true);
-    DBGrid01->setColumnWidth(1, twipsToPixelsX(kTextWidth));
-    DBGrid01->setColumnWidth(2, twipsToPixelsX(kSortWidth));
-    DBGrid01->setColumnWidth(3, twipsToPixelsX(kEnableWidth));
-    DBGrid01->setColumnHidden(4, !m_taxClass);
-    DBGrid01->setColumnWidth(4, twipsToPixelsX(kReducedWidth));
-    const int frame = 2 * DBGrid01->frameWidth();
-    const int scroll = DBGrid01->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    DBGrid01->setFixedWidth(twipsToPixelsX(kRowHeaderWidth + kTextWidth + kSortWidth +
-                                           kEnableWidth + (m_taxClass ? kReducedWidth : 0)) +
-                            frame + scroll);
-    DBGrid01->setMinimumHeight(twipsToPixelsY(kRowHeight * kVisibleRows) + h->sizeHint().height() +
-                               frame);
-}
-
-void frmClass::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    // Keep the layout when the window becomes active again (as the ledger does).
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_model)
-        initGrid();
+    layoutGrid(QAbstractItemView::NoEditTriggers,
+               {{0, 0},
+                {1, kTextWidth},
+                {2, kSortWidth},
+                {3, kEnableWidth},
+                {4, m_taxClass ? kReducedWidth : 0}},
+               kVisibleRows);
 }
 
 void frmClass::onButtonClicked(const QModelIndex& index) {
@@ -277,16 +219,8 @@ bool frmClass::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void frmClass::closeEvent(QCloseEvent* event) {
-    if (m_loaded && !gSetClassDefault(m_classNo, cboDefaltInput->currentText())) {
+bool frmClass::mayClose() {
+    if (m_loaded && !gSetClassDefault(m_classNo, cboDefaltInput->currentText()))
         gProcFatalError(QStringLiteral("frmClass_Form_Unload"));
-        event->accept();
-        return;
-    }
-    event->accept();
-    QDialog::done(QDialog::Rejected);
-}
-
-void frmClass::reject() {
-    close();
+    return true;
 }

@@ -1,20 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "ledger/ListEditWindow.h"
 
-class CellDropDown;
 class ClassListModel;
-class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
-class QTableView;
 
 // The class list window: the entries of one class list (shared by both ledgers) with their order
 // and enabled state, the entry box for a new entry and the class default for new ledger lines.
 // Entries are added, reordered, enabled and disabled; never renamed or deleted. Every change is
 // stored at once; the default is stored when the window closes.
-class frmClass : public QDialog {
+class frmClass : public ListEditWindow {
     Q_OBJECT
 public:
     // The one window, created on first use and released when it closes.
@@ -25,26 +21,21 @@ public:
     // set before the window is shown.
     void setClass(int classNo, const QString& caption);
 
-    QTableView* DBGrid01;
-    QComboBox* cboEditGrid;
     QLineEdit* txtAddItem;
     QPushButton* cmdAdd;
     QComboBox* cboDefaltInput;
-    QPushButton* cmdClose;
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void reject() override;
+    bool load() override;
+    void initGrid() override;
+    // Stores the class default.
+    bool mayClose() override;
 
 private:
     explicit frmClass(QWidget* parent = nullptr);
     ~frmClass() override;
 
-    bool load();
-    void initGrid();
     void onButtonClicked(const QModelIndex& index);
     void onChosen(const QModelIndex& index, const QString& text);
     void onAdd();
@@ -53,8 +44,6 @@ private:
     static frmClass* s_instance;
     int m_classNo = 1;
     QString m_caption;
-    bool m_loaded = false;
     bool m_taxClass = false; // this class carries the reduced-rate mark (setting 50)
     ClassListModel* m_model = nullptr;
-    CellDropDown* m_dropDown = nullptr;
 };

@@ -161,6 +161,37 @@ int keyCodeOf(const QKeyEvent* e) {
     }
 }
 
+QWidget* named(QWidget* w, const QString& name) {
+    w->setObjectName(name);
+    return w;
+}
+
+QLabel* label(QWidget* parent, const QString& text, const QRect& r,
+              Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(r);
+    l->setAlignment(align);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QRect& r) {
+    auto* b = new QPushButton(text, parent);
+    named(b, name);
+    b->setGeometry(r);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// A box that shows a figure of the supplier: focus by click only, never typed into.
+QLineEdit* readOnlyBox(QWidget* parent, const QString& name, const QRect& r, Qt::Alignment align) {
+    auto* e = new QLineEdit(parent);
+    named(e, name);
+    e->setGeometry(r);
+    e->setReadOnly(true);
+    e->setAlignment(align);
+    e->setFocusPolicy(Qt::ClickFocus);
+    return e;
+}
 } // namespace
 
 // ---- GuardedComboBox ---------------------------------------------------------------------------
@@ -251,33 +282,6 @@ void frmData::buildControls() {
     m_central = new QWidget(this);
     setCentralWidget(m_central);
     QWidget* c = m_central;
-    auto named = [](QWidget* w, const QString& name) {
-        w->setObjectName(name);
-        return w;
-    };
-    auto label = [&](QWidget* parent, const QString& text, const QRect& r,
-                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-        auto* l = new QLabel(text, parent);
-        l->setGeometry(r);
-        l->setAlignment(align);
-        return l;
-    };
-    auto button = [&](QWidget* parent, const QString& name, const QString& text, const QRect& r) {
-        auto* b = new QPushButton(text, parent);
-        named(b, name);
-        b->setGeometry(r);
-        b->setAutoDefault(false);
-        return b;
-    };
-    auto readOnlyBox = [&](const QString& name, const QRect& r, Qt::Alignment align) {
-        auto* e = new QLineEdit(c);
-        named(e, name);
-        e->setGeometry(r);
-        e->setReadOnly(true);
-        e->setAlignment(align);
-        e->setFocusPolicy(Qt::ClickFocus);
-        return e;
-    };
 
     // ---- the supplier row
     label(c, QStringLiteral("仕入先"), twipsRect(90, kTopRow, 650, kRowHeight));
@@ -307,18 +311,18 @@ void frmData::buildControls() {
     // ---- the supplier's figures
     lblRegularRatio = label(c, QString(), twipsRect(90, kSecondRow, 1350, kRowHeight));
     lblRegularRatio->setObjectName(QStringLiteral("lblRegularRatio"));
-    txtRegularRatio = readOnlyBox(QStringLiteral("txtRegularRatio"),
+    txtRegularRatio = readOnlyBox(c, QStringLiteral("txtRegularRatio"),
                                   twipsRect(1450, kSecondRow, 700, kRowHeight), Qt::AlignRight);
     txtRegularRatio->setToolTip(QStringLiteral("１００％表記。小数点１桁までです"));
     label(c, QStringLiteral("開始時残高"), twipsRect(2350, kSecondRow, 1050, kRowHeight),
           Qt::AlignRight | Qt::AlignVCenter);
-    txtStartCarry = readOnlyBox(QStringLiteral("txtStartCarry"),
+    txtStartCarry = readOnlyBox(c, QStringLiteral("txtStartCarry"),
                                 twipsRect(3450, kSecondRow, 1600, kRowHeight), Qt::AlignRight);
     label(c, QStringLiteral("備考"), twipsRect(5250, kSecondRow, 550, kRowHeight),
           Qt::AlignRight | Qt::AlignVCenter);
-    txtNotes = readOnlyBox(QStringLiteral("txtNotes"),
+    txtNotes = readOnlyBox(c, QStringLiteral("txtNotes"),
                            twipsRect(5850, kSecondRow, 6100, kRowHeight), Qt::AlignLeft);
-    txtMasterID = readOnlyBox(QStringLiteral("txtMasterID"), twipsRect(0, 0, 600, kRowHeight),
+    txtMasterID = readOnlyBox(c, QStringLiteral("txtMasterID"), twipsRect(0, 0, 600, kRowHeight),
                               Qt::AlignRight);
     txtMasterID->setVisible(false);
     // Ctrl+F: the next line whose item or note holds the text, or that has the amount.
@@ -336,8 +340,47 @@ void frmData::buildControls() {
         txtFind->selectAll();
     });
 
-    // ---- the totals frame
-    frmCalcSum = new QGroupBox(c);
+    buildTotalsFrame();
+    buildHeaderButtons();
+    buildGrid();
+
+    // ---- events
+    cboSupplierName->beforePopup = [this] { return cboSupplierName_DropDown(); };
+    connect(cboSupplierName, &QComboBox::activated, this, [this](int) { cboSupplierName_Click(); });
+    gSetMoveFocusByKey(cboSupplierName, true);
+    gSetMoveFocusByKey(cboSortSetting, true);
+    connect(cboSortSetting, &QComboBox::activated, this, [this](int) { cboSortSetting_Click(); });
+    connect(cboEditGrid, &QComboBox::activated, this, [this](int) { cboEditGrid_Click(); });
+    connect(cmdHead, &QPushButton::clicked, this, [this] { cmdHead_Click(); });
+    connect(cmdMoveGrid, &QPushButton::clicked, this, [this] { cmdMoveGrid_Click(); });
+    connect(cmdDspSupplier, &QPushButton::clicked, this, [this] { cmdDspSupplier_Click(); });
+    connect(cmdCulCExe, &QPushButton::clicked, this, [this] { cmdCulCExe_Click(); });
+    connect(cmdCalcSum, &QPushButton::clicked, this, [this] { cmdCalcSum_Click(); });
+    connect(cmdEstimatedTax, &QPushButton::clicked, this, [this] { cmdEstimatedTax_Click(); });
+    connect(cmdUndo, &QPushButton::clicked, this, [this] { mnuUndo_Click(false); });
+    connect(cmdHistory, &QPushButton::clicked, this, [this] { cmdHistory_Click(); });
+    connect(m_model, &LedgerModel::changeRecorded, this, &frmData::mRecordChange);
+    connect(cmdCulcStartCalendar, &QPushButton::clicked, this,
+            [this] { cmdCulcCalendar_Click(true); });
+    connect(cmdCulcEndCalendar, &QPushButton::clicked, this,
+            [this] { cmdCulcCalendar_Click(false); });
+
+    setTabOrder(cboSupplierName, cboSortSetting);
+    setTabOrder(cboSortSetting, cboCalcStartDate);
+    setTabOrder(cboCalcStartDate, cboCalcEndDate);
+    setTabOrder(cboCalcEndDate, cmdCalcSum);
+    setTabOrder(cmdCalcSum, DBGrid_Main);
+
+    const QSize size(px(kWindowWidth), py(kWindowHeight));
+    m_central->setMinimumSize(size.width(), py(kGridTop + 2000));
+    resize(size.width(), size.height() + menuBar()->sizeHint().height());
+}
+
+void frmData::buildTotalsFrame() {
+    // The dates of the period, the button that sums it, and the figures: carry + cost + tax -
+    // payment = balance, each in its box, with the regular-price total and the average ratio
+    // beneath.
+    frmCalcSum = new QGroupBox(m_central);
     named(frmCalcSum, QStringLiteral("frmCalcSum"));
     frmCalcSum->setGeometry(twipsRect(90, kSumTop, ledgerLastColumnRightTwips(), kSumHeight));
     QWidget* f = frmCalcSum;
@@ -439,11 +482,12 @@ void frmData::buildControls() {
         bold.setBold(true);
         fig->setFont(bold);
     }
+}
 
-    // ---- the header buttons and the grid
+void frmData::buildHeaderButtons() {
     for (int i = 1; i <= LedgerCol::Note; ++i) {
         const LedgerColumnLayout& l = ledgerColumnLayout(i);
-        auto* b = button(c, QStringLiteral("cmdCol_%1").arg(i), l.designCaption,
+        auto* b = button(m_central, QStringLiteral("cmdCol_%1").arg(i), l.designCaption,
                          twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
         // Header buttons leave the keyboard in the grid.
         b->setFocusPolicy(Qt::NoFocus);
@@ -454,9 +498,11 @@ void frmData::buildControls() {
     for (int i = LedgerCol::Quantity; i <= LedgerCol::Cost; ++i)
         cmdCol[static_cast<std::size_t>(i)]->setToolTip(
             QStringLiteral("空欄のとき、他の欄から計算します（F12）"));
+}
 
+void frmData::buildGrid() {
     m_model = new LedgerModel(m_kind, this);
-    DBGrid_Main = new LedgerGrid(c);
+    DBGrid_Main = new LedgerGrid(m_central);
     named(DBGrid_Main, QStringLiteral("DBGrid_Main"));
     DBGrid_Main->setModel(m_model);
     DBGrid_Main->horizontalHeader()->setVisible(false);
@@ -477,7 +523,7 @@ void frmData::buildControls() {
     };
     DBGrid_Main->deleteRows = [this](const QList<int>& rows) { DBGrid_Main_DeleteRows(rows); };
 
-    cboEditGrid = new GuardedComboBox(c);
+    cboEditGrid = new GuardedComboBox(m_central);
     named(cboEditGrid, QStringLiteral("cboEditGrid"));
     cboEditGrid->setVisible(false);
     cboEditGrid->setMaxVisibleItems(16);
@@ -491,7 +537,7 @@ void frmData::buildControls() {
     m_editList->viewport()->installEventFilter(this);
     cboEditGrid->installEventFilter(this);
 
-    picNowProcessing = new QLabel(QStringLiteral("処理中です。しばらくお待ちください…"), c);
+    picNowProcessing = new QLabel(QStringLiteral("処理中です。しばらくお待ちください…"), m_central);
     named(picNowProcessing, QStringLiteral("picNowProcessing"));
     picNowProcessing->setAlignment(Qt::AlignCenter);
     picNowProcessing->setAutoFillBackground(true);
@@ -499,37 +545,6 @@ void frmData::buildControls() {
         "QLabel { background-color: #F0F0F0; color: #202060; border: 1px solid #808080;"
         " font-size: 16pt; }"));
     picNowProcessing->setVisible(false);
-
-    // ---- events
-    cboSupplierName->beforePopup = [this] { return cboSupplierName_DropDown(); };
-    connect(cboSupplierName, &QComboBox::activated, this, [this](int) { cboSupplierName_Click(); });
-    gSetMoveFocusByKey(cboSupplierName, true);
-    gSetMoveFocusByKey(cboSortSetting, true);
-    connect(cboSortSetting, &QComboBox::activated, this, [this](int) { cboSortSetting_Click(); });
-    connect(cboEditGrid, &QComboBox::activated, this, [this](int) { cboEditGrid_Click(); });
-    connect(cmdHead, &QPushButton::clicked, this, [this] { cmdHead_Click(); });
-    connect(cmdMoveGrid, &QPushButton::clicked, this, [this] { cmdMoveGrid_Click(); });
-    connect(cmdDspSupplier, &QPushButton::clicked, this, [this] { cmdDspSupplier_Click(); });
-    connect(cmdCulCExe, &QPushButton::clicked, this, [this] { cmdCulCExe_Click(); });
-    connect(cmdCalcSum, &QPushButton::clicked, this, [this] { cmdCalcSum_Click(); });
-    connect(cmdEstimatedTax, &QPushButton::clicked, this, [this] { cmdEstimatedTax_Click(); });
-    connect(cmdUndo, &QPushButton::clicked, this, [this] { mnuUndo_Click(false); });
-    connect(cmdHistory, &QPushButton::clicked, this, [this] { cmdHistory_Click(); });
-    connect(m_model, &LedgerModel::changeRecorded, this, &frmData::mRecordChange);
-    connect(cmdCulcStartCalendar, &QPushButton::clicked, this,
-            [this] { cmdCulcCalendar_Click(true); });
-    connect(cmdCulcEndCalendar, &QPushButton::clicked, this,
-            [this] { cmdCulcCalendar_Click(false); });
-
-    setTabOrder(cboSupplierName, cboSortSetting);
-    setTabOrder(cboSortSetting, cboCalcStartDate);
-    setTabOrder(cboCalcStartDate, cboCalcEndDate);
-    setTabOrder(cboCalcEndDate, cmdCalcSum);
-    setTabOrder(cmdCalcSum, DBGrid_Main);
-
-    const QSize size(px(kWindowWidth), py(kWindowHeight));
-    m_central->setMinimumSize(size.width(), py(kGridTop + 2000));
-    resize(size.width(), size.height() + menuBar()->sizeHint().height());
 }
 
 bool frmData::formLoad() {

@@ -130,6 +130,10 @@ private:
     ~frmData() override;
 
     void buildControls();
+    // The parts below the supplier row, built in this order by buildControls.
+    void buildTotalsFrame();
+    void buildHeaderButtons();
+    void buildGrid();
     bool formLoad();
     void placeGrid();
 

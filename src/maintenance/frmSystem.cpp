@@ -30,6 +30,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <variant>
+
 frmSystem* frmSystem::s_instance = nullptr;
 
 namespace {
@@ -37,6 +39,36 @@ namespace {
 template <typename T> T* named(T* w, const QString& name) {
     w->setObjectName(name);
     return w;
+}
+
+// An entry box of at most maxLength characters (0: no limit), as wide as the sample text and the
+// padding; numbers stand right.
+QLineEdit* entryBox(QWidget* parent, const QString& name, int maxLength, const QString& widthSample,
+                    bool number, int padding = 12) {
+    auto* e = named(new QLineEdit(parent), name);
+    if (maxLength > 0)
+        e->setMaxLength(maxLength);
+    if (number)
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(widthSample) + padding);
+    return e;
+}
+
+// A row of the window: controls, captions (a text becomes a label of the parent) and spacings
+// (a number of pixels), ending in a stretch.
+QHBoxLayout* row(QWidget* parent,
+                 std::initializer_list<std::variant<QWidget*, QString, int>> items) {
+    auto* layout = new QHBoxLayout;
+    for (const auto& item : items) {
+        if (const auto* w = std::get_if<QWidget*>(&item))
+            layout->addWidget(*w);
+        else if (const auto* text = std::get_if<QString>(&item))
+            layout->addWidget(new QLabel(*text, parent));
+        else
+            layout->addSpacing(std::get<int>(item));
+    }
+    layout->addStretch();
+    return layout;
 }
 
 } // namespace
@@ -79,40 +111,14 @@ void frmSystem::buildControls() {
     Text1->setFixedWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("消費税消")));
     lblTaxRate =
         named(new QLabel(QStringLiteral("消費税率"), fraTax), QStringLiteral("lblTaxRate"));
-    txtTaxRate = named(new QLineEdit(fraTax), QStringLiteral("txtTaxRate"));
-    txtTaxRate->setMaxLength(4);
-    txtTaxRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtTaxRate->setFixedWidth(txtTaxRate->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
-                              12);
+    txtTaxRate = entryBox(fraTax, QStringLiteral("txtTaxRate"), 4, QStringLiteral("00000"), true);
     lblTaxRate->setBuddy(txtTaxRate);
     lblTaxRate2 = named(new QLabel(QStringLiteral("%"), fraTax), QStringLiteral("lblTaxRate2"));
-
-    auto* itemRow = new QHBoxLayout;
-    itemRow->addWidget(new QLabel(QStringLiteral("品名に"), fraTax));
-    itemRow->addWidget(Text1);
-    itemRow->addWidget(new QLabel(QStringLiteral("という文字を含む伝票を消費税とする"), fraTax));
-    itemRow->addStretch();
-    auto* rateRow = new QHBoxLayout;
-    rateRow->addWidget(lblTaxRate);
-    rateRow->addWidget(txtTaxRate);
-    rateRow->addWidget(lblTaxRate2);
-    rateRow->addSpacing(16);
-    rateRow->addWidget(new QLabel(QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです。"
-                                                 "空欄なら下の税率表の期間末の標準税率を使います"),
-                                  fraTax));
-    rateRow->addStretch();
 
     // The reduced-rate class and the rate table.
     cboTaxClass = named(new QComboBox(fraTax), QStringLiteral("cboTaxClass"));
     for (int c = 1; c <= 3; ++c)
         cboTaxClass->addItem(QStringLiteral("区分%1").arg(c), c);
-    auto* classRow = new QHBoxLayout;
-    classRow->addWidget(new QLabel(QStringLiteral("軽減税率の区分"), fraTax));
-    classRow->addWidget(cboTaxClass);
-    classRow->addWidget(new QLabel(
-        QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）"), fraTax));
-    classRow->addStretch();
-
     grdTaxRate = named(new QTableWidget(0, 3, fraTax), QStringLiteral("grdTaxRate"));
     grdTaxRate->setHorizontalHeaderLabels(
         {QStringLiteral("適用日"), QStringLiteral("標準税率 %"), QStringLiteral("軽減税率 %")});
@@ -122,48 +128,43 @@ void frmSystem::buildControls() {
     grdTaxRate->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     grdTaxRate->setFixedHeight(grdTaxRate->horizontalHeader()->sizeHint().height() +
                                6 * grdTaxRate->verticalHeader()->defaultSectionSize() + 4);
-    txtRateFrom = named(new QLineEdit(fraTax), QStringLiteral("txtRateFrom"));
+    txtRateFrom =
+        entryBox(fraTax, QStringLiteral("txtRateFrom"), 0, QStringLiteral("0000/00/000"), false);
     txtRateFrom->setPlaceholderText(QStringLiteral("2030/04/01"));
-    txtRateStandard = named(new QLineEdit(fraTax), QStringLiteral("txtRateStandard"));
-    txtRateReduced = named(new QLineEdit(fraTax), QStringLiteral("txtRateReduced"));
-    for (QLineEdit* e : {txtRateStandard, txtRateReduced}) {
-        e->setMaxLength(6);
-        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
-    }
-    txtRateFrom->setFixedWidth(
-        txtRateFrom->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/000")) + 12);
+    txtRateStandard =
+        entryBox(fraTax, QStringLiteral("txtRateStandard"), 6, QStringLiteral("0000000"), true);
+    txtRateReduced =
+        entryBox(fraTax, QStringLiteral("txtRateReduced"), 6, QStringLiteral("0000000"), true);
     cmdAddTaxRate = named(new QPushButton(QStringLiteral("税率を追加"), fraTax),
                           QStringLiteral("cmdAddTaxRate"));
     cmdAddTaxRate->setAutoDefault(false);
     connect(cmdAddTaxRate, &QPushButton::clicked, this, [this] { cmdAddTaxRate_Click(); });
-    auto* addRow = new QHBoxLayout;
-    addRow->addWidget(new QLabel(QStringLiteral("適用日"), fraTax));
-    addRow->addWidget(txtRateFrom);
-    addRow->addWidget(new QLabel(QStringLiteral("標準"), fraTax));
-    addRow->addWidget(txtRateStandard);
-    addRow->addWidget(new QLabel(QStringLiteral("% 軽減"), fraTax));
-    addRow->addWidget(txtRateReduced);
-    addRow->addWidget(new QLabel(QStringLiteral("%"), fraTax));
-    addRow->addWidget(cmdAddTaxRate);
-    addRow->addStretch();
+
+    auto* taxLayout = new QVBoxLayout(fraTax);
+    taxLayout->addLayout(row(fraTax, {QStringLiteral("品名に"), Text1,
+                                      QStringLiteral("という文字を含む伝票を消費税とする")}));
+    taxLayout->addWidget(new QLabel(
+        QStringLiteral("「消費税」と設定した場合、品名が「６月分消費税」でも消費税伝票とされます"),
+        fraTax));
+    taxLayout->addLayout(
+        row(fraTax, {lblTaxRate, txtTaxRate, lblTaxRate2, 16,
+                     QStringLiteral("仕入・売上入力画面の消費税予想で使うだけです。"
+                                    "空欄なら下の税率表の期間末の標準税率を使います")}));
+    taxLayout->addLayout(
+        row(fraTax,
+            {QStringLiteral("軽減税率の区分"), cboTaxClass,
+             QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）")}));
     auto* tableBox = new QVBoxLayout;
     tableBox->addWidget(
         new QLabel(QStringLiteral("税率表（伝票の日付の税率で集計します）"), fraTax));
     tableBox->addWidget(grdTaxRate);
-    tableBox->addLayout(addRow);
+    tableBox->addLayout(row(fraTax, {QStringLiteral("適用日"), txtRateFrom, QStringLiteral("標準"),
+                                     txtRateStandard, QStringLiteral("% 軽減"), txtRateReduced,
+                                     QStringLiteral("%"), cmdAddTaxRate}));
     tableBox->addWidget(new QLabel(
         QStringLiteral(
             "軽減税率を空欄にすると標準税率と同じになります。登録した行は変更できません"),
         fraTax));
-
-    auto* taxLayout = new QVBoxLayout(fraTax);
-    taxLayout->addLayout(itemRow);
-    taxLayout->addWidget(new QLabel(
-        QStringLiteral("「消費税」と設定した場合、品名が「６月分消費税」でも消費税伝票とされます"),
-        fraTax));
-    taxLayout->addLayout(rateRow);
-    taxLayout->addLayout(classRow);
     taxLayout->addLayout(tableBox);
 
     // Ledger words
@@ -171,13 +172,11 @@ void frmSystem::buildControls() {
                        QStringLiteral("fraCaption"));
     lblPurchase =
         named(new QLabel(QStringLiteral("仕入 →"), fraCaption), QStringLiteral("lblPurchase"));
-    txtPurchaseCaption = named(new QLineEdit(fraCaption), QStringLiteral("txtPurchaseCaption"));
+    txtPurchaseCaption = entryBox(fraCaption, QStringLiteral("txtPurchaseCaption"), 3,
+                                  QStringLiteral("仕入帳"), false, 16);
     lblSales = named(new QLabel(QStringLiteral("売上 →"), fraCaption), QStringLiteral("lblSales"));
-    txtSaleCaption = named(new QLineEdit(fraCaption), QStringLiteral("txtSaleCaption"));
-    for (QLineEdit* e : {txtPurchaseCaption, txtSaleCaption}) {
-        e->setMaxLength(3);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("仕入帳")) + 16);
-    }
+    txtSaleCaption = entryBox(fraCaption, QStringLiteral("txtSaleCaption"), 3,
+                              QStringLiteral("仕入帳"), false, 16);
     lblPurchase->setBuddy(txtPurchaseCaption);
     lblSales->setBuddy(txtSaleCaption);
     auto* captionLayout = new QGridLayout(fraCaption);
@@ -209,14 +208,10 @@ void frmSystem::buildControls() {
     cboCloseDay->installEventFilter(this);
     cboCloseDay->view()->installEventFilter(this);
     Label6->setBuddy(cboCloseDay);
-    auto* dayRow = new QHBoxLayout;
-    dayRow->addWidget(Label6);
-    dayRow->addWidget(cboCloseDay);
-    dayRow->addWidget(
-        named(new QLabel(QStringLiteral("日"), fraSettings), QStringLiteral("lblCloseDayUnit")));
-    dayRow->addStretch();
     auto* closeLayout = new QVBoxLayout;
-    closeLayout->addLayout(dayRow);
+    closeLayout->addLayout(row(fraSettings, {Label6, cboCloseDay,
+                                             named(new QLabel(QStringLiteral("日"), fraSettings),
+                                                   QStringLiteral("lblCloseDayUnit"))}));
     closeLayout->addWidget(
         new QLabel(QStringLiteral("31日に設定すると月末指定となります"), fraSettings));
     closeLayout->addWidget(
@@ -233,16 +228,12 @@ void frmSystem::buildControls() {
     spnAutoBackup = named(new QSpinBox(fraAutoBackup), QStringLiteral("spnAutoBackup"));
     spnAutoBackup->setRange(0, kAutoBackupMax);
     spnAutoBackup->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* backupRow = new QHBoxLayout;
     auto* backupLabel =
         new QLabel(QStringLiteral("終了時にデータの控えを作り、新しいものから"), fraAutoBackup);
     backupLabel->setBuddy(spnAutoBackup);
-    backupRow->addWidget(backupLabel);
-    backupRow->addWidget(spnAutoBackup);
-    backupRow->addWidget(new QLabel(QStringLiteral("個残す（0 で作らない）"), fraAutoBackup));
-    backupRow->addStretch();
     auto* backupLayout = new QVBoxLayout(fraAutoBackup);
-    backupLayout->addLayout(backupRow);
+    backupLayout->addLayout(
+        row(fraAutoBackup, {backupLabel, spnAutoBackup, QStringLiteral("個残す（0 で作らない）")}));
     backupLayout->addWidget(
         new QLabel(QStringLiteral("控えはデータファイルと同じ場所の「backups」フォルダに作られ、"
                                   "「バックアップ」画面から復元できます"),

@@ -12,8 +12,6 @@
 #include <QRegularExpression>
 #include <set>
 
-qint32 glngMasterProcMode = 0;
-
 namespace {
 
 constexpr int kSortSetting = 9;

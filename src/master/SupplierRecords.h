@@ -54,9 +54,6 @@ struct SupplierRecord {
     QDate datInvoiceFrom;    // the date the number applies from; null when there is none
 };
 
-// The master window's mode: 0 add, 1 modify. Set by the add and modify buttons, read by confirm.
-extern qint32 glngMasterProcMode;
-
 // ---- Numbering -------------------------------------------------------------------------------
 
 // The master ID for a new supplier: the highest one + 1 (1 when there is none). When that would

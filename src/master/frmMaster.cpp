@@ -57,6 +57,11 @@ QPixmap modePicture(const QString& text, const QColor& colour) {
     return pm;
 }
 
+QWidget* named(QWidget* w, const char* name) {
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
 // Display-only boxes are disabled but stay as readable as entry boxes.
 void keepReadable(QWidget* w) {
     QPalette pal = w->palette();
@@ -67,6 +72,85 @@ void keepReadable(QWidget* w) {
 QString currencyPlain(Currency c) {
     return c.toString();
 }
+
+// The single-line entry boxes, in tab order: the member, objectName, Shift_JIS bytes, grid cell
+// (row, column, columns spanned; kOwnRow: set in a row layout with its neighbour), a fixed width
+// (0: as wide as the cell), whether it holds a number (right-aligned, at the left of its cell)
+// and the tooltip. The option buttons, phone notes and memo among them are made afterwards and
+// put in their places in the tab order.
+constexpr int kOwnRow = -1;
+struct EntryBox {
+    QLineEdit* frmMaster::*box;
+    const char* name;
+    int bytes;
+    int row;
+    int column = 1;
+    int span = 1;
+    int width = 0;
+    bool number = false;
+    QStringView tip = {};
+};
+constexpr QStringView kRatioTip = u"4文字小数点１位までです";
+constexpr QStringView kPostalTip = u"半角のみ8文字までです";
+const EntryBox kEntryBoxes[] = {
+    {&frmMaster::txtSupplierName, "txtSupplierName", 125, 1, 1, 3},
+    {&frmMaster::txtPosition, "txtPosition", 125, 2, 1, 3},
+    {&frmMaster::txtSupplierShortName, "txtSupplierShortName", 8, kOwnRow},
+    {&frmMaster::txtKana, "txtKana", 30, 3, 3},
+    {&frmMaster::txtRegularSupplyRatio, "txtRegularSupplyRatio", 4, 4, 1, 1, 70, true, kRatioTip},
+    {&frmMaster::txtRegularSaleRatio, "txtRegularSaleRatio", 4, 4, 3, 1, 70, true, kRatioTip},
+    {&frmMaster::txtStartSupplyCarry, "txtStartSupplyCarry", 12, 5, 1, 1, 130, true},
+    {&frmMaster::txtStartSaleCarry, "txtStartSaleCarry", 12, 5, 3, 1, 130, true},
+    {&frmMaster::txtChargePerson1, "txtChargePerson1", 20, 7, 1},
+    {&frmMaster::txtChargePerson1Notes, "txtChargePerson1Notes", 20, 7, 3},
+    {&frmMaster::txtChargePerson2, "txtChargePerson2", 20, 8, 1},
+    {&frmMaster::txtChargePerson2Notes, "txtChargePerson2Notes", 20, 8, 3},
+    {&frmMaster::txtPostalCode1, "txtPostalCode1", 8, kOwnRow, 1, 1, 90, false, kPostalTip},
+    {&frmMaster::txtAddress1, "txtAddress1", 50, kOwnRow},
+    {&frmMaster::txtPostalCode2, "txtPostalCode2", 8, kOwnRow, 1, 1, 90, false, kPostalTip},
+    {&frmMaster::txtAddress2, "txtAddress2", 50, kOwnRow},
+    {&frmMaster::txtPhone1, "txtPhone1", 20, 11, 1},
+    {&frmMaster::txtPhone2, "txtPhone2", 20, 12, 1},
+    {&frmMaster::txtFax, "txtFax", 20, 13, 1},
+    {&frmMaster::txtBankAccount1, "txtBankAccount1", 50, 14, 1, 3},
+    {&frmMaster::txtBankAccount2, "txtBankAccount2", 50, 15, 1, 3},
+    {&frmMaster::txtInvoiceNo, "txtInvoiceNo", 40, 16, 1, 1, 0, false,
+     u"Ｔと数字１３桁です（全角・ハイフン・空白は直します）"},
+    {&frmMaster::txtInvoiceFrom, "txtInvoiceFrom", 10, 16, 3, 1, 0, false, u"例：2023/10/01"},
+    {&frmMaster::txtMasterID, "txtMasterID", 3, kOwnRow}, // kept hidden
+};
+
+// The fixed captions of the grid; those of the third column stand right.
+struct Caption {
+    int row;
+    int column;
+    QStringView text;
+    int span = 1;
+};
+// clang-format off
+const Caption kCaptions[] = {
+    {0, 0, u"仕入先番号"},
+    {0, 2, u"最終更新日"},
+    {1, 0, u"社名"},
+    {1, 4, u"必須"},
+    {2, 0, u"部署名等"},
+    {3, 0, u"表示社名"},
+    {3, 2, u"ヨミガナ"},
+    {6, 1, u"これら掛率・残高は必要ない場合は  ０を入力してください", 3},
+    {7, 2, u"備考："},
+    {8, 2, u"備考："},
+    {9, 0, u"住所１〒"},
+    {10, 0, u"住所２〒"},
+    {11, 0, u"電話１"},
+    {11, 2, u"備考："},
+    {12, 0, u"電話２"},
+    {12, 2, u"備考："},
+    {13, 0, u"ＦＡＸ"},
+    {13, 2, u"備考："},
+    {16, 0, u"登録番号"},
+    {16, 2, u"登録日："},
+};
+// clang-format on
 
 } // namespace
 
@@ -97,23 +181,26 @@ void frmMaster::buildControls() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
     auto* outer = new QVBoxLayout(central);
+    outer->addLayout(buildProcFrames(central));
+    outer->addLayout(buildEntryBoxes(central));
 
-    const auto named = [](QWidget* w, const char* name) {
-        w->setObjectName(QLatin1String(name));
-        return w;
-    };
-    const auto lineEdit = [&](const char* name, int maxBytes, const QString& tip) {
-        auto* e = new QLineEdit(central);
-        named(e, name);
-        gSetMaxSjisBytes(e, maxBytes);
-        if (!tip.isEmpty())
-            e->setToolTip(tip);
-        gSetTag(e, kLocked);
-        return e;
-    };
-    const auto label = [&](const QString& text) { return new QLabel(text, central); };
+    // ---- keys
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{txtPosition, txtAddress1, txtAddress2, txtPhone1,
+                                         txtPhone2, txtNotes, cboPhone1Notes, cboPhone2Notes})
+        gSetMoveFocusByKey(w, false);
+    // Typing digits picks the number (the list's own search: "1", "2" within a moment is 12).
+    gSetMoveFocusByKey(cboLngSupplier, false);
+    for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
+        c->lineEdit()->installEventFilter(this);
 
-    // ---- the button frames
+    // ---- help menu
+    const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmMaster"));
+    mnuContents = help.mnuContents;
+    mnuAbout = help.mnuAbout;
+}
+
+QLayout* frmMaster::buildProcFrames(QWidget* central) {
     auto* top = new QHBoxLayout();
     auto* procFrame = new QGroupBox(QStringLiteral("処理区分"), central);
     auto* procLayout = new QHBoxLayout(procFrame);
@@ -175,14 +262,14 @@ void frmMaster::buildControls() {
     top->addWidget(decideFrame);
     top->addStretch(1);
     top->addWidget(cmdProc[Close], 0, Qt::AlignBottom);
-    outer->addLayout(top);
+    return top;
+}
 
-    // ---- the entry boxes, in tab order
+QLayout* frmMaster::buildEntryBoxes(QWidget* central) {
+    const auto label = [&](const QString& text) { return new QLabel(text, central); };
     auto* grid = new QGridLayout();
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(5);
-    outer->addLayout(grid);
-    int row = 0;
 
     cboLngSupplier = new QComboBox(central);
     named(cboLngSupplier, "cboLngSupplier");
@@ -199,180 +286,99 @@ void frmMaster::buildControls() {
     txtLastupdate->setEnabled(false);
     keepReadable(txtLastupdate);
     txtLastupdate->setMinimumWidth(150);
-    grid->addWidget(label(QStringLiteral("仕入先番号")), row, 0);
-    {
-        auto* h = new QHBoxLayout();
-        h->addWidget(cboLngSupplier);
-        h->addSpacing(16);
-        h->addWidget(chkValid);
-        h->addStretch(1);
-        grid->addLayout(h, row, 1);
-    }
-    grid->addWidget(label(QStringLiteral("最終更新日")), row, 2, Qt::AlignRight);
-    grid->addWidget(txtLastupdate, row, 3);
-    ++row;
+    auto* numberRow = new QHBoxLayout();
+    numberRow->addWidget(cboLngSupplier);
+    numberRow->addSpacing(16);
+    numberRow->addWidget(chkValid);
+    numberRow->addStretch(1);
+    grid->addLayout(numberRow, 0, 1);
+    grid->addWidget(txtLastupdate, 0, 3);
 
-    txtSupplierName = lineEdit("txtSupplierName", 125, {});
-    grid->addWidget(label(QStringLiteral("社名")), row, 0);
-    grid->addWidget(txtSupplierName, row, 1, 1, 3);
-    grid->addWidget(label(QStringLiteral("必須")), row, 4);
-    ++row;
-
-    txtPosition = lineEdit("txtPosition", 125, {});
-    grid->addWidget(label(QStringLiteral("部署名等")), row, 0);
-    grid->addWidget(txtPosition, row, 1, 1, 3);
-    ++row;
-
-    txtSupplierShortName = lineEdit("txtSupplierShortName", 8, {});
-    txtKana = lineEdit("txtKana", 30, {});
-    grid->addWidget(label(QStringLiteral("表示社名")), row, 0);
-    {
-        auto* h = new QHBoxLayout();
-        h->addWidget(txtSupplierShortName, 1);
-        h->addWidget(label(QStringLiteral("必須")));
-        grid->addLayout(h, row, 1);
-    }
-    grid->addWidget(label(QStringLiteral("ヨミガナ")), row, 2, Qt::AlignRight);
-    grid->addWidget(txtKana, row, 3);
-    ++row;
-
-    const QString tipRatio = QStringLiteral("4文字小数点１位までです");
-    txtRegularSupplyRatio = lineEdit("txtRegularSupplyRatio", 4, tipRatio);
-    txtRegularSaleRatio = lineEdit("txtRegularSaleRatio", 4, tipRatio);
-    txtStartSupplyCarry = lineEdit("txtStartSupplyCarry", 12, {});
-    txtStartSaleCarry = lineEdit("txtStartSaleCarry", 12, {});
-    for (QLineEdit* e :
-         {txtRegularSupplyRatio, txtRegularSaleRatio, txtStartSupplyCarry, txtStartSaleCarry})
-        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblSupplyRatio = label({});
-    named(lblSupplyRatio, "lblSupplyRatio");
-    lblSaleRatio = label({});
-    named(lblSaleRatio, "lblSaleRatio");
-    lblStartSupplyCarry = label({});
-    named(lblStartSupplyCarry, "lblStartSupplyCarry");
-    lblStartSaleCarry = label({});
-    named(lblStartSaleCarry, "lblStartSaleCarry");
-    grid->addWidget(lblSupplyRatio, row, 0);
-    grid->addWidget(txtRegularSupplyRatio, row, 1, Qt::AlignLeft);
-    grid->addWidget(lblSaleRatio, row, 2, Qt::AlignRight);
-    grid->addWidget(txtRegularSaleRatio, row, 3, Qt::AlignLeft);
-    txtRegularSupplyRatio->setFixedWidth(70);
-    txtRegularSaleRatio->setFixedWidth(70);
-    ++row;
-    grid->addWidget(lblStartSupplyCarry, row, 0);
-    grid->addWidget(txtStartSupplyCarry, row, 1, Qt::AlignLeft);
-    grid->addWidget(lblStartSaleCarry, row, 2, Qt::AlignRight);
-    grid->addWidget(txtStartSaleCarry, row, 3, Qt::AlignLeft);
-    txtStartSupplyCarry->setFixedWidth(130);
-    txtStartSaleCarry->setFixedWidth(130);
-    ++row;
-    grid->addWidget(label(QStringLiteral("これら掛率・残高は必要ない場合は  ０を入力してください")),
-                    row, 1, 1, 3);
-    ++row;
-
-    // Contacts: the option button marks the main one.
-    auto* chargeGroup = new QButtonGroup(this);
-    for (int i = 1; i <= 2; ++i) {
-        auto* opt = new QRadioButton(QStringLiteral("担当者%1").arg(QChar(u'０' + i)), central);
-        opt->setObjectName(QStringLiteral("optChargePerson_%1").arg(i));
-        gSetTag(opt, kLocked);
-        chargeGroup->addButton(opt, i);
-        optChargePerson[static_cast<std::size_t>(i)] = opt;
-        QLineEdit* person = lineEdit(i == 1 ? "txtChargePerson1" : "txtChargePerson2", 20, {});
-        QLineEdit* notes =
-            lineEdit(i == 1 ? "txtChargePerson1Notes" : "txtChargePerson2Notes", 20, {});
-        (i == 1 ? txtChargePerson1 : txtChargePerson2) = person;
-        (i == 1 ? txtChargePerson1Notes : txtChargePerson2Notes) = notes;
-        grid->addWidget(opt, row, 0);
-        grid->addWidget(person, row, 1);
-        grid->addWidget(label(QStringLiteral("備考：")), row, 2, Qt::AlignRight);
-        grid->addWidget(notes, row, 3);
-        ++row;
+    for (const EntryBox& b : kEntryBoxes) {
+        auto* e = new QLineEdit(central);
+        named(e, b.name);
+        gSetMaxSjisBytes(e, b.bytes);
+        if (!b.tip.isEmpty())
+            e->setToolTip(b.tip.toString());
+        gSetTag(e, kLocked);
+        if (b.width > 0)
+            e->setFixedWidth(b.width);
+        if (b.number)
+            e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (b.row != kOwnRow)
+            grid->addWidget(e, b.row, b.column, 1, b.span,
+                            b.number ? Qt::AlignLeft : Qt::Alignment());
+        this->*b.box = e;
     }
 
-    txtPostalCode1 = lineEdit("txtPostalCode1", 8, QStringLiteral("半角のみ8文字までです"));
-    txtAddress1 = lineEdit("txtAddress1", 50, {});
-    txtPostalCode2 = lineEdit("txtPostalCode2", 8, QStringLiteral("半角のみ8文字までです"));
-    txtAddress2 = lineEdit("txtAddress2", 50, {});
-    for (int i = 1; i <= 2; ++i) {
-        QLineEdit* code = i == 1 ? txtPostalCode1 : txtPostalCode2;
-        QLineEdit* address = i == 1 ? txtAddress1 : txtAddress2;
-        code->setFixedWidth(90);
-        grid->addWidget(label(QStringLiteral("住所%1〒").arg(QChar(u'０' + i))), row, 0);
+    // The rows whose boxes share a cell.
+    auto* shortNameRow = new QHBoxLayout();
+    shortNameRow->addWidget(txtSupplierShortName, 1);
+    shortNameRow->addWidget(label(QStringLiteral("必須")));
+    grid->addLayout(shortNameRow, 3, 1);
+    for (const auto& [code, address, row] : {std::tuple{txtPostalCode1, txtAddress1, 9},
+                                             std::tuple{txtPostalCode2, txtAddress2, 10}}) {
         auto* h = new QHBoxLayout();
         h->setSpacing(6);
         h->addWidget(code);
         h->addWidget(address, 1);
         grid->addLayout(h, row, 1, 1, 3);
-        ++row;
     }
 
-    const auto noteCombo = [&](const char* name) {
-        auto* c = new QComboBox(central);
+    for (const Caption& c : kCaptions)
+        grid->addWidget(label(c.text.toString()), c.row, c.column, 1, c.span,
+                        c.column == 2 ? Qt::AlignRight : Qt::Alignment());
+    // The ratio and carry captions take the ledger's words (formLoad).
+    for (const auto& [member, name, row, column] :
+         {std::tuple{&frmMaster::lblSupplyRatio, "lblSupplyRatio", 4, 0},
+          std::tuple{&frmMaster::lblSaleRatio, "lblSaleRatio", 4, 2},
+          std::tuple{&frmMaster::lblStartSupplyCarry, "lblStartSupplyCarry", 5, 0},
+          std::tuple{&frmMaster::lblStartSaleCarry, "lblStartSaleCarry", 5, 2}}) {
+        QLabel* l = this->*member = label({});
+        named(l, name);
+        grid->addWidget(l, row, column, column == 2 ? Qt::AlignRight : Qt::Alignment());
+    }
+
+    // Contacts and transfer accounts: the option button marks the main one.
+    const auto optionPair = [&](const QString& caption, const QString& name,
+                                std::array<QRadioButton*, 3>& pair, int firstRow) {
+        auto* group = new QButtonGroup(this);
+        for (int i = 1; i <= 2; ++i) {
+            auto* opt = new QRadioButton(caption.arg(QChar(u'０' + i)), central);
+            opt->setObjectName(name.arg(i));
+            gSetTag(opt, kLocked);
+            group->addButton(opt, i);
+            pair[static_cast<std::size_t>(i)] = opt;
+            grid->addWidget(opt, firstRow + i - 1, 0);
+        }
+    };
+    optionPair(QStringLiteral("担当者%1"), QStringLiteral("optChargePerson_%1"), optChargePerson,
+               7);
+    optionPair(QStringLiteral("振込先%1"), QStringLiteral("optBankAccount_%1"), optBankAccount, 14);
+
+    // The phone notes take typing or a choice from their list.
+    for (const auto& [member, name, row] :
+         {std::tuple{&frmMaster::cboPhone1Notes, "cboPhone1Notes", 11},
+          std::tuple{&frmMaster::cboPhone2Notes, "cboPhone2Notes", 12},
+          std::tuple{&frmMaster::cboFaxNotes, "cboFaxNotes", 13}}) {
+        auto* c = this->*member = new QComboBox(central);
         named(c, name);
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
         gSetTag(c, kLocked);
-        return c;
-    };
-    txtPhone1 = lineEdit("txtPhone1", 20, {});
-    cboPhone1Notes = noteCombo("cboPhone1Notes");
-    txtPhone2 = lineEdit("txtPhone2", 20, {});
-    cboPhone2Notes = noteCombo("cboPhone2Notes");
-    txtFax = lineEdit("txtFax", 20, {});
-    cboFaxNotes = noteCombo("cboFaxNotes");
-    const QList<std::tuple<QString, QLineEdit*, QComboBox*>> phones{
-        {QStringLiteral("電話１"), txtPhone1, cboPhone1Notes},
-        {QStringLiteral("電話２"), txtPhone2, cboPhone2Notes},
-        {QStringLiteral("ＦＡＸ"), txtFax, cboFaxNotes}};
-    for (const auto& [caption, phone, notes] : phones) {
-        grid->addWidget(label(caption), row, 0);
-        grid->addWidget(phone, row, 1);
-        grid->addWidget(label(QStringLiteral("備考：")), row, 2, Qt::AlignRight);
         auto* h = new QHBoxLayout();
-        h->addWidget(notes, 1);
+        h->addWidget(c, 1);
         h->addWidget(label(QStringLiteral("記入可")));
         grid->addLayout(h, row, 3);
-        ++row;
     }
-
-    auto* bankGroup = new QButtonGroup(this);
-    for (int i = 1; i <= 2; ++i) {
-        auto* opt = new QRadioButton(QStringLiteral("振込先%1").arg(QChar(u'０' + i)), central);
-        opt->setObjectName(QStringLiteral("optBankAccount_%1").arg(i));
-        gSetTag(opt, kLocked);
-        bankGroup->addButton(opt, i);
-        optBankAccount[static_cast<std::size_t>(i)] = opt;
-        QLineEdit* account = lineEdit(i == 1 ? "txtBankAccount1" : "txtBankAccount2", 50, {});
-        (i == 1 ? txtBankAccount1 : txtBankAccount2) = account;
-        grid->addWidget(opt, row, 0);
-        grid->addWidget(account, row, 1, 1, 3);
-        ++row;
-    }
-
-    // The invoice registration number and the date it applies from.
-    txtInvoiceNo = lineEdit("txtInvoiceNo", 40,
-                            QStringLiteral("Ｔと数字１３桁です（全角・ハイフン・空白は直します）"));
-    txtInvoiceFrom = lineEdit("txtInvoiceFrom", 10, QStringLiteral("例：2023/10/01"));
-    grid->addWidget(label(QStringLiteral("登録番号")), row, 0);
-    grid->addWidget(txtInvoiceNo, row, 1);
-    grid->addWidget(label(QStringLiteral("登録日：")), row, 2, Qt::AlignRight);
-    grid->addWidget(txtInvoiceFrom, row, 3);
-    ++row;
 
     txtNotes = new QPlainTextEdit(central);
     named(txtNotes, "txtNotes");
     txtNotes->setTabChangesFocus(true);
     txtNotes->setMinimumHeight(70);
     gSetTag(txtNotes, kLocked);
-    grid->addWidget(label(QStringLiteral("メモ")), row, 0, Qt::AlignTop);
-    grid->addWidget(txtNotes, row, 1, 1, 3);
-    ++row;
-
-    txtMasterID = new QLineEdit(central);
-    named(txtMasterID, "txtMasterID");
-    gSetMaxSjisBytes(txtMasterID, 3);
-    gSetTag(txtMasterID, kLocked);
+    grid->addWidget(label(QStringLiteral("メモ")), 17, 0, Qt::AlignTop);
+    grid->addWidget(txtNotes, 17, 1, 1, 3);
     txtMasterID->setVisible(false);
 
     grid->setColumnStretch(1, 1);
@@ -380,20 +386,21 @@ void frmMaster::buildControls() {
     grid->setColumnMinimumWidth(1, 230);
     grid->setColumnMinimumWidth(3, 230);
 
-    // ---- keys
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{txtPosition, txtAddress1, txtAddress2, txtPhone1,
-                                         txtPhone2, txtNotes, cboPhone1Notes, cboPhone2Notes})
-        gSetMoveFocusByKey(w, false);
-    // Typing digits picks the number (the list's own search: "1", "2" within a moment is 12).
-    gSetMoveFocusByKey(cboLngSupplier, false);
-    for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
-        c->lineEdit()->installEventFilter(this);
+    // ---- tab order: the boxes were made first; the option buttons, the phone notes and the
+    // memo take their places after the control they follow.
+    for (const auto& [after, control] : std::initializer_list<std::pair<QWidget*, QWidget*>>{
+             {txtStartSaleCarry, optChargePerson[1]},
+             {txtChargePerson1Notes, optChargePerson[2]},
+             {txtPhone1, cboPhone1Notes},
+             {txtPhone2, cboPhone2Notes},
+             {txtFax, cboFaxNotes},
+             {cboFaxNotes, optBankAccount[1]},
+             {txtBankAccount1, optBankAccount[2]},
+             {txtInvoiceFrom, txtNotes},
+             {txtNotes, txtMasterID}})
+        setTabOrder(after, control);
 
-    // ---- help menu
-    const HelpMenu help = gAddHelpMenu(menuBar(), QStringLiteral("frmMaster"));
-    mnuContents = help.mnuContents;
-    mnuAbout = help.mnuAbout;
+    return grid;
 }
 
 bool frmMaster::formLoad() {
@@ -482,7 +489,7 @@ SupplierEntry frmMaster::entry() const {
 }
 
 void frmMaster::cmdProcClick(int index) {
-    if (!gProcMasterData1(index))
+    if (!gProcMasterData1(*this, index))
         gProcFatalError(QStringLiteral("frmMaster_cmdProc_Click"));
 }
 
@@ -556,7 +563,7 @@ bool procAdd(frmMaster* f) {
             QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
         return true;
     }
-    glngMasterProcMode = 0;
+    f->setProcMode(0);
     f->mDspProcClass(0);
     f->mSetProcButtons(true);
     gLockControlsByTag(f, false, kLocked);
@@ -581,7 +588,7 @@ bool procModify(frmMaster* f) {
         gDispMsg(34, QStringLiteral("仕入先データが"));
         return true;
     }
-    glngMasterProcMode = 1;
+    f->setProcMode(1);
     f->mDspProcClass(1);
     if (!gSetComboItem(f->cboPhone1Notes, f->cboPhone2Notes))
         return false;
@@ -599,9 +606,9 @@ void backToIdle(frmMaster* f) {
 }
 
 bool procConfirm(frmMaster* f) {
-    if (glngMasterProcMode != 0 && glngMasterProcMode != 1) {
-        gProcError(QStringLiteral("gProcMasterData1"),
-                   QStringLiteral("unknown mode %1").arg(glngMasterProcMode));
+    const qint32 mode = f->procMode();
+    if (mode != 0 && mode != 1) {
+        gProcError(QStringLiteral("gProcMasterData1"), QStringLiteral("unknown mode %1").arg(mode));
         return false;
     }
     gTrimControlsByTag(f, QString());
@@ -634,7 +641,7 @@ bool procConfirm(frmMaster* f) {
         f->cboLngSupplier->setFocus();
         return true;
     }
-    if (!mSaveMasterData(glngMasterProcMode, record))
+    if (!mSaveMasterData(mode, record))
         return false;
     backToIdle(f);
     return true;
@@ -642,72 +649,66 @@ bool procConfirm(frmMaster* f) {
 
 } // namespace
 
-bool gProcMasterData1(int index) {
-    frmMaster* f = frmMaster::existing();
-    if (!f) {
-        gProcError(QStringLiteral("gProcMasterData1"), QStringLiteral("the window is not open"));
-        return false;
-    }
+bool gProcMasterData1(frmMaster& window, int index) {
     switch (index) {
     case frmMaster::Add:
-        return procAdd(f);
+        return procAdd(&window);
     case frmMaster::Modify:
-        return procModify(f);
+        return procModify(&window);
     case frmMaster::Confirm:
-        return procConfirm(f);
+        return procConfirm(&window);
     case frmMaster::Cancel:
-        backToIdle(f);
+        backToIdle(&window);
         return true;
     case frmMaster::Close:
-        f->close();
+        window.close();
         return true;
     default:
         return true;
     }
 }
 
-bool gDspMasterData(qint32 supplier) {
-    frmMaster* f = frmMaster::existing();
+bool gDspMasterData(frmMaster& f, qint32 supplier) {
     qint32 masterID = 0;
     SupplierRecord r;
-    if (!f || !gGetMasterIDBySupplier(supplier, masterID) || !gGetMasterData(masterID, r)) {
+    if (!gGetMasterIDBySupplier(supplier, masterID) || !gGetMasterData(masterID, r)) {
         gProcError(QStringLiteral("gDspMasterData"),
                    QStringLiteral("supplier number %1 could not be read").arg(supplier));
         return false;
     }
-    f->txtMasterID->setText(QString::number(masterID));
-    f->cboLngSupplier->setCurrentIndex(f->cboLngSupplier->findText(QString::number(supplier)));
-    f->chkValid->setChecked(r.blnValid);
-    f->txtRegularSupplyRatio->setText(currencyPlain(r.curRegularSupplyRatio));
-    f->txtRegularSaleRatio->setText(currencyPlain(r.curRegularSaleRatio));
-    f->txtSupplierName->setText(r.strSupplierName);
-    f->txtPosition->setText(r.strPosition);
-    f->txtSupplierShortName->setText(r.strSupplierShortName);
-    f->txtKana->setText(r.strKana);
-    gSelectOption(f->optChargePerson, r.lngChargePerson);
-    f->txtChargePerson1->setText(r.strChargePerson1);
-    f->txtChargePerson1Notes->setText(r.strChargePersonNotes1);
-    f->txtChargePerson2->setText(r.strChargePerson2);
-    f->txtChargePerson2Notes->setText(r.strChargePersonNotes2);
-    f->txtPostalCode1->setText(r.strPostCode1);
-    f->txtAddress1->setText(r.strAddress1);
-    f->txtPostalCode2->setText(r.strPostCode2);
-    f->txtAddress2->setText(r.strAddress2);
-    f->txtPhone1->setText(r.strPhone1);
-    f->cboPhone1Notes->setEditText(r.strPhone1Notes);
-    f->txtPhone2->setText(r.strPhone2);
-    f->cboPhone2Notes->setEditText(r.strPhone2Notes);
-    f->txtFax->setText(r.strFax);
-    f->cboFaxNotes->setEditText(r.strFaxNotes);
-    gSelectOption(f->optBankAccount, r.lngBankAccount);
-    f->txtBankAccount1->setText(r.strBankAccount1);
-    f->txtBankAccount2->setText(r.strBankAccount2);
-    f->txtNotes->setPlainText(r.strNotes);
-    f->txtInvoiceNo->setText(r.strInvoiceNo);
-    f->txtInvoiceFrom->setText(r.datInvoiceFrom.isValid() ? termDateText(r.datInvoiceFrom)
-                                                          : QString());
-    f->txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
-    f->txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
-    f->txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));
+    f.txtMasterID->setText(QString::number(masterID));
+    f.cboLngSupplier->setCurrentIndex(f.cboLngSupplier->findText(QString::number(supplier)));
+    f.chkValid->setChecked(r.blnValid);
+    f.txtRegularSupplyRatio->setText(currencyPlain(r.curRegularSupplyRatio));
+    f.txtRegularSaleRatio->setText(currencyPlain(r.curRegularSaleRatio));
+    f.txtSupplierName->setText(r.strSupplierName);
+    f.txtPosition->setText(r.strPosition);
+    f.txtSupplierShortName->setText(r.strSupplierShortName);
+    f.txtKana->setText(r.strKana);
+    gSelectOption(f.optChargePerson, r.lngChargePerson);
+    f.txtChargePerson1->setText(r.strChargePerson1);
+    f.txtChargePerson1Notes->setText(r.strChargePersonNotes1);
+    f.txtChargePerson2->setText(r.strChargePerson2);
+    f.txtChargePerson2Notes->setText(r.strChargePersonNotes2);
+    f.txtPostalCode1->setText(r.strPostCode1);
+    f.txtAddress1->setText(r.strAddress1);
+    f.txtPostalCode2->setText(r.strPostCode2);
+    f.txtAddress2->setText(r.strAddress2);
+    f.txtPhone1->setText(r.strPhone1);
+    f.cboPhone1Notes->setEditText(r.strPhone1Notes);
+    f.txtPhone2->setText(r.strPhone2);
+    f.cboPhone2Notes->setEditText(r.strPhone2Notes);
+    f.txtFax->setText(r.strFax);
+    f.cboFaxNotes->setEditText(r.strFaxNotes);
+    gSelectOption(f.optBankAccount, r.lngBankAccount);
+    f.txtBankAccount1->setText(r.strBankAccount1);
+    f.txtBankAccount2->setText(r.strBankAccount2);
+    f.txtNotes->setPlainText(r.strNotes);
+    f.txtInvoiceNo->setText(r.strInvoiceNo);
+    f.txtInvoiceFrom->setText(r.datInvoiceFrom.isValid() ? termDateText(r.datInvoiceFrom)
+                                                         : QString());
+    f.txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+    f.txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
+    f.txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));
     return true;
 }

@@ -9,6 +9,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -34,6 +35,10 @@ public:
     void mDspProcClass(int mode);
     // The entry boxes as they stand.
     SupplierEntry entry() const;
+    // The mode of the entry: 0 add, 1 modify. Set by the add and modify buttons, read by
+    // confirm.
+    qint32 procMode() const { return m_procMode; }
+    void setProcMode(qint32 mode) { m_procMode = mode; }
 
     // Indexes of cmdProc.
     enum ProcButton { Add = 0, Modify = 1, Delete = 2, Confirm = 3, Cancel = 4, Close = 5 };
@@ -89,17 +94,22 @@ private:
     explicit frmMaster(QWidget* parent = nullptr);
     ~frmMaster() override;
     void buildControls();
+    // The button frames above the entry boxes, and the entry boxes.
+    QLayout* buildProcFrames(QWidget* central);
+    QLayout* buildEntryBoxes(QWidget* central);
     bool formLoad();
     void cmdProcClick(int index);
+
+    qint32 m_procMode = 0;
 
     static frmMaster* s_instance;
 };
 
 // Runs one button action of the master window (index of cmdProc). Validation failures are
 // messages and return true; false only on an unexpected failure (already reported).
-bool gProcMasterData1(int index);
+bool gProcMasterData1(frmMaster& window, int index);
 // Loads the supplier with the number into the master window. False (reported) when no supplier
 // has the number or its row cannot be read; nothing is loaded then.
-bool gDspMasterData(qint32 supplier);
+bool gDspMasterData(frmMaster& window, qint32 supplier);
 // Selects option button 1 or 2 of a pair; any other index selects neither.
 void gSelectOption(const std::array<QRadioButton*, 3>& pair, qint32 index);

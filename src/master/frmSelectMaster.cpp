@@ -163,7 +163,7 @@ bool frmSelectMaster::mProcSelectData(qint32 supplier) {
                    QStringLiteral("the master window is not open"));
         return false;
     }
-    if (!gDspMasterData(supplier))
+    if (!gDspMasterData(*master, supplier))
         return false;
     master->cmdProc[frmMaster::Confirm]->setEnabled(true);
     master->cmdProc[frmMaster::Cancel]->setEnabled(true);

@@ -252,7 +252,7 @@ void tst_frmMaster::invoiceNumberIsNormalisedAndAMismatchAsksFirst() {
     QCOMPARE(m_svc.prompt->shown.size(), 1);
     QCOMPARE(rowOf(1, u"strInvoiceNo, datInvoiceFrom"_s),
              (QVariantList{u"T7000012050002"_s, QDate(2023, 10, 1)}));
-    QVERIFY(gDspMasterData(1));
+    QVERIFY(gDspMasterData(*frmMaster::existing(), 1));
     QCOMPARE(ctl(u"txtInvoiceNo"_s)->text() + ctl(u"txtInvoiceFrom"_s)->text(),
              u"T70000120500022023/10/01"_s);
 }
