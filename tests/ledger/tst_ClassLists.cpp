@@ -39,12 +39,10 @@ private slots:
     void classSort_data();
     void classSort();
     void changeOfMissingEntryIsAFailure();
-    void classDefaultIsTheSettingOfNewLines();
     void itemRowsStoredAndChanged();
     void sortText_data();
     void sortText();
 
-    void captionsOfEachLedger();
     void captionFailures();
 };
 
@@ -54,7 +52,6 @@ void tst_ClassLists::classTextBlankCheck_data() {
     QTest::addColumn<QString>("trimmed");
     QTest::newRow("empty") << QString() << false << QString();
     QTest::newRow("half-width spaces") << u"   "_s << false << QString();
-    QTest::newRow("full-width space between letters") << u"ア　イ"_s << true << u"ア　イ"_s;
     QTest::newRow("half-width spaces trimmed") << u"  食品 "_s << true << u"食品"_s;
     QTest::newRow("leading full-width space kept") << u"　雑貨"_s << true << u"　雑貨"_s;
 }
@@ -125,15 +122,6 @@ void tst_ClassLists::changeOfMissingEntryIsAFailure() {
     QVERIFY(m_folder->errorLog().contains(u"gSetClassEntryEnabled"_s));
 }
 
-void tst_ClassLists::classDefaultIsTheSettingOfNewLines() {
-    QVERIFY(gSetClassDefault(2, u"ハーフ'n"_s));
-    QString stored;
-    QVERIFY(gGetSystemStrField(14, stored, QString()));
-    QCOMPARE(stored, u"ハーフ'n"_s);
-    QVERIFY(gGetClassDefault(3, stored));
-    QCOMPARE(stored, QString());
-}
-
 void tst_ClassLists::itemRowsStoredAndChanged() {
     ItemEntry added;
     QVERIFY(gAddItemEntry(2, u"ハーフ'n"_s, QVariant(), added));
@@ -154,7 +142,6 @@ void tst_ClassLists::sortText_data() {
     QTest::newRow("0") << u"0"_s << QVariant();
     QTest::newRow("100") << u"100"_s << QVariant();
     QTest::newRow("leading zero") << u"05"_s << QVariant();
-    QTest::newRow("decimal") << u"1.5"_s << QVariant();
 }
 
 void tst_ClassLists::sortText() {
@@ -167,20 +154,7 @@ void tst_ClassLists::sortText() {
                  value.isNull() ? QVariant() : value);
 }
 
-// ---- Captions and grid offset ------------------------------------------------------------------
-
-// Each ledger has its own captions; a quote is stored as typed.
-void tst_ClassLists::captionsOfEachLedger() {
-    // The open ledger's table is written; the other ledger keeps its caption.
-    glngDataKind = 2;
-    QVERIFY(gSetColumnCaption(CaptionNo::Item, u"品名"_s, u"商品 'A'"_s));
-    glngDataKind = 0;
-    QString def, caption;
-    QVERIFY(gGetColumnCaption(CaptionNo::Item, 2, def, caption));
-    QCOMPARE(def + u"|"_s + caption, u"品名|商品 'A'"_s);
-    QVERIFY(gGetColumnCaption(CaptionNo::Item, 1, def, caption));
-    QCOMPARE(caption, u"品名"_s);
-}
+// ---- Captions ----------------------------------------------------------------------------------
 
 void tst_ClassLists::captionFailures() {
     // Number 5 has no row: no caption, and no log entry (the caller decides).

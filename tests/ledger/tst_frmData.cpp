@@ -3,6 +3,7 @@
 #include "WidgetTestHelpers.h"
 #include "app/frmMenu.h"
 #include "base/Globals.h"
+#include "ledger/Captions.h"
 #include "ledger/ClassLists.h"
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerModel.h"
@@ -76,14 +77,11 @@ private slots:
     void refusedCellKeepsTheUserInIt();
     void f12AndHeaderButtonsDeriveEmptyCells();
     void dropDownEditorArrowsBrowseEnterChooses();
-    void classListOrderBrowsesThenChooses();
-    void reducedRateMarkOnlyInTheTaxClass();
+    void classWindowOrderAndReducedRateMark();
     void switchingSupplierWithAnInvalidLineIsBlocked();
     void closingIsBlockedThenAllowed();
-    void deleteLineAskedYesAndNo();
     void calcSumShowsTheFigures();
-    void calcSumNeedsASupplierAndDates();
-    void calcSumBeyondTheRangeIsAMessage();
+    void calcSumRefusals();
     void resetChecks_data();
     void resetChecks();
     void captionEditorRenamesHeaderAndMessages();
@@ -189,7 +187,7 @@ void tst_frmData::opensWithTheLedgersWords() {
 }
 
 void tst_frmData::typeALineWithTheKeyboard() {
-    QVERIFY(gSetSystemStrField(14, u"定番"_s));
+    QVERIFY(gSetClassDefault(2, u"定番"_s));
     frmData* f = openLedger(1);
     QVERIFY(pickSupplier(f, 7)); // default ratio 80
     LedgerGrid* grid = f->DBGrid_Main;
@@ -320,62 +318,48 @@ void tst_frmData::dropDownEditorArrowsBrowseEnterChooses() {
     QVERIFY(!combo->isVisible());
 }
 
-// The class window's order list, opened from the header: the arrow keys browse the closed
-// list without choosing, Enter chooses.
-void tst_frmData::classListOrderBrowsesThenChooses() {
-    ClassEntry a;
-    QVERIFY(gAddClassEntry(1, u"A"_s, a));
-    QString browsed;
-    whenOpen<frmClass>([&browsed](frmClass* w) {
-        const QRect cell = w->DBGrid01->visualRect(w->DBGrid01->model()->index(0, 2));
-        QTest::mouseClick(w->DBGrid01->viewport(), Qt::LeftButton, {},
-                          cell.topRight() + QPoint(-4, cell.height() / 2));
-        w->cboEditGrid->hidePopup();
-        w->cboEditGrid->setFocus();
-        QTest::keyClick(w->cboEditGrid, Qt::Key_Down);
-        QTest::keyClick(w->cboEditGrid, Qt::Key_Down);
-        QList<ClassEntry> stored;
-        gGetClassEntries(1, stored);
-        browsed = w->cboEditGrid->currentText() + u"/"_s + QString::number(stored.value(0).sort);
-        QTest::keyClick(w->cboEditGrid, Qt::Key_Return);
-        w->close();
-    });
-    QTest::mouseClick(openLedger(1)->cmdCol[4], Qt::LeftButton);
-    QCOMPARE(browsed, u"3/1"_s); // browsed to 3, still stored as 1
-    QList<ClassEntry> entries;
-    QVERIFY(gGetClassEntries(1, entries));
-    QCOMPARE(entries.value(0).sort, 3);
-}
-
-// The class window offers "軽減税率 (8%)" for the tax class (setting 50, class 1 by default)
-// only; choosing "Yes" stores the mark.
-void tst_frmData::reducedRateMarkOnlyInTheTaxClass() {
+// The class window, opened from the header: the arrow keys browse the closed order list without
+// choosing, Enter chooses; "軽減税率 (8%)" is offered for the tax class (setting 50, class 1 by
+// default) only, and "Yes" stores the mark.
+void tst_frmData::classWindowOrderAndReducedRateMark() {
     ClassEntry food, goods;
     QVERIFY(gAddClassEntry(1, u"食品"_s, food));
     QVERIFY(gAddClassEntry(2, u"雑貨"_s, goods));
     QStringList seen;
-    const auto mark = [&seen](frmClass* w) {
-        seen << w->DBGrid01->model()->headerData(4, Qt::Horizontal).toString() +
-                    (w->DBGrid01->isColumnHidden(4) ? u" hidden"_s : u" shown"_s);
-        if (!w->DBGrid01->isColumnHidden(4)) {
-            const QRect cell = w->DBGrid01->visualRect(w->DBGrid01->model()->index(0, 4));
+    const auto edit = [&seen](frmClass* w) {
+        const auto openCell = [w](int column) {
+            const QRect cell = w->DBGrid01->visualRect(w->DBGrid01->model()->index(0, column));
             QTest::mouseClick(w->DBGrid01->viewport(), Qt::LeftButton, {},
                               cell.topRight() + QPoint(-4, cell.height() / 2));
             w->cboEditGrid->hidePopup();
             w->cboEditGrid->setFocus();
+        };
+        seen << w->DBGrid01->model()->headerData(4, Qt::Horizontal).toString() +
+                    (w->DBGrid01->isColumnHidden(4) ? u" hidden"_s : u" shown"_s);
+        if (!w->DBGrid01->isColumnHidden(4)) {
+            openCell(2);
+            QTest::keyClick(w->cboEditGrid, Qt::Key_Down);
+            QTest::keyClick(w->cboEditGrid, Qt::Key_Down);
+            QList<ClassEntry> stored;
+            gGetClassEntries(1, stored);
+            seen << w->cboEditGrid->currentText() + u"/"_s + QString::number(stored.value(0).sort);
+            QTest::keyClick(w->cboEditGrid, Qt::Key_Return);
+            openCell(4);
             w->cboEditGrid->setCurrentIndex(w->cboEditGrid->findText(u"Yes"_s));
             QTest::keyClick(w->cboEditGrid, Qt::Key_Return);
         }
         w->close();
     };
     frmData* f = openLedger(1);
-    whenOpen<frmClass>(mark);
+    whenOpen<frmClass>(edit);
     QTest::mouseClick(f->cmdCol[4], Qt::LeftButton);
-    whenOpen<frmClass>(mark);
+    whenOpen<frmClass>(edit);
     QTest::mouseClick(f->cmdCol[5], Qt::LeftButton);
-    QCOMPARE(seen, (QStringList{u"軽減税率 (8%) shown"_s, u"軽減税率 (8%) hidden"_s}));
+    // Browsed to 3 while 1 was still stored.
+    QCOMPARE(seen, (QStringList{u"軽減税率 (8%) shown"_s, u"3/1"_s, u"軽減税率 (8%) hidden"_s}));
     QList<ClassEntry> entries;
     QVERIFY(gGetClassEntries(1, entries));
+    QCOMPARE(entries.value(0).sort, 3);
     QVERIFY(entries.value(0).reduced);
 }
 
@@ -427,23 +411,6 @@ void tst_frmData::closingIsBlockedThenAllowed() {
              (QList<QVariantList>{{QDate(2024, 3, 1), u"消費税"_s, cur(500), QVariant(), false}}));
 }
 
-void tst_frmData::deleteLineAskedYesAndNo() {
-    const qint64 keep = addLine(LineRow{.date = QDate(2024, 3, 1), .cost = 100});
-    addLine(LineRow{.date = QDate(2024, 3, 2), .cost = 200});
-    frmData* f = openLedger(1);
-    QVERIFY(pickSupplier(f, 12));
-    LedgerGrid* grid = f->DBGrid_Main;
-    grid->selectRow(1);
-    m_svc.prompt->answers.enqueue(MsgResult::No);
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(m_svc.prompt->texts(), QStringList{u"削除してもよろしいですか？"_s});
-    QCOMPARE(m_svc.prompt->shown.at(0).style, 292);
-    m_svc.prompt->answers.enqueue(MsgResult::Yes);
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(lines(1, 1, u"lngID"_s), (QList<QVariantList>{{keep}}));
-    QCOMPARE(f->model()->rowCount(), 2);
-}
-
 void tst_frmData::calcSumShowsTheFigures() {
     // Opening balance 10,000; before the term 5,000 bought and 2,000 paid.
     addLine(LineRow{.date = QDate(2024, 2, 20), .ratio = 50, .cost = 5000});
@@ -472,13 +439,6 @@ void tst_frmData::calcSumShowsTheFigures() {
              QStringList{u"仕入金額 10,000 円 から予想される    \r\n\r\n"
                          "消費税額 (税率 8%、切り捨て) は \r\n\r\n800 円です\r\n\r\n"
                          "（システム設定の消費税率）"_s});
-    // Without the setting, the rate table's standard rate at the period's end (2024/03/20).
-    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_SYSTEM WHERE lngID=32"_s));
-    QTest::mouseClick(f->cmdEstimatedTax, Qt::LeftButton);
-    QCOMPARE(m_svc.prompt->texts().value(1),
-             u"仕入金額 10,000 円 から予想される    \r\n\r\n"
-             "消費税額 (税率 10%、切り捨て) は \r\n\r\n1,000 円です\r\n\r\n"
-             "（税率表の 2019/10/01 からの標準税率）"_s);
     // Both boxes empty: every line, the carry is the opening balance alone.
     f->cboCalcStartDate->setEditText(u"  "_s);
     f->cboCalcEndDate->setEditText(QString());
@@ -488,26 +448,15 @@ void tst_frmData::calcSumShowsTheFigures() {
     QCOMPARE(f->lblBalance->text(), u"21,799"_s);
 }
 
-void tst_frmData::calcSumBeyondTheRangeIsAMessage() {
+// Without a supplier, with a wrong date, or with sums beyond the range, the figures are not shown:
+// a message each, and the window stays.
+void tst_frmData::calcSumRefusals() {
     // Two lines at the largest amount the currency holds (as another program could store
     // them): their SUM leaves the 64-bit range.
     for (int day : {1, 2})
         QVERIFY(gdbData().executeSQL(
             u"INSERT INTO T_DATA1 (lngMasterID, date1, strItem, curCost) VALUES (1,?,'大',?)"_s,
             {QDate(2024, 3, day), Q_INT64_C(9223372036854770000)}));
-    frmData* f = openLedger(1);
-    QVERIFY(pickSupplier(f, 12));
-    QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{u"合計が扱える範囲を超えています。\r\n\r\n"
-                         "桁の多すぎる金額・数量・単価が入力されていないか確認し、\r\n"
-                         "正しい値に直してください。"_s});
-    QVERIFY(m_svc.process->terminations.isEmpty());
-    QVERIFY(f->isVisible() && f->isEnabled());
-    QVERIFY(!f->lblBalance->isVisible());
-}
-
-void tst_frmData::calcSumNeedsASupplierAndDates() {
     frmData* f = openLedger(1);
     QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"仕入先が選択されていません。"_s});
@@ -521,7 +470,15 @@ void tst_frmData::calcSumNeedsASupplierAndDates() {
     QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts().size(), 3);
     QCOMPARE(f->cboCalcStartDate->currentText(), u"2024/02/01"_s); // written out in full
-    QVERIFY(!f->lblTotalCost->isVisible());
+    f->cboCalcEndDate->setEditText(u"2024/3/20"_s);
+    QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().value(3),
+             u"合計が扱える範囲を超えています。\r\n\r\n"
+             "桁の多すぎる金額・数量・単価が入力されていないか確認し、\r\n"
+             "正しい値に直してください。"_s);
+    QVERIFY(m_svc.process->terminations.isEmpty());
+    QVERIFY(f->isVisible() && f->isEnabled());
+    QVERIFY(!f->lblBalance->isVisible() && !f->lblTotalCost->isVisible());
 }
 
 void tst_frmData::resetChecks_data() {
@@ -557,21 +514,25 @@ void tst_frmData::resetChecks() {
     QCOMPARE(f->model()->data(f->model()->index(0, 13)).toString(), QString());
 }
 
-// The caption editor renames the header, the totals and the words of the line check.
+// The caption editor renames the open ledger's header, totals and the words of the line check
+// (a quote as typed); the other ledger keeps its captions.
 void tst_frmData::captionEditorRenamesHeaderAndMessages() {
-    frmData* f = openLedger(1);
+    frmData* f = openLedger(2);
     QVERIFY(pickSupplier(f, 12));
     whenOpen<frmDataCaption>([](frmDataCaption* w) {
-        w->txtCost->setText(u"買掛金"_s);
-        w->txtPayment->setText(u"支払"_s);
+        w->txtCost->setText(u"売掛 'A'"_s);
+        w->txtPayment->setText(u"入金"_s);
         w->close();
     });
     QTest::mouseClick(f->cmdHead, Qt::LeftButton);
-    QCOMPARE(f->cmdCol[11]->text(), u"買掛金"_s);
-    QCOMPARE(f->lblTotalPayment2->text(), u"支払"_s);
+    QCOMPARE(f->cmdCol[11]->text(), u"売掛 'A'"_s);
+    QCOMPARE(f->lblTotalPayment2->text(), u"入金"_s);
     typeCell(f, 0, 1, u"2024/03/01"_s);
     f->cboSupplierName->showPopup();
-    QCOMPARE(m_svc.prompt->texts(), QStringList{u"買掛金 か 支払 の入力は必須です"_s});
+    QCOMPARE(m_svc.prompt->texts(), QStringList{u"売掛 'A' か 入金 の入力は必須です"_s});
+    QString def, caption;
+    QVERIFY(gGetColumnCaption(CaptionNo::Cost, 1, def, caption));
+    QCOMPARE(caption, u"仕入金額"_s);
 }
 
 // Every kind of change made in the window is undone from the history and done again: the
@@ -579,7 +540,6 @@ void tst_frmData::captionEditorRenamesHeaderAndMessages() {
 void tst_frmData::undoThenRedoEachChange_data() {
     QTest::addColumn<QString>("change");
     QTest::newRow("typed cell") << u"typed"_s;
-    QTest::newRow("derived amount") << u"derived"_s;
     QTest::newRow("deleted line") << u"deleted"_s;
     QTest::newRow("check reset") << u"check"_s;
     QTest::newRow("new line") << u"new"_s;
@@ -601,11 +561,14 @@ void tst_frmData::undoThenRedoEachChange() {
     LedgerGrid* grid = f->DBGrid_Main;
     if (change == u"typed") {
         typeCell(f, 0, 14, u"メモ"_s);
-    } else if (change == u"derived") {
-        grid->setCurrentIndex(f->model()->index(0, 11));
-        QTest::keyClick(grid, Qt::Key_F12);
     } else if (change == u"deleted") {
+        // Asked first; "No" keeps the line.
         grid->selectRow(0);
+        m_svc.prompt->answers.enqueue(MsgResult::No);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(m_svc.prompt->texts(), QStringList{u"削除してもよろしいですか？"_s});
+        QCOMPARE(m_svc.prompt->shown.at(0).style, 292);
+        QCOMPARE(lines(1, 1, all), before);
         m_svc.prompt->answers.enqueue(MsgResult::Yes);
         QTest::keyClick(grid, Qt::Key_Delete);
         m_svc.prompt->shown.clear();

@@ -65,9 +65,7 @@ private slots:
 
     void opensIdle();
     void addSupplierThroughWindow();
-    void addProposesHighestPlusOneAndCancelStoresNothing();
     void modifySupplierThroughWindow();
-    void modifyTakingAnotherNumberFails();
     void masterOpenedFromLedgerDoesNotShowMenu();
     void invoiceNumberIsNormalisedAndAMismatchAsksFirst();
 
@@ -118,19 +116,24 @@ void tst_frmMaster::opensIdle() {
     QVERIFY(isIdle());
 }
 
+// Add proposes the highest numbers + 1; a refused entry is told once and stores nothing.
 void tst_frmMaster::addSupplierThroughWindow() {
+    QVERIFY(addRow(1, 3, u"A"_s));
+    QVERIFY(addRow(2, 7, u"B"_s));
     openMaster();
     QTest::mouseClick(proc(0), Qt::LeftButton);
     QCOMPARE(ctl(u"txtProcClass"_s)->text(), u"追加"_s);
-    QCOMPARE(ctl(u"txtMasterID"_s)->text(), u"1"_s);
+    QCOMPARE(ctl(u"txtMasterID"_s)->text(), u"3"_s);
+    auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
+    QCOMPARE(numbers->currentText(), u"8"_s);
     QCOMPARE(frmMaster::existing()->focusWidget(), ctl(u"txtSupplierName"_s));
-    // A refused entry is told once, the box gets the focus, nothing is stored.
     typeText(ctl(u"txtSupplierShortName"_s), u"ｵﾆｰﾙ's"_s);
     QTest::mouseClick(proc(3), Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"仕入先名は必ず入力してください。"_s});
     QCOMPARE(frmMaster::existing()->focusWidget(), ctl(u"txtSupplierName"_s));
-    QVERIFY(rowOf(1, u"lngSupplier"_s).isEmpty());
+    QVERIFY(rowOf(3, u"lngSupplier"_s).isEmpty());
 
+    QTest::keyClicks(numbers, u"12"_s); // typing picks a number
     typeText(ctl(u"txtSupplierName"_s), u"  オニール's 商店 "_s);
     ctl(u"txtRegularSupplyRatio"_s)->setText(u"75.5"_s);
     ctl(u"txtStartSupplyCarry"_s)->setText(u"１，２３４"_s);
@@ -140,36 +143,28 @@ void tst_frmMaster::addSupplierThroughWindow() {
     ctl<QPlainTextEdit>(u"txtNotes"_s)->setPlainText(u"一行目\n二行目"_s);
     QTest::mouseClick(proc(3), Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts().size(), 1);
-    QCOMPARE(rowOf(1,
+    QCOMPARE(rowOf(3,
                    u"lngSupplier, blnValid, strSupplierName, strSupplierShortName,"
                    " curRegularSupplyRatio, curStartSupplyCarry, curStartSaleCarry,"
                    " lngChargePerson, lngBankAccount, strPhone1Notes, strNotes, datLastUpdate"_s),
-             (QVariantList{qint64(1), true, u"オニール's 商店"_s, u"ｵﾆｰﾙ's"_s,
+             (QVariantList{qint64(12), true, u"オニール's 商店"_s, u"ｵﾆｰﾙ's"_s,
                            QVariant::fromValue(Currency::fromRaw(755000)),
                            QVariant::fromValue(Currency::fromInt(1234)),
                            QVariant::fromValue(Currency::fromInt(-9999999)), qint64(2), qint64(1),
                            u"倉庫"_s, u"一行目\n二行目"_s,
                            QDateTime(QDate(2024, 3, 5), QTime(10, 15))}));
     QVERIFY(isIdle());
-}
-
-void tst_frmMaster::addProposesHighestPlusOneAndCancelStoresNothing() {
-    QVERIFY(addRow(1, 3, u"A"_s));
-    QVERIFY(addRow(2, 7, u"B"_s));
-    openMaster();
+    // Cancel stores nothing.
     QTest::mouseClick(proc(0), Qt::LeftButton);
-    QCOMPARE(ctl(u"txtMasterID"_s)->text(), u"3"_s);
-    auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
-    QCOMPARE(numbers->currentText(), u"8"_s);
-    QTest::keyClicks(numbers, u"12"_s); // typing picks a number
-    QCOMPARE(numbers->currentText(), u"12"_s);
     typeText(ctl(u"txtSupplierName"_s), u"取消商店"_s);
     typeText(ctl(u"txtSupplierShortName"_s), u"取消"_s);
     QTest::mouseClick(proc(4), Qt::LeftButton);
-    QVERIFY(rowOf(3, u"lngSupplier"_s).isEmpty());
+    QVERIFY(rowOf(4, u"lngSupplier"_s).isEmpty());
     QVERIFY(isIdle());
 }
 
+// Modify: another supplier's number is refused and nothing changes; the stored change keeps the
+// supplier's ID and its ledger lines.
 void tst_frmMaster::modifySupplierThroughWindow() {
     QVERIFY(addRow(4, 3, u"XYZ"_s));
     QVERIFY(addRow(9, 7, u"ABC商会"_s));
@@ -178,43 +173,18 @@ void tst_frmMaster::modifySupplierThroughWindow() {
     QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET datLastUpdate='2023-12-31 18:45:59'"_s));
     whenOpen<frmSelectMaster>([](frmSelectMaster* w) {
         w->Combo1->setCurrentIndex(w->Combo1->findText(u"  7：ABC商会"_s));
-        QTest::mouseClick(w->cmdSelect, Qt::LeftButton);
+        QTest::keyClick(w->Combo1, Qt::Key_Return); // Enter selects
     });
     QTest::mouseClick(proc(1), Qt::LeftButton);
     QTRY_VERIFY(!frmSelectMaster::existing());
     QCOMPARE(ctl(u"txtMasterID"_s)->text(), u"9"_s);
-    QCOMPARE(ctl<QComboBox>(u"cboLngSupplier"_s)->currentText(), u"7"_s);
+    auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
+    QCOMPARE(numbers->currentText(), u"7"_s);
     QCOMPARE(ctl(u"txtRegularSupplyRatio"_s)->text(), u"80.5"_s);
     QCOMPARE(ctl(u"txtStartSupplyCarry"_s)->text(), u"1,234,567"_s);
     QCOMPARE(ctl(u"txtLastupdate"_s)->text(), u"2023/12/31 18:45:00"_s); // no seconds
     QCOMPARE(ctl(u"txtProcClass"_s)->text(), u"修正"_s);
 
-    ctl(u"txtSupplierShortName"_s)->clear();
-    typeText(ctl(u"txtSupplierShortName"_s), u"ABC新商会"_s); // one byte too many
-    m_svc.clock->fixed = QDateTime(QDate(2024, 6, 1), QTime(12, 0, 30));
-    QTest::mouseClick(proc(3), Qt::LeftButton);
-    QCOMPARE(m_svc.prompt->texts(), QStringList());
-    QCOMPARE(rowOf(9, u"lngSupplier, strSupplierShortName, curStartSupplyCarry, datLastUpdate"_s),
-             (QVariantList{qint64(7), u"ABC新商"_s, QVariant::fromValue(Currency::fromInt(1234567)),
-                           m_svc.clock->fixed}));
-    QCOMPARE(rowOf(4, u"strSupplierShortName"_s), QVariantList{u"XYZ"_s});
-    // The supplier keeps its ID and its ledger lines.
-    ResultSet rs(gdbData());
-    QVERIFY(rs.openRecordSet(u"SELECT lngMasterID FROM T_DATA1 WHERE lngID=?"_s, {line}));
-    QCOMPARE(rs.lng(0), 9);
-    QVERIFY(isIdle());
-}
-
-void tst_frmMaster::modifyTakingAnotherNumberFails() {
-    QVERIFY(addRow(4, 3, u"XYZ"_s));
-    QVERIFY(addRow(9, 7, u"ABC商会"_s));
-    openMaster();
-    whenOpen<frmSelectMaster>([](frmSelectMaster* w) {
-        w->Combo1->setCurrentIndex(w->Combo1->findText(u"  7：ABC商会"_s));
-        QTest::keyClick(w->Combo1, Qt::Key_Return); // Enter selects
-    });
-    QTest::mouseClick(proc(1), Qt::LeftButton);
-    auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
     numbers->setCurrentIndex(numbers->findText(u"3"_s));
     QTest::mouseClick(proc(3), Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts(),
@@ -222,6 +192,21 @@ void tst_frmMaster::modifyTakingAnotherNumberFails() {
     QCOMPARE(frmMaster::existing()->focusWidget(), static_cast<QWidget*>(numbers));
     QCOMPARE(rowOf(9, u"lngSupplier"_s), QVariantList{qint64(7)});
     QVERIFY(proc(3)->isEnabled());
+
+    numbers->setCurrentIndex(numbers->findText(u"7"_s));
+    ctl(u"txtSupplierShortName"_s)->clear();
+    typeText(ctl(u"txtSupplierShortName"_s), u"ABC新商会"_s); // one byte too many
+    m_svc.clock->fixed = QDateTime(QDate(2024, 6, 1), QTime(12, 0, 30));
+    QTest::mouseClick(proc(3), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().size(), 1);
+    QCOMPARE(rowOf(9, u"lngSupplier, strSupplierShortName, curStartSupplyCarry, datLastUpdate"_s),
+             (QVariantList{qint64(7), u"ABC新商"_s, QVariant::fromValue(Currency::fromInt(1234567)),
+                           m_svc.clock->fixed}));
+    QCOMPARE(rowOf(4, u"strSupplierShortName"_s), QVariantList{u"XYZ"_s});
+    ResultSet rs(gdbData());
+    QVERIFY(rs.openRecordSet(u"SELECT lngMasterID FROM T_DATA1 WHERE lngID=?"_s, {line}));
+    QCOMPARE(rs.lng(0), 9);
+    QVERIFY(isIdle());
 }
 
 // Opened from a ledger (modally), closing it brings up no menu.
