@@ -422,7 +422,9 @@ void tst_Maintenance::badFileIsRefusedForRestore_data() {
     row("overwritten page", "overwritten", DataFileStatus::Damaged, "壊れている");
     row("newer version", "PRAGMA user_version = 99", DataFileStatus::NewerVersion,
         "新しいバージョン");
-    row("message catalogue", "msg", DataFileStatus::NotDataFile, notData);
+    const DataFileStatus other = DataFileStatus::NotDataFile;
+    row("without a table", "DROP TABLE T_MP_RANKING", other, notData);
+    row("message catalogue", "msg", other, notData);
 }
 
 void tst_Maintenance::badFileIsRefusedForRestore() {
