@@ -196,10 +196,13 @@ void tst_SupplierRecords::validation_data() {
         u"txtStartSupplyCarry"_s);
     row("carry -10,000,000", u"saleCarry"_s, u"-10,000,000"_s, 1, carry, u"txtStartSaleCarry"_s);
     row("carry 12.5", u"supplyCarry"_s, u"12.5"_s, 1, carry, u"txtStartSupplyCarry"_s);
+    row("carry beyond any amount", u"saleCarry"_s, u"99999999999999999999"_s, 1, carry,
+        u"txtStartSaleCarry"_s);
     row("carry text", u"saleCarry"_s, u"12円"_s, 2, u"開始残高は"_s, u"txtStartSaleCarry"_s);
     // Registration numbers (a number needs its date and a date its number).
     const QString form = u"登録番号は Ｔ と数字１３桁です  \r\n\r\n"_s;
     row("invoice 12 digits", u"invoiceNo"_s, u"T700001205000"_s, 1, form, u"txtInvoiceNo"_s);
+    row("invoice letter O for 0", u"invoiceNo"_s, u"T70000120500O2"_s, 1, form, u"txtInvoiceNo"_s);
     row("invoice without T", u"invoiceNo"_s, u"7000012050002"_s, 1, form, u"txtInvoiceNo"_s);
     row("invoice leading zero", u"invoiceNo"_s, u"T0000012050002"_s, 1,
         u"登録番号の数字は０で始まりません  \r\n\r\n"_s, u"txtInvoiceNo"_s);
