@@ -32,12 +32,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Currency yen(qint64 v) {
-    return Currency::fromInt(v);
-}
-
 QVariant cur(qint64 v) {
-    return QVariant::fromValue(yen(v));
+    return QVariant::fromValue(Currency::fromInt(v));
 }
 
 QVariantList lineRow(int kind, qint64 lngID, const QString& columns) {
@@ -422,7 +418,7 @@ void tst_frmData::calcSumShowsTheFigures() {
     addLine(LineRow{.date = QDate(2024, 3, 21), .ratio = 50, .cost = 999});
     addLine(LineRow{.kind = 2, .date = QDate(2024, 3, 1), .cost = 777});
     // The rate setting of 8 % gives the tax estimate.
-    QVERIFY(gSetSystemCurField(32, yen(8)));
+    QVERIFY(gSetSystemCurField(32, Currency::fromInt(8)));
     frmData* f = openLedger(1);
     QVERIFY(pickSupplier(f, 12));
     QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);

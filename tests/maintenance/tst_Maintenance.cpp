@@ -164,8 +164,7 @@ private slots:
     void restoreOfVersion1BackupMigratesIt();
     void autoBackupsKeepTheNewestVerifiedCopies();
     void cancelledDialogsAndRefusalsChangeNothing();
-    void closingWritesTheSettingsEvenUnchanged();
-    void editedSettingsAreStoredAndShownAgain();
+    void settingsAreStoredAndShownAgain();
     void refusedTaxRateKeepsTheWindowOpen_data();
     void refusedTaxRateKeepsTheWindowOpen();
     void taxRateTableIsShownAndExtended();
@@ -292,12 +291,16 @@ void tst_Maintenance::cancelledDialogsAndRefusalsChangeNothing() {
 }
 
 // An older data file has no ledger words: the window shows the words every other window uses,
-// and closing it stores them; a cleared word is refused.
-void tst_Maintenance::closingWritesTheSettingsEvenUnchanged() {
+// and closing it stores them; a cleared word is refused; edited settings are stored and shown
+// again.
+void tst_Maintenance::settingsAreStoredAndShownAgain() {
     QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     frmSystem* w = openSystem();
     QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
-    QCOMPARE(child<QComboBox>(w, "cboCloseDay")->currentText(), QStringLiteral("20"));
+    auto* day = child<QComboBox>(w, "cboCloseDay");
+    QCOMPARE(day->currentText(), QStringLiteral("20"));
+    QCOMPARE(day->count(), 31);
+    QCOMPARE(day->itemText(0), QStringLiteral(" 1"));
     QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_0")->isChecked());
     // No estimate rate was ever stored: the box stays empty and the rate table decides.
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QString());
@@ -312,17 +315,11 @@ void tst_Maintenance::closingWritesTheSettingsEvenUnchanged() {
     QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "txtSaleCaption"));
     QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
-}
+    m_svc.prompt->shown.clear();
 
-void tst_Maintenance::editedSettingsAreStoredAndShownAgain() {
-    frmSystem* w = openSystem();
-    auto* day = child<QComboBox>(w, "cboCloseDay");
-    QCOMPARE(day->count(), 31);
-    QCOMPARE(day->itemText(0), QStringLiteral(" 1"));
-    day->setCurrentIndex(30); // 31, the month's end
+    child<QComboBox>(w, "cboCloseDay")->setCurrentIndex(30); // 31, the month's end
     QTest::mouseClick(child<QRadioButton>(w, "optMasterSortOrder_1"), Qt::LeftButton);
     child<QLineEdit>(w, "txtPurchaseCaption")->clear();
-    child<QLineEdit>(w, "txtSaleCaption")->clear();
     typeText(child<QLineEdit>(w, "txtPurchaseCaption"), QStringLiteral("買入れ帳"));
     typeText(child<QLineEdit>(w, "txtSaleCaption"), QStringLiteral("販'売"));
     auto* rate = child<QLineEdit>(w, "txtTaxRate");
