@@ -66,8 +66,6 @@ private slots:
     void init();
     void cleanup();
 
-    void opensWithTheLedgersWords_data();
-    void opensWithTheLedgersWords();
     void typeALineWithTheKeyboard();
     void refusedCellKeepsTheUserInIt_data();
     void refusedCellKeepsTheUserInIt();
@@ -78,9 +76,8 @@ private slots:
     void closingIsBlockedThenAllowed();
     void calcSumShowsTheFigures();
     void calcSumRefusals();
-    void resetChecks_data();
     void resetChecks();
-    void captionEditorRenamesHeaderAndMessages();
+    void ledgerWordsAndTheCaptionEditor();
     void undoThenRedoEachChange_data();
     void undoThenRedoEachChange();
     void undoRefusedWhenTheLineChangedMeanwhile();
@@ -157,29 +154,6 @@ void tst_frmData::typeCell(frmData* f, int row, int column, const QString& text)
     QWidget* editor = startTyping(f, row, column, text);
     QVERIFY(editor);
     QTest::keyClick(editor, Qt::Key_Return);
-}
-
-void tst_frmData::opensWithTheLedgersWords_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("cost");
-    QTest::addColumn<QString>("payment");
-    QTest::newRow("purchase") << 1 << u"仕入"_s << u"仕入金額"_s << u"支払金額"_s;
-    QTest::newRow("sales") << 2 << u"売上"_s << u"売上金額"_s << u"入金金額"_s;
-}
-
-void tst_frmData::opensWithTheLedgersWords() {
-    QFETCH(int, kind);
-    QFETCH(QString, title);
-    QFETCH(QString, cost);
-    QFETCH(QString, payment);
-    frmData* f = openLedger(kind);
-    QCOMPARE(f->windowTitle(), title + u"帳     tovaki"_s);
-    QCOMPARE(f->findChild<QPushButton*>(u"cmdCol_11"_s)->text(), cost);
-    QCOMPARE(f->findChild<QPushButton*>(u"cmdCol_12"_s)->text(), payment);
-    // The fixed clock says 2024-03-05: ten days back lies in the term ending on the 20th.
-    QCOMPARE(f->cboCalcStartDate->currentText(), u"2024/02/21"_s);
-    QCOMPARE(f->cboCalcEndDate->currentText(), u"2024/03/20"_s);
 }
 
 void tst_frmData::typeALineWithTheKeyboard() {
@@ -477,16 +451,8 @@ void tst_frmData::calcSumRefusals() {
     QVERIFY(!f->lblBalance->isVisible() && !f->lblTotalCost->isVisible());
 }
 
-void tst_frmData::resetChecks_data() {
-    QTest::addColumn<QString>("scope");
-    QTest::addColumn<bool>("otherSupplierToo");
-    QTest::newRow("current supplier only") << u"現在の"_s << false;
-    QTest::newRow("every supplier") << u"全ての"_s << true;
-}
-
+// The current supplier's checks, then every supplier's, are reset in the open ledger only.
 void tst_frmData::resetChecks() {
-    QFETCH(QString, scope);
-    QFETCH(bool, otherSupplierToo);
     const QDate d(2024, 3, 1);
     const qint64 mine = addLine(LineRow{.date = d, .cost = 100, .check = 3});
     const qint64 mineNull = addLine(LineRow{.date = d, .cost = 100});
@@ -494,26 +460,41 @@ void tst_frmData::resetChecks() {
     const qint64 sales = addLine(LineRow{.kind = 2, .date = d, .cost = 100, .check = 7});
     frmData* f = openLedger(1);
     QVERIFY(pickSupplier(f, 12));
-    whenOpen<frmDataCheck0>([&](frmDataCheck0* w) {
-        QCOMPARE(w->cboSetting->currentText(), u"現在の"_s);
-        w->cboSetting->setCurrentIndex(w->cboSetting->findText(scope));
-        QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
-        w->close();
-    });
-    QTest::mouseClick(f->cmdCol[13], Qt::LeftButton);
+    QString offered;
+    const auto reset = [&](const QString& scope) {
+        whenOpen<frmDataCheck0>([&](frmDataCheck0* w) {
+            offered = w->cboSetting->currentText();
+            w->cboSetting->setCurrentIndex(w->cboSetting->findText(scope));
+            QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
+            w->close();
+        });
+        QTest::mouseClick(f->cmdCol[13], Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    reset(u"現在の"_s);
+    QCOMPARE(offered, u"現在の"_s);
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"処理が完了しました"_s});
     QCOMPARE(lineRow(1, mine, u"curCheck"_s), (QVariantList{cur(0)}));
     QCOMPARE(lineRow(1, mineNull, u"curCheck"_s), (QVariantList{cur(0)}));
-    QCOMPARE(lineRow(1, other, u"curCheck"_s), (QVariantList{cur(otherSupplierToo ? 0 : 5)}));
-    QCOMPARE(lineRow(2, sales, u"curCheck"_s), (QVariantList{cur(7)}));
+    QCOMPARE(lineRow(1, other, u"curCheck"_s), (QVariantList{cur(5)}));
     // The grid shows the reset at once.
     QCOMPARE(f->model()->data(f->model()->index(0, 13)).toString(), QString());
+    reset(u"全ての"_s);
+    QCOMPARE(lineRow(1, other, u"curCheck"_s), (QVariantList{cur(0)}));
+    QCOMPARE(lineRow(2, sales, u"curCheck"_s), (QVariantList{cur(7)}));
 }
 
-// The caption editor renames the open ledger's header, totals and the words of the line check
-// (a quote as typed); the other ledger keeps its captions.
-void tst_frmData::captionEditorRenamesHeaderAndMessages() {
+// The sales ledger opens with its own words and the current term. The caption editor renames the
+// open ledger's header, totals and the words of the line check (a quote as typed); the other
+// ledger keeps its captions.
+void tst_frmData::ledgerWordsAndTheCaptionEditor() {
     frmData* f = openLedger(2);
+    QCOMPARE(f->windowTitle(), u"売上帳     tovaki"_s);
+    QCOMPARE(f->findChild<QPushButton*>(u"cmdCol_11"_s)->text(), u"売上金額"_s);
+    QCOMPARE(f->findChild<QPushButton*>(u"cmdCol_12"_s)->text(), u"入金金額"_s);
+    // The fixed clock says 2024-03-05: ten days back lies in the term ending on the 20th.
+    QCOMPARE(f->cboCalcStartDate->currentText(), u"2024/02/21"_s);
+    QCOMPARE(f->cboCalcEndDate->currentText(), u"2024/03/20"_s);
     QVERIFY(pickSupplier(f, 12));
     whenOpen<frmDataCaption>([](frmDataCaption* w) {
         w->txtCost->setText(u"売掛 'A'"_s);
