@@ -133,6 +133,8 @@ void tst_Exchange::roundTrip_data() {
     QTest::newRow("suppliers, code page 932")
         << CsvTable::Suppliers << CsvEncoding::Cp932 << false << 2
         << QByteArray::fromHex("22222288f8977022222c20834a8393837d0d0a89fc8d7322");
+    QTest::newRow("suppliers, UTF-8") << CsvTable::Suppliers << CsvEncoding::Utf8 << true << 2
+                                      << u"\"\"\"引用\"\", カンマ\r\n改行 é😀〜\""_s.toUtf8();
     QTest::newRow("purchases, code page 932")
         << CsvTable::Purchases << CsvEncoding::Cp932 << false << 4
         << QByteArray::fromHex("2294ec97bf20222293c122222c2032306b6722");

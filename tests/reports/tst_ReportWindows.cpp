@@ -455,6 +455,10 @@ void tst_ReportWindows::profit_opensWithListsAndDefaultsAndRefuses() {
     QCOMPARE(f->cboManageProfitStart->currentText(), u"2024/01/21"_s);
     QCOMPARE(f->cboManageProfitEnd->currentText(), u"2024/05/20"_s);
     QTreeWidget* list = f->ListPrintManageProfit;
+    QCOMPARE(itemsOf(f->cboSampling1Class),
+             (QStringList{QString(), u"区分1"_s, u"区分2"_s, u"区分3"_s}));
+    QCOMPARE(f->cboSamplingAndOr->currentText(), u"かつ"_s);
+    QCOMPARE(f->cboSortRanking->currentText(), u"粗利"_s);
     // Choosing a class fills its values; none empties them.
     choose(f->cboSampling2Class, u"区分2"_s);
     QCOMPARE(itemsOf(f->cboSampling2ClassItem), (QStringList{u"定番"_s, u"季節"_s, u"特注"_s}));
