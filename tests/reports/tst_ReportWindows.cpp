@@ -179,7 +179,6 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(f);
     // Close day 20 on 2024/03/05: the list starts with the current term's end.
     QComboBox* date = f->findChild<QComboBox*>(u"cboMaster"_s);
-    QCOMPARE(date->count(), 20);
     QCOMPARE(date->currentText(), u"2024/03/20"_s);
     QVERIFY(!f->picNowProcessing->isVisible() && !f->PBarNowProcessing->isVisible());
     QPushButton* print = f->findChild<QPushButton*>(u"cmdPrintMaster"_s);
@@ -290,7 +289,6 @@ void tst_ReportWindows::ledger_opensTicksRefusesAndPicksADate() {
     // The fixed clock says 2024/03/05 and the close day is 20: the term of 2024/02/24.
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QCOMPARE(f->cboPrintDataEndDate->currentText(), u"2024/03/20"_s);
-    QCOMPARE(f->cboPrintDataEndDate->count(), 20);
     QTest::keyClicks(f->cboPrintDataStartDate->lineEdit(), u"x1"_s); // chosen, never typed
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QTreeWidget* list = f->ListPrintData;

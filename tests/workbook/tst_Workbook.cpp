@@ -66,8 +66,7 @@ private slots:
     void sheetNames_madeValidAndUnique_data();
     void sheetNames_madeValidAndUnique();
     void activeAndHiddenSheets();
-    void cells_writtenInAnyOrderStaySorted();
-    void overwriting_keepsStyleAndDropsOldContent();
+    void cells_sortedAndOverwritten();
     void text_data();
     void text();
     void numbers_ignoreTheLocale();
@@ -185,7 +184,9 @@ void tst_Workbook::activeAndHiddenSheets() {
     QVERIFY(!again.setActiveSheet(0));
 }
 
-void tst_Workbook::cells_writtenInAnyOrderStaySorted() {
+// Cells written in any order are saved in order; writing over a cell keeps its style and drops its
+// old content.
+void tst_Workbook::cells_sortedAndOverwritten() {
     Workbook book;
     QVERIFY(openFixture(book));
     Worksheet* ws = book.copySheet(0, u"1"_s);
@@ -194,9 +195,19 @@ void tst_Workbook::cells_writtenInAnyOrderStaySorted() {
     QVERIFY(ws->setNumber(2, 2, 22));
     QVERIFY(ws->setText(7, 28, u"AB7"_s));
     QVERIFY(ws->setText(7, 27, u"AA7"_s));
+    Worksheet* tpl = book.sheet(0);
+    QVERIFY(tpl->setText(1, 1, u"新しい題"_s)); // was a shared string with style 2
+    QVERIFY(tpl->setText(2, 3, u"text"_s));     // was a formula with style 1
+    QVERIFY(tpl->setNumber(2, 3, 5));
+    QVERIFY(tpl->setText(1, 2, QString())); // an empty text clears the value
     const XlsxPackage pkg = saved(book);
     QCOMPARE(pkg.problems(), QStringList());
     QVERIFY(partText(pkg, pkg.sheetPart(u"1"_s)).contains(u"<dimension ref=\"A1:AB8\"/>"_s));
+    QVERIFY(sheetXml(pkg, u"雛型"_s)
+                .contains(u"<c r=\"A1\" s=\"2\" t=\"inlineStr\"><is><t>新しい題</t></is></c>"_s));
+    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"C2\" s=\"1\"><v>5</v></c>"_s));
+    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"B1\"/>"_s));
+    QCOMPARE(pkg.part(u"xl/sharedStrings.xml"_s), fixturePart(u"xl/sharedStrings.xml"_s));
     Workbook again;
     QVERIFY(reopen(book, again));
     Worksheet* back = again.sheet(u"1"_s);
@@ -204,23 +215,6 @@ void tst_Workbook::cells_writtenInAnyOrderStaySorted() {
     QCOMPARE(back->value(7, 27), QVariant(u"AA7"_s));
     QCOMPARE(back->value(7, 28), QVariant(u"AB7"_s));
     QCOMPARE(back->lastColumn(), 28);
-}
-
-void tst_Workbook::overwriting_keepsStyleAndDropsOldContent() {
-    Workbook book;
-    QVERIFY(openFixture(book));
-    Worksheet* ws = book.sheet(0);
-    QVERIFY(ws->setText(1, 1, u"新しい題"_s)); // was a shared string with style 2
-    QVERIFY(ws->setText(2, 3, u"text"_s));     // was a formula with style 1
-    QVERIFY(ws->setNumber(2, 3, 5));
-    QVERIFY(ws->setText(1, 2, QString())); // an empty text clears the value
-    const XlsxPackage pkg = saved(book);
-    QCOMPARE(pkg.problems(), QStringList());
-    QVERIFY(sheetXml(pkg, u"雛型"_s)
-                .contains(u"<c r=\"A1\" s=\"2\" t=\"inlineStr\"><is><t>新しい題</t></is></c>"_s));
-    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"C2\" s=\"1\"><v>5</v></c>"_s));
-    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"B1\"/>"_s));
-    QCOMPARE(pkg.part(u"xl/sharedStrings.xml"_s), fixturePart(u"xl/sharedStrings.xml"_s));
 }
 
 void tst_Workbook::text_data() {
