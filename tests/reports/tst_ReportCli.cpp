@@ -215,6 +215,7 @@ void tst_ReportCli::failures_exitThree() {
     QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID,lngField) VALUES (41,3),(41,4)"_s));
     r = run({u"ledger"_s, u"--from"_s, u"2024/01/01"_s, u"--to"_s, u"2024/01/31"_s});
     QCOMPARE(r.code, 3);
+    QVERIFY(m_folder->errorLogProcedures().contains(u"gGetLedgerPrintOptions"_s));
     QCOMPARE(written(), QStringList());
 }
 
