@@ -57,15 +57,13 @@ void tst_ReportCli::init() {
     QVERIFY(addSupplier({.masterID = 1, .shortName = u"青葉園"_s}));
     QVERIFY(addSupplier({.masterID = 2, .shortName = u"三河屋"_s}));
     QVERIFY(addSupplier({.masterID = 3, .shortName = u"休止中"_s, .valid = false}));
+    const auto line = [](int kind, qint32 id, QDate d, const QString& item, double cost) {
+        return addLine({.kind = kind, .masterID = id, .date = d, .item = item, .cost = cost}) > 0;
+    };
     for (int i = 0; i < 31; ++i)
-        QVERIFY(addLine({.date = QDate(2024, 1, 1).addDays(i),
-                         .item = u"苗%1"_s.arg(i + 1),
-                         .cost = 100}) > 0);
-    QVERIFY(addLine({.masterID = 2, .date = {2024, 1, 10}, .item = u"肥料"_s, .cost = 5000}) > 0);
-    QVERIFY(
-        addLine(
-            {.kind = 2, .masterID = 2, .date = {2024, 1, 12}, .item = u"肥料"_s, .cost = 8000}) >
-        0);
+        QVERIFY(line(1, 1, QDate(2024, 1, 1).addDays(i), u"苗%1"_s.arg(i + 1), 100));
+    QVERIFY(line(1, 2, {2024, 1, 10}, u"肥料"_s, 5000));
+    QVERIFY(line(2, 2, {2024, 1, 12}, u"肥料"_s, 8000));
 }
 
 CliResult tst_ReportCli::run(const QStringList& args, const QString& data) {
