@@ -210,7 +210,7 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QCOMPARE(date->currentText(), u"2024/03/01"_s);
     QVERIFY(m_svc.shell->opened.isEmpty());
     Workbook book;
-    QVERIFY(book.open(m_out->filePath(reporttest::supplierListFileName())));
+    QVERIFY(book.open(m_out->filePath(u"　2024-03-05　10：15：00　仕入先表.xlsx"_s)));
     QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3), u"2024/03/01 時点仕入先名簿"_s);
     // 10 000 + 5 000 + 500 − 3 000 (paid on the day)
     QCOMPARE(rowText(book.sheet(u"page1"_s), 5, 4, 4), u"12500"_s);
