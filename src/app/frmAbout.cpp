@@ -12,23 +12,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmAbout* frmAbout::s_instance = nullptr;
-
-frmAbout* frmAbout::instance() {
-    if (!s_instance)
-        s_instance = new frmAbout;
-    return s_instance;
-}
-
-frmAbout* frmAbout::existing() {
-    return s_instance;
-}
-
-frmAbout::~frmAbout() {
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
 frmAbout::frmAbout() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmAbout"));

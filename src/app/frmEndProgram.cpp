@@ -17,23 +17,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-frmEndProgram* frmEndProgram::s_instance = nullptr;
-
-frmEndProgram* frmEndProgram::instance() {
-    if (!s_instance)
-        s_instance = new frmEndProgram;
-    return s_instance;
-}
-
-frmEndProgram* frmEndProgram::existing() {
-    return s_instance;
-}
-
-frmEndProgram::~frmEndProgram() {
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
 frmEndProgram::frmEndProgram() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmEndProgram"));
@@ -93,7 +76,7 @@ void frmEndProgram::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
-    s_instance = nullptr;
+    setExisting(nullptr);
     svc().process().terminate(0);
 }
 

@@ -24,8 +24,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-frmBackup* frmBackup::s_instance = nullptr;
-
 namespace {
 
 QGroupBox* makeHalf(QWidget* parent, const QString& name, const QString& caption, QLabel*& image,
@@ -54,16 +52,6 @@ QGroupBox* makeHalf(QWidget* parent, const QString& name, const QString& caption
 }
 
 } // namespace
-
-frmBackup* frmBackup::instance() {
-    if (!s_instance)
-        s_instance = new frmBackup;
-    return s_instance;
-}
-
-frmBackup* frmBackup::existing() {
-    return s_instance;
-}
 
 frmBackup::frmBackup() {
     setObjectName(QStringLiteral("frmBackup"));
@@ -135,11 +123,6 @@ frmBackup::frmBackup() {
     mListAutoBackups();
 
     gAddHelpMenu(menuBar(), QStringLiteral("frmBackup"));
-}
-
-frmBackup::~frmBackup() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmBackup::cmdBackup_Click() {
