@@ -20,8 +20,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-frmClass* frmClass::s_instance = nullptr;
-
 namespace {
 // Layout in twips.
 constexpr int kRowHeight = 350;
@@ -39,12 +37,6 @@ const QString kPaleYellow =
     QStringLiteral("QComboBox { background-color: #FFFFC0; combobox-popup: 0; }");
 constexpr int kDropDownRows = 16;
 } // namespace
-
-frmClass* frmClass::instance() {
-    if (!s_instance)
-        s_instance = new frmClass;
-    return s_instance;
-}
 
 frmClass::frmClass(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmClass"));
@@ -110,11 +102,6 @@ frmClass::frmClass(QWidget* parent) : QDialog(parent) {
     cboDefaltInput->installEventFilter(this);
     // Only a choice from the list: typed characters are discarded.
     gSetMoveFocusByKey(cboDefaltInput, true);
-}
-
-frmClass::~frmClass() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmClass::setClass(int classNo, const QString& caption) {

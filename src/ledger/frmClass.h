@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class CellDropDown;
@@ -14,13 +16,9 @@ class QTableView;
 // and enabled state, the entry box for a new entry and the class default for new ledger lines.
 // Entries are added, reordered, enabled and disabled; never renamed or deleted. Every change is
 // stored at once; the default is stored when the window closes.
-class frmClass : public QDialog {
+class frmClass : public QDialog, public SingleInstance<frmClass> {
     Q_OBJECT
 public:
-    // The one window, created on first use and released when it closes.
-    static frmClass* instance();
-    static frmClass* existing() { return s_instance; }
-
     // The class (1 to 3) and the caption handed over by the ledger (its header button's caption),
     // set before the window is shown.
     void setClass(int classNo, const QString& caption);
@@ -41,7 +39,6 @@ protected:
 
 private:
     explicit frmClass(QWidget* parent = nullptr);
-    ~frmClass() override;
 
     bool load();
     void initGrid();
@@ -50,7 +47,7 @@ private:
     void onAdd();
     bool rebuildDefaultChoices();
 
-    static frmClass* s_instance;
+    friend class SingleInstance<frmClass>;
     int m_classNo = 1;
     QString m_caption;
     bool m_loaded = false;

@@ -47,8 +47,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 
-frmData* frmData::s_instance = nullptr;
-
 namespace {
 
 const QString kViewNormal = QStringLiteral("通常");
@@ -194,14 +192,8 @@ void GuardedComboBox::wheelEvent(QWheelEvent* event) {
 
 // ---- the window --------------------------------------------------------------------------------
 
-frmData* frmData::instance() {
-    if (!s_instance)
-        s_instance = new frmData(glngDataKind);
-    return s_instance;
-}
-
-frmData* frmData::existing() {
-    return s_instance;
+frmData* frmData::newInstance() {
+    return new frmData(glngDataKind);
 }
 
 frmData::frmData(int kind) : m_kind(kind) {
@@ -222,11 +214,6 @@ frmData::frmData(int kind) : m_kind(kind) {
         mnuUndo->setEnabled(false);
         mnuRedo->setEnabled(false);
     }
-}
-
-frmData::~frmData() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmData::buildControls() {

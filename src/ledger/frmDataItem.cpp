@@ -20,8 +20,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-frmDataItem* frmDataItem::s_instance = nullptr;
-
 namespace {
 // Layout in twips.
 constexpr int kRowHeight = 350;
@@ -30,12 +28,6 @@ constexpr int kItemWidth = 3500;
 constexpr int kSortWidth = 1000;
 constexpr int kVisibleRows = 14;
 } // namespace
-
-frmDataItem* frmDataItem::instance() {
-    if (!s_instance)
-        s_instance = new frmDataItem;
-    return s_instance;
-}
 
 frmDataItem::frmDataItem(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDataItem"));
@@ -71,11 +63,6 @@ frmDataItem::frmDataItem(QWidget* parent) : QDialog(parent) {
     connect(m_dropDown->delegate(), &DropDownButtonDelegate::commitRefused, this,
             &frmDataItem::onCommitRefused);
     connect(cmdClose, &QPushButton::clicked, this, &frmDataItem::close);
-}
-
-frmDataItem::~frmDataItem() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmDataItem::showEvent(QShowEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class CellDropDown;
@@ -11,12 +13,9 @@ class QTableView;
 // The item list window of the open ledger (glngDataKind): item texts typed directly into the
 // grid, each with an optional order number 1 to 99 (typed or chosen from the drop-down). New
 // rows are added at the end; rows are never deleted. Every cell is stored when confirmed.
-class frmDataItem : public QDialog {
+class frmDataItem : public QDialog, public SingleInstance<frmDataItem> {
     Q_OBJECT
 public:
-    static frmDataItem* instance();
-    static frmDataItem* existing() { return s_instance; }
-
     QTableView* DBGrid01;
     QComboBox* cboEditGrid;
     QPushButton* cmdClose;
@@ -29,7 +28,6 @@ protected:
 
 private:
     explicit frmDataItem(QWidget* parent = nullptr);
-    ~frmDataItem() override;
 
     bool load();
     void initGrid();
@@ -37,7 +35,7 @@ private:
     void onCommitRefused(const QModelIndex& index, const QString& text);
     void reportFailure(const QModelIndex& index, const QString& text, const QString& procName);
 
-    static frmDataItem* s_instance;
+    friend class SingleInstance<frmDataItem>;
     int m_kind = 1;
     bool m_loaded = false;
     bool m_refused = false; // a typed cell was refused and the user is being told

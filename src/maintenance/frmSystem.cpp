@@ -30,8 +30,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-frmSystem* frmSystem::s_instance = nullptr;
-
 namespace {
 
 template <typename T> T* named(T* w, const QString& name) {
@@ -41,16 +39,6 @@ template <typename T> T* named(T* w, const QString& name) {
 
 } // namespace
 
-frmSystem* frmSystem::instance() {
-    if (!s_instance)
-        s_instance = new frmSystem;
-    return s_instance;
-}
-
-frmSystem* frmSystem::existing() {
-    return s_instance;
-}
-
 frmSystem::frmSystem() {
     setObjectName(QStringLiteral("frmSystem"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -59,11 +47,6 @@ frmSystem::frmSystem() {
     buildControls();
     if (!mSetup())
         gProcFatalError(QStringLiteral("frmSystem_Form_Load"));
-}
-
-frmSystem::~frmSystem() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmSystem::buildControls() {
