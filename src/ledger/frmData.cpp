@@ -1343,14 +1343,8 @@ void frmData::cmdCulcCalendar_Click(bool start) {
     }
     QComboBox* box = start ? cboCalcStartDate : cboCalcEndDate;
     QString text = box->currentText();
-    bool decided = false;
-    if (!gPickDateWithCalendar(start ? QStringLiteral("計算対象開始日")
-                                     : QStringLiteral("計算対象終了日"),
-                               text, decided)) {
-        gProcFatalError(start ? QStringLiteral("frmData_cmdCulcStartCalendar_Click")
-                              : QStringLiteral("frmData_cmdCulcEndCalendar_Click"));
-        return;
-    }
+    gPickDateWithCalendar(
+        start ? QStringLiteral("計算対象開始日") : QStringLiteral("計算対象終了日"), text);
     box->setEditText(text);
 }
 
