@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/HelpMenu.h"
+#include "base/Services.h"
 #include "base/WindowDisplay.h"
 
 #include <QHBoxLayout>
@@ -17,7 +18,7 @@ frmAbout::frmAbout() {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("このソフトについて"));
     const QString title = gstrAppTitle.isEmpty() ? appTitle() : gstrAppTitle;
-    const QIcon icon(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/icon.ico"));
+    const QIcon icon(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/icon.ico"));
     setWindowIcon(icon);
 
     auto* bar = new QMenuBar(this);

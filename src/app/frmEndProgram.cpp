@@ -21,7 +21,7 @@ frmEndProgram::frmEndProgram() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmEndProgram"));
     setWindowTitle(QStringLiteral("終了処理"));
-    const QIcon icon(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/icon.ico"));
+    const QIcon icon(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/icon.ico"));
     setWindowIcon(icon);
 
     imgIcon = new QLabel(this);
@@ -87,15 +87,15 @@ bool gTermDataBase() {
     qint32 keep = kAutoBackupDefault;
     if (ours && !gGetAutoBackupCount(keep))
         keep = kAutoBackupDefault;
-    DbCloseAndCompact(gstrDbPath);
+    DbCloseAndCompact(svc().paths().db);
     // The automatic backup is a copy of the closed, compacted file, taken while the program
     // still holds the file's lock. A damaged file is not copied (the copies are the way back).
-    if (ours && keep > 0 && !gDataFileDamaged() && !gWriteAutoBackup(gstrDbPath, keep)) {
+    if (ours && keep > 0 && !gDataFileDamaged() && !gWriteAutoBackup(svc().paths().db, keep)) {
         svc().prompt().show(
             QStringLiteral("終了時の自動バックアップを作成できませんでした。\r\n%1\r\n\r\n"
                            "データファイルはそのままです。保存先の空き容量と書き込みの権限を"
                            "確かめてください（詳しくはエラーログにあります）。")
-                .arg(QDir::toNativeSeparators(gDataBackupFolder(gstrDbPath))),
+                .arg(QDir::toNativeSeparators(gDataBackupFolder(svc().paths().db))),
             QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
     }
     gUnlockDataFile();

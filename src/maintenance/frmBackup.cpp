@@ -176,7 +176,7 @@ void frmBackup::cmdRestore_Click() {
 bool frmBackup::mListAutoBackups() {
     lstAutoBackup->setRowCount(0);
     const QLocale locale;
-    for (const QString& file : gAutoBackupFiles(gstrDbPath)) {
+    for (const QString& file : gAutoBackupFiles(svc().paths().db)) {
         BackupSummary summary;
         const bool readable = gReadBackupSummary(file, summary);
         const int row = lstAutoBackup->rowCount();
@@ -232,7 +232,7 @@ void frmBackup::mRestoreFrom(const QString& file) {
                        "復元してよろしいですか？")
             .arg(QDir::toNativeSeparators(file),
                  gBackupTimeOf(file).toString(QStringLiteral("yyyy/MM/dd HH:mm")),
-                 QDir::toNativeSeparators(gstrDbPath + kBeforeRestoreSuffix));
+                 QDir::toNativeSeparators(svc().paths().db + kBeforeRestoreSuffix));
     if (svc().prompt().show(question, QString(),
                             MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
         MsgResult::Yes)

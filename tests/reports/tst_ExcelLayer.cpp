@@ -2,6 +2,7 @@
 #include "TestServices.h"
 #include "XlsxCheck.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "reports/ExcelLayer.h"
 #include "reports/TaxSummary.h"
 
@@ -92,10 +93,10 @@ void tst_ExcelLayer::everyTemplate_isSoundAndHasItsSheet() {
     QFETCH(int, paper);
     QFETCH(QString, name);
     XlsxPackage pkg;
-    QVERIFY(pkg.load(gstrExcelFormatPath + file));
+    QVERIFY(pkg.load(svc().paths().excelFormat + file));
     QCOMPARE(pkg.problems(), QStringList());
     Workbook book;
-    QVERIFY2(gExcelOpen(file, gstrExcelFormatPath, book), qPrintable(book.errorText()));
+    QVERIFY2(gExcelOpen(file, svc().paths().excelFormat, book), qPrintable(book.errorText()));
     QCOMPARE(book.sheetNames(), QStringList({kExcelTemplateSheet}));
     Worksheet* ws = book.sheet(0);
     QCOMPARE(ws->pageSetup().paperSize, paper);
@@ -115,7 +116,7 @@ void tst_ExcelLayer::templateBuild_isReproducible() {
         const QString name = d.chopped(5) + u".xlsx"_s;
         QByteArray log;
         QCOMPARE(mktemplate({sources.filePath(d), dir.filePath(name)}, log), 0);
-        QVERIFY2(readAll(dir.filePath(name)) == readAll(gstrExcelFormatPath + name),
+        QVERIFY2(readAll(dir.filePath(name)) == readAll(svc().paths().excelFormat + name),
                  qPrintable(name));
     }
 }
@@ -173,7 +174,7 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
 
 // The one home of a missing template: every report takes this path through its run.
 void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
-    QVERIFY(QFile::remove(gstrExcelFormatPath + kExcelTemplateMaster));
+    QVERIFY(QFile::remove(svc().paths().excelFormat + kExcelTemplateMaster));
     ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
     run.setCallbacks(callbacks());
     run.setOutputFolder(m_out->path());
