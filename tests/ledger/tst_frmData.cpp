@@ -18,6 +18,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,6 +85,8 @@ private slots:
     void calcSumShowsTheFigures();
     void calcSumNeedsASupplierAndDates();
     void calcSumBeyondTheRangeIsAMessage();
+    void calendarPicksOrGoesBack_data();
+    void calendarPicksOrGoesBack();
     void resetChecks_data();
     void resetChecks();
     void captionEditorRenamesHeaderAndMessages();
@@ -522,6 +525,42 @@ void tst_frmData::calcSumNeedsASupplierAndDates() {
     QCOMPARE(m_svc.prompt->texts().size(), 3);
     QCOMPARE(f->cboCalcStartDate->currentText(), u"2024/02/01"_s); // written out in full
     QVERIFY(!f->lblTotalCost->isVisible());
+}
+
+void tst_frmData::calendarPicksOrGoesBack_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("button"); // empty: the close box
+    QTest::addColumn<QDate>("shown");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("decided") << u"2024/2/1"_s << u"cmdDecision"_s << QDate(2024, 2, 1)
+                             << u"2024/01/09"_s;
+    QTest::newRow("back: written out")
+        << u"2024/2/1"_s << u"cmdExit"_s << QDate(2024, 2, 1) << u"2024/02/01"_s;
+    QTest::newRow("closed, no date: today")
+        << QString() << QString() << QDate(2024, 3, 5) << QString();
+}
+
+void tst_frmData::calendarPicksOrGoesBack() {
+    QFETCH(QString, typed);
+    QFETCH(QString, button);
+    QFETCH(QDate, shown);
+    QFETCH(QString, after);
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->cboCalcStartDate->setEditText(typed);
+    QDate seen;
+    whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
+        auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
+        seen = cal->selectedDate();
+        cal->setSelectedDate(QDate(2024, 1, 9));
+        if (button.isEmpty())
+            w->close();
+        else
+            w->findChild<QPushButton*>(button)->click();
+    });
+    f->cmdCulcStartCalendar->click();
+    QCOMPARE(seen, shown);
+    QCOMPARE(f->cboCalcStartDate->currentText(), after);
 }
 
 void tst_frmData::resetChecks_data() {

@@ -2,6 +2,7 @@
 #include "TestServices.h"
 #include "XlsxCheck.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "reports/ExcelLayer.h"
 #include "reports/TaxSummary.h"
 
@@ -83,13 +84,13 @@ void tst_ExcelLayer::templates_soundAndReproducible() {
         const QString name = d.chopped(5) + u".xlsx"_s;
         QByteArray log;
         QCOMPARE(mktemplate({sources.filePath(d), dir.filePath(name)}, log), 0);
-        QVERIFY2(readAll(dir.filePath(name)) == readAll(gstrExcelFormatPath + name),
+        QVERIFY2(readAll(dir.filePath(name)) == readAll(svc().paths().excelFormat + name),
                  qPrintable(name));
         XlsxPackage pkg;
-        QVERIFY(pkg.load(gstrExcelFormatPath + name));
+        QVERIFY(pkg.load(svc().paths().excelFormat + name));
         QCOMPARE(pkg.problems(), QStringList());
         Workbook book;
-        QVERIFY2(gExcelOpen(name, gstrExcelFormatPath, book), qPrintable(book.errorText()));
+        QVERIFY2(gExcelOpen(name, svc().paths().excelFormat, book), qPrintable(book.errorText()));
         QCOMPARE(book.sheetNames(), QStringList({kExcelTemplateSheet}));
     }
 }
@@ -147,7 +148,7 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
 
 // The one home of a missing template: every report takes this path through its run.
 void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
-    QVERIFY(QFile::remove(gstrExcelFormatPath + kExcelTemplateMaster));
+    QVERIFY(QFile::remove(svc().paths().excelFormat + kExcelTemplateMaster));
     ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
     run.setCallbacks(callbacks());
     run.setOutputFolder(m_out->path());

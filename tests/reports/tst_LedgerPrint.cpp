@@ -3,6 +3,7 @@
 #include "TestServices.h"
 #include "XlsxCheck.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "reports/LedgerPrint.h"
 #include "reports/PdfConvert.h"
 #include "store/Database.h"
@@ -419,7 +420,7 @@ void tst_LedgerPrint::ri103_formNotesAndPrintPosition() {
     QVERIFY(supplier(1, u"A"_s));
     QVERIFY(addPurchases(1, QDate(2024, 1, 1), 31));
     Workbook tpl;
-    QVERIFY(tpl.open(gstrExcelFormatPath + u"kokuyo-ri-103.xlsx"_s));
+    QVERIFY(tpl.open(svc().paths().excelFormat + u"kokuyo-ri-103.xlsx"_s));
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
     p.options.kokuyoRi103 = true;
     p.options.offsetVertical = -4;
