@@ -110,10 +110,9 @@ bool gTakeDataFile(const QString& dataFile) {
 }
 
 bool mInitProgram(const QString& programFolder, const QString& dataFile) {
-    gstrAppPath = programFolderOrDefault(programFolder);
-    gstrDbPath = dataFile;
+    svc().setProgramFolder(programFolderOrDefault(programFolder), dataFile);
 
-    if (!DbInit(gstrDbPath, false)) {
+    if (!DbInit(svc().paths().db, false)) {
         const QString text = QStringLiteral("必要とするデータ保存用データベースが開けません。");
         const QString why = DbInitRefusal();
         svc().prompt().show(why.isEmpty() ? text : text + QStringLiteral("\r\n") + why, QString(),
@@ -122,7 +121,8 @@ bool mInitProgram(const QString& programFolder, const QString& dataFile) {
         gProcError(QStringLiteral("mInitProgram"));
         return false;
     }
-    if (!gMsgInit(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/") + QStringLiteral("msg"))) {
+    if (!gMsgInit(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/") +
+                  QStringLiteral("msg"))) {
         svc().prompt().show(QStringLiteral("必要とするメッセージデータベースが開けません"),
                             QString(), MsgStyle::OKOnly | MsgStyle::Critical);
         gProcError(QStringLiteral("Main"),
@@ -158,23 +158,22 @@ bool Main(const QString& programFolder, const QString& dataOption) {
         gProcFatalError(QStringLiteral("Main"));
         return false;
     }
-    gstrExcelFormatPath = gAddBackSlash(gstrAppPath) + QStringLiteral("sys/excel_format/");
     // A damaged file is told once, when first noticed: by the check below, or by a statement
     // that meets a damaged page first. The message waits for the event loop, so it never
     // interrupts the routine that noticed.
     gSetDataFileDamageHandler([]() {
         QTimer::singleShot(0, qApp, []() {
-            svc().prompt().show(gDataFileDamagedText(gstrDbPath), QString(),
+            svc().prompt().show(gDataFileDamagedText(svc().paths().db), QString(),
                                 MsgStyle::OKOnly | MsgStyle::Critical);
         });
     });
     if (gDataFileReadOnly())
         QTimer::singleShot(0, qApp, []() {
-            svc().prompt().show(gDataFileReadOnlyText(gstrDbPath), QString(),
+            svc().prompt().show(gDataFileReadOnlyText(svc().paths().db), QString(),
                                 MsgStyle::OKOnly | MsgStyle::Exclamation);
         });
     // The full check reads every page: it runs behind the menu, which stays responsive.
-    gStartDataFileCheck(gstrDbPath);
+    gStartDataFileCheck(svc().paths().db);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/HelpMenu.h"
+#include "base/Services.h"
 #include "base/WindowDisplay.h"
 
 #include <QHBoxLayout>
@@ -12,29 +13,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmAbout* frmAbout::s_instance = nullptr;
-
-frmAbout* frmAbout::instance() {
-    if (!s_instance)
-        s_instance = new frmAbout;
-    return s_instance;
-}
-
-frmAbout* frmAbout::existing() {
-    return s_instance;
-}
-
-frmAbout::~frmAbout() {
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
 frmAbout::frmAbout() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("このソフトについて"));
     const QString title = gstrAppTitle.isEmpty() ? appTitle() : gstrAppTitle;
-    const QIcon icon(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/icon.ico"));
+    const QIcon icon(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/icon.ico"));
     setWindowIcon(icon);
 
     auto* bar = new QMenuBar(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class QAction;
@@ -8,13 +10,9 @@ class QPushButton;
 
 // "このソフトについて": the program's icon, title and version, the maker's notice and a button
 // to the maker's web page. Shown modally from the help menus.
-class frmAbout : public QDialog {
+class frmAbout : public QDialog, public SingleInstance<frmAbout> {
     Q_OBJECT
 public:
-    static frmAbout* instance(); // created on first use, released when closed
-    static frmAbout* existing();
-    ~frmAbout() override;
-
     QLabel* imgIcon = nullptr;
     QLabel* lblTitle = nullptr;
     QLabel* lblNotice = nullptr;
@@ -28,5 +26,5 @@ protected:
 
 private:
     frmAbout();
-    static frmAbout* s_instance;
+    friend class SingleInstance<frmAbout>;
 };

@@ -17,28 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-frmEndProgram* frmEndProgram::s_instance = nullptr;
-
-frmEndProgram* frmEndProgram::instance() {
-    if (!s_instance)
-        s_instance = new frmEndProgram;
-    return s_instance;
-}
-
-frmEndProgram* frmEndProgram::existing() {
-    return s_instance;
-}
-
-frmEndProgram::~frmEndProgram() {
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
 frmEndProgram::frmEndProgram() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmEndProgram"));
     setWindowTitle(QStringLiteral("終了処理"));
-    const QIcon icon(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/icon.ico"));
+    const QIcon icon(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/icon.ico"));
     setWindowIcon(icon);
 
     imgIcon = new QLabel(this);
@@ -93,7 +76,7 @@ void frmEndProgram::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
-    s_instance = nullptr;
+    setExisting(nullptr);
     svc().process().terminate(0);
 }
 
@@ -104,15 +87,15 @@ bool gTermDataBase() {
     qint32 keep = kAutoBackupDefault;
     if (ours && !gGetAutoBackupCount(keep))
         keep = kAutoBackupDefault;
-    DbCloseAndCompact(gstrDbPath);
+    DbCloseAndCompact(svc().paths().db);
     // The automatic backup is a copy of the closed, compacted file, taken while the program
     // still holds the file's lock. A damaged file is not copied (the copies are the way back).
-    if (ours && keep > 0 && !gDataFileDamaged() && !gWriteAutoBackup(gstrDbPath, keep)) {
+    if (ours && keep > 0 && !gDataFileDamaged() && !gWriteAutoBackup(svc().paths().db, keep)) {
         svc().prompt().show(
             QStringLiteral("終了時の自動バックアップを作成できませんでした。\r\n%1\r\n\r\n"
                            "データファイルはそのままです。保存先の空き容量と書き込みの権限を"
                            "確かめてください（詳しくはエラーログにあります）。")
-                .arg(QDir::toNativeSeparators(gDataBackupFolder(gstrDbPath))),
+                .arg(QDir::toNativeSeparators(gDataBackupFolder(svc().paths().db))),
             QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
     }
     gUnlockDataFile();

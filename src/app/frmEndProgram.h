@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -7,13 +9,9 @@ class QLabel;
 // "終了処理": shown modally at the end. When first shown it waits two seconds so the user sees
 // it, closes and compacts the data file, closes itself and ends the process. The user cannot
 // close it before that work is done.
-class frmEndProgram : public QDialog {
+class frmEndProgram : public QDialog, public SingleInstance<frmEndProgram> {
     Q_OBJECT
 public:
-    static frmEndProgram* instance();
-    static frmEndProgram* existing();
-    ~frmEndProgram() override;
-
     QLabel* imgIcon = nullptr;
     QLabel* lblMessage1 = nullptr;
     QLabel* lblMessage2 = nullptr;
@@ -31,7 +29,7 @@ private:
 
     bool m_blnStarted = false;
     bool m_blnDone = false;
-    static frmEndProgram* s_instance;
+    friend class SingleInstance<frmEndProgram>;
 };
 
 // Closes the data file, compacts it and writes its automatic backup (the shutdown window's

@@ -37,30 +37,18 @@ frmMenu::Opener openerFor(frmMenu::Target target) {
 
 } // namespace
 
-frmMenu* frmMenu::s_instance = nullptr;
-
 void frmMenu::setOpener(Target target, Opener opener) {
     ensureWired();
     if (opener)
         openerTable()[target] = std::move(opener);
     else
         openerTable().erase(target);
-    if (s_instance)
-        s_instance->mUpdateButtons();
+    if (frmMenu* menu = existing())
+        menu->mUpdateButtons();
 }
 
 bool frmMenu::hasOpener(Target target) {
     return static_cast<bool>(openerFor(target));
-}
-
-frmMenu* frmMenu::instance() {
-    if (!s_instance)
-        s_instance = new frmMenu;
-    return s_instance;
-}
-
-frmMenu* frmMenu::existing() {
-    return s_instance;
 }
 
 frmMenu::frmMenu() {
@@ -100,11 +88,6 @@ frmMenu::frmMenu() {
     mUpdateButtons();
     adjustSize();
     setFixedSize(sizeHint());
-}
-
-frmMenu::~frmMenu() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmMenu::mUpdateButtons() {
@@ -180,6 +163,6 @@ void frmMenu::mOpenWindow(Target target) {
 void frmMenu::closeEvent(QCloseEvent* event) {
     if (!m_blnSwitching)
         gProcEndProgram();
-    s_instance = nullptr;
+    setExisting(nullptr);
     event->accept();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -10,7 +12,7 @@ class QPushButton;
 // The main menu: seven buttons (Command1_0 ... Command1_6) open the function windows or end
 // the program. Opening a window closes the menu (the switching flag keeps that from ending the
 // program); closing the menu otherwise runs the shutdown.
-class frmMenu : public QMainWindow {
+class frmMenu : public QMainWindow, public SingleInstance<frmMenu> {
     Q_OBJECT
 public:
     // The function windows the menu opens.
@@ -26,14 +28,9 @@ public:
     static void setOpener(Target target, Opener opener);
     static bool hasOpener(Target target);
 
-    static frmMenu* instance(); // the single menu, created on first use
-    static frmMenu* existing(); // the menu when one exists, else nullptr
-
     std::array<QPushButton*, 7> Command1{};
     QAction* mnuContents = nullptr;
     QAction* mnuAbout = nullptr;
-
-    ~frmMenu() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,7 +43,7 @@ private:
     void mUpdateButtons();
 
     bool m_blnSwitching = false;
-    static frmMenu* s_instance;
+    friend class SingleInstance<frmMenu>;
 };
 
 // Registers the openers of the windows built so far; called once, before the first opener is

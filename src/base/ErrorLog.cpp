@@ -46,7 +46,7 @@ void gSetLastError(int number, const QString& source, const QString& description
 
 QString gGetTempFolder() {
     const QStringList candidates = {qEnvironmentVariable("temp"), qEnvironmentVariable("tmp"),
-                                    QDir::tempPath(), gstrAppPath};
+                                    QDir::tempPath(), svc().paths().app};
     for (const QString& c : candidates)
         if (!c.isEmpty() && QFileInfo(c).isDir())
             return c;

@@ -2,10 +2,7 @@
 
 #include "AppConfig.h"
 
-QString gstrAppPath;
-QString gstrDbPath;
 QString gstrAppTitle;
-QString gstrExcelFormatPath;
 int glngDataKind = 0;
 bool gblnMasterFromData = false;
 

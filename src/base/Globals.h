@@ -3,12 +3,10 @@
 #include <QString>
 
 // Process-wide values set at start-up and by the menu.
-extern QString gstrAppPath;         // the program folder, without a trailing separator
-extern QString gstrDbPath;          // gstrAppPath + "/sys/db1"
-extern QString gstrAppTitle;        // set at the end of a successful start-up
-extern QString gstrExcelFormatPath; // gAddBackSlash(gstrAppPath) + "sys/excel_format/"
-extern int glngDataKind;            // 1 purchase ledger, 2 sales ledger, 0 none opened yet
-extern bool gblnMasterFromData;     // the supplier master was opened from the ledger window
+// The program's folders are the services' (svc().paths()).
+extern QString gstrAppTitle;    // set at the end of a successful start-up
+extern int glngDataKind;        // 1 purchase ledger, 2 sales ledger, 0 none opened yet
+extern bool gblnMasterFromData; // the supplier master was opened from the ledger window
 
 // The application title and version, from the build.
 QString appTitle();

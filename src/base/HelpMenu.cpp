@@ -58,7 +58,7 @@ bool gDspErrLog() {
 }
 
 bool gDspHelp(const QString& file) {
-    const QString path = gAddBackSlash(gstrAppPath) + file;
+    const QString path = gAddBackSlash(svc().paths().app) + file;
     if (QFileInfo::exists(path) && svc().shell().open(path))
         return true;
     showOpenFailure(QString());
@@ -70,7 +70,7 @@ bool gDspHelp(const QString& file) {
 bool gDspHP() {
     QString address = appHomepage();
     if (address.isEmpty())
-        address = gAddBackSlash(gstrAppPath) + QStringLiteral("index.html");
+        address = gAddBackSlash(svc().paths().app) + QStringLiteral("index.html");
     if (svc().shell().open(address))
         return true;
     showOpenFailure(QStringLiteral("HPアドレス：\r\n") + address);

@@ -1,5 +1,7 @@
 #include "base/Services.h"
 
+#include "base/Globals.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -74,4 +76,10 @@ void Services::setShell(std::unique_ptr<ShellService> s) {
 }
 void Services::setProcess(std::unique_ptr<ProcessService> p) {
     m_process = std::move(p);
+}
+
+void Services::setProgramFolder(const QString& app, const QString& dataFile) {
+    m_paths.app = app;
+    m_paths.db = dataFile.isEmpty() ? app + QStringLiteral("/sys/db1") : dataFile;
+    m_paths.excelFormat = gAddBackSlash(app) + QStringLiteral("sys/excel_format/");
 }

@@ -85,6 +85,13 @@ public:
     virtual void terminate(int exitCode);
 };
 
+// The program's folders and its data file.
+struct ProgramPaths {
+    QString app;         // the program folder, without a trailing separator
+    QString db;          // the data file
+    QString excelFormat; // the report templates: gAddBackSlash(app) + "sys/excel_format/"
+};
+
 // The one process-wide set of services. Start-up installs the desktop implementations; tests
 // install scripted ones. Every member is always set (defaults refuse prompts and dialogs).
 class Services {
@@ -101,6 +108,13 @@ public:
     void setShell(std::unique_ptr<ShellService> s);
     void setProcess(std::unique_ptr<ProcessService> p);
 
+    // Where the program runs, set at start-up.
+    const ProgramPaths& paths() const { return m_paths; }
+    void setPaths(ProgramPaths paths) { m_paths = std::move(paths); }
+    // The program folder app with the data file dataFile (app + "/sys/db1" when empty) and the
+    // report templates in app.
+    void setProgramFolder(const QString& app, const QString& dataFile = QString());
+
     static Services& instance();
 
 private:
@@ -110,6 +124,7 @@ private:
     std::unique_ptr<ClockService> m_clock;
     std::unique_ptr<ShellService> m_shell;
     std::unique_ptr<ProcessService> m_process;
+    ProgramPaths m_paths;
 };
 
 inline Services& svc() {

@@ -9,14 +9,15 @@
 #include "store/Settings.h"
 
 #include <QRegularExpression>
-#include <cmath>
 
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+using Rounding = Currency::Rounding;
+
 // Largest magnitude a derived value may have: the currency type holds about 9.2e14.
-constexpr double kMaxDerived = 900000000000000.0;
+constexpr Currency kMaxDerived = Currency::fromInt(900'000'000'000'000);
 
 template <typename Line> auto textField(Line& line, int column) -> decltype(&line.strItem) {
     switch (column) {
@@ -75,23 +76,25 @@ QString normalizeDigits(const QString& text) {
     return s;
 }
 
-// A value computed in double precision as the currency type holds it (four decimals), then cut
-// to `digits` decimals toward zero. No value when it is out of the currency's range or, cut,
-// larger than the limit of the column it goes into.
-std::optional<Currency> truncated(double x, int digits, int column) {
-    if (!std::isfinite(x) || std::fabs(x) > kMaxDerived)
+Currency absolute(Currency c) {
+    return c.raw() < 0 ? -c : c;
+}
+
+// factors ÷ divisors as the currency type holds it (four decimals, halves away from zero), then
+// cut to `digits` decimals toward zero. No value when it is beyond kMaxDerived (or a divisor is
+// zero) or, cut, larger than the limit of the column it goes into.
+std::optional<Currency> truncated(std::initializer_list<Currency> factors,
+                                  std::initializer_list<Currency> divisors, int digits,
+                                  int column) {
+    const std::optional<Currency> held = Currency::mulDiv(factors, divisors, Rounding::HalfAway);
+    if (!held || absolute(*held) > kMaxDerived)
         return std::nullopt;
-    const Currency c = Currency::fromDouble(x);
-    const Currency cut = Currency::fromDouble(gROUNDOFF(c.toDouble(), digits, 0));
+    const Currency cut = held->rounded(digits, Rounding::Down);
     // The ratio's own rule (at most 100 %) follows with a message that shows the value.
     if (column != LedgerCol::Ratio &&
         (cut.raw() < 0 ? -cut : cut) > Currency::fromInt(gLedgerColumnLimit(column)))
         return std::nullopt;
     return cut;
-}
-
-Currency absolute(Currency c) {
-    return c.raw() < 0 ? -c : c;
 }
 
 const Currency kOne = Currency::fromInt(1);
@@ -101,8 +104,11 @@ bool costMissingOrOne(const LedgerLine& line) {
     return !line.curCost || *line.curCost == kOne;
 }
 
-double quantityOf(const LedgerLine& line) {
-    return line.curQuantity ? line.curQuantity->toDouble() : 1.0;
+const Currency kHundred = Currency::fromInt(100);
+
+// The line's quantity; none counts as 1.
+Currency quantityOf(const LedgerLine& line) {
+    return line.curQuantity.value_or(kOne);
 }
 
 void tooLarge(DeriveResult& r, int column) {
@@ -483,7 +489,7 @@ bool mCalcQuantity(LedgerLine& line, const std::optional<Currency>&, DeriveResul
     if (line.curUnitPrice->isZero())
         return true;
     const std::optional<Currency> q =
-        truncated(line.curCost->toDouble() / line.curUnitPrice->toDouble(), 0, LedgerCol::Quantity);
+        truncated({*line.curCost}, {*line.curUnitPrice}, 0, LedgerCol::Quantity);
     if (!q) {
         tooLarge(r, LedgerCol::Quantity);
         return true;
@@ -504,13 +510,12 @@ bool mCalcUnitPrice(LedgerLine& line, const std::optional<Currency>&, DeriveResu
     if (costMissingOrOne(line)) {
         if (!line.curRegularPrice || !line.curRatio)
             return true;
-        u = truncated(line.curRegularPrice->toDouble() * line.curRatio->toDouble() / 100.0, 0,
-                      LedgerCol::UnitPrice);
+        u = truncated({*line.curRegularPrice, *line.curRatio}, {kHundred}, 0, LedgerCol::UnitPrice);
     } else {
-        const double q = quantityOf(line);
-        if (q == 0.0)
+        const Currency q = quantityOf(line);
+        if (q.isZero())
             return true;
-        u = truncated(line.curCost->toDouble() / q, 0, LedgerCol::UnitPrice);
+        u = truncated({*line.curCost}, {q}, 0, LedgerCol::UnitPrice);
     }
     if (!u) {
         tooLarge(r, LedgerCol::UnitPrice);
@@ -529,7 +534,7 @@ bool mCalcRegularPrice(LedgerLine& line, const std::optional<Currency>& defaultR
     r = {};
     if (line.curRegularPrice)
         return true;
-    const double q = std::fabs(quantityOf(line));
+    const Currency q = absolute(quantityOf(line));
     const bool costIsOne = line.curCost && *line.curCost == kOne;
     std::optional<Currency> ratio;
     if (!line.curRatio || costIsOne)
@@ -541,15 +546,13 @@ bool mCalcRegularPrice(LedgerLine& line, const std::optional<Currency>& defaultR
 
     std::optional<Currency> p;
     if (ratio && line.curCost && !costIsOne) {
-        if (q == 0.0)
+        if (q.isZero())
             return true;
-        p = truncated((line.curCost->toDouble() / q) / (ratio->toDouble() / 100.0), 0,
-                      LedgerCol::RegularPrice);
+        p = truncated({*line.curCost, kHundred}, {q, *ratio}, 0, LedgerCol::RegularPrice);
     } else {
         if (!line.curUnitPrice || costIsOne || !ratio)
             return true;
-        p = truncated(line.curUnitPrice->toDouble() / (ratio->toDouble() / 100.0), 0,
-                      LedgerCol::RegularPrice);
+        p = truncated({*line.curUnitPrice, kHundred}, {*ratio}, 0, LedgerCol::RegularPrice);
     }
     if (!p) {
         tooLarge(r, LedgerCol::RegularPrice);
@@ -567,19 +570,19 @@ bool mCalcRatio(LedgerLine& line, const std::optional<Currency>& defaultRatio, D
     r = {};
     if (line.curRatio)
         return true;
-    const double q = std::fabs(quantityOf(line));
+    const Currency q = absolute(quantityOf(line));
     std::optional<Currency> ratio;
     QString percentSuffix;
     const bool regularUsable = line.curRegularPrice && !line.curRegularPrice->isZero();
     if (line.curCost && regularUsable) {
-        if (q == 0.0)
+        if (q.isZero())
             return true;
-        ratio = truncated((line.curCost->toDouble() / q) / line.curRegularPrice->toDouble() * 100.0,
-                          1, LedgerCol::Ratio);
+        ratio =
+            truncated({*line.curCost, kHundred}, {q, *line.curRegularPrice}, 1, LedgerCol::Ratio);
         percentSuffix = QStringLiteral("%");
     } else if (line.curUnitPrice && regularUsable) {
-        ratio = truncated(line.curUnitPrice->toDouble() / line.curRegularPrice->toDouble() * 100.0,
-                          1, LedgerCol::Ratio);
+        ratio =
+            truncated({*line.curUnitPrice, kHundred}, {*line.curRegularPrice}, 1, LedgerCol::Ratio);
         percentSuffix = QStringLiteral(" %");
     } else {
         if (defaultRatio && !defaultRatio->isZero()) {
@@ -615,10 +618,10 @@ bool mCalcCost(LedgerLine& line, const std::optional<Currency>& defaultRatio, De
     r = {};
     if (line.curCost)
         return true;
-    const double q = quantityOf(line);
+    const Currency q = quantityOf(line);
     std::optional<Currency> c;
     if (line.curUnitPrice) {
-        c = truncated(q * line.curUnitPrice->toDouble(), 0, LedgerCol::Cost);
+        c = truncated({q, *line.curUnitPrice}, {}, 0, LedgerCol::Cost);
     } else {
         std::optional<Currency> ratio = line.curRatio;
         if (!ratio) {
@@ -629,8 +632,7 @@ bool mCalcCost(LedgerLine& line, const std::optional<Currency>& defaultRatio, De
         }
         if (!line.curRegularPrice)
             return true;
-        c = truncated((ratio->toDouble() / 100.0) * (q * line.curRegularPrice->toDouble()), 0,
-                      LedgerCol::Cost);
+        c = truncated({*ratio, q, *line.curRegularPrice}, {kHundred}, 0, LedgerCol::Cost);
     }
     if (!c) {
         tooLarge(r, LedgerCol::Cost);

@@ -10,18 +10,27 @@
 #include "store/Settings.h"
 #include "store/TaxRates.h"
 
-#include <cmath>
+#include <limits>
 
 namespace {
 
 // Setting 32: the consumption tax rate in percent.
 constexpr int kTaxRateSetting = 32;
 
-// A ratio computed in double precision, held as currency (four decimals) and then cut to one
-// decimal, so that 5 800 ÷ 10 000 × 100 gives 58.0 and not 57.9.
-Currency cutRatio(double x) {
-    const Currency held = Currency::fromDouble(x);
-    return Currency::fromDouble(gROUNDOFF(held.toDouble(), 1, 0));
+using Rounding = Currency::Rounding;
+
+// The nearest limit of the currency's range for a result beyond it, by the sign of a × b.
+Currency rangeLimit(Currency a, Currency b) {
+    const Currency max = Currency::fromRaw(std::numeric_limits<std::int64_t>::max());
+    return (a.raw() < 0) != (b.raw() < 0) ? -max : max;
+}
+
+// cost ÷ regular × 100 held as currency (four decimals, halves away from zero) and then cut to
+// one decimal: 5 800 ÷ 10 000 × 100 is 58.0. Beyond the range: the range's limit.
+Currency cutRatio(Currency cost, Currency regular) {
+    const std::optional<Currency> held =
+        Currency::mulDiv({cost, Currency::fromInt(100)}, {regular}, Rounding::HalfAway);
+    return held ? held->rounded(1, Rounding::Down) : rangeLimit(cost, regular);
 }
 
 } // namespace
@@ -176,7 +185,7 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
     t.ratioValid = true;
     t.regularTotal = *regular;
     if (!t.regularTotal.isZero())
-        t.averageRatio = cutRatio(t.cost.toDouble() / t.regularTotal.toDouble() * 100.0);
+        t.averageRatio = cutRatio(t.cost, t.regularTotal);
     totals = t;
     return true;
 }
@@ -231,8 +240,11 @@ bool gCalcEstimatedTax(Currency cost, const QDate& periodEnd, TaxEstimate& estim
             e.rateFrom = r->from;
         }
     }
-    const Currency held = Currency::fromDouble(cost.toDouble() * e.rate.toDouble() / 100.0);
-    e.tax = Currency::fromDouble(gROUNDOFF(held.toDouble(), 0, 0));
+    // Held as currency (four decimals, halves away from zero), then cut to whole yen; beyond the
+    // range, the range's limit cut.
+    const std::optional<Currency> held =
+        Currency::mulDiv({cost, e.rate}, {Currency::fromInt(100)}, Rounding::HalfAway);
+    e.tax = held.value_or(rangeLimit(cost, e.rate)).rounded(0, Rounding::Down);
     estimate = e;
     return true;
 }

@@ -1,6 +1,5 @@
 #include "ledger/frmCalendar.h"
 
-#include "base/ErrorLog.h"
 #include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
@@ -8,29 +7,12 @@
 #include "store/Period.h"
 
 #include <QCalendarWidget>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-QString gstrCalendarTitle;
-QString gstrCalendarDate;
-bool gblnCalendarPreset = false;
-bool gblnCalendarDecided = false;
-
-frmCalendar* frmCalendar::s_instance = nullptr;
-
-frmCalendar* frmCalendar::instance() {
-    if (!s_instance)
-        s_instance = new frmCalendar;
-    return s_instance;
-}
-
-frmCalendar* frmCalendar::existing() {
-    return s_instance;
-}
 
 frmCalendar::frmCalendar() {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -57,70 +39,47 @@ frmCalendar::frmCalendar() {
     layout->addLayout(buttons);
     setCentralWidget(central);
 
-    // Load: the caption is the title handed over; decided starts cleared, so that any way of
-    // closing other than the decision counts as going back.
-    gblnCalendarDecided = false;
-    setWindowTitle(gstrCalendarTitle.isEmpty() ? QStringLiteral("カレンダー") : gstrCalendarTitle);
-    gSetFormCaption(this, 0);
-    if (gblnCalendarPreset) {
-        const QDate d = termDateFromText(gstrCalendarDate);
-        if (d.isValid())
-            Calendar1->setSelectedDate(d);
-    } else {
-        Calendar1->setSelectedDate(svc().clock().today());
-    }
-
-    connect(cmdDecision, &QPushButton::clicked, this, [this] {
-        gblnCalendarDecided = true;
-        close();
-    });
+    connect(cmdDecision, &QPushButton::clicked, this, [this] { decide(true); });
     // A double click or Enter on a day picks it.
-    connect(Calendar1, &QCalendarWidget::activated, this, [this](const QDate&) {
-        gblnCalendarDecided = true;
-        close();
-    });
-    connect(cmdExit, &QPushButton::clicked, this, [this] {
-        gblnCalendarDecided = false;
-        close();
-    });
+    connect(Calendar1, &QCalendarWidget::activated, this, [this](const QDate&) { decide(true); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { decide(false); });
     cmdDecision->setDefault(true);
     Calendar1->setFocus();
 }
 
-frmCalendar::~frmCalendar() {
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
 void frmCalendar::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        gblnCalendarDecided = false;
-        close();
+        decide(false);
         return;
     }
     QMainWindow::keyPressEvent(event);
 }
 
-void frmCalendar::closeEvent(QCloseEvent* event) {
-    gstrCalendarDate = termDateText(Calendar1->selectedDate());
-    QMainWindow::closeEvent(event);
+void frmCalendar::decide(bool decided) {
+    if (decided && m_chosen)
+        *m_chosen = Calendar1->selectedDate();
+    close();
 }
 
-bool gPickDateWithCalendar(const QString& title, QString& boxText, bool& decided) {
-    decided = false;
+std::optional<QDate> frmCalendar::pickDate(const QString& title, const QDate& initial) {
+    std::optional<QDate> chosen;
+    const QPointer<frmCalendar> w = instance();
+    w->setWindowTitle(title.isEmpty() ? QStringLiteral("カレンダー") : title);
+    gSetFormCaption(w, 0);
+    w->Calendar1->setSelectedDate(initial.isValid() ? initial : svc().clock().today());
+    w->m_chosen = &chosen;
+    const bool shown = gDspForm(w, 0, 1); // a failure is reported there and counts as going back
+    if (w)
+        w->m_chosen = nullptr;
+    return shown ? chosen : std::nullopt;
+}
+
+bool gPickDateWithCalendar(const QString& title, QString& boxText) {
     const QDate boxDate = parseLedgerDate(boxText.trimmed());
     if (boxDate.isValid())
         boxText = termDateText(boxDate);
-    gblnCalendarPreset = true;
-    gstrCalendarTitle = title;
-    gstrCalendarDate = termDateText(boxDate.isValid() ? boxDate : svc().clock().today());
-    gblnCalendarDecided = false;
-    if (!gDspForm(frmCalendar::instance(), 0, 1)) {
-        gProcError(QStringLiteral("gPickDateWithCalendar"));
-        return false;
-    }
-    decided = gblnCalendarDecided;
-    if (decided)
-        boxText = gstrCalendarDate;
-    return true;
+    const std::optional<QDate> chosen = frmCalendar::pickDate(title, boxDate);
+    if (chosen)
+        boxText = termDateText(*chosen);
+    return chosen.has_value();
 }

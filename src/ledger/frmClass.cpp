@@ -18,8 +18,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-frmClass* frmClass::s_instance = nullptr;
-
 namespace {
 // Layout in twips.
 constexpr int kTextWidth = 1500;
@@ -30,12 +28,6 @@ constexpr int kVisibleRows = 12;
 // Class entries are short: four full-width characters, counted as Shift_JIS bytes.
 constexpr int kClassTextMaxBytes = 8;
 } // namespace
-
-frmClass* frmClass::instance() {
-    if (!s_instance)
-        s_instance = new frmClass;
-    return s_instance;
-}
 
 frmClass::frmClass(QWidget* parent)
     : ListEditWindow(QStringLiteral("frmClass"), {2, 3, 4}, parent) {
@@ -87,11 +79,6 @@ frmClass::frmClass(QWidget* parent)
     cboDefaltInput->installEventFilter(this);
     // Only a choice from the list: typed characters are discarded.
     gSetMoveFocusByKey(cboDefaltInput, true);
-}
-
-frmClass::~frmClass() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmClass::setClass(int classNo, const QString& caption) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SingleInstance.h"
 #include "ledger/ListEditWindow.h"
 
 class ClassListModel;
@@ -10,13 +11,9 @@ class QLineEdit;
 // and enabled state, the entry box for a new entry and the class default for new ledger lines.
 // Entries are added, reordered, enabled and disabled; never renamed or deleted. Every change is
 // stored at once; the default is stored when the window closes.
-class frmClass : public ListEditWindow {
+class frmClass : public ListEditWindow, public SingleInstance<frmClass> {
     Q_OBJECT
 public:
-    // The one window, created on first use and released when it closes.
-    static frmClass* instance();
-    static frmClass* existing() { return s_instance; }
-
     // The class (1 to 3) and the caption handed over by the ledger (its header button's caption),
     // set before the window is shown.
     void setClass(int classNo, const QString& caption);
@@ -34,14 +31,13 @@ protected:
 
 private:
     explicit frmClass(QWidget* parent = nullptr);
-    ~frmClass() override;
 
     void onButtonClicked(const QModelIndex& index);
     void onChosen(const QModelIndex& index, const QString& text);
     void onAdd();
     bool rebuildDefaultChoices();
 
-    static frmClass* s_instance;
+    friend class SingleInstance<frmClass>;
     int m_classNo = 1;
     QString m_caption;
     bool m_taxClass = false; // this class carries the reduced-rate mark (setting 50)

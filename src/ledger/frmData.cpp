@@ -47,8 +47,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 
-frmData* frmData::s_instance = nullptr;
-
 namespace {
 
 const QString kViewNormal = QStringLiteral("通常");
@@ -225,14 +223,8 @@ void GuardedComboBox::wheelEvent(QWheelEvent* event) {
 
 // ---- the window --------------------------------------------------------------------------------
 
-frmData* frmData::instance() {
-    if (!s_instance)
-        s_instance = new frmData(glngDataKind);
-    return s_instance;
-}
-
-frmData* frmData::existing() {
-    return s_instance;
+frmData* frmData::newInstance() {
+    return new frmData(glngDataKind);
 }
 
 frmData::frmData(int kind) : m_kind(kind) {
@@ -253,11 +245,6 @@ frmData::frmData(int kind) : m_kind(kind) {
         mnuUndo->setEnabled(false);
         mnuRedo->setEnabled(false);
     }
-}
-
-frmData::~frmData() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmData::buildControls() {
@@ -1371,14 +1358,8 @@ void frmData::cmdCulcCalendar_Click(bool start) {
     }
     QComboBox* box = start ? cboCalcStartDate : cboCalcEndDate;
     QString text = box->currentText();
-    bool decided = false;
-    if (!gPickDateWithCalendar(start ? QStringLiteral("計算対象開始日")
-                                     : QStringLiteral("計算対象終了日"),
-                               text, decided)) {
-        gProcFatalError(start ? QStringLiteral("frmData_cmdCulcStartCalendar_Click")
-                              : QStringLiteral("frmData_cmdCulcEndCalendar_Click"));
-        return;
-    }
+    gPickDateWithCalendar(
+        start ? QStringLiteral("計算対象開始日") : QStringLiteral("計算対象終了日"), text);
     box->setEditText(text);
 }
 

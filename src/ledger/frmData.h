@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SingleInstance.h"
 #include "ledger/LineRules.h"
 
 #include <QComboBox>
@@ -39,15 +40,10 @@ protected:
 // ledger (2): the grid of the supplier's lines, stored cell by cell as they are confirmed, the
 // header buttons that open the lists and derive amounts, and the period totals. Control arrays
 // carry "_" and their index in the objectName: cmdCol_1 ... cmdCol_14.
-class frmData : public QMainWindow {
+class frmData : public QMainWindow, public SingleInstance<frmData> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use (for the ledger of glngDataKind) and released
-    // when it closes.
-    static frmData* instance();
-    static frmData* existing();
-
     int kind() const { return m_kind; }
     LedgerModel* model() const { return m_model; }
 
@@ -127,7 +123,6 @@ protected:
 
 private:
     explicit frmData(int kind);
-    ~frmData() override;
 
     void buildControls();
     // The parts below the supplier row, built in this order by buildControls.
@@ -187,5 +182,6 @@ private:
     std::map<qint32, std::vector<qint64>> m_undoSteps;
     std::map<qint32, std::vector<qint64>> m_redoSteps;
 
-    static frmData* s_instance;
+    friend class SingleInstance<frmData>;
+    static frmData* newInstance(); // the ledger of glngDataKind
 };

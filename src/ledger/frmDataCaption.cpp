@@ -15,14 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmDataCaption* frmDataCaption::s_instance = nullptr;
-
-frmDataCaption* frmDataCaption::instance() {
-    if (!s_instance)
-        s_instance = new frmDataCaption;
-    return s_instance;
-}
-
 frmDataCaption::frmDataCaption(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDataCaption"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -93,11 +85,6 @@ frmDataCaption::frmDataCaption(QWidget* parent) : QDialog(parent) {
     main->addLayout(bottom);
 
     connect(cmdClose, &QPushButton::clicked, this, &frmDataCaption::close);
-}
-
-frmDataCaption::~frmDataCaption() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmDataCaption::showEvent(QShowEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -10,12 +12,9 @@ class QPushButton;
 // The caption editor of the open ledger (glngDataKind): for each renamable grid column its
 // initial name and the name shown, which the user edits. The names are stored when the window
 // closes; an empty name keeps the window open (and is stored nonetheless).
-class frmDataCaption : public QDialog {
+class frmDataCaption : public QDialog, public SingleInstance<frmDataCaption> {
     Q_OBJECT
 public:
-    static frmDataCaption* instance();
-    static frmDataCaption* existing() { return s_instance; }
-
     QLabel* lblDate;
     QLabel* lblItem;
     QLabel* lblClass1;
@@ -45,12 +44,11 @@ protected:
 
 private:
     explicit frmDataCaption(QWidget* parent = nullptr);
-    ~frmDataCaption() override;
 
     bool load();
     bool save();
 
-    static frmDataCaption* s_instance;
+    friend class SingleInstance<frmDataCaption>;
     int m_kind = 1;
     bool m_loaded = false;
     // Labels and boxes in the order of the caption numbers.

@@ -17,18 +17,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmDataCheck0* frmDataCheck0::s_instance = nullptr;
-
-frmDataCheck0* frmDataCheck0::instance() {
-    if (!s_instance)
-        s_instance = new frmDataCheck0;
-    return s_instance;
-}
-
-frmDataCheck0* frmDataCheck0::existing() {
-    return s_instance;
-}
-
 frmDataCheck0::frmDataCheck0() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmDataCheck0"));
@@ -70,11 +58,6 @@ frmDataCheck0::frmDataCheck0() {
 
     if (!formLoad())
         gProcFatalError(QStringLiteral("frmDataCheck0_Form_Load"));
-}
-
-frmDataCheck0::~frmDataCheck0() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmDataCheck0::formLoad() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -10,13 +12,10 @@ class QPushButton;
 // The check reset window: sets the check column of the open ledger back to 0, for the supplier
 // shown in the ledger window ("現在の") or for every supplier ("全ての"). Opened modally by the
 // ledger window's check header button.
-class frmDataCheck0 : public QMainWindow {
+class frmDataCheck0 : public QMainWindow, public SingleInstance<frmDataCheck0> {
     Q_OBJECT
 
 public:
-    static frmDataCheck0* instance();
-    static frmDataCheck0* existing();
-
     QComboBox* cboSetting = nullptr;
     QLabel* lblSetting = nullptr;
     QPushButton* cmdCheckTo0 = nullptr;
@@ -25,9 +24,8 @@ public:
 
 private:
     frmDataCheck0();
-    ~frmDataCheck0() override;
     bool formLoad();
     void cmdCheckTo0_Click();
 
-    static frmDataCheck0* s_instance;
+    friend class SingleInstance<frmDataCheck0>;
 };

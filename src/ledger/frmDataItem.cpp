@@ -18,20 +18,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-frmDataItem* frmDataItem::s_instance = nullptr;
-
 namespace {
 // Layout in twips.
 constexpr int kItemWidth = 3500;
 constexpr int kSortWidth = 1000;
 constexpr int kVisibleRows = 14;
 } // namespace
-
-frmDataItem* frmDataItem::instance() {
-    if (!s_instance)
-        s_instance = new frmDataItem;
-    return s_instance;
-}
 
 frmDataItem::frmDataItem(QWidget* parent)
     : ListEditWindow(QStringLiteral("frmDataItem"), {1}, parent) {
@@ -53,11 +45,6 @@ frmDataItem::frmDataItem(QWidget* parent)
     connect(m_dropDown, &CellDropDown::chosen, this, &frmDataItem::onChosen);
     connect(m_dropDown->delegate(), &DropDownButtonDelegate::commitRefused, this,
             &frmDataItem::onCommitRefused);
-}
-
-frmDataItem::~frmDataItem() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmDataItem::load() {

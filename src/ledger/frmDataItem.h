@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SingleInstance.h"
 #include "ledger/ListEditWindow.h"
 
 class ItemListModel;
@@ -7,12 +8,9 @@ class ItemListModel;
 // The item list window of the open ledger (glngDataKind): item texts typed directly into the
 // grid, each with an optional order number 1 to 99 (typed or chosen from the drop-down). New
 // rows are added at the end; rows are never deleted. Every cell is stored when confirmed.
-class frmDataItem : public ListEditWindow {
+class frmDataItem : public ListEditWindow, public SingleInstance<frmDataItem> {
     Q_OBJECT
 public:
-    static frmDataItem* instance();
-    static frmDataItem* existing() { return s_instance; }
-
 protected:
     bool load() override;
     void initGrid() override;
@@ -21,13 +19,12 @@ protected:
 
 private:
     explicit frmDataItem(QWidget* parent = nullptr);
-    ~frmDataItem() override;
 
     void onChosen(const QModelIndex& index, const QString& text);
     void onCommitRefused(const QModelIndex& index, const QString& text);
     void reportFailure(const QModelIndex& index, const QString& text, const QString& procName);
 
-    static frmDataItem* s_instance;
+    friend class SingleInstance<frmDataItem>;
     int m_kind = 1;
     bool m_refused = false; // a typed cell was refused and the user is being told
     ItemListModel* m_model = nullptr;

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmDataMoveGrid* frmDataMoveGrid::s_instance = nullptr;
-
 namespace {
 
 // Pixels to twips with the DPI twipsToPixelsX uses.
@@ -21,12 +19,6 @@ int pixelsToTwipsX(int pixels) {
 }
 
 } // namespace
-
-frmDataMoveGrid* frmDataMoveGrid::instance() {
-    if (!s_instance)
-        s_instance = new frmDataMoveGrid;
-    return s_instance;
-}
 
 frmDataMoveGrid::frmDataMoveGrid(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDataMoveGrid"));
@@ -81,11 +73,6 @@ frmDataMoveGrid::frmDataMoveGrid(QWidget* parent) : QDialog(parent) {
     connect(cmdMoveRight, &QPushButton::clicked, this, &frmDataMoveGrid::onMoveRight);
     connect(cmdMoveLeft, &QPushButton::clicked, this, &frmDataMoveGrid::onMoveLeft);
     connect(cmdClose, &QPushButton::clicked, this, &frmDataMoveGrid::close);
-}
-
-frmDataMoveGrid::~frmDataMoveGrid() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmDataMoveGrid::showEvent(QShowEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -16,12 +18,9 @@ class QPushButton;
 // pixels = twips × DPI / 1440, 15 twips per pixel at 96 DPI); a pixel width becomes twips with
 // the same DPI. The offset itself is kept in twips, so steps smaller than a pixel add up
 // instead of being lost to rounding.
-class frmDataMoveGrid : public QDialog {
+class frmDataMoveGrid : public QDialog, public SingleInstance<frmDataMoveGrid> {
     Q_OBJECT
 public:
-    static frmDataMoveGrid* instance();
-    static frmDataMoveGrid* existing() { return s_instance; }
-
     void setGrid(QWidget* grid) { m_grid = grid; }
     int offset() const { return m_offset; }
 
@@ -37,14 +36,13 @@ protected:
 
 private:
     explicit frmDataMoveGrid(QWidget* parent = nullptr);
-    ~frmDataMoveGrid() override;
 
     void onMoveRight();
     void onMoveLeft();
     void placeGrid();
     void showOffset();
 
-    static frmDataMoveGrid* s_instance;
+    friend class SingleInstance<frmDataMoveGrid>;
     QPointer<QWidget> m_grid;
     int m_offset = 0;
     bool m_loaded = false;

@@ -57,18 +57,6 @@ private:
     const frmHistory& m_window;
 };
 
-frmHistory* frmHistory::s_instance = nullptr;
-
-frmHistory* frmHistory::instance() {
-    if (!s_instance)
-        s_instance = new frmHistory;
-    return s_instance;
-}
-
-frmHistory* frmHistory::existing() {
-    return s_instance;
-}
-
 frmHistory::frmHistory() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmHistory"));
@@ -138,11 +126,6 @@ frmHistory::frmHistory() {
     connect(cmdHistoryCsv, &QPushButton::clicked, this, [this] { cmdHistoryCsv_Click(); });
     connect(cmdHistoryClose, &QPushButton::clicked, this, [this] { close(); });
     connect(cboHistorySupplier, &QComboBox::activated, this, [this] { cmdHistoryShow_Click(); });
-}
-
-frmHistory::~frmHistory() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmHistory::mSetSuppliers() {

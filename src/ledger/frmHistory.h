@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SingleInstance.h"
 #include "ledger/HistoryView.h"
 
 #include <QMainWindow>
@@ -16,13 +17,10 @@ class HistoryTableModel;
 // for all, in a period (from a month back by default; an empty box is no bound), one row per
 // changed column. The list can be exported as CSV into a folder the user chooses. Opened from
 // the ledger window for the supplier it shows.
-class frmHistory : public QMainWindow {
+class frmHistory : public QMainWindow, public SingleInstance<frmHistory> {
     Q_OBJECT
 
 public:
-    static frmHistory* instance();
-    static frmHistory* existing();
-
     // Shows the window for supplier masterID (0: all suppliers) and lists its changes.
     bool mShow(qint64 masterID);
     // The changes listed, and the text of one cell of the list.
@@ -40,7 +38,6 @@ public:
 
 private:
     frmHistory();
-    ~frmHistory() override;
     bool mSetSuppliers();
     // Reads the list for the chosen supplier and period; false only on a failure (a wrong date
     // is told and lists nothing new).
@@ -51,5 +48,5 @@ private:
     HistoryTableModel* m_model = nullptr;
     std::vector<HistoryChange> m_changes;
     HistoryWords m_words;
-    static frmHistory* s_instance;
+    friend class SingleInstance<frmHistory>;
 };

@@ -40,7 +40,7 @@ std::filesystem::path fsPath(const QString& path) {
 // file is used as it is.
 void closeDataFile() {
     svc().process().processEvents();
-    DbCloseAndCompact(gstrDbPath);
+    DbCloseAndCompact(svc().paths().db);
     svc().process().processEvents();
 }
 
@@ -49,7 +49,7 @@ class ReopenDataFile {
 public:
     ~ReopenDataFile() {
         if (!gdbData().isOpen())
-            DbInit(gstrDbPath);
+            DbInit(svc().paths().db);
     }
 };
 
@@ -94,7 +94,7 @@ void gSetFreeSpaceLookup(FreeSpaceLookup lookup) {
 bool gChkBackupSpace(const QString& folder) {
     if (isNetworkPath(folder))
         return true;
-    const double needed = static_cast<double>(QFileInfo(gstrDbPath).size());
+    const double needed = static_cast<double>(QFileInfo(svc().paths().db).size());
     double freeBytes = 0;
     const FreeSpaceLookup& lookup = freeSpaceLookup();
     const bool known = lookup ? lookup(folder, freeBytes) : gGetDriveFreeSpace(folder, freeBytes);
@@ -111,14 +111,14 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
         if (refusal)
             *refusal = QStringLiteral("データファイルが壊れているため、バックアップを作成しません"
                                       "（壊れたバックアップは復元に使えません）。\r\n") +
-                       gDataFileDamagedText(gstrDbPath);
+                       gDataFileDamagedText(svc().paths().db);
         return false;
     };
     // A copy of a damaged file would only be found out at restore: every page is checked
     // first, every time, before anything is closed or compacted.
     if (gDataFileDamaged())
         return refuseDamaged();
-    if (!gQuickCheckDataFile(gstrDbPath)) {
+    if (!gQuickCheckDataFile(svc().paths().db)) {
         gReportDataFileDamaged(false);
         return refuseDamaged();
     }
@@ -158,7 +158,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
             if (done || gDataFileReadOnly())
                 return;
             if (!gdbData().isOpen())
-                DbInit(gstrDbPath);
+                DbInit(svc().paths().db);
             if (had)
                 gdbData().executeSQL(
                     QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = 0"), {time});
@@ -183,10 +183,10 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
         return false;
     }
     const QString target = gAddBackSlash(folder) + unique;
-    if (!gCopyDataFile(gstrDbPath, target, proc))
+    if (!gCopyDataFile(svc().paths().db, target, proc))
         return false;
     gProcTune(100);
-    if (!DbInit(gstrDbPath) || !recordSystemTime(0)) {
+    if (!DbInit(svc().paths().db) || !recordSystemTime(0)) {
         gProcError(proc);
         return false;
     }
@@ -221,14 +221,14 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
 
     if (gDataFileReadOnly()) {
         if (refusal)
-            *refusal = gDataFileReadOnlyText(gstrDbPath) + QStringLiteral("\r\n") +
+            *refusal = gDataFileReadOnlyText(svc().paths().db) + QStringLiteral("\r\n") +
                        QStringLiteral("現在のデータは変更していません。");
         return false;
     }
 
     const ReopenDataFile reopen;
-    const QString incoming = gstrDbPath + QStringLiteral(".restoring");
-    const QString before = gstrDbPath + kBeforeRestoreSuffix;
+    const QString incoming = svc().paths().db + QStringLiteral(".restoring");
+    const QString before = svc().paths().db + kBeforeRestoreSuffix;
 
     // The backup is copied beside the data file first (owner-only from its first byte), so that
     // replacing it is one rename on the same volume and a failed copy leaves the data file as
@@ -247,21 +247,21 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     // The file is replaced only while no other program has it open; the replaced file stays as
     // "db1.before-restore": a second name for the same file where the volume allows it, a copy
     // otherwise.
-    const bool replaced = DbReplaceExclusively(gstrDbPath, proc, [&](sqlite3*) {
+    const bool replaced = DbReplaceExclusively(svc().paths().db, proc, [&](sqlite3*) {
         std::error_code ec;
         std::filesystem::remove(fsPath(before), ec);
         ec.clear();
-        std::filesystem::create_hard_link(fsPath(gstrDbPath), fsPath(before), ec);
+        std::filesystem::create_hard_link(fsPath(svc().paths().db), fsPath(before), ec);
         if (ec) {
             ec.clear();
-            std::filesystem::copy_file(fsPath(gstrDbPath), fsPath(before), ec);
+            std::filesystem::copy_file(fsPath(svc().paths().db), fsPath(before), ec);
             QFile::setPermissions(before, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
         if (ec)
             return reportFs(proc, ec, before);
-        std::filesystem::rename(fsPath(incoming), fsPath(gstrDbPath), ec);
+        std::filesystem::rename(fsPath(incoming), fsPath(svc().paths().db), ec);
         if (ec)
-            return reportFs(proc, ec, gstrDbPath);
+            return reportFs(proc, ec, svc().paths().db);
         return true;
     });
     if (!replaced) {
@@ -270,11 +270,11 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     }
     gClearDataFileDamage();
     svc().process().processEvents();
-    if (!DbInit(gstrDbPath)) {
+    if (!DbInit(svc().paths().db)) {
         // The checked copy would not open after all: the previous data comes back.
         std::error_code ec;
-        std::filesystem::rename(fsPath(before), fsPath(gstrDbPath), ec);
-        gProcError(proc, gstrDbPath);
+        std::filesystem::rename(fsPath(before), fsPath(svc().paths().db), ec);
+        gProcError(proc, svc().paths().db);
         return false;
     }
     svc().process().processEvents();

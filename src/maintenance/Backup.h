@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-// Backup and restore of the data file (gstrDbPath).
+// Backup and restore of the data file (svc().paths().db).
 //
 // A backup is a copy of the closed and compacted data file, named after the time the backup
 // started ("2024年01月02日 火曜日 10時15分.tvk"), written under a temporary name and renamed

@@ -24,8 +24,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-frmBackup* frmBackup::s_instance = nullptr;
-
 namespace {
 
 QGroupBox* makeHalf(QWidget* parent, const QString& name, const QString& caption, QLabel*& image,
@@ -54,16 +52,6 @@ QGroupBox* makeHalf(QWidget* parent, const QString& name, const QString& caption
 }
 
 } // namespace
-
-frmBackup* frmBackup::instance() {
-    if (!s_instance)
-        s_instance = new frmBackup;
-    return s_instance;
-}
-
-frmBackup* frmBackup::existing() {
-    return s_instance;
-}
 
 frmBackup::frmBackup() {
     setObjectName(QStringLiteral("frmBackup"));
@@ -137,11 +125,6 @@ frmBackup::frmBackup() {
     gAddHelpMenu(menuBar(), QStringLiteral("frmBackup"));
 }
 
-frmBackup::~frmBackup() {
-    if (s_instance == this)
-        s_instance = nullptr;
-}
-
 void frmBackup::cmdBackup_Click() {
     QString desktop;
     if (!gGetDesktopPath(desktop)) {
@@ -193,7 +176,7 @@ void frmBackup::cmdRestore_Click() {
 bool frmBackup::mListAutoBackups() {
     lstAutoBackup->setRowCount(0);
     const QLocale locale;
-    for (const QString& file : gAutoBackupFiles(gstrDbPath)) {
+    for (const QString& file : gAutoBackupFiles(svc().paths().db)) {
         BackupSummary summary;
         const bool readable = gReadBackupSummary(file, summary);
         const int row = lstAutoBackup->rowCount();
@@ -249,7 +232,7 @@ void frmBackup::mRestoreFrom(const QString& file) {
                        "復元してよろしいですか？")
             .arg(QDir::toNativeSeparators(file),
                  gBackupTimeOf(file).toString(QStringLiteral("yyyy/MM/dd HH:mm")),
-                 QDir::toNativeSeparators(gstrDbPath + kBeforeRestoreSuffix));
+                 QDir::toNativeSeparators(svc().paths().db + kBeforeRestoreSuffix));
     if (svc().prompt().show(question, QString(),
                             MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
         MsgResult::Yes)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QMainWindow>
 
 class QGroupBox;
@@ -11,14 +13,9 @@ class QTableWidget;
 // file or from one of the automatic backups (listed with their time, size and numbers of
 // suppliers and lines). One instance, created when first shown and released when closed;
 // closing it shows the main menu again.
-class frmBackup : public QMainWindow {
+class frmBackup : public QMainWindow, public SingleInstance<frmBackup> {
     Q_OBJECT
 public:
-    // The single instance, created on first use.
-    static frmBackup* instance();
-    static frmBackup* existing(); // the window when one is open, else nullptr
-    ~frmBackup() override;
-
     QGroupBox* fraBackup;
     QLabel* imgBackup;
     QLabel* lblBackupMsg;
@@ -47,5 +44,5 @@ private:
     // Asks, then restores the data from file.
     void mRestoreFrom(const QString& file);
 
-    static frmBackup* s_instance;
+    friend class SingleInstance<frmBackup>;
 };

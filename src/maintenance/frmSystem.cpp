@@ -32,8 +32,6 @@
 
 #include <variant>
 
-frmSystem* frmSystem::s_instance = nullptr;
-
 namespace {
 
 template <typename T> T* named(T* w, const QString& name) {
@@ -73,16 +71,6 @@ QHBoxLayout* row(QWidget* parent,
 
 } // namespace
 
-frmSystem* frmSystem::instance() {
-    if (!s_instance)
-        s_instance = new frmSystem;
-    return s_instance;
-}
-
-frmSystem* frmSystem::existing() {
-    return s_instance;
-}
-
 frmSystem::frmSystem() {
     setObjectName(QStringLiteral("frmSystem"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -91,11 +79,6 @@ frmSystem::frmSystem() {
     buildControls();
     if (!mSetup())
         gProcFatalError(QStringLiteral("frmSystem_Form_Load"));
-}
-
-frmSystem::~frmSystem() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmSystem::buildControls() {

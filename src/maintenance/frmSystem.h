@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QMainWindow>
 #include <array>
 
@@ -17,13 +19,9 @@ class QTableWidget;
 // Read when the window opens, written when it closes (there is no save button). The rate table
 // is shown and extended here; a new row is stored at once by its button. One instance,
 // created when first shown and released when closed; closing it shows the main menu again.
-class frmSystem : public QMainWindow {
+class frmSystem : public QMainWindow, public SingleInstance<frmSystem> {
     Q_OBJECT
 public:
-    static frmSystem* instance();
-    static frmSystem* existing(); // the window when one is open, else nullptr
-    ~frmSystem() override;
-
     QGroupBox* fraSettings;
     QGroupBox* fraTax;
     QLineEdit* Text1;
@@ -62,5 +60,5 @@ private:
     bool mSave();
 
     qint32 m_closeDayRead = 20; // kept when the stored day is not one of the list
-    static frmSystem* s_instance;
+    friend class SingleInstance<frmSystem>;
 };

@@ -32,8 +32,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-frmMaster* frmMaster::s_instance = nullptr;
-
 namespace {
 
 const QString kLocked = QStringLiteral("LOCKED");
@@ -154,27 +152,12 @@ const Caption kCaptions[] = {
 
 } // namespace
 
-frmMaster* frmMaster::instance() {
-    if (!s_instance)
-        s_instance = new frmMaster();
-    return s_instance;
-}
-
-frmMaster* frmMaster::existing() {
-    return s_instance;
-}
-
 frmMaster::frmMaster(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmMaster"));
     buildControls();
     if (!formLoad())
         gProcFatalError(QStringLiteral("frmMaster_Form_Load"));
-}
-
-frmMaster::~frmMaster() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmMaster::buildControls() {

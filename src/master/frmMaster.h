@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SingleInstance.h"
 #include "master/SupplierRecords.h"
 
 #include <QMainWindow>
@@ -20,15 +21,10 @@ class QRadioButton;
 // (gblnMasterFromData); closing it shows the menu again unless the ledger opened it.
 // Control arrays are named with "_" and their index appended: cmdProc_0 ... cmdProc_5,
 // optChargePerson_1/_2, optBankAccount_1/_2, picProcess_0 ... picProcess_2.
-class frmMaster : public QMainWindow {
+class frmMaster : public QMainWindow, public SingleInstance<frmMaster> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use and released when it closes.
-    static frmMaster* instance();
-    // The window when it is open, else nullptr.
-    static frmMaster* existing();
-
     // Button states: idle (add and modify enabled) or editing (confirm and cancel enabled).
     void mSetProcButtons(bool editing);
     // Shows the mode: 0 "追加", 1 "修正", 2 "削除"; any other value clears the display.
@@ -92,7 +88,6 @@ protected:
 
 private:
     explicit frmMaster(QWidget* parent = nullptr);
-    ~frmMaster() override;
     void buildControls();
     // The button frames above the entry boxes, and the entry boxes.
     QLayout* buildProcFrames(QWidget* central);
@@ -102,7 +97,7 @@ private:
 
     qint32 m_procMode = 0;
 
-    static frmMaster* s_instance;
+    friend class SingleInstance<frmMaster>;
 };
 
 // Runs one button action of the master window (index of cmdProc). Validation failures are

@@ -19,8 +19,6 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-frmSelectMaster* frmSelectMaster::s_instance = nullptr;
-
 namespace {
 
 QPixmap selectPicture() {
@@ -42,21 +40,14 @@ QPixmap selectPicture() {
 
 } // namespace
 
-frmSelectMaster* frmSelectMaster::instance() {
-    if (!s_instance) {
-        auto* w = new frmSelectMaster(frmMaster::existing());
-        if (!w->formLoad()) {
-            delete w;
-            gProcError(QStringLiteral("frmSelectMaster_Form_Load"));
-            return nullptr;
-        }
-        s_instance = w;
+frmSelectMaster* frmSelectMaster::newInstance() {
+    auto* w = new frmSelectMaster(frmMaster::existing());
+    if (!w->formLoad()) {
+        delete w;
+        gProcError(QStringLiteral("frmSelectMaster_Form_Load"));
+        return nullptr;
     }
-    return s_instance;
-}
-
-frmSelectMaster* frmSelectMaster::existing() {
-    return s_instance;
+    return w;
 }
 
 frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
@@ -125,11 +116,6 @@ frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
 
     connect(cmdSelect, &QPushButton::clicked, this, [this]() { cmdSelectClick(); });
     connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
-}
-
-frmSelectMaster::~frmSelectMaster() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmSelectMaster::formLoad() {

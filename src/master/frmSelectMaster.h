@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 #include <QHash>
 
@@ -12,15 +14,10 @@ class QPushButton;
 // The supplier selection window, opened modally by the modify button of the master window. It
 // lists every supplier (invalid ones too) in the order of setting 9; picking one loads it into
 // the master window for editing.
-class frmSelectMaster : public QDialog {
+class frmSelectMaster : public QDialog, public SingleInstance<frmSelectMaster> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use and released when it closes. nullptr when its
-    // list could not be filled (reported; the caller takes the fatal path).
-    static frmSelectMaster* instance();
-    static frmSelectMaster* existing();
-
     // Loads the supplier into the master window and switches it to editing.
     bool mProcSelectData(qint32 supplier);
 
@@ -40,11 +37,12 @@ protected:
 
 private:
     explicit frmSelectMaster(QWidget* parent = nullptr);
-    ~frmSelectMaster() override;
     bool formLoad();
     void cmdSelectClick();
 
     bool m_selected = false;
     QHash<qint32, QString> m_readings; // strKana by supplier number, for the search
-    static frmSelectMaster* s_instance;
+    friend class SingleInstance<frmSelectMaster>;
+    // nullptr when its list could not be filled (reported; the caller takes the fatal path).
+    static frmSelectMaster* newInstance();
 };

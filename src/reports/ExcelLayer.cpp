@@ -117,7 +117,7 @@ bool ExcelReportRun::begin(const QString& templateFile) {
     m_progress = 0;
     m_running = true;
     setBusy(true);
-    if (!gExcelOpen(templateFile, gstrExcelFormatPath, m_book)) {
+    if (!gExcelOpen(templateFile, svc().paths().excelFormat, m_book)) {
         fail();
         return false;
     }

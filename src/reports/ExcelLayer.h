@@ -8,10 +8,10 @@
 #include <memory>
 
 // The shared workbook routines of the reports and the common report sequence: open a template
-// from gstrExcelFormatPath, copy its sheet "雛型" once per page, write the pages, delete the
+// from svc().paths().excelFormat, copy its sheet "雛型" once per page, write the pages, delete the
 // template sheet, save on the desktop under a time-stamped name, ask whether to open the file.
 
-// Template workbooks under gstrExcelFormatPath, and the sheet each one carries.
+// Template workbooks under svc().paths().excelFormat, and the sheet each one carries.
 inline const QString kExcelTemplateMargin = QStringLiteral("Margin.xlsx");
 inline const QString kExcelTemplateStockBook = QStringLiteral("StockBook.xlsx");
 inline const QString kExcelTemplateKokuyoRi101 = QStringLiteral("kokuyo-ri-101.xlsx");
@@ -91,7 +91,7 @@ public:
     // The folder the workbook is saved in; the desktop (gGetDesktopPath) when none is set.
     void setOutputFolder(const QString& folder);
 
-    // Busy state, then the template opened from gstrExcelFormatPath. False after the failure
+    // Busy state, then the template opened from svc().paths().excelFormat. False after the failure
     // path when the template cannot be opened.
     bool begin(const QString& templateFile);
     bool isRunning() const { return m_running; }

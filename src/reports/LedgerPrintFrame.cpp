@@ -193,14 +193,10 @@ LedgerPrintFrame::LedgerPrintFrame(PrintHost& host, QWidget* parent)
     buttons->addWidget(cmdPrintData);
     outer->addLayout(buttons);
 
-    connect(cmdCalenderDataStart, &QToolButton::clicked, this, [this]() {
-        mPickDate(cboPrintDataStartDate, QStringLiteral("計算対象開始日"),
-                  QStringLiteral("cmdCalenderDataStart_Click"));
-    });
-    connect(cmdCalenderDataEnd, &QToolButton::clicked, this, [this]() {
-        mPickDate(cboPrintDataEndDate, QStringLiteral("計算対象終了日"),
-                  QStringLiteral("cmdCalenderDataEnd_Click"));
-    });
+    connect(cmdCalenderDataStart, &QToolButton::clicked, this,
+            [this]() { mPickDate(cboPrintDataStartDate, QStringLiteral("計算対象開始日")); });
+    connect(cmdCalenderDataEnd, &QToolButton::clicked, this,
+            [this]() { mPickDate(cboPrintDataEndDate, QStringLiteral("計算対象終了日")); });
     connect(cmdPrintData_AllCheck, &QToolButton::clicked, this, [this]() { mSetAllChecked(true); });
     connect(cmdPrintData_AllClear, &QToolButton::clicked, this,
             [this]() { mSetAllChecked(false); });
@@ -294,13 +290,8 @@ void LedgerPrintFrame::mResetStartRows() {
         ListPrintData->topLevelItem(i)->setText(StartRowColumn, QStringLiteral("1"));
 }
 
-void LedgerPrintFrame::mPickDate(QComboBox* box, const QString& title, const QString& procName) {
+void LedgerPrintFrame::mPickDate(QComboBox* box, const QString& title) {
     QString text = box->currentText();
-    bool decided = false;
-    if (!gPickDateWithCalendar(title, text, decided)) {
-        gProcFatalError(procName);
-        return;
-    }
-    if (decided)
+    if (gPickDateWithCalendar(title, text))
         box->setEditText(text);
 }

@@ -52,7 +52,7 @@ private:
     void cmdPrintDataSettingClick();
     void mSetAllChecked(bool checked);
     void mResetStartRows();
-    void mPickDate(QComboBox* box, const QString& title, const QString& procName);
+    void mPickDate(QComboBox* box, const QString& title);
 
     LedgerPrintResult m_lastResult;
 };

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmExcelColor* frmExcelColor::s_instance = nullptr;
 bool frmExcelColor::gblnColorOK = false;
 int frmExcelColor::glngColorIndex = 0;
 int frmExcelColor::glngColorValue = 0;
@@ -46,21 +45,14 @@ QColor gExcelIndexColor(int colorIndex) {
     return fromColorValue(value);
 }
 
-frmExcelColor* frmExcelColor::instance(QWidget* parent) {
-    if (!s_instance) {
-        auto* w = new frmExcelColor(parent);
-        if (!w->formLoad()) {
-            delete w;
-            gProcError(QStringLiteral("frmExcelColor_Form_Load"));
-            return nullptr;
-        }
-        s_instance = w;
+frmExcelColor* frmExcelColor::newInstance(QWidget* parent) {
+    auto* w = new frmExcelColor(parent);
+    if (!w->formLoad()) {
+        delete w;
+        gProcError(QStringLiteral("frmExcelColor_Form_Load"));
+        return nullptr;
     }
-    return s_instance;
-}
-
-frmExcelColor* frmExcelColor::existing() {
-    return s_instance;
+    return w;
 }
 
 frmExcelColor::frmExcelColor(QWidget* parent) : QDialog(parent) {
@@ -104,11 +96,6 @@ frmExcelColor::frmExcelColor(QWidget* parent) : QDialog(parent) {
         connect(cmdProc[i], &QPushButton::clicked, this, [this, i]() { cmdProcClick(i); });
     }
     outer->addLayout(bottom);
-}
-
-frmExcelColor::~frmExcelColor() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmExcelColor::formLoad() {

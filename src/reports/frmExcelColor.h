@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 #include <QMap>
 
@@ -10,15 +12,10 @@ class QPushButton;
 // The colour picker of the report settings: the 40 colours of Excel's standard palette that the
 // reports offer (colour indexes 1 to 16 and 33 to 56), a preview, "確 定" and "取 消". Opened
 // modally; the result stays in the shared values below until the next opening.
-class frmExcelColor : public QDialog {
+class frmExcelColor : public QDialog, public SingleInstance<frmExcelColor> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use and released when it closes. nullptr when it
-    // could not be set up (reported as "frmExcelColor_Form_Load").
-    static frmExcelColor* instance(QWidget* parent = nullptr);
-    static frmExcelColor* existing();
-
     // The picker's result: whether the user decided, the colour index and its colour value
     // (R + 256·G + 65536·B).
     static bool gblnColorOK;
@@ -38,12 +35,13 @@ protected:
 
 private:
     explicit frmExcelColor(QWidget* parent);
-    ~frmExcelColor() override;
     bool formLoad();
     void cmdProcClick(int index);
 
     int m_index = 0;
-    static frmExcelColor* s_instance;
+    friend class SingleInstance<frmExcelColor>;
+    // nullptr when it could not be set up (reported as "frmExcelColor_Form_Load").
+    static frmExcelColor* newInstance(QWidget* parent = nullptr);
 };
 
 // The colour of an Excel colour index as a QColor; invalid when the index is not one the reports

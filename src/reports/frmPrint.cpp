@@ -24,8 +24,6 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-frmPrint* frmPrint::s_instance = nullptr;
-
 namespace {
 
 QString& outputFolderOverride() {
@@ -90,22 +88,12 @@ void keepEnabledLook(QWidget* w) {
 
 } // namespace
 
-frmPrint* frmPrint::instance() {
-    if (!s_instance)
-        s_instance = new frmPrint();
-    return s_instance;
-}
-
-frmPrint* frmPrint::existing() {
-    return s_instance;
-}
-
 void frmPrint::setOutputFolderOverride(const QString& folder) {
     outputFolderOverride() = folder;
 }
 
 frmPrint::frmPrint() {
-    s_instance = this;
+    setExisting(this); // the open window already while it loads
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmPrint"));
     setWindowTitle(QStringLiteral("各種帳票の作成　（エクセルファイル）"));
@@ -115,11 +103,6 @@ frmPrint::frmPrint() {
     m_loaded = formLoad();
     if (!m_loaded)
         gProcFatalError(QStringLiteral("frmPrint_Form_Load"));
-}
-
-frmPrint::~frmPrint() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmPrint::buildControls() {

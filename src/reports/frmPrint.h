@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SingleInstance.h"
 #include "reports/PrintFrame.h"
 
 #include <QList>
@@ -20,16 +21,10 @@ class TaxSummaryFrame;
 // third of the screen. It holds one frame per report (see PrintFrame), the supplier record
 // source they share, and the processing panel shown while a workbook is written. Closing it
 // shows the menu again.
-class frmPrint : public QMainWindow, public PrintHost {
+class frmPrint : public QMainWindow, public PrintHost, public SingleInstance<frmPrint> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use and released when it closes; nullptr when it
-    // could not be opened (the fatal path has been taken).
-    static frmPrint* instance();
-    // The window when it is open, else nullptr.
-    static frmPrint* existing();
-
     // Where the report frames save their workbooks instead of the desktop (tests, other
     // front ends); empty restores the desktop. Kept for every later window.
     static void setOutputFolderOverride(const QString& folder);
@@ -64,7 +59,6 @@ protected:
 
 private:
     frmPrint();
-    ~frmPrint() override;
     void buildControls();
     void buildFrames();
     void addFrame(PrintFrame* frame, FrameSlot slot);
@@ -79,5 +73,5 @@ private:
     bool m_busy = false;
     bool m_loaded = false;
 
-    static frmPrint* s_instance;
+    friend class SingleInstance<frmPrint>;
 };

@@ -16,8 +16,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmPrint_Data* frmPrint_Data::s_instance = nullptr;
-
 namespace {
 
 QComboBox* numberCombo(QWidget* parent, const QString& name, int first, int last) {
@@ -60,21 +58,14 @@ private:
 
 } // namespace
 
-frmPrint_Data* frmPrint_Data::instance() {
-    if (!s_instance) {
-        auto* w = new frmPrint_Data(nullptr);
-        if (!w->formLoad()) {
-            delete w;
-            gProcError(QStringLiteral("frmPrint_Data-Form_Load"));
-            return nullptr;
-        }
-        s_instance = w;
+frmPrint_Data* frmPrint_Data::newInstance() {
+    auto* w = new frmPrint_Data(nullptr);
+    if (!w->formLoad()) {
+        delete w;
+        gProcError(QStringLiteral("frmPrint_Data-Form_Load"));
+        return nullptr;
     }
-    return s_instance;
-}
-
-frmPrint_Data* frmPrint_Data::existing() {
-    return s_instance;
+    return w;
 }
 
 frmPrint_Data::frmPrint_Data(QWidget* parent) : QDialog(parent) {
@@ -157,11 +148,6 @@ frmPrint_Data::frmPrint_Data(QWidget* parent) : QDialog(parent) {
     connect(chkSumIsNote, &QCheckBox::toggled, this, [this]() { mSetEnabled(); });
     connect(chkCloseDayBlank, &QCheckBox::toggled, this, [this]() { mSetEnabled(); });
     connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
-}
-
-frmPrint_Data::~frmPrint_Data() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmPrint_Data::formLoad() {

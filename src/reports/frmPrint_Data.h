@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -11,16 +13,10 @@ class QPushButton;
 // "仕入帳 出力の設定": the options of the ledger print (settings 33, 38 to 41, 44, 45, 48).
 // Opened modally from the frame "仕入帳"; the values are read when it opens and stored when
 // it closes.
-class frmPrint_Data : public QDialog {
+class frmPrint_Data : public QDialog, public SingleInstance<frmPrint_Data> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use and released when it closes. nullptr when the
-    // settings could not be read (logged "frmPrint_Data-Form_Load"; the caller takes the fatal
-    // path).
-    static frmPrint_Data* instance();
-    static frmPrint_Data* existing();
-
     QCheckBox* Chk_KokuyoRi103 = nullptr;
     QComboBox* cboMaxLine = nullptr;
     QLabel* lblMaxLine = nullptr;
@@ -40,10 +36,12 @@ public slots:
 
 private:
     explicit frmPrint_Data(QWidget* parent);
-    ~frmPrint_Data() override;
     bool formLoad();
     bool formUnload();
     void mSetEnabled();
 
-    static frmPrint_Data* s_instance;
+    friend class SingleInstance<frmPrint_Data>;
+    // nullptr when the settings could not be read (logged "frmPrint_Data-Form_Load"; the caller
+    // takes the fatal path).
+    static frmPrint_Data* newInstance();
 };

@@ -13,8 +13,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmPrint_ExcelPos* frmPrint_ExcelPos::s_instance = nullptr;
-
 namespace {
 
 QPushButton* moveButton(QWidget* parent, const QString& name, const QString& text) {
@@ -34,21 +32,14 @@ QString offsetText(int value, const QString& negative, const QString& positive) 
 
 } // namespace
 
-frmPrint_ExcelPos* frmPrint_ExcelPos::instance() {
-    if (!s_instance) {
-        auto* w = new frmPrint_ExcelPos(nullptr);
-        if (!w->formLoad()) {
-            delete w;
-            gProcError(QStringLiteral("frmPrint_ExcelPos_Form_Load"));
-            return nullptr;
-        }
-        s_instance = w;
+frmPrint_ExcelPos* frmPrint_ExcelPos::newInstance() {
+    auto* w = new frmPrint_ExcelPos(nullptr);
+    if (!w->formLoad()) {
+        delete w;
+        gProcError(QStringLiteral("frmPrint_ExcelPos_Form_Load"));
+        return nullptr;
     }
-    return s_instance;
-}
-
-frmPrint_ExcelPos* frmPrint_ExcelPos::existing() {
-    return s_instance;
+    return w;
 }
 
 frmPrint_ExcelPos::frmPrint_ExcelPos(QWidget* parent) : QDialog(parent) {
@@ -124,11 +115,6 @@ frmPrint_ExcelPos::frmPrint_ExcelPos(QWidget* parent) : QDialog(parent) {
         mMove(m_horizontal, 1, QStringLiteral("それ以上、右に寄せることは出来ません。"));
     });
     connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
-}
-
-frmPrint_ExcelPos::~frmPrint_ExcelPos() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 bool frmPrint_ExcelPos::formLoad() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -12,13 +14,10 @@ class QPushButton;
 //
 // The buttons move the print the way they point: "上" makes the first row shorter (the value
 // goes down), "下" taller, "右" widens the second column, "左" narrows it.
-class frmPrint_ExcelPos : public QDialog {
+class frmPrint_ExcelPos : public QDialog, public SingleInstance<frmPrint_ExcelPos> {
     Q_OBJECT
 
 public:
-    static frmPrint_ExcelPos* instance();
-    static frmPrint_ExcelPos* existing();
-
     int vertical() const { return m_vertical; }
     int horizontal() const { return m_horizontal; }
 
@@ -36,7 +35,6 @@ public slots:
 
 private:
     explicit frmPrint_ExcelPos(QWidget* parent);
-    ~frmPrint_ExcelPos() override;
     bool formLoad();
     bool formUnload();
     // Moves one value by step within the limits; at the limit shows message instead.
@@ -45,5 +43,7 @@ private:
 
     int m_vertical = 0;
     int m_horizontal = 0;
-    static frmPrint_ExcelPos* s_instance;
+    friend class SingleInstance<frmPrint_ExcelPos>;
+    // nullptr when the settings could not be read (reported).
+    static frmPrint_ExcelPos* newInstance();
 };

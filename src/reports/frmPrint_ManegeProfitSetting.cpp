@@ -18,27 +18,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmPrint_ManegeProfitSetting* frmPrint_ManegeProfitSetting::s_instance = nullptr;
-
 namespace {
 const char* const kName = "frmPrint_ManegeProfitSetting";
 } // namespace
 
-frmPrint_ManegeProfitSetting* frmPrint_ManegeProfitSetting::instance(QWidget* parent) {
-    if (!s_instance) {
-        auto* w = new frmPrint_ManegeProfitSetting(parent);
-        if (!w->formLoad()) {
-            delete w;
-            gProcError(QStringLiteral("frmPrint_ManegeProfitSetting_Form_Load"));
-            return nullptr;
-        }
-        s_instance = w;
+frmPrint_ManegeProfitSetting* frmPrint_ManegeProfitSetting::newInstance(QWidget* parent) {
+    auto* w = new frmPrint_ManegeProfitSetting(parent);
+    if (!w->formLoad()) {
+        delete w;
+        gProcError(QStringLiteral("frmPrint_ManegeProfitSetting_Form_Load"));
+        return nullptr;
     }
-    return s_instance;
-}
-
-frmPrint_ManegeProfitSetting* frmPrint_ManegeProfitSetting::existing() {
-    return s_instance;
+    return w;
 }
 
 frmPrint_ManegeProfitSetting::frmPrint_ManegeProfitSetting(QWidget* parent) : QDialog(parent) {
@@ -114,11 +105,6 @@ frmPrint_ManegeProfitSetting::frmPrint_ManegeProfitSetting(QWidget* parent) : QD
     buttons->addWidget(cmdClose);
     outer->addLayout(buttons);
     connect(cmdClose, &QPushButton::clicked, this, [this]() { close(); });
-}
-
-frmPrint_ManegeProfitSetting::~frmPrint_ManegeProfitSetting() {
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 void frmPrint_ManegeProfitSetting::showColor(int n) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SingleInstance.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -10,15 +12,11 @@ class QPushButton;
 // "利益管理表 エクセルの設定": the colours of the six kinds of cells of the profit table
 // (picked in frmExcelColor and stored at once), supplier names in bold, the rows a table sheet
 // holds and whether cells are coloured. The other values are stored when the window closes.
-class frmPrint_ManegeProfitSetting : public QDialog {
+class frmPrint_ManegeProfitSetting : public QDialog,
+                                     public SingleInstance<frmPrint_ManegeProfitSetting> {
     Q_OBJECT
 
 public:
-    // The single window, created on first use and released when it closes. nullptr when it
-    // could not be loaded (reported as "frmPrint_ManegeProfitSetting_Form_Load").
-    static frmPrint_ManegeProfitSetting* instance(QWidget* parent = nullptr);
-    static frmPrint_ManegeProfitSetting* existing();
-
     QLabel* lblColor[6] = {};            // objectName "lblColor_<n>"
     QPushButton* cmdColorChange[6] = {}; // "変更"; objectName "cmdColorChange_<n>"
     QCheckBox* chkSupplierBold = nullptr;
@@ -35,7 +33,6 @@ public slots:
 
 private:
     explicit frmPrint_ManegeProfitSetting(QWidget* parent);
-    ~frmPrint_ManegeProfitSetting() override;
     bool formLoad();
     bool formUnload();
     void showColor(int n);
@@ -43,5 +40,7 @@ private:
 
     int m_colors[6] = {1, 1, 1, 1, 1, 1};
     bool m_stored = false;
-    static frmPrint_ManegeProfitSetting* s_instance;
+    friend class SingleInstance<frmPrint_ManegeProfitSetting>;
+    // nullptr when it could not be loaded (reported as "frmPrint_ManegeProfitSetting_Form_Load").
+    static frmPrint_ManegeProfitSetting* newInstance(QWidget* parent = nullptr);
 };

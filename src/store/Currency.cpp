@@ -3,6 +3,82 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+using Wide = __int128;
+
+// num ÷ den (den > 0) rounded to a whole number by `mode`.
+Wide divideRounded(Wide num, Wide den, Currency::Rounding mode) {
+    const bool negative = num < 0;
+    const Wide a = negative ? -num : num;
+    Wide q = a / den;
+    const Wide r = a % den;
+    switch (mode) {
+    case Currency::Rounding::HalfAway:
+        if (r >= den - r)
+            ++q;
+        break;
+    case Currency::Rounding::Down:
+        break;
+    case Currency::Rounding::Up:
+        if (r != 0)
+            ++q;
+        break;
+    }
+    return negative ? -q : q;
+}
+
+// a × b, or false when the product leaves the wide range.
+bool multiply(Wide& a, Wide b) {
+    return !__builtin_mul_overflow(a, b, &a);
+}
+
+} // namespace
+
+std::optional<Currency> Currency::mulDiv(std::initializer_list<Currency> factors,
+                                         std::initializer_list<Currency> divisors, Rounding mode) {
+    // The value is the raw counts' quotient times Scale^(1 + divisors - factors).
+    Wide num = 1, den = 1;
+    int scales = 1 + int(divisors.size()) - int(factors.size());
+    for (const Currency f : factors)
+        if (!multiply(num, f.m_raw))
+            return std::nullopt;
+    for (const Currency d : divisors)
+        if (d.m_raw == 0 || !multiply(den, d.m_raw))
+            return std::nullopt;
+    for (; scales > 0; --scales)
+        if (!multiply(num, Scale))
+            return std::nullopt;
+    for (; scales < 0; ++scales)
+        if (!multiply(den, Scale))
+            return std::nullopt;
+    // Both stay off the wide type's lowest value, which has no negation.
+    constexpr Wide wideMax = (Wide(1) << 126) - 1 + (Wide(1) << 126);
+    if (num < -wideMax || den < -wideMax)
+        return std::nullopt;
+    if (den < 0) {
+        num = -num;
+        den = -den;
+    }
+    const Wide raw = divideRounded(num, den, mode);
+    if (raw > std::numeric_limits<std::int64_t>::max() ||
+        raw < -std::numeric_limits<std::int64_t>::max())
+        return std::nullopt;
+    return fromRaw(static_cast<std::int64_t>(raw));
+}
+
+Currency Currency::rounded(int digits, Rounding mode) const {
+    std::int64_t unit = 1;
+    for (int d = digits; d < 4; ++d)
+        unit *= 10;
+    const Wide r = divideRounded(m_raw, unit, mode) * unit;
+    if (r > std::numeric_limits<std::int64_t>::max())
+        return fromRaw(std::numeric_limits<std::int64_t>::max());
+    if (r < std::numeric_limits<std::int64_t>::min())
+        return fromRaw(std::numeric_limits<std::int64_t>::min());
+    return fromRaw(static_cast<std::int64_t>(r));
+}
+
 Currency Currency::fromDouble(double v) {
     const double scaled = v * static_cast<double>(Scale);
     if (std::isnan(scaled))

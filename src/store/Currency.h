@@ -4,6 +4,7 @@
 #include <QString>
 #include <compare>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 
 // A money amount, quantity, price or ratio: a signed 64-bit count of 1/10 000, exact under
@@ -11,6 +12,13 @@
 class Currency {
 public:
     static constexpr std::int64_t Scale = 10000;
+
+    // How a value between two representable ones is brought to one of them.
+    enum class Rounding {
+        HalfAway, // the nearest, halves away from zero (四捨五入)
+        Down,     // toward zero (切り捨て)
+        Up,       // away from zero for either sign (切り上げ)
+    };
 
     constexpr Currency() = default;
     static constexpr Currency fromRaw(std::int64_t raw) {
@@ -27,6 +35,17 @@ public:
     // point ("." or "．"), surrounding spaces. At most four decimals and no more than the
     // 64-bit range; nothing else. Empty text gives no value.
     static std::optional<Currency> parse(const QString& text);
+
+    // The product of `factors` divided by the product of `divisors`, computed exactly and then
+    // rounded to 1/10 000 by `mode`: mulDiv({cost, 100}, {quantity, ratio}, ...) is the price per
+    // unit at that ratio. No value when a divisor is zero, when the result lies beyond the
+    // 64-bit range, or when the factors' product alone leaves 127 bits (the result is then
+    // beyond the range for divisors of the size of a ledger amount).
+    static std::optional<Currency> mulDiv(std::initializer_list<Currency> factors,
+                                          std::initializer_list<Currency> divisors, Rounding mode);
+    // Rounded to `digits` decimals (0 to 4) by `mode`; at the range's ends rounding away from
+    // zero keeps the limit.
+    Currency rounded(int digits, Rounding mode) const;
 
     constexpr std::int64_t raw() const { return m_raw; }
     double toDouble() const { return static_cast<double>(m_raw) / Scale; }

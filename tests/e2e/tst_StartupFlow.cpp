@@ -9,6 +9,7 @@
 #include "base/ErrorLog.h"
 #include "base/FormHelpers.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "base/WindowDisplay.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
@@ -61,8 +62,7 @@ private slots:
     void init();
     void cleanup();
 
-    void startUpShowsTheMenu();
-    void closingTheMenuShutsDown();
+    void startUpShowsTheMenuThenEndShutsDown();
     void unusableFileEndsStartUp_data();
     void unusableFileEndsStartUp();
     void registeredWindowsReplaceTheMenu();
@@ -100,24 +100,19 @@ void tst_StartupFlow::cleanup() {
     m_folder.reset();
 }
 
-void tst_StartupFlow::startUpShowsTheMenu() {
+// Compaction itself is tst_DataFile's and tst_Database's; the shutdown's call of it is
+// tst_WindowDisplay's.
+void tst_StartupFlow::startUpShowsTheMenuThenEndShutsDown() {
     gstrAppTitle.clear();
-    gstrExcelFormatPath.clear();
+    svc().setPaths({.app = svc().paths().app, .db = svc().paths().db, .excelFormat = {}});
     QVERIFY(Main(m_folder->path()));
     frmMenu* menu = frmMenu::existing();
     QVERIFY(menu && menu->isVisible());
     QCOMPARE(menu->windowTitle(), QStringLiteral("メニュー     ") + appTitle());
     for (int i = 0; i < 7; ++i)
         QVERIFY(button(i)->isEnabled() && button(i)->isVisible()); // every window is wired
-    QCOMPARE(gstrExcelFormatPath, m_folder->path() + QStringLiteral("/sys/excel_format/"));
+    QCOMPARE(svc().paths().excelFormat, m_folder->path() + QStringLiteral("/sys/excel_format/"));
     QVERIFY(gdbData().isOpen() && gdbMsg().isOpen() && m_t.prompt->shown.isEmpty());
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-// Compaction itself is tst_DataFile's and tst_Database's; the shutdown's call of it is
-// tst_WindowDisplay's.
-void tst_StartupFlow::closingTheMenuShutsDown() {
-    QVERIFY(Main(m_folder->path()));
     // 終 了 pressed with Enter: the program makes Enter press the focused button at start.
     gInstallEnterClicksButtons(qApp);
     frmMenu::existing()->activateWindow();

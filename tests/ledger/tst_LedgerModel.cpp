@@ -13,10 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Currency yen(qint64 v) {
-    return Currency::fromInt(v);
-}
-
 // A stored purchase line with an amount and a ratio.
 qint64 stored(qint32 masterID, const QDate& date, const QString& item, int sort = 0, int kind = 1) {
     return addLine(LineRow{.kind = kind,
@@ -36,13 +32,6 @@ QVariantList row(int kind, qint64 lngID, const QString& columns) {
         rs.recordCount() != 1)
         return {};
     return rs.rows().front();
-}
-
-qint64 count(const QString& sql) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql))
-        return -1;
-    return rs.lng(0);
 }
 
 QStringList items(const LedgerModel& m) {
@@ -125,7 +114,7 @@ void tst_LedgerModel::firstConfirmedCellInsertsTheLine() {
     RuleResult refusal;
     QVERIFY(m.setCellText(1, LedgerCol::Cost, QString(), refusal));
     QVERIFY(m.setCellText(1, LedgerCol::Date, u"  "_s, refusal));
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA2"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA2"_s), 1);
     QVERIFY(m.setCellText(1, LedgerCol::Date, u"2024/3/9"_s, refusal));
     QCOMPARE(m.rowCount(), 3);
     QCOMPARE(inserted.size(), 1);
@@ -133,13 +122,13 @@ void tst_LedgerModel::firstConfirmedCellInsertsTheLine() {
     const qint64 id = m.line(1).lngID;
     QCOMPARE(row(2, id, u"lngMasterID,date1,blnChange,strClass1,strClass2,strClass3"_s),
              (QVariantList{qint64(7), QDate(2024, 3, 9), true, u"文具"_s, QVariant(), u"定番"_s}));
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA1"_s), 0);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 0);
     // The second cell goes to the same line; the classes stay as they are.
     QVERIFY(gSetSystemStrField(13, u"紙"_s));
     QVERIFY(m.setCellText(1, LedgerCol::Payment, u"1,500"_s, refusal));
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA2"_s), 2);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA2"_s), 2);
     QCOMPARE(row(2, id, u"curPayment,strClass1"_s),
-             (QVariantList{QVariant::fromValue(yen(1500)), u"文具"_s}));
+             (QVariantList{QVariant::fromValue(Currency::fromInt(1500)), u"文具"_s}));
     // A stored line edited keeps its empty classes.
     QVERIFY(m.setCellText(0, LedgerCol::Note, u"確認"_s, refusal));
     QCOMPARE(row(2, old, u"strClass1,strNote"_s), (QVariantList{QVariant(), u"確認"_s}));
@@ -159,12 +148,12 @@ void tst_LedgerModel::unchangedCellIsNotWritten() {
     QVERIFY(m.setCellText(0, LedgerCol::Date, u"24/03/01"_s, refusal));
     QVERIFY(m.setCellText(0, LedgerCol::Item, u"品"_s, refusal));
     QCOMPARE(changed.size(), 0);
-    QCOMPARE(count(u"SELECT count(*) FROM T_COUNT"_s), 0);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_COUNT"_s), 0);
     QVERIFY(m.setCellText(0, LedgerCol::Cost, u"999"_s, refusal));
     QCOMPARE(changed.size(), 1);
-    QCOMPARE(count(u"SELECT count(*) FROM T_COUNT"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_COUNT"_s), 1);
     QCOMPARE(row(1, id, u"curCost,blnChange"_s),
-             (QVariantList{QVariant::fromValue(yen(999)), true}));
+             (QVariantList{QVariant::fromValue(Currency::fromInt(999)), true}));
 }
 
 void tst_LedgerModel::failedWriteLeavesTheCache() {
@@ -197,7 +186,7 @@ void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
     QVERIFY(m.removeLines({0, 2, 3}));
     QCOMPARE(removed.size(), 2);
     QCOMPARE(items(m), QStringList{u"二"_s});
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA1"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 1);
     QVERIFY(row(1, a, u"lngID"_s).isEmpty() && !row(1, b, u"lngID"_s).isEmpty());
 
     // All or none: a refusal at the earlier row (the later goes first) keeps both.
@@ -210,7 +199,7 @@ void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
     QVERIFY(!m.removeLines({0, 1}));
     QCOMPARE(removed.size(), 0);
     QCOMPARE(m.lineCount(), 2);
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA1"_s), 2);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 2);
 }
 
 void tst_LedgerModel::lineCheckClearsPassedLinesUpToTheFirstError() {
@@ -233,7 +222,7 @@ void tst_LedgerModel::lineCheckClearsPassedLinesUpToTheFirstError() {
     QVERIFY(m.load(7, LedgerView::Normal));
     QVERIFY(m.checkLines(texts, false, errorFound, r));
     QCOMPARE(r.focusRow, 1);
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA2 WHERE blnChange=1"_s), 4);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA2 WHERE blnChange=1"_s), 4);
     // In entry order a passes first and is cleared.
     QVERIFY(m.load(7, LedgerView::Entry));
     QVERIFY(m.checkLines(texts, false, errorFound, r));
@@ -244,7 +233,7 @@ void tst_LedgerModel::lineCheckClearsPassedLinesUpToTheFirstError() {
     // With the supplier's default ratio every line passes; supplier 8 is untouched.
     QVERIFY(m.checkLines(texts, true, errorFound, r));
     QVERIFY(!errorFound);
-    QCOMPARE(count(u"SELECT count(*) FROM T_DATA2 WHERE blnChange=1"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA2 WHERE blnChange=1"_s), 1);
     QCOMPARE(row(2, d, u"blnChange"_s).value(0), QVariant(true));
 }
 

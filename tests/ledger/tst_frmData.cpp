@@ -19,6 +19,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,6 +77,8 @@ private slots:
     void closingIsBlockedThenAllowed();
     void calcSumShowsTheFigures();
     void calcSumRefusals();
+    void calendarPicksOrGoesBack_data();
+    void calendarPicksOrGoesBack();
     void resetChecks();
     void ledgerWordsAndTheCaptionEditor();
     void undoThenRedoEachChange_data();
@@ -449,6 +452,42 @@ void tst_frmData::calcSumRefusals() {
     QVERIFY(m_svc.process->terminations.isEmpty());
     QVERIFY(f->isVisible() && f->isEnabled());
     QVERIFY(!f->lblBalance->isVisible() && !f->lblTotalCost->isVisible());
+}
+
+void tst_frmData::calendarPicksOrGoesBack_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("button"); // empty: the close box
+    QTest::addColumn<QDate>("shown");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("decided") << u"2024/2/1"_s << u"cmdDecision"_s << QDate(2024, 2, 1)
+                             << u"2024/01/09"_s;
+    QTest::newRow("back: written out")
+        << u"2024/2/1"_s << u"cmdExit"_s << QDate(2024, 2, 1) << u"2024/02/01"_s;
+    QTest::newRow("closed, no date: today")
+        << QString() << QString() << QDate(2024, 3, 5) << QString();
+}
+
+void tst_frmData::calendarPicksOrGoesBack() {
+    QFETCH(QString, typed);
+    QFETCH(QString, button);
+    QFETCH(QDate, shown);
+    QFETCH(QString, after);
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->cboCalcStartDate->setEditText(typed);
+    QDate seen;
+    whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
+        auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
+        seen = cal->selectedDate();
+        cal->setSelectedDate(QDate(2024, 1, 9));
+        if (button.isEmpty())
+            w->close();
+        else
+            w->findChild<QPushButton*>(button)->click();
+    });
+    f->cmdCulcStartCalendar->click();
+    QCOMPARE(seen, shown);
+    QCOMPARE(f->cboCalcStartDate->currentText(), after);
 }
 
 // The current supplier's checks, then every supplier's, are reset in the open ledger only.

@@ -5,6 +5,7 @@
 
 #include "app/frmMenu.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "maintenance/Backup.h"
 #include "maintenance/frmBackup.h"
 #include "maintenance/frmSystem.h"
@@ -465,7 +466,7 @@ void tst_Maintenance::backupSpace() {
     QFETCH(int, freeMinusNeeded);
     QFETCH(bool, lookupWorks);
     QFETCH(bool, expected);
-    const double needed = static_cast<double>(QFileInfo(gstrDbPath).size());
+    const double needed = static_cast<double>(QFileInfo(svc().paths().db).size());
     gSetFreeSpaceLookup([&](const QString&, double& bytes) {
         bytes = needed + freeMinusNeeded;
         return lookupWorks;

@@ -49,11 +49,6 @@ inline QStringList folderEntries(const QString& folder) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// The saved name of a supplier list written at the test clock's time (2024-03-05 10:15:00).
-inline QString supplierListFileName() {
-    return QStringLiteral("　2024-03-05　10：15：00　仕入先表.xlsx");
-}
-
 // The texts shown, with the saved file's path line of the question after a report written as
 // "<path>" (the file name carries the time of the run).
 inline QStringList withoutPaths(QStringList texts) {

@@ -3,7 +3,9 @@
 #include "TestServices.h"
 #include "XlsxCheck.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "reports/LedgerPrint.h"
+#include "reports/PdfConvert.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
@@ -197,8 +199,7 @@ void tst_LedgerPrint::startRow_data() {
     const QString range = u"開始行は 1以上 29以下 の整数を入力してください"_s;
     QTest::newRow("29") << u"29"_s << 29 << QString();
     QTest::newRow("full-width 10") << u" １０ "_s << 10 << QString();
-    QTest::newRow("0") << u"0"_s << 0 << range;
-    QTest::newRow("30") << u"30"_s << 0 << range;
+    QTest::newRow("0") << u"0"_s << 0 << range; // 30: typed in the window, tst_ReportWindows
     QTest::newRow("1.5") << u"1.5"_s << 0 << integer;
 }
 
@@ -225,11 +226,7 @@ void tst_LedgerPrint::options_defaultsAndDamagedValues() {
     QVERIFY(gGetLedgerPrintOptions(o));
     QVERIFY(o.linesPerPage == 31 && o.balanceInterval == 1);
     QVERIFY(o.offsetVertical == -10 && o.closeDayBlankRows == 4);
-    // Two rows of one number: the read fails and says so.
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID,lngField) VALUES (41,3)"_s));
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID,lngField) VALUES (41,4)"_s));
-    QVERIFY(!gGetLedgerPrintOptions(o));
-    QVERIFY(m_folder->errorLogProcedures().contains(u"gGetLedgerPrintOptions"_s));
+    // A read that fails: tst_ReportCli.
 }
 
 // ---- Pages ----------------------------------------------------------------------------------
@@ -423,7 +420,7 @@ void tst_LedgerPrint::ri103_formNotesAndPrintPosition() {
     QVERIFY(supplier(1, u"A"_s));
     QVERIFY(addPurchases(1, QDate(2024, 1, 1), 31));
     Workbook tpl;
-    QVERIFY(tpl.open(gstrExcelFormatPath + u"kokuyo-ri-103.xlsx"_s));
+    QVERIFY(tpl.open(svc().paths().excelFormat + u"kokuyo-ri-103.xlsx"_s));
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
     p.options.kokuyoRi103 = true;
     p.options.offsetVertical = -4;
@@ -456,17 +453,13 @@ void tst_LedgerPrint::sheetNames_duplicateAndInvalidShortNames() {
         list << LedgerPrintSupplier{i + 1, names[i], i != 5, 1}; // 外 is not ticked
     }
     list.move(3, 0); // the list's order, not the numbers'
-    QList<QPair<int, int>> progress;
-    QVERIFY(gPrintLedger(params(list), {{}, [&](int v, int m) { progress << qMakePair(v, m); }, {}},
-                         m_result));
+    QVERIFY(gPrintLedger(params(list), {}, m_result));
     Workbook book;
     QVERIFY(book.open(m_result.savedPath));
     QCOMPARE(book.sheetNames(),
              QStringList({u"仕入先4_1"_s, u"ABC1"_s, u"ABC2"_s, u"abc(2)1"_s, u"A_B__C_1"_s}));
     // Each page still carries the supplier's own short name.
     QCOMPARE(cell(book.sheet(u"A_B__C_1"_s), 2, 5), u"A/B:[C]"_s);
-    // The progress advances for every item of the list, ticked or not.
-    QCOMPARE(progress.last(), qMakePair(6, 6));
 }
 
 // ---- Stops and failures ---------------------------------------------------------------------
@@ -474,35 +467,26 @@ void tst_LedgerPrint::sheetNames_duplicateAndInvalidShortNames() {
 void tst_LedgerPrint::refusals_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
-    QTest::addColumn<int>("suppliers"); // 0 none, 1 one unticked, 2 one ticked
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
     const QString msg4 = u"日付が正しくありません。\r\n正しい日付を入力してください。"_s;
     QTest::newRow("start not a date")
-        << u"2024/13/01"_s << u"abc"_s << 2 << msg4 << u"cboPrintDataStartDate"_s;
-    QTest::newRow("start after end")
-        << u"2024/01/02"_s << u"2024/01/01"_s << 2
-        << u"終了日が開始日より前になっています。\r\n期間を確認してください。"_s
-        << u"cboPrintDataStartDate"_s;
-    QTest::newRow("none ticked") << u"2024/01/01"_s << u"2024/01/01"_s << 1
-                                 << u"対象仕入先がありません"_s << QString();
-    QTest::newRow("nothing in the range") << u"2024/02/01"_s << u"2024/02/29"_s << 2
+        << u"2024/13/01"_s << u"abc"_s << msg4 << u"cboPrintDataStartDate"_s;
+    // Start after end and none ticked: through the window, tst_ReportWindows.
+    QTest::newRow("nothing in the range") << u"2024/02/01"_s << u"2024/02/29"_s
                                           << u"対象となるデータがありませんでした"_s << QString();
 }
 
 void tst_LedgerPrint::refusals() {
     QFETCH(QString, from);
     QFETCH(QString, to);
-    QFETCH(int, suppliers);
     QFETCH(QString, message);
     QFETCH(QString, focus);
     QVERIFY(supplier(1, u"A"_s));
     QVERIFY(addPurchases(1, QDate(2024, 1, 1), 3));
-    LedgerPrintParams p = params({});
+    LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
     p.startText = from;
     p.endText = to;
-    if (suppliers > 0)
-        p.suppliers << LedgerPrintSupplier{1, u"A"_s, suppliers == 2, 1};
     QList<bool> busy;
     QVERIFY(gPrintLedger(p, {[&](bool b) { busy << b; }, {}, {}}, m_result));
     QVERIFY(m_result.outcome != LedgerPrintOutcome::Written);
@@ -524,12 +508,14 @@ void tst_LedgerPrint::unknownSupplier_failurePath() {
     QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-// The one run of a real spreadsheet program: LibreOffice prints each form to a PDF with exactly
-// one page per sheet, on A4 for plain pages and B5 for the forms, with the figures on it.
+// The one run of a real spreadsheet program, through the program's own converter: LibreOffice
+// prints each form to a PDF with exactly one page per sheet, on A4 for plain pages and B5 for the
+// forms, with the figures on it.
 void tst_LedgerPrint::libreOffice_printsEveryFormOnItsPages() {
-    const QString soffice = QStandardPaths::findExecutable(u"soffice"_s);
-    if (soffice.isEmpty())
-        QSKIP("LibreOffice (soffice) is not installed");
+    const QString pdftotext = QStandardPaths::findExecutable(u"pdftotext"_s);
+    const QString pdfinfo = QStandardPaths::findExecutable(u"pdfinfo"_s);
+    if (gFindPdfConverter().isEmpty() || pdftotext.isEmpty() || pdfinfo.isEmpty())
+        QSKIP("LibreOffice, pdfinfo or pdftotext is not installed");
     QVERIFY(supplier(1, u"山田商店"_s, 50000));
     for (int i = 0; i < 32; ++i) {
         const bool pay = i % 5 == 4;
@@ -537,34 +523,15 @@ void tst_LedgerPrint::libreOffice_printsEveryFormOnItsPages() {
                      pay ? Money() : Money(123456.0 * (i + 1)), pay ? Money(3000000.0) : Money(),
                      3.0, 41152.0 * (i + 1)));
     }
-    QTemporaryDir dir;
-    QStringList files;
-    const QStringList forms = {u"plain"_s, u"ri103"_s, u"ri101"_s};
-    for (const QString& form : forms) {
+    for (const QString& form : {u"plain"_s, u"ri103"_s, u"ri101"_s}) {
         LedgerPrintParams p = params({{1, u"山田商店"_s, true, 1}});
         p.options.kokuyoRi103 = form == u"ri103"_s;
         p.kokuyoRi101 = form == u"ri101"_s;
-        Workbook book;
-        QVERIFY(run(p, book));
-        files << dir.filePath(form + u".xlsx"_s);
-        QVERIFY(QFile::rename(m_result.savedPath, files.last()));
-    }
-    QProcess conv;
-    conv.setProcessChannelMode(QProcess::MergedChannels);
-    conv.start(soffice,
-               QStringList({u"-env:UserInstallation=file://"_s + dir.filePath(u"profile"_s),
-                            u"--headless"_s, u"--convert-to"_s, u"pdf"_s, u"--outdir"_s,
-                            dir.filePath(u"pdf"_s)}) +
-                   files);
-    QVERIFY(conv.waitForFinished(300000));
-    const QByteArray log = conv.readAll();
-    const QString pdftotext = QStandardPaths::findExecutable(u"pdftotext"_s);
-    const QString pdfinfo = QStandardPaths::findExecutable(u"pdfinfo"_s);
-    if (pdftotext.isEmpty() || pdfinfo.isEmpty())
-        QSKIP("pdfinfo and pdftotext (poppler) are not installed");
-    for (const QString& form : forms) {
-        const QString pdf = dir.filePath(u"pdf/"_s + form + u".pdf"_s);
-        QVERIFY2(QFile::exists(pdf), log.constData());
+        ExcelReportRun::Callbacks withPdf;
+        withPdf.makePdf = true;
+        QVERIFY(gPrintLedger(p, withPdf, m_result));
+        const QString pdf = gPdfPathFor(m_result.savedPath);
+        QVERIFY2(QFile::exists(pdf), qPrintable(m_svc.prompt->texts().join(u'|')));
         QProcess info, text;
         info.start(pdfinfo, {pdf});
         text.start(pdftotext, {u"-layout"_s, pdf, u"-"_s});

@@ -26,6 +26,7 @@ using namespace Qt::StringLiterals;
 //   2019/09/30 1 000 and 1 000 食品: both 8 % standard (the reduced rate equals it): 160
 //   2019/10/01 1 000 at 10 %: 100; 1 000 食品 at 8 % reduced: 80
 // 4 無効 (invalid): absent. Sales ledger of 1: 10 000 at 10 %, 5 005 食品 at 8 % (400.4).
+// A range without lines is refused with the usual message: tst_ReportCli.
 class tst_TaxSummary : public DataFileTest {
     Q_OBJECT
 private slots:
@@ -33,7 +34,6 @@ private slots:
     void summaryRows_data();
     void summaryRows();
     void workbookAndCsv();
-    void rangeWithoutLinesIsTheUsualMessage();
 
 private:
     QList<SupplierRecord> suppliers();
@@ -138,19 +138,6 @@ void tst_TaxSummary::workbookAndCsv() {
         QString(u"\"\",\"合計\",\"\",\"\",\"10000\",\"5005\",\"1400\",\"0\",\"1000\",\"400\"\r\n"_s)
             .toUtf8()));
     QCOMPARE(m_folder->errorLogEntries(), 0);
-}
-
-void tst_TaxSummary::rangeWithoutLinesIsTheUsualMessage() {
-    QTemporaryDir out;
-    TaxSummaryParams p;
-    p.startText = u"2031/01/01"_s;
-    p.endText = u"2031/12/31"_s;
-    p.suppliers = suppliers();
-    p.outputFolder = out.path();
-    QCOMPARE(gPrintTaxSummary(p, {}), TaxSummaryOutcome::NothingToReport);
-    QCOMPARE(m_svc.prompt->texts(),
-             QStringList{u"対象となるデータがありません。\r\n期間と設定を確認してください。"_s});
-    QVERIFY(reporttest::folderEntries(out.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_TaxSummary)

@@ -14,6 +14,8 @@ private slots:
     void currencyParse_data();
     void currencyParse();
     void currencyText();
+    void currencyArithmetic_data();
+    void currencyArithmetic();
     void numberPatterns_data();
     void numberPatterns();
     void unknownPatternIsLogged();
@@ -50,6 +52,57 @@ void tst_Formats::currencyText() {
     QCOMPARE(Currency::fromRaw(std::numeric_limits<qint64>::min()).toString(),
              u"-922337203685477.5808"_s);
     QCOMPARE(qint64(Currency::fromDouble(-0.00005).raw()), qint64(-1));
+}
+
+void tst_Formats::currencyArithmetic_data() {
+    QTest::addColumn<QString>("factors"); // amounts separated by spaces
+    QTest::addColumn<QString>("divisors");
+    QTest::addColumn<int>("digits");           // then rounded to that many decimals
+    QTest::addColumn<QStringList>("expected"); // half away, down, up; "" no value
+    const auto row = [](const char* name, const QString& factors, const QString& divisors,
+                        int digits, const QStringList& expected) {
+        QTest::newRow(name) << factors << divisors << digits << expected;
+    };
+    row("half of the last place", u"1"_s, u"20000"_s, 4, {u"0.0001"_s, u"0"_s, u"0.0001"_s});
+    row("negative half", u"-1"_s, u"20000"_s, 4, {u"-0.0001"_s, u"0"_s, u"-0.0001"_s});
+    row("just below half", u"1"_s, u"20001"_s, 4, {u"0"_s, u"0"_s, u"0.0001"_s});
+    row("negative divisor", u"1"_s, u"-3"_s, 4, {u"-0.3333"_s, u"-0.3333"_s, u"-0.3334"_s});
+    row("inexact in binary", u"580 100"_s, u"1000"_s, 1, {u"58"_s, u"58"_s, u"58"_s});
+    row("two factors", u"0.0001 0.5"_s, u""_s, 4, {u"0.0001"_s, u"0"_s, u"0.0001"_s});
+    row("three factors", u"33.3 3 1000"_s, u"100"_s, 0, {u"999"_s, u"999"_s, u"999"_s});
+    row("cut to yen", u"-2.5"_s, u""_s, 0, {u"-3"_s, u"-2"_s, u"-3"_s});
+    row("cut 0.29", u"0.29"_s, u""_s, 2, {u"0.29"_s, u"0.29"_s, u"0.29"_s});
+    row("zero divisor", u"5"_s, u"0"_s, 4, {u""_s, u""_s, u""_s});
+    row("at the limit", u"922337203685477.5807"_s, u""_s, 0,
+        {u"922337203685477.5807"_s, u"922337203685477"_s, u"922337203685477.5807"_s});
+    row("past the limit", u"922337203685477.5807 1.0001"_s, u""_s, 4, {u""_s, u""_s, u""_s});
+    row("product past 127 bits", u"922337203685477 922337203685477 922337203685477"_s,
+        u"922337203685477 922337203685477"_s, 4, {u""_s, u""_s, u""_s});
+}
+
+void tst_Formats::currencyArithmetic() {
+    QFETCH(QString, factors);
+    QFETCH(QString, divisors);
+    QFETCH(int, digits);
+    QFETCH(QStringList, expected);
+    const auto list = [](const QString& text) {
+        QList<Currency> l;
+        for (const QString& t : text.split(u' ', Qt::SkipEmptyParts))
+            l.append(*Currency::parse(t));
+        return l;
+    };
+    const QList<Currency> f = list(factors), d = list(divisors);
+    const Currency::Rounding modes[] = {Currency::Rounding::HalfAway, Currency::Rounding::Down,
+                                        Currency::Rounding::Up};
+    for (int m = 0; m < 3; ++m) {
+        const auto at = [](const QList<Currency>& l, int i) {
+            return i < l.size() ? l.at(i) : Currency::fromInt(1);
+        };
+        // Missing factors and divisors are ones.
+        const std::optional<Currency> r =
+            Currency::mulDiv({at(f, 0), at(f, 1), at(f, 2)}, {at(d, 0), at(d, 1)}, modes[m]);
+        QCOMPARE(r ? r->rounded(digits, modes[m]).toString() : u""_s, expected.at(m));
+    }
 }
 
 void tst_Formats::numberPatterns_data() {

@@ -21,8 +21,6 @@ class tst_Period : public DataFileTest {
 private slots:
     void currentMonthTerm_data();
     void currentMonthTerm();
-    void closeDay_data();
-    void closeDay();
     void unusableCloseDay_data();
     void unusableCloseDay();
     void termLists();
@@ -36,20 +34,21 @@ void tst_Period::currentMonthTerm_data() {
     QTest::addColumn<QDate>("date");
     QTest::addColumn<int>("back"); // days back from the date
     QTest::addColumn<QString>("term");
+    QTest::addColumn<bool>("isClose"); // the date itself is a close day
     const auto row = [](const char* name, int closeDay, const char* date, int back,
-                        const char* term) {
-        QTest::newRow(name) << closeDay << d(date) << back << QString::fromLatin1(term);
+                        const char* term, bool isClose) {
+        QTest::newRow(name) << closeDay << d(date) << back << QString::fromLatin1(term) << isClose;
     };
-    row("20: on the close day", 20, "2024/03/20", 0, "2024/02/21-2024/03/20");
-    row("20: day after", 20, "2024/03/21", 0, "2024/03/21-2024/04/20");
-    row("31: leap february", 31, "2024/02/15", 0, "2024/02/01-2024/02/29");
-    row("30: leap february end", 30, "2024/02/29", 0, "2024/01/31-2024/02/29");
-    row("29: common february", 29, "2023/02/28", 0, "2023/01/30-2023/02/28");
-    row("29: leap february", 29, "2024/02/29", 0, "2024/01/30-2024/02/29");
-    row("28: leap day", 28, "2024/02/29", 0, "2024/02/29-2024/03/28");
-    row("back onto the close day", 0, "2024/03/30", 10, "2024/02/21-2024/03/20");
-    row("not back across it", 0, "2024/03/31", 10, "2024/03/21-2024/04/20");
-    row("negative is ignored", 0, "2024/03/15", -10, "2024/02/21-2024/03/20");
+    row("20: on the close day", 20, "2024/03/20", 0, "2024/02/21-2024/03/20", true);
+    row("20: day after", 20, "2024/03/21", 0, "2024/03/21-2024/04/20", false);
+    row("31: leap february", 31, "2024/02/29", 0, "2024/02/01-2024/02/29", true);
+    row("30: leap february end", 30, "2024/02/29", 0, "2024/01/31-2024/02/29", true);
+    row("29: common february", 29, "2023/02/28", 0, "2023/01/30-2023/02/28", true);
+    row("29: leap february", 29, "2024/02/29", 0, "2024/01/30-2024/02/29", true);
+    row("28: leap day", 28, "2024/02/29", 0, "2024/02/29-2024/03/28", false);
+    row("back onto the close day", 0, "2024/03/30", 10, "2024/02/21-2024/03/20", false);
+    row("not back across it", 0, "2024/03/31", 10, "2024/03/21-2024/04/20", false);
+    row("negative is ignored", 0, "2024/03/15", -10, "2024/02/21-2024/03/20", false);
 }
 
 void tst_Period::currentMonthTerm() {
@@ -57,33 +56,12 @@ void tst_Period::currentMonthTerm() {
     QFETCH(QDate, date);
     QFETCH(int, back);
     QFETCH(QString, term);
+    QFETCH(bool, isClose);
     if (closeDay)
         QVERIFY(gSetSystemLngField(8, closeDay));
     QString s, e;
     QVERIFY(gGetCurrentMonthTerm(date, s, e, back));
     QCOMPARE(s + u'-' + e, term);
-}
-
-void tst_Period::closeDay_data() {
-    QTest::addColumn<int>("closeDay"); // 0: no setting stored (20)
-    QTest::addColumn<QDate>("date");
-    QTest::addColumn<bool>("isClose");
-    const auto row = [](int closeDay, const char* date, bool isClose) {
-        QTest::addRow("%d on %s", closeDay, date) << closeDay << d(date) << isClose;
-    };
-    row(0, "2024/03/20", true);
-    row(0, "2024/03/21", false);
-    row(31, "2024/02/29", true);
-    row(30, "2023/02/28", true);
-    row(28, "2024/02/29", false);
-}
-
-void tst_Period::closeDay() {
-    QFETCH(int, closeDay);
-    QFETCH(QDate, date);
-    QFETCH(bool, isClose);
-    if (closeDay)
-        QVERIFY(gSetSystemLngField(8, closeDay));
     bool flag = !isClose;
     QVERIFY(gChkCloseDay(date, flag));
     QCOMPARE(flag, isClose);

@@ -57,9 +57,7 @@ TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()
     // The per-user data folder of whatever runs here lies in the throw-away folder as well.
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/home")).toLocal8Bit());
     qunsetenv("TOVAKI_DB");
-    gstrAppPath = path();
-    gstrDbPath = dbPath();
-    gstrExcelFormatPath = gAddBackSlash(path()) + QStringLiteral("sys/excel_format/");
+    svc().setProgramFolder(path());
     gstrAppTitle = appTitle();
 }
 

@@ -15,8 +15,8 @@
 // sys/icon.ico, sys/excel_format/ with the built templates, and index.html, copied from the build.
 // The temporary folder (env "temp"/"tmp") points into it, so error logs land there too, and so does
 // the per-user data folder (XDG_DATA_HOME, its "home" folder; TOVAKI_DB is unset).
-// open() sets gstrAppPath, gstrDbPath, gstrExcelFormatPath, gstrAppTitle and opens both
-// databases; the destructor closes them.
+// The constructor sets the services' program folder (svc().paths()) and gstrAppTitle; open()
+// opens both databases; the destructor closes them.
 class TestProgramFolder {
 public:
     TestProgramFolder();

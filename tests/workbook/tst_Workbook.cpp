@@ -66,13 +66,11 @@ private slots:
     void sheetNames_madeValidAndUnique_data();
     void sheetNames_madeValidAndUnique();
     void activeAndHiddenSheets();
-    void cells_writtenInAnyOrderStaySorted();
-    void overwriting_keepsStyleAndDropsOldContent();
+    void cells_sortedAndOverwritten();
     void text_data();
     void text();
     void numbers_ignoreTheLocale();
     void styles_derivedNeverModified();
-    void numberFormats_data();
     void numberFormats();
     void thinBordersAndFills_data();
     void thinBordersAndFills();
@@ -186,7 +184,9 @@ void tst_Workbook::activeAndHiddenSheets() {
     QVERIFY(!again.setActiveSheet(0));
 }
 
-void tst_Workbook::cells_writtenInAnyOrderStaySorted() {
+// Cells written in any order are saved in order; writing over a cell keeps its style and drops its
+// old content.
+void tst_Workbook::cells_sortedAndOverwritten() {
     Workbook book;
     QVERIFY(openFixture(book));
     Worksheet* ws = book.copySheet(0, u"1"_s);
@@ -195,9 +195,19 @@ void tst_Workbook::cells_writtenInAnyOrderStaySorted() {
     QVERIFY(ws->setNumber(2, 2, 22));
     QVERIFY(ws->setText(7, 28, u"AB7"_s));
     QVERIFY(ws->setText(7, 27, u"AA7"_s));
+    Worksheet* tpl = book.sheet(0);
+    QVERIFY(tpl->setText(1, 1, u"新しい題"_s)); // was a shared string with style 2
+    QVERIFY(tpl->setText(2, 3, u"text"_s));     // was a formula with style 1
+    QVERIFY(tpl->setNumber(2, 3, 5));
+    QVERIFY(tpl->setText(1, 2, QString())); // an empty text clears the value
     const XlsxPackage pkg = saved(book);
     QCOMPARE(pkg.problems(), QStringList());
     QVERIFY(partText(pkg, pkg.sheetPart(u"1"_s)).contains(u"<dimension ref=\"A1:AB8\"/>"_s));
+    QVERIFY(sheetXml(pkg, u"雛型"_s)
+                .contains(u"<c r=\"A1\" s=\"2\" t=\"inlineStr\"><is><t>新しい題</t></is></c>"_s));
+    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"C2\" s=\"1\"><v>5</v></c>"_s));
+    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"B1\"/>"_s));
+    QCOMPARE(pkg.part(u"xl/sharedStrings.xml"_s), fixturePart(u"xl/sharedStrings.xml"_s));
     Workbook again;
     QVERIFY(reopen(book, again));
     Worksheet* back = again.sheet(u"1"_s);
@@ -205,23 +215,6 @@ void tst_Workbook::cells_writtenInAnyOrderStaySorted() {
     QCOMPARE(back->value(7, 27), QVariant(u"AA7"_s));
     QCOMPARE(back->value(7, 28), QVariant(u"AB7"_s));
     QCOMPARE(back->lastColumn(), 28);
-}
-
-void tst_Workbook::overwriting_keepsStyleAndDropsOldContent() {
-    Workbook book;
-    QVERIFY(openFixture(book));
-    Worksheet* ws = book.sheet(0);
-    QVERIFY(ws->setText(1, 1, u"新しい題"_s)); // was a shared string with style 2
-    QVERIFY(ws->setText(2, 3, u"text"_s));     // was a formula with style 1
-    QVERIFY(ws->setNumber(2, 3, 5));
-    QVERIFY(ws->setText(1, 2, QString())); // an empty text clears the value
-    const XlsxPackage pkg = saved(book);
-    QCOMPARE(pkg.problems(), QStringList());
-    QVERIFY(sheetXml(pkg, u"雛型"_s)
-                .contains(u"<c r=\"A1\" s=\"2\" t=\"inlineStr\"><is><t>新しい題</t></is></c>"_s));
-    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"C2\" s=\"1\"><v>5</v></c>"_s));
-    QVERIFY(sheetXml(pkg, u"雛型"_s).contains(u"<c r=\"B1\"/>"_s));
-    QCOMPARE(pkg.part(u"xl/sharedStrings.xml"_s), fixturePart(u"xl/sharedStrings.xml"_s));
 }
 
 void tst_Workbook::text_data() {
@@ -293,28 +286,22 @@ void tst_Workbook::styles_derivedNeverModified() {
     QCOMPARE(back->format(1, 1).horizontal, u"center"_s);
 }
 
-void tst_Workbook::numberFormats_data() {
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<int>("id");
-    QTest::newRow("existing custom reused") << u"#,##0_ "_s << 176;
-    QTest::newRow("#,##0 is custom") << u"#,##0"_s << 177;
-}
-
+// A code the package already holds is reused; a new one is added once.
 void tst_Workbook::numberFormats() {
-    QFETCH(QString, code);
-    QFETCH(int, id);
     Workbook book;
     QVERIFY(openFixture(book));
     Worksheet* ws = book.sheet(1);
-    QVERIFY(ws->setNumberFormat(3, 3, code));
-    QVERIFY(ws->setNumberFormat(4, 3, code)); // the same code again adds nothing
-    QCOMPARE(ws->format(3, 3).numberFormatId, id);
+    QVERIFY(ws->setNumberFormat(3, 3, u"#,##0_ "_s));          // the template's custom 176
+    QVERIFY(ws->setNumberFormat(4, 3, u"#,##0"_s));            // custom here, too
+    QVERIFY(book.sheet(0)->setNumberFormat(1, 1, u"#,##0"_s)); // from another style, too
+    QCOMPARE(ws->format(3, 3).numberFormatId, 176);
+    QCOMPARE(book.sheet(0)->format(1, 1).numberFormatId, 177);
     const XlsxPackage pkg = saved(book);
     QCOMPARE(pkg.problems(), QStringList());
-    QCOMPARE(partText(pkg, u"xl/styles.xml"_s).count(u"<numFmt "_s), id > 176 ? 2 : 1);
+    QCOMPARE(partText(pkg, u"xl/styles.xml"_s).count(u"<numFmt "_s), 2);
     Workbook again;
     QVERIFY(reopen(book, again));
-    QCOMPARE(again.sheet(1)->format(3, 3).numberFormat, code);
+    QCOMPARE(again.sheet(1)->format(4, 3).numberFormat, u"#,##0"_s);
 }
 
 void tst_Workbook::thinBordersAndFills_data() {

@@ -867,39 +867,41 @@ bool openDataFolder(const QString& folder, const QString& dataOption) {
     const QString portable = folder.isEmpty()
                                  ? QCoreApplication::applicationDirPath()
                                  : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    gstrAppPath = folder.isEmpty() ? gProgramFolder(portable) : portable;
-    if (!gResolveDataFile(dataOption, portable, gstrAppPath, &gstrDbPath))
+    const QString app = folder.isEmpty() ? gProgramFolder(portable) : portable;
+    svc().setProgramFolder(app); // the error log's second folder while the data file is sought
+    QString dataFile;
+    if (!gResolveDataFile(dataOption, portable, app, &dataFile))
         return false;
-    gstrExcelFormatPath = gAddBackSlash(gstrAppPath) + QStringLiteral("sys/excel_format/");
+    svc().setProgramFolder(app, dataFile);
     gstrAppTitle = appTitle();
     // The same lock as the program's: a report never reads a file while another program
     // holds it (nor while the file is being compacted or restored).
-    if (QFileInfo::exists(gstrDbPath)) {
+    if (QFileInfo::exists(svc().paths().db)) {
         DataLockHolder holder;
-        switch (gLockDataFile(gstrDbPath, &holder)) {
+        switch (gLockDataFile(svc().paths().db, &holder)) {
         case DataLockResult::Locked:
         case DataLockResult::FolderReadOnly:
             break;
         case DataLockResult::InUse:
-            printErr(gDataInUseText(gstrDbPath, holder));
+            printErr(gDataInUseText(svc().paths().db, holder));
             return false;
         case DataLockResult::Failed:
             printErr(QStringLiteral("データファイルのロックファイルを作成できません。 (") +
-                     gDataLockPath(gstrDbPath) + QLatin1Char(')'));
+                     gDataLockPath(svc().paths().db) + QLatin1Char(')'));
             return false;
         }
     }
-    if (!DbInit(gstrDbPath, false)) {
+    if (!DbInit(svc().paths().db, false)) {
         const QString why = DbInitRefusal();
         printErr(QStringLiteral("必要とするデータ保存用データベースが開けません。") +
-                 (why.isEmpty() ? QStringLiteral(" (") + gstrDbPath + QLatin1Char(')')
+                 (why.isEmpty() ? QStringLiteral(" (") + svc().paths().db + QLatin1Char(')')
                                 : QStringLiteral("\n") + why));
-        gProcError(QStringLiteral("tovaki-report"), gstrDbPath);
+        gProcError(QStringLiteral("tovaki-report"), svc().paths().db);
         return false;
     }
-    if (!gMsgInit(gAddBackSlash(gstrAppPath) + QStringLiteral("sys/msg"))) {
+    if (!gMsgInit(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/msg"))) {
         printErr(QStringLiteral("必要とするメッセージデータベースが開けません"));
-        gProcError(QStringLiteral("tovaki-report"), gstrAppPath);
+        gProcError(QStringLiteral("tovaki-report"), svc().paths().app);
         return false;
     }
     return true;
