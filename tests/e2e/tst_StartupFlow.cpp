@@ -266,10 +266,12 @@ void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce() {
         QVERIFY(other.tryLock(0)); // another program on the same file
     else if (condition == u"temp"_s)
         qputenv("temp", "/proc/self"); // nobody can create files there, not even the superuser
-    else if (condition == u"read-only"_s)
+    else if (condition == u"read-only"_s) {
+        frmMenu::setOpener(frmMenu::Target::System, [] { return new QWidget; }); // wired
         QVERIFY(QFile::setPermissions(m_folder->dbPath(), QFileDevice::ReadOwner));
-    else
+    } else {
         QVERIFY(m_folder->damageDataFile());
+    }
     const QByteArray before = readBytes(m_folder->dbPath());
     const bool ok = Main(m_folder->path());
     qputenv("temp", m_folder->tempPath().toLocal8Bit());
