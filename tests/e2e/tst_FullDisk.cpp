@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
 #include <csignal>
@@ -19,7 +18,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <memory>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,29 +53,17 @@ int runLimited(const QString& outputFile, const std::function<int()>& body) {
 
 } // namespace
 
-class tst_FullDisk : public QObject {
+class tst_FullDisk : public DataFileTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
 
     void writeFails_data();
     void writeFails();
-
-private:
-    std::unique_ptr<TestProgramFolder> m_folder;
-    std::unique_ptr<QTemporaryDir> m_out;
-    std::unique_ptr<QTemporaryDir> m_work;
-    TestServices m_svc{};
 };
 
 void tst_FullDisk::init() {
-    m_folder = std::make_unique<TestProgramFolder>();
-    m_out = std::make_unique<QTemporaryDir>();
-    m_work = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid() && m_out->isValid() && m_work->isValid());
-    m_svc = TestServices::install();
-    QVERIFY(m_folder->open());
+    DataFileTest::init();
     QVERIFY(gdbData().executeSQL(
         u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)"
         u" INSERT INTO T_MASTER (lngMasterID,lngSupplier,blnValid,strSupplierName,"
@@ -87,12 +73,6 @@ void tst_FullDisk::init() {
         {}));
     // The child opens the data file itself; no connection is carried across the fork.
     m_folder->close();
-}
-
-void tst_FullDisk::cleanup() {
-    m_out.reset();
-    m_work.reset();
-    m_folder.reset();
 }
 
 void tst_FullDisk::writeFails_data() {
@@ -109,8 +89,9 @@ void tst_FullDisk::writeFails() {
     QFETCH(QString, job);
     QFETCH(int, code);
     QFETCH(QString, procedure);
-    const QString out = m_out->path();
-    const QString outputFile = m_work->filePath(u"output.txt"_s);
+    const QString out = m_folder->path() + u"/out"_s; // empty
+    QVERIFY(QDir().mkdir(out));
+    const QString outputFile = m_folder->tempPath() + u"/output.txt"_s;
 
     const QByteArray program = TOVAKI_REPORT_PROGRAM;
     const QByteArray data = QFile::encodeName(m_folder->path());

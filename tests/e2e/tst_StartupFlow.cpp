@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kFatal =
@@ -68,10 +70,8 @@ private slots:
     void registeredWindowsReplaceTheMenu();
     void helpAndAbout();
     void secondInstance();
-    void dataFileInUseIsToldAndNotOpened();
-    void unwritableTemporaryFolderIsTold();
-    void readOnlyDataFileIsShownNotEdited();
-    void damagedDataFileIsToldOnceAndKept();
+    void startUpWithAnUnusableFileIsToldOnce_data();
+    void startUpWithAnUnusableFileIsToldOnce();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -245,52 +245,57 @@ void tst_StartupFlow::secondInstance() {
     QVERIFY(!third.tryLock(0));
 }
 
-void tst_StartupFlow::dataFileInUseIsToldAndNotOpened() {
+// A data file that another program holds or a temporary folder nobody can write ends the start-up;
+// a read-only or a damaged data file is shown. Each is told once, and the file keeps every byte.
+void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce_data() {
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<QString>("told"); // the start of the one message
+    QTest::newRow("in use") << u"in use"_s << false << u"データファイルは他のプログラムで使用中"_s;
+    QTest::newRow("temporary folder") << u"temp"_s << false << u"一時フォルダーに書き込めない"_s;
+    QTest::newRow("read-only") << u"read-only"_s << true << u"データファイルに書き込めない"_s;
+    QTest::newRow("damaged") << u"damaged"_s << true << u"データファイルが壊れています"_s;
+}
+
+void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce() {
+    QFETCH(QString, condition);
+    QFETCH(bool, started);
+    QFETCH(QString, told);
     QLockFile other(gDataLockPath(m_folder->dbPath()));
-    QVERIFY(other.tryLock(0)); // another program on the same file
+    if (condition == u"in use"_s)
+        QVERIFY(other.tryLock(0)); // another program on the same file
+    else if (condition == u"temp"_s)
+        qputenv("temp", "/proc/self"); // nobody can create files there, not even the superuser
+    else if (condition == u"read-only"_s) {
+        frmMenu::setOpener(frmMenu::Target::System, [] { return new QWidget; }); // wired
+        QVERIFY(QFile::setPermissions(m_folder->dbPath(), QFileDevice::ReadOwner));
+    } else {
+        QVERIFY(m_folder->damageDataFile());
+    }
     const QByteArray before = readBytes(m_folder->dbPath());
-    QVERIFY(!Main(m_folder->path()));
-    QCOMPARE(m_t.prompt->shown.size(), 1);
-    QVERIFY(m_t.prompt->texts().at(0).contains(QStringLiteral("他のプログラムで使用中")));
-    QVERIFY(m_t.prompt->texts().at(0).contains(QSysInfo::machineHostName()));
-    QCOMPARE(m_t.process->terminations, QList<int>{1});
-    QVERIFY(!gdbData().isOpen() && !frmMenu::existing());
-    QCOMPARE(readBytes(m_folder->dbPath()), before);
-}
-
-void tst_StartupFlow::unwritableTemporaryFolderIsTold() {
-    qputenv("temp", "/proc/self"); // nobody can create files there, not even the superuser
-    const bool started = Main(m_folder->path());
+    const bool ok = Main(m_folder->path());
     qputenv("temp", m_folder->tempPath().toLocal8Bit());
-    QVERIFY(!started);
-    QCOMPARE(m_t.prompt->shown.size(), 1);
-    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("一時フォルダーに書き込めない")));
-    QCOMPARE(m_t.process->terminations, QList<int>{1});
-}
-
-void tst_StartupFlow::readOnlyDataFileIsShownNotEdited() {
-    QVERIFY(QFile::setPermissions(m_folder->dbPath(), QFileDevice::ReadOwner));
-    QVERIFY(Main(m_folder->path()));
+    QCOMPARE(ok, started);
     QTRY_COMPARE(m_t.prompt->shown.size(), 1);
-    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("データファイルに書き込めない")));
-    QVERIFY(gDataFileReadOnly());
-    QVERIFY(!button(4)->isEnabled()); // システム
-    QVERIFY(button(1)->isEnabled());  // the ledgers can still be looked at
-}
-
-void tst_StartupFlow::damagedDataFileIsToldOnceAndKept() {
-    QVERIFY(m_folder->damageDataFile());
-    const QByteArray before = readBytes(m_folder->dbPath());
-
-    QVERIFY(Main(m_folder->path()));
-    QTRY_COMPARE(m_t.prompt->shown.size(), 1);
-    QVERIFY(m_t.prompt->texts().at(0).startsWith(QStringLiteral("データファイルが壊れています")));
-    // A statement that meets the damage later tells nothing more.
-    ResultSet rs(gdbData());
-    QVERIFY(!rs.openRecordSet(QStringLiteral("SELECT * FROM T_DATA1_CAPTION")));
-    QTest::qWait(50);
-    QCOMPARE(m_t.prompt->shown.size(), 1);
-    QVERIFY(gTermDataBase()); // the shutdown
+    QVERIFY2(m_t.prompt->texts().at(0).startsWith(told), qPrintable(m_t.prompt->texts().at(0)));
+    if (condition == u"read-only"_s) {
+        QVERIFY(gDataFileReadOnly());
+        QVERIFY(!button(4)->isEnabled()); // システム
+        QVERIFY(button(1)->isEnabled());  // the ledgers can still be looked at
+    }
+    if (condition == u"damaged"_s) {
+        // A statement that meets the damage later tells nothing more.
+        ResultSet rs(gdbData());
+        QVERIFY(!rs.openRecordSet(u"SELECT * FROM T_DATA1_CAPTION"_s));
+        QTest::qWait(50);
+        QCOMPARE(m_t.prompt->shown.size(), 1);
+    }
+    if (started) {
+        QVERIFY(gTermDataBase()); // the shutdown
+    } else {
+        QCOMPARE(m_t.process->terminations, QList<int>{1});
+        QVERIFY(!gdbData().isOpen() && !frmMenu::existing());
+    }
     QVERIFY(readBytes(m_folder->dbPath()) == before);
 }
 

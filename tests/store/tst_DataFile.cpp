@@ -81,10 +81,11 @@ private slots:
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
+    TestServices m_svc{};
 };
 
 void tst_DataFile::init() {
-    TestServices::install();
+    m_svc = TestServices::install();
     m_folder = std::make_unique<TestProgramFolder>();
     QVERIFY(m_folder->isValid());
 }
@@ -233,7 +234,7 @@ void tst_DataFile::leftoversGoAndCopiesAreOwnerOnly() {
 }
 
 // The shutdown rewrites the file (a new file takes its name) only when that gives back a real
-// share of it.
+// share of it. The copy is made under the first free name, past another program's file.
 void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     const QString db = m_folder->dbPath();
     const auto inode = [&db] {
@@ -256,8 +257,12 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     QVERIFY(gdbData().executeSQL(u"DELETE FROM T_DATA1 WHERE strNote IS NOT NULL"_s));
     // The history of these lines goes as well, so that their pages are free.
     QVERIFY(gdbData().executeSQL(u"DELETE FROM T_HISTORY"_s));
+    const QString taken = QFileInfo(db).absolutePath() + u"/CompactDataBase1.mdb"_s;
+    QVERIFY(writeBytes(taken, "someone else's file"));
     DbCloseAndCompact(db);
     QVERIFY(inode() != before);
+    QCOMPARE(readBytes(taken), QByteArray("someone else's file"));
+    QCOMPARE(strays(db), QStringList{u"CompactDataBase1.mdb"_s});
     QVERIFY(DbInit(db));
     QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 1);
     DbClose();
@@ -323,18 +328,15 @@ void tst_DataFile::resolutionOrder() {
     QFETCH(QString, expected);
     QFETCH(bool, created);
 
-    TestServices t = TestServices::install();
-    auto folder = std::make_unique<TestProgramFolder>();
-    QVERIFY(folder->isValid());
-    const QString root = QFileInfo(folder->tempPath()).absolutePath();
-    const QString sys = folder->path() + u"/sys/"_s;
+    const QString root = QFileInfo(m_folder->tempPath()).absolutePath();
+    const QString sys = m_folder->path() + u"/sys/"_s;
     const QString empty = sys + u"db1.empty"_s;
-    QVERIFY(QFile::copy(folder->dbPath(), empty));
+    QVERIFY(QFile::copy(m_folder->dbPath(), empty));
     const QByteArray emptyBytes = readBytes(empty);
     if (!shipped)
         QVERIFY(QFile::remove(empty));
     if (!portable)
-        QVERIFY(QFile::remove(folder->dbPath()));
+        QVERIFY(QFile::remove(m_folder->dbPath()));
     const QString given = root + u"/chosen.db"_s;
     const QString fromEnv = root + u"/env.db"_s;
     QVERIFY(writeBytes(given, "given") && writeBytes(fromEnv, "env"));
@@ -353,7 +355,7 @@ void tst_DataFile::resolutionOrder() {
                                : option == u"missing"_s ? root + u"/none.db"_s
                                                         : QString();
     QString found;
-    const bool ok = gResolveDataFile(optionPath, folder->path(), folder->path(), &found);
+    const bool ok = gResolveDataFile(optionPath, m_folder->path(), m_folder->path(), &found);
     qunsetenv("TOVAKI_DB");
 
     const QMap<QString, QString> paths = {{u"given"_s, given},
@@ -363,13 +365,13 @@ void tst_DataFile::resolutionOrder() {
     QCOMPARE(ok, !expected.isEmpty());
     if (ok) {
         QCOMPARE(found, paths.value(expected));
-        QVERIFY(t.prompt->shown.isEmpty());
+        QVERIFY(m_svc.prompt->shown.isEmpty());
     } else {
         // One message, naming what is wrong.
-        QCOMPARE(t.prompt->texts().size(), 1);
+        QCOMPARE(m_svc.prompt->texts().size(), 1);
         const QString named = blocked ? userFolder : optionPath;
-        QVERIFY2(t.prompt->texts().at(0).contains(QDir::toNativeSeparators(named)),
-                 qPrintable(t.prompt->texts().at(0)));
+        QVERIFY2(m_svc.prompt->texts().at(0).contains(QDir::toNativeSeparators(named)),
+                 qPrintable(m_svc.prompt->texts().at(0)));
         QVERIFY(!QFileInfo::exists(optionPath));
     }
     // The per-user folder exists only when it held a file before or one was made in it.

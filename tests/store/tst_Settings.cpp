@@ -4,36 +4,21 @@
 #include "store/Settings.h"
 
 #include <QTest>
-#include <functional>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// One reader call of any type, its result as text for comparisons.
-using Reader = std::function<bool(int number, QString& shown)>;
-
-Reader readerFor(const QString& type) {
-    if (type == u"lng"_s)
-        return [](int n, QString& shown) {
-            qint32 v = -777;
-            const bool ok = gGetSystemLngField(n, v, 42);
-            shown = QString::number(v);
-            return ok;
-        };
-    if (type == u"cur"_s)
-        return [](int n, QString& shown) {
-            Currency v = Currency::fromInt(-777);
-            const bool ok = gGetSystemCurField(n, v, Currency::fromInt(5));
-            shown = QString::number(v.raw());
-            return ok;
-        };
-    return [](int n, QString& shown) {
-        QString v = u"unchanged"_s;
-        const bool ok = gGetSystemStrField(n, v, u"default"_s);
-        shown = v;
-        return ok;
-    };
+// The three readers on one setting number, as "lng cur str"; succeeded counts the readers that
+// returned true. A reader that fails leaves -777, -777 and "unchanged".
+QString readAll(int number, int& succeeded) {
+    qint32 l = -777;
+    Currency c = Currency::fromInt(-777);
+    QString s = u"unchanged"_s;
+    succeeded = int(gGetSystemLngField(number, l, 42)) +
+                int(gGetSystemCurField(number, c, Currency::fromInt(5))) +
+                int(gGetSystemStrField(number, s, u"default"_s));
+    return u"%1 %2 %3"_s.arg(l).arg(c.toString(), s);
 }
 
 } // namespace
@@ -41,89 +26,48 @@ Reader readerFor(const QString& type) {
 class tst_Settings : public DataFileTest {
     Q_OBJECT
 private slots:
-    void readers_data();
     void readers();
-    void storedForms_data();
-    void storedForms();
+    void writersReplaceTheOneRow();
     void defaultsAndRefusals();
     void failedWriteKeepsOldRowAndCallersWork();
 };
 
-void tst_Settings::readers_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("byDefault");
-    QTest::addColumn<QString>("unchanged");
-    QTest::addColumn<QString>("ofNull");
-    QTest::newRow("lng") << u"lng"_s << u"42"_s << u"-777"_s << u"0"_s;
-    QTest::newRow("cur") << u"cur"_s << u"50000"_s << u"-7770000"_s << u"0"_s;
-    QTest::newRow("str") << u"str"_s << u"default"_s << u"unchanged"_s << QString();
-}
-
 void tst_Settings::readers() {
-    QFETCH(QString, type);
-    QFETCH(QString, byDefault);
-    QFETCH(QString, unchanged);
-    QFETCH(QString, ofNull);
-    const Reader read = readerFor(type);
-    QString shown;
+    int succeeded = 0;
     // No row: the default.
-    QVERIFY(read(32, shown));
-    QCOMPARE(shown, byDefault);
+    QCOMPARE(readAll(32, succeeded), u"42 5 default"_s);
+    QCOMPARE(succeeded, 3);
     // Two rows of one number: a failure that leaves the value alone.
     QVERIFY(gdbData().executeSQL(
         u"INSERT INTO T_SYSTEM (lngID, lngField, curField, strField, blnField) VALUES "
         "(12, 1, 10000, 'a', 1), (12, 2, 20000, 'b', 1)"_s));
-    QVERIFY(!read(12, shown));
-    QCOMPARE(shown, unchanged);
+    QCOMPARE(readAll(12, succeeded), u"-777 -777 unchanged"_s);
+    QCOMPARE(succeeded, 0);
     // A row whose own column is empty is a row: the reader gives the Null conversion.
     QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, ?)"_s,
                                  {QDateTime(QDate(2024, 3, 5), QTime(10, 15))}));
-    QVERIFY(read(0, shown));
-    QCOMPARE(shown, ofNull);
+    QCOMPARE(readAll(0, succeeded), u"0 0 "_s);
+    QCOMPARE(succeeded, 3);
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
-void tst_Settings::storedForms_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("column");
-    QTest::addColumn<QString>("sqliteType");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("currency 5.5") << u"cur"_s << u"curField"_s << u"integer"_s << u"55000"_s;
-    QTest::newRow("quoted text") << u"str"_s << u"strField"_s << u"text"_s << u"O'Hara 50%"_s;
-}
-
-void tst_Settings::storedForms() {
-    QFETCH(QString, type);
-    QFETCH(QString, column);
-    QFETCH(QString, sqliteType);
-    QFETCH(QString, stored);
-    // Written twice: the second value replaces the first in the one row of the number.
-    const int n = 32;
-    if (type == u"cur"_s) {
-        QVERIFY(gSetSystemCurField(n, Currency::fromInt(8)));
-        QVERIFY(gSetSystemCurField(n, Currency::fromRaw(55000)));
-    } else {
-        QVERIFY(gSetSystemStrField(n, u"一回目"_s));
-        QVERIFY(gSetSystemStrField(n, stored));
-    }
+// Written twice: the second value replaces the first in the one row of the number, in its own
+// column only (an amount as its raw integer, text as given), and reads back as written.
+void tst_Settings::writersReplaceTheOneRow() {
+    QVERIFY(gSetSystemCurField(32, Currency::fromInt(8)) &&
+            gSetSystemCurField(32, Currency::fromRaw(55000)));
+    QVERIFY(gSetSystemStrField(33, u"一回目"_s) && gSetSystemStrField(33, u"O'Hara 50%"_s));
     ResultSet rs(gdbData());
-    QVERIFY(rs.openRecordSet(u"SELECT typeof(%1), CAST(%1 AS TEXT), (lngField IS NOT NULL) + "
-                             "(curField IS NOT NULL) + (blnField IS NOT NULL) + "
-                             "(strField IS NOT NULL) FROM T_SYSTEM WHERE lngID = ?"_s.arg(column),
-                             {n}));
-    QCOMPARE(rs.recordCount(), 1);
-    QCOMPARE(rs.text(0), sqliteType);
-    QCOMPARE(rs.text(1), stored);
-    QCOMPARE(rs.lng(2), 1); // the other value columns stay NULL
-    QString shown;
-    QVERIFY(readerFor(type)(n, shown));
-    QCOMPARE(shown, stored); // read back as written
+    QVERIFY(rs.openRecordSet(
+        u"SELECT group_concat(lngID || ' ' || typeof(curField) || ' ' || typeof(strField) || ' ' "
+        "|| coalesce(curField, strField) || ' ' || (lngField IS NULL) || (blnField IS NULL), "
+        "', ') AS strRows FROM (SELECT * FROM T_SYSTEM WHERE lngID IN (32, 33) ORDER BY lngID)"_s));
+    QCOMPARE(rs.text(0), u"32 integer null 55000 11, 33 null text O'Hara 50% 11"_s);
+    int succeeded = 0;
+    QCOMPARE(readAll(32, succeeded) + u'|' + readAll(33, succeeded), u"0 5.5 |0 0 O'Hara 50%"_s);
 }
 
 void tst_Settings::defaultsAndRefusals() {
-    qint32 v = 0;
-    QVERIFY(gGetSystemCloseDay(v));
-    QCOMPARE(v, 20);
     QString caption;
     QVERIFY(gGetDataCaption(2, caption));
     QCOMPARE(caption, u"売上"_s);
@@ -132,7 +76,7 @@ void tst_Settings::defaultsAndRefusals() {
     caption = u"kept"_s;
     QVERIFY(!gGetDataCaption(3, caption));
     QCOMPARE(caption, u"kept"_s);
-    v = 3;
+    qint32 v = 3;
     QVERIFY(!gGetSystemLngField(8, v, 20, u"T_SYSTEM; DROP TABLE T_MASTER"_s));
     QVERIFY(!gSetSystemLngField(8, 1, u"T_SYSTEM WHERE 1"_s));
     QCOMPARE(dataRowCount(u"SELECT lngID FROM T_SYSTEM WHERE lngID = 8"_s), 0);
@@ -162,15 +106,10 @@ void tst_Settings::failedWriteKeepsOldRowAndCallersWork() {
         QVERIFY(outer.commit());
     }
     QVERIFY(m_folder->errorLog().contains(u"inserts refused"_s));
-    qint32 v = 0;
-    QVERIFY(gGetSystemCloseDay(v));
-    QCOMPARE(v, 15);
-    QVERIFY(gGetSystemLngField(9, v, 0));
-    QCOMPARE(v, 1);
-    QString text;
-    QVERIFY(gGetSystemStrField(13, text, QString()));
-    QCOMPARE(text, u"古い値"_s);
-    QCOMPARE(dataRowCount(u"SELECT lngID FROM T_SYSTEM WHERE lngID = 9"_s), 1);
+    // The old rows, one of each number (a reader fails on two).
+    int succeeded = 0;
+    QCOMPARE(readAll(8, succeeded) + u'|' + readAll(9, succeeded) + u'|' + readAll(13, succeeded),
+             u"15 0 |1 0 |0 0 古い値"_s);
     QCOMPARE(dataRowCount(u"SELECT lngSort FROM T_DATA1"_s), 1);
 }
 

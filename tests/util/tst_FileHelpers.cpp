@@ -6,38 +6,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
-class tst_FileHelpers : public QObject {
+class tst_FileHelpers : public DataFileTest {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void uniqueName_data();
     void uniqueName();
     void existsAndSpace();
     void copyFailureKeepsTarget_data();
     void copyFailureKeepsTarget();
-
-private:
-    std::unique_ptr<TestProgramFolder> m_folder;
-    std::unique_ptr<QTemporaryDir> m_work;
-    TestServices m_services{};
 };
-
-void tst_FileHelpers::init() {
-    m_services = TestServices::install();
-    m_folder = std::make_unique<TestProgramFolder>();
-    m_work = std::make_unique<QTemporaryDir>();
-}
-
-void tst_FileHelpers::cleanup() {
-    m_work.reset();
-    m_folder.reset();
-}
 
 void tst_FileHelpers::uniqueName_data() {
     QTest::addColumn<QStringList>("files"); // a trailing "/" makes a folder
@@ -57,7 +37,8 @@ void tst_FileHelpers::uniqueName() {
     QFETCH(QStringList, files);
     QFETCH(QString, requested);
     QFETCH(QString, expected);
-    const QString dir = m_work->path();
+    QTemporaryDir work;
+    const QString dir = work.path();
     for (const QString& f : files)
         QVERIFY(f.endsWith(u'/') ? QDir(dir).mkdir(f) : writeBytes(dir + u'/' + f, "x"));
     QVERIFY(QFile::link(dir + u"/gone.tvk"_s, dir + u"/a.tvk"_s)); // a dangling link is taken
@@ -72,7 +53,8 @@ void tst_FileHelpers::uniqueName() {
 }
 
 void tst_FileHelpers::existsAndSpace() {
-    const QString dir = m_work->path();
+    QTemporaryDir work;
+    const QString dir = work.path();
     QVERIFY(QDir(dir).mkpath(u"full/inner"_s) && QDir(dir).mkpath(u"empty/inner"_s));
     QVERIFY(writeBytes(dir + u"/full/a.tvk"_s, "x"));
     QVERIFY(gChkFolderExist(dir + u"/full\\"_s) && gChkFolderExist(u"/"_s));
@@ -108,7 +90,8 @@ void tst_FileHelpers::copyFailureKeepsTarget_data() {
 void tst_FileHelpers::copyFailureKeepsTarget() {
     QFETCH(QString, source);
     QFETCH(QString, target);
-    const QString dir = m_work->path();
+    QTemporaryDir work;
+    const QString dir = work.path();
     QVERIFY(writeBytes(dir + u"/source.bin"_s, "new") && writeBytes(dir + u"/target.bin"_s, "old"));
     QVERIFY(!gCopyFile(dir + u'/' + source, dir + u'/' + target));
     QCOMPARE(m_folder->errorLogProcedures(), QStringList{u"gCopyFile"_s});
