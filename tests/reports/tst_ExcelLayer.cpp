@@ -27,11 +27,6 @@ QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Runs the template generator; returns its exit code (-1 when it did not finish) and output.
 int mktemplate(const QStringList& args, QByteArray& output) {
     QProcess p;
@@ -84,7 +79,7 @@ void tst_ExcelLayer::templates_soundAndReproducible() {
         const QString name = d.chopped(5) + u".xlsx"_s;
         QByteArray log;
         QCOMPARE(mktemplate({sources.filePath(d), dir.filePath(name)}, log), 0);
-        QVERIFY2(readAll(dir.filePath(name)) == readAll(svc().paths().excelFormat + name),
+        QVERIFY2(readBytes(dir.filePath(name)) == readBytes(svc().paths().excelFormat + name),
                  qPrintable(name));
         XlsxPackage pkg;
         QVERIFY(pkg.load(svc().paths().excelFormat + name));

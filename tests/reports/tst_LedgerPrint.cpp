@@ -28,13 +28,9 @@ const QString kBinderNotes = u"\r\n\r\n  作成された各シートは左穴用
                              u"  そのシートの一番左の列の幅を\r\n"
                              u"  ０ にすればＯＫです。"_s;
 
-bool supplier(qint32 id, const QString& shortName, double carry = 0, qint32 number = 0) {
-    SupplierRow s;
-    s.masterID = id;
-    s.supplier = number;
-    s.shortName = shortName;
-    s.supplyCarry = carry;
-    return addSupplier(s);
+bool supplier(qint32 id, const QString& name, double carry = 0, qint32 number = 0) {
+    return addSupplier(
+        {.masterID = id, .supplier = number, .shortName = name, .supplyCarry = carry});
 }
 
 using Money = std::optional<double>;
@@ -43,17 +39,15 @@ using Money = std::optional<double>;
 bool line(const QDate& date, const QString& item, Money cost, Money payment = {},
           Money quantity = {}, Money unitPrice = {}, const QString& note = {}, int sort = 0,
           qint32 id = 1) {
-    LineRow l;
-    l.masterID = id;
-    l.date = date;
-    l.sort = sort;
-    l.item = item;
-    l.cost = cost;
-    l.payment = payment;
-    l.quantity = quantity;
-    l.unitPrice = unitPrice;
-    l.note = note;
-    return addLine(l) > 0;
+    return addLine({.masterID = id,
+                    .date = date,
+                    .sort = sort,
+                    .item = item,
+                    .quantity = quantity,
+                    .unitPrice = unitPrice,
+                    .cost = cost,
+                    .payment = payment,
+                    .note = note}) > 0;
 }
 
 bool buy(qint32 id, const QDate& date, const QString& item, Money cost, int sort = 0) {
@@ -68,10 +62,7 @@ bool addPurchases(qint32 id, const QDate& first, int n) {
     return true;
 }
 
-QString cell(Worksheet* ws, int row, int col) {
-    const QVariant v = ws->value(row, col);
-    return v.isValid() ? v.toString() : QString();
-}
+constexpr auto cell = reporttest::cellText;
 
 // The rows (counted from the page's first line row 5 as 1) that show a balance.
 QList<int> balanceLines(Worksheet* ws) {

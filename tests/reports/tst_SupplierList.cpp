@@ -167,12 +167,8 @@ void tst_SupplierList::listsFollowSettingOrder() {
 void tst_SupplierList::addressListPagesForManySuppliers() {
     // 150 one-line suppliers: 27 blocks fit rows 4 to 56 of a page, so 6 pages.
     QVERIFY(gdbData().executeSQL(u"DELETE FROM T_MASTER"_s));
-    for (int i = 1; i <= 150; ++i) {
-        SupplierRow s;
-        s.masterID = i;
-        s.shortName = u"店%1"_s.arg(i);
-        QVERIFY(addSupplier(s));
-    }
+    for (int i = 1; i <= 150; ++i)
+        QVERIFY(addSupplier({.masterID = i, .shortName = u"店%1"_s.arg(i)}));
     Workbook book;
     QVERIFY(book.open(runList(false)));
     QCOMPARE(m_lastMaximum, 150);
