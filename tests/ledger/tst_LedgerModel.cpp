@@ -14,14 +14,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A stored purchase line with an amount and a ratio.
-qint64 stored(qint32 masterID, const QDate& date, const QString& item, int sort = 0, int kind = 1) {
-    return addLine(LineRow{.kind = kind,
-                           .masterID = masterID,
-                           .date = date,
-                           .sort = sort,
-                           .item = item,
-                           .ratio = 60,
-                           .cost = 1000});
+qint64 stored(qint32 id, const QDate& d, const QString& item, int s = 0, int k = 1) {
+    return addLine(
+        {.kind = k, .masterID = id, .date = d, .sort = s, .item = item, .ratio = 60, .cost = 1000});
 }
 
 QVariantList row(int kind, qint64 lngID, const QString& columns) {
@@ -63,10 +58,8 @@ void tst_LedgerModel::ordersOfTheView() {
     const int dates[] = {5, 3, 0, 5, 3, 1, 5, 0, 2, 4, 3, 3};
     const int sorts[] = {2, 1, 1, 0, 1, 3, 1, 2, 0, 1, 0, 2};
     for (int i = 0; i < 12; ++i) {
-        QVERIFY(addLine(LineRow{.masterID = 9,
-                                .date = dates[i] ? QDate(2024, 3, 1).addDays(dates[i]) : QDate(),
-                                .sort = sorts[i],
-                                .item = QString::number(i)}) > 0);
+        const QDate d = dates[i] ? QDate(2024, 3, 1).addDays(dates[i]) : QDate();
+        QVERIFY(addLine({.masterID = 9, .date = d, .sort = sorts[i], .item = u"%1"_s.arg(i)}) > 0);
         QVERIFY(stored(10, QDate(2024, 3, 2), u"x"_s) > 0);
     }
     QVERIFY(stored(9, QDate(2024, 3, 2), u"sales"_s, 1, 2) > 0);
