@@ -66,36 +66,30 @@ void tst_Exchange::addVariedData(bool exotic) {
                                  " strAddress2 = '東京都\"港区\"', strInvoiceNo = 'T7000012050002',"
                                  " datInvoiceFrom = '2023-10-01' WHERE lngMasterID = 1"_s));
     for (int kind : {1, 2}) {
-        QVERIFY(addLine({.kind = kind,
-                         .date = QDate(2024, 1, 5),
-                         .sort = 1,
-                         .item = u"肥料 \"特\", 20kg"_s,
-                         .class1 = u"肥料"_s,
-                         .class3 = u"店頭"_s,
-                         .quantity = 3,
-                         .unitPrice = 1200,
-                         .regularPrice = 2000,
-                         .ratio = 62.5,
-                         .cost = 3600,
-                         .check = 1,
-                         .note = u"備考\r\n2行"_s + odd}) > 0);
-        QVERIFY(addLine({.kind = kind,
-                         .date = QDate(2024, 1, 5),
-                         .sort = 2,
-                         .item = u"ｶﾀｶﾅ品"_s,
-                         .regularPrice = 200,
-                         .cost = 100}) > 0);
-        QVERIFY(addLine({.kind = kind,
-                         .date = QDate(2024, 1, 31),
-                         .sort = 40,
-                         .item = u"振込"_s,
-                         .payment = 5000}) > 0);
-        QVERIFY(addLine({.kind = kind,
-                         .masterID = 2,
-                         .date = QDate(2024, 2, 1),
-                         .sort = 1,
-                         .item = u"消費税"_s,
-                         .cost = -80}) > 0);
+        const auto add = [kind](LineRow l) {
+            l.kind = kind;
+            return addLine(l) > 0;
+        };
+        QVERIFY(add({.date = QDate(2024, 1, 5),
+                     .sort = 1,
+                     .item = u"肥料 \"特\", 20kg"_s,
+                     .class1 = u"肥料"_s,
+                     .class3 = u"店頭"_s,
+                     .quantity = 3,
+                     .unitPrice = 1200,
+                     .regularPrice = 2000,
+                     .ratio = 62.5,
+                     .cost = 3600,
+                     .check = 1,
+                     .note = u"備考\r\n2行"_s + odd}));
+        QVERIFY(add({.date = {2024, 1, 5},
+                     .sort = 2,
+                     .item = u"ｶﾀｶﾅ品"_s,
+                     .regularPrice = 200,
+                     .cost = 100}));
+        QVERIFY(add({.date = {2024, 1, 31}, .sort = 40, .item = u"振込"_s, .payment = 5000}));
+        QVERIFY(add(
+            {.masterID = 2, .date = {2024, 2, 1}, .sort = 1, .item = u"消費税"_s, .cost = -80}));
     }
 }
 
