@@ -1,3 +1,4 @@
+#include "ReportTestData.h"
 #include "TestData.h"
 #include "TestServices.h"
 #include "XlsxCheck.h"
@@ -17,20 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The question after a saved file: where, what, the whole path, then the choice.
-QString question(const QString& path) {
-    return u"保存先に\r\n表が作成されました\r\n\r\n"_s + path + u"\r\n\r\n開きますか？\r\n"_s;
-}
-
-QStringList filesIn(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Runs the template generator; returns its exit code (-1 when it did not finish) and output.
 int mktemplate(const QStringList& args, QByteArray& output) {
@@ -62,8 +49,10 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_out;
     QList<bool> m_busy;
-    ExcelReportRun::Callbacks callbacks() {
-        return {[this](bool b) { m_busy << b; }, {}, {}};
+    // Busy states into m_busy, the file into m_out.
+    void prepare(ExcelReportRun& run) {
+        run.setCallbacks({[this](bool b) { m_busy << b; }, {}, {}});
+        run.setOutputFolder(m_out->path());
     }
 };
 
@@ -84,7 +73,7 @@ void tst_ExcelLayer::templates_soundAndReproducible() {
         const QString name = d.chopped(5) + u".xlsx"_s;
         QByteArray log;
         QCOMPARE(mktemplate({sources.filePath(d), dir.filePath(name)}, log), 0);
-        QVERIFY2(readAll(dir.filePath(name)) == readAll(svc().paths().excelFormat + name),
+        QVERIFY2(readBytes(dir.filePath(name)) == readBytes(svc().paths().excelFormat + name),
                  qPrintable(name));
         XlsxPackage pkg;
         QVERIFY(pkg.load(svc().paths().excelFormat + name));
@@ -114,8 +103,7 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
     m_svc.prompt->answers.enqueue(answer);
     m_svc.shell->result = openWorks;
     ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
-    run.setCallbacks(callbacks());
-    run.setOutputFolder(m_out->path());
+    prepare(run);
     QVERIFY(run.begin(kExcelTemplateMaster));
     QCOMPARE(m_busy, QList<bool>({true}));
     for (int page = 1; page <= 3; ++page)
@@ -125,9 +113,12 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
 
     const QString expected = m_out->path() + u"/　2024-03-05　10：15：00　仕入先表.xlsx"_s;
     QCOMPARE(run.savedPath(), expected);
-    QCOMPARE(filesIn(m_out->path()), QStringList({QFileInfo(expected).fileName()}));
+    QCOMPARE(reporttest::folderEntries(m_out->path()),
+             QStringList({QFileInfo(expected).fileName()}));
     QCOMPARE(m_busy, QList<bool>({true, false}));
-    QStringList prompts{question(expected)};
+    // Where, what, the whole path, then the choice.
+    QStringList prompts{u"保存先に\r\n表が作成されました\r\n\r\n"_s + expected +
+                        u"\r\n\r\n開きますか？\r\n"_s};
     if (failureTold)
         prompts << u"EXCELファイルを開くのに失敗しました。\r\n"_s + expected;
     QCOMPARE(m_svc.prompt->texts(), prompts);
@@ -150,8 +141,7 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
 void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
     QVERIFY(QFile::remove(svc().paths().excelFormat + kExcelTemplateMaster));
     ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
-    run.setCallbacks(callbacks());
-    run.setOutputFolder(m_out->path());
+    prepare(run);
     QVERIFY(!run.begin(kExcelTemplateMaster));
     QVERIFY(!run.isRunning());
     QCOMPARE(m_busy, QList<bool>({true, false}));
@@ -159,7 +149,7 @@ void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
     QCOMPARE(m_svc.prompt->shown[0].style, MsgStyle::OKOnly);
     QCOMPARE(m_folder->errorLogProcedures(), QStringList({u"frmPrint_mPrintMaster"_s}));
     QVERIFY2(m_folder->errorLog().contains(u"master.xlsx"_s), qPrintable(m_folder->errorLog()));
-    QVERIFY(filesIn(m_out->path()).isEmpty());
+    QVERIFY(reporttest::folderEntries(m_out->path()).isEmpty());
 }
 
 // A run left by an early return says nothing and leaves nothing. (A save that fails is told
@@ -167,13 +157,12 @@ void tst_ExcelLayer::run_missingTemplate_takesTheFailurePath() {
 void tst_ExcelLayer::run_abandoned_leavesNothing() {
     {
         ExcelReportRun run(u"frmPrint_cmdPrintData_Click"_s);
-        run.setCallbacks(callbacks());
-        run.setOutputFolder(m_out->path());
+        prepare(run);
         QVERIFY(run.begin(kExcelTemplateMaster));
         QVERIFY(run.addPage(u"1"_s));
     }
     QCOMPARE(m_busy, QList<bool>({true, false}));
-    QVERIFY(m_svc.prompt->shown.isEmpty() && filesIn(m_out->path()).isEmpty());
+    QVERIFY(m_svc.prompt->shown.isEmpty() && reporttest::folderEntries(m_out->path()).isEmpty());
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 

@@ -66,36 +66,30 @@ void tst_Exchange::addVariedData(bool exotic) {
                                  " strAddress2 = '東京都\"港区\"', strInvoiceNo = 'T7000012050002',"
                                  " datInvoiceFrom = '2023-10-01' WHERE lngMasterID = 1"_s));
     for (int kind : {1, 2}) {
-        QVERIFY(addLine({.kind = kind,
-                         .date = QDate(2024, 1, 5),
-                         .sort = 1,
-                         .item = u"肥料 \"特\", 20kg"_s,
-                         .class1 = u"肥料"_s,
-                         .class3 = u"店頭"_s,
-                         .quantity = 3,
-                         .unitPrice = 1200,
-                         .regularPrice = 2000,
-                         .ratio = 62.5,
-                         .cost = 3600,
-                         .check = 1,
-                         .note = u"備考\r\n2行"_s + odd}) > 0);
-        QVERIFY(addLine({.kind = kind,
-                         .date = QDate(2024, 1, 5),
-                         .sort = 2,
-                         .item = u"ｶﾀｶﾅ品"_s,
-                         .regularPrice = 200,
-                         .cost = 100}) > 0);
-        QVERIFY(addLine({.kind = kind,
-                         .date = QDate(2024, 1, 31),
-                         .sort = 40,
-                         .item = u"振込"_s,
-                         .payment = 5000}) > 0);
-        QVERIFY(addLine({.kind = kind,
-                         .masterID = 2,
-                         .date = QDate(2024, 2, 1),
-                         .sort = 1,
-                         .item = u"消費税"_s,
-                         .cost = -80}) > 0);
+        const auto add = [kind](LineRow l) {
+            l.kind = kind;
+            return addLine(l) > 0;
+        };
+        QVERIFY(add({.date = QDate(2024, 1, 5),
+                     .sort = 1,
+                     .item = u"肥料 \"特\", 20kg"_s,
+                     .class1 = u"肥料"_s,
+                     .class3 = u"店頭"_s,
+                     .quantity = 3,
+                     .unitPrice = 1200,
+                     .regularPrice = 2000,
+                     .ratio = 62.5,
+                     .cost = 3600,
+                     .check = 1,
+                     .note = u"備考\r\n2行"_s + odd}));
+        QVERIFY(add({.date = {2024, 1, 5},
+                     .sort = 2,
+                     .item = u"ｶﾀｶﾅ品"_s,
+                     .regularPrice = 200,
+                     .cost = 100}));
+        QVERIFY(add({.date = {2024, 1, 31}, .sort = 40, .item = u"振込"_s, .payment = 5000}));
+        QVERIFY(add(
+            {.masterID = 2, .date = {2024, 2, 1}, .sort = 1, .item = u"消費税"_s, .cost = -80}));
     }
 }
 
@@ -182,19 +176,9 @@ void tst_Exchange::refusedFiles_data() {
     QTest::addColumn<QByteArray>("rows"); // after the header; UTF-8
     QTest::addColumn<CsvImportOutcome>("outcome");
     QTest::addColumn<QString>("reason"); // the first refusal, or the file's message
-
-    QStringList header;
-    gCsvSupplierHeader(header);
-    const auto supplier = [](const QString& number, const QString& shortName,
-                             const QString& valid = u"1"_s) {
-        QStringList f(31);
-        f[0] = number;
-        f[1] = valid;
-        f[2] = f[3] = f[4] = f[5] = u"0"_s;
-        f[6] = shortName + u"株式会社"_s;
-        f[8] = shortName;
-        f[10] = f[25] = u"1"_s;
-        return (f.join(u',') + u"\r\n"_s).toUtf8();
+    // A supplier row: number, valid, four zeros, company and short name, the rest as exported.
+    const auto supplier = [](const char* front) {
+        return QByteArray(front) + ",,1,,,,,,,,,,,,,,,1,,,,,\r\n";
     };
     // Supplier 1 exists with a default ratio; the first data row is always a good one.
     const QByteArray good = "1,山田,2024/01/05,1,苗,肥料,,,,,,,100,,,\r\n";
@@ -222,13 +206,13 @@ void tst_Exchange::refusedFiles_data() {
     QTest::newRow("stray quote") << L << ledger("1,山田,2024/01/05,,苗\"x,,,,,,,,100,,,") << R
                                  << u"3 行目: 引用符（\"）で囲まれていない欄に引用符があります"_s;
     QTest::newRow("supplier number taken")
-        << S << supplier(u"2"_s, u"乙"_s) + supplier(u"1"_s, u"甲"_s) << R
+        << S << supplier("2,1,0,0,0,0,乙株式会社,,乙") + supplier("1,1,0,0,0,0,甲株式会社,,甲") << R
         << u"3 行目: 仕入先番号 1 は既に使用されています。 別の番号を入力してください。"_s;
     QTest::newRow("short name wider than its box")
-        << S << supplier(u"2"_s, u"長い表示社名"_s) << R
+        << S << supplier("2,1,0,0,0,0,長い表示社名株式会社,,長い表示社名") << R
         << u"2 行目: 表示社名は半角8文字（全角4文字）までです"_s;
     QTest::newRow("valid neither 1 nor 0")
-        << S << supplier(u"2"_s, u"乙"_s, u"はい"_s) << R
+        << S << supplier("2,はい,0,0,0,0,乙株式会社,,乙") << R
         << u"2 行目: 有効: 1（有効）か 0（無効）を入れてください"_s;
     QTest::newRow("not a CSV file")
         << L << QByteArray("PK\x03\x04\0\0\x14", 7) << B

@@ -28,13 +28,9 @@ const QString kBinderNotes = u"\r\n\r\n  作成された各シートは左穴用
                              u"  そのシートの一番左の列の幅を\r\n"
                              u"  ０ にすればＯＫです。"_s;
 
-bool supplier(qint32 id, const QString& shortName, double carry = 0, qint32 number = 0) {
-    SupplierRow s;
-    s.masterID = id;
-    s.supplier = number;
-    s.shortName = shortName;
-    s.supplyCarry = carry;
-    return addSupplier(s);
+bool supplier(qint32 id, const QString& name, double carry = 0, qint32 number = 0) {
+    return addSupplier(
+        {.masterID = id, .supplier = number, .shortName = name, .supplyCarry = carry});
 }
 
 using Money = std::optional<double>;
@@ -43,17 +39,15 @@ using Money = std::optional<double>;
 bool line(const QDate& date, const QString& item, Money cost, Money payment = {},
           Money quantity = {}, Money unitPrice = {}, const QString& note = {}, int sort = 0,
           qint32 id = 1) {
-    LineRow l;
-    l.masterID = id;
-    l.date = date;
-    l.sort = sort;
-    l.item = item;
-    l.cost = cost;
-    l.payment = payment;
-    l.quantity = quantity;
-    l.unitPrice = unitPrice;
-    l.note = note;
-    return addLine(l) > 0;
+    return addLine({.masterID = id,
+                    .date = date,
+                    .sort = sort,
+                    .item = item,
+                    .quantity = quantity,
+                    .unitPrice = unitPrice,
+                    .cost = cost,
+                    .payment = payment,
+                    .note = note}) > 0;
 }
 
 bool buy(qint32 id, const QDate& date, const QString& item, Money cost, int sort = 0) {
@@ -68,10 +62,7 @@ bool addPurchases(qint32 id, const QDate& first, int n) {
     return true;
 }
 
-QString cell(Worksheet* ws, int row, int col) {
-    const QVariant v = ws->value(row, col);
-    return v.isValid() ? v.toString() : QString();
-}
+constexpr auto cell = reporttest::cellText;
 
 // The rows (counted from the page's first line row 5 as 1) that show a balance.
 QList<int> balanceLines(Worksheet* ws) {
@@ -117,9 +108,10 @@ private slots:
 private:
     LedgerPrintParams params(const QList<LedgerPrintSupplier>& suppliers,
                              const QString& to = u"2024/01/31"_s) const;
-    bool run(const LedgerPrintParams& p, Workbook& book);
+    bool run(const LedgerPrintParams& p); // into m_book
     std::unique_ptr<QTemporaryDir> m_out;
     LedgerPrintResult m_result;
+    Workbook m_book;
 };
 
 void tst_LedgerPrint::init() {
@@ -139,7 +131,7 @@ LedgerPrintParams tst_LedgerPrint::params(const QList<LedgerPrintSupplier>& supp
 }
 
 // Prints, checks the package with the independent reader and opens it.
-bool tst_LedgerPrint::run(const LedgerPrintParams& p, Workbook& book) {
+bool tst_LedgerPrint::run(const LedgerPrintParams& p) {
     if (!gPrintLedger(p, {}, m_result) || m_result.outcome != LedgerPrintOutcome::Written) {
         qWarning() << "run did not write:" << m_svc.prompt->texts();
         return false;
@@ -149,7 +141,7 @@ bool tst_LedgerPrint::run(const LedgerPrintParams& p, Workbook& book) {
         qWarning() << pkg.problems();
         return false;
     }
-    return book.open(m_result.savedPath);
+    return m_book.open(m_result.savedPath);
 }
 
 // ---- Formats --------------------------------------------------------------------------------
@@ -234,13 +226,12 @@ void tst_LedgerPrint::options_defaultsAndDamagedValues() {
 void tst_LedgerPrint::thirtyLines_startPageTwo() {
     QVERIFY(supplier(1, u"ABC商会"_s, 0, 5));
     QVERIFY(addPurchases(1, QDate(2024, 1, 1), 30));
-    Workbook book;
-    QVERIFY(run(params({{5, u"ABC商会"_s, true, 1}}), book));
-    QCOMPARE(book.sheetNames(), QStringList({u"ABC商会1"_s, u"ABC商会2"_s}));
-    QCOMPARE(m_result.sheets, book.sheetNames());
+    QVERIFY(run(params({{5, u"ABC商会"_s, true, 1}})));
+    QCOMPARE(m_book.sheetNames(), QStringList({u"ABC商会1"_s, u"ABC商会2"_s}));
+    QCOMPARE(m_result.sheets, m_book.sheetNames());
     QCOMPARE(QFileInfo(m_result.savedPath).fileName(), u"　2024-03-05　10：15：00　仕入帳.xlsx"_s);
-    Worksheet* p1 = book.sheet(0);
-    Worksheet* p2 = book.sheet(1);
+    Worksheet* p1 = m_book.sheet(0);
+    Worksheet* p2 = m_book.sheet(1);
     QCOMPARE(cell(p1, 2, 5) + cell(p2, 2, 5), u"ABC商会ABC商会"_s);
     // Page 1: rows 5 to 33 hold lines 1 to 29; the page's last row shows the balance.
     QCOMPARE(cell(p1, 5, 4), u"品物1"_s);
@@ -262,34 +253,31 @@ void tst_LedgerPrint::thirtyLines_startPageTwo() {
 void tst_LedgerPrint::startRow10_firstLineOnRow14() {
     QVERIFY(supplier(1, u"山田"_s));
     QVERIFY(addPurchases(1, QDate(2024, 1, 1), 25));
-    Workbook book;
-    QVERIFY(run(params({{1, u"山田"_s, true, 10}}), book));
-    Worksheet* p1 = book.sheet(0);
+    QVERIFY(run(params({{1, u"山田"_s, true, 10}})));
+    Worksheet* p1 = m_book.sheet(0);
     QCOMPARE(cell(p1, 13, 4), QString());
     QCOMPARE(cell(p1, 14, 4), u"品物1"_s);
     QCOMPARE(cell(p1, 14, 11), u"1 0 0"_s);
     // 29 − 9 = 20 lines on the first page; the next page starts at row 5.
     QCOMPARE(cell(p1, 33, 4), u"品物20"_s);
-    QCOMPARE(cell(book.sheet(1), 5, 4), u"品物21"_s);
+    QCOMPARE(cell(m_book.sheet(1), 5, 4), u"品物21"_s);
 }
 
 void tst_LedgerPrint::balanceEveryThirdLine_lastRowAndLastLine() {
     QVERIFY(supplier(1, u"A"_s));
     QVERIFY(addPurchases(1, QDate(2024, 1, 1), 35));
-    Workbook book;
-    QVERIFY(run(params({{1, u"A"_s, true, 1}}, u"2024/02/29"_s), book));
+    QVERIFY(run(params({{1, u"A"_s, true, 1}}, u"2024/02/29"_s)));
     // N = 2: lines 1, 4, 7, …, the page's last row (29) and the supplier's last line.
-    QCOMPARE(balanceLines(book.sheet(0)), QList<int>({1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 29}));
-    QCOMPARE(balanceLines(book.sheet(1)), QList<int>({1, 4, 6}));
-    QCOMPARE(cell(book.sheet(1), 10, 11), u"3,5 0 0"_s);
+    QCOMPARE(balanceLines(m_book.sheet(0)), QList<int>({1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 29}));
+    QCOMPARE(balanceLines(m_book.sheet(1)), QList<int>({1, 4, 6}));
+    QCOMPARE(cell(m_book.sheet(1), 10, 11), u"3,5 0 0"_s);
     // N = 4 and 31 lines a page: every fifth line.
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}}, u"2024/02/29"_s);
     p.options.balanceInterval = 4;
     p.options.linesPerPage = 31;
-    Workbook book2;
-    QVERIFY(run(p, book2));
-    QCOMPARE(balanceLines(book2.sheet(0)), QList<int>({1, 6, 11, 16, 21, 26, 31}));
-    QCOMPARE(balanceLines(book2.sheet(1)), QList<int>({1, 4}));
+    QVERIFY(run(p));
+    QCOMPARE(balanceLines(m_book.sheet(0)), QList<int>({1, 6, 11, 16, 21, 26, 31}));
+    QCOMPARE(balanceLines(m_book.sheet(1)), QList<int>({1, 4}));
 }
 
 void tst_LedgerPrint::carryAndNegativeAmounts() {
@@ -299,9 +287,8 @@ void tst_LedgerPrint::carryAndNegativeAmounts() {
     QVERIFY(line(QDate(2024, 1, 5), u"返品"_s, -1200.0, {}, 2.0, -600.0));
     QVERIFY(line(QDate(2024, 1, 6), u"戻入"_s, {}, -300.0));
     QVERIFY(buy(1, QDate(2024, 2, 1), u"翌月"_s, 700.0));
-    Workbook book;
-    QVERIFY(run(params({{1, u"A"_s, true, 1}}), book));
-    Worksheet* ws = book.sheet(0);
+    QVERIFY(run(params({{1, u"A"_s, true, 1}})));
+    Worksheet* ws = m_book.sheet(0);
     // 10000 + 5000 − 3000 carried; negative figures with the triangle and no minus.
     QCOMPARE(cell(ws, 5, 5) + u'|' + cell(ws, 5, 6) + u'|' + cell(ws, 5, 7) + u'|' +
                  cell(ws, 5, 9) + u'|' + cell(ws, 5, 11),
@@ -321,11 +308,10 @@ void tst_LedgerPrint::monthOmission_keepsEachPagesFirstMonth() {
     QVERIFY(addPurchases(1, QDate(2024, 2, 1), 2));
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}}, u"2024/02/29"_s);
     p.options.omitMonth = true;
-    Workbook book;
-    QVERIFY(run(p, book));
-    QCOMPARE(cell(book.sheet(0), 5, 2) + u'|' + cell(book.sheet(0), 6, 2), u"1| "_s);
+    QVERIFY(run(p));
+    QCOMPARE(cell(m_book.sheet(0), 5, 2) + u'|' + cell(m_book.sheet(0), 6, 2), u"1| "_s);
     // The first line of page 2 repeats January, yet shows it; the next does not.
-    Worksheet* p2 = book.sheet(1);
+    Worksheet* p2 = m_book.sheet(1);
     QCOMPARE(cell(p2, 5, 2) + u'|' + cell(p2, 6, 2) + u'|' + cell(p2, 7, 2), u"1|2| "_s);
     QCOMPARE(cell(p2, 5, 3), u"31"_s); // days are not omitted unless asked
 }
@@ -340,14 +326,14 @@ void tst_LedgerPrint::omission_firstLineOfEveryPageShowsMonthAndDay() {
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}, {2, u"B"_s, true, 7}}, u"2024/02/29"_s);
     p.options.omitDay = true;
     p.options.omitMonth = true;
-    Workbook book;
-    QVERIFY(run(p, book));
-    Worksheet* a = book.sheet(u"A1"_s);
+    QVERIFY(run(p));
+    Worksheet* a = m_book.sheet(u"A1"_s);
     // The same day number in the next month is omitted too, its month shown.
     QCOMPARE(cell(a, 5, 3) + u'|' + cell(a, 6, 3) + u'|' + cell(a, 7, 3) + u'|' + cell(a, 7, 2),
              u"15| | |2"_s);
     // B starts on row 11 with the month and day A ended on: its page has no line above to repeat.
-    QCOMPARE(cell(book.sheet(u"B1"_s), 11, 2) + u'/' + cell(book.sheet(u"B1"_s), 11, 3), u"2/15"_s);
+    QCOMPARE(cell(m_book.sheet(u"B1"_s), 11, 2) + u'/' + cell(m_book.sheet(u"B1"_s), 11, 3),
+             u"2/15"_s);
 }
 
 void tst_LedgerPrint::closeDayBlankRows_countTowardThePage() {
@@ -360,9 +346,8 @@ void tst_LedgerPrint::closeDayBlankRows_countTowardThePage() {
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
     p.options.closeDayBlank = true;
     p.options.closeDayBlankRows = 2;
-    Workbook book;
-    QVERIFY(run(p, book));
-    Worksheet* p1 = book.sheet(0);
+    QVERIFY(run(p));
+    Worksheet* p1 = m_book.sheet(0);
     // The day's last line shows the balance; two empty rows follow.
     QCOMPARE(cell(p1, 25, 11), QString());
     QCOMPARE(cell(p1, 26, 4) + u'|' + cell(p1, 26, 11), u"締日3|2,1 0 0"_s);
@@ -372,7 +357,7 @@ void tst_LedgerPrint::closeDayBlankRows_countTowardThePage() {
     QCOMPARE(cell(p1, 29, 4) + u'|' + cell(p1, 29, 11), u"品物1|2,2 0 0"_s);
     // The blank rows count toward the page: 22 + 2 + 5 = 29 rows.
     QCOMPARE(cell(p1, 33, 4), u"品物5"_s);
-    QCOMPARE(cell(book.sheet(1), 5, 4), u"品物6"_s);
+    QCOMPARE(cell(m_book.sheet(1), 5, 4), u"品物6"_s);
 }
 
 void tst_LedgerPrint::notesInBalanceColumn() {
@@ -384,9 +369,8 @@ void tst_LedgerPrint::notesInBalanceColumn() {
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
     p.options.noteInBalance = true;
     p.options.closeDayBlank = true;
-    Workbook book;
-    QVERIFY(run(p, book));
-    Worksheet* ws = book.sheet(0);
+    QVERIFY(run(p));
+    Worksheet* ws = m_book.sheet(0);
     QCOMPARE(cell(ws, 5, 11) + u'|' + cell(ws, 6, 11) + u'|' + cell(ws, 7, 11),
              u"月末払い|▲2 5,0 0 0|"_s);
     // A close day keeps its (empty) note and still gets its blank row.
@@ -401,9 +385,8 @@ void tst_LedgerPrint::ri101_quantityAndUnitPriceInColumnOne() {
     LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
     p.kokuyoRi101 = true;
     p.options.kokuyoRi103 = true; // リ-101 wins
-    Workbook book;
-    QVERIFY(run(p, book));
-    Worksheet* ws = book.sheet(0);
+    QVERIFY(run(p));
+    Worksheet* ws = m_book.sheet(0);
     QCOMPARE(ws->pageSetup().paperSize, 13);
     QCOMPARE(cell(ws, 5, 1) + u'|' + cell(ws, 6, 1) + u'|' + cell(ws, 7, 1), u"1 2 @2 0 0|5|"_s);
     QCOMPARE(cell(ws, 5, 2) + u'|' + cell(ws, 5, 3) + u'|' + cell(ws, 5, 5) + u'|' + cell(ws, 5, 6),
@@ -426,21 +409,20 @@ void tst_LedgerPrint::ri103_formNotesAndPrintPosition() {
     p.options.offsetVertical = -4;
     p.options.offsetHorizontal = 3;
     p.options.linesPerPage = 30;
-    Workbook book;
-    QVERIFY(run(p, book));
-    QCOMPARE(book.sheetCount(), 2);
+    QVERIFY(run(p));
+    QCOMPARE(m_book.sheetCount(), 2);
     for (int i = 0; i < 2; ++i) {
-        QCOMPARE(book.sheet(i)->rowHeight(1), tpl.sheet(0)->rowHeight(1) - 4);
-        QCOMPARE(book.sheet(i)->columnWidth(2), tpl.sheet(0)->columnWidth(2) + 3);
+        QCOMPARE(m_book.sheet(i)->rowHeight(1), tpl.sheet(0)->rowHeight(1) - 4);
+        QCOMPARE(m_book.sheet(i)->columnWidth(2), tpl.sheet(0)->columnWidth(2) + 3);
     }
-    QCOMPARE(cell(book.sheet(0), 34, 4), u"品物30"_s);
-    QCOMPARE(cell(book.sheet(1), 5, 4), u"品物31"_s);
+    QCOMPARE(cell(m_book.sheet(0), 34, 4), u"品物30"_s);
+    QCOMPARE(cell(m_book.sheet(1), 5, 4), u"品物31"_s);
     QVERIFY(m_svc.prompt->texts().last().contains(kBinderNotes));
     // The month column keeps room for two digits.
     p.options.kokuyoRi103 = false;
     p.options.offsetHorizontal = -10;
-    QVERIFY(run(p, book));
-    QCOMPARE(book.sheet(0)->columnWidth(2), 2.0);
+    QVERIFY(run(p));
+    QCOMPARE(m_book.sheet(0)->columnWidth(2), 2.0);
 }
 
 void tst_LedgerPrint::sheetNames_duplicateAndInvalidShortNames() {
@@ -453,13 +435,11 @@ void tst_LedgerPrint::sheetNames_duplicateAndInvalidShortNames() {
         list << LedgerPrintSupplier{i + 1, names[i], i != 5, 1}; // 外 is not ticked
     }
     list.move(3, 0); // the list's order, not the numbers'
-    QVERIFY(gPrintLedger(params(list), {}, m_result));
-    Workbook book;
-    QVERIFY(book.open(m_result.savedPath));
-    QCOMPARE(book.sheetNames(),
+    QVERIFY(run(params(list)));
+    QCOMPARE(m_book.sheetNames(),
              QStringList({u"仕入先4_1"_s, u"ABC1"_s, u"ABC2"_s, u"abc(2)1"_s, u"A_B__C_1"_s}));
     // Each page still carries the supplier's own short name.
-    QCOMPARE(cell(book.sheet(u"A_B__C_1"_s), 2, 5), u"A/B:[C]"_s);
+    QCOMPARE(cell(m_book.sheet(u"A_B__C_1"_s), 2, 5), u"A/B:[C]"_s);
 }
 
 // ---- Stops and failures ---------------------------------------------------------------------

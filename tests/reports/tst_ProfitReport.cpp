@@ -134,11 +134,10 @@ void tst_ProfitReport::normalMode_threeTerms() {
     // The second term's line has neither ratio nor regular price, and no default ratio: its
     // stock, and every running stock from then on, cannot be computed.
     QCOMPARE(rowText(ws, 31, 3, 8), u"在庫|1000|計算不能|計算不能|0|計算不能"_s);
-    // Formats: margin "#0", rate text, stock "0".
-    QCOMPARE(ws->format(8, 5).numberFormat, u"#0"_s);
-    QCOMPARE(ws->format(9, 5).numberFormat, u"@"_s);
-    QCOMPARE(ws->format(10, 8).numberFormat, u"0"_s);
-    QCOMPARE(ws->format(6, 5).numberFormat, u"#,##0"_s); // amounts: thousands separators
+    // Formats: margin "#0", rate text, stock "0", amounts with thousands separators.
+    QCOMPARE((QStringList{ws->format(8, 5).numberFormat, ws->format(9, 5).numberFormat,
+                          ws->format(10, 8).numberFormat, ws->format(6, 5).numberFormat}),
+             (QStringList{u"#0"_s, u"@"_s, u"0"_s, u"#,##0"_s}));
     // Each block is boxed from its name row to its last value: B5:H10.
     QCOMPARE(ws->format(5, 2).thinSides, CellSide::Outline);
     QCOMPARE(ws->format(10, 8).thinSides, CellSide::Outline);
@@ -338,11 +337,9 @@ void tst_ProfitReport::colours_followTheSetting() {
     const Worksheet* ws = run(p);
     QVERIFY(ws);
     QVERIFY(ws->format(5, 2).bold);
-    QCOMPARE(ws->format(5, 3).fillColorIndex, 33);
-    QCOMPARE(ws->format(5, 4).fillColorIndex, 0);
-    QCOMPARE(ws->format(6, 3).fillColorIndex, 3);
-    QCOMPARE(ws->format(10, 8).fillColorIndex, 8);
-    QCOMPARE(ws->format(8, 2).fillColorIndex, 0);
+    const auto fill = [ws](int row, int col) { return ws->format(row, col).fillColorIndex; };
+    QCOMPARE((QList<int>{fill(5, 3), fill(5, 4), fill(6, 3), fill(10, 8), fill(8, 2)}),
+             (QList<int>{33, 0, 3, 8, 0}));
     QCOMPARE(ws->format(8, 4).thinSides, CellSide::Outline); // lines stay with the fill
     QCOMPARE(m_book.sheet(u"ランキング"_s)->format(10, 8).fillColorIndex, colours[5]);
 }

@@ -105,11 +105,11 @@ void tst_ReportCli::supplierLists() {
     QVERIFY(QFile::remove(r.out));
     r = run({u"balances"_s, u"--date"_s, u"2024/01/31"_s, u"--kind"_s, u"sales"_s});
     QVERIFY(book.open(r.out));
-    QCOMPARE(reporttest::rowText(book.sheet(u"page1"_s), 2, 3, 3), u"2024/01/31 時点仕入先名簿"_s);
-    QCOMPARE(reporttest::rowText(book.sheet(u"page1"_s), 5, 3, 4) + u'|' +
-                 reporttest::rowText(book.sheet(u"page1"_s), 6, 3, 4),
+    const Worksheet* page = book.sheet(u"page1"_s);
+    QCOMPARE(reporttest::rowText(page, 2, 3, 3), u"2024/01/31 時点仕入先名簿"_s);
+    QCOMPARE(reporttest::rowText(page, 5, 3, 4) + u'|' + reporttest::rowText(page, 6, 3, 4),
              u"青葉園|0|三河屋|8000"_s);
-    QCOMPARE(reporttest::rowText(book.sheet(u"page1"_s), 7, 3, 4), u"|"_s);
+    QCOMPARE(reporttest::rowText(page, 7, 3, 4), u"|"_s);
 }
 
 void tst_ReportCli::profit_writesTheTable() {
