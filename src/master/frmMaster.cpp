@@ -575,7 +575,7 @@ bool procModify(frmMaster* f) {
     f->mDspProcClass(1);
     if (!gSetComboItem(f->cboPhone1Notes, f->cboPhone2Notes))
         return false;
-    frmSelectMaster* select = frmSelectMaster::instance();
+    frmSelectMaster* select = frmSelectMaster::instance(*f);
     if (!select)
         return false;
     return gDspForm(select, 0, 1);

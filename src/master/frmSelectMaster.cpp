@@ -40,8 +40,8 @@ QPixmap selectPicture() {
 
 } // namespace
 
-frmSelectMaster* frmSelectMaster::newInstance() {
-    auto* w = new frmSelectMaster(frmMaster::existing());
+frmSelectMaster* frmSelectMaster::newInstance(frmMaster& master) {
+    auto* w = new frmSelectMaster(master);
     if (!w->formLoad()) {
         delete w;
         gProcError(QStringLiteral("frmSelectMaster_Form_Load"));
@@ -50,7 +50,7 @@ frmSelectMaster* frmSelectMaster::newInstance() {
     return w;
 }
 
-frmSelectMaster::frmSelectMaster(QWidget* parent) : QDialog(parent) {
+frmSelectMaster::frmSelectMaster(frmMaster& master) : QDialog(&master), m_master(master) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmSelectMaster"));
     auto* outer = new QVBoxLayout(this);
@@ -143,36 +143,24 @@ void frmSelectMaster::cmdSelectClick() {
 }
 
 bool frmSelectMaster::mProcSelectData(qint32 supplier) {
-    frmMaster* master = frmMaster::existing();
-    if (!master) {
+    if (!gDspMasterData(m_master, supplier))
+        return false;
+    m_master.mSetProcButtons(true);
+    if (m_master.txtProcClass->text() != QStringLiteral("修正")) {
         gProcError(QStringLiteral("frmSelectMaster_mProcSelectData"),
-                   QStringLiteral("the master window is not open"));
+                   QStringLiteral("unexpected mode: ") + m_master.txtProcClass->text());
         return false;
     }
-    if (!gDspMasterData(*master, supplier))
-        return false;
-    master->cmdProc[frmMaster::Confirm]->setEnabled(true);
-    master->cmdProc[frmMaster::Cancel]->setEnabled(true);
-    master->cmdProc[frmMaster::Add]->setEnabled(false);
-    master->cmdProc[frmMaster::Modify]->setEnabled(false);
-    master->cmdProc[frmMaster::Delete]->setEnabled(false);
-    if (master->txtProcClass->text() != QStringLiteral("修正")) {
-        gProcError(QStringLiteral("frmSelectMaster_mProcSelectData"),
-                   QStringLiteral("unexpected mode: ") + master->txtProcClass->text());
-        return false;
-    }
-    gLockControlsByTag(master, false, QStringLiteral("LOCKED"));
-    master->txtSupplierName->setFocus();
+    gLockControlsByTag(&m_master, false, QStringLiteral("LOCKED"));
+    m_master.txtSupplierName->setFocus();
     m_selected = true;
     return true;
 }
 
 void frmSelectMaster::done(int result) {
     // Leaving without a pick returns the master window to idle with no mode shown.
-    if (!m_selected) {
-        if (frmMaster* master = frmMaster::existing())
-            master->mDspProcClass(100);
-    }
+    if (!m_selected)
+        m_master.mDspProcClass(100);
     QDialog::done(result);
 }
 

@@ -10,10 +10,11 @@ class QComboBox;
 class QLineEdit;
 class QLabel;
 class QPushButton;
+class frmMaster;
 
-// The supplier selection window, opened modally by the modify button of the master window. It
-// lists every supplier (invalid ones too) in the order of setting 9; picking one loads it into
-// the master window for editing.
+// The supplier selection window, opened modally by the modify button of the master window it is
+// given. It lists every supplier (invalid ones too) in the order of setting 9; picking one loads
+// it into that master window for editing.
 class frmSelectMaster : public QDialog, public SingleInstance<frmSelectMaster> {
     Q_OBJECT
 
@@ -36,13 +37,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit frmSelectMaster(QWidget* parent = nullptr);
+    explicit frmSelectMaster(frmMaster& master);
     bool formLoad();
     void cmdSelectClick();
 
+    frmMaster& m_master;
     bool m_selected = false;
     QHash<qint32, QString> m_readings; // strKana by supplier number, for the search
     friend class SingleInstance<frmSelectMaster>;
     // nullptr when its list could not be filled (reported; the caller takes the fatal path).
-    static frmSelectMaster* newInstance();
+    static frmSelectMaster* newInstance(frmMaster& master);
 };
