@@ -11,6 +11,7 @@
 #include "ledger/frmData.h"
 #include "ledger/frmDataCaption.h"
 #include "ledger/frmDataCheck0.h"
+#include "ledger/frmDataItem.h"
 #include "ledger/frmHistory.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
@@ -73,6 +74,7 @@ private slots:
     void f12AndHeaderButtonsDeriveEmptyCells();
     void dropDownEditorArrowsBrowseEnterChooses();
     void classWindowOrderAndReducedRateMark();
+    void itemWindowStoresAndRefusesAnOrderOutsideTheList();
     void switchingSupplierWithAnInvalidLineIsBlocked();
     void closingIsBlockedThenAllowed();
     void calcSumShowsTheFigures();
@@ -334,6 +336,40 @@ void tst_frmData::classWindowOrderAndReducedRateMark() {
     QVERIFY(gGetClassEntries(1, entries));
     QCOMPARE(entries.value(0).sort, 3);
     QVERIFY(entries.value(0).reduced);
+}
+
+// The item window stores a typed entry at once; an order outside 1-99 is told, keeps the user in
+// the cell and the window open, and stores nothing.
+void tst_frmData::itemWindowStoresAndRefusesAnOrderOutsideTheList() {
+    QStringList seen;
+    whenOpen<frmDataItem>([&seen](frmDataItem* w) {
+        QTableView* grid = w->DBGrid01;
+        QApplication::setActiveWindow(w);
+        grid->setFocus();
+        const auto type = [grid](int column, const QString& text) {
+            grid->setCurrentIndex(grid->model()->index(0, column));
+            QTest::sendKeyEvent(QTest::Click, grid, Qt::Key_A, text.left(1), Qt::NoModifier);
+            QWidget* editor = QApplication::focusWidget();
+            typeText(editor, text.mid(1));
+            QTest::keyClick(editor, Qt::Key_Return);
+        };
+        type(0, u"りんご"_s);
+        type(1, u"100"_s);
+        QCoreApplication::processEvents();
+        seen << (w->close() ? u"closed"_s : u"kept open"_s)
+             << QString::number(
+                    dataRowCount(u"SELECT * FROM T_DATA1_ITEM WHERE lngSort IS NULL"_s));
+        QCoreApplication::processEvents(); // told again, back in the cell
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        type(1, u"5"_s);
+        seen << (w->close() ? u"closed"_s : u"kept open"_s);
+    });
+    frmData* f = openLedger(1);
+    QTest::mouseClick(f->cmdCol[LedgerCol::Item], Qt::LeftButton);
+    QCOMPARE(seen, (QStringList{u"kept open"_s, u"1"_s, u"closed"_s}));
+    QCOMPARE(m_svc.prompt->texts().value(0), u"リストの中から選択してください。"_s);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1_ITEM WHERE strItem = 'りんご' AND lngSort = 5"_s),
+             1);
 }
 
 void tst_frmData::switchingSupplierWithAnInvalidLineIsBlocked() {
