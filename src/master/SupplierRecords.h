@@ -17,6 +17,20 @@
 // suppliers.
 constexpr qint32 kMaxSupplierNumber = 999;
 
+// The longest text of each supplier field, in Shift_JIS bytes (a full-width character counts two):
+// the master window's boxes and the CSV import hold the same limits.
+namespace SupplierTextBytes {
+constexpr int kName = 125;
+constexpr int kPosition = 125;
+constexpr int kShortName = 8;
+constexpr int kKana = 30;
+constexpr int kChargePerson = 20; // the person and the note beside them
+constexpr int kPostCode = 8;
+constexpr int kAddress = 50;
+constexpr int kPhone = 20; // phone and fax numbers
+constexpr int kBankAccount = 50;
+} // namespace SupplierTextBytes
+
 // One supplier, in the column order of T_MASTER.
 struct SupplierRecord {
     qint32 lngMasterID = 0; // internal key, referenced by the ledger lines; never changes
