@@ -255,7 +255,13 @@ void frmData::buildControls() {
     mnuUndo->setShortcut(QKeySequence::Undo);
     mnuRedo = edit->addAction(QStringLiteral("やり直す(&R)"));
     mnuRedo->setObjectName(QStringLiteral("mnuRedo"));
-    mnuRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    // Ctrl+Y and the platform's own keys for redo; a key given twice would make the shortcut
+    // ambiguous, and then it does nothing (where the platform's redo is Ctrl+Y itself).
+    QList<QKeySequence> redoKeys{QKeySequence(Qt::CTRL | Qt::Key_Y)};
+    for (const QKeySequence& k : QKeySequence::keyBindings(QKeySequence::Redo))
+        if (!redoKeys.contains(k))
+            redoKeys << k;
+    mnuRedo->setShortcuts(redoKeys);
     edit->addSeparator();
     mnuHistory = edit->addAction(QStringLiteral("変更履歴(&H)..."));
     mnuHistory->setObjectName(QStringLiteral("mnuHistory"));

@@ -61,7 +61,8 @@ public:
     // that 元に戻す undoes (the steps that could be redone are dropped).
     void mRecordChange(qint64 group);
     // Undoes (or, with redo, does again) the newest step of the shown supplier made in this
-    // window: the user is told when there is none or when its lines changed since.
+    // window, one step after the other: the user is told when there is none or when a line of
+    // it is no longer as the step left it (changed since by another window or program).
     void mnuUndo_Click(bool redo);
     // Puts the cursor on the next line that matches the search box (LedgerModel::findRow);
     // tells when none does.

@@ -64,6 +64,7 @@ struct GroupRow {
     qint64 rowID;
     QString action;
     QString oldJson;
+    QString newJson;
 };
 
 // Writes the values before of one recorded change back.
@@ -108,6 +109,42 @@ bool undoRow(Database& db, const GroupRow& r, const QSet<QString>& known, bool& 
                              names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
                              values.join(QLatin1Char(',')) + QLatin1Char(')'),
                          {r.oldJson}, proc);
+}
+
+// Whether a row is now as a recorded change left it: gone after a deletion; after an insertion
+// or an update, every recorded column holding the value after (an update records only the
+// columns it changed, the others keep their value before). The line-check mark and the master's
+// update time are no change of the books and are not compared. Values are compared as the
+// history writes them (through json_object), so a number reads the same on both sides.
+bool rowAsLeft(Database& db, const GroupRow& r, const QSet<QString>& known, bool& same) {
+    const QString proc = QStringLiteral("gUndoHistoryGroup");
+    const QString key = keyColumnOf(r.table);
+    same = false;
+    QStringList conditions{key + QStringLiteral("=?3")};
+    if (r.action != QLatin1String("D")) {
+        QStringList columns;
+        if (!rowColumns(db, r.action == QLatin1String("I") ? r.newJson : r.oldJson, known, columns))
+            return false;
+        for (const QString& c : columns) {
+            if (c == key || c == QLatin1String("blnChange") || c == QLatin1String("datLastUpdate"))
+                continue;
+            const QString path = QStringLiteral("'$.") + c + QLatin1Char('\'');
+            conditions << QStringLiteral("json_extract(json_object('v',") + quoted(c) +
+                              QStringLiteral("),'$.v') IS CASE WHEN json_type(?2,") + path +
+                              QStringLiteral(") IS NULL THEN json_extract(?1,") + path +
+                              QStringLiteral(") ELSE json_extract(?2,") + path +
+                              QStringLiteral(") END");
+        }
+    }
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT 1 FROM ") + r.table + QStringLiteral(" WHERE ") +
+                              conditions.join(QStringLiteral(" AND ")),
+                          {r.oldJson.isEmpty() ? QVariant() : QVariant(r.oldJson),
+                           r.newJson.isEmpty() ? QVariant() : QVariant(r.newJson), r.rowID},
+                          proc))
+        return false;
+    same = (rs.recordCount() > 0) != (r.action == QLatin1String("D"));
+    return true;
 }
 
 // One member of a flat JSON object as SQLite's json_object writes it ({"key":value,...}, no
@@ -435,45 +472,49 @@ bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOu
     outcome = UndoOutcome::Nothing;
     // A group's rows follow its first one; they are undone newest first.
     ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld "
-                                         "FROM T_HISTORY WHERE lngID >= ? AND lngGroup = ? "
-                                         "ORDER BY lngID DESC"),
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld, "
+                                         "strNew FROM T_HISTORY WHERE lngID >= ? AND "
+                                         "lngGroup = ? ORDER BY lngID DESC"),
                           {group, group}, proc))
         return false;
     std::vector<GroupRow> groupRows;
     for (const QVariantList& row : rs.rows())
         groupRows.push_back({row.value(0).toLongLong(), row.value(1).toString(),
                              row.value(2).toLongLong(), row.value(3).toString(),
-                             row.value(4).toString()});
+                             row.value(4).toString(), row.value(5).toString()});
     if (groupRows.empty())
         return true;
-    const qint64 last = groupRows.front().id;
-
-    // Refused as a whole when any of its rows changed afterwards.
-    for (const GroupRow& r : groupRows) {
-        if (keyColumnOf(r.table).isEmpty()) {
-            gProcError(proc, QStringLiteral("table=") + r.table);
-            return false;
-        }
-        ResultSet later(db);
-        if (!later.openRecordSet(QStringLiteral("SELECT lngID FROM T_HISTORY WHERE lngRowID = ? "
-                                                "AND strTable = ? AND lngID > ? LIMIT 1"),
-                                 {r.rowID, r.table, last}, proc))
-            return false;
-        if (later.recordCount() > 0) {
-            outcome = UndoOutcome::Changed;
-            return true;
-        }
-    }
 
     HistoryScope scope(db, origin);
     if (!scope.ok())
         return false;
     QHash<QString, QSet<QString>> known;
-    std::vector<std::pair<QString, qint64>> touched;
+    // Refused as a whole when any of its rows is no longer as the group left it. Comparing the
+    // rows themselves rather than looking for later entries lets the steps of a window be undone
+    // one after the other: a later step undone since leaves the row as this group left it,
+    // although both it and its undo have entries of their own.
+    QSet<QPair<QString, qint64>> seen;
     for (const GroupRow& r : groupRows) {
+        if (keyColumnOf(r.table).isEmpty()) {
+            gProcError(proc, QStringLiteral("table=") + r.table);
+            return false;
+        }
         if (!known.contains(r.table) && !tableColumns(db, r.table, known[r.table]))
             return false;
+        // The newest entry of a row in the group says how the group left it.
+        if (seen.contains({r.table, r.rowID}))
+            continue;
+        seen.insert({r.table, r.rowID});
+        bool same = false;
+        if (!rowAsLeft(db, r, known[r.table], same))
+            return false;
+        if (!same) {
+            outcome = UndoOutcome::Changed;
+            return true;
+        }
+    }
+    std::vector<std::pair<QString, qint64>> touched;
+    for (const GroupRow& r : groupRows) {
         bool missing = false;
         if (!undoRow(db, r, known[r.table], missing))
             return false;

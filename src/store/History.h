@@ -84,14 +84,16 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
 enum class UndoOutcome {
     Done,
     Nothing, // the group recorded no change
-    Changed, // a row of the group was changed after it: nothing was done
+    Changed, // a row of the group is no longer as the group left it: nothing was done
 };
 
 // Undoes every change of a group, newest first, in one transaction recorded under origin
 // (HistoryOrigin::Undo, or Redo when the group undone was itself an undo): a changed row gets its
 // values before back, an inserted row is deleted, a deleted row comes back with its number and
-// values. Refused (Changed) when any row of the group has a later history entry. newGroup: the
-// group of the changes the undo made; rows: the rows it touched as (table, row number).
+// values. Refused (Changed) when any row of the group is no longer as the group left it (changed
+// since by another writer, or by a later step that was not undone); a later step undone since
+// leaves it so, which lets steps be undone and redone one after the other. newGroup: the group of
+// the changes the undo made; rows: the rows it touched as (table, row number).
 bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOutcome& outcome,
                        qint64* newGroup = nullptr,
                        std::vector<std::pair<QString, qint64>>* rows = nullptr);

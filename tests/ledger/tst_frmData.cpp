@@ -85,7 +85,9 @@ private slots:
     void ledgerWordsAndTheCaptionEditor();
     void undoThenRedoEachChange_data();
     void undoThenRedoEachChange();
-    void undoRefusedWhenTheLineChangedMeanwhile();
+    void undoAndRedoGoStepByStep_data();
+    void undoAndRedoGoStepByStep();
+    void historyWindowListsThePeriodAndExportsCsv_data();
     void historyWindowListsThePeriodAndExportsCsv();
     void findGoesToTheNextMatchingLine();
 
@@ -590,25 +592,31 @@ void tst_frmData::ledgerWordsAndTheCaptionEditor() {
 // Every kind of change made in the window is undone from the history and done again: the
 // ledger reads back exactly as before and after (line numbers, order and check marks included).
 void tst_frmData::undoThenRedoEachChange_data() {
+    QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("change");
-    QTest::newRow("typed cell") << u"typed"_s;
-    QTest::newRow("deleted line") << u"deleted"_s;
-    QTest::newRow("check reset") << u"check"_s;
-    QTest::newRow("new line") << u"new"_s;
+    for (const int kind : {1, 2}) {
+        const char* ledger = kind == 1 ? "purchase" : "sales";
+        QTest::addRow("typed cell, %s", ledger) << kind << u"typed"_s;
+        QTest::addRow("deleted line, %s", ledger) << kind << u"deleted"_s;
+        QTest::addRow("check reset, %s", ledger) << kind << u"check"_s;
+        QTest::addRow("new line, %s", ledger) << kind << u"new"_s;
+    }
 }
 
 void tst_frmData::undoThenRedoEachChange() {
+    QFETCH(int, kind);
     QFETCH(QString, change);
-    addLine(LineRow{.date = QDate(2024, 3, 1),
+    addLine(LineRow{.kind = kind,
+                    .date = QDate(2024, 3, 1),
                     .sort = 2,
                     .item = u"品"_s,
                     .quantity = 3,
                     .unitPrice = 100,
                     .check = 3});
-    addLine(LineRow{.date = QDate(2024, 3, 2), .cost = 50, .check = 1});
+    addLine(LineRow{.kind = kind, .date = QDate(2024, 3, 2), .cost = 50, .check = 1});
     const QString all = u"*"_s;
-    const QList<QVariantList> before = lines(1, 1, all);
-    frmData* f = openLedger(1);
+    const QList<QVariantList> before = lines(kind, 1, all);
+    frmData* f = openLedger(kind);
     QVERIFY(pickSupplier(f, 12));
     LedgerGrid* grid = f->DBGrid_Main;
     if (change == u"typed") {
@@ -620,7 +628,7 @@ void tst_frmData::undoThenRedoEachChange() {
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(m_svc.prompt->texts(), QStringList{u"削除してもよろしいですか？"_s});
         QCOMPARE(m_svc.prompt->shown.at(0).style, 292);
-        QCOMPARE(lines(1, 1, all), before);
+        QCOMPARE(lines(kind, 1, all), before);
         m_svc.prompt->answers.enqueue(MsgResult::Yes);
         QTest::keyClick(grid, Qt::Key_Delete);
         m_svc.prompt->shown.clear();
@@ -634,14 +642,14 @@ void tst_frmData::undoThenRedoEachChange() {
     } else {
         typeCell(f, 2, 1, u"3/4"_s);
     }
-    const QList<QVariantList> after = lines(1, 1, all);
+    const QList<QVariantList> after = lines(kind, 1, all);
     QVERIFY(after != before);
 
     QTest::mouseClick(f->cmdUndo, Qt::LeftButton);
-    QCOMPARE(lines(1, 1, all), before);
+    QCOMPARE(lines(kind, 1, all), before);
     QCOMPARE(f->model()->lineCount(), before.size());
     f->mnuRedo->trigger();
-    QCOMPARE(lines(1, 1, all), after);
+    QCOMPARE(lines(kind, 1, all), after);
     QCOMPARE(f->model()->lineCount(), after.size());
     QVERIFY(m_svc.prompt->shown.isEmpty());
     // The undo and the redo are changes of their own in the history.
@@ -649,30 +657,103 @@ void tst_frmData::undoThenRedoEachChange() {
              true);
 }
 
-// A line changed after the step (here by another program) is not overwritten; with nothing left
-// to undo, Ctrl+Z says so.
-void tst_frmData::undoRefusedWhenTheLineChangedMeanwhile() {
-    const qint64 id = addLine(LineRow{.date = QDate(2024, 3, 1), .cost = 100});
-    frmData* f = openLedger(1);
+// Undo goes back step by step through the window's own changes, on one line and across two, and
+// redo forward again; the ledger reads back as it was after each step. A line another writer
+// changed since a step refuses that step (the line keeps the other writer's change); with no step
+// left, Ctrl+Z says so.
+void tst_frmData::undoAndRedoGoStepByStep_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("edits"); // "row column text", a step each
+    // U undo, R redo, X another writer changes the first line, u undo refused, 0 nothing to undo
+    QTest::addColumn<QString>("actions");
+    const QString quantity = u"0 7 21"_s, note = u"0 14 メモ"_s;
+    const QStringList twoLines{quantity, u"1 14 別"_s, note, u"1 7 5"_s};
+    QTest::newRow("1 step") << 1 << QStringList{note} << u"URU0"_s;
+    QTest::newRow("2 steps, one line") << 1 << QStringList{quantity, note} << u"UURR"_s;
+    QTest::newRow("3 steps, one line, sales")
+        << 2 << QStringList{quantity, note, u"0 7 22"_s} << u"UUURRR"_s;
+    QTest::newRow("4 steps, two lines") << 1 << twoLines << u"UURUUURRRR"_s;
+    QTest::newRow("4 steps, two lines, sales") << 2 << twoLines << u"UUUURRRUUR"_s;
+    QTest::newRow("another writer") << 1 << QStringList{quantity, note} << u"UXu0"_s;
+    QTest::newRow("another writer, sales") << 2 << QStringList{quantity, note} << u"UXu0"_s;
+}
+
+void tst_frmData::undoAndRedoGoStepByStep() {
+    QFETCH(int, kind);
+    QFETCH(QStringList, edits);
+    QFETCH(QString, actions);
+    const qint64 first = addLine(LineRow{.kind = kind,
+                                         .date = QDate(2024, 3, 1),
+                                         .item = u"品"_s,
+                                         .quantity = 20,
+                                         .unitPrice = 100,
+                                         .cost = 2000});
+    addLine(LineRow{.kind = kind, .date = QDate(2024, 3, 2), .cost = 50});
+    const QString all = u"*"_s;
+    frmData* f = openLedger(kind);
     QVERIFY(pickSupplier(f, 12));
-    typeCell(f, 0, 14, u"メモ"_s);
-    QVERIFY(gdbData().executeSQL(u"UPDATE T_DATA1 SET strNote='別' WHERE lngID=?"_s, {id}));
-    QTest::mouseClick(f->cmdUndo, Qt::LeftButton);
-    QCOMPARE(m_svc.prompt->texts().size(), 1);
-    QVERIFY(m_svc.prompt->texts().at(0).startsWith(
-        u"この変更の後に同じ行が変更されているため、元に戻せません。"_s));
-    QCOMPARE(lineRow(1, id, u"strNote"_s), QVariantList{u"別"_s});
+    QList<QList<QVariantList>> states{lines(kind, 1, all)};
+    for (const QString& edit : edits) {
+        const QStringList e = edit.split(u' ');
+        typeCell(f, e.at(0).toInt(), e.at(1).toInt(), e.at(2));
+        states << lines(kind, 1, all);
+        QVERIFY(states.last() != states.at(states.size() - 2));
+    }
+    const QString refused = u"この変更の後に同じ行が変更されているため、元に戻せません。\r\n"
+                            "今の内容はそのままです。変更の内容は「変更履歴」で確かめられます。"_s;
+    qsizetype at = states.size() - 1;
+    QList<QVariantList> expected = states.last();
+    QStringList messages;
     QApplication::setActiveWindow(f);
-    QTest::keyClick(f->DBGrid_Main, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(m_svc.prompt->texts().value(1), u"元に戻せる変更はありません。"_s);
+    const auto key = [f](Qt::Key k) { QTest::keyClick(f->DBGrid_Main, k, Qt::ControlModifier); };
+    for (const QChar action : actions) {
+        switch (action.unicode()) {
+        case 'U':
+            key(Qt::Key_Z);
+            expected = states.at(--at);
+            break;
+        case 'R':
+            key(Qt::Key_Y);
+            expected = states.at(++at);
+            break;
+        case 'X':
+            QVERIFY(gdbData().executeSQL(u"UPDATE T_DATA"_s + QString::number(kind) +
+                                             u" SET strNote='他' WHERE lngID=?"_s,
+                                         {first}));
+            expected = lines(kind, 1, all);
+            break;
+        case 'u':
+            key(Qt::Key_Z);
+            messages << refused;
+            break;
+        default:
+            key(Qt::Key_Z);
+            messages << u"元に戻せる変更はありません。"_s;
+        }
+        QCOMPARE(lines(kind, 1, all), expected);
+        QCOMPARE(m_svc.prompt->texts(), messages);
+    }
 }
 
 // The history of the supplier, cut to the period of the program's own changes (the fixed
 // clock's day), one row per changed column of its lines and of its master record (the invoice
-// columns named like the others); the CSV carries the same rows.
+// columns named like the others); the CSV carries the same rows. Each ledger's lines are named
+// with its own words.
+void tst_frmData::historyWindowListsThePeriodAndExportsCsv_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QString>("cost");
+    QTest::newRow("purchase") << 1 << u"仕入帳"_s << u"仕入金額"_s;
+    QTest::newRow("sales") << 2 << u"売上帳"_s << u"売上金額"_s;
+}
+
 void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
-    addLine(LineRow{.date = QDate(2024, 3, 1), .item = u"品"_s, .quantity = 3, .unitPrice = 100});
-    frmData* f = openLedger(1);
+    QFETCH(int, kind);
+    QFETCH(QString, book);
+    QFETCH(QString, cost);
+    addLine(LineRow{
+        .kind = kind, .date = QDate(2024, 3, 1), .item = u"品"_s, .quantity = 3, .unitPrice = 100});
+    frmData* f = openLedger(kind);
     QVERIFY(pickSupplier(f, 12));
     typeCell(f, 0, 14, u"メモ, \"A\""_s);
     f->DBGrid_Main->setCurrentIndex(f->model()->index(0, 11));
@@ -692,13 +773,13 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     QCOMPARE(h->txtHistoryFrom->text(), u"2024/02/05"_s);
     h->txtHistoryTo->setText(u"2024/03/05"_s);
     QTest::mouseClick(h->cmdHistoryShow, Qt::LeftButton);
-    const QStringList common = {u"2024/03/05 10:15:00"_s, u"仕入帳"_s, u"仕入先"_s, u"2024/03/01"_s,
+    const QStringList common = {u"2024/03/05 10:15:00"_s, book, u"仕入先"_s, u"2024/03/01"_s,
                                 u"品"_s};
     const QStringList master = {u"2024/03/05 10:15:00"_s, u"仕入先"_s, u"仕入先"_s, QString(),
                                 QString()};
     const QList<QStringList> expected = {
         common + QStringList{u"備考"_s, QString(), u"メモ, \"A\""_s, u"変更"_s, u"入力"_s},
-        common + QStringList{u"仕入金額"_s, QString(), u"300"_s, u"変更"_s, u"計算"_s},
+        common + QStringList{cost, QString(), u"300"_s, u"変更"_s, u"計算"_s},
         master + QStringList{u"登録番号"_s, QString(), u"T1234567890123"_s, u"変更"_s, u"入力"_s},
         master + QStringList{u"登録日"_s, QString(), u"2024/03/01"_s, u"変更"_s, u"入力"_s}};
     QList<QStringList> shown;
@@ -715,8 +796,9 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     QTest::mouseClick(h->cmdHistoryCsv, Qt::LeftButton);
     const QByteArray csv = readBytes(out.filePath(u"変更履歴_20240305_101500.csv"_s));
     QVERIFY(csv.startsWith("\xEF\xBB\xBF\"日時\",\"帳簿\""));
-    QVERIFY(csv.contains(u"\"2024/03/05 10:15:00\",\"仕入帳\",\"仕入先\",\"2024/03/01\",\"品\","
-                         "\"備考\",\"\",\"メモ, \"\"A\"\"\",\"変更\",\"入力\"\r\n"_s.toUtf8()));
+    QVERIFY(csv.contains(u"\"2024/03/05 10:15:00\",\""_s.toUtf8() + book.toUtf8() +
+                         u"\",\"仕入先\",\"2024/03/01\",\"品\",\"備考\",\"\",\"メモ, \"\"A\"\"\","
+                         "\"変更\",\"入力\"\r\n"_s.toUtf8()));
 }
 
 // Ctrl+F: item or note text, or an amount; the search goes round from the cursor.
