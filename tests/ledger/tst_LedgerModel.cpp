@@ -46,6 +46,7 @@ private slots:
     void firstConfirmedCellInsertsTheLine();
     void unchangedCellIsNotWritten();
     void failedWriteLeavesTheCache();
+    void deleteRemovesFromDatabaseThenView_data();
     void deleteRemovesFromDatabaseThenView();
     void lineCheckClearsPassedLinesUpToTheFirstError();
     void storeFailures();
@@ -168,26 +169,39 @@ void tst_LedgerModel::failedWriteLeavesTheCache() {
     QCOMPARE(m.rowCount(), 2);
 }
 
-// 二 refuses to be deleted.
+// 二 refuses to be deleted; the other ledger's lines of the supplier stay.
+void tst_LedgerModel::deleteRemovesFromDatabaseThenView_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("purchase") << 1;
+    QTest::newRow("sales") << 2;
+}
+
 void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
+    QFETCH(int, kind);
+    const QString table = u"T_DATA"_s + QString::number(kind);
     for (const QString& item : {u"一"_s, u"二"_s, u"三"_s, u"四"_s})
-        QVERIFY(stored(4, QDate(2024, 3, 1), item) > 0);
-    QVERIFY(
-        gdbData().executeSQL(u"CREATE TRIGGER T_DATA1_KEEP BEFORE DELETE ON T_DATA1 "
-                             "WHEN OLD.strItem = '二' BEGIN SELECT RAISE(ABORT, 'kept'); END"_s));
-    LedgerModel m(1);
+        QVERIFY(stored(4, QDate(2024, 3, 1), item, 0, kind) > 0);
+    QVERIFY(stored(4, QDate(2024, 3, 1), u"一"_s, 0, 3 - kind) > 0);
+    QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_KEEP BEFORE DELETE ON "_s + table +
+                                 u" WHEN OLD.strItem = '二' BEGIN SELECT RAISE(ABORT, 'kept'); "
+                                 "END"_s));
+    LedgerModel m(kind);
     QVERIFY(m.load(4, LedgerView::Entry));
     QSignalSpy removed(&m, &QAbstractItemModel::rowsRemoved);
     // The new row (4) is not a line and is left alone.
     QVERIFY(m.removeLines({0, 2, 4}));
     QCOMPARE(removed.size(), 2);
     QCOMPARE(items(m), (QStringList{u"二"_s, u"四"_s}));
-    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1 WHERE strItem IN ('二', '四')"_s), 2);
+    const QString kept = u"SELECT 1 FROM "_s + table + u" WHERE strItem IN ('二', '四')"_s;
+    QCOMPARE(dataRowCount(kept), 2);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM "_s + table), 2);
     // All or none: a refusal at the earlier row (the later goes first) keeps both.
     QVERIFY(!m.removeLines({0, 1}));
     QCOMPARE(removed.size(), 2);
     QCOMPARE(m.lineCount(), 2);
-    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 2);
+    QCOMPARE(dataRowCount(kept), 2);
+    // The other ledger's line of the supplier is not touched.
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA"_s + QString::number(3 - kind)), 1);
 }
 
 void tst_LedgerModel::lineCheckClearsPassedLinesUpToTheFirstError() {

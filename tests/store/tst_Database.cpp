@@ -246,31 +246,39 @@ void tst_Database::readOnlyOlderFileIsRefusedUnchanged() {
 // row before and after and the origin the program set (or "other" for any other writer);
 // the origin row is put back when the program's change commits.
 void tst_Database::triggersRecordOldNewAndOrigin_data() {
-    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("sql"); // %1: the ledger's table
+    QTest::addColumn<QString>("ledger");
     QTest::addColumn<QString>("origin"); // empty: written without a history scope
     QTest::addColumn<QString>("entry");  // table, action, origin; empty: nothing recorded
     QTest::addColumn<QString>("column");
     QTest::addColumn<QVariant>("before");
     QTest::addColumn<QVariant>("after");
     const QVariant none;
-    QTest::newRow("insert by the program")
-        << u"INSERT INTO T_DATA2 (lngMasterID, curCost) VALUES (7, 50000)"_s << HistoryOrigin::Typed
-        << u"T_DATA2 I typed"_s << u"curCost"_s << none << QVariant(50000);
-    QTest::newRow("update by another tool")
-        << u"UPDATE T_DATA1 SET curCost = 20000 WHERE lngID = 1"_s << QString()
-        << u"T_DATA1 U other"_s << u"curCost"_s << QVariant(10000) << QVariant(20000);
-    QTest::newRow("delete") << u"DELETE FROM T_DATA1 WHERE lngID = 1"_s << HistoryOrigin::Deleted
-                            << u"T_DATA1 D deleted"_s << u"strItem"_s << QVariant(u"x"_s) << none;
+    for (const QString& ledger : {u"T_DATA1"_s, u"T_DATA2"_s}) {
+        const QByteArray name = ledger.toLatin1();
+        QTest::addRow("insert by the program, %s", name.constData())
+            << u"INSERT INTO %1 (lngMasterID, curCost) VALUES (7, 50000)"_s << ledger
+            << HistoryOrigin::Typed << ledger + u" I typed"_s << u"curCost"_s << none
+            << QVariant(50000);
+        QTest::addRow("update by another tool, %s", name.constData())
+            << u"UPDATE %1 SET curCost = 20000 WHERE strItem = 'x'"_s << ledger << QString()
+            << ledger + u" U other"_s << u"curCost"_s << QVariant(10000) << QVariant(20000);
+        QTest::addRow("delete, %s", name.constData())
+            << u"DELETE FROM %1 WHERE strItem = 'x'"_s << ledger << HistoryOrigin::Deleted
+            << ledger + u" D deleted"_s << u"strItem"_s << QVariant(u"x"_s) << none;
+        QTest::addRow("line-check mark alone, %s", name.constData())
+            << u"UPDATE %1 SET blnChange = 0 WHERE strItem = 'x'"_s << ledger
+            << HistoryOrigin::Typed << QString() << QString() << none << none;
+    }
     QTest::newRow("supplier master")
-        << u"UPDATE T_MASTER SET strNotes = 'n' WHERE lngMasterID = 7"_s << HistoryOrigin::Typed
-        << u"T_MASTER U typed"_s << u"strNotes"_s << none << QVariant(u"n"_s);
-    QTest::newRow("line-check mark alone")
-        << u"UPDATE T_DATA1 SET blnChange = 0 WHERE lngID = 1"_s << HistoryOrigin::Typed
-        << QString() << QString() << none << none;
+        << u"UPDATE T_MASTER SET strNotes = 'n' WHERE lngMasterID = 7"_s << u"T_DATA1"_s
+        << HistoryOrigin::Typed << u"T_MASTER U typed"_s << u"strNotes"_s << none
+        << QVariant(u"n"_s);
 }
 
 void tst_Database::triggersRecordOldNewAndOrigin() {
     QFETCH(QString, sql);
+    QFETCH(QString, ledger);
     QFETCH(QString, origin);
     QFETCH(QString, entry);
     QFETCH(QString, column);
@@ -278,8 +286,10 @@ void tst_Database::triggersRecordOldNewAndOrigin() {
     QFETCH(QVariant, after);
     Database& db = gdbData();
     QVERIFY(db.executeSQL(u"INSERT INTO T_MASTER (lngMasterID, lngSupplier) VALUES (7, 7)"_s));
-    QVERIFY(db.executeSQL(u"INSERT INTO T_DATA1 (lngMasterID, strItem, curCost, blnChange) "
-                          "VALUES (7, 'x', 10000, 1)"_s));
+    QVERIFY(
+        db.executeSQL(u"INSERT INTO "_s + ledger +
+                      u" (lngMasterID, strItem, curCost, blnChange) VALUES (7, 'x', 10000, 1)"_s));
+    sql.replace(u"%1"_s, ledger);
     const int entries = dataRowCount(u"SELECT * FROM T_HISTORY"_s);
     if (origin.isEmpty()) {
         QVERIFY(db.executeSQL(sql));
