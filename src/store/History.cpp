@@ -64,7 +64,6 @@ struct GroupRow {
     qint64 rowID;
     QString action;
     QString oldJson;
-    QString newJson;
 };
 
 // Writes the values before of one recorded change back.
@@ -111,39 +110,43 @@ bool undoRow(Database& db, const GroupRow& r, const QSet<QString>& known, bool& 
                          {r.oldJson}, proc);
 }
 
-// Whether a row is now as a recorded change left it: gone after a deletion; after an insertion
-// or an update, every recorded column holding the value after (an update records only the
+// The rows of a group in one table that are no longer as the group left them (the newest entry
+// of a row in the group says how): a deleted row that is back; an inserted or updated row that
+// is gone or where a recorded column differs from its value after (an update records only the
 // columns it changed, the others keep their value before). The line-check mark and the master's
 // update time are no change of the books and are not compared. Values are compared as the
 // history writes them (through json_object), so a number reads the same on both sides.
-bool rowAsLeft(Database& db, const GroupRow& r, const QSet<QString>& known, bool& same) {
-    const QString proc = QStringLiteral("gUndoHistoryGroup");
-    const QString key = keyColumnOf(r.table);
-    same = false;
-    QStringList conditions{key + QStringLiteral("=?3")};
-    if (r.action != QLatin1String("D")) {
-        QStringList columns;
-        if (!rowColumns(db, r.action == QLatin1String("I") ? r.newJson : r.oldJson, known, columns))
-            return false;
-        for (const QString& c : columns) {
-            if (c == key || c == QLatin1String("blnChange") || c == QLatin1String("datLastUpdate"))
-                continue;
-            const QString path = QStringLiteral("'$.") + c + QLatin1Char('\'');
-            conditions << QStringLiteral("json_extract(json_object('v',") + quoted(c) +
-                              QStringLiteral("),'$.v') IS CASE WHEN json_type(?2,") + path +
-                              QStringLiteral(") IS NULL THEN json_extract(?1,") + path +
-                              QStringLiteral(") ELSE json_extract(?2,") + path +
-                              QStringLiteral(") END");
-        }
+bool rowsNotAsLeft(Database& db, qint64 group, const QString& table, const QSet<QString>& known,
+                   int& count) {
+    const QString key = keyColumnOf(table);
+    QStringList same;
+    for (const QString& c : known) {
+        if (c == key || c == QLatin1String("blnChange") || c == QLatin1String("datLastUpdate"))
+            continue;
+        const QString path = QStringLiteral("'$.") + c + QLatin1Char('\'');
+        same << QStringLiteral("(json_type(coalesce(h.strOld, h.strNew), ") + path +
+                    QStringLiteral(") IS NULL OR json_extract(json_object('v', t.") + quoted(c) +
+                    QStringLiteral("), '$.v') IS CASE WHEN json_type(h.strNew, ") + path +
+                    QStringLiteral(") IS NULL THEN json_extract(h.strOld, ") + path +
+                    QStringLiteral(") ELSE json_extract(h.strNew, ") + path +
+                    QStringLiteral(") END)");
     }
+    same.sort(); // a stable text, whatever the order of the set
+    const QString sql =
+        QStringLiteral("SELECT count(*) FROM (SELECT lngRowID, strAction, strOld, strNew, "
+                       "max(lngID) FROM T_HISTORY WHERE lngID >= ?1 AND lngGroup = ?1 AND "
+                       "strTable = ?2 GROUP BY lngRowID) h LEFT JOIN ") +
+        table + QStringLiteral(" t ON t.") + key +
+        QStringLiteral(" = h.lngRowID WHERE NOT CASE WHEN h.strAction = 'D' THEN t.") + key +
+        QStringLiteral(" IS NULL ELSE t.") + key + QStringLiteral(" IS NOT NULL") +
+        (same.isEmpty() ? QString()
+                        : QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "))) +
+        QStringLiteral(" END");
     ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT 1 FROM ") + r.table + QStringLiteral(" WHERE ") +
-                              conditions.join(QStringLiteral(" AND ")),
-                          {r.oldJson.isEmpty() ? QVariant() : QVariant(r.oldJson),
-                           r.newJson.isEmpty() ? QVariant() : QVariant(r.newJson), r.rowID},
-                          proc))
+    if (!rs.openRecordSet(sql, {group, table}, QStringLiteral("gUndoHistoryGroup")) ||
+        !rs.moveFirst())
         return false;
-    same = (rs.recordCount() > 0) != (r.action == QLatin1String("D"));
+    count = int(rs.lng(0));
     return true;
 }
 
@@ -472,16 +475,16 @@ bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOu
     outcome = UndoOutcome::Nothing;
     // A group's rows follow its first one; they are undone newest first.
     ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld, "
-                                         "strNew FROM T_HISTORY WHERE lngID >= ? AND "
-                                         "lngGroup = ? ORDER BY lngID DESC"),
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld "
+                                         "FROM T_HISTORY WHERE lngID >= ? AND lngGroup = ? "
+                                         "ORDER BY lngID DESC"),
                           {group, group}, proc))
         return false;
     std::vector<GroupRow> groupRows;
     for (const QVariantList& row : rs.rows())
         groupRows.push_back({row.value(0).toLongLong(), row.value(1).toString(),
                              row.value(2).toLongLong(), row.value(3).toString(),
-                             row.value(4).toString(), row.value(5).toString()});
+                             row.value(4).toString()});
     if (groupRows.empty())
         return true;
 
@@ -493,22 +496,18 @@ bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOu
     // rows themselves rather than looking for later entries lets the steps of a window be undone
     // one after the other: a later step undone since leaves the row as this group left it,
     // although both it and its undo have entries of their own.
-    QSet<QPair<QString, qint64>> seen;
     for (const GroupRow& r : groupRows) {
+        if (known.contains(r.table))
+            continue;
         if (keyColumnOf(r.table).isEmpty()) {
             gProcError(proc, QStringLiteral("table=") + r.table);
             return false;
         }
-        if (!known.contains(r.table) && !tableColumns(db, r.table, known[r.table]))
+        int changed = 0;
+        if (!tableColumns(db, r.table, known[r.table]) ||
+            !rowsNotAsLeft(db, group, r.table, known[r.table], changed))
             return false;
-        // The newest entry of a row in the group says how the group left it.
-        if (seen.contains({r.table, r.rowID}))
-            continue;
-        seen.insert({r.table, r.rowID});
-        bool same = false;
-        if (!rowAsLeft(db, r, known[r.table], same))
-            return false;
-        if (!same) {
+        if (changed > 0) {
             outcome = UndoOutcome::Changed;
             return true;
         }
