@@ -633,12 +633,12 @@ void tst_Maintenance::partialCopiesGoOthersStay() {
 // Another connection keeps the data file in the write-ahead log while the shutdown copies it:
 // the copy, once checked, is the only file written.
 void tst_Maintenance::autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy() {
+    DbClose();
     sqlite3* other = nullptr;
     QCOMPARE(sqlite3_open(QFile::encodeName(m_folder->dbPath()).constData(), &other), SQLITE_OK);
     QCOMPARE(sqlite3_exec(other, "PRAGMA journal_mode=WAL; SELECT count(*) FROM T_MASTER", nullptr,
                           nullptr, nullptr),
              SQLITE_OK);
-    DbClose();
     QString written;
     const bool ok = gWriteAutoBackup(m_folder->dbPath(), 3, &written);
     sqlite3_close(other);
