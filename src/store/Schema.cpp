@@ -14,13 +14,13 @@ QString columnText(sqlite3_stmt* st, int col) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
 }
 
-// Runs a query of two text columns and hands each row to `row`.
+// Runs a query of three text columns and hands each row to `row`.
 template <typename Row> int eachRow(sqlite3* db, const char* sql, Row row) {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
     if (rc == SQLITE_OK) {
         while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-            row(columnText(st, 0), columnText(st, 1));
+            row(columnText(st, 0), columnText(st, 1), columnText(st, 2));
         if (rc == SQLITE_DONE)
             rc = SQLITE_OK;
     }
@@ -56,13 +56,17 @@ void addMissing(QStringList& out, const QString& kind, const QMap<QString, QStri
             out << kind + QLatin1Char(' ') + it.value();
 }
 
-// Columns of the tables `actual` has, since a missing table is named once for all its columns.
-QMap<QString, QString> columnsOfPresentTables(const SchemaShape& expected,
-                                              const SchemaShape& actual) {
+// The parts whose table or view `actual` has: a missing table is named once for its columns,
+// indexes and triggers. `ownerOf` gives a part's table or view (upper case).
+template <typename Owner>
+QMap<QString, QString> ofPresentOwners(const QMap<QString, QString>& parts,
+                                       const SchemaShape& actual, Owner ownerOf) {
     QMap<QString, QString> out;
-    for (auto it = expected.columns.cbegin(); it != expected.columns.cend(); ++it)
-        if (actual.tables.contains(it.key().section(QLatin1Char('.'), 0, 0)))
+    for (auto it = parts.cbegin(); it != parts.cend(); ++it) {
+        const QString owner = ownerOf(it.key());
+        if (actual.tables.contains(owner) || actual.views.contains(owner))
             out.insert(it.key(), it.value());
+    }
     return out;
 }
 
@@ -72,24 +76,26 @@ bool gReadSchema(sqlite3* db, SchemaShape& shape, int* rc) {
     shape = SchemaShape();
     // SQLite's own objects (sqlite_sequence, the indexes of UNIQUE constraints) follow from the
     // tables and are not compared.
-    int result = eachRow(db,
-                         "SELECT type, name FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' "
-                         "ESCAPE '\\'",
-                         [&](const QString& type, const QString& name) {
-                             if (type == QLatin1String("table"))
-                                 put(shape.tables, name);
-                             else if (type == QLatin1String("view"))
-                                 put(shape.views, name);
-                             else if (type == QLatin1String("index"))
-                                 put(shape.indexes, name);
-                             else if (type == QLatin1String("trigger"))
-                                 put(shape.triggers, name);
-                         });
+    int result =
+        eachRow(db,
+                "SELECT type, name, tbl_name FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' "
+                "ESCAPE '\\'",
+                [&](const QString& type, const QString& name, const QString& owner) {
+                    if (type == QLatin1String("table")) {
+                        put(shape.tables, name);
+                    } else if (type == QLatin1String("view")) {
+                        put(shape.views, name);
+                    } else if (type == QLatin1String("index") || type == QLatin1String("trigger")) {
+                        put(type == QLatin1String("index") ? shape.indexes : shape.triggers, name);
+                        shape.owners.insert(name.toUpper(), owner.toUpper());
+                    }
+                });
     if (result == SQLITE_OK)
         result = eachRow(db,
-                         "SELECT m.name, p.name FROM sqlite_master AS m, pragma_table_info(m.name) "
-                         "AS p WHERE m.type = 'table' AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
-                         [&](const QString& table, const QString& column) {
+                         "SELECT m.name, p.name, '' FROM sqlite_master AS m, "
+                         "pragma_table_info(m.name) AS p WHERE m.type = 'table' AND m.name NOT "
+                         "LIKE 'sqlite\\_%' ESCAPE '\\'",
+                         [&](const QString& table, const QString& column, const QString&) {
                              put(shape.columns, table + QLatin1Char('.') + column);
                          });
     if (rc)
@@ -116,11 +122,18 @@ bool gExpectedSchema(int version, SchemaShape& shape) {
 
 QStringList gMissingSchemaParts(const SchemaShape& expected, const SchemaShape& actual) {
     QStringList out;
+    const auto tableOf = [](const QString& column) {
+        return column.section(QLatin1Char('.'), 0, 0);
+    };
+    const auto ownerOf = [&expected](const QString& part) { return expected.owners.value(part); };
     addMissing(out, QStringLiteral("テーブル"), expected.tables, actual.tables);
-    addMissing(out, QStringLiteral("列"), columnsOfPresentTables(expected, actual), actual.columns);
     addMissing(out, QStringLiteral("ビュー"), expected.views, actual.views);
-    addMissing(out, QStringLiteral("索引"), expected.indexes, actual.indexes);
-    addMissing(out, QStringLiteral("トリガー"), expected.triggers, actual.triggers);
+    addMissing(out, QStringLiteral("列"), ofPresentOwners(expected.columns, actual, tableOf),
+               actual.columns);
+    addMissing(out, QStringLiteral("索引"), ofPresentOwners(expected.indexes, actual, ownerOf),
+               actual.indexes);
+    addMissing(out, QStringLiteral("トリガー"), ofPresentOwners(expected.triggers, actual, ownerOf),
+               actual.triggers);
     return out;
 }
 

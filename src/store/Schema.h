@@ -14,6 +14,7 @@ struct SchemaShape {
     QMap<QString, QString> views;    // upper-case name -> name
     QMap<QString, QString> indexes;  // upper-case name -> name (not SQLite's own)
     QMap<QString, QString> triggers; // upper-case name -> name
+    QMap<QString, QString> owners;   // index or trigger (upper case) -> its table or view
 };
 
 // The shape a data file of schema version `version` (1 .. kDbSchemaVersion) has: built once in
@@ -26,9 +27,9 @@ bool gExpectedSchema(int version, SchemaShape& shape);
 bool gReadSchema(sqlite3* db, SchemaShape& shape, int* rc = nullptr);
 
 // What `expected` has and `actual` lacks, in words ("テーブル T_HISTORY", "列
-// T_MASTER.strInvoiceNo", "ビュー …", "索引 …", "トリガー …"): tables first, then the columns of
-// the tables that are there, views, indexes and triggers. Empty when nothing is missing. Extra
-// parts are allowed.
+// T_MASTER.strInvoiceNo", "ビュー …", "索引 …", "トリガー …"): tables and views first, then the
+// columns, indexes and triggers of the tables and views that are there (a missing table is named
+// once for all that belongs to it). Empty when nothing is missing. Extra parts are allowed.
 QStringList gMissingSchemaParts(const SchemaShape& expected, const SchemaShape& actual);
 
 // What a file of `version` must not hold yet: the parts a migration from that version adds
