@@ -151,6 +151,12 @@ bool Main(const QString& programFolder, const QString& dataOption) {
         return false;
     }
     if (!mInitProgram(programFolder, dataFile)) {
+        // A data file that was refused has been explained: that is the one message, and the
+        // program ends as it is, without the shutdown (nothing was opened to close).
+        if (!gdbData().isOpen()) {
+            svc().process().terminate(1);
+            return false;
+        }
         gProcFatalError(QStringLiteral("Main"));
         return false;
     }

@@ -6,7 +6,8 @@ class QApplication;
 
 // Start-up: refuses a second instance, finds the program folder, opens the data file and the
 // message catalogue, shows the main menu. Returns true when the menu is shown; false when the
-// process is ending (second instance, or a failure that ran the fatal sequence).
+// process is ending (second instance; a data file that cannot be used, after the one message
+// that says why; or a later failure that ran the fatal sequence).
 // programFolder: the folder holding sys/ and index.html, and the portable folder whose sys/db1
 // is used when present; empty means the executable's (store/DataLocation.h). dataOption: the
 // data file named on the command line (--db), "" when none.

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <filesystem>
 #include <sqlite3.h>
 #include <system_error>
@@ -67,22 +68,35 @@ bool backupFileName(const QDateTime& started, QString& name) {
     return true;
 }
 
-// Records the current time in datField of T_SYSTEM row `row` (0 last backup, 1 last restore).
-bool recordSystemTime(int row) {
-    Database& db = gdbData();
+// Records a time in datField of T_SYSTEM row `row` (0 last backup, 1 last restore) of db.
+bool recordSystemTime(Database& db, int row, const QDateTime& time,
+                      const QString& procName = QStringLiteral("DbExecuteSQL")) {
     Transaction tr(db);
     if (!tr.ok())
         return false;
-    const QDateTime now = svc().clock().now();
     if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
-                       {now, row}))
+                       {time, row}, procName))
         return false;
     // A store that never had the row gets it now, or the time would silently not be kept.
     if (db.changes() == 0 &&
         !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
-                       {row, now}))
+                       {row, time}, procName))
         return false;
     return tr.commit();
+}
+
+// The same in the data file, at the current time.
+bool recordSystemTime(int row) {
+    return recordSystemTime(gdbData(), row, svc().clock().now());
+}
+
+// A backup file's copy cut off while it was written: "<backup name>.tvk.part", the name
+// numbered as gGetUniqueFName numbers it.
+QRegularExpression partialBackupPattern() {
+    return QRegularExpression(
+        QStringLiteral("^[0-9]{4}年[0-9]{2}月[0-9]{2}日 .曜日 [0-9]{2}時[0-9]{2}分(\\([0-9]+\\))?"
+                       "\\.%1\\.part$")
+            .arg(kBackupExtension));
 }
 
 } // namespace
@@ -128,6 +142,8 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
         gProcError(proc, QStringLiteral("バックアップ先がありません：") + folder);
         return false;
     }
+    // What a backup into this folder that was cut off left goes first.
+    gRemovePartialCopies(folder, partialBackupPattern());
     QString name;
     QString unique;
     if (!backupFileName(svc().clock().now(), name) || !gGetUniqueFName(folder, name, unique)) {
@@ -211,10 +227,11 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     const QString proc = QStringLiteral("gProcDataRestore");
     if (refusal)
         refusal->clear();
-    const DataFileStatus status = gChkDataFile(file);
+    DataFileFindings found;
+    const DataFileStatus status = gChkDataFile(file, &found);
     if (status != DataFileStatus::Ok) {
         if (refusal)
-            *refusal = gDataFileStatusText(status) + QStringLiteral("\r\n") +
+            *refusal = gDataFileStatusText(status, found) + QStringLiteral("\r\n") +
                        QStringLiteral("現在のデータは変更していません。");
         return false;
     }
@@ -325,21 +342,40 @@ bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written) {
     QFile::setPermissions(folderPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QDir folder(folderPath);
     // Left by a run that was cut off: never a finished copy.
-    for (const QString& name :
-         folder.entryList({autoPrefix(dataFile) + QLatin1Char('*')}, QDir::Files)) {
-        if (name.endsWith(kCheckingSuffix) || name.endsWith(QLatin1String(".part")))
-            QFile::remove(folder.filePath(name));
-    }
-    const QString base = folder.filePath(
-        autoPrefix(dataFile) + svc().clock().now().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    gRemovePartialCopies(
+        folderPath, QRegularExpression(
+                        QStringLiteral("^%1.+(\\.checking(\\.part|-wal|-shm|-journal)?|\\.part)$")
+                            .arg(QRegularExpression::escape(autoPrefix(dataFile)))));
+    const QDateTime now = svc().clock().now();
+    const QString base =
+        folder.filePath(autoPrefix(dataFile) + now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
     QString target = base;
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = base + QStringLiteral("_%1").arg(n);
     const QString checking = target + kCheckingSuffix;
     if (!gCopyDataFile(dataFile, checking, proc))
         return false;
+    const auto removeChecking = [&checking]() {
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
+                                      QStringLiteral("-journal")})
+            QFile::remove(checking + suffix);
+    };
+    // The copy carries its own time (row 0, shown when it is restored) and the rollback
+    // journal: a file that another connection kept in the write-ahead log would otherwise
+    // leave the log's files beside the copy whenever the copy is read.
+    {
+        Database copy;
+        if (!copy.open(checking, proc) ||
+            !copy.executeScript(QStringLiteral("PRAGMA journal_mode=DELETE"), proc) ||
+            !recordSystemTime(copy, 0, now, proc)) {
+            copy.close();
+            removeChecking();
+            gProcError(proc, checking);
+            return false;
+        }
+    }
     if (!gQuickCheckDataFile(checking) || gChkDataFileShape(checking) != DataFileStatus::Ok) {
-        QFile::remove(checking);
+        removeChecking();
         gSetLastError(0, QStringLiteral("PRAGMA quick_check"),
                       QStringLiteral("the copy failed its check"));
         gProcError(proc, checking);

@@ -220,8 +220,9 @@ void frmBackup::cmdRestoreAuto_Click() {
 void frmBackup::mRestoreFrom(const QString& file) {
     // A file that is plainly no backup is refused at once; any other is named, with its time
     // and what becomes of the current data, and restored only after a yes.
-    if (const DataFileStatus shape = gChkDataFileShape(file); shape != DataFileStatus::Ok) {
-        svc().prompt().show(gDataFileStatusText(shape) + QStringLiteral("\r\n") +
+    DataFileFindings found;
+    if (const DataFileStatus shape = gChkDataFileShape(file, &found); shape != DataFileStatus::Ok) {
+        svc().prompt().show(gDataFileStatusText(shape, found) + QStringLiteral("\r\n") +
                                 QStringLiteral("現在のデータは変更していません。"),
                             QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;

@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 #include "store/Schema.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSet>
+#include <QRegularExpression>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -20,6 +21,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -133,7 +135,7 @@ sqlite3* openForCheck(const QString& path) {
     return db;
 }
 
-DataFileStatus checkContents(const QString& path, bool integrity) {
+DataFileStatus checkContents(const QString& path, bool integrity, DataFileFindings& found) {
     sqlite3* db = openForCheck(path);
     if (!db)
         return DataFileStatus::Unreadable;
@@ -150,15 +152,12 @@ DataFileStatus checkContents(const QString& path, bool integrity) {
             return finish(DataFileStatus::Damaged);
     }
 
-    QStringList names;
-    if (!queryColumn(db, "SELECT name FROM sqlite_master WHERE type = 'table'", names, rc))
+    SchemaShape actual;
+    if (!gReadSchema(db, actual, &rc))
         return finish(damagedOr(rc, DataFileStatus::Unreadable));
-    QSet<QString> tables;
-    for (const QString& n : names)
-        tables.insert(n.toUpper());
     // Without its supplier and settings tables a file is not ours at all, whatever its version.
-    if (!tables.contains(QStringLiteral("T_MASTER")) ||
-        !tables.contains(QStringLiteral("T_SYSTEM")))
+    if (!actual.tables.contains(QStringLiteral("T_MASTER")) ||
+        !actual.tables.contains(QStringLiteral("T_SYSTEM")))
         return finish(DataFileStatus::NotDataFile);
 
     QStringList version;
@@ -166,26 +165,40 @@ DataFileStatus checkContents(const QString& path, bool integrity) {
         return finish(damagedOr(rc, DataFileStatus::Damaged));
     // Every file this program wrote carries a version from 1 on.
     const int v = version.value(0).toInt();
+    found.version = v;
     if (v > kDbSchemaVersion)
         return finish(DataFileStatus::NewerVersion);
     if (v < 1)
         return finish(DataFileStatus::NotDataFile);
 
-    for (const std::string_view t : kSchemaTables) {
-        if (!tables.contains(QString::fromLatin1(t.data(), qsizetype(t.size()))))
-            return finish(DataFileStatus::NotDataFile);
-    }
+    // The whole schema of its version, as the shipped scripts make it: a file without a part
+    // would be opened and then fail at the first statement that needs it.
+    SchemaShape expected;
+    if (!gExpectedSchema(v, expected))
+        return finish(DataFileStatus::Unreadable);
+    found.parts = gMissingSchemaParts(expected, actual);
+    if (!found.parts.isEmpty())
+        return finish(DataFileStatus::Incomplete);
+    // An older file whose contents are already partly of a later version cannot be migrated
+    // (its scripts would add what is there).
+    found.parts = gPartsAheadOfVersion(v, actual);
+    if (!found.parts.isEmpty())
+        return finish(DataFileStatus::VersionMismatch);
     return finish(DataFileStatus::Ok);
 }
 
-DataFileStatus checkFile(const QString& path, bool integrity) {
+DataFileStatus checkFile(const QString& path, bool integrity, DataFileFindings* findings) {
+    DataFileFindings found;
+    DataFileStatus status = DataFileStatus::Unreadable;
     const QFileInfo fi(path);
-    if (path.trimmed().isEmpty() || !fi.isFile() || !fi.isReadable())
-        return DataFileStatus::Unreadable;
-    const DataFileStatus header = checkHeader(path);
-    if (header != DataFileStatus::Ok)
-        return header;
-    return checkContents(path, integrity);
+    if (!path.trimmed().isEmpty() && fi.isFile() && fi.isReadable()) {
+        status = checkHeader(path);
+        if (status == DataFileStatus::Ok)
+            status = checkContents(path, integrity, found);
+    }
+    if (findings)
+        *findings = found;
+    return status;
 }
 
 QString systemError(int err) {
@@ -194,15 +207,15 @@ QString systemError(int err) {
 
 } // namespace
 
-DataFileStatus gChkDataFile(const QString& path) {
-    return checkFile(path, true);
+DataFileStatus gChkDataFile(const QString& path, DataFileFindings* findings) {
+    return checkFile(path, true, findings);
 }
 
-DataFileStatus gChkDataFileShape(const QString& path) {
-    return checkFile(path, false);
+DataFileStatus gChkDataFileShape(const QString& path, DataFileFindings* findings) {
+    return checkFile(path, false, findings);
 }
 
-QString gDataFileStatusText(DataFileStatus status) {
+QString gDataFileStatusText(DataFileStatus status, const DataFileFindings& findings) {
     switch (status) {
     case DataFileStatus::Ok:
         return {};
@@ -217,6 +230,17 @@ QString gDataFileStatusText(DataFileStatus status) {
     case DataFileStatus::NewerVersion:
         return QStringLiteral("選択されたファイルは新しいバージョンの本ソフトで作られたため、"
                               "このバージョンでは読み込めません。");
+    case DataFileStatus::Incomplete:
+        return QStringLiteral(
+                   "選択されたファイルは本ソフトのデータですが、必要な部分が欠けているため"
+                   "使えません。\r\n足りないもの：") +
+               gSchemaPartsText(findings.parts);
+    case DataFileStatus::VersionMismatch:
+        return QStringLiteral(
+                   "選択されたファイルは、内容が記録されているバージョン（%1）と一致しない"
+                   "ため使えません。\r\nバージョン%1にはないもの：")
+                   .arg(findings.version) +
+               gSchemaPartsText(findings.parts);
     }
     return {};
 }
@@ -317,6 +341,36 @@ void gRemoveDataFileLeftovers(const QString& dataFile) {
     for (const QString& suffix : {QStringLiteral(".restoring"), QStringLiteral(".restoring.part"),
                                   QStringLiteral(".restoring-journal")})
         QFile::remove(dataFile + suffix);
+    // In the backup folder: the automatic copy cut off before it took its name (with what
+    // SQLite keeps beside a file it has open), and the copy before a migration cut off while
+    // it was written. Finished copies end in their time and stay.
+    const QString name = QRegularExpression::escape(fi.fileName());
+    gRemovePartialCopies(gDataBackupFolder(dataFile),
+                         QRegularExpression(QStringLiteral("^%1\\.(auto-.+\\.checking"
+                                                           "(\\.part|-wal|-shm|-journal)?"
+                                                           "|(auto|v[0-9]+)-.+\\.part)$")
+                                                .arg(name)));
+}
+
+void gRemovePartialCopies(const QString& folder, const QRegularExpression& pattern) {
+    const QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!pattern.match(name).hasMatch())
+            continue;
+        const QString path = dir.filePath(name);
+#ifdef Q_OS_UNIX
+        // A copy that another process is still writing is locked (gCopyDataFile) and stays.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            QFile::remove(path);
+        ::close(fd);
+#else
+        QFile::remove(path);
+#endif
+    }
 }
 
 bool gDataFileWritable(const QString& dataFile) {
@@ -347,6 +401,8 @@ bool gCopyDataFile(const QString& source, const QString& target, const QString& 
         gProcError(procName, part);
         return false;
     }
+    // Marks the partial copy as being written, until it is closed (gRemovePartialCopies).
+    ::flock(out, LOCK_EX | LOCK_NB);
     std::unique_ptr<char[]> buf(new char[1 << 20]);
     int err = 0;
     for (;;) {

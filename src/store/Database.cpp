@@ -5,6 +5,7 @@
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/Migration.h"
+#include "store/Schema.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -657,8 +658,21 @@ QString& initRefusal() {
     return text;
 }
 
+// An older file whose contents do not agree with its version: it cannot be migrated. `parts`
+// names what the version should not hold yet, when known.
+QString versionMismatchText(int version, const QString& parts) {
+    QString text = QStringLiteral("データファイルの内容が、記録されているバージョン（%1）の形式と"
+                                  "一致しないため、新しい形式に変換できません。")
+                       .arg(version);
+    if (!parts.isEmpty())
+        text += QStringLiteral("\r\nバージョン%1にはないもの：").arg(version) + parts;
+    return text + QStringLiteral("\r\nファイルは変更していません。バックアップから復元するか、"
+                                 "正しいデータファイルを置いてください。");
+}
+
 // What the user reads when the data file cannot be used, by what was found.
-QString refusalText(DataFileStatus status, const QString& path) {
+QString refusalText(DataFileStatus status, const QString& path,
+                    const DataFileFindings& findings = {}) {
     const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
     switch (status) {
     case DataFileStatus::Ok:
@@ -680,6 +694,15 @@ QString refusalText(DataFileStatus status, const QString& path) {
                               "このバージョンでは開けません。\r\n"
                               "ファイルは変更していません。新しいバージョンをお使いください。") +
                file;
+    case DataFileStatus::Incomplete:
+        return QStringLiteral("データファイルに必要な部分が欠けているため、開けません。\r\n"
+                              "足りないもの：") +
+               gSchemaPartsText(findings.parts) +
+               QStringLiteral(
+                   "\r\nファイルは変更していません。バックアップから復元してください。") +
+               file;
+    case DataFileStatus::VersionMismatch:
+        return versionMismatchText(findings.version, gSchemaPartsText(findings.parts)) + file;
     }
     return {};
 }
@@ -743,11 +766,21 @@ bool migrateDataFile(const QString& path, int version, bool readOnly) {
                                    "もう一度起動してください。"));
     if (!gQuickCheckDataFile(path))
         return fail(refusalText(DataFileStatus::Damaged, path));
-    if (gCopyBeforeMigration(path, version, QStringLiteral("DbInit")).isEmpty() ||
-        !DbMigrate(gdbData(), QStringLiteral("DbInit")))
+    const QString copy = gCopyBeforeMigration(path, version, QStringLiteral("DbInit"));
+    if (copy.isEmpty())
         return fail(QStringLiteral("データファイルを新しい形式に変換できませんでした。\r\n"
                                    "ファイルは変更していません。ディスクの空き容量と、"
                                    "フォルダーの権限を確認してください。"));
+    bool contents = false;
+    if (!DbMigrate(gdbData(), QStringLiteral("DbInit"), &contents)) {
+        // The migration changed nothing: its copy would only pile up with every attempt.
+        QFile::remove(copy);
+        if (contents)
+            return fail(versionMismatchText(version, {}));
+        return fail(QStringLiteral("データファイルを新しい形式に変換できませんでした。\r\n"
+                                   "ファイルは変更していません。ディスクの空き容量と、"
+                                   "フォルダーの権限を確認してください。"));
+    }
     return true;
 }
 
@@ -757,13 +790,16 @@ bool DbInit(const QString& path, bool walNow) {
     initRefusal().clear();
     gResetDataFileState(path, false, false);
     gdbData().close();
-    const DataFileStatus shape = gChkDataFileShape(path);
+    DataFileFindings found;
+    const DataFileStatus shape = gChkDataFileShape(path, &found);
     if (shape == DataFileStatus::Unreadable && !QFileInfo(path).isFile())
         return refuse(path, refusalText(shape, path), SQLITE_CANTOPEN,
                       QStringLiteral("file not found"));
     if (shape != DataFileStatus::Ok && shape != DataFileStatus::Unreadable)
-        return refuse(path, refusalText(shape, path), SQLITE_MISMATCH,
-                      QStringLiteral("not a data file of this program (%1)").arg(int(shape)));
+        return refuse(path, refusalText(shape, path, found), SQLITE_MISMATCH,
+                      QStringLiteral("not a data file of this program (%1) %2")
+                          .arg(int(shape))
+                          .arg(found.parts.join(QLatin1Char(','))));
 
     const bool readOnly = !gDataFileWritable(path);
     if (!gdbData().open(path, QStringLiteral("DbInit"), readOnly)) {
@@ -773,10 +809,10 @@ bool DbInit(const QString& path, bool walNow) {
     if (shape == DataFileStatus::Unreadable) {
         // The shape could not be read through a connection of its own (a log left by a crash
         // that a read-only look cannot recover): the program's connection has recovered it now.
-        const DataFileStatus again = gChkDataFileShape(path);
+        const DataFileStatus again = gChkDataFileShape(path, &found);
         if (again != DataFileStatus::Ok) {
             gdbData().close();
-            return refuse(path, refusalText(again, path), SQLITE_MISMATCH,
+            return refuse(path, refusalText(again, path, found), SQLITE_MISMATCH,
                           QStringLiteral("not a data file of this program (%1)").arg(int(again)));
         }
     }

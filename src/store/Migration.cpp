@@ -3,12 +3,37 @@
 #include "base/ErrorLog.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <sqlite3.h>
 
-bool DbMigrate(Database& db, const QString& procName) {
+namespace {
+
+// Failures of the engine's storage (disk, permissions, locks) as opposed to the file's contents.
+bool storageFailure(int rc) {
+    switch (rc & 0xff) {
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_NOMEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool DbMigrate(Database& db, const QString& procName, bool* contentsMismatch) {
+    if (contentsMismatch)
+        *contentsMismatch = false;
     const int from = db.schemaVersion();
     if (from < 1 || from > kDbSchemaVersion) {
         gSetLastError(0, QStringLiteral("DbMigrate"),
@@ -26,8 +51,29 @@ bool DbMigrate(Database& db, const QString& procName) {
     for (int i = 0; i < count; ++i) {
         if (scripts[i].version <= from || scripts[i].version > kDbSchemaVersion)
             continue;
-        if (!db.executeScript(QString::fromUtf8(scripts[i].sql), procName))
+        if (!db.executeScript(QString::fromUtf8(scripts[i].sql), procName)) {
+            // A script that the engine refuses on a sound file (a column or table that is there
+            // already) meets contents that do not match the file's version.
+            if (contentsMismatch)
+                *contentsMismatch = !storageFailure(db.lastErrorCode());
             return false;
+        }
+    }
+    // The result has the whole schema of the program's version before it is kept.
+    SchemaShape expected, actual;
+    int rc = SQLITE_OK;
+    if (!gExpectedSchema(kDbSchemaVersion, expected) || !gReadSchema(db.handle(), actual, &rc)) {
+        gSetLastError(rc, QStringLiteral("DbMigrate"), QStringLiteral("schema not readable"));
+        gProcError(procName, db.path());
+        return false;
+    }
+    if (const QStringList missing = gMissingSchemaParts(expected, actual); !missing.isEmpty()) {
+        gSetLastError(SQLITE_SCHEMA, QStringLiteral("DbMigrate"),
+                      QStringLiteral("missing after migration: ") + missing.join(QLatin1Char(',')));
+        gProcError(procName, db.path());
+        if (contentsMismatch)
+            *contentsMismatch = true;
+        return false;
     }
     // The pragma takes no bound value; the version is the program's own constant.
     return db.executeScript(QStringLiteral("PRAGMA user_version = %1").arg(kDbSchemaVersion),

@@ -65,8 +65,7 @@ private slots:
     void cleanup();
 
     void startUpShowsTheMenuThenEndShutsDown();
-    void unusableFileEndsStartUp_data();
-    void unusableFileEndsStartUp();
+    void garbledCatalogueEndsStartUp();
     void registeredWindowsReplaceTheMenu();
     void helpAndAbout();
     void secondInstance();
@@ -125,43 +124,23 @@ void tst_StartupFlow::startUpShowsTheMenuThenEndShutsDown() {
     QCOMPARE(m_t.prompt->shown.size() + m_folder->errorLogEntries(), 0);
 }
 
-void tst_StartupFlow::unusableFileEndsStartUp_data() {
-    QTest::addColumn<bool>("dataFile"); // the data file is missing, else the catalogue garbled
-    QTest::addColumn<QString>("told");
-    QTest::addColumn<QString>("procedure");
-    QTest::newRow("missing data file")
-        << true
-        << QStringLiteral(
-               "必要とするデータ保存用データベースが開けません。\r\nデータファイルが見つからない")
-        << QStringLiteral("DbInit");
-    QTest::newRow("garbled catalogue")
-        << false << QStringLiteral("必要とするメッセージデータベースが開けません")
-        << QStringLiteral("gMsgInit");
-}
-
-void tst_StartupFlow::unusableFileEndsStartUp() {
-    QFETCH(bool, dataFile);
-    QFETCH(QString, told);
-    QFETCH(QString, procedure);
-    if (dataFile)
-        QVERIFY(QFile::remove(m_folder->dbPath()));
-    else
-        QVERIFY(writeBytes(m_folder->path() + QStringLiteral("/sys/msg"), QByteArray(4096, 'x')));
+// A message catalogue that cannot be read is a fault of the installation: the fatal sequence.
+void tst_StartupFlow::garbledCatalogueEndsStartUp() {
+    QVERIFY(writeBytes(m_folder->path() + QStringLiteral("/sys/msg"), QByteArray(4096, 'x')));
     QVERIFY(!Main(m_folder->path()));
     const QStringList texts = m_t.prompt->texts();
-    QVERIFY(texts.value(0).startsWith(told));
+    QVERIFY(
+        texts.value(0).startsWith(QStringLiteral("必要とするメッセージデータベースが開けません")));
     QCOMPARE(texts.mid(1), QStringList({kFatal, kNotice}));
     QCOMPARE(m_t.prompt->shown.at(0).style, MsgStyle::Critical);
     // The innermost failure first, one entry for each routine that reported.
     QCOMPARE(m_folder->errorLogProcedures(),
-             QStringList({procedure, QStringLiteral("Main"), QStringLiteral("mInitProgram"),
-                          QStringLiteral("Main")}));
+             QStringList({QStringLiteral("gMsgInit"), QStringLiteral("Main"),
+                          QStringLiteral("mInitProgram"), QStringLiteral("Main")}));
     QCOMPARE(m_t.shell->opened, QStringList{m_folder->errorLogPath()});
     QCOMPARE(m_t.process->pauses, QList<int>{2000}); // the shutdown window was shown
     QCOMPARE(m_t.process->terminations, QList<int>({0, 1}));
     QVERIFY(!gdbData().isOpen());
-    // The shutdown leaves a file that start-up refused alone: nothing is created in its place.
-    QCOMPARE(QFileInfo::exists(m_folder->dbPath()), !dataFile);
 }
 
 void tst_StartupFlow::registeredWindowsReplaceTheMenu() {
@@ -253,6 +232,12 @@ void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce_data() {
     QTest::addColumn<QString>("told"); // the start of the one message
     QTest::newRow("in use") << u"in use"_s << false << u"データファイルは他のプログラムで使用中"_s;
     QTest::newRow("temporary folder") << u"temp"_s << false << u"一時フォルダーに書き込めない"_s;
+    // A data file that cannot be used: its refusal is the one message, the program just ends.
+    const QString refused = u"必要とするデータ保存用データベースが開けません。\r\n"_s;
+    QTest::newRow("missing") << u"missing"_s << false
+                             << refused + u"データファイルが見つからない"_s;
+    QTest::newRow("incomplete") << u"DROP TABLE T_HISTORY"_s << false
+                                << refused + u"データファイルに必要な部分が欠けている"_s;
     QTest::newRow("read-only") << u"read-only"_s << true << u"データファイルに書き込めない"_s;
     QTest::newRow("damaged") << u"damaged"_s << true << u"データファイルが壊れています"_s;
 }
@@ -269,6 +254,10 @@ void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce() {
     else if (condition == u"read-only"_s) {
         frmMenu::setOpener(frmMenu::Target::System, [] { return new QWidget; }); // wired
         QVERIFY(QFile::setPermissions(m_folder->dbPath(), QFileDevice::ReadOwner));
+    } else if (condition == u"missing"_s) {
+        QVERIFY(QFile::remove(m_folder->dbPath()));
+    } else if (condition.startsWith(u"DROP"_s)) {
+        QVERIFY(runSqlite(m_folder->dbPath(), condition.toUtf8().constData()));
     } else {
         QVERIFY(m_folder->damageDataFile());
     }
@@ -294,9 +283,12 @@ void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce() {
         QVERIFY(gTermDataBase()); // the shutdown
     } else {
         QCOMPARE(m_t.process->terminations, QList<int>{1});
+        // Neither the menu nor the shutdown window was shown, nor the error log.
         QVERIFY(!gdbData().isOpen() && !frmMenu::existing());
+        QVERIFY(m_t.process->pauses.isEmpty() && m_t.shell->opened.isEmpty());
     }
     QVERIFY(readBytes(m_folder->dbPath()) == before);
+    QCOMPARE(QFileInfo::exists(m_folder->dbPath()), condition != u"missing"_s);
 }
 
 QTEST_MAIN(tst_StartupFlow)

@@ -10,6 +10,7 @@
 #include "maintenance/frmBackup.h"
 #include "maintenance/frmSystem.h"
 #include "store/Currency.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Migration.h"
 #include "store/Settings.h"
@@ -26,6 +27,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
+#include <sys/file.h>
+
+using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(DataFileStatus)
 
@@ -153,6 +158,9 @@ private slots:
     void backupOfDamagedDataFileIsRefused();
     void restoreOfVersion1BackupMigratesIt();
     void autoBackupsKeepTheNewestVerifiedCopies();
+    void partialCopiesGoOthersStay_data();
+    void partialCopiesGoOthersStay();
+    void autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy();
     void cancelledDialogsAndRefusalsChangeNothing();
     void settingsAreStoredAndShownAgain();
     void refusedTaxRateKeepsTheWindowOpen_data();
@@ -409,8 +417,21 @@ void tst_Maintenance::badFileIsRefusedForRestore_data() {
     row("newer version", "PRAGMA user_version = 99", DataFileStatus::NewerVersion,
         "新しいバージョン");
     const DataFileStatus other = DataFileStatus::NotDataFile;
-    row("without a table", "DROP TABLE T_MP_RANKING", other, notData);
     row("message catalogue", "msg", other, notData);
+    // The whole schema of the file's version: each kind of part missing, named.
+    const DataFileStatus part = DataFileStatus::Incomplete;
+    // Named once: not with the indexes that go with it.
+    row("without a table", "DROP TABLE T_HISTORY", part, "足りないもの：テーブル T_HISTORY\r\n");
+    row("without a column", "ALTER TABLE T_DATA_CLASS2 DROP COLUMN blnReduced", part,
+        "列 T_DATA_CLASS2.blnReduced");
+    row("without a view", "DROP VIEW Q_DATA_CLASS3", part, "ビュー Q_DATA_CLASS3");
+    row("without an index", "DROP INDEX IX_DATA1_DATE", part, "索引 IX_DATA1_DATE");
+    row("without a trigger", "DROP TRIGGER T_DATA2_HISTORY_DELETE", part,
+        "トリガー T_DATA2_HISTORY_DELETE");
+    // A version-1 file is held to the version-1 schema, and may not hold version 2's parts.
+    row("version 1 without an index", "1:DROP INDEX IX_SYSTEM_ID", part, "索引 IX_SYSTEM_ID");
+    row("version 1 with a version 2 column", "1:ALTER TABLE T_MASTER ADD COLUMN strInvoiceNo TEXT",
+        DataFileStatus::VersionMismatch, "バージョン1にはないもの：列 T_MASTER.strInvoiceNo");
 }
 
 void tst_Maintenance::badFileIsRefusedForRestore() {
@@ -430,6 +451,9 @@ void tst_Maintenance::badFileIsRefusedForRestore() {
         QVERIFY(writeBytes(file, b));
     } else if (kind == QLatin1String("msg")) {
         file = m_folder->path() + QStringLiteral("/sys/msg");
+    } else if (kind.startsWith(QLatin1String("1:"))) {
+        QVERIFY(makeVersion1File(file));
+        QVERIFY(runSqlite(file, kind.mid(2).toUtf8().constData()));
     } else if (kind != QLatin1String("missing")) {
         QVERIFY(QFile::copy(m_folder->dbPath(), file));
         QVERIFY(runSqlite(file, kind.toUtf8().constData()));
@@ -516,6 +540,9 @@ void tst_Maintenance::autoBackupsKeepTheNewestVerifiedCopies() {
     QVERIFY(addSampleData());
     const QStringList saved = dumpData();
     DbClose();
+    // The last manual backup, kept in the data file: not the time of an automatic copy.
+    QVERIFY(runSqlite(m_folder->dbPath(), "INSERT INTO T_SYSTEM (lngID, datField) "
+                                          "VALUES (0, '2024-01-15 09:00:00')"));
     const QString folder = gDataBackupFolder(m_folder->dbPath());
     QVERIFY(QDir().mkpath(folder));
     const QString leftover = folder + QStringLiteral("/db1.auto-20240101-000000.checking");
@@ -549,9 +576,76 @@ void tst_Maintenance::autoBackupsKeepTheNewestVerifiedCopies() {
     list->selectRow(2);
     m_svc.prompt->answers << MsgResult::Yes;
     click("cmdRestoreAuto");
-    QVERIFY(m_svc.prompt->texts().value(0).contains(QStringLiteral("db1.auto-20240202-183000")));
+    const QString question = m_svc.prompt->texts().value(0);
+    QVERIFY2(question.contains(QStringLiteral("db1.auto-20240202-183000")) &&
+                 question.contains(QStringLiteral("バックアップ日時：2024/02/02 18:30")),
+             qPrintable(question));
     QCOMPARE(m_svc.prompt->texts().value(1), QStringLiteral("復元を正常に終了しました。"));
     QCOMPARE(dumpData(), saved);
+}
+
+// What a copy cut off by a kill leaves goes: in the backup folder at the next start (under the
+// data file's lock), in a backup's folder at the next backup there. Only the program's own names,
+// and not a copy that another program is still writing.
+void tst_Maintenance::partialCopiesGoOthersStay_data() {
+    QTest::addColumn<bool>("chosen"); // the folder of a manual backup, else backups/
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("written"); // another process is writing it (locked)
+    QTest::addColumn<bool>("removed");
+    const QString manual = QStringLiteral("2024年01月02日 火曜日 10時15分");
+    QTest::newRow("manual backup") << true << manual + u".tvk.part"_s << false << true;
+    QTest::newRow("numbered manual backup") << true << manual + u"(2).tvk.part"_s << false << true;
+    QTest::newRow("being written") << true << manual + u".tvk.part"_s << true << false;
+    QTest::newRow("finished backup") << true << manual + u".tvk"_s << false << false;
+    QTest::newRow("another program's") << true << u"report.tvk.part"_s << false << false;
+    QTest::newRow("before migration") << false << u"db1.v1-20240101-000000.part"_s << false << true;
+    QTest::newRow("automatic copy")
+        << false << u"db1.auto-20240101-000000.checking.part"_s << false << true;
+    QTest::newRow("automatic copy's log")
+        << false << u"db1.auto-20240101-000000.checking-wal"_s << false << true;
+    QTest::newRow("another data file's")
+        << false << u"db2.auto-20240101-000000.checking"_s << false << false;
+}
+
+void tst_Maintenance::partialCopiesGoOthersStay() {
+    QFETCH(bool, chosen);
+    QFETCH(QString, name);
+    QFETCH(bool, written);
+    QFETCH(bool, removed);
+    const QString folder = chosen ? m_backups->path() : gDataBackupFolder(m_folder->dbPath());
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + u'/' + name;
+    QVERIFY(writeBytes(file, "cut off"));
+    QFile writer(file);
+    QVERIFY(writer.open(QIODevice::ReadOnly));
+    if (written)
+        QCOMPARE(::flock(writer.handle(), LOCK_EX | LOCK_NB), 0);
+    if (chosen) {
+        QString made;
+        QVERIFY(gProcDataBackup(folder, &made));
+        QVERIFY(QFileInfo::exists(made));
+    } else {
+        QCOMPARE(gLockDataFile(m_folder->dbPath()), DataLockResult::Locked); // as at start
+        gRemoveDataFileLeftovers(m_folder->dbPath());
+    }
+    QCOMPARE(QFileInfo::exists(file), !removed);
+}
+
+// Another connection keeps the data file in the write-ahead log while the shutdown copies it:
+// the copy, once checked, is the only file written.
+void tst_Maintenance::autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy() {
+    DbClose();
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(m_folder->dbPath()).constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "PRAGMA journal_mode=WAL; SELECT count(*) FROM T_MASTER", nullptr,
+                          nullptr, nullptr),
+             SQLITE_OK);
+    QString written;
+    const bool ok = gWriteAutoBackup(m_folder->dbPath(), 3, &written);
+    sqlite3_close(other);
+    QVERIFY(ok);
+    QCOMPARE(filesIn(gDataBackupFolder(m_folder->dbPath())),
+             QStringList{QFileInfo(written).fileName()});
 }
 
 QTEST_MAIN(tst_Maintenance)

@@ -3,6 +3,7 @@
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
+#include "store/Migration.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,6 +108,13 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs_data() {
     QTest::newRow("random bytes") << u"random"_s << false << notOurs;
     QTest::newRow("foreign SQLite") << u"foreign"_s << false << notOurs;
     QTest::newRow("newer version") << u"newer"_s << false << u"新しいバージョン"_s;
+    QTest::newRow("without a table")
+        << u"DROP TABLE T_TAX_RATE"_s << false << u"足りないもの：テーブル T_TAX_RATE"_s;
+    // Not migrated: nothing is copied either (a copy at every start would pile up).
+    QTest::newRow("version 1 with version 2 columns")
+        << u"1:ALTER TABLE T_MASTER ADD COLUMN strInvoiceNo TEXT"_s << false
+        << u"一致しないため、新しい形式に変換できません。\r\nバージョン1にはないもの：列 "
+           "T_MASTER.strInvoiceNo"_s;
     QTest::newRow("read-only") << u"readonly"_s << true << u"読み取り専用"_s;
 }
 
@@ -147,6 +155,11 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
         QVERIFY(runSqlite(db, "PRAGMA user_version = 99"));
     } else if (kind == u"readonly"_s) {
         QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    } else if (kind.startsWith(u"1:"_s)) {
+        QVERIFY(makeVersion1File(db));
+        QVERIFY(runSqlite(db, kind.mid(2).toUtf8().constData()));
+    } else if (kind.startsWith(u"DROP"_s)) {
+        QVERIFY(runSqlite(db, kind.toUtf8().constData()));
     }
     const QByteArray before = readBytes(db);
 
@@ -168,6 +181,7 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
 
     QVERIFY(readBytes(db) == before);
     QCOMPARE(strays(db), QStringList());
+    QCOMPARE(QDir(gDataBackupFolder(db)).entryList(QDir::Files), QStringList());
 }
 
 void tst_DataFile::secondProgramIsRefused() {

@@ -51,6 +51,7 @@ private slots:
     void compactionFailureKeepsFile();
     void olderFileIsMigratedWithItsRows();
     void readOnlyOlderFileIsRefusedUnchanged();
+    void migrationMeetingItsOwnPartsChangesNothing();
     void triggersRecordOldNewAndOrigin_data();
     void triggersRecordOldNewAndOrigin();
 };
@@ -240,6 +241,25 @@ void tst_Database::readOnlyOlderFileIsRefusedUnchanged() {
     QVERIFY(DbInitRefusal().contains(u"変換できません"_s));
     QCOMPARE(readBytes(folder.dbPath()), before);
     QFile::setPermissions(folder.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A migration whose script meets a part that is already there (start-up and restore refuse such
+// a file before, by name) fails as a matter of the file's contents, not of the disk, and leaves
+// the file as it was.
+void tst_Database::migrationMeetingItsOwnPartsChangesNothing() {
+    TestProgramFolder folder;
+    QVERIFY(makeVersion1File(folder.dbPath()));
+    QVERIFY(runSqlite(folder.dbPath(), "ALTER TABLE T_MASTER ADD COLUMN strInvoiceNo TEXT"));
+    const QByteArray before = readBytes(folder.dbPath());
+    {
+        Database db;
+        QVERIFY(db.open(folder.dbPath()));
+        bool contents = false;
+        QVERIFY(!DbMigrate(db, u"test"_s, &contents));
+        QVERIFY(contents);
+        QCOMPARE(db.schemaVersion(), 1);
+    }
+    QCOMPARE(readBytes(folder.dbPath()), before);
 }
 
 // The triggers record every insert, update and delete of the ledgers and the master with the
