@@ -4,9 +4,7 @@
 #include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "ledger/LineRules.h"
 #include "reports/SupplierList.h"
-#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
 #include <QCheckBox>
@@ -88,13 +86,9 @@ bool PrintMasterFrame::mPrintSupplierList(bool carry) {
                             MsgStyle::OKOnly | MsgStyle::Information);
         return false;
     }
-    const QDate asOf = parseLedgerDate(cboMaster->currentText().trimmed());
-    if (!asOf.isValid()) {
-        gDispMsg(4);
-        cboMaster->setFocus();
+    const QDate asOf = gReadDateBox(cboMaster);
+    if (!asOf.isValid())
         return false;
-    }
-    cboMaster->setEditText(termDateText(asOf));
 
     qint32 count = 0;
     if (!gGetSupplierCount(count, true))

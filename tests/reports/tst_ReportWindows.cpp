@@ -97,6 +97,8 @@ private slots:
     void menuButtonOpensTheWindowAndClosingReturns();
 
     void ledger_opensTicksRefusesAndPicksADate();
+    void ledger_typedDates_data();
+    void ledger_typedDates();
     void ledger_startRowEditedInPlaceAndReset();
     void ledger_createWritesTheTickedSuppliersWithTheirStartRows();
     void ledger_settingsAndPositionWindows();
@@ -289,8 +291,6 @@ void tst_ReportWindows::ledger_opensTicksRefusesAndPicksADate() {
     // The fixed clock says 2024/03/05 and the close day is 20: the term of 2024/02/24.
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QCOMPARE(f->cboPrintDataEndDate->currentText(), u"2024/03/20"_s);
-    QTest::keyClicks(f->cboPrintDataStartDate->lineEdit(), u"x1"_s); // chosen, never typed
-    QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QTreeWidget* list = f->ListPrintData;
     // Refused inputs keep the user there.
     f->cmdPrintData_AllClear->click();
@@ -320,6 +320,47 @@ void tst_ReportWindows::ledger_opensTicksRefusesAndPicksADate() {
     QVERIFY(modal);
     QCOMPARE(shown, QDate(2024, 3, 21));
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/01/09"_s);
+}
+
+// Dates typed as the other frames take them, older than the lists reach; a typed text that is
+// no date is refused there with message 4.
+void tst_ReportWindows::ledger_typedDates_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("shown");   // both boxes afterwards
+    QTest::addColumn<QString>("refused"); // the box refused; "" written
+    QTest::newRow("last year") << u"2023-1-1"_s << u"23.12.31"_s << u"2023/01/01|2023/12/31"_s
+                               << QString();
+    QTest::newRow("no such start") << u"2023/2/30"_s << u"2023/12/31"_s << u"2023/2/30|2023/12/31"_s
+                                   << u"cboPrintDataStartDate"_s;
+    QTest::newRow("no end") << u"2023/1/1"_s << u"31/12"_s << u"2023/01/01|31/12"_s
+                            << u"cboPrintDataEndDate"_s;
+}
+
+void tst_ReportWindows::ledger_typedDates() {
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, shown);
+    QFETCH(QString, refused);
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QVERIFY(addLine({.masterID = 2, .date = {2023, 6, 1}, .item = u"昨年の品"_s, .cost = 500}) > 0);
+    for (QComboBox* box : {f->cboPrintDataStartDate, f->cboPrintDataEndDate}) {
+        box->lineEdit()->clear();
+        QTest::keyClicks(box->lineEdit(), box == f->cboPrintDataStartDate ? start : end);
+    }
+    f->cmdPrintData->click();
+    QCOMPARE(f->cboPrintDataStartDate->currentText() + u'|' + f->cboPrintDataEndDate->currentText(),
+             shown);
+    if (refused.isEmpty()) {
+        QCOMPARE(f->lastResult().sheets, QStringList{u"青葉園1"_s});
+        return;
+    }
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"日付が正しくありません。\r\n正しい日付を入力してください。"_s});
+    auto* box = f->findChild<QComboBox*>(refused);
+    QVERIFY(QApplication::focusWidget() == box || QApplication::focusWidget() == box->lineEdit());
+    QVERIFY(folderEntries(m_out->path()).isEmpty());
 }
 
 void tst_ReportWindows::ledger_startRowEditedInPlaceAndReset() {
