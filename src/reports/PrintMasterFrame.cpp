@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
@@ -35,6 +36,18 @@ PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
     chkMasterCarry->setObjectName(QStringLiteral("chkMasterCarry"));
     gSetMoveFocusByKey(chkMasterCarry, false);
 
+    // The ledger whose balances the balance list shows; offered while the box is ticked.
+    optMasterPurchase = new QRadioButton(QStringLiteral("仕入帳"), this);
+    optMasterPurchase->setObjectName(QStringLiteral("optMasterPurchase"));
+    optMasterSales = new QRadioButton(QStringLiteral("売上帳"), this);
+    optMasterSales->setObjectName(QStringLiteral("optMasterSales"));
+    optMasterPurchase->setChecked(true);
+    for (QRadioButton* b : {optMasterPurchase, optMasterSales}) {
+        b->setToolTip(QStringLiteral("どちらの帳簿の残高を一覧にするか"));
+        b->setEnabled(false);
+        connect(chkMasterCarry, &QCheckBox::toggled, b, &QWidget::setEnabled);
+    }
+
     cmdPrintMaster = new QPushButton(QStringLiteral("作 成"), this);
     cmdPrintMaster->setObjectName(QStringLiteral("cmdPrintMaster"));
     cmdPrintMaster->setMinimumWidth(96);
@@ -46,6 +59,8 @@ PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
     row->addWidget(cboMaster);
     row->addSpacing(8);
     row->addWidget(chkMasterCarry);
+    row->addWidget(optMasterPurchase);
+    row->addWidget(optMasterSales);
     row->addStretch(1);
     row->addWidget(cmdPrintMaster);
     layout->addLayout(row);
@@ -61,6 +76,8 @@ bool PrintMasterFrame::formLoad() {
     cboMaster->clear();
     cboMaster->addItems(lists.endItems);
     cboMaster->setEditText(lists.endText);
+    // The balance list reads the ledger last opened unless another one is chosen.
+    (gBalanceListKind(glngDataKind) == 2 ? optMasterSales : optMasterPurchase)->setChecked(true);
     return true;
 }
 
@@ -104,7 +121,8 @@ bool PrintMasterFrame::mPrintSupplierList(bool carry) {
                        kExcelFileReportFailed);
     run.setCallbacks(host().reportCallbacks());
     run.setOutputFolder(host().outputFolder());
-    const bool ok = carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, glngDataKind)
+    const int kind = optMasterSales->isChecked() ? 2 : 1;
+    const bool ok = carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, kind)
                           : ::mPrintMaster(run, host().suppliers());
     // A refusal (a balance beyond the range of amounts) has shown its message: nothing to log.
     return ok || run.wasRefused();
