@@ -53,14 +53,19 @@ PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
     cmdPrintMaster->setMinimumWidth(96);
     connect(cmdPrintMaster, &QPushButton::clicked, this, [this] { cmdPrintMaster_Click(); });
 
+    // The ledger choice stands on the label's row, above the check box, so the frame (and the
+    // report window) stays as wide as before.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblMaster);
+    auto* top = new QHBoxLayout();
+    top->addWidget(lblMaster);
+    top->addStretch(1);
+    top->addWidget(optMasterPurchase);
+    top->addWidget(optMasterSales);
+    layout->addLayout(top);
     auto* row = new QHBoxLayout();
     row->addWidget(cboMaster);
     row->addSpacing(8);
     row->addWidget(chkMasterCarry);
-    row->addWidget(optMasterPurchase);
-    row->addWidget(optMasterSales);
     row->addStretch(1);
     row->addWidget(cmdPrintMaster);
     layout->addLayout(row);
