@@ -114,11 +114,13 @@ LedgerPrintFrame::LedgerPrintFrame(PrintHost& host, QWidget* parent)
         auto* box = new QComboBox(this);
         box->setObjectName(name);
         box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
         gSetSelectionColour(box);
         box->setMinimumContentsLength(10);
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        // The dates come from the list or the calendar; typed characters are discarded.
-        gSetMoveFocusByKey(box, true);
+        // A date comes from the list, the calendar or is typed (any term, however old); Enter
+        // moves on.
+        gSetMoveFocusByKey(box, false);
         return box;
     };
     cboPrintDataStartDate = makeDateBox(QStringLiteral("cboPrintDataStartDate"));
@@ -254,6 +256,10 @@ LedgerPrintParams LedgerPrintFrame::params() const {
 
 void LedgerPrintFrame::cmdPrintDataClick() {
     if (host().isBusy())
+        return;
+    // Typed dates are read as in the other frames and shown as "yyyy/MM/dd", which the run reads.
+    if (!gReadDateBox(cboPrintDataStartDate).isValid() ||
+        !gReadDateBox(cboPrintDataEndDate).isValid())
         return;
     LedgerPrintParams p = params();
     if (!gGetLedgerPrintOptions(p.options)) {

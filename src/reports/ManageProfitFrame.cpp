@@ -6,11 +6,9 @@
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
 #include "ledger/InitCboTargetDate.h"
-#include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
 #include "reports/ProfitReport.h"
 #include "reports/frmPrint_ManegeProfitSetting.h"
-#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
 #include <QCheckBox>
@@ -382,23 +380,21 @@ bool ManageProfitFrame::mReadRange(ProfitReportParams& p) {
     // A typed date is taken in any form the ledger's date boxes take; the range must still be
     // whole terms: it starts the day after a close day and ends on one.
     const auto read = [](QComboBox* box, bool start, QDate& date) {
-        date = parseLedgerDate(box->currentText());
-        bool onTerm = false;
-        if (date.isValid() && !gChkCloseDay(start ? date.addDays(-1) : date, onTerm))
+        date = gReadDateBox(box);
+        if (!date.isValid())
             return false;
-        if (!date.isValid() || !onTerm) {
+        bool onTerm = false;
+        if (!gChkCloseDay(start ? date.addDays(-1) : date, onTerm))
+            return false;
+        if (!onTerm) {
             box->setFocus();
-            if (!date.isValid())
-                gDispMsg(4);
-            else
-                svc().prompt().show(start ? QStringLiteral("対象期間の開始日は、締日の翌日の日付を"
-                                                           "入力してください。")
-                                          : QStringLiteral("対象期間の終了日は、締日の日付を"
-                                                           "入力してください。"),
-                                    gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+            svc().prompt().show(start ? QStringLiteral("対象期間の開始日は、締日の翌日の日付を"
+                                                       "入力してください。")
+                                      : QStringLiteral("対象期間の終了日は、締日の日付を"
+                                                       "入力してください。"),
+                                gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
             return false;
         }
-        box->setEditText(termDateText(date));
         return true;
     };
     if (!read(cboManageProfitStart, true, p.start) || !read(cboManageProfitEnd, false, p.end))

@@ -3,14 +3,23 @@
 #include "master/SupplierRecords.h"
 #include "reports/ExcelLayer.h"
 
+#include <QDate>
 #include <QGroupBox>
 #include <QList>
 #include <QString>
 
+class QComboBox;
 class QIcon;
 
 // The check-box picture of the "全選択"/"全解除" buttons of the supplier lists.
 QIcon gSelectAllIcon(bool checked);
+
+// The date a date box of a frame holds, typed in any form the ledger's date column takes
+// (parseLedgerDate: "2024/3/5", "2024-03-05", "24.3.5", "２０２４年３月５日", "3/5") or chosen
+// from its list. A date is written back into the box as "yyyy/MM/dd" and returned. Text that is
+// no date stays as typed: message 4 is shown, the box gets the focus, and an invalid date is
+// returned.
+QDate gReadDateBox(QComboBox* box);
 
 // What the report window offers the frames it holds: the supplier record source, the busy
 // state with its processing panel, and where the workbooks are saved.

@@ -4,9 +4,7 @@
 #include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "ledger/LineRules.h"
 #include "reports/SupplierList.h"
-#include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
 #include <QCheckBox>
@@ -14,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
@@ -37,13 +36,32 @@ PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
     chkMasterCarry->setObjectName(QStringLiteral("chkMasterCarry"));
     gSetMoveFocusByKey(chkMasterCarry, false);
 
+    // The ledger whose balances the balance list shows; offered while the box is ticked.
+    optMasterPurchase = new QRadioButton(QStringLiteral("仕入帳"), this);
+    optMasterPurchase->setObjectName(QStringLiteral("optMasterPurchase"));
+    optMasterSales = new QRadioButton(QStringLiteral("売上帳"), this);
+    optMasterSales->setObjectName(QStringLiteral("optMasterSales"));
+    optMasterPurchase->setChecked(true);
+    for (QRadioButton* b : {optMasterPurchase, optMasterSales}) {
+        b->setToolTip(QStringLiteral("どちらの帳簿の残高を一覧にするか"));
+        b->setEnabled(false);
+        connect(chkMasterCarry, &QCheckBox::toggled, b, &QWidget::setEnabled);
+    }
+
     cmdPrintMaster = new QPushButton(QStringLiteral("作 成"), this);
     cmdPrintMaster->setObjectName(QStringLiteral("cmdPrintMaster"));
     cmdPrintMaster->setMinimumWidth(96);
     connect(cmdPrintMaster, &QPushButton::clicked, this, [this] { cmdPrintMaster_Click(); });
 
+    // The ledger choice stands on the label's row, above the check box, so the frame (and the
+    // report window) stays as wide as before.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblMaster);
+    auto* top = new QHBoxLayout();
+    top->addWidget(lblMaster);
+    top->addStretch(1);
+    top->addWidget(optMasterPurchase);
+    top->addWidget(optMasterSales);
+    layout->addLayout(top);
     auto* row = new QHBoxLayout();
     row->addWidget(cboMaster);
     row->addSpacing(8);
@@ -63,6 +81,8 @@ bool PrintMasterFrame::formLoad() {
     cboMaster->clear();
     cboMaster->addItems(lists.endItems);
     cboMaster->setEditText(lists.endText);
+    // The balance list reads the ledger last opened unless another one is chosen.
+    (gBalanceListKind(glngDataKind) == 2 ? optMasterSales : optMasterPurchase)->setChecked(true);
     return true;
 }
 
@@ -88,13 +108,9 @@ bool PrintMasterFrame::mPrintSupplierList(bool carry) {
                             MsgStyle::OKOnly | MsgStyle::Information);
         return false;
     }
-    const QDate asOf = parseLedgerDate(cboMaster->currentText().trimmed());
-    if (!asOf.isValid()) {
-        gDispMsg(4);
-        cboMaster->setFocus();
+    const QDate asOf = gReadDateBox(cboMaster);
+    if (!asOf.isValid())
         return false;
-    }
-    cboMaster->setEditText(termDateText(asOf));
 
     qint32 count = 0;
     if (!gGetSupplierCount(count, true))
@@ -110,7 +126,8 @@ bool PrintMasterFrame::mPrintSupplierList(bool carry) {
                        kExcelFileReportFailed);
     run.setCallbacks(host().reportCallbacks());
     run.setOutputFolder(host().outputFolder());
-    const bool ok = carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, glngDataKind)
+    const int kind = optMasterSales->isChecked() ? 2 : 1;
+    const bool ok = carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, kind)
                           : ::mPrintMaster(run, host().suppliers());
     // A refusal (a balance beyond the range of amounts) has shown its message: nothing to log.
     return ok || run.wasRefused();

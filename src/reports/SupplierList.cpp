@@ -142,6 +142,15 @@ int gBalanceListKind(int dataKind) {
     return dataKind == 2 ? 2 : 1;
 }
 
+QString gBalanceListLedgerWord(int dataKind) {
+    return gBalanceListKind(dataKind) == 2 ? QStringLiteral("売上") : QStringLiteral("仕入");
+}
+
+QString gBalanceListSuffix(int dataKind) {
+    return QStringLiteral("　仕入先表_") + gBalanceListLedgerWord(dataKind) +
+           QStringLiteral(".xlsx");
+}
+
 bool gSupplierBalanceRow(const SupplierRecord& supplier, const QDate& asOf, int kind,
                          SupplierBalanceRow& row) {
     DataTotals totals;
@@ -225,7 +234,9 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
     if (!sheet)
         return fail();
     if (!sheet->setText(2, 3,
-                        asOf.toString(QStringLiteral("yyyy/MM/dd")) + kBalanceListTitleSuffix) ||
+                        asOf.toString(QStringLiteral("yyyy/MM/dd")) + kBalanceListTitleSuffix +
+                            QStringLiteral("（") + gBalanceListLedgerWord(kind) +
+                            QStringLiteral("帳）")) ||
         !sheet->setText(4, 3, QStringLiteral("仕入先")) ||
         !sheet->setText(4, 4, QStringLiteral("残高")) ||
         !sheet->setText(4, 6, QStringLiteral("振込先１")) ||
@@ -256,5 +267,5 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
     const int index = sheet->index();
     if (!run.book().renameSheet(index, kBalanceListSheet) || !run.book().setActiveSheet(index))
         return fail();
-    return run.finish(kExcelSuffixSupplierList, kSupplierListDone);
+    return run.finish(gBalanceListSuffix(kind), kSupplierListDone);
 }

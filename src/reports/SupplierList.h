@@ -24,7 +24,8 @@ constexpr int kAddressListColumn = 2;
 constexpr int kAddressListFirstRow = 4;
 constexpr int kAddressListLastStartRow = 57;
 
-// Balance list layout.
+// Balance list layout. The title names the ledger the balances are from:
+// "2024/03/20 時点仕入先名簿（仕入帳）" or "…（売上帳）".
 inline const QString kBalanceListTitleSuffix = QStringLiteral(" 時点仕入先名簿");
 inline const QString kBalanceListSheet = QStringLiteral("page1");
 constexpr int kBalanceListFirstRow = 5;
@@ -55,6 +56,12 @@ QString gSupplierInvoiceText(const SupplierRecord& supplier);
 // The ledger the balance list reads: kind 1 or 2 as given; any other kind (no ledger opened
 // since start-up) reads the purchase ledger.
 int gBalanceListKind(int dataKind);
+// The word of that ledger in the balance list's title and file name: "仕入" or "売上".
+QString gBalanceListLedgerWord(int dataKind);
+// The end of the balance list's file name: "　仕入先表_仕入.xlsx" or "　仕入先表_売上.xlsx". The
+// address list keeps "　仕入先表.xlsx" (kExcelSuffixSupplierList), so a file named so is always
+// the address list.
+QString gBalanceListSuffix(int dataKind);
 
 // One row of the balance list.
 struct SupplierBalanceRow {
@@ -78,8 +85,9 @@ bool gSupplierBalanceRow(const SupplierRecord& supplier, const QDate& asOf, int 
 // failure path (message and log entry under the run's procedure name); no file is left then.
 bool mPrintMaster(ExcelReportRun& run, const QList<SupplierRecord>& suppliers);
 
-// The balance list as of asOf (the title shows it as "yyyy/MM/dd"), for the ledger `dataKind`
-// (see gBalanceListKind), through the same sequence. The template sheet itself is written and
+// The balance list as of asOf (the title shows it as "yyyy/MM/dd" and names the ledger), for the
+// ledger `dataKind` (see gBalanceListKind), through the same sequence, saved with
+// gBalanceListSuffix. The template sheet itself is written and
 // renamed "page1". A failed balance calculation takes the failure path; a balance beyond the
 // currency range ends the run with gSumOutOfRangeText as its message (run.wasRefused()).
 bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppliers,

@@ -3,7 +3,6 @@
 #include "base/ErrorLog.h"
 #include "base/FormHelpers.h"
 #include "base/Services.h"
-#include "ledger/LineRules.h"
 #include "reports/TaxSummary.h"
 #include "store/Period.h"
 #include "store/Settings.h"
@@ -81,11 +80,8 @@ void TaxSummaryFrame::cmdPrintTax_Click() {
         return;
     TaxSummaryParams p;
     // The boxes take what the ledger's date column takes; the run reads "yyyy/MM/dd".
-    for (QComboBox* box : {cboTaxStartDate, cboTaxEndDate}) {
-        const QDate d = parseLedgerDate(box->currentText().trimmed());
-        if (d.isValid())
-            box->setEditText(termDateText(d));
-    }
+    if (!gReadDateBox(cboTaxStartDate).isValid() || !gReadDateBox(cboTaxEndDate).isValid())
+        return;
     p.startText = cboTaxStartDate->currentText().trimmed();
     p.endText = cboTaxEndDate->currentText().trimmed();
     p.kind = optTaxSales->isChecked() ? 2 : 1;
@@ -93,12 +89,8 @@ void TaxSummaryFrame::cmdPrintTax_Click() {
     p.outputFolder = host().outputFolder();
     switch (gPrintTaxSummary(p, host().reportCallbacks())) {
     case TaxSummaryOutcome::InvalidInput:
-        // A wrong end date puts the user there; a wrong start or a start after the end, at the
-        // start.
-        (termDateFromText(p.startText).isValid() && !termDateFromText(p.endText).isValid()
-             ? cboTaxEndDate
-             : cboTaxStartDate)
-            ->setFocus();
+        // The dates were read above: a start after the end.
+        cboTaxStartDate->setFocus();
         break;
     case TaxSummaryOutcome::Failed:
         gProcError(QStringLiteral("frmPrint_cmdPrintTax_Click"));

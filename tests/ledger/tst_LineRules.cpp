@@ -212,6 +212,7 @@ const struct DeriveCase {
     {"ratio counts a cost of 1", 10, {u"", u"", u"100", u"", u"1", u""}, u"1", u"1", u""},
     {"ratio from default", 10, {u"", u"", u"", u"", u"1800", u"72.5"}, u"72.5", u"72.5", u""},
     {"ratio below 0.1", 10, {u"", u"", u"100000", u"", u"50", u""}, u"", u"", u""},
+    {"ratio 0.1", 10, {u"", u"", u"100000", u"", u"100", u""}, u"0.1", u"0.1", u""},
     // 580 / 1000 x 100 is 57.99999... in binary floating point; the ratio is 58.
     {"ratio 58 not 57.9", 10, {u"", u"", u"1000", u"", u"580", u""}, u"58", u"58", u""},
     {"cost 3 x 1000 x 60%", 11, {u"3", u"", u"1000", u"60", u"", u""}, u"1800", u"60", u""},

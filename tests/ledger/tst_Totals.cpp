@@ -278,6 +278,9 @@ void tst_Totals::taxEstimate_data() {
         << u"（税率表の 1997/04/01 からの標準税率）"_s;
     QTest::newRow("before the table: 0 %") << u""_s << QDate(1989, 3, 31) << 10019.0 << u"0"_s
                                            << u"（期間末の税率が税率表にありません）"_s;
+    QTest::newRow("table: 3 % from its first day 1989/04/01")
+        << u""_s << QDate(1989, 4, 1) << 10019.0 << u"300"_s
+        << u"（税率表の 1989/04/01 からの標準税率）"_s;
     QTest::newRow("a stored setting wins, even 5 %")
         << u"5"_s << QDate(2024, 3, 20) << 10019.0 << u"500"_s << u"（システム設定の消費税率）"_s;
 }

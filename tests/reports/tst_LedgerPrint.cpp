@@ -172,7 +172,9 @@ void tst_LedgerPrint::itemFontSize_data() {
     QTest::addColumn<double>("size"); // 0: the template's size
     QTest::newRow("8") << u"あいうえおかきく"_s << 0.0;
     QTest::newRow("9") << u"あいうえおかきくけ"_s << 10.0;
+    QTest::newRow("10") << u"あいうえおかきくけこ"_s << 10.0;
     QTest::newRow("11") << u"あいうえおかきくけこさ"_s << 9.0;
+    QTest::newRow("12") << u"あいうえおかきくけこさし"_s << 9.0;
     QTest::newRow("13") << u"あいうえおかきくけこさしす"_s << 8.0;
     QTest::newRow("characters, not code units") << u"𠮷𠮷𠮷𠮷𠮷"_s << 0.0;
 }
@@ -189,6 +191,7 @@ void tst_LedgerPrint::startRow_data() {
     QTest::addColumn<QString>("message");
     const QString integer = u"開始行には整数を入力してください"_s;
     const QString range = u"開始行は 1以上 29以下 の整数を入力してください"_s;
+    QTest::newRow("1") << u"1"_s << 1 << QString();
     QTest::newRow("29") << u"29"_s << 29 << QString();
     QTest::newRow("full-width 10") << u" １０ "_s << 10 << QString();
     QTest::newRow("0") << u"0"_s << 0 << range; // 30: typed in the window, tst_ReportWindows

@@ -104,9 +104,9 @@ void tst_ReportCli::supplierLists() {
     QVERIFY(book.sheet(u"1"_s)->value(4, 2).toString().startsWith(u"[2]  三河屋株式会社"_s));
     QVERIFY(QFile::remove(r.out));
     r = run({u"balances"_s, u"--date"_s, u"2024/01/31"_s, u"--kind"_s, u"sales"_s});
-    QVERIFY(book.open(r.out));
+    QVERIFY(r.out.endsWith(u"　仕入先表_売上.xlsx"_s) && book.open(r.out));
     const Worksheet* page = book.sheet(u"page1"_s);
-    QCOMPARE(reporttest::rowText(page, 2, 3, 3), u"2024/01/31 時点仕入先名簿"_s);
+    QCOMPARE(reporttest::rowText(page, 2, 3, 3), u"2024/01/31 時点仕入先名簿（売上帳）"_s);
     QCOMPARE(reporttest::rowText(page, 5, 3, 4) + u'|' + reporttest::rowText(page, 6, 3, 4),
              u"青葉園|0|三河屋|8000"_s);
     QCOMPARE(reporttest::rowText(page, 7, 3, 4), u"|"_s);

@@ -94,9 +94,13 @@ private slots:
     void cleanup();
 
     void supplierList_refusalFailureBalanceAndAddress();
+    void supplierList_balancesOfTheChosenLedger_data();
+    void supplierList_balancesOfTheChosenLedger();
     void menuButtonOpensTheWindowAndClosingReturns();
 
     void ledger_opensTicksRefusesAndPicksADate();
+    void ledger_typedDates_data();
+    void ledger_typedDates();
     void ledger_startRowEditedInPlaceAndReset();
     void ledger_createWritesTheTickedSuppliersWithTheirStartRows();
     void ledger_settingsAndPositionWindows();
@@ -210,8 +214,8 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QCOMPARE(date->currentText(), u"2024/03/01"_s);
     QVERIFY(m_svc.shell->opened.isEmpty());
     Workbook book;
-    QVERIFY(book.open(m_out->filePath(u"　2024-03-05　10：15：00　仕入先表.xlsx"_s)));
-    QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3), u"2024/03/01 時点仕入先名簿"_s);
+    QVERIFY(book.open(m_out->filePath(u"　2024-03-05　10：15：00　仕入先表_仕入.xlsx"_s)));
+    QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3), u"2024/03/01 時点仕入先名簿（仕入帳）"_s);
     // 10 000 + 5 000 + 500 − 3 000 (paid on the day)
     QCOMPARE(rowText(book.sheet(u"page1"_s), 5, 4, 4), u"12500"_s);
     // The address list; Yes opens it.
@@ -228,6 +232,41 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(book.open(m_svc.shell->opened[0]));
     QCOMPARE(book.sheetNames(), (QStringList{u"雛型"_s, u"1"_s, u"2"_s}));
     QCOMPARE(m_folder->errorLogProcedures(), logged);
+}
+
+// The sales ledger was opened last: the balance list offers it, and the purchase ledger
+// can be chosen instead. As of 2024/03/01 supplier 1 has sold 700 (its opening balance) and owes
+// 12 500.
+void tst_ReportWindows::supplierList_balancesOfTheChosenLedger_data() {
+    QTest::addColumn<QString>("chosen"); // the option button clicked; "" none
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("balance");
+    QTest::newRow("as last opened") << QString() << u"売上"_s << u"700"_s;
+    QTest::newRow("purchase chosen") << u"optMasterPurchase"_s << u"仕入"_s << u"12500"_s;
+}
+
+void tst_ReportWindows::supplierList_balancesOfTheChosenLedger() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, word);
+    QFETCH(QString, balance);
+    QVERIFY(reporttest::loadSupplierList());
+    glngDataKind = 2;
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    QVERIFY(f->findChild<QRadioButton*>(u"optMasterSales"_s)->isChecked());
+    f->findChild<QComboBox*>(u"cboMaster"_s)->setEditText(u"2024/03/01"_s);
+    QTest::mouseClick(f->findChild<QCheckBox*>(u"chkMasterCarry"_s), Qt::LeftButton);
+    if (!chosen.isEmpty())
+        QTest::mouseClick(f->findChild<QRadioButton*>(chosen), Qt::LeftButton);
+    m_svc.prompt->answers << MsgResult::Cancel;
+    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
+    QCOMPARE(folderEntries(m_out->path()),
+             QStringList{u"　2024-03-05　10：15：00　仕入先表_"_s + word + u".xlsx"_s});
+    Workbook book;
+    QVERIFY(book.open(m_out->filePath(folderEntries(m_out->path()).value(0))));
+    QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3),
+             u"2024/03/01 時点仕入先名簿（"_s + word + u"帳）"_s);
+    QCOMPARE(rowText(book.sheet(u"page1"_s), 5, 4, 4), balance);
 }
 
 // ---- Tax summary ----------------------------------------------------------------------------
@@ -289,8 +328,6 @@ void tst_ReportWindows::ledger_opensTicksRefusesAndPicksADate() {
     // The fixed clock says 2024/03/05 and the close day is 20: the term of 2024/02/24.
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QCOMPARE(f->cboPrintDataEndDate->currentText(), u"2024/03/20"_s);
-    QTest::keyClicks(f->cboPrintDataStartDate->lineEdit(), u"x1"_s); // chosen, never typed
-    QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/02/21"_s);
     QTreeWidget* list = f->ListPrintData;
     // Refused inputs keep the user there.
     f->cmdPrintData_AllClear->click();
@@ -320,6 +357,47 @@ void tst_ReportWindows::ledger_opensTicksRefusesAndPicksADate() {
     QVERIFY(modal);
     QCOMPARE(shown, QDate(2024, 3, 21));
     QCOMPARE(f->cboPrintDataStartDate->currentText(), u"2024/01/09"_s);
+}
+
+// Dates typed as the other frames take them, older than the lists reach; a typed text that is
+// no date is refused there with message 4.
+void tst_ReportWindows::ledger_typedDates_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("shown");   // both boxes afterwards
+    QTest::addColumn<QString>("refused"); // the box refused; "" written
+    QTest::newRow("last year") << u"2023-1-1"_s << u"23.12.31"_s << u"2023/01/01|2023/12/31"_s
+                               << QString();
+    QTest::newRow("no such start") << u"2023/2/30"_s << u"2023/12/31"_s << u"2023/2/30|2023/12/31"_s
+                                   << u"cboPrintDataStartDate"_s;
+    QTest::newRow("no end") << u"2023/1/1"_s << u"31/12"_s << u"2023/01/01|31/12"_s
+                            << u"cboPrintDataEndDate"_s;
+}
+
+void tst_ReportWindows::ledger_typedDates() {
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, shown);
+    QFETCH(QString, refused);
+    LedgerPrintFrame* f = ledgerFrame();
+    QVERIFY(f);
+    QVERIFY(addLine({.masterID = 2, .date = {2023, 6, 1}, .item = u"昨年の品"_s, .cost = 500}) > 0);
+    for (QComboBox* box : {f->cboPrintDataStartDate, f->cboPrintDataEndDate}) {
+        box->lineEdit()->clear();
+        QTest::keyClicks(box->lineEdit(), box == f->cboPrintDataStartDate ? start : end);
+    }
+    f->cmdPrintData->click();
+    QCOMPARE(f->cboPrintDataStartDate->currentText() + u'|' + f->cboPrintDataEndDate->currentText(),
+             shown);
+    if (refused.isEmpty()) {
+        QCOMPARE(f->lastResult().sheets, QStringList{u"青葉園1"_s});
+        return;
+    }
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"日付が正しくありません。\r\n正しい日付を入力してください。"_s});
+    auto* box = f->findChild<QComboBox*>(refused);
+    QVERIFY(QApplication::focusWidget() == box || QApplication::focusWidget() == box->lineEdit());
+    QVERIFY(folderEntries(m_out->path()).isEmpty());
 }
 
 void tst_ReportWindows::ledger_startRowEditedInPlaceAndReset() {

@@ -30,6 +30,8 @@ private slots:
     void addressListCells();
     void balanceListCells_data();
     void balanceListCells();
+    void balanceListNamesItsLedger_data();
+    void balanceListNamesItsLedger();
     void listsFollowSettingOrder();
     void addressListPagesForManySuppliers();
     void unreadableLedger_takesTheFailurePath();
@@ -63,6 +65,7 @@ void tst_SupplierList::initTestCase() {
     const QString balance = runList(true);
     QCOMPARE(m_folder->errorLogEntries(), 0);
     QVERIFY(m_address.open(address) && m_balance.open(balance));
+    QVERIFY(address.endsWith(u"　仕入先表.xlsx"_s) && balance.endsWith(u"　仕入先表_仕入.xlsx"_s));
     // What Excel would repair or refuse, checked without the workbook module. The address list
     // keeps its template sheet, hidden.
     XlsxPackage a, b;
@@ -120,7 +123,7 @@ void tst_SupplierList::addressListCells() {
 void tst_SupplierList::balanceListCells_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("cells"); // B to H
-    QTest::newRow("title") << 2 << u"|2024/03/20 時点仕入先名簿|||||"_s;
+    QTest::newRow("title") << 2 << u"|2024/03/20 時点仕入先名簿（仕入帳）|||||"_s;
     QTest::newRow("headings") << 4 << u"|仕入先|残高||振込先１|振込先２|登録番号"_s;
     QTest::newRow("1: carry, amounts, tax, payment, the day itself")
         << 5 << u"1|アルファ|13500||みずほ銀行 本店 普通 1234567|ゆうちょ銀行 00100-1-123456|"_s;
@@ -143,6 +146,27 @@ void tst_SupplierList::balanceListCells() {
     }
     // The print titles of the template stay with the renamed sheet.
     QCOMPARE(m_balance.definedNames().value(0).formula, u"'page1'!$1:$4"_s);
+}
+
+void tst_SupplierList::balanceListNamesItsLedger_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("balance"); // supplier 1
+    QTest::newRow("no ledger opened yet: purchase") << 0 << u"仕入"_s << u"13500"_s;
+    QTest::newRow("sales: opening 700 + 800") << 2 << u"売上"_s << u"1500"_s;
+}
+
+void tst_SupplierList::balanceListNamesItsLedger() {
+    QFETCH(int, kind);
+    QFETCH(QString, word);
+    QFETCH(QString, balance);
+    const QString path = runList(true, kind);
+    QVERIFY2(path.endsWith(u"　仕入先表_"_s + word + u".xlsx"_s), qPrintable(path));
+    Workbook book;
+    QVERIFY(book.open(path));
+    QCOMPARE(reporttest::rowText(book.sheet(u"page1"_s), 2, 3, 3),
+             u"2024/03/20 時点仕入先名簿（"_s + word + u"帳）"_s);
+    QCOMPARE(reporttest::rowText(book.sheet(u"page1"_s), 5, 4, 4), balance);
 }
 
 void tst_SupplierList::listsFollowSettingOrder() {
