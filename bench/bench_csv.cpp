@@ -84,17 +84,32 @@ bool makeTarget(const QString& source, const QString& target) {
     sqlite3* db = nullptr;
     if (sqlite3_open(QFile::encodeName(target).constData(), &db) != SQLITE_OK)
         return false;
-    QByteArray script = sql.readAll();
-    script += "\nATTACH DATABASE '" + QFile::encodeName(source) +
-              "' AS src;"
-              "INSERT INTO T_MASTER SELECT * FROM src.T_MASTER;";
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.readAll().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::fprintf(stderr, "setup: %s\n", err);
+        sqlite3_free(err);
+        sqlite3_close(db);
+        return false;
+    }
+    // The source may have been migrated (columns added) since it was generated: copy the
+    // columns of the new file by name.
+    QByteArray columns;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT group_concat(name) FROM pragma_table_info('T_MASTER')", -1,
+                           &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        columns = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    QByteArray script = "ATTACH DATABASE '" + QFile::encodeName(source) +
+                        "' AS src;"
+                        "INSERT INTO T_MASTER (" +
+                        columns + ") SELECT " + columns + " FROM src.T_MASTER;";
     for (int i = 1; i <= 3; ++i)
         script += QByteArray("INSERT INTO T_DATA_CLASS%1 (strClassItem, lngSort, blnEnable) "
                              "SELECT DISTINCT strClass%1, 1, 1 FROM src.T_DATA1 "
                              "WHERE strClass%1 IS NOT NULL;")
                       .replace("%1", QByteArray::number(i));
     script += "DETACH DATABASE src;";
-    char* err = nullptr;
     const bool ok = sqlite3_exec(db, script.constData(), nullptr, nullptr, &err) == SQLITE_OK;
     if (!ok)
         std::fprintf(stderr, "setup: %s\n", err);

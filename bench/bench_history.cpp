@@ -6,6 +6,7 @@
 // growth of the file per change, opening the big supplier's history (read and put in words), and
 // the automatic backup at shutdown against a plain copy of the file. The file is changed.
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/HistoryView.h"
 #include "ledger/LedgerStore.h"
 #include "maintenance/Backup.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
     }
     const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 21;
-    gstrAppPath = QFileInfo(path).absolutePath();
+    svc().setProgramFolder(QFileInfo(path).absolutePath(), path);
     bool ok = true;
     {
         // A file not migrated yet gives the cost of a cell without the history, with the

@@ -3,6 +3,7 @@
 // Opening the big supplier (loading its lines in both view orders), storing one cell, and the
 // period totals of one supplier and term. The file is changed (cells are written and put back).
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/Totals.h"
 #include "store/Database.h"
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     }
     const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 21;
-    gstrAppPath = QFileInfo(path).absolutePath();
+    svc().setProgramFolder(QFileInfo(path).absolutePath(), path);
     if (!DbInit(path)) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
         return 1;

@@ -5,6 +5,7 @@
 // offscreen platform unless another is chosen. The file is changed (a check mark is written
 // and put back).
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerModel.h"
 #include "ledger/frmData.h"
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
     }
     const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 11;
-    gstrAppPath = QFileInfo(path).absolutePath();
+    svc().setProgramFolder(QFileInfo(path).absolutePath(), path);
     if (!DbInit(path)) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
         return 1;

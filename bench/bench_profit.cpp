@@ -8,6 +8,7 @@
 // straightforward grouped query is timed as well, and its sums must equal the scan's.
 // The data file is changed only in T_MP_RANKING (and gets the index by date when it lacks it).
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "reports/ProfitReport.h"
 #include "store/Database.h"
 #include "store/Period.h"
@@ -233,10 +234,9 @@ int main(int argc, char** argv) {
     const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     const int termCount = argc > 4 ? std::clamp(std::atoi(argv[4]), 1, 24) : 12;
     const QDate start = kEnd.addMonths(-termCount).addDays(1);
-    gstrAppPath = QFileInfo(path).absolutePath();
     gstrAppTitle = appTitle();
-    gstrExcelFormatPath =
-        gAddBackSlash(QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath());
+    svc().setPaths({QFileInfo(path).absolutePath(), path,
+                    gAddBackSlash(QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath())});
     QElapsedTimer openTimer;
     openTimer.start();
     if (!DbInit(path)) {

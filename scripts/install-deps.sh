@@ -7,7 +7,7 @@ packages=(
     libsqlite3-dev libpugixml-dev libzip-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth openbox xdotool
     dpkg-dev desktop-file-utils appstream
-    libreoffice-calc-nogui poppler-utils libxlsxwriter-dev
+    libreoffice-calc-nogui poppler-utils libxlsxwriter-dev sqlite3
 )
 missing=()
 for p in "${packages[@]}"; do
