@@ -239,10 +239,10 @@ void tst_Exchange::refusedFiles() {
     QVERIFY(gAddClassEntry(1, u"肥料"_s, e));
     if (QByteArray(QTest::currentDataTag()) == "one master ID left for two rows") {
         // Master IDs up to 999 are taken by the supplier and by sales lines, all but 998.
-        QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET lngMasterID = 999"_s));
-        QVERIFY(gdbData().executeSQL(
-            u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 997)"
-            " INSERT INTO T_DATA2 (lngMasterID) SELECT i FROM n"_s));
+        QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET lngMasterID = 999"_s) &&
+                gdbData().executeSQL(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                     "FROM n WHERE i < 997) INSERT INTO T_DATA2 (lngMasterID) "
+                                     "SELECT i FROM n"_s));
     }
     QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
     QStringList header;
