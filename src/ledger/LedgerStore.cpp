@@ -486,35 +486,6 @@ bool LedgerStore::clearChanged(const std::vector<qint64>& ids, const QString& pr
     return true;
 }
 
-bool LedgerStore::mChkInputDate(std::vector<LedgerLine>& lines, const LineCheckTexts& texts,
-                                bool hasDefaultRatio, bool& errorFound, RuleResult& result) {
-    const QString proc = QStringLiteral("frmData_mChkInputDate");
-    errorFound = false;
-    result = {};
-    std::vector<std::size_t> passed;
-    std::vector<qint64> passedIds;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const LedgerLine& line = lines[i];
-        if (!line.blnChange)
-            continue;
-        RuleResult r = gCheckLine(line, texts, hasDefaultRatio);
-        if (!r.ok) {
-            r.focusRow = static_cast<int>(i);
-            result = r;
-            errorFound = true;
-            break;
-        }
-        passed.push_back(i);
-        if (line.isStored())
-            passedIds.push_back(line.lngID);
-    }
-    if (!clearChanged(passedIds, proc))
-        return false;
-    for (std::size_t i : passed)
-        lines[i].blnChange = false;
-    return true;
-}
-
 bool LedgerStore::mChkInputDate(qint32 masterID, LedgerView view, const LineCheckTexts& texts,
                                 bool hasDefaultRatio, bool& errorFound, RuleResult& result,
                                 qint64& errorLineID) {

@@ -73,14 +73,10 @@ public:
     // number, that hold it as quantity, unit price, regular price, amount or payment.
     bool findLines(qint32 masterID, const QString& text, std::unordered_set<qint64>& ids);
 
-    // The line check over the lines of the current view, in order: lines with blnChange set are
-    // checked; those that pass get blnChange cleared (in the database, then in `lines`); the
-    // first failing line stops the check with errorFound and the result naming its message and
-    // row (focusRow: the index in `lines`).
-    bool mChkInputDate(std::vector<LedgerLine>& lines, const LineCheckTexts& texts,
-                       bool hasDefaultRatio, bool& errorFound, RuleResult& result);
-    // The same check over the database: the changed lines of supplier masterID in the view's
-    // order. errorLineID names the failing line (0 when none); result.focusRow stays -1.
+    // The line check over the changed lines (blnChange set) of supplier masterID in the view's
+    // order: those that pass get blnChange cleared in the database; the first failing line
+    // stops the check with errorFound and the result naming its message. errorLineID names the
+    // failing line (0 when none); result.focusRow stays -1.
     bool mChkInputDate(qint32 masterID, LedgerView view, const LineCheckTexts& texts,
                        bool hasDefaultRatio, bool& errorFound, RuleResult& result,
                        qint64& errorLineID);

@@ -380,10 +380,56 @@ QString ruleText(const RuleResult& r) {
     return oneLine(r.msgCode > 0 ? gMsgText(r.msgCode, r.addText) : r.text);
 }
 
+// The master IDs gGetNewLngMasterID would hand out to suppliers stored one after another (the
+// highest ID + 1 while that is at most kMaxSupplierNumber, then the lowest ID no supplier and no
+// ledger line uses), worked out without storing anything.
+class MasterIdPlan {
+public:
+    bool load() {
+        ResultSet highest(gdbData());
+        ResultSet used(gdbData());
+        if (!highest.openRecordSet(QStringLiteral("SELECT MAX(lngMasterID) FROM T_MASTER"), {},
+                                   kProcImport) ||
+            !used.openRecordSet(QStringLiteral("SELECT lngMasterID FROM T_MASTER UNION SELECT "
+                                               "lngMasterID FROM T_DATA1 UNION SELECT "
+                                               "lngMasterID FROM T_DATA2"),
+                                {}, kProcImport))
+            return false;
+        m_highest = highest.recordCount() > 0 ? highest.lng(0) : 0;
+        for (const QVariantList& row : used.rows())
+            m_taken.insert(row.value(0).toLongLong());
+        return true;
+    }
+    // The next ID, taken; 0 when none is left.
+    qint32 take() {
+        qint32 id = 0;
+        if (m_highest + 1 >= 1 && m_highest + 1 <= kMaxSupplierNumber) {
+            id = static_cast<qint32>(m_highest + 1);
+        } else {
+            for (qint32 n = 1; n <= kMaxSupplierNumber && id == 0; ++n)
+                if (!m_taken.contains(n))
+                    id = n;
+        }
+        if (id != 0) {
+            m_taken.insert(id);
+            m_highest = std::max<qint64>(m_highest, id);
+        }
+        return id;
+    }
+
+private:
+    qint64 m_highest = 0;
+    QSet<qint64> m_taken;
+};
+
+// Reads and checks every row of a file. With store false nothing is written at all: the rows
+// an import would store before a row are taken into account as they would be stored (the
+// supplier numbers and the master IDs they take). With store true each accepted row is inserted
+// (in the caller's transaction).
 class Importer {
 public:
-    Importer(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResult& result)
-        : m_p(p), m_cb(cb), m_result(result) {}
+    Importer(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResult& result, bool store)
+        : m_p(p), m_cb(cb), m_result(result), m_store(store) {}
 
     void refuse(qint64 line, const QString& reason) {
         ++m_result.refusedCount;
@@ -391,7 +437,7 @@ public:
             m_result.refusals.push_back({line, reason});
     }
 
-    // Suppliers: the master window's checks, then the row is inserted (in the transaction).
+    // Suppliers: the master window's checks, then the row is inserted (when storing).
     bool supplierRow(const QStringList& f, qint64 line) {
         SupplierEntry e;
         e.supplier = f[SupNumber];
@@ -446,15 +492,16 @@ public:
             refuse(line, tooWide.join(QStringLiteral("、")));
             return true;
         }
-        bool duplicate = false;
-        if (!gChkDuplicateSupplier(0, e.supplier.toInt(), duplicate))
+        const qint32 number = e.supplier.toInt();
+        bool duplicate = m_numbers.contains(number);
+        if (!duplicate && !gChkDuplicateSupplier(0, number, duplicate))
             return false;
         if (duplicate) {
             refuse(line, oneLine(gMsgText(29, QStringLiteral("仕入先番号 %1 は").arg(e.supplier))));
             return true;
         }
         qint32 masterID = 0;
-        if (!gGetNewLngMasterID(masterID))
+        if (m_store ? !gGetNewLngMasterID(masterID) : !takePlannedId(masterID))
             return false;
         if (masterID == 0) {
             refuse(line, QStringLiteral("仕入先は%1件まで登録できます").arg(kMaxSupplierNumber));
@@ -466,7 +513,18 @@ public:
             gProcError(kProcImport, QStringLiteral("line %1").arg(line));
             return false;
         }
-        return mDataInsert2(r);
+        m_numbers.insert(number);
+        return !m_store || mDataInsert2(r);
+    }
+
+    bool takePlannedId(qint32& masterID) {
+        if (!m_plan) {
+            m_plan.emplace();
+            if (!m_plan->load())
+                return false;
+        }
+        masterID = m_plan->take();
+        return true;
     }
 
     struct SupplierFacts {
@@ -496,6 +554,8 @@ public:
         }
         if (!gGetLineCheckTexts(m_kind, m_texts) || !ledgerHeader(m_kind, true, m_captions))
             return false;
+        if (!m_store)
+            return true;
         const QByteArray sql =
             QByteArray("INSERT INTO ") + (m_kind == 2 ? "T_DATA2" : "T_DATA1") +
             " (lngMasterID, date1, lngSort, strItem, strClass1, strClass2, strClass3,"
@@ -549,7 +609,7 @@ public:
             refuse(line, ruleText(check)); // the line check's texts name their columns
             return true;
         }
-        return insertLine(l);
+        return !m_store || insertLine(l);
     }
 
     bool insertLine(const LedgerLine& l) {
@@ -655,7 +715,10 @@ private:
     const CsvImportParams& m_p;
     const CsvCallbacks& m_cb;
     CsvImportResult& m_result;
+    const bool m_store;
     int m_kind = 1;
+    QSet<qint32> m_numbers; // supplier numbers of the rows accepted so far
+    std::optional<MasterIdPlan> m_plan;
     QHash<qint32, SupplierFacts> m_suppliers;
     QHash<int, QSet<QString>> m_lists;
     LineCheckTexts m_texts;
@@ -780,51 +843,69 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("ファイルを開けません: ") + p.path;
         return false;
     }
-    // Even the check stores the rows (in a transaction it rolls back), so that a row is checked
-    // against the rows before it.
-    if (gDataFileReadOnly()) {
+    if (!p.checkOnly && gDataFileReadOnly()) {
         result.outcome = CsvImportOutcome::BadFile;
         result.message = QStringLiteral("データファイルが読み取り専用のため、取り込めません");
         return false;
     }
-    QString backup;
-    if (!p.checkOnly && !backupDataFile(backup))
-        return false;
-    bool stored = false;
+    // Every row is checked before anything is written: a check, a refused file and a file that
+    // cannot be read leave the data file as it was, byte for byte (a write rolled back would
+    // leave the rows' text in the file's free pages), and a read-only file can be checked.
     {
-        Transaction tx(gdbData());
-        if (!tx.ok()) {
-            gProcError(kProcImport);
-        } else {
-            Importer importer(p, cb, result);
-            if (!importer.run(file)) {
-                result.outcome = CsvImportOutcome::Failed;
-            } else if (result.outcome != CsvImportOutcome::BadFile) {
-                if (result.refusedCount > 0) {
-                    result.outcome = CsvImportOutcome::Refused;
-                } else if (result.rows == 0) {
-                    result.outcome = CsvImportOutcome::BadFile;
-                    result.message = QStringLiteral("取り込む行がありません");
-                } else if (p.checkOnly) {
-                    result.outcome = CsvImportOutcome::Checked;
-                } else if (tx.commit()) {
-                    result.outcome = CsvImportOutcome::Imported;
-                    stored = true;
-                } else {
-                    gProcError(kProcImport);
-                    result.outcome = CsvImportOutcome::Failed;
-                }
-            }
+        Importer checker(p, cb, result, false);
+        if (!checker.run(file)) {
+            result.outcome = CsvImportOutcome::Failed;
+            return false;
         }
     }
-    if (!backup.isEmpty()) {
-        if (stored)
-            result.backupPath = backup;
-        else
-            QFile::remove(backup); // the data file is as the copy has it
+    if (result.outcome == CsvImportOutcome::BadFile)
+        return false;
+    if (result.refusedCount > 0) {
+        result.outcome = CsvImportOutcome::Refused;
+        return false;
     }
-    return result.outcome == CsvImportOutcome::Imported ||
-           result.outcome == CsvImportOutcome::Checked;
+    if (result.rows == 0) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("取り込む行がありません");
+        return false;
+    }
+    if (p.checkOnly) {
+        result.outcome = CsvImportOutcome::Checked;
+        return true;
+    }
+    // The rows go in as checked, each checked once more as it goes in.
+    QString backup;
+    if (!file.seek(0) || !backupDataFile(backup)) {
+        result.outcome = CsvImportOutcome::Failed;
+        return false;
+    }
+    CsvImportResult stored;
+    {
+        Transaction tx(gdbData());
+        Importer importer(p, cb, stored, true);
+        if (!tx.ok()) {
+            gProcError(kProcImport);
+        } else if (!importer.run(file)) {
+            stored.outcome = CsvImportOutcome::Failed;
+        } else if (stored.outcome == CsvImportOutcome::BadFile || stored.refusedCount > 0 ||
+                   stored.rows != result.rows) {
+            gProcError(kProcImport, QStringLiteral("the file or the data changed during the "
+                                                   "import"));
+            stored.outcome = CsvImportOutcome::Failed;
+        } else if (tx.commit()) {
+            stored.outcome = CsvImportOutcome::Imported;
+        } else {
+            gProcError(kProcImport);
+        }
+    }
+    if (stored.outcome != CsvImportOutcome::Imported) {
+        QFile::remove(backup); // the data file is as the copy has it
+        result.outcome = CsvImportOutcome::Failed;
+        return false;
+    }
+    result.outcome = CsvImportOutcome::Imported;
+    result.backupPath = backup;
+    return true;
 }
 
 QStringList gCsvRefusalLines(const CsvImportResult& result) {

@@ -23,8 +23,10 @@
 // An import checks every row with the rules of the windows: the master window's supplier checks
 // and entry widths, a number not yet used; the ledger's cell checks, its list entries for the
 // order and the classes (nothing is added to a list), its line check, and a supplier number that
-// exists. It is all or nothing: the rows go in in one transaction, after a copy of the data file
-// ("<data file>.before-import"), only when no row was refused.
+// exists. It is all or nothing: every row is checked before anything is written, so a check
+// (checkOnly, possible on a read-only data file too) or a refused file leaves the data file
+// byte for byte as it was; only when no row is refused do the rows go in, in one transaction,
+// after a copy of the data file ("<data file>.before-import").
 
 enum class CsvTable {
     Suppliers,

@@ -97,7 +97,7 @@ bool CsvFrame::formLoad() {
     if (!gInitCboTargetDate(cboCsvStartDate, cboCsvEndDate))
         return false;
     mSetDateBoxes();
-    // A data file opened read-only takes nothing in (the check stores rows in a transaction).
+    // A data file opened read-only takes nothing in.
     cmdCsvImport->setEnabled(!gDataFileReadOnly());
     return true;
 }

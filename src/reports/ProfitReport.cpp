@@ -13,6 +13,7 @@
 #include "store/Settings.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -71,8 +72,8 @@ struct RankingRow {
     int sheetNo = 1;
 };
 
-// The sizes of every figure the table starts from (per supplier, ledger and term: the amount
-// and the regular-price total; the class sums), added up. Every figure the table forms from
+// The sizes of every figure the table starts from (per supplier written, ledger and term: the
+// amount and the regular-price total; the class sums), added up. Every figure the table forms from
 // them (running totals, margins, stock, the ranking's totals) is at most this size, so while
 // it fits the currency range, none of them can leave it.
 struct RangeBudget {
@@ -128,88 +129,6 @@ bool mGetManageProfitWhereSQL(const ProfitReportParams& p, QString& sql, QVarian
     return gLineFilterSql(f, sql, params, proc);
 }
 
-// "CASE WHEN date1<=? THEN 0 … END": the index of the term a line falls in (the filter keeps
-// the lines inside the range).
-QString termIndexSql(const std::vector<ProfitTerm>& terms, QVariantList& params) {
-    if (terms.size() < 2)
-        return QStringLiteral("0");
-    QString sql = QStringLiteral("(CASE");
-    for (size_t i = 0; i + 1 < terms.size(); ++i) {
-        sql += QStringLiteral(" WHEN d.date1<=? THEN ") + QString::number(i);
-        params << terms[i].end;
-    }
-    sql += QStringLiteral(" ELSE ") + QString::number(terms.size() - 1) + QStringLiteral(" END)");
-    return sql;
-}
-
-// The sums of every supplier and term of one ledger in one pass: cost, lines, and the
-// regular-price total as the ledger's totals form it (each line's regular-price amount cut to
-// whole yen; with no default ratio, a line without ratio and regular price makes the term's
-// total invalid, counted as 0). Lines of any supplier count, so the totals over all suppliers
-// are the line counts of the whole file. The grouped query; mManegeProfit_Sums forms the same
-// sums from one scan of the range and turns to this only for values the scan does not expect.
-bool sumsByGroupQuery(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                      QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
-    const QString proc = QStringLiteral("mManageProfit_Sums");
-    const QString k = QString::number(kind);
-    const QString ratioColumn = kind == 1 ? QStringLiteral("m.curRegularSupplyRatio")
-                                          : QStringLiteral("m.curRegularSaleRatio");
-    QVariantList params;
-    QString sql =
-        QStringLiteral("SELECT d.lngMasterID AS lngMasterID, ") + termIndexSql(terms, params) +
-        QStringLiteral(" AS lngTerm, COUNT(*) AS lngLines, SUM(d.curCost) AS curCost,"
-                       " SUM(CASE WHEN d.curRatio IS NULL AND d.curRegularPrice IS NULL"
-                       " THEN 1 ELSE 0 END) AS lngNoRatio,"
-                       " SUM(CASE WHEN d.curRegularPrice IS NOT NULL THEN"
-                       " CAST((d.curRegularPrice*COALESCE(d.curQuantity,10000))"
-                       "/100000000 AS INTEGER)"
-                       " ELSE CAST((d.curCost*100)/COALESCE(d.curRatio,") +
-        ratioColumn + QStringLiteral(",0) AS INTEGER) END) AS lngRegular, MAX(COALESCE(") +
-        ratioColumn + QStringLiteral(",0)) AS curDefault FROM T_DATA") + k +
-        QStringLiteral(" AS d LEFT JOIN T_MASTER AS m ON m.lngMasterID=d.lngMasterID"
-                       " WHERE 1=1");
-    if (!mGetManageProfitWhereSQL(p, sql, params)) {
-        gProcError(proc);
-        return false;
-    }
-    sql += QStringLiteral(" GROUP BY d.lngMasterID, lngTerm");
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc)) {
-        budget.exceeded = gDbSumOutOfRange(gdbData());
-        return false;
-    }
-    const size_t n = terms.size();
-    const int ki = kind - 1;
-    for (const QVariantList& row : rs.rows()) {
-        const qint32 id = static_cast<qint32>(row.at(0).toLongLong());
-        const qint64 term = row.at(1).toLongLong();
-        if (term < 0 || term >= static_cast<qint64>(n))
-            continue;
-        KindSums& s = sums[id].kind[ki];
-        if (s.cost.empty()) {
-            s.cost.assign(n, Currency());
-            s.regular.assign(n, Currency());
-            s.regularValid.assign(n, 1);
-        }
-        const qint64 lines = row.at(2).toLongLong();
-        s.lines += lines;
-        allLines += lines;
-        s.cost[term] = row.at(3).value<Currency>();
-        budget.add(s.cost[term]);
-        const bool noDefault = row.at(6).isNull() || row.at(6).value<Currency>().isZero();
-        if (noDefault && row.at(4).toLongLong() > 0) {
-            s.regularValid[term] = 0;
-        } else {
-            const std::optional<Currency> regular = gCheckedFromInt(row.at(5).toLongLong());
-            if (!regular)
-                budget.exceeded = true;
-            s.regular[term] = regular.value_or(Currency());
-            budget.add(s.regular[term]);
-        }
-    }
-    return !budget.exceeded;
-}
-
 // The order of a supplier's class rows: the order of the class list; values not in it, and
 // lines without a class, first.
 bool classRowBefore(const ClassRow& a, const ClassRow& b) {
@@ -222,80 +141,16 @@ bool classRowBefore(const ClassRow& a, const ClassRow& b) {
     return a.value.toString() < b.value.toString();
 }
 
-// The class breakdown of one ledger for every supplier: per supplier the rows in the order of
-// the class list (values not in the list, and lines without a class, first), each with its
-// sums per term. The grouped query; see mManegeProfit_GroupClass.
-bool groupClassByQuery(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                       int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
-                       RangeBudget& budget) {
-    const QString proc = QStringLiteral("mManegeProfit_GroupClass");
-    const QString k = QString::number(kind);
-    const QString c = QString::number(classNo);
-    QVariantList params;
-    // The class list joins through one row per value, so a value listed twice cannot count a
-    // line twice.
-    QString sql = QStringLiteral("SELECT d.lngMasterID AS lngMasterID, d.strClass") + c +
-                  QStringLiteral(" AS strClass, ") + termIndexSql(terms, params) +
-                  QStringLiteral(" AS lngTerm, SUM(d.curCost) AS curCost, MIN(c.lngSort) AS lngSort"
-                                 " FROM T_DATA") +
-                  k +
-                  QStringLiteral(" AS d LEFT JOIN (SELECT strClassItem, MIN(lngSort) AS lngSort"
-                                 " FROM T_DATA_CLASS") +
-                  c + QStringLiteral(" GROUP BY strClassItem) AS c ON d.strClass") + c +
-                  QStringLiteral("=c.strClassItem WHERE 1=1");
-    if (!mGetManageProfitWhereSQL(p, sql, params)) {
-        gProcError(proc);
-        return false;
-    }
-    sql += QStringLiteral(" GROUP BY d.lngMasterID, d.strClass") + c + QStringLiteral(", lngTerm");
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, params, proc)) {
-        budget.exceeded = gDbSumOutOfRange(gdbData());
-        return false;
-    }
-    const size_t n = terms.size();
-    // (supplier, value) → row; null and empty values are kept apart as SQL groups them.
-    QHash<qint32, QHash<QString, size_t>> at;
-    for (const QVariantList& r : rs.rows()) {
-        const qint32 id = static_cast<qint32>(r.at(0).toLongLong());
-        const QVariant value = r.at(1);
-        const qint64 term = r.at(2).toLongLong();
-        if (term < 0 || term >= static_cast<qint64>(n))
-            continue;
-        const QString key =
-            value.isNull() ? QStringLiteral("N") : QStringLiteral("V") + value.toString();
-        std::vector<ClassRow>& list = rows[id];
-        auto& index = at[id];
-        auto it = index.find(key);
-        if (it == index.end()) {
-            ClassRow row;
-            row.value = value;
-            row.sort = r.at(4);
-            row.sums.assign(n, Currency());
-            list.push_back(row);
-            it = index.insert(key, list.size() - 1);
-        }
-        list[*it].sums[term] = r.at(3).value<Currency>();
-        budget.add(list[*it].sums[term]);
-    }
-    if (budget.exceeded)
-        return false;
-    for (auto it = rows.begin(); it != rows.end(); ++it) {
-        std::stable_sort(it->begin(), it->end(), classRowBefore);
-    }
-    return true;
-}
-
-// ---- The same sums from one scan of the range -------------------------------------------
+// ---- Sums from one scan of the range ----------------------------------------------------
 //
-// The grouped queries sort every line of the range by supplier and term. The scan below reads
-// the range once through the index by date (its cost follows the range, not the file's
-// history) and adds up in place: the filter and each line's regular-price amount are still
-// formed by SQL, so the figures are the grouped query's. Values of a form the store never
-// writes (an amount that is not a whole number, a class that is not text) and sums beyond
-// 64 bits make the scan give way to the grouped query, which reports them as before.
-
-enum class Scan { Done, Failed, Unusual };
+// The range is read once through the index by date (the cost follows the range, not the file's
+// history) and added up in place per supplier and term; the filter and each line's
+// regular-price amount are formed by SQL. Lines of any supplier count, so the line counts over
+// all suppliers are those of the whole range. A supplier whose sums leave the currency range is
+// marked (outOfRange) and its figures are not used; the other suppliers' are unaffected.
+// Values of a form the store never writes (written by another program) are taken as SQLite
+// converts them: an amount that is not a whole count is rounded, one beyond 64 bits leaves the
+// range.
 
 // Term ends as stored text: a line's term is the first whose end is not before the line's date
 // as SQL compares them (text by bytes; numbers before any text, NULL after every term).
@@ -328,8 +183,22 @@ bool addInto(qint64& sum, qint64 v) {
     return !__builtin_add_overflow(sum, v, &sum);
 }
 
-Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
+// An amount as the scan adds it: an integer as stored; another form rounded to an integer, NULL
+// when it lies beyond 64 bits.
+QString amountSql(const QString& column) {
+    return QStringLiteral("CASE WHEN typeof(") + column + QStringLiteral(")='integer' THEN ") +
+           column + QStringLiteral(" WHEN abs(") + column +
+           QStringLiteral(") < 9.2e18 THEN CAST(round(") + column +
+           QStringLiteral(") AS INTEGER) END");
+}
+
+// The sums of every supplier and term of one ledger: cost, lines, and the regular-price total as
+// the ledger's totals form it (each line's regular-price amount cut to whole yen; with no default
+// ratio, a line without ratio and regular price makes the term's total invalid, counted as 0).
+// Suppliers whose sums leave the currency range go into outOfRange (master IDs).
+bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
+                        QHash<qint32, SupplierSums>& sums, qint64& allLines,
+                        QSet<qint32>& outOfRange) {
     const QString proc = QStringLiteral("mManageProfit_Sums");
     const QString k = QString::number(kind);
     const QString ratioColumn =
@@ -341,16 +210,16 @@ Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& term
         if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, COALESCE(") + ratioColumn +
                                   QStringLiteral(",0) AS curDefault FROM T_MASTER"),
                               {}, proc))
-            return Scan::Failed;
+            return false;
         for (const QVariantList& row : rs.rows())
             if (!row.at(0).isNull())
                 hasDefault.insert(row.at(0).toLongLong(), !row.at(1).value<Currency>().isZero());
     }
     QVariantList params;
     QString sql =
+        QStringLiteral("SELECT d.lngMasterID, d.date1, ") + amountSql(QStringLiteral("d.curCost")) +
         QStringLiteral(
-            "SELECT d.lngMasterID, d.date1, d.curCost,"
-            " (d.curRatio IS NULL AND d.curRegularPrice IS NULL),"
+            ", (d.curRatio IS NULL AND d.curRegularPrice IS NULL),"
             " CASE WHEN d.curRegularPrice IS NOT NULL THEN"
             " CAST((d.curRegularPrice*COALESCE(d.curQuantity,10000))/100000000 AS INTEGER)"
             " ELSE CAST((d.curCost*100)/COALESCE(d.curRatio,(SELECT m.") +
@@ -360,7 +229,7 @@ Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& term
         k + QStringLiteral(" AS d WHERE 1=1");
     if (!mGetManageProfitWhereSQL(p, sql, params)) {
         gProcError(proc);
-        return Scan::Failed;
+        return false;
     }
     struct Group {
         qint64 lines = 0;
@@ -370,36 +239,37 @@ Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& term
     };
     const size_t n = terms.size();
     std::unordered_map<qint64, std::vector<Group>> groups;
+    QSet<qint64> beyond; // suppliers with a sum beyond 64 bits
     const TermFinder finder(terms);
     RowCursor c(gdbData());
     if (!c.open(sql, params, proc))
-        return Scan::Failed;
+        return false;
     while (c.next()) {
-        const int regularType = c.type(4);
-        if (c.type(0) != SQLITE_INTEGER || c.type(2) != SQLITE_INTEGER ||
-            (regularType != SQLITE_INTEGER && regularType != SQLITE_NULL))
-            return Scan::Unusual;
-        std::vector<Group>& g = groups[c.int64(0)];
+        const qint64 id = c.int64(0);
+        std::vector<Group>& g = groups[id];
         if (g.empty())
             g.resize(n);
         Group& t = g[std::min(finder.term(c, 1), n - 1)];
         ++t.lines;
         t.noRatio += c.int64(3);
-        if (!addInto(t.cost, c.int64(2)) ||
-            (regularType == SQLITE_INTEGER && !addInto(t.regular, c.int64(4))))
-            return Scan::Unusual;
+        if (c.type(2) == SQLITE_NULL || !addInto(t.cost, c.int64(2)) ||
+            (c.type(4) == SQLITE_INTEGER && !addInto(t.regular, c.int64(4))))
+            beyond.insert(id);
     }
     if (c.failed())
-        return Scan::Failed;
+        return false;
     const int ki = kind - 1;
     for (const auto& [id, g] : groups) {
-        KindSums& s = sums[static_cast<qint32>(id)].kind[ki];
+        const qint32 masterID = static_cast<qint32>(id);
+        KindSums& s = sums[masterID].kind[ki];
         if (s.cost.empty()) {
             s.cost.assign(n, Currency());
             s.regular.assign(n, Currency());
             s.regularValid.assign(n, 1);
         }
         const bool noDefault = !hasDefault.value(id, false);
+        if (beyond.contains(id))
+            outOfRange.insert(masterID);
         for (size_t term = 0; term < n; ++term) {
             const Group& t = g[term];
             if (t.lines == 0)
@@ -407,39 +277,30 @@ Scan sumsByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& term
             s.lines += t.lines;
             allLines += t.lines;
             s.cost[term] = Currency::fromRaw(t.cost);
-            budget.add(s.cost[term]);
             if (noDefault && t.noRatio > 0) {
                 s.regularValid[term] = 0;
             } else {
                 const std::optional<Currency> regular = gCheckedFromInt(t.regular);
                 if (!regular)
-                    budget.exceeded = true;
+                    outOfRange.insert(masterID);
                 s.regular[term] = regular.value_or(Currency());
-                budget.add(s.regular[term]);
             }
         }
     }
-    return budget.exceeded ? Scan::Failed : Scan::Done;
+    return true;
 }
 
-// The sums of every supplier and term of one ledger (see sumsByGroupQuery).
-bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                        QHash<qint32, SupplierSums>& sums, qint64& allLines, RangeBudget& budget) {
-    switch (sumsByScan(p, terms, kind, sums, allLines, budget)) {
-    case Scan::Done:
-        return true;
-    case Scan::Failed:
-        return false;
-    case Scan::Unusual:
-        break;
-    }
-    return sumsByGroupQuery(p, terms, kind, sums, allLines, budget);
-}
-
-Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms, int kind,
-                      int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
-                      RangeBudget& budget) {
+// The class breakdown of one ledger for every supplier: per supplier the rows in the order of
+// the class list (values not in the list, and lines without a class, first), each with its sums
+// per term. Suppliers whose sums leave the currency range go into outOfRange (master IDs).
+bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
+                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
+                              QSet<qint32>& outOfRange) {
     const QString proc = QStringLiteral("mManegeProfit_GroupClass");
+    if (classNo < 1 || classNo > 3) {
+        gProcError(proc, QStringLiteral("class=") + QString::number(classNo));
+        return false;
+    }
     const QString c = QString::number(classNo);
     // The class list: each value's first place.
     std::unordered_map<std::string, QVariant> sortOf;
@@ -448,25 +309,21 @@ Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>
         if (!list.open(QStringLiteral("SELECT strClassItem, MIN(lngSort) FROM T_DATA_CLASS") + c +
                            QStringLiteral(" WHERE strClassItem IS NOT NULL GROUP BY strClassItem"),
                        {}, proc))
-            return Scan::Failed;
-        while (list.next()) {
-            const int sortType = list.type(1);
-            if (list.type(0) != SQLITE_TEXT ||
-                (sortType != SQLITE_INTEGER && sortType != SQLITE_NULL))
-                return Scan::Unusual;
+            return false;
+        while (list.next())
             sortOf.emplace(std::string(list.text(0)),
-                           sortType == SQLITE_NULL ? QVariant() : QVariant(list.int64(1)));
-        }
+                           list.type(1) == SQLITE_NULL ? QVariant() : QVariant(list.int64(1)));
         if (list.failed())
-            return Scan::Failed;
+            return false;
     }
     QVariantList params;
     QString sql = QStringLiteral("SELECT d.lngMasterID, d.strClass") + c +
-                  QStringLiteral(", d.date1, d.curCost FROM T_DATA") + QString::number(kind) +
+                  QStringLiteral(", d.date1, ") + amountSql(QStringLiteral("d.curCost")) +
+                  QStringLiteral(" FROM T_DATA") + QString::number(kind) +
                   QStringLiteral(" AS d WHERE 1=1");
     if (!mGetManageProfitWhereSQL(p, sql, params)) {
         gProcError(proc);
-        return Scan::Failed;
+        return false;
     }
     const size_t n = terms.size();
     const TermFinder finder(terms);
@@ -479,13 +336,9 @@ Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>
     std::map<Key, Sums> groups;
     RowCursor cur(gdbData());
     if (!cur.open(sql, params, proc))
-        return Scan::Failed;
+        return false;
     while (cur.next()) {
-        const int valueType = cur.type(1);
-        if (cur.type(0) != SQLITE_INTEGER || cur.type(3) != SQLITE_INTEGER ||
-            (valueType != SQLITE_TEXT && valueType != SQLITE_NULL))
-            return Scan::Unusual;
-        Key key{cur.int64(0), valueType == SQLITE_NULL
+        Key key{cur.int64(0), cur.type(1) == SQLITE_NULL
                                   ? std::nullopt
                                   : std::optional<std::string>(std::string(cur.text(1)))};
         Sums& g = groups[key];
@@ -495,11 +348,11 @@ Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>
         }
         const size_t term = std::min(finder.term(cur, 2), n - 1);
         g.seen[term] = 1;
-        if (!addInto(g.cost[term], cur.int64(3)))
-            return Scan::Unusual;
+        if (cur.type(3) == SQLITE_NULL || !addInto(g.cost[term], cur.int64(3)))
+            outOfRange.insert(static_cast<qint32>(key.first));
     }
     if (cur.failed())
-        return Scan::Failed;
+        return false;
     for (const auto& [key, g] : groups) {
         ClassRow row;
         if (key.second) {
@@ -509,40 +362,14 @@ Scan groupClassByScan(const ProfitReportParams& p, const std::vector<ProfitTerm>
                 row.sort = it->second;
         }
         row.sums.assign(n, Currency());
-        for (size_t t = 0; t < n; ++t) {
-            if (!g.seen[t])
-                continue;
-            row.sums[t] = Currency::fromRaw(g.cost[t]);
-            budget.add(row.sums[t]);
-        }
+        for (size_t t = 0; t < n; ++t)
+            if (g.seen[t])
+                row.sums[t] = Currency::fromRaw(g.cost[t]);
         rows[static_cast<qint32>(key.first)].push_back(std::move(row));
     }
-    if (budget.exceeded)
-        return Scan::Failed;
     for (auto it = rows.begin(); it != rows.end(); ++it)
         std::stable_sort(it->begin(), it->end(), classRowBefore);
-    return Scan::Done;
-}
-
-// The class breakdown of one ledger for every supplier (see groupClassByQuery).
-bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<ProfitTerm>& terms,
-                              int kind, int classNo, QHash<qint32, std::vector<ClassRow>>& rows,
-                              RangeBudget& budget) {
-    if (classNo < 1 || classNo > 3) {
-        gProcError(QStringLiteral("mManegeProfit_GroupClass"),
-                   QStringLiteral("class=") + QString::number(classNo));
-        return false;
-    }
-    switch (groupClassByScan(p, terms, kind, classNo, rows, budget)) {
-    case Scan::Done:
-        return true;
-    case Scan::Failed:
-        return false;
-    case Scan::Unusual:
-        break;
-    }
-    rows.clear();
-    return groupClassByQuery(p, terms, kind, classNo, rows, budget);
+    return true;
 }
 
 // ---- Writing ------------------------------------------------------------------------------
@@ -1104,17 +931,12 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     if (!run.begin(kExcelTemplateMargin))
         return ProfitOutcome::Failed;
     ProfitWriter w(run, p, terms, sumOnly);
-    // Stored amounts that add up beyond the currency range: the window's message, no file.
-    RangeBudget budget;
-    auto outOfRange = [&run]() {
-        run.refuse(gSumOutOfRangeText());
-        return ProfitOutcome::OutOfRange;
-    };
+    // Sums of the suppliers written that leave the currency range: the window's message naming
+    // the supplier, no file. Another supplier's sums do not count.
+    QSet<qint32> outOfRange;
     qint64 lines[2] = {0, 0};
-    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0], budget) ||
-        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1], budget)) {
-        if (budget.exceeded)
-            return outOfRange();
+    if (!mManegeProfit_Sums(p, terms, 1, w.sums, lines[0], outOfRange) ||
+        !mManegeProfit_Sums(p, terms, 2, w.sums, lines[1], outOfRange)) {
         gProcError(QStringLiteral("mGetManageProfitTargetRecordCount"));
         return failed();
     }
@@ -1128,8 +950,33 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     const int grouping[2] = {p.purchaseGroupingClass, p.saleGroupingClass};
     for (int k = 0; k < 2; ++k)
         if (grouping[k] > 0 &&
-            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k], budget))
-            return budget.exceeded ? outOfRange() : failed();
+            !mManegeProfit_GroupClass(p, terms, k + 1, grouping[k], w.classRows[k], outOfRange))
+            return failed();
+    RangeBudget budget;
+    for (const ProfitSupplier& s : p.suppliers) {
+        if (!s.checked)
+            continue;
+        if (!outOfRange.contains(s.masterID)) {
+            for (int k = 0; k < 2; ++k) {
+                const auto it = w.sums.constFind(s.masterID);
+                if (it != w.sums.constEnd()) {
+                    for (const Currency& v : it->kind[k].cost)
+                        budget.add(v);
+                    for (const Currency& v : it->kind[k].regular)
+                        budget.add(v);
+                }
+                for (const ClassRow& row : w.classRows[k].value(s.masterID))
+                    for (const Currency& v : row.sums)
+                        budget.add(v);
+            }
+        }
+        if (outOfRange.contains(s.masterID) || budget.exceeded) {
+            run.refuse(
+                gSumOutOfRangeText() +
+                QStringLiteral("\r\n\r\n仕入先番号 %1「%2」").arg(s.supplier).arg(s.shortName));
+            return ProfitOutcome::OutOfRange;
+        }
+    }
     if (!gdbData().executeSQL(QStringLiteral("DELETE FROM T_MP_RANKING"), {}, kProcRun))
         return failed();
     if (!w.writeTable() || !storeRanking(w.ranking))

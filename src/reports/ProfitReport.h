@@ -105,8 +105,8 @@ enum class ProfitOutcome {
     Saved,           // the workbook was saved (and offered for opening)
     StartAfterEnd,   // message 40 shown
     NothingToReport, // message 22 shown
-    OutOfRange,      // the stored amounts add up beyond the currency range: that message
-                     // (gSumOutOfRangeText) shown, no file
+    OutOfRange,      // the stored amounts of a supplier written add up beyond the currency
+                     // range: that message (gSumOutOfRangeText) naming the supplier, no file
     Failed           // failure path taken: message shown, logged "frmPrint_cmdMargin_Click"
 };
 

@@ -135,6 +135,14 @@ bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, 
     out.kind = kind;
     out.from = from;
     out.to = to;
+    if (!gChkStoredTaxRates(out.badRateRow)) {
+        gProcError(proc);
+        return false;
+    }
+    if (!out.badRateRow.isEmpty()) {
+        summary = out;
+        return true;
+    }
     QList<TaxRate> rates;
     qint32 taxClass = 1;
     if (!gGetTaxRates(rates) || !gGetTaxClass(taxClass)) {
@@ -323,6 +331,11 @@ TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& p,
     if (!gCalcTaxSummary(p.suppliers, from, to, p.kind, summary)) {
         gProcError(p.procName);
         svc().prompt().show(kExcelReportFailed, gstrAppTitle, MsgStyle::OKOnly);
+        return TaxSummaryOutcome::Failed;
+    }
+    if (!summary.badRateRow.isEmpty()) {
+        svc().prompt().show(summary.badRateRow, gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
         return TaxSummaryOutcome::Failed;
     }
     if (summary.outOfRange) {

@@ -44,6 +44,9 @@ struct TaxSummary {
     QList<TaxSummaryRow> rows;
     TaxSummaryRow total;
     bool outOfRange = false; // a sum left the currency range: nothing else is set
+    // A row of the rate table no window writes (gChkStoredTaxRates): the message naming it;
+    // nothing else is set.
+    QString badRateRow;
 };
 
 // Computes the summary of ledger kind over from..to for the suppliers given (their records

@@ -24,6 +24,48 @@ bool gGetTaxRates(QList<TaxRate>& rates) {
     return true;
 }
 
+bool gChkStoredTaxRates(QString& problem) {
+    problem.clear();
+    ResultSet rs(gdbData());
+    // The values as stored (names that the result set does not convert).
+    if (!rs.openRecordSet(QStringLiteral("SELECT datFrom AS strFrom, curStandard AS rawStandard,"
+                                         " curReduced AS rawReduced, typeof(curStandard),"
+                                         " typeof(curReduced) FROM T_TAX_RATE ORDER BY datFrom"),
+                          {}, QStringLiteral("gChkStoredTaxRates")))
+        return false;
+    const qint64 hundred = Currency::fromInt(100).raw();
+    for (const QVariantList& row : rs.rows()) {
+        const QString from = row.value(0).toString();
+        const bool dateOk =
+            from.size() == 10 && QDate::fromString(from, QStringLiteral("yyyy-MM-dd")).isValid();
+        bool ratesOk = true;
+        QString rates[2];
+        for (int i = 0; i < 2; ++i) {
+            const QVariant v = row.value(1 + i);
+            if (row.value(3 + i).toString() == QLatin1String("integer")) {
+                const qint64 raw = v.toLongLong();
+                rates[i] = Currency::fromRaw(raw).toString() + QLatin1Char('%');
+                ratesOk = ratesOk && raw >= 0 && raw <= hundred;
+            } else {
+                rates[i] = v.toString();
+                ratesOk = false;
+            }
+        }
+        if (dateOk && ratesOk)
+            continue;
+        problem = QStringLiteral("消費税率の表に正しくない行があります。\r\n"
+                                 "適用日「%1」、標準税率「%2」、軽減税率「%3」\r\n"
+                                 "この行は、このプログラムの画面からは書き込まれない値です。"
+                                 "その行を直すか、最新のバックアップを復元してください。")
+                      .arg(from, rates[0], rates[1]);
+        gProcError(QStringLiteral("gChkStoredTaxRates"),
+                   QStringLiteral("datFrom=%1 curStandard=%2 curReduced=%3")
+                       .arg(from, row.value(1).toString(), row.value(2).toString()));
+        return true;
+    }
+    return true;
+}
+
 std::optional<TaxRate> gTaxRateOn(const QList<TaxRate>& rates, const QDate& date) {
     std::optional<TaxRate> found;
     for (const TaxRate& r : rates) {

@@ -20,6 +20,12 @@ struct TaxRate {
 // Every row, ordered by date. Failure: logged "gGetTaxRates", false.
 bool gGetTaxRates(QList<TaxRate>& rates);
 
+// Looks for a row no window writes (by another program): a date that is not one, a rate that
+// is not a whole count from 0 to 100 percent. problem receives the message naming the first such
+// row (its date and rates as stored, and what to do), or stays empty. Failure: logged
+// "gChkStoredTaxRates", false.
+bool gChkStoredTaxRates(QString& problem);
+
 // The row in force on date (the last one dated on or before it) of rates ordered by date; none
 // before the first row.
 std::optional<TaxRate> gTaxRateOn(const QList<TaxRate>& rates, const QDate& date);

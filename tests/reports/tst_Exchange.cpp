@@ -208,6 +208,12 @@ void tst_Exchange::refusedFiles_data() {
     QTest::newRow("supplier number taken")
         << S << supplier("2,1,0,0,0,0,乙株式会社,,乙") + supplier("1,1,0,0,0,0,甲株式会社,,甲") << R
         << u"3 行目: 仕入先番号 1 は既に使用されています。 別の番号を入力してください。"_s;
+    QTest::newRow("supplier number twice in the file")
+        << S << supplier("2,1,0,0,0,0,乙株式会社,,乙") + supplier("2,1,0,0,0,0,丙株式会社,,丙") << R
+        << u"3 行目: 仕入先番号 2 は既に使用されています。 別の番号を入力してください。"_s;
+    QTest::newRow("one master ID left for two rows")
+        << S << supplier("2,1,0,0,0,0,乙株式会社,,乙") + supplier("3,1,0,0,0,0,丙株式会社,,丙") << R
+        << u"3 行目: 仕入先は999件まで登録できます"_s;
     QTest::newRow("short name wider than its box")
         << S << supplier("2,1,0,0,0,0,長い表示社名株式会社,,長い表示社名") << R
         << u"2 行目: 表示社名は半角8文字（全角4文字）までです"_s;
@@ -231,6 +237,13 @@ void tst_Exchange::refusedFiles() {
     QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s, .supplyRatio = 60}));
     ClassEntry e;
     QVERIFY(gAddClassEntry(1, u"肥料"_s, e));
+    if (QByteArray(QTest::currentDataTag()) == "one master ID left for two rows") {
+        // Master IDs up to 999 are taken by the supplier and by sales lines, all but 998.
+        QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET lngMasterID = 999"_s) &&
+                gdbData().executeSQL(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                     "FROM n WHERE i < 997) INSERT INTO T_DATA2 (lngMasterID) "
+                                     "SELECT i FROM n"_s));
+    }
     QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
     QStringList header;
     if (QByteArray(QTest::currentDataTag()) == "unknown header")

@@ -2,10 +2,12 @@
 #include "TestData.h"
 #include "XlsxCheck.h"
 #include "base/Globals.h"
+#include "reports/CsvExchange.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 #include "workbook/Workbook.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +44,10 @@ private slots:
     void totalsBeyondTheRange();
     void failures_exitThree();
     void csvAndPdf();
+    void importLeavesTheFileAlone_data();
+    void importLeavesTheFileAlone();
+    void dataMessages_data();
+    void dataMessages();
 
 private:
     CliResult run(const QStringList& args, const QString& data = {});
@@ -180,8 +186,6 @@ void tst_ReportCli::refusals() {
 void tst_ReportCli::totalsBeyondTheRange_data() {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("balances") << QStringList({u"balances"_s, u"--date"_s, u"2024/01/31"_s});
-    QTest::newRow("profit") << QStringList(
-        {u"profit"_s, u"--from"_s, u"2023/12/21"_s, u"--to"_s, u"2024/02/20"_s});
     QTest::newRow("ledger") << QStringList(
         {u"ledger"_s, u"--from"_s, u"2024/01/01"_s, u"--to"_s, u"2024/01/31"_s});
 }
@@ -254,6 +258,110 @@ void tst_ReportCli::csvAndPdf() {
     QCOMPARE(paths.size(), 2);
     QVERIFY(paths[0].endsWith(u"仕入先表.xlsx"_s) && paths[1].endsWith(u"仕入先表.pdf"_s));
     QVERIFY(QFile::exists(paths[1]));
+}
+
+void tst_ReportCli::importLeavesTheFileAlone_data() {
+    QTest::addColumn<QStringList>("options"); // after "import ledger <file>"
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("badRow"); // a last row of an unknown supplier
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // the first line of the standard output, or error
+    const QString refused = u"3 行目: 仕入先番号「9」の仕入先は登録されていません"_s;
+    const QString checked = u"1 行すべて取り込めます / all 1 rows can be imported"_s;
+    const QStringList check{u"--check"_s};
+    QTest::newRow("check") << check << false << false << 0 << checked;
+    QTest::newRow("check, read-only file") << check << true << false << 0 << checked;
+    QTest::newRow("check, a row refused, read-only") << check << true << true << 1 << refused;
+    QTest::newRow("import, a row refused") << QStringList() << false << true << 1 << refused;
+    QTest::newRow("import, read-only file")
+        << QStringList() << true << false << 1
+        << u"データファイルが読み取り専用のため、取り込めません"_s;
+}
+
+// A check and a refused import leave every byte of the data file. The file has free pages (of a
+// ranking row removed); a row larger than the engine's page cache, stored and rolled back, would
+// leave its text in them.
+void tst_ReportCli::importLeavesTheFileAlone() {
+    QFETCH(QStringList, options);
+    QFETCH(bool, readOnly);
+    QFETCH(bool, badRow);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_MP_RANKING (strSupplierShortName) VALUES (?)"_s,
+                                 {QString(400000, u'x')}));
+    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_MP_RANKING"_s));
+    QStringList header;
+    QVERIFY(gCsvLedgerHeader(1, header));
+    const QString csv = m_out->filePath(u"lines.csv"_s);
+    QVERIFY(writeBytes(csv, "\xEF\xBB\xBF" + header.join(u',').toUtf8() +
+                                "\r\n1,,2024/02/01,,x,,,,,,,60,100,,," + QByteArray(4000000, 'n') +
+                                "\r\n" + (badRow ? "9,,2024/02/01,,x,,,,,,,60,100,,,\r\n" : "")));
+    m_folder->close(); // the file as the program leaves it: no log beside it
+    const QString db = m_folder->dbPath();
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner));
+    const QByteArray before = QCryptographicHash::hash(readBytes(db), QCryptographicHash::Sha256);
+    const CliResult r = run(QStringList{u"import"_s, u"ledger"_s, csv} + options);
+    QCOMPARE(r.code, code);
+    QCOMPARE((code == 0 || badRow ? r.out : r.err).section(u'\n', 0, 0), said);
+    QCOMPARE(QCryptographicHash::hash(readBytes(db), QCryptographicHash::Sha256), before);
+    QVERIFY(!QFile::exists(db + u".before-import"_s) && !QFile::exists(db + u"-journal"_s));
+}
+
+void tst_ReportCli::dataMessages_data() {
+    QTest::addColumn<QString>("fault"); // rows another program wrote (SQL), or "damaged"
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message"); // a part of the standard error
+    const QStringList profit{u"profit"_s, u"--from"_s, u"2023/12/21"_s, u"--to"_s, u"2024/02/20"_s};
+    const QStringList tax{u"tax"_s, u"--from"_s, u"2024/01/01"_s, u"--csv"_s};
+    // Two lines of supplier 2 at the largest amount the currency holds, or beyond 64 bits.
+    const QString lines = u"INSERT INTO T_DATA1 (lngMasterID, date1, strItem, curCost) VALUES"
+                          " (2, '2024-01-05', '大', %1), (2, '2024-01-06', '大', %1)"_s;
+    const QString largest = lines.arg(u"9223372036854770000"_s);
+    const QString rate = u"INSERT INTO T_TAX_RATE (datFrom, curStandard, curReduced) VALUES "_s;
+    const QString badRate =
+        u"消費税率の表に正しくない行があります。\n適用日「2024-%1」、標準税率「%2」"
+        "、軽減税率「%3」\nこの行は、このプログラムの画面からは書き込まれ"
+        "ない値です。その行を直すか、最新のバックアップを復元してください。"_s;
+    const QString named = u"正しい値に直してください。\n\n仕入先番号 2「三河屋」"_s;
+    QTest::newRow("profit, supplier 2's sum beyond the range") << largest << profit << 1 << named;
+    QTest::newRow("profit, supplier 2's amounts beyond 64 bits")
+        << lines.arg(u"1e19"_s) << profit << 1 << named;
+    QTest::newRow("profit without supplier 2")
+        << largest << profit + QStringList{u"--suppliers"_s, u"1"_s} << 0 << QString();
+    QTest::newRow("tax, a rate of 0 %")
+        << rate + u"('2024-01-01', 0, 0)"_s << tax << 0 << QString();
+    QTest::newRow("tax, a rate of 100 %")
+        << rate + u"('2024-01-01', 1000000, 80000)"_s << tax << 0 << QString();
+    QTest::newRow("tax, a rate above 100 %")
+        << rate + u"('2024-01-01', 1000001, 80000)"_s << tax << 3
+        << badRate.arg(u"01-01"_s, u"100.0001%"_s, u"8%"_s);
+    QTest::newRow("tax, a rate below 0 %") << rate + u"('2024-01-01', 100000, -1)"_s << tax << 3
+                                           << badRate.arg(u"01-01"_s, u"10%"_s, u"-0.0001%"_s);
+    QTest::newRow("tax, a rate that is no number")
+        << rate + u"('2024-01-01', 'ten', 80000)"_s << tax << 3
+        << badRate.arg(u"01-01"_s, u"ten"_s, u"8%"_s);
+    QTest::newRow("tax, a date that is none") << rate + u"('2024-02-30', 100000, 80000)"_s << tax
+                                              << 3 << badRate.arg(u"02-30"_s, u"10%"_s, u"8%"_s);
+    QTest::newRow("ledger, damaged data file")
+        << u"damaged"_s << QStringList{u"ledger"_s} << 3
+        << u"データファイルが壊れています。\n入力や帳票の内容が正しくない可能性があります。\n"
+           "メニューの「バックアップ」から、最新のバックアップを復元してください。"_s;
+}
+
+// What the data itself can make a report say: sums of one supplier beyond the range, a rate
+// row no window writes, a damaged file.
+void tst_ReportCli::dataMessages() {
+    QFETCH(QString, fault);
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    QVERIFY(fault == u"damaged"_s ? m_folder->damageDataFile() : gdbData().executeSQL(fault));
+    const CliResult r = run(args);
+    QCOMPARE(r.code, code);
+    QVERIFY2(code == 0 ? r.err.isEmpty() : r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(written().size(), code == 0 ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(tst_ReportCli)

@@ -899,6 +899,14 @@ bool openDataFolder(const QString& folder, const QString& dataOption) {
         gProcError(QStringLiteral("tovaki-report"), svc().paths().db);
         return false;
     }
+    // A damaged file is told as the window tells it, before anything is read from it; a damaged
+    // page met later (SQLITE_CORRUPT) is told through the damage handler.
+    if (!gQuickCheckDataFile(svc().paths().db)) {
+        printErr(gDataFileDamagedText(svc().paths().db));
+        DbClose();
+        return false;
+    }
+    gSetDataFileDamageHandler([]() { printErr(gDataFileDamagedText(gdbData().path())); });
     if (!gMsgInit(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/msg"))) {
         printErr(QStringLiteral("必要とするメッセージデータベースが開けません"));
         gProcError(QStringLiteral("tovaki-report"), svc().paths().app);
@@ -955,7 +963,9 @@ int main(int argc, char** argv) {
         }
         if (!openDataFolder(exchange.data, exchange.dataFile))
             return kExitFailed;
-        const int code = exchange.import ? runImport(exchange) : runExport(exchange);
+        int code = exchange.import ? runImport(exchange) : runExport(exchange);
+        if (gDataFileDamaged())
+            code = kExitFailed;
         DbClose();
         gMsgClose();
         return code;
@@ -977,6 +987,8 @@ int main(int argc, char** argv) {
         code = runTax(options);
     else
         code = runSupplierList(options);
+    if (gDataFileDamaged())
+        code = kExitFailed;
     DbClose();
     gMsgClose();
     return code;
