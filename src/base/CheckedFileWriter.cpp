@@ -1,25 +1,97 @@
 #include "base/CheckedFileWriter.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
+constexpr QFileDevice::Permissions kOwnerReadWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
 QString systemReason(int code) {
     return QString::fromLocal8Bit(std::generic_category().message(code).c_str());
 }
 
+// The system's error numbers that gFileFailureText explains.
+constexpr int kKnownCodes[] = {ENOSPC, EFBIG, EACCES, EPERM, EROFS, ENOENT, ENOTDIR,
+#ifdef EDQUOT
+                               EDQUOT
+#endif
+};
+
+// The error number behind a failure whose reason the file device gives as text: errno as it
+// stood right after the failing call when the text is its text, else the known number whose text
+// it is, else errno when it is a known one (QSaveFile's own text for a target that is not
+// writable).
+int failureCode(const QString& reason, int current) {
+    if (current != 0 && reason == systemReason(current))
+        return current;
+    for (int code : kKnownCodes)
+        if (reason == systemReason(code))
+            return code;
+    return std::find(std::begin(kKnownCodes), std::end(kKnownCodes), current) !=
+                   std::end(kKnownCodes)
+               ? current
+               : 0;
+}
+
 } // namespace
 
-CheckedFileWriter::CheckedFileWriter(const QString& path) : m_file(path) {}
+QString gFileFailureText(int code, const QString& reason, const QString& path) {
+    QString cause;
+    switch (code) {
+    case ENOSPC:
+    case EFBIG:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        cause = QStringLiteral("ディスクの空き容量が足りません。");
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        cause = QStringLiteral("書き込む権限がありません。");
+        break;
+    case ENOENT:
+    case ENOTDIR:
+        cause = QStringLiteral("フォルダーが見つかりません。");
+        break;
+    default:
+        cause = reason.isEmpty()
+                    ? QStringLiteral("書き込みに失敗しました。")
+                    : QStringLiteral("書き込みに失敗しました（") + reason + QStringLiteral("）。");
+        break;
+    }
+    return cause + QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
+}
 
-bool CheckedFileWriter::fail(const QString& reason) {
+bool gMakeOwnerOnlyFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return true;
+    if (QDir().mkpath(info.absolutePath()))
+        QDir().mkdir(folder, kOwnerReadWrite | QFileDevice::ExeOwner);
+    return QFileInfo(folder).isDir();
+}
+
+CheckedFileWriter::CheckedFileWriter(const QString& path) : m_path(path), m_file(path) {}
+
+bool CheckedFileWriter::fail(const QString& reason, int code) {
     cancel(reason.isEmpty() ? QStringLiteral("書き込みに失敗しました") : reason);
+    m_code = failureCode(reason, code);
     return false;
+}
+
+QString CheckedFileWriter::failureText() const {
+    return gFileFailureText(m_code, m_error, m_path);
 }
 
 void CheckedFileWriter::cancel(const QString& reason) {
@@ -32,9 +104,29 @@ void CheckedFileWriter::cancel(const QString& reason) {
 }
 
 bool CheckedFileWriter::open() {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // A new file is made under a mask that leaves the group and others nothing, so it is
+    // owner-only from its creation. The mask is the process's: a file another thread makes
+    // meanwhile can only come out narrower.
+    const bool replacing = QFileInfo::exists(m_path);
+#ifdef Q_OS_UNIX
+    const mode_t mask = ::umask(0077);
+#endif
+    errno = 0;
+    const bool opened = m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const int code = errno;
+#ifdef Q_OS_UNIX
+    ::umask(mask);
+#endif
+    if (!opened) {
         m_error = m_file.errorString();
+        m_code = failureCode(m_error, code);
         return false;
+    }
+    // QSaveFile gives a file that replaces another that file's mode; it is narrowed before
+    // anything is written.
+    if (replacing && !m_file.setPermissions(kOwnerReadWrite)) {
+        const int failed = errno;
+        return fail(m_file.errorString(), failed);
     }
     return true;
 }
@@ -45,9 +137,11 @@ bool CheckedFileWriter::write(const char* data, qint64 size) {
     while (size > 0) {
         // A short write (the disk filled up within it) is followed by one that fails with the
         // system's reason.
+        errno = 0;
         const qint64 n = m_file.write(data, size);
+        const int code = errno;
         if (n <= 0)
-            return fail(m_file.errorString());
+            return fail(m_file.errorString(), code);
         data += n;
         size -= n;
     }
@@ -57,23 +151,32 @@ bool CheckedFileWriter::write(const char* data, qint64 size) {
 bool CheckedFileWriter::commit() {
     if (m_cancelled || !m_file.isOpen())
         return false;
-    if (m_file.error() != QFileDevice::NoError || !m_file.flush())
-        return fail(m_file.errorString());
+    errno = 0;
+    if (m_file.error() != QFileDevice::NoError || !m_file.flush()) {
+        const int code = errno;
+        return fail(m_file.errorString(), code);
+    }
 #ifdef Q_OS_UNIX
     // QSaveFile syncs too but does not look at the result; a file system that reports a lost
     // write only here (network and delayed-allocation file systems) is caught. A file system
     // that cannot sync at all is not a failure.
-    if (::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
-        return fail(systemReason(errno));
+    if (::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS) {
+        const int code = errno;
+        return fail(systemReason(code), code);
+    }
 #endif
+    errno = 0;
     if (!m_file.commit()) {
+        const int code = errno;
         m_error = m_file.errorString();
+        m_code = failureCode(m_error, code);
         return false;
     }
     return true;
 }
 
-bool gWriteQuotedCsv(const QString& path, const std::vector<QStringList>& records, QString& error) {
+bool gWriteQuotedCsv(const QString& path, const std::vector<QStringList>& records, QString& error,
+                     QString* failureText) {
     QByteArray data("\xEF\xBB\xBF");
     for (const QStringList& record : records) {
         for (qsizetype i = 0; i < record.size(); ++i) {
@@ -88,5 +191,7 @@ bool gWriteQuotedCsv(const QString& path, const std::vector<QStringList>& record
     if (writer.open() && writer.write(data) && writer.commit())
         return true;
     error = writer.errorString();
+    if (failureText)
+        *failureText = writer.failureText();
     return false;
 }

@@ -13,7 +13,9 @@ void gSetLastError(int number, const QString& source, const QString& description
 
 void gProcError(const QString& procName, const QString& text = {});
 
-// The log's full path: the temporary folder + application title + "_ErrLog.txt".
+// The log's full path: the temporary folder + application title + "_ErrLog_" + the user's login
+// name (the user number when the name is unusable in a file name) + ".txt", e.g.
+// /tmp/tovaki_ErrLog_hanako.txt. Each user has a log of their own, owner-only (0600).
 bool gGetErrLogPath(QString& path);
 
 // The temporary folder: env "temp", then "tmp", then the system temporary folder, then the

@@ -222,6 +222,7 @@ public:
     bool commit() { return flush() && m_file.commit(); }
     void cancel() { m_file.cancel(); }
     QString errorString() const { return m_file.errorString(); }
+    QString failureText() const { return m_file.failureText(); } // after open or commit failed
 
 private:
     CheckedFileWriter m_file;
@@ -806,6 +807,7 @@ bool gExportCsv(const CsvExportParams& p, const CsvCallbacks& cb, CsvExportResul
     if (!out.open()) {
         gSetLastError(0, QStringLiteral("file"), out.errorString());
         gProcError(kProcExport, path);
+        result.message = out.failureText();
         return false;
     }
     result.outcome = CsvExportOutcome::Written;
@@ -829,6 +831,7 @@ bool gExportCsv(const CsvExportParams& p, const CsvCallbacks& cb, CsvExportResul
         gSetLastError(0, QStringLiteral("file"), out.errorString());
         gProcError(kProcExport, path);
         result.outcome = CsvExportOutcome::Failed;
+        result.message = out.failureText();
         return false;
     }
     result.path = path;

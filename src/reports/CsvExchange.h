@@ -67,7 +67,9 @@ struct CsvExportResult {
     CsvExportOutcome outcome = CsvExportOutcome::Failed;
     QString path;    // the file written
     qint64 rows = 0; // records after the header
-    QString message; // for NotEncodable and NothingToExport
+    QString message; // for NotEncodable and NothingToExport; for Failed, why the file could not
+                     // be written (gFileFailureText; "" when the failure was not the file's:
+                     // reading the data file, or no desktop)
 };
 
 // Writes "<folder>/　YYYY-MM-DD　HH：MM：SS　<table>.csv" (the report names' pattern) through

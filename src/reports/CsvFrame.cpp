@@ -24,8 +24,6 @@
 
 namespace {
 
-const QString kCsvFailed =
-    QStringLiteral("CSV ファイルが正常に作成されませんでした。管理者に問い合わせてください");
 const QString kImportFailed =
     QStringLiteral("CSV ファイルを取り込めませんでした。データは取り込む前のままです。\r\n"
                    "管理者に問い合わせてください");
@@ -169,7 +167,11 @@ void CsvFrame::cmdCsvExportClick() {
         cboCsvEncoding->setFocus();
         break;
     case CsvExportOutcome::Failed:
-        svc().prompt().show(kCsvFailed, gstrAppTitle, MsgStyle::OKOnly);
+        svc().prompt().show(result.message.isEmpty()
+                                ? kCsvFileReportFailed
+                                : kCsvFileReportFailed + QStringLiteral("\r\n\r\n") +
+                                      result.message,
+                            gstrAppTitle, MsgStyle::OKOnly);
         break;
     }
 }

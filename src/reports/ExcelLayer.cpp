@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
 
 namespace {
 
@@ -193,6 +194,7 @@ bool ExcelReportRun::save(const QString& suffix) {
         path = gAddBackSlash(folder) + unique;
     }
     if (!m_book.save(path)) {
+        m_failureCause = m_book.saveFailureText();
         fail();
         return false;
     }
@@ -254,7 +256,11 @@ void ExcelReportRun::fail(const QString& reason) {
     m_running = false;
     if (m_busy)
         setBusy(false);
-    svc().prompt().show(m_failureMessage, gstrAppTitle, MsgStyle::OKOnly);
+    // A file that could not be written: the message says why (full disk, permission, folder).
+    const QString cause = std::exchange(m_failureCause, {});
+    svc().prompt().show(cause.isEmpty() ? m_failureMessage
+                                        : m_failureMessage + kCrLf + kCrLf + cause,
+                        gstrAppTitle, MsgStyle::OKOnly);
     gSetLastError(0, QStringLiteral("Workbook"), why);
     gProcError(m_procName, QString());
 }

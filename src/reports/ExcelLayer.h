@@ -31,6 +31,8 @@ inline const QString kExcelReportFailed =
     QStringLiteral("表が正常に作成されませんでした。管理者に問い合わせてください");
 inline const QString kExcelFileReportFailed =
     QStringLiteral("エクセルファイルが正常に作成されませんでした。管理者に問い合わせてください");
+inline const QString kCsvFileReportFailed =
+    QStringLiteral("CSV ファイルが正常に作成されませんでした。管理者に問い合わせてください");
 inline const QString kExcelOpenFailed = QStringLiteral("EXCELファイルを開くのに失敗しました。");
 
 // Opens folder + fileName into book. False (reason in book.errorText()) when the template is
@@ -68,7 +70,9 @@ QString gExcelReportPath(const QString& folder, const QDateTime& at, const QStri
 //
 // Every failure after begin() ends in fail(): the busy state is cleared, the workbook is
 // discarded (no file is left), the failure message is shown and the run's procedure name is
-// logged together with the reason.
+// logged together with the reason. When the file itself could not be written, the message goes on
+// with the cause and the file (gFileFailureText): "…管理者に問い合わせてください" CR LF CR LF
+// "ディスクの空き容量が足りません。" CR LF path.
 class ExcelReportRun {
 public:
     struct Callbacks {
@@ -138,6 +142,7 @@ private:
     void setBusy(bool busy);
     QString m_procName;
     QString m_failureMessage;
+    QString m_failureCause; // why the workbook could not be written, for the failure message
     QString m_outputFolder;
     Callbacks m_callbacks;
     Workbook m_book;

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 constexpr int kDefaultTimeLimitSeconds = 180;
@@ -70,6 +74,11 @@ PdfResult gConvertToPdf(const QString& workbook, const std::function<void()>& ti
     QTemporaryDir profile(QDir(gGetTempFolder()).filePath(QStringLiteral("tovaki-pdf-XXXXXX")));
     QProcess conv;
     conv.setProcessChannelMode(QProcess::MergedChannels);
+#ifdef Q_OS_UNIX
+    // The PDF carries the books as the workbook does: the converter makes its files under a mask
+    // that leaves the group and others nothing, so the PDF is owner-only from its creation.
+    conv.setChildProcessModifier([] { ::umask(0077); });
+#endif
     conv.start(program, {QStringLiteral("-env:UserInstallation=") +
                              QUrl::fromLocalFile(profile.path()).toString(),
                          QStringLiteral("--headless"), QStringLiteral("--norestore"),
@@ -111,6 +120,8 @@ PdfResult gConvertToPdf(const QString& workbook, const std::function<void()>& ti
         return failed(
             PdfOutcome::Failed,
             QStringLiteral("PDF への変換に失敗しました（終了コード %1）。").arg(conv.exitCode()));
+    // Owner-only whatever mode the converter chose.
+    QFile::setPermissions(pdf, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     r.outcome = PdfOutcome::Written;
     r.pdfPath = pdf;
     return r;

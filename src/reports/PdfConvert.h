@@ -29,6 +29,7 @@ struct PdfResult {
     QString message; // unless Written: what happened, for the user
 };
 
-// Converts the workbook to gPdfPathFor(workbook). tick runs about ten times a second while the
-// converter works (the window keeps painting its progress). The workbook is never touched.
+// Converts the workbook to gPdfPathFor(workbook), owner-only (0600) like the workbook. tick runs
+// about ten times a second while the converter works (the window keeps painting its progress). The
+// workbook is never touched.
 PdfResult gConvertToPdf(const QString& workbook, const std::function<void()>& tick = {});

@@ -253,13 +253,13 @@ QStringList gTaxSummaryCells(const TaxSummaryRow& r, int kind) {
     return c;
 }
 
-bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary) {
+bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary, QString* failureText) {
     std::vector<QStringList> records{gTaxSummaryHeadings(summary.kind)};
     for (const TaxSummaryRow& r : summary.rows)
         records.push_back(gTaxSummaryCells(r, summary.kind));
     records.push_back(gTaxSummaryCells(summary.total, summary.kind));
     QString error;
-    if (!gWriteQuotedCsv(path, records, error)) {
+    if (!gWriteQuotedCsv(path, records, error, failureText)) {
         gSetLastError(0, QStringLiteral("CheckedFileWriter"), error);
         gProcError(QStringLiteral("gWriteTaxSummaryCsv"), path);
         return false;
@@ -357,8 +357,11 @@ TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& p,
         QString unique;
         if (QFileInfo::exists(path) && gGetUniqueFName(folder, QFileInfo(path).fileName(), unique))
             path = gAddBackSlash(folder) + unique;
-        if (!gWriteTaxSummaryCsv(path, summary)) {
+        QString why;
+        if (!gWriteTaxSummaryCsv(path, summary, &why)) {
             gProcError(p.procName);
+            svc().prompt().show(kCsvFileReportFailed + QStringLiteral("\r\n\r\n") + why,
+                                gstrAppTitle, MsgStyle::OKOnly);
             return TaxSummaryOutcome::Failed;
         }
         if (savedPath)

@@ -78,14 +78,16 @@ struct TaxSummaryParams {
 // the summary computed (message 22 when no supplier has a line in the range; the currency-range
 // message when a sum cannot be formed), then the workbook (template TaxSummary.xlsx, sheet
 // "消費税集計表") saved and offered to open, or the CSV file written. savedPath receives the
-// file's path.
+// file's path. A CSV file that cannot be written is told as kCsvFileReportFailed with its cause.
 TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& params,
                                    const ExcelReportRun::Callbacks& callbacks,
                                    QString* savedPath = nullptr);
 
 // Writes the summary as CSV (UTF-8 with a byte order mark, CR LF, every field quoted): the
-// headings, the rows and the total row. Failure: logged "gWriteTaxSummaryCsv", false, no file.
-bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary);
+// headings, the rows and the total row. Failure: logged "gWriteTaxSummaryCsv", false, no file,
+// and the cause for the user (gFileFailureText) in failureText when given.
+bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary,
+                         QString* failureText = nullptr);
 
 inline const QString kExcelTemplateTaxSummary = QStringLiteral("TaxSummary.xlsx");
 inline const QString kTaxSummarySheet = QStringLiteral("消費税集計表");

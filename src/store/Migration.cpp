@@ -1,5 +1,6 @@
 #include "store/Migration.h"
 
+#include "base/CheckedFileWriter.h"
 #include "base/ErrorLog.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
@@ -92,7 +93,7 @@ QString gDataBackupFolder(const QString& dataFile) {
 
 QString gCopyBeforeMigration(const QString& dataFile, int version, const QString& procName) {
     const QString folder = gDataBackupFolder(dataFile);
-    if (!QDir().mkpath(folder)) {
+    if (!gMakeOwnerOnlyFolder(folder)) { // the copies in it are the books
         gSetLastError(0, QStringLiteral("QDir"), QStringLiteral("cannot create ") + folder);
         gProcError(procName, folder);
         return {};

@@ -506,14 +506,21 @@ bool Workbook::saveToData(QByteArray& out) {
 }
 
 bool Workbook::save(const QString& path) {
+    d->saveFailure.clear();
     QByteArray bytes;
     if (!saveToData(bytes))
         return false;
     CheckedFileWriter f(path);
-    if (!f.open() || !f.write(bytes) || !f.commit())
+    if (!f.open() || !f.write(bytes) || !f.commit()) {
+        d->saveFailure = f.failureText();
         return d->fail(QStringLiteral("保存できません：") + path + QStringLiteral("（") +
                        f.errorString() + QStringLiteral("）"));
+    }
     return true;
+}
+
+QString Workbook::saveFailureText() const {
+    return d->saveFailure;
 }
 
 // ---------------------------------------------------------------------------------------------

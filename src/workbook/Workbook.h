@@ -194,9 +194,13 @@ public:
     bool isOpen() const;
 
     // Writes the package to path through a temporary file in the same folder that replaces path
-    // only when complete, so a failed save leaves no file (and an existing file unchanged).
+    // only when complete, so a failed save leaves no file (and an existing file unchanged). The
+    // file is owner-only (CheckedFileWriter).
     bool save(const QString& path);
     bool saveToData(QByteArray& out);
+    // When the last save failed in writing the file: that failure as the user is told it
+    // (gFileFailureText: the cause and the file); "" otherwise.
+    QString saveFailureText() const;
 
     QString errorText() const;
 

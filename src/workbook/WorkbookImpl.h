@@ -42,6 +42,7 @@ struct Workbook::Impl {
     Package pkg;
     bool isOpen = false;
     QString error;
+    QString saveFailure; // the last save's file failure for the user
     std::string workbookPart;
     pugi::xml_document* ct = nullptr;
     pugi::xml_node wbRoot;

@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
+#include <pwd.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -62,7 +64,10 @@ TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()
 }
 
 QString TestProgramFolder::errorLogPath() const {
-    return tempPath() + QLatin1Char('/') + appTitle() + QStringLiteral("_ErrLog.txt");
+    const passwd* user = ::getpwuid(::geteuid());
+    return tempPath() + QLatin1Char('/') + appTitle() + QStringLiteral("_ErrLog_") +
+           (user ? QString::fromLocal8Bit(user->pw_name) : QString::number(::geteuid())) +
+           QStringLiteral(".txt");
 }
 
 QString TestProgramFolder::errorLog() const {

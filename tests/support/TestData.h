@@ -26,7 +26,7 @@ public:
     QString dbPath() const { return path() + QStringLiteral("/sys/db1"); }
     // The temporary folder, which holds the error log.
     QString tempPath() const { return m_dir->path() + QStringLiteral("/temp"); }
-    QString errorLogPath() const; // tempPath + "/tovaki_ErrLog.txt"
+    QString errorLogPath() const; // tempPath + "/tovaki_ErrLog_<login name>.txt"
     QString errorLog() const;     // its contents ("" when absent)
     int errorLogEntries() const;  // number of entries in it
     // The procedure named by each entry, in the order written ("DbInit", "Main", ...).

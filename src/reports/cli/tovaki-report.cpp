@@ -814,8 +814,10 @@ int runExport(const ExchangeOptions& o) {
     case CsvExportOutcome::Failed:
         break;
     }
+    // When the file could not be written: an empty line, the cause and the file.
     printErr(QStringLiteral("CSV ファイルを作成できませんでした（エラーログを参照） / the CSV "
-                            "file could not be written (see the error log)"));
+                            "file could not be written (see the error log)") +
+             (result.message.isEmpty() ? QString() : QStringLiteral("\n\n") + result.message));
     return kExitFailed;
 }
 
