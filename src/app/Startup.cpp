@@ -42,7 +42,9 @@ QString programFolderOrDefault(const QString& programFolder) {
 } // namespace
 
 QString gInstanceLockPath() {
-    return gAddBackSlash(gGetTempFolder()) + appTitle() + QStringLiteral(".lock");
+    // Per user: another user's program in the same temporary folder is no second instance.
+    return gAddBackSlash(gGetTempFolder()) + appTitle() + QLatin1Char('_') + gUserFileTag() +
+           QStringLiteral(".lock");
 }
 
 bool gChkPrevInstance(bool showMessage) {

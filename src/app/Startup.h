@@ -39,8 +39,8 @@ bool gTakeDataFile(const QString& dataFile);
 bool gChkPrevInstance(bool showMessage);
 // Gives up the instance lock (at the end of the process).
 void gReleaseInstanceLock();
-// The lock file that marks a running instance: in the temporary folder, named after the
-// application title.
+// The lock file that marks a running instance of this user: in the temporary folder, named after
+// the application title and the user (tovaki_hanako.lock).
 QString gInstanceLockPath();
 
 // Application-wide look: the window icon from the program folder, Qt's own Japanese texts

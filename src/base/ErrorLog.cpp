@@ -48,9 +48,9 @@ QString ieVersion() {
     return QStringLiteral("Can'tGet");
 }
 
-// The user whose log it is, as a part of a file name: the login name, or the user number when the
-// name is unknown or holds characters other than letters, digits, ".", "_" and "-".
-QString logUserName() {
+} // namespace
+
+QString gUserFileTag() {
     static const QString name = [] {
         static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._-]+$"));
 #ifdef Q_OS_UNIX
@@ -71,6 +71,8 @@ QString logUserName() {
     }();
     return name;
 }
+
+namespace {
 
 // Appends bytes to the log at path. The log is this user's alone: a new one is made owner-only
 // (0600), an existing one is narrowed to that when it is wider, and nothing is written when the
@@ -128,7 +130,7 @@ bool gGetErrLogPath(QString& path) {
     const QString folder = gGetTempFolder();
     if (folder.isEmpty())
         return false;
-    path = gAddBackSlash(folder) + appTitle() + QStringLiteral("_ErrLog_") + logUserName() +
+    path = gAddBackSlash(folder) + appTitle() + QStringLiteral("_ErrLog_") + gUserFileTag() +
            QStringLiteral(".txt");
     return true;
 }

@@ -18,6 +18,11 @@ void gProcError(const QString& procName, const QString& text = {});
 // /tmp/tovaki_ErrLog_hanako.txt. Each user has a log of their own, owner-only (0600).
 bool gGetErrLogPath(QString& path);
 
+// The user as a part of a file name in the shared temporary folder (the error log, the
+// single-instance lock): the login name, or the user number when the name is unknown or holds
+// characters other than letters, digits, ".", "_" and "-".
+QString gUserFileTag();
+
 // The temporary folder: env "temp", then "tmp", then the system temporary folder, then the
 // program folder; the first that exists.
 QString gGetTempFolder();

@@ -203,6 +203,15 @@ void tst_StartupFlow::helpAndAbout() {
 }
 
 void tst_StartupFlow::secondInstance() {
+    // Other users' programs in the same temporary folder (also of a build that named its lock
+    // after the program alone) are not this user's instance.
+    QLockFile shared(gAddBackSlash(gGetTempFolder()) + QStringLiteral("tovaki.lock"));
+    QLockFile otherUser(gAddBackSlash(gGetTempFolder()) + QStringLiteral("tovaki_someone.lock"));
+    QVERIFY(shared.tryLock(0) && otherUser.tryLock(0));
+    QVERIFY(gChkPrevInstance(true));
+    QVERIFY(m_t.prompt->shown.isEmpty() && m_t.process->terminations.isEmpty());
+    gReleaseInstanceLock();
+
     QLockFile other(gInstanceLockPath());
     QVERIFY(other.tryLock(0)); // the instance that runs already
     QVERIFY(!Main(m_folder->path()));
