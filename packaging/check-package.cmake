@@ -1,8 +1,9 @@
 # Builds the Debian package of a build tree and checks it as a user's machine would see it:
 #   cmake -DBUILD=<build dir> -DSCHEMA=<db1.sql> -DMKDB=<tovaki-mkdb> -DSCRATCH=<dir>
-#         -P check-package.cmake
+#         [-DHARDENED=1] -P check-package.cmake
+# HARDENED says the build tree was compiled with the hardening flags (an optimised build).
 # Prints "SKIPPED" and stops when a tool it needs is missing.
-foreach(tool dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli)
+foreach(tool dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian)
     find_program(found_${tool} ${tool})
     if(NOT found_${tool})
         message("SKIPPED: ${tool} is not installed")
@@ -37,7 +38,9 @@ foreach(f usr/bin/tovaki usr/bin/tovaki-report usr/share/applications/tovaki.des
           usr/share/icons/hicolor/48x48/apps/tovaki.png
           usr/share/icons/hicolor/256x256/apps/tovaki.png
           usr/share/metainfo/jp.quillo_soft.tovaki.metainfo.xml
-          usr/share/man/man1/tovaki-report.1 usr/share/tovaki/index.html
+          usr/share/man/man1/tovaki.1.gz usr/share/man/man1/tovaki-report.1.gz
+          usr/share/doc/tovaki/copyright usr/share/doc/tovaki/changelog.Debian.gz
+          usr/share/tovaki/index.html
           usr/share/tovaki/sys/msg usr/share/tovaki/sys/db1.empty usr/share/tovaki/sys/icon.ico
           usr/share/tovaki/sys/excel_format/)
     string(FIND "${listing}" " ./${f}\n" at)
@@ -54,6 +57,26 @@ foreach(d libqt6widgets6 libsqlite3-0 fonts-noto-cjk qt6-translations-l10n)
         message(FATAL_ERROR "Depends lacks ${d}: ${out}")
     endif()
 endforeach()
+
+# Debian's package checker finds no error and no warning (and, in a hardened build, no missing
+# hardening, which it only reports as information).
+execute_process(COMMAND lintian --display-info --fail-on none --tag-display-limit 0 ${deb}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(bad_tags "^[EW]: ")
+if(HARDENED)
+    set(bad_tags "^[EW]: |^I: [^:]+: hardening-")
+endif()
+string(REPLACE ";" "," lines "${out}")
+string(REPLACE "\n" ";" lines "${lines}")
+set(complaints)
+foreach(line IN LISTS lines)
+    if(line MATCHES "${bad_tags}")
+        string(APPEND complaints "${line}\n")
+    endif()
+endforeach()
+if(NOT rc EQUAL 0 OR complaints)
+    message(FATAL_ERROR "lintian (${rc}) finds:\n${complaints}\n${out}\n${err}")
+endif()
 
 # Unpacked as the package manager would; the installed desktop files validate.
 set(root ${SCRATCH}/root)

@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev libpugixml-dev libzip-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth openbox xdotool
-    dpkg-dev desktop-file-utils appstream
+    dpkg-dev desktop-file-utils appstream lintian
     libreoffice-calc-nogui poppler-utils libxlsxwriter-dev sqlite3
 )
 missing=()

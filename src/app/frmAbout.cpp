@@ -42,7 +42,8 @@ frmAbout::frmAbout() {
                            this);
     lblNotice->setObjectName(QStringLiteral("lblNotice"));
 
-    lblContact = new QLabel(QStringLiteral("お問い合わせ、最新版の配布は"), this);
+    lblContact =
+        new QLabel(QStringLiteral("お問い合わせ、最新版の配布は下のページをご覧ください。"), this);
     lblContact->setObjectName(QStringLiteral("lblContact"));
 
     const QString address = appHomepage();

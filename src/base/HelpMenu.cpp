@@ -61,7 +61,7 @@ bool gDspHelp(const QString& file) {
     const QString path = gAddBackSlash(svc().paths().app) + file;
     if (QFileInfo::exists(path) && svc().shell().open(path))
         return true;
-    showOpenFailure(QString());
+    showOpenFailure(QStringLiteral("ヘルプファイル：\r\n") + path);
     gSetLastError(0, QStringLiteral("Shell"), QStringLiteral("cannot open ") + path);
     gProcError(QStringLiteral("gDspHelp"));
     return false;

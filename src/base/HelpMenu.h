@@ -24,7 +24,7 @@ void gMenuShowAbout(const QString& formName);
 // Opens the error log with the desktop's program for text files.
 bool gDspErrLog();
 // Opens gAddBackSlash(svc().paths().app) + file (every caller passes "index.html"); on failure
-// message 14 and a log entry under "gDspHelp".
+// message 14 naming the file and a log entry under "gDspHelp".
 bool gDspHelp(const QString& file);
 // Opens the maker's web page (the bundled help page when the build names none); on failure
 // message 14 with the address and a log entry under "gDspHP".

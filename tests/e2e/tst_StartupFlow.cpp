@@ -68,6 +68,8 @@ private slots:
     void garbledCatalogueEndsStartUp();
     void registeredWindowsReplaceTheMenu();
     void helpAndAbout();
+    void helpPageThatCannotOpenIsNamed_data();
+    void helpPageThatCannotOpenIsNamed();
     void secondInstance();
     void startUpWithAnUnusableFileIsToldOnce_data();
     void startUpWithAnUnusableFileIsToldOnce();
@@ -200,6 +202,41 @@ void tst_StartupFlow::helpAndAbout() {
         QStringList({QStringLiteral("gDspHelp"), QStringLiteral("frmMenu_mnuContents_Click")}));
     QVERIFY(m_t.process->terminations.isEmpty());
     QVERIFY(gdbData().isOpen() && frmMenu::existing()->isVisible());
+}
+
+// The menu's 目次 and the About window's link tell which page failed to open.
+void tst_StartupFlow::helpPageThatCannotOpenIsNamed_data() {
+    QTest::addColumn<bool>("fromAbout");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("目次") << false << QStringLiteral("ヘルプファイル：\r\n");
+    QTest::newRow("About link") << true << QStringLiteral("HPアドレス：\r\n");
+}
+
+void tst_StartupFlow::helpPageThatCannotOpenIsNamed() {
+    QFETCH(bool, fromAbout);
+    QFETCH(QString, caption);
+    QVERIFY(Main(m_folder->path()));
+    m_t.shell->result = false;
+    QString contact;
+    if (fromAbout) {
+        // The About window is modal: its link is pressed from inside its loop.
+        QTimer::singleShot(0, [&contact] {
+            frmAbout* about = frmAbout::existing();
+            if (!about)
+                return;
+            contact = about->findChild<QLabel*>(QStringLiteral("lblContact"))->text();
+            about->findChild<QPushButton*>(QStringLiteral("cmdHP"))->click();
+            about->close();
+        });
+        frmMenu::existing()->mnuAbout->trigger();
+        QCOMPARE(contact, QStringLiteral("お問い合わせ、最新版の配布は下のページをご覧ください。"));
+    } else {
+        frmMenu::existing()->mnuContents->trigger();
+    }
+    QCOMPARE(m_t.prompt->texts(),
+             QStringList{caption + m_folder->path() +
+                         QStringLiteral("/index.html\r\nページを開けませんでした。\r\n"
+                                        "表示するプログラムの設定を確認してください。")});
 }
 
 void tst_StartupFlow::secondInstance() {
