@@ -166,6 +166,9 @@ private slots:
     void refusedTaxRateKeepsTheWindowOpen_data();
     void refusedTaxRateKeepsTheWindowOpen();
     void taxRateTableIsShownAndExtended();
+    void systemWindowClosesByButtonOrEscape_data();
+    void systemWindowClosesByButtonOrEscape();
+    void systemWindowFitsA1366x768Screen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -646,6 +649,53 @@ void tst_Maintenance::autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy() {
     QVERIFY(ok);
     QCOMPARE(filesIn(gDataBackupFolder(m_folder->dbPath())),
              QStringList{QFileInfo(written).fileName()});
+}
+
+// 閉じる and Esc close the window as its title bar does: the settings are stored, and a rate
+// that is refused keeps the window open.
+void tst_Maintenance::systemWindowClosesByButtonOrEscape_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("閉じる") << false << QStringLiteral("10") << true;
+    QTest::newRow("Esc") << true << QStringLiteral("10") << true;
+    QTest::newRow("閉じる, refused rate") << false << QStringLiteral("101") << false;
+    QTest::newRow("Esc, refused rate") << true << QStringLiteral("101") << false;
+}
+
+void tst_Maintenance::systemWindowClosesByButtonOrEscape() {
+    QFETCH(bool, escape);
+    QFETCH(QString, rate);
+    QFETCH(bool, closed);
+    frmSystem* w = openSystem();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    child<QComboBox>(w, "cboCloseDay")->setCurrentIndex(24); // 25
+    child<QLineEdit>(w, "txtTaxRate")->setText(rate);
+    if (escape) {
+        QTest::keyClick(child<QLineEdit>(w, "txtPurchaseCaption"), Qt::Key_Escape);
+    } else {
+        auto* button = child<QPushButton>(w, "cmdClose");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("閉じる"));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(frmSystem::existing() == nullptr, closed);
+    QCOMPARE(storedSettings(),
+             closed ? QStringLiteral("25|0|仕入|売上|10") : QStringLiteral("-1|-1|仕入|売上|?"));
+    if (!closed) {
+        child<QLineEdit>(w, "txtTaxRate")->setText(QStringLiteral("10"));
+        QVERIFY(closeSystem());
+    }
+}
+
+// The whole window, with a title bar of 32 pixels, fits above a task bar of 48 on a 1366 × 768
+// screen.
+void tst_Maintenance::systemWindowFitsA1366x768Screen() {
+    frmSystem* w = openSystem();
+    const QSize size = w->sizeHint().expandedTo(w->minimumSizeHint());
+    QVERIFY2(size.width() <= 1366 && size.height() + 32 <= 768 - 48,
+             qPrintable(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height())));
 }
 
 QTEST_MAIN(tst_Maintenance)
