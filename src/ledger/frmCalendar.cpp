@@ -9,6 +9,7 @@
 #include <QCalendarWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
@@ -27,6 +28,10 @@ frmCalendar::frmCalendar() {
     Calendar1->setObjectName(QStringLiteral("Calendar1"));
     Calendar1->setGridVisible(true);
     Calendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    // Month names, weekdays and the week starting on Sunday as in Japan, whatever the system
+    // locale.
+    Calendar1->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    Calendar1->setFirstDayOfWeek(Qt::Sunday);
     layout->addWidget(Calendar1);
     auto* buttons = new QHBoxLayout();
     cmdDecision = new QPushButton(QStringLiteral("確　定"), central);

@@ -29,6 +29,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -497,12 +498,13 @@ void tst_frmData::calendarPicksOrGoesBack_data() {
     QTest::addColumn<QString>("button"); // empty: the close box
     QTest::addColumn<QDate>("shown");
     QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("month"); // as the calendar names the shown month
     QTest::newRow("decided") << u"2024/2/1"_s << u"cmdDecision"_s << QDate(2024, 2, 1)
-                             << u"2024/01/09"_s;
+                             << u"2024/01/09"_s << u"2月"_s;
     QTest::newRow("back: written out")
-        << u"2024/2/1"_s << u"cmdExit"_s << QDate(2024, 2, 1) << u"2024/02/01"_s;
+        << u"2024/12/1"_s << u"cmdExit"_s << QDate(2024, 12, 1) << u"2024/12/01"_s << u"12月"_s;
     QTest::newRow("closed, no date: today")
-        << QString() << QString() << QDate(2024, 3, 5) << QString();
+        << QString() << QString() << QDate(2024, 3, 5) << QString() << u"3月"_s;
 }
 
 void tst_frmData::calendarPicksOrGoesBack() {
@@ -510,13 +512,20 @@ void tst_frmData::calendarPicksOrGoesBack() {
     QFETCH(QString, button);
     QFETCH(QDate, shown);
     QFETCH(QString, after);
+    QFETCH(QString, month);
     frmData* f = openLedger(1);
     QVERIFY(pickSupplier(f, 12));
     f->cboCalcStartDate->setEditText(typed);
     QDate seen;
+    QString names; // the month, then the weekdays from the first column (the tests run in C.UTF-8)
     whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
         auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
         seen = cal->selectedDate();
+        names = cal->findChild<QToolButton*>(u"qt_calendar_monthbutton"_s)->text() + u' ';
+        const QAbstractItemModel* days =
+            cal->findChild<QTableView*>(u"qt_calendar_calendarview"_s)->model();
+        for (int column = 0; column < days->columnCount(); ++column)
+            names += days->index(0, column).data().toString();
         cal->setSelectedDate(QDate(2024, 1, 9));
         if (button.isEmpty())
             w->close();
@@ -525,6 +534,7 @@ void tst_frmData::calendarPicksOrGoesBack() {
     });
     f->cmdCulcStartCalendar->click();
     QCOMPARE(seen, shown);
+    QCOMPARE(names, month + u" 日月火水木金土"_s);
     QCOMPARE(f->cboCalcStartDate->currentText(), after);
 }
 
