@@ -21,6 +21,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +92,8 @@ private slots:
     void historyWindowListsThePeriodAndExportsCsv_data();
     void historyWindowListsThePeriodAndExportsCsv();
     void findGoesToTheNextMatchingLine();
+    void editActionsOnASelectedCell_data();
+    void editActionsOnASelectedCell();
 
 private:
     frmData* openLedger(int kind);
@@ -549,6 +552,7 @@ void tst_frmData::resetChecks() {
     QVERIFY(pickSupplier(f, 12));
     QString offered;
     const auto reset = [&](const QString& scope) {
+        m_svc.prompt->answers.enqueue(MsgResult::Yes);
         whenOpen<frmDataCheck0>([&](frmDataCheck0* w) {
             offered = w->cboSetting->currentText();
             w->cboSetting->setCurrentIndex(w->cboSetting->findText(scope));
@@ -560,7 +564,9 @@ void tst_frmData::resetChecks() {
     };
     reset(u"現在の"_s);
     QCOMPARE(offered, u"現在の"_s);
-    QCOMPARE(m_svc.prompt->texts(), QStringList{u"処理が完了しました"_s});
+    QCOMPARE(m_svc.prompt->texts(),
+             (QStringList{u"現在の仕入先のチェックを０にします。よろしいですか？"_s,
+                          u"処理が完了しました"_s}));
     QCOMPARE(lineRow(1, mine, u"curCheck"_s), (QVariantList{cur(0)}));
     QCOMPARE(lineRow(1, mineNull, u"curCheck"_s), (QVariantList{cur(0)}));
     QCOMPARE(lineRow(1, other, u"curCheck"_s), (QVariantList{cur(5)}));
@@ -643,6 +649,7 @@ void tst_frmData::undoThenRedoEachChange() {
         QTest::keyClick(grid, Qt::Key_Delete);
         m_svc.prompt->shown.clear();
     } else if (change == u"check") {
+        m_svc.prompt->answers.enqueue(MsgResult::Yes);
         whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
             QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
             w->close();
@@ -670,7 +677,7 @@ void tst_frmData::undoThenRedoEachChange() {
 // Undo goes back step by step through the window's own changes, on one line and across two, and
 // redo forward again; the ledger reads back as it was after each step. A line another writer
 // changed since a step refuses that step (the line keeps the other writer's change); with no step
-// left, Ctrl+Z says so.
+// left, 元に戻す is off.
 void tst_frmData::undoAndRedoGoStepByStep_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("edits"); // "row column text", a step each
@@ -737,8 +744,9 @@ void tst_frmData::undoAndRedoGoStepByStep() {
             messages << refused;
             break;
         default:
+            // Nothing left to undo: the menu and the button are off, Ctrl+Z does nothing.
+            QVERIFY(!f->mnuUndo->isEnabled() && !f->cmdUndo->isEnabled());
             key(Qt::Key_Z);
-            messages << u"元に戻せる変更はありません。"_s;
         }
         QCOMPARE(lines(kind, 1, all), expected);
         QCOMPARE(m_svc.prompt->texts(), messages);
@@ -834,6 +842,97 @@ void tst_frmData::findGoesToTheNextMatchingLine() {
     QTest::keyClick(f->txtFind, Qt::Key_Return);
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"「ぶどう」を含む行は見つかりませんでした。"_s});
     QCOMPARE(f->DBGrid_Main->currentIndex().row(), 1);
+}
+
+// Ctrl+V and Delete on a cell that is not being edited store through the same check and undo
+// as typing; すべて０ asks first. 元に戻す (menu and button) and やり直す are on only when there
+// is a step: undo brings the cell back, redo the change again.
+void tst_frmData::editActionsOnASelectedCell_data() {
+    QTest::addColumn<QString>("action"); // paste, delete, reset (すべて０ for the current supplier)
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("given");  // the clipboard's text, or the answer to すべて０
+    QTest::addColumn<QString>("stored"); // the line's column in the database
+    QTest::addColumn<QVariant>("after");
+    QTest::addColumn<QStringList>("messages");
+    const QVariant null;
+    const QString ask = u"現在の仕入先のチェックを０にします。よろしいですか？"_s;
+    QTest::newRow("paste a note: its first cell")
+        << u"paste"_s << 14 << u"貼付\t次\r\n2行目"_s << u"strNote"_s << QVariant(u"貼付"_s)
+        << QStringList();
+    QTest::newRow("paste a quantity")
+        << u"paste"_s << 7 << u"21\n"_s << u"curQuantity"_s << cur(21) << QStringList();
+    QTest::newRow("paste refused") << u"paste"_s << 7 << u"abc"_s << u"curQuantity"_s << cur(20)
+                                   << QStringList{u"数値を入力してください"_s};
+    QTest::newRow("paste with nothing copied: kept")
+        << u"paste"_s << 14 << QString() << u"strNote"_s << QVariant(u"メモ"_s) << QStringList();
+    QTest::newRow("Delete a note")
+        << u"delete"_s << 14 << QString() << u"strNote"_s << null << QStringList();
+    QTest::newRow("Delete an amount")
+        << u"delete"_s << 7 << QString() << u"curQuantity"_s << null << QStringList();
+    QTest::newRow("Delete an empty cell: no step")
+        << u"delete"_s << 12 << QString() << u"curPayment"_s << null << QStringList();
+    QTest::newRow("すべて０, no") << u"reset"_s << 13 << u"no"_s << u"curCheck"_s << cur(3)
+                                  << QStringList{ask};
+    QTest::newRow("すべて０, yes") << u"reset"_s << 13 << u"yes"_s << u"curCheck"_s << cur(0)
+                                   << QStringList{ask, u"処理が完了しました"_s};
+}
+
+void tst_frmData::editActionsOnASelectedCell() {
+    QFETCH(QString, action);
+    QFETCH(int, column);
+    QFETCH(QString, given);
+    QFETCH(QString, stored);
+    QFETCH(QVariant, after);
+    QFETCH(QStringList, messages);
+    const qint64 id = addLine(LineRow{.date = QDate(2024, 3, 1),
+                                      .item = u"品"_s,
+                                      .quantity = 20,
+                                      .cost = 2000,
+                                      .check = 3,
+                                      .note = u"メモ"_s});
+    const QVariantList before = lineRow(1, id, stored);
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    LedgerGrid* grid = f->DBGrid_Main;
+    // 元に戻す in the menu and as a button, then やり直す.
+    const auto offered = [f] {
+        return QString::number(f->mnuUndo->isEnabled()) + QString::number(f->cmdUndo->isEnabled()) +
+               QString::number(f->mnuRedo->isEnabled());
+    };
+    QCOMPARE(offered(), u"000"_s);
+    QApplication::setActiveWindow(f);
+    grid->setCurrentIndex(f->model()->index(0, column));
+    if (action == u"paste") {
+        QGuiApplication::clipboard()->setText(given);
+        QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    } else if (action == u"delete") {
+        QTest::keyClick(grid, Qt::Key_Delete);
+    } else {
+        m_svc.prompt->answers.enqueue(given == u"yes" ? MsgResult::Yes : MsgResult::No);
+        whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
+            QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
+            w->close();
+        });
+        QTest::mouseClick(f->cmdCol[13], Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QVERIFY(!grid->activeEditor());
+    QCOMPARE(m_svc.prompt->texts(), messages);
+    QCOMPARE(lineRow(1, id, stored), QVariantList{after});
+    if (QVariantList{after} == before) {
+        QCOMPARE(offered(), u"000"_s);
+        return;
+    }
+    QCOMPARE(offered(), u"110"_s);
+    m_svc.prompt->shown.clear();
+    QApplication::setActiveWindow(f);
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(lineRow(1, id, stored), before);
+    QCOMPARE(offered(), u"001"_s);
+    QTest::keyClick(grid, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(lineRow(1, id, stored), QVariantList{after});
+    QCOMPARE(offered(), u"110"_s);
+    QVERIFY(m_svc.prompt->shown.isEmpty());
 }
 
 QTEST_MAIN(tst_frmData)
