@@ -6,6 +6,7 @@
 #include "ledger/LineRules.h"
 #include "store/Period.h"
 
+#include <QBoxLayout>
 #include <QCalendarWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -13,6 +14,8 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
 
 frmCalendar::frmCalendar() {
@@ -32,6 +35,24 @@ frmCalendar::frmCalendar() {
     // locale.
     Calendar1->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
     Calendar1->setFirstDayOfWeek(Qt::Sunday);
+    QTextCharFormat saturday = Calendar1->weekdayTextFormat(Qt::Saturday);
+    saturday.setForeground(QColor(0x00, 0x40, 0xC0));
+    Calendar1->setWeekdayTextFormat(Qt::Saturday, saturday);
+    // The year before the month, "2024年 2月", as a Japanese calendar heads its page (the bar's
+    // parts are found by the names Qt gives them; without them the bar stays as Qt lays it out).
+    auto* bar = Calendar1->findChild<QWidget*>(QStringLiteral("qt_calendar_navigationbar"));
+    auto* month = Calendar1->findChild<QWidget*>(QStringLiteral("qt_calendar_monthbutton"));
+    auto* year = Calendar1->findChild<QWidget*>(QStringLiteral("qt_calendar_yearbutton"));
+    if (auto* yearEdit = Calendar1->findChild<QSpinBox*>(QStringLiteral("qt_calendar_yearedit")))
+        yearEdit->setSuffix(QStringLiteral("年"));
+    if (auto* barLayout = bar ? qobject_cast<QBoxLayout*>(bar->layout()) : nullptr;
+        barLayout && month && year && barLayout->indexOf(month) >= 0 &&
+        barLayout->indexOf(year) > barLayout->indexOf(month)) {
+        barLayout->removeWidget(month);
+        barLayout->insertWidget(barLayout->indexOf(year) + 1, month);
+    }
+    // The year's text follows the suffix at once.
+    Calendar1->setCurrentPage(Calendar1->yearShown(), Calendar1->monthShown());
     layout->addWidget(Calendar1);
     auto* buttons = new QHBoxLayout();
     cmdDecision = new QPushButton(QStringLiteral("確　定"), central);

@@ -501,13 +501,13 @@ void tst_frmData::calendarPicksOrGoesBack_data() {
     QTest::addColumn<QString>("button"); // empty: the close box
     QTest::addColumn<QDate>("shown");
     QTest::addColumn<QString>("after");
-    QTest::addColumn<QString>("month"); // as the calendar names the shown month
+    QTest::addColumn<QString>("month"); // as the calendar heads the shown month
     QTest::newRow("decided") << u"2024/2/1"_s << u"cmdDecision"_s << QDate(2024, 2, 1)
-                             << u"2024/01/09"_s << u"2月"_s;
-    QTest::newRow("back: written out")
-        << u"2024/12/1"_s << u"cmdExit"_s << QDate(2024, 12, 1) << u"2024/12/01"_s << u"12月"_s;
+                             << u"2024/01/09"_s << u"2024年 2月"_s;
+    QTest::newRow("back: written out") << u"2024/12/1"_s << u"cmdExit"_s << QDate(2024, 12, 1)
+                                       << u"2024/12/01"_s << u"2024年 12月"_s;
     QTest::newRow("closed, no date: today")
-        << QString() << QString() << QDate(2024, 3, 5) << QString() << u"3月"_s;
+        << QString() << QString() << QDate(2024, 3, 5) << QString() << u"2024年 3月"_s;
 }
 
 void tst_frmData::calendarPicksOrGoesBack() {
@@ -520,11 +520,19 @@ void tst_frmData::calendarPicksOrGoesBack() {
     QVERIFY(pickSupplier(f, 12));
     f->cboCalcStartDate->setEditText(typed);
     QDate seen;
-    QString names; // the month, then the weekdays from the first column (the tests run in C.UTF-8)
+    QString names; // the year and month, then the weekdays from the first column (in C.UTF-8)
     whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
         auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
         seen = cal->selectedDate();
-        names = cal->findChild<QToolButton*>(u"qt_calendar_monthbutton"_s)->text() + u' ';
+        // The navigation bar's texts from left to right.
+        QList<QToolButton*> bar;
+        for (QToolButton* b : cal->findChildren<QToolButton*>())
+            if (b->isVisible() && !b->text().isEmpty())
+                bar << b;
+        std::sort(bar.begin(), bar.end(),
+                  [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+        for (QToolButton* b : bar)
+            names += b->text() + u' ';
         const QAbstractItemModel* days =
             cal->findChild<QTableView*>(u"qt_calendar_calendarview"_s)->model();
         for (int column = 0; column < days->columnCount(); ++column)
