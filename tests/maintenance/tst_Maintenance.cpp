@@ -135,10 +135,18 @@ frmSystem* openSystem() {
     return w;
 }
 
-bool closeSystem() {
-    const bool closed = frmSystem::instance()->close();
+// Closes the window by its title bar, Esc or its button 閉じる; true when it closed.
+enum class By { TitleBar, Escape, Button };
+bool closeSystem(By by = By::TitleBar) {
+    frmSystem* w = frmSystem::instance();
+    if (by == By::TitleBar)
+        w->close();
+    else if (by == By::Escape)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    else if (auto* button = w->findChild<QPushButton*>(QStringLiteral("cmdClose")))
+        QTest::mouseClick(button, Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return closed;
+    return !frmSystem::existing();
 }
 
 } // namespace
@@ -166,9 +174,6 @@ private slots:
     void refusedTaxRateKeepsTheWindowOpen_data();
     void refusedTaxRateKeepsTheWindowOpen();
     void taxRateTableIsShownAndExtended();
-    void systemWindowClosesByButtonOrEscape_data();
-    void systemWindowClosesByButtonOrEscape();
-    void systemWindowFitsA1366x768Screen();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -291,11 +296,13 @@ void tst_Maintenance::cancelledDialogsAndRefusalsChangeNothing() {
 }
 
 // An older data file has no ledger words: the window shows the words every other window uses,
-// and closing it stores them; a cleared word is refused; edited settings are stored and shown
-// again.
+// and closing it (Esc, 閉じる or the title bar alike) stores them; a cleared word is refused;
+// edited settings are stored and shown again. The window, with a title bar of 32 pixels, fits
+// a 1366 × 768 screen above a task bar of 48.
 void tst_Maintenance::settingsAreStoredAndShownAgain() {
     QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     frmSystem* w = openSystem();
+    QVERIFY(w->sizeHint().width() <= 1366 && w->sizeHint().height() + 32 <= 768 - 48);
     QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
     auto* day = child<QComboBox>(w, "cboCloseDay");
     QCOMPARE(day->currentText(), QStringLiteral("20"));
@@ -304,14 +311,14 @@ void tst_Maintenance::settingsAreStoredAndShownAgain() {
     QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_0")->isChecked());
     // No estimate rate was ever stored: the box stays empty and the rate table decides.
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QString());
-    QVERIFY(closeSystem());
+    QVERIFY(closeSystem(By::Escape));
     for (int id : {8, 9, 10, 11, 50, 51})
         QCOMPARE(systemRowCount(id), 1);
     QCOMPARE(systemRowCount(32), 0);
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
     w = openSystem();
     child<QLineEdit>(w, "txtSaleCaption")->clear();
-    QVERIFY(!closeSystem());
+    QVERIFY(!closeSystem(By::Button));
     QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "txtSaleCaption"));
     QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
@@ -328,7 +335,7 @@ void tst_Maintenance::settingsAreStoredAndShownAgain() {
     auto* backups = child<QSpinBox>(w, "spnAutoBackup");
     QCOMPARE(backups->value(), 10);
     backups->setValue(0);
-    QVERIFY(closeSystem());
+    QVERIFY(closeSystem(By::Button));
     QVERIFY(m_svc.prompt->shown.isEmpty());
     qint32 kept = -1;
     QVERIFY(gGetSystemLngField(51, kept, -1));
@@ -649,53 +656,6 @@ void tst_Maintenance::autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy() {
     QVERIFY(ok);
     QCOMPARE(filesIn(gDataBackupFolder(m_folder->dbPath())),
              QStringList{QFileInfo(written).fileName()});
-}
-
-// 閉じる and Esc close the window as its title bar does: the settings are stored, and a rate
-// that is refused keeps the window open.
-void tst_Maintenance::systemWindowClosesByButtonOrEscape_data() {
-    QTest::addColumn<bool>("escape");
-    QTest::addColumn<QString>("rate");
-    QTest::addColumn<bool>("closed");
-    QTest::newRow("閉じる") << false << QStringLiteral("10") << true;
-    QTest::newRow("Esc") << true << QStringLiteral("10") << true;
-    QTest::newRow("閉じる, refused rate") << false << QStringLiteral("101") << false;
-    QTest::newRow("Esc, refused rate") << true << QStringLiteral("101") << false;
-}
-
-void tst_Maintenance::systemWindowClosesByButtonOrEscape() {
-    QFETCH(bool, escape);
-    QFETCH(QString, rate);
-    QFETCH(bool, closed);
-    frmSystem* w = openSystem();
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    child<QComboBox>(w, "cboCloseDay")->setCurrentIndex(24); // 25
-    child<QLineEdit>(w, "txtTaxRate")->setText(rate);
-    if (escape) {
-        QTest::keyClick(child<QLineEdit>(w, "txtPurchaseCaption"), Qt::Key_Escape);
-    } else {
-        auto* button = child<QPushButton>(w, "cmdClose");
-        QVERIFY(button);
-        QCOMPARE(button->text(), QStringLiteral("閉じる"));
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(frmSystem::existing() == nullptr, closed);
-    QCOMPARE(storedSettings(),
-             closed ? QStringLiteral("25|0|仕入|売上|10") : QStringLiteral("-1|-1|仕入|売上|?"));
-    if (!closed) {
-        child<QLineEdit>(w, "txtTaxRate")->setText(QStringLiteral("10"));
-        QVERIFY(closeSystem());
-    }
-}
-
-// The whole window, with a title bar of 32 pixels, fits above a task bar of 48 on a 1366 × 768
-// screen.
-void tst_Maintenance::systemWindowFitsA1366x768Screen() {
-    frmSystem* w = openSystem();
-    const QSize size = w->sizeHint().expandedTo(w->minimumSizeHint());
-    QVERIFY2(size.width() <= 1366 && size.height() + 32 <= 768 - 48,
-             qPrintable(QStringLiteral("%1 × %2").arg(size.width()).arg(size.height())));
 }
 
 QTEST_MAIN(tst_Maintenance)
