@@ -1,10 +1,13 @@
 #include "ledger/LedgerGrid.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 
@@ -128,9 +131,14 @@ void LedgerGrid::keyPressEvent(QKeyEvent* event) {
             return;
         }
         if (mods == Qt::NoModifier) {
+            // Whole lines selected: they are deleted; otherwise the current cell is emptied.
             const QList<int> rows = selectedLineRows();
-            if (!rows.isEmpty() && deleteRows)
-                deleteRows(rows);
+            if (!rows.isEmpty()) {
+                if (deleteRows)
+                    deleteRows(rows);
+            } else {
+                storeIntoCurrentCell(QString());
+            }
             return;
         }
         break;
@@ -143,7 +151,25 @@ void LedgerGrid::keyPressEvent(QKeyEvent* event) {
     default:
         break;
     }
+    if (event->matches(QKeySequence::Paste)) {
+        // The first cell of what was copied: up to a tab or a line break, as a spreadsheet
+        // copies one cell.
+        // Nothing copied: nothing changes.
+        static const QRegularExpression cellEnd(QStringLiteral("[\\t\\r\\n]"));
+        const QString copied = QGuiApplication::clipboard()->text();
+        if (!copied.isEmpty())
+            storeIntoCurrentCell(copied.section(cellEnd, 0, 0));
+        return;
+    }
     QTableView::keyPressEvent(event);
+}
+
+void LedgerGrid::storeIntoCurrentCell(const QString& text) {
+    const QModelIndex cur = currentIndex();
+    if (!cur.isValid() || !(cur.flags() & Qt::ItemIsEditable) || !commitCell)
+        return;
+    // A refused text is stored nowhere; the window has told the user why.
+    commitCell(cur, text);
 }
 
 QList<int> LedgerGrid::selectedLineRows() const {

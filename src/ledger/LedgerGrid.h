@@ -34,8 +34,9 @@ private:
 };
 
 // The ledger grid: a table view whose cell edits are confirmed through the window. A confirmed
-// text goes to commitCell; when the window refuses it (and has told the user why), the editor
-// stays open with the typed text and the user stays in the cell.
+// text goes to commitCell (so do Ctrl+V and Delete on a cell not being edited); when the window
+// refuses it (and has told the user why), the editor stays open with the typed text and the user
+// stays in the cell.
 class LedgerGrid : public QTableView {
     Q_OBJECT
 
@@ -45,7 +46,7 @@ public:
     // The window's part. commitCell: true when the text was stored (or left unchanged), false
     // when refused. keyDown: a key pressed in the grid or its editor; true when handled (the
     // key then goes no further). buttonClick: the drop-down button of a cell was pressed.
-    // deleteRows: the user asked to delete the selected lines (Delete) or the current line
+    // deleteRows: the user asked to delete the selected whole lines (Delete) or the current line
     // (Ctrl+Delete).
     std::function<bool(const QModelIndex&, const QString&)> commitCell;
     std::function<bool(QKeyEvent*)> keyDown;
@@ -80,6 +81,9 @@ protected:
 
 private:
     QList<int> selectedLineRows() const;
+    // A text for the current cell outside an edit (Ctrl+V, Delete), confirmed through
+    // commitCell as a typed one is: stored with its undo step, or refused with the reason.
+    void storeIntoCurrentCell(const QString& text);
 
     QPointer<QWidget> m_editor;
     QPersistentModelIndex m_editIndex;

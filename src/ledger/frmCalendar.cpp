@@ -6,12 +6,16 @@
 #include "ledger/LineRules.h"
 #include "store/Period.h"
 
+#include <QBoxLayout>
 #include <QCalendarWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
 
 frmCalendar::frmCalendar() {
@@ -27,6 +31,28 @@ frmCalendar::frmCalendar() {
     Calendar1->setObjectName(QStringLiteral("Calendar1"));
     Calendar1->setGridVisible(true);
     Calendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    // Month names, weekdays and the week starting on Sunday as in Japan, whatever the system
+    // locale.
+    Calendar1->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    Calendar1->setFirstDayOfWeek(Qt::Sunday);
+    QTextCharFormat saturday = Calendar1->weekdayTextFormat(Qt::Saturday);
+    saturday.setForeground(QColor(0x00, 0x40, 0xC0));
+    Calendar1->setWeekdayTextFormat(Qt::Saturday, saturday);
+    // The year before the month, "2024年 2月", as a Japanese calendar heads its page (the bar's
+    // parts are found by the names Qt gives them; without them the bar stays as Qt lays it out).
+    auto* bar = Calendar1->findChild<QWidget*>(QStringLiteral("qt_calendar_navigationbar"));
+    auto* month = Calendar1->findChild<QWidget*>(QStringLiteral("qt_calendar_monthbutton"));
+    auto* year = Calendar1->findChild<QWidget*>(QStringLiteral("qt_calendar_yearbutton"));
+    if (auto* yearEdit = Calendar1->findChild<QSpinBox*>(QStringLiteral("qt_calendar_yearedit")))
+        yearEdit->setSuffix(QStringLiteral("年"));
+    if (auto* barLayout = bar ? qobject_cast<QBoxLayout*>(bar->layout()) : nullptr;
+        barLayout && month && year && barLayout->indexOf(month) >= 0 &&
+        barLayout->indexOf(year) > barLayout->indexOf(month)) {
+        barLayout->removeWidget(month);
+        barLayout->insertWidget(barLayout->indexOf(year) + 1, month);
+    }
+    // The year's text follows the suffix at once.
+    Calendar1->setCurrentPage(Calendar1->yearShown(), Calendar1->monthShown());
     layout->addWidget(Calendar1);
     auto* buttons = new QHBoxLayout();
     cmdDecision = new QPushButton(QStringLiteral("確　定"), central);

@@ -44,6 +44,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QShortcut>
 
@@ -241,10 +242,8 @@ frmData::frmData(int kind) : m_kind(kind) {
             if (b)
                 b->setEnabled(false);
         cmdHead->setEnabled(false);
-        cmdUndo->setEnabled(false);
-        mnuUndo->setEnabled(false);
-        mnuRedo->setEnabled(false);
     }
+    mSetUndoEnabled();
 }
 
 void frmData::buildControls() {
@@ -714,6 +713,7 @@ bool frmData::mChangeView(qint32 masterID, const QString& viewName) {
         DBGrid_Main->setCurrentIndex(current);
         DBGrid_Main->scrollTo(current);
     }
+    mSetUndoEnabled();
     return true;
 }
 
@@ -1406,6 +1406,20 @@ void frmData::mRecordChange(qint64 group) {
     const qint32 masterID = m_model->masterID();
     m_undoSteps[masterID].push_back(group);
     m_redoSteps[masterID].clear();
+    mSetUndoEnabled();
+}
+
+void frmData::mSetUndoEnabled() {
+    const qint32 masterID = m_model->masterID();
+    const auto hasStep = [masterID](const std::map<qint32, std::vector<qint64>>& steps) {
+        const auto it = steps.find(masterID);
+        return it != steps.end() && !it->second.empty();
+    };
+    const bool writable = !gDataFileReadOnly() && masterID != 0;
+    const bool undo = writable && hasStep(m_undoSteps);
+    mnuUndo->setEnabled(undo);
+    cmdUndo->setEnabled(undo);
+    mnuRedo->setEnabled(writable && hasStep(m_redoSteps));
 }
 
 void frmData::mnuUndo_Click(bool redo) {
@@ -1419,6 +1433,8 @@ void frmData::mnuUndo_Click(bool redo) {
     }
     if (m_blnEditPending)
         return;
+    // Whatever the outcome, the steps left decide what the menu offers next.
+    const auto updateMenu = qScopeGuard([this] { mSetUndoEnabled(); });
     const qint32 masterID = m_model->masterID();
     std::vector<qint64>& from = redo ? m_redoSteps[masterID] : m_undoSteps[masterID];
     std::vector<qint64>& to = redo ? m_undoSteps[masterID] : m_redoSteps[masterID];

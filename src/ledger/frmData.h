@@ -64,6 +64,9 @@ public:
     // window, one step after the other: the user is told when there is none or when a line of
     // it is no longer as the step left it (changed since by another window or program).
     void mnuUndo_Click(bool redo);
+    // 元に戻す (menu and button) and やり直す are on only when the shown supplier has a step to
+    // undo or to redo in this window.
+    void mSetUndoEnabled();
     // Puts the cursor on the next line that matches the search box (LedgerModel::findRow);
     // tells when none does.
     void mFindNext();

@@ -92,6 +92,15 @@ void frmDataCheck0::cmdCheckTo0_Click() {
         }
         masterID = id;
     }
+    // Every mark of the scope goes at once: asked first, "いいえ" changes nothing.
+    const QString question =
+        cboSetting->currentText() +
+        (glngDataKind == 2 ? QStringLiteral("売上先") : QStringLiteral("仕入先")) +
+        QStringLiteral("のチェックを０にします。よろしいですか？");
+    if (svc().prompt().show(question, QString(),
+                            MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
+        MsgResult::Yes)
+        return;
     LedgerStore store(glngDataKind);
     // A failure is in the error log already; the marks stay as they were.
     qint64 group = 0;

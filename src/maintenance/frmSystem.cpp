@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -199,12 +200,11 @@ void frmSystem::buildControls() {
         new QLabel(QStringLiteral("31日に設定すると月末指定となります"), fraSettings));
     closeLayout->addWidget(
         new QLabel(QStringLiteral("(本ソフトウェアは決算日概念は導入していません)"), fraSettings));
-    closeLayout->addStretch();
 
     auto* lower = new QHBoxLayout;
     lower->addWidget(fraCaption);
     lower->addWidget(frmSupplierSort);
-    lower->addLayout(closeLayout, 1);
+    lower->addStretch();
     // Automatic backups at shutdown
     fraAutoBackup = named(new QGroupBox(QStringLiteral(" 自動バックアップ"), fraSettings),
                           QStringLiteral("fraAutoBackup"));
@@ -218,17 +218,36 @@ void frmSystem::buildControls() {
     backupLayout->addLayout(
         row(fraAutoBackup, {backupLabel, spnAutoBackup, QStringLiteral("個残す（0 で作らない）")}));
     backupLayout->addWidget(
-        new QLabel(QStringLiteral("控えはデータファイルと同じ場所の「backups」フォルダに作られ、"
+        new QLabel(QStringLiteral("控えはデータファイルと同じ場所の「backups」フォルダに作られ、\n"
                                   "「バックアップ」画面から復元できます"),
                    fraAutoBackup));
 
-    auto* settingsLayout = new QVBoxLayout(fraSettings);
-    settingsLayout->addWidget(fraTax);
-    settingsLayout->addLayout(lower);
-    settingsLayout->addWidget(fraAutoBackup);
+    // The tax frame on the left, the other settings beside it: the window fits a 1366 × 768
+    // screen with its title bar and a task bar.
+    auto* side = new QVBoxLayout;
+    side->addLayout(lower);
+    side->addLayout(closeLayout);
+    side->addWidget(fraAutoBackup);
+    side->addStretch();
+    auto* settingsLayout = new QHBoxLayout(fraSettings);
+    settingsLayout->addWidget(fraTax, 1);
+    settingsLayout->addLayout(side);
+
+    cmdClose =
+        named(new QPushButton(QStringLiteral("閉じる"), central), QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
+    cmdClose->setMinimumWidth(90);
+    connect(cmdClose, &QPushButton::clicked, this, &frmSystem::close);
+    // Esc closes the window as well (a list that is open takes its own Esc first).
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &frmSystem::close);
 
     auto* outer = new QVBoxLayout(central);
     outer->addWidget(fraSettings);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdClose);
+    outer->addLayout(buttons);
     outer->setContentsMargins(12, 12, 12, 12);
     setCentralWidget(central);
 

@@ -16,9 +16,10 @@ class QTableWidget;
 
 // The system settings: close day, supplier order, the two ledger words, the estimate's tax rate
 // (empty: the rate table's), the tax class and the number of automatic backups kept at shutdown.
-// Read when the window opens, written when it closes (there is no save button). The rate table
-// is shown and extended here; a new row is stored at once by its button. One instance,
-// created when first shown and released when closed; closing it shows the main menu again.
+// Read when the window opens, written when it closes (閉じる, Esc or the title bar; there is no
+// save button). The rate table is shown and extended here; a new row is stored at once by its
+// button. One instance, created when first shown and released when closed; closing it shows the
+// main menu again.
 class frmSystem : public QMainWindow, public SingleInstance<frmSystem> {
     Q_OBJECT
 public:
@@ -45,6 +46,7 @@ public:
     QComboBox* cboCloseDay;
     QGroupBox* fraAutoBackup;
     QSpinBox* spnAutoBackup;
+    QPushButton* cmdClose; // closes the window as its title bar does (and as Esc does)
 
 protected:
     void closeEvent(QCloseEvent* event) override;

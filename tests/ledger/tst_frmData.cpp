@@ -21,6 +21,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +30,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +92,8 @@ private slots:
     void historyWindowListsThePeriodAndExportsCsv_data();
     void historyWindowListsThePeriodAndExportsCsv();
     void findGoesToTheNextMatchingLine();
+    void editActionsOnASelectedCell_data();
+    void editActionsOnASelectedCell();
 
 private:
     frmData* openLedger(int kind);
@@ -500,7 +504,7 @@ void tst_frmData::calendarPicksOrGoesBack_data() {
     QTest::newRow("decided") << u"2024/2/1"_s << u"cmdDecision"_s << QDate(2024, 2, 1)
                              << u"2024/01/09"_s;
     QTest::newRow("back: written out")
-        << u"2024/2/1"_s << u"cmdExit"_s << QDate(2024, 2, 1) << u"2024/02/01"_s;
+        << u"2024/12/1"_s << u"cmdExit"_s << QDate(2024, 12, 1) << u"2024/12/01"_s;
     QTest::newRow("closed, no date: today")
         << QString() << QString() << QDate(2024, 3, 5) << QString();
 }
@@ -514,9 +518,16 @@ void tst_frmData::calendarPicksOrGoesBack() {
     QVERIFY(pickSupplier(f, 12));
     f->cboCalcStartDate->setEditText(typed);
     QDate seen;
+    QString names; // the page's heading and weekdays, in Japanese whatever the locale (C.UTF-8)
     whenWindowOpens(u"frmCalendar"_s, [&](QWidget* w) {
         auto* cal = w->findChild<QCalendarWidget*>(u"Calendar1"_s);
         seen = cal->selectedDate();
+        auto* y = cal->findChild<QToolButton*>(u"qt_calendar_yearbutton"_s);
+        auto* m = cal->findChild<QToolButton*>(u"qt_calendar_monthbutton"_s);
+        names = y->x() < m->x() ? y->text() + m->text() : m->text() + y->text();
+        const auto* days = cal->findChild<QTableView*>(u"qt_calendar_calendarview"_s)->model();
+        for (int column = 0; column < 7; ++column)
+            names += days->index(0, column).data().toString();
         cal->setSelectedDate(QDate(2024, 1, 9));
         if (button.isEmpty())
             w->close();
@@ -525,6 +536,7 @@ void tst_frmData::calendarPicksOrGoesBack() {
     });
     f->cmdCulcStartCalendar->click();
     QCOMPARE(seen, shown);
+    QCOMPARE(names, u"%1年%2月日月火水木金土"_s.arg(shown.year()).arg(shown.month()));
     QCOMPARE(f->cboCalcStartDate->currentText(), after);
 }
 
@@ -539,6 +551,7 @@ void tst_frmData::resetChecks() {
     QVERIFY(pickSupplier(f, 12));
     QString offered;
     const auto reset = [&](const QString& scope) {
+        m_svc.prompt->answers.enqueue(MsgResult::Yes);
         whenOpen<frmDataCheck0>([&](frmDataCheck0* w) {
             offered = w->cboSetting->currentText();
             w->cboSetting->setCurrentIndex(w->cboSetting->findText(scope));
@@ -550,7 +563,9 @@ void tst_frmData::resetChecks() {
     };
     reset(u"現在の"_s);
     QCOMPARE(offered, u"現在の"_s);
-    QCOMPARE(m_svc.prompt->texts(), QStringList{u"処理が完了しました"_s});
+    QCOMPARE(m_svc.prompt->texts(),
+             (QStringList{u"現在の仕入先のチェックを０にします。よろしいですか？"_s,
+                          u"処理が完了しました"_s}));
     QCOMPARE(lineRow(1, mine, u"curCheck"_s), (QVariantList{cur(0)}));
     QCOMPARE(lineRow(1, mineNull, u"curCheck"_s), (QVariantList{cur(0)}));
     QCOMPARE(lineRow(1, other, u"curCheck"_s), (QVariantList{cur(5)}));
@@ -633,6 +648,7 @@ void tst_frmData::undoThenRedoEachChange() {
         QTest::keyClick(grid, Qt::Key_Delete);
         m_svc.prompt->shown.clear();
     } else if (change == u"check") {
+        m_svc.prompt->answers.enqueue(MsgResult::Yes);
         whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
             QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
             w->close();
@@ -660,7 +676,7 @@ void tst_frmData::undoThenRedoEachChange() {
 // Undo goes back step by step through the window's own changes, on one line and across two, and
 // redo forward again; the ledger reads back as it was after each step. A line another writer
 // changed since a step refuses that step (the line keeps the other writer's change); with no step
-// left, Ctrl+Z says so.
+// left, 元に戻す is off.
 void tst_frmData::undoAndRedoGoStepByStep_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("edits"); // "row column text", a step each
@@ -727,8 +743,9 @@ void tst_frmData::undoAndRedoGoStepByStep() {
             messages << refused;
             break;
         default:
+            // Nothing left to undo: the menu and the button are off, Ctrl+Z does nothing.
+            QVERIFY(!f->mnuUndo->isEnabled() && !f->cmdUndo->isEnabled());
             key(Qt::Key_Z);
-            messages << u"元に戻せる変更はありません。"_s;
         }
         QCOMPARE(lines(kind, 1, all), expected);
         QCOMPARE(m_svc.prompt->texts(), messages);
@@ -824,6 +841,73 @@ void tst_frmData::findGoesToTheNextMatchingLine() {
     QTest::keyClick(f->txtFind, Qt::Key_Return);
     QCOMPARE(m_svc.prompt->texts(), QStringList{u"「ぶどう」を含む行は見つかりませんでした。"_s});
     QCOMPARE(f->DBGrid_Main->currentIndex().row(), 1);
+}
+
+// Ctrl+V and Delete on a cell not being edited store as typing does, すべて０ asks first;
+// 元に戻す (menu, button) and やり直す are on only with a step: undo and redo go back and forth.
+void tst_frmData::editActionsOnASelectedCell_data() {
+    QTest::addColumn<QString>("key"); // V: Ctrl+V of the text; Delete; 0: すべて０, answered
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QVariant>("after");
+    QTest::addColumn<QStringList>("messages");
+    const QString ask = u"現在の仕入先のチェックを０にします。よろしいですか？"_s;
+    QTest::newRow("paste") << u"V"_s << 14 << u"貼付\t次\n行"_s << u"strNote"_s
+                           << QVariant(u"貼付"_s) << QStringList();
+    QTest::newRow("paste refused") << u"V"_s << 7 << u"abc"_s << u"curQuantity"_s << cur(20)
+                                   << QStringList{u"数値を入力してください"_s};
+    QTest::newRow("Delete") << u"Delete"_s << 7 << QString() << u"curQuantity"_s << QVariant()
+                            << QStringList();
+    QTest::newRow("すべて０, no") << u"0"_s << 13 << u"no"_s << u"curCheck"_s << cur(3)
+                                  << QStringList{ask};
+    QTest::newRow("すべて０, yes") << u"0"_s << 13 << u"yes"_s << u"curCheck"_s << cur(0)
+                                   << QStringList{ask, u"処理が完了しました"_s};
+}
+
+void tst_frmData::editActionsOnASelectedCell() {
+    QFETCH(QString, key);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QFETCH(QVariant, after);
+    QFETCH(QStringList, messages);
+    const qint64 id = addLine(LineRow{
+        .date = QDate(2024, 3, 1), .quantity = 20, .cost = 2000, .check = 3, .note = u"メモ"_s});
+    const QVariantList before = lineRow(1, id, stored);
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    const auto offered = [f] {
+        return u"%1%2%3"_s.arg(f->mnuUndo->isEnabled())
+            .arg(f->cmdUndo->isEnabled())
+            .arg(f->mnuRedo->isEnabled());
+    };
+    QCOMPARE(offered(), u"000"_s);
+    QApplication::setActiveWindow(f);
+    f->DBGrid_Main->setCurrentIndex(f->model()->index(0, column));
+    QGuiApplication::clipboard()->setText(text);
+    if (key == u"0") {
+        m_svc.prompt->answers.enqueue(text == u"yes" ? MsgResult::Yes : MsgResult::No);
+        whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
+            w->cmdCheckTo0->click();
+            w->close();
+        });
+        f->cmdCol[13]->click();
+    } else {
+        QTest::keyClick(f->DBGrid_Main, key == u"V" ? Qt::Key_V : Qt::Key_Delete,
+                        key == u"V" ? Qt::ControlModifier : Qt::NoModifier);
+    }
+    QCOMPARE(m_svc.prompt->texts(), messages);
+    QCOMPARE(lineRow(1, id, stored), QVariantList{after});
+    QCOMPARE(offered(), QVariantList{after} == before ? u"000"_s : u"110"_s);
+    QApplication::setActiveWindow(f);
+    for (const auto& [k, expected, menu] : {std::tuple{Qt::Key_Z, before, u"001"_s},
+                                            std::tuple{Qt::Key_Y, QVariantList{after}, u"110"_s}})
+        if (offered() != u"000") {
+            QTest::keyClick(f->DBGrid_Main, k, Qt::ControlModifier);
+            QCOMPARE(lineRow(1, id, stored), expected);
+            QCOMPARE(offered(), menu);
+        }
 }
 
 QTEST_MAIN(tst_frmData)

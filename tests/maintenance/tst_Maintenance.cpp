@@ -135,10 +135,18 @@ frmSystem* openSystem() {
     return w;
 }
 
-bool closeSystem() {
-    const bool closed = frmSystem::instance()->close();
+// Closes the window by its title bar, Esc or its button 閉じる; true when it closed.
+enum class By { TitleBar, Escape, Button };
+bool closeSystem(By by = By::TitleBar) {
+    frmSystem* w = frmSystem::instance();
+    if (by == By::TitleBar)
+        w->close();
+    else if (by == By::Escape)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    else if (auto* button = w->findChild<QPushButton*>(QStringLiteral("cmdClose")))
+        QTest::mouseClick(button, Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return closed;
+    return !frmSystem::existing();
 }
 
 } // namespace
@@ -288,11 +296,13 @@ void tst_Maintenance::cancelledDialogsAndRefusalsChangeNothing() {
 }
 
 // An older data file has no ledger words: the window shows the words every other window uses,
-// and closing it stores them; a cleared word is refused; edited settings are stored and shown
-// again.
+// and closing it (Esc, 閉じる or the title bar alike) stores them; a cleared word is refused;
+// edited settings are stored and shown again. The window, with a title bar of 32 pixels, fits
+// a 1366 × 768 screen above a task bar of 48.
 void tst_Maintenance::settingsAreStoredAndShownAgain() {
     QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID IN (10, 11)")));
     frmSystem* w = openSystem();
+    QVERIFY(w->sizeHint().width() <= 1366 && w->sizeHint().height() + 32 <= 768 - 48);
     QCOMPARE(child<QLineEdit>(w, "txtPurchaseCaption")->text(), QStringLiteral("仕入"));
     auto* day = child<QComboBox>(w, "cboCloseDay");
     QCOMPARE(day->currentText(), QStringLiteral("20"));
@@ -301,14 +311,14 @@ void tst_Maintenance::settingsAreStoredAndShownAgain() {
     QVERIFY(child<QRadioButton>(w, "optMasterSortOrder_0")->isChecked());
     // No estimate rate was ever stored: the box stays empty and the rate table decides.
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QString());
-    QVERIFY(closeSystem());
+    QVERIFY(closeSystem(By::Escape));
     for (int id : {8, 9, 10, 11, 50, 51})
         QCOMPARE(systemRowCount(id), 1);
     QCOMPARE(systemRowCount(32), 0);
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
     w = openSystem();
     child<QLineEdit>(w, "txtSaleCaption")->clear();
-    QVERIFY(!closeSystem());
+    QVERIFY(!closeSystem(By::Button));
     QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "txtSaleCaption"));
     QVERIFY(m_svc.prompt->texts().value(0).startsWith(QStringLiteral("帳簿の名前")));
     QCOMPARE(storedSettings(), QStringLiteral("20|0|仕入|売上|?"));
@@ -325,7 +335,7 @@ void tst_Maintenance::settingsAreStoredAndShownAgain() {
     auto* backups = child<QSpinBox>(w, "spnAutoBackup");
     QCOMPARE(backups->value(), 10);
     backups->setValue(0);
-    QVERIFY(closeSystem());
+    QVERIFY(closeSystem(By::Button));
     QVERIFY(m_svc.prompt->shown.isEmpty());
     qint32 kept = -1;
     QVERIFY(gGetSystemLngField(51, kept, -1));
