@@ -238,8 +238,12 @@ void tst_WindowDisplay::shutdownWritesTheAutomaticBackup() {
     const QString folder = gDataBackupFolder(m_folder->dbPath());
     if (folderIsAFile)
         QVERIFY(writeBytes(folder, QByteArrayLiteral("x")));
-    for (int i = 0; freePages && i < 1000; ++i)
-        QVERIFY(addLine(LineRow{.note = QString(200, u'x')}) > 0);
+    {
+        Transaction t(gdbData());
+        for (int i = 0; freePages && i < 1000; ++i)
+            QVERIFY(addLine(LineRow{.note = QString(200, u'x')}) > 0);
+        QVERIFY(t.commit());
+    }
     // The lines and their history go again: their pages are free.
     QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_DATA1")) &&
             gdbData().executeSQL(QStringLiteral("DELETE FROM T_HISTORY")));
