@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/Migration.h"
@@ -871,32 +872,78 @@ void DbClose() {
 
 namespace {
 
-// Compaction rewrites every page (about ten times a plain copy of the file), so it runs only
-// where it gives back a real share: free pages of at least an eighth of the file, or of 10 MiB
-// whatever the file's size.
-bool compactionPays(Database& db) {
+// Compaction rewrites every page (about ten times a plain copy of the file; about 5 to 8
+// seconds at a million lines), so it runs only where it gives back a real share of the file,
+// and at most once a week.
+bool compactionDue(Database& db) {
     ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral("SELECT freelist_count AS lngFree, page_count AS "
-                                         "lngPages, page_size AS lngSize FROM "
-                                         "pragma_freelist_count, pragma_page_count, "
-                                         "pragma_page_size")) ||
+                                         "lngPages FROM pragma_freelist_count, "
+                                         "pragma_page_count")) ||
         rs.recordCount() != 1)
         return true; // no figures: compact as before
     const qint64 freePages = rs.lng(0);
     const qint64 pages = rs.lng(1);
-    const qint64 pageSize = rs.lng(2);
-    return freePages * 8 >= pages || freePages * pageSize >= qint64(10) * 1024 * 1024;
+    QDateTime last;
+    ResultSet time(db);
+    if (time.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = ?"),
+                           {kCompactionTimeRow}) &&
+        time.recordCount() == 1)
+        last = time.value(0).toDateTime();
+    return DbCompactionDue(freePages, pages, last, svc().clock().now());
+}
+
+// Records the time of a compaction in the compacted copy (closed, not yet in place).
+bool recordCompactionTime(const QString& copy, const QString& procName) {
+    Database db;
+    if (!db.open(copy, procName))
+        return false;
+    Transaction tr(db);
+    if (!tr.ok())
+        return false;
+    const QDateTime now = svc().clock().now();
+    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
+                       {now, kCompactionTimeRow}, procName))
+        return false;
+    // A file that never had the row gets it now, or the time would silently not be kept.
+    if (db.changes() == 0 &&
+        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
+                       {kCompactionTimeRow, now}, procName))
+        return false;
+    return tr.commit();
 }
 
 } // namespace
 
-void DbCloseAndCompact(const QString& path) {
+bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompaction,
+                     const QDateTime& now) {
+    if (freePages * 4 < pages)
+        return false;
+    if (!lastCompaction.isValid() || lastCompaction > now)
+        return true;
+    return lastCompaction.addDays(7) <= now;
+}
+
+void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeCompacting) {
     gWaitDataFileCheck();
-    const bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged() &&
-                         (!gdbData().isOpen() || compactionPays(gdbData()));
+    bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged();
+    if (compact) {
+        if (gdbData().isOpen()) {
+            compact = compactionDue(gdbData());
+        } else if (QFileInfo(path).isFile()) {
+            // The figures of a file closed before: read-only, and only when it is there (a
+            // missing file is the compaction's failure to report).
+            Database closed;
+            if (closed.open(path, QStringLiteral("DbCloseAndCompact"), true))
+                compact = compactionDue(closed);
+        }
+    }
     DbClose();
-    if (compact)
-        DbCompactDataBase(path);
+    if (!compact)
+        return;
+    if (beforeCompacting)
+        beforeCompacting();
+    DbCompactDataBase(path);
 }
 
 bool DbReplaceExclusively(const QString& path, const QString& procName,
@@ -1020,6 +1067,11 @@ bool DbCompactDataBase(const QString& pathIn) {
             QFile::remove(temp);
             QFile::remove(temp + QStringLiteral("-journal"));
             gProcError(proc, path);
+            return false;
+        }
+        if (!recordCompactionTime(temp, proc)) {
+            QFile::remove(temp);
+            QFile::remove(temp + QStringLiteral("-journal"));
             return false;
         }
         std::error_code ec;

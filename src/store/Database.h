@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -176,16 +177,26 @@ bool DbEnableWriteAheadLog();
 // Why the last DbInit failed, in words for the user (what is wrong and what to do).
 QString DbInitRefusal();
 void DbClose();
+// T_SYSTEM row whose datField holds the time of the data file's last compaction (row 0 is the
+// last backup, row 1 the last restore).
+inline constexpr int kCompactionTimeRow = 2;
+// Whether a compaction is due: it gives back at least a quarter of the file (free pages against
+// all pages) and the last one was at least seven days before now. A file never compacted (an
+// invalid time), or whose recorded time lies after now (the clock was turned back), is due.
+bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompaction,
+                     const QDateTime& now);
 // Closes the data file and, when it is this program's sound and writable data file (accepted by
-// DbInit, not read-only, not found damaged) and compaction pays (free pages of at least an
-// eighth of the file or 10 MiB), compacts it. A refused or damaged file is never changed.
-void DbCloseAndCompact(const QString& path);
+// DbInit, not read-only, not found damaged) and a compaction is due (DbCompactionDue, at the
+// clock service's time), compacts it. beforeCompacting runs just before a compaction starts,
+// and only then. A refused or damaged file is never changed.
+void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeCompacting = {});
 // Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n,
-// owner-only from the start), then the copy replaces the file. Refused while gdbData() has the
-// file open, while another program holds the file's lock or has it open (SQLite's own locks:
-// the file is held exclusively from the check until it is replaced), and for a file that is not
-// this program's data file. On any failure the file stays as it was and no temporary file is
-// left.
+// owner-only from the start), which records the time of the compaction (T_SYSTEM row
+// kCompactionTimeRow, the clock service's time), then the copy replaces the file. Refused while
+// gdbData() has the file open, while another program holds the file's lock or has it open
+// (SQLite's own locks: the file is held exclusively from the check until it is replaced), and
+// for a file that is not this program's data file. On any failure the file stays as it was and
+// no temporary file is left.
 bool DbCompactDataBase(const QString& path);
 
 // Runs replace(connection) while this process alone has the data file at path: under its lock

@@ -13,6 +13,8 @@
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
 
+#include <QLabel>
+#include <QProgressBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -20,13 +22,26 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kFailed = QStringLiteral("ﾒｯｾｰｼﾞの取得に失敗しました。");
 
-// Records whether the shutdown window waits with the data file still open.
+// Records whether the shutdown window waits with the data file still open, and each step it
+// shows when it lets events run (its text, the bar's value and maximum).
 class WatchingProcess : public RecordingProcess {
 public:
     bool waitedWithDataOpen = false;
+    QStringList steps;
     void pause(int ms) override {
         RecordingProcess::pause(ms);
         waitedWithDataOpen = frmEndProgram::existing() && gdbData().isOpen();
+    }
+    void processEvents() override {
+        const QWidget* w = frmEndProgram::existing();
+        const auto* label = w ? w->findChild<QLabel*>(QStringLiteral("lblStep")) : nullptr;
+        const auto* bar = w ? w->findChild<QProgressBar*>(QStringLiteral("prgStep")) : nullptr;
+        if (label && bar && !label->text().isEmpty())
+            steps << QStringLiteral("%1 %2/%3")
+                         .arg(label->text())
+                         .arg(bar->value())
+                         .arg(bar->maximum());
+        RecordingProcess::processEvents();
     }
 };
 
@@ -188,30 +203,54 @@ void tst_WindowDisplay::shutdownGoesOnWithoutTheDataFile() {
     QCOMPARE(m_folder->errorLogProcedures(), QStringList{QStringLiteral("DbCompactDataBase")});
 }
 
-// At shutdown the closed file is copied into backups/ (setting 51: how many stay, 0 none). A
+// At shutdown the closed file is compacted when due and copied into backups/ (setting 51: how
+// many stay, 0 none); the window names each step before it runs, with the bar at its place. A
 // copy that cannot be written is told; the program still ends, and nothing is left half-made.
 void tst_WindowDisplay::shutdownWritesTheAutomaticBackup_data() {
     QTest::addColumn<int>("keep");
+    QTest::addColumn<bool>("freePages");
     QTest::addColumn<bool>("folderIsAFile");
     QTest::addColumn<QStringList>("copies");
     QTest::addColumn<bool>("told");
-    QTest::newRow("written") << 10 << false
-                             << QStringList{QStringLiteral("db1.auto-20240305-101500")} << false;
-    QTest::newRow("turned off") << 0 << false << QStringList() << false;
-    QTest::newRow("folder cannot be made") << 10 << true << QStringList() << true;
+    QTest::addColumn<QStringList>("steps");
+    const QString compacting = QStringLiteral("データファイルを最適化しています… 0/2");
+    const QString backingUp = QStringLiteral("バックアップを作成しています… 1/2");
+    const QStringList written{QStringLiteral("db1.auto-20240305-101500")};
+    QTest::newRow("written") << 10 << false << false << written << false << QStringList{backingUp};
+    QTest::newRow("compacted and written")
+        << 10 << true << false << written << false << QStringList{compacting, backingUp};
+    QTest::newRow("turned off") << 0 << true << false << QStringList() << false
+                                << QStringList{compacting};
+    QTest::newRow("folder cannot be made")
+        << 10 << false << true << QStringList() << true << QStringList{backingUp};
 }
 
 void tst_WindowDisplay::shutdownWritesTheAutomaticBackup() {
     QFETCH(int, keep);
+    QFETCH(bool, freePages);
     QFETCH(bool, folderIsAFile);
     QFETCH(QStringList, copies);
     QFETCH(bool, told);
+    QFETCH(QStringList, steps);
+    auto* process = new WatchingProcess;
+    svc().setProcess(std::unique_ptr<ProcessService>(process));
     QVERIFY(gSetSystemLngField(kAutoBackupSetting, keep));
     const QString folder = gDataBackupFolder(m_folder->dbPath());
     if (folderIsAFile)
         QVERIFY(writeBytes(folder, QByteArrayLiteral("x")));
-    QVERIFY(gTermDataBase());
-    QVERIFY(!gdbData().isOpen());
+    {
+        Transaction t(gdbData());
+        for (int i = 0; freePages && i < 1000; ++i)
+            QVERIFY(addLine(LineRow{.note = QString(200, u'x')}) > 0);
+        QVERIFY(t.commit());
+    }
+    // The lines and their history go again: their pages are free.
+    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_DATA1")) &&
+            gdbData().executeSQL(QStringLiteral("DELETE FROM T_HISTORY")));
+    QVERIFY(gProcEndProgram());
+    QVERIFY(!gdbData().isOpen() && !frmEndProgram::existing());
+    QCOMPARE(process->terminations, QList<int>{0});
+    QCOMPARE(process->steps, steps);
     QStringList names;
     for (const QString& path : gAutoBackupFiles(m_folder->dbPath()))
         names << QFileInfo(path).fileName();

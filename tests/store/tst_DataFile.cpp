@@ -13,6 +13,7 @@
 #include <QTest>
 #include <memory>
 #include <sys/stat.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -248,7 +249,8 @@ void tst_DataFile::leftoversGoAndCopiesAreOwnerOnly() {
 }
 
 // The shutdown rewrites the file (a new file takes its name) only when that gives back a real
-// share of it. The copy is made under the first free name, past another program's file.
+// share of it, at most once a week (the rule's boundaries are tst_Database's); the compacted file
+// carries the time. The copy is made under the first free name, past another program's file.
 void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     const QString db = m_folder->dbPath();
     const auto inode = [&db] {
@@ -261,24 +263,34 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     DbCloseAndCompact(db);
     QCOMPARE(inode(), before);
 
-    QVERIFY(DbInit(db));
-    {
-        Transaction t(gdbData());
-        for (int i = 0; i < 1000; ++i)
-            QVERIFY(addLine(LineRow{.note = QString(200, u'x')}) > 0);
-        QVERIFY(t.commit());
-    }
-    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_DATA1 WHERE strNote IS NOT NULL"_s));
-    // The history of these lines goes as well, so that their pages are free.
-    QVERIFY(gdbData().executeSQL(u"DELETE FROM T_HISTORY"_s));
     const QString taken = QFileInfo(db).absolutePath() + u"/CompactDataBase1.mdb"_s;
     QVERIFY(writeBytes(taken, "someone else's file"));
-    DbCloseAndCompact(db);
-    QVERIFY(inode() != before);
+    // Never compacted, then a second short of a week after that compaction.
+    for (const auto& [now, compacts] :
+         {std::pair{QDateTime(QDate(2024, 3, 5), QTime(10, 15)), true},
+          std::pair{QDateTime(QDate(2024, 3, 12), QTime(10, 14, 59)), false}}) {
+        QVERIFY(DbInit(db));
+        {
+            Transaction t(gdbData());
+            for (int i = 0; i < 1000; ++i)
+                QVERIFY(addLine(LineRow{.note = QString(200, u'x')}) > 0);
+            QVERIFY(t.commit());
+        }
+        QVERIFY(gdbData().executeSQL(u"DELETE FROM T_DATA1 WHERE strNote IS NOT NULL"_s));
+        // The history of these lines goes as well, so that their pages are free.
+        QVERIFY(gdbData().executeSQL(u"DELETE FROM T_HISTORY"_s));
+        const qint64 was = inode();
+        m_svc.clock->fixed = now;
+        DbCloseAndCompact(db);
+        QCOMPARE(inode() != was, compacts);
+    }
     QCOMPARE(readBytes(taken), QByteArray("someone else's file"));
     QCOMPARE(strays(db), QStringList{u"CompactDataBase1.mdb"_s});
     QVERIFY(DbInit(db));
     QCOMPARE(dataRowCount(u"SELECT 1 FROM T_DATA1"_s), 1);
+    QCOMPARE(dataRowCount(u"SELECT 1 FROM T_SYSTEM WHERE lngID = 2 AND "
+                          "datField = '2024-03-05 10:15:00'"_s),
+             1);
     DbClose();
 }
 

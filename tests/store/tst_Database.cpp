@@ -48,6 +48,8 @@ private slots:
     void refusesBadStatements_data();
     void refusesBadStatements();
     void nestedTransactionUndoesOnlyItsOwn();
+    void compactionIsDue_data();
+    void compactionIsDue();
     void compactionFailureKeepsFile();
     void olderFileIsMigratedWithItsRows();
     void readOnlyOlderFileIsRefusedUnchanged();
@@ -161,6 +163,35 @@ void tst_Database::nestedTransactionUndoesOnlyItsOwn() {
     }
     QCOMPARE(dataRowCount(u"SELECT lngSort FROM T_DATA1"_s), 2);
     QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+// A compaction rewrites every page: only for a quarter of the file or more, at most once a week.
+void tst_Database::compactionIsDue_data() {
+    QTest::addColumn<qint64>("freePages");
+    QTest::addColumn<qint64>("pages");
+    QTest::addColumn<QDateTime>("last");
+    QTest::addColumn<bool>("due");
+    // Now is 2024-03-12 10:15:00.
+    const QDate d(2024, 3, 5);
+    QTest::newRow("just below a quarter, never")
+        << qint64(100) << qint64(401) << QDateTime() << false;
+    QTest::newRow("a quarter, never") << qint64(100) << qint64(400) << QDateTime() << true;
+    QTest::newRow("6 days 23 h ago")
+        << qint64(100) << qint64(400) << QDateTime(d, QTime(11, 15)) << false;
+    QTest::newRow("exactly 7 days ago")
+        << qint64(100) << qint64(400) << QDateTime(d, QTime(10, 15)) << true;
+    // A time after now: the clock was turned back; it cannot hold compaction off.
+    QTest::newRow("a second after now")
+        << qint64(100) << qint64(400) << QDateTime(d.addDays(7), QTime(10, 15, 1)) << true;
+}
+
+void tst_Database::compactionIsDue() {
+    QFETCH(qint64, freePages);
+    QFETCH(qint64, pages);
+    QFETCH(QDateTime, last);
+    QFETCH(bool, due);
+    QCOMPARE(DbCompactionDue(freePages, pages, last, QDateTime(QDate(2024, 3, 12), QTime(10, 15))),
+             due);
 }
 
 void tst_Database::compactionFailureKeepsFile() {
