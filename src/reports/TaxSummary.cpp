@@ -157,13 +157,13 @@ bool scanLedger(const QString& table, int taxClass, const std::vector<RateRow>& 
                 const TaxSummary& summary, const QHash<qint64, int>& index,
                 std::vector<SupplierSums>& sums) {
     const QString cls = QString::number(taxClass);
+    // The reduced mark as a list built once for the statement (not a lookup per line); a line
+    // without a class is not reduced.
     const QString sql = QStringLiteral("SELECT d.lngMasterID, d.date1, d.curCost,"
                                        " (CASE WHEN d.strItem IS NOT NULL AND instr(d.strItem,?)>0"
-                                       " THEN 1 ELSE 0 END),"
-                                       " EXISTS (SELECT 1 FROM T_DATA_CLASS") +
-                        cls +
-                        QStringLiteral(" c WHERE c.blnReduced=1 AND c.strClassItem=d.strClass") +
-                        cls + QStringLiteral(") FROM ") + table +
+                                       " THEN 1 ELSE 0 END), coalesce(d.strClass") +
+                        cls + QStringLiteral(" IN (SELECT c.strClassItem FROM T_DATA_CLASS") + cls +
+                        QStringLiteral(" c WHERE c.blnReduced=1), 0) FROM ") + table +
                         QStringLiteral(" d WHERE d.date1>=? AND d.date1<=?"
                                        " AND d.curCost IS NOT NULL");
     RowCursor c(gdbData());
