@@ -14,6 +14,7 @@
 #include "util/FileHelpers.h"
 #include "workbook/Workbook.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
@@ -169,8 +170,8 @@ bool scanLedger(const QString& table, int taxClass, const std::vector<RateRow>& 
     RowCursor c(gdbData());
     if (!c.open(sql, {kTaxItemText, summary.from, summary.to}, QStringLiteral("gCalcTaxSummary")))
         return false;
-    // The rate row in force over [rateFrom, rateUntil): the lines come in date order, so the
-    // table is searched only when the date leaves it.
+    // The rate row in force over [rateFrom, rateUntil): the index gives the lines in date order,
+    // so the table is searched only when a line's date leaves that span.
     int rateFrom = kNever, rateUntil = kNever;
     const RateRow* rate = nullptr;
     while (c.next()) {
