@@ -20,4 +20,5 @@ run ledger 1
 run history 1
 run profit "$app/sys/excel_format" 1 3
 run csv
+run tax 1
 QT_QPA_PLATFORM=offscreen run ledger-view 1

@@ -14,10 +14,14 @@
 #include "util/FileHelpers.h"
 #include "workbook/Workbook.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
+#include <algorithm>
 #include <limits>
-#include <map>
-#include <tuple>
+#include <sqlite3.h>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -26,10 +30,6 @@ using Wide = __int128;
 constexpr int kMsgInvalidDate = 4;
 constexpr int kMsgNothingToReport = 22;
 constexpr int kMsgStartAfterEnd = 40;
-
-const QDate kInvoiceStart(2023, 10, 1);
-const QDate kShare50From(2026, 10, 1);
-const QDate kShareNoneFrom(2029, 10, 1);
 
 // A whole-yen figure as currency; no value beyond the currency range.
 std::optional<Currency> yen(Wide whole) {
@@ -46,82 +46,176 @@ std::optional<Currency> raw(Wide value) {
     return Currency::fromRaw(static_cast<std::int64_t>(value));
 }
 
+// A date as the number yyyymmdd: ordered as the dates are, compared without a QDate.
+constexpr int dateKey(int y, int m, int d) {
+    return y * 10000 + m * 100 + d;
+}
+
+int dateKey(const QDate& d) {
+    return dateKey(d.year(), d.month(), d.day());
+}
+
+constexpr int kInvoiceStartKey = dateKey(2023, 10, 1);
+constexpr int kShare50FromKey = dateKey(2026, 10, 1);
+constexpr int kShareNoneFromKey = dateKey(2029, 10, 1);
+constexpr int kNever = std::numeric_limits<int>::max();
+
+int shareOn(int key) {
+    if (key < kInvoiceStartKey)
+        return 100;
+    if (key < kShare50FromKey)
+        return 80;
+    if (key < kShareNoneFromKey)
+        return 50;
+    return 0;
+}
+
+// The date of a line as read from the table, 0 when it is none. A stored date 'YYYY-MM-DD' is
+// read from its digits; any other text is read as the result set reads a date column (a time
+// stamp by its date, other text as an ISO date), so such rows count exactly as they always did.
+int lineDateKey(std::string_view t) {
+    const auto digit = [&](std::size_t i) { return t[i] >= '0' && t[i] <= '9'; };
+    if (t.size() == 10 && t[4] == '-' && t[7] == '-' && digit(0) && digit(1) && digit(2) &&
+        digit(3) && digit(5) && digit(6) && digit(8) && digit(9)) {
+        const auto num = [&](std::size_t i, std::size_t n) {
+            int v = 0;
+            for (std::size_t k = i; k < i + n; ++k)
+                v = v * 10 + (t[k] - '0');
+            return v;
+        };
+        const int y = num(0, 4), m = num(5, 2), d = num(8, 2);
+        static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+        if (y >= 1 && m >= 1 && m <= 12 && d >= 1 &&
+            d <= kMonthDays[m - 1] + (m == 2 && leap ? 1 : 0))
+            return dateKey(y, m, d);
+    }
+    const QString s = QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+    QDate date;
+    if (s.size() == 10)
+        date = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
+    else if (s.size() == 19)
+        date = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss")).date();
+    if (!date.isValid())
+        date = QVariant(s).toDate();
+    return date.isValid() ? dateKey(date) : 0;
+}
+
 // The amounts of one supplier in one group: category (reduced or not), rate and share.
-using GroupKey = std::tuple<bool, std::int64_t, int>;
+struct Group {
+    bool reduced;
+    std::int64_t percent;
+    int share;
+    Wide amount;
+};
 
 struct SupplierSums {
     Wide standard = 0;
     Wide reduced = 0;
     Wide stated = 0;
-    std::map<GroupKey, Wide> groups;
-    QDate firstLine;
-    QDate lastLine;
+    std::vector<Group> groups; // a handful: looked up in place
+    int firstLine = 0;         // dateKey, 0 when there is none
+    int lastLine = 0;
+    int registeredFrom = kNever; // dateKey of the registration, kNever without one
     bool any = false;
+
+    void add(bool isReduced, std::int64_t percent, int share, Wide amount) {
+        for (Group& g : groups) {
+            if (g.reduced == isReduced && g.percent == percent && g.share == share) {
+                g.amount += amount;
+                return;
+            }
+        }
+        groups.push_back(Group{isReduced, percent, share, amount});
+    }
 };
+
+QDate keyDate(int key) {
+    return QDate(key / 10000, key / 100 % 100, key % 100);
+}
 
 QString statusText(const SupplierRecord& s, const SupplierSums& sums) {
     if (s.strInvoiceNo.isEmpty() || !s.datInvoiceFrom.isValid())
         return QStringLiteral("未登録");
     const QString from = termDateText(s.datInvoiceFrom);
-    if (!sums.firstLine.isValid() || s.datInvoiceFrom <= sums.firstLine)
+    if (sums.firstLine == 0 || s.datInvoiceFrom <= keyDate(sums.firstLine))
         return QStringLiteral("登録");
-    if (s.datInvoiceFrom > sums.lastLine)
+    if (s.datInvoiceFrom > keyDate(sums.lastLine))
         return QStringLiteral("未登録（") + from + QStringLiteral(" から登録）");
     return QStringLiteral("未登録／") + from + QStringLiteral(" から登録");
 }
 
-bool readSupplier(const SupplierRecord& s, const QString& table, int taxClass,
-                  const QList<TaxRate>& rates, const TaxSummary& summary, SupplierSums& sums) {
+// A row of the rate table by date key; the rates as counts of 1/10 000 percent.
+struct RateRow {
+    int from;
+    std::int64_t standard;
+    std::int64_t reduced;
+};
+
+// Adds up the lines of the range of one ledger in one scan through the index by date: every
+// line of a listed supplier to that supplier's sums (index in `sums` by lngMasterID).
+bool scanLedger(const QString& table, int taxClass, const std::vector<RateRow>& rates,
+                const TaxSummary& summary, const QHash<qint64, int>& index,
+                std::vector<SupplierSums>& sums) {
     const QString cls = QString::number(taxClass);
-    const QString sql = QStringLiteral("SELECT d.date1 AS date1, d.curCost AS curCost,"
+    // The reduced mark as a list built once for the statement (not a lookup per line); a line
+    // without a class is not reduced.
+    const QString sql = QStringLiteral("SELECT d.lngMasterID, d.date1, d.curCost,"
                                        " (CASE WHEN d.strItem IS NOT NULL AND instr(d.strItem,?)>0"
-                                       " THEN 1 ELSE 0 END) AS blnTax,"
-                                       " EXISTS (SELECT 1 FROM T_DATA_CLASS") +
-                        cls +
-                        QStringLiteral(" c WHERE c.blnReduced=1 AND c.strClassItem=d.strClass") +
-                        cls + QStringLiteral(") AS blnReduced FROM ") + table +
-                        QStringLiteral(" d WHERE d.lngMasterID=? AND d.date1>=? AND d.date1<=?"
+                                       " THEN 1 ELSE 0 END), coalesce(d.strClass") +
+                        cls + QStringLiteral(" IN (SELECT c.strClassItem FROM T_DATA_CLASS") + cls +
+                        QStringLiteral(" c WHERE c.blnReduced=1), 0) FROM ") + table +
+                        QStringLiteral(" d WHERE d.date1>=? AND d.date1<=?"
                                        " AND d.curCost IS NOT NULL");
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(sql, {kTaxItemText, s.lngMasterID, summary.from, summary.to},
-                          QStringLiteral("gCalcTaxSummary")))
+    RowCursor c(gdbData());
+    if (!c.open(sql, {kTaxItemText, summary.from, summary.to}, QStringLiteral("gCalcTaxSummary")))
         return false;
-    for (const QVariantList& row : rs.rows()) {
-        const QDate date = row.value(0).toDate();
-        const Wide amount = row.value(1).value<Currency>().raw();
-        if (!date.isValid())
+    // The rate row in force over [rateFrom, rateUntil): the index gives the lines in date order,
+    // so the table is searched only when a line's date leaves that span.
+    int rateFrom = kNever, rateUntil = kNever;
+    const RateRow* rate = nullptr;
+    while (c.next()) {
+        const auto found = index.constFind(c.int64(0));
+        if (found == index.cend())
             continue;
-        sums.any = true;
-        if (row.value(2).toBool()) {
-            sums.stated += amount;
+        const int date = lineDateKey(c.text(1));
+        if (date == 0)
+            continue;
+        // As the result set reads a currency column: an integer as it is, anything else as a
+        // number scaled.
+        const Wide amount = c.type(2) == SQLITE_INTEGER
+                                ? Wide(c.int64(2))
+                                : Wide(Currency::fromDouble(c.real(2) / Currency::Scale).raw());
+        SupplierSums& s = sums[static_cast<std::size_t>(*found)];
+        s.any = true;
+        if (c.int64(3) != 0) {
+            s.stated += amount;
             continue;
         }
-        if (!sums.firstLine.isValid() || date < sums.firstLine)
-            sums.firstLine = date;
-        if (!sums.lastLine.isValid() || date > sums.lastLine)
-            sums.lastLine = date;
-        const std::optional<TaxRate> rate = gTaxRateOn(rates, date);
-        const bool reduced = row.value(3).toBool() && rate && rate->reduced < rate->standard;
-        const std::int64_t percent = rate ? (reduced ? rate->reduced : rate->standard).raw() : 0;
-        int share = 100;
-        if (summary.kind == 1 && !gIsRegisteredOn(s.strInvoiceNo, s.datInvoiceFrom, date))
-            share = gTransitionalShare(date);
-        (reduced ? sums.reduced : sums.standard) += amount;
-        sums.groups[GroupKey{reduced, percent, share}] += amount;
+        if (s.firstLine == 0 || date < s.firstLine)
+            s.firstLine = date;
+        if (date > s.lastLine)
+            s.lastLine = date;
+        if (date < rateFrom || date >= rateUntil) {
+            const auto next = std::upper_bound(rates.begin(), rates.end(), date,
+                                               [](int d, const RateRow& r) { return d < r.from; });
+            rate = next == rates.begin() ? nullptr : &*(next - 1);
+            rateFrom = rate ? rate->from : std::numeric_limits<int>::min();
+            rateUntil = next == rates.end() ? kNever : next->from;
+        }
+        const bool reduced = c.int64(4) != 0 && rate && rate->reduced < rate->standard;
+        const std::int64_t percent = rate ? (reduced ? rate->reduced : rate->standard) : 0;
+        const int share = summary.kind == 1 && date < s.registeredFrom ? shareOn(date) : 100;
+        (reduced ? s.reduced : s.standard) += amount;
+        s.add(reduced, percent, share, amount);
     }
-    return true;
+    return !c.failed();
 }
 
 } // namespace
 
 int gTransitionalShare(const QDate& date) {
-    if (date < kInvoiceStart)
-        return 100;
-    if (date < kShare50From)
-        return 80;
-    if (date < kShareNoneFrom)
-        return 50;
-    return 0;
+    return shareOn(dateKey(date));
 }
 
 bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, const QDate& to,
@@ -149,20 +243,34 @@ bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, 
         gProcError(proc);
         return false;
     }
-    const QString table = QStringLiteral("T_DATA") + QString::number(kind);
+    std::vector<RateRow> rateRows;
+    for (const TaxRate& r : rates)
+        rateRows.push_back(RateRow{dateKey(r.from), r.standard.raw(), r.reduced.raw()});
+    // Each supplier's sums, by the first entry of its number in the list.
+    QHash<qint64, int> index;
+    std::vector<SupplierSums> perSupplier(static_cast<std::size_t>(suppliers.size()));
+    for (qsizetype i = 0; i < suppliers.size(); ++i) {
+        const SupplierRecord& s = suppliers.at(i);
+        if (index.contains(s.lngMasterID))
+            continue;
+        index.insert(s.lngMasterID, static_cast<int>(i));
+        if (!s.strInvoiceNo.isEmpty() && s.datInvoiceFrom.isValid())
+            perSupplier[static_cast<std::size_t>(i)].registeredFrom = dateKey(s.datInvoiceFrom);
+    }
+    if (!scanLedger(QStringLiteral("T_DATA") + QString::number(kind), taxClass, rateRows, out,
+                    index, perSupplier)) {
+        gProcError(proc);
+        return false;
+    }
     Wide total[7] = {};
     bool inRange = true;
     for (const SupplierRecord& s : suppliers) {
-        SupplierSums sums;
-        if (!readSupplier(s, table, taxClass, rates, out, sums)) {
-            gProcError(proc, QStringLiteral("lngMasterID=%1").arg(s.lngMasterID));
-            return false;
-        }
+        const SupplierSums& sums =
+            perSupplier[static_cast<std::size_t>(index.value(s.lngMasterID))];
         if (!sums.any)
             continue;
         Wide tax = 0, deductible = 0, outStandard = 0, outReduced = 0;
-        for (const auto& [key, amount] : sums.groups) {
-            const auto& [reduced, percent, share] = key;
+        for (const auto& [reduced, percent, share, amount] : sums.groups) {
             // amount and percent are counts of 1/10 000: amount × percent / 100 in yen is
             // amount × percent / 10^10, cut toward zero once per group.
             const Wide groupTax = amount * percent / Wide(10'000'000'000LL);

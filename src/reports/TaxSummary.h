@@ -51,7 +51,8 @@ struct TaxSummary {
 
 // Computes the summary of ledger kind over from..to for the suppliers given (their records
 // with number, short name, registration number and date). Suppliers without lines in the range
-// get no row. Failure: logged "gCalcTaxSummary", false.
+// get no row. The lines come from one scan of the range through the ledger's index by date.
+// Failure: logged "gCalcTaxSummary", false.
 bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, const QDate& to,
                      int kind, TaxSummary& summary);
 

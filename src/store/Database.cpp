@@ -641,6 +641,10 @@ qint64 RowCursor::int64(int col) const {
     return sqlite3_column_int64(m_st, col);
 }
 
+double RowCursor::real(int col) const {
+    return sqlite3_column_double(m_st, col);
+}
+
 std::string_view RowCursor::text(int col) const {
     const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_st, col));
     return t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(m_st, col)))

@@ -143,6 +143,7 @@ public:
     // SQLite's type of a column of the current row (SQLITE_INTEGER, SQLITE_NULL, ...).
     int type(int col) const;
     qint64 int64(int col) const;
+    double real(int col) const;
     std::string_view text(int col) const;
 
 private:

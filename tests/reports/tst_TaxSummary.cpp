@@ -33,6 +33,8 @@ private slots:
     void init();
     void summaryRows_data();
     void summaryRows();
+    void boundaryDays_data();
+    void boundaryDays();
     void workbookAndCsv();
 
 private:
@@ -102,6 +104,37 @@ void tst_TaxSummary::summaryRows() {
     QVERIFY(gCalcTaxSummary(suppliers(), {2019, 9, 1}, {2030, 12, 31}, kind, s));
     QCOMPARE(s.rows.size(), kind == 1 ? 3 : 1);
     QCOMPARE(gTaxSummaryCells(row < 0 ? s.total : s.rows.at(row), kind).join(u'|'), cells);
+}
+
+// A line dated exactly on a supplier's registration date and on a rate change day, against the
+// line of the day before, in both ledgers. Supplier 5 is registered from 2031/03/01, when a
+// rate row of 12 % and 9 % (reduced) begins; before it 10 % and 8 %, no share when unregistered.
+//   purchase 2031/02/28 1 000: tax 100, deductible 0; 2031/03/01 1 000: tax 120, deductible 120
+//   sales    2031/02/28 1 000 食品: 80;                2031/03/01 1 000 食品: 90
+void tst_TaxSummary::boundaryDays_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("cells");
+    QTest::newRow("purchase: registered and new rate on the day itself")
+        << 1 << u"5|当日登録|T7000012050002|未登録／2031/03/01 から登録|2000|0|220|0|120"_s;
+    QTest::newRow("sales: new reduced rate on the day itself")
+        << 2 << u"5|当日登録|T7000012050002|未登録／2031/03/01 から登録|0|2000|170|0|0|170"_s;
+}
+
+void tst_TaxSummary::boundaryDays() {
+    QFETCH(int, kind);
+    QFETCH(QString, cells);
+    QVERIFY(addSupplier({.masterID = 5, .shortName = u"当日登録"_s}));
+    QVERIFY(gdbData().executeSQL(u"UPDATE T_MASTER SET strInvoiceNo='T7000012050002',"
+                                 " datInvoiceFrom='2031-03-01' WHERE lngMasterID=5"_s));
+    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_TAX_RATE (datFrom, curStandard, curReduced)"
+                                 " VALUES ('2031-03-01', 120000, 90000)"_s));
+    const QString cls = kind == 1 ? QString() : u"食品"_s;
+    for (const QDate d : {QDate(2031, 2, 28), QDate(2031, 3, 1)})
+        QVERIFY(addLine({.kind = kind, .masterID = 5, .date = d, .class1 = cls, .cost = 1000}) > 0);
+    TaxSummary s;
+    QVERIFY(gCalcTaxSummary(suppliers(), {2031, 1, 1}, {2031, 12, 31}, kind, s));
+    QCOMPARE(s.rows.size(), 1);
+    QCOMPARE(gTaxSummaryCells(s.rows.at(0), kind).join(u'|'), cells);
 }
 
 void tst_TaxSummary::workbookAndCsv() {
