@@ -19,7 +19,6 @@
 #include <QHash>
 #include <algorithm>
 #include <limits>
-#include <sqlite3.h>
 #include <string_view>
 #include <vector>
 
@@ -183,7 +182,7 @@ bool scanLedger(const QString& table, int taxClass, const std::vector<RateRow>& 
             continue;
         // As the result set reads a currency column: an integer as it is, anything else as a
         // number scaled.
-        const Wide amount = c.type(2) == SQLITE_INTEGER
+        const Wide amount = c.isInteger(2)
                                 ? Wide(c.int64(2))
                                 : Wide(Currency::fromDouble(c.real(2) / Currency::Scale).raw());
         SupplierSums& s = sums[static_cast<std::size_t>(*found)];

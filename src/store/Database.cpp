@@ -637,6 +637,10 @@ int RowCursor::type(int col) const {
     return sqlite3_column_type(m_st, col);
 }
 
+bool RowCursor::isInteger(int col) const {
+    return type(col) == SQLITE_INTEGER;
+}
+
 qint64 RowCursor::int64(int col) const {
     return sqlite3_column_int64(m_st, col);
 }

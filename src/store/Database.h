@@ -142,6 +142,7 @@ public:
     bool failed() const { return m_failed; }
     // SQLite's type of a column of the current row (SQLITE_INTEGER, SQLITE_NULL, ...).
     int type(int col) const;
+    bool isInteger(int col) const;
     qint64 int64(int col) const;
     double real(int col) const;
     std::string_view text(int col) const;
