@@ -16,13 +16,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 QVariantList classRow(int classNo, qint64 id) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT strClassItem, lngSort, blnEnable FROM T_DATA_CLASS"_s +
-                              QString::number(classNo) + u" WHERE lngID = ?"_s,
-                          {id}) ||
-        rs.recordCount() != 1)
-        return {};
-    return rs.rows().front();
+    return dataRow(
+        u"SELECT strClassItem, lngSort, blnEnable FROM T_DATA_CLASS%1 WHERE lngID = ?"_s.arg(
+            classNo),
+        {id});
 }
 
 } // namespace

@@ -32,11 +32,9 @@ void send(const QStringList& args) {
 }
 
 QString class1Of(qint64 id) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT strClass1 FROM T_DATA1 WHERE lngID=?"_s, {id}) ||
-        rs.recordCount() != 1)
-        return u"?"_s;
-    return rs.value(0).toString();
+    return dataRow(u"SELECT strClass1 FROM T_DATA1 WHERE lngID=?"_s, {id})
+        .value(0, u"?"_s)
+        .toString();
 }
 
 } // namespace

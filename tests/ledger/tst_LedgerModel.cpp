@@ -20,13 +20,7 @@ qint64 stored(qint32 id, const QDate& d, const QString& item, int s = 0, int k =
 }
 
 QVariantList row(int kind, qint64 lngID, const QString& columns) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT "_s + columns + u" FROM T_DATA"_s + QString::number(kind) +
-                              u" WHERE lngID=?"_s,
-                          {lngID}) ||
-        rs.recordCount() != 1)
-        return {};
-    return rs.rows().front();
+    return dataRow(u"SELECT %1 FROM T_DATA%2 WHERE lngID=?"_s.arg(columns).arg(kind), {lngID});
 }
 
 QStringList items(const LedgerModel& m) {

@@ -22,12 +22,7 @@ bool addRow(int masterID, int supplier, const QString& shortName = u"仕入先"_
 }
 
 QVariantList rowOf(int masterID, const QString& columns) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT "_s + columns + u" FROM T_MASTER WHERE lngMasterID=?"_s,
-                          {masterID}) ||
-        rs.recordCount() != 1)
-        return {};
-    return rs.rows().front();
+    return dataRow(u"SELECT "_s + columns + u" FROM T_MASTER WHERE lngMasterID=?"_s, {masterID});
 }
 
 // An entry that passes every check.

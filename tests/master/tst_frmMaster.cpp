@@ -31,12 +31,7 @@ bool addRow(int masterID, int supplier, const QString& shortName) {
 }
 
 QVariantList rowOf(int masterID, const QString& columns) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT "_s + columns + u" FROM T_MASTER WHERE lngMasterID=?"_s,
-                          {masterID}) ||
-        rs.recordCount() != 1)
-        return {};
-    return rs.rows().front();
+    return dataRow(u"SELECT "_s + columns + u" FROM T_MASTER WHERE lngMasterID=?"_s, {masterID});
 }
 
 template <class T = QLineEdit> T* ctl(const QString& name) {
@@ -203,9 +198,8 @@ void tst_frmMaster::modifySupplierThroughWindow() {
              (QVariantList{qint64(7), u"ABC新商"_s, QVariant::fromValue(Currency::fromInt(1234567)),
                            m_svc.clock->fixed}));
     QCOMPARE(rowOf(4, u"strSupplierShortName"_s), QVariantList{u"XYZ"_s});
-    ResultSet rs(gdbData());
-    QVERIFY(rs.openRecordSet(u"SELECT lngMasterID FROM T_DATA1 WHERE lngID=?"_s, {line}));
-    QCOMPARE(rs.lng(0), 9);
+    QCOMPARE(dataRow(u"SELECT lngMasterID FROM T_DATA1 WHERE lngID=?"_s, {line}),
+             QVariantList{qint64(9)});
     QVERIFY(isIdle());
 }
 

@@ -181,6 +181,12 @@ int dataRowCount(const QString& sql, const QVariantList& params) {
     return rs.openRecordSet(sql, params) ? rs.recordCount() : -1;
 }
 
+QVariantList dataRow(const QString& sql, const QVariantList& params) {
+    ResultSet rs(gdbData());
+    return rs.openRecordSet(sql, params) && rs.recordCount() == 1 ? rs.rows().front()
+                                                                  : QVariantList();
+}
+
 void DataFileTest::init() {
     m_svc = TestServices::install();
     m_folder = std::make_unique<TestProgramFolder>();

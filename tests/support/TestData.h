@@ -81,6 +81,8 @@ bool runSqlite(const QString& path, const char* script);
 bool makeVersion1File(const QString& path);
 // The number of rows a query on the open data file gives; -1 when it fails.
 int dataRowCount(const QString& sql, const QVariantList& params = {});
+// The one row such a query gives; {} when it fails or gives none or more.
+QVariantList dataRow(const QString& sql, const QVariantList& params = {});
 
 // A test class whose every test function starts with scripted services and a fresh program
 // folder with the data file open (m_folder, m_svc). Derived classes that need more call
