@@ -41,13 +41,7 @@ QVariant cur(qint64 v) {
 }
 
 QVariantList lineRow(int kind, qint64 lngID, const QString& columns) {
-    ResultSet rs(gdbData());
-    if (!rs.openRecordSet(u"SELECT "_s + columns + u" FROM T_DATA"_s + QString::number(kind) +
-                              u" WHERE lngID=?"_s,
-                          {lngID}) ||
-        rs.recordCount() != 1)
-        return {};
-    return rs.rows().front();
+    return dataRow(u"SELECT %1 FROM T_DATA%2 WHERE lngID=?"_s.arg(columns).arg(kind), {lngID});
 }
 
 QList<QVariantList> lines(int kind, qint32 masterID, const QString& columns) {
@@ -85,8 +79,6 @@ private slots:
     void calendarPicksOrGoesBack();
     void resetChecks();
     void ledgerWordsAndTheCaptionEditor();
-    void undoThenRedoEachChange_data();
-    void undoThenRedoEachChange();
     void undoAndRedoGoStepByStep_data();
     void undoAndRedoGoStepByStep();
     void historyWindowListsThePeriodAndExportsCsv_data();
@@ -604,83 +596,18 @@ void tst_frmData::ledgerWordsAndTheCaptionEditor() {
     QCOMPARE(caption, u"仕入金額"_s);
 }
 
-// Every kind of change made in the window is undone from the history and done again: the
-// ledger reads back exactly as before and after (line numbers, order and check marks included).
-void tst_frmData::undoThenRedoEachChange_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("change");
-    for (const int kind : {1, 2}) {
-        const char* ledger = kind == 1 ? "purchase" : "sales";
-        QTest::addRow("typed cell, %s", ledger) << kind << u"typed"_s;
-        QTest::addRow("deleted line, %s", ledger) << kind << u"deleted"_s;
-        QTest::addRow("check reset, %s", ledger) << kind << u"check"_s;
-        QTest::addRow("new line, %s", ledger) << kind << u"new"_s;
-    }
-}
-
-void tst_frmData::undoThenRedoEachChange() {
-    QFETCH(int, kind);
-    QFETCH(QString, change);
-    addLine(LineRow{.kind = kind,
-                    .date = QDate(2024, 3, 1),
-                    .sort = 2,
-                    .item = u"品"_s,
-                    .quantity = 3,
-                    .unitPrice = 100,
-                    .check = 3});
-    addLine(LineRow{.kind = kind, .date = QDate(2024, 3, 2), .cost = 50, .check = 1});
-    const QString all = u"*"_s;
-    const QList<QVariantList> before = lines(kind, 1, all);
-    frmData* f = openLedger(kind);
-    QVERIFY(pickSupplier(f, 12));
-    LedgerGrid* grid = f->DBGrid_Main;
-    if (change == u"typed") {
-        typeCell(f, 0, 14, u"メモ"_s);
-    } else if (change == u"deleted") {
-        // Asked first; "No" keeps the line.
-        grid->selectRow(0);
-        m_svc.prompt->answers.enqueue(MsgResult::No);
-        QTest::keyClick(grid, Qt::Key_Delete);
-        QCOMPARE(m_svc.prompt->texts(), QStringList{u"削除してもよろしいですか？"_s});
-        QCOMPARE(m_svc.prompt->shown.at(0).style, 292);
-        QCOMPARE(lines(kind, 1, all), before);
-        m_svc.prompt->answers.enqueue(MsgResult::Yes);
-        QTest::keyClick(grid, Qt::Key_Delete);
-        m_svc.prompt->shown.clear();
-    } else if (change == u"check") {
-        m_svc.prompt->answers.enqueue(MsgResult::Yes);
-        whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
-            QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
-            w->close();
-        });
-        QTest::mouseClick(f->cmdCol[13], Qt::LeftButton);
-        m_svc.prompt->shown.clear();
-    } else {
-        typeCell(f, 2, 1, u"3/4"_s);
-    }
-    const QList<QVariantList> after = lines(kind, 1, all);
-    QVERIFY(after != before);
-
-    QTest::mouseClick(f->cmdUndo, Qt::LeftButton);
-    QCOMPARE(lines(kind, 1, all), before);
-    QCOMPARE(f->model()->lineCount(), before.size());
-    f->mnuRedo->trigger();
-    QCOMPARE(lines(kind, 1, all), after);
-    QCOMPARE(f->model()->lineCount(), after.size());
-    QVERIFY(m_svc.prompt->shown.isEmpty());
-    // The undo and the redo are changes of their own in the history.
-    QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY WHERE strOrigin IN ('undo', 'redo')"_s) > 0,
-             true);
-}
-
-// Undo goes back step by step through the window's own changes, on one line and across two, and
-// redo forward again; the ledger reads back as it was after each step. A line another writer
-// changed since a step refuses that step (the line keeps the other writer's change); with no step
-// left, 元に戻す is off.
+// Undo goes back step by step through the window's own changes (typed cells, a new line, a deleted
+// line, a check reset), on one line and across two, and redo forward again; the ledger reads back
+// exactly as it was after each step (line numbers, order and check marks included). A line
+// another writer changed since a step refuses that step (the line keeps the other writer's
+// change); with no step left, 元に戻す is off. Undo and redo are changes of their own in the
+// history.
 void tst_frmData::undoAndRedoGoStepByStep_data() {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QStringList>("edits"); // "row column text", a step each
-    // U undo, R redo, X another writer changes the first line, u undo refused, 0 nothing to undo
+    // A step each: "row column text" typed, "delete row" (asked: no, then yes), "check" reset
+    QTest::addColumn<QStringList>("edits");
+    // U undo, R redo (Ctrl+Z, Ctrl+Y), B undo by the button, M redo by the menu, X another writer
+    // changes the first line, u undo refused, 0 nothing to undo
     QTest::addColumn<QString>("actions");
     const QString quantity = u"0 7 21"_s, note = u"0 14 メモ"_s;
     const QStringList twoLines{quantity, u"1 14 別"_s, note, u"1 7 5"_s};
@@ -692,6 +619,12 @@ void tst_frmData::undoAndRedoGoStepByStep_data() {
     QTest::newRow("4 steps, two lines, sales") << 2 << twoLines << u"UUUURRRUUR"_s;
     QTest::newRow("another writer") << 1 << QStringList{quantity, note} << u"UXu0"_s;
     QTest::newRow("another writer, sales") << 2 << QStringList{quantity, note} << u"UXu0"_s;
+    for (const int kind : {1, 2}) {
+        const char* ledger = kind == 1 ? "purchase" : "sales";
+        QTest::addRow("new line, %s", ledger) << kind << QStringList{u"2 1 3/4"_s} << u"BM"_s;
+        QTest::addRow("deleted line, %s", ledger) << kind << QStringList{u"delete 0"_s} << u"BM"_s;
+        QTest::addRow("check reset, %s", ledger) << kind << QStringList{u"check"_s} << u"BM"_s;
+    }
 }
 
 void tst_frmData::undoAndRedoGoStepByStep() {
@@ -700,18 +633,38 @@ void tst_frmData::undoAndRedoGoStepByStep() {
     QFETCH(QString, actions);
     const qint64 first = addLine(LineRow{.kind = kind,
                                          .date = QDate(2024, 3, 1),
+                                         .sort = 2,
                                          .item = u"品"_s,
                                          .quantity = 20,
                                          .unitPrice = 100,
-                                         .cost = 2000});
-    addLine(LineRow{.kind = kind, .date = QDate(2024, 3, 2), .cost = 50});
+                                         .cost = 2000,
+                                         .check = 3});
+    addLine(LineRow{.kind = kind, .date = QDate(2024, 3, 2), .cost = 50, .check = 1});
     const QString all = u"*"_s;
     frmData* f = openLedger(kind);
     QVERIFY(pickSupplier(f, 12));
     QList<QList<QVariantList>> states{lines(kind, 1, all)};
     for (const QString& edit : edits) {
         const QStringList e = edit.split(u' ');
-        typeCell(f, e.at(0).toInt(), e.at(1).toInt(), e.at(2));
+        if (e.at(0) == u"delete") {
+            f->DBGrid_Main->selectRow(e.at(1).toInt());
+            m_svc.prompt->answers << MsgResult::No << MsgResult::Yes;
+            QTest::keyClick(f->DBGrid_Main, Qt::Key_Delete);
+            QCOMPARE(lines(kind, 1, all), states.last());
+            QTest::keyClick(f->DBGrid_Main, Qt::Key_Delete);
+            QCOMPARE(m_svc.prompt->texts().value(0), u"削除してもよろしいですか？"_s);
+            QCOMPARE(m_svc.prompt->shown.at(0).style, 292);
+        } else if (e.at(0) == u"check") {
+            m_svc.prompt->answers.enqueue(MsgResult::Yes);
+            whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
+                QTest::mouseClick(w->cmdCheckTo0, Qt::LeftButton);
+                w->close();
+            });
+            QTest::mouseClick(f->cmdCol[13], Qt::LeftButton);
+        } else {
+            typeCell(f, e.at(0).toInt(), e.at(1).toInt(), e.at(2));
+        }
+        m_svc.prompt->shown.clear();
         states << lines(kind, 1, all);
         QVERIFY(states.last() != states.at(states.size() - 2));
     }
@@ -725,11 +678,13 @@ void tst_frmData::undoAndRedoGoStepByStep() {
     for (const QChar action : actions) {
         switch (action.unicode()) {
         case 'U':
-            key(Qt::Key_Z);
+        case 'B':
+            action == u'U' ? key(Qt::Key_Z) : QTest::mouseClick(f->cmdUndo, Qt::LeftButton);
             expected = states.at(--at);
             break;
         case 'R':
-            key(Qt::Key_Y);
+        case 'M':
+            action == u'R' ? key(Qt::Key_Y) : f->mnuRedo->trigger();
             expected = states.at(++at);
             break;
         case 'X':
@@ -748,8 +703,10 @@ void tst_frmData::undoAndRedoGoStepByStep() {
             key(Qt::Key_Z);
         }
         QCOMPARE(lines(kind, 1, all), expected);
+        QCOMPARE(f->model()->lineCount(), expected.size());
         QCOMPARE(m_svc.prompt->texts(), messages);
     }
+    QVERIFY(dataRowCount(u"SELECT * FROM T_HISTORY WHERE strOrigin IN ('undo', 'redo')"_s) > 0);
 }
 
 // The history of the supplier, cut to the period of the program's own changes (the fixed
@@ -846,13 +803,12 @@ void tst_frmData::findGoesToTheNextMatchingLine() {
 // Ctrl+V and Delete on a cell not being edited store as typing does, すべて０ asks first;
 // 元に戻す (menu, button) and やり直す are on only with a step: undo and redo go back and forth.
 void tst_frmData::editActionsOnASelectedCell_data() {
-    QTest::addColumn<QString>("key"); // V: Ctrl+V of the text; Delete; 0: すべて０, answered
+    QTest::addColumn<QString>("key"); // V: Ctrl+V of the text; Delete; 0: すべて０, answered no
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QVariant>("after");
     QTest::addColumn<QStringList>("messages");
-    const QString ask = u"現在の仕入先のチェックを０にします。よろしいですか？"_s;
     QTest::newRow("paste") << u"V"_s << 14 << u"貼付\t次\n行"_s << u"strNote"_s
                            << QVariant(u"貼付"_s) << QStringList();
     QTest::newRow("paste refused") << u"V"_s << 7 << u"abc"_s << u"curQuantity"_s << cur(20)
@@ -860,9 +816,8 @@ void tst_frmData::editActionsOnASelectedCell_data() {
     QTest::newRow("Delete") << u"Delete"_s << 7 << QString() << u"curQuantity"_s << QVariant()
                             << QStringList();
     QTest::newRow("すべて０, no") << u"0"_s << 13 << u"no"_s << u"curCheck"_s << cur(3)
-                                  << QStringList{ask};
-    QTest::newRow("すべて０, yes") << u"0"_s << 13 << u"yes"_s << u"curCheck"_s << cur(0)
-                                   << QStringList{ask, u"処理が完了しました"_s};
+                                  << QStringList{
+                                         u"現在の仕入先のチェックを０にします。よろしいですか？"_s};
 }
 
 void tst_frmData::editActionsOnASelectedCell() {
@@ -887,7 +842,7 @@ void tst_frmData::editActionsOnASelectedCell() {
     f->DBGrid_Main->setCurrentIndex(f->model()->index(0, column));
     QGuiApplication::clipboard()->setText(text);
     if (key == u"0") {
-        m_svc.prompt->answers.enqueue(text == u"yes" ? MsgResult::Yes : MsgResult::No);
+        m_svc.prompt->answers.enqueue(MsgResult::No);
         whenOpen<frmDataCheck0>([](frmDataCheck0* w) {
             w->cmdCheckTo0->click();
             w->close();
