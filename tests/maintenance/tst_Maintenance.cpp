@@ -27,8 +27,12 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -169,6 +173,7 @@ private slots:
     void partialCopiesGoOthersStay_data();
     void partialCopiesGoOthersStay();
     void autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy();
+    void backupOnAFullDiskLeavesNoFile();
     void cancelledDialogsAndRefusalsChangeNothing();
     void settingsAreStoredAndShownAgain();
     void refusedTaxRateKeepsTheWindowOpen_data();
@@ -656,6 +661,28 @@ void tst_Maintenance::autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy() {
     QVERIFY(ok);
     QCOMPARE(filesIn(gDataBackupFolder(m_folder->dbPath())),
              QStringList{QFileInfo(written).fileName()});
+}
+
+// A disk that fills during the copy (a file-size limit below the data file's size): the backup
+// fails, logs the system's cause and leaves no file.
+void tst_Maintenance::backupOnAFullDiskLeavesNoFile() {
+    QVERIFY(gdbData().executeSQL(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                 "WHERE i < 1000) INSERT INTO T_DATA1 (lngMasterID, strNote) "
+                                 "SELECT 1, printf('%.100c', 'x') FROM n"_s));
+    m_folder->close(); // everything in the file itself: the limit meets only the copy
+    QVERIFY(m_folder->open());
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{48 * 1024, saved.rlim_max};
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const bool written = gProcDataBackup(m_backups->path());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY(!written);
+    QVERIFY(m_folder->errorLogProcedures().contains(u"gProcDataBackup"_s));
+    QVERIFY2(m_folder->errorLog().contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+             qPrintable(m_folder->errorLog()));
+    QCOMPARE(filesIn(m_backups->path()), QStringList());
 }
 
 QTEST_MAIN(tst_Maintenance)

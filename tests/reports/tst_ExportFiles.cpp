@@ -1,6 +1,8 @@
 // Files written from the books: their modes whatever the umask, the error log's mode and name, and
 // what the window and tovaki-report say when one cannot be written. A file-size limit stands in
 // for a full disk; root loses its override of file permissions.
+// A report and a file copy on a full disk leave no file and log the system's cause (a backup:
+// tst_Maintenance).
 #include "TestData.h"
 #include "TestServices.h"
 #include "app/frmMenu.h"
@@ -14,13 +16,16 @@
 #include "reports/frmPrint.h"
 #include "store/Database.h"
 #include "store/Migration.h"
+#include "util/FileHelpers.h"
 #include "workbook/Workbook.h"
 
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -165,9 +170,11 @@ void tst_ExportFiles::fileModes() {
 }
 
 void tst_ExportFiles::writeFailures_data() {
-    QTest::addColumn<QStringList>("command"); // "window": the report window's button
+    // "window": the report window's button; "copy": a file copy; else tovaki-report's
+    QTest::addColumn<QStringList>("command");
     QTest::addColumn<QString>("place");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("text");   // the message before the folder; "" none shown
+    QTest::addColumn<QString>("logged"); // the log entry that names the full disk
     const QString list =
         u"エクセルファイルが正常に作成されませんでした。管理者に問い合わせてください"_s;
     const QString csv = u"CSV ファイルが正常に作成されませんでした。管理者に問い合わせてください"_s;
@@ -176,25 +183,32 @@ void tst_ExportFiles::writeFailures_data() {
     const QString missing = u"\n\nフォルダーが見つかりません。\n"_s;
     const QString cliCsv = u"CSV ファイルを作成できませんでした（エラーログを参照） / the CSV file "
                            "could not be written (see the error log)"_s;
+    const QString master = u"frmPrint_mPrintMaster"_s;
     const QStringList window{u"window"_s}, windowCsv{u"window"_s, u"csv"_s};
-    QTest::newRow("window, full disk") << window << u"full"_s << list + space;
-    QTest::newRow("window, no permission") << window << u"locked"_s << list + denied;
-    QTest::newRow("window, no folder") << window << u"missing"_s << list + missing;
-    QTest::newRow("window CSV, full disk") << windowCsv << u"full"_s << csv + space;
-    QTest::newRow("window CSV, no folder") << windowCsv << u"missing"_s << csv + missing;
+    QTest::newRow("window, full disk") << window << u"full"_s << list + space << master;
+    QTest::newRow("window, no permission") << window << u"locked"_s << list + denied << QString();
+    QTest::newRow("window, no folder") << window << u"missing"_s << list + missing << QString();
+    QTest::newRow("window CSV, full disk") << windowCsv << u"full"_s << csv + space << QString();
+    QTest::newRow("window CSV, no folder")
+        << windowCsv << u"missing"_s << csv + missing << QString();
     QTest::newRow("command line, full disk")
-        << QStringList{u"suppliers"_s} << u"full"_s << list + space;
+        << QStringList{u"suppliers"_s} << u"full"_s << list + space << master;
     QTest::newRow("command line tax CSV, no permission")
         << QStringList{u"tax"_s, u"--csv"_s, u"--from"_s, u"2024/1/1"_s, u"--to"_s, u"2024/1/31"_s}
-        << u"locked"_s << csv + denied;
+        << u"locked"_s << csv + denied << QString();
     QTest::newRow("command line CSV export, no permission")
-        << QStringList{u"export"_s, u"suppliers"_s} << u"locked"_s << cliCsv + denied;
+        << QStringList{u"export"_s, u"suppliers"_s} << u"locked"_s << cliCsv + denied << QString();
+    QTest::newRow("file copy, full disk")
+        << QStringList{u"copy"_s} << u"full"_s << QString() << u"gCopyFile"_s;
 }
 
+// The file that cannot be written completely is not left behind, and the message names the
+// folder only as the place of the failure, with its cause.
 void tst_ExportFiles::writeFailures() {
     QFETCH(QStringList, command);
     QFETCH(QString, place);
     QFETCH(QString, text);
+    QFETCH(QString, logged);
     QVERIFY(gdbData().executeSQL(
         u"WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < 1000)"
         u" INSERT INTO T_MASTER (lngMasterID,lngSupplier,blnValid,strSupplierName,"
@@ -206,7 +220,11 @@ void tst_ExportFiles::writeFailures() {
     QVERIFY(place != u"locked"_s || (QDir().mkdir(folder) && setMode(folder, 0500)));
     const bool full = place == u"full"_s;
     QString shown;
-    if (command[0] == u"window"_s) {
+    if (command[0] == u"copy"_s) {
+        bool written = true;
+        limited(full, [&] { written = gCopyFile(m_folder->dbPath(), folder + u"/c.tvk"_s); });
+        QVERIFY(!written);
+    } else if (command[0] == u"window"_s) {
         frmPrint::setOutputFolderOverride(folder);
         frmPrint* f = frmPrint::instance();
         QVERIFY(f);
@@ -229,8 +247,15 @@ void tst_ExportFiles::writeFailures() {
         shown = QString::fromUtf8(p.readAllStandardError()).trimmed();
     }
     setMode(folder, 0700);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+    QVERIFY2(logged.isEmpty() ||
+                 (m_folder->errorLogProcedures().contains(logged) &&
+                  m_folder->errorLog().contains(QString::fromLocal8Bit(std::strerror(EFBIG)))),
+             qPrintable(m_folder->errorLog()));
     shown.replace(u"\r\n"_s, u"\n"_s);
-    QVERIFY2(shown.startsWith(text + folder + u'/') && !shown.mid(text.size()).contains(u'\n'),
+    QVERIFY2(text.isEmpty() || (shown.startsWith(text + folder + u'/') &&
+                                !shown.mid(text.size()).contains(u'\n')),
              qPrintable(shown));
 }
 
