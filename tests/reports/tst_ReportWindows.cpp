@@ -94,8 +94,6 @@ private slots:
     void cleanup();
 
     void supplierList_refusalFailureBalanceAndAddress();
-    void supplierList_balancesOfTheChosenLedger_data();
-    void supplierList_balancesOfTheChosenLedger();
     void menuButtonOpensTheWindowAndClosingReturns();
 
     void ledger_opensTicksRefusesAndPicksADate();
@@ -177,10 +175,14 @@ ManageProfitFrame* tst_ReportWindows::profitFrame() {
 
 // ---- Supplier lists -------------------------------------------------------------------------
 
+// The sales ledger was opened last: the balance list offers it, and the purchase ledger can be
+// chosen instead.
 void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(reporttest::loadSupplierList());
+    glngDataKind = 2;
     frmPrint* f = openWindow();
     QVERIFY(f);
+    QVERIFY(f->findChild<QRadioButton*>(u"optMasterSales"_s)->isChecked());
     // Close day 20 on 2024/03/05: the list starts with the current term's end.
     QComboBox* date = f->findChild<QComboBox*>(u"cboMaster"_s);
     QCOMPARE(date->currentText(), u"2024/03/20"_s);
@@ -209,11 +211,15 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(f->isEnabled() && !f->picNowProcessing->isVisible());
     QCOMPARE(folderEntries(m_out->path()), QStringList{u"blocked"_s});
     frmPrint::setOutputFolderOverride(m_out->path());
-    m_svc.prompt->answers << MsgResult::Cancel;
+    m_svc.prompt->answers << MsgResult::Cancel << MsgResult::Cancel;
+    QTest::mouseClick(print, Qt::LeftButton);
+    QTest::mouseClick(f->findChild<QRadioButton*>(u"optMasterPurchase"_s), Qt::LeftButton);
     QTest::mouseClick(print, Qt::LeftButton);
     QCOMPARE(date->currentText(), u"2024/03/01"_s);
     QVERIFY(m_svc.shell->opened.isEmpty());
     Workbook book;
+    QVERIFY(book.open(m_out->filePath(u"　2024-03-05　10：15：00　仕入先表_売上.xlsx"_s)));
+    QCOMPARE(rowText(book.sheet(u"page1"_s), 5, 4, 4), u"700"_s); // the opening balance
     QVERIFY(book.open(m_out->filePath(u"　2024-03-05　10：15：00　仕入先表_仕入.xlsx"_s)));
     QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3), u"2024/03/01 時点仕入先名簿（仕入帳）"_s);
     // 10 000 + 5 000 + 500 − 3 000 (paid on the day)
@@ -224,7 +230,7 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     m_svc.prompt->answers << MsgResult::Yes;
     QTest::mouseClick(print, Qt::LeftButton);
     QCOMPARE(reporttest::withoutPaths(m_svc.prompt->texts().mid(2)),
-             (QStringList{kQuestion, kQuestion}));
+             (QStringList{kQuestion, kQuestion, kQuestion}));
     QCOMPARE(watch.steps.size(), 26);
     QCOMPARE(f->PBarNowProcessing->maximum(), 26);
     QVERIFY(watch.alwaysBusy && watch.usableAtQuestion);
@@ -232,41 +238,6 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(book.open(m_svc.shell->opened[0]));
     QCOMPARE(book.sheetNames(), (QStringList{u"雛型"_s, u"1"_s, u"2"_s}));
     QCOMPARE(m_folder->errorLogProcedures(), logged);
-}
-
-// The sales ledger was opened last: the balance list offers it, and the purchase ledger
-// can be chosen instead. As of 2024/03/01 supplier 1 has sold 700 (its opening balance) and owes
-// 12 500.
-void tst_ReportWindows::supplierList_balancesOfTheChosenLedger_data() {
-    QTest::addColumn<QString>("chosen"); // the option button clicked; "" none
-    QTest::addColumn<QString>("word");
-    QTest::addColumn<QString>("balance");
-    QTest::newRow("as last opened") << QString() << u"売上"_s << u"700"_s;
-    QTest::newRow("purchase chosen") << u"optMasterPurchase"_s << u"仕入"_s << u"12500"_s;
-}
-
-void tst_ReportWindows::supplierList_balancesOfTheChosenLedger() {
-    QFETCH(QString, chosen);
-    QFETCH(QString, word);
-    QFETCH(QString, balance);
-    QVERIFY(reporttest::loadSupplierList());
-    glngDataKind = 2;
-    frmPrint* f = openWindow();
-    QVERIFY(f);
-    QVERIFY(f->findChild<QRadioButton*>(u"optMasterSales"_s)->isChecked());
-    f->findChild<QComboBox*>(u"cboMaster"_s)->setEditText(u"2024/03/01"_s);
-    QTest::mouseClick(f->findChild<QCheckBox*>(u"chkMasterCarry"_s), Qt::LeftButton);
-    if (!chosen.isEmpty())
-        QTest::mouseClick(f->findChild<QRadioButton*>(chosen), Qt::LeftButton);
-    m_svc.prompt->answers << MsgResult::Cancel;
-    QTest::mouseClick(f->findChild<QPushButton*>(u"cmdPrintMaster"_s), Qt::LeftButton);
-    QCOMPARE(folderEntries(m_out->path()),
-             QStringList{u"　2024-03-05　10：15：00　仕入先表_"_s + word + u".xlsx"_s});
-    Workbook book;
-    QVERIFY(book.open(m_out->filePath(folderEntries(m_out->path()).value(0))));
-    QCOMPARE(rowText(book.sheet(u"page1"_s), 2, 3, 3),
-             u"2024/03/01 時点仕入先名簿（"_s + word + u"帳）"_s);
-    QCOMPARE(rowText(book.sheet(u"page1"_s), 5, 4, 4), balance);
 }
 
 // ---- Tax summary ----------------------------------------------------------------------------
