@@ -61,6 +61,8 @@ private slots:
     void opensIdle();
     void addSupplierThroughWindow();
     void modifySupplierThroughWindow();
+    void selectionSearch_data();
+    void selectionSearch();
     void masterOpenedFromLedgerDoesNotShowMenu();
     void invoiceNumberIsNormalisedAndAMismatchAsksFirst();
 
@@ -204,6 +206,41 @@ void tst_frmMaster::modifySupplierThroughWindow() {
 }
 
 // Opened from a ledger (modally), closing it brings up no menu.
+// The selection window starts in its search box; a search that finds nothing says so and leaves
+// nothing to select.
+void tst_frmMaster::selectionSearch_data() {
+    QTest::addColumn<QString>("typed"); // after "12", which finds 山田
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("quote in the full name") << u"'s"_s << u"  7：オニール"_s;
+    QTest::newRow("nothing found") << u"ぺんぎん"_s << QString();
+}
+
+void tst_frmMaster::selectionSearch() {
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QVERIFY(addRow(1, 7, u"オニール"_s));
+    QVERIFY(addRow(2, 12, u"山田"_s));
+    QVERIFY(gdbData().executeSQL(
+        u"UPDATE T_MASTER SET strSupplierName='オニール''s商会' WHERE lngMasterID=1"_s));
+    openMaster();
+    QString seen;
+    bool told = false, selectable = false;
+    whenOpen<frmSelectMaster>([&](frmSelectMaster* w) {
+        typeText(w->focusWidget(), u"12"_s);
+        w->txtFind->clear();
+        typeText(w->focusWidget(), typed);
+        seen = w->Combo1->currentText();
+        told = w->findChild<QLabel*>(u"lblNotFound"_s)->isVisible();
+        selectable = w->cmdSelect->isEnabled();
+        w->close();
+    });
+    QTest::mouseClick(proc(1), Qt::LeftButton);
+    QTRY_VERIFY(!frmSelectMaster::existing());
+    QCOMPARE(seen, chosen);
+    QCOMPARE(told, chosen.isEmpty());
+    QCOMPARE(selectable, !chosen.isEmpty());
+}
+
 void tst_frmMaster::masterOpenedFromLedgerDoesNotShowMenu() {
     QTimer::singleShot(0, [] { QTest::mouseClick(proc(5), Qt::LeftButton); });
     QVERIFY(gDspForm(frmMaster::instance(), 0, 1));
