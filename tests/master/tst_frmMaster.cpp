@@ -9,6 +9,8 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +65,8 @@ private slots:
     void modifySupplierThroughWindow();
     void selectionSearch_data();
     void selectionSearch();
+    void typedNumber_data();
+    void typedNumber();
     void masterOpenedFromLedgerDoesNotShowMenu();
     void invoiceNumberIsNormalisedAndAMismatchAsksFirst();
 
@@ -239,6 +243,35 @@ void tst_frmMaster::selectionSearch() {
     QCOMPARE(seen, chosen);
     QCOMPARE(told, chosen.isEmpty());
     QCOMPARE(selectable, !chosen.isEmpty());
+}
+
+// Typed digits pick exactly the number typed; a pause ("|") starts a new one. The open list
+// shows at most 20 numbers.
+void tst_frmMaster::typedNumber_data() {
+    QTest::addColumn<QString>("keys"); // while 12 is chosen
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("one digit") << u"7"_s << u"7"_s;
+    QTest::newRow("two digits") << u"70"_s << u"70"_s;
+    QTest::newRow("pause") << u"7|5"_s << u"5"_s;
+}
+
+void tst_frmMaster::typedNumber() {
+    QFETCH(QString, keys);
+    QFETCH(QString, chosen);
+    openMaster();
+    QTest::mouseClick(proc(0), Qt::LeftButton);
+    auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
+    numbers->setCurrentIndex(numbers->findText(u"12"_s));
+    for (const QChar c : keys) {
+        if (c == u'|')
+            QTest::qWait(QApplication::keyboardInputInterval() + 100);
+        else
+            QTest::keyClick(numbers, c.toLatin1());
+    }
+    QCOMPARE(numbers->currentText(), chosen);
+    numbers->showPopup();
+    QVERIFY(numbers->view()->height() <= 20 * numbers->view()->sizeHintForRow(0) + 8);
+    numbers->hidePopup();
 }
 
 void tst_frmMaster::masterOpenedFromLedgerDoesNotShowMenu() {
