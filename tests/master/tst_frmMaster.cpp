@@ -10,6 +10,7 @@
 #include "store/Settings.h"
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -65,6 +66,8 @@ private slots:
     void modifySupplierThroughWindow();
     void selectionSearch_data();
     void selectionSearch();
+    void shortNameCut_data();
+    void shortNameCut();
     void typedNumber_data();
     void typedNumber();
     void masterOpenedFromLedgerDoesNotShowMenu();
@@ -243,6 +246,29 @@ void tst_frmMaster::selectionSearch() {
     QCOMPARE(seen, chosen);
     QCOMPARE(told, chosen.isEmpty());
     QCOMPARE(selectable, !chosen.isEmpty());
+}
+
+// 表示社名 takes 8 bytes; a cut keeps its mark after the focus has moved on (which takes the
+// tooltip away).
+void tst_frmMaster::shortNameCut_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("exactly full") << u"オニール"_s << u"オニール"_s;
+    QTest::newRow("5th full-width character") << u"オニールズ"_s << u"オニール"_s;
+}
+
+void tst_frmMaster::shortNameCut() {
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    openMaster();
+    QTest::mouseClick(proc(0), Qt::LeftButton);
+    QLineEdit* box = ctl(u"txtSupplierShortName"_s);
+    typeText(box, typed);
+    QCoreApplication::processEvents();
+    QTest::mouseClick(ctl(u"txtKana"_s), Qt::LeftButton);
+    QCOMPARE(box->text(), kept);
+    auto* mark = box->findChild<QAction*>(u"cutMark"_s);
+    QCOMPARE(mark && mark->isVisible(), kept != typed);
 }
 
 // Typed digits pick exactly the number typed; a pause ("|") starts a new one. The open list
