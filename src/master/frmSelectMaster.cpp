@@ -124,8 +124,11 @@ frmSelectMaster::frmSelectMaster(frmMaster& master) : QDialog(&master), m_master
     outer->addLayout(buttons);
 
     connect(cmdSelect, &QPushButton::clicked, this, [this]() { cmdSelectClick(); });
-    connect(Combo1, &QComboBox::currentIndexChanged, this,
-            [this](int index) { cmdSelect->setEnabled(index >= 0); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        cmdSelect->setEnabled(index >= 0);
+        if (index >= 0) // picked from the list after a failed search
+            lblNotFound->setVisible(false);
+    });
     connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
 }
 
