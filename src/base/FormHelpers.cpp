@@ -4,6 +4,7 @@
 #include "base/TextWidth.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTextEdit>
 #include <QToolTip>
 #include <QValidator>
@@ -59,14 +61,25 @@ private:
 
 // Keeps a line edit within a byte width. The text before the change is remembered, so the
 // inserted part alone is shortened (typing in the middle of a full box changes nothing).
-// A cut input is never silent: a beep and a short note at the box, which the box also keeps
-// (property "cutNotice") until the next cut.
+// A cut input is never silent: a beep, a short note at the box, which the box also keeps
+// (property "cutNotice") until the next cut, and a warning mark in the box until it changes.
 void tellCut(QLineEdit* edit, int maxBytes) {
     const QString note = QStringLiteral("入力できるのは%1です。超えた分は入りません。")
                              .arg(gSjisLimitText(maxBytes));
     edit->setProperty("cutNotice", note);
     QApplication::beep();
     QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), note, edit);
+    // The tooltip goes with the next click, focus change or window switch; a mark at the end of
+    // the box stays until its text changes again.
+    auto* mark = edit->findChild<QAction*>(QStringLiteral("cutMark"));
+    if (!mark) {
+        mark = edit->addAction(edit->style()->standardIcon(QStyle::SP_MessageBoxWarning),
+                               QLineEdit::TrailingPosition);
+        mark->setObjectName(QStringLiteral("cutMark"));
+        QObject::connect(edit, &QLineEdit::textChanged, mark, [mark] { mark->setVisible(false); });
+    }
+    mark->setToolTip(note);
+    mark->setVisible(true);
 }
 
 class SjisLimitValidator : public QValidator {

@@ -31,7 +31,8 @@ void gSetSelectionColour(QComboBox* combo);
 
 // Limits a line edit to maxBytes Shift_JIS bytes (a full-width character counts 2). Typing or
 // pasting beyond the limit keeps only what fits, like a classic entry box's maximum length, and
-// says so (a beep and a note at the box, kept in its "cutNotice" property); text set by the
+// says so (a beep, a note at the box kept in its "cutNotice" property, and a warning mark
+// "cutMark" at the end of the box until its text changes again); text set by the
 // program is not cut. A box without a tooltip gets one with both counts (gSjisLimitText).
 void gSetMaxSjisBytes(QLineEdit* edit, int maxBytes);
 // "全角4文字・半角8文字まで" for 8 bytes.

@@ -392,7 +392,7 @@ QString searchForm(const QString& text) {
 
 } // namespace
 
-int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& readings,
+int gFindSupplierItem(const QStringList& items, const QHash<qint32, QStringList>& readings,
                       const QString& text) {
     const QString wanted = searchForm(text);
     if (wanted.isEmpty())
@@ -407,21 +407,25 @@ int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& re
     for (int i = 0; i < items.size(); ++i) {
         const QString& item = items.at(i);
         const QString name = item.mid(item.indexOf(u'：') + 1);
-        if (searchForm(name).contains(wanted) ||
-            searchForm(readings.value(gGetSupplierFromItem(item))).contains(wanted))
+        if (searchForm(name).contains(wanted))
             return i;
+        for (const QString& other : readings.value(gGetSupplierFromItem(item)))
+            if (searchForm(other).contains(wanted))
+                return i;
     }
     return -1;
 }
 
-bool gGetSupplierReadings(QHash<qint32, QString>& readings) {
+bool gGetSupplierReadings(QHash<qint32, QStringList>& readings) {
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngSupplier, strKana FROM T_MASTER"), {},
-                          QStringLiteral("gGetSupplierReadings")))
+    if (!rs.openRecordSet(
+            QStringLiteral("SELECT lngSupplier, strKana, strSupplierName FROM T_MASTER"), {},
+            QStringLiteral("gGetSupplierReadings")))
         return false;
     readings.clear();
     for (const QVariantList& row : rs.rows())
-        readings.insert(qint32(row.value(0).toLongLong()), row.value(1).toString());
+        readings.insert(qint32(row.value(0).toLongLong()),
+                        {row.value(1).toString(), row.value(2).toString()});
     return true;
 }
 

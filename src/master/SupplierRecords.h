@@ -108,13 +108,13 @@ bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel);
 // ("  7：ABC商会").
 QString gFormatSupplierItem(qint32 supplier, const QString& shortName);
 // The entry of items (gFormatSupplierItem entries) that a typed search text finds: the first
-// whose number is the text, else whose short name or reading (readings: supplier number ->
-// strKana) holds it. Width, case and hiragana/katakana do not matter ("やま" finds "ﾔﾏﾀﾞ").
-// -1 when none does.
-int gFindSupplierItem(const QStringList& items, const QHash<qint32, QString>& readings,
+// whose number is the text, else whose short name, reading or full name (readings: supplier
+// number -> strKana and strSupplierName) holds it. Width, case and hiragana/katakana do not matter
+// ("やま" finds "ﾔﾏﾀﾞ"). -1 when none does.
+int gFindSupplierItem(const QStringList& items, const QHash<qint32, QStringList>& readings,
                       const QString& text);
-// The readings (strKana) of all suppliers by supplier number.
-bool gGetSupplierReadings(QHash<qint32, QString>& readings);
+// The reading (strKana) and full name (strSupplierName) of all suppliers by supplier number.
+bool gGetSupplierReadings(QHash<qint32, QStringList>& readings);
 // The supplier number of a list entry: the numeric value of its first three characters (leading
 // spaces ignored); 0 when they hold no number.
 qint32 gGetSupplierFromItem(const QString& item);

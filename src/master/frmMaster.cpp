@@ -14,6 +14,8 @@
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -177,8 +179,14 @@ void frmMaster::buildControls() {
          std::initializer_list<QWidget*>{txtPosition, txtAddress1, txtAddress2, txtPhone1,
                                          txtPhone2, txtNotes, cboPhone1Notes, cboPhone2Notes})
         gSetMoveFocusByKey(w, false);
-    // Typing digits picks the number (the list's own search: "1", "2" within a moment is 12).
+    // Typing digits picks exactly that number: "1", "2" within a moment is 12, "7" alone is 7
+    // (not the next entry starting with 7); a pause starts a new number.
     gSetMoveFocusByKey(cboLngSupplier, false);
+    cboLngSupplier->installEventFilter(this);
+    cboLngSupplier->view()->installEventFilter(this);
+    // A short list (the style would otherwise open all 999 numbers over the whole screen).
+    cboLngSupplier->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    cboLngSupplier->setMaxVisibleItems(20);
     for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
         c->lineEdit()->installEventFilter(this);
 
@@ -482,6 +490,28 @@ void frmMaster::cmdProcClick(int index) {
 }
 
 bool frmMaster::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == cboLngSupplier || watched == cboLngSupplier->view()) &&
+        event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        const int digit = text.size() == 1 ? text.at(0).digitValue() : -1;
+        if (digit >= 0) {
+            if (!m_numberTyped.isValid() ||
+                m_numberTyped.elapsed() > QApplication::keyboardInputInterval())
+                m_typedNumber.clear();
+            m_numberTyped.start();
+            m_typedNumber += QChar(u'0' + digit);
+            int found = cboLngSupplier->findText(QString::number(m_typedNumber.toInt()));
+            if (found < 0) { // beyond the list: this digit starts a new number
+                m_typedNumber = QChar(u'0' + digit);
+                found = cboLngSupplier->findText(QString::number(digit));
+            }
+            if (found >= 0) {
+                cboLngSupplier->setCurrentIndex(found);
+                cboLngSupplier->view()->setCurrentIndex(cboLngSupplier->model()->index(found, 0));
+            }
+            return true;
+        }
+    }
     // A phone note takes typed characters only while it is at most 16 bytes wide; then only
     // Backspace works.
     QComboBox* combo = nullptr;

@@ -3,6 +3,7 @@
 #include "base/SingleInstance.h"
 #include "master/SupplierRecords.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 
@@ -96,6 +97,9 @@ private:
     void cmdProcClick(int index);
 
     qint32 m_procMode = 0;
+    // The number being typed into the supplier-number list and when its last digit came.
+    QString m_typedNumber;
+    QElapsedTimer m_numberTyped;
 
     friend class SingleInstance<frmMaster>;
 };

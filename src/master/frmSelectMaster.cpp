@@ -87,13 +87,22 @@ frmSelectMaster::frmSelectMaster(frmMaster& master) : QDialog(&master), m_master
     txtFind->setPlaceholderText(QStringLiteral("番号・名前・読みで検索（Ctrl+F）"));
     txtFind->setClearButtonEnabled(true);
     outer->addWidget(txtFind);
+    lblNotFound = new QLabel(QStringLiteral("該当する仕入先はありません。"), this);
+    lblNotFound->setObjectName(QStringLiteral("lblNotFound"));
+    lblNotFound->setVisible(false);
+    outer->addWidget(lblNotFound);
     connect(txtFind, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (text.trimmed().isEmpty()) {
+            lblNotFound->setVisible(false);
+            return;
+        }
         QStringList items;
         for (int i = 0; i < Combo1->count(); ++i)
             items << Combo1->itemText(i);
         const int found = gFindSupplierItem(items, m_readings, text);
-        if (found >= 0)
-            Combo1->setCurrentIndex(found);
+        // A search that finds nothing leaves nothing chosen, so 選択 cannot pick an earlier hit.
+        Combo1->setCurrentIndex(found);
+        lblNotFound->setVisible(found < 0);
     });
     connect(txtFind, &QLineEdit::returnPressed, this, [this] { cmdSelect->click(); });
     auto* find = new QShortcut(QKeySequence::Find, this);
@@ -115,6 +124,11 @@ frmSelectMaster::frmSelectMaster(frmMaster& master) : QDialog(&master), m_master
     outer->addLayout(buttons);
 
     connect(cmdSelect, &QPushButton::clicked, this, [this]() { cmdSelectClick(); });
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        cmdSelect->setEnabled(index >= 0);
+        if (index >= 0) // picked from the list after a failed search
+            lblNotFound->setVisible(false);
+    });
     connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
 }
 
@@ -124,10 +138,13 @@ bool frmSelectMaster::formLoad() {
     if (!gSetSupplierShortNameToComboBoxItem(Combo1, false))
         return false;
     Combo1->setCurrentIndex(-1);
+    cmdSelect->setEnabled(false);
     gSetComboDropDownRows(Combo1, 17);
     if (!gGetSupplierReadings(m_readings))
         return false;
     m_selected = false;
+    // Typing starts a search at once.
+    txtFind->setFocus();
     return true;
 }
 

@@ -24,6 +24,7 @@ public:
 
     QComboBox* Combo1 = nullptr;
     QLineEdit* txtFind = nullptr;
+    QLabel* lblNotFound = nullptr; // shown while the search text finds no supplier
     QPushButton* cmdSelect = nullptr;
     QPushButton* cmdExit = nullptr;
     QLabel* picSelect = nullptr;
@@ -43,7 +44,8 @@ private:
 
     frmMaster& m_master;
     bool m_selected = false;
-    QHash<qint32, QString> m_readings; // strKana by supplier number, for the search
+    QHash<qint32, QStringList>
+        m_readings; // strKana and full name by supplier number, for the search
     friend class SingleInstance<frmSelectMaster>;
     // nullptr when its list could not be filled (reported; the caller takes the fatal path).
     static frmSelectMaster* newInstance(frmMaster& master);

@@ -2,6 +2,7 @@
 #include "WidgetTestHelpers.h"
 #include "base/FormHelpers.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -40,6 +41,9 @@ void tst_FormHelpers::byteLimit() {
     // A cut is told, a text that fits is not.
     QCoreApplication::processEvents();
     QCOMPARE(e.property("cutNotice").toString().isEmpty(), kept == typed);
+    // ... and keeps a mark in the box, which outlasts the tooltip.
+    auto* mark = e.findChild<QAction*>(u"cutMark"_s);
+    QCOMPARE(mark && mark->isVisible(), kept != typed);
 }
 
 void tst_FormHelpers::clearAndLockByTag() {

@@ -61,6 +61,7 @@ void tst_SupplierRecords::search_data() {
     QTest::newRow("hiragana finds a half-width reading") << u"みかわ"_s << 0;
     QTest::newRow("hiragana finds a full-width reading") << u"しょうてん"_s << 2;
     QTest::newRow("name, case and width folded") << u"ａｂｃ"_s << 1;
+    QTest::newRow("full name beyond the short name, with a quote") << u"'s"_s << 1;
     QTest::newRow("nothing") << u"ぺんぎん"_s << -1;
     QTest::newRow("empty") << u" "_s << -1;
 }
@@ -68,9 +69,10 @@ void tst_SupplierRecords::search_data() {
 void tst_SupplierRecords::search() {
     QFETCH(QString, typed);
     QFETCH(int, found);
-    const QStringList items{u"  3：三河屋"_s, u"  7：ABC商会"_s, u" 12：山田"_s};
-    const QHash<qint32, QString> readings{
-        {3, u"ﾐｶﾜﾔ"_s}, {7, u"ｴｰﾋﾞｰｼｰ"_s}, {12, u"ヤマダショウテン"_s}};
+    const QStringList items{u"  3：三河屋"_s, u"  7：オニール"_s, u" 12：山田"_s};
+    const QHash<qint32, QStringList> readings{{3, {u"ﾐｶﾜﾔ"_s, u"三河屋"_s}},
+                                              {7, {u"ｵﾆｰﾙｴｰﾋﾞｰｼｰ"_s, u"オニール's ABC商会"_s}},
+                                              {12, {u"ヤマダショウテン"_s, u"山田商店"_s}}};
     QCOMPARE(gFindSupplierItem(items, readings, typed), found);
 }
 

@@ -9,6 +9,8 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,6 +63,10 @@ private slots:
     void opensIdle();
     void addSupplierThroughWindow();
     void modifySupplierThroughWindow();
+    void selectionSearch_data();
+    void selectionSearch();
+    void typedNumber_data();
+    void typedNumber();
     void masterOpenedFromLedgerDoesNotShowMenu();
     void invoiceNumberIsNormalisedAndAMismatchAsksFirst();
 
@@ -201,6 +207,69 @@ void tst_frmMaster::modifySupplierThroughWindow() {
     QCOMPARE(dataRow(u"SELECT lngMasterID FROM T_DATA1 WHERE lngID=?"_s, {line}),
              QVariantList{qint64(9)});
     QVERIFY(isIdle());
+}
+
+// The selection window starts in its search box; a search that finds nothing says so and leaves
+// nothing to select.
+void tst_frmMaster::selectionSearch_data() {
+    QTest::addColumn<QString>("typed"); // after "12", which finds 山田
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("quote in the full name") << u"'s"_s << u"  7：オニール"_s;
+    QTest::newRow("nothing found") << u"ぺんぎん"_s << QString();
+}
+
+void tst_frmMaster::selectionSearch() {
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QVERIFY(addRow(1, 7, u"オニール"_s));
+    QVERIFY(addRow(2, 12, u"山田"_s));
+    QVERIFY(gdbData().executeSQL(
+        u"UPDATE T_MASTER SET strSupplierName='オニール''s商会' WHERE lngMasterID=1"_s));
+    openMaster();
+    QStringList seen; // chosen entry, "told" when the label shows, "selectable" when 選択 is
+    whenOpen<frmSelectMaster>([&](frmSelectMaster* w) {
+        typeText(w->focusWidget(), u"12"_s);
+        w->txtFind->clear();
+        typeText(w->focusWidget(), typed);
+        seen = {w->Combo1->currentText(),
+                w->findChild<QLabel*>(u"lblNotFound"_s)->isVisible() ? u"told"_s : u""_s,
+                w->cmdSelect->isEnabled() ? u"selectable"_s : u""_s};
+        w->close();
+    });
+    QTest::mouseClick(proc(1), Qt::LeftButton);
+    QTRY_VERIFY(!frmSelectMaster::existing());
+    const QStringList expected = chosen.isEmpty() ? QStringList{u""_s, u"told"_s, u""_s}
+                                                  : QStringList{chosen, u""_s, u"selectable"_s};
+    QCOMPARE(seen, expected);
+}
+
+// Typed digits pick exactly the number typed; a pause ("|") starts a new one. The open list
+// shows at most 20 numbers.
+void tst_frmMaster::typedNumber_data() {
+    QTest::addColumn<QString>("keys"); // while 12 is chosen
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("one digit") << u"7"_s << u"7"_s;
+    QTest::newRow("two digits") << u"70"_s << u"70"_s;
+    QTest::newRow("pause") << u"7|5"_s << u"5"_s;
+}
+
+void tst_frmMaster::typedNumber() {
+    QFETCH(QString, keys);
+    QFETCH(QString, chosen);
+    openMaster();
+    QTest::mouseClick(proc(0), Qt::LeftButton);
+    auto* numbers = ctl<QComboBox>(u"cboLngSupplier"_s);
+    numbers->setCurrentIndex(numbers->findText(u"12"_s));
+    for (const QChar c : keys) {
+        if (c == u'|')
+            QTest::qWait(QApplication::keyboardInputInterval() + 100);
+        else
+            QTest::keyClick(numbers, c.toLatin1());
+    }
+    QCOMPARE(numbers->currentText(), chosen);
+    numbers->showPopup();
+    QVERIFY(numbers->view()->height() <= 20 * numbers->view()->sizeHintForRow(0) + 8);
+    numbers->hidePopup();
 }
 
 // Opened from a ledger (modally), closing it brings up no menu.
