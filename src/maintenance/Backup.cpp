@@ -68,26 +68,9 @@ bool backupFileName(const QDateTime& started, QString& name) {
     return true;
 }
 
-// Records a time in datField of T_SYSTEM row `row` (0 last backup, 1 last restore) of db.
-bool recordSystemTime(Database& db, int row, const QDateTime& time,
-                      const QString& procName = QStringLiteral("DbExecuteSQL")) {
-    Transaction tr(db);
-    if (!tr.ok())
-        return false;
-    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
-                       {time, row}, procName))
-        return false;
-    // A store that never had the row gets it now, or the time would silently not be kept.
-    if (db.changes() == 0 &&
-        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
-                       {row, time}, procName))
-        return false;
-    return tr.commit();
-}
-
-// The same in the data file, at the current time.
+// Records the current time in T_SYSTEM row `row` of the data file (0 last backup, 1 last restore).
 bool recordSystemTime(int row) {
-    return recordSystemTime(gdbData(), row, svc().clock().now());
+    return gRecordSystemTime(gdbData(), row, svc().clock().now());
 }
 
 // A backup file's copy cut off while it was written: "<backup name>.tvk.part", the name
@@ -367,7 +350,7 @@ bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written) {
         Database copy;
         if (!copy.open(checking, proc) ||
             !copy.executeScript(QStringLiteral("PRAGMA journal_mode=DELETE"), proc) ||
-            !recordSystemTime(copy, 0, now, proc)) {
+            !gRecordSystemTime(copy, 0, now, proc)) {
             copy.close();
             removeChecking();
             gProcError(proc, checking);

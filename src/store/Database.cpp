@@ -904,21 +904,8 @@ bool compactionDue(Database& db) {
 // Records the time of a compaction in the compacted copy (closed, not yet in place).
 bool recordCompactionTime(const QString& copy, const QString& procName) {
     Database db;
-    if (!db.open(copy, procName))
-        return false;
-    Transaction tr(db);
-    if (!tr.ok())
-        return false;
-    const QDateTime now = svc().clock().now();
-    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
-                       {now, kCompactionTimeRow}, procName))
-        return false;
-    // A file that never had the row gets it now, or the time would silently not be kept.
-    if (db.changes() == 0 &&
-        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
-                       {kCompactionTimeRow, now}, procName))
-        return false;
-    return tr.commit();
+    return db.open(copy, procName) &&
+           gRecordSystemTime(db, kCompactionTimeRow, svc().clock().now(), procName);
 }
 
 } // namespace
@@ -1094,4 +1081,19 @@ bool DbCompactDataBase(const QString& pathIn) {
         }
         return true;
     });
+}
+
+bool gRecordSystemTime(Database& db, int row, const QDateTime& time, const QString& procName) {
+    Transaction tr(db);
+    if (!tr.ok())
+        return false;
+    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
+                       {time, row}, procName))
+        return false;
+    // A file that never had the row gets it now, or the time would silently not be kept.
+    if (db.changes() == 0 &&
+        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
+                       {row, time}, procName))
+        return false;
+    return tr.commit();
 }

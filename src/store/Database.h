@@ -212,3 +212,8 @@ bool DbReplaceExclusively(const QString& path, const QString& procName,
 // The SQLite text of a date and of a time stamp, as stored.
 QString dbDateText(const QDate& d);
 QString dbDateTimeText(const QDateTime& dt);
+
+// Records a time in datField of T_SYSTEM row `row` of db (0 last backup, 1 last restore, 2 last
+// compaction), adding the row when the file never had it; one transaction.
+bool gRecordSystemTime(Database& db, int row, const QDateTime& time,
+                       const QString& procName = QStringLiteral("DbExecuteSQL"));
