@@ -1,5 +1,6 @@
 # Checks every #include "..." under src/ and tests/ against the layer table of
-# docs/architecture.md. Run: cmake -DROOT=<source folder> -P tools/check-includes.cmake
+# docs/architecture.md, and that only src/store/ includes the database engine's <sqlite3.h>.
+# Run: cmake -DROOT=<source folder> -P tools/check-includes.cmake
 # Fails with the file, the line and the include of every step outside the table.
 
 cmake_minimum_required(VERSION 3.25)
@@ -112,6 +113,15 @@ foreach(file IN LISTS files)
         message(SEND_ERROR "${rel}: the folder '${self}' has no row in the layer table")
         math(EXPR failures "${failures} + 1")
         continue()
+    endif()
+    # The database engine's interface stays behind the store: only src/store/ includes it.
+    if(rel MATCHES "^src/" AND NOT self STREQUAL "store")
+        file(STRINGS "${file}" engine REGEX "^[ \t]*#[ \t]*include[ \t]*<sqlite3\\.h>")
+        if(engine)
+            line_of("${file}" "<sqlite3.h>" n)
+            message(SEND_ERROR "${rel}:${n}: #include <sqlite3.h> outside src/store/")
+            math(EXPR failures "${failures} + 1")
+        endif()
     endif()
     file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS includes)

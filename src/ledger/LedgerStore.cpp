@@ -6,7 +6,6 @@
 #include "store/History.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace {
 
@@ -16,8 +15,8 @@ const QString kSelectColumns =
                    "curCheck,strNote,blnChange FROM ");
 
 // "YYYY-MM-DD" (a time part after it is ignored); an invalid date otherwise.
-QDate dateFromText(const unsigned char* s, int n) {
-    if (!s || n < 10)
+QDate dateFromText(std::string_view s) {
+    if (s.size() < 10)
         return {};
     auto digits = [&](int from, int count, bool& ok) {
         int v = 0;
@@ -37,63 +36,55 @@ QDate dateFromText(const unsigned char* s, int n) {
     return ok ? QDate(y, m, d) : QDate();
 }
 
-std::optional<QString> textColumn(sqlite3_stmt* st, int col) {
-    if (sqlite3_column_type(st, col) == SQLITE_NULL)
+std::optional<QString> textColumn(const RowCursor& c, int col) {
+    if (c.isNull(col))
         return std::nullopt;
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-    return QString::fromUtf8(p, sqlite3_column_bytes(st, col));
+    return c.qtext(col);
 }
 
-std::optional<Currency> curColumn(sqlite3_stmt* st, int col) {
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL:
+std::optional<Currency> curColumn(const RowCursor& c, int col) {
+    switch (c.type(col)) {
+    case RowCursor::Type::Null:
         return std::nullopt;
-    case SQLITE_INTEGER:
-        return Currency::fromRaw(sqlite3_column_int64(st, col));
+    case RowCursor::Type::Integer:
+        return Currency::fromRaw(c.int64(col));
     default:
-        return Currency::fromDouble(sqlite3_column_double(st, col) /
-                                    static_cast<double>(Currency::Scale));
+        return Currency::fromDouble(c.real(col) / static_cast<double>(Currency::Scale));
     }
 }
 
-std::optional<qint32> lngColumn(sqlite3_stmt* st, int col) {
-    if (sqlite3_column_type(st, col) == SQLITE_NULL)
+std::optional<qint32> lngColumn(const RowCursor& c, int col) {
+    if (c.isNull(col))
         return std::nullopt;
-    return static_cast<qint32>(sqlite3_column_int64(st, col));
+    return static_cast<qint32>(c.int64(col));
 }
 
-void readRow(sqlite3_stmt* st, LedgerLine& l) {
-    l.lngID = sqlite3_column_int64(st, 0);
-    l.lngMasterID = lngColumn(st, 1);
-    if (sqlite3_column_type(st, 2) == SQLITE_NULL) {
+void readRow(const RowCursor& c, LedgerLine& l) {
+    l.lngID = c.int64(0);
+    l.lngMasterID = lngColumn(c, 1);
+    if (c.isNull(2)) {
         l.date1.reset();
     } else {
-        const QDate d = dateFromText(sqlite3_column_text(st, 2), sqlite3_column_bytes(st, 2));
+        const QDate d = dateFromText(c.text(2));
         if (d.isValid())
             l.date1 = d;
         else
             l.date1.reset();
     }
-    l.lngSort = lngColumn(st, 3);
-    l.strItem = textColumn(st, 4);
-    l.strClass1 = textColumn(st, 5);
-    l.strClass2 = textColumn(st, 6);
-    l.strClass3 = textColumn(st, 7);
-    l.curQuantity = curColumn(st, 8);
-    l.curUnitPrice = curColumn(st, 9);
-    l.curRegularPrice = curColumn(st, 10);
-    l.curRatio = curColumn(st, 11);
-    l.curCost = curColumn(st, 12);
-    l.curPayment = curColumn(st, 13);
-    l.curCheck = curColumn(st, 14);
-    l.strNote = textColumn(st, 15);
-    l.blnChange = sqlite3_column_type(st, 16) != SQLITE_NULL && sqlite3_column_int64(st, 16) != 0;
-}
-
-void reportSqlite(sqlite3* db, const QString& proc, const QString& sql) {
-    gSetLastError(db ? sqlite3_extended_errcode(db) : 0, QStringLiteral("SQLite"),
-                  db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no database"));
-    gProcError(proc, QStringLiteral("SQL=") + sql);
+    l.lngSort = lngColumn(c, 3);
+    l.strItem = textColumn(c, 4);
+    l.strClass1 = textColumn(c, 5);
+    l.strClass2 = textColumn(c, 6);
+    l.strClass3 = textColumn(c, 7);
+    l.curQuantity = curColumn(c, 8);
+    l.curUnitPrice = curColumn(c, 9);
+    l.curRegularPrice = curColumn(c, 10);
+    l.curRatio = curColumn(c, 11);
+    l.curCost = curColumn(c, 12);
+    l.curPayment = curColumn(c, 13);
+    l.curCheck = curColumn(c, 14);
+    l.strNote = textColumn(c, 15);
+    l.blnChange = !c.isNull(16) && c.int64(16) != 0;
 }
 
 } // namespace
@@ -125,45 +116,6 @@ bool LedgerStore::validKind(const QString& proc) const {
     return false;
 }
 
-// A prepared statement of the raw engine interface, for the row loops that must be fast.
-class LedgerStore::Query {
-public:
-    Query(Database& db, const QString& sql, const QString& proc)
-        : m_db(db.handle()), m_sql(sql), m_proc(proc) {
-        const QByteArray q = sql.toUtf8();
-        if (!m_db ||
-            sqlite3_prepare_v2(m_db, q.constData(), int(q.size()), &m_st, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~Query() { sqlite3_finalize(m_st); }
-    Query(const Query&) = delete;
-    Query& operator=(const Query&) = delete;
-
-    bool ok() const { return m_st != nullptr && !m_failed; }
-    sqlite3_stmt* st() const { return m_st; }
-    void bind(int index, qint64 v) { sqlite3_bind_int64(m_st, index, v); }
-    // SQLITE_ROW: a row is there; SQLITE_DONE: no more; anything else is reported.
-    int step() {
-        const int rc = sqlite3_step(m_st);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            fail();
-        return rc;
-    }
-    void reset() { sqlite3_reset(m_st); }
-    void fail() {
-        if (!m_failed)
-            reportSqlite(m_db, m_proc, m_sql);
-        m_failed = true;
-    }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_st = nullptr;
-    QString m_sql;
-    QString m_proc;
-    bool m_failed = false;
-};
-
 void LedgerStore::sortForView(std::vector<LedgerLine>& lines, LedgerView view) {
     // The engine's order: NULL first, then ascending. lngID is unique, so the item (last in the
     // grid's ORDER BY) never decides.
@@ -187,16 +139,13 @@ bool LedgerStore::load(qint32 masterID, LedgerView view, std::vector<LedgerLine>
         return false;
     std::size_t expected = 0;
     {
-        Query count(m_db,
-                    QStringLiteral("SELECT count(*) FROM ") + table() +
-                        QStringLiteral(" WHERE lngMasterID=?"),
-                    proc);
-        if (!count.ok())
+        RowCursor count(m_db);
+        if (!count.open(QStringLiteral("SELECT count(*) FROM ") + table() +
+                            QStringLiteral(" WHERE lngMasterID=?"),
+                        {masterID}, proc) ||
+            !count.next())
             return false;
-        count.bind(1, masterID);
-        if (count.step() != SQLITE_ROW)
-            return false;
-        expected = static_cast<std::size_t>(sqlite3_column_int64(count.st(), 0));
+        expected = static_cast<std::size_t>(count.int64(0));
     }
     return selectLines(masterID, QString(), expected, view, proc, lines);
 }
@@ -209,18 +158,16 @@ bool LedgerStore::selectLines(qint32 masterID, const QString& condition, std::si
     QString sql = kSelectColumns + table() + QStringLiteral(" WHERE lngMasterID=?");
     if (!condition.isEmpty())
         sql += QStringLiteral(" AND ") + condition;
-    Query q(m_db, sql, proc);
-    if (!q.ok())
+    RowCursor q(m_db);
+    if (!q.open(sql, {masterID}, proc))
         return false;
-    q.bind(1, masterID);
     std::vector<LedgerLine> result;
     result.reserve(expected);
-    int rc;
-    while ((rc = q.step()) == SQLITE_ROW) {
+    while (q.next()) {
         result.emplace_back();
-        readRow(q.st(), result.back());
+        readRow(q, result.back());
     }
-    if (rc != SQLITE_DONE)
+    if (q.failed())
         return false;
     sortForView(result, view);
     lines = std::move(result);
@@ -232,20 +179,17 @@ bool LedgerStore::loadOrder(qint32 masterID, LedgerView view, std::vector<qint64
     if (!validKind(proc))
         return false;
     // Both orders come from the (lngMasterID, date1, lngSort) index alone.
-    Query q(m_db,
-            QStringLiteral("SELECT lngID FROM ") + table() +
-                QStringLiteral(" WHERE lngMasterID=?") +
-                (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID")
-                                            : QStringLiteral(" ORDER BY lngID")),
-            proc);
-    if (!q.ok())
+    RowCursor q(m_db);
+    if (!q.open(QStringLiteral("SELECT lngID FROM ") + table() +
+                    QStringLiteral(" WHERE lngMasterID=?") +
+                    (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID")
+                                                : QStringLiteral(" ORDER BY lngID")),
+                {masterID}, proc))
         return false;
-    q.bind(1, masterID);
     std::vector<qint64> result;
-    int rc;
-    while ((rc = q.step()) == SQLITE_ROW)
-        result.push_back(sqlite3_column_int64(q.st(), 0));
-    if (rc != SQLITE_DONE)
+    while (q.next())
+        result.push_back(q.int64(0));
+    if (q.failed())
         return false;
     ids = std::move(result);
     return true;
@@ -260,20 +204,18 @@ bool LedgerStore::readLines(const std::vector<qint64>& ids, std::size_t first, s
     std::vector<LedgerLine> result;
     if (first < end)
         result.resize(end - first);
-    Query q(m_db, kSelectColumns + table() + QStringLiteral(" WHERE lngID=?"), proc);
-    if (!q.ok())
+    RowCursor q(m_db);
+    if (!q.prepare(kSelectColumns + table() + QStringLiteral(" WHERE lngID=?"), proc))
         return false;
     for (std::size_t i = first; i < end; ++i) {
         q.reset();
-        q.bind(1, ids[i]);
-        const int rc = q.step();
-        if (rc == SQLITE_DONE) {
-            gProcError(proc, QStringLiteral("lngID=") + QString::number(ids[i]));
+        q.bindInt(1, ids[i]);
+        if (!q.next()) {
+            if (!q.failed())
+                gProcError(proc, QStringLiteral("lngID=") + QString::number(ids[i]));
             return false;
         }
-        if (rc != SQLITE_ROW)
-            return false;
-        readRow(q.st(), result[i - first]);
+        readRow(q, result[i - first]);
     }
     lines = std::move(result);
     return true;

@@ -82,7 +82,6 @@ public:
                        qint64& errorLineID);
 
 private:
-    class Query;
     bool validKind(const QString& proc) const;
     // Clears blnChange of the lines in one transaction.
     bool clearChanged(const std::vector<qint64>& ids, const QString& proc);

@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <filesystem>
-#include <sqlite3.h>
 #include <system_error>
 
 namespace {
@@ -247,7 +246,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     // The file is replaced only while no other program has it open; the replaced file stays as
     // "db1.before-restore": a second name for the same file where the volume allows it, a copy
     // otherwise.
-    const bool replaced = DbReplaceExclusively(svc().paths().db, proc, [&](sqlite3*) {
+    const bool replaced = DbReplaceExclusively(svc().paths().db, proc, [&]() {
         std::error_code ec;
         std::filesystem::remove(fsPath(before), ec);
         ec.clear();

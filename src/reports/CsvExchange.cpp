@@ -20,7 +20,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <array>
-#include <sqlite3.h>
 
 namespace {
 
@@ -169,28 +168,6 @@ QByteArray amountText(qint64 raw) {
     return negative ? '-' + t : t;
 }
 
-// The text of a TEXT column of the current row (NULL: empty).
-QString columnText(sqlite3_stmt* st, int i) {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-    return p ? QString::fromUtf8(p, sqlite3_column_bytes(st, i)) : QString();
-}
-
-// A prepared statement that is finalised when it goes out of scope.
-struct Statement {
-    sqlite3_stmt* st = nullptr;
-    ~Statement() { sqlite3_finalize(st); }
-    bool prepare(sqlite3* db, const char* sql) {
-        return sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK;
-    }
-};
-
-bool sqliteFailed(sqlite3* db, const QString& proc, const QString& what) {
-    gSetLastError(sqlite3_extended_errcode(db), QStringLiteral("SQLite"),
-                  QString::fromUtf8(sqlite3_errmsg(db)));
-    gProcError(proc, what);
-    return false;
-}
-
 QString notEncodableText(const QString& where, const QString& badChar) {
     return where + QStringLiteral("に Shift_JIS で書けない文字「") + badChar +
            QStringLiteral("」があります。\r\n文字コードに UTF-8 を選んで出力してください。");
@@ -293,68 +270,60 @@ bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& 
     }
     w.endRecord();
 
-    sqlite3* db = gdbData().handle();
-    const QByteArray table = kind == 2 ? "T_DATA2" : "T_DATA1";
-    const QByteArray where =
-        " WHERE (?1 IS NULL OR d.date1 >= ?1) AND (?2 IS NULL OR d.date1 <= ?2)";
-    Statement count, lines;
-    const QByteArray countSql = "SELECT COUNT(*) FROM " + table + " d" + where;
-    const QByteArray sql =
-        "SELECT m.lngSupplier, m.strSupplierShortName, d.date1, d.lngSort, d.strItem,"
-        " d.strClass1, d.strClass2, d.strClass3, d.curQuantity, d.curUnitPrice,"
-        " d.curRegularPrice, d.curRatio, d.curCost, d.curPayment, d.curCheck, d.strNote FROM " +
-        table + " d JOIN T_MASTER m ON m.lngMasterID = d.lngMasterID" + where +
-        " ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID";
-    if (!count.prepare(db, countSql.constData()) || !lines.prepare(db, sql.constData()))
-        return sqliteFailed(db, kProcExport, QString::fromLatin1(sql));
-    for (sqlite3_stmt* st : {count.st, lines.st}) {
-        if (p.from)
-            sqlite3_bind_text(st, 1, dbDateText(*p.from).toLatin1().constData(), -1,
-                              SQLITE_TRANSIENT);
-        if (p.to)
-            sqlite3_bind_text(st, 2, dbDateText(*p.to).toLatin1().constData(), -1,
-                              SQLITE_TRANSIENT);
-    }
-    const qint64 total =
-        sqlite3_step(count.st) == SQLITE_ROW ? sqlite3_column_int64(count.st, 0) : 0;
+    const QString table = kind == 2 ? QStringLiteral("T_DATA2") : QStringLiteral("T_DATA1");
+    const QString where =
+        QStringLiteral(" WHERE (?1 IS NULL OR d.date1 >= ?1) AND (?2 IS NULL OR d.date1 <= ?2)");
+    const QVariantList range = {p.from ? QVariant(*p.from) : QVariant(),
+                                p.to ? QVariant(*p.to) : QVariant()};
+    RowCursor count(gdbData()), st(gdbData());
+    if (!count.open(QStringLiteral("SELECT COUNT(*) FROM ") + table + QStringLiteral(" d") + where,
+                    range, kProcExport) ||
+        !st.open(QStringLiteral(
+                     "SELECT m.lngSupplier, m.strSupplierShortName, d.date1, d.lngSort, d.strItem,"
+                     " d.strClass1, d.strClass2, d.strClass3, d.curQuantity, d.curUnitPrice,"
+                     " d.curRegularPrice, d.curRatio, d.curCost, d.curPayment, d.curCheck,"
+                     " d.strNote FROM ") +
+                     table + QStringLiteral(" d JOIN T_MASTER m ON m.lngMasterID = d.lngMasterID") +
+                     where + QStringLiteral(" ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID"),
+                 range, kProcExport))
+        return false;
+    const qint64 total = count.next() ? count.int64(0) : 0;
     if (cb.progress)
         cb.progress(0, total);
     qint64 seen = 0;
-    int rc;
-    while ((rc = sqlite3_step(lines.st)) == SQLITE_ROW) {
-        sqlite3_stmt* st = lines.st;
+    while (st.next()) {
         if (++seen % kProgressEvery == 0 && cb.progress)
             cb.progress(seen, total);
-        const qint32 supplier = sqlite3_column_int(st, 0);
+        const auto supplier = static_cast<qint32>(st.int64(0));
         if (p.only && !p.only->contains(supplier))
             continue;
         w.addNumberField(supplier);
-        bool ok = w.addField(columnText(st, 1), &bad);
+        bool ok = w.addField(st.qtext(1), &bad);
         // date1 is stored as yyyy-MM-dd and written as yyyy/MM/dd.
-        QByteArray date(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)),
-                        sqlite3_column_bytes(st, 2));
+        const std::string_view stored = st.text(2);
+        QByteArray date(stored.data(), static_cast<qsizetype>(stored.size()));
         date.replace('-', '/');
         w.addAsciiField(date);
-        if (sqlite3_column_type(st, 3) == SQLITE_NULL)
+        if (st.isNull(3))
             w.addAsciiField({});
         else
-            w.addNumberField(sqlite3_column_int64(st, 3));
+            w.addNumberField(st.int64(3));
         for (int i = 4; ok && i <= 7; ++i)
-            ok = w.addField(columnText(st, i), &bad);
+            ok = w.addField(st.qtext(i), &bad);
         for (int i = 8; ok && i <= 14; ++i) {
-            if (sqlite3_column_type(st, i) == SQLITE_NULL)
+            if (st.isNull(i))
                 w.addAsciiField({});
             else
-                w.addAsciiField(amountText(sqlite3_column_int64(st, i)));
+                w.addAsciiField(amountText(st.int64(i)));
         }
-        ok = ok && w.addField(columnText(st, 15), &bad);
+        ok = ok && w.addField(st.qtext(15), &bad);
         if (!ok) {
             result.outcome = CsvExportOutcome::NotEncodable;
-            result.message = notEncodableText(
-                QStringLiteral("仕入先番号 %1「%2」の %3 の行（品名「%4」）")
-                    .arg(supplier)
-                    .arg(columnText(st, 1), QString::fromLatin1(date), columnText(st, 4)),
-                bad);
+            result.message =
+                notEncodableText(QStringLiteral("仕入先番号 %1「%2」の %3 の行（品名「%4」）")
+                                     .arg(supplier)
+                                     .arg(st.qtext(1), QString::fromLatin1(date), st.qtext(4)),
+                                 bad);
             return true;
         }
         w.endRecord();
@@ -362,8 +331,8 @@ bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& 
         if (!out.flushIfFull())
             return true; // the commit reports the writer's failure
     }
-    if (rc != SQLITE_DONE)
-        return sqliteFailed(db, kProcExport, QString::fromLatin1(sql));
+    if (st.failed())
+        return false;
     if (cb.progress)
         cb.progress(total, total);
     return true;
@@ -562,10 +531,7 @@ public:
             " (lngMasterID, date1, lngSort, strItem, strClass1, strClass2, strClass3,"
             " curQuantity, curUnitPrice, curRegularPrice, curRatio, curCost, curPayment, curCheck,"
             " strNote, blnChange) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,0)";
-        sqlite3* db = gdbData().handle();
-        if (!m_insert.prepare(db, sql.constData()))
-            return sqliteFailed(db, kProcImport, QString::fromLatin1(sql));
-        return true;
+        return m_insert.prepare(QString::fromLatin1(sql), kProcImport);
     }
 
     bool ledgerRow(const QStringList& f, qint64 line) {
@@ -614,38 +580,25 @@ public:
     }
 
     bool insertLine(const LedgerLine& l) {
-        sqlite3_stmt* st = m_insert.st;
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-        sqlite3_bind_int(st, 1, *l.lngMasterID);
-        const auto text = [st](int i, const std::optional<QString>& v) {
-            if (v) {
-                const QByteArray u = v->toUtf8();
-                sqlite3_bind_text(st, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
-            }
-        };
-        const auto amount = [st](int i, const std::optional<Currency>& v) {
-            if (v)
-                sqlite3_bind_int64(st, i, v->raw());
-        };
-        if (l.date1)
-            text(2, dbDateText(*l.date1));
-        if (l.lngSort)
-            sqlite3_bind_int(st, 3, *l.lngSort);
-        text(4, l.strItem);
-        text(5, l.strClass1);
-        text(6, l.strClass2);
-        text(7, l.strClass3);
-        amount(8, l.curQuantity);
-        amount(9, l.curUnitPrice);
-        amount(10, l.curRegularPrice);
-        amount(11, l.curRatio);
-        amount(12, l.curCost);
-        amount(13, l.curPayment);
-        amount(14, l.curCheck);
-        text(15, l.strNote);
-        if (sqlite3_step(st) != SQLITE_DONE)
-            return sqliteFailed(gdbData().handle(), kProcImport, QStringLiteral("INSERT"));
+        RowCursor& st = m_insert;
+        st.reset();
+        st.bindOptional(1, l.lngMasterID);
+        st.bindOptional(2, l.date1);
+        st.bindOptional(3, l.lngSort);
+        st.bindOptional(4, l.strItem);
+        st.bindOptional(5, l.strClass1);
+        st.bindOptional(6, l.strClass2);
+        st.bindOptional(7, l.strClass3);
+        st.bindOptional(8, l.curQuantity);
+        st.bindOptional(9, l.curUnitPrice);
+        st.bindOptional(10, l.curRegularPrice);
+        st.bindOptional(11, l.curRatio);
+        st.bindOptional(12, l.curCost);
+        st.bindOptional(13, l.curPayment);
+        st.bindOptional(14, l.curCheck);
+        st.bindOptional(15, l.strNote);
+        if (!st.run())
+            return false;
         return true;
     }
 
@@ -724,7 +677,7 @@ private:
     QHash<int, QSet<QString>> m_lists;
     LineCheckTexts m_texts;
     QStringList m_captions;
-    Statement m_insert;
+    RowCursor m_insert{gdbData()};
 };
 
 // The copy of the data file taken before an import, replacing the copy of the last one.

@@ -18,7 +18,6 @@
 #include <cmath>
 #include <map>
 #include <optional>
-#include <sqlite3.h>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -162,10 +161,10 @@ public:
     }
     size_t term(const RowCursor& c, int col) const {
         switch (c.type(col)) {
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT:
+        case RowCursor::Type::Integer:
+        case RowCursor::Type::Real:
             return 0;
-        case SQLITE_TEXT:
+        case RowCursor::Type::Text:
             return static_cast<size_t>(
                 std::lower_bound(m_ends.begin(), m_ends.end(), c.text(col),
                                  [](const std::string& a, std::string_view b) { return a < b; }) -
@@ -252,8 +251,8 @@ bool mManegeProfit_Sums(const ProfitReportParams& p, const std::vector<ProfitTer
         Group& t = g[std::min(finder.term(c, 1), n - 1)];
         ++t.lines;
         t.noRatio += c.int64(3);
-        if (c.type(2) == SQLITE_NULL || !addInto(t.cost, c.int64(2)) ||
-            (c.type(4) == SQLITE_INTEGER && !addInto(t.regular, c.int64(4))))
+        if (c.isNull(2) || !addInto(t.cost, c.int64(2)) ||
+            (c.isInteger(4) && !addInto(t.regular, c.int64(4))))
             beyond.insert(id);
     }
     if (c.failed())
@@ -312,7 +311,7 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
             return false;
         while (list.next())
             sortOf.emplace(std::string(list.text(0)),
-                           list.type(1) == SQLITE_NULL ? QVariant() : QVariant(list.int64(1)));
+                           list.isNull(1) ? QVariant() : QVariant(list.int64(1)));
         if (list.failed())
             return false;
     }
@@ -338,9 +337,8 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
     if (!cur.open(sql, params, proc))
         return false;
     while (cur.next()) {
-        Key key{cur.int64(0), cur.type(1) == SQLITE_NULL
-                                  ? std::nullopt
-                                  : std::optional<std::string>(std::string(cur.text(1)))};
+        Key key{cur.int64(0), cur.isNull(1) ? std::nullopt
+                                            : std::optional<std::string>(std::string(cur.text(1)))};
         Sums& g = groups[key];
         if (g.cost.empty()) {
             g.cost.assign(n, 0);
@@ -348,7 +346,7 @@ bool mManegeProfit_GroupClass(const ProfitReportParams& p, const std::vector<Pro
         }
         const size_t term = std::min(finder.term(cur, 2), n - 1);
         g.seen[term] = 1;
-        if (cur.type(3) == SQLITE_NULL || !addInto(g.cost[term], cur.int64(3)))
+        if (cur.isNull(3) || !addInto(g.cost[term], cur.int64(3)))
             outOfRange.insert(static_cast<qint32>(key.first));
     }
     if (cur.failed())

@@ -133,8 +133,7 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
     return true;
 }
 
-int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
-                 QString& why) {
+int prepareBound(sqlite3* db, const QString& sql, sqlite3_stmt** st, QString& why) {
     const QByteArray q = sql.toUtf8();
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v2(db, q.constData(), static_cast<int>(q.size()), st, &tail);
@@ -148,6 +147,14 @@ int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sq
         why = QStringLiteral("more than one statement");
         return SQLITE_MISUSE;
     }
+    return SQLITE_OK;
+}
+
+int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
+                 QString& why) {
+    const int rc = prepareBound(db, sql, st, why);
+    if (rc != SQLITE_OK)
+        return rc;
     if (sqlite3_bind_parameter_count(*st) != params.size()) {
         why = QStringLiteral("%1 placeholders, %2 values")
                   .arg(sqlite3_bind_parameter_count(*st))
@@ -592,12 +599,21 @@ RowCursor::~RowCursor() {
     sqlite3_finalize(m_st);
 }
 
-bool RowCursor::open(const QString& sqlIn, const QVariantList& params, const QString& procName) {
+bool RowCursor::prepare(const QString& sql, const QString& procName) {
+    return start(sql, nullptr, procName);
+}
+
+bool RowCursor::open(const QString& sql, const QVariantList& params, const QString& procName) {
+    return start(sql, &params, procName);
+}
+
+bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QString& procName) {
     sqlite3_finalize(m_st);
     m_st = nullptr;
     m_sql = rightTrimmed(sqlIn);
     m_proc = procName;
     m_failed = true;
+    m_done = false;
     sqlite3* db = m_db.handle();
     if (!db || m_sql.isEmpty()) {
         if (!db)
@@ -607,7 +623,9 @@ bool RowCursor::open(const QString& sqlIn, const QVariantList& params, const QSt
         return false;
     }
     QString why;
-    const int rc = prepareBound(db, m_sql, params, &m_st, why);
+    // A statement prepared for binding one by one takes any number of placeholders.
+    const int rc =
+        params ? prepareBound(db, m_sql, *params, &m_st, why) : prepareBound(db, m_sql, &m_st, why);
     if (rc != SQLITE_OK) {
         reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql);
         sqlite3_finalize(m_st);
@@ -618,27 +636,84 @@ bool RowCursor::open(const QString& sqlIn, const QVariantList& params, const QSt
     return true;
 }
 
-bool RowCursor::next() {
+void RowCursor::fail() {
+    if (!m_failed)
+        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql);
+    m_failed = true;
+}
+
+void RowCursor::reset() {
     if (!m_st)
+        return;
+    sqlite3_reset(m_st);
+    sqlite3_clear_bindings(m_st);
+    m_done = false;
+}
+
+void RowCursor::bindNull(int index) {
+    if (m_st && sqlite3_bind_null(m_st, index) != SQLITE_OK)
+        fail();
+}
+
+void RowCursor::bindInt(int index, qint64 v) {
+    if (m_st && sqlite3_bind_int64(m_st, index, v) != SQLITE_OK)
+        fail();
+}
+
+void RowCursor::bindText(int index, const QString& v) {
+    const QByteArray u = v.toUtf8();
+    if (m_st && sqlite3_bind_text(m_st, index, u.constData(), static_cast<int>(u.size()),
+                                  SQLITE_TRANSIENT) != SQLITE_OK)
+        fail();
+}
+
+void RowCursor::bindOptional(int index, const std::optional<QString>& v) {
+    v ? bindText(index, *v) : bindNull(index);
+}
+
+void RowCursor::bindOptional(int index, const std::optional<qint32>& v) {
+    v ? bindInt(index, *v) : bindNull(index);
+}
+
+void RowCursor::bindOptional(int index, const std::optional<QDate>& v) {
+    v && v->isValid() ? bindText(index, dbDateText(*v)) : bindNull(index);
+}
+
+void RowCursor::bindOptional(int index, const std::optional<Currency>& v) {
+    v ? bindInt(index, v->raw()) : bindNull(index);
+}
+
+bool RowCursor::next() {
+    if (!m_st || m_failed || m_done)
         return false;
     const int rc = sqlite3_step(m_st);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc != SQLITE_DONE) {
-        m_failed = true;
-        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql);
-    }
-    sqlite3_finalize(m_st);
-    m_st = nullptr;
+    m_done = true;
+    if (rc != SQLITE_DONE)
+        fail();
     return false;
 }
 
-int RowCursor::type(int col) const {
-    return sqlite3_column_type(m_st, col);
+bool RowCursor::run() {
+    while (next()) {
+    }
+    return ready();
 }
 
-bool RowCursor::isInteger(int col) const {
-    return type(col) == SQLITE_INTEGER;
+RowCursor::Type RowCursor::type(int col) const {
+    switch (sqlite3_column_type(m_st, col)) {
+    case SQLITE_INTEGER:
+        return Type::Integer;
+    case SQLITE_FLOAT:
+        return Type::Real;
+    case SQLITE_TEXT:
+        return Type::Text;
+    case SQLITE_BLOB:
+        return Type::Blob;
+    default:
+        return Type::Null;
+    }
 }
 
 qint64 RowCursor::int64(int col) const {
@@ -653,6 +728,13 @@ std::string_view RowCursor::text(int col) const {
     const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_st, col));
     return t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(m_st, col)))
              : std::string_view();
+}
+
+QString RowCursor::qtext(int col) const {
+    if (sqlite3_column_type(m_st, col) == SQLITE_NULL)
+        return {};
+    const std::string_view t = text(col);
+    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
 }
 
 Database& gdbData() {
@@ -941,8 +1023,11 @@ void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeC
     DbCompactDataBase(path);
 }
 
-bool DbReplaceExclusively(const QString& path, const QString& procName,
-                          const std::function<bool(sqlite3*)>& replace) {
+namespace {
+
+// DbReplaceExclusively, handing the connection that holds the exclusive lock to replace.
+bool replaceExclusively(const QString& path, const QString& procName,
+                        const std::function<bool(sqlite3*)>& replace) {
     // The lock beside the file first: held by this process for its session, or taken for
     // this call.
     const bool heldBefore = gDataFileLockedByUs(path);
@@ -1006,6 +1091,13 @@ bool DbReplaceExclusively(const QString& path, const QString& procName,
     return ok;
 }
 
+} // namespace
+
+bool DbReplaceExclusively(const QString& path, const QString& procName,
+                          const std::function<bool()>& replace) {
+    return replaceExclusively(path, procName, [&](sqlite3*) { return replace(); });
+}
+
 bool DbCompactDataBase(const QString& pathIn) {
     const QString path = rightTrimmed(pathIn);
     const QString proc = QStringLiteral("DbCompactDataBase");
@@ -1029,7 +1121,7 @@ bool DbCompactDataBase(const QString& pathIn) {
         return false;
     }
     const QString folder = gAddBackSlash(fi.absolutePath());
-    return DbReplaceExclusively(path, proc, [&](sqlite3* db) {
+    return replaceExclusively(path, proc, [&](sqlite3* db) {
         QString temp;
         for (int n = 1;; ++n) {
             temp = folder + QStringLiteral("CompactDataBase%1.mdb").arg(n);

@@ -5,9 +5,11 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+class Currency;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -126,33 +128,62 @@ private:
     std::size_t m_pos = 0;
 };
 
-// One statement read row by row, without copying its values: for scans that add up many rows
-// in place. Values are read straight from the current row; text stays valid until next().
+// One prepared statement: bound with typed values, read row by row without copying its values
+// (for scans that add up many rows in place), and run again after reset() (for loops that look
+// up or insert many rows). Values are read straight from the current row; text stays valid
+// until next(). Every failure is reported under the procName given to open or prepare, with
+// "SQL=" + sql, and leaves failed() true.
 class RowCursor {
 public:
+    // The storage type of a column's value in the current row.
+    enum class Type { Integer, Real, Text, Blob, Null };
+
     explicit RowCursor(Database& db) : m_db(db) {}
     ~RowCursor();
     RowCursor(const RowCursor&) = delete;
     RowCursor& operator=(const RowCursor&) = delete;
 
-    // Prepares and binds a query. Failures are reported under procName with "SQL=" + sql.
+    // Prepares and binds a query (one value per placeholder).
     bool open(const QString& sql, const QVariantList& params, const QString& procName);
+    // Prepares a statement whose values are bound afterwards, one by one (placeholders 1...).
+    bool prepare(const QString& sql, const QString& procName);
+    // Back to before the first row, with every value unbound (NULL); the statement is kept.
+    void reset();
+    void bindNull(int index);
+    void bindInt(int index, qint64 v);
+    void bindText(int index, const QString& v);
+    // The value, or NULL when it is empty (a date as stored, an amount as its raw count).
+    void bindOptional(int index, const std::optional<QString>& v);
+    void bindOptional(int index, const std::optional<qint32>& v);
+    void bindOptional(int index, const std::optional<QDate>& v);
+    void bindOptional(int index, const std::optional<Currency>& v);
+
     // Steps to the next row: false at the end and on a failure (reported; failed() is true).
+    // At the end the statement stays done until reset().
     bool next();
+    // Runs a statement that returns no rows (an INSERT, UPDATE or DELETE): true when it is done.
+    bool run();
     bool failed() const { return m_failed; }
-    // SQLite's type of a column of the current row (SQLITE_INTEGER, SQLITE_NULL, ...).
-    int type(int col) const;
-    bool isInteger(int col) const;
+    bool ready() const { return m_st != nullptr && !m_failed; }
+
+    Type type(int col) const;
+    bool isNull(int col) const { return type(col) == Type::Null; }
+    bool isInteger(int col) const { return type(col) == Type::Integer; }
     qint64 int64(int col) const;
     double real(int col) const;
     std::string_view text(int col) const;
+    // The text of a column as a QString (a null QString for NULL).
+    QString qtext(int col) const;
 
 private:
+    bool start(const QString& sql, const QVariantList* params, const QString& procName);
+    void fail();
     Database& m_db;
     sqlite3_stmt* m_st = nullptr;
     QString m_sql;
     QString m_proc;
     bool m_failed = false;
+    bool m_done = false;
 };
 
 // The schema version this program reads and writes (PRAGMA user_version of the data file). A
@@ -203,11 +234,11 @@ bool DbCompactDataBase(const QString& path);
 
 // Runs replace(connection) while this process alone has the data file at path: under its lock
 // beside it (taken for the call when this process does not hold it) and with SQLite's exclusive
-// lock on the file, held by the connection handed to replace (the only one that can read the
-// file meanwhile), so that no other connection reads or writes it until it is replaced. False
+// lock on the file, held by a connection of its own, so that no other connection reads or
+// writes it until it is replaced. False
 // (logged under procName) when another program has the file open.
 bool DbReplaceExclusively(const QString& path, const QString& procName,
-                          const std::function<bool(sqlite3*)>& replace);
+                          const std::function<bool()>& replace);
 
 // The SQLite text of a date and of a time stamp, as stored.
 QString dbDateText(const QDate& d);
