@@ -1,7 +1,8 @@
 #include "reports/CsvCodec.h"
 
+#include "reports/Cp932Converter.h"
+
 #include <QIODevice>
-#include <iconv.h>
 #include <vector>
 
 namespace {
@@ -18,38 +19,18 @@ struct Cp932Tables {
     bool lead[256] = {};
 };
 
-// One conversion through iconv; the number of bytes written, -1 when it failed.
-qsizetype convertOne(iconv_t cd, const char* in, std::size_t inSize, char* out,
-                     std::size_t outSize) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(in);
-    char* dst = out;
-    std::size_t left = inSize, room = outSize;
-    if (iconv(cd, &src, &left, &dst, &room) == static_cast<std::size_t>(-1) || left != 0)
-        return -1;
-    // Some converters keep a shift state to the end; code page 932 has none, but flushing is
-    // harmless.
-    if (iconv(cd, nullptr, nullptr, &dst, &room) == static_cast<std::size_t>(-1))
-        return -1;
-    return static_cast<qsizetype>(outSize - room);
-}
-
 Cp932Tables buildTables() {
     Cp932Tables t;
     for (int b = 0; b < 0x80; ++b) {
         t.dec[b] = static_cast<char16_t>(b);
         t.enc[b] = static_cast<quint16>(b);
     }
-    iconv_t toUnicode = iconv_open("UTF-16LE", "CP932");
-    iconv_t fromUnicode = iconv_open("CP932", "UTF-16LE");
-    if (toUnicode == reinterpret_cast<iconv_t>(-1) || fromUnicode == reinterpret_cast<iconv_t>(-1))
+    Cp932Converter cp;
+    if (!cp.ok())
         return t; // ASCII only: every other character then counts as not writable
-    const auto decodeTo = [&](const char* bytes, std::size_t n) -> char16_t {
-        char out[8];
-        if (convertOne(toUnicode, bytes, n, out, sizeof out) != 2)
-            return kNoChar;
-        return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                                     (static_cast<unsigned char>(out[1]) << 8));
+    const auto decodeTo = [&](const char* bytes, int n) -> char16_t {
+        char16_t unit = kNoChar;
+        return cp.decode(bytes, n, unit) ? unit : kNoChar;
     };
     for (int b = 0x80; b < 0x100; ++b) {
         const bool isLead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
@@ -69,9 +50,8 @@ Cp932Tables buildTables() {
     for (int u = 0x80; u < 0x10000; ++u) {
         if (u >= 0xD800 && u <= 0xDFFF)
             continue;
-        const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-        char out[8];
-        const qsizetype n = convertOne(fromUnicode, in, 2, out, sizeof out);
+        char out[2];
+        const int n = cp.encode(static_cast<char16_t>(u), out);
         quint16 code = kNone;
         if (n == 1)
             code = static_cast<unsigned char>(out[0]);
@@ -82,8 +62,6 @@ Cp932Tables buildTables() {
         if (code != kNone && t.dec[code] == static_cast<char16_t>(u))
             t.enc[u] = code;
     }
-    iconv_close(toUnicode);
-    iconv_close(fromUnicode);
     return t;
 }
 

@@ -52,7 +52,7 @@ inline QStringList folderEntries(const QString& folder) {
 // The texts shown, with the saved file's path line of the question after a report written as
 // "<path>" (the file name carries the time of the run).
 inline QStringList withoutPaths(QStringList texts) {
-    static const QRegularExpression path(QStringLiteral("\r\n/[^\r\n]*\\.xlsx\r\n"));
+    static const QRegularExpression path(QStringLiteral("\r\n(/|[A-Z]:\\\\)[^\r\n]*\\.xlsx\r\n"));
     for (QString& t : texts)
         t.replace(path, QStringLiteral("\r\n<path>\r\n"));
     return texts;

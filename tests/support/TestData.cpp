@@ -12,9 +12,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
-#include <pwd.h>
 #include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -37,9 +39,18 @@ bool copyTree(const QString& from, const QString& to) {
     return true;
 }
 
+// The system's temporary folder as it was at the first throw-away folder: each folder points the
+// "temp" and "tmp" variables into itself, and on Windows the system's temporary folder follows
+// them.
+QString systemTempPath() {
+    static const QString path = QDir::tempPath();
+    return path;
+}
+
 } // namespace
 
-TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()) {
+TestProgramFolder::TestProgramFolder()
+    : m_dir(std::make_unique<QTemporaryDir>(systemTempPath() + QStringLiteral("/tovaki-XXXXXX"))) {
     const QString app = QStringLiteral(TOVAKI_APP_DIR);
     const QString root = m_dir->path();
     m_ok =
@@ -64,9 +75,14 @@ TestProgramFolder::TestProgramFolder() : m_dir(std::make_unique<QTemporaryDir>()
 }
 
 QString TestProgramFolder::errorLogPath() const {
+#ifdef Q_OS_UNIX
     const passwd* user = ::getpwuid(::geteuid());
-    return tempPath() + QLatin1Char('/') + appTitle() + QStringLiteral("_ErrLog_") +
-           (user ? QString::fromLocal8Bit(user->pw_name) : QString::number(::geteuid())) +
+    const QString login =
+        user ? QString::fromLocal8Bit(user->pw_name) : QString::number(::geteuid());
+#else
+    const QString login = qEnvironmentVariable("USERNAME");
+#endif
+    return tempPath() + QLatin1Char('/') + appTitle() + QStringLiteral("_ErrLog_") + login +
            QStringLiteral(".txt");
 }
 

@@ -3,6 +3,8 @@
 // the path of the file it wrote and exits 0. The report builders are the ones the report window
 // runs; the messages the window would show are printed on the standard error instead. `--help`
 // explains the options.
+#include "reports/cli/Console.h"
+
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
@@ -29,7 +31,6 @@
 #include <QSet>
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -779,7 +780,7 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
 // Progress on a terminal: "NN%" on one line of the standard error.
 CsvCallbacks terminalProgress(const QString& what) {
     CsvCallbacks cb;
-    if (!::isatty(2))
+    if (!gIsTerminal(stderr))
         return cb;
     cb.progress = [what, last = -1](qint64 value, qint64 maximum) mutable {
         const int percent = int(value * 100 / std::max<qint64>(maximum, 1));
@@ -920,6 +921,7 @@ bool openDataFolder(const QString& folder, const QString& dataOption) {
 } // namespace
 
 int main(int argc, char** argv) {
+    gPrepareConsole();
     QCoreApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("tovaki-report"));
     svc().setPrompt(std::make_unique<ConsolePrompt>());
