@@ -120,13 +120,14 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& params,
                                 QString* savedPath = nullptr,
                                 const std::function<bool()>& afterSave = {});
 
-// The terms of a range: the first contains start, each next one contains the day after the
-// previous end, the last contains end. Failure: logged "gGetCurrentMonthTerm", false.
+// The terms of a range for `closeDay`: the first contains start, each next one contains the day
+// after the previous end, the last contains end. Failure: logged "gGetCurrentMonthTerm", false.
 struct ProfitTerm {
     QDate start;
     QDate end;
 };
-bool gGetProfitTerms(const QDate& start, const QDate& end, std::vector<ProfitTerm>& terms);
+bool gGetProfitTerms(const QDate& start, const QDate& end, int closeDay,
+                     std::vector<ProfitTerm>& terms);
 
 // The profit rate text of a margin over sales: the rate in percent cut toward zero to one
 // decimal, formatted "#.0" with "%" ("12.3%", ".5%"), or "計算不能" when either is zero. rate
