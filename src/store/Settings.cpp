@@ -2,7 +2,6 @@
 
 #include "base/ErrorLog.h"
 #include "store/Database.h"
-#include "store/SettingsRegistry.h"
 
 #include <QVariant>
 #include <limits>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Currency.h"
+#include "store/SettingsRegistry.h"
 
 #include <QString>
 #include <optional>
