@@ -143,7 +143,8 @@ void frmSystem::buildControls() {
                                     "空欄なら下の税率表の期間末の標準税率を使います")}));
     taxLayout->addLayout(
         row(fraTax,
-            {caption(SettingNo::TaxClass), cboTaxClass,
+            {named(new QLabel(caption(SettingNo::TaxClass), fraTax), QStringLiteral("lblTaxClass")),
+             cboTaxClass,
              QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）")}));
     auto* tableBox = new QVBoxLayout;
     tableBox->addWidget(
