@@ -35,12 +35,6 @@
 
 namespace {
 
-// The caption of a setting as its row in the settings table gives it.
-QString caption(int number) {
-    const SettingDef* row = gFindSettingDef(number);
-    return row ? row->captionText() : QString();
-}
-
 template <typename T> T* named(T* w, const QString& name) {
     w->setObjectName(name);
     return w;
@@ -99,8 +93,8 @@ void frmSystem::buildControls() {
     Text1 = named(new QLineEdit(QStringLiteral("消費税"), fraTax), QStringLiteral("Text1"));
     Text1->setEnabled(false);
     Text1->setFixedWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("消費税消")));
-    lblTaxRate =
-        named(new QLabel(caption(SettingNo::TaxRate), fraTax), QStringLiteral("lblTaxRate"));
+    lblTaxRate = named(new QLabel(settingDef(SettingNo::TaxRate).captionText(), fraTax),
+                       QStringLiteral("lblTaxRate"));
     txtTaxRate = entryBox(fraTax, QStringLiteral("txtTaxRate"), 4, QStringLiteral("00000"), true);
     lblTaxRate->setBuddy(txtTaxRate);
     lblTaxRate2 = named(new QLabel(QStringLiteral("%"), fraTax), QStringLiteral("lblTaxRate2"));
@@ -143,7 +137,8 @@ void frmSystem::buildControls() {
                                     "空欄なら下の税率表の期間末の標準税率を使います")}));
     taxLayout->addLayout(
         row(fraTax,
-            {named(new QLabel(caption(SettingNo::TaxClass), fraTax), QStringLiteral("lblTaxClass")),
+            {named(new QLabel(settingDef(SettingNo::TaxClass).captionText(), fraTax),
+                   QStringLiteral("lblTaxClass")),
              cboTaxClass,
              QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）")}));
     auto* tableBox = new QVBoxLayout;
@@ -162,13 +157,14 @@ void frmSystem::buildControls() {
     // Ledger words
     fraCaption = named(new QGroupBox(QStringLiteral(" 名称設定"), fraSettings),
                        QStringLiteral("fraCaption"));
-    lblPurchase = named(new QLabel(caption(SettingNo::PurchaseCaption), fraCaption),
-                        QStringLiteral("lblPurchase"));
+    lblPurchase =
+        named(new QLabel(settingDef(SettingNo::PurchaseCaption).captionText(), fraCaption),
+              QStringLiteral("lblPurchase"));
     txtPurchaseCaption = entryBox(fraCaption, QStringLiteral("txtPurchaseCaption"),
                                   settingDef(SettingNo::PurchaseCaption).maximum,
                                   QStringLiteral("仕入帳"), false, 16);
-    lblSales =
-        named(new QLabel(caption(SettingNo::SaleCaption), fraCaption), QStringLiteral("lblSales"));
+    lblSales = named(new QLabel(settingDef(SettingNo::SaleCaption).captionText(), fraCaption),
+                     QStringLiteral("lblSales"));
     txtSaleCaption =
         entryBox(fraCaption, QStringLiteral("txtSaleCaption"),
                  settingDef(SettingNo::SaleCaption).maximum, QStringLiteral("仕入帳"), false, 16);
@@ -183,7 +179,8 @@ void frmSystem::buildControls() {
 
     // Supplier order
     frmSupplierSort =
-        named(new QGroupBox(QLatin1Char(' ') + caption(SettingNo::SupplierOrder), fraSettings),
+        named(new QGroupBox(QLatin1Char(' ') + settingDef(SettingNo::SupplierOrder).captionText(),
+                            fraSettings),
               QStringLiteral("frmSupplierSort"));
     optMasterSortOrder[0] = new QRadioButton(QStringLiteral("仕入先番号順"), frmSupplierSort);
     optMasterSortOrder[1] = new QRadioButton(QStringLiteral("表示名順"), frmSupplierSort);
@@ -196,7 +193,8 @@ void frmSystem::buildControls() {
 
     // Close day: the caption's blank run "毎月         日" is where the list sits.
     Label6 =
-        named(new QLabel(caption(SettingNo::CloseDay) + QStringLiteral("　 毎月"), fraSettings),
+        named(new QLabel(settingDef(SettingNo::CloseDay).captionText() + QStringLiteral("　 毎月"),
+                         fraSettings),
               QStringLiteral("Label6"));
     cboCloseDay = named(new QComboBox(fraSettings), QStringLiteral("cboCloseDay"));
     gSetSelectionColour(cboCloseDay);
@@ -220,7 +218,8 @@ void frmSystem::buildControls() {
     lower->addStretch();
     // Automatic backups at shutdown
     fraAutoBackup =
-        named(new QGroupBox(QLatin1Char(' ') + caption(SettingNo::AutoBackups), fraSettings),
+        named(new QGroupBox(QLatin1Char(' ') + settingDef(SettingNo::AutoBackups).captionText(),
+                            fraSettings),
               QStringLiteral("fraAutoBackup"));
     spnAutoBackup = named(new QSpinBox(fraAutoBackup), QStringLiteral("spnAutoBackup"));
     spnAutoBackup->setRange(settingDef(SettingNo::AutoBackups).minimum,
