@@ -211,7 +211,7 @@ bool gGetClassDefaultChoices(int classNo, QStringList& choices) {
 }
 
 int gClassDefaultSettingNo(int classNo) {
-    return 12 + classNo;
+    return SettingNo::Class1Default + classNo - 1;
 }
 
 bool gGetClassDefault(int classNo, QString& text) {
@@ -220,7 +220,7 @@ bool gGetClassDefault(int classNo, QString& text) {
                    QStringLiteral("classNo=") + QString::number(classNo));
         return false;
     }
-    return gGetSystemStrField(gClassDefaultSettingNo(classNo), text, QString());
+    return gGetSetting(gClassDefaultSettingNo(classNo), text);
 }
 
 bool gSetClassDefault(int classNo, const QString& text) {

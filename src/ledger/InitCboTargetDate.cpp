@@ -3,12 +3,15 @@
 #include "base/ErrorLog.h"
 #include "base/Services.h"
 #include "store/Period.h"
+#include "store/Settings.h"
 
 #include <QComboBox>
 
 bool gInitCboTargetDate(QComboBox* startBox, QComboBox* endBox) {
     TermLists lists;
-    if (!startBox || !endBox || !gGetTermLists(svc().clock().today(), lists)) {
+    qint32 closeDay = 0;
+    if (!startBox || !endBox || !gGetSystemCloseDay(closeDay) ||
+        !gGetTermLists(svc().clock().today(), closeDay, lists)) {
         gProcError(QStringLiteral("gInitCboTargetDate"));
         return false;
     }

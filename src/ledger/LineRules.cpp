@@ -139,7 +139,7 @@ bool classDefault(LedgerLine& line, int classNo, const QString& proc) {
     if (field->has_value() && !(*field)->isEmpty())
         return true;
     QString def;
-    if (!gGetSystemStrField(12 + classNo, def, QString())) {
+    if (!gGetSetting(gClassDefaultSettingNo(classNo), def)) {
         gProcError(proc);
         return false;
     }

@@ -15,7 +15,7 @@
 namespace {
 
 // Setting 32: the consumption tax rate in percent.
-constexpr int kTaxRateSetting = 32;
+constexpr int kTaxRateSetting = SettingNo::TaxRate;
 
 using Rounding = Currency::Rounding;
 

@@ -138,13 +138,14 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
     bool hadTime = false;
     {
         ResultSet rs(gdbData());
-        if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = 0")) &&
+        if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = ?"),
+                             {SettingNo::LastBackupTime}) &&
             rs.recordCount() == 1) {
             previousTime = rs.value(0);
             hadTime = true;
         }
     }
-    if (!recordSystemTime(0)) {
+    if (!recordSystemTime(SettingNo::LastBackupTime)) {
         gProcError(proc);
         return false;
     }
@@ -159,9 +160,11 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
                 DbInit(svc().paths().db);
             if (had)
                 gdbData().executeSQL(
-                    QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = 0"), {time});
+                    QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
+                    {time, SettingNo::LastBackupTime});
             else
-                gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = 0"));
+                gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = ?"),
+                                     {SettingNo::LastBackupTime});
         }
     } keepPrevious{previousTime, hadTime};
     closeDataFile();
@@ -184,7 +187,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
     if (!gCopyDataFile(svc().paths().db, target, proc))
         return false;
     gProcTune(100);
-    if (!DbInit(svc().paths().db) || !recordSystemTime(0)) {
+    if (!DbInit(svc().paths().db) || !recordSystemTime(SettingNo::LastBackupTime)) {
         gProcError(proc);
         return false;
     }
@@ -198,7 +201,8 @@ QDateTime gBackupTimeOf(const QString& file) {
     Database db;
     if (db.open(file, QStringLiteral("gBackupTimeOf"), true)) {
         ResultSet rs(db);
-        if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = 0")) &&
+        if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = ?"),
+                             {SettingNo::LastBackupTime}) &&
             rs.recordCount() == 1 && rs.value(0).toDateTime().isValid())
             return rs.value(0).toDateTime();
     }
@@ -277,7 +281,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
     svc().process().processEvents();
-    if (!recordSystemTime(1)) {
+    if (!recordSystemTime(SettingNo::LastRestoreTime)) {
         gProcError(proc);
         return false;
     }
@@ -349,7 +353,7 @@ bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written) {
         Database copy;
         if (!copy.open(checking, proc) ||
             !copy.executeScript(QStringLiteral("PRAGMA journal_mode=DELETE"), proc) ||
-            !gRecordSystemTime(copy, 0, now, proc)) {
+            !gRecordSystemTime(copy, SettingNo::LastBackupTime, now, proc)) {
             copy.close();
             removeChecking();
             gProcError(proc, checking);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/DataFile.h"
+#include "store/SettingsRegistry.h"
 
 #include <QDateTime>
 #include <QString>
@@ -56,9 +57,9 @@ bool gProcDataRestore(const QString& file, QString* refusal = nullptr);
 // written under a temporary name, checked page by page (PRAGMA quick_check) and only then takes
 // its name, so a copy that is listed was sound when it was written.
 
-inline constexpr int kAutoBackupSetting = 51;
-inline constexpr int kAutoBackupDefault = 10;
-inline constexpr int kAutoBackupMax = 99;
+inline constexpr int kAutoBackupSetting = SettingNo::AutoBackups;
+inline constexpr int kAutoBackupDefault = settingDef(kAutoBackupSetting).defaultValue;
+inline constexpr int kAutoBackupMax = settingDef(kAutoBackupSetting).maximum;
 
 // The automatic backups of the data file, newest first (full paths).
 QStringList gAutoBackupFiles(const QString& dataFile);

@@ -1,30 +1,22 @@
 #include "maintenance/SystemSettings.h"
 
-#include "maintenance/Backup.h"
 #include "store/AmountLimits.h"
 #include "store/Formats.h"
 #include "store/Settings.h"
 #include "store/TaxRates.h"
 
-namespace {
-constexpr int kCloseDay = 8;
-constexpr int kSortOrder = 9;
-constexpr int kPurchaseCaption = 10;
-constexpr int kSaleCaption = 11;
-constexpr int kTaxRate = 32;
-} // namespace
-
 bool gReadSystemSettings(SystemSettingsValues& v) {
-    return gGetSystemCloseDay(v.closeDay) && gGetSystemLngField(kSortOrder, v.sortOrder, 0) &&
+    return gGetSystemCloseDay(v.closeDay) && gGetSetting(SettingNo::SupplierOrder, v.sortOrder) &&
            gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
-           gGetSystemCurFieldIfStored(kTaxRate, v.taxRate) && gGetTaxClass(v.taxClass) &&
+           gGetSystemCurFieldIfStored(SettingNo::TaxRate, v.taxRate) && gGetTaxClass(v.taxClass) &&
            gGetAutoBackupCount(v.autoBackups);
 }
 
 bool gGetAutoBackupCount(qint32& count) {
-    if (!gGetSystemLngField(kAutoBackupSetting, count, kAutoBackupDefault))
+    constexpr const SettingDef& row = settingDef(SettingNo::AutoBackups);
+    if (!gGetSetting(row.number, count))
         return false;
-    count = qBound(0, count, kAutoBackupMax);
+    count = qBound(row.minimum, count, row.maximum);
     return true;
 }
 
@@ -32,25 +24,35 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
     // An empty ledger word is never stored.
     if (v.purchaseCaption.trimmed().isEmpty() || v.saleCaption.trimmed().isEmpty())
         return false;
-    return gSetSystemLngField(kCloseDay, v.closeDay) &&
-           gSetSystemLngField(kSortOrder, v.sortOrder) &&
-           gSetSystemStrField(kPurchaseCaption, v.purchaseCaption) &&
-           gSetSystemStrField(kSaleCaption, v.saleCaption) &&
-           (v.taxRate ? gSetSystemCurField(kTaxRate, *v.taxRate) : gDeleteSystemField(kTaxRate)) &&
-           gSetSystemLngField(kTaxClassSetting, v.taxClass) &&
-           gSetSystemLngField(kAutoBackupSetting, qBound(0, v.autoBackups, kAutoBackupMax));
+    constexpr const SettingDef& backups = settingDef(SettingNo::AutoBackups);
+    return gSetSystemLngField(SettingNo::CloseDay, v.closeDay) &&
+           gSetSystemLngField(SettingNo::SupplierOrder, v.sortOrder) &&
+           gSetSystemStrField(SettingNo::PurchaseCaption, v.purchaseCaption) &&
+           gSetSystemStrField(SettingNo::SaleCaption, v.saleCaption) &&
+           (v.taxRate ? gSetSystemCurField(SettingNo::TaxRate, *v.taxRate)
+                      : gDeleteSystemField(SettingNo::TaxRate)) &&
+           gSetSystemLngField(SettingNo::TaxClass, v.taxClass) &&
+           gSetSystemLngField(backups.number,
+                              qBound(backups.minimum, v.autoBackups, backups.maximum));
 }
 
 std::optional<Currency> gParseTaxRate(const QString& text) {
     return Currency::parse(text);
 }
 
+namespace {
+constexpr const SettingDef& kTaxRateRow = settingDef(SettingNo::TaxRate);
+static_assert(kTaxRateRow.maximum == AmountLimit::TaxRate);
+} // namespace
+
 bool gTaxRateInRange(Currency rate) {
-    return rate >= Currency() && rate <= Currency::fromInt(AmountLimit::TaxRate);
+    return rate >= Currency::fromInt(kTaxRateRow.minimum) &&
+           rate <= Currency::fromInt(kTaxRateRow.maximum);
 }
 
 QString gTaxRateRangeText() {
-    return QStringLiteral("消費税率は 0 ～ ") + gLimitText(AmountLimit::TaxRate) +
+    return kTaxRateRow.captionText() + QStringLiteral("は ") + gLimitText(kTaxRateRow.minimum) +
+           QStringLiteral(" ～ ") + gLimitText(kTaxRateRow.maximum) +
            QStringLiteral(" % の範囲で入力してください");
 }
 
@@ -65,5 +67,5 @@ QString gCloseDayItemText(int day) {
 int gCloseDayFromText(const QString& text) {
     bool ok = false;
     const int day = text.trimmed().toInt(&ok);
-    return ok && day >= 1 && day <= 31 ? day : 0;
+    return ok && settingDef(SettingNo::CloseDay).inRange(day) ? day : 0;
 }

@@ -7,8 +7,9 @@
 
 // The program-wide settings of the system settings window: close day (8), supplier order (9),
 // the two ledger words (10, 11), the consumption tax rate in percent (32), the tax class (50) and
-// the number of automatic backups kept (51; 0 writes none, at most kAutoBackupMax). The rate table
-// itself (T_TAX_RATE) is store/TaxRates.h.
+// the number of automatic backups kept (51; 0 writes none, at most kAutoBackupMax). Numbers,
+// defaults, ranges and captions are their rows of the settings table (store/SettingsRegistry.h).
+// The rate table itself (T_TAX_RATE) is store/TaxRates.h.
 struct SystemSettingsValues {
     qint32 closeDay = 20;
     qint32 sortOrder = 0; // 0 by supplier number, 1 by reading and short name
@@ -41,7 +42,8 @@ QString gTaxRateRangeText();
 // The tax rate as shown: "0.0#" (5 is "5.0", 8.25 is "8.25").
 QString gFormatTaxRate(Currency rate);
 
-// The close-day list: 1 to 31, each right-aligned to two characters (" 1" ... "31").
+// The close-day list: the setting's range, 1 to 31, each right-aligned to two characters (" 1"
+// ... "31").
 QString gCloseDayItemText(int day);
 // The day of a close-day list entry; 0 when the text is not one.
 int gCloseDayFromText(const QString& text);

@@ -5,11 +5,11 @@
 #include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/WindowDisplay.h"
-#include "maintenance/Backup.h"
 #include "maintenance/SystemSettings.h"
 #include "store/DataFile.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
+#include "store/SettingsRegistry.h"
 #include "store/TaxRates.h"
 
 #include <QAbstractItemView>
@@ -93,15 +93,16 @@ void frmSystem::buildControls() {
     Text1 = named(new QLineEdit(QStringLiteral("消費税"), fraTax), QStringLiteral("Text1"));
     Text1->setEnabled(false);
     Text1->setFixedWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("消費税消")));
-    lblTaxRate =
-        named(new QLabel(QStringLiteral("消費税率"), fraTax), QStringLiteral("lblTaxRate"));
+    lblTaxRate = named(new QLabel(settingDef(SettingNo::TaxRate).captionText(), fraTax),
+                       QStringLiteral("lblTaxRate"));
     txtTaxRate = entryBox(fraTax, QStringLiteral("txtTaxRate"), 4, QStringLiteral("00000"), true);
     lblTaxRate->setBuddy(txtTaxRate);
     lblTaxRate2 = named(new QLabel(QStringLiteral("%"), fraTax), QStringLiteral("lblTaxRate2"));
 
     // The reduced-rate class and the rate table.
     cboTaxClass = named(new QComboBox(fraTax), QStringLiteral("cboTaxClass"));
-    for (int c = 1; c <= 3; ++c)
+    for (int c = settingDef(SettingNo::TaxClass).minimum;
+         c <= settingDef(SettingNo::TaxClass).maximum; ++c)
         cboTaxClass->addItem(QStringLiteral("区分%1").arg(c), c);
     grdTaxRate = named(new QTableWidget(0, 3, fraTax), QStringLiteral("grdTaxRate"));
     grdTaxRate->setHorizontalHeaderLabels(
@@ -136,7 +137,9 @@ void frmSystem::buildControls() {
                                     "空欄なら下の税率表の期間末の標準税率を使います")}));
     taxLayout->addLayout(
         row(fraTax,
-            {QStringLiteral("軽減税率の区分"), cboTaxClass,
+            {named(new QLabel(settingDef(SettingNo::TaxClass).captionText(), fraTax),
+                   QStringLiteral("lblTaxClass")),
+             cboTaxClass,
              QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）")}));
     auto* tableBox = new QVBoxLayout;
     tableBox->addWidget(
@@ -155,12 +158,16 @@ void frmSystem::buildControls() {
     fraCaption = named(new QGroupBox(QStringLiteral(" 名称設定"), fraSettings),
                        QStringLiteral("fraCaption"));
     lblPurchase =
-        named(new QLabel(QStringLiteral("仕入 →"), fraCaption), QStringLiteral("lblPurchase"));
-    txtPurchaseCaption = entryBox(fraCaption, QStringLiteral("txtPurchaseCaption"), 3,
+        named(new QLabel(settingDef(SettingNo::PurchaseCaption).captionText(), fraCaption),
+              QStringLiteral("lblPurchase"));
+    txtPurchaseCaption = entryBox(fraCaption, QStringLiteral("txtPurchaseCaption"),
+                                  settingDef(SettingNo::PurchaseCaption).maximum,
                                   QStringLiteral("仕入帳"), false, 16);
-    lblSales = named(new QLabel(QStringLiteral("売上 →"), fraCaption), QStringLiteral("lblSales"));
-    txtSaleCaption = entryBox(fraCaption, QStringLiteral("txtSaleCaption"), 3,
-                              QStringLiteral("仕入帳"), false, 16);
+    lblSales = named(new QLabel(settingDef(SettingNo::SaleCaption).captionText(), fraCaption),
+                     QStringLiteral("lblSales"));
+    txtSaleCaption =
+        entryBox(fraCaption, QStringLiteral("txtSaleCaption"),
+                 settingDef(SettingNo::SaleCaption).maximum, QStringLiteral("仕入帳"), false, 16);
     lblPurchase->setBuddy(txtPurchaseCaption);
     lblSales->setBuddy(txtSaleCaption);
     auto* captionLayout = new QGridLayout(fraCaption);
@@ -171,8 +178,10 @@ void frmSystem::buildControls() {
     captionLayout->setColumnStretch(2, 1);
 
     // Supplier order
-    frmSupplierSort = named(new QGroupBox(QStringLiteral(" 仕入先の並び順"), fraSettings),
-                            QStringLiteral("frmSupplierSort"));
+    frmSupplierSort =
+        named(new QGroupBox(QLatin1Char(' ') + settingDef(SettingNo::SupplierOrder).captionText(),
+                            fraSettings),
+              QStringLiteral("frmSupplierSort"));
     optMasterSortOrder[0] = new QRadioButton(QStringLiteral("仕入先番号順"), frmSupplierSort);
     optMasterSortOrder[1] = new QRadioButton(QStringLiteral("表示名順"), frmSupplierSort);
     auto* sortLayout = new QVBoxLayout(frmSupplierSort);
@@ -184,7 +193,9 @@ void frmSystem::buildControls() {
 
     // Close day: the caption's blank run "毎月         日" is where the list sits.
     Label6 =
-        named(new QLabel(QStringLiteral("当社締日　 毎月"), fraSettings), QStringLiteral("Label6"));
+        named(new QLabel(settingDef(SettingNo::CloseDay).captionText() + QStringLiteral("　 毎月"),
+                         fraSettings),
+              QStringLiteral("Label6"));
     cboCloseDay = named(new QComboBox(fraSettings), QStringLiteral("cboCloseDay"));
     gSetSelectionColour(cboCloseDay);
     cboCloseDay->setMinimumContentsLength(2);
@@ -206,10 +217,13 @@ void frmSystem::buildControls() {
     lower->addWidget(frmSupplierSort);
     lower->addStretch();
     // Automatic backups at shutdown
-    fraAutoBackup = named(new QGroupBox(QStringLiteral(" 自動バックアップ"), fraSettings),
-                          QStringLiteral("fraAutoBackup"));
+    fraAutoBackup =
+        named(new QGroupBox(QLatin1Char(' ') + settingDef(SettingNo::AutoBackups).captionText(),
+                            fraSettings),
+              QStringLiteral("fraAutoBackup"));
     spnAutoBackup = named(new QSpinBox(fraAutoBackup), QStringLiteral("spnAutoBackup"));
-    spnAutoBackup->setRange(0, kAutoBackupMax);
+    spnAutoBackup->setRange(settingDef(SettingNo::AutoBackups).minimum,
+                            settingDef(SettingNo::AutoBackups).maximum);
     spnAutoBackup->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* backupLabel =
         new QLabel(QStringLiteral("終了時にデータの控えを作り、新しいものから"), fraAutoBackup);
@@ -256,7 +270,8 @@ void frmSystem::buildControls() {
 
 bool frmSystem::mSetup() {
     cboCloseDay->clear();
-    for (int day = 1; day <= 31; ++day)
+    for (int day = settingDef(SettingNo::CloseDay).minimum;
+         day <= settingDef(SettingNo::CloseDay).maximum; ++day)
         cboCloseDay->addItem(gCloseDayItemText(day), day);
 
     SystemSettingsValues v;

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kSortSetting = 9;
+constexpr int kSortSetting = SettingNo::SupplierOrder;
 
 // The columns of T_MASTER in the order of every INSERT of this module.
 const QString kInsertSql = QStringLiteral(
@@ -222,7 +222,7 @@ bool gGetSupplierCount(qint32& count, bool validOnly) {
 
 bool gGetSQLSupplierShortNameSort(QString& clause) {
     qint32 order = 0;
-    if (!gGetSystemLngField(kSortSetting, order, 0)) {
+    if (!gGetSetting(kSortSetting, order)) {
         gProcError(QStringLiteral("gGetSQLSupplierShortNameSort"),
                    QStringLiteral("setting %1 could not be read").arg(kSortSetting));
         return false;

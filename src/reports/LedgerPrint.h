@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/ExcelLayer.h"
+#include "store/SettingsRegistry.h"
 
 #include <QDate>
 #include <QList>
@@ -30,24 +31,24 @@ struct LedgerPrintOptions {
 
 // Setting numbers of the options.
 namespace LedgerPrintSetting {
-constexpr int LinesPerPage = 33;
-constexpr int NoteInBalance = 38;
-constexpr int OmitMonth = 39;
-constexpr int KokuyoRi103 = 40;
-constexpr int BalanceInterval = 41;
-constexpr int CloseDayBlank = 44;
-constexpr int OmitDay = 45;
-constexpr int OffsetVertical = 46;
-constexpr int OffsetHorizontal = 47;
-constexpr int CloseDayBlankRows = 48;
+constexpr int LinesPerPage = SettingNo::LinesPerSheet;
+constexpr int NoteInBalance = SettingNo::NoteInBalance;
+constexpr int OmitMonth = SettingNo::OmitMonth;
+constexpr int KokuyoRi103 = SettingNo::KokuyoRi103;
+constexpr int BalanceInterval = SettingNo::BalanceInterval;
+constexpr int CloseDayBlank = SettingNo::CloseDayBlank;
+constexpr int OmitDay = SettingNo::OmitDay;
+constexpr int OffsetVertical = SettingNo::OffsetVertical;
+constexpr int OffsetHorizontal = SettingNo::OffsetHorizontal;
+constexpr int CloseDayBlankRows = SettingNo::CloseDayBlankRows;
 } // namespace LedgerPrintSetting
 
-// Limits of the options as the windows offer them.
-constexpr int kLedgerLinesMin = 29;
-constexpr int kLedgerLinesMax = 31;
-constexpr int kLedgerIntervalMax = 4;
-constexpr int kLedgerBlankRowsMax = 4;
-constexpr int kLedgerOffsetMax = 10;
+// Limits of the options as the windows offer them: the ranges of their settings.
+constexpr int kLedgerLinesMin = settingDef(SettingNo::LinesPerSheet).minimum;
+constexpr int kLedgerLinesMax = settingDef(SettingNo::LinesPerSheet).maximum;
+constexpr int kLedgerIntervalMax = settingDef(SettingNo::BalanceInterval).maximum;
+constexpr int kLedgerBlankRowsMax = settingDef(SettingNo::CloseDayBlankRows).maximum;
+constexpr int kLedgerOffsetMax = settingDef(SettingNo::OffsetVertical).maximum;
 // The start row of a supplier's first page: 1 to 29.
 constexpr int kLedgerStartRowMax = 29;
 

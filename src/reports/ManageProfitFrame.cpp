@@ -10,6 +10,7 @@
 #include "reports/ProfitReport.h"
 #include "reports/frmPrint_ManegeProfitSetting.h"
 #include "store/Period.h"
+#include "store/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -379,12 +380,15 @@ void ManageProfitFrame::cmdManageProfitClick() {
 bool ManageProfitFrame::mReadRange(ProfitReportParams& p) {
     // A typed date is taken in any form the ledger's date boxes take; the range must still be
     // whole terms: it starts the day after a close day and ends on one.
-    const auto read = [](QComboBox* box, bool start, QDate& date) {
+    qint32 closeDay = 0;
+    if (!gGetSystemCloseDay(closeDay))
+        return false;
+    const auto read = [closeDay](QComboBox* box, bool start, QDate& date) {
         date = gReadDateBox(box);
         if (!date.isValid())
             return false;
         bool onTerm = false;
-        if (!gChkCloseDay(start ? date.addDays(-1) : date, onTerm))
+        if (!gChkCloseDay(start ? date.addDays(-1) : date, closeDay, onTerm))
             return false;
         if (!onTerm) {
             box->setFocus();

@@ -6,6 +6,7 @@
 #include "base/Services.h"
 #include "reports/SupplierList.h"
 #include "store/Period.h"
+#include "store/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -74,7 +75,8 @@ PrintMasterFrame::PrintMasterFrame(PrintHost& host, QWidget* parent)
 bool PrintMasterFrame::formLoad() {
     // The date list: the ends of the recent terms, the current term's end shown.
     TermLists lists;
-    if (!gGetTermLists(svc().clock().today(), lists)) {
+    qint32 closeDay = 0;
+    if (!gGetSystemCloseDay(closeDay) || !gGetTermLists(svc().clock().today(), closeDay, lists)) {
         gProcError(QStringLiteral("gInitCboTargetDate"));
         return false;
     }

@@ -830,7 +830,8 @@ QString gProfitRateText(Currency margin, Currency sales, std::optional<Currency>
     return formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%');
 }
 
-bool gGetProfitTerms(const QDate& start, const QDate& end, std::vector<ProfitTerm>& terms) {
+bool gGetProfitTerms(const QDate& start, const QDate& end, int closeDay,
+                     std::vector<ProfitTerm>& terms) {
     terms.clear();
     if (!start.isValid() || !end.isValid() || end < start) {
         gProcError(QStringLiteral("gGetCurrentMonthTerm"), QStringLiteral("invalid range"));
@@ -841,7 +842,7 @@ bool gGetProfitTerms(const QDate& start, const QDate& end, std::vector<ProfitTer
     // cap only guards against a broken term routine.
     for (int guard = 0; guard < 100000; ++guard) {
         QString s, e;
-        if (!gGetCurrentMonthTerm(d, s, e, 0))
+        if (!gGetCurrentMonthTerm(d, closeDay, s, e, 0))
             return false;
         const ProfitTerm t{termDateFromText(s), termDateFromText(e)};
         if (!t.start.isValid() || !t.end.isValid() || t.end < d) {
@@ -918,7 +919,8 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     };
 
     std::vector<ProfitTerm> terms;
-    if (!gGetProfitTerms(p.start, p.end, terms))
+    qint32 closeDay = 0;
+    if (!gGetSystemCloseDay(closeDay) || !gGetProfitTerms(p.start, p.end, closeDay, terms))
         return failed();
     // Cumulative-only needs a range over two calendar months or more.
     const int months =

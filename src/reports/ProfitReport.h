@@ -2,6 +2,7 @@
 
 #include "reports/ExcelLayer.h"
 #include "store/Currency.h"
+#include "store/SettingsRegistry.h"
 
 #include <QDate>
 #include <QString>
@@ -18,26 +19,26 @@
 
 // Settings numbers of the profit table and its settings window.
 namespace ProfitSetting {
-constexpr int Sampling1Class = 16;
-constexpr int Sampling1ClassItem = 17;
-constexpr int Sampling2Class = 18;
-constexpr int Sampling2ClassItem = 19;
-constexpr int SamplingAndOr = 20;
-constexpr int PurchaseGroupingClass = 21;
-constexpr int SaleGroupingClass = 22;
-constexpr int ColorSupplier = 25;
-constexpr int SupplierBold = 26;
-constexpr int ColorPurchase = 28;
-constexpr int ColorSale = 29;
-constexpr int ColorMargin = 30;
-constexpr int ColorRate = 31;
-constexpr int MaxLine = 33;
-constexpr int ColorStock = 34;
-constexpr int CellColorOn = 35;
-constexpr int NoSumNoTarget = 36;
-constexpr int SumOnly = 37;
-constexpr int Ranking = 42;
-constexpr int SortRanking = 43;
+constexpr int Sampling1Class = SettingNo::Sampling1Class;
+constexpr int Sampling1ClassItem = SettingNo::Sampling1ClassItem;
+constexpr int Sampling2Class = SettingNo::Sampling2Class;
+constexpr int Sampling2ClassItem = SettingNo::Sampling2ClassItem;
+constexpr int SamplingAndOr = SettingNo::SamplingAndOr;
+constexpr int PurchaseGroupingClass = SettingNo::PurchaseGroupingClass;
+constexpr int SaleGroupingClass = SettingNo::SaleGroupingClass;
+constexpr int ColorSupplier = SettingNo::ColorSupplier;
+constexpr int SupplierBold = SettingNo::SupplierBold;
+constexpr int ColorPurchase = SettingNo::ColorPurchase;
+constexpr int ColorSale = SettingNo::ColorSale;
+constexpr int ColorMargin = SettingNo::ColorMargin;
+constexpr int ColorRate = SettingNo::ColorRate;
+constexpr int MaxLine = SettingNo::LinesPerSheet;
+constexpr int ColorStock = SettingNo::ColorStock;
+constexpr int CellColorOn = SettingNo::CellColorOn;
+constexpr int NoSumNoTarget = SettingNo::NoSumNoTarget;
+constexpr int SumOnly = SettingNo::SumOnly;
+constexpr int Ranking = SettingNo::Ranking;
+constexpr int SortRanking = SettingNo::SortRanking;
 } // namespace ProfitSetting
 
 // The colour settings of the six kinds of cells, in the order of the settings window's labels:
@@ -120,13 +121,14 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& params,
                                 QString* savedPath = nullptr,
                                 const std::function<bool()>& afterSave = {});
 
-// The terms of a range: the first contains start, each next one contains the day after the
-// previous end, the last contains end. Failure: logged "gGetCurrentMonthTerm", false.
+// The terms of a range for `closeDay`: the first contains start, each next one contains the day
+// after the previous end, the last contains end. Failure: logged "gGetCurrentMonthTerm", false.
 struct ProfitTerm {
     QDate start;
     QDate end;
 };
-bool gGetProfitTerms(const QDate& start, const QDate& end, std::vector<ProfitTerm>& terms);
+bool gGetProfitTerms(const QDate& start, const QDate& end, int closeDay,
+                     std::vector<ProfitTerm>& terms);
 
 // The profit rate text of a margin over sales: the rate in percent cut toward zero to one
 // decimal, formatted "#.0" with "%" ("12.3%", ".5%"), or "計算不能" when either is zero. rate

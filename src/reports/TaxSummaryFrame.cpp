@@ -59,8 +59,9 @@ TaxSummaryFrame::TaxSummaryFrame(PrintHost& host, QWidget* parent)
 bool TaxSummaryFrame::formLoad() {
     TermLists lists;
     QString purchase, sales;
-    if (!gGetTermLists(svc().clock().today(), lists) || !gGetDataCaption(1, purchase) ||
-        !gGetDataCaption(2, sales)) {
+    qint32 closeDay = 0;
+    if (!gGetSystemCloseDay(closeDay) || !gGetTermLists(svc().clock().today(), closeDay, lists) ||
+        !gGetDataCaption(1, purchase) || !gGetDataCaption(2, sales)) {
         gProcError(QStringLiteral("frmPrint_TaxSummary_Load"));
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SettingsRegistry.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -212,7 +214,7 @@ QString DbInitRefusal();
 void DbClose();
 // T_SYSTEM row whose datField holds the time of the data file's last compaction (row 0 is the
 // last backup, row 1 the last restore).
-inline constexpr int kCompactionTimeRow = 2;
+inline constexpr int kCompactionTimeRow = SettingNo::LastCompactionTime;
 // Whether a compaction is due: it gives back at least a quarter of the file (free pages against
 // all pages) and the last one was at least seven days before now. A file never compacted (an
 // invalid time), or whose recorded time lies after now (the clock was turned back), is due.

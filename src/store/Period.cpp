@@ -1,7 +1,7 @@
 #include "store/Period.h"
 
 #include "base/ErrorLog.h"
-#include "store/Settings.h"
+#include "store/SettingsRegistry.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -9,21 +9,18 @@
 
 namespace {
 
+constexpr const SettingDef& kCloseDayRow = settingDef(SettingNo::CloseDay);
+
 int clampCloseDay(int closeDay) {
-    return std::clamp(closeDay, 1, 31);
+    return std::clamp(closeDay, kCloseDayRow.minimum, kCloseDayRow.maximum);
 }
 
-// The close day and the term that contains `date` minus `daysBack` days. Logs under procName
-// when the close day cannot be read or is not a day of a month.
-bool currentTerm(const QString& procName, const QDate& date, int daysBack, int& closeDay,
+// The term that contains `date` minus `daysBack` days. Logs under procName when the close day is
+// not a day of a month.
+bool currentTerm(const QString& procName, const QDate& date, int daysBack, int closeDay,
                  QDate& start, QDate& end) {
-    qint32 c = 0;
-    if (!gGetSystemCloseDay(c)) {
-        gProcError(procName);
-        return false;
-    }
-    if (c < 1 || c > 31) {
-        gProcError(procName, QStringLiteral("締め日=%1").arg(c));
+    if (!kCloseDayRow.inRange(closeDay)) {
+        gProcError(procName, QStringLiteral("締め日=%1").arg(closeDay));
         return false;
     }
     if (!date.isValid()) {
@@ -31,8 +28,7 @@ bool currentTerm(const QString& procName, const QDate& date, int daysBack, int& 
         return false;
     }
     const QDate d = daysBack > 0 ? date.addDays(-daysBack) : date;
-    closeDay = c;
-    termContaining(d, c, start, end);
+    termContaining(d, closeDay, start, end);
     return true;
 }
 
@@ -78,8 +74,8 @@ void termContaining(const QDate& date, int closeDay, QDate& start, QDate& end) {
     }
 }
 
-bool gGetCurrentMonthTerm(const QDate& date, QString& start, QString& end, int daysBack) {
-    int closeDay = 0;
+bool gGetCurrentMonthTerm(const QDate& date, int closeDay, QString& start, QString& end,
+                          int daysBack) {
     QDate s, e;
     if (!currentTerm(QStringLiteral("gGetCurrentMonthTerm"), date, daysBack, closeDay, s, e))
         return false;
@@ -88,9 +84,9 @@ bool gGetCurrentMonthTerm(const QDate& date, QString& start, QString& end, int d
     return true;
 }
 
-bool gChkCloseDay(const QDate& date, bool& isCloseDay) {
+bool gChkCloseDay(const QDate& date, int closeDay, bool& isCloseDay) {
     QString start, end;
-    if (!gGetCurrentMonthTerm(date, start, end, 0)) {
+    if (!gGetCurrentMonthTerm(date, closeDay, start, end, 0)) {
         gProcError(QStringLiteral("gChkCloseDay"));
         return false;
     }
@@ -98,8 +94,7 @@ bool gChkCloseDay(const QDate& date, bool& isCloseDay) {
     return true;
 }
 
-bool gGetTermLists(const QDate& today, TermLists& lists) {
-    int closeDay = 0;
+bool gGetTermLists(const QDate& today, int closeDay, TermLists& lists) {
     QDate start, end;
     if (!currentTerm(QStringLiteral("gGetCurrentMonthTerm"), today, 10, closeDay, start, end))
         return false;

@@ -4,8 +4,9 @@
 #include <QString>
 #include <QStringList>
 
-// Terms (one month's accounting period) end on the close day (setting 8). Term boundaries are
-// passed as date text "yyyy/MM/dd".
+// Terms (one month's accounting period) end on the close day (SettingNo::CloseDay). The term
+// routines take the close day as a parameter: a caller reads it once (gGetSystemCloseDay) for
+// all the terms it walks. Term boundaries are passed as date text "yyyy/MM/dd".
 
 inline QString termDateText(const QDate& d) {
     return d.toString(QStringLiteral("yyyy/MM/dd"));
@@ -22,14 +23,16 @@ void termContaining(const QDate& date, int closeDay, QDate& start, QDate& end);
 // The close date of a month (the month's last day when it is shorter than the close day).
 QDate closeDateOfMonth(int year, int month, int closeDay);
 
-// Reads the close day and returns the term of `date` (of `date` minus `daysBack` days when
-// daysBack > 0) as text. A close day outside 1..31 or an invalid date is a failure. Failure
-// logged "gGetCurrentMonthTerm".
-bool gGetCurrentMonthTerm(const QDate& date, QString& start, QString& end, int daysBack);
+// The term of `date` (of `date` minus `daysBack` days when daysBack > 0) for `closeDay`, as
+// text. A close day outside the setting's range (1..31) or an invalid date is a failure, logged
+// "gGetCurrentMonthTerm".
+bool gGetCurrentMonthTerm(const QDate& date, int closeDay, QString& start, QString& end,
+                          int daysBack);
 // True in isCloseDay when `date` is the last day of its term. Failure logged "gChkCloseDay".
-bool gChkCloseDay(const QDate& date, bool& isCloseDay);
+bool gChkCloseDay(const QDate& date, int closeDay, bool& isCloseDay);
 
-// The contents of a pair of period boxes: the term of (today - 10 days) as the boxes' texts,
+// The contents of a pair of period boxes for `closeDay`: the term of (today - 10 days) as the
+// boxes' texts,
 // the end list (the ends of that term and the 19 before it, newest first, 20 entries) and the
 // start list (the starts of that term and the 18 before it, 19 entries). Failure (logged by the
 // term routine under "gGetCurrentMonthTerm"): false, lists unchanged; the combo-box wrapper adds
@@ -40,7 +43,7 @@ struct TermLists {
     QStringList startItems;
     QStringList endItems;
 };
-bool gGetTermLists(const QDate& today, TermLists& lists);
+bool gGetTermLists(const QDate& today, int closeDay, TermLists& lists);
 
 // value rounded to `digits` decimals (negative digits round to tens, hundreds ...). Modes:
 // 0 truncate toward zero (切り捨て), 1 half away from zero (四捨五入), 2 up (切り上げ): away from

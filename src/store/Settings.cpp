@@ -63,7 +63,35 @@ bool writeSetting(const QString& procName, const QString& table, const QString& 
     return t.commit();
 }
 
+// The registry row of `number` when it is of `type` and has a default; otherwise logged under
+// procName.
+const SettingDef* registryRow(const QString& procName, int number, SettingType type) {
+    const SettingDef* d = gFindSettingDef(number);
+    if (d && d->type == type && d->hasDefault)
+        return d;
+    gProcError(procName, QStringLiteral("lngID=%1 (no default of this type)").arg(number));
+    return nullptr;
+}
+
 } // namespace
+
+bool gGetSetting(int number, qint32& value) {
+    const QString proc = QStringLiteral("gGetSystemLngField");
+    const SettingDef* d = registryRow(proc, number, SettingType::Lng);
+    return d && gGetSystemLngField(number, value, d->defaultValue);
+}
+
+bool gGetSetting(int number, bool& value) {
+    const QString proc = QStringLiteral("gGetSystemBlnField");
+    const SettingDef* d = registryRow(proc, number, SettingType::Bln);
+    return d && gGetSystemBlnField(number, value, d->defaultValue != 0);
+}
+
+bool gGetSetting(int number, QString& value) {
+    const QString proc = QStringLiteral("gGetSystemStrField");
+    const SettingDef* d = registryRow(proc, number, SettingType::Str);
+    return d && gGetSystemStrField(number, value, d->defaultString());
+}
 
 bool gGetSystemCurFieldIfStored(int number, std::optional<Currency>& value, const QString& table) {
     QVariant v;
@@ -157,7 +185,7 @@ bool gSetSystemStrField(int number, const QString& value, const QString& table) 
 }
 
 bool gGetSystemCloseDay(qint32& closeDay) {
-    if (!gGetSystemLngField(8, closeDay, 20, kSystemTable)) {
+    if (!gGetSetting(SettingNo::CloseDay, closeDay)) {
         gProcError(QStringLiteral("gGetSystemCloseDay"));
         return false;
     }
@@ -166,13 +194,14 @@ bool gGetSystemCloseDay(qint32& closeDay) {
 
 bool gGetDataCaption(int kind, QString& caption) {
     bool ok = false;
-    const QString fallback = kind == 1 ? QStringLiteral("仕入") : QStringLiteral("売上");
+    const SettingDef& row =
+        kind == 1 ? settingDef(SettingNo::PurchaseCaption) : settingDef(SettingNo::SaleCaption);
     if (kind == 1 || kind == 2)
-        ok = gGetSystemStrField(kind == 1 ? 10 : 11, caption, fallback, kSystemTable);
+        ok = gGetSetting(row.number, caption);
     // An empty word would leave the purchase and the sales labels alike ("規定掛率" twice): the
     // default stands in for it.
     if (ok && caption.trimmed().isEmpty())
-        caption = fallback;
+        caption = row.defaultString();
     if (!ok) {
         gProcError(QStringLiteral("gGetDataCaption"), QStringLiteral("kind=%1").arg(kind));
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Currency.h"
+#include "store/SettingsRegistry.h"
 
 #include <QString>
 #include <optional>
@@ -33,8 +34,16 @@ bool gSetSystemCurField(int number, Currency value, const QString& table = kSyst
 bool gSetSystemStrField(int number, const QString& value, const QString& table = kSystemTable);
 bool gSetSystemBlnField(int number, bool value, const QString& table = kSystemTable);
 
-// Setting 8, default 20. Failure logged as "gGetSystemCloseDay".
+// Setting `number` (a SettingNo, store/SettingsRegistry.h) with the default of its row in the
+// settings table. A number the table does not hold, or one of another type or without a default,
+// is logged under the typed reader's name and read as a failure.
+bool gGetSetting(int number, qint32& value);
+bool gGetSetting(int number, bool& value);
+bool gGetSetting(int number, QString& value);
+
+// The close day (SettingNo::CloseDay, default 20). Failure logged as "gGetSystemCloseDay".
 bool gGetSystemCloseDay(qint32& closeDay);
-// Kind 1: setting 10 (default "仕入"); kind 2: setting 11 (default "売上"). Another kind or a
-// failed read: logged as "gGetDataCaption", false.
+// Kind 1: the purchase word (SettingNo::PurchaseCaption, default "仕入"); kind 2: the sales word
+// (SettingNo::SaleCaption, default "売上"). Another kind or a failed read: logged as
+// "gGetDataCaption", false.
 bool gGetDataCaption(int kind, QString& caption);

@@ -111,11 +111,12 @@ bool gAddTaxRate(const TaxRate& row) {
 }
 
 bool gGetTaxClass(qint32& classNo) {
-    qint32 v = 1;
-    if (!gGetSystemLngField(kTaxClassSetting, v, 1)) {
+    constexpr const SettingDef& row = settingDef(kTaxClassSetting);
+    qint32 v = row.defaultValue;
+    if (!gGetSetting(kTaxClassSetting, v)) {
         gProcError(QStringLiteral("gGetTaxClass"));
         return false;
     }
-    classNo = (v >= 1 && v <= 3) ? v : 1;
+    classNo = row.inRange(v) ? v : row.defaultValue;
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Currency.h"
+#include "store/SettingsRegistry.h"
 
 #include <QDate>
 #include <QList>
@@ -41,7 +42,8 @@ QString gTaxRateRefusalText(TaxRateRefusal refusal);
 // refuses): logged "gAddTaxRate", false.
 bool gAddTaxRate(const TaxRate& row);
 
-// Setting 50: the class (1 to 3) whose entries carry the reduced-rate mark, default 1. A stored
-// value outside 1 to 3 reads as 1. Failure: logged "gGetTaxClass", false.
-constexpr int kTaxClassSetting = 50;
+// Setting 50 (SettingNo::TaxClass): the class (1 to 3) whose entries carry the reduced-rate mark,
+// default 1. A stored value outside its range reads as the default. Failure: logged
+// "gGetTaxClass", false.
+constexpr int kTaxClassSetting = SettingNo::TaxClass;
 bool gGetTaxClass(qint32& classNo);

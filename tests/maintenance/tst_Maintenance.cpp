@@ -20,6 +20,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -153,6 +155,26 @@ bool closeSystem(By by = By::TitleBar) {
     return !frmSystem::existing();
 }
 
+// What a setting's control offers and shows, as "lowest..highest shown": a list's first and last
+// entry and the chosen one, a spin box's range and value, an entry box's longest text and its
+// text, a group of option buttons' first and last index and the checked one.
+QString offered(QWidget* control) {
+    if (auto* c = qobject_cast<QComboBox*>(control))
+        return QStringLiteral("%1..%2 %3")
+            .arg(c->itemData(0).toString(), c->itemData(c->count() - 1).toString(),
+                 c->currentData().toString());
+    if (auto* s = qobject_cast<QSpinBox*>(control))
+        return QStringLiteral("%1..%2 %3").arg(s->minimum()).arg(s->maximum()).arg(s->value());
+    if (auto* e = qobject_cast<QLineEdit*>(control))
+        return QStringLiteral("..%1 %2").arg(e->maxLength()).arg(e->text());
+    const QList<QRadioButton*> options = control->findChildren<QRadioButton*>();
+    int checked = -1;
+    for (int i = 0; i < options.size(); ++i)
+        if (options.at(i)->isChecked())
+            checked = i;
+    return QStringLiteral("0..%1 %2").arg(options.size() - 1).arg(checked);
+}
+
 } // namespace
 
 class tst_Maintenance : public DataFileTest {
@@ -176,6 +198,8 @@ private slots:
     void backupOnAFullDiskLeavesNoFile();
     void cancelledDialogsAndRefusalsChangeNothing();
     void settingsAreStoredAndShownAgain();
+    void windowShowsEachSettingsRow_data();
+    void windowShowsEachSettingsRow();
     void refusedTaxRateKeepsTheWindowOpen_data();
     void refusedTaxRateKeepsTheWindowOpen();
     void taxRateTableIsShownAndExtended();
@@ -351,6 +375,43 @@ void tst_Maintenance::settingsAreStoredAndShownAgain() {
     w = openSystem();
     QCOMPARE(child<QComboBox>(w, "cboCloseDay")->currentText(), QStringLiteral("31"));
     QCOMPARE(child<QLineEdit>(w, "txtTaxRate")->text(), QStringLiteral("8.0"));
+}
+
+// Each setting of the window as it is offered and captioned, with the default a store without
+// its row shows.
+void tst_Maintenance::windowShowsEachSettingsRow_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<QString>("captionOf");
+    QTest::addColumn<QString>("caption");
+    const auto row = [](const char* name, const char* control, const char* offered,
+                        const char* captionOf, const char* caption) {
+        QTest::newRow(name) << QString::fromUtf8(control) << QString::fromUtf8(offered)
+                            << QString::fromUtf8(captionOf) << QString::fromUtf8(caption);
+    };
+    row("8 close day", "cboCloseDay", "1..31 20", "Label6", "当社締日　 毎月");
+    row("9 supplier order", "frmSupplierSort", "0..1 0", "frmSupplierSort", " 仕入先の並び順");
+    row("10 purchase word", "txtPurchaseCaption", "..3 仕入", "lblPurchase", "仕入 →");
+    row("11 sales word", "txtSaleCaption", "..3 売上", "lblSales", "売上 →");
+    row("32 tax rate", "txtTaxRate", "..4 ", "lblTaxRate", "消費税率");
+    row("50 tax class", "cboTaxClass", "1..3 1", "lblTaxClass", "軽減税率の区分");
+    row("51 automatic backups", "spnAutoBackup", "0..99 10", "fraAutoBackup", " 自動バックアップ");
+}
+
+void tst_Maintenance::windowShowsEachSettingsRow() {
+    QFETCH(QString, control);
+    QFETCH(QString, offered);
+    QFETCH(QString, captionOf);
+    QFETCH(QString, caption);
+    QVERIFY(gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM")));
+    frmSystem* w = openSystem();
+    auto* c = w->findChild<QWidget*>(control);
+    QVERIFY(c);
+    QCOMPARE(::offered(c), offered);
+    QWidget* label = w->findChild<QWidget*>(captionOf);
+    auto* group = qobject_cast<QGroupBox*>(label);
+    auto* text = qobject_cast<QLabel*>(label);
+    QCOMPARE(group ? group->title() : text ? text->text() : QString(), caption);
 }
 
 void tst_Maintenance::refusedTaxRateKeepsTheWindowOpen_data() {

@@ -349,7 +349,7 @@ void tst_ProfitReport::sumsMatchTheLedgerTotals() {
     const Worksheet* ws = run(params());
     QVERIFY(ws);
     std::vector<ProfitTerm> terms;
-    QVERIFY(gGetProfitTerms(kStart, kEnd, terms));
+    QVERIFY(gGetProfitTerms(kStart, kEnd, 20, terms));
     LineFilter f;
     f.from = kStart;
     f.to = kEnd;

@@ -59,29 +59,32 @@ void tst_Period::currentMonthTerm() {
     QFETCH(bool, isClose);
     if (closeDay)
         QVERIFY(gSetSystemLngField(8, closeDay));
+    qint32 stored = 0;
+    QVERIFY(gGetSystemCloseDay(stored));
     QString s, e;
-    QVERIFY(gGetCurrentMonthTerm(date, s, e, back));
+    QVERIFY(gGetCurrentMonthTerm(date, stored, s, e, back));
     QCOMPARE(s + u'-' + e, term);
     bool flag = !isClose;
-    QVERIFY(gChkCloseDay(date, flag));
+    QVERIFY(gChkCloseDay(date, stored, flag));
     QCOMPARE(flag, isClose);
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
 void tst_Period::unusableCloseDay_data() {
-    QTest::addColumn<QString>("values");
-    QTest::newRow("thirty-two") << u"(8, 32)"_s;
-    QTest::newRow("two rows") << u"(8, 5), (8, 6)"_s;
+    QTest::addColumn<int>("closeDay");
+    QTest::newRow("zero") << 0;
+    QTest::newRow("thirty-two") << 32;
 }
 
 void tst_Period::unusableCloseDay() {
-    QFETCH(QString, values);
-    QVERIFY(gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES "_s + values));
+    QFETCH(int, closeDay);
     QString s = u"s"_s, e = u"e"_s;
-    QVERIFY(!gGetCurrentMonthTerm(d("2024/03/15"), s, e, 0));
+    QVERIFY(!gGetCurrentMonthTerm(d("2024/03/15"), closeDay, s, e, 0));
     QCOMPARE(s + e, u"se"_s);
     bool flag = true;
-    QVERIFY(!gChkCloseDay(d("2024/03/20"), flag));
+    QVERIFY(!gChkCloseDay(d("2024/03/20"), closeDay, flag));
+    TermLists lists;
+    QVERIFY(!gGetTermLists(d("2024/03/05"), closeDay, lists));
     QVERIFY(flag);
     QVERIFY(m_folder->errorLog().contains(u"gGetCurrentMonthTerm"_s));
     QVERIFY(m_folder->errorLog().contains(u"gChkCloseDay"_s));
@@ -90,14 +93,13 @@ void tst_Period::unusableCloseDay() {
 void tst_Period::termLists() {
     // The current term is that of ten days before today; 19 starts and 20 ends, newest first.
     TermLists lists;
-    QVERIFY(gGetTermLists(d("2024/03/05"), lists));
+    QVERIFY(gGetTermLists(d("2024/03/05"), 20, lists));
     QCOMPARE(QStringList({lists.startText, lists.endText, QString::number(lists.startItems.size()),
                           QString::number(lists.endItems.size()), lists.startItems.value(1),
                           lists.endItems.value(1), lists.endItems.last()}),
              QStringList({u"2024/02/21"_s, u"2024/03/20"_s, u"19"_s, u"20"_s, u"2024/01/21"_s,
                           u"2024/02/20"_s, u"2022/08/20"_s}));
-    QVERIFY(gSetSystemLngField(8, 31));
-    QVERIFY(gGetTermLists(d("2024/03/05"), lists));
+    QVERIFY(gGetTermLists(d("2024/03/05"), 31, lists));
     QCOMPARE(lists.endItems.mid(0, 4),
              (QStringList{u"2024/02/29"_s, u"2024/01/31"_s, u"2023/12/31"_s, u"2023/11/30"_s}));
     QCOMPARE(lists.endItems.last(), u"2022/07/31"_s);

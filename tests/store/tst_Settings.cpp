@@ -84,9 +84,12 @@ void tst_Settings::defaultsAndRefusals() {
                                  {qint64(1) << 40}));
     QVERIFY(!gGetSystemLngField(46, v, 0));
     QCOMPARE(v, 3);
+    // A number the settings table does not hold has no default to read with.
+    QVERIFY(!gGetSetting(3, v));
+    QCOMPARE(v, 3);
     QCOMPARE(m_folder->errorLogProcedures(),
              (QStringList{u"gGetDataCaption"_s, u"gGetSystemLngField"_s, u"gSetSystemLngField"_s,
-                          u"gGetSystemLngField"_s}));
+                          u"gGetSystemLngField"_s, u"gGetSystemLngField"_s}));
 }
 
 void tst_Settings::failedWriteKeepsOldRowAndCallersWork() {

@@ -22,6 +22,7 @@
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
+#include "store/Settings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -473,6 +474,12 @@ void printWritten(const ReportOptions& o, const QString& workbook) {
         std::printf("%s\n", pdf.toUtf8().constData());
 }
 
+// The period lists of today's term, for the close day read once.
+bool termLists(TermLists& lists) {
+    qint32 closeDay = 0;
+    return gGetSystemCloseDay(closeDay) && gGetTermLists(svc().clock().today(), closeDay, lists);
+}
+
 int runSupplierList(const ReportOptions& o) {
     const bool balances = o.report == QStringLiteral("balances");
     QList<SupplierRecord> all;
@@ -495,7 +502,7 @@ int runSupplierList(const ReportOptions& o) {
     QDate asOf;
     if (balances) {
         TermLists lists;
-        if (!gGetTermLists(svc().clock().today(), lists))
+        if (!termLists(lists))
             return kExitFailed;
         asOf = parseLedgerDate(dateText(o.date.value_or(lists.endText)));
         if (!asOf.isValid()) {
@@ -520,7 +527,7 @@ int runLedger(const ReportOptions& o) {
     LedgerPrintParams p;
     p.outputFolder = o.out;
     TermLists lists;
-    if (!gGetTermLists(svc().clock().today(), lists) || !gGetLedgerPrintOptions(p.options))
+    if (!termLists(lists) || !gGetLedgerPrintOptions(p.options))
         return kExitFailed;
     p.startText = dateText(o.from.value_or(lists.startText));
     p.endText = dateText(o.to.value_or(lists.endText));
@@ -591,8 +598,8 @@ int runProfit(const ReportOptions& o) {
     TermLists lists;
     ProfitWindowChoices c;
     QStringList captions;
-    if (!gGetTermLists(svc().clock().today(), lists) || !gGetProfitWindowChoices(c) ||
-        !gGetProfitClassCaptions(captions) || !gGetProfitSheetSettings(p.settings))
+    if (!termLists(lists) || !gGetProfitWindowChoices(c) || !gGetProfitClassCaptions(captions) ||
+        !gGetProfitSheetSettings(p.settings))
         return kExitFailed;
     // The window offers the range from three months before the current term.
     const QDate current = termDateFromText(lists.startText);
@@ -656,7 +663,7 @@ int runTax(const ReportOptions& o) {
     p.kind = o.kind;
     p.csv = o.csv;
     TermLists lists;
-    if (!gGetTermLists(svc().clock().today(), lists))
+    if (!termLists(lists))
         return kExitFailed;
     p.startText = dateText(o.from.value_or(lists.startText));
     p.endText = dateText(o.to.value_or(lists.endText));
