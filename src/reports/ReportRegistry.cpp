@@ -301,7 +301,7 @@ const ReportOption* gFindReportOption(const QString& name) {
 const std::vector<ReportEntry>& gReports() {
     static const std::vector<ReportEntry> reports = {
         {QStringLiteral("suppliers"),
-         QStringLiteral("仕入先名簿"),
+         QStringLiteral("仕入先名簿（住所録）"),
          {},
          [](const ReportArgs& a, Database&) { return runSupplierList(a, false); }},
         {QStringLiteral("balances"),
@@ -334,6 +334,11 @@ const std::vector<ReportEntry>& gReports() {
 
 const ReportEntry* gFindReport(const QString& name) {
     return byName(gReports(), name);
+}
+
+QString gReportCaption(const QString& report) {
+    const ReportEntry* e = gFindReport(report);
+    return e ? e->caption : report;
 }
 
 QStringList gReportOwnOptions(const QString& report) {

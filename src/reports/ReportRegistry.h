@@ -82,6 +82,8 @@ struct ReportEntry {
 // The reports in the order the command line lists them.
 const std::vector<ReportEntry>& gReports();
 const ReportEntry* gFindReport(const QString& name);
+// The caption of a report (the report window's frame title); the name when there is none.
+QString gReportCaption(const QString& report);
 // The options that only this report takes, in the order of gReportOptions.
 QStringList gReportOwnOptions(const QString& report);
 
