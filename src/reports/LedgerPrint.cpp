@@ -413,6 +413,11 @@ bool gCheckLedgerPrintInput(const LedgerPrintParams& params, LedgerPrintResult& 
 
 bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbacks& callbacks,
                   LedgerPrintResult& result) {
+    return gPrintLedger(gdbData(), params, callbacks, result);
+}
+
+bool gPrintLedger(Database& db, const LedgerPrintParams& params,
+                  const ExcelReportRun::Callbacks& callbacks, LedgerPrintResult& result) {
     result = LedgerPrintResult();
     if (!gCheckLedgerPrintInput(params, result))
         return true;
@@ -474,7 +479,7 @@ bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbac
             if (totals.outOfRange)
                 return outOfRange(s.supplier);
             QList<LedgerPrintLine> lines;
-            if (!gReadLedgerPrintLines(gdbData(), masterID, start, end, lines, params.procName))
+            if (!gReadLedgerPrintLines(db, masterID, start, end, lines, params.procName))
                 return failed(QStringLiteral("仕入先番号 %1 の明細を読めません").arg(s.supplier));
             std::vector<LedgerPrintPage> pages;
             if (!layout.addSupplier(s, totals.carry, lines, pages))

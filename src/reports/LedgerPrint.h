@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+class Database;
+
 // The ledger print: the purchase ledger lines (T_DATA1) of chosen suppliers over a date range,
 // written into a workbook laid out for plain pages (StockBook.xlsx) or for the pre-printed
 // Kokuyo ledger forms "リ-103" (kokuyo-ri-103.xlsx) and "リ-101" (kokuyo-ri-101.xlsx). Every
@@ -130,7 +132,6 @@ struct LedgerPrintResult {
 
 // ---- The computed pages: what each page shows, before anything is written ----------------------
 
-class Database;
 class LedgerSheetNames;
 
 // One ledger line as the print reads it.
@@ -207,5 +208,8 @@ bool gCheckLedgerPrintInput(const LedgerPrintParams& params, LedgerPrintResult& 
 // "　仕入帳.xlsx" into params.outputFolder (the desktop when empty), and the user is asked
 // whether to open the file. Returns false only when the run failed (failure path taken: the
 // message "表が正常に作成されませんでした。…" and a log entry under params.procName).
+bool gPrintLedger(Database& db, const LedgerPrintParams& params,
+                  const ExcelReportRun::Callbacks& callbacks, LedgerPrintResult& result);
+// The same on the program's data file (gdbData()).
 bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbacks& callbacks,
                   LedgerPrintResult& result);

@@ -57,6 +57,12 @@ bool gGetProfitSuppliers(std::vector<ProfitSupplier>& suppliers) {
 ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
                                 const ExcelReportRun::Callbacks& callbacks, QString* savedPath,
                                 const std::function<bool()>& afterSave) {
+    return gMakeManageProfit(gdbData(), p, callbacks, savedPath, afterSave);
+}
+
+ProfitOutcome gMakeManageProfit(Database& db, const ProfitReportParams& p,
+                                const ExcelReportRun::Callbacks& callbacks, QString* savedPath,
+                                const std::function<bool()>& afterSave) {
     if (!p.start.isValid() || !p.end.isValid()) {
         ExcelReportRun run(kProcRun);
         run.fail(QStringLiteral("期間が日付ではありません"));
@@ -86,7 +92,7 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
         return ProfitOutcome::Failed;
     ProfitTable table;
     size_t beyond = 0;
-    switch (gComputeProfitTable(gdbData(), p, table, &beyond)) {
+    switch (gComputeProfitTable(db, p, table, &beyond)) {
     case ProfitComputeStatus::Ok:
         break;
     case ProfitComputeStatus::NothingToReport:
@@ -106,7 +112,7 @@ ProfitOutcome gMakeManageProfit(const ProfitReportParams& p,
     }
     const std::vector<int> sheets = gProfitBlockSheets(table, p.settings.rowsPerSheet);
     std::vector<ProfitRankingRow> ranking = gProfitRankingRows(table, sheets);
-    if (!gStoreProfitRanking(gdbData(), ranking) ||
+    if (!gStoreProfitRanking(db, ranking) ||
         (p.ranking && !gSortProfitRanking(ranking, p.rankingOrder)) ||
         !gWriteProfitWorkbook(run, p, table, sheets, ranking) || !run.deleteTemplateSheet())
         return failed();

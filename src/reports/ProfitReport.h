@@ -120,6 +120,11 @@ enum class ProfitOutcome {
 // and 22. afterSave runs once the workbook is saved, before the question (the window keeps its
 // choices there); when it fails the question is not asked and the outcome is Failed (the file
 // stays).
+ProfitOutcome gMakeManageProfit(Database& db, const ProfitReportParams& params,
+                                const ExcelReportRun::Callbacks& callbacks = {},
+                                QString* savedPath = nullptr,
+                                const std::function<bool()>& afterSave = {});
+// The same on the program's data file (gdbData()).
 ProfitOutcome gMakeManageProfit(const ProfitReportParams& params,
                                 const ExcelReportRun::Callbacks& callbacks = {},
                                 QString* savedPath = nullptr,

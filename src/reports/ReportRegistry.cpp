@@ -107,7 +107,7 @@ ReportResult runSupplierList(const ReportArgs& a, bool balances) {
     return resultOf(outcome, SupplierListOutcome::Written, SupplierListOutcome::Failed, saved);
 }
 
-ReportResult runLedger(const ReportArgs& a, Database&) {
+ReportResult runLedger(const ReportArgs& a, Database& db) {
     LedgerPrintParams p;
     p.outputFolder = a.outputFolder;
     TermLists lists;
@@ -160,12 +160,12 @@ ReportResult runLedger(const ReportArgs& a, Database&) {
     }
 
     LedgerPrintResult result;
-    gPrintLedger(p, a.callbacks, result);
+    gPrintLedger(db, p, a.callbacks, result);
     return resultOf(result.outcome, LedgerPrintOutcome::Written, LedgerPrintOutcome::Failed,
                     result.savedPath);
 }
 
-ReportResult runProfit(const ReportArgs& a, Database&) {
+ReportResult runProfit(const ReportArgs& a, Database& db) {
     ProfitReportParams p;
     p.outputFolder = a.outputFolder;
     TermLists lists;
@@ -221,11 +221,11 @@ ReportResult runProfit(const ReportArgs& a, Database&) {
     p.suppliers = all;
 
     QString saved;
-    const ProfitOutcome outcome = gMakeManageProfit(p, a.callbacks, &saved);
+    const ProfitOutcome outcome = gMakeManageProfit(db, p, a.callbacks, &saved);
     return resultOf(outcome, ProfitOutcome::Saved, ProfitOutcome::Failed, saved);
 }
 
-ReportResult runTax(const ReportArgs& a, Database&) {
+ReportResult runTax(const ReportArgs& a, Database& db) {
     TaxSummaryParams p;
     p.procName = QStringLiteral("tovaki-report tax");
     p.outputFolder = a.outputFolder;
@@ -242,7 +242,7 @@ ReportResult runTax(const ReportArgs& a, Database&) {
     if (const auto n = notValid(a, valid))
         return refused(notValidSupplier(*n));
     QString saved;
-    const TaxSummaryOutcome outcome = gPrintTaxSummary(p, a.callbacks, &saved);
+    const TaxSummaryOutcome outcome = gPrintTaxSummary(db, p, a.callbacks, &saved);
     return resultOf(outcome, TaxSummaryOutcome::Written, TaxSummaryOutcome::Failed, saved);
 }
 

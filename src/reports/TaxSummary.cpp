@@ -424,6 +424,11 @@ bool writeSheet(Worksheet* sheet, const TaxSummary& s) {
 
 TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& p,
                                    const ExcelReportRun::Callbacks& callbacks, QString* savedPath) {
+    return gPrintTaxSummary(gdbData(), p, callbacks, savedPath);
+}
+
+TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& p,
+                                   const ExcelReportRun::Callbacks& callbacks, QString* savedPath) {
     const QDate from = termDateFromText(p.startText);
     const QDate to = termDateFromText(p.endText);
     if (!from.isValid() || !to.isValid()) {
@@ -435,7 +440,7 @@ TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& p,
         return TaxSummaryOutcome::InvalidInput;
     }
     TaxSummary summary;
-    if (!gCalcTaxSummary(gdbData(), p.suppliers, from, to, p.kind, summary)) {
+    if (!gCalcTaxSummary(db, p.suppliers, from, to, p.kind, summary)) {
         gProcError(p.procName);
         svc().prompt().show(kExcelReportFailed, gstrAppTitle, MsgStyle::OKOnly);
         return TaxSummaryOutcome::Failed;

@@ -82,6 +82,10 @@ struct TaxSummaryParams {
 // message when a sum cannot be formed), then the workbook (template TaxSummary.xlsx, sheet
 // "消費税集計表") saved and offered to open, or the CSV file written. savedPath receives the
 // file's path. A CSV file that cannot be written is told as kCsvFileReportFailed with its cause.
+TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& params,
+                                   const ExcelReportRun::Callbacks& callbacks,
+                                   QString* savedPath = nullptr);
+// The same on the program's data file (gdbData()).
 TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& params,
                                    const ExcelReportRun::Callbacks& callbacks,
                                    QString* savedPath = nullptr);
