@@ -599,24 +599,20 @@ Ending importEnding(const CsvImportResult& result) {
 int runExchange(const ExchangeOptions& o) {
     Ending ending;
     if (o.import) {
-        CsvImportParams p;
-        p.table = o.table;
-        p.path = o.file;
-        p.encoding = o.encoding;
-        p.checkOnly = o.checkOnly;
         CsvImportResult result;
-        gImportCsv(p, terminalProgress(QStringLiteral("確認・取込み / reading")), result);
+        gImportCsv(
+            {.table = o.table, .path = o.file, .encoding = o.encoding, .checkOnly = o.checkOnly},
+            terminalProgress(QStringLiteral("確認・取込み / reading")), result);
         ending = importEnding(result);
     } else {
-        CsvExportParams p;
-        p.table = o.table;
-        p.encoding = o.encoding;
-        p.outputFolder = o.out;
-        p.from = o.from;
-        p.to = o.to;
-        p.only = o.only;
         CsvExportResult result;
-        gExportCsv(p, terminalProgress(QStringLiteral("書き出し / writing")), result);
+        gExportCsv({.table = o.table,
+                    .encoding = o.encoding,
+                    .outputFolder = o.out,
+                    .from = o.from,
+                    .to = o.to,
+                    .only = o.only},
+                   terminalProgress(QStringLiteral("書き出し / writing")), result);
         ending = exportEnding(result);
     }
     for (const QString& line : std::as_const(ending.out))
