@@ -1,7 +1,8 @@
 // tovaki-report: the monthly reports without the windows. Writes one report (supplier list,
 // balance list, profit table, ledger print or tax summary) of a data folder into a folder, prints
 // the path of the file it wrote and exits 0. The report builders are the ones the report window
-// runs; the messages the window would show are printed on the standard error instead. `--help`
+// runs (src/reports/ReportRegistry.h names each report with its options); the messages the window
+// would show are printed on the standard error instead. `--help`
 // explains the options.
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
@@ -9,21 +10,17 @@
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
 #include "reports/CsvExchange.h"
-#include "reports/ExcelLayer.h"
-#include "reports/LedgerPrint.h"
 #include "reports/PdfConvert.h"
 #include "reports/ReportRegistry.h"
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
-#include "store/Period.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMap>
 #include <QSet>
 #include <cstdio>
 #include <optional>
