@@ -2,8 +2,7 @@
 // balance list, profit table, ledger print or tax summary) of a data folder into a folder, prints
 // the path of the file it wrote and exits 0. The report builders are the ones the report window
 // runs (src/reports/ReportRegistry.h names each report with its options); the messages the window
-// would show are printed on the standard error instead. `--help`
-// explains the options.
+// would show are printed on the standard error instead. `--help` explains the options.
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
