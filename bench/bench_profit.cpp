@@ -12,6 +12,7 @@
 #include "reports/ProfitReport.h"
 #include "store/Database.h"
 #include "store/Period.h"
+#include "store/Settings.h"
 #include "workbook/Workbook.h"
 
 #include <QCoreApplication>
@@ -257,7 +258,8 @@ int main(int argc, char** argv) {
     p.ranking = true;
     p.outputFolder = out.path();
     std::vector<ProfitTerm> terms;
-    if (!gGetProfitTerms(start, kEnd, terms))
+    qint32 closeDay = 0;
+    if (!gGetSystemCloseDay(closeDay) || !gGetProfitTerms(start, kEnd, closeDay, terms))
         return 1;
     const int n = static_cast<int>(terms.size());
     std::vector<std::string> ends;

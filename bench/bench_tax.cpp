@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
             QElapsedTimer timer;
             const double c0 = cpuMs();
             timer.start();
-            if (!gCalcTaxSummary(suppliers, from, to, kind, s) || s.outOfRange ||
+            if (!gCalcTaxSummary(gdbData(), suppliers, from, to, kind, s) || s.outOfRange ||
                 !s.badRateRow.isEmpty()) {
                 std::fprintf(stderr, "the summary failed\n");
                 return 1;

@@ -31,41 +31,6 @@ QString formNotes() {
            QStringLiteral("  ０ にすればＯＫです。");
 }
 
-// One ledger line as the print reads it.
-struct PrintLine {
-    QDate date;
-    QString item;
-    QVariant quantity;
-    QVariant unitPrice;
-    QVariant cost;
-    QVariant payment;
-    QString note;
-};
-
-bool readLines(qint32 masterID, const QDate& start, const QDate& end, QList<PrintLine>& lines,
-               const QString& procName) {
-    ResultSet rs(gdbData());
-    const QString sql = QStringLiteral("SELECT date1,strItem,curQuantity,curUnitPrice,curCost,"
-                                       "curPayment,strNote FROM T_DATA1"
-                                       " WHERE lngMasterID=? AND date1>=? AND date1<=?"
-                                       " ORDER BY date1,lngSort,lngID");
-    if (!rs.openRecordSet(sql, {masterID, start, end}, procName))
-        return false;
-    lines.clear();
-    for (const QVariantList& row : rs.rows()) {
-        PrintLine l;
-        l.date = row.value(0).toDate();
-        l.item = row.value(1).toString();
-        l.quantity = row.value(2);
-        l.unitPrice = row.value(3);
-        l.cost = row.value(4);
-        l.payment = row.value(5);
-        l.note = row.value(6).toString();
-        lines << l;
-    }
-    return true;
-}
-
 Currency currencyOf(const QVariant& v) {
     return v.isNull() ? Currency() : v.value<Currency>();
 }
@@ -74,10 +39,12 @@ int clampTo(int value, int low, int high) {
     return std::clamp(value, low, high);
 }
 
+} // namespace
+
 // Sheet names: the short name followed by the page number. A short name Excel refuses is made
 // valid, and a short name an earlier supplier of the run already used gets the supplier
 // number, so every supplier's pages stay apart and no page is refused.
-class SheetNames {
+class LedgerSheetNames {
 public:
     QString baseFor(qint32 supplier, const QString& shortName) {
         QString base = shortName.trimmed().isEmpty() ? QStringLiteral("仕入先%1_").arg(supplier)
@@ -104,146 +71,137 @@ private:
     QSet<QString> m_bases;
 };
 
-// Writes the run's pages. A failure returns false with the reason in the workbook's error text;
-// a running balance beyond the currency range returns false with outOfRange() set.
-class LedgerWriter {
-public:
-    LedgerWriter(ExcelReportRun& run, const LedgerPrintOptions& options, LedgerForm form,
-                 int closeDay)
-        : m_run(run), m_opt(options), m_cols(gLedgerColumns(form)), m_closeDay(closeDay) {
-        m_lines = clampTo(options.linesPerPage, 1, 200);
-        m_interval = std::max(0, options.balanceInterval);
+namespace {
+
+// Writes the computed pages on the run's workbook, each from the template with the short name in
+// its head; the names the workbook gave them go into sheets. Failure: false, the reason in the
+// workbook's error text.
+bool writePages(ExcelReportRun& run, const LedgerColumns& cols,
+                const std::vector<LedgerPrintPage>& pages, QStringList& sheets) {
+    for (const LedgerPrintPage& page : pages) {
+        Worksheet* sheet = run.addPage(page.name);
+        if (!sheet)
+            return false;
+        sheets << sheet->name();
+        if (!sheet->setText(kLedgerNameRow, kLedgerNameColumn, page.shortName))
+            return false;
+        for (const LedgerPrintRow& r : page.rows) {
+            const auto text = [&](int col, const QString& value) {
+                return sheet->setText(r.row, col, value);
+            };
+            if (!text(cols.month, r.month) || !text(cols.day, r.day) || !text(cols.item, r.item))
+                return false;
+            const double size = gLedgerItemFontSize(r.item);
+            if (size > 0 && !sheet->setFontSize(r.row, cols.item, size))
+                return false;
+            if (cols.quantity == cols.unitPrice) {
+                // "リ-101" has no boxes of its own for them: both go into the margin column, the
+                // unit price last.
+                QString both = r.quantity;
+                if (!r.unitPrice.isEmpty())
+                    both += (both.isEmpty() ? QString() : QStringLiteral(" ")) +
+                            QStringLiteral("@") + r.unitPrice;
+                if (!text(cols.quantity, both))
+                    return false;
+            } else if (!text(cols.quantity, r.quantity) || !text(cols.unitPrice, r.unitPrice)) {
+                return false;
+            }
+            if (!text(cols.amount, r.amount) || !text(cols.payment, r.payment) ||
+                (r.balance && !text(cols.balance, *r.balance)))
+                return false;
+        }
     }
+    return true;
+}
 
-    bool supplier(const LedgerPrintSupplier& s, Currency carry, const QList<PrintLine>& lines);
-    bool anyWritten() const { return m_anyWritten; }
-    bool outOfRange() const { return m_outOfRange; }
-    QStringList sheets() const { return m_sheets; }
+} // namespace
 
-private:
-    bool newPage(const LedgerPrintSupplier& s, bool firstPage);
-    bool text(int col, const QString& value) { return m_sheet->setText(m_row, col, value); }
-    bool isCloseDay(const QDate& d) const {
-        QDate start, end;
-        termContaining(d, m_closeDay, start, end);
-        return end == d;
-    }
+// ---------------------------------------------------------------------------------------------
 
-    ExcelReportRun& m_run;
-    LedgerPrintOptions m_opt;
-    LedgerColumns m_cols;
-    int m_closeDay;
-    int m_lines = 29;
-    int m_interval = 2;
-    SheetNames m_names;
-    QString m_base;
-    Worksheet* m_sheet = nullptr;
-    int m_row = kLedgerFirstLineRow;
-    int m_used = 0;       // rows of the page taken: skipped start rows, lines, blank rows
-    int m_lineOnPage = 0; // lines written on the page
-    int m_page = 0;
-    int m_prevMonth = 0;
-    int m_prevDay = 0;
-    bool m_anyWritten = false;
-    bool m_outOfRange = false;
-    QStringList m_sheets;
-};
+// ---- The computed pages ------------------------------------------------------------------
 
-bool LedgerWriter::newPage(const LedgerPrintSupplier& s, bool firstPage) {
+LedgerPrintLayout::LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay)
+    : m_opt(options), m_closeDay(closeDay), m_names(std::make_unique<LedgerSheetNames>()) {
+    m_lines = clampTo(options.linesPerPage, 1, 200);
+    m_interval = std::max(0, options.balanceInterval);
+}
+
+LedgerPrintLayout::~LedgerPrintLayout() = default;
+
+bool LedgerPrintLayout::isCloseDay(const QDate& d) const {
+    QDate start, end;
+    termContaining(d, m_closeDay, start, end);
+    return end == d;
+}
+
+void LedgerPrintLayout::newPage(const LedgerPrintSupplier& s, bool firstPage,
+                                std::vector<LedgerPrintPage>& pages) {
     ++m_page;
     // A page starts its own month and day: the first line of every page shows both, also when
     // it does not stand on the first line row.
     m_prevMonth = 0;
     m_prevDay = 0;
-    m_sheet = m_run.addPage(SheetNames::pageName(m_base, m_page));
-    if (!m_sheet)
-        return false;
-    m_sheets << m_sheet->name();
-    if (!m_sheet->setText(kLedgerNameRow, kLedgerNameColumn, s.shortName))
-        return false;
+    pages.push_back({LedgerSheetNames::pageName(m_base, m_page), s.shortName, {}});
     const int skip = firstPage ? clampTo(s.startRow, 1, kLedgerStartRowMax) - 1 : 0;
     m_row = kLedgerFirstLineRow + skip;
     m_used = skip;
     m_lineOnPage = 0;
-    return true;
 }
 
-bool LedgerWriter::supplier(const LedgerPrintSupplier& s, Currency carry,
-                            const QList<PrintLine>& lines) {
+bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry,
+                                    const QList<LedgerPrintLine>& lines,
+                                    std::vector<LedgerPrintPage>& pages) {
     if (lines.isEmpty())
         return true;
-    m_base = m_names.baseFor(s.supplier, s.shortName);
+    m_base = m_names->baseFor(s.supplier, s.shortName);
     m_page = 0;
+    std::vector<LedgerPrintPage> out;
     Currency balance = carry;
     bool balanceDue = false;
     bool firstPage = true;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const PrintLine& line = lines.at(i);
+        const LedgerPrintLine& line = lines.at(i);
         const bool last = i + 1 == lines.size();
         if (m_page == 0 || m_used % m_lines == 0 || m_used >= m_lines) {
-            if (!newPage(s, firstPage))
-                return false;
+            newPage(s, firstPage, out);
             firstPage = false;
         }
         ++m_used;
         ++m_lineOnPage;
-        m_anyWritten = true;
 
+        LedgerPrintRow r;
+        r.row = m_row;
         const int month = line.date.month();
-        QString monthText = QString::number(month);
+        r.month = QString::number(month);
         if (m_opt.omitMonth && month == m_prevMonth && m_row != kLedgerFirstLineRow)
-            monthText = QStringLiteral(" ");
+            r.month = QStringLiteral(" ");
         m_prevMonth = month;
         const int day = line.date.day();
-        QString dayText = QString::number(day);
+        r.day = QString::number(day);
         if (m_opt.omitDay && day == m_prevDay && m_row != kLedgerFirstLineRow)
-            dayText = QStringLiteral(" ");
+            r.day = QStringLiteral(" ");
         m_prevDay = day;
-        if (!text(m_cols.month, monthText) || !text(m_cols.day, dayText) ||
-            !text(m_cols.item, line.item))
-            return false;
-        const double size = gLedgerItemFontSize(line.item);
-        if (size > 0 && !m_sheet->setFontSize(m_row, m_cols.item, size))
-            return false;
-
-        const QString quantity = gFormatLedgerAmount(line.quantity);
-        const QString unitPrice = gFormatLedgerAmount(line.unitPrice);
-        if (m_cols.quantity == m_cols.unitPrice) {
-            // "リ-101" has no boxes of its own for them: both go into the margin column, the
-            // unit price last.
-            QString both = quantity;
-            if (!unitPrice.isEmpty())
-                both += (both.isEmpty() ? QString() : QStringLiteral(" ")) + QStringLiteral("@") +
-                        unitPrice;
-            if (!text(m_cols.quantity, both))
-                return false;
-        } else if (!text(m_cols.quantity, quantity) || !text(m_cols.unitPrice, unitPrice)) {
-            return false;
-        }
-        if (!text(m_cols.amount, gFormatLedgerAmount(line.cost)) ||
-            !text(m_cols.payment, gFormatLedgerAmount(line.payment)))
-            return false;
+        r.item = line.item;
+        r.quantity = gFormatLedgerAmount(line.quantity);
+        r.unitPrice = gFormatLedgerAmount(line.unitPrice);
+        r.amount = gFormatLedgerAmount(line.cost);
+        r.payment = gFormatLedgerAmount(line.payment);
 
         std::optional<Currency> next = gCheckedAdd(balance, currencyOf(line.cost));
         if (next)
             next = gCheckedSub(*next, currencyOf(line.payment));
-        if (!next) {
-            m_outOfRange = true;
+        if (!next)
             return false;
-        }
         const Currency after = *next;
         if (m_opt.noteInBalance) {
             bool numeric = false;
             line.note.trimmed().toDouble(&numeric);
-            const QString note = numeric ? gFormatLedgerAmount(line.note) : line.note;
-            if (!text(m_cols.balance, note))
-                return false;
+            r.balance = numeric ? gFormatLedgerAmount(line.note) : line.note;
         } else {
             const bool due = (m_lineOnPage - 1) % (m_interval + 1) == 0 || m_used == 1 ||
                              m_used % m_lines == 0 || last || balanceDue;
             if (due) {
-                if (!text(m_cols.balance, gFormatLedgerAmount(QVariant::fromValue(after))))
-                    return false;
+                r.balance = gFormatLedgerAmount(QVariant::fromValue(after));
                 balanceDue = false;
             }
         }
@@ -254,22 +212,44 @@ bool LedgerWriter::supplier(const LedgerPrintSupplier& s, Currency carry,
         if (m_opt.closeDayBlank && !last && lines.at(i + 1).date != line.date &&
             isCloseDay(line.date)) {
             // With notes in the balance column the close-day line keeps its note.
-            if (!m_opt.noteInBalance &&
-                !text(m_cols.balance, gFormatLedgerAmount(QVariant::fromValue(balance))))
-                return false;
+            if (!m_opt.noteInBalance)
+                r.balance = gFormatLedgerAmount(QVariant::fromValue(balance));
             const int blank = clampTo(m_opt.closeDayBlankRows, 1, kLedgerBlankRowsMax);
             m_row += blank;
             m_used += blank;
             balanceDue = true;
         }
+        out.back().rows.push_back(std::move(r));
         ++m_row;
     }
+    pages.insert(pages.end(), std::make_move_iterator(out.begin()),
+                 std::make_move_iterator(out.end()));
     return true;
 }
 
-} // namespace
-
-// ---------------------------------------------------------------------------------------------
+bool gReadLedgerPrintLines(Database& db, qint32 masterID, const QDate& start, const QDate& end,
+                           QList<LedgerPrintLine>& lines, const QString& procName) {
+    ResultSet rs(db);
+    const QString sql = QStringLiteral("SELECT date1,strItem,curQuantity,curUnitPrice,curCost,"
+                                       "curPayment,strNote FROM T_DATA1"
+                                       " WHERE lngMasterID=? AND date1>=? AND date1<=?"
+                                       " ORDER BY date1,lngSort,lngID");
+    if (!rs.openRecordSet(sql, {masterID, start, end}, procName))
+        return false;
+    lines.clear();
+    for (const QVariantList& row : rs.rows()) {
+        LedgerPrintLine l;
+        l.date = row.value(0).toDate();
+        l.item = row.value(1).toString();
+        l.quantity = row.value(2);
+        l.unitPrice = row.value(3);
+        l.cost = row.value(4);
+        l.payment = row.value(5);
+        l.note = row.value(6).toString();
+        lines << l;
+    }
+    return true;
+}
 
 bool gGetLedgerPrintOptions(LedgerPrintOptions& options) {
     using namespace LedgerPrintSetting;
@@ -433,6 +413,11 @@ bool gCheckLedgerPrintInput(const LedgerPrintParams& params, LedgerPrintResult& 
 
 bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbacks& callbacks,
                   LedgerPrintResult& result) {
+    return gPrintLedger(gdbData(), params, callbacks, result);
+}
+
+bool gPrintLedger(Database& db, const LedgerPrintParams& params,
+                  const ExcelReportRun::Callbacks& callbacks, LedgerPrintResult& result) {
     result = LedgerPrintResult();
     if (!gCheckLedgerPrintInput(params, result))
         return true;
@@ -478,7 +463,10 @@ bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbac
         return failed(QStringLiteral("締め日を読めません"));
 
     run.setProgressMaximum(static_cast<int>(params.suppliers.size()));
-    LedgerWriter writer(run, params.options, form, closeDay);
+    LedgerPrintLayout layout(params.options, closeDay);
+    const LedgerColumns cols = gLedgerColumns(form);
+    bool anyWritten = false;
+    QStringList sheets;
     for (const LedgerPrintSupplier& s : params.suppliers) {
         if (s.checked) {
             qint32 masterID = 0;
@@ -490,16 +478,20 @@ bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbac
                     QStringLiteral("仕入先番号 %1 の繰越を計算できません").arg(s.supplier));
             if (totals.outOfRange)
                 return outOfRange(s.supplier);
-            QList<PrintLine> lines;
-            if (!readLines(masterID, start, end, lines, params.procName))
+            QList<LedgerPrintLine> lines;
+            if (!gReadLedgerPrintLines(db, masterID, start, end, lines, params.procName))
                 return failed(QStringLiteral("仕入先番号 %1 の明細を読めません").arg(s.supplier));
-            if (!writer.supplier(s, totals.carry, lines))
-                return writer.outOfRange() ? outOfRange(s.supplier) : failed();
+            std::vector<LedgerPrintPage> pages;
+            if (!layout.addSupplier(s, totals.carry, lines, pages))
+                return outOfRange(s.supplier);
+            if (!writePages(run, cols, pages, sheets))
+                return failed();
+            anyWritten = anyWritten || !pages.empty();
         }
         run.advance();
     }
 
-    if (!writer.anyWritten()) {
+    if (!anyWritten) {
         run.abandon();
         result.outcome = LedgerPrintOutcome::NothingToReport;
         svc().prompt().show(kLedgerNoData, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
@@ -507,10 +499,10 @@ bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbac
     }
     if (!run.deleteTemplateSheet())
         return failed();
+    result.sheets = sheets;
     QString completion = QStringLiteral("表が作成されました");
     if (form != LedgerForm::Plain)
         completion += formNotes();
-    result.sheets = writer.sheets();
     if (!run.finish(kExcelSuffixLedger, completion)) {
         result.outcome = LedgerPrintOutcome::Failed;
         return false;

@@ -1,12 +1,18 @@
 #pragma once
 
 #include "reports/ExcelLayer.h"
+#include "store/Currency.h"
 #include "store/SettingsRegistry.h"
 
 #include <QDate>
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class Database;
 
 // The ledger print: the purchase ledger lines (T_DATA1) of chosen suppliers over a date range,
 // written into a workbook laid out for plain pages (StockBook.xlsx) or for the pre-printed
@@ -125,6 +131,69 @@ struct LedgerPrintResult {
     QStringList sheets; // the sheet names written, in order
 };
 
+// ---- The computed pages: what each page shows, before anything is written ----------------------
+
+class LedgerSheetNames;
+
+// One ledger line as the print reads it.
+struct LedgerPrintLine {
+    QDate date;
+    QString item;
+    QVariant quantity;
+    QVariant unitPrice;
+    QVariant cost;
+    QVariant payment;
+    QString note;
+};
+
+// The lines of one supplier's purchase ledger in start..end, in the ledger's order. Failure:
+// logged under procName, false.
+bool gReadLedgerPrintLines(Database& db, qint32 masterID, const QDate& start, const QDate& end,
+                           QList<LedgerPrintLine>& lines, const QString& procName);
+
+// One printed row: the sheet row and the texts of its columns; the balance column only where
+// one is written (the running balance at the interval, or the note).
+struct LedgerPrintRow {
+    int row = 0;
+    QString month, day, item, quantity, unitPrice, amount, payment;
+    std::optional<QString> balance;
+};
+
+struct LedgerPrintPage {
+    QString name; // the sheet name asked for: short name and page number
+    QString shortName;
+    std::vector<LedgerPrintRow> rows;
+};
+
+// The pages of a run, supplier by supplier: page breaks, start rows, omitted months and days,
+// balances every interval, blank rows after a close day, sheet names kept apart. No workbook.
+class LedgerPrintLayout {
+public:
+    LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay);
+    ~LedgerPrintLayout();
+    // Appends the pages of one supplier (none without lines), the balance running from carry.
+    // False when a running balance leaves the currency range (nothing appended).
+    bool addSupplier(const LedgerPrintSupplier& s, Currency carry,
+                     const QList<LedgerPrintLine>& lines, std::vector<LedgerPrintPage>& pages);
+
+private:
+    void newPage(const LedgerPrintSupplier& s, bool firstPage, std::vector<LedgerPrintPage>& pages);
+    bool isCloseDay(const QDate& d) const;
+
+    LedgerPrintOptions m_opt;
+    int m_closeDay;
+    int m_lines = 29;
+    int m_interval = 2;
+    std::unique_ptr<LedgerSheetNames> m_names;
+    QString m_base;
+    int m_row = kLedgerFirstLineRow;
+    int m_used = 0;       // rows of the page taken: skipped start rows, lines, blank rows
+    int m_lineOnPage = 0; // lines written on the page
+    int m_page = 0;
+    int m_prevMonth = 0;
+    int m_prevDay = 0;
+};
+
 // Messages of the run.
 inline const QString kLedgerNoSuppliers = QStringLiteral("仕入先がありません");
 inline const QString kLedgerNoneChecked = QStringLiteral("対象仕入先がありません");
@@ -140,5 +209,8 @@ bool gCheckLedgerPrintInput(const LedgerPrintParams& params, LedgerPrintResult& 
 // "　仕入帳.xlsx" into params.outputFolder (the desktop when empty), and the user is asked
 // whether to open the file. Returns false only when the run failed (failure path taken: the
 // message "表が正常に作成されませんでした。…" and a log entry under params.procName).
+bool gPrintLedger(Database& db, const LedgerPrintParams& params,
+                  const ExcelReportRun::Callbacks& callbacks, LedgerPrintResult& result);
+// The same on the program's data file (gdbData()).
 bool gPrintLedger(const LedgerPrintParams& params, const ExcelReportRun::Callbacks& callbacks,
                   LedgerPrintResult& result);

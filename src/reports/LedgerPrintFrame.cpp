@@ -7,6 +7,7 @@
 #include "base/WindowDisplay.h"
 #include "ledger/InitCboTargetDate.h"
 #include "ledger/frmCalendar.h"
+#include "reports/ReportRegistry.h"
 #include "reports/frmPrint_Data.h"
 
 #include <QCheckBox>
@@ -104,7 +105,7 @@ public:
 } // namespace
 
 LedgerPrintFrame::LedgerPrintFrame(PrintHost& host, QWidget* parent)
-    : PrintFrame(QStringLiteral("仕入帳"), host, parent) {
+    : PrintFrame(gReportCaption(QStringLiteral("ledger")), host, parent) {
     setObjectName(QStringLiteral("Frame4"));
     auto* outer = new QVBoxLayout(this);
 

@@ -8,6 +8,7 @@
 #include "ledger/InitCboTargetDate.h"
 #include "master/SupplierRecords.h"
 #include "reports/ProfitReport.h"
+#include "reports/ReportRegistry.h"
 #include "reports/frmPrint_ManegeProfitSetting.h"
 #include "store/Period.h"
 #include "store/Settings.h"
@@ -58,7 +59,7 @@ void selectText(QComboBox* box, const QString& text, int emptyIndex) {
 } // namespace
 
 ManageProfitFrame::ManageProfitFrame(PrintHost& host, QWidget* parent)
-    : PrintFrame(QStringLiteral("利益管理表"), host, parent) {
+    : PrintFrame(gReportCaption(QStringLiteral("profit")), host, parent) {
     setObjectName(QStringLiteral("Frame5"));
     auto* outer = new QHBoxLayout(this);
 

@@ -123,14 +123,8 @@ bool PrintMasterFrame::mPrintSupplierList(bool carry) {
         return false;
     }
 
-    ExcelReportRun run(carry ? QStringLiteral("frmPrint_mPrintMaster_Carry")
-                             : QStringLiteral("frmPrint_mPrintMaster"),
-                       kExcelFileReportFailed);
-    run.setCallbacks(host().reportCallbacks());
-    run.setOutputFolder(host().outputFolder());
     const int kind = optMasterSales->isChecked() ? 2 : 1;
-    const bool ok = carry ? ::mPrintMaster_Carry(run, host().suppliers(), asOf, kind)
-                          : ::mPrintMaster(run, host().suppliers());
     // A refusal (a balance beyond the range of amounts) has shown its message: nothing to log.
-    return ok || run.wasRefused();
+    return gRunSupplierList(host().suppliers(), carry, asOf, kind, host().reportCallbacks(),
+                            host().outputFolder()) != SupplierListOutcome::Failed;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/ExcelLayer.h"
+#include "reports/ProfitTable.h"
 #include "store/Currency.h"
 #include "store/SettingsRegistry.h"
 
@@ -15,7 +16,9 @@
 // the purchase and sales totals of every term in a range (with running totals), optional class
 // breakdowns, the gross margin, the profit rate and the stock value; optionally a sheet
 // "ランキング" that orders the written suppliers by margin or by rate. Core rules only: the
-// report window (or a command-line tool) fills ProfitReportParams and calls gMakeManageProfit.
+// report window (or a command-line tool) fills ProfitReportParams and calls gMakeManageProfit,
+// which computes the table (ProfitTable.h), renders it (gWriteProfitWorkbook) and tells the
+// user what came of it.
 
 // Settings numbers of the profit table and its settings window.
 namespace ProfitSetting {
@@ -112,28 +115,28 @@ enum class ProfitOutcome {
 };
 
 // Runs the whole report: checks, busy state through the callbacks, the template "Margin.xlsx",
-// the table sheets "1", "2", …, the ranking sheet, the saved workbook and the question whether
-// to open it. Expected conditions are shown as catalogue messages 40 and 22. afterSave runs
-// once the workbook is saved, before the question (the window keeps its choices there); when it
-// fails the question is not asked and the outcome is Failed (the file stays).
+// the computed table, the ranking table T_MP_RANKING, the rendered sheets, the saved workbook
+// and the question whether to open it. This is the layer that speaks to the user; the
+// computation and the renderer do not. Expected conditions are shown as catalogue messages 40
+// and 22. afterSave runs once the workbook is saved, before the question (the window keeps its
+// choices there); when it fails the question is not asked and the outcome is Failed (the file
+// stays).
+ProfitOutcome gMakeManageProfit(Database& db, const ProfitReportParams& params,
+                                const ExcelReportRun::Callbacks& callbacks = {},
+                                QString* savedPath = nullptr,
+                                const std::function<bool()>& afterSave = {});
+// The same on the program's data file (gdbData()).
 ProfitOutcome gMakeManageProfit(const ProfitReportParams& params,
                                 const ExcelReportRun::Callbacks& callbacks = {},
                                 QString* savedPath = nullptr,
                                 const std::function<bool()>& afterSave = {});
 
-// The terms of a range for `closeDay`: the first contains start, each next one contains the day
-// after the previous end, the last contains end. Failure: logged "gGetCurrentMonthTerm", false.
-struct ProfitTerm {
-    QDate start;
-    QDate end;
-};
-bool gGetProfitTerms(const QDate& start, const QDate& end, int closeDay,
-                     std::vector<ProfitTerm>& terms);
-
-// The profit rate text of a margin over sales: the rate in percent cut toward zero to one
-// decimal, formatted "#.0" with "%" ("12.3%", ".5%"), or "計算不能" when either is zero. rate
-// receives the number when there is one.
-QString gProfitRateText(Currency margin, Currency sales, std::optional<Currency>* rate = nullptr);
+// The renderer: writes a computed table on the run's workbook (the table sheets "1", "2", … as
+// sheets places the blocks, and with params.ranking the sheet "ランキング" from the ranking rows
+// in the order given). Failure: logged, false.
+bool gWriteProfitWorkbook(ExcelReportRun& run, const ProfitReportParams& params,
+                          const ProfitTable& table, const std::vector<int>& sheets,
+                          const std::vector<ProfitRankingRow>& ranking);
 
 // ---- The report window's choices -----------------------------------------------------------
 

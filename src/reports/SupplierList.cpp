@@ -269,3 +269,21 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
         return fail();
     return run.finish(gBalanceListSuffix(kind), kSupplierListDone);
 }
+
+SupplierListOutcome gRunSupplierList(const QList<SupplierRecord>& suppliers, bool balances,
+                                     const QDate& asOf, int dataKind,
+                                     const ExcelReportRun::Callbacks& callbacks,
+                                     const QString& outputFolder, QString* savedPath) {
+    ExcelReportRun run(balances ? QStringLiteral("frmPrint_mPrintMaster_Carry")
+                                : QStringLiteral("frmPrint_mPrintMaster"),
+                       kExcelFileReportFailed);
+    run.setCallbacks(callbacks);
+    run.setOutputFolder(outputFolder);
+    const bool ok = balances ? mPrintMaster_Carry(run, suppliers, asOf, dataKind)
+                             : mPrintMaster(run, suppliers);
+    if (savedPath)
+        *savedPath = run.savedPath();
+    if (ok)
+        return SupplierListOutcome::Written;
+    return run.wasRefused() ? SupplierListOutcome::Refused : SupplierListOutcome::Failed;
+}

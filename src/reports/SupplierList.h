@@ -1,14 +1,13 @@
 #pragma once
 
 #include "master/SupplierRecords.h"
+#include "reports/ExcelLayer.h"
 #include "store/Currency.h"
 
 #include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-class ExcelReportRun;
 
 // The supplier list reports: the address list (template master.xlsx, one block of lines per
 // supplier, pages "1", "2", ...) and the balance list (template master2.xlsx, one row per
@@ -92,3 +91,17 @@ bool mPrintMaster(ExcelReportRun& run, const QList<SupplierRecord>& suppliers);
 // currency range ends the run with gSumOutOfRangeText as its message (run.wasRefused()).
 bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppliers,
                         const QDate& asOf, int dataKind);
+
+enum class SupplierListOutcome {
+    Written,
+    Refused, // a balance beyond the range of amounts: its message was shown
+    Failed   // the failure path was taken
+};
+
+// One run of the address list (balances false) or the balance list as the report window and
+// tovaki-report start it: the run under the procedure name "frmPrint_mPrintMaster" or
+// "frmPrint_mPrintMaster_Carry", the callbacks, the output folder (the desktop when empty).
+SupplierListOutcome gRunSupplierList(const QList<SupplierRecord>& suppliers, bool balances,
+                                     const QDate& asOf, int dataKind,
+                                     const ExcelReportRun::Callbacks& callbacks,
+                                     const QString& outputFolder, QString* savedPath = nullptr);

@@ -153,7 +153,7 @@ struct RateRow {
 
 // Adds up the lines of the range of one ledger in one scan through the index by date: every
 // line of a listed supplier to that supplier's sums (index in `sums` by lngMasterID).
-bool scanLedger(const QString& table, int taxClass, const std::vector<RateRow>& rates,
+bool scanLedger(Database& db, const QString& table, int taxClass, const std::vector<RateRow>& rates,
                 const TaxSummary& summary, const QHash<qint64, int>& index,
                 std::vector<SupplierSums>& sums) {
     const QString cls = QString::number(taxClass);
@@ -166,7 +166,7 @@ bool scanLedger(const QString& table, int taxClass, const std::vector<RateRow>& 
                         QStringLiteral(" c WHERE c.blnReduced=1), 0) FROM ") + table +
                         QStringLiteral(" d WHERE d.date1>=? AND d.date1<=?"
                                        " AND d.curCost IS NOT NULL");
-    RowCursor c(gdbData());
+    RowCursor c(db);
     if (!c.open(sql, {kTaxItemText, summary.from, summary.to}, QStringLiteral("gCalcTaxSummary")))
         return false;
     // The rate row in force over [rateFrom, rateUntil): the index gives the lines in date order,
@@ -217,8 +217,8 @@ int gTransitionalShare(const QDate& date) {
     return shareOn(dateKey(date));
 }
 
-bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, const QDate& to,
-                     int kind, TaxSummary& summary) {
+bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const QDate& from,
+                     const QDate& to, int kind, TaxSummary& summary) {
     const QString proc = QStringLiteral("gCalcTaxSummary");
     if (kind != 1 && kind != 2) {
         gProcError(proc, QStringLiteral("kind=%1").arg(kind));
@@ -256,7 +256,7 @@ bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, 
         if (!s.strInvoiceNo.isEmpty() && s.datInvoiceFrom.isValid())
             perSupplier[static_cast<std::size_t>(i)].registeredFrom = dateKey(s.datInvoiceFrom);
     }
-    if (!scanLedger(QStringLiteral("T_DATA") + QString::number(kind), taxClass, rateRows, out,
+    if (!scanLedger(db, QStringLiteral("T_DATA") + QString::number(kind), taxClass, rateRows, out,
                     index, perSupplier)) {
         gProcError(proc);
         return false;
@@ -424,6 +424,11 @@ bool writeSheet(Worksheet* sheet, const TaxSummary& s) {
 
 TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& p,
                                    const ExcelReportRun::Callbacks& callbacks, QString* savedPath) {
+    return gPrintTaxSummary(gdbData(), p, callbacks, savedPath);
+}
+
+TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& p,
+                                   const ExcelReportRun::Callbacks& callbacks, QString* savedPath) {
     const QDate from = termDateFromText(p.startText);
     const QDate to = termDateFromText(p.endText);
     if (!from.isValid() || !to.isValid()) {
@@ -435,7 +440,7 @@ TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& p,
         return TaxSummaryOutcome::InvalidInput;
     }
     TaxSummary summary;
-    if (!gCalcTaxSummary(p.suppliers, from, to, p.kind, summary)) {
+    if (!gCalcTaxSummary(db, p.suppliers, from, to, p.kind, summary)) {
         gProcError(p.procName);
         svc().prompt().show(kExcelReportFailed, gstrAppTitle, MsgStyle::OKOnly);
         return TaxSummaryOutcome::Failed;

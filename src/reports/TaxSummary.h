@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+class Database;
+
 // The consumption tax summary (消費税集計表) of one ledger over a range: one row per valid
 // supplier with lines in the range and a total row. Amounts are the lines' amounts without the
 // tax lines (items containing "消費税"); a line is at the reduced rate when its entry of the tax
@@ -49,12 +51,12 @@ struct TaxSummary {
     QString badRateRow;
 };
 
-// Computes the summary of ledger kind over from..to for the suppliers given (their records
+// Computes the summary of ledger kind over from..to in db for the suppliers given (their records
 // with number, short name, registration number and date). Suppliers without lines in the range
 // get no row. The lines come from one scan of the range through the ledger's index by date.
 // Failure: logged "gCalcTaxSummary", false.
-bool gCalcTaxSummary(const QList<SupplierRecord>& suppliers, const QDate& from, const QDate& to,
-                     int kind, TaxSummary& summary);
+bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const QDate& from,
+                     const QDate& to, int kind, TaxSummary& summary);
 
 // The column headings of the summary (B to J for the purchase ledger, B to K for the sales
 // ledger), shared by the workbook and the CSV file.
@@ -80,6 +82,10 @@ struct TaxSummaryParams {
 // message when a sum cannot be formed), then the workbook (template TaxSummary.xlsx, sheet
 // "消費税集計表") saved and offered to open, or the CSV file written. savedPath receives the
 // file's path. A CSV file that cannot be written is told as kCsvFileReportFailed with its cause.
+TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& params,
+                                   const ExcelReportRun::Callbacks& callbacks,
+                                   QString* savedPath = nullptr);
+// The same on the program's data file (gdbData()).
 TaxSummaryOutcome gPrintTaxSummary(const TaxSummaryParams& params,
                                    const ExcelReportRun::Callbacks& callbacks,
                                    QString* savedPath = nullptr);

@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/FormHelpers.h"
 #include "base/Services.h"
+#include "reports/ReportRegistry.h"
 #include "reports/TaxSummary.h"
 #include "store/Period.h"
 #include "store/Settings.h"
@@ -15,7 +16,7 @@
 #include <QVBoxLayout>
 
 TaxSummaryFrame::TaxSummaryFrame(PrintHost& host, QWidget* parent)
-    : PrintFrame(QStringLiteral("消費税集計表"), host, parent) {
+    : PrintFrame(gReportCaption(QStringLiteral("tax")), host, parent) {
     setObjectName(QStringLiteral("FrameTax"));
     const auto dateBox = [this](const char* name) {
         auto* c = new QComboBox(this);

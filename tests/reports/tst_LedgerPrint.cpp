@@ -64,15 +64,6 @@ bool addPurchases(qint32 id, const QDate& first, int n) {
 
 constexpr auto cell = reporttest::cellText;
 
-// The rows (counted from the page's first line row 5 as 1) that show a balance.
-QList<int> balanceLines(Worksheet* ws) {
-    QList<int> lines;
-    for (int row = 5; row <= 35; ++row)
-        if (!cell(ws, row, 11).isEmpty())
-            lines << row - 4;
-    return lines;
-}
-
 } // namespace
 
 class tst_LedgerPrint : public DataFileTest {
@@ -89,8 +80,8 @@ private slots:
     void options_defaultsAndDamagedValues();
 
     void thirtyLines_startPageTwo();
-    void startRow10_firstLineOnRow14();
-    void balanceEveryThirdLine_lastRowAndLastLine();
+    void layout_data();
+    void layout();
     void carryAndNegativeAmounts();
     void monthOmission_keepsEachPagesFirstMonth();
     void omission_firstLineOfEveryPageShowsMonthAndDay();
@@ -253,34 +244,58 @@ void tst_LedgerPrint::thirtyLines_startPageTwo() {
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 
-void tst_LedgerPrint::startRow10_firstLineOnRow14() {
-    QVERIFY(supplier(1, u"山田"_s));
-    QVERIFY(addPurchases(1, QDate(2024, 1, 1), 25));
-    QVERIFY(run(params({{1, u"山田"_s, true, 10}})));
-    Worksheet* p1 = m_book.sheet(0);
-    QCOMPARE(cell(p1, 13, 4), QString());
-    QCOMPARE(cell(p1, 14, 4), u"品物1"_s);
-    QCOMPARE(cell(p1, 14, 11), u"1 0 0"_s);
-    // 29 − 9 = 20 lines on the first page; the next page starts at row 5.
-    QCOMPARE(cell(p1, 33, 4), u"品物20"_s);
-    QCOMPARE(cell(m_book.sheet(1), 5, 4), u"品物21"_s);
+void tst_LedgerPrint::layout_data() {
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("perPage");
+    QTest::addColumn<int>("startRow");
+    // Per page: its line rows and the rows with a balance (row 5 counted as 1), then the
+    // last balance.
+    QTest::addColumn<QStringList>("pages");
+    // N = 2: lines 1, 4, 7, …, the page's last row and the supplier's last line.
+    QTest::newRow("every third line")
+        << 35 << 2 << 29 << 1
+        << QStringList{u"1-29:1,4,7,10,13,16,19,22,25,28,29"_s, u"1-6:1,4,6"_s, u"3,5 0 0"_s};
+    QTest::newRow("every fifth line, 31 a page")
+        << 35 << 4 << 31 << 1
+        << QStringList{u"1-31:1,6,11,16,21,26,31"_s, u"1-4:1,4"_s, u"3,5 0 0"_s};
+    // 29 − 9 = 20 lines on the first page, from row 14; the next page starts at row 5.
+    QTest::newRow("start row 10") << 25 << 2 << 29 << 10
+                                  << QStringList{u"10-29:10,13,16,19,22,25,28,29"_s, u"1-5:1,4,5"_s,
+                                                 u"2,5 0 0"_s};
 }
 
-void tst_LedgerPrint::balanceEveryThirdLine_lastRowAndLastLine() {
-    QVERIFY(supplier(1, u"A"_s));
-    QVERIFY(addPurchases(1, QDate(2024, 1, 1), 35));
-    QVERIFY(run(params({{1, u"A"_s, true, 1}}, u"2024/02/29"_s)));
-    // N = 2: lines 1, 4, 7, …, the page's last row (29) and the supplier's last line.
-    QCOMPARE(balanceLines(m_book.sheet(0)), QList<int>({1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 29}));
-    QCOMPARE(balanceLines(m_book.sheet(1)), QList<int>({1, 4, 6}));
-    QCOMPARE(cell(m_book.sheet(1), 10, 11), u"3,5 0 0"_s);
-    // N = 4 and 31 lines a page: every fifth line.
-    LedgerPrintParams p = params({{1, u"A"_s, true, 1}}, u"2024/02/29"_s);
-    p.options.balanceInterval = 4;
-    p.options.linesPerPage = 31;
-    QVERIFY(run(p));
-    QCOMPARE(balanceLines(m_book.sheet(0)), QList<int>({1, 6, 11, 16, 21, 26, 31}));
-    QCOMPARE(balanceLines(m_book.sheet(1)), QList<int>({1, 4}));
+void tst_LedgerPrint::layout() {
+    QFETCH(int, lines);
+    QFETCH(int, interval);
+    QFETCH(int, perPage);
+    QFETCH(int, startRow);
+    QFETCH(QStringList, pages);
+    LedgerPrintOptions o;
+    o.balanceInterval = interval;
+    o.linesPerPage = perPage;
+    QList<LedgerPrintLine> in;
+    for (int i = 0; i < lines; ++i)
+        in << LedgerPrintLine{QDate(2024, 1, 1).addDays(i),
+                              u"品物"_s,
+                              {},
+                              {},
+                              QVariant::fromValue(Currency::fromInt(100)),
+                              {},
+                              {}};
+    std::vector<LedgerPrintPage> out;
+    LedgerPrintLayout layout(o, 20);
+    QVERIFY(layout.addSupplier({1, u"A"_s, true, startRow}, Currency(), in, out));
+    QStringList got;
+    for (const LedgerPrintPage& page : out) {
+        QStringList balances;
+        for (const LedgerPrintRow& r : page.rows)
+            if (r.balance)
+                balances << QString::number(r.row - 4);
+        got << u"%1-%2:"_s.arg(page.rows.front().row - 4).arg(page.rows.back().row - 4) +
+                   balances.join(u',');
+    }
+    QCOMPARE(got << out.back().rows.back().balance.value_or(QString()), pages);
 }
 
 void tst_LedgerPrint::carryAndNegativeAmounts() {

@@ -52,9 +52,11 @@ private slots:
     void rateText();
     void normalMode_threeTerms();
     void cumulativeOnly_threeTermsAndOne();
-    void classRows_inListOrder();
-    void filters_data();
-    void filters();
+    void table_data();
+    void table();
+    void filterTitle_data();
+    void filterTitle();
+    void classRows_laidOut();
     void sheetBreak_data();
     void sheetBreak();
     void ranking_data();
@@ -172,78 +174,135 @@ void tst_ProfitReport::cumulativeOnly_threeTermsAndOne() {
              u"丁屋||200|0|-200|計算不能|計算不能|1"_s);
 }
 
-void tst_ProfitReport::classRows_inListOrder() {
-    ProfitReportParams p = params();
-    p.purchaseGroupingClass = 1;
-    p.saleGroupingClass = 2;
-    p.settings.rowsPerSheet = 50;
-    const Worksheet* ws = run(p);
-    QVERIFY(ws);
-    // Lines without a class first; 「雑貨」 adds up to nothing and is left out; the tax line of
-    // class 文具 does not count.
-    const QStringList expected = {
-        u"仕入 合計|1350|450|1800|600|2400"_s,  u"「」|0|0|0|600|600"_s,
-        u"「紙製品」|300|0|300|0|300"_s,        u"「文具」|800|700|1500|0|1500"_s,
-        u"売上 合計|1000|1300|2300|600|2900"_s, u"「」|0|0|0|600|600"_s,
-        u"「定番」|1000|400|1400|0|1400"_s,     u"「季節」|0|900|900|0|900"_s,
-        u"荒利|-350|850|500|0|500"_s,
+// A block of the computed table, a text per row: the label and the figures joined by "|"; a
+// rate or stock that cannot be computed as "-".
+QStringList blockText(const ProfitBlock& b) {
+    const auto row = [](const QString& label, const auto& values) {
+        QStringList parts{label};
+        for (const auto& v : values) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, Currency>)
+                parts << v.toString();
+            else
+                parts << (v ? v->toString() : u"-"_s);
+        }
+        return parts.join(u'|');
     };
-    for (int i = 0; i < expected.size(); ++i)
-        QCOMPARE(rowText(ws, 6 + i, 3, 8), expected.at(i));
-    QCOMPARE(ws->format(16, 8).thinSides, CellSide::Outline); // inside the ruled block
-    // No class rows for a supplier without lines; 丁屋's unclassed line first.
-    QCOMPARE(rowText(ws, 28, 3, 3) + rowText(ws, 29, 3, 3), u"仕入 合計売上 合計"_s);
-    QCOMPARE(rowText(ws, 36, 3, 8), u"「」|0|200|200|0|200"_s);
-    QCOMPARE(rowText(ws, 37, 3, 8), u"「事務機器」|500|0|500|0|500"_s);
+    QStringList rows{row(b.purchase.label, b.purchase.values)};
+    for (const ProfitRow& r : b.purchaseClasses)
+        rows << row(r.label, r.values);
+    rows << row(b.sale.label, b.sale.values);
+    for (const ProfitRow& r : b.saleClasses)
+        rows << row(r.label, r.values);
+    return rows << row(u"荒利"_s, b.margin) << row(u"利益率"_s, b.rate) << row(u"在庫"_s, b.stock);
 }
 
-void tst_ProfitReport::filters_data() {
+void tst_ProfitReport::table_data() {
     QTest::addColumn<int>("class1");
     QTest::addColumn<QString>("item1");
     QTest::addColumn<int>("class2");
     QTest::addColumn<QString>("item2");
     QTest::addColumn<int>("andOr");
-    QTest::addColumn<QStringList>("block"); // empty: nothing to report
-    QTest::addColumn<QString>("title");     // the filter named in the title row
-    QTest::newRow("and") << 1 << u"文具"_s << 2 << u"季節"_s << 0
+    QTest::addColumn<int>("grouping"); // purchase breakdown by class 1, sales by class 2
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QStringList>("rows"); // the block's first rows; none: nothing to report
+    // Lines without a class first; 「雑貨」 adds up to nothing and is left out; the tax line of
+    // class 文具 does not count.
+    QTest::newRow("breakdowns in list order")
+        << 0 << QString() << 0 << QString() << 0 << 1 << 0
+        << QStringList{u"仕入 合計|1350|450|1800|600|2400"_s,  u"「」|0|0|0|600|600"_s,
+                       u"「紙製品」|300|0|300|0|300"_s,        u"「文具」|800|700|1500|0|1500"_s,
+                       u"売上 合計|1000|1300|2300|600|2900"_s, u"「」|0|0|0|600|600"_s,
+                       u"「定番」|1000|400|1400|0|1400"_s,     u"「季節」|0|900|900|0|900"_s,
+                       u"荒利|-350|850|500|0|500"_s,           u"利益率|-35|65.3|21.7|-|17.2"_s,
+                       u"在庫|1100|-900|200|200|400"_s};
+    // The second term's line has neither ratio nor regular price, and no default ratio: its
+    // stock, and every running stock from then on, cannot be computed.
+    QTest::newRow("unclassed line; no sales") << 0 << QString() << 0 << QString() << 0 << 1 << 3
+                                              << QStringList{u"仕入 合計|500|200|700|0|700"_s,
+                                                             u"「」|0|200|200|0|200"_s,
+                                                             u"「事務機器」|500|0|500|0|500"_s,
+                                                             u"売上 合計|0|0|0|0|0"_s,
+                                                             u"荒利|-500|-200|-700|0|-700"_s,
+                                                             u"利益率|-|-|-|-|-"_s,
+                                                             u"在庫|1000|-|-|0|-"_s};
+    QTest::newRow("no lines: no breakdown")
+        << 0 << QString() << 0 << QString() << 0 << 1 << 2
+        << QStringList{u"仕入 合計|0|0|0|0|0"_s, u"売上 合計|0|0|0|0|0"_s, u"荒利|0|0|0|0|0"_s};
+    QTest::newRow("and") << 1 << u"文具"_s << 2 << u"季節"_s << 0 << 0 << 0
                          << QStringList{u"仕入 合計|0|700|700|0|700"_s,
-                                        u"売上 合計|0|900|900|0|900"_s}
-                         << u" 抽出分類：区分1「文具」 かつ 区分2「季節」"_s;
-    QTest::newRow("or") << 1 << u"紙製品"_s << 2 << u"定番"_s << 1
+                                        u"売上 合計|0|900|900|0|900"_s};
+    QTest::newRow("or") << 1 << u"紙製品"_s << 2 << u"定番"_s << 1 << 0 << 0
                         << QStringList{u"仕入 合計|1100|0|1100|0|1100"_s,
-                                       u"売上 合計|1000|400|1400|0|1400"_s}
-                        << u" 抽出分類：区分1「紙製品」 または 区分2「定番」"_s;
+                                       u"売上 合計|1000|400|1400|0|1400"_s};
     QTest::newRow("a quote is matched as typed")
-        << 1 << u"文具' OR '1'='1"_s << 0 << QString() << 0 << QStringList() << QString();
+        << 1 << u"文具' OR '1'='1"_s << 0 << QString() << 0 << 0 << 0 << QStringList();
 }
 
-void tst_ProfitReport::filters() {
+void tst_ProfitReport::table() {
     QFETCH(int, class1);
     QFETCH(QString, item1);
     QFETCH(int, class2);
     QFETCH(QString, item2);
     QFETCH(int, andOr);
-    QFETCH(QStringList, block);
-    QFETCH(QString, title);
+    QFETCH(int, grouping);
+    QFETCH(int, block);
+    QFETCH(QStringList, rows);
     ProfitReportParams p = params();
     p.sampling1Class = class1;
     p.sampling1Item = item1;
     p.sampling2Class = class2;
     p.sampling2Item = item2;
     p.andOr = andOr;
-    const Worksheet* ws = run(p);
-    if (block.isEmpty()) {
-        QVERIFY(!ws);
-        QCOMPARE(m_svc.prompt->texts().size(), 1);
-        QVERIFY(m_svc.prompt->texts().first().startsWith(u"対象となるデータがありません。"_s));
-        QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList());
+    p.purchaseGroupingClass = grouping;
+    p.saleGroupingClass = grouping * 2;
+    ProfitTable t;
+    const ProfitComputeStatus status = gComputeProfitTable(gdbData(), p, t);
+    if (rows.isEmpty()) {
+        QCOMPARE(status, ProfitComputeStatus::NothingToReport);
         return;
     }
+    QCOMPARE(status, ProfitComputeStatus::Ok);
+    QCOMPARE(t.blocks.size(), size_t(4));
+    QCOMPARE(blockText(t.blocks.at(block)).mid(0, rows.size()), rows);
+    QVERIFY(m_svc.prompt->texts().isEmpty()); // the computation tells the user nothing
+}
+
+// The title row names the filter.
+void tst_ProfitReport::filterTitle_data() {
+    QTest::addColumn<int>("andOr");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("and") << 0 << u" 抽出分類：区分1「文具」 かつ 区分2「季節」"_s;
+    QTest::newRow("or") << 1 << u" 抽出分類：区分1「文具」 または 区分2「季節」"_s;
+}
+
+void tst_ProfitReport::filterTitle() {
+    QFETCH(int, andOr);
+    QFETCH(QString, title);
+    ProfitReportParams p = params();
+    p.sampling1Class = 1;
+    p.sampling1Item = u"文具"_s;
+    p.sampling2Class = 2;
+    p.sampling2Item = u"季節"_s;
+    p.andOr = andOr;
+    const Worksheet* ws = run(p);
     QVERIFY(ws);
-    QCOMPARE(rowText(ws, 5, 2, 2), u"甲商店"_s);
     QCOMPARE(rowText(ws, 2, 4, 4), title);
-    for (int i = 0; i < block.size(); ++i)
-        QCOMPARE(rowText(ws, 6 + i, 2, 8), u'|' + block.at(i));
+}
+
+// The class rows stand between the totals, inside the ruled block, and move the next blocks down.
+void tst_ProfitReport::classRows_laidOut() {
+    ProfitReportParams p = params();
+    p.purchaseGroupingClass = 1;
+    p.saleGroupingClass = 2;
+    p.settings.rowsPerSheet = 50;
+    const Worksheet* ws = run(p);
+    QVERIFY(ws);
+    QCOMPARE(rowText(ws, 9, 3, 8) + u'/' + rowText(ws, 10, 3, 4),
+             u"「文具」|800|700|1500|0|1500/売上 合計|1000"_s);
+    QCOMPARE(rowText(ws, 13, 3, 4) + u'/' + rowText(ws, 14, 3, 3), u"「季節」|0/荒利"_s);
+    QCOMPARE(ws->format(16, 8).thinSides, CellSide::Outline);
+    QCOMPARE(rowText(ws, 28, 3, 3) + rowText(ws, 29, 3, 3), u"仕入 合計売上 合計"_s);
+    QCOMPARE(rowText(ws, 37, 3, 8), u"「事務機器」|500|0|500|0|500"_s);
 }
 
 void tst_ProfitReport::sheetBreak_data() {

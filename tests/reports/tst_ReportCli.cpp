@@ -3,6 +3,7 @@
 #include "XlsxCheck.h"
 #include "base/Globals.h"
 #include "reports/CsvExchange.h"
+#include "reports/ReportRegistry.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 #include "workbook/Workbook.h"
@@ -34,6 +35,7 @@ class tst_ReportCli : public DataFileTest {
     Q_OBJECT
 private slots:
     void init();
+    void registry_optionsNamedOnce();
     void ledger_writesThePages();
     void supplierLists();
     void profit_writesTheTable();
@@ -68,6 +70,21 @@ void tst_ReportCli::init() {
         QVERIFY(line(1, 1, QDate(2024, 1, 1).addDays(i), u"苗%1"_s.arg(i + 1), 100));
     QVERIFY(line(1, 2, {2024, 1, 10}, u"肥料"_s, 5000));
     QVERIFY(line(2, 2, {2024, 1, 12}, u"肥料"_s, 8000));
+}
+
+// Every option a report takes is in the option table once, and every option there belongs to a
+// report: the command line reads each report's options from the table.
+void tst_ReportCli::registry_optionsNamedOnce() {
+    QStringList table, taken;
+    for (const ReportOption& o : gReportOptions())
+        table << o.name;
+    for (const ReportEntry& e : gReports())
+        taken += e.options;
+    taken.removeDuplicates();
+    QCOMPARE(QSet<QString>(table.begin(), table.end()).size(), table.size());
+    std::sort(table.begin(), table.end());
+    std::sort(taken.begin(), taken.end());
+    QCOMPARE(taken, table);
 }
 
 CliResult tst_ReportCli::run(const QStringList& args, const QString& data) {

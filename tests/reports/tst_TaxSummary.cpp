@@ -101,7 +101,7 @@ void tst_TaxSummary::summaryRows() {
     QFETCH(int, row);
     QFETCH(QString, cells);
     TaxSummary s;
-    QVERIFY(gCalcTaxSummary(suppliers(), {2019, 9, 1}, {2030, 12, 31}, kind, s));
+    QVERIFY(gCalcTaxSummary(gdbData(), suppliers(), {2019, 9, 1}, {2030, 12, 31}, kind, s));
     QCOMPARE(s.rows.size(), kind == 1 ? 3 : 1);
     QCOMPARE(gTaxSummaryCells(row < 0 ? s.total : s.rows.at(row), kind).join(u'|'), cells);
 }
@@ -132,7 +132,7 @@ void tst_TaxSummary::boundaryDays() {
     for (const QDate d : {QDate(2031, 2, 28), QDate(2031, 3, 1)})
         QVERIFY(addLine({.kind = kind, .masterID = 5, .date = d, .class1 = cls, .cost = 1000}) > 0);
     TaxSummary s;
-    QVERIFY(gCalcTaxSummary(suppliers(), {2031, 1, 1}, {2031, 12, 31}, kind, s));
+    QVERIFY(gCalcTaxSummary(gdbData(), suppliers(), {2031, 1, 1}, {2031, 12, 31}, kind, s));
     QCOMPARE(s.rows.size(), 1);
     QCOMPARE(gTaxSummaryCells(s.rows.at(0), kind).join(u'|'), cells);
 }

@@ -1,8 +1,8 @@
 // tovaki-report: the monthly reports without the windows. Writes one report (supplier list,
 // balance list, profit table, ledger print or tax summary) of a data folder into a folder, prints
 // the path of the file it wrote and exits 0. The report builders are the ones the report window
-// runs; the messages the window would show are printed on the standard error instead. `--help`
-// explains the options.
+// runs (src/reports/ReportRegistry.h names each report with its options); the messages the window
+// would show are printed on the standard error instead. `--help` explains the options.
 #include "reports/cli/Console.h"
 
 #include "base/ErrorLog.h"
@@ -11,24 +11,17 @@
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
 #include "reports/CsvExchange.h"
-#include "reports/ExcelLayer.h"
-#include "reports/LedgerPrint.h"
 #include "reports/PdfConvert.h"
-#include "reports/ProfitReport.h"
-#include "reports/SupplierList.h"
-#include "reports/TaxSummary.h"
+#include "reports/ReportRegistry.h"
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
-#include "store/Period.h"
-#include "store/Settings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMap>
 #include <QSet>
 #include <cstdio>
 #include <optional>
@@ -188,49 +181,24 @@ CSV 出力・取込み / CSV export and import:
 // The command line, checked before any file is opened. Options left out take the stored
 // settings (or the window's defaults) when the report runs.
 struct ReportOptions {
-    QString report;
+    const ReportEntry* report = nullptr;
     QString data;     // --data: the program folder, "" for this program's own
     QString dataFile; // --db
-    QString out;
-    std::optional<QSet<qint32>> only; // --suppliers
-    std::optional<QString> from, to, date;
-    int kind = 1;
-    // Ledger print.
-    std::optional<QString> form;
-    std::optional<int> lines, interval, offsetVertical, offsetHorizontal, closeDayBlank;
-    std::optional<bool> noteInBalance, omitMonth, omitDay;
-    QList<QPair<qint32, QString>> startRows; // the row as typed: the report checks it
-    // Profit table.
-    std::optional<int> class1, class2, purchaseGroup, saleGroup, join, sort;
-    std::optional<QString> item1, item2;
-    std::optional<bool> sumOnly, ranking;
-    bool csv = false; // tax summary
     bool pdf = false;
-
-    bool includes(qint32 supplier) const { return !only || only->contains(supplier); }
+    ReportArgs args; // the output folder, the suppliers and the report's own options
 };
 
-const QStringList kLedgerOptions = {QStringLiteral("form"),
-                                    QStringLiteral("lines"),
-                                    QStringLiteral("interval"),
-                                    QStringLiteral("note-in-balance"),
-                                    QStringLiteral("omit-month"),
-                                    QStringLiteral("omit-day"),
-                                    QStringLiteral("close-day-blank"),
-                                    QStringLiteral("offset-vertical"),
-                                    QStringLiteral("offset-horizontal"),
-                                    QStringLiteral("start-row")};
-const QStringList kProfitOptions = {QStringLiteral("class1"),     QStringLiteral("item1"),
-                                    QStringLiteral("class2"),     QStringLiteral("item2"),
-                                    QStringLiteral("join"),       QStringLiteral("purchase-group"),
-                                    QStringLiteral("sale-group"), QStringLiteral("sum-only"),
-                                    QStringLiteral("ranking"),    QStringLiteral("sort")};
-const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
-const QStringList kBalanceOptions = {QStringLiteral("date"), QStringLiteral("kind")};
 const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check")};
-const QStringList kReports = {QStringLiteral("suppliers"), QStringLiteral("balances"),
-                              QStringLiteral("profit"), QStringLiteral("ledger"),
-                              QStringLiteral("tax")};
+const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
+
+// "a, b, c" and "a, b or c": the report names as the messages list them.
+QString reportNames(const QString& lastJoin) {
+    QStringList names;
+    for (const ReportEntry& e : gReports())
+        names << e.name;
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + lastJoin + last;
+}
 
 // "on"/"off" (also yes/no, 1/0).
 std::optional<bool> onOff(const QString& v) {
@@ -248,13 +216,6 @@ std::optional<int> intIn(const QString& v, int low, int high) {
     if (!ok || n < low || n > high)
         return std::nullopt;
     return n;
-}
-
-// A date as the window's boxes hold it ("yyyy/MM/dd"); "yyyy-MM-dd" is taken as well. Any
-// other text is passed on unchanged, so the report refuses it with the window's message.
-QString dateText(const QString& v) {
-    const QDate iso = QDate::fromString(v.trimmed(), QStringLiteral("yyyy-MM-dd"));
-    return iso.isValid() ? termDateText(iso) : v.trimmed();
 }
 
 // "1,3,5-9" → the numbers.
@@ -333,136 +294,107 @@ private:
     QString& m_error;
 };
 
+// One option of the report, checked against its kind, into args.
+bool readOption(const QCommandLineParser& p, OptionReader& r, const ReportOption& option,
+                ReportArgs& args) {
+    const QString& name = option.name;
+    std::optional<int> number;
+    std::optional<bool> flag;
+    switch (option.kind) {
+    case ReportOptionKind::Switch:
+        if (p.isSet(name))
+            args.values.insert(name, true);
+        return true;
+    case ReportOptionKind::Flag:
+        if (!r.flag(name, flag))
+            return false;
+        if (flag)
+            args.values.insert(name, *flag);
+        return true;
+    case ReportOptionKind::Number:
+    case ReportOptionKind::Choice:
+        if (option.kind == ReportOptionKind::Number
+                ? !r.number(name, option.low, option.high, number)
+                : !r.choice(name, option.words, number))
+            return false;
+        if (number)
+            args.values.insert(name, *number);
+        return true;
+    case ReportOptionKind::Text:
+        if (const auto v = r.text(name))
+            args.values.insert(name, *v);
+        return true;
+    case ReportOptionKind::Pairs: {
+        const QStringList entries = p.values(name);
+        for (const QString& entry : entries) {
+            const qsizetype eq = entry.indexOf(QLatin1Char('='));
+            bool ok = false;
+            entry.left(eq).trimmed().toInt(&ok);
+            if (eq < 0 || !ok)
+                return r.fail(QStringLiteral("--%1 は 番号=行 です（例 3=10）"
+                                             " / --%1 takes NUMBER=ROW, e.g. 3=10")
+                                  .arg(name));
+        }
+        if (!entries.isEmpty())
+            args.values.insert(name, entries);
+        return true;
+    }
+    }
+    return true;
+}
+
 bool readOptions(const QCommandLineParser& p, ReportOptions& o, QString& error) {
     OptionReader r(p, error);
     const QStringList args = p.positionalArguments();
     if (args.size() != 1)
-        return r.fail(QStringLiteral("帳票の種類を一つ指定してください（suppliers, balances, "
-                                     "profit, ledger, tax） / name one report: suppliers, "
-                                     "balances, profit, ledger or tax"));
-    o.report = args[0];
+        return r.fail(
+            QStringLiteral("帳票の種類を一つ指定してください（%1） / name one report: %2")
+                .arg(reportNames(QStringLiteral(", ")), reportNames(QStringLiteral(" or "))));
+    const QString report = args[0];
     o.pdf = p.isSet(QStringLiteral("pdf"));
-    if (!r.refuse(kExchangeOptions, o.report))
+    o.args.callbacks.makePdf = o.pdf; // no window: only whether a PDF is wanted too
+    if (!r.refuse(kExchangeOptions, report))
         return false;
-    if (!kReports.contains(o.report))
-        return r.fail(QStringLiteral("帳票の種類が正しくありません: %1 / unknown report: %1"
-                                     " (suppliers, balances, profit, ledger, tax)")
-                          .arg(o.report));
-    o.out = QDir(r.text(QStringLiteral("out")).value_or(QDir::currentPath())).absolutePath();
-    if (!QFileInfo(o.out).isDir())
+    o.report = gFindReport(report);
+    if (!o.report)
+        return r.fail(QStringLiteral("帳票の種類が正しくありません: %1 / unknown report: %1 (%2)")
+                          .arg(report, reportNames(QStringLiteral(", "))));
+    o.args.outputFolder =
+        QDir(r.text(QStringLiteral("out")).value_or(QDir::currentPath())).absolutePath();
+    if (!QFileInfo(o.args.outputFolder).isDir())
         return r.fail(QStringLiteral("出力先のフォルダがありません / the output folder does not "
                                      "exist: ") +
-                      o.out);
+                      o.args.outputFolder);
     o.data = r.text(QStringLiteral("data")).value_or(QString());
     o.dataFile = r.text(QStringLiteral("db")).value_or(QString());
     if (const auto list = r.text(QStringLiteral("suppliers"))) {
-        o.only = supplierSet(*list);
-        if (!o.only)
+        o.args.only = supplierSet(*list);
+        if (!o.args.only)
             return r.fail(QStringLiteral("--suppliers の値が正しくありません（例 1,3,5-9）"
                                          " / --suppliers takes numbers such as 1,3,5-9"));
     }
-    o.from = r.text(QStringLiteral("from"));
-    o.to = r.text(QStringLiteral("to"));
-    o.date = r.text(QStringLiteral("date"));
-    o.csv = p.isSet(QStringLiteral("csv"));
-    if (o.csv && o.report != QStringLiteral("tax"))
-        return r.fail(QStringLiteral("--csv は tax だけで使えます / --csv applies to tax only"));
-
-    if (o.report == QStringLiteral("tax")) {
-        if (!r.refuse(kLedgerOptions + kProfitOptions + QStringList{QStringLiteral("date")},
-                      o.report))
-            return false;
-        std::optional<int> kind;
-        if (!r.choice(QStringLiteral("kind"), {QStringLiteral("purchase"), QStringLiteral("sales")},
-                      kind))
-            return false;
-        o.kind = kind.value_or(0) + 1;
-        return true;
+    // A switch of another report names the reports it applies to.
+    for (const ReportOption& option : gReportOptions()) {
+        if (option.kind != ReportOptionKind::Switch || !p.isSet(option.name) ||
+            o.report->takes(option.name))
+            continue;
+        QStringList takers;
+        for (const ReportEntry& e : gReports())
+            if (e.takes(option.name))
+                takers << e.name;
+        return r.fail(QStringLiteral("--%1 は %2 だけで使えます / --%1 applies to %2 only")
+                          .arg(option.name, takers.join(QStringLiteral(", "))));
     }
-
-    if (o.report == QStringLiteral("suppliers") || o.report == QStringLiteral("balances")) {
-        if (!r.refuse(kLedgerOptions + kProfitOptions + kRangeOptions, o.report))
-            return false;
-        if (o.report == QStringLiteral("suppliers"))
-            return r.refuse(kBalanceOptions, o.report);
-        std::optional<int> kind;
-        if (!r.choice(QStringLiteral("kind"), {QStringLiteral("purchase"), QStringLiteral("sales")},
-                      kind))
-            return false;
-        o.kind = kind.value_or(0) + 1;
-        return true;
-    }
-    if (o.report == QStringLiteral("ledger")) {
-        if (!r.refuse(kProfitOptions + kBalanceOptions, o.report))
-            return false;
-        std::optional<int> form;
-        if (!r.choice(QStringLiteral("form"),
-                      {QStringLiteral("plain"), QStringLiteral("ri103"), QStringLiteral("ri101")},
-                      form) ||
-            !r.number(QStringLiteral("lines"), kLedgerLinesMin, kLedgerLinesMax, o.lines) ||
-            !r.number(QStringLiteral("interval"), 1, kLedgerIntervalMax, o.interval) ||
-            !r.number(QStringLiteral("offset-vertical"), -kLedgerOffsetMax, kLedgerOffsetMax,
-                      o.offsetVertical) ||
-            !r.number(QStringLiteral("offset-horizontal"), -kLedgerOffsetMax, kLedgerOffsetMax,
-                      o.offsetHorizontal) ||
-            !r.number(QStringLiteral("close-day-blank"), 0, kLedgerBlankRowsMax, o.closeDayBlank) ||
-            !r.flag(QStringLiteral("note-in-balance"), o.noteInBalance) ||
-            !r.flag(QStringLiteral("omit-month"), o.omitMonth) ||
-            !r.flag(QStringLiteral("omit-day"), o.omitDay))
-            return false;
-        if (form)
-            o.form = QStringList{QStringLiteral("plain"), QStringLiteral("ri103"),
-                                 QStringLiteral("ri101")}[*form];
-        for (const QString& entry : p.values(QStringLiteral("start-row"))) {
-            const qsizetype eq = entry.indexOf(QLatin1Char('='));
-            bool ok = false;
-            const qint32 supplier = entry.left(eq).trimmed().toInt(&ok);
-            if (eq < 0 || !ok)
-                return r.fail(QStringLiteral("--start-row は 番号=行 です（例 3=10）"
-                                             " / --start-row takes NUMBER=ROW, e.g. 3=10"));
-            o.startRows << qMakePair(supplier, entry.mid(eq + 1));
-        }
-        return true;
-    }
-    // profit
-    if (!r.refuse(kLedgerOptions + kBalanceOptions, o.report) ||
-        !r.number(QStringLiteral("class1"), 0, 3, o.class1) ||
-        !r.number(QStringLiteral("class2"), 0, 3, o.class2) ||
-        !r.number(QStringLiteral("purchase-group"), 0, 3, o.purchaseGroup) ||
-        !r.number(QStringLiteral("sale-group"), 0, 3, o.saleGroup) ||
-        !r.choice(QStringLiteral("join"), {QStringLiteral("and"), QStringLiteral("or")}, o.join) ||
-        !r.choice(QStringLiteral("sort"), {QStringLiteral("margin"), QStringLiteral("rate")},
-                  o.sort) ||
-        !r.flag(QStringLiteral("sum-only"), o.sumOnly) ||
-        !r.flag(QStringLiteral("ranking"), o.ranking))
+    QStringList others;
+    for (const ReportOption& option : gReportOptions())
+        if (!o.report->takes(option.name))
+            others << option.name;
+    if (!r.refuse(others, report))
         return false;
-    o.item1 = r.text(QStringLiteral("item1"));
-    o.item2 = r.text(QStringLiteral("item2"));
-    return true;
-}
-
-// Every number of --suppliers must be a valid supplier.
-bool checkSuppliers(const ReportOptions& o, const QList<qint32>& valid) {
-    if (!o.only)
-        return true;
-    QList<qint32> numbers(o.only->begin(), o.only->end());
-    std::sort(numbers.begin(), numbers.end());
-    for (qint32 n : numbers) {
-        if (!valid.contains(n)) {
-            printErr(QStringLiteral("仕入先番号 %1 は有効な仕入先ではありません"
-                                    " / supplier %1 is not a valid supplier")
-                         .arg(n));
+    for (const QString& name : o.report->options)
+        if (!readOption(p, r, *gFindReportOption(name), o.args))
             return false;
-        }
-    }
     return true;
-}
-
-// The report runs of the command line: no window, only whether a PDF is wanted too.
-ExcelReportRun::Callbacks callbacks(const ReportOptions& o) {
-    ExcelReportRun::Callbacks c;
-    c.makePdf = o.pdf;
-    return c;
 }
 
 // The workbook's path, then the PDF's when one was made (a failed conversion was told on the
@@ -474,220 +406,18 @@ void printWritten(const ReportOptions& o, const QString& workbook) {
         std::printf("%s\n", pdf.toUtf8().constData());
 }
 
-// The period lists of today's term, for the close day read once.
-bool termLists(TermLists& lists) {
-    qint32 closeDay = 0;
-    return gGetSystemCloseDay(closeDay) && gGetTermLists(svc().clock().today(), closeDay, lists);
-}
-
-int runSupplierList(const ReportOptions& o) {
-    const bool balances = o.report == QStringLiteral("balances");
-    QList<SupplierRecord> all;
-    if (!gGetReportSuppliers(all))
-        return kExitFailed;
-    QList<qint32> valid;
-    QList<SupplierRecord> chosen;
-    for (const SupplierRecord& r : std::as_const(all)) {
-        valid << r.lngSupplier;
-        if (o.includes(r.lngSupplier))
-            chosen << r;
-    }
-    if (!checkSuppliers(o, valid))
-        return kExitRefused;
-    if (chosen.isEmpty()) {
-        svc().prompt().show(QStringLiteral("仕入先がありません"), gstrAppTitle,
-                            MsgStyle::OKOnly | MsgStyle::Information);
-        return kExitRefused;
-    }
-    QDate asOf;
-    if (balances) {
-        TermLists lists;
-        if (!termLists(lists))
-            return kExitFailed;
-        asOf = parseLedgerDate(dateText(o.date.value_or(lists.endText)));
-        if (!asOf.isValid()) {
-            gDispMsg(4);
-            return kExitRefused;
-        }
-    }
-    ExcelReportRun run(balances ? QStringLiteral("frmPrint_mPrintMaster_Carry")
-                                : QStringLiteral("frmPrint_mPrintMaster"),
-                       kExcelFileReportFailed);
-    run.setOutputFolder(o.out);
-    run.setCallbacks(callbacks(o));
-    const bool ok =
-        balances ? mPrintMaster_Carry(run, chosen, asOf, o.kind) : mPrintMaster(run, chosen);
-    if (!ok || run.savedPath().isEmpty())
-        return run.wasRefused() ? kExitRefused : kExitFailed;
-    printWritten(o, run.savedPath());
-    return kExitWritten;
-}
-
-int runLedger(const ReportOptions& o) {
-    LedgerPrintParams p;
-    p.outputFolder = o.out;
-    TermLists lists;
-    if (!termLists(lists) || !gGetLedgerPrintOptions(p.options))
-        return kExitFailed;
-    p.startText = dateText(o.from.value_or(lists.startText));
-    p.endText = dateText(o.to.value_or(lists.endText));
-    LedgerPrintOptions& opt = p.options;
-    if (o.form) {
-        opt.kokuyoRi103 = *o.form == QStringLiteral("ri103");
-        p.kokuyoRi101 = *o.form == QStringLiteral("ri101");
-    }
-    opt.linesPerPage = o.lines.value_or(opt.linesPerPage);
-    opt.balanceInterval = o.interval.value_or(opt.balanceInterval);
-    opt.offsetVertical = o.offsetVertical.value_or(opt.offsetVertical);
-    opt.offsetHorizontal = o.offsetHorizontal.value_or(opt.offsetHorizontal);
-    opt.noteInBalance = o.noteInBalance.value_or(opt.noteInBalance);
-    opt.omitMonth = o.omitMonth.value_or(opt.omitMonth);
-    opt.omitDay = o.omitDay.value_or(opt.omitDay);
-    if (o.closeDayBlank) {
-        opt.closeDayBlank = *o.closeDayBlank > 0;
-        if (*o.closeDayBlank > 0)
-            opt.closeDayBlankRows = *o.closeDayBlank;
-    }
-
-    QList<SupplierRecord> all;
-    if (!gGetReportSuppliers(all))
-        return kExitFailed;
-    QList<qint32> valid;
-    for (const SupplierRecord& r : std::as_const(all)) {
-        valid << r.lngSupplier;
-        p.suppliers << LedgerPrintSupplier{r.lngSupplier, r.strSupplierShortName,
-                                           o.includes(r.lngSupplier), 1};
-    }
-    if (!checkSuppliers(o, valid))
-        return kExitRefused;
-    for (const auto& [supplier, rowText] : o.startRows) {
-        int row = 0;
-        QString message;
-        if (!gParseLedgerStartRow(rowText, row, message)) {
-            svc().prompt().show(message, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Critical);
-            return kExitRefused;
-        }
-        if (!valid.contains(supplier)) {
-            printErr(QStringLiteral("仕入先番号 %1 は有効な仕入先ではありません"
-                                    " / supplier %1 is not a valid supplier")
-                         .arg(supplier));
-            return kExitRefused;
-        }
-        p.suppliers[valid.indexOf(supplier)].startRow = row;
-    }
-
-    LedgerPrintResult result;
-    gPrintLedger(p, callbacks(o), result);
+// Runs the report's entry on the open data file.
+int runReport(const ReportOptions& o) {
+    const ReportResult result = o.report->run(o.args, gdbData());
     switch (result.outcome) {
-    case LedgerPrintOutcome::Written:
-        printWritten(o, result.savedPath);
+    case ReportOutcome::Written:
+        printWritten(o, result.path);
         return kExitWritten;
-    case LedgerPrintOutcome::InvalidInput:
-    case LedgerPrintOutcome::NothingToReport:
-    case LedgerPrintOutcome::OutOfRange:
+    case ReportOutcome::Refused:
+        if (!result.message.isEmpty())
+            printErr(result.message);
         return kExitRefused;
-    case LedgerPrintOutcome::Failed:
-        break;
-    }
-    return kExitFailed;
-}
-
-int runProfit(const ReportOptions& o) {
-    ProfitReportParams p;
-    p.outputFolder = o.out;
-    TermLists lists;
-    ProfitWindowChoices c;
-    QStringList captions;
-    if (!termLists(lists) || !gGetProfitWindowChoices(c) || !gGetProfitClassCaptions(captions) ||
-        !gGetProfitSheetSettings(p.settings))
-        return kExitFailed;
-    // The window offers the range from three months before the current term.
-    const QDate current = termDateFromText(lists.startText);
-    p.start = parseLedgerDate(dateText(o.from.value_or(termDateText(current.addMonths(-3)))));
-    p.end = parseLedgerDate(dateText(o.to.value_or(lists.endText)));
-    if (!p.start.isValid() || !p.end.isValid()) {
-        gDispMsg(4);
-        return kExitRefused;
-    }
-    p.startText = termDateText(p.start);
-    p.endText = termDateText(p.end);
-
-    // The stored choices as the window restores them: a class text that is no longer among
-    // the captions counts as none.
-    const auto classIndex = [&](const QString& text) {
-        const qsizetype i = captions.indexOf(text);
-        return text.isEmpty() || i < 0 ? 0 : static_cast<int>(i) + 1;
-    };
-    p.sampling1Class = o.class1.value_or(classIndex(c.sampling1Class));
-    p.sampling2Class = o.class2.value_or(classIndex(c.sampling2Class));
-    p.sampling1Item = p.sampling1Class ? o.item1.value_or(c.sampling1Item) : QString();
-    p.sampling2Item = p.sampling2Class ? o.item2.value_or(c.sampling2Item) : QString();
-    p.andOr = o.join.value_or(c.andOr == 1 ? 1 : 0);
-    p.purchaseGroupingClass = o.purchaseGroup.value_or(classIndex(c.purchaseGroupingClass));
-    p.saleGroupingClass = o.saleGroup.value_or(classIndex(c.saleGroupingClass));
-    p.sumOnly = o.sumOnly.value_or(c.sumOnly);
-    p.ranking = o.ranking.value_or(c.ranking);
-    p.rankingOrder = o.sort ? *o.sort + 1 : (c.sortRanking == 2 ? 2 : 1);
-
-    std::vector<ProfitSupplier> all;
-    if (!gGetProfitSuppliers(all))
-        return kExitFailed;
-    QList<qint32> valid;
-    for (ProfitSupplier& s : all) {
-        valid << s.supplier;
-        s.checked = o.includes(s.supplier);
-    }
-    if (!checkSuppliers(o, valid))
-        return kExitRefused;
-    p.suppliers = all;
-
-    QString saved;
-    switch (gMakeManageProfit(p, callbacks(o), &saved)) {
-    case ProfitOutcome::Saved:
-        printWritten(o, saved);
-        return kExitWritten;
-    case ProfitOutcome::StartAfterEnd:
-    case ProfitOutcome::NothingToReport:
-    case ProfitOutcome::OutOfRange:
-        return kExitRefused;
-    case ProfitOutcome::Failed:
-        break;
-    }
-    return kExitFailed;
-}
-
-int runTax(const ReportOptions& o) {
-    TaxSummaryParams p;
-    p.procName = QStringLiteral("tovaki-report tax");
-    p.outputFolder = o.out;
-    p.kind = o.kind;
-    p.csv = o.csv;
-    TermLists lists;
-    if (!termLists(lists))
-        return kExitFailed;
-    p.startText = dateText(o.from.value_or(lists.startText));
-    p.endText = dateText(o.to.value_or(lists.endText));
-    QList<SupplierRecord> all;
-    if (!gGetReportSuppliers(all))
-        return kExitFailed;
-    QList<qint32> valid;
-    for (const SupplierRecord& r : std::as_const(all)) {
-        valid << r.lngSupplier;
-        if (o.includes(r.lngSupplier))
-            p.suppliers << r;
-    }
-    if (!checkSuppliers(o, valid))
-        return kExitRefused;
-    QString saved;
-    switch (gPrintTaxSummary(p, callbacks(o), &saved)) {
-    case TaxSummaryOutcome::Written:
-        printWritten(o, saved);
-        return kExitWritten;
-    case TaxSummaryOutcome::InvalidInput:
-    case TaxSummaryOutcome::NothingToReport:
-    case TaxSummaryOutcome::OutOfRange:
-        return kExitRefused;
-    case TaxSummaryOutcome::Failed:
+    case ReportOutcome::Failed:
         break;
     }
     return kExitFailed;
@@ -727,7 +457,8 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
                                      "suppliers or ledger")
                           .arg(verb));
     const bool ledger = o.table != CsvTable::Suppliers;
-    if (!r.refuse(kLedgerOptions + kProfitOptions +
+    if (!r.refuse(gReportOwnOptions(QStringLiteral("ledger")) +
+                      gReportOwnOptions(QStringLiteral("profit")) +
                       QStringList{QStringLiteral("date"), QStringLiteral("pdf")},
                   verb) ||
         (!ledger &&
@@ -767,7 +498,7 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
         const auto v = r.text(name);
         if (!v)
             continue;
-        const QDate d = parseLedgerDate(dateText(*v));
+        const QDate d = parseLedgerDate(gReportDateText(*v));
         if (!d.isValid())
             return r.fail(
                 QStringLiteral("--%1 の日付が正しくありません / --%1 is not a date").arg(name));
@@ -801,75 +532,91 @@ CsvCallbacks terminalProgress(const QString& what) {
     return cb;
 }
 
-int runExport(const ExchangeOptions& o) {
-    CsvExportParams p;
-    p.table = o.table;
-    p.encoding = o.encoding;
-    p.outputFolder = o.out;
-    p.from = o.from;
-    p.to = o.to;
-    p.only = o.only;
-    CsvExportResult result;
-    gExportCsv(p, terminalProgress(QStringLiteral("書き出し / writing")), result);
+// What an export or import ends with: the lines for the standard output, then those for the
+// standard error, and the exit code.
+struct Ending {
+    int code = kExitFailed;
+    QStringList out;
+    QStringList err;
+};
+
+Ending exportEnding(const CsvExportResult& result) {
     switch (result.outcome) {
     case CsvExportOutcome::Written:
-        std::printf("%s\n", result.path.toUtf8().constData());
-        return kExitWritten;
+        return {kExitWritten, {result.path}, {}};
     case CsvExportOutcome::NothingToExport:
     case CsvExportOutcome::NotEncodable:
-        printErr(result.message);
-        return kExitRefused;
+        return {kExitRefused, {}, {result.message}};
     case CsvExportOutcome::Failed:
         break;
     }
     // When the file could not be written: an empty line, the cause and the file.
-    printErr(QStringLiteral("CSV ファイルを作成できませんでした（エラーログを参照） / the CSV "
+    return {kExitFailed,
+            {},
+            {QStringLiteral("CSV ファイルを作成できませんでした（エラーログを参照） / the CSV "
                             "file could not be written (see the error log)") +
-             (result.message.isEmpty() ? QString() : QStringLiteral("\n\n") + result.message));
-    return kExitFailed;
+             (result.message.isEmpty() ? QString() : QStringLiteral("\n\n") + result.message)}};
 }
 
-int runImport(const ExchangeOptions& o) {
-    CsvImportParams p;
-    p.table = o.table;
-    p.path = o.file;
-    p.encoding = o.encoding;
-    p.checkOnly = o.checkOnly;
-    CsvImportResult result;
-    gImportCsv(p, terminalProgress(QStringLiteral("確認・取込み / reading")), result);
+Ending importEnding(const CsvImportResult& result) {
     switch (result.outcome) {
     case CsvImportOutcome::Imported:
-        std::printf("%s\n", QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy "
-                                           "before: %2）")
-                                .arg(result.rows)
-                                .arg(result.backupPath)
-                                .toUtf8()
-                                .constData());
-        return kExitWritten;
+        return {
+            kExitWritten,
+            {QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: %2）")
+                 .arg(result.rows)
+                 .arg(result.backupPath)},
+            {}};
     case CsvImportOutcome::Checked:
-        std::printf("%s\n", QStringLiteral("%1 行すべて取り込めます / all %1 rows can be imported")
-                                .arg(result.rows)
-                                .toUtf8()
-                                .constData());
-        return kExitWritten;
+        return {kExitWritten,
+                {QStringLiteral("%1 行すべて取り込めます / all %1 rows can be imported")
+                     .arg(result.rows)},
+                {}};
     case CsvImportOutcome::Refused:
-        for (const QString& line : gCsvRefusalLines(result))
-            std::printf("%s\n", line.toUtf8().constData());
-        printErr(QStringLiteral("%1 行のうち %2 行を取り込めません。何も取り込んでいません / %2 of "
+        return {kExitRefused,
+                gCsvRefusalLines(result),
+                {QStringLiteral("%1 行のうち %2 行を取り込めません。何も取り込んでいません / %2 of "
                                 "%1 rows refused; nothing was imported")
                      .arg(result.rows)
-                     .arg(result.refusedCount));
-        return kExitRefused;
+                     .arg(result.refusedCount)}};
     case CsvImportOutcome::BadFile:
-        printErr(result.message);
-        printErr(QStringLiteral("何も取り込んでいません / nothing was imported"));
-        return kExitRefused;
+        return {kExitRefused,
+                {},
+                {result.message, QStringLiteral("何も取り込んでいません / nothing was imported")}};
     case CsvImportOutcome::Failed:
         break;
     }
-    printErr(QStringLiteral("取り込みに失敗しました。データは取り込む前のままです（エラーログを"
-                            "参照） / the import failed and stored nothing (see the error log)"));
-    return kExitFailed;
+    return {kExitFailed,
+            {},
+            {QStringLiteral("取り込みに失敗しました。データは取り込む前のままです（エラーログを"
+                            "参照） / the import failed and stored nothing (see the error log)")}};
+}
+
+// The export or the import of the command line, with progress on a terminal.
+int runExchange(const ExchangeOptions& o) {
+    Ending ending;
+    if (o.import) {
+        CsvImportResult result;
+        gImportCsv(
+            {.table = o.table, .path = o.file, .encoding = o.encoding, .checkOnly = o.checkOnly},
+            terminalProgress(QStringLiteral("確認・取込み / reading")), result);
+        ending = importEnding(result);
+    } else {
+        CsvExportResult result;
+        gExportCsv({.table = o.table,
+                    .encoding = o.encoding,
+                    .outputFolder = o.out,
+                    .from = o.from,
+                    .to = o.to,
+                    .only = o.only},
+                   terminalProgress(QStringLiteral("書き出し / writing")), result);
+        ending = exportEnding(result);
+    }
+    for (const QString& line : std::as_const(ending.out))
+        std::printf("%s\n", line.toUtf8().constData());
+    for (const QString& line : std::as_const(ending.err))
+        printErr(line);
+    return ending.code;
 }
 
 // Finds and opens the data file and the program files as the program's start-up does.
@@ -942,13 +689,13 @@ int main(int argc, char** argv) {
     add({QStringLiteral("d"), QStringLiteral("data")}, QStringLiteral("DIR"));
     add({QStringLiteral("db")}, QStringLiteral("FILE"));
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
-    add({QStringLiteral("csv")});
     add({QStringLiteral("pdf")});
     add({QStringLiteral("check")});
     add({QStringLiteral("encoding")}, QStringLiteral("NAME"));
-    for (const QString& n : kRangeOptions + kBalanceOptions + kLedgerOptions + kProfitOptions +
-                                QStringList{QStringLiteral("suppliers")})
-        add({n}, QStringLiteral("VALUE"));
+    for (const ReportOption& option : gReportOptions())
+        add({option.name},
+            option.kind == ReportOptionKind::Switch ? QString() : QStringLiteral("VALUE"));
+    add({QStringLiteral("suppliers")}, QStringLiteral("VALUE"));
     p.addPositionalArgument(QStringLiteral("report"), QString());
 
     const QString seeHelp =
@@ -974,7 +721,7 @@ int main(int argc, char** argv) {
         }
         if (!openDataFolder(exchange.data, exchange.dataFile))
             return kExitFailed;
-        int code = exchange.import ? runImport(exchange) : runExport(exchange);
+        int code = runExchange(exchange);
         if (gDataFileDamaged())
             code = kExitFailed;
         DbClose();
@@ -989,15 +736,7 @@ int main(int argc, char** argv) {
     }
     if (!openDataFolder(options.data, options.dataFile))
         return kExitFailed;
-    int code = kExitFailed;
-    if (options.report == QStringLiteral("ledger"))
-        code = runLedger(options);
-    else if (options.report == QStringLiteral("profit"))
-        code = runProfit(options);
-    else if (options.report == QStringLiteral("tax"))
-        code = runTax(options);
-    else
-        code = runSupplierList(options);
+    int code = runReport(options);
     if (gDataFileDamaged())
         code = kExitFailed;
     DbClose();
