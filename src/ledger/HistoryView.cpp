@@ -58,13 +58,14 @@ const QHash<QString, QString>& masterColumnNames() {
 QString ledgerValueText(int column, const QVariant& v) {
     if (v.isNull())
         return {};
-    if (column == LedgerCol::Date) {
+    const LedgerKind kind =
+        column >= 0 && column < LedgerCol::Count ? ledgerColumn(column).kind() : LedgerKind::Text;
+    if (kind == LedgerKind::Date) {
         const QDate d = QDate::fromString(v.toString().left(10), QStringLiteral("yyyy-MM-dd"));
         return d.isValid() ? formatDate(d, QStringLiteral("yyyy/MM/dd")) : v.toString();
     }
     QVariant typed = v;
-    if (column >= LedgerCol::Quantity && column <= LedgerCol::Check &&
-        v.typeId() == QMetaType::LongLong)
+    if (kind == LedgerKind::Amount && v.typeId() == QMetaType::LongLong)
         typed = QVariant::fromValue(Currency::fromRaw(v.toLongLong()));
     LedgerLine line;
     if (!line.setValue(column, typed))
@@ -119,11 +120,10 @@ bool HistoryWords::load() {
         w.columns.clear();
         for (int c = LedgerCol::MasterID; c < LedgerCol::Count; ++c)
             w.columns.insert(ledgerFieldName(c), c);
-        w.titles = {{LedgerCol::MasterID, QStringLiteral("仕入先")},
-                    {LedgerCol::Sort, QStringLiteral("順")},
-                    {LedgerCol::Quantity, QStringLiteral("数量")},
-                    {LedgerCol::Check, QStringLiteral("チェック")},
-                    {LedgerCol::Note, QStringLiteral("備考")}};
+        w.titles.clear();
+        for (int c = LedgerCol::MasterID; c < LedgerCol::Count; ++c)
+            if (const char16_t* word = ledgerColumn(c).historyWord)
+                w.titles.insert(c, QString::fromUtf16(word));
         for (int number : gColumnCaptionNumbers()) {
             QString def;
             QString caption;

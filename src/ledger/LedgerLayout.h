@@ -16,7 +16,8 @@ struct LedgerColumnLayout {
     int headerLeftTwips = 0; // left edge of the header button in the window
 };
 
-// The layout of grid column 0 to 15 (columns 0 and 15 are hidden; an empty layout outside).
+// The layout of a grid column, from kLedgerColumns (ledger/LedgerColumns.h): the shown columns
+// side by side in the table's order; a hidden column (and one outside the table) has width 0.
 const LedgerColumnLayout& ledgerColumnLayout(int column);
 
 // Row height of the grid.
@@ -26,12 +27,12 @@ constexpr int kLedgerFirstColumnLeftTwips = 375;
 // Right edge of the last visible column (the note).
 int ledgerLastColumnRightTwips();
 
-// The header button (grid column) whose caption comes from caption number captionNo; -1 for
-// a number that names no button.
+// The header button (grid column) whose caption comes from caption number captionNo (the
+// column table's caption numbers); -1 for a number that names no button.
 int ledgerColumnOfCaption(int captionNo);
 
 // The text a cell shows: dates "YY/MM/DD", numbers in their column's pattern, texts as stored,
-// empty for NULL. Columns 0 and 15 show their raw value.
+// empty for NULL. The hidden columns (master ID, changed flag) show their raw value.
 QString gLedgerCellText(const LedgerLine& line, int column);
 // The text an editor starts with: the full date "yyyy/MM/dd" (so that a two-digit year is never
 // read back into another century), plain numbers without grouping, texts as stored.

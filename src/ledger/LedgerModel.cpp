@@ -97,7 +97,7 @@ QVariant LedgerModel::data(const QModelIndex& index, int role) const {
     // Text reads from the left, figures and dates line up on the right. The text columns are
     // cut to their width in the grid: the whole text shows as a tooltip.
     const bool textColumn =
-        (column >= LedgerCol::Item && column <= LedgerCol::Class3) || column == LedgerCol::Note;
+        column >= 0 && column < LedgerCol::Count && ledgerColumn(column).kind() == LedgerKind::Text;
     if (role == Qt::TextAlignmentRole)
         return QVariant((textColumn ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole && !(role == Qt::ToolTipRole && textColumn))
@@ -126,8 +126,7 @@ Qt::ItemFlags LedgerModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     // A data file that cannot be written is shown, never edited.
-    if (!gDataFileReadOnly() && index.column() != LedgerCol::MasterID &&
-        index.column() != LedgerCol::Change)
+    if (!gDataFileReadOnly() && ledgerColumnShown(index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 // The ledger grid's model: the lines of one supplier of T_DATA1 / T_DATA2 in the view's order,
-// 16 columns as the view's SELECT list, and one empty row after the stored lines for a new
+// kLedgerColumns as the view's SELECT list, and one empty row after the stored lines for a new
 // line (only while a supplier is shown). It holds the order of the lines (their lngIDs) and
 // reads the lines themselves in blocks as the grid shows them, so a supplier with a hundred
 // thousand lines opens at once. Every confirmed cell is written to the database first;

@@ -6,13 +6,17 @@
 #include "store/History.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-const QString kSelectColumns =
-    QStringLiteral("SELECT lngID,lngMasterID,date1,lngSort,strItem,strClass1,strClass2,strClass3,"
-                   "curQuantity,curUnitPrice,curRegularPrice,curRatio,curCost,curPayment,"
-                   "curCheck,strNote,blnChange FROM ");
+// "SELECT lngID,<the columns of kLedgerColumns> FROM ": readRow reads the columns in this order.
+const QString kSelectColumns = [] {
+    QString sql = QStringLiteral("SELECT lngID");
+    for (const LedgerColumn& c : kLedgerColumns)
+        sql += QLatin1Char(',') + QLatin1String(c.sqlName);
+    return sql + QStringLiteral(" FROM ");
+}();
 
 // "YYYY-MM-DD" (a time part after it is ignored); an invalid date otherwise.
 QDate dateFromText(std::string_view s) {
@@ -59,32 +63,42 @@ std::optional<qint32> lngColumn(const RowCursor& c, int col) {
     return static_cast<qint32>(c.int64(col));
 }
 
+// Reads grid column I from result column I + 1 (after lngID). The kind is known when compiling,
+// so a row is read as directly as if every column were written out.
+template <std::size_t I> void readColumn(const RowCursor& c, LedgerLine& l) {
+    constexpr LedgerField f = kLedgerColumns[I].field;
+    constexpr int col = static_cast<int>(I) + 1;
+    if constexpr (f.kind == LedgerKind::Number) {
+        l.*f.number = lngColumn(c, col);
+    } else if constexpr (f.kind == LedgerKind::Date) {
+        std::optional<QDate>& date = l.*f.date;
+        if (c.isNull(col)) {
+            date.reset();
+        } else {
+            const QDate d = dateFromText(c.text(col));
+            if (d.isValid())
+                date = d;
+            else
+                date.reset();
+        }
+    } else if constexpr (f.kind == LedgerKind::Text) {
+        l.*f.text = textColumn(c, col);
+    } else if constexpr (f.kind == LedgerKind::Amount) {
+        l.*f.amount = curColumn(c, col);
+    } else {
+        l.*f.flag = !c.isNull(col) && c.int64(col) != 0;
+    }
+}
+
+template <std::size_t... I>
+void readColumns(const RowCursor& c, LedgerLine& l, std::index_sequence<I...>) {
+    (readColumn<I>(c, l), ...);
+}
+
+// One row of a kSelectColumns query.
 void readRow(const RowCursor& c, LedgerLine& l) {
     l.lngID = c.int64(0);
-    l.lngMasterID = lngColumn(c, 1);
-    if (c.isNull(2)) {
-        l.date1.reset();
-    } else {
-        const QDate d = dateFromText(c.text(2));
-        if (d.isValid())
-            l.date1 = d;
-        else
-            l.date1.reset();
-    }
-    l.lngSort = lngColumn(c, 3);
-    l.strItem = textColumn(c, 4);
-    l.strClass1 = textColumn(c, 5);
-    l.strClass2 = textColumn(c, 6);
-    l.strClass3 = textColumn(c, 7);
-    l.curQuantity = curColumn(c, 8);
-    l.curUnitPrice = curColumn(c, 9);
-    l.curRegularPrice = curColumn(c, 10);
-    l.curRatio = curColumn(c, 11);
-    l.curCost = curColumn(c, 12);
-    l.curPayment = curColumn(c, 13);
-    l.curCheck = curColumn(c, 14);
-    l.strNote = textColumn(c, 15);
-    l.blnChange = !c.isNull(16) && c.int64(16) != 0;
+    readColumns(c, l, std::make_index_sequence<kLedgerColumns.size()>());
 }
 
 } // namespace

@@ -19,42 +19,12 @@ using Rounding = Currency::Rounding;
 // Largest magnitude a derived value may have: the currency type holds about 9.2e14.
 constexpr Currency kMaxDerived = Currency::fromInt(900'000'000'000'000);
 
+// The text member of a Text column (nullptr for another column).
 template <typename Line> auto textField(Line& line, int column) -> decltype(&line.strItem) {
-    switch (column) {
-    case LedgerCol::Item:
-        return &line.strItem;
-    case LedgerCol::Class1:
-        return &line.strClass1;
-    case LedgerCol::Class2:
-        return &line.strClass2;
-    case LedgerCol::Class3:
-        return &line.strClass3;
-    case LedgerCol::Note:
-        return &line.strNote;
-    default:
+    if (column < 0 || column >= LedgerCol::Count)
         return nullptr;
-    }
-}
-
-template <typename Line> auto curField(Line& line, int column) -> decltype(&line.curCost) {
-    switch (column) {
-    case LedgerCol::Quantity:
-        return &line.curQuantity;
-    case LedgerCol::UnitPrice:
-        return &line.curUnitPrice;
-    case LedgerCol::RegularPrice:
-        return &line.curRegularPrice;
-    case LedgerCol::Ratio:
-        return &line.curRatio;
-    case LedgerCol::Cost:
-        return &line.curCost;
-    case LedgerCol::Payment:
-        return &line.curPayment;
-    case LedgerCol::Check:
-        return &line.curCheck;
-    default:
-        return nullptr;
-    }
+    const LedgerColumn& c = ledgerColumn(column);
+    return c.kind() == LedgerKind::Text ? &(line.*c.field.text) : nullptr;
 }
 
 // Half- or full-width digits to half-width; full-width separators to half-width.
@@ -155,13 +125,9 @@ bool blankText(const std::optional<QString>& s) {
 } // namespace
 
 QString ledgerFieldName(int column) {
-    static const char* const names[LedgerCol::Count] = {
-        "lngMasterID", "date1",       "lngSort",      "strItem",         "strClass1", "strClass2",
-        "strClass3",   "curQuantity", "curUnitPrice", "curRegularPrice", "curRatio",  "curCost",
-        "curPayment",  "curCheck",    "strNote",      "blnChange"};
     if (column < 0 || column >= LedgerCol::Count)
         return {};
-    return QLatin1String(names[column]);
+    return QLatin1String(ledgerColumn(column).sqlName);
 }
 
 QVariant LedgerLine::value(int column) const {
@@ -170,31 +136,34 @@ QVariant LedgerLine::value(int column) const {
             return {};
         return QVariant::fromValue(*o);
     };
-    switch (column) {
-    case LedgerCol::MasterID:
-        return lngMasterID ? QVariant(int(*lngMasterID)) : QVariant();
-    case LedgerCol::Date:
-        return opt(date1);
-    case LedgerCol::Sort:
-        return lngSort ? QVariant(int(*lngSort)) : QVariant();
-    case LedgerCol::Change:
-        return QVariant(blnChange);
-    default:
-        break;
+    if (column < 0 || column >= LedgerCol::Count)
+        return {};
+    const LedgerField& f = ledgerColumn(column).field;
+    switch (f.kind) {
+    case LedgerKind::Number: {
+        const std::optional<qint32>& n = this->*f.number;
+        return n ? QVariant(int(*n)) : QVariant();
     }
-    if (const std::optional<QString>* t = textField(*this, column))
-        return opt(*t);
-    if (const std::optional<Currency>* c = curField(*this, column))
-        return opt(*c);
+    case LedgerKind::Date:
+        return opt(this->*f.date);
+    case LedgerKind::Text:
+        return opt(this->*f.text);
+    case LedgerKind::Amount:
+        return opt(this->*f.amount);
+    case LedgerKind::Flag:
+        return QVariant(this->*f.flag);
+    }
     return {};
 }
 
 bool LedgerLine::setValue(int column, const QVariant& v) {
+    if (column < 0 || column >= LedgerCol::Count)
+        return false;
     const bool null = v.isNull();
-    switch (column) {
-    case LedgerCol::MasterID:
-    case LedgerCol::Sort: {
-        std::optional<qint32>& f = column == LedgerCol::MasterID ? lngMasterID : lngSort;
+    const LedgerField& field = ledgerColumn(column).field;
+    switch (field.kind) {
+    case LedgerKind::Number: {
+        std::optional<qint32>& f = this->*field.number;
         if (null) {
             f.reset();
             return true;
@@ -213,9 +182,10 @@ bool LedgerLine::setValue(int column, const QVariant& v) {
         f = static_cast<qint32>(n);
         return true;
     }
-    case LedgerCol::Date: {
+    case LedgerKind::Date: {
+        std::optional<QDate>& f = this->*field.date;
         if (null) {
-            date1.reset();
+            f.reset();
             return true;
         }
         QDate d;
@@ -227,23 +197,22 @@ bool LedgerLine::setValue(int column, const QVariant& v) {
             d = parseLedgerDate(v.toString());
         if (!d.isValid())
             return false;
-        date1 = d;
+        f = d;
         return true;
     }
-    case LedgerCol::Change:
-        blnChange = null ? false : v.toBool();
+    case LedgerKind::Flag:
+        this->*field.flag = null ? false : v.toBool();
         return true;
-    default:
-        break;
-    }
-    if (std::optional<QString>* t = textField(*this, column)) {
+    case LedgerKind::Text: {
+        std::optional<QString>* t = &(this->*field.text);
         if (null)
             t->reset();
         else
             *t = v.toString();
         return true;
     }
-    if (std::optional<Currency>* c = curField(*this, column)) {
+    case LedgerKind::Amount: {
+        std::optional<Currency>* c = &(this->*field.amount);
         if (null) {
             c->reset();
             return true;
@@ -270,26 +239,26 @@ bool LedgerLine::setValue(int column, const QVariant& v) {
         *c = Currency::fromInt(n);
         return true;
     }
+    }
     return false;
 }
 
 bool LedgerLine::sameValue(int column, const LedgerLine& other) const {
-    switch (column) {
-    case LedgerCol::MasterID:
-        return lngMasterID == other.lngMasterID;
-    case LedgerCol::Date:
-        return date1 == other.date1;
-    case LedgerCol::Sort:
-        return lngSort == other.lngSort;
-    case LedgerCol::Change:
-        return blnChange == other.blnChange;
-    default:
-        break;
+    if (column < 0 || column >= LedgerCol::Count)
+        return true;
+    const LedgerField& f = ledgerColumn(column).field;
+    switch (f.kind) {
+    case LedgerKind::Number:
+        return this->*f.number == other.*f.number;
+    case LedgerKind::Date:
+        return this->*f.date == other.*f.date;
+    case LedgerKind::Text:
+        return this->*f.text == other.*f.text;
+    case LedgerKind::Amount:
+        return this->*f.amount == other.*f.amount;
+    case LedgerKind::Flag:
+        return this->*f.flag == other.*f.flag;
     }
-    if (const std::optional<QString>* t = textField(*this, column))
-        return *t == *textField(other, column);
-    if (const std::optional<Currency>* c = curField(*this, column))
-        return *c == *curField(other, column);
     return true;
 }
 
@@ -352,8 +321,9 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
         r.focusColumn = column;
         return true;
     };
-    switch (column) {
-    case LedgerCol::Date: {
+    const LedgerColumn* col =
+        column >= 0 && column < LedgerCol::Count ? &ledgerColumn(column) : nullptr;
+    if (col && col->kind() == LedgerKind::Date) {
         if (text.trimmed().isEmpty())
             return true;
         bool wellFormed = false;
@@ -366,10 +336,7 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
         value = d;
         return true;
     }
-    case LedgerCol::Sort:
-    case LedgerCol::Class1:
-    case LedgerCol::Class2:
-    case LedgerCol::Class3: {
+    if (col && col->list) {
         // An empty text passes (and stores NULL); any other must be a current entry.
         bool listed = false;
         if (!gChkLedgerListText(column, kind, text, listed))
@@ -382,21 +349,14 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
             return true;
         }
         if (!text.isEmpty())
-            value = column == LedgerCol::Sort ? QVariant(text.toInt()) : QVariant(text);
+            value = col->kind() == LedgerKind::Number ? QVariant(text.toInt()) : QVariant(text);
         return true;
     }
-    case LedgerCol::Quantity:
-    case LedgerCol::UnitPrice:
-    case LedgerCol::RegularPrice:
-    case LedgerCol::Ratio:
-    case LedgerCol::Cost:
-    case LedgerCol::Payment:
-    case LedgerCol::Check: {
+    if (col && col->kind() == LedgerKind::Amount) {
         if (text.trimmed().isEmpty())
             return true;
-        const bool positiveOnly = column == LedgerCol::UnitPrice ||
-                                  column == LedgerCol::RegularPrice || column == LedgerCol::Ratio ||
-                                  column == LedgerCol::Check;
+        const AmountRule& rule = col->amount;
+        const bool positiveOnly = rule.positiveOnly;
         const std::optional<Currency> v = Currency::parse(text);
         if (!v) {
             // A well-formed number too long for the currency type is out of range, not "no
@@ -405,9 +365,9 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
                 return refuse(limitMessage(column, positiveOnly));
             return refuse(QStringLiteral("数値を入力してください"));
         }
-        if (column != LedgerCol::Ratio && !v->isWhole())
+        if (!rule.decimals && !v->isWhole())
             return refuse(QStringLiteral("小数は入力しないでください"));
-        if (column != LedgerCol::Check && v->isZero())
+        if (!rule.zero && v->isZero())
             return refuse(QStringLiteral("０は入力しないでください"));
         if (positiveOnly && v->raw() < 0)
             return refuse(QStringLiteral("０以下は入力しないでください"));
@@ -416,30 +376,16 @@ bool gCheckCellText(int column, int kind, const QString& text, QVariant& value, 
         value = QVariant::fromValue(*v);
         return true;
     }
-    default:
-        // Master ID, item, note and the changed flag take any text.
-        if (!text.isEmpty())
-            value = text;
-        return true;
-    }
+    // Master ID, item, note and the changed flag take any text.
+    if (!text.isEmpty())
+        value = text;
+    return true;
 }
 
 std::int64_t gLedgerColumnLimit(int column) {
-    switch (column) {
-    case LedgerCol::Quantity:
-        return AmountLimit::Quantity;
-    case LedgerCol::UnitPrice:
-    case LedgerCol::RegularPrice:
-        return AmountLimit::Price;
-    case LedgerCol::Ratio:
-        return AmountLimit::Ratio;
-    case LedgerCol::Cost:
-    case LedgerCol::Payment:
-    case LedgerCol::Check:
-        return AmountLimit::Amount;
-    default:
+    if (column < 0 || column >= LedgerCol::Count)
         return 0;
-    }
+    return ledgerColumn(column).amount.limit;
 }
 
 // ---- After a cell is stored --------------------------------------------------------------------
@@ -455,10 +401,12 @@ bool mInputClass3Default(LedgerLine& line) {
 }
 
 void mSetNulls(LedgerLine& line) {
-    for (std::optional<QString>* t :
-         {&line.strItem, &line.strClass1, &line.strClass2, &line.strClass3}) {
-        if (blankText(*t))
-            t->reset();
+    for (const LedgerColumn& c : kLedgerColumns) {
+        if (c.kind() != LedgerKind::Text || c.keepBlank)
+            continue;
+        std::optional<QString>& t = line.*c.field.text;
+        if (blankText(t))
+            t.reset();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ledger/LedgerColumns.h"
 #include "store/Currency.h"
 
 #include <QDate>
@@ -13,69 +14,11 @@
 // missing amount is derived from the others, and the check a changed line must pass. No message
 // is shown here: every rule returns a RuleResult that the ledger window turns into a message box.
 
-// Grid columns of a ledger line, in the order of the view's SELECT list.
-namespace LedgerCol {
-constexpr int MasterID = 0;
-constexpr int Date = 1;
-constexpr int Sort = 2;
-constexpr int Item = 3;
-constexpr int Class1 = 4;
-constexpr int Class2 = 5;
-constexpr int Class3 = 6;
-constexpr int Quantity = 7;
-constexpr int UnitPrice = 8;
-constexpr int RegularPrice = 9;
-constexpr int Ratio = 10;
-constexpr int Cost = 11;
-constexpr int Payment = 12;
-constexpr int Check = 13;
-constexpr int Note = 14;
-constexpr int Change = 15;
-constexpr int Count = 16;
-} // namespace LedgerCol
-
-// The column name of a grid column of T_DATA1 / T_DATA2 ("" outside 0 to 15).
+// The column name of a grid column of T_DATA1 / T_DATA2 ("" outside the table).
 QString ledgerFieldName(int column);
 
 // The text that marks a consumption-tax line when an item contains it.
 inline const QString kTaxItemText = QStringLiteral("消費税");
-
-// One row of T_DATA1 / T_DATA2. An empty optional is NULL.
-struct LedgerLine {
-    qint64 lngID = 0; // 0: not stored yet
-    std::optional<qint32> lngMasterID;
-    std::optional<QDate> date1;
-    std::optional<qint32> lngSort;
-    std::optional<QString> strItem;
-    std::optional<QString> strClass1;
-    std::optional<QString> strClass2;
-    std::optional<QString> strClass3;
-    std::optional<Currency> curQuantity;
-    std::optional<Currency> curUnitPrice;
-    std::optional<Currency> curRegularPrice;
-    std::optional<Currency> curRatio;
-    std::optional<Currency> curCost;
-    std::optional<Currency> curPayment;
-    std::optional<Currency> curCheck;
-    std::optional<QString> strNote;
-    bool blnChange = false; // NULL reads as false
-
-    bool isStored() const { return lngID != 0; }
-    // The value of a grid column: a null QVariant for NULL, otherwise int (columns 0, 2), QDate
-    // (1), QString (3 to 6, 14), Currency (7 to 13) or bool (15).
-    QVariant value(int column) const;
-    // Sets a grid column; a null QVariant makes it NULL. False when the column is unknown or
-    // the value does not convert to the column's type (the line is then unchanged).
-    bool setValue(int column, const QVariant& v);
-    // The column holds the same value (NULL equals NULL only) in both lines.
-    bool sameValue(int column, const LedgerLine& other) const;
-    // Null, or a text that is empty.
-    bool isEmpty(int column) const;
-    // The item contains "消費税".
-    bool isTaxLine() const;
-
-    bool operator==(const LedgerLine&) const = default;
-};
 
 // What a rule asks the window to show. msgCode > 0: the catalogue message (gDispMsg) with
 // addText before it; msgCode 0 with a text: a fixed warning box (exclamation icon).

@@ -97,8 +97,7 @@ int columnWidthPx(int column) {
 }
 
 bool isListColumn(int column) {
-    return column == LedgerCol::Sort || column == LedgerCol::Class1 ||
-           column == LedgerCol::Class2 || column == LedgerCol::Class3;
+    return column >= 0 && column < LedgerCol::Count && ledgerColumn(column).list;
 }
 
 // A caption wider than its button (the check column is narrow) gets a smaller font, down to a
@@ -477,7 +476,9 @@ void frmData::buildTotalsFrame() {
 }
 
 void frmData::buildHeaderButtons() {
-    for (int i = 1; i <= LedgerCol::Note; ++i) {
+    for (int i = 0; i < LedgerCol::Count; ++i) {
+        if (!ledgerColumnShown(i))
+            continue;
         const LedgerColumnLayout& l = ledgerColumnLayout(i);
         auto* b = button(m_central, QStringLiteral("cmdCol_%1").arg(i), l.designCaption,
                          twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
@@ -579,8 +580,11 @@ bool frmData::mInitDBGrid() {
     DBGrid_Main->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid_Main->verticalHeader()->setDefaultSectionSize(py(kLedgerRowHeightTwips));
     DBGrid_Main->verticalHeader()->setMinimumSectionSize(1);
-    DBGrid_Main->setColumnHidden(LedgerCol::MasterID, true);
-    for (int i = LedgerCol::Date; i <= LedgerCol::Note; ++i) {
+    for (int i = 0; i < LedgerCol::Count; ++i) {
+        if (!ledgerColumnShown(i)) {
+            DBGrid_Main->setColumnHidden(i, true);
+            continue;
+        }
         const LedgerColumnLayout& l = ledgerColumnLayout(i);
         DBGrid_Main->setColumnHidden(i, false);
         DBGrid_Main->setColumnWidth(i, columnWidthPx(i));
@@ -588,7 +592,6 @@ bool frmData::mInitDBGrid() {
         b->setGeometry(twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
         fitCaption(b);
     }
-    DBGrid_Main->setColumnHidden(LedgerCol::Change, true);
     placeGrid();
     return true;
 }
@@ -601,8 +604,9 @@ void frmData::placeGrid() {
     const int selector = qMax(8, px(kLedgerFirstColumnLeftTwips) - px(kDataGridBaseLeft) - frame);
     DBGrid_Main->verticalHeader()->setFixedWidth(selector);
     int width = 2 * frame + selector;
-    for (int i = LedgerCol::Date; i <= LedgerCol::Note; ++i)
-        width += columnWidthPx(i);
+    for (int i = 0; i < LedgerCol::Count; ++i)
+        if (ledgerColumnShown(i))
+            width += columnWidthPx(i);
     width += DBGrid_Main->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid_Main);
     const int top = py(kGridTop);
     const int height = qMax(py(900), m_central->height() - top - py(kBottomMargin));
@@ -697,7 +701,7 @@ bool frmData::mChangeView(qint32 masterID, const QString& viewName) {
         return false;
     }
     int column = DBGrid_Main->currentIndex().column();
-    if (column < LedgerCol::Date || column > LedgerCol::Note)
+    if (!ledgerColumnShown(column))
         column = LedgerCol::Date;
     cboEditGrid->setVisible(false);
     DBGrid_Main->cancelPendingEdit();
@@ -1118,7 +1122,7 @@ bool frmData::mChkInputDate(bool& errorFound) {
     mSetProcessingScreen(false);
     DBGrid_Main->setFocus();
     int column = result.focusColumn;
-    if (column < LedgerCol::Date || column > LedgerCol::Note)
+    if (!ledgerColumnShown(column))
         column = qMax(int(LedgerCol::Date), DBGrid_Main->currentIndex().column());
     const QModelIndex target = m_model->index(result.focusRow, column);
     DBGrid_Main->setCurrentIndex(target);

@@ -39,7 +39,7 @@ protected:
 // The ledger window of one supplier, for the purchase ledger (glngDataKind 1) or the sales
 // ledger (2): the grid of the supplier's lines, stored cell by cell as they are confirmed, the
 // header buttons that open the lists and derive amounts, and the period totals. Control arrays
-// carry "_" and their index in the objectName: cmdCol_1 ... cmdCol_14.
+// carry "_" and their index in the objectName: cmdCol_<grid column> (cmdCol_1 ... cmdCol_14).
 class frmData : public QMainWindow, public SingleInstance<frmData> {
     Q_OBJECT
 
@@ -75,7 +75,8 @@ public:
     GuardedComboBox* cboSupplierName = nullptr;
     QComboBox* cboSortSetting = nullptr;
     QComboBox* cboEditGrid = nullptr;
-    std::array<QPushButton*, 15> cmdCol{}; // indexes 1 to 14
+    // The header buttons of the shown grid columns (nullptr for a hidden column).
+    std::array<QPushButton*, LedgerCol::Count> cmdCol{};
     QPushButton* cmdHead = nullptr;
     QPushButton* cmdMoveGrid = nullptr;
     QPushButton* cmdDspSupplier = nullptr;

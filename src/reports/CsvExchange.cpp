@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <array>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -123,20 +125,35 @@ QStringList supplierFields(const SupplierRecord& r) {
 
 // ---- ledger --------------------------------------------------------------------------------
 
-constexpr int kLedgerCsvColumns = 2 + LedgerCol::Note - LedgerCol::Date + 1;
+// A ledger record holds the supplier's number and short name, then the grid columns shown in
+// the ledger window, in their order (kLedgerColumns).
+constexpr int kLedgerCsvLead = 2;
 
-int captionNoOfColumn(int column) {
-    for (int no : gColumnCaptionNumbers())
-        if (ledgerColumnOfCaption(no) == column)
-            return no;
-    return -1;
+// The grid columns of a ledger record after its lead fields.
+const std::vector<int>& csvLedgerColumns() {
+    static const std::vector<int> columns = [] {
+        std::vector<int> c;
+        for (int col = 0; col < LedgerCol::Count; ++col)
+            if (ledgerColumn(col).shown())
+                c.push_back(col);
+        return c;
+    }();
+    return columns;
+}
+
+// The field of grid column I in a ledger record (and in the export's result row).
+template <std::size_t I> constexpr int csvPlace() {
+    int place = kLedgerCsvLead;
+    for (std::size_t c = 0; c < I; ++c)
+        place += kLedgerColumns[c].shown() ? 1 : 0;
+    return place;
 }
 
 // The ledger header under the current captions (current true) or the default ones.
 bool ledgerHeader(int kind, bool current, QStringList& header) {
     QStringList h{QStringLiteral("仕入先番号"), QStringLiteral("仕入先略称")};
-    for (int col = LedgerCol::Date; col <= LedgerCol::Note; ++col) {
-        const int no = captionNoOfColumn(col);
+    for (int col : csvLedgerColumns()) {
+        const int no = ledgerColumn(col).captionNo;
         QString text = ledgerColumnLayout(col).designCaption;
         if (no >= 0) {
             QString def, caption;
@@ -255,6 +272,44 @@ bool exportSuppliers(CsvOutput& out, const CsvExportParams& p, CsvExportResult& 
     return true;
 }
 
+// Writes grid column I of an export row when the CSV holds it. Once a text cannot be encoded
+// (ok false) nothing more is written: the file is given up.
+template <std::size_t I>
+void exportColumn(const RowCursor& st, CsvRecordWriter& w, bool& ok, QString& bad) {
+    constexpr LedgerColumn c = kLedgerColumns[I];
+    if constexpr (c.shown()) {
+        constexpr int i = csvPlace<I>();
+        if (!ok)
+            return;
+        if constexpr (c.kind() == LedgerKind::Date) {
+            // A date is stored as yyyy-MM-dd and written as yyyy/MM/dd.
+            const std::string_view stored = st.text(i);
+            QByteArray date(stored.data(), static_cast<qsizetype>(stored.size()));
+            date.replace('-', '/');
+            w.addAsciiField(date);
+        } else if constexpr (c.kind() == LedgerKind::Text) {
+            ok = w.addField(st.qtext(i), &bad);
+        } else if constexpr (c.kind() == LedgerKind::Amount) {
+            if (st.isNull(i))
+                w.addAsciiField({});
+            else
+                w.addAsciiField(amountText(st.int64(i)));
+        } else {
+            if (st.isNull(i))
+                w.addAsciiField({});
+            else
+                w.addNumberField(st.int64(i));
+        }
+    }
+}
+
+template <std::size_t... I>
+bool exportColumns(const RowCursor& st, CsvRecordWriter& w, bool ok, QString& bad,
+                   std::index_sequence<I...>) {
+    (exportColumn<I>(st, w, ok, bad), ...);
+    return ok;
+}
+
 bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& cb,
                   CsvExportResult& result) {
     const int kind = kindOf(p.table);
@@ -275,16 +330,16 @@ bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& 
         QStringLiteral(" WHERE (?1 IS NULL OR d.date1 >= ?1) AND (?2 IS NULL OR d.date1 <= ?2)");
     const QVariantList range = {p.from ? QVariant(*p.from) : QVariant(),
                                 p.to ? QVariant(*p.to) : QVariant()};
+    // The supplier's number and short name, then the CSV's grid columns (csvPlace).
+    QString select = QStringLiteral("SELECT m.lngSupplier, m.strSupplierShortName");
+    for (int col : csvLedgerColumns())
+        select += QStringLiteral(", d.") + QLatin1String(ledgerColumn(col).sqlName);
     RowCursor count(gdbData()), st(gdbData());
     if (!count.open(QStringLiteral("SELECT COUNT(*) FROM ") + table + QStringLiteral(" d") + where,
                     range, kProcExport) ||
-        !st.open(QStringLiteral(
-                     "SELECT m.lngSupplier, m.strSupplierShortName, d.date1, d.lngSort, d.strItem,"
-                     " d.strClass1, d.strClass2, d.strClass3, d.curQuantity, d.curUnitPrice,"
-                     " d.curRegularPrice, d.curRatio, d.curCost, d.curPayment, d.curCheck,"
-                     " d.strNote FROM ") +
-                     table + QStringLiteral(" d JOIN T_MASTER m ON m.lngMasterID = d.lngMasterID") +
-                     where + QStringLiteral(" ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID"),
+        !st.open(select + QStringLiteral(" FROM ") + table +
+                     QStringLiteral(" d JOIN T_MASTER m ON m.lngMasterID = d.lngMasterID") + where +
+                     QStringLiteral(" ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID"),
                  range, kProcExport))
         return false;
     const qint64 total = count.next() ? count.int64(0) : 0;
@@ -299,30 +354,16 @@ bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& 
             continue;
         w.addNumberField(supplier);
         bool ok = w.addField(st.qtext(1), &bad);
-        // date1 is stored as yyyy-MM-dd and written as yyyy/MM/dd.
-        const std::string_view stored = st.text(2);
-        QByteArray date(stored.data(), static_cast<qsizetype>(stored.size()));
-        date.replace('-', '/');
-        w.addAsciiField(date);
-        if (st.isNull(3))
-            w.addAsciiField({});
-        else
-            w.addNumberField(st.int64(3));
-        for (int i = 4; ok && i <= 7; ++i)
-            ok = w.addField(st.qtext(i), &bad);
-        for (int i = 8; ok && i <= 14; ++i) {
-            if (st.isNull(i))
-                w.addAsciiField({});
-            else
-                w.addAsciiField(amountText(st.int64(i)));
-        }
-        ok = ok && w.addField(st.qtext(15), &bad);
+        ok = exportColumns(st, w, ok, bad, std::make_index_sequence<kLedgerColumns.size()>());
         if (!ok) {
+            const std::string_view stored = st.text(csvPlace<LedgerCol::Date>());
+            const QString date =
+                QString::fromLatin1(stored.data(), qsizetype(stored.size())).replace(u'-', u'/');
             result.outcome = CsvExportOutcome::NotEncodable;
             result.message =
                 notEncodableText(QStringLiteral("仕入先番号 %1「%2」の %3 の行（品名「%4」）")
                                      .arg(supplier)
-                                     .arg(st.qtext(1), QString::fromLatin1(date), st.qtext(4)),
+                                     .arg(st.qtext(1), date, st.qtext(csvPlace<LedgerCol::Item>())),
                                  bad);
             return true;
         }
@@ -516,7 +557,9 @@ public:
                                {static_cast<qint32>(row.value(1).toLongLong()),
                                 !ratio.isNull() && !ratio.value<Currency>().isZero()});
         }
-        for (int col : {LedgerCol::Sort, LedgerCol::Class1, LedgerCol::Class2, LedgerCol::Class3}) {
+        for (int col : csvLedgerColumns()) {
+            if (!ledgerColumn(col).list)
+                continue;
             QStringList entries;
             if (!gGetLedgerListEntries(col, m_kind, entries))
                 return false;
@@ -526,11 +569,18 @@ public:
             return false;
         if (!m_store)
             return true;
-        const QByteArray sql =
-            QByteArray("INSERT INTO ") + (m_kind == 2 ? "T_DATA2" : "T_DATA1") +
-            " (lngMasterID, date1, lngSort, strItem, strClass1, strClass2, strClass3,"
-            " curQuantity, curUnitPrice, curRegularPrice, curRatio, curCost, curPayment, curCheck,"
-            " strNote, blnChange) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,0)";
+        // Every column of the line, in the table's order (insertLine binds them so).
+        QByteArray sql = QByteArray("INSERT INTO ") + (m_kind == 2 ? "T_DATA2" : "T_DATA1") + " (";
+        QByteArray marks;
+        for (const LedgerColumn& c : kLedgerColumns) {
+            if (!marks.isEmpty()) {
+                sql += ", ";
+                marks += ',';
+            }
+            sql += c.sqlName;
+            marks += '?';
+        }
+        sql += ") VALUES (" + marks + ')';
         return m_insert.prepare(QString::fromLatin1(sql), kProcImport);
     }
 
@@ -544,9 +594,10 @@ public:
         }
         LedgerLine l;
         l.lngMasterID = found->masterID;
-        for (int col = LedgerCol::Date; col <= LedgerCol::Note; ++col) {
-            const QString& text = f[col + 1];
-            const QString caption = m_captions[col + 1];
+        for (std::size_t k = 0; k < csvLedgerColumns().size(); ++k) {
+            const int col = csvLedgerColumns()[k];
+            const QString& text = f[kLedgerCsvLead + qsizetype(k)];
+            const QString caption = m_captions[kLedgerCsvLead + qsizetype(k)];
             QVariant value;
             if (m_lists.contains(col)) {
                 if (!text.isEmpty() && !m_lists[col].contains(text)) {
@@ -555,7 +606,8 @@ public:
                     return true;
                 }
                 if (!text.isEmpty())
-                    value = col == LedgerCol::Sort ? QVariant(text.toInt()) : QVariant(text);
+                    value = ledgerColumn(col).kind() == LedgerKind::Number ? QVariant(text.toInt())
+                                                                           : QVariant(text);
             } else {
                 RuleResult r;
                 if (!gCheckCellText(col, m_kind, text, value, r))
@@ -582,21 +634,27 @@ public:
     bool insertLine(const LedgerLine& l) {
         RowCursor& st = m_insert;
         st.reset();
-        st.bindOptional(1, l.lngMasterID);
-        st.bindOptional(2, l.date1);
-        st.bindOptional(3, l.lngSort);
-        st.bindOptional(4, l.strItem);
-        st.bindOptional(5, l.strClass1);
-        st.bindOptional(6, l.strClass2);
-        st.bindOptional(7, l.strClass3);
-        st.bindOptional(8, l.curQuantity);
-        st.bindOptional(9, l.curUnitPrice);
-        st.bindOptional(10, l.curRegularPrice);
-        st.bindOptional(11, l.curRatio);
-        st.bindOptional(12, l.curCost);
-        st.bindOptional(13, l.curPayment);
-        st.bindOptional(14, l.curCheck);
-        st.bindOptional(15, l.strNote);
+        for (int col = 0; col < LedgerCol::Count; ++col) {
+            const LedgerField& f = ledgerColumn(col).field;
+            const int at = col + 1;
+            switch (f.kind) {
+            case LedgerKind::Number:
+                st.bindOptional(at, l.*f.number);
+                break;
+            case LedgerKind::Date:
+                st.bindOptional(at, l.*f.date);
+                break;
+            case LedgerKind::Text:
+                st.bindOptional(at, l.*f.text);
+                break;
+            case LedgerKind::Amount:
+                st.bindOptional(at, l.*f.amount);
+                break;
+            case LedgerKind::Flag:
+                st.bindInt(at, l.*f.flag ? 1 : 0);
+                break;
+            }
+        }
         if (!st.run())
             return false;
         return true;

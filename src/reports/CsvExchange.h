@@ -16,9 +16,10 @@
 // Numbers are plain ("-1234.5": no separators, at most four decimals), dates yyyy/MM/dd, an
 // empty field is an empty value.
 // - Suppliers: every column of the master window (gCsvSupplierHeader), by supplier number.
-// - Ledger lines: supplier number and short name, then the grid's columns from the date to the
-//   note under the ledger's current captions (gCsvLedgerHeader), by supplier number, date,
-//   order and entry. The short name is for the reader; an import goes by the number.
+// - Ledger lines: supplier number and short name, then the columns the grid shows (the ledger
+//   column table, ledger/LedgerColumns.h) under the ledger's current captions
+//   (gCsvLedgerHeader), by supplier number, date, order and entry. The short name is for the
+//   reader; an import goes by the number.
 //
 // An import checks every row with the rules of the windows: the master window's supplier checks
 // and entry widths, a number not yet used; the ledger's cell checks, its list entries for the

@@ -6,6 +6,7 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +41,9 @@ private slots:
     void lineCheck_data();
     void lineCheck();
     void lineCheckTexts();
+
+    void columnTableMatchesTheDataFile_data();
+    void columnTableMatchesTheDataFile();
 };
 
 // ---- Cell validation ---------------------------------------------------------------------------
@@ -365,6 +369,71 @@ void tst_LineRules::lineCheckTexts() {
     QVERIFY(gdbData().executeSQL(u"DELETE FROM T_DATA2_CAPTION WHERE lngCaptionNo=8"_s));
     QVERIFY(!gGetLineCheckTexts(2, texts));
     QVERIFY(m_folder->errorLog().contains(u"gGetLineCheckTexts"_s));
+}
+
+// ---- The column table against the data file ---------------------------------------------------
+
+namespace {
+
+// The names a pattern's first group finds in text.
+QSet<QString> namesIn(const QString& text, const QString& pattern) {
+    QSet<QString> names;
+    QRegularExpressionMatchIterator i = QRegularExpression(pattern).globalMatch(text);
+    while (i.hasNext())
+        names.insert(i.next().captured(1));
+    return names;
+}
+
+} // namespace
+
+void tst_LineRules::columnTableMatchesTheDataFile_data() {
+    QTest::addColumn<QString>("table");
+    QTest::newRow("purchase ledger") << u"T_DATA1"_s;
+    QTest::newRow("sales ledger") << u"T_DATA2"_s;
+}
+
+// The table's columns are the ledger's columns (besides lngID), and the history triggers of the
+// shipped schema record exactly them: a column added to one and not the other is caught here.
+void tst_LineRules::columnTableMatchesTheDataFile() {
+    QFETCH(QString, table);
+    QSet<QString> all{u"lngID"_s}, recorded;
+    for (const LedgerColumn& c : kLedgerColumns) {
+        all.insert(QLatin1String(c.sqlName));
+        if (c.inHistory)
+            recorded.insert(QLatin1String(c.sqlName));
+    }
+    ResultSet columns(gdbData());
+    QVERIFY(columns.openRecordSet(u"SELECT name FROM pragma_table_info(?)"_s, {table}));
+    QSet<QString> stored;
+    for (const QVariantList& row : columns.rows())
+        stored.insert(row.value(0).toString());
+    QCOMPARE(stored, all);
+
+    ResultSet triggers(gdbData());
+    QVERIFY(triggers.openRecordSet(u"SELECT name, sql FROM sqlite_master WHERE type = 'trigger' "
+                                   "AND tbl_name = ? ORDER BY name"_s,
+                                   {table}));
+    QStringList names;
+    for (const QVariantList& row : triggers.rows()) {
+        const QString name = row.value(0).toString();
+        const QString sql = row.value(1).toString();
+        names << name;
+        // Every json_object of the trigger holds each column under its own name.
+        QCOMPARE(namesIn(sql, uR"('(\w+)', (?:NEW|OLD)\.\1\b)"_s), all);
+        QCOMPARE(namesIn(sql, uR"('\w+', (?:NEW|OLD)\.(\w+))"_s), all);
+        if (name.endsWith(u"_UPDATE"_s)) {
+            const qsizetype begin = sql.indexOf(u"BEGIN"_s);
+            // The columns whose change alone is recorded, and the unchanged ones left out of
+            // the new values.
+            QCOMPARE(namesIn(sql.left(begin), uR"(OLD\.(\w+) IS NOT NEW\.\1\b)"_s), recorded);
+            QCOMPARE(
+                namesIn(sql.mid(begin),
+                        uR"(CASE WHEN OLD\.(\w+) IS NOT NEW\.\1 THEN '\$\.-' ELSE '\$\.\1')"_s),
+                all);
+        }
+    }
+    QCOMPARE(names, QStringList({table + u"_HISTORY_DELETE"_s, table + u"_HISTORY_INSERT"_s,
+                                 table + u"_HISTORY_UPDATE"_s}));
 }
 
 QTEST_GUILESS_MAIN(tst_LineRules)
