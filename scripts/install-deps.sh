@@ -7,7 +7,10 @@ packages=(
     libsqlite3-dev libpugixml-dev libzip-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth openbox xdotool
     dpkg-dev desktop-file-utils appstream lintian
-    libreoffice-calc-nogui poppler-utils libxlsxwriter-dev sqlite3
+    libreoffice-calc-nogui poppler-utils libxlsxwriter-dev sqlite3 unzip
+    # The Windows programs: cross-compiler, Wine to test them, NSIS for the installer, and tclsh
+    # for SQLite's single-file source (scripts/windows/).
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 nsis tcl
 )
 missing=()
 for p in "${packages[@]}"; do

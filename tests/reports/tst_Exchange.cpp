@@ -291,6 +291,10 @@ void tst_Exchange::pdf() {
     QFETCH(QByteArray, script);
     QFETCH(QString, told);
     QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s}));
+#ifdef Q_OS_WIN
+    if (!script.isEmpty())
+        QSKIP("the converter stand-ins are shell scripts");
+#endif
     const QString converter = m_out->filePath(u"convert"_s);
     if (!script.isEmpty()) {
         QVERIFY(writeBytes(converter, script));

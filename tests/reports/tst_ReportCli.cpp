@@ -235,6 +235,9 @@ void tst_ReportCli::csvAndPdf() {
              qPrintable(r.out));
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA2"_s), 1);
 
+#ifdef Q_OS_WIN
+    QSKIP("the converter stand-in is a shell script");
+#endif
     const QString converter = m_out->filePath(u"convert"_s);
     QVERIFY(writeBytes(converter, "#!/bin/sh\nwhile [ $# -gt 1 ]; do\n"
                                   "  [ \"$1\" = --outdir ] && dir=$2; shift\ndone\n"
