@@ -1,15 +1,12 @@
 #include "base/CheckedFileWriter.h"
 
+#include "base/SystemFiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -47,6 +44,10 @@ int failureCode(const QString& reason, int current) {
 
 QString gFileFailureText(int code, const QString& reason, const QString& path) {
     QString cause;
+    if (gPathTooLong(path))
+        return QStringLiteral("ファイルの場所（パス）が長すぎます。もっと短い名前のフォルダーを選ん"
+                              "でください。") +
+               QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
     switch (code) {
     case ENOSPC:
     case EFBIG:
@@ -108,15 +109,14 @@ bool CheckedFileWriter::open() {
     // owner-only from its creation. The mask is the process's: a file another thread makes
     // meanwhile can only come out narrower.
     const bool replacing = QFileInfo::exists(m_path);
-#ifdef Q_OS_UNIX
-    const mode_t mask = ::umask(0077);
-#endif
-    errno = 0;
-    const bool opened = m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const int code = errno;
-#ifdef Q_OS_UNIX
-    ::umask(mask);
-#endif
+    bool opened = false;
+    int code = 0;
+    {
+        const OwnerOnlyCreation ownerOnly;
+        errno = 0;
+        opened = m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        code = errno;
+    }
     if (!opened) {
         m_error = m_file.errorString();
         m_code = failureCode(m_error, code);
@@ -156,15 +156,11 @@ bool CheckedFileWriter::commit() {
         const int code = errno;
         return fail(m_file.errorString(), code);
     }
-#ifdef Q_OS_UNIX
     // QSaveFile syncs too but does not look at the result; a file system that reports a lost
     // write only here (network and delayed-allocation file systems) is caught. A file system
     // that cannot sync at all is not a failure.
-    if (::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS) {
-        const int code = errno;
+    if (const int code = gSyncFileHandle(m_file.handle()); code != 0)
         return fail(systemReason(code), code);
-    }
-#endif
     errno = 0;
     if (!m_file.commit()) {
         const int code = errno;

@@ -2,6 +2,7 @@
 
 #include "base/Globals.h"
 #include "base/Services.h"
+#include "base/SystemFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,15 +11,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
-#endif
 
 namespace {
 
@@ -53,65 +45,11 @@ QString ieVersion() {
 QString gUserFileTag() {
     static const QString name = [] {
         static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9._-]+$"));
-#ifdef Q_OS_UNIX
-        const uid_t uid = ::geteuid();
-        std::vector<char> buffer(16384);
-        passwd entry{};
-        passwd* found = nullptr;
-        if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
-            const QString login = QString::fromLocal8Bit(found->pw_name);
-            if (plain.match(login).hasMatch())
-                return login;
-        }
-        return QString::number(uid);
-#else
-        const QString login = qEnvironmentVariable("USERNAME");
-        return plain.match(login).hasMatch() ? login : QStringLiteral("user");
-#endif
+        const QString login = gSystemLoginName();
+        return plain.match(login).hasMatch() ? login : gSystemUserId();
     }();
     return name;
 }
-
-namespace {
-
-// Appends bytes to the log at path. The log is this user's alone: a new one is made owner-only
-// (0600), an existing one is narrowed to that when it is wider, and nothing is written when the
-// name is taken by a link, a pipe or another user's file (in a shared temporary folder anyone can
-// make one). A pipe is opened without waiting for a reader.
-void appendToLog(const QString& path, const QByteArray& bytes) {
-#ifdef Q_OS_UNIX
-    const QByteArray name = QFile::encodeName(path);
-    constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int fd = ::open(name.constData(), kFlags | O_CREAT | O_EXCL, 0600);
-    const bool made = fd >= 0;
-    if (!made && errno == EEXIST)
-        fd = ::open(name.constData(), kFlags);
-    if (fd < 0)
-        return;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-        (made || (st.st_mode & 077) == 0 || ::fchmod(fd, 0600) == 0)) {
-        const char* data = bytes.constData();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            data += n;
-            left -= n;
-        }
-    }
-    ::close(fd);
-#else
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Append))
-        f.write(bytes);
-#endif
-}
-
-} // namespace
 
 void gSetLastError(int number, const QString& source, const QString& description) {
     lastError() = {number, source, description};
@@ -169,5 +107,5 @@ void gProcError(const QString& procName, const QString& text) {
     const QString entry =
         kCrLf + gComposeErrorText(procName, text, err.number, err.source, err.description) + kCrLf +
         kCrLf;
-    appendToLog(path, entry.toUtf8());
+    gAppendToOwnFile(path, entry.toUtf8());
 }
