@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -37,12 +38,31 @@ QString gFindPdfConverter() {
         if (!found.isEmpty())
             return found;
     }
-    QStringList places = {QStringLiteral("/usr/lib/libreoffice/program/soffice"),
-                          QStringLiteral("/usr/local/lib/libreoffice/program/soffice"),
-                          QStringLiteral("/snap/bin/libreoffice"),
-                          QStringLiteral("/Applications/LibreOffice.app/Contents/MacOS/soffice"),
-                          QStringLiteral("C:/Program Files/LibreOffice/program/soffice.exe"),
-                          QStringLiteral("C:/Program Files (x86)/LibreOffice/program/soffice.exe")};
+    QStringList places;
+#ifdef Q_OS_WIN
+    // Where LibreOffice's installer records itself, then the program folders of this PC (which
+    // need not be on drive C).
+    for (const QString& key :
+         {QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\LibreOffice\\UNO\\InstallPath"),
+          QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\LibreOffice\\UNO\\InstallPath")}) {
+        const QString folder =
+            QSettings(key, QSettings::NativeFormat).value(QStringLiteral("Default")).toString();
+        if (!folder.isEmpty())
+            places << QDir::fromNativeSeparators(folder) + QStringLiteral("/soffice.exe");
+    }
+    for (const char* env : {"ProgramFiles", "ProgramW6432", "ProgramFiles(x86)"}) {
+        const QString folder = qEnvironmentVariable(env);
+        if (!folder.isEmpty())
+            places << QDir::fromNativeSeparators(folder) +
+                          QStringLiteral("/LibreOffice/program/soffice.exe");
+    }
+#endif
+    places += {QStringLiteral("/usr/lib/libreoffice/program/soffice"),
+               QStringLiteral("/usr/local/lib/libreoffice/program/soffice"),
+               QStringLiteral("/snap/bin/libreoffice"),
+               QStringLiteral("/Applications/LibreOffice.app/Contents/MacOS/soffice"),
+               QStringLiteral("C:/Program Files/LibreOffice/program/soffice.exe"),
+               QStringLiteral("C:/Program Files (x86)/LibreOffice/program/soffice.exe")};
     for (const QString& dir :
          QDir(QStringLiteral("/opt"))
              .entryList({QStringLiteral("libreoffice*")}, QDir::Dirs | QDir::NoDotAndDotDot))

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,6 +32,9 @@ private slots:
     void refusedFiles();
     void pdf_data();
     void pdf();
+#ifdef Q_OS_WIN
+    void converterFromTheRegistry();
+#endif
 
 private:
     // Two suppliers and four lines per ledger with quotes, commas, line breaks and half-width
@@ -321,4 +325,21 @@ void tst_Exchange::pdf() {
 }
 
 QTEST_GUILESS_MAIN(tst_Exchange)
+#ifdef Q_OS_WIN
+// LibreOffice installed in a folder of its own choice is found through the key its installer
+// writes.
+void tst_Exchange::converterFromTheRegistry() {
+    qunsetenv("TOVAKI_PDF_CONVERTER");
+    const QString folder = m_out->filePath(u"Libre Office 7/program"_s);
+    QVERIFY(QDir().mkpath(folder) && writeBytes(folder + u"/soffice.exe"_s, "MZ"));
+    QSettings key(u"HKEY_CURRENT_USER\\SOFTWARE\\LibreOffice\\UNO\\InstallPath"_s,
+                  QSettings::NativeFormat);
+    key.setValue(u"Default"_s, QDir::toNativeSeparators(folder));
+    key.sync();
+    const QString found = gFindPdfConverter();
+    key.remove(u"Default"_s);
+    QCOMPARE(found, folder + u"/soffice.exe"_s);
+}
+#endif
+
 #include "tst_Exchange.moc"
