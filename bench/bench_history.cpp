@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     std::printf("history entries: %lld in all, %lld of the big supplier\n",
                 scalar(QStringLiteral("SELECT count(*) FROM T_HISTORY")), scalar(big));
 
-    LedgerStore store(1);
+    LedgerStore store(1, gdbData());
     std::vector<LedgerLine> lines;
     ok = ok && store.load(1, LedgerView::Normal, lines) && !lines.empty();
     LedgerLine line = ok ? lines[lines.size() / 2] : LedgerLine();
