@@ -38,19 +38,23 @@ std::filesystem::path fsPath(const QString& path) {
 
 // Closes the data file and compacts it, as at shutdown. A failed compaction is logged and the
 // file is used as it is.
-void closeDataFile() {
+void closeDataFile(Database& db) {
     svc().process().processEvents();
-    DbCloseAndCompact(svc().paths().db);
+    DbCloseAndCompact(db, svc().paths().db);
     svc().process().processEvents();
 }
 
 // Whatever happened, the rest of the program needs the data file open.
 class ReopenDataFile {
 public:
+    explicit ReopenDataFile(Database& db) : m_db(db) {}
     ~ReopenDataFile() {
-        if (!gdbData().isOpen())
-            DbInit(svc().paths().db);
+        if (!m_db.isOpen())
+            DbInit(m_db, svc().paths().db);
     }
+
+private:
+    Database& m_db;
 };
 
 // A network folder ("\\server\share", "//server/share") has no drive to check.
@@ -68,8 +72,8 @@ bool backupFileName(const QDateTime& started, QString& name) {
 }
 
 // Records the current time in T_SYSTEM row `row` of the data file (0 last backup, 1 last restore).
-bool recordSystemTime(int row) {
-    return gRecordSystemTime(gdbData(), row, svc().clock().now());
+bool recordSystemTime(Database& db, int row) {
+    return gRecordSystemTime(db, row, svc().clock().now());
 }
 
 // A backup file's copy cut off while it was written: "<backup name>.tvk.part", the name
@@ -97,7 +101,8 @@ bool gChkBackupSpace(const QString& folder) {
     return known && needed <= freeBytes;
 }
 
-bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, bool* cancelled) {
+bool gProcDataBackup(Database& db, const QString& folder, QString* written, QString* refusal,
+                     bool* cancelled) {
     const QString proc = QStringLiteral("gProcDataBackup");
     if (refusal)
         refusal->clear();
@@ -118,7 +123,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
         gReportDataFileDamaged(false);
         return refuseDamaged();
     }
-    const ReopenDataFile reopen;
+    const ReopenDataFile reopen(db);
     // Checked before anything is closed: a missing folder leaves the data file as it was.
     if (!gChkFolderExist(folder)) {
         gProcError(proc, QStringLiteral("バックアップ先がありません：") + folder);
@@ -137,34 +142,35 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
     QVariant previousTime;
     bool hadTime = false;
     {
-        ResultSet rs(gdbData());
+        ResultSet rs(db);
         if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = 0")) &&
             rs.recordCount() == 1) {
             previousTime = rs.value(0);
             hadTime = true;
         }
     }
-    if (!recordSystemTime(0)) {
+    if (!recordSystemTime(db, 0)) {
         gProcError(proc);
         return false;
     }
     struct KeepPreviousTime {
+        Database& db;
         QVariant time;
         bool had;
         bool done = false;
         ~KeepPreviousTime() {
             if (done || gDataFileReadOnly())
                 return;
-            if (!gdbData().isOpen())
-                DbInit(svc().paths().db);
+            if (!db.isOpen())
+                DbInit(db, svc().paths().db);
             if (had)
-                gdbData().executeSQL(
-                    QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = 0"), {time});
+                db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = 0"),
+                              {time});
             else
-                gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = 0"));
+                db.executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = 0"));
         }
-    } keepPrevious{previousTime, hadTime};
-    closeDataFile();
+    } keepPrevious{db, previousTime, hadTime};
+    closeDataFile(db);
     // The notice names the folder as well, and can still be cancelled: nothing is written then.
     if (gDispMsg(55, QDir::toNativeSeparators(gAddBackSlash(folder) + unique)) ==
         MsgResult::Cancel) {
@@ -184,7 +190,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
     if (!gCopyDataFile(svc().paths().db, target, proc))
         return false;
     gProcTune(100);
-    if (!DbInit(svc().paths().db) || !recordSystemTime(0)) {
+    if (!DbInit(db, svc().paths().db) || !recordSystemTime(db, 0)) {
         gProcError(proc);
         return false;
     }
@@ -205,7 +211,7 @@ QDateTime gBackupTimeOf(const QString& file) {
     return QFileInfo(file).lastModified();
 }
 
-bool gProcDataRestore(const QString& file, QString* refusal) {
+bool gProcDataRestore(Database& db, const QString& file, QString* refusal) {
     const QString proc = QStringLiteral("gProcDataRestore");
     if (refusal)
         refusal->clear();
@@ -225,7 +231,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
 
-    const ReopenDataFile reopen;
+    const ReopenDataFile reopen(db);
     const QString incoming = svc().paths().db + QStringLiteral(".restoring");
     const QString before = svc().paths().db + kBeforeRestoreSuffix;
 
@@ -241,7 +247,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
 
-    closeDataFile();
+    closeDataFile(db);
 
     // The file is replaced only while no other program has it open; the replaced file stays as
     // "db1.before-restore": a second name for the same file where the volume allows it, a copy
@@ -269,7 +275,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     }
     gClearDataFileDamage();
     svc().process().processEvents();
-    if (!DbInit(svc().paths().db)) {
+    if (!DbInit(db, svc().paths().db)) {
         // The checked copy would not open after all: the previous data comes back.
         std::error_code ec;
         std::filesystem::rename(fsPath(before), fsPath(svc().paths().db), ec);
@@ -277,7 +283,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
     svc().process().processEvents();
-    if (!recordSystemTime(1)) {
+    if (!recordSystemTime(db, 1)) {
         gProcError(proc);
         return false;
     }
@@ -347,8 +353,7 @@ bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written) {
     // leave the log's files beside the copy whenever the copy is read.
     {
         Database copy;
-        if (!copy.open(checking, proc) ||
-            !copy.executeScript(QStringLiteral("PRAGMA journal_mode=DELETE"), proc) ||
+        if (!copy.open(checking, proc) || !gUseRollbackJournal(copy, proc) ||
             !gRecordSystemTime(copy, 0, now, proc)) {
             copy.close();
             removeChecking();

@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "store/Database.h"
+#include "store/EngineSql.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
 
@@ -99,21 +100,6 @@ DataFileStatus checkHeader(const QString& path) {
     return DataFileStatus::Ok;
 }
 
-// Runs a statement and collects the first column of every row. False when SQLite refuses it
-// (with its result code in rc).
-bool queryColumn(sqlite3* db, const char* sql, QStringList& out, int& rc) {
-    sqlite3_stmt* st = nullptr;
-    rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-    if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-            out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-        if (rc == SQLITE_DONE)
-            rc = SQLITE_OK;
-    }
-    sqlite3_finalize(st);
-    return rc == SQLITE_OK;
-}
-
 DataFileStatus damagedOr(int rc, DataFileStatus otherwise) {
     const int primary = rc & 0xff;
     if (primary == SQLITE_NOTADB)
@@ -146,7 +132,7 @@ DataFileStatus checkContents(const QString& path, bool integrity, DataFileFindin
     int rc = SQLITE_OK;
     QStringList rows;
     if (integrity) {
-        if (!queryColumn(db, "PRAGMA integrity_check", rows, rc))
+        if ((rc = EngineSql::integrityCheck(db, false, rows)) != SQLITE_OK)
             return finish(damagedOr(rc, DataFileStatus::Damaged));
         if (rows.value(0) != QLatin1String("ok"))
             return finish(DataFileStatus::Damaged);
@@ -160,11 +146,10 @@ DataFileStatus checkContents(const QString& path, bool integrity, DataFileFindin
         !actual.tables.contains(QStringLiteral("T_SYSTEM")))
         return finish(DataFileStatus::NotDataFile);
 
-    QStringList version;
-    if (!queryColumn(db, "PRAGMA user_version", version, rc))
+    int v = 0;
+    if ((rc = EngineSql::readUserVersion(db, v)) != SQLITE_OK)
         return finish(damagedOr(rc, DataFileStatus::Damaged));
     // Every file this program wrote carries a version from 1 on.
-    const int v = version.value(0).toInt();
     found.version = v;
     if (v > kDbSchemaVersion)
         return finish(DataFileStatus::NewerVersion);
@@ -458,8 +443,8 @@ bool gQuickCheckDataFile(const QString& path) {
     if (!db)
         return checkHeader(path) == DataFileStatus::Ok;
     QStringList rows;
-    int rc = SQLITE_OK;
-    const bool ran = queryColumn(db, "PRAGMA quick_check", rows, rc);
+    const int rc = EngineSql::integrityCheck(db, true, rows);
+    const bool ran = rc == SQLITE_OK;
     sqlite3_close_v2(db);
     if (!ran) {
         // Only a damaged page is a finding; a busy or unreadable file is no verdict.
@@ -475,21 +460,21 @@ std::unique_ptr<QThread>& checkThread() {
 }
 } // namespace
 
-void gStartDataFileCheck(const QString& path) {
+void gStartDataFileCheck(Database& db, const QString& path) {
     gWaitDataFileCheck();
     QCoreApplication* app = QCoreApplication::instance();
-    checkThread().reset(QThread::create([path, app]() {
+    checkThread().reset(QThread::create([&db, path, app]() {
         const bool sound = gQuickCheckDataFile(path);
         if (!app)
             return;
         QMetaObject::invokeMethod(
             app,
-            [path, sound]() {
+            [&db, path, sound]() {
                 // Only while the same file is still the open one.
-                if (!gdbData().isOpen() || gdbData().path() != path)
+                if (!db.isOpen() || db.path() != path)
                     return;
                 if (sound)
-                    DbEnableWriteAheadLog();
+                    DbEnableWriteAheadLog(db);
                 else
                     gReportDataFileDamaged();
             },

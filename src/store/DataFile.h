@@ -102,10 +102,10 @@ bool gCopyDataFile(const QString& source, const QString& target, const QString& 
 bool gQuickCheckDataFile(const QString& path);
 
 // Runs gQuickCheckDataFile in the background; once it is done, on the main thread, a damaged file
-// is reported (gReportDataFileDamaged) and a sound one switched to the write-ahead log
-// (DbEnableWriteAheadLog). gWaitDataFileCheck waits for a running check (the
+// is reported (gReportDataFileDamaged) and a sound one that db still has open switched to the
+// write-ahead log (DbEnableWriteAheadLog). gWaitDataFileCheck waits for a running check (the
 // shutdown does, before it closes the file).
-void gStartDataFileCheck(const QString& path);
+void gStartDataFileCheck(Database& db, const QString& path);
 void gWaitDataFileCheck();
 
 // The text shown when the data file is found damaged: what happened and what to do.
@@ -136,22 +136,27 @@ void gClearDataFileDamage();
 // later version can migrate files of an earlier one; a file of a later version is refused.
 constexpr int kDbSchemaVersion = 2;
 
-// Opens the data file into gdbData(). The file is looked at before it is opened: a file that is
-// not this program's data file (no SQLite header, zero bytes, cut short, foreign tables, a
-// schema version not in 1..kDbSchemaVersion) is refused without being changed (logged "DbInit",
-// the reason in DbInitRefusal()). A writable file of an older version passes the full check,
-// is copied into the backup folder beside it and is migrated (store/Migration.h); a read-only
-// one is refused. A file that cannot be written, or whose folder cannot, is
-// opened read-only (gDataFileReadOnly()); the settings and the ranking table then live in
-// memory for the session, so reports still run.
-// A writable file is switched to the write-ahead log at once, or, with walNow false, only by
-// DbEnableWriteAheadLog: start-up first checks the file in full in the background, and a file
-// that fails the check must stay exactly as it was (the switch rewrites the file's header).
+// Opens the data file into db (the program's connection, gdbData()). The file is looked at before
+// it is opened: a file that is not this program's data file (no SQLite header, zero bytes, cut
+// short, foreign tables, a schema version not in 1..kDbSchemaVersion) is refused without being
+// changed (logged "DbInit", the reason in DbInitRefusal()). A writable file of an older version
+// passes the full check, is copied into the backup folder beside it and is migrated
+// (store/Migration.h); a read-only one is refused. A file that cannot be written, or whose folder
+// cannot, is opened read-only (gDataFileReadOnly()); the settings and the ranking table then live
+// in memory for the session, so reports still run. A writable file is switched to the write-ahead
+// log at once, or, with walNow false, only by DbEnableWriteAheadLog: start-up first checks the file
+// in full in the background, and a file that fails the check must stay exactly as it was (the
+// switch rewrites the file's header).
+bool DbInit(Database& db, const QString& path, bool walNow = true);
+// The same into gdbData(), for the command line and the tests.
 bool DbInit(const QString& path, bool walNow = true);
 // Switches the open, writable data file to the write-ahead log (see DbInit).
-bool DbEnableWriteAheadLog();
+bool DbEnableWriteAheadLog(Database& db);
 // Why the last DbInit failed, in words for the user (what is wrong and what to do).
 QString DbInitRefusal();
+// Closes the data file opened by DbInit, back in the rollback journal (see docs/storage.md).
+void DbClose(Database& db);
+// The same for gdbData(), for the command line and the tests.
 void DbClose();
 // T_SYSTEM row whose datField holds the time of the data file's last compaction (row 0 is the
 // last backup, row 1 the last restore).
@@ -165,7 +170,8 @@ bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompac
 // DbInit, not read-only, not found damaged) and a compaction is due (DbCompactionDue, at the
 // clock service's time), compacts it. beforeCompacting runs just before a compaction starts,
 // and only then. A refused or damaged file is never changed.
-void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeCompacting = {});
+void DbCloseAndCompact(Database& db, const QString& path,
+                       const std::function<void()>& beforeCompacting = {});
 // Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n,
 // owner-only from the start), which records the time of the compaction (T_SYSTEM row
 // kCompactionTimeRow, the clock service's time), then the copy replaces the file. Refused while
@@ -187,3 +193,7 @@ bool DbReplaceExclusively(const QString& path, const QString& procName,
 // compaction), adding the row when the file never had it; one transaction.
 bool gRecordSystemTime(Database& db, int row, const QDateTime& time,
                        const QString& procName = QStringLiteral("DbExecuteSQL"));
+
+// Switches a file opened by db to the rollback journal (PRAGMA journal_mode=DELETE), so that it
+// stands alone without a write-ahead log beside it. A failure is logged under procName.
+bool gUseRollbackJournal(Database& db, const QString& procName);

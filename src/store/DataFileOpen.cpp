@@ -7,6 +7,7 @@
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "store/Database.h"
+#include "store/EngineSql.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
 
@@ -130,10 +131,10 @@ bool shadowWritableTables(Database& db) {
 // An older file is brought to the program's version before anything else touches it: checked
 // in full first (a damaged file is never rewritten), copied into the backup folder, then
 // migrated in one transaction. A file that cannot be written cannot be migrated and is refused.
-bool migrateDataFile(const QString& path, int version, bool readOnly) {
+bool migrateDataFile(Database& db, const QString& path, int version, bool readOnly) {
     const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
     const auto fail = [&](const QString& text) {
-        gdbData().close();
+        db.close();
         initRefusal() = text + file;
         return false;
     };
@@ -150,7 +151,7 @@ bool migrateDataFile(const QString& path, int version, bool readOnly) {
                                    "ファイルは変更していません。ディスクの空き容量と、"
                                    "フォルダーの権限を確認してください。"));
     bool contents = false;
-    if (!DbMigrate(gdbData(), QStringLiteral("DbInit"), &contents)) {
+    if (!DbMigrate(db, QStringLiteral("DbInit"), &contents)) {
         // The migration changed nothing: its copy would only pile up with every attempt.
         QFile::remove(copy);
         if (contents)
@@ -164,10 +165,10 @@ bool migrateDataFile(const QString& path, int version, bool readOnly) {
 
 } // namespace
 
-bool DbInit(const QString& path, bool walNow) {
+bool DbInit(Database& db, const QString& path, bool walNow) {
     initRefusal().clear();
     gResetDataFileState(path, false, false);
-    gdbData().close();
+    db.close();
     DataFileFindings found;
     const DataFileStatus shape = gChkDataFileShape(path, &found);
     if (shape == DataFileStatus::Unreadable && !QFileInfo(path).isFile())
@@ -180,8 +181,8 @@ bool DbInit(const QString& path, bool walNow) {
                           .arg(found.parts.join(QLatin1Char(','))));
 
     const bool readOnly = !gDataFileWritable(path);
-    if (!gdbData().open(path, QStringLiteral("DbInit"), readOnly)) {
-        initRefusal() = openFailureText(gdbData().lastErrorCode(), path);
+    if (!db.open(path, QStringLiteral("DbInit"), readOnly)) {
+        initRefusal() = openFailureText(db.lastErrorCode(), path);
         return false;
     }
     if (shape == DataFileStatus::Unreadable) {
@@ -189,14 +190,14 @@ bool DbInit(const QString& path, bool walNow) {
         // that a read-only look cannot recover): the program's connection has recovered it now.
         const DataFileStatus again = gChkDataFileShape(path, &found);
         if (again != DataFileStatus::Ok) {
-            gdbData().close();
+            db.close();
             return refuse(path, refusalText(again, path, found), SQLITE_MISMATCH,
                           QStringLiteral("not a data file of this program (%1)").arg(int(again)));
         }
     }
-    const int version = gdbData().schemaVersion();
+    const int version = db.schemaVersion();
     if (version < 1 || version > kDbSchemaVersion) {
-        gdbData().close();
+        db.close();
         return refuse(path,
                       refusalText(version > kDbSchemaVersion ? DataFileStatus::NewerVersion
                                                              : DataFileStatus::NotDataFile,
@@ -204,47 +205,54 @@ bool DbInit(const QString& path, bool walNow) {
                       SQLITE_MISMATCH,
                       QStringLiteral("unsupported schema version %1").arg(version));
     }
-    if (version < kDbSchemaVersion && !migrateDataFile(path, version, readOnly))
+    if (version < kDbSchemaVersion && !migrateDataFile(db, path, version, readOnly))
         return false;
     if (readOnly) {
-        if (!shadowWritableTables(gdbData())) {
-            initRefusal() = openFailureText(gdbData().lastErrorCode(), path);
-            gdbData().close();
+        if (!shadowWritableTables(db)) {
+            initRefusal() = openFailureText(db.lastErrorCode(), path);
+            db.close();
             return false;
         }
         gResetDataFileState(path, true, true);
         return true;
     }
-    sqlite3_exec(gdbData().handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    EngineSql::setSynchronousFull(db.handle());
     gResetDataFileState(path, true, false);
     if (walNow)
-        DbEnableWriteAheadLog();
+        DbEnableWriteAheadLog(db);
     return true;
 }
 
-bool DbEnableWriteAheadLog() {
-    if (!gdbData().isOpen() || gDataFileReadOnly() || gDataFileDamaged())
+bool DbInit(const QString& path, bool walNow) {
+    return DbInit(gdbData(), path, walNow);
+}
+
+bool DbEnableWriteAheadLog(Database& db) {
+    if (!db.isOpen() || gDataFileReadOnly() || gDataFileDamaged())
         return false;
     // Each confirmed cell is one commit. A write-ahead log with full synchronisation keeps every
     // commit durable across a power loss at a fraction of the rollback journal's cost (one
     // flush instead of three). Where the log cannot be used the rollback journal stays. In
     // this mode every other connection to the file is visible to SQLite's locks, which the
     // compaction relies on.
-    return sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) ==
-           SQLITE_OK;
+    return EngineSql::setJournalMode(db.handle(), EngineSql::JournalMode::Wal) == SQLITE_OK;
 }
 
 QString DbInitRefusal() {
     return initRefusal();
 }
 
-void DbClose() {
+void DbClose(Database& db) {
     // Back to a plain rollback journal: the write-ahead log is folded into the file and removed,
     // so the closed file can be copied, compacted or replaced on its own. (Another connection
     // to the file keeps the log: SQLite refuses the switch then.)
-    if (gdbData().isOpen() && !gDataFileReadOnly())
-        sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    gdbData().close();
+    if (db.isOpen() && !gDataFileReadOnly())
+        EngineSql::setJournalMode(db.handle(), EngineSql::JournalMode::Delete);
+    db.close();
+}
+
+void DbClose() {
+    DbClose(gdbData());
 }
 
 namespace {
@@ -288,12 +296,13 @@ bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompac
     return lastCompaction.addDays(7) <= now;
 }
 
-void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeCompacting) {
+void DbCloseAndCompact(Database& db, const QString& path,
+                       const std::function<void()>& beforeCompacting) {
     gWaitDataFileCheck();
     bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged();
     if (compact) {
-        if (gdbData().isOpen()) {
-            compact = compactionDue(gdbData());
+        if (db.isOpen()) {
+            compact = compactionDue(db);
         } else if (QFileInfo(path).isFile()) {
             // The figures of a file closed before: read-only, and only when it is there (a
             // missing file is the compaction's failure to report).
@@ -302,7 +311,7 @@ void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeC
                 compact = compactionDue(closed);
         }
     }
-    DbClose();
+    DbClose(db);
     if (!compact)
         return;
     if (beforeCompacting)
@@ -346,17 +355,12 @@ bool replaceExclusively(const QString& path, const QString& procName,
     int rc = sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     QStringList mode;
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+        rc = EngineSql::setLockingExclusive(db);
     if (rc == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode=DELETE", -1, &st, nullptr);
-        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
-            const QString m =
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-            rc = m.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0 ? SQLITE_OK
-                                                                              : SQLITE_BUSY;
-        }
-        sqlite3_finalize(st);
+        QString mode;
+        rc = EngineSql::setJournalMode(db, EngineSql::JournalMode::Delete, &mode);
+        if (rc == SQLITE_OK && mode != QLatin1String("delete"))
+            rc = SQLITE_BUSY;
     }
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr);
@@ -425,19 +429,9 @@ bool DbCompactDataBase(const QString& pathIn) {
             return false;
         }
         made.close();
-        sqlite3_stmt* st = nullptr;
-        int rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &st, nullptr);
-        if (rc == SQLITE_OK) {
-            const QByteArray t = QFile::encodeName(temp);
-            sqlite3_bind_text(st, 1, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-            rc = sqlite3_step(st);
-            if (rc == SQLITE_DONE)
-                rc = SQLITE_OK;
-        }
-        if (rc != SQLITE_OK)
-            gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
-        sqlite3_finalize(st);
+        const int rc = EngineSql::vacuumInto(db, temp);
         if (rc != SQLITE_OK) {
+            gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
             QFile::remove(temp);
             QFile::remove(temp + QStringLiteral("-journal"));
             gProcError(proc, path);
@@ -475,4 +469,15 @@ bool gRecordSystemTime(Database& db, int row, const QDateTime& time, const QStri
                        {row, time}, procName))
         return false;
     return tr.commit();
+}
+
+bool gUseRollbackJournal(Database& db, const QString& procName) {
+    const int rc = db.isOpen()
+                       ? EngineSql::setJournalMode(db.handle(), EngineSql::JournalMode::Delete)
+                       : SQLITE_MISUSE;
+    if (rc == SQLITE_OK)
+        return true;
+    gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db.handle()));
+    gProcError(procName, db.path());
+    return false;
 }

@@ -5,6 +5,7 @@
 #include "base/Services.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
+#include "store/EngineSql.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
 
@@ -310,7 +311,7 @@ bool Database::open(const QString& path, const QString& procName, bool readOnly)
         sqlite3_close_v2(db);
         return false;
     }
-    sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
+    EngineSql::setForeignKeysOff(db);
     m_db = db;
     m_path = path;
     return true;
@@ -359,12 +360,8 @@ bool Database::executeScript(const QString& sql, const QString& procName) {
 int Database::schemaVersion() const {
     if (!m_db)
         return -1;
-    sqlite3_stmt* st = nullptr;
     int version = -1;
-    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        version = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
+    EngineSql::readUserVersion(m_db, version);
     return version;
 }
 

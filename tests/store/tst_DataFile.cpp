@@ -178,7 +178,7 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
         }
     }
     QVERIFY2(told.contains(says), qPrintable(told));
-    DbCloseAndCompact(db);
+    DbCloseAndCompact(gdbData(), db);
 
     QVERIFY(readBytes(db) == before);
     QCOMPARE(strays(db), QStringList());
@@ -260,7 +260,7 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     QVERIFY(DbInit(db));
     QVERIFY(addLine(LineRow{.item = u"a"_s, .cost = 1}) > 0);
     const qint64 before = inode();
-    DbCloseAndCompact(db);
+    DbCloseAndCompact(gdbData(), db);
     QCOMPARE(inode(), before);
 
     const QString taken = QFileInfo(db).absolutePath() + u"/CompactDataBase1.mdb"_s;
@@ -281,7 +281,7 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
         QVERIFY(gdbData().executeSQL(u"DELETE FROM T_HISTORY"_s));
         const qint64 was = inode();
         m_svc.clock->fixed = now;
-        DbCloseAndCompact(db);
+        DbCloseAndCompact(gdbData(), db);
         QCOMPARE(inode() != was, compacts);
     }
     QCOMPARE(readBytes(taken), QByteArray("someone else's file"));
