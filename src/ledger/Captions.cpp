@@ -62,15 +62,6 @@ bool gSetColumnCaption(Database& db, int captionNo, int kind, const QString& def
     return true;
 }
 
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption,
-                       int kind) {
-    return gSetColumnCaption(gdbData(), captionNo, kind, defaultText, caption);
-}
-
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption) {
-    return gSetColumnCaption(gdbData(), captionNo, glngDataKind, defaultText, caption);
-}
-
 QString gTrimHalfWidthSpaces(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();

@@ -32,8 +32,8 @@ const QList<int>& gColumnCaptionNumbers();
 // outs unchanged.
 bool gGetColumnCaption(Database& db, int captionNo, int kind, QString& defaultText,
                        QString& caption);
-// The same on gdbData(), for the callers that do not pass their database yet (the line rules,
-// the history words and the report code).
+// The same on gdbData(), for the callers that do not pass their database yet (the line rules
+// and the report code).
 bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption);
 
 // Writes the default and the caption of one row of ledger kind. Both texts are bound and stored
@@ -41,9 +41,6 @@ bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& c
 // logged as "gSetColumnCaption", false.
 bool gSetColumnCaption(Database& db, int captionNo, int kind, const QString& defaultText,
                        const QString& caption);
-// The same on gdbData() with the kind last, and for the open ledger (glngDataKind).
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption, int kind);
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption);
 
 // The text with half-width spaces removed from both ends (full-width spaces are kept), as the
 // caption editor and the class window trim their boxes.
