@@ -1,22 +1,15 @@
 #include "store/Database.h"
 
 #include "base/ErrorLog.h"
-#include "base/Globals.h"
-#include "base/Services.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/EngineSql.h"
-#include "store/Migration.h"
-#include "store/Schema.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
 #include <sqlite3.h>
-#include <system_error>
 
 namespace {
 
