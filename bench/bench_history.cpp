@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     QString cells;
     // The window: words read, the changes read, the last screen (30 rows) put in words.
     const auto window = [&] {
-        if (!words.load() || !gReadHistoryChanges(db, filter, changes))
+        if (!words.load(db) || !gReadHistoryChanges(db, filter, changes))
             return false;
         for (std::size_t r = changes.size() > 30 ? changes.size() - 30 : 0; r < changes.size(); ++r)
             for (int c = 0; c < HistoryCol::Count; ++c)
