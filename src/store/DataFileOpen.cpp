@@ -19,6 +19,17 @@
 #include <sqlite3.h>
 #include <system_error>
 
+Database& gdbData() {
+    static Database db;
+    // A damaged page met by the program's connection is told to the user (once per file).
+    static const bool told = [] {
+        db.setDamageNotice([] { gReportDataFileDamaged(); });
+        return true;
+    }();
+    (void)told;
+    return db;
+}
+
 namespace {
 
 QString sqliteError(sqlite3* db) {

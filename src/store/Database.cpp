@@ -2,7 +2,6 @@
 
 #include "base/ErrorLog.h"
 #include "store/Currency.h"
-#include "store/DataFile.h"
 #include "store/EngineSql.h"
 
 #include <QDate>
@@ -19,25 +18,27 @@ QString sqliteError(sqlite3* db) {
 
 // A damaged page met by the program's own connection is told to the user once; every other
 // failure is only logged.
-void noticeDamage(sqlite3* db, int rc) {
+void noticeDamage(const Database* conn, int rc) {
     const int primary = rc & 0xff;
-    if (db && db == gdbData().handle() && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB))
-        gReportDataFileDamaged();
+    if (conn && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB))
+        conn->damageFound();
 }
 
-void report(sqlite3* db, const QString& procName, const QString& text) {
+// conn: the connection whose statement failed, told of a damaged page (none while opening).
+void report(sqlite3* db, const QString& procName, const QString& text,
+            const Database* conn = nullptr) {
     const int rc = db ? sqlite3_extended_errcode(db) : 0;
     gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
     gProcError(procName, text);
-    noticeDamage(db, rc);
+    noticeDamage(conn, rc);
 }
 
 // Reports a failed statement: the engine's own message, or the layer's reason when it refused
 // the statement itself.
 void reportFailure(sqlite3* db, int rc, const QString& why, const QString& procName,
-                   const QString& text) {
+                   const QString& text, const Database* conn) {
     if (why.isEmpty()) {
-        report(db, procName, text);
+        report(db, procName, text, conn);
         return;
     }
     gSetLastError(rc, QStringLiteral("SQLite"), why);
@@ -332,7 +333,7 @@ bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
     }
     const bool ok = (rc == SQLITE_DONE);
     if (!ok)
-        reportFailure(m_db, rc, why, procName, QStringLiteral("SQL=") + sql);
+        reportFailure(m_db, rc, why, procName, QStringLiteral("SQL=") + sql, this);
     sqlite3_finalize(st);
     return ok;
 }
@@ -344,7 +345,7 @@ bool Database::executeScript(const QString& sql, const QString& procName) {
     }
     const QByteArray q = sql.toUtf8();
     if (sqlite3_exec(m_db, q.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        report(m_db, procName, QStringLiteral("SQL=") + sql);
+        report(m_db, procName, QStringLiteral("SQL=") + sql, this);
         return false;
     }
     return true;
@@ -441,7 +442,7 @@ bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
     QString why;
     int rc = prepareBound(db, sql, params, &st, why);
     if (rc != SQLITE_OK) {
-        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + sql);
+        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + sql, &m_db);
         sqlite3_finalize(st);
         return false;
     }
@@ -467,7 +468,7 @@ bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        report(db, procName, QStringLiteral("SQL=") + sql);
+        report(db, procName, QStringLiteral("SQL=") + sql, &m_db);
         sqlite3_finalize(st);
         return false;
     }
@@ -608,7 +609,7 @@ bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QS
     const int rc =
         params ? prepareBound(db, m_sql, *params, &m_st, why) : prepareBound(db, m_sql, &m_st, why);
     if (rc != SQLITE_OK) {
-        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql);
+        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql, &m_db);
         sqlite3_finalize(m_st);
         m_st = nullptr;
         return false;
@@ -619,7 +620,7 @@ bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QS
 
 void RowCursor::fail() {
     if (!m_failed)
-        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql);
+        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql, &m_db);
     m_failed = true;
 }
 
@@ -714,9 +715,4 @@ QString RowCursor::qtext(int col) const {
         return {};
     const std::string_view t = text(col);
     return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-}
-
-Database& gdbData() {
-    static Database db;
-    return db;
 }

@@ -54,9 +54,18 @@ public:
     bool commit();
     void rollback();
 
+    // Called when a statement of this connection meets a damaged page (the engine's "corrupt"
+    // or "not a database"); every failure is logged either way.
+    void setDamageNotice(std::function<void()> notice) { m_damageNotice = std::move(notice); }
+    void damageFound() const {
+        if (m_damageNotice)
+            m_damageNotice();
+    }
+
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    std::function<void()> m_damageNotice;
 };
 
 // Rolls back unless commit() was called. Opened inside another transaction it is a savepoint:
@@ -186,7 +195,8 @@ private:
     bool m_done = false;
 };
 
-// The open data file of the program.
+// The program's connection to its data file, opened by DbInit (store/DataFile.h), which tells
+// the data-file layer of a damaged page it meets.
 Database& gdbData();
 
 // The SQLite text of a date and of a time stamp, as stored.

@@ -73,6 +73,7 @@ private slots:
 
     void badFileIsToldAndLeftAsItIs_data();
     void badFileIsToldAndLeftAsItIs();
+    void statementMeetingDamageMarksTheFile();
     void secondProgramIsRefused();
     void writerKeepsItsWritesWhenAnotherShutsDown();
     void leftoversGoAndCopiesAreOwnerOnly();
@@ -183,6 +184,18 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
     QVERIFY(readBytes(db) == before);
     QCOMPARE(strays(db), QStringList());
     QCOMPARE(QDir(gDataBackupFolder(db)).entryList(QDir::Files), QStringList());
+}
+
+// A statement of the program's connection that meets a damaged page marks the file damaged,
+// without the check of every page.
+void tst_DataFile::statementMeetingDamageMarksTheFile() {
+    QVERIFY(m_folder->damageDataFile());
+    QVERIFY(DbInit(gdbData(), m_folder->dbPath(), false));
+    QVERIFY(!gDataFileDamaged());
+    ResultSet rs(gdbData());
+    QVERIFY(!rs.openRecordSet(u"SELECT * FROM T_DATA1_CAPTION"_s));
+    QVERIFY(gDataFileDamaged());
+    DbClose(gdbData());
 }
 
 void tst_DataFile::secondProgramIsRefused() {
