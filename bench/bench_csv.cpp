@@ -11,6 +11,7 @@
 // receives the files.
 #include "base/Globals.h"
 #include "reports/CsvExchange.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QCoreApplication>

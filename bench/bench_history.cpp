@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     std::printf("history entries: %lld in all, %lld of the big supplier\n",
                 scalar(QStringLiteral("SELECT count(*) FROM T_HISTORY")), scalar(big));
 
-    LedgerStore store(1);
+    LedgerStore store(1, gdbData());
     std::vector<LedgerLine> lines;
     ok = ok && store.load(1, LedgerView::Normal, lines) && !lines.empty();
     LedgerLine line = ok ? lines[lines.size() / 2] : LedgerLine();
@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     QString cells;
     // The window: words read, the changes read, the last screen (30 rows) put in words.
     const auto window = [&] {
-        if (!words.load() || !gReadHistoryChanges(db, filter, changes))
+        if (!words.load(db) || !gReadHistoryChanges(db, filter, changes))
             return false;
         for (std::size_t r = changes.size() > 30 ? changes.size() - 30 : 0; r < changes.size(); ++r)
             for (int c = 0; c < HistoryCol::Count; ++c)

@@ -6,6 +6,7 @@
 #include "base/Services.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/Totals.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QCoreApplication>
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = true;
-    LedgerStore store(1);
+    LedgerStore store(1, gdbData());
     std::vector<LedgerLine> lines;
 
     std::printf("data file: %s\n", argv[1]);
@@ -171,17 +172,22 @@ int main(int argc, char** argv) {
     DataTotals totals;
     const QDate s1(2024, 11, 21), e1(2024, 12, 20);
     const Figures t1 = timeIt(
-        repeats, [&] { return gCalcDATAEachTotal(1, s1, e1, 1, Currency::fromInt(61), totals); },
+        repeats,
+        [&] { return gCalcDATAEachTotal(gdbData(), 1, s1, e1, 1, Currency::fromInt(61), totals); },
         ok);
     if (ok)
         print("gCalcDATAEachTotal big supplier, last term", t1, "<= 20 ms");
     const QDate s2(2019, 6, 21), e2(2019, 7, 20);
     const Figures t2 = timeIt(
-        repeats, [&] { return gCalcDATAEachTotal(1, s2, e2, 1, Currency(), totals); }, ok);
+        repeats, [&] { return gCalcDATAEachTotal(gdbData(), 1, s2, e2, 1, Currency(), totals); },
+        ok);
     if (ok)
         print("gCalcDATAEachTotal big supplier, a middle term", t2, "<= 20 ms");
     const Figures t3 = timeIt(
-        repeats, [&] { return gCalcDATAEachTotal(500, s1, e1, 1, Currency::fromInt(80), totals); },
+        repeats,
+        [&] {
+            return gCalcDATAEachTotal(gdbData(), 500, s1, e1, 1, Currency::fromInt(80), totals);
+        },
         ok);
     if (ok)
         print("gCalcDATAEachTotal typical supplier, last term", t3, "<= 20 ms");
@@ -195,15 +201,18 @@ int main(int argc, char** argv) {
     filter.to = e1;
     const Figures t4 = timeIt(
         repeats,
-        [&] { return gCalcDATAEachTotal(1, s1, e1, 1, Currency::fromInt(61), totals, filter); },
+        [&] {
+            return gCalcDATAEachTotal(gdbData(), 1, s1, e1, 1, Currency::fromInt(61), totals,
+                                      filter);
+        },
         ok);
     if (ok)
         print("gCalcDATAEachTotal big supplier, last term, class filter", t4, "<= 20 ms");
     const Figures t5 = timeIt(
         repeats,
         [&] {
-            return gCalcDATAEachTotal(1, earliestPeriodDate(), latestPeriodDate(), 1, Currency(),
-                                      totals);
+            return gCalcDATAEachTotal(gdbData(), 1, earliestPeriodDate(), latestPeriodDate(), 1,
+                                      Currency(), totals);
         },
         ok);
     if (ok)

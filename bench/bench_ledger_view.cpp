@@ -9,6 +9,7 @@
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerModel.h"
 #include "ledger/frmData.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     std::printf("data file: %s\n", argv[1]);
 
-    LedgerModel model(1);
+    LedgerModel model(1, gdbData());
     const Figures load = timeIt(
         repeats, [&] { return model.load(1, LedgerView::Normal); }, ok);
     if (ok) {

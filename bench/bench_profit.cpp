@@ -10,6 +10,7 @@
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "reports/ProfitReport.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Period.h"
 #include "store/Settings.h"

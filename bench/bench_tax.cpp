@@ -11,6 +11,7 @@
 #include "base/Services.h"
 #include "reports/SupplierList.h"
 #include "reports/TaxSummary.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 
 #include <QCoreApplication>

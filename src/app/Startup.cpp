@@ -114,7 +114,7 @@ bool gTakeDataFile(const QString& dataFile) {
 bool mInitProgram(const QString& programFolder, const QString& dataFile) {
     svc().setProgramFolder(programFolderOrDefault(programFolder), dataFile);
 
-    if (!DbInit(svc().paths().db, false)) {
+    if (!DbInit(gdbData(), svc().paths().db, false)) {
         const QString text = QStringLiteral("必要とするデータ保存用データベースが開けません。");
         const QString why = DbInitRefusal();
         svc().prompt().show(why.isEmpty() ? text : text + QStringLiteral("\r\n") + why, QString(),
@@ -181,7 +181,7 @@ bool Main(const QString& programFolder, const QString& dataOption) {
                                 MsgStyle::OKOnly | MsgStyle::Exclamation);
         });
     // The full check reads every page: it runs behind the menu, which stays responsive.
-    gStartDataFileCheck(svc().paths().db);
+    gStartDataFileCheck(gdbData(), svc().paths().db);
     return true;
 }
 

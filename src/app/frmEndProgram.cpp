@@ -125,7 +125,7 @@ bool gTermDataBase(const std::function<void(ShutdownStep)>& onStep) {
     qint32 keep = kAutoBackupDefault;
     if (ours && !gGetAutoBackupCount(keep))
         keep = kAutoBackupDefault;
-    DbCloseAndCompact(svc().paths().db, [&onStep] {
+    DbCloseAndCompact(gdbData(), svc().paths().db, [&onStep] {
         if (onStep)
             onStep(ShutdownStep::Compacting);
     });

@@ -6,6 +6,7 @@
 #include "base/HelpMenu.h"
 #include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
+#include "store/Database.h"
 #include "store/MsgCatalogue.h"
 
 #include <QCloseEvent>
@@ -101,7 +102,7 @@ void frmMenu::mUpdateButtons() {
 // Counts every supplier, valid or not.
 bool frmMenu::mGetSupplierCount(int& count) {
     qint32 n = 0;
-    if (!gGetSupplierCount(n, false))
+    if (!gGetSupplierCount(gdbData(), n, false))
         return false;
     count = n;
     return true;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 
 class QByteArray;
+class QFileInfo;
 
 // What files and their owner look like on this system: one implementation per platform
 // (SystemFilesPosix.cpp, SystemFilesWindows.cpp). On POSIX systems owner-only files get mode
@@ -38,3 +40,17 @@ void gAppendToOwnFile(const QString& path, const QByteArray& bytes);
 
 // Whether the system cannot use a path this long (Windows: 260 characters and more).
 bool gPathTooLong(const QString& path);
+
+// A path for the C++ library's file functions (std::filesystem).
+std::filesystem::path gFsPath(const QString& path);
+// A file name as the C libraries this program uses take it: the system's bytes on POSIX, UTF-8 on
+// Windows (SQLite's file names).
+QByteArray gNativeFileBytes(const QString& path);
+// Whether this user owns the file or folder and has made it read-only (POSIX: no owner write
+// bit; the superuser could write it anyway, but it is meant to stay as it is). Windows: the
+// read-only attribute is already part of QFileInfo::isWritable.
+bool gOwnerMadeReadOnly(const QFileInfo& info);
+
+// Whether the path lies on another computer: a network share (\\server\share) or a drive
+// letter mapped to one (Windows). POSIX: false (network mounts are not told apart).
+bool gOnNetworkDrive(const QString& path);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
@@ -63,5 +64,21 @@ void gAppendToOwnFile(const QString& path, const QByteArray& bytes) {
 }
 
 bool gPathTooLong(const QString&) {
+    return false;
+}
+
+std::filesystem::path gFsPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QByteArray gNativeFileBytes(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool gOwnerMadeReadOnly(const QFileInfo& info) {
+    return info.ownerId() == ::geteuid() && !(info.permissions() & QFileDevice::WriteOwner);
+}
+
+bool gOnNetworkDrive(const QString&) {
     return false;
 }

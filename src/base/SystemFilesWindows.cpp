@@ -45,3 +45,25 @@ void gAppendToOwnFile(const QString& path, const QByteArray& bytes) {
 bool gPathTooLong(const QString& path) {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).size() >= MAX_PATH;
 }
+
+std::filesystem::path gFsPath(const QString& path) {
+    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
+}
+
+QByteArray gNativeFileBytes(const QString& path) {
+    return QDir::toNativeSeparators(path).toUtf8();
+}
+
+bool gOwnerMadeReadOnly(const QFileInfo&) {
+    return false;
+}
+
+bool gOnNetworkDrive(const QString& path) {
+    const QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (native.startsWith(QStringLiteral("\\\\")))
+        return true;
+    if (native.size() < 2 || native.at(1) != QLatin1Char(':'))
+        return false;
+    const QString root = native.left(2) + QLatin1Char('\\');
+    return GetDriveTypeW(reinterpret_cast<const wchar_t*>(root.utf16())) == DRIVE_REMOTE;
+}

@@ -20,14 +20,15 @@ const QList<int>& gColumnCaptionNumbers() {
     return numbers;
 }
 
-bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption) {
+bool gGetColumnCaption(Database& db, int captionNo, int kind, QString& defaultText,
+                       QString& caption) {
     const QString procName = QStringLiteral("gGetColumnCaption");
     QString table;
     if (!captionTable(kind, table)) {
         gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
         return false;
     }
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral("SELECT strDefault, strCaption FROM ") + table +
                               QStringLiteral(" WHERE lngCaptionNo = ?"),
                           {captionNo}, procName))
@@ -39,7 +40,7 @@ bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& c
     return true;
 }
 
-bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
+bool gSetColumnCaption(Database& db, int captionNo, int kind, const QString& defaultText,
                        const QString& caption) {
     const QString procName = QStringLiteral("gSetColumnCaption");
     QString table;
@@ -47,7 +48,6 @@ bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
         gProcError(procName, QStringLiteral("kind=") + QString::number(kind));
         return false;
     }
-    Database& db = gdbData();
     if (!db.executeSQL(QStringLiteral("UPDATE ") + table +
                            QStringLiteral(" SET strDefault = ?, strCaption = ?"
                                           " WHERE lngCaptionNo = ?"),
@@ -60,15 +60,6 @@ bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText,
         return false;
     }
     return true;
-}
-
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption,
-                       int kind) {
-    return gSetColumnCaption(captionNo, kind, defaultText, caption);
-}
-
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption) {
-    return gSetColumnCaption(captionNo, glngDataKind, defaultText, caption);
 }
 
 QString gTrimHalfWidthSpaces(const QString& text) {
@@ -89,4 +80,8 @@ int gFirstEmptyCaption(QStringList& texts) {
             firstEmpty = i;
     }
     return firstEmpty;
+}
+
+bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption) {
+    return gGetColumnCaption(gdbData(), captionNo, kind, defaultText, caption);
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class Database;
+
 // Column captions of the ledger grids, one table per ledger (T_DATA1_CAPTION, T_DATA2_CAPTION).
 // Caption numbers: 0 date, 1 item, 2-4 classes 1-3, 6 unit price, 7 regular price, 8 ratio,
 // 9 cost (purchase) / amount (sales), 10 payment. Number 5 is not used.
@@ -28,15 +30,17 @@ const QList<int>& gColumnCaptionNumbers();
 // defaultText and caption then hold its strDefault and strCaption. No row, two rows, a kind
 // other than 1 or 2, or an SQL failure (logged as "gGetColumnCaption") give false and leave the
 // outs unchanged.
+bool gGetColumnCaption(Database& db, int captionNo, int kind, QString& defaultText,
+                       QString& caption);
+// The same on gdbData(), for the callers that do not pass their database yet (the line rules
+// and the report code).
 bool gGetColumnCaption(int captionNo, int kind, QString& defaultText, QString& caption);
 
 // Writes the default and the caption of one row of ledger kind. Both texts are bound and stored
 // exactly as given (quotes included). A kind other than 1 or 2, a missing row or an SQL failure:
 // logged as "gSetColumnCaption", false.
-bool gSetColumnCaption(int captionNo, int kind, const QString& defaultText, const QString& caption);
-// The same with the kind last, and for the open ledger (glngDataKind).
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption, int kind);
-bool gSetColumnCaption(int captionNo, const QString& defaultText, const QString& caption);
+bool gSetColumnCaption(Database& db, int captionNo, int kind, const QString& defaultText,
+                       const QString& caption);
 
 // The text with half-width spaces removed from both ends (full-width spaces are kept), as the
 // caption editor and the class window trim their boxes.

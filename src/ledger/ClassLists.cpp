@@ -29,9 +29,9 @@ bool itemTable(int kind, const QString& procName, QString& table) {
 
 // The first column of every row, each as text, after a leading empty entry; empty when there
 // are no rows.
-bool readFirstColumn(const QString& sql, const QVariantList& params, const QString& procName,
-                     QStringList& entries) {
-    ResultSet rs(gdbData());
+bool readFirstColumn(Database& db, const QString& sql, const QVariantList& params,
+                     const QString& procName, QStringList& entries) {
+    ResultSet rs(db);
     if (!rs.openRecordSet(sql, params, procName))
         return false;
     entries.clear();
@@ -44,8 +44,8 @@ bool readFirstColumn(const QString& sql, const QVariantList& params, const QStri
 }
 
 // Changes one row; exactly one row must change.
-bool updateOneRow(const QString& sql, const QVariantList& params, const QString& procName) {
-    Database& db = gdbData();
+bool updateOneRow(Database& db, const QString& sql, const QVariantList& params,
+                  const QString& procName) {
     if (!db.executeSQL(sql, params, procName))
         return false;
     if (db.changes() != 1) {
@@ -65,7 +65,7 @@ QStringList gSortChoices(int max) {
     return choices;
 }
 
-bool gGetLedgerListEntries(int column, int kind, QStringList& entries) {
+bool gGetLedgerListEntries(Database& db, int column, int kind, QStringList& entries) {
     const QString procName = QStringLiteral("gGetLedgerListEntries");
     QString table;
     switch (column) {
@@ -75,7 +75,8 @@ bool gGetLedgerListEntries(int column, int kind, QStringList& entries) {
     case 3:
         if (!itemTable(kind, procName, table))
             return false;
-        return readFirstColumn(QStringLiteral("SELECT strItem FROM ") + table +
+        return readFirstColumn(db,
+                               QStringLiteral("SELECT strItem FROM ") + table +
                                    QStringLiteral(" ORDER BY lngSort, rowid"),
                                {}, procName, entries);
     case 4:
@@ -83,7 +84,8 @@ bool gGetLedgerListEntries(int column, int kind, QStringList& entries) {
     case 6:
         if (!classTable(column - 3, procName, table))
             return false;
-        return readFirstColumn(QStringLiteral("SELECT strClassItem FROM ") + table +
+        return readFirstColumn(db,
+                               QStringLiteral("SELECT strClassItem FROM ") + table +
                                    QStringLiteral(" WHERE blnEnable = ? ORDER BY lngSort, lngID"),
                                {true}, procName, entries);
     default:
@@ -92,7 +94,7 @@ bool gGetLedgerListEntries(int column, int kind, QStringList& entries) {
     }
 }
 
-bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid) {
+bool gChkLedgerListText(Database& db, int column, int kind, const QString& text, bool& valid) {
     if (column != 2 && column != 4 && column != 5 && column != 6) {
         valid = true;
         return true;
@@ -102,19 +104,19 @@ bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid) 
         return true;
     }
     QStringList entries;
-    if (!gGetLedgerListEntries(column, kind, entries))
+    if (!gGetLedgerListEntries(db, column, kind, entries))
         return false;
     valid = entries.contains(text);
     return true;
 }
 
-bool gGetClassEntries(int classNo, QList<ClassEntry>& entries) {
+bool gGetClassEntries(Database& db, int classNo, QList<ClassEntry>& entries) {
     const QString procName = QStringLiteral("gGetClassEntries");
     if (classNo < 1 || classNo > 3) {
         gProcError(procName, QStringLiteral("classNo=") + QString::number(classNo));
         return false;
     }
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     // The table in the view's order: the view does not carry the reduced-rate mark.
     if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strClassItem, lngSort, blnEnable,"
                                          " blnReduced FROM T_DATA_CLASS") +
@@ -144,7 +146,7 @@ bool gChkClassText(const QString& typed, QString& trimmed) {
     return false;
 }
 
-bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added) {
+bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& added) {
     const QString procName = QStringLiteral("gAddClassEntry");
     QString table;
     if (!classTable(classNo, procName, table))
@@ -154,7 +156,6 @@ bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added) {
         gProcError(procName, QStringLiteral("blank text"));
         return false;
     }
-    Database& db = gdbData();
     if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
                            QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?)"),
                        {text, 1, true}, procName))
@@ -166,7 +167,7 @@ bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added) {
     return true;
 }
 
-bool gSetClassEntrySort(int classNo, qint64 id, qint32 sort) {
+bool gSetClassEntrySort(Database& db, int classNo, qint64 id, qint32 sort) {
     const QString procName = QStringLiteral("gSetClassEntrySort");
     QString table;
     if (!classTable(classNo, procName, table))
@@ -175,34 +176,36 @@ bool gSetClassEntrySort(int classNo, qint64 id, qint32 sort) {
         gProcError(procName, QStringLiteral("lngSort=") + QString::number(sort));
         return false;
     }
-    return updateOneRow(QStringLiteral("UPDATE ") + table +
-                            QStringLiteral(" SET lngSort = ? WHERE lngID = ?"),
-                        {sort, id}, procName);
+    return updateOneRow(
+        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET lngSort = ? WHERE lngID = ?"),
+        {sort, id}, procName);
 }
 
-bool gSetClassEntryEnabled(int classNo, qint64 id, bool enabled) {
+bool gSetClassEntryEnabled(Database& db, int classNo, qint64 id, bool enabled) {
     const QString procName = QStringLiteral("gSetClassEntryEnabled");
     QString table;
     if (!classTable(classNo, procName, table))
         return false;
-    return updateOneRow(QStringLiteral("UPDATE ") + table +
+    return updateOneRow(db,
+                        QStringLiteral("UPDATE ") + table +
                             QStringLiteral(" SET blnEnable = ? WHERE lngID = ?"),
                         {enabled, id}, procName);
 }
 
-bool gSetClassEntryReduced(int classNo, qint64 id, bool reduced) {
+bool gSetClassEntryReduced(Database& db, int classNo, qint64 id, bool reduced) {
     const QString procName = QStringLiteral("gSetClassEntryReduced");
     QString table;
     if (!classTable(classNo, procName, table))
         return false;
-    return updateOneRow(QStringLiteral("UPDATE ") + table +
+    return updateOneRow(db,
+                        QStringLiteral("UPDATE ") + table +
                             QStringLiteral(" SET blnReduced = ? WHERE lngID = ?"),
                         {reduced, id}, procName);
 }
 
-bool gGetClassDefaultChoices(int classNo, QStringList& choices) {
+bool gGetClassDefaultChoices(Database& db, int classNo, QStringList& choices) {
     QList<ClassEntry> entries;
-    if (!gGetClassEntries(classNo, entries))
+    if (!gGetClassEntries(db, classNo, entries))
         return false;
     choices = QStringList{QString()};
     for (const ClassEntry& e : std::as_const(entries))
@@ -232,12 +235,12 @@ bool gSetClassDefault(int classNo, const QString& text) {
     return gSetSystemStrField(gClassDefaultSettingNo(classNo), text);
 }
 
-bool gGetItemEntries(int kind, QList<ItemEntry>& entries) {
+bool gGetItemEntries(Database& db, int kind, QList<ItemEntry>& entries) {
     const QString procName = QStringLiteral("gGetItemEntries");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral("SELECT rowid AS lngRowID, strItem, lngSort FROM ") +
                               table + QStringLiteral(" ORDER BY rowid"),
                           {}, procName))
@@ -254,12 +257,12 @@ bool gGetItemEntries(int kind, QList<ItemEntry>& entries) {
     return true;
 }
 
-bool gAddItemEntry(int kind, const QVariant& text, const QVariant& sort, ItemEntry& added) {
+bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant& sort,
+                   ItemEntry& added) {
     const QString procName = QStringLiteral("gAddItemEntry");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    Database& db = gdbData();
     if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
                            QStringLiteral(" (strItem, lngSort) VALUES (?, ?)"),
                        {text, sort}, procName))
@@ -270,24 +273,24 @@ bool gAddItemEntry(int kind, const QVariant& text, const QVariant& sort, ItemEnt
     return true;
 }
 
-bool gSetItemText(int kind, qint64 rowId, const QVariant& text) {
+bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text) {
     const QString procName = QStringLiteral("gSetItemText");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    return updateOneRow(QStringLiteral("UPDATE ") + table +
-                            QStringLiteral(" SET strItem = ? WHERE rowid = ?"),
-                        {text, rowId}, procName);
+    return updateOneRow(
+        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET strItem = ? WHERE rowid = ?"),
+        {text, rowId}, procName);
 }
 
-bool gSetItemSort(int kind, qint64 rowId, const QVariant& sort) {
+bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort) {
     const QString procName = QStringLiteral("gSetItemSort");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    return updateOneRow(QStringLiteral("UPDATE ") + table +
-                            QStringLiteral(" SET lngSort = ? WHERE rowid = ?"),
-                        {sort, rowId}, procName);
+    return updateOneRow(
+        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET lngSort = ? WHERE rowid = ?"),
+        {sort, rowId}, procName);
 }
 
 bool gChkSortText(const QString& text, int max, QVariant& value) {
@@ -300,4 +303,14 @@ bool gChkSortText(const QString& text, int max, QVariant& value) {
         return false;
     value = trimmed.toLongLong();
     return true;
+}
+
+bool gGetLedgerListEntries(int column, int kind, QStringList& entries) {
+    return gGetLedgerListEntries(gdbData(), column, kind, entries);
+}
+bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid) {
+    return gChkLedgerListText(gdbData(), column, kind, text, valid);
+}
+bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added) {
+    return gAddClassEntry(gdbData(), classNo, text, added);
 }

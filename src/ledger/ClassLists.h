@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <optional>
 
+class Database;
+
 // Choice lists of the ledgers: three class lists shared by both ledgers (T_DATA_CLASS1..3, read
 // through the views Q_DATA_CLASS1..3), one item list per ledger (T_DATA1_ITEM, T_DATA2_ITEM),
 // the class defaults (text settings 13, 14, 15) and the lists and checks of the ledger's
@@ -27,12 +29,12 @@ QStringList gSortChoices(int max);
 // number; columns 4, 5, 6 an empty entry, then the enabled entries of class 1, 2, 3 by order
 // number and entry order. When the item or class list has no rows, entries is empty (the
 // ledger then shows message 34 with "アイテムが"). Another column: false.
-bool gGetLedgerListEntries(int column, int kind, QStringList& entries);
+bool gGetLedgerListEntries(Database& db, int column, int kind, QStringList& entries);
 
 // The list check of the ledger's columns 2, 4, 5 and 6: an empty text passes; otherwise it must
 // equal one of the column's current entries exactly (a disabled class entry is refused). The
 // item column 3 and every other column have no list check and always pass.
-bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid);
+bool gChkLedgerListText(Database& db, int column, int kind, const QString& text, bool& valid);
 
 // ---- Class lists -------------------------------------------------------------------------------
 
@@ -47,7 +49,7 @@ struct ClassEntry {
 
 // Every entry of class classNo (disabled ones included) in the order of Q_DATA_CLASS<n>: by
 // order number, then by entry order.
-bool gGetClassEntries(int classNo, QList<ClassEntry>& entries);
+bool gGetClassEntries(Database& db, int classNo, QList<ClassEntry>& entries);
 
 // The text an entry would be added with: half-width spaces trimmed from both ends. Returns
 // false (blank, nothing may be added) when the trimmed text is empty or holds nothing but
@@ -56,18 +58,18 @@ bool gChkClassText(const QString& typed, QString& trimmed);
 
 // Adds an entry: the text exactly as given, order number 1, enabled. A blank text (see
 // gChkClassText) is refused as a failure. added receives the stored entry with its key.
-bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added);
+bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& added);
 
 // Entries keep their text and are never deleted; only their order number (1-99) and enabled
 // state change.
-bool gSetClassEntrySort(int classNo, qint64 id, qint32 sort);
-bool gSetClassEntryEnabled(int classNo, qint64 id, bool enabled);
+bool gSetClassEntrySort(Database& db, int classNo, qint64 id, qint32 sort);
+bool gSetClassEntryEnabled(Database& db, int classNo, qint64 id, bool enabled);
 // The reduced-rate mark ("軽減税率 (8%)") of an entry.
-bool gSetClassEntryReduced(int classNo, qint64 id, bool reduced);
+bool gSetClassEntryReduced(Database& db, int classNo, qint64 id, bool reduced);
 
 // The choices of the class window's default box: an empty entry, then the text of every entry
 // (disabled ones included) in list order.
-bool gGetClassDefaultChoices(int classNo, QStringList& choices);
+bool gGetClassDefaultChoices(Database& db, int classNo, QStringList& choices);
 
 // The default text of class classNo (text setting 12 + classNo; "" = no default), which new
 // ledger lines receive in empty class cells.
@@ -86,14 +88,21 @@ struct ItemEntry {
 };
 
 // Every item row of ledger kind, in entry order.
-bool gGetItemEntries(int kind, QList<ItemEntry>& entries);
+bool gGetItemEntries(Database& db, int kind, QList<ItemEntry>& entries);
 // Inserts a row with the given text and order number (either may be null) and returns it with
 // its row key.
-bool gAddItemEntry(int kind, const QVariant& text, const QVariant& sort, ItemEntry& added);
+bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant& sort,
+                   ItemEntry& added);
 // Changes one column of a row; a missing row is a failure.
-bool gSetItemText(int kind, qint64 rowId, const QVariant& text);
-bool gSetItemSort(int kind, qint64 rowId, const QVariant& sort);
+bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text);
+bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort);
 
 // The order-number check of the list windows: the text, trimmed of half-width spaces, must be
 // empty (value null) or one of "1" to max (value the number). Anything else: false.
 bool gChkSortText(const QString& text, int max, QVariant& value);
+
+// The same routines on gdbData(), for the callers that do not pass their database yet (the line
+// rules and the report code).
+bool gGetLedgerListEntries(int column, int kind, QStringList& entries);
+bool gChkLedgerListText(int column, int kind, const QString& text, bool& valid);
+bool gAddClassEntry(int classNo, const QString& text, ClassEntry& added);

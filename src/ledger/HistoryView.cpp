@@ -107,7 +107,7 @@ const QStringList& gHistoryHeaders() {
     return headers;
 }
 
-bool HistoryWords::load() {
+bool HistoryWords::load(Database& db) {
     const QString proc = QStringLiteral("HistoryWords_load");
     for (int kind = 1; kind <= 2; ++kind) {
         Ledger& w = m_ledgers[kind - 1];
@@ -127,7 +127,7 @@ bool HistoryWords::load() {
         for (int number : gColumnCaptionNumbers()) {
             QString def;
             QString caption;
-            if (!gGetColumnCaption(number, kind, def, caption)) {
+            if (!gGetColumnCaption(db, number, kind, def, caption)) {
                 gProcError(proc);
                 return false;
             }
@@ -136,7 +136,7 @@ bool HistoryWords::load() {
                 w.titles.insert(column, caption);
         }
     }
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID, strSupplierShortName FROM T_MASTER"),
                           {}, proc))
         return false;

@@ -27,7 +27,7 @@ constexpr int Count = 10;
 // suppliers' names, read once.
 class HistoryWords {
 public:
-    bool load();
+    bool load(Database& db);
     // One cell of a change in words: ledger columns named by the ledger's captions and shown as
     // the grid shows them (dates in full), master columns by their names.
     QString cell(const HistoryChange& change, int column) const;

@@ -16,7 +16,8 @@ constexpr std::size_t kMaxCachedLines = 16384;
 
 } // namespace
 
-LedgerModel::LedgerModel(int kind, QObject* parent) : QAbstractTableModel(parent), m_store(kind) {}
+LedgerModel::LedgerModel(int kind, Database& db, QObject* parent)
+    : QAbstractTableModel(parent), m_store(kind, db) {}
 
 bool LedgerModel::load(qint32 masterID, LedgerView view) {
     std::vector<qint64> ids;

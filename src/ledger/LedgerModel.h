@@ -20,7 +20,7 @@ class LedgerModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit LedgerModel(int kind, QObject* parent = nullptr);
+    LedgerModel(int kind, Database& db, QObject* parent = nullptr);
 
     int kind() const { return m_store.kind(); }
     LedgerStore& store() { return m_store; }

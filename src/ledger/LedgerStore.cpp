@@ -115,8 +115,6 @@ bool ledgerViewFromName(const QString& name, LedgerView& view) {
     return false;
 }
 
-LedgerStore::LedgerStore(int kind) : LedgerStore(kind, gdbData()) {}
-
 LedgerStore::LedgerStore(int kind, Database& db) : m_kind(kind), m_db(db) {}
 
 QString LedgerStore::table() const {

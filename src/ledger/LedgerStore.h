@@ -24,7 +24,6 @@ bool ledgerViewFromName(const QString& name, LedgerView& view);
 class LedgerStore {
 public:
     // kind 1: T_DATA1 (purchase), 2: T_DATA2 (sales). Another kind makes every call fail.
-    explicit LedgerStore(int kind);
     LedgerStore(int kind, Database& db);
 
     int kind() const { return m_kind; }

@@ -10,12 +10,12 @@ bool sameValue(const QVariant& a, const QVariant& b) {
 
 } // namespace
 
-ClassListModel::ClassListModel(int classNo, QObject* parent)
-    : QAbstractTableModel(parent), m_classNo(classNo) {}
+ClassListModel::ClassListModel(int classNo, Database& db, QObject* parent)
+    : QAbstractTableModel(parent), m_classNo(classNo), m_db(db) {}
 
 bool ClassListModel::load() {
     QList<ClassEntry> entries;
-    if (!gGetClassEntries(m_classNo, entries))
+    if (!gGetClassEntries(m_db, m_classNo, entries))
         return false;
     beginResetModel();
     m_entries = entries;
@@ -28,7 +28,7 @@ bool ClassListModel::setSort(int row, qint32 sort) {
         return false;
     if (m_entries.at(row).sort == sort)
         return true;
-    if (!gSetClassEntrySort(m_classNo, m_entries.at(row).id, sort))
+    if (!gSetClassEntrySort(m_db, m_classNo, m_entries.at(row).id, sort))
         return false;
     m_entries[row].sort = sort;
     emit dataChanged(index(row, 2), index(row, 2));
@@ -40,7 +40,7 @@ bool ClassListModel::setEnabled(int row, bool enabled) {
         return false;
     if (m_entries.at(row).enabled == enabled)
         return true;
-    if (!gSetClassEntryEnabled(m_classNo, m_entries.at(row).id, enabled))
+    if (!gSetClassEntryEnabled(m_db, m_classNo, m_entries.at(row).id, enabled))
         return false;
     m_entries[row].enabled = enabled;
     emit dataChanged(index(row, 3), index(row, 3));
@@ -52,7 +52,7 @@ bool ClassListModel::setReduced(int row, bool reduced) {
         return false;
     if (m_entries.at(row).reduced == reduced)
         return true;
-    if (!gSetClassEntryReduced(m_classNo, m_entries.at(row).id, reduced))
+    if (!gSetClassEntryReduced(m_db, m_classNo, m_entries.at(row).id, reduced))
         return false;
     m_entries[row].reduced = reduced;
     emit dataChanged(index(row, 4), index(row, 4));
@@ -61,7 +61,7 @@ bool ClassListModel::setReduced(int row, bool reduced) {
 
 bool ClassListModel::addEntry(const QString& text) {
     ClassEntry added;
-    if (!gAddClassEntry(m_classNo, text, added))
+    if (!gAddClassEntry(m_db, m_classNo, text, added))
         return false;
     const int row = static_cast<int>(m_entries.size());
     beginInsertRows({}, row, row);
@@ -130,12 +130,12 @@ Qt::ItemFlags ClassListModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-ItemListModel::ItemListModel(int kind, QObject* parent)
-    : QAbstractTableModel(parent), m_kind(kind) {}
+ItemListModel::ItemListModel(int kind, Database& db, QObject* parent)
+    : QAbstractTableModel(parent), m_kind(kind), m_db(db) {}
 
 bool ItemListModel::load() {
     QList<ItemEntry> entries;
-    if (!gGetItemEntries(m_kind, entries))
+    if (!gGetItemEntries(m_db, m_kind, entries))
         return false;
     beginResetModel();
     m_entries = entries;
@@ -211,7 +211,7 @@ bool ItemListModel::setData(const QModelIndex& index, const QVariant& value, int
         ItemEntry added;
         const QVariant text = index.column() == 0 ? stored : QVariant();
         const QVariant sort = index.column() == 1 ? stored : QVariant();
-        if (!gAddItemEntry(m_kind, text, sort, added)) {
+        if (!gAddItemEntry(m_db, m_kind, text, sort, added)) {
             m_failure = ListModelFailure::Database;
             return false;
         }
@@ -228,8 +228,8 @@ bool ItemListModel::setData(const QModelIndex& index, const QVariant& value, int
     const QVariant& current = index.column() == 0 ? e.text : e.sort;
     if (sameValue(current, stored))
         return true;
-    const bool ok = index.column() == 0 ? gSetItemText(m_kind, e.rowId, stored)
-                                        : gSetItemSort(m_kind, e.rowId, stored);
+    const bool ok = index.column() == 0 ? gSetItemText(m_db, m_kind, e.rowId, stored)
+                                        : gSetItemSort(m_db, m_kind, e.rowId, stored);
     if (!ok) {
         m_failure = ListModelFailure::Database;
         return false;

@@ -18,7 +18,7 @@ enum class ListModelFailure {
 class ClassListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ClassListModel(int classNo, QObject* parent = nullptr);
+    ClassListModel(int classNo, Database& db, QObject* parent = nullptr);
 
     bool load();
     int classNo() const { return m_classNo; }
@@ -39,6 +39,7 @@ public:
 
 private:
     int m_classNo;
+    Database& m_db;
     QList<ClassEntry> m_entries;
 };
 
@@ -49,7 +50,7 @@ private:
 class ItemListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ItemListModel(int kind, QObject* parent = nullptr);
+    ItemListModel(int kind, Database& db, QObject* parent = nullptr);
 
     bool load();
     int kind() const { return m_kind; }
@@ -68,6 +69,7 @@ public:
 
 private:
     int m_kind;
+    Database& m_db;
     QList<ItemEntry> m_entries;
     ListModelFailure m_failure = ListModelFailure::None;
 };

@@ -87,8 +87,9 @@ bool gLineFilterSql(const LineFilter& filter, QString& sql, QVariantList& params
     return true;
 }
 
-bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, int kind,
-                        Currency defaultRatio, DataTotals& totals, const LineFilter& filter) {
+bool gCalcDATAEachTotal(Database& db, qint32 masterID, const QDate& start, const QDate& end,
+                        int kind, Currency defaultRatio, DataTotals& totals,
+                        const LineFilter& filter) {
     const QString proc = QStringLiteral("gCalcDATAEachTotal");
     totals = DataTotals();
     if (kind != 1 && kind != 2) {
@@ -140,11 +141,11 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
         return false;
     sql += QStringLiteral(")) AS p");
 
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(sql, params, proc)) {
         // A sum beyond the 64-bit range is a property of the stored amounts, not a failure of
         // the program: the caller shows gSumOutOfRangeText (the engine's error stays logged).
-        if (gDbSumOutOfRange(gdbData())) {
+        if (gDbSumOutOfRange(db)) {
             totals.outOfRange = true;
             return true;
         }
@@ -153,7 +154,7 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
     if (rs.recordCount() != 1)
         return false;
     Currency opening;
-    if (!gGetStartCarry(masterID, kind, opening)) {
+    if (!gGetStartCarry(db, masterID, kind, opening)) {
         gProcError(proc, QStringLiteral("gGetStartCarry lngMasterID=") + QString::number(masterID));
         return false;
     }
@@ -190,6 +191,11 @@ bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, i
     return true;
 }
 
+bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, int kind,
+                        Currency defaultRatio, DataTotals& totals, const LineFilter& filter) {
+    return gCalcDATAEachTotal(gdbData(), masterID, start, end, kind, defaultRatio, totals, filter);
+}
+
 PeriodBoxes gReadPeriodBoxes(const QString& startText, const QString& endText) {
     PeriodBoxes p;
     auto read = [](const QString& text, const QDate& whenEmpty, QDate& date, QString& out) {
@@ -217,7 +223,7 @@ PeriodBoxes gReadPeriodBoxes(const QString& startText, const QString& endText) {
     return p;
 }
 
-bool gCalcEstimatedTax(Currency cost, const QDate& periodEnd, TaxEstimate& estimate) {
+bool gCalcEstimatedTax(Database& db, Currency cost, const QDate& periodEnd, TaxEstimate& estimate) {
     const QString proc = QStringLiteral("gCalcEstimatedTax");
     std::optional<Currency> stored;
     if (!gGetSystemCurFieldIfStored(kTaxRateSetting, stored)) {
@@ -230,7 +236,7 @@ bool gCalcEstimatedTax(Currency cost, const QDate& periodEnd, TaxEstimate& estim
         e.rate = *stored;
     } else {
         QList<TaxRate> rates;
-        if (!gGetTaxRates(rates)) {
+        if (!gGetTaxRates(db, rates)) {
             gProcError(proc);
             return false;
         }

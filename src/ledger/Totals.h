@@ -2,6 +2,8 @@
 
 #include "store/Currency.h"
 
+class Database;
+
 #include <QDate>
 #include <QString>
 #include <QVariantList>
@@ -81,6 +83,10 @@ struct DataTotals {
 // applies to every part, the carry included. One query; the opening balance comes from the
 // supplier record. Totals beyond the currency range are no failure: true with outOfRange set.
 // Failure: logged "gCalcDATAEachTotal", false (totals reset to empty).
+bool gCalcDATAEachTotal(Database& db, qint32 masterID, const QDate& start, const QDate& end,
+                        int kind, Currency defaultRatio, DataTotals& totals,
+                        const LineFilter& filter = LineFilter());
+// The same on gdbData(), for the report code, which does not pass its database yet.
 bool gCalcDATAEachTotal(qint32 masterID, const QDate& start, const QDate& end, int kind,
                         Currency defaultRatio, DataTotals& totals,
                         const LineFilter& filter = LineFilter());
@@ -115,7 +121,7 @@ struct TaxEstimate {
 // The consumption tax on `cost` at setting 32 (percent) when it is stored, else at the standard
 // rate of the table in force on periodEnd, cut to whole yen. Failure of the settings store or the
 // table: logged "gCalcEstimatedTax", false.
-bool gCalcEstimatedTax(Currency cost, const QDate& periodEnd, TaxEstimate& estimate);
+bool gCalcEstimatedTax(Database& db, Currency cost, const QDate& periodEnd, TaxEstimate& estimate);
 // The estimate's message box: title and text for the displayed cost figure and the tax.
 QString gEstimatedTaxTitle();
 QString gEstimatedTaxText(const QString& costCaption, Currency tax);

@@ -6,6 +6,7 @@
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
+#include "store/Database.h"
 #include "store/TaxRates.h"
 
 #include <QComboBox>
@@ -90,7 +91,7 @@ bool frmClass::load() {
     setWindowTitle(m_caption);
     gSetFormCaption(this, 0);
 
-    m_model = new ClassListModel(m_classNo, this);
+    m_model = new ClassListModel(m_classNo, gdbData(), this);
     if (!m_model->load())
         return false;
     // Only the tax class (setting 50) carries the reduced-rate mark.
@@ -104,7 +105,7 @@ bool frmClass::load() {
     if (!gGetClassDefault(m_classNo, defaultText))
         return false;
     QStringList choices;
-    if (!gGetClassDefaultChoices(m_classNo, choices))
+    if (!gGetClassDefaultChoices(gdbData(), m_classNo, choices))
         return false;
     // A stored default that is no entry (any more) is kept rather than lost on closing.
     if (!choices.contains(defaultText))
@@ -178,7 +179,7 @@ void frmClass::onAdd() {
 bool frmClass::rebuildDefaultChoices() {
     const QString current = cboDefaltInput->currentText();
     QStringList choices;
-    if (!gGetClassDefaultChoices(m_classNo, choices))
+    if (!gGetClassDefaultChoices(gdbData(), m_classNo, choices))
         return false;
     if (!choices.contains(current))
         choices << current;

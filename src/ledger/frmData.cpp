@@ -27,6 +27,7 @@
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
 #include "store/AmountLimits.h"
+#include "store/Database.h"
 #include "store/Formats.h"
 #include "store/History.h"
 #include "store/MsgCatalogue.h"
@@ -494,7 +495,7 @@ void frmData::buildHeaderButtons() {
 }
 
 void frmData::buildGrid() {
-    m_model = new LedgerModel(m_kind, this);
+    m_model = new LedgerModel(m_kind, gdbData(), this);
     DBGrid_Main = new LedgerGrid(m_central);
     named(DBGrid_Main, QStringLiteral("DBGrid_Main"));
     DBGrid_Main->setModel(m_model);
@@ -632,7 +633,7 @@ bool frmData::mSetCmdColCaption() {
     for (int number : gColumnCaptionNumbers()) {
         QString def;
         QString caption;
-        if (!gGetColumnCaption(number, m_kind, def, caption)) {
+        if (!gGetColumnCaption(gdbData(), number, m_kind, def, caption)) {
             gProcError(QStringLiteral("frmData_mSetCmdColCaption"),
                        QStringLiteral("lngCaptionNo=") + QString::number(number));
             return false;
@@ -730,7 +731,7 @@ bool frmData::mRefreshView() {
 bool frmData::mChangeSupplier() {
     const qint32 supplier = gGetSupplierFromItem(cboSupplierName->currentText());
     qint32 masterID = 0;
-    if (supplier == 0 || !gGetMasterIDBySupplier(supplier, masterID)) {
+    if (supplier == 0 || !gGetMasterIDBySupplier(gdbData(), supplier, masterID)) {
         gProcError(QStringLiteral("frmData_mChangeSupplier"),
                    QStringLiteral("supplier=") + cboSupplierName->currentText());
         return false;
@@ -742,7 +743,8 @@ bool frmData::mChangeSupplier() {
 bool frmData::mDspMasterInfo(qint32 masterID) {
     SupplierRecord record;
     Currency carry;
-    if (!gGetMasterData(masterID, record) || !gGetStartCarry(masterID, m_kind, carry)) {
+    if (!gGetMasterData(gdbData(), masterID, record) ||
+        !gGetStartCarry(gdbData(), masterID, m_kind, carry)) {
         gProcError(QStringLiteral("frmData_mDspMasterInfo"),
                    QStringLiteral("lngMasterID=") + QString::number(masterID));
         return false;
@@ -855,7 +857,7 @@ void frmData::showRule(const RuleResult& r) {
 
 bool frmData::mSetItem_cboEditGrid(int column) {
     QStringList entries;
-    if (!gGetLedgerListEntries(column, m_kind, entries)) {
+    if (!gGetLedgerListEntries(gdbData(), column, m_kind, entries)) {
         gProcError(QStringLiteral("frmData_mSetItem_cboEditGrid"),
                    QStringLiteral("column=") + QString::number(column));
         return false;
@@ -1310,7 +1312,7 @@ void frmData::cmdCalcSum_Click() {
     gSleep(300);
 
     DataTotals totals;
-    if (!gCalcDATAEachTotal(masterID, period.start, period.end, m_kind,
+    if (!gCalcDATAEachTotal(gdbData(), masterID, period.start, period.end, m_kind,
                             defaultRatio().value_or(Currency()), totals)) {
         mSetProcessingScreen(false);
         gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
@@ -1352,7 +1354,7 @@ void frmData::cmdEstimatedTax_Click() {
     if (!cost)
         return;
     TaxEstimate estimate;
-    if (!gCalcEstimatedTax(*cost, m_calcEnd, estimate)) {
+    if (!gCalcEstimatedTax(gdbData(), *cost, m_calcEnd, estimate)) {
         gProcFatalError(QStringLiteral("frmData_cmdEstimatedTax_Click"));
         return;
     }

@@ -103,7 +103,7 @@ bool frmDataCaption::load() {
     for (int i = 0; i < numbers.size(); ++i) {
         QString defaultText;
         QString caption;
-        if (!gGetColumnCaption(numbers.at(i), m_kind, defaultText, caption)) {
+        if (!gGetColumnCaption(gdbData(), numbers.at(i), m_kind, defaultText, caption)) {
             gProcError(QStringLiteral("frmDataCaption_Form_Load"),
                        QStringLiteral("lngCaptionNo=") + QString::number(numbers.at(i)));
             return false;
@@ -116,11 +116,12 @@ bool frmDataCaption::load() {
 
 bool frmDataCaption::save() {
     const QList<int>& numbers = gColumnCaptionNumbers();
-    Transaction tx(gdbData());
+    Database& db = gdbData();
+    Transaction tx(db);
     if (!tx.ok())
         return false;
     for (int i = 0; i < numbers.size(); ++i) {
-        if (!gSetColumnCaption(numbers.at(i), m_kind, m_labels.at(i)->text(),
+        if (!gSetColumnCaption(db, numbers.at(i), m_kind, m_labels.at(i)->text(),
                                m_boxes.at(i)->text()))
             return false;
     }

@@ -8,6 +8,7 @@
 #include "base/WindowDisplay.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/frmData.h"
+#include "store/Database.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -101,7 +102,7 @@ void frmDataCheck0::cmdCheckTo0_Click() {
                             MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
         MsgResult::Yes)
         return;
-    LedgerStore store(glngDataKind);
+    LedgerStore store(glngDataKind, gdbData());
     // A failure is in the error log already; the marks stay as they were.
     qint64 group = 0;
     if (!store.resetChecks(masterID, &group))

@@ -7,6 +7,7 @@
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
+#include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
 
@@ -53,12 +54,13 @@ bool frmDataItem::load() {
     QString word;
     QString defaultText;
     QString itemCaption;
-    if (!gGetDataCaption(m_kind, word) || !gGetColumnCaption(1, m_kind, defaultText, itemCaption))
+    if (!gGetDataCaption(m_kind, word) ||
+        !gGetColumnCaption(gdbData(), 1, m_kind, defaultText, itemCaption))
         return false;
     setWindowTitle(word + QStringLiteral("帳　") + itemCaption + QStringLiteral("リスト"));
     gSetFormCaption(this, 0);
 
-    m_model = new ItemListModel(m_kind, this);
+    m_model = new ItemListModel(m_kind, gdbData(), this);
     if (!m_model->load())
         return false;
     setListModel(m_model);

@@ -130,13 +130,13 @@ frmHistory::frmHistory() {
 
 bool frmHistory::mSetSuppliers() {
     QStringList items;
-    if (!gGetSupplierShortNameItems(items, false))
+    if (!gGetSupplierShortNameItems(gdbData(), items, false))
         return false;
     cboHistorySupplier->clear();
     cboHistorySupplier->addItem(QStringLiteral("（すべての仕入先）"), qint64(0));
     for (const QString& item : items) {
         qint32 masterID = 0;
-        if (!gGetMasterIDBySupplier(gGetSupplierFromItem(item), masterID))
+        if (!gGetMasterIDBySupplier(gdbData(), gGetSupplierFromItem(item), masterID))
             return false;
         cboHistorySupplier->addItem(item, qint64(masterID));
     }
@@ -176,7 +176,7 @@ bool frmHistory::mLoad() {
         (box == txtHistoryFrom ? filter.from : filter.to) = d;
     }
     std::vector<HistoryChange> changes;
-    if (!m_words.load() || !gReadHistoryChanges(gdbData(), filter, changes)) {
+    if (!m_words.load(gdbData()) || !gReadHistoryChanges(gdbData(), filter, changes)) {
         gProcError(QStringLiteral("frmHistory_mLoad"));
         return false;
     }

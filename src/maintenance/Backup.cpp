@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
+#include "base/SystemFiles.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Migration.h"
@@ -33,24 +34,28 @@ bool reportFs(const QString& proc, const std::error_code& ec, const QString& tex
 }
 
 std::filesystem::path fsPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return gFsPath(path);
 }
 
 // Closes the data file and compacts it, as at shutdown. A failed compaction is logged and the
 // file is used as it is.
-void closeDataFile() {
+void closeDataFile(Database& db) {
     svc().process().processEvents();
-    DbCloseAndCompact(svc().paths().db);
+    DbCloseAndCompact(db, svc().paths().db);
     svc().process().processEvents();
 }
 
 // Whatever happened, the rest of the program needs the data file open.
 class ReopenDataFile {
 public:
+    explicit ReopenDataFile(Database& db) : m_db(db) {}
     ~ReopenDataFile() {
-        if (!gdbData().isOpen())
-            DbInit(svc().paths().db);
+        if (!m_db.isOpen())
+            DbInit(m_db, svc().paths().db);
     }
+
+private:
+    Database& m_db;
 };
 
 // A network folder ("\\server\share", "//server/share") has no drive to check.
@@ -68,8 +73,8 @@ bool backupFileName(const QDateTime& started, QString& name) {
 }
 
 // Records the current time in T_SYSTEM row `row` of the data file (0 last backup, 1 last restore).
-bool recordSystemTime(int row) {
-    return gRecordSystemTime(gdbData(), row, svc().clock().now());
+bool recordSystemTime(Database& db, int row) {
+    return gRecordSystemTime(db, row, svc().clock().now());
 }
 
 // A backup file's copy cut off while it was written: "<backup name>.tvk.part", the name
@@ -97,7 +102,8 @@ bool gChkBackupSpace(const QString& folder) {
     return known && needed <= freeBytes;
 }
 
-bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, bool* cancelled) {
+bool gProcDataBackup(Database& db, const QString& folder, QString* written, QString* refusal,
+                     bool* cancelled) {
     const QString proc = QStringLiteral("gProcDataBackup");
     if (refusal)
         refusal->clear();
@@ -118,7 +124,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
         gReportDataFileDamaged(false);
         return refuseDamaged();
     }
-    const ReopenDataFile reopen;
+    const ReopenDataFile reopen(db);
     // Checked before anything is closed: a missing folder leaves the data file as it was.
     if (!gChkFolderExist(folder)) {
         gProcError(proc, QStringLiteral("バックアップ先がありません：") + folder);
@@ -137,7 +143,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
     QVariant previousTime;
     bool hadTime = false;
     {
-        ResultSet rs(gdbData());
+        ResultSet rs(db);
         if (rs.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = ?"),
                              {SettingNo::LastBackupTime}) &&
             rs.recordCount() == 1) {
@@ -145,29 +151,29 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
             hadTime = true;
         }
     }
-    if (!recordSystemTime(SettingNo::LastBackupTime)) {
+    if (!recordSystemTime(db, SettingNo::LastBackupTime)) {
         gProcError(proc);
         return false;
     }
     struct KeepPreviousTime {
+        Database& db;
         QVariant time;
         bool had;
         bool done = false;
         ~KeepPreviousTime() {
             if (done || gDataFileReadOnly())
                 return;
-            if (!gdbData().isOpen())
-                DbInit(svc().paths().db);
+            if (!db.isOpen())
+                DbInit(db, svc().paths().db);
             if (had)
-                gdbData().executeSQL(
-                    QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
-                    {time, SettingNo::LastBackupTime});
+                db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
+                              {time, SettingNo::LastBackupTime});
             else
-                gdbData().executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = ?"),
-                                     {SettingNo::LastBackupTime});
+                db.executeSQL(QStringLiteral("DELETE FROM T_SYSTEM WHERE lngID = ?"),
+                              {SettingNo::LastBackupTime});
         }
-    } keepPrevious{previousTime, hadTime};
-    closeDataFile();
+    } keepPrevious{db, previousTime, hadTime};
+    closeDataFile(db);
     // The notice names the folder as well, and can still be cancelled: nothing is written then.
     if (gDispMsg(55, QDir::toNativeSeparators(gAddBackSlash(folder) + unique)) ==
         MsgResult::Cancel) {
@@ -187,7 +193,7 @@ bool gProcDataBackup(const QString& folder, QString* written, QString* refusal, 
     if (!gCopyDataFile(svc().paths().db, target, proc))
         return false;
     gProcTune(100);
-    if (!DbInit(svc().paths().db) || !recordSystemTime(SettingNo::LastBackupTime)) {
+    if (!DbInit(db, svc().paths().db) || !recordSystemTime(db, SettingNo::LastBackupTime)) {
         gProcError(proc);
         return false;
     }
@@ -209,7 +215,7 @@ QDateTime gBackupTimeOf(const QString& file) {
     return QFileInfo(file).lastModified();
 }
 
-bool gProcDataRestore(const QString& file, QString* refusal) {
+bool gProcDataRestore(Database& db, const QString& file, QString* refusal) {
     const QString proc = QStringLiteral("gProcDataRestore");
     if (refusal)
         refusal->clear();
@@ -229,7 +235,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
 
-    const ReopenDataFile reopen;
+    const ReopenDataFile reopen(db);
     const QString incoming = svc().paths().db + QStringLiteral(".restoring");
     const QString before = svc().paths().db + kBeforeRestoreSuffix;
 
@@ -245,7 +251,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
 
-    closeDataFile();
+    closeDataFile(db);
 
     // The file is replaced only while no other program has it open; the replaced file stays as
     // "db1.before-restore": a second name for the same file where the volume allows it, a copy
@@ -273,7 +279,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
     }
     gClearDataFileDamage();
     svc().process().processEvents();
-    if (!DbInit(svc().paths().db)) {
+    if (!DbInit(db, svc().paths().db)) {
         // The checked copy would not open after all: the previous data comes back.
         std::error_code ec;
         std::filesystem::rename(fsPath(before), fsPath(svc().paths().db), ec);
@@ -281,7 +287,7 @@ bool gProcDataRestore(const QString& file, QString* refusal) {
         return false;
     }
     svc().process().processEvents();
-    if (!recordSystemTime(SettingNo::LastRestoreTime)) {
+    if (!recordSystemTime(db, SettingNo::LastRestoreTime)) {
         gProcError(proc);
         return false;
     }
@@ -351,8 +357,7 @@ bool gWriteAutoBackup(const QString& dataFile, int keep, QString* written) {
     // leave the log's files beside the copy whenever the copy is read.
     {
         Database copy;
-        if (!copy.open(checking, proc) ||
-            !copy.executeScript(QStringLiteral("PRAGMA journal_mode=DELETE"), proc) ||
+        if (!copy.open(checking, proc) || !gUseRollbackJournal(copy, proc) ||
             !gRecordSystemTime(copy, SettingNo::LastBackupTime, now, proc)) {
             copy.close();
             removeChecking();

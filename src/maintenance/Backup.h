@@ -3,6 +3,8 @@
 #include "store/DataFile.h"
 #include "store/SettingsRegistry.h"
 
+class Database;
+
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -30,6 +32,9 @@ void gSetFreeSpaceLookup(FreeSpaceLookup lookup);
 // user is asked to choose another folder).
 bool gChkBackupSpace(const QString& folder);
 
+// db is the program's connection to the data file (svc().paths().db): backup and restore close
+// it, copy or replace the file, and open it again through DbInit.
+
 // Writes a backup file into the folder; the path written is returned in `written`. Shows
 // message 55 with the file's full path before copying; it can be cancelled: false with
 // *cancelled set, nothing written. The copy carries the time it was made (T_SYSTEM row 0). A
@@ -37,8 +42,8 @@ bool gChkBackupSpace(const QString& folder);
 // refused: false, with the reason in `refusal`, nothing written. Other failures are logged under
 // "gProcDataBackup" (with the system's cause, a full disk included) and leave no partial copy;
 // the previous backup time is kept then.
-bool gProcDataBackup(const QString& folder, QString* written = nullptr, QString* refusal = nullptr,
-                     bool* cancelled = nullptr);
+bool gProcDataBackup(Database& db, const QString& folder, QString* written = nullptr,
+                     QString* refusal = nullptr, bool* cancelled = nullptr);
 // The time a backup file was made: its T_SYSTEM row 0, else the file's modification time.
 QDateTime gBackupTimeOf(const QString& file);
 
@@ -47,8 +52,8 @@ QDateTime gBackupTimeOf(const QString& file);
 // anything changes: false, with the reason in `refusal` and nothing
 // logged. Other failures are logged under "gProcDataRestore" and leave `refusal` empty; the data
 // file is then the previous one whenever it could be kept. Either way the data file is open
-// afterwards unless it could not be opened at all (gdbData().isOpen() tells).
-bool gProcDataRestore(const QString& file, QString* refusal = nullptr);
+// afterwards unless it could not be opened at all (db.isOpen() tells).
+bool gProcDataRestore(Database& db, const QString& file, QString* refusal = nullptr);
 
 // --- automatic backups ----------------------------------------------------------------------
 //

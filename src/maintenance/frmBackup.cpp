@@ -145,7 +145,7 @@ void frmBackup::cmdBackup_Click() {
     }
     QString refusal;
     bool cancelled = false;
-    if (gProcDataBackup(folder, nullptr, &refusal, &cancelled))
+    if (gProcDataBackup(gdbData(), folder, nullptr, &refusal, &cancelled))
         gDispMsg(6, QStringLiteral("バックアップを"));
     else if (cancelled)
         ; // nothing was written, nothing to say
@@ -239,7 +239,7 @@ void frmBackup::mRestoreFrom(const QString& file) {
         MsgResult::Yes)
         return;
     QString refusal;
-    if (gProcDataRestore(file, &refusal)) {
+    if (gProcDataRestore(gdbData(), file, &refusal)) {
         gDispMsg(6, QStringLiteral("復元を"));
     } else if (!refusal.isEmpty()) {
         svc().prompt().show(refusal, QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);

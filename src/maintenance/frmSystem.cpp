@@ -7,6 +7,7 @@
 #include "base/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
 #include "store/DataFile.h"
+#include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
 #include "store/SettingsRegistry.h"
@@ -291,7 +292,7 @@ bool frmSystem::mSetup() {
 
 bool frmSystem::mLoadTaxRates() {
     QList<TaxRate> rates;
-    if (!gGetTaxRates(rates))
+    if (!gGetTaxRates(gdbData(), rates))
         return false;
     grdTaxRate->setRowCount(static_cast<int>(rates.size()));
     for (int i = 0; i < rates.size(); ++i) {
@@ -331,7 +332,7 @@ void frmSystem::cmdAddTaxRate_Click() {
     row.standard = *standard;
     row.reduced = *reduced;
     QList<TaxRate> rates;
-    if (!gGetTaxRates(rates)) {
+    if (!gGetTaxRates(gdbData(), rates)) {
         gProcFatalError(QStringLiteral("frmSystem_cmdAddTaxRate_Click"));
         return;
     }
@@ -341,7 +342,7 @@ void frmSystem::cmdAddTaxRate_Click() {
                refusal == TaxRateRefusal::RateOutOfRange ? txtRateStandard : txtRateFrom);
         return;
     }
-    if (!gAddTaxRate(row) || !mLoadTaxRates()) {
+    if (!gAddTaxRate(gdbData(), row) || !mLoadTaxRates()) {
         gProcFatalError(QStringLiteral("frmSystem_cmdAddTaxRate_Click"));
         return;
     }

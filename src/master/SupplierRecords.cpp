@@ -30,10 +30,10 @@ const QString kInsertSql = QStringLiteral(
 
 // The highest value of a column + 1 when that is 1-999; otherwise the lowest value of 1-999 that
 // none of the queries returns; 0 when all are taken.
-bool nextNumber(const QString& maxSql, const QString& usedSql, const QString& procName,
-                qint32& result) {
+bool nextNumber(Database& db, const QString& maxSql, const QString& usedSql,
+                const QString& procName, qint32& result) {
     result = 0;
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(maxSql, {}, procName))
         return false;
     const qint64 highest = rs.recordCount() > 0 ? rs.lng(0) : 0;
@@ -41,7 +41,7 @@ bool nextNumber(const QString& maxSql, const QString& usedSql, const QString& pr
         result = static_cast<qint32>(highest + 1);
         return true;
     }
-    ResultSet used(gdbData());
+    ResultSet used(db);
     if (!used.openRecordSet(usedSql, {kMaxSupplierNumber}, procName))
         return false;
     std::set<qint64> taken;
@@ -168,9 +168,9 @@ QVariantList insertParams(const SupplierRecord& r, const QDateTime& now) {
 
 // ---- Numbering -------------------------------------------------------------------------------
 
-bool gGetNewLngMasterID(qint32& masterID) {
+bool gGetNewLngMasterID(Database& db, qint32& masterID) {
     // An ID still used by ledger lines of a vanished supplier is never handed out again.
-    return nextNumber(QStringLiteral(" SELECT MAX(lngMasterID) AS lngMax FROM T_MASTER"),
+    return nextNumber(db, QStringLiteral(" SELECT MAX(lngMasterID) AS lngMax FROM T_MASTER"),
                       QStringLiteral(" SELECT lngMasterID FROM"
                                      " (SELECT lngMasterID FROM T_MASTER"
                                      " UNION SELECT lngMasterID FROM T_DATA1"
@@ -179,8 +179,8 @@ bool gGetNewLngMasterID(qint32& masterID) {
                       QStringLiteral("gGetNewLngMasterID"), masterID);
 }
 
-bool gGetNewLngSupplier(qint32& supplier) {
-    return nextNumber(QStringLiteral(" SELECT MAX(lngSupplier) AS lngMax FROM T_MASTER"),
+bool gGetNewLngSupplier(Database& db, qint32& supplier) {
+    return nextNumber(db, QStringLiteral(" SELECT MAX(lngSupplier) AS lngMax FROM T_MASTER"),
                       QStringLiteral(" SELECT lngSupplier FROM T_MASTER"
                                      " WHERE lngSupplier BETWEEN 1 AND ?"),
                       QStringLiteral("gGetNewLngSupplier"), supplier);
@@ -188,8 +188,8 @@ bool gGetNewLngSupplier(qint32& supplier) {
 
 // ---- Lookups ---------------------------------------------------------------------------------
 
-bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate) {
-    ResultSet rs(gdbData());
+bool gChkDuplicateSupplier(Database& db, qint32 masterID, qint32 supplier, bool& duplicate) {
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral(" SELECT lngSupplier FROM T_MASTER"
                                          " WHERE lngSupplier=? AND lngMasterID<>?"),
                           {supplier, masterID}, QStringLiteral("gChkDuplicateSupplier")))
@@ -198,8 +198,8 @@ bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate) {
     return true;
 }
 
-bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID) {
-    ResultSet rs(gdbData());
+bool gGetMasterIDBySupplier(Database& db, qint32 supplier, qint32& masterID) {
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral(" SELECT lngMasterID FROM T_MASTER WHERE lngSupplier=?"),
                           {supplier}, QStringLiteral("gGetMasterIDBySupplier")))
         return false;
@@ -209,11 +209,11 @@ bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID) {
     return true;
 }
 
-bool gGetSupplierCount(qint32& count, bool validOnly) {
+bool gGetSupplierCount(Database& db, qint32& count, bool validOnly) {
     QString sql = QStringLiteral(" SELECT lngMasterID FROM T_MASTER");
     if (validOnly)
         sql += QStringLiteral(" WHERE blnValid<>0");
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(sql, {}, QStringLiteral("gGetSupplierCount")))
         return false;
     count = rs.recordCount();
@@ -242,9 +242,9 @@ bool gGetSQLSupplierShortNameSort(QString& clause) {
     }
 }
 
-bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
+bool gGetMasterData(Database& db, qint32 masterID, SupplierRecord& record) {
     const QString proc = QStringLiteral("gGetMasterData");
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(
             QStringLiteral(
                 " SELECT lngSupplier ,blnValid ,curRegularSupplyRatio ,curRegularSaleRatio"
@@ -308,19 +308,19 @@ bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
     return true;
 }
 
-bool gGetStartCarry(qint32 masterID, int side, Currency& carry) {
+bool gGetStartCarry(Database& db, qint32 masterID, int side, Currency& carry) {
     if (side != 1 && side != 2) {
         gProcError(QStringLiteral("gGetStartCarry"), QStringLiteral("unknown side %1").arg(side));
         return false;
     }
     SupplierRecord r;
-    if (!gGetMasterData(masterID, r))
+    if (!gGetMasterData(db, masterID, r))
         return false;
     carry = side == 1 ? r.curStartSupplyCarry : r.curStartSaleCarry;
     return true;
 }
 
-bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel) {
+bool gGetMasterSideLabels(Database& db, int kind, QString& ratioLabel, QString& carryLabel) {
     const QString proc = QStringLiteral("gGetMasterSideLabels");
     if (kind != 1 && kind != 2) {
         gProcError(proc, QStringLiteral("unknown ledger kind %1").arg(kind));
@@ -329,7 +329,7 @@ bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel) {
     QString word;
     if (!gGetDataCaption(kind, word))
         return false;
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral(" SELECT strDefault ,strCaption FROM T_DATA") +
                               QString::number(kind) +
                               QStringLiteral("_CAPTION WHERE lngCaptionNo=?"),
@@ -358,7 +358,7 @@ qint32 gGetSupplierFromItem(const QString& item) {
     return value;
 }
 
-bool gGetSupplierShortNameItems(QStringList& items, bool validOnly) {
+bool gGetSupplierShortNameItems(Database& db, QStringList& items, bool validOnly) {
     const QString proc = QStringLiteral("gSetSupplierShortNameToComboBoxItem");
     QString sql = QStringLiteral(" SELECT lngSupplier,strSuppLierShortName FROM T_MASTER");
     if (validOnly)
@@ -366,7 +366,7 @@ bool gGetSupplierShortNameItems(QStringList& items, bool validOnly) {
     QString order;
     if (!gGetSQLSupplierShortNameSort(order))
         return false;
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(sql + order, {}, proc))
         return false;
     QStringList result;
@@ -416,8 +416,8 @@ int gFindSupplierItem(const QStringList& items, const QHash<qint32, QStringList>
     return -1;
 }
 
-bool gGetSupplierReadings(QHash<qint32, QStringList>& readings) {
-    ResultSet rs(gdbData());
+bool gGetSupplierReadings(Database& db, QHash<qint32, QStringList>& readings) {
+    ResultSet rs(db);
     if (!rs.openRecordSet(
             QStringLiteral("SELECT lngSupplier, strKana, strSupplierName FROM T_MASTER"), {},
             QStringLiteral("gGetSupplierReadings")))
@@ -429,10 +429,10 @@ bool gGetSupplierReadings(QHash<qint32, QStringList>& readings) {
     return true;
 }
 
-bool gGetPhoneNoteItems(QStringList& items) {
+bool gGetPhoneNoteItems(Database& db, QStringList& items) {
     const QString home = QStringLiteral("自宅");
     const QString mobile = QStringLiteral("携帯電話");
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral(" SELECT strNote FROM"
                                          " (SELECT strPhone1Notes AS strNote FROM T_MASTER"
                                          " UNION SELECT strPhone2Notes FROM T_MASTER)"
@@ -570,25 +570,24 @@ bool gEntryToRecord(const SupplierEntry& e, SupplierRecord& record) {
 
 // ---- Storing ---------------------------------------------------------------------------------
 
-bool mDataInsert2(const SupplierRecord& record) {
+bool mDataInsert2(Database& db, const SupplierRecord& record) {
     const QDateTime now = svc().clock().now();
-    return gdbData().executeSQL(kInsertSql, insertParams(record, now),
-                                QStringLiteral("mDataInsert2"));
+    return db.executeSQL(kInsertSql, insertParams(record, now), QStringLiteral("mDataInsert2"));
 }
 
-bool mDataDel(qint32 masterID) {
-    return gdbData().executeSQL(QStringLiteral(" DELETE FROM T_MASTER WHERE lngMasterID=?"),
-                                {masterID}, QStringLiteral("mDataDel"));
+bool mDataDel(Database& db, qint32 masterID) {
+    return db.executeSQL(QStringLiteral(" DELETE FROM T_MASTER WHERE lngMasterID=?"), {masterID},
+                         QStringLiteral("mDataDel"));
 }
 
-bool mDataModify(const SupplierRecord& record) {
+bool mDataModify(Database& db, const SupplierRecord& record) {
     // Delete and insert again in one transaction, so a failing insert keeps the old row.
-    Transaction tx(gdbData());
+    Transaction tx(db);
     if (!tx.ok()) {
         gProcError(QStringLiteral("mDataModify"));
         return false;
     }
-    if (!mDataDel(record.lngMasterID) || !mDataInsert2(record))
+    if (!mDataDel(db, record.lngMasterID) || !mDataInsert2(db, record))
         return false;
     if (!tx.commit()) {
         gProcError(QStringLiteral("mDataModify"));
@@ -597,18 +596,39 @@ bool mDataModify(const SupplierRecord& record) {
     return true;
 }
 
-bool mSaveMasterData(qint32 mode, const SupplierRecord& record) {
+bool mSaveMasterData(Database& db, qint32 mode, const SupplierRecord& record) {
     if (mode != 0 && mode != 1) {
         gProcError(QStringLiteral("mSaveMasterData"), QStringLiteral("unknown mode %1").arg(mode));
         return false;
     }
     // One typed change of the history (a modification is its deletion and insertion).
-    HistoryScope history(gdbData(), HistoryOrigin::Typed);
-    if (!history.ok() || !(mode == 0 ? mDataInsert2(record) : mDataModify(record)))
+    HistoryScope history(db, HistoryOrigin::Typed);
+    if (!history.ok() || !(mode == 0 ? mDataInsert2(db, record) : mDataModify(db, record)))
         return false;
     if (!history.commit()) {
         gProcError(QStringLiteral("mSaveMasterData"));
         return false;
     }
     return true;
+}
+
+// ---- On the program's data file --------------------------------------------------------------
+
+bool gGetNewLngMasterID(qint32& masterID) {
+    return gGetNewLngMasterID(gdbData(), masterID);
+}
+bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate) {
+    return gChkDuplicateSupplier(gdbData(), masterID, supplier, duplicate);
+}
+bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID) {
+    return gGetMasterIDBySupplier(gdbData(), supplier, masterID);
+}
+bool gGetSupplierCount(qint32& count, bool validOnly) {
+    return gGetSupplierCount(gdbData(), count, validOnly);
+}
+bool gGetMasterData(qint32 masterID, SupplierRecord& record) {
+    return gGetMasterData(gdbData(), masterID, record);
+}
+bool mDataInsert2(const SupplierRecord& record) {
+    return mDataInsert2(gdbData(), record);
 }

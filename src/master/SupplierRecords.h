@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <optional>
 
+class Database;
+
 // Supplier records: rows of T_MASTER. Routines return true when no unexpected failure occurred
 // (unless another result is named) and report a failure once through gProcError with their own
 // name. Every value is bound, so any text is stored exactly as typed.
@@ -73,34 +75,34 @@ struct SupplierRecord {
 // The master ID for a new supplier: the highest one + 1 (1 when there is none). When that would
 // exceed 999, the lowest ID of 1-999 that no supplier and no ledger line uses. masterID is 0
 // when every ID is taken.
-bool gGetNewLngMasterID(qint32& masterID);
+bool gGetNewLngMasterID(Database& db, qint32& masterID);
 // The supplier number for a new supplier: the highest one + 1 (1 when there is none); when that
 // would exceed 999, the lowest free number of 1-999. supplier is 0 when every number is taken.
-bool gGetNewLngSupplier(qint32& supplier);
+bool gGetNewLngSupplier(Database& db, qint32& supplier);
 
 // ---- Lookups ---------------------------------------------------------------------------------
 
 // duplicate is true when a supplier other than masterID has the number.
-bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate);
+bool gChkDuplicateSupplier(Database& db, qint32 masterID, qint32 supplier, bool& duplicate);
 // True and masterID set when a supplier has the number; false when none has it (not an error)
 // or the query failed (reported).
-bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID);
+bool gGetMasterIDBySupplier(Database& db, qint32 supplier, qint32& masterID);
 // Number of suppliers (valid ones only when validOnly).
-bool gGetSupplierCount(qint32& count, bool validOnly);
+bool gGetSupplierCount(Database& db, qint32& count, bool validOnly);
 // The ORDER BY clause of supplier lists from setting 9: 0 " ORDER BY lngSupplier",
 // 1 " ORDER BY strKana,strSuppLierShortName"; any other value is a failure.
 bool gGetSQLSupplierShortNameSort(QString& clause);
 // Reads one supplier. The last-update time comes back without its seconds. Null columns read as
 // empty text, 0 or false. False when the read failed or no supplier has the ID (reported).
-bool gGetMasterData(qint32 masterID, SupplierRecord& record);
+bool gGetMasterData(Database& db, qint32 masterID, SupplierRecord& record);
 // Opening balance of a supplier: side 1 purchase (curStartSupplyCarry), 2 sales
 // (curStartSaleCarry). Another side or a failed read is a failure.
-bool gGetStartCarry(qint32 masterID, int side, Currency& carry);
+bool gGetStartCarry(Database& db, qint32 masterID, int side, Currency& carry);
 
 // The labels of one side in the master window: kind 1 purchase (setting 10 and column 8 of
 // T_DATA1_CAPTION), 2 sales (setting 11, T_DATA2_CAPTION): "規定" + word + column caption and
 // "開始" + word + "残高". A missing caption row gives an empty caption.
-bool gGetMasterSideLabels(int kind, QString& ratioLabel, QString& carryLabel);
+bool gGetMasterSideLabels(Database& db, int kind, QString& ratioLabel, QString& carryLabel);
 
 // ---- Lists -----------------------------------------------------------------------------------
 
@@ -114,17 +116,17 @@ QString gFormatSupplierItem(qint32 supplier, const QString& shortName);
 int gFindSupplierItem(const QStringList& items, const QHash<qint32, QStringList>& readings,
                       const QString& text);
 // The reading (strKana) and full name (strSupplierName) of all suppliers by supplier number.
-bool gGetSupplierReadings(QHash<qint32, QStringList>& readings);
+bool gGetSupplierReadings(Database& db, QHash<qint32, QStringList>& readings);
 // The supplier number of a list entry: the numeric value of its first three characters (leading
 // spaces ignored); 0 when they hold no number.
 qint32 gGetSupplierFromItem(const QString& item);
 // The entries of all suppliers (valid ones only when validOnly), in the order of setting 9.
 // The widget routine gSetSupplierShortNameToComboBoxItem (master/SupplierWidgets.h) fills a
 // combo box with them.
-bool gGetSupplierShortNameItems(QStringList& items, bool validOnly);
+bool gGetSupplierShortNameItems(Database& db, QStringList& items, bool validOnly);
 // The phone-note list: "自宅", "携帯電話", then every other distinct non-blank strPhone1Notes and
 // strPhone2Notes of all suppliers in ascending order. gSetComboItem fills the boxes with it.
-bool gGetPhoneNoteItems(QStringList& items);
+bool gGetPhoneNoteItems(Database& db, QStringList& items);
 
 // ---- Entry validation ------------------------------------------------------------------------
 
@@ -193,14 +195,24 @@ bool gEntryToRecord(const SupplierEntry& entry, SupplierRecord& record);
 // ---- Storing ---------------------------------------------------------------------------------
 
 // Inserts the record as a new row, last update = now (clock service).
-bool mDataInsert2(const SupplierRecord& record);
+bool mDataInsert2(Database& db, const SupplierRecord& record);
 // Deletes the supplier row of the master ID; ledger lines are not touched.
-bool mDataDel(qint32 masterID);
+bool mDataDel(Database& db, qint32 masterID);
 // Replaces the row of record.lngMasterID with the record (last update = now) in one
 // transaction: a failure leaves the old row as it was.
-bool mDataModify(const SupplierRecord& record);
+bool mDataModify(Database& db, const SupplierRecord& record);
 // By mode: 0 mDataInsert2, 1 mDataModify; any other mode is a failure.
-bool mSaveMasterData(qint32 mode, const SupplierRecord& record);
+bool mSaveMasterData(Database& db, qint32 mode, const SupplierRecord& record);
 
 // The button actions of the master window (gProcMasterData1) live with the window
 // (master/frmMaster.h); the widget list fillers in master/SupplierWidgets.h.
+
+// ---- On the program's data file --------------------------------------------------------------
+
+// The same routines on gdbData(), for the report code, which does not pass its database yet.
+bool gGetNewLngMasterID(qint32& masterID);
+bool gChkDuplicateSupplier(qint32 masterID, qint32 supplier, bool& duplicate);
+bool gGetMasterIDBySupplier(qint32 supplier, qint32& masterID);
+bool gGetSupplierCount(qint32& count, bool validOnly);
+bool gGetMasterData(qint32 masterID, SupplierRecord& record);
+bool mDataInsert2(const SupplierRecord& record);

@@ -1,12 +1,13 @@
 #include "master/SupplierWidgets.h"
 
 #include "master/SupplierRecords.h"
+#include "store/Database.h"
 
 #include <QComboBox>
 
 bool gSetSupplierShortNameToComboBoxItem(QComboBox* combo, bool validOnly) {
     QStringList items;
-    if (!gGetSupplierShortNameItems(items, validOnly))
+    if (!gGetSupplierShortNameItems(gdbData(), items, validOnly))
         return false;
     combo->clear();
     combo->addItems(items);
@@ -15,7 +16,7 @@ bool gSetSupplierShortNameToComboBoxItem(QComboBox* combo, bool validOnly) {
 
 bool gSetComboItem(QComboBox* phone1Notes, QComboBox* phone2Notes) {
     QStringList items;
-    if (!gGetPhoneNoteItems(items))
+    if (!gGetPhoneNoteItems(gdbData(), items))
         return false;
     for (QComboBox* combo : {phone1Notes, phone2Notes}) {
         // Refilling keeps what the user has typed into the box.

@@ -10,6 +10,7 @@
 #include "base/WindowDisplay.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmSelectMaster.h"
+#include "store/Database.h"
 #include "store/Formats.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
@@ -403,8 +404,8 @@ bool frmMaster::formLoad() {
     setWindowTitle(QStringLiteral("仕入先 　追加したデータの削除はできません。"));
     gSetFormCaption(this, 0);
     QString supplyRatio, supplyCarry, saleRatio, saleCarry;
-    if (!gGetMasterSideLabels(1, supplyRatio, supplyCarry) ||
-        !gGetMasterSideLabels(2, saleRatio, saleCarry))
+    if (!gGetMasterSideLabels(gdbData(), 1, supplyRatio, supplyCarry) ||
+        !gGetMasterSideLabels(gdbData(), 2, saleRatio, saleCarry))
         return false;
     lblSupplyRatio->setText(supplyRatio);
     lblStartSupplyCarry->setText(supplyCarry);
@@ -571,7 +572,7 @@ namespace {
 bool procAdd(frmMaster* f) {
     qint32 masterID = 0;
     qint32 supplier = 0;
-    if (!gGetNewLngMasterID(masterID) || !gGetNewLngSupplier(supplier))
+    if (!gGetNewLngMasterID(gdbData(), masterID) || !gGetNewLngSupplier(gdbData(), supplier))
         return false;
     if (masterID == 0 || supplier == 0) {
         // Numbers and IDs have three digits: the list is full.
@@ -600,7 +601,7 @@ bool procAdd(frmMaster* f) {
 
 bool procModify(frmMaster* f) {
     qint32 count = 0;
-    if (!gGetSupplierCount(count, false))
+    if (!gGetSupplierCount(gdbData(), count, false))
         return false;
     if (count == 0) {
         gDispMsg(34, QStringLiteral("仕入先データが"));
@@ -652,14 +653,14 @@ bool procConfirm(frmMaster* f) {
         return false;
     }
     bool duplicate = false;
-    if (!gChkDuplicateSupplier(record.lngMasterID, record.lngSupplier, duplicate))
+    if (!gChkDuplicateSupplier(gdbData(), record.lngMasterID, record.lngSupplier, duplicate))
         return false;
     if (duplicate) {
         gDispMsg(29, QStringLiteral("仕入先番号が"));
         f->cboLngSupplier->setFocus();
         return true;
     }
-    if (!mSaveMasterData(mode, record))
+    if (!mSaveMasterData(gdbData(), mode, record))
         return false;
     backToIdle(f);
     return true;
@@ -689,7 +690,8 @@ bool gProcMasterData1(frmMaster& window, int index) {
 bool gDspMasterData(frmMaster& f, qint32 supplier) {
     qint32 masterID = 0;
     SupplierRecord r;
-    if (!gGetMasterIDBySupplier(supplier, masterID) || !gGetMasterData(masterID, r)) {
+    if (!gGetMasterIDBySupplier(gdbData(), supplier, masterID) ||
+        !gGetMasterData(gdbData(), masterID, r)) {
         gProcError(QStringLiteral("gDspMasterData"),
                    QStringLiteral("supplier number %1 could not be read").arg(supplier));
         return false;

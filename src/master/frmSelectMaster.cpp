@@ -7,6 +7,7 @@
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
+#include "store/Database.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -140,7 +141,7 @@ bool frmSelectMaster::formLoad() {
     Combo1->setCurrentIndex(-1);
     cmdSelect->setEnabled(false);
     gSetComboDropDownRows(Combo1, 17);
-    if (!gGetSupplierReadings(m_readings))
+    if (!gGetSupplierReadings(gdbData(), m_readings))
         return false;
     m_selected = false;
     // Typing starts a search at once.

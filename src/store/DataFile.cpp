@@ -1,7 +1,10 @@
 #include "store/DataFile.h"
 
 #include "base/ErrorLog.h"
+#include "base/SystemFiles.h"
 #include "store/Database.h"
+#include "store/EngineSql.h"
+#include "store/FileCopy.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
 
@@ -18,12 +21,6 @@
 #include <memory>
 #include <sqlite3.h>
 #include <system_error>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -99,21 +96,6 @@ DataFileStatus checkHeader(const QString& path) {
     return DataFileStatus::Ok;
 }
 
-// Runs a statement and collects the first column of every row. False when SQLite refuses it
-// (with its result code in rc).
-bool queryColumn(sqlite3* db, const char* sql, QStringList& out, int& rc) {
-    sqlite3_stmt* st = nullptr;
-    rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-    if (rc == SQLITE_OK) {
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-            out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-        if (rc == SQLITE_DONE)
-            rc = SQLITE_OK;
-    }
-    sqlite3_finalize(st);
-    return rc == SQLITE_OK;
-}
-
 DataFileStatus damagedOr(int rc, DataFileStatus otherwise) {
     const int primary = rc & 0xff;
     if (primary == SQLITE_NOTADB)
@@ -126,7 +108,7 @@ DataFileStatus damagedOr(int rc, DataFileStatus otherwise) {
 // Opens the file read-only: the check never changes it.
 sqlite3* openForCheck(const QString& path) {
     sqlite3* db = nullptr;
-    const QByteArray p = QFile::encodeName(path);
+    const QByteArray p = gNativeFileBytes(path);
     if (sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close_v2(db);
         return nullptr;
@@ -146,7 +128,7 @@ DataFileStatus checkContents(const QString& path, bool integrity, DataFileFindin
     int rc = SQLITE_OK;
     QStringList rows;
     if (integrity) {
-        if (!queryColumn(db, "PRAGMA integrity_check", rows, rc))
+        if ((rc = EngineSql::integrityCheck(db, false, rows)) != SQLITE_OK)
             return finish(damagedOr(rc, DataFileStatus::Damaged));
         if (rows.value(0) != QLatin1String("ok"))
             return finish(DataFileStatus::Damaged);
@@ -160,11 +142,10 @@ DataFileStatus checkContents(const QString& path, bool integrity, DataFileFindin
         !actual.tables.contains(QStringLiteral("T_SYSTEM")))
         return finish(DataFileStatus::NotDataFile);
 
-    QStringList version;
-    if (!queryColumn(db, "PRAGMA user_version", version, rc))
+    int v = 0;
+    if ((rc = EngineSql::readUserVersion(db, v)) != SQLITE_OK)
         return finish(damagedOr(rc, DataFileStatus::Damaged));
     // Every file this program wrote carries a version from 1 on.
-    const int v = version.value(0).toInt();
     found.version = v;
     if (v > kDbSchemaVersion)
         return finish(DataFileStatus::NewerVersion);
@@ -249,13 +230,7 @@ namespace {
 // Writable for this user, and not marked read-only by its owner: the superuser may write any
 // file, but a file or folder its owner made read-only is meant to stay as it is.
 bool writableEntry(const QFileInfo& fi) {
-    if (!fi.isWritable())
-        return false;
-#ifdef Q_OS_UNIX
-    if (fi.ownerId() == ::geteuid() && !(fi.permissions() & QFileDevice::WriteOwner))
-        return false;
-#endif
-    return true;
+    return fi.isWritable() && !gOwnerMadeReadOnly(fi);
 }
 } // namespace
 
@@ -358,18 +333,8 @@ void gRemovePartialCopies(const QString& folder, const QRegularExpression& patte
     for (const QString& name : names) {
         if (!pattern.match(name).hasMatch())
             continue;
-        const QString path = dir.filePath(name);
-#ifdef Q_OS_UNIX
-        // A copy that another process is still writing is locked (gCopyDataFile) and stays.
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            QFile::remove(path);
-        ::close(fd);
-#else
-        QFile::remove(path);
-#endif
+        // A copy that another process is still writing (gCopyDataFile) stays.
+        gRemoveUnlessBeingWritten(dir.filePath(name));
     }
 }
 
@@ -386,66 +351,13 @@ bool gCopyDataFile(const QString& source, const QString& target, const QString& 
         gProcError(procName, text);
         return false;
     };
-#ifdef Q_OS_UNIX
-    const QByteArray src = QFile::encodeName(source);
-    const QByteArray dst = QFile::encodeName(part);
-    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return fail(errno, source);
     QFile::remove(part);
-    const int out = ::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        gSetLastError(err, QStringLiteral("file"), systemError(err));
-        gProcError(procName, part);
-        return false;
-    }
-    // Marks the partial copy as being written, until it is closed (gRemovePartialCopies).
-    ::flock(out, LOCK_EX | LOCK_NB);
-    std::unique_ptr<char[]> buf(new char[1 << 20]);
-    int err = 0;
-    for (;;) {
-        const ssize_t n = ::read(in, buf.get(), 1 << 20);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            err = errno;
-            break;
-        }
-        if (n == 0)
-            break;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buf.get() + done, std::size_t(n - done));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                err = errno;
-                break;
-            }
-            done += w;
-        }
-        if (err)
-            break;
-    }
-    if (!err && ::fsync(out) != 0)
-        err = errno;
-    if (::close(out) != 0 && !err)
-        err = errno;
-    ::close(in);
-    if (err)
+    if (const int err = gCopyFileDurably(source, part); err != 0)
         return fail(err, source + QStringLiteral(" -> ") + target);
-#else
-    QFile::remove(part);
-    if (!QFile::copy(source, part))
-        return fail(EIO, source + QStringLiteral(" -> ") + target);
-    QFile::setPermissions(part, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-#endif
     if (QFileInfo::exists(target))
         return fail(EEXIST, target);
     std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(part).toStdString(),
-                            QFile::encodeName(target).toStdString(), ec);
+    std::filesystem::rename(gFsPath(part), gFsPath(target), ec);
     if (ec)
         return fail(ec.value(), target);
     return true;
@@ -458,8 +370,8 @@ bool gQuickCheckDataFile(const QString& path) {
     if (!db)
         return checkHeader(path) == DataFileStatus::Ok;
     QStringList rows;
-    int rc = SQLITE_OK;
-    const bool ran = queryColumn(db, "PRAGMA quick_check", rows, rc);
+    const int rc = EngineSql::integrityCheck(db, true, rows);
+    const bool ran = rc == SQLITE_OK;
     sqlite3_close_v2(db);
     if (!ran) {
         // Only a damaged page is a finding; a busy or unreadable file is no verdict.
@@ -475,21 +387,21 @@ std::unique_ptr<QThread>& checkThread() {
 }
 } // namespace
 
-void gStartDataFileCheck(const QString& path) {
+void gStartDataFileCheck(Database& db, const QString& path) {
     gWaitDataFileCheck();
     QCoreApplication* app = QCoreApplication::instance();
-    checkThread().reset(QThread::create([path, app]() {
+    checkThread().reset(QThread::create([&db, path, app]() {
         const bool sound = gQuickCheckDataFile(path);
         if (!app)
             return;
         QMetaObject::invokeMethod(
             app,
-            [path, sound]() {
+            [&db, path, sound]() {
                 // Only while the same file is still the open one.
-                if (!gdbData().isOpen() || gdbData().path() != path)
+                if (!db.isOpen() || db.path() != path)
                     return;
                 if (sound)
-                    DbEnableWriteAheadLog();
+                    DbEnableWriteAheadLog(db);
                 else
                     gReportDataFileDamaged();
             },

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "store/SettingsRegistry.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 
+class Database;
+class QDateTime;
 class QRegularExpression;
 
 // The data file as a whole: what a candidate file is, who may use it, whether it can be written,
-// and whether it is sound. Database.h opens and closes it; this file decides whether it may be.
+// and whether it is sound; and opening, migrating, compacting and replacing it. Database.h is the
+// connection to it (statements, transactions, result sets); this file decides whether and how
+// the program's data file is opened through it.
 
 // What a candidate data file turned out to be.
 enum class DataFileStatus {
@@ -98,10 +104,10 @@ bool gCopyDataFile(const QString& source, const QString& target, const QString& 
 bool gQuickCheckDataFile(const QString& path);
 
 // Runs gQuickCheckDataFile in the background; once it is done, on the main thread, a damaged file
-// is reported (gReportDataFileDamaged) and a sound one switched to the write-ahead log
-// (DbEnableWriteAheadLog). gWaitDataFileCheck waits for a running check (the
+// is reported (gReportDataFileDamaged) and a sound one that db still has open switched to the
+// write-ahead log (DbEnableWriteAheadLog). gWaitDataFileCheck waits for a running check (the
 // shutdown does, before it closes the file).
-void gStartDataFileCheck(const QString& path);
+void gStartDataFileCheck(Database& db, const QString& path);
 void gWaitDataFileCheck();
 
 // The text shown when the data file is found damaged: what happened and what to do.
@@ -125,3 +131,71 @@ bool gDataFileDamaged();
 void gResetDataFileState(const QString& path, bool accepted, bool readOnly);
 // Forgets the damage (the file was replaced).
 void gClearDataFileDamage();
+
+// --- opening, closing and compacting the program's data file ---------------------------------
+
+// The schema version this program reads and writes (PRAGMA user_version of the data file). A
+// later version can migrate files of an earlier one; a file of a later version is refused.
+constexpr int kDbSchemaVersion = 2;
+
+// Opens the data file into db (the program's connection, gdbData()). The file is looked at before
+// it is opened: a file that is not this program's data file (no SQLite header, zero bytes, cut
+// short, foreign tables, a schema version not in 1..kDbSchemaVersion) is refused without being
+// changed (logged "DbInit", the reason in DbInitRefusal()). A writable file of an older version
+// passes the full check, is copied into the backup folder beside it and is migrated
+// (store/Migration.h); a read-only one is refused. A file that cannot be written, or whose folder
+// cannot, is opened read-only (gDataFileReadOnly()); the settings and the ranking table then live
+// in memory for the session, so reports still run. A writable file is switched to the write-ahead
+// log at once, or, with walNow false, only by DbEnableWriteAheadLog: start-up first checks the file
+// in full in the background, and a file that fails the check must stay exactly as it was (the
+// switch rewrites the file's header).
+bool DbInit(Database& db, const QString& path, bool walNow = true);
+// The same into gdbData(), for the command line and the tests.
+bool DbInit(const QString& path, bool walNow = true);
+// Switches the open, writable data file to the write-ahead log (see DbInit).
+bool DbEnableWriteAheadLog(Database& db);
+// Why the last DbInit failed, in words for the user (what is wrong and what to do).
+QString DbInitRefusal();
+// Closes the data file opened by DbInit, back in the rollback journal (see docs/storage.md).
+void DbClose(Database& db);
+// The same for gdbData(), for the command line and the tests.
+void DbClose();
+// T_SYSTEM row whose datField holds the time of the data file's last compaction (row 0 is the
+// last backup, row 1 the last restore).
+inline constexpr int kCompactionTimeRow = SettingNo::LastCompactionTime;
+// Whether a compaction is due: it gives back at least a quarter of the file (free pages against
+// all pages) and the last one was at least seven days before now. A file never compacted (an
+// invalid time), or whose recorded time lies after now (the clock was turned back), is due.
+bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompaction,
+                     const QDateTime& now);
+// Closes the data file and, when it is this program's sound and writable data file (accepted by
+// DbInit, not read-only, not found damaged) and a compaction is due (DbCompactionDue, at the
+// clock service's time), compacts it. beforeCompacting runs just before a compaction starts,
+// and only then. A refused or damaged file is never changed.
+void DbCloseAndCompact(Database& db, const QString& path,
+                       const std::function<void()>& beforeCompacting = {});
+// Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n,
+// owner-only from the start), which records the time of the compaction (T_SYSTEM row
+// kCompactionTimeRow, the clock service's time), then the copy replaces the file. Refused while
+// gdbData() has the file open, while another program holds the file's lock or has it open
+// (SQLite's own locks: the file is held exclusively from the check until it is replaced), and
+// for a file that is not this program's data file. On any failure the file stays as it was and
+// no temporary file is left.
+bool DbCompactDataBase(const QString& path);
+
+// Runs replace(connection) while this process alone has the data file at path: under its lock
+// beside it (taken for the call when this process does not hold it) and with SQLite's exclusive
+// lock on the file, held by a connection of its own, so that no other connection reads or
+// writes it until it is replaced. False
+// (logged under procName) when another program has the file open.
+bool DbReplaceExclusively(const QString& path, const QString& procName,
+                          const std::function<bool()>& replace);
+
+// Records a time in datField of T_SYSTEM row `row` of db (0 last backup, 1 last restore, 2 last
+// compaction), adding the row when the file never had it; one transaction.
+bool gRecordSystemTime(Database& db, int row, const QDateTime& time,
+                       const QString& procName = QStringLiteral("DbExecuteSQL"));
+
+// Switches a file opened by db to the rollback journal (PRAGMA journal_mode=DELETE), so that it
+// stands alone without a write-ahead log beside it. A failure is logged under procName.
+bool gUseRollbackJournal(Database& db, const QString& procName);

@@ -1,21 +1,15 @@
 #include "store/Database.h"
 
 #include "base/ErrorLog.h"
-#include "base/Globals.h"
-#include "base/Services.h"
+#include "base/SystemFiles.h"
 #include "store/Currency.h"
-#include "store/DataFile.h"
-#include "store/Migration.h"
-#include "store/Schema.h"
+#include "store/EngineSql.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
 #include <sqlite3.h>
-#include <system_error>
 
 namespace {
 
@@ -25,25 +19,27 @@ QString sqliteError(sqlite3* db) {
 
 // A damaged page met by the program's own connection is told to the user once; every other
 // failure is only logged.
-void noticeDamage(sqlite3* db, int rc) {
+void noticeDamage(const Database* conn, int rc) {
     const int primary = rc & 0xff;
-    if (db && db == gdbData().handle() && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB))
-        gReportDataFileDamaged();
+    if (conn && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB))
+        conn->damageFound();
 }
 
-void report(sqlite3* db, const QString& procName, const QString& text) {
+// conn: the connection whose statement failed, told of a damaged page (none while opening).
+void report(sqlite3* db, const QString& procName, const QString& text,
+            const Database* conn = nullptr) {
     const int rc = db ? sqlite3_extended_errcode(db) : 0;
     gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
     gProcError(procName, text);
-    noticeDamage(db, rc);
+    noticeDamage(conn, rc);
 }
 
 // Reports a failed statement: the engine's own message, or the layer's reason when it refused
 // the statement itself.
 void reportFailure(sqlite3* db, int rc, const QString& why, const QString& procName,
-                   const QString& text) {
+                   const QString& text, const Database* conn) {
     if (why.isEmpty()) {
-        report(db, procName, text);
+        report(db, procName, text, conn);
         return;
     }
     gSetLastError(rc, QStringLiteral("SQLite"), why);
@@ -55,6 +51,16 @@ QString rightTrimmed(const QString& s) {
     while (n > 0 && s.at(n - 1).isSpace())
         --n;
     return s.left(n);
+}
+
+// A statement without a connection or without text is refused (reported under procName): true.
+bool refuseUnusable(sqlite3* db, const QString& sql, const QString& procName) {
+    if (db && !sql.isEmpty())
+        return false;
+    if (!db)
+        gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"), QStringLiteral("database not open"));
+    gProcError(procName, QStringLiteral("SQL=") + sql);
+    return true;
 }
 
 // The text after the first statement may hold only spaces and semicolons: a second statement
@@ -70,6 +76,18 @@ bool onlyOneStatement(const char* tail) {
 // refused instead of leaving placeholders NULL.
 int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
                  QString& why);
+
+int bindUtf8(sqlite3_stmt* st, int idx, const QString& text) {
+    const QByteArray b = text.toUtf8();
+    return sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+}
+
+// The stored text of a QDate or QDateTime value; a null QString when it is not valid.
+QString storedTimeText(const QVariant& v) {
+    if (v.metaType().id() == QMetaType::QDate)
+        return v.toDate().isValid() ? dbDateText(v.toDate()) : QString();
+    return v.toDateTime().isValid() ? dbDateTimeText(v.toDateTime()) : QString();
+}
 
 bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
     for (int i = 0; i < params.size(); ++i) {
@@ -99,32 +117,16 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
             case QMetaType::Float:
                 rc = sqlite3_bind_double(st, idx, v.toDouble());
                 break;
-            case QMetaType::QDate: {
-                if (!v.toDate().isValid()) {
-                    rc = sqlite3_bind_null(st, idx);
-                    break;
-                }
-                const QByteArray b = dbDateText(v.toDate()).toUtf8();
-                rc = sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()),
-                                       SQLITE_TRANSIENT);
-                break;
-            }
+            case QMetaType::QDate:
             case QMetaType::QDateTime: {
-                if (!v.toDateTime().isValid()) {
-                    rc = sqlite3_bind_null(st, idx);
-                    break;
-                }
-                const QByteArray b = dbDateTimeText(v.toDateTime()).toUtf8();
-                rc = sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()),
-                                       SQLITE_TRANSIENT);
+                // An invalid date or time is stored as NULL.
+                const QString t = storedTimeText(v);
+                rc = t.isNull() ? sqlite3_bind_null(st, idx) : bindUtf8(st, idx, t);
                 break;
             }
-            default: {
-                const QByteArray b = v.toString().toUtf8();
-                rc = sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()),
-                                       SQLITE_TRANSIENT);
+            default:
+                rc = bindUtf8(st, idx, v.toString());
                 break;
-            }
             }
         }
         if (rc != SQLITE_OK)
@@ -288,7 +290,7 @@ bool Database::open(const QString& path, const QString& procName, bool readOnly)
         return false;
     }
     sqlite3* db = nullptr;
-    const QByteArray p = QFile::encodeName(path);
+    const QByteArray p = gNativeFileBytes(path);
     int rc = sqlite3_open_v2(
         p.constData(), &db,
         (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX, nullptr);
@@ -304,7 +306,7 @@ bool Database::open(const QString& path, const QString& procName, bool readOnly)
         sqlite3_close_v2(db);
         return false;
     }
-    sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
+    EngineSql::setForeignKeysOff(db);
     m_db = db;
     m_path = path;
     return true;
@@ -320,13 +322,8 @@ void Database::close() {
 bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
                           const QString& procName) {
     const QString sql = rightTrimmed(sqlIn);
-    if (sql.isEmpty() || !m_db) {
-        if (!m_db)
-            gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"),
-                          QStringLiteral("database not open"));
-        gProcError(procName, QStringLiteral("SQL=") + sql);
+    if (refuseUnusable(m_db, sql, procName))
         return false;
-    }
     sqlite3_stmt* st = nullptr;
     QString why;
     int rc = prepareBound(m_db, sql, params, &st, why);
@@ -337,7 +334,7 @@ bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
     }
     const bool ok = (rc == SQLITE_DONE);
     if (!ok)
-        reportFailure(m_db, rc, why, procName, QStringLiteral("SQL=") + sql);
+        reportFailure(m_db, rc, why, procName, QStringLiteral("SQL=") + sql, this);
     sqlite3_finalize(st);
     return ok;
 }
@@ -349,7 +346,7 @@ bool Database::executeScript(const QString& sql, const QString& procName) {
     }
     const QByteArray q = sql.toUtf8();
     if (sqlite3_exec(m_db, q.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        report(m_db, procName, QStringLiteral("SQL=") + sql);
+        report(m_db, procName, QStringLiteral("SQL=") + sql, this);
         return false;
     }
     return true;
@@ -358,12 +355,8 @@ bool Database::executeScript(const QString& sql, const QString& procName) {
 int Database::schemaVersion() const {
     if (!m_db)
         return -1;
-    sqlite3_stmt* st = nullptr;
     int version = -1;
-    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        version = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
+    EngineSql::readUserVersion(m_db, version);
     return version;
 }
 
@@ -444,18 +437,13 @@ bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
     m_pos = 0;
     const QString sql = rightTrimmed(sqlIn);
     sqlite3* db = m_db.handle();
-    if (!db || sql.isEmpty()) {
-        if (!db)
-            gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"),
-                          QStringLiteral("database not open"));
-        gProcError(procName, QStringLiteral("SQL=") + sql);
+    if (refuseUnusable(db, sql, procName))
         return false;
-    }
     sqlite3_stmt* st = nullptr;
     QString why;
     int rc = prepareBound(db, sql, params, &st, why);
     if (rc != SQLITE_OK) {
-        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + sql);
+        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + sql, &m_db);
         sqlite3_finalize(st);
         return false;
     }
@@ -481,7 +469,7 @@ bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        report(db, procName, QStringLiteral("SQL=") + sql);
+        report(db, procName, QStringLiteral("SQL=") + sql, &m_db);
         sqlite3_finalize(st);
         return false;
     }
@@ -615,19 +603,14 @@ bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QS
     m_failed = true;
     m_done = false;
     sqlite3* db = m_db.handle();
-    if (!db || m_sql.isEmpty()) {
-        if (!db)
-            gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"),
-                          QStringLiteral("database not open"));
-        gProcError(procName, QStringLiteral("SQL=") + m_sql);
+    if (refuseUnusable(db, m_sql, procName))
         return false;
-    }
     QString why;
     // A statement prepared for binding one by one takes any number of placeholders.
     const int rc =
         params ? prepareBound(db, m_sql, *params, &m_st, why) : prepareBound(db, m_sql, &m_st, why);
     if (rc != SQLITE_OK) {
-        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql);
+        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql, &m_db);
         sqlite3_finalize(m_st);
         m_st = nullptr;
         return false;
@@ -638,7 +621,7 @@ bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QS
 
 void RowCursor::fail() {
     if (!m_failed)
-        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql);
+        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql, &m_db);
     m_failed = true;
 }
 
@@ -661,9 +644,7 @@ void RowCursor::bindInt(int index, qint64 v) {
 }
 
 void RowCursor::bindText(int index, const QString& v) {
-    const QByteArray u = v.toUtf8();
-    if (m_st && sqlite3_bind_text(m_st, index, u.constData(), static_cast<int>(u.size()),
-                                  SQLITE_TRANSIENT) != SQLITE_OK)
+    if (m_st && bindUtf8(m_st, index, v) != SQLITE_OK)
         fail();
 }
 
@@ -735,457 +716,4 @@ QString RowCursor::qtext(int col) const {
         return {};
     const std::string_view t = text(col);
     return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-}
-
-Database& gdbData() {
-    static Database db;
-    return db;
-}
-
-namespace {
-
-QString& initRefusal() {
-    static QString text;
-    return text;
-}
-
-// An older file whose contents do not agree with its version: it cannot be migrated. `parts`
-// names what the version should not hold yet, when known.
-QString versionMismatchText(int version, const QString& parts) {
-    QString text = QStringLiteral("データファイルの内容が、記録されているバージョン（%1）の形式と"
-                                  "一致しないため、新しい形式に変換できません。")
-                       .arg(version);
-    if (!parts.isEmpty())
-        text += QStringLiteral("\r\nバージョン%1にはないもの：").arg(version) + parts;
-    return text + QStringLiteral("\r\nファイルは変更していません。バックアップから復元するか、"
-                                 "正しいデータファイルを置いてください。");
-}
-
-// What the user reads when the data file cannot be used, by what was found.
-QString refusalText(DataFileStatus status, const QString& path,
-                    const DataFileFindings& findings = {}) {
-    const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
-    switch (status) {
-    case DataFileStatus::Ok:
-        break;
-    case DataFileStatus::Unreadable:
-        return QStringLiteral("データファイルが見つからないか、読み込めません。") + file;
-    case DataFileStatus::NotDatabase:
-    case DataFileStatus::NotDataFile:
-        return QStringLiteral("このファイルは本ソフトのデータファイルではありません。\r\n"
-                              "ファイルは変更していません。正しいデータファイルを置くか、"
-                              "バックアップから復元してください。") +
-               file;
-    case DataFileStatus::Damaged:
-        return QStringLiteral("データファイルが壊れているため、開けません。\r\n"
-                              "ファイルは変更していません。バックアップから復元してください。") +
-               file;
-    case DataFileStatus::NewerVersion:
-        return QStringLiteral("データファイルは新しいバージョンの本ソフトで作られたため、"
-                              "このバージョンでは開けません。\r\n"
-                              "ファイルは変更していません。新しいバージョンをお使いください。") +
-               file;
-    case DataFileStatus::Incomplete:
-        return QStringLiteral("データファイルに必要な部分が欠けているため、開けません。\r\n"
-                              "足りないもの：") +
-               gSchemaPartsText(findings.parts) +
-               QStringLiteral(
-                   "\r\nファイルは変更していません。バックアップから復元してください。") +
-               file;
-    case DataFileStatus::VersionMismatch:
-        return versionMismatchText(findings.version, gSchemaPartsText(findings.parts)) + file;
-    }
-    return {};
-}
-
-// What an engine failure while opening means for the user.
-QString openFailureText(int rc, const QString& path) {
-    const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
-    switch (rc & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return QStringLiteral("データファイルは他のプログラムが使用中のため、開けません。\r\n"
-                              "他のプログラムを終了してから、もう一度起動してください。") +
-               file;
-    case SQLITE_FULL:
-    case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
-        return QStringLiteral("データファイルを開けません（ディスクの読み書きに失敗しました）。\r\n"
-                              "ディスクの空き容量と、ファイル・フォルダーの権限を確認してください。"
-                              "空きを作ってから、もう一度起動してください。") +
-               file;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return refusalText(DataFileStatus::Damaged, path);
-    default:
-        return QStringLiteral("データファイルを開けません。") + file;
-    }
-}
-
-bool refuse(const QString& path, const QString& text, int rc, const QString& why) {
-    initRefusal() = text;
-    gSetLastError(rc, QStringLiteral("SQLite"), why);
-    gProcError(QStringLiteral("DbInit"), path);
-    return false;
-}
-
-// A read-only file keeps the settings and the ranking table in memory for the session: the
-// names resolve to these copies first, and nothing reaches the file.
-bool shadowWritableTables(Database& db) {
-    return db.executeSQL(
-               QStringLiteral("CREATE TEMP TABLE T_SYSTEM AS SELECT * FROM main.T_SYSTEM"), {},
-               QStringLiteral("DbInit")) &&
-           db.executeSQL(QStringLiteral("CREATE TEMP TABLE T_MP_RANKING AS SELECT * FROM "
-                                        "main.T_MP_RANKING WHERE 0"),
-                         {}, QStringLiteral("DbInit"));
-}
-
-// An older file is brought to the program's version before anything else touches it: checked
-// in full first (a damaged file is never rewritten), copied into the backup folder, then
-// migrated in one transaction. A file that cannot be written cannot be migrated and is refused.
-bool migrateDataFile(const QString& path, int version, bool readOnly) {
-    const QString file = QStringLiteral("\r\n") + QDir::toNativeSeparators(path);
-    const auto fail = [&](const QString& text) {
-        gdbData().close();
-        initRefusal() = text + file;
-        return false;
-    };
-    if (readOnly)
-        return fail(QStringLiteral("データファイルは以前のバージョンの形式で、書き込みできないため"
-                                   "新しい形式に変換できません。\r\n"
-                                   "ファイルは変更していません。書き込みできる場所に置いてから、"
-                                   "もう一度起動してください。"));
-    if (!gQuickCheckDataFile(path))
-        return fail(refusalText(DataFileStatus::Damaged, path));
-    const QString copy = gCopyBeforeMigration(path, version, QStringLiteral("DbInit"));
-    if (copy.isEmpty())
-        return fail(QStringLiteral("データファイルを新しい形式に変換できませんでした。\r\n"
-                                   "ファイルは変更していません。ディスクの空き容量と、"
-                                   "フォルダーの権限を確認してください。"));
-    bool contents = false;
-    if (!DbMigrate(gdbData(), QStringLiteral("DbInit"), &contents)) {
-        // The migration changed nothing: its copy would only pile up with every attempt.
-        QFile::remove(copy);
-        if (contents)
-            return fail(versionMismatchText(version, {}));
-        return fail(QStringLiteral("データファイルを新しい形式に変換できませんでした。\r\n"
-                                   "ファイルは変更していません。ディスクの空き容量と、"
-                                   "フォルダーの権限を確認してください。"));
-    }
-    return true;
-}
-
-} // namespace
-
-bool DbInit(const QString& path, bool walNow) {
-    initRefusal().clear();
-    gResetDataFileState(path, false, false);
-    gdbData().close();
-    DataFileFindings found;
-    const DataFileStatus shape = gChkDataFileShape(path, &found);
-    if (shape == DataFileStatus::Unreadable && !QFileInfo(path).isFile())
-        return refuse(path, refusalText(shape, path), SQLITE_CANTOPEN,
-                      QStringLiteral("file not found"));
-    if (shape != DataFileStatus::Ok && shape != DataFileStatus::Unreadable)
-        return refuse(path, refusalText(shape, path, found), SQLITE_MISMATCH,
-                      QStringLiteral("not a data file of this program (%1) %2")
-                          .arg(int(shape))
-                          .arg(found.parts.join(QLatin1Char(','))));
-
-    const bool readOnly = !gDataFileWritable(path);
-    if (!gdbData().open(path, QStringLiteral("DbInit"), readOnly)) {
-        initRefusal() = openFailureText(gdbData().lastErrorCode(), path);
-        return false;
-    }
-    if (shape == DataFileStatus::Unreadable) {
-        // The shape could not be read through a connection of its own (a log left by a crash
-        // that a read-only look cannot recover): the program's connection has recovered it now.
-        const DataFileStatus again = gChkDataFileShape(path, &found);
-        if (again != DataFileStatus::Ok) {
-            gdbData().close();
-            return refuse(path, refusalText(again, path, found), SQLITE_MISMATCH,
-                          QStringLiteral("not a data file of this program (%1)").arg(int(again)));
-        }
-    }
-    const int version = gdbData().schemaVersion();
-    if (version < 1 || version > kDbSchemaVersion) {
-        gdbData().close();
-        return refuse(path,
-                      refusalText(version > kDbSchemaVersion ? DataFileStatus::NewerVersion
-                                                             : DataFileStatus::NotDataFile,
-                                  path),
-                      SQLITE_MISMATCH,
-                      QStringLiteral("unsupported schema version %1").arg(version));
-    }
-    if (version < kDbSchemaVersion && !migrateDataFile(path, version, readOnly))
-        return false;
-    if (readOnly) {
-        if (!shadowWritableTables(gdbData())) {
-            initRefusal() = openFailureText(gdbData().lastErrorCode(), path);
-            gdbData().close();
-            return false;
-        }
-        gResetDataFileState(path, true, true);
-        return true;
-    }
-    sqlite3_exec(gdbData().handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    gResetDataFileState(path, true, false);
-    if (walNow)
-        DbEnableWriteAheadLog();
-    return true;
-}
-
-bool DbEnableWriteAheadLog() {
-    if (!gdbData().isOpen() || gDataFileReadOnly() || gDataFileDamaged())
-        return false;
-    // Each confirmed cell is one commit. A write-ahead log with full synchronisation keeps every
-    // commit durable across a power loss at a fraction of the rollback journal's cost (one
-    // flush instead of three). Where the log cannot be used the rollback journal stays. In
-    // this mode every other connection to the file is visible to SQLite's locks, which the
-    // compaction relies on.
-    return sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) ==
-           SQLITE_OK;
-}
-
-QString DbInitRefusal() {
-    return initRefusal();
-}
-
-void DbClose() {
-    // Back to a plain rollback journal: the write-ahead log is folded into the file and removed,
-    // so the closed file can be copied, compacted or replaced on its own. (Another connection
-    // to the file keeps the log: SQLite refuses the switch then.)
-    if (gdbData().isOpen() && !gDataFileReadOnly())
-        sqlite3_exec(gdbData().handle(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    gdbData().close();
-}
-
-namespace {
-
-// Compaction rewrites every page (about ten times a plain copy of the file; about 5 to 8
-// seconds at a million lines), so it runs only where it gives back a real share of the file,
-// and at most once a week.
-bool compactionDue(Database& db) {
-    ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT freelist_count AS lngFree, page_count AS "
-                                         "lngPages FROM pragma_freelist_count, "
-                                         "pragma_page_count")) ||
-        rs.recordCount() != 1)
-        return true; // no figures: compact as before
-    const qint64 freePages = rs.lng(0);
-    const qint64 pages = rs.lng(1);
-    QDateTime last;
-    ResultSet time(db);
-    if (time.openRecordSet(QStringLiteral("SELECT datField FROM T_SYSTEM WHERE lngID = ?"),
-                           {kCompactionTimeRow}) &&
-        time.recordCount() == 1)
-        last = time.value(0).toDateTime();
-    return DbCompactionDue(freePages, pages, last, svc().clock().now());
-}
-
-// Records the time of a compaction in the compacted copy (closed, not yet in place).
-bool recordCompactionTime(const QString& copy, const QString& procName) {
-    Database db;
-    return db.open(copy, procName) &&
-           gRecordSystemTime(db, kCompactionTimeRow, svc().clock().now(), procName);
-}
-
-} // namespace
-
-bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompaction,
-                     const QDateTime& now) {
-    if (freePages * 4 < pages)
-        return false;
-    if (!lastCompaction.isValid() || lastCompaction > now)
-        return true;
-    return lastCompaction.addDays(7) <= now;
-}
-
-void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeCompacting) {
-    gWaitDataFileCheck();
-    bool compact = gDataFileAccepted() && !gDataFileReadOnly() && !gDataFileDamaged();
-    if (compact) {
-        if (gdbData().isOpen()) {
-            compact = compactionDue(gdbData());
-        } else if (QFileInfo(path).isFile()) {
-            // The figures of a file closed before: read-only, and only when it is there (a
-            // missing file is the compaction's failure to report).
-            Database closed;
-            if (closed.open(path, QStringLiteral("DbCloseAndCompact"), true))
-                compact = compactionDue(closed);
-        }
-    }
-    DbClose();
-    if (!compact)
-        return;
-    if (beforeCompacting)
-        beforeCompacting();
-    DbCompactDataBase(path);
-}
-
-namespace {
-
-// DbReplaceExclusively, handing the connection that holds the exclusive lock to replace.
-bool replaceExclusively(const QString& path, const QString& procName,
-                        const std::function<bool(sqlite3*)>& replace) {
-    // The lock beside the file first: held by this process for its session, or taken for
-    // this call.
-    const bool heldBefore = gDataFileLockedByUs(path);
-    if (!heldBefore) {
-        DataLockHolder holder;
-        if (gLockDataFile(path, &holder) != DataLockResult::Locked) {
-            gSetLastError(SQLITE_BUSY, QStringLiteral("SQLite"),
-                          QStringLiteral("the data file is in use (lock %1, process %2)")
-                              .arg(gDataLockPath(path))
-                              .arg(holder.pid));
-            gProcError(procName, path);
-            return false;
-        }
-    }
-    struct ReleaseLock {
-        bool release;
-        ~ReleaseLock() {
-            if (release)
-                gUnlockDataFile();
-        }
-    } releaseLock{!heldBefore};
-
-    // Then SQLite's own lock, which also sees a program that ignored the lock file: another
-    // connection in write-ahead-log mode makes the switch to a rollback journal fail, and an
-    // active reader or writer makes the exclusive lock fail. The lock is kept (exclusive
-    // locking mode) until the file has been replaced.
-    sqlite3* db = nullptr;
-    const QByteArray p = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    QStringList mode;
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode=DELETE", -1, &st, nullptr);
-        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
-            const QString m =
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-            rc = m.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0 ? SQLITE_OK
-                                                                              : SQLITE_BUSY;
-        }
-        sqlite3_finalize(st);
-    }
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr);
-    // A damaged file cannot be locked through its pages, but it can still be replaced (by a
-    // restore) under the lock beside it.
-    if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
-        rc = SQLITE_OK;
-    if (rc != SQLITE_OK) {
-        gSetLastError(rc, QStringLiteral("SQLite"),
-                      (rc & 0xff) == SQLITE_BUSY
-                          ? QStringLiteral("another connection has the data file open")
-                          : sqliteError(db));
-        sqlite3_close_v2(db);
-        gProcError(procName, path);
-        return false;
-    }
-    const bool ok = replace(db);
-    sqlite3_close_v2(db);
-    return ok;
-}
-
-} // namespace
-
-bool DbReplaceExclusively(const QString& path, const QString& procName,
-                          const std::function<bool()>& replace) {
-    return replaceExclusively(path, procName, [&](sqlite3*) { return replace(); });
-}
-
-bool DbCompactDataBase(const QString& pathIn) {
-    const QString path = rightTrimmed(pathIn);
-    const QString proc = QStringLiteral("DbCompactDataBase");
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        gProcError(proc, path);
-        return false;
-    }
-    const QFileInfo fi(path);
-    if (gdbData().isOpen() &&
-        QFileInfo(gdbData().path()).canonicalFilePath() == fi.canonicalFilePath()) {
-        gSetLastError(SQLITE_BUSY, QStringLiteral("SQLite"), QStringLiteral("the file is open"));
-        gProcError(proc, path);
-        return false;
-    }
-    // Only this program's own data file is ever rewritten.
-    const DataFileStatus shape = gChkDataFileShape(path);
-    if (shape != DataFileStatus::Ok) {
-        gSetLastError(SQLITE_MISMATCH, QStringLiteral("SQLite"),
-                      QStringLiteral("not a data file of this program (%1)").arg(int(shape)));
-        gProcError(proc, path);
-        return false;
-    }
-    const QString folder = gAddBackSlash(fi.absolutePath());
-    return replaceExclusively(path, proc, [&](sqlite3* db) {
-        QString temp;
-        for (int n = 1;; ++n) {
-            temp = folder + QStringLiteral("CompactDataBase%1.mdb").arg(n);
-            if (!QFileInfo::exists(temp))
-                break;
-        }
-        // The copy is owner-only from its first byte: VACUUM INTO fills an empty file, and
-        // SQLite gives its journal the same permissions.
-        QFile made(temp);
-        if (!made.open(QIODevice::NewOnly | QIODevice::WriteOnly,
-                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-            gSetLastError(int(made.error()), QStringLiteral("file"), made.errorString());
-            gProcError(proc, temp);
-            return false;
-        }
-        made.close();
-        sqlite3_stmt* st = nullptr;
-        int rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &st, nullptr);
-        if (rc == SQLITE_OK) {
-            const QByteArray t = QFile::encodeName(temp);
-            sqlite3_bind_text(st, 1, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-            rc = sqlite3_step(st);
-            if (rc == SQLITE_DONE)
-                rc = SQLITE_OK;
-        }
-        if (rc != SQLITE_OK)
-            gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
-        sqlite3_finalize(st);
-        if (rc != SQLITE_OK) {
-            QFile::remove(temp);
-            QFile::remove(temp + QStringLiteral("-journal"));
-            gProcError(proc, path);
-            return false;
-        }
-        if (!recordCompactionTime(temp, proc)) {
-            QFile::remove(temp);
-            QFile::remove(temp + QStringLiteral("-journal"));
-            return false;
-        }
-        std::error_code ec;
-        std::filesystem::rename(QFile::encodeName(temp).toStdString(),
-                                QFile::encodeName(path).toStdString(), ec);
-        if (ec) {
-            gSetLastError(ec.value(), QStringLiteral("filesystem"),
-                          QString::fromLocal8Bit(ec.message().c_str()));
-            QFile::remove(temp);
-            gProcError(proc, path);
-            return false;
-        }
-        return true;
-    });
-}
-
-bool gRecordSystemTime(Database& db, int row, const QDateTime& time, const QString& procName) {
-    Transaction tr(db);
-    if (!tr.ok())
-        return false;
-    if (!db.executeSQL(QStringLiteral("UPDATE T_SYSTEM SET datField = ? WHERE lngID = ?"),
-                       {time, row}, procName))
-        return false;
-    // A file that never had the row gets it now, or the time would silently not be kept.
-    if (db.changes() == 0 &&
-        !db.executeSQL(QStringLiteral("INSERT INTO T_SYSTEM (lngID, datField) VALUES (?, ?)"),
-                       {row, time}, procName))
-        return false;
-    return tr.commit();
 }

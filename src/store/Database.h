@@ -1,7 +1,5 @@
 #pragma once
 
-#include "store/SettingsRegistry.h"
-
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -56,9 +54,18 @@ public:
     bool commit();
     void rollback();
 
+    // Called when a statement of this connection meets a damaged page (the engine's "corrupt"
+    // or "not a database"); every failure is logged either way.
+    void setDamageNotice(std::function<void()> notice) { m_damageNotice = std::move(notice); }
+    void damageFound() const {
+        if (m_damageNotice)
+            m_damageNotice();
+    }
+
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    std::function<void()> m_damageNotice;
 };
 
 // Rolls back unless commit() was called. Opened inside another transaction it is a savepoint:
@@ -188,65 +195,10 @@ private:
     bool m_done = false;
 };
 
-// The schema version this program reads and writes (PRAGMA user_version of the data file). A
-// later version can migrate files of an earlier one; a file of a later version is refused.
-constexpr int kDbSchemaVersion = 2;
-
-// The open data file of the program.
+// The program's connection to its data file, opened by DbInit (store/DataFile.h), which tells
+// the data-file layer of a damaged page it meets.
 Database& gdbData();
-
-// Opens the data file into gdbData(). The file is looked at before it is opened: a file that is
-// not this program's data file (no SQLite header, zero bytes, cut short, foreign tables, a
-// schema version not in 1..kDbSchemaVersion) is refused without being changed (logged "DbInit",
-// the reason in DbInitRefusal()). A writable file of an older version passes the full check,
-// is copied into the backup folder beside it and is migrated (store/Migration.h); a read-only
-// one is refused. A file that cannot be written, or whose folder cannot, is
-// opened read-only (gDataFileReadOnly()); the settings and the ranking table then live in
-// memory for the session, so reports still run.
-// A writable file is switched to the write-ahead log at once, or, with walNow false, only by
-// DbEnableWriteAheadLog: start-up first checks the file in full in the background, and a file
-// that fails the check must stay exactly as it was (the switch rewrites the file's header).
-bool DbInit(const QString& path, bool walNow = true);
-// Switches the open, writable data file to the write-ahead log (see DbInit).
-bool DbEnableWriteAheadLog();
-// Why the last DbInit failed, in words for the user (what is wrong and what to do).
-QString DbInitRefusal();
-void DbClose();
-// T_SYSTEM row whose datField holds the time of the data file's last compaction (row 0 is the
-// last backup, row 1 the last restore).
-inline constexpr int kCompactionTimeRow = SettingNo::LastCompactionTime;
-// Whether a compaction is due: it gives back at least a quarter of the file (free pages against
-// all pages) and the last one was at least seven days before now. A file never compacted (an
-// invalid time), or whose recorded time lies after now (the clock was turned back), is due.
-bool DbCompactionDue(qint64 freePages, qint64 pages, const QDateTime& lastCompaction,
-                     const QDateTime& now);
-// Closes the data file and, when it is this program's sound and writable data file (accepted by
-// DbInit, not read-only, not found damaged) and a compaction is due (DbCompactionDue, at the
-// clock service's time), compacts it. beforeCompacting runs just before a compaction starts,
-// and only then. A refused or damaged file is never changed.
-void DbCloseAndCompact(const QString& path, const std::function<void()>& beforeCompacting = {});
-// Compacts the file at path: VACUUM INTO "CompactDataBase<n>.mdb" beside it (first free n,
-// owner-only from the start), which records the time of the compaction (T_SYSTEM row
-// kCompactionTimeRow, the clock service's time), then the copy replaces the file. Refused while
-// gdbData() has the file open, while another program holds the file's lock or has it open
-// (SQLite's own locks: the file is held exclusively from the check until it is replaced), and
-// for a file that is not this program's data file. On any failure the file stays as it was and
-// no temporary file is left.
-bool DbCompactDataBase(const QString& path);
-
-// Runs replace(connection) while this process alone has the data file at path: under its lock
-// beside it (taken for the call when this process does not hold it) and with SQLite's exclusive
-// lock on the file, held by a connection of its own, so that no other connection reads or
-// writes it until it is replaced. False
-// (logged under procName) when another program has the file open.
-bool DbReplaceExclusively(const QString& path, const QString& procName,
-                          const std::function<bool()>& replace);
 
 // The SQLite text of a date and of a time stamp, as stored.
 QString dbDateText(const QDate& d);
 QString dbDateTimeText(const QDateTime& dt);
-
-// Records a time in datField of T_SYSTEM row `row` of db (0 last backup, 1 last restore, 2 last
-// compaction), adding the row when the file never had it; one transaction.
-bool gRecordSystemTime(Database& db, int row, const QDateTime& time,
-                       const QString& procName = QStringLiteral("DbExecuteSQL"));

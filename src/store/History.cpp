@@ -291,6 +291,18 @@ QString gHistoryOriginText(const QString& origin) {
     return texts.value(origin, origin);
 }
 
+namespace {
+
+// Sets the one row of T_HISTORY_ORIGIN (origin, group, time) that the triggers read, adding it
+// when the file has none.
+bool writeOrigin(Database& db, const QVariantList& values, const QString& proc) {
+    return db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
+                                        "(lngID, strOrigin, lngGroup, datNow) VALUES (1, ?, ?, ?)"),
+                         values, proc);
+}
+
+} // namespace
+
 HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx(db) {
     const QString proc = QStringLiteral("HistoryScope");
     if (!m_tx.ok())
@@ -305,9 +317,7 @@ HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx
         return;
     m_previous = {rs.value(0), rs.value(1), rs.value(2)};
     m_group = rs.lng(3) + 1;
-    m_ok = db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
-                                        "(lngID, strOrigin, lngGroup, datNow) VALUES (1, ?, ?, ?)"),
-                         {origin, m_group, dbDateTimeText(svc().clock().now())}, proc);
+    m_ok = writeOrigin(db, {origin, m_group, dbDateTimeText(svc().clock().now())}, proc);
 }
 
 bool HistoryScope::commit(bool* recorded) {
@@ -325,9 +335,7 @@ bool HistoryScope::commit(bool* recorded) {
         *recorded = rs.recordCount() > 0;
     }
     QVariantList previous = m_previous;
-    if (!m_db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
-                                        "(lngID, strOrigin, lngGroup, datNow) VALUES (1, ?, ?, ?)"),
-                         previous, proc))
+    if (!writeOrigin(m_db, previous, proc))
         return false;
     return m_tx.commit();
 }

@@ -4,6 +4,7 @@
 #include "base/ErrorLog.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/EngineSql.h"
 #include "store/Schema.h"
 
 #include <QDateTime>
@@ -76,9 +77,7 @@ bool DbMigrate(Database& db, const QString& procName, bool* contentsMismatch) {
             *contentsMismatch = true;
         return false;
     }
-    // The pragma takes no bound value; the version is the program's own constant.
-    return db.executeScript(QStringLiteral("PRAGMA user_version = %1").arg(kDbSchemaVersion),
-                            procName) &&
+    return db.executeScript(EngineSql::userVersionStatement(kDbSchemaVersion), procName) &&
            tx.commit();
 }
 

@@ -1,5 +1,6 @@
 #include "store/Schema.h"
 
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Migration.h"
 

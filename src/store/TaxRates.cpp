@@ -4,8 +4,8 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
-bool gGetTaxRates(QList<TaxRate>& rates) {
-    ResultSet rs(gdbData());
+bool gGetTaxRates(Database& db, QList<TaxRate>& rates) {
+    ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral("SELECT datFrom, curStandard, curReduced FROM T_TAX_RATE"
                                          " ORDER BY datFrom"),
                           {}, QStringLiteral("gGetTaxRates")))
@@ -24,9 +24,9 @@ bool gGetTaxRates(QList<TaxRate>& rates) {
     return true;
 }
 
-bool gChkStoredTaxRates(QString& problem) {
+bool gChkStoredTaxRates(Database& db, QString& problem) {
     problem.clear();
-    ResultSet rs(gdbData());
+    ResultSet rs(db);
     // The values as stored (names that the result set does not convert).
     if (!rs.openRecordSet(QStringLiteral("SELECT datFrom AS strFrom, curStandard AS rawStandard,"
                                          " curReduced AS rawReduced, typeof(curStandard),"
@@ -103,8 +103,8 @@ QString gTaxRateRefusalText(TaxRateRefusal refusal) {
     return {};
 }
 
-bool gAddTaxRate(const TaxRate& row) {
-    return gdbData().executeSQL(
+bool gAddTaxRate(Database& db, const TaxRate& row) {
+    return db.executeSQL(
         QStringLiteral("INSERT INTO T_TAX_RATE (datFrom, curStandard, curReduced) VALUES (?,?,?)"),
         {row.from, QVariant::fromValue(row.standard), QVariant::fromValue(row.reduced)},
         QStringLiteral("gAddTaxRate"));
@@ -119,4 +119,11 @@ bool gGetTaxClass(qint32& classNo) {
     }
     classNo = row.inRange(v) ? v : row.defaultValue;
     return true;
+}
+
+bool gGetTaxRates(QList<TaxRate>& rates) {
+    return gGetTaxRates(gdbData(), rates);
+}
+bool gChkStoredTaxRates(QString& problem) {
+    return gChkStoredTaxRates(gdbData(), problem);
 }

@@ -3,6 +3,8 @@
 #include "store/Currency.h"
 #include "store/SettingsRegistry.h"
 
+class Database;
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -19,13 +21,13 @@ struct TaxRate {
 };
 
 // Every row, ordered by date. Failure: logged "gGetTaxRates", false.
-bool gGetTaxRates(QList<TaxRate>& rates);
+bool gGetTaxRates(Database& db, QList<TaxRate>& rates);
 
 // Looks for a row no window writes (by another program): a date that is not one, a rate that
 // is not a whole count from 0 to 100 percent. problem receives the message naming the first such
 // row (its date and rates as stored, and what to do), or stays empty. Failure: logged
 // "gChkStoredTaxRates", false.
-bool gChkStoredTaxRates(QString& problem);
+bool gChkStoredTaxRates(Database& db, QString& problem);
 
 // The row in force on date (the last one dated on or before it) of rates ordered by date; none
 // before the first row.
@@ -40,10 +42,14 @@ QString gTaxRateRefusalText(TaxRateRefusal refusal);
 
 // Adds a row that gChkTaxRate accepted. Failure (including a duplicate date the table's index
 // refuses): logged "gAddTaxRate", false.
-bool gAddTaxRate(const TaxRate& row);
+bool gAddTaxRate(Database& db, const TaxRate& row);
 
 // Setting 50 (SettingNo::TaxClass): the class (1 to 3) whose entries carry the reduced-rate mark,
 // default 1. A stored value outside its range reads as the default. Failure: logged
 // "gGetTaxClass", false.
 constexpr int kTaxClassSetting = SettingNo::TaxClass;
 bool gGetTaxClass(qint32& classNo);
+
+// The same readers on gdbData(), for the report code, which does not pass its database yet.
+bool gGetTaxRates(QList<TaxRate>& rates);
+bool gChkStoredTaxRates(QString& problem);

@@ -8,6 +8,7 @@
 #include "base/WindowDisplay.h"
 #include "base/WindowGeometry.h"
 #include "maintenance/Backup.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Migration.h"
 #include "store/MsgCatalogue.h"

@@ -65,17 +65,17 @@ void tst_ClassLists::classTextBlankCheck() {
 // and stays a default choice.
 void tst_ClassLists::disabledClassLeavesLedgerListButStaysADefaultChoice() {
     ClassEntry food, misc;
-    QVERIFY(!gAddClassEntry(3, u"　　"_s, food));
-    QVERIFY(gAddClassEntry(3, u"食品"_s, food));
-    QVERIFY(gAddClassEntry(3, u"ハーフ'n"_s, misc));
-    QVERIFY(gSetClassEntryEnabled(3, food.id, false));
+    QVERIFY(!gAddClassEntry(gdbData(), 3, u"　　"_s, food));
+    QVERIFY(gAddClassEntry(gdbData(), 3, u"食品"_s, food));
+    QVERIFY(gAddClassEntry(gdbData(), 3, u"ハーフ'n"_s, misc));
+    QVERIFY(gSetClassEntryEnabled(gdbData(), 3, food.id, false));
     QStringList list;
-    QVERIFY(gGetLedgerListEntries(6, 1, list));
+    QVERIFY(gGetLedgerListEntries(gdbData(), 6, 1, list));
     QCOMPARE(list, (QStringList{QString(), u"ハーフ'n"_s}));
-    QVERIFY(gGetClassDefaultChoices(3, list));
+    QVERIFY(gGetClassDefaultChoices(gdbData(), 3, list));
     QCOMPARE(list, (QStringList{QString(), u"食品"_s, u"ハーフ'n"_s}));
     // Enabled again, it is offered again; the entry itself never changed.
-    QVERIFY(gSetClassEntryEnabled(3, food.id, true));
+    QVERIFY(gSetClassEntryEnabled(gdbData(), 3, food.id, true));
     QCOMPARE(classRow(3, food.id), (QVariantList{u"食品"_s, qint64(1), true}));
 }
 
@@ -93,29 +93,29 @@ void tst_ClassLists::classSort() {
     QFETCH(int, sort);
     QFETCH(bool, stored);
     ClassEntry a, b;
-    QVERIFY(gAddClassEntry(2, u"A"_s, a));
-    QVERIFY(gAddClassEntry(2, u"B"_s, b));
-    QVERIFY(gSetClassEntrySort(2, b.id, 50));
-    QCOMPARE(gSetClassEntrySort(2, a.id, sort), stored);
+    QVERIFY(gAddClassEntry(gdbData(), 2, u"A"_s, a));
+    QVERIFY(gAddClassEntry(gdbData(), 2, u"B"_s, b));
+    QVERIFY(gSetClassEntrySort(gdbData(), 2, b.id, 50));
+    QCOMPARE(gSetClassEntrySort(gdbData(), 2, a.id, sort), stored);
     QCOMPARE(classRow(2, a.id).value(1).toInt(), stored ? sort : 1);
     QList<ClassEntry> entries;
-    QVERIFY(gGetClassEntries(2, entries));
+    QVERIFY(gGetClassEntries(gdbData(), 2, entries));
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(0).text, sort > 50 && stored ? u"B"_s : u"A"_s);
 }
 
 void tst_ClassLists::changeOfMissingEntryIsAFailure() {
-    QVERIFY(!gSetClassEntryEnabled(1, 4711, false));
-    QVERIFY(!gSetItemText(1, 4711, u"x"_s));
+    QVERIFY(!gSetClassEntryEnabled(gdbData(), 1, 4711, false));
+    QVERIFY(!gSetItemText(gdbData(), 1, 4711, u"x"_s));
     QCOMPARE(m_folder->errorLogEntries(), 2);
     QVERIFY(m_folder->errorLog().contains(u"gSetClassEntryEnabled"_s));
 }
 
 void tst_ClassLists::itemRowsStoredAndChanged() {
     ItemEntry added;
-    QVERIFY(gAddItemEntry(2, u"ハーフ'n"_s, QVariant(), added));
-    QVERIFY(gSetItemSort(2, added.rowId, 7));
-    QVERIFY(gSetItemText(2, added.rowId, QVariant()));
+    QVERIFY(gAddItemEntry(gdbData(), 2, u"ハーフ'n"_s, QVariant(), added));
+    QVERIFY(gSetItemSort(gdbData(), 2, added.rowId, 7));
+    QVERIFY(gSetItemText(gdbData(), 2, added.rowId, QVariant()));
     ResultSet rs(gdbData());
     QVERIFY(rs.openRecordSet(u"SELECT strItem, lngSort FROM T_DATA2_ITEM UNION ALL "
                              "SELECT strItem, lngSort FROM T_DATA1_ITEM"_s));
@@ -150,7 +150,7 @@ void tst_ClassLists::captionFailures() {
     QString def = u"kept"_s, shown = u"kept"_s;
     QVERIFY(!gGetColumnCaption(5, 1, def, shown));
     QCOMPARE(shown + QString::number(m_folder->errorLogEntries()), u"kept0"_s);
-    QVERIFY(!gSetColumnCaption(5, 1, u"x"_s, u"x"_s));
+    QVERIFY(!gSetColumnCaption(gdbData(), 5, 1, u"x"_s, u"x"_s));
     QVERIFY(!gGetColumnCaption(0, 3, def, shown));
     QCOMPARE(m_folder->errorLogProcedures().first(), u"gSetColumnCaption"_s);
 }

@@ -59,7 +59,7 @@ void tst_LedgerModel::ordersOfTheView() {
     }
     QVERIFY(stored(9, QDate(2024, 3, 2), u"sales"_s, 1, 2) > 0);
     QVERIFY(gdbData().executeSQL(u"UPDATE T_DATA1 SET lngSort=NULL WHERE lngSort=0"_s));
-    LedgerModel m(1);
+    LedgerModel m(1, gdbData());
     QVERIFY(m.load(9, LedgerView::Normal));
     QCOMPARE(items(m), (QStringList{u"2"_s, u"7"_s, u"5"_s, u"8"_s, u"10"_s, u"1"_s, u"4"_s,
                                     u"11"_s, u"9"_s, u"3"_s, u"6"_s, u"0"_s}));
@@ -74,7 +74,7 @@ void tst_LedgerModel::storedLineReadsBackEveryColumn() {
         " strClass3, curQuantity, curUnitPrice, curRegularPrice, curRatio, curCost, curCheck,"
         " strNote) VALUES (3, '1998-12-01', 7, 'O''Neil の \"品\"', '文具', '定番', '通販',"
         " -12340000, 6000000, 10000000, 625000, -18000000, 0, ' 備考 ')"_s));
-    LedgerModel m(1);
+    LedgerModel m(1, gdbData());
     QVERIFY(m.load(3, LedgerView::Entry));
     QStringList shown;
     for (int c = LedgerCol::Date; c <= LedgerCol::Note; ++c)
@@ -96,7 +96,7 @@ void tst_LedgerModel::firstConfirmedCellInsertsTheLine() {
     QVERIFY(gSetSystemStrField(13, u"文具"_s));
     QVERIFY(gSetSystemStrField(15, u"定番"_s));
     const qint64 old = stored(7, QDate(2024, 3, 1), u"品"_s, 0, 2);
-    LedgerModel m(2);
+    LedgerModel m(2, gdbData());
     QVERIFY(m.load(7, LedgerView::Normal));
     QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
     RuleResult refusal;
@@ -128,7 +128,7 @@ void tst_LedgerModel::unchangedCellIsNotWritten() {
     QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_DATA1_COUNT AFTER UPDATE ON T_DATA1 BEGIN "
                                  "INSERT INTO T_COUNT VALUES (1); END"_s));
     const qint64 id = stored(4, QDate(2024, 3, 1), u"品"_s);
-    LedgerModel m(1);
+    LedgerModel m(1, gdbData());
     QVERIFY(m.load(4, LedgerView::Normal));
     QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
     RuleResult refusal;
@@ -146,7 +146,7 @@ void tst_LedgerModel::unchangedCellIsNotWritten() {
 
 void tst_LedgerModel::failedWriteLeavesTheCache() {
     stored(4, QDate(2024, 3, 1), u"品"_s);
-    LedgerModel m(1);
+    LedgerModel m(1, gdbData());
     QVERIFY(m.load(4, LedgerView::Normal));
     QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_DATA1_NO BEFORE UPDATE ON T_DATA1 BEGIN "
                                  "SELECT RAISE(ABORT, 'read only'); END"_s));
@@ -179,7 +179,7 @@ void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
     QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_KEEP BEFORE DELETE ON "_s + table +
                                  u" WHEN OLD.strItem = '二' BEGIN SELECT RAISE(ABORT, 'kept'); "
                                  "END"_s));
-    LedgerModel m(kind);
+    LedgerModel m(kind, gdbData());
     QVERIFY(m.load(4, LedgerView::Entry));
     QSignalSpy removed(&m, &QAbstractItemModel::rowsRemoved);
     // The new row (4) is not a line and is left alone.
@@ -211,7 +211,7 @@ void tst_LedgerModel::lineCheckClearsPassedLinesUpToTheFirstError() {
     const qint64 d = add(2, {}, true, 8);
     LineCheckTexts texts;
     QVERIFY(gGetLineCheckTexts(2, texts));
-    LedgerModel m(2);
+    LedgerModel m(2, gdbData());
     bool errorFound = false;
     RuleResult r;
     // In date order b comes first and stops the check; nothing is cleared.
@@ -234,7 +234,7 @@ void tst_LedgerModel::lineCheckClearsPassedLinesUpToTheFirstError() {
 }
 
 void tst_LedgerModel::storeFailures() {
-    LedgerStore wrong(3);
+    LedgerStore wrong(3, gdbData());
     std::vector<LedgerLine> lines;
     QVERIFY(!wrong.load(1, LedgerView::Normal, lines));
     LedgerLine l;
@@ -243,7 +243,7 @@ void tst_LedgerModel::storeFailures() {
     QVERIFY(!wrong.insertLine(l));
     QVERIFY(m_folder->errorLog().contains(u"LedgerStore_load"_s));
     // A line deleted meanwhile: the update is refused and the cached line keeps its value.
-    LedgerStore store(1);
+    LedgerStore store(1, gdbData());
     QVERIFY(store.insertLine(l));
     QVERIFY(store.deleteLine(l.lngID));
     QVERIFY(!store.storeCell(l, LedgerCol::Item, u"b"_s, 1));
@@ -258,7 +258,7 @@ void tst_LedgerModel::longLedgerIsReadInBlocks() {
         " WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i<1999)"
         " SELECT 9, date('2000-01-01', '+' || i || ' days'), 'n' || i, 10000, 600000, 0"
         " FROM n"_s));
-    LedgerModel m(1);
+    LedgerModel m(1, gdbData());
     QVERIFY(m.load(9, LedgerView::Normal));
     QCOMPARE(m.cachedLines(), std::size_t(0)); // nothing read before it is shown
     QCOMPARE(m.data(m.index(1999, LedgerCol::Item)).toString(), u"n1999"_s);

@@ -85,7 +85,7 @@ void tst_Totals::sumsOfThePeriod() {
     QVERIFY(add(kStart, u"ペン"_s, 40000, {}, 50, {}, {}, {}, {}, 1, 2));
 
     DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency(), t));
     QCOMPARE(text(t.carry), u"5780"_s); // 5000 + 1000 - 300 + 80
     QCOMPARE(text(t.cost), u"6000"_s);
     QCOMPARE(text(t.tax), u"245"_s);
@@ -95,15 +95,15 @@ void tst_Totals::sumsOfThePeriod() {
     QCOMPARE(text(t.regularTotal), u"11000"_s);        // 2000 / 0.5 + 1000 / 0.5 + 5000
     QCOMPARE(text(t.averageRatio.value()), u"54.5"_s); // 54.54... cut
     // A start after the end: no line in the period, every line before the start in the carry.
-    QVERIFY(gCalcDATAEachTotal(1, kEnd, QDate(2024, 2, 1), 1, Currency(), t));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kEnd, QDate(2024, 2, 1), 1, Currency(), t));
     QCOMPARE(text(t.cost), u"0"_s);
     QCOMPARE(text(t.carry), u"7275"_s);
     QVERIFY(!t.averageRatio);
     // The sales ledger has its own opening balance; another supplier has none.
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 2, Currency(), t));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 2, Currency(), t));
     QCOMPARE(text(t.carry), u"400"_s); // 700 - 300
     QCOMPARE(text(t.cost), u"2000"_s);
-    QVERIFY(gCalcDATAEachTotal(2, kStart, kEnd, 1, Currency(), t));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 2, kStart, kEnd, 1, Currency(), t));
     QCOMPARE(text(t.cost), u"40000"_s);
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
@@ -112,11 +112,11 @@ void tst_Totals::missingRatioLeavesRegularTotalEmpty() {
     QVERIFY(add(kStart, u"ペン"_s, 1000, {}, 50));
     QVERIFY(add(kStart, u"ノート"_s, 300)); // neither ratio nor price
     DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency(), t));
     QVERIFY(!t.ratioValid && !t.averageRatio);
     QCOMPARE(text(t.regularTotal), u"0"_s);
     // With a default ratio the same line takes it.
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency::fromInt(60), t));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency::fromInt(60), t));
     QVERIFY(t.ratioValid);
     QCOMPARE(text(t.regularTotal), u"2500"_s); // 2000 + 300 / 0.6
     QCOMPARE(text(*t.averageRatio), u"52"_s);
@@ -157,7 +157,8 @@ void tst_Totals::regularAmounts() {
     const auto m = [](double v) { return std::isnan(v) ? Money() : Money(v); };
     QVERIFY(add(kStart, u"品"_s, c.cost, {}, m(c.ratio), m(c.regular), m(c.quantity)));
     DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency::fromDouble(c.defaultRatio), t));
+    QVERIFY(
+        gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency::fromDouble(c.defaultRatio), t));
     QVERIFY(t.ratioValid);
     QCOMPARE(text(t.regularTotal), QString::fromUtf16(c.expected));
     QVERIFY(t.averageRatio);
@@ -166,10 +167,10 @@ void tst_Totals::regularAmounts() {
 
 void tst_Totals::failures() {
     DataTotals t;
-    QVERIFY(!gCalcDATAEachTotal(1, kStart, kEnd, 3, Currency(), t));
-    QVERIFY(!gCalcDATAEachTotal(1, QDate(), kEnd, 1, Currency(), t));
+    QVERIFY(!gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 3, Currency(), t));
+    QVERIFY(!gCalcDATAEachTotal(gdbData(), 1, QDate(), kEnd, 1, Currency(), t));
     // A supplier without a record has no opening balance to read.
-    QVERIFY(!gCalcDATAEachTotal(77, kStart, kEnd, 1, Currency(), t));
+    QVERIFY(!gCalcDATAEachTotal(gdbData(), 77, kStart, kEnd, 1, Currency(), t));
     QCOMPARE(m_folder->errorLog().count(u"gCalcDATAEachTotal"_s), 3);
     // An unknown class number is refused before any SQL is built.
     LineFilter f;
@@ -180,12 +181,12 @@ void tst_Totals::failures() {
     QVERIFY(!gLineFilterSql(f, sql, params, u"mGetManageProfitWhereSQL"_s));
     QCOMPARE(sql + QString::number(params.size()), u"WHERE 11"_s);
     QVERIFY(m_folder->errorLog().contains(u"mGetManageProfitWhereSQL"_s));
-    QVERIFY(!gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t, f));
+    QVERIFY(!gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency(), t, f));
     // Two rows of setting 32 cannot be read: the tax estimate fails and says so.
     QVERIFY(gdbData().executeSQL(
         u"INSERT INTO T_SYSTEM (lngID,curField) VALUES (32,50000),(32,80000)"_s));
     TaxEstimate estimate;
-    QVERIFY(!gCalcEstimatedTax(Currency::fromInt(1000), QDate(2024, 1, 1), estimate));
+    QVERIFY(!gCalcEstimatedTax(gdbData(), Currency::fromInt(1000), QDate(2024, 1, 1), estimate));
     QVERIFY(m_folder->errorLog().contains(u"gCalcEstimatedTax"_s));
 }
 
@@ -226,7 +227,7 @@ void tst_Totals::classFilters() {
         f.second.reset();
     f.join = orJoin ? FilterJoin::Or : FilterJoin::And;
     DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t, f));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency(), t, f));
     QCOMPARE(text(t.cost), cost);
 }
 
@@ -241,7 +242,7 @@ void tst_Totals::filterAppliesToCarryAndTaxParts() {
     LineFilter f;
     f.first = ClassCondition{1, u"文具"_s};
     DataTotals t;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t, f));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency(), t, f));
     QCOMPARE(text(t.carry), u"5100"_s);
     QCOMPARE(text(t.tax), u"30"_s);
     QCOMPARE(text(t.payment), u"70"_s);
@@ -251,7 +252,7 @@ void tst_Totals::filterAppliesToCarryAndTaxParts() {
     f.costOnly = true;
     f.from = kStart;
     f.to = kEnd;
-    QVERIFY(gCalcDATAEachTotal(1, kStart, kEnd, 1, Currency(), t, f));
+    QVERIFY(gCalcDATAEachTotal(gdbData(), 1, kStart, kEnd, 1, Currency(), t, f));
     QCOMPARE(text(t.carry), u"5000"_s);
     QCOMPARE(text(t.tax), u"0"_s);
     QCOMPARE(text(t.payment), u"0"_s);
@@ -294,7 +295,7 @@ void tst_Totals::taxEstimate() {
     if (!rateSetting.isEmpty())
         QVERIFY(gSetSystemCurField(32, Currency::parse(rateSetting).value()));
     TaxEstimate e;
-    QVERIFY(gCalcEstimatedTax(Currency::fromDouble(cost), periodEnd, e));
+    QVERIFY(gCalcEstimatedTax(gdbData(), Currency::fromDouble(cost), periodEnd, e));
     const QString text = gEstimatedTaxText(u"x"_s, e);
     QVERIFY2(text.contains(u"\r\n\r\n"_s + tax + u" 円です\r\n\r\n"_s + source), qPrintable(text));
 }

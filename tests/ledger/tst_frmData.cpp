@@ -296,8 +296,8 @@ void tst_frmData::dropDownEditorArrowsBrowseEnterChooses() {
 // default) only, and "Yes" stores the mark.
 void tst_frmData::classWindowOrderAndReducedRateMark() {
     ClassEntry food, goods;
-    QVERIFY(gAddClassEntry(1, u"食品"_s, food));
-    QVERIFY(gAddClassEntry(2, u"雑貨"_s, goods));
+    QVERIFY(gAddClassEntry(gdbData(), 1, u"食品"_s, food));
+    QVERIFY(gAddClassEntry(gdbData(), 2, u"雑貨"_s, goods));
     QStringList seen;
     const auto edit = [&seen](frmClass* w) {
         const auto openCell = [w](int column) {
@@ -314,7 +314,7 @@ void tst_frmData::classWindowOrderAndReducedRateMark() {
             QTest::keyClick(w->cboEditGrid, Qt::Key_Down);
             QTest::keyClick(w->cboEditGrid, Qt::Key_Down);
             QList<ClassEntry> stored;
-            gGetClassEntries(1, stored);
+            gGetClassEntries(gdbData(), 1, stored);
             seen << w->cboEditGrid->currentText() + u"/"_s + QString::number(stored.value(0).sort);
             QTest::keyClick(w->cboEditGrid, Qt::Key_Return);
             openCell(4);
@@ -331,7 +331,7 @@ void tst_frmData::classWindowOrderAndReducedRateMark() {
     // Browsed to 3 while 1 was still stored.
     QCOMPARE(seen, (QStringList{u"軽減税率 (8%) shown"_s, u"3/1"_s, u"軽減税率 (8%) hidden"_s}));
     QList<ClassEntry> entries;
-    QVERIFY(gGetClassEntries(1, entries));
+    QVERIFY(gGetClassEntries(gdbData(), 1, entries));
     QCOMPARE(entries.value(0).sort, 3);
     QVERIFY(entries.value(0).reduced);
 }

@@ -272,7 +272,7 @@ void tst_Maintenance::backupThenRestoreAndBack() {
     QVERIFY(m_svc.process->terminations.isEmpty());
     QCOMPARE(m_folder->errorLogEntries(), 0);
 
-    QVERIFY(gProcDataRestore(m_folder->dbPath() + QStringLiteral(".before-restore")));
+    QVERIFY(gProcDataRestore(gdbData(), m_folder->dbPath() + QStringLiteral(".before-restore")));
     QCOMPARE(dumpData(), latest);
 }
 
@@ -539,7 +539,7 @@ void tst_Maintenance::badFileIsRefusedForRestore() {
     QCOMPARE(readBytes(file), before); // the check only reads
 
     QString refusal;
-    QVERIFY(!gProcDataRestore(file, &refusal));
+    QVERIFY(!gProcDataRestore(gdbData(), file, &refusal));
     QVERIFY2(refusal.contains(reason), qPrintable(refusal));
     QVERIFY(refusal.contains(QStringLiteral("現在のデータは変更していません。")));
     QVERIFY(gdbData().isOpen());
@@ -583,7 +583,7 @@ void tst_Maintenance::backupOfDamagedDataFileIsRefused() {
     const QByteArray before = readBytes(m_folder->dbPath());
 
     QString refusal;
-    QVERIFY(!gProcDataBackup(m_backups->path(), nullptr, &refusal));
+    QVERIFY(!gProcDataBackup(gdbData(), m_backups->path(), nullptr, &refusal));
     QVERIFY(refusal.contains(QStringLiteral("壊れている")));
     QVERIFY(gDataFileDamaged());
     QVERIFY(QDir(m_backups->path()).isEmpty());
@@ -599,7 +599,7 @@ void tst_Maintenance::restoreOfVersion1BackupMigratesIt() {
     QVERIFY(runSqlite(old, "INSERT INTO T_MASTER (lngMasterID, lngSupplier, blnValid) "
                            "VALUES (3, 3, 1);"
                            "INSERT INTO T_DATA2 (lngMasterID, strItem) VALUES (3, 'old');"));
-    QVERIFY(gProcDataRestore(old));
+    QVERIFY(gProcDataRestore(gdbData(), old));
     QCOMPARE(gdbData().schemaVersion(), kDbSchemaVersion);
     QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_DATA2 WHERE strItem = 'old'")), 1);
     QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_HISTORY_ORIGIN")), 1);
@@ -698,7 +698,7 @@ void tst_Maintenance::partialCopiesGoOthersStay() {
         QCOMPARE(::flock(writer.handle(), LOCK_EX | LOCK_NB), 0);
     if (chosen) {
         QString made;
-        QVERIFY(gProcDataBackup(folder, &made));
+        QVERIFY(gProcDataBackup(gdbData(), folder, &made));
         QVERIFY(QFileInfo::exists(made));
     } else {
         QCOMPARE(gLockDataFile(m_folder->dbPath()), DataLockResult::Locked); // as at start
@@ -737,7 +737,7 @@ void tst_Maintenance::backupOnAFullDiskLeavesNoFile() {
     const rlimit limit{48 * 1024, saved.rlim_max};
     ::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const bool written = gProcDataBackup(m_backups->path());
+    const bool written = gProcDataBackup(gdbData(), m_backups->path());
     ::setrlimit(RLIMIT_FSIZE, &saved);
     QVERIFY(!written);
     QVERIFY(m_folder->errorLogProcedures().contains(u"gProcDataBackup"_s));

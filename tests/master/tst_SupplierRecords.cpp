@@ -109,8 +109,8 @@ void tst_SupplierRecords::numbering() {
     for (int id = 1; id <= orphanLines; ++id)
         QVERIFY(addLine(LineRow{.masterID = id}) > 0);
     qint32 masterID = -1, supplier = -1;
-    QVERIFY(gGetNewLngMasterID(masterID));
-    QVERIFY(gGetNewLngSupplier(supplier));
+    QVERIFY(gGetNewLngMasterID(gdbData(), masterID));
+    QVERIFY(gGetNewLngSupplier(gdbData(), supplier));
     QCOMPARE(masterID, newMasterID);
     QCOMPARE(supplier, newSupplier);
     QCOMPARE(m_folder->errorLogEntries(), 0);
@@ -120,12 +120,12 @@ void tst_SupplierRecords::lookups() {
     QVERIFY(addRow(1, 3, u"A"_s));
     QVERIFY(addRow(2, 7, u"B"_s, false));
     bool duplicate = false;
-    QVERIFY(gChkDuplicateSupplier(3, 3, duplicate)); // a new supplier, a taken number
+    QVERIFY(gChkDuplicateSupplier(gdbData(), 3, 3, duplicate)); // a new supplier, a taken number
     QVERIFY(duplicate);
     qint32 value = 0;
-    QVERIFY(gGetSupplierCount(value, false));
+    QVERIFY(gGetSupplierCount(gdbData(), value, false));
     QCOMPARE(value, 2);
-    QVERIFY(gGetSupplierCount(value, true));
+    QVERIFY(gGetSupplierCount(gdbData(), value, true));
     QCOMPARE(value, 1);
     QCOMPARE(gGetSupplierFromItem(u" 42：X"_s), 42);
     QCOMPARE(m_folder->errorLogEntries(), 0);
@@ -154,7 +154,7 @@ void tst_SupplierRecords::listOrderFollowsSetting() {
     QVERIFY(
         gdbData().executeSQL(u"INSERT INTO T_SYSTEM (lngID, lngField) VALUES (9, ?)"_s, {order}));
     QStringList result{u"untouched"_s};
-    QCOMPARE(gGetSupplierShortNameItems(result, validOnly), order < 2);
+    QCOMPARE(gGetSupplierShortNameItems(gdbData(), result, validOnly), order < 2);
     QCOMPARE(result, items);
     QCOMPARE(m_folder->errorLog().contains(u"gGetSQLSupplierShortNameSort"_s), order == 2);
 }
@@ -268,15 +268,15 @@ void tst_SupplierRecords::failedInsertDuringModifyKeepsOldRow() {
     QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER refuse_insert BEFORE INSERT ON T_MASTER"
                                  " BEGIN SELECT RAISE(ABORT, 'disk full'); END"_s));
     SupplierRecord r;
-    QVERIFY(gGetMasterData(5, r));
+    QVERIFY(gGetMasterData(gdbData(), 5, r));
     r.strSupplierName = u"changed"_s;
-    QVERIFY(!mDataModify(r));
+    QVERIFY(!mDataModify(gdbData(), r));
     QCOMPARE(rowOf(5, u"lngSupplier, strSupplierShortName"_s),
              (QVariantList{qint64(7), u"ABC商会"_s}));
     QVERIFY(m_folder->errorLog().contains(u"mDataInsert2"_s));
     // The connection is usable afterwards: no transaction was left open.
     QVERIFY(gdbData().executeSQL(u"DROP TRIGGER refuse_insert"_s));
-    QVERIFY(mDataModify(r));
+    QVERIFY(mDataModify(gdbData(), r));
     QCOMPARE(rowOf(5, u"strSupplierName"_s).value(0).toString(), u"changed"_s);
 }
 
@@ -287,12 +287,12 @@ void tst_SupplierRecords::savedRecordIsOneTypedChangePerColumn() {
     r.lngMasterID = 5;
     r.lngSupplier = 7;
     r.strSupplierShortName = u"ABC"_s;
-    QVERIFY(mSaveMasterData(0, r));
+    QVERIFY(mSaveMasterData(gdbData(), 0, r));
     r.strSupplierShortName = u"ABC商会"_s;
     r.strNotes = u"月末締め"_s;
     r.strInvoiceNo = u"T1234567890123"_s;
     r.datInvoiceFrom = QDate(2023, 10, 1);
-    QVERIFY(mSaveMasterData(1, r));
+    QVERIFY(mSaveMasterData(gdbData(), 1, r));
     HistoryFilter supplier;
     supplier.masterID = 5;
     std::vector<HistoryChange> changes;

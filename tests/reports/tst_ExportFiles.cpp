@@ -106,8 +106,9 @@ QString tst_ExportFiles::makeFile(const QString& kind) {
     }
     HistoryWords words;
     if (kind == u"history CSV"_s)
-        return words.load() && gWriteHistoryCsv(out + u"h.csv"_s, {}, words) ? out + u"h.csv"_s
-                                                                             : QString();
+        return words.load(gdbData()) && gWriteHistoryCsv(out + u"h.csv"_s, {}, words)
+                   ? out + u"h.csv"_s
+                   : QString();
     if (kind == u"tax summary CSV"_s)
         return gWriteTaxSummaryCsv(out + u"t.csv"_s, {}) ? out + u"t.csv"_s : QString();
     Workbook book;

@@ -1,5 +1,6 @@
 #include "TestData.h"
 #include "TestServices.h"
+#include "base/CheckedFileWriter.h"
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
@@ -72,11 +73,15 @@ struct Writer {
 class tst_DataFile : public QObject {
     Q_OBJECT
 private slots:
+#ifdef Q_OS_WIN
+    void windowsPathsRefused();
+#endif
     void init();
     void cleanup();
 
     void badFileIsToldAndLeftAsItIs_data();
     void badFileIsToldAndLeftAsItIs();
+    void statementMeetingDamageMarksTheFile();
     void secondProgramIsRefused();
     void writerKeepsItsWritesWhenAnotherShutsDown();
     void leftoversGoAndCopiesAreOwnerOnly();
@@ -182,11 +187,23 @@ void tst_DataFile::badFileIsToldAndLeftAsItIs() {
         }
     }
     QVERIFY2(told.contains(says), qPrintable(told));
-    DbCloseAndCompact(db);
+    DbCloseAndCompact(gdbData(), db);
 
     QVERIFY(readBytes(db) == before);
     QCOMPARE(strays(db), QStringList());
     QCOMPARE(QDir(gDataBackupFolder(db)).entryList(QDir::Files), QStringList());
+}
+
+// A statement of the program's connection that meets a damaged page marks the file damaged,
+// without the check of every page.
+void tst_DataFile::statementMeetingDamageMarksTheFile() {
+    QVERIFY(m_folder->damageDataFile());
+    QVERIFY(DbInit(gdbData(), m_folder->dbPath(), false));
+    QVERIFY(!gDataFileDamaged());
+    ResultSet rs(gdbData());
+    QVERIFY(!rs.openRecordSet(u"SELECT * FROM T_DATA1_CAPTION"_s));
+    QVERIFY(gDataFileDamaged());
+    DbClose(gdbData());
 }
 
 void tst_DataFile::secondProgramIsRefused() {
@@ -280,7 +297,7 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
     QVERIFY(DbInit(db));
     QVERIFY(addLine(LineRow{.item = u"a"_s, .cost = 1}) > 0);
     const qint64 before = inode();
-    DbCloseAndCompact(db);
+    DbCloseAndCompact(gdbData(), db);
     QCOMPARE(inode(), before);
 
     const QString taken = QFileInfo(db).absolutePath() + u"/CompactDataBase1.mdb"_s;
@@ -301,7 +318,7 @@ void tst_DataFile::shutdownCompactsOnlyWhenItPays() {
         QVERIFY(gdbData().executeSQL(u"DELETE FROM T_HISTORY"_s));
         const qint64 was = inode();
         m_svc.clock->fixed = now;
-        DbCloseAndCompact(db);
+        DbCloseAndCompact(gdbData(), db);
         QCOMPARE(inode() != was, compacts);
     }
     QCOMPARE(readBytes(taken), QByteArray("someone else's file"));
@@ -447,4 +464,17 @@ void tst_DataFile::resolutionOrder() {
 }
 
 QTEST_GUILESS_MAIN(tst_DataFile)
+#ifdef Q_OS_WIN
+// Windows: a data file on another computer is refused, saying why, before anything opens it; a
+// path too long for the system is told as such.
+void tst_DataFile::windowsPathsRefused() {
+    QVERIFY(!DbInit(u"//server/帳簿 共有/db1"_s));
+    QVERIFY2(DbInitRefusal().startsWith(u"データファイルがネットワーク上の場所にあるため使えません。"_s),
+             qPrintable(DbInitRefusal()));
+    QVERIFY(DbInitRefusal().contains(u"サーバーモード"_s));
+    const QString deep = m_folder->tempPath() + u"/"_s + QString(250, u'長') + u"/x.csv"_s;
+    QVERIFY(gFileFailureText(ENOENT, {}, deep).startsWith(u"ファイルの場所（パス）が長すぎます。"_s));
+}
+#endif
+
 #include "tst_DataFile.moc"

@@ -1,6 +1,7 @@
 #include "TestData.h"
 #include "TestServices.h"
 #include "store/Currency.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/History.h"
 #include "store/Migration.h"

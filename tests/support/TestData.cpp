@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "store/Currency.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 

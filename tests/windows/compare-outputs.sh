@@ -13,6 +13,7 @@ trap 'rm -rf "$work"' EXIT
 # The data: the shipped empty file with the profit table's fixed data, and a supplier whose
 # names need both encodings' care.
 db="$work/山田 花子/books.db"
+out="$work/出力 先"
 mkdir -p "$(dirname "$db")"
 cp "$linux/bin/sys/db1.empty" "$db"
 sqlite3 "$db" <"$root/tests/reports/data/profit_fixture.sql"
@@ -20,10 +21,10 @@ fail=0
 run() { # name args...: runs both programs into out-linux/<name> and out-windows/<name>
     local name=$1
     shift
-    mkdir -p "$work/out-linux/$name" "$work/out-windows/$name"
-    "$linux/bin/tovaki-report" "$@" --db "$db" --out "$work/out-linux/$name" >/dev/null
+    mkdir -p "$out/linux/$name" "$out/windows/$name"
+    "$linux/bin/tovaki-report" "$@" --db "$db" --out "$out/linux/$name" >/dev/null
     "$root/scripts/windows/wine-run.sh" "$windows/bin/tovaki-report.exe" "$@" --db "$db" \
-        --out "$work/out-windows/$name" >/dev/null
+        --out "$out/windows/$name" >/dev/null
 }
 same() { # what file-a file-b
     if ! cmp -s "$2" "$3"; then
@@ -38,10 +39,10 @@ run profit profit --from 2024/01/21 --to 2024/04/20 --ranking on
 run ledger ledger --from 2024/01/01 --to 2024/04/30
 run suppliers suppliers
 run tax tax --from 2024/01/01 --to 2024/12/31
-for dir in "$work"/out-linux/*; do
+for dir in "$out"/linux/*; do
     name=$(basename "$dir")
     a=$(find "$dir" -type f | head -n1)
-    b=$(find "$work/out-windows/$name" -type f | head -n1)
+    b=$(find "$out/windows/$name" -type f | head -n1)
     if [ -z "$a" ] || [ -z "$b" ]; then
         echo "missing output: $name (Linux: ${a:-none}, Windows: ${b:-none})" >&2
         fail=1
@@ -61,5 +62,5 @@ for dir in "$work"/out-linux/*; do
         ;;
     esac
 done
-[ $fail -eq 0 ] && echo "Linux and Windows outputs are the same ($(ls "$work/out-linux" | wc -l) files)"
+[ $fail -eq 0 ] && echo "Linux and Windows outputs are the same ($(ls "$out/linux" | wc -l) files)"
 exit $fail
