@@ -5,6 +5,7 @@
 #include "reports/SupplierList.h"
 #include "store/Database.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,12 +19,14 @@ using namespace Qt::StringLiterals;
 //     a return of 300 on 2023/10/02, 3 000.75 on 2026/09/30 (80 %, cut to 3 000), 4 000 and
 //     540 食品 on 2026/10/01 (50 %, the second at 8 % reduced); 999 on 2023/08/31 is outside
 //   3 無効 (not valid): absent
+// and an item of 33 full-width characters on 2023/09/30, cut to 32 in the Yayoi file.
 class tst_Journal : public DataFileTest {
     Q_OBJECT
 private slots:
     void init();
     void file_data();
     void file();
+    void yayoiRefusesACharacter();
 };
 
 void tst_Journal::init() {
@@ -49,6 +52,11 @@ void tst_Journal::init() {
         {.masterID = 2, .date = {2026, 10, 1}, .item = u"肥料"_s, .cost = 4000},
         {.masterID = 2, .date = {2026, 10, 1}, .item = u"種芋"_s, .class1 = u"食品"_s, .cost = 540},
         {.masterID = 3, .date = {2024, 1, 1}, .item = u"苗"_s, .cost = 7000},
+        // 66 bytes of code page 932: the Yayoi file keeps the first 64.
+        {.masterID = 2,
+         .date = {2023, 9, 30},
+         .item = u"あ"_s.repeated(31) + u"いう"_s,
+         .cost = 100},
     };
     for (const LineRow& r : rows)
         QVERIFY(addLine(r) > 0);
@@ -81,6 +89,22 @@ void tst_Journal::file() {
     QCOMPARE(gMakeJournal(gdbData(), p, &saved), JournalOutcome::Written);
     QVERIFY(saved.endsWith(suffix));
     QCOMPARE(readBytes(saved), readBytes(QStringLiteral(TOVAKI_REPORTS_TEST_DATA "/") + expected));
+}
+
+// A character code page 932 does not hold: no file, the entry named; the generic file takes it.
+void tst_Journal::yayoiRefusesACharacter() {
+    QVERIFY(addLine({.masterID = 2, .date = {2024, 1, 5}, .item = u"café"_s, .cost = 100}) > 0);
+    QList<SupplierRecord> suppliers;
+    QVERIFY(gGetReportSuppliers(suppliers));
+    QTemporaryDir out;
+    JournalParams p{u"2024/01/05"_s, u"2024/01/05"_s, JournalFormat::Yayoi, suppliers, out.path()};
+    QCOMPARE(gMakeJournal(gdbData(), p), JournalOutcome::Failed);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{kCsvFileReportFailed +
+                         u"\r\n\r\n2024/01/05 の仕訳の「é」は Shift_JIS で書けません。"_s});
+    p.format = JournalFormat::Generic;
+    QCOMPARE(gMakeJournal(gdbData(), p), JournalOutcome::Written);
 }
 
 QTEST_GUILESS_MAIN(tst_Journal)
