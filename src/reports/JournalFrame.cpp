@@ -12,11 +12,28 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// The account settings with the captions of their boxes.
+struct AccountBox {
+    int setting;
+    const char16_t* caption;
+};
+constexpr AccountBox kAccountBoxes[] = {
+    {SettingNo::JournalPurchases, u"仕入"},      {SettingNo::JournalPayables, u"買掛"},
+    {SettingNo::JournalCash, u"支払・入金"},     {SettingNo::JournalReceivables, u"売掛"},
+    {SettingNo::JournalSales, u"売上"},          {SettingNo::JournalInputTax, u"仮払消費税"},
+    {SettingNo::JournalOutputTax, u"仮受消費税"}};
+
+} // namespace
 
 JournalFrame::JournalFrame(PrintHost& host, QWidget* parent)
     : PrintFrame(gReportCaption(QStringLiteral("journal")), host, parent) {
@@ -57,6 +74,18 @@ JournalFrame::JournalFrame(PrintHost& host, QWidget* parent)
     row->addStretch(1);
     row->addWidget(cmdMakeJournal);
     layout->addLayout(row);
+    auto* accounts = new QGridLayout();
+    int i = 0;
+    for (const AccountBox& b : kAccountBoxes) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QStringLiteral("txtJournalAccount%1").arg(i));
+        edit->setMaxLength(settingDef(SettingNo::JournalPurchases).maximum);
+        txtJournalAccount << edit;
+        accounts->addWidget(new QLabel(QString::fromUtf16(b.caption), this), i / 4, (i % 4) * 2);
+        accounts->addWidget(edit, i / 4, (i % 4) * 2 + 1);
+        ++i;
+    }
+    layout->addLayout(accounts);
 }
 
 bool JournalFrame::formLoad() {
@@ -72,6 +101,28 @@ bool JournalFrame::formLoad() {
     cboJournalEndDate->clear();
     cboJournalEndDate->addItems(lists.endItems);
     cboJournalEndDate->setEditText(lists.endText);
+    for (qsizetype i = 0; i < txtJournalAccount.size(); ++i) {
+        QString name;
+        if (!gGetSetting(kAccountBoxes[i].setting, name)) {
+            gProcError(QStringLiteral("frmPrint_Journal_Load"));
+            return false;
+        }
+        txtJournalAccount.at(i)->setText(name);
+    }
+    return true;
+}
+
+bool JournalFrame::storeAccounts() {
+    for (qsizetype i = 0; i < txtJournalAccount.size(); ++i) {
+        const int number = kAccountBoxes[i].setting;
+        QString stored;
+        QString typed = txtJournalAccount.at(i)->text().trimmed();
+        if (typed.isEmpty())
+            typed = gFindSettingDef(number)->defaultString();
+        txtJournalAccount.at(i)->setText(typed);
+        if (!gGetSetting(number, stored) || (stored != typed && !gSetSystemStrField(number, typed)))
+            return false;
+    }
     return true;
 }
 
@@ -87,6 +138,10 @@ void JournalFrame::cmdMakeJournal_Click() {
     p.format = optJournalGeneric->isChecked() ? JournalFormat::Generic : JournalFormat::Yayoi;
     p.suppliers = host().suppliers();
     p.outputFolder = host().outputFolder();
+    if (!storeAccounts()) {
+        gProcError(QStringLiteral("frmPrint_cmdMakeJournal_Click"));
+        return;
+    }
     QString saved;
     switch (gMakeJournal(gdbData(), p, &saved)) {
     case JournalOutcome::Written:

@@ -278,15 +278,22 @@ void tst_ReportWindows::taxSummary_refusesThenWritesEitherLedger() {
 }
 
 // The current term 2024/02/21 - 2024/03/20: payments of 先03 (02/28) and アルファ (03/01),
-// アルファ's sale of 800 (03/10) and purchase of 1 000 (03/20, unregistered: 80 %).
+// アルファ's sale of 800 (03/10) and purchase of 1 000 (03/20, unregistered: 80 %). The payment
+// account typed in its box is stored and used.
 void tst_ReportWindows::journal_writesTheGenericFile() {
     QVERIFY(reporttest::loadSupplierList());
     frmPrint* f = openWindow();
     QVERIFY(f);
     auto* frame = f->findChild<JournalFrame*>(u"FrameJournal"_s);
     QVERIFY(frame);
+    QCOMPARE(frame->txtJournalAccount.size(), 7);
+    QCOMPARE(frame->txtJournalAccount.at(0)->text(), u"仕入高"_s);
+    frame->txtJournalAccount.at(2)->setText(u"普通預金"_s);
     QTest::mouseClick(frame->optJournalGeneric, Qt::LeftButton);
     QTest::mouseClick(frame->cmdMakeJournal, Qt::LeftButton);
+    QString cash;
+    QVERIFY(gGetSetting(SettingNo::JournalCash, cash));
+    QCOMPARE(cash, u"普通預金"_s);
     const QStringList files = folderEntries(m_out->path());
     QCOMPARE(files.size(), 1);
     QCOMPARE(m_svc.prompt->texts(),
@@ -294,8 +301,8 @@ void tst_ReportWindows::journal_writesTheGenericFile() {
                          QDir::toNativeSeparators(m_out->filePath(files.at(0)))});
     QCOMPARE(readBytes(m_out->filePath(files.at(0))),
              u"\uFEFF日付,借方,貸方,金額,税区分,税率,控除割合,仕入先,登録番号,摘要\r\n"
-             "2024/02/28,買掛金,現金,2000,対象外,,,先03,,\r\n"
-             "2024/03/01,買掛金,現金,3000,対象外,,,アルファ,,\r\n"
+             "2024/02/28,買掛金,普通預金,2000,対象外,,,先03,,\r\n"
+             "2024/03/01,買掛金,普通預金,3000,対象外,,,アルファ,,\r\n"
              "2024/03/10,売掛金,売上高,800,課税売上,10,,アルファ,,販売\r\n"
              "2024/03/20,仕入高,買掛金,1000,課税仕入,10,80,アルファ,,商品B\r\n"_s.toUtf8());
     QCOMPARE(m_folder->errorLogEntries(), 0);
