@@ -137,8 +137,12 @@ bool gCalcJournal(Database& db, const QList<SupplierRecord>& suppliers, const QD
                 const int col = part == 0 ? 6 : 7;
                 if (c.isNull(col))
                     continue;
-                // Cut toward zero to whole yen (an amount is a count of 1/10 000).
-                qint64 yen = c.int64(col) / Currency::Scale;
+                // Cut toward zero to whole yen. As the result set reads a currency column: an
+                // integer is a count of 1/10 000, anything else a number scaled.
+                const qint64 raw = c.isInteger(col)
+                                       ? c.int64(col)
+                                       : Currency::fromDouble(c.real(col) / Currency::Scale).raw();
+                qint64 yen = raw / Currency::Scale;
                 if (yen == 0)
                     continue;
                 JournalEntry e = base;
