@@ -4,6 +4,7 @@
 #include "base/Services.h"
 #include "ledger/LineRules.h"
 #include "master/SupplierRecords.h"
+#include "reports/Journal.h"
 #include "reports/LedgerPrint.h"
 #include "reports/ProfitReport.h"
 #include "reports/SupplierList.h"
@@ -178,8 +179,8 @@ ReportResult runProfit(const ReportArgs& a, Database& db) {
     TermLists lists;
     ProfitWindowChoices c;
     QStringList captions;
-    if (!todaysTerms(lists) || !gGetProfitWindowChoices(c) ||
-        !gGetProfitClassCaptions(captions) || !gGetProfitSheetSettings(p.settings))
+    if (!todaysTerms(lists) || !gGetProfitWindowChoices(c) || !gGetProfitClassCaptions(captions) ||
+        !gGetProfitSheetSettings(p.settings))
         return failed();
     // The window offers the range from three months before the current term.
     const QDate current = termDateFromText(lists.startText);
@@ -253,6 +254,27 @@ ReportResult runTax(const ReportArgs& a, Database& db) {
     return resultOf(outcome, TaxSummaryOutcome::Written, TaxSummaryOutcome::Failed, saved);
 }
 
+ReportResult runJournal(const ReportArgs& a, Database& db) {
+    JournalParams p;
+    p.procName = QStringLiteral("tovaki-report journal");
+    p.outputFolder = a.outputFolder;
+    p.format = a.number(QStringLiteral("format")).value_or(0) == 1 ? JournalFormat::Generic
+                                                                   : JournalFormat::Yayoi;
+    TermLists lists;
+    if (!todaysTerms(lists))
+        return failed();
+    p.startText = gReportDateText(a.text(QStringLiteral("from")).value_or(lists.startText));
+    p.endText = gReportDateText(a.text(QStringLiteral("to")).value_or(lists.endText));
+    QList<qint32> valid;
+    if (!suppliersOf(a, p.suppliers, valid))
+        return failed();
+    if (const auto n = notValid(a, valid))
+        return refused(notValidSupplier(*n));
+    QString saved;
+    const JournalOutcome outcome = gMakeJournal(db, p, &saved);
+    return resultOf(outcome, JournalOutcome::Written, JournalOutcome::Failed, saved);
+}
+
 } // namespace
 
 const std::vector<ReportOption>& gReportOptions() {
@@ -297,6 +319,12 @@ const std::vector<ReportOption>& gReportOptions() {
         {QStringLiteral("date"), Kind::Text, 0, 0, {}},
         {QStringLiteral("kind"), Kind::Choice, 0, 0, kSides},
         {QStringLiteral("csv"), Kind::Switch, 0, 0, {}},
+        // The journal entries: the accounting program's import or the generic file.
+        {QStringLiteral("format"),
+         Kind::Choice,
+         0,
+         0,
+         {QStringLiteral("yayoi"), QStringLiteral("generic")}},
     };
     return options;
 }
@@ -335,6 +363,10 @@ const std::vector<ReportEntry>& gReports() {
          {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("kind"),
           QStringLiteral("csv")},
          runTax},
+        {QStringLiteral("journal"),
+         QStringLiteral("仕訳（会計ソフト用）"),
+         {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("format")},
+         runJournal},
     };
     return reports;
 }

@@ -6,6 +6,7 @@
 #include "base/WindowDisplay.h"
 #include "reports/CsvFrame.h"
 #include "reports/ExcelPosFrame.h"
+#include "reports/JournalFrame.h"
 #include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"
 #include "reports/PrintMasterFrame.h"
@@ -169,6 +170,7 @@ void frmPrint::buildFrames() {
     FrameTax = new TaxSummaryFrame(*this, centralWidget());
     addFrame(FrameTax, FrameSlot::TaxSummary);
     addFrame(new CsvFrame(*this, centralWidget()), FrameSlot::Csv);
+    addFrame(new JournalFrame(*this, centralWidget()), FrameSlot::Journal);
 }
 
 void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
@@ -190,6 +192,9 @@ void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
         break;
     case FrameSlot::Csv:
         m_frameGrid->addWidget(frame, 3, 1, 1, 2, Qt::AlignTop);
+        break;
+    case FrameSlot::Journal:
+        m_frameGrid->addWidget(frame, 4, 1, 1, 2, Qt::AlignTop);
         break;
     }
     m_frames << frame;

@@ -30,9 +30,9 @@ public:
     static void setOutputFolderOverride(const QString& folder);
 
     // Where each frame stands: the profit table on the left, the ledger print on the right
-    // above the supplier list and the print position, the tax summary and the CSV frame below
-    // them.
-    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos, TaxSummary, Csv };
+    // above the supplier list and the print position, the tax summary, the CSV frame and the
+    // journal frame below them.
+    enum class FrameSlot { ManageProfit, PrintData, Master, ExcelPos, TaxSummary, Csv, Journal };
 
     // PrintHost
     const QList<SupplierRecord>& suppliers() const override { return m_Data_Master; }

@@ -59,6 +59,14 @@ inline constexpr int OmitDay = 45;
 inline constexpr int OffsetVertical = 46;
 inline constexpr int OffsetHorizontal = 47;
 inline constexpr int CloseDayBlankRows = 48;
+// The accounts of the journal entries written for an accounting program.
+inline constexpr int JournalPurchases = 60;
+inline constexpr int JournalPayables = 61;
+inline constexpr int JournalCash = 62;
+inline constexpr int JournalReceivables = 63;
+inline constexpr int JournalSales = 64;
+inline constexpr int JournalInputTax = 65;
+inline constexpr int JournalOutputTax = 66;
 } // namespace SettingNo
 
 // The column of T_SYSTEM that holds the value: lngField, curField, blnField, strField, datField.
@@ -155,6 +163,14 @@ inline constexpr SettingDef kSettingDefs[] = {
     SettingRows::lng(SettingNo::TaxClass, 1, 1, 3, u"軽減税率の区分"),
     // Automatic backups kept at shutdown; 0 writes none.
     SettingRows::lng(SettingNo::AutoBackups, 10, 0, 99, u"自動バックアップ"),
+    // Account names of the journal entries, at most 12 characters (the import's width).
+    SettingRows::str(SettingNo::JournalPurchases, u"仕入高", 12),
+    SettingRows::str(SettingNo::JournalPayables, u"買掛金", 12),
+    SettingRows::str(SettingNo::JournalCash, u"現金", 12),
+    SettingRows::str(SettingNo::JournalReceivables, u"売掛金", 12),
+    SettingRows::str(SettingNo::JournalSales, u"売上高", 12),
+    SettingRows::str(SettingNo::JournalInputTax, u"仮払消費税等", 12),
+    SettingRows::str(SettingNo::JournalOutputTax, u"仮受消費税等", 12),
 };
 
 // The row of a number the table holds; a number it does not hold does not compile.

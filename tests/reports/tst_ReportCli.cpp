@@ -40,6 +40,7 @@ private slots:
     void supplierLists();
     void profit_writesTheTable();
     void tax_writesTheCsv();
+    void journal_writesTheFile();
     void refusals_data();
     void refusals();
     void failures_exitThree();
@@ -157,6 +158,19 @@ void tst_ReportCli::tax_writesTheCsv() {
         u"\r\n\"\",\"合計\",\"\",\"\",\"5000\",\"0\",\"500\",\"0\",\"400\"\r\n"_s.toUtf8()));
 }
 
+// Supplier 2, unregistered, bought 5 000 on 2024/01/10 (80 %) and sold 8 000 on 2024/01/12.
+void tst_ReportCli::journal_writesTheFile() {
+    const CliResult r = run({u"journal"_s, u"--from"_s, u"2024-01-01"_s, u"--to"_s, u"2024/01/31"_s,
+                             u"--suppliers"_s, u"2"_s, u"--format"_s, u"generic"_s});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.endsWith(u"　仕訳.csv"_s));
+    QCOMPARE(written(), QStringList({QFileInfo(r.out).fileName()}));
+    QCOMPARE(readBytes(r.out),
+             u"\uFEFF日付,借方,貸方,金額,税区分,税率,控除割合,仕入先,登録番号,摘要\r\n"
+             "2024/01/10,仕入高,買掛金,5000,課税仕入,10,80,三河屋,,肥料\r\n"
+             "2024/01/12,売掛金,売上高,8000,課税売上,10,,三河屋,,肥料\r\n"_s.toUtf8());
+}
+
 void tst_ReportCli::refusals_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
@@ -177,6 +191,9 @@ void tst_ReportCli::refusals_data() {
     QTest::newRow("tax, nothing in the range")
         << QStringList({u"tax"_s, u"--from"_s, u"2023/01/01"_s, u"--to"_s, u"2023/01/31"_s}) << 1
         << u"対象となるデータがありません。\n期間と設定を確認してください。"_s;
+    QTest::newRow("journal, nothing in the range")
+        << QStringList({u"journal"_s, u"--from"_s, u"2023/01/01"_s, u"--to"_s, u"2023/01/31"_s})
+        << 1 << u"対象となるデータがありません。\n期間と設定を確認してください。"_s;
     QTest::newRow("csv for another report")
         << QStringList({u"ledger"_s, u"--csv"_s}) << 2 << u"--csv は tax だけで使えます"_s;
     QTest::newRow("no report") << QStringList() << 2 << u"帳票の種類を一つ指定してください"_s;

@@ -7,6 +7,7 @@
 #include "reports/CsvFrame.h"
 #include "reports/ExcelLayer.h"
 #include "reports/ExcelPosFrame.h"
+#include "reports/JournalFrame.h"
 #include "reports/LedgerPrintFrame.h"
 #include "reports/ManageProfitFrame.h"
 #include "reports/ProfitReport.h"
@@ -109,6 +110,7 @@ private slots:
     void profit_typedRangeIsCheckedAgainstTheCloseDay();
 
     void taxSummary_refusesThenWritesEitherLedger();
+    void journal_writesTheGenericFile();
     void csv_exportsImportsAndListsRefusedRows();
 
 private:
@@ -272,6 +274,37 @@ void tst_ReportWindows::taxSummary_refusesThenWritesEitherLedger() {
     QCOMPARE(rowText(purchase.sheet(u"消費税集計表"_s), 7, 2, 10), u"|合計|||1000|0|100|0|80"_s);
     QCOMPARE(rowText(sales.sheet(u"消費税集計表"_s), 6, 2, 11),
              u"1|アルファ||未登録|800|0|80|0|80|0"_s);
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+// The current term 2024/02/21 - 2024/03/20: payments of 先03 (02/28) and アルファ (03/01),
+// アルファ's sale of 800 (03/10) and purchase of 1 000 (03/20, unregistered: 80 %). The payment
+// account typed in its box is stored and used.
+void tst_ReportWindows::journal_writesTheGenericFile() {
+    QVERIFY(reporttest::loadSupplierList());
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    auto* frame = f->findChild<JournalFrame*>(u"FrameJournal"_s);
+    QVERIFY(frame);
+    QCOMPARE(frame->txtJournalAccount.size(), 7);
+    QCOMPARE(frame->txtJournalAccount.at(0)->text(), u"仕入高"_s);
+    frame->txtJournalAccount.at(2)->setText(u"普通預金"_s);
+    QTest::mouseClick(frame->optJournalGeneric, Qt::LeftButton);
+    QTest::mouseClick(frame->cmdMakeJournal, Qt::LeftButton);
+    QString cash;
+    QVERIFY(gGetSetting(SettingNo::JournalCash, cash));
+    QCOMPARE(cash, u"普通預金"_s);
+    const QStringList files = folderEntries(m_out->path());
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"仕訳ファイルを作成しました。\r\n\r\n"_s +
+                         QDir::toNativeSeparators(m_out->filePath(files.at(0)))});
+    QCOMPARE(readBytes(m_out->filePath(files.at(0))),
+             u"\uFEFF日付,借方,貸方,金額,税区分,税率,控除割合,仕入先,登録番号,摘要\r\n"
+             "2024/02/28,買掛金,普通預金,2000,対象外,,,先03,,\r\n"
+             "2024/03/01,買掛金,普通預金,3000,対象外,,,アルファ,,\r\n"
+             "2024/03/10,売掛金,売上高,800,課税売上,10,,アルファ,,販売\r\n"
+             "2024/03/20,仕入高,買掛金,1000,課税仕入,10,80,アルファ,,商品B\r\n"_s.toUtf8());
     QCOMPARE(m_folder->errorLogEntries(), 0);
 }
 

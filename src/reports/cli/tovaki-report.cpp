@@ -74,6 +74,7 @@ REPORT:
   profit      利益管理表 / profit management table
   ledger      仕入帳 / purchase ledger print
   tax         消費税集計表 / consumption tax summary
+  journal     仕訳（会計ソフト用） / journal entries for accounting software
 
 共通 / Common:
   -d, --data DIR        プログラムのフォルダ（sys/msg, sys/excel_format を含む。
@@ -115,7 +116,7 @@ CSV 出力・取込み / CSV export and import:
                         a BOM; a file with a BOM is read as UTF-8.
   --check               取り込まずに確認だけする。 / Only checks, stores nothing.
 
-期間 / Range (profit, ledger, tax):
+期間 / Range (profit, ledger, tax, journal):
   --from DATE           開始日 yyyy/mm/dd（yyyy-mm-dd も可）。既定は画面と同じ
                         （仕入帳・消費税集計表は今期の開始日、利益管理表はその3か月前）。
                         Start date; default as in the window (ledger and tax summary: the
@@ -135,6 +136,13 @@ CSV 出力・取込み / CSV export and import:
                         (output tax).
   --csv                 エクセルファイルの代わりに CSV（UTF-8、BOM 付き）を書く。
                         Writes CSV (UTF-8 with BOM) instead of the workbook.
+
+仕訳 / Journal:
+  --format yayoi|generic
+                        弥生インポート形式（既定、Shift_JIS）または汎用 CSV（UTF-8、
+                        BOM 付き）。
+                        The Yayoi import format (default, Shift_JIS) or a generic CSV
+                        (UTF-8 with BOM).
 
 仕入帳 / Ledger (既定は「各設定」「調整」で保存された値 / defaults: the stored settings):
   --form plain|ri103|ri101
