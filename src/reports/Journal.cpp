@@ -82,7 +82,7 @@ bool gCalcJournal(Database& db, const QList<SupplierRecord>& suppliers, const QD
                   const QDate& to, const JournalAccounts& acc, Journal& journal) {
     const QString proc = QStringLiteral("gCalcJournal");
     Journal out;
-    if (!gChkStoredTaxRates(out.badRateRow)) {
+    if (!gChkStoredTaxRates(db, out.badRateRow)) {
         gProcError(proc);
         return false;
     }
@@ -93,8 +93,8 @@ bool gCalcJournal(Database& db, const QList<SupplierRecord>& suppliers, const QD
     QList<TaxRate> rates;
     qint32 taxClass = 1;
     QList<ClassEntry> classEntries;
-    if (!gGetTaxRates(rates) || !gGetTaxClass(taxClass) ||
-        !gGetClassEntries(taxClass, classEntries)) {
+    if (!gGetTaxRates(db, rates) || !gGetTaxClass(taxClass) ||
+        !gGetClassEntries(db, taxClass, classEntries)) {
         gProcError(proc);
         return false;
     }
