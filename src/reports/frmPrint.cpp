@@ -115,7 +115,7 @@ void frmPrint::buildControls() {
     m_frameGrid->setVerticalSpacing(8);
     outer->addLayout(m_frameGrid);
     outer->addStretch(1);
-    // Under the profit table, beside the CSV frame: it applies to every workbook.
+    // Under the profit table, beside the tax summary: it applies to every workbook.
     chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
     chkPdf->setObjectName(QStringLiteral("chkPdf"));
     chkPdf->setToolTip(QStringLiteral("エクセルファイルと同じフォルダに PDF も作成します"
@@ -194,7 +194,7 @@ void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
         m_frameGrid->addWidget(frame, 3, 1, 1, 2, Qt::AlignTop);
         break;
     case FrameSlot::Journal:
-        m_frameGrid->addWidget(frame, 4, 1, 1, 2, Qt::AlignTop);
+        m_frameGrid->addWidget(frame, 3, 0, 2, 1, Qt::AlignTop);
         break;
     }
     m_frames << frame;
