@@ -1,5 +1,5 @@
 #include "app/Startup.h"
-#include "base/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 
 #include <QApplication>
 #include <QStringList>

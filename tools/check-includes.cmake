@@ -14,12 +14,13 @@ set(ALLOW_base "")
 set(ALLOW_workbook "base")
 set(ALLOW_store "base")
 set(ALLOW_util "base")
-set(ALLOW_master "base;store;util")
-set(ALLOW_ledger "base;store;util;master")
-set(ALLOW_maintenance "base;store;util")
-set(ALLOW_reports "base;store;util;master;ledger;workbook")
-set(ALLOW_app "base;workbook;store;util;master;ledger;maintenance;reports")
-set(LAYERS base workbook store util master ledger maintenance reports app)
+set(ALLOW_widgets "base")
+set(ALLOW_master "base;widgets;store;util")
+set(ALLOW_ledger "base;widgets;store;util;master")
+set(ALLOW_maintenance "base;widgets;store;util")
+set(ALLOW_reports "base;widgets;store;util;master;ledger;workbook")
+set(ALLOW_app "base;widgets;workbook;store;util;master;ledger;maintenance;reports")
+set(LAYERS base workbook store util widgets master ledger maintenance reports app)
 
 # tests/<x> may include what src/<x> may, plus tests/support. The window tests of these folders
 # also reach the main menu their windows return to; tests/app and tests/e2e run whole flows.
@@ -27,9 +28,10 @@ set(TEST_EXTRA_master "app")
 set(TEST_EXTRA_ledger "app")
 set(TEST_EXTRA_maintenance "app")
 set(TEST_EXTRA_reports "app")
-set(TEST_EXTRA_e2e "base;workbook;store;util;master;ledger;maintenance;reports;app")
+set(TEST_EXTRA_widgets "app")
+set(TEST_EXTRA_e2e "base;widgets;workbook;store;util;master;ledger;maintenance;reports;app")
 # The support code opens data files and registers the program's windows for window tests.
-set(ALLOW_TEST_support "base;store;app")
+set(ALLOW_TEST_support "base;widgets;store;app")
 
 # The folder (layer) an include names; empty when it is a generated file.
 function(resolve_include file inc out)

@@ -5,14 +5,14 @@
 #include "app/frmMenu.h"
 #include "base/AppHooks.h"
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QApplication>
 #include <QDir>

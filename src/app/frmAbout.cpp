@@ -2,9 +2,9 @@
 
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QHBoxLayout>
 #include <QIcon>

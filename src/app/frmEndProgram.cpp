@@ -2,12 +2,12 @@
 
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "maintenance/Backup.h"
 #include "maintenance/SystemSettings.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Migration.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QDir>

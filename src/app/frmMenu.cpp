@@ -3,11 +3,11 @@
 
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
-#include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>

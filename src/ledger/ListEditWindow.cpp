@@ -1,8 +1,8 @@
 #include "ledger/ListEditWindow.h"
 
-#include "base/FormHelpers.h"
-#include "base/WindowDisplay.h"
 #include "ledger/CellDropDown.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

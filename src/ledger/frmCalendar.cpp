@@ -1,10 +1,10 @@
 #include "ledger/frmCalendar.h"
 
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "ledger/LineRules.h"
 #include "store/Period.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QBoxLayout>
 #include <QCalendarWidget>

@@ -1,13 +1,13 @@
 #include "ledger/frmClass.h"
 
-#include "base/FormHelpers.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
 #include "store/Database.h"
 #include "store/TaxRates.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QComboBox>
 #include <QFocusEvent>

@@ -2,12 +2,8 @@
 #include "store/DataFile.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WidgetServices.h"
-#include "base/WindowDisplay.h"
 #include "ledger/Captions.h"
 #include "ledger/ClassLists.h"
 #include "ledger/GridOffset.h"
@@ -32,6 +28,10 @@
 #include "store/History.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WidgetServices.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>

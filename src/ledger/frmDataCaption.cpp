@@ -1,12 +1,12 @@
 #include "ledger/frmDataCaption.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
-#include "base/WindowDisplay.h"
 #include "ledger/Captions.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

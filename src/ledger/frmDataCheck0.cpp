@@ -1,14 +1,14 @@
 #include "ledger/frmDataCheck0.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "ledger/LedgerStore.h"
 #include "ledger/frmData.h"
 #include "store/Database.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

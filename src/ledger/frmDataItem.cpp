@@ -1,8 +1,6 @@
 #include "ledger/frmDataItem.h"
 
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
-#include "base/WindowDisplay.h"
 #include "ledger/Captions.h"
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
@@ -10,6 +8,8 @@
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

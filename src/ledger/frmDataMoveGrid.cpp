@@ -1,8 +1,8 @@
 #include "ledger/frmDataMoveGrid.h"
 
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "ledger/GridOffset.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,13 +1,13 @@
 #include "ledger/frmHistory.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
 #include "store/Formats.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>

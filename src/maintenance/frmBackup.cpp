@@ -2,14 +2,14 @@
 
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "maintenance/Backup.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QDir>

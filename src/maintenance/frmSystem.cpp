@@ -1,10 +1,7 @@
 #include "maintenance/frmSystem.h"
 
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "maintenance/SystemSettings.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
@@ -12,6 +9,9 @@
 #include "store/Period.h"
 #include "store/SettingsRegistry.h"
 #include "store/TaxRates.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>

@@ -2,18 +2,18 @@
 #include "store/DataFile.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/TextWidth.h"
-#include "base/WindowDisplay.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmSelectMaster.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

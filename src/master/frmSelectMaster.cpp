@@ -1,13 +1,13 @@
 #include "master/frmSelectMaster.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
-#include "base/HelpMenu.h"
-#include "base/WindowDisplay.h"
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
 #include "store/Database.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

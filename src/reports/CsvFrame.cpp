@@ -1,13 +1,13 @@
 #include "reports/CsvFrame.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "ledger/InitCboTargetDate.h"
 #include "ledger/LineRules.h"
 #include "store/DataFile.h"
 #include "store/MsgCatalogue.h"
+#include "widgets/FormHelpers.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "reports/ExcelPosFrame.h"
 
-#include "base/WindowDisplay.h"
 #include "reports/frmPrint_ExcelPos.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

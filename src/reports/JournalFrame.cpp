@@ -1,7 +1,6 @@
 #include "reports/JournalFrame.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "reports/Journal.h"
@@ -9,6 +8,7 @@
 #include "store/Database.h"
 #include "store/Period.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,14 +1,14 @@
 #include "reports/LedgerPrintFrame.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "ledger/InitCboTargetDate.h"
 #include "ledger/frmCalendar.h"
 #include "reports/ReportRegistry.h"
 #include "reports/frmPrint_Data.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCheckBox>
 #include <QComboBox>

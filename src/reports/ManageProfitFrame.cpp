@@ -1,10 +1,8 @@
 #include "reports/ManageProfitFrame.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "ledger/InitCboTargetDate.h"
 #include "master/SupplierRecords.h"
 #include "reports/ProfitReport.h"
@@ -12,6 +10,8 @@
 #include "reports/frmPrint_ManegeProfitSetting.h"
 #include "store/Period.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCheckBox>
 #include <QComboBox>

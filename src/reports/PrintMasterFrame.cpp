@@ -1,12 +1,12 @@
 #include "reports/PrintMasterFrame.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "reports/SupplierList.h"
 #include "store/Period.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

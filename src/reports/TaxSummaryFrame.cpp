@@ -1,12 +1,12 @@
 #include "reports/TaxSummaryFrame.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Services.h"
 #include "reports/ReportRegistry.h"
 #include "reports/TaxSummary.h"
 #include "store/Period.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "reports/frmExcelColor.h"
 
 #include "base/ErrorLog.h"
-#include "base/WindowDisplay.h"
 #include "reports/ExcelLayer.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QColor>
 #include <QEvent>

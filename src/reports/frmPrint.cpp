@@ -1,9 +1,7 @@
 #include "reports/frmPrint.h"
 
 #include "base/ErrorLog.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "reports/CsvFrame.h"
 #include "reports/ExcelPosFrame.h"
 #include "reports/JournalFrame.h"
@@ -12,6 +10,8 @@
 #include "reports/PrintMasterFrame.h"
 #include "reports/SupplierList.h"
 #include "reports/TaxSummaryFrame.h"
+#include "widgets/HelpMenu.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
 #include "reports/frmPrint_Data.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
-#include "base/WindowDisplay.h"
 #include "reports/LedgerPrint.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCheckBox>
 #include <QComboBox>

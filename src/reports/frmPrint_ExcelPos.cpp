@@ -3,9 +3,9 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "reports/LedgerPrint.h"
 #include "store/Settings.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 #include "reports/frmPrint_ManegeProfitSetting.h"
 
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
-#include "base/WindowDisplay.h"
 #include "reports/ProfitReport.h"
 #include "reports/frmExcelColor.h"
 #include "store/Database.h"
 #include "store/Settings.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCheckBox>
 #include <QColor>

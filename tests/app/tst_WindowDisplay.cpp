@@ -5,7 +5,6 @@
 #include "app/frmEndProgram.h"
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
-#include "base/WindowDisplay.h"
 #include "base/WindowGeometry.h"
 #include "maintenance/Backup.h"
 #include "store/DataFile.h"
@@ -13,6 +12,7 @@
 #include "store/Migration.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QLabel>
 #include <QProgressBar>

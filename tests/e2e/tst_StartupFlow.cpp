@@ -7,14 +7,14 @@
 #include "app/frmEndProgram.h"
 #include "app/frmMenu.h"
 #include "base/ErrorLog.h"
-#include "base/FormHelpers.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "widgets/FormHelpers.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QDir>

@@ -3,11 +3,11 @@
 #include "WidgetTestHelpers.h"
 #include "app/frmMenu.h"
 #include "base/Globals.h"
-#include "base/WindowDisplay.h"
 #include "master/frmMaster.h"
 #include "master/frmSelectMaster.h"
 #include "store/Database.h"
 #include "store/Settings.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "TestServices.h"
 #include "WidgetTestHelpers.h"
-#include "base/FormHelpers.h"
+#include "widgets/FormHelpers.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "base/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 
 #include "base/Globals.h"
 

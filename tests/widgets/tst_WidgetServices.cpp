@@ -1,6 +1,6 @@
 #include "TestData.h"
 #include "base/Globals.h"
-#include "base/WidgetServices.h"
+#include "widgets/WidgetServices.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "base/FormHelpers.h"
+#include "widgets/FormHelpers.h"
 
 #include "base/Services.h"
 #include "base/TextWidth.h"

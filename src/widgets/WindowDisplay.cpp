@@ -1,11 +1,11 @@
-#include "base/WindowDisplay.h"
+#include "widgets/WindowDisplay.h"
 
 #include "base/AppHooks.h"
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
-#include "base/HelpMenu.h"
 #include "base/Services.h"
 #include "base/WindowGeometry.h"
+#include "widgets/HelpMenu.h"
 
 #include <QApplication>
 #include <QDialog>

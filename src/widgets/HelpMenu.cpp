@@ -1,10 +1,10 @@
-#include "base/HelpMenu.h"
+#include "widgets/HelpMenu.h"
 
 #include "base/AppHooks.h"
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
-#include "base/WindowDisplay.h"
+#include "widgets/WindowDisplay.h"
 
 #include <QAction>
 #include <QFileInfo>
