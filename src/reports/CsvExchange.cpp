@@ -16,6 +16,7 @@
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -391,6 +392,96 @@ QString ruleText(const RuleResult& r) {
     return oneLine(r.msgCode > 0 ? gMsgText(r.msgCode, r.addText) : r.text);
 }
 
+// The columns that make two ledger lines the same line: the supplier, the date, the item, the
+// classes, the quantity, the prices, the ratio, the amount, the payment and the note; not the
+// order within the day, the check mark nor the changed flag.
+constexpr bool isLineKeyColumn(int col) {
+    return col != LedgerCol::Sort && col != LedgerCol::Check && col != LedgerCol::Change;
+}
+
+void addKeyPart(QByteArray& key, bool null, const QByteArray& value) {
+    if (null)
+        key += 'N';
+    else
+        key += 'V' + QByteArray::number(value.size()) + ':' + value;
+}
+
+// A digest of a line's key columns, in the form both the file's lines and the stored ones give.
+QByteArray lineKey(const LedgerLine& l) {
+    QByteArray key;
+    for (int col = 0; col < LedgerCol::Count; ++col) {
+        if (!isLineKeyColumn(col))
+            continue;
+        const LedgerField& f = ledgerColumn(col).field;
+        switch (f.kind) {
+        case LedgerKind::Number: {
+            const auto& v = l.*f.number;
+            addKeyPart(key, !v, v ? QByteArray::number(*v) : QByteArray());
+            break;
+        }
+        case LedgerKind::Date: {
+            const auto& v = l.*f.date;
+            addKeyPart(key, !v, v ? v->toString(Qt::ISODate).toLatin1() : QByteArray());
+            break;
+        }
+        case LedgerKind::Text: {
+            const auto& v = l.*f.text;
+            addKeyPart(key, !v, v ? v->toUtf8() : QByteArray());
+            break;
+        }
+        case LedgerKind::Amount: {
+            const auto& v = l.*f.amount;
+            addKeyPart(key, !v, v ? QByteArray::number(v->raw()) : QByteArray());
+            break;
+        }
+        case LedgerKind::Flag:
+            break;
+        }
+    }
+    return QCryptographicHash::hash(key, QCryptographicHash::Md5);
+}
+
+// The keys of the lines a ledger holds (a digest per line, so the memory stays small).
+bool storedLineKeys(int kind, QSet<QByteArray>& keys) {
+    QString select;
+    std::vector<int> columns;
+    for (int col = 0; col < LedgerCol::Count; ++col) {
+        if (!isLineKeyColumn(col))
+            continue;
+        select += (select.isEmpty() ? QString() : QStringLiteral(", ")) +
+                  QLatin1String(ledgerColumn(col).sqlName);
+        columns.push_back(col);
+    }
+    RowCursor st(gdbData());
+    if (!st.open(QStringLiteral("SELECT ") + select + QStringLiteral(" FROM ") +
+                     (kind == 2 ? QStringLiteral("T_DATA2") : QStringLiteral("T_DATA1")),
+                 {}, kProcImport))
+        return false;
+    while (st.next()) {
+        QByteArray key;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const int at = int(i);
+            if (st.isNull(at)) {
+                addKeyPart(key, true, {});
+                continue;
+            }
+            switch (ledgerColumn(columns[i]).kind()) {
+            case LedgerKind::Number:
+            case LedgerKind::Amount:
+                addKeyPart(key, false, QByteArray::number(st.int64(at)));
+                break;
+            default: {
+                const std::string_view t = st.text(at);
+                addKeyPart(key, false, QByteArray(t.data(), qsizetype(t.size())));
+                break;
+            }
+            }
+        }
+        keys.insert(QCryptographicHash::hash(key, QCryptographicHash::Md5));
+    }
+    return !st.failed();
+}
+
 // The master IDs gGetNewLngMasterID would hand out to suppliers stored one after another (the
 // highest ID + 1 while that is at most kMaxSupplierNumber, then the lowest ID no supplier and no
 // ledger line uses), worked out without storing anything.
@@ -525,6 +616,7 @@ public:
             return false;
         }
         m_numbers.insert(number);
+        ++m_result.storedRows;
         return !m_store || mDataInsert2(r);
     }
 
@@ -565,7 +657,8 @@ public:
                 return false;
             m_lists[col] = QSet<QString>(entries.begin(), entries.end());
         }
-        if (!gGetLineCheckTexts(m_kind, m_texts) || !ledgerHeader(m_kind, true, m_captions))
+        if (!gGetLineCheckTexts(m_kind, m_texts) || !ledgerHeader(m_kind, true, m_captions) ||
+            !storedLineKeys(m_kind, m_storedKeys))
             return false;
         if (!m_store)
             return true;
@@ -628,7 +721,29 @@ public:
             refuse(line, ruleText(check)); // the line check's texts name their columns
             return true;
         }
+        if (isDuplicate(l, line) && !m_p.keepDuplicates)
+            return true;
+        ++m_result.storedRows;
         return !m_store || insertLine(l);
+    }
+
+    // A line the ledger holds already (as it was before the import), or an earlier line of the
+    // file; counted and listed.
+    bool isDuplicate(const LedgerLine& l, qint64 line) {
+        const QByteArray key = lineKey(l);
+        qint64 first = 0;
+        if (!m_storedKeys.contains(key)) {
+            const auto earlier = m_fileKeys.constFind(key);
+            if (earlier == m_fileKeys.constEnd()) {
+                m_fileKeys.insert(key, line);
+                return false;
+            }
+            first = *earlier;
+        }
+        ++m_result.duplicateCount;
+        if (m_result.duplicates.size() < std::size_t(kCsvListedRefusals))
+            m_result.duplicates.push_back({line, first});
+        return true;
     }
 
     bool insertLine(const LedgerLine& l) {
@@ -735,6 +850,8 @@ private:
     QHash<int, QSet<QString>> m_lists;
     LineCheckTexts m_texts;
     QStringList m_captions;
+    QSet<QByteArray> m_storedKeys;        // the lines stored before the import
+    QHash<QByteArray, qint64> m_fileKeys; // the file's lines so far, by the line they start on
     RowCursor m_insert{gdbData()};
 };
 
@@ -883,6 +1000,13 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("取り込む行がありません");
         return false;
     }
+    if (result.storedRows == 0 && !p.checkOnly) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("取り込む行がありません（%1 行すべてが、登録済みの行か"
+                                        "ファイルの中で繰り返された行です）")
+                             .arg(result.rows);
+        return false;
+    }
     if (p.checkOnly) {
         result.outcome = CsvImportOutcome::Checked;
         return true;
@@ -902,7 +1026,7 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         } else if (!importer.run(file)) {
             stored.outcome = CsvImportOutcome::Failed;
         } else if (stored.outcome == CsvImportOutcome::BadFile || stored.refusedCount > 0 ||
-                   stored.rows != result.rows) {
+                   stored.rows != result.rows || stored.storedRows != result.storedRows) {
             gProcError(kProcImport, QStringLiteral("the file or the data changed during the "
                                                    "import"));
             stored.outcome = CsvImportOutcome::Failed;
@@ -927,6 +1051,18 @@ QStringList gCsvRefusalLines(const CsvImportResult& result) {
     for (const CsvRefusal& r : result.refusals)
         lines << QStringLiteral("%1 行目: %2").arg(r.line).arg(r.reason);
     const qint64 unlisted = result.refusedCount - qint64(result.refusals.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 行").arg(unlisted);
+    return lines;
+}
+
+QStringList gCsvDuplicateLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvDuplicate& d : result.duplicates)
+        lines << (d.firstLine == 0
+                      ? QStringLiteral("%1 行目: 登録済みの行と同じです").arg(d.line)
+                      : QStringLiteral("%1 行目: %2 行目と同じです").arg(d.line).arg(d.firstLine));
+    const qint64 unlisted = result.duplicateCount - qint64(result.duplicates.size());
     if (unlisted > 0)
         lines << QStringLiteral("ほかに %1 行").arg(unlisted);
     return lines;

@@ -28,6 +28,10 @@
 // (checkOnly, possible on a read-only data file too) or a refused file leaves the data file
 // byte for byte as it was; only when no row is refused do the rows go in, in one transaction,
 // after a copy of the data file ("<data file>.before-import").
+//
+// A ledger line the same as a stored line of the ledger, or as an earlier line of the file, in
+// every column that makes a line (gLedgerLineKey) is a duplicate: it is listed and skipped
+// unless keepDuplicates asks for it to be stored too.
 
 enum class CsvTable {
     Suppliers,
@@ -79,6 +83,12 @@ struct CsvExportResult {
 bool gExportCsv(const CsvExportParams& params, const CsvCallbacks& callbacks,
                 CsvExportResult& result);
 
+// A ledger line of the file that is already there (skipped unless asked otherwise).
+struct CsvDuplicate {
+    qint64 line = 0;      // the file's line the row starts on
+    qint64 firstLine = 0; // the file's earlier line it repeats; 0: a line stored already
+};
+
 struct CsvRefusal {
     qint64 line = 0; // the file's line the row starts on
     QString reason;
@@ -97,15 +107,20 @@ struct CsvImportParams {
     QString path;
     CsvEncoding encoding = CsvEncoding::Cp932; // a UTF-8 byte-order mark overrides it
     bool checkOnly = false;
+    bool keepDuplicates = false; // duplicate ledger lines are stored too
 };
 
 struct CsvImportResult {
     CsvImportOutcome outcome = CsvImportOutcome::Failed;
-    qint64 rows = 0;                  // data rows read
-    qint64 refusedCount = 0;          // every refused row ...
-    std::vector<CsvRefusal> refusals; // ... of which the first kCsvListedRefusals are listed
-    QString message;                  // BadFile: why
-    QString backupPath;               // Imported: the copy of the data file taken before
+    qint64 rows = 0;                      // data rows read
+    qint64 refusedCount = 0;              // every refused row ...
+    std::vector<CsvRefusal> refusals;     // ... of which the first kCsvListedRefusals are listed
+    QString message;                      // BadFile: why
+    QString backupPath;                   // Imported: the copy of the data file taken before
+    qint64 duplicateCount = 0;            // every duplicate ledger line ...
+    std::vector<CsvDuplicate> duplicates; // ... of which the first kCsvListedRefusals are listed
+    qint64 storedRows = 0; // the rows stored (Imported) or that would be (Checked): the rows
+                           // less the duplicates unless keepDuplicates
 };
 
 constexpr int kCsvListedRefusals = 1000;
@@ -117,3 +132,6 @@ bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
                 CsvImportResult& result);
 // The refusals as lines "<line> 行目: <reason>", with a last line for those not listed.
 QStringList gCsvRefusalLines(const CsvImportResult& result);
+// The duplicates as lines "<line> 行目: 登録済みの行と同じです" or "... <first> 行目と同じです",
+// with a last line for those not listed.
+QStringList gCsvDuplicateLines(const CsvImportResult& result);

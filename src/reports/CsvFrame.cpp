@@ -227,12 +227,7 @@ void CsvFrame::cmdCsvImportClick() {
         svc().prompt().show(kImportFailed, gstrAppTitle, MsgStyle::OKOnly);
         return;
     }
-    const QString question = QStringLiteral("%1 行を%2に取り込みます。よろしいですか？\r\n\r\n"
-                                            "取り込む前に、データファイルの控えを作ります。")
-                                 .arg(check.rows)
-                                 .arg(gCsvTableName(p.table));
-    if (svc().prompt().show(question, gstrAppTitle, MsgStyle::YesNo | MsgStyle::Question) !=
-        MsgResult::Yes)
+    if (!askImport(check, p))
         return;
     p.checkOnly = false;
     CsvImportResult result;
@@ -240,7 +235,7 @@ void CsvFrame::cmdCsvImportClick() {
     if (result.outcome == CsvImportOutcome::Imported) {
         svc().prompt().show(QStringLiteral("%1 行を取り込みました。\r\n\r\n"
                                            "取り込む前のデータファイルの控え:\r\n%2")
-                                .arg(result.rows)
+                                .arg(result.storedRows)
                                 .arg(QDir::toNativeSeparators(result.backupPath)),
                             gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
     } else if (result.outcome == CsvImportOutcome::Refused) {
@@ -250,6 +245,55 @@ void CsvFrame::cmdCsvImportClick() {
     } else {
         svc().prompt().show(kImportFailed, gstrAppTitle, MsgStyle::OKOnly);
     }
+}
+
+bool CsvFrame::askImport(const CsvImportResult& check, CsvImportParams& p) {
+    const QString table = gCsvTableName(p.table);
+    const QString backup = QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。");
+    if (check.duplicateCount == 0)
+        return svc().prompt().show(QStringLiteral("%1 行を%2に取り込みます。よろしいですか？")
+                                           .arg(check.rows)
+                                           .arg(table) +
+                                       backup,
+                                   gstrAppTitle,
+                                   MsgStyle::YesNo | MsgStyle::Question) == MsgResult::Yes;
+    // The duplicates are listed (the first few) and skipped unless the user asks for them.
+    QStringList listed = gCsvDuplicateLines(check);
+    constexpr int kShown = 10;
+    if (listed.size() > kShown) {
+        listed = listed.mid(0, kShown);
+        listed << QStringLiteral("ほかに %1 行").arg(check.duplicateCount - kShown);
+    }
+    const QString found =
+        QStringLiteral("%1 行のうち %2 行は、%3にある行か、ファイルの中のほかの行と同じです"
+                       "（重複）。\r\n\r\n")
+            .arg(check.rows)
+            .arg(check.duplicateCount)
+            .arg(table) +
+        listed.join(QStringLiteral("\r\n"));
+    if (check.storedRows == 0) {
+        p.keepDuplicates =
+            svc().prompt().show(found +
+                                    QStringLiteral("\r\n\r\n重複する行しかありません。"
+                                                   "それでも %1 行を取り込みますか？")
+                                        .arg(check.rows) +
+                                    backup,
+                                gstrAppTitle,
+                                MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) ==
+            MsgResult::Yes;
+        return p.keepDuplicates;
+    }
+    const int answer = svc().prompt().show(
+        found +
+            QStringLiteral("\r\n\r\nはい: 重複する行を除いて %1 行を取り込みます。\r\n"
+                           "いいえ: 重複する行も含めて %2 行を取り込みます。\r\n"
+                           "キャンセル: 何も取り込みません。")
+                .arg(check.storedRows)
+                .arg(check.rows) +
+            backup,
+        gstrAppTitle, MsgStyle::YesNoCancel | MsgStyle::Question);
+    p.keepDuplicates = answer == MsgResult::No;
+    return answer == MsgResult::Yes || answer == MsgResult::No;
 }
 
 void CsvFrame::showRefusals(const CsvImportResult& result, const QString& file) {

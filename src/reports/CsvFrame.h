@@ -42,6 +42,9 @@ private:
     // Runs an import (or its check) with the processing panel.
     bool runImport(const CsvImportParams& p, CsvImportResult& result);
     void showRefusals(const CsvImportResult& result, const QString& file);
+    // The question before an import, with the duplicates the check found: true to import
+    // (p.keepDuplicates set when the user wants the duplicates too).
+    bool askImport(const CsvImportResult& check, CsvImportParams& p);
 };
 
 // The list of refused rows of an import: line number and reason per row.

@@ -30,6 +30,8 @@ private slots:
     void roundTrip();
     void refusedFiles_data();
     void refusedFiles();
+    void duplicates_data();
+    void duplicates();
     void pdf_data();
     void pdf();
 #ifdef Q_OS_WIN
@@ -274,6 +276,53 @@ void tst_Exchange::refusedFiles() {
     QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
     QVERIFY(readBytes(m_folder->dbPath()) == data);
     QVERIFY(!QFile::exists(m_folder->dbPath() + u".before-import"_s));
+}
+
+void tst_Exchange::duplicates_data() {
+    QTest::addColumn<QByteArray>("rows"); // after the header; UTF-8
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QStringList>("listed");
+    // The stored line, in another order of the day and with a check mark.
+    const QByteArray same = "1,山田,2024/01/05,,苗,肥料,,,3,,,,100,,1,\r\n";
+    const QByteArray other = "1,山田,2024/01/06,,苗,,,,,,,,100,,,\r\n";
+    QTest::newRow("a stored line")
+        << same + other << false << 1 << QStringList{u"2 行目: 登録済みの行と同じです"_s};
+    QTest::newRow("a stored line, kept")
+        << same + other << true << 2 << QStringList{u"2 行目: 登録済みの行と同じです"_s};
+    QTest::newRow("a line repeated in the file")
+        << other + other << false << 1 << QStringList{u"3 行目: 2 行目と同じです"_s};
+    QTest::newRow("the stored line with another note")
+        << QByteArray("1,山田,2024/01/05,,苗,肥料,,,3,,,,100,,,x\r\n") << false << 1
+        << QStringList{};
+    QTest::newRow("the stored line without its class")
+        << QByteArray("1,山田,2024/01/05,,苗,,,,3,,,,100,,,\r\n") << false << 1 << QStringList{};
+}
+
+// Lines the ledger holds, or that an earlier row of the file holds, are listed and skipped.
+void tst_Exchange::duplicates() {
+    QFETCH(QByteArray, rows);
+    QFETCH(bool, keep);
+    QFETCH(int, stored);
+    QFETCH(QStringList, listed);
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s, .supplyRatio = 60}));
+    QVERIFY(addLine({.date = {2024, 1, 5},
+                     .sort = 7,
+                     .item = u"苗"_s,
+                     .class1 = u"肥料"_s,
+                     .quantity = 3,
+                     .cost = 100}) > 0);
+    QStringList header;
+    gCsvLedgerHeader(1, header);
+    const QString file = m_out->filePath(u"in.csv"_s);
+    QVERIFY(writeBytes(file, "\xEF\xBB\xBF" + header.join(u',').toUtf8() + "\r\n" + rows));
+    CsvImportResult r;
+    QVERIFY2(
+        gImportCsv({.table = CsvTable::Purchases, .path = file, .keepDuplicates = keep}, {}, r),
+        qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
+    QCOMPARE(gCsvDuplicateLines(r), listed);
+    QCOMPARE(r.storedRows, stored);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 1 + stored);
 }
 
 void tst_Exchange::pdf_data() {

@@ -110,6 +110,7 @@ private slots:
 
     void taxSummary_refusesThenWritesEitherLedger();
     void csv_exportsImportsAndListsRefusedRows();
+    void csv_importSkipsDuplicatesAfterTheQuestion();
 
 private:
     frmPrint* openWindow();
@@ -677,6 +678,32 @@ void tst_ReportWindows::csv_exportsImportsAndListsRefusedRows() {
     QVERIFY(preview->lblCsvPreview->text().contains(u"2 行のうち 1 行を取り込めません。"_s));
     QTest::mouseClick(preview->cmdCsvPreviewClose, Qt::LeftButton);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), 1);
+}
+
+// A ledger file holding a stored line and a new one: the question lists the stored one and
+// "はい" imports only the new line.
+void tst_ReportWindows::csv_importSkipsDuplicatesAfterTheQuestion() {
+    QVERIFY(
+        addSupplier({.masterID = 1, .supplier = 4, .shortName = u"青葉園"_s, .supplyRatio = 60}));
+    QVERIFY(addLine({.date = {2024, 1, 5}, .item = u"苗"_s, .cost = 100}) > 0);
+    QStringList header;
+    gCsvLedgerHeader(1, header);
+    const QString file = m_out->filePath(u"in.csv"_s);
+    QVERIFY(writeBytes(file, "\xEF\xBB\xBF" + header.join(u',').toUtf8() +
+                                 "\r\n4,青葉園,2024/01/05,,苗,,,,,,,,100,,,\r\n"
+                                 "4,青葉園,2024/01/06,,苗,,,,,,,,100,,,\r\n"));
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    auto* frame = f->findChild<CsvFrame*>(u"FrameCsv"_s);
+    choose(frame->cboCsvTable, u"仕入帳"_s);
+    m_svc.dialogs->files.enqueue(file);
+    m_svc.prompt->answers.enqueue(MsgResult::Yes);
+    QTest::mouseClick(frame->cmdCsvImport, Qt::LeftButton);
+    const QStringList texts = m_svc.prompt->texts();
+    QVERIFY2(texts.size() == 2 && texts[0].contains(u"2 行目: 登録済みの行と同じです"_s),
+             qPrintable(texts.join(u'|')));
+    QVERIFY(texts[1].startsWith(u"1 行を取り込みました。"_s));
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 2);
 }
 
 QTEST_MAIN(tst_ReportWindows)

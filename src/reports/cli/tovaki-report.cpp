@@ -114,6 +114,10 @@ CSV 出力・取込み / CSV export and import:
                         Character code; default cp932 (Shift_JIS). UTF-8 is written with
                         a BOM; a file with a BOM is read as UTF-8.
   --check               取り込まずに確認だけする。 / Only checks, stores nothing.
+  --keep-duplicates     登録済みの行やファイルの中で繰り返された行と同じ仕入帳・
+                        売上帳の行も取り込む（既定は一覧にして取り込まない）。
+                        Also imports ledger rows the same as a stored line or an
+                        earlier row of the file (by default they are listed and skipped).
 
 期間 / Range (profit, ledger, tax):
   --from DATE           開始日 yyyy/mm/dd（yyyy-mm-dd も可）。既定は画面と同じ
@@ -188,7 +192,8 @@ struct ReportOptions {
     ReportArgs args; // the output folder, the suppliers and the report's own options
 };
 
-const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check")};
+const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check"),
+                                      QStringLiteral("keep-duplicates")};
 const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
 
 // "a, b, c" and "a, b or c": the report names as the messages list them.
@@ -431,6 +436,7 @@ struct ExchangeOptions {
     QString file; // import: the CSV file
     CsvEncoding encoding = CsvEncoding::Cp932;
     bool checkOnly = false;
+    bool keepDuplicates = false;
     QString out;
     std::optional<QDate> from, to;
     std::optional<QSet<qint32>> only;
@@ -469,7 +475,7 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
         !r.refuse({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("suppliers")},
                   verb))
         return false;
-    if (!o.import && !r.refuse({QStringLiteral("check")}, verb))
+    if (!o.import && !r.refuse({QStringLiteral("check"), QStringLiteral("keep-duplicates")}, verb))
         return false;
     if (const auto e = r.text(QStringLiteral("encoding"))) {
         const QString t = e->trimmed().toLower();
@@ -483,6 +489,7 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
                                          "cp932 or utf-8"));
     }
     o.checkOnly = p.isSet(QStringLiteral("check"));
+    o.keepDuplicates = p.isSet(QStringLiteral("keep-duplicates"));
     if (o.import) {
         o.file = QFileInfo(args[2]).absoluteFilePath();
         if (!QFileInfo(o.file).isFile())
@@ -558,19 +565,42 @@ Ending exportEnding(const CsvExportResult& result) {
              (result.message.isEmpty() ? QString() : QStringLiteral("\n\n") + result.message)}};
 }
 
-Ending importEnding(const CsvImportResult& result) {
+// The duplicate ledger lines, then what becomes of them.
+QStringList duplicateLines(const CsvImportResult& result, bool keep) {
+    if (result.duplicateCount == 0)
+        return {};
+    QStringList lines = gCsvDuplicateLines(result);
+    lines << (keep ? QStringLiteral("重複する %1 行も取り込みます / the %1 duplicate rows are "
+                                    "imported too (--keep-duplicates)")
+                   : QStringLiteral("重複する %1 行は取り込みません（取り込むには "
+                                    "--keep-duplicates） / the %1 duplicate rows are skipped "
+                                    "(--keep-duplicates imports them)"))
+                 .arg(result.duplicateCount);
+    return lines;
+}
+
+Ending importEnding(const CsvImportResult& result, bool keep) {
     switch (result.outcome) {
     case CsvImportOutcome::Imported:
         return {
             kExitWritten,
-            {QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: %2）")
-                 .arg(result.rows)
-                 .arg(result.backupPath)},
+            duplicateLines(result, keep)
+                << QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: "
+                                  "%2）")
+                       .arg(result.storedRows)
+                       .arg(result.backupPath),
             {}};
     case CsvImportOutcome::Checked:
         return {kExitWritten,
-                {QStringLiteral("%1 行すべて取り込めます / all %1 rows can be imported")
-                     .arg(result.rows)},
+                duplicateLines(result, keep)
+                    << (result.storedRows == result.rows
+                            ? QStringLiteral("%1 行すべて取り込めます / all %1 rows can be "
+                                             "imported")
+                                  .arg(result.rows)
+                            : QStringLiteral("%1 行のうち %2 行を取り込めます / %2 of %1 rows "
+                                             "can be imported")
+                                  .arg(result.rows)
+                                  .arg(result.storedRows)),
                 {}};
     case CsvImportOutcome::Refused:
         return {kExitRefused,
@@ -597,10 +627,13 @@ int runExchange(const ExchangeOptions& o) {
     Ending ending;
     if (o.import) {
         CsvImportResult result;
-        gImportCsv(
-            {.table = o.table, .path = o.file, .encoding = o.encoding, .checkOnly = o.checkOnly},
-            terminalProgress(QStringLiteral("確認・取込み / reading")), result);
-        ending = importEnding(result);
+        gImportCsv({.table = o.table,
+                    .path = o.file,
+                    .encoding = o.encoding,
+                    .checkOnly = o.checkOnly,
+                    .keepDuplicates = o.keepDuplicates},
+                   terminalProgress(QStringLiteral("確認・取込み / reading")), result);
+        ending = importEnding(result, o.keepDuplicates);
     } else {
         CsvExportResult result;
         gExportCsv({.table = o.table,
@@ -691,6 +724,7 @@ int main(int argc, char** argv) {
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
     add({QStringLiteral("pdf")});
     add({QStringLiteral("check")});
+    add({QStringLiteral("keep-duplicates")});
     add({QStringLiteral("encoding")}, QStringLiteral("NAME"));
     for (const ReportOption& option : gReportOptions())
         add({option.name},
