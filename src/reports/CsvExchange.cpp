@@ -790,14 +790,16 @@ public:
             if (!ledgerHeader(m_kind, false, defaults))
                 return false;
         }
-        CsvReader reader(file, m_p.encoding);
+        CsvReader reader(file, m_result.encoding);
         QStringList fields;
         const auto badFile = [&](const QString& why) {
             m_result.outcome = CsvImportOutcome::BadFile;
             m_result.message = why;
             return true;
         };
-        if (!reader.next(fields))
+        const bool read = reader.next(fields);
+        m_result.encoding = reader.encoding(); // a byte-order mark has its say
+        if (!read)
             return badFile(reader.error().isEmpty() ? QStringLiteral("ファイルが空です")
                                                     : reader.error());
         QStringList trimmed;
@@ -974,6 +976,14 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("ファイルを開けません: ") + p.path;
         return false;
     }
+    result.encodingDetected = !p.encoding;
+    if (p.encoding) {
+        result.encoding = *p.encoding;
+    } else if (!gDetectCsvEncoding(file, result.encoding)) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("ファイルを読めません: ") + p.path;
+        return false;
+    }
     if (!p.checkOnly && gDataFileReadOnly()) {
         result.outcome = CsvImportOutcome::BadFile;
         result.message = QStringLiteral("データファイルが読み取り専用のため、取り込めません");
@@ -1018,6 +1028,7 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         return false;
     }
     CsvImportResult stored;
+    stored.encoding = result.encoding;
     {
         Transaction tx(gdbData());
         Importer importer(p, cb, stored, true);
@@ -1054,6 +1065,13 @@ QStringList gCsvRefusalLines(const CsvImportResult& result) {
     if (unlisted > 0)
         lines << QStringLiteral("ほかに %1 行").arg(unlisted);
     return lines;
+}
+
+QString gCsvEncodingText(const CsvImportResult& result) {
+    return QStringLiteral("文字コード: %1（%2）")
+        .arg(result.encoding == CsvEncoding::Utf8 ? QStringLiteral("UTF-8")
+                                                  : QStringLiteral("Shift_JIS"),
+             result.encodingDetected ? QStringLiteral("自動判定") : QStringLiteral("指定"));
 }
 
 QStringList gCsvDuplicateLines(const CsvImportResult& result) {

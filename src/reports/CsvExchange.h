@@ -105,7 +105,9 @@ enum class CsvImportOutcome {
 struct CsvImportParams {
     CsvTable table = CsvTable::Suppliers;
     QString path;
-    CsvEncoding encoding = CsvEncoding::Cp932; // a UTF-8 byte-order mark overrides it
+    // The file's encoding; found from its bytes when absent (gDetectCsvEncoding). A UTF-8
+    // byte-order mark overrides it.
+    std::optional<CsvEncoding> encoding{};
     bool checkOnly = false;
     bool keepDuplicates = false; // duplicate ledger lines are stored too
 };
@@ -121,6 +123,8 @@ struct CsvImportResult {
     std::vector<CsvDuplicate> duplicates; // ... of which the first kCsvListedRefusals are listed
     qint64 storedRows = 0; // the rows stored (Imported) or that would be (Checked): the rows
                            // less the duplicates unless keepDuplicates
+    CsvEncoding encoding = CsvEncoding::Cp932; // the encoding the file was read in
+    bool encodingDetected = false;             // ... found from its bytes, not given
 };
 
 constexpr int kCsvListedRefusals = 1000;
@@ -132,6 +136,8 @@ bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
                 CsvImportResult& result);
 // The refusals as lines "<line> 行目: <reason>", with a last line for those not listed.
 QStringList gCsvRefusalLines(const CsvImportResult& result);
+// "文字コード: UTF-8（自動判定）", "文字コード: Shift_JIS（指定）": how the file was read.
+QString gCsvEncodingText(const CsvImportResult& result);
 // The duplicates as lines "<line> 行目: 登録済みの行と同じです" or "... <first> 行目と同じです",
 // with a last line for those not listed.
 QStringList gCsvDuplicateLines(const CsvImportResult& result);

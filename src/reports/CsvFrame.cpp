@@ -49,7 +49,8 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
     cboCsvEncoding = box(QStringLiteral("cboCsvEncoding"),
                          {QStringLiteral("Shift_JIS"), QStringLiteral("UTF-8（BOM付き）")});
     cboCsvEncoding->setToolTip(QStringLiteral("表計算ソフトで開くときは Shift_JIS、"
-                                              "Shift_JIS で書けない文字があるときは UTF-8"));
+                                              "Shift_JIS で書けない文字があるときは UTF-8"
+                                              "（取込みではファイルから判定します）"));
     cboCsvStartDate = box(QStringLiteral("cboCsvStartDate"), {});
     cboCsvEndDate = box(QStringLiteral("cboCsvEndDate"), {});
     for (QComboBox* d : {cboCsvStartDate, cboCsvEndDate}) {
@@ -208,8 +209,7 @@ void CsvFrame::cmdCsvImportClick() {
         return;
     CsvImportParams p;
     p.table = table();
-    p.path = file;
-    p.encoding = encoding();
+    p.path = file; // the encoding is found from the file
     p.checkOnly = true;
     CsvImportResult check;
     runImport(p, check);
@@ -220,7 +220,10 @@ void CsvFrame::cmdCsvImportClick() {
         showRefusals(check, file);
         return;
     case CsvImportOutcome::BadFile:
-        svc().prompt().show(check.message + QStringLiteral("\r\n\r\n何も取り込まれていません。"),
+        svc().prompt().show(check.message +
+                                QStringLiteral("\r\n\r\n何も取り込まれていません。"
+                                               "\r\n") +
+                                gCsvEncodingText(check),
                             gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;
     default:
@@ -249,7 +252,9 @@ void CsvFrame::cmdCsvImportClick() {
 
 bool CsvFrame::askImport(const CsvImportResult& check, CsvImportParams& p) {
     const QString table = gCsvTableName(p.table);
-    const QString backup = QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。");
+    const QString backup =
+        QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。\r\n") +
+        gCsvEncodingText(check);
     if (check.duplicateCount == 0)
         return svc().prompt().show(QStringLiteral("%1 行を%2に取り込みます。よろしいですか？")
                                            .arg(check.rows)
@@ -309,10 +314,11 @@ frmCsvPreview::frmCsvPreview(const CsvImportResult& result, const QString& file,
     auto* outer = new QVBoxLayout(this);
     lblCsvPreview = new QLabel(
         QStringLiteral("%1\r\n%2 行のうち %3 行を取り込めません。何も取り込まれていません。\r\n"
-                       "ファイルを直して、もう一度取り込んでください。")
+                       "ファイルを直して、もう一度取り込んでください。\r\n%4")
             .arg(QFileInfo(file).fileName())
             .arg(result.rows)
-            .arg(result.refusedCount),
+            .arg(result.refusedCount)
+            .arg(gCsvEncodingText(result)),
         this);
     lblCsvPreview->setObjectName(QStringLiteral("lblCsvPreview"));
     lblCsvPreview->setWordWrap(true);

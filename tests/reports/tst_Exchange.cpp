@@ -32,6 +32,8 @@ private slots:
     void refusedFiles();
     void duplicates_data();
     void duplicates();
+    void encodingDetected_data();
+    void encodingDetected();
     void pdf_data();
     void pdf();
 #ifdef Q_OS_WIN
@@ -323,6 +325,52 @@ void tst_Exchange::duplicates() {
     QCOMPARE(gCsvDuplicateLines(r), listed);
     QCOMPARE(r.storedRows, stored);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 1 + stored);
+}
+
+void tst_Exchange::encodingDetected_data() {
+    QTest::addColumn<QByteArray>("encoding"); // the file's bytes: "bom", "utf-8", "cp932"
+    QTest::addColumn<QByteArray>("row");      // after the header, as text
+    QTest::addColumn<int>("padding");         // blank lines before the row; -1: so many that
+                                              // 山 of the row starts a byte before 1 MiB
+    QTest::addColumn<CsvEncoding>("found");
+    const QByteArray row = "1,山田,2024/01/05,,苗,,,,,,,,100,,,\n";
+    QTest::newRow("byte-order mark") << QByteArray("bom") << row << 0 << CsvEncoding::Utf8;
+    QTest::newRow("UTF-8") << QByteArray("utf-8") << row << 0 << CsvEncoding::Utf8;
+    QTest::newRow("UTF-8, a character across the block boundary")
+        << QByteArray("utf-8") << row << -1 << CsvEncoding::Utf8;
+    QTest::newRow("Shift_JIS") << QByteArray("cp932") << row << 0 << CsvEncoding::Cp932;
+    QTest::newRow("ASCII only") << QByteArray("utf-8")
+                                << QByteArray("1,,2024/01/05,,x,,,,,,,,100,,,\n") << 0
+                                << CsvEncoding::Utf8;
+}
+
+// The import finds the encoding of a file from its bytes.
+void tst_Exchange::encodingDetected() {
+    QFETCH(QByteArray, encoding);
+    QFETCH(QByteArray, row);
+    QFETCH(int, padding);
+    QFETCH(CsvEncoding, found);
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s, .supplyRatio = 60}));
+    QStringList header;
+    gCsvLedgerHeader(1, header);
+    const QString text = header.join(u',') + u"\n"_s;
+    QByteArray bytes;
+    if (encoding == "cp932")
+        QVERIFY(gCp932Encode(text, bytes));
+    else
+        bytes = (encoding == "bom" ? "\xEF\xBB\xBF" : "") + text.toUtf8();
+    bytes += QByteArray(padding >= 0 ? padding : (1 << 20) - 3 - bytes.size(), '\n');
+    if (encoding == "cp932")
+        QVERIFY(gCp932Encode(QString::fromUtf8(row), bytes));
+    else
+        bytes += row;
+    const QString file = m_out->filePath(u"in.csv"_s);
+    QVERIFY(writeBytes(file, bytes));
+    CsvImportResult r;
+    QVERIFY2(gImportCsv({.table = CsvTable::Purchases, .path = file, .checkOnly = true}, {}, r),
+             qPrintable(r.message));
+    QCOMPARE(r.rows, 1);
+    QCOMPARE(r.encoding, found);
 }
 
 void tst_Exchange::pdf_data() {

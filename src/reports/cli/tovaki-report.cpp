@@ -109,10 +109,13 @@ CSV 出力・取込み / CSV export and import:
                         "<data file>.before-import").
   --kind purchase|sales 仕入帳（既定）または売上帳。 / Purchase (default) or sales ledger.
   --encoding cp932|utf-8
-                        文字コード。既定は cp932（Shift_JIS）。UTF-8 は BOM 付きで
-                        書き出し、BOM のあるファイルは UTF-8 として読む。
-                        Character code; default cp932 (Shift_JIS). UTF-8 is written with
-                        a BOM; a file with a BOM is read as UTF-8.
+                        文字コード。書き出しの既定は cp932（Shift_JIS）で、UTF-8 は
+                        BOM 付きで書き出す。取込みでは指定がなければファイルから判定
+                        する（BOM があれば UTF-8、すべて UTF-8 として正しければ UTF-8、
+                        そうでなければ cp932）。BOM のあるファイルは常に UTF-8。
+                        Character code; export: cp932 (Shift_JIS) by default, UTF-8 is
+                        written with a BOM. Import: found from the file unless given (a
+                        BOM or valid UTF-8: UTF-8, else cp932); a BOM always means UTF-8.
   --check               取り込まずに確認だけする。 / Only checks, stores nothing.
   --keep-duplicates     登録済みの行やファイルの中で繰り返された行と同じ仕入帳・
                         売上帳の行も取り込む（既定は一覧にして取り込まない）。
@@ -433,8 +436,8 @@ int runReport(const ReportOptions& o) {
 struct ExchangeOptions {
     bool import = false;
     CsvTable table = CsvTable::Suppliers;
-    QString file; // import: the CSV file
-    CsvEncoding encoding = CsvEncoding::Cp932;
+    QString file;                        // import: the CSV file
+    std::optional<CsvEncoding> encoding{}; // export: code page 932 when absent; import: detected
     bool checkOnly = false;
     bool keepDuplicates = false;
     QString out;
@@ -588,7 +591,8 @@ Ending importEnding(const CsvImportResult& result, bool keep) {
                 << QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: "
                                   "%2）")
                        .arg(result.storedRows)
-                       .arg(result.backupPath),
+                       .arg(result.backupPath)
+                << gCsvEncodingText(result),
             {}};
     case CsvImportOutcome::Checked:
         return {kExitWritten,
@@ -600,7 +604,8 @@ Ending importEnding(const CsvImportResult& result, bool keep) {
                             : QStringLiteral("%1 行のうち %2 行を取り込めます / %2 of %1 rows "
                                              "can be imported")
                                   .arg(result.rows)
-                                  .arg(result.storedRows)),
+                                  .arg(result.storedRows))
+                    << gCsvEncodingText(result),
                 {}};
     case CsvImportOutcome::Refused:
         return {kExitRefused,
@@ -608,11 +613,13 @@ Ending importEnding(const CsvImportResult& result, bool keep) {
                 {QStringLiteral("%1 行のうち %2 行を取り込めません。何も取り込んでいません / %2 of "
                                 "%1 rows refused; nothing was imported")
                      .arg(result.rows)
-                     .arg(result.refusedCount)}};
+                     .arg(result.refusedCount),
+                 gCsvEncodingText(result)}};
     case CsvImportOutcome::BadFile:
         return {kExitRefused,
                 {},
-                {result.message, QStringLiteral("何も取り込んでいません / nothing was imported")}};
+                {result.message, QStringLiteral("何も取り込んでいません / nothing was imported"),
+                 gCsvEncodingText(result)}};
     case CsvImportOutcome::Failed:
         break;
     }
@@ -637,7 +644,7 @@ int runExchange(const ExchangeOptions& o) {
     } else {
         CsvExportResult result;
         gExportCsv({.table = o.table,
-                    .encoding = o.encoding,
+                    .encoding = o.encoding.value_or(CsvEncoding::Cp932),
                     .outputFolder = o.out,
                     .from = o.from,
                     .to = o.to,
