@@ -716,13 +716,15 @@ public:
             }
         }
         mSetNulls(l);
-        const RuleResult check = gCheckLine(l, m_texts, found->hasDefaultRatio);
-        if (!check.ok) {
-            refuse(line, ruleText(check)); // the line check's texts name their columns
-            return true;
-        }
         if (isDuplicate(l, line) && !m_p.keepDuplicates)
             return true;
+        // The window stores such a line and tells of it later; so does the import.
+        const RuleResult check = gCheckLine(l, m_texts, found->hasDefaultRatio);
+        if (!check.ok) {
+            ++m_result.warningCount;
+            if (m_result.warnings.size() < std::size_t(kCsvListedRefusals))
+                m_result.warnings.push_back({line, ruleText(check)}); // the texts name columns
+        }
         ++m_result.storedRows;
         return !m_store || insertLine(l);
     }
@@ -1062,6 +1064,16 @@ QStringList gCsvRefusalLines(const CsvImportResult& result) {
     for (const CsvRefusal& r : result.refusals)
         lines << QStringLiteral("%1 行目: %2").arg(r.line).arg(r.reason);
     const qint64 unlisted = result.refusedCount - qint64(result.refusals.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 行").arg(unlisted);
+    return lines;
+}
+
+QStringList gCsvWarningLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvRefusal& w : result.warnings)
+        lines << QStringLiteral("%1 行目: %2").arg(w.line).arg(w.reason);
+    const qint64 unlisted = result.warningCount - qint64(result.warnings.size());
     if (unlisted > 0)
         lines << QStringLiteral("ほかに %1 行").arg(unlisted);
     return lines;

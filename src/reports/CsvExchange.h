@@ -23,11 +23,12 @@
 //
 // An import checks every row with the rules of the windows: the master window's supplier checks
 // and entry widths, a number not yet used; the ledger's cell checks, its list entries for the
-// order and the classes (nothing is added to a list), its line check, and a supplier number that
-// exists. It is all or nothing: every row is checked before anything is written, so a check
-// (checkOnly, possible on a read-only data file too) or a refused file leaves the data file
-// byte for byte as it was; only when no row is refused do the rows go in, in one transaction,
-// after a copy of the data file ("<data file>.before-import").
+// order and the classes (nothing is added to a list), and a supplier number that exists. A line
+// the ledger window would store is stored: the findings of its line check (told in the window at
+// 計算実行 or on closing) are warnings, listed, not refusals. It is all or nothing: every row is
+// checked before anything is written, so a check (checkOnly, possible on a read-only data file too)
+// or a refused file leaves the data file byte for byte as it was; only when no row is refused do
+// the rows go in, in one transaction, after a copy of the data file ("<data file>.before-import").
 //
 // A ledger line the same as a stored line of the ledger, or as an earlier line of the file, in
 // every column that makes a line (gLedgerLineKey) is a duplicate: it is listed and skipped
@@ -121,8 +122,10 @@ struct CsvImportResult {
     QString backupPath;                   // Imported: the copy of the data file taken before
     qint64 duplicateCount = 0;            // every duplicate ledger line ...
     std::vector<CsvDuplicate> duplicates; // ... of which the first kCsvListedRefusals are listed
-    qint64 storedRows = 0; // the rows stored (Imported) or that would be (Checked): the rows
-                           // less the duplicates unless keepDuplicates
+    qint64 storedRows = 0;   // the rows stored (Imported) or that would be (Checked): the rows
+                             // less the duplicates unless keepDuplicates
+    qint64 warningCount = 0; // every line stored that a line rule finds fault with ...
+    std::vector<CsvRefusal> warnings; // ... of which the first kCsvListedRefusals are listed
     CsvEncoding encoding = CsvEncoding::Cp932; // the encoding the file was read in
     bool encodingDetected = false;             // ... found from its bytes, not given
 };
@@ -136,6 +139,8 @@ bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
                 CsvImportResult& result);
 // The refusals as lines "<line> 行目: <reason>", with a last line for those not listed.
 QStringList gCsvRefusalLines(const CsvImportResult& result);
+// The line-rule findings as lines "<line> 行目: <finding>", with a last line for those not listed.
+QStringList gCsvWarningLines(const CsvImportResult& result);
 // "文字コード: UTF-8（自動判定）", "文字コード: Shift_JIS（指定）": how the file was read.
 QString gCsvEncodingText(const CsvImportResult& result);
 // The duplicates as lines "<line> 行目: 登録済みの行と同じです" or "... <first> 行目と同じです",

@@ -252,37 +252,45 @@ void CsvFrame::cmdCsvImportClick() {
 
 bool CsvFrame::askImport(const CsvImportResult& check, CsvImportParams& p) {
     const QString table = gCsvTableName(p.table);
-    const QString backup =
-        QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。\r\n") +
-        gCsvEncodingText(check);
+    // The first few of a list, and how many more there are.
+    const auto shortList = [](QStringList lines, qint64 count) {
+        constexpr int kShown = 10;
+        if (lines.size() > kShown) {
+            lines = lines.mid(0, kShown);
+            lines << QStringLiteral("ほかに %1 行").arg(count - kShown);
+        }
+        return lines.join(QStringLiteral("\r\n"));
+    };
+    QString tail;
+    if (check.warningCount > 0)
+        tail += QStringLiteral("\r\n\r\n次の %1 行は行の規則に合いませんが、仕入帳・売上帳の"
+                               "画面と同じように取り込みます（計算実行で確かめてください）:\r\n")
+                    .arg(check.warningCount) +
+                shortList(gCsvWarningLines(check), check.warningCount);
+    tail += QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。\r\n") +
+            gCsvEncodingText(check);
     if (check.duplicateCount == 0)
         return svc().prompt().show(QStringLiteral("%1 行を%2に取り込みます。よろしいですか？")
                                            .arg(check.rows)
                                            .arg(table) +
-                                       backup,
+                                       tail,
                                    gstrAppTitle,
                                    MsgStyle::YesNo | MsgStyle::Question) == MsgResult::Yes;
-    // The duplicates are listed (the first few) and skipped unless the user asks for them.
-    QStringList listed = gCsvDuplicateLines(check);
-    constexpr int kShown = 10;
-    if (listed.size() > kShown) {
-        listed = listed.mid(0, kShown);
-        listed << QStringLiteral("ほかに %1 行").arg(check.duplicateCount - kShown);
-    }
+    // The duplicates are listed and skipped unless the user asks for them.
     const QString found =
         QStringLiteral("%1 行のうち %2 行は、%3にある行か、ファイルの中のほかの行と同じです"
                        "（重複）。\r\n\r\n")
             .arg(check.rows)
             .arg(check.duplicateCount)
             .arg(table) +
-        listed.join(QStringLiteral("\r\n"));
+        shortList(gCsvDuplicateLines(check), check.duplicateCount);
     if (check.storedRows == 0) {
         p.keepDuplicates =
             svc().prompt().show(found +
                                     QStringLiteral("\r\n\r\n重複する行しかありません。"
                                                    "それでも %1 行を取り込みますか？")
                                         .arg(check.rows) +
-                                    backup,
+                                    tail,
                                 gstrAppTitle,
                                 MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) ==
             MsgResult::Yes;
@@ -295,7 +303,7 @@ bool CsvFrame::askImport(const CsvImportResult& check, CsvImportParams& p) {
                            "キャンセル: 何も取り込みません。")
                 .arg(check.storedRows)
                 .arg(check.rows) +
-            backup,
+            tail,
         gstrAppTitle, MsgStyle::YesNoCancel | MsgStyle::Question);
     p.keepDuplicates = answer == MsgResult::No;
     return answer == MsgResult::Yes || answer == MsgResult::No;

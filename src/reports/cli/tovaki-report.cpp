@@ -436,7 +436,7 @@ int runReport(const ReportOptions& o) {
 struct ExchangeOptions {
     bool import = false;
     CsvTable table = CsvTable::Suppliers;
-    QString file;                        // import: the CSV file
+    QString file;                          // import: the CSV file
     std::optional<CsvEncoding> encoding{}; // export: code page 932 when absent; import: detected
     bool checkOnly = false;
     bool keepDuplicates = false;
@@ -568,11 +568,14 @@ Ending exportEnding(const CsvExportResult& result) {
              (result.message.isEmpty() ? QString() : QStringLiteral("\n\n") + result.message)}};
 }
 
-// The duplicate ledger lines, then what becomes of them.
+// The line-rule findings, then the duplicate ledger lines and what becomes of them.
 QStringList duplicateLines(const CsvImportResult& result, bool keep) {
+    QStringList lines;
+    for (const QString& w : gCsvWarningLines(result))
+        lines << QStringLiteral("注意 / warning: ") + w;
     if (result.duplicateCount == 0)
-        return {};
-    QStringList lines = gCsvDuplicateLines(result);
+        return lines;
+    lines << gCsvDuplicateLines(result);
     lines << (keep ? QStringLiteral("重複する %1 行も取り込みます / the %1 duplicate rows are "
                                     "imported too (--keep-duplicates)")
                    : QStringLiteral("重複する %1 行は取り込みません（取り込むには "
