@@ -9,6 +9,7 @@
 #include "store/DataFile.h"
 #include "store/MsgCatalogue.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -59,6 +60,10 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
         d->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         d->setToolTip(QStringLiteral("仕入帳・売上帳の出力期間"));
     }
+    chkCsvAllLines = new QCheckBox(QStringLiteral("全期間（日付のない行も）"), this);
+    chkCsvAllLines->setObjectName(QStringLiteral("chkCsvAllLines"));
+    chkCsvAllLines->setToolTip(QStringLiteral("仕入帳・売上帳のすべての行を、日付のない行も含めて"
+                                              "出力します（期間は使いません）"));
     cmdCsvExport = new QPushButton(QStringLiteral("出 力"), this);
     cmdCsvExport->setObjectName(QStringLiteral("cmdCsvExport"));
     cmdCsvExport->setToolTip(QStringLiteral("CSV ファイルに書き出します"));
@@ -80,14 +85,16 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
     grid->addWidget(cboCsvStartDate, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("～ 終了日"), this), 1, 2, Qt::AlignRight);
     grid->addWidget(cboCsvEndDate, 1, 3);
+    grid->addWidget(chkCsvAllLines, 1, 4);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     buttons->addWidget(cmdCsvImport);
     buttons->addWidget(cmdCsvExport);
-    grid->addLayout(buttons, 2, 0, 1, 4);
-    grid->setColumnStretch(4, 1);
+    grid->addLayout(buttons, 2, 0, 1, 5);
+    grid->setColumnStretch(5, 1);
 
     connect(cboCsvTable, &QComboBox::currentIndexChanged, this, [this]() { mSetDateBoxes(); });
+    connect(chkCsvAllLines, &QCheckBox::toggled, this, [this]() { mSetDateBoxes(); });
     connect(cmdCsvExport, &QPushButton::clicked, this, [this]() { cmdCsvExportClick(); });
     connect(cmdCsvImport, &QPushButton::clicked, this, [this]() { cmdCsvImportClick(); });
 }
@@ -111,8 +118,9 @@ CsvEncoding CsvFrame::encoding() const {
 
 void CsvFrame::mSetDateBoxes() {
     const bool ledger = table() != CsvTable::Suppliers;
-    cboCsvStartDate->setEnabled(ledger);
-    cboCsvEndDate->setEnabled(ledger);
+    chkCsvAllLines->setEnabled(ledger);
+    cboCsvStartDate->setEnabled(ledger && !chkCsvAllLines->isChecked());
+    cboCsvEndDate->setEnabled(ledger && !chkCsvAllLines->isChecked());
 }
 
 void CsvFrame::cmdCsvExportClick() {
@@ -122,7 +130,8 @@ void CsvFrame::cmdCsvExportClick() {
     p.table = table();
     p.encoding = encoding();
     p.outputFolder = host().outputFolder();
-    if (p.table != CsvTable::Suppliers) {
+    // Every line, undated ones included, has no range (a cleared date box is refilled).
+    if (p.table != CsvTable::Suppliers && !chkCsvAllLines->isChecked()) {
         const QDate from = parseLedgerDate(cboCsvStartDate->currentText());
         const QDate to = parseLedgerDate(cboCsvEndDate->currentText());
         if (!from.isValid() || !to.isValid()) {

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -32,6 +33,7 @@ public:
     QComboBox* cboCsvStartDate = nullptr;
     QComboBox* cboCsvEndDate = nullptr;
     QComboBox* cboCsvEncoding = nullptr;
+    QCheckBox* chkCsvAllLines = nullptr; // ledgers: every line, undated ones included
     QPushButton* cmdCsvExport = nullptr;
     QPushButton* cmdCsvImport = nullptr;
 

@@ -111,6 +111,7 @@ private slots:
     void taxSummary_refusesThenWritesEitherLedger();
     void csv_exportsImportsAndListsRefusedRows();
     void csv_importSkipsDuplicatesAfterTheQuestion();
+    void csv_exportsEveryLineUndatedIncluded();
 
 private:
     frmPrint* openWindow();
@@ -704,6 +705,29 @@ void tst_ReportWindows::csv_importSkipsDuplicatesAfterTheQuestion() {
              qPrintable(texts.join(u'|')));
     QVERIFY(texts[1].startsWith(u"1 行を取り込みました。"_s));
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 2);
+}
+
+// "全期間（日付のない行も）" writes the undated line beside the dated one and leaves the date
+// boxes aside.
+void tst_ReportWindows::csv_exportsEveryLineUndatedIncluded() {
+    QVERIFY(
+        addSupplier({.masterID = 1, .supplier = 4, .shortName = u"青葉園"_s, .supplyRatio = 60}));
+    QVERIFY(addLine({.date = {2024, 1, 5}, .sort = 1, .item = u"苗"_s, .cost = 100}) > 0);
+    QVERIFY(addLine({.sort = 1, .item = u"日付なし"_s, .cost = 200}) > 0);
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    auto* frame = f->findChild<CsvFrame*>(u"FrameCsv"_s);
+    choose(frame->cboCsvTable, u"仕入帳"_s);
+    choose(frame->cboCsvEncoding, u"UTF-8（BOM付き）"_s);
+    frame->chkCsvAllLines->setChecked(true);
+    QVERIFY(!frame->cboCsvStartDate->isEnabled());
+    QTest::mouseClick(frame->cmdCsvExport, Qt::LeftButton);
+    const QStringList files = QDir(m_out->path()).entryList({u"*.csv"_s});
+    QCOMPARE(files.size(), 1);
+    const QByteArray bytes = readBytes(m_out->filePath(files[0]));
+    QVERIFY2(bytes.contains(u"\r\n4,青葉園,,1,日付なし,"_s.toUtf8()) &&
+                 bytes.contains(u"\r\n4,青葉園,2024/01/05,1,苗,"_s.toUtf8()),
+             bytes.constData());
 }
 
 QTEST_MAIN(tst_ReportWindows)
