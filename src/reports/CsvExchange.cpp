@@ -13,6 +13,7 @@
 #include "reports/ExcelLayer.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/History.h"
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
@@ -595,6 +596,11 @@ public:
             return true;
         }
         const qint32 number = e.supplier.toInt();
+        if (m_p.updateSuppliers && !m_numbers.contains(number)) {
+            qint32 existing = 0;
+            if (gGetMasterIDBySupplier(number, existing))
+                return updateSupplier(e, existing, line);
+        }
         bool duplicate = m_numbers.contains(number);
         if (!duplicate && !gChkDuplicateSupplier(0, number, duplicate))
             return false;
@@ -618,6 +624,34 @@ public:
         m_numbers.insert(number);
         ++m_result.storedRows;
         return !m_store || mDataInsert2(r);
+    }
+
+    // A row of a supplier that exists: the changed columns listed and stored, an unchanged row
+    // skipped.
+    bool updateSupplier(SupplierEntry& e, qint32 masterID, qint64 line) {
+        SupplierRecord before, after;
+        e.masterID = QString::number(masterID);
+        if (!gGetMasterData(masterID, before) || !gEntryToRecord(e, after)) {
+            gProcError(kProcImport, QStringLiteral("line %1").arg(line));
+            return false;
+        }
+        m_numbers.insert(after.lngSupplier);
+        QStringList header, changed;
+        gCsvSupplierHeader(header);
+        const QStringList was = supplierFields(before), now = supplierFields(after);
+        for (qsizetype i = 0; i < header.size(); ++i)
+            if (was[i] != now[i])
+                changed << QStringLiteral("%1「%2」→「%3」")
+                               .arg(header[i], oneLine(was[i]), oneLine(now[i]));
+        if (changed.isEmpty()) {
+            ++m_result.unchangedCount;
+            return true;
+        }
+        ++m_result.changedCount;
+        ++m_result.storedRows;
+        if (m_result.changes.size() < std::size_t(kCsvListedRefusals))
+            m_result.changes.push_back({line, after.lngSupplier, changed});
+        return !m_store || mDataModify(after);
     }
 
     bool takePlannedId(qint32& masterID) {
@@ -1012,6 +1046,13 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("取り込む行がありません");
         return false;
     }
+    if (result.storedRows == 0 && !p.checkOnly && result.unchangedCount == result.rows) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("取り込む行がありません（%1 行すべてが、登録済みの仕入先と"
+                                        "同じです）")
+                             .arg(result.rows);
+        return false;
+    }
     if (result.storedRows == 0 && !p.checkOnly) {
         result.outcome = CsvImportOutcome::BadFile;
         result.message = QStringLiteral("取り込む行がありません（%1 行すべてが、登録済みの行か"
@@ -1032,7 +1073,7 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
     CsvImportResult stored;
     stored.encoding = result.encoding;
     {
-        Transaction tx(gdbData());
+        HistoryScope tx(gdbData(), HistoryOrigin::Imported);
         Importer importer(p, cb, stored, true);
         if (!tx.ok()) {
             gProcError(kProcImport);
@@ -1076,6 +1117,19 @@ QStringList gCsvWarningLines(const CsvImportResult& result) {
     const qint64 unlisted = result.warningCount - qint64(result.warnings.size());
     if (unlisted > 0)
         lines << QStringLiteral("ほかに %1 行").arg(unlisted);
+    return lines;
+}
+
+QStringList gCsvChangeLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvSupplierChange& c : result.changes)
+        lines << QStringLiteral("%1 行目 仕入先番号 %2: %3")
+                     .arg(c.line)
+                     .arg(c.supplier)
+                     .arg(c.fields.join(QStringLiteral("、")));
+    const qint64 unlisted = result.changedCount - qint64(result.changes.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 件").arg(unlisted);
     return lines;
 }
 

@@ -110,7 +110,15 @@ struct CsvImportParams {
     // byte-order mark overrides it.
     std::optional<CsvEncoding> encoding{};
     bool checkOnly = false;
-    bool keepDuplicates = false; // duplicate ledger lines are stored too
+    bool keepDuplicates = false;  // duplicate ledger lines are stored too
+    bool updateSuppliers = false; // suppliers: a row whose number exists updates that supplier
+};
+
+// A supplier an update import changes: each changed column "<caption>: 「before」→「after」".
+struct CsvSupplierChange {
+    qint64 line = 0;
+    qint32 supplier = 0;
+    QStringList fields;
 };
 
 struct CsvImportResult {
@@ -125,7 +133,10 @@ struct CsvImportResult {
     qint64 storedRows = 0;   // the rows stored (Imported) or that would be (Checked): the rows
                              // less the duplicates unless keepDuplicates
     qint64 warningCount = 0; // every line stored that a line rule finds fault with ...
-    std::vector<CsvRefusal> warnings; // ... of which the first kCsvListedRefusals are listed
+    std::vector<CsvRefusal> warnings;       // ... of which the first kCsvListedRefusals are listed
+    qint64 changedCount = 0;                // updateSuppliers: suppliers changed ...
+    std::vector<CsvSupplierChange> changes; // ... of which the first kCsvListedRefusals listed
+    qint64 unchangedCount = 0;              // ... and rows equal to their supplier (skipped)
     CsvEncoding encoding = CsvEncoding::Cp932; // the encoding the file was read in
     bool encodingDetected = false;             // ... found from its bytes, not given
 };
@@ -141,6 +152,8 @@ bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
 QStringList gCsvRefusalLines(const CsvImportResult& result);
 // The line-rule findings as lines "<line> 行目: <finding>", with a last line for those not listed.
 QStringList gCsvWarningLines(const CsvImportResult& result);
+// The changes of an update as lines "<line> 行目 仕入先番号 <n>: <change>、<change>".
+QStringList gCsvChangeLines(const CsvImportResult& result);
 // "文字コード: UTF-8（自動判定）", "文字コード: Shift_JIS（指定）": how the file was read.
 QString gCsvEncodingText(const CsvImportResult& result);
 // The duplicates as lines "<line> 行目: 登録済みの行と同じです" or "... <first> 行目と同じです",

@@ -64,6 +64,10 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
     chkCsvAllLines->setObjectName(QStringLiteral("chkCsvAllLines"));
     chkCsvAllLines->setToolTip(QStringLiteral("仕入帳・売上帳のすべての行を、日付のない行も含めて"
                                               "出力します（期間は使いません）"));
+    chkCsvUpdate = new QCheckBox(QStringLiteral("登録済みの仕入先は更新"), this);
+    chkCsvUpdate->setObjectName(QStringLiteral("chkCsvUpdate"));
+    chkCsvUpdate->setToolTip(QStringLiteral("取込みで、番号が登録済みの仕入先をファイルの内容に"
+                                            "更新します（変更のない行は飛ばします）"));
     cmdCsvExport = new QPushButton(QStringLiteral("出 力"), this);
     cmdCsvExport->setObjectName(QStringLiteral("cmdCsvExport"));
     cmdCsvExport->setToolTip(QStringLiteral("CSV ファイルに書き出します"));
@@ -81,6 +85,7 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
     grid->addWidget(cboCsvTable, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("文字コード"), this), 0, 2, Qt::AlignRight);
     grid->addWidget(cboCsvEncoding, 0, 3);
+    grid->addWidget(chkCsvUpdate, 0, 4);
     grid->addWidget(new QLabel(QStringLiteral("開始日"), this), 1, 0);
     grid->addWidget(cboCsvStartDate, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("～ 終了日"), this), 1, 2, Qt::AlignRight);
@@ -119,6 +124,7 @@ CsvEncoding CsvFrame::encoding() const {
 void CsvFrame::mSetDateBoxes() {
     const bool ledger = table() != CsvTable::Suppliers;
     chkCsvAllLines->setEnabled(ledger);
+    chkCsvUpdate->setEnabled(!ledger);
     cboCsvStartDate->setEnabled(ledger && !chkCsvAllLines->isChecked());
     cboCsvEndDate->setEnabled(ledger && !chkCsvAllLines->isChecked());
 }
@@ -220,6 +226,7 @@ void CsvFrame::cmdCsvImportClick() {
     p.table = table();
     p.path = file; // the encoding is found from the file
     p.checkOnly = true;
+    p.updateSuppliers = p.table == CsvTable::Suppliers && chkCsvUpdate->isChecked();
     CsvImportResult check;
     runImport(p, check);
     switch (check.outcome) {
@@ -276,11 +283,18 @@ bool CsvFrame::askImport(const CsvImportResult& check, CsvImportParams& p) {
                                "画面と同じように取り込みます（計算実行で確かめてください）:\r\n")
                     .arg(check.warningCount) +
                 shortList(gCsvWarningLines(check), check.warningCount);
+    if (check.changedCount > 0)
+        tail +=
+            QStringLiteral("\r\n\r\n次の %1 件の仕入先を更新します:\r\n").arg(check.changedCount) +
+            shortList(gCsvChangeLines(check), check.changedCount);
+    if (check.unchangedCount > 0)
+        tail += QStringLiteral("\r\n\r\n変更のない %1 件の仕入先は飛ばします。")
+                    .arg(check.unchangedCount);
     tail += QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。\r\n") +
             gCsvEncodingText(check);
     if (check.duplicateCount == 0)
         return svc().prompt().show(QStringLiteral("%1 行を%2に取り込みます。よろしいですか？")
-                                           .arg(check.rows)
+                                           .arg(check.storedRows)
                                            .arg(table) +
                                        tail,
                                    gstrAppTitle,

@@ -34,6 +34,7 @@ public:
     QComboBox* cboCsvEndDate = nullptr;
     QComboBox* cboCsvEncoding = nullptr;
     QCheckBox* chkCsvAllLines = nullptr; // ledgers: every line, undated ones included
+    QCheckBox* chkCsvUpdate = nullptr;   // suppliers: an import updates existing suppliers
     QPushButton* cmdCsvExport = nullptr;
     QPushButton* cmdCsvImport = nullptr;
 

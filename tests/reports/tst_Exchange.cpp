@@ -32,6 +32,8 @@ private slots:
     void refusedFiles();
     void duplicates_data();
     void duplicates();
+    void supplierUpdate_data();
+    void supplierUpdate();
     void encodingDetected_data();
     void encodingDetected();
     void pdf_data();
@@ -346,6 +348,53 @@ void tst_Exchange::duplicates() {
     QCOMPARE(gCsvDuplicateLines(r), listed);
     QCOMPARE(r.storedRows, stored);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 1 + stored);
+}
+
+void tst_Exchange::supplierUpdate_data() {
+    QTest::addColumn<QByteArray>("rows"); // after the header; UTF-8
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<int>("unchanged");
+    QTest::addColumn<int>("suppliers"); // afterwards
+    const auto supplier = [](const char* front) {
+        return QByteArray(front) + ",,1,,,,,,,,,,,,,,,1,,,,,\r\n";
+    };
+    // Supplier 1 is stored from the first row, as 甲株式会社 / 甲 with a purchase ratio of 60.
+    const QByteArray same = supplier("1,1,60,0,0,0,甲株式会社,,甲");
+    QTest::newRow("unchanged row") << same << QStringList() << 1 << 1;
+    QTest::newRow("short name and ratio changed")
+        << supplier("1,1,62.5,0,0,0,甲株式会社,,甲商")
+        << QStringList{u"2 行目 仕入先番号 1: 規定仕入掛率「60」→「62.5」、表示社名「甲」→「甲商」"_s}
+        << 0 << 1;
+    QTest::newRow("a new number beside an unchanged row")
+        << same + supplier("2,1,0,0,0,0,乙株式会社,,乙") << QStringList() << 1 << 2;
+}
+
+// An update import changes the suppliers of existing numbers, in the history as imported.
+void tst_Exchange::supplierUpdate() {
+    QFETCH(QByteArray, rows);
+    QFETCH(QStringList, changes);
+    QFETCH(int, unchanged);
+    QFETCH(int, suppliers);
+    QStringList header;
+    gCsvSupplierHeader(header);
+    const QByteArray head = "\xEF\xBB\xBF" + header.join(u',').toUtf8() + "\r\n";
+    const QString file = m_out->filePath(u"in.csv"_s);
+    QVERIFY(writeBytes(file, head + "1,1,60,0,0,0,甲株式会社,,甲,,1,,,,,,,,,,,,,,,1,,,,,\r\n"));
+    CsvImportResult first;
+    QVERIFY(gImportCsv({.table = CsvTable::Suppliers, .path = file}, {}, first));
+    QVERIFY(writeBytes(file, head + rows));
+    CsvImportResult r;
+    gImportCsv({.table = CsvTable::Suppliers, .path = file, .updateSuppliers = true}, {}, r);
+    QVERIFY2(r.refusedCount == 0, qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
+    QCOMPARE(gCsvChangeLines(r), changes);
+    QCOMPARE(r.unchangedCount, unchanged);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), suppliers);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY WHERE strOrigin = 'imported' AND "
+                          "strAction = 'D'"_s), // a change is a deletion and an insertion
+             int(changes.size()));
+    if (!changes.isEmpty())
+        QCOMPARE(dataRow(u"SELECT strSupplierShortName FROM T_MASTER"_s).value(0).toString(),
+                 u"甲商"_s);
 }
 
 void tst_Exchange::encodingDetected_data() {

@@ -117,6 +117,12 @@ CSV 出力・取込み / CSV export and import:
                         written with a BOM. Import: found from the file unless given (a
                         BOM or valid UTF-8: UTF-8, else cp932); a BOM always means UTF-8.
   --check               取り込まずに確認だけする。 / Only checks, stores nothing.
+  --update              import suppliers: 番号が登録済みの仕入先はその仕入先を更新する
+                        （変わる欄を前→後で表示し、変更のない行は飛ばす。すべて一つの
+                        トランザクションで、履歴には「取り込み」と記録）。
+                        Rows of an existing supplier number update that supplier (each
+                        changed column shown before → after; unchanged rows skipped; one
+                        transaction, recorded in the history as imported).
   --keep-duplicates     登録済みの行やファイルの中で繰り返された行と同じ仕入帳・
                         売上帳の行も取り込む（既定は一覧にして取り込まない）。
                         Also imports ledger rows the same as a stored line or an
@@ -196,7 +202,7 @@ struct ReportOptions {
 };
 
 const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check"),
-                                      QStringLiteral("keep-duplicates")};
+                                      QStringLiteral("keep-duplicates"), QStringLiteral("update")};
 const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
 
 // "a, b, c" and "a, b or c": the report names as the messages list them.
@@ -440,6 +446,7 @@ struct ExchangeOptions {
     std::optional<CsvEncoding> encoding{}; // export: code page 932 when absent; import: detected
     bool checkOnly = false;
     bool keepDuplicates = false;
+    bool update = false;
     QString out;
     std::optional<QDate> from, to;
     std::optional<QSet<qint32>> only;
@@ -493,6 +500,10 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
     }
     o.checkOnly = p.isSet(QStringLiteral("check"));
     o.keepDuplicates = p.isSet(QStringLiteral("keep-duplicates"));
+    o.update = p.isSet(QStringLiteral("update"));
+    if (o.update && o.table != CsvTable::Suppliers)
+        return r.fail(QStringLiteral("--update は import suppliers だけに使えます / --update is "
+                                     "for import suppliers only"));
     if (o.import) {
         o.file = QFileInfo(args[2]).absoluteFilePath();
         if (!QFileInfo(o.file).isFile())
@@ -573,6 +584,12 @@ QStringList duplicateLines(const CsvImportResult& result, bool keep) {
     QStringList lines;
     for (const QString& w : gCsvWarningLines(result))
         lines << QStringLiteral("注意 / warning: ") + w;
+    for (const QString& c : gCsvChangeLines(result))
+        lines << QStringLiteral("更新 / update: ") + c;
+    if (result.unchangedCount > 0)
+        lines << QStringLiteral("変更のない %1 件の仕入先は飛ばします / %1 unchanged suppliers "
+                                "skipped")
+                     .arg(result.unchangedCount);
     if (result.duplicateCount == 0)
         return lines;
     lines << gCsvDuplicateLines(result);
@@ -641,7 +658,8 @@ int runExchange(const ExchangeOptions& o) {
                     .path = o.file,
                     .encoding = o.encoding,
                     .checkOnly = o.checkOnly,
-                    .keepDuplicates = o.keepDuplicates},
+                    .keepDuplicates = o.keepDuplicates,
+                    .updateSuppliers = o.update},
                    terminalProgress(QStringLiteral("確認・取込み / reading")), result);
         ending = importEnding(result, o.keepDuplicates);
     } else {
@@ -735,6 +753,7 @@ int main(int argc, char** argv) {
     add({QStringLiteral("pdf")});
     add({QStringLiteral("check")});
     add({QStringLiteral("keep-duplicates")});
+    add({QStringLiteral("update")});
     add({QStringLiteral("encoding")}, QStringLiteral("NAME"));
     for (const ReportOption& option : gReportOptions())
         add({option.name},
