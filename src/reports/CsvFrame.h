@@ -15,7 +15,9 @@ class QTableWidget;
 // sales ledger), the date range of a ledger, the character code, and the buttons that write the
 // CSV file into the report folder and read one in (reports/CsvExchange.h). An import is checked
 // in full first: refused rows are listed in the preview window frmCsvPreview and nothing is
-// stored; otherwise the user confirms and every row is stored at once.
+// stored; otherwise the question lists the duplicate lines (skipped unless the user answers
+// いいえ), the line-rule warnings, the supplier changes of an update and the encoding found, and
+// every row is stored at once.
 class CsvFrame : public PrintFrame {
     Q_OBJECT
 
