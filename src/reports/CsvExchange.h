@@ -144,7 +144,8 @@ struct CsvImportResult {
 constexpr int kCsvListedRefusals = 1000;
 
 // Reads, checks and (unless checkOnly or a row is refused) stores the file's rows into the open
-// data file. The memory used does not grow with the file's length. Failures are logged under
+// data file. The file is read in blocks; the memory held per ledger line (stored or read) is a
+// digest of its columns, for the duplicates. Failures are logged under
 // "gImportCsv".
 bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
                 CsvImportResult& result);
