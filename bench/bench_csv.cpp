@@ -192,6 +192,7 @@ int main(int argc, char** argv) {
     CsvImportParams ip;
     ip.table = CsvTable::Purchases;
     ip.path = cp932.path;
+    ip.keepDuplicates = true; // every row goes in, as with the shell's .import
     CsvImportResult imported;
     timed([&] { return gImportCsv(ip, {}, imported); }, importOurs);
     DbClose();

@@ -196,6 +196,42 @@ void CsvRecordWriter::clearWritten() {
 
 // ---- CsvReader -----------------------------------------------------------------------------
 
+bool gDetectCsvEncoding(QIODevice& device, CsvEncoding& encoding) {
+    const qint64 start = device.pos();
+    QByteArray carry; // the start of a sequence the block cut off
+    bool valid = true;
+    bool first = true;
+    while (valid) {
+        QByteArray block = device.read(1 << 20);
+        if (block.isEmpty() && !device.atEnd())
+            return false;
+        if (first && block.startsWith("\xEF\xBB\xBF")) {
+            encoding = CsvEncoding::Utf8;
+            return device.seek(start);
+        }
+        first = false;
+        if (block.isEmpty()) {
+            valid = carry.isEmpty();
+            break;
+        }
+        block.prepend(carry);
+        carry.clear();
+        // A sequence that goes on in the next block waits for it.
+        qsizetype lead = block.size() - 1;
+        while (lead > 0 && lead > block.size() - 4 && (uchar(block[lead]) & 0xC0) == 0x80)
+            --lead;
+        const auto b = uchar(block[lead]);
+        const qsizetype length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        if (lead + length > block.size()) {
+            carry = block.mid(lead);
+            block.truncate(lead);
+        }
+        valid = QByteArrayView(block).isValidUtf8();
+    }
+    encoding = valid ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
+    return device.seek(start);
+}
+
 CsvReader::CsvReader(QIODevice& device, CsvEncoding encoding)
     : m_device(device), m_encoding(encoding) {}
 

@@ -28,6 +28,12 @@ bool gCp932Encode(QStringView text, QByteArray& out, QString* badChar = nullptr)
 // The text of code page 932 bytes. False when the bytes are not code page 932.
 bool gCp932Decode(const char* data, qsizetype size, QString& out);
 
+// The encoding of the bytes from the device's current place to its end: UTF-8 when they start
+// with its byte-order mark or are all valid UTF-8 (ASCII alone included), code page 932
+// otherwise. Reads in blocks and goes back to where it started; false when the device cannot be
+// read.
+bool gDetectCsvEncoding(QIODevice& device, CsvEncoding& encoding);
+
 // Builds CSV records in memory.
 class CsvRecordWriter {
 public:

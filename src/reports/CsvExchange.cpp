@@ -13,9 +13,11 @@
 #include "reports/ExcelLayer.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
+#include "store/History.h"
 #include "store/MsgCatalogue.h"
 #include "util/FileHelpers.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -391,6 +393,96 @@ QString ruleText(const RuleResult& r) {
     return oneLine(r.msgCode > 0 ? gMsgText(r.msgCode, r.addText) : r.text);
 }
 
+// The columns that make two ledger lines the same line: the supplier, the date, the item, the
+// classes, the quantity, the prices, the ratio, the amount, the payment and the note; not the
+// order within the day, the check mark nor the changed flag.
+constexpr bool isLineKeyColumn(int col) {
+    return col != LedgerCol::Sort && col != LedgerCol::Check && col != LedgerCol::Change;
+}
+
+void addKeyPart(QByteArray& key, bool null, const QByteArray& value) {
+    if (null)
+        key += 'N';
+    else
+        key += 'V' + QByteArray::number(value.size()) + ':' + value;
+}
+
+// A digest of a line's key columns, in the form both the file's lines and the stored ones give.
+QByteArray lineKey(const LedgerLine& l) {
+    QByteArray key;
+    for (int col = 0; col < LedgerCol::Count; ++col) {
+        if (!isLineKeyColumn(col))
+            continue;
+        const LedgerField& f = ledgerColumn(col).field;
+        switch (f.kind) {
+        case LedgerKind::Number: {
+            const auto& v = l.*f.number;
+            addKeyPart(key, !v, v ? QByteArray::number(*v) : QByteArray());
+            break;
+        }
+        case LedgerKind::Date: {
+            const auto& v = l.*f.date;
+            addKeyPart(key, !v, v ? v->toString(Qt::ISODate).toLatin1() : QByteArray());
+            break;
+        }
+        case LedgerKind::Text: {
+            const auto& v = l.*f.text;
+            addKeyPart(key, !v, v ? v->toUtf8() : QByteArray());
+            break;
+        }
+        case LedgerKind::Amount: {
+            const auto& v = l.*f.amount;
+            addKeyPart(key, !v, v ? QByteArray::number(v->raw()) : QByteArray());
+            break;
+        }
+        case LedgerKind::Flag:
+            break;
+        }
+    }
+    return QCryptographicHash::hash(key, QCryptographicHash::Md5);
+}
+
+// The keys of the lines a ledger holds (a digest per line, so the memory stays small).
+bool storedLineKeys(int kind, QSet<QByteArray>& keys) {
+    QString select;
+    std::vector<int> columns;
+    for (int col = 0; col < LedgerCol::Count; ++col) {
+        if (!isLineKeyColumn(col))
+            continue;
+        select += (select.isEmpty() ? QString() : QStringLiteral(", ")) +
+                  QLatin1String(ledgerColumn(col).sqlName);
+        columns.push_back(col);
+    }
+    RowCursor st(gdbData());
+    if (!st.open(QStringLiteral("SELECT ") + select + QStringLiteral(" FROM ") +
+                     (kind == 2 ? QStringLiteral("T_DATA2") : QStringLiteral("T_DATA1")),
+                 {}, kProcImport))
+        return false;
+    while (st.next()) {
+        QByteArray key;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const int at = int(i);
+            if (st.isNull(at)) {
+                addKeyPart(key, true, {});
+                continue;
+            }
+            switch (ledgerColumn(columns[i]).kind()) {
+            case LedgerKind::Number:
+            case LedgerKind::Amount:
+                addKeyPart(key, false, QByteArray::number(st.int64(at)));
+                break;
+            default: {
+                const std::string_view t = st.text(at);
+                addKeyPart(key, false, QByteArray(t.data(), qsizetype(t.size())));
+                break;
+            }
+            }
+        }
+        keys.insert(QCryptographicHash::hash(key, QCryptographicHash::Md5));
+    }
+    return !st.failed();
+}
+
 // The master IDs gGetNewLngMasterID would hand out to suppliers stored one after another (the
 // highest ID + 1 while that is at most kMaxSupplierNumber, then the lowest ID no supplier and no
 // ledger line uses), worked out without storing anything.
@@ -504,6 +596,11 @@ public:
             return true;
         }
         const qint32 number = e.supplier.toInt();
+        if (m_p.updateSuppliers && !m_numbers.contains(number)) {
+            qint32 existing = 0;
+            if (gGetMasterIDBySupplier(number, existing))
+                return updateSupplier(e, existing, line);
+        }
         bool duplicate = m_numbers.contains(number);
         if (!duplicate && !gChkDuplicateSupplier(0, number, duplicate))
             return false;
@@ -525,7 +622,36 @@ public:
             return false;
         }
         m_numbers.insert(number);
+        ++m_result.storedRows;
         return !m_store || mDataInsert2(r);
+    }
+
+    // A row of a supplier that exists: the changed columns listed and stored, an unchanged row
+    // skipped.
+    bool updateSupplier(SupplierEntry& e, qint32 masterID, qint64 line) {
+        SupplierRecord before, after;
+        e.masterID = QString::number(masterID);
+        if (!gGetMasterData(masterID, before) || !gEntryToRecord(e, after)) {
+            gProcError(kProcImport, QStringLiteral("line %1").arg(line));
+            return false;
+        }
+        m_numbers.insert(after.lngSupplier);
+        QStringList header, changed;
+        gCsvSupplierHeader(header);
+        const QStringList was = supplierFields(before), now = supplierFields(after);
+        for (qsizetype i = 0; i < header.size(); ++i)
+            if (was[i] != now[i])
+                changed << QStringLiteral("%1「%2」→「%3」")
+                               .arg(header[i], oneLine(was[i]), oneLine(now[i]));
+        if (changed.isEmpty()) {
+            ++m_result.unchangedCount;
+            return true;
+        }
+        ++m_result.changedCount;
+        ++m_result.storedRows;
+        if (m_result.changes.size() < std::size_t(kCsvListedRefusals))
+            m_result.changes.push_back({line, after.lngSupplier, changed});
+        return !m_store || mDataModify(after);
     }
 
     bool takePlannedId(qint32& masterID) {
@@ -565,7 +691,8 @@ public:
                 return false;
             m_lists[col] = QSet<QString>(entries.begin(), entries.end());
         }
-        if (!gGetLineCheckTexts(m_kind, m_texts) || !ledgerHeader(m_kind, true, m_captions))
+        if (!gGetLineCheckTexts(m_kind, m_texts) || !ledgerHeader(m_kind, true, m_captions) ||
+            !storedLineKeys(m_kind, m_storedKeys))
             return false;
         if (!m_store)
             return true;
@@ -623,12 +750,36 @@ public:
             }
         }
         mSetNulls(l);
+        if (isDuplicate(l, line) && !m_p.keepDuplicates)
+            return true;
+        // The window stores such a line and tells of it later; so does the import.
         const RuleResult check = gCheckLine(l, m_texts, found->hasDefaultRatio);
         if (!check.ok) {
-            refuse(line, ruleText(check)); // the line check's texts name their columns
-            return true;
+            ++m_result.warningCount;
+            if (m_result.warnings.size() < std::size_t(kCsvListedRefusals))
+                m_result.warnings.push_back({line, ruleText(check)}); // the texts name columns
         }
+        ++m_result.storedRows;
         return !m_store || insertLine(l);
+    }
+
+    // A line the ledger holds already (as it was before the import), or an earlier line of the
+    // file; counted and listed.
+    bool isDuplicate(const LedgerLine& l, qint64 line) {
+        const QByteArray key = lineKey(l);
+        qint64 first = 0;
+        if (!m_storedKeys.contains(key)) {
+            const auto earlier = m_fileKeys.constFind(key);
+            if (earlier == m_fileKeys.constEnd()) {
+                m_fileKeys.insert(key, line);
+                return false;
+            }
+            first = *earlier;
+        }
+        ++m_result.duplicateCount;
+        if (m_result.duplicates.size() < std::size_t(kCsvListedRefusals))
+            m_result.duplicates.push_back({line, first});
+        return true;
     }
 
     bool insertLine(const LedgerLine& l) {
@@ -675,14 +826,16 @@ public:
             if (!ledgerHeader(m_kind, false, defaults))
                 return false;
         }
-        CsvReader reader(file, m_p.encoding);
+        CsvReader reader(file, m_result.encoding);
         QStringList fields;
         const auto badFile = [&](const QString& why) {
             m_result.outcome = CsvImportOutcome::BadFile;
             m_result.message = why;
             return true;
         };
-        if (!reader.next(fields))
+        const bool read = reader.next(fields);
+        m_result.encoding = reader.encoding(); // a byte-order mark has its say
+        if (!read)
             return badFile(reader.error().isEmpty() ? QStringLiteral("ファイルが空です")
                                                     : reader.error());
         QStringList trimmed;
@@ -735,6 +888,8 @@ private:
     QHash<int, QSet<QString>> m_lists;
     LineCheckTexts m_texts;
     QStringList m_captions;
+    QSet<QByteArray> m_storedKeys;        // the lines stored before the import
+    QHash<QByteArray, qint64> m_fileKeys; // the file's lines so far, by the line they start on
     RowCursor m_insert{gdbData()};
 };
 
@@ -857,6 +1012,14 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("ファイルを開けません: ") + p.path;
         return false;
     }
+    result.encodingDetected = !p.encoding;
+    if (p.encoding) {
+        result.encoding = *p.encoding;
+    } else if (!gDetectCsvEncoding(file, result.encoding)) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("ファイルを読めません: ") + p.path;
+        return false;
+    }
     if (!p.checkOnly && gDataFileReadOnly()) {
         result.outcome = CsvImportOutcome::BadFile;
         result.message = QStringLiteral("データファイルが読み取り専用のため、取り込めません");
@@ -883,6 +1046,20 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         result.message = QStringLiteral("取り込む行がありません");
         return false;
     }
+    if (result.storedRows == 0 && !p.checkOnly && result.unchangedCount == result.rows) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("取り込む行がありません（%1 行すべてが、登録済みの仕入先と"
+                                        "同じです）")
+                             .arg(result.rows);
+        return false;
+    }
+    if (result.storedRows == 0 && !p.checkOnly) {
+        result.outcome = CsvImportOutcome::BadFile;
+        result.message = QStringLiteral("取り込む行がありません（%1 行すべてが、登録済みの行か"
+                                        "ファイルの中で繰り返された行です）")
+                             .arg(result.rows);
+        return false;
+    }
     if (p.checkOnly) {
         result.outcome = CsvImportOutcome::Checked;
         return true;
@@ -894,15 +1071,16 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         return false;
     }
     CsvImportResult stored;
+    stored.encoding = result.encoding;
     {
-        Transaction tx(gdbData());
+        HistoryScope tx(gdbData(), HistoryOrigin::Imported);
         Importer importer(p, cb, stored, true);
         if (!tx.ok()) {
             gProcError(kProcImport);
         } else if (!importer.run(file)) {
             stored.outcome = CsvImportOutcome::Failed;
         } else if (stored.outcome == CsvImportOutcome::BadFile || stored.refusedCount > 0 ||
-                   stored.rows != result.rows) {
+                   stored.rows != result.rows || stored.storedRows != result.storedRows) {
             gProcError(kProcImport, QStringLiteral("the file or the data changed during the "
                                                    "import"));
             stored.outcome = CsvImportOutcome::Failed;
@@ -927,6 +1105,48 @@ QStringList gCsvRefusalLines(const CsvImportResult& result) {
     for (const CsvRefusal& r : result.refusals)
         lines << QStringLiteral("%1 行目: %2").arg(r.line).arg(r.reason);
     const qint64 unlisted = result.refusedCount - qint64(result.refusals.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 行").arg(unlisted);
+    return lines;
+}
+
+QStringList gCsvWarningLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvRefusal& w : result.warnings)
+        lines << QStringLiteral("%1 行目: %2").arg(w.line).arg(w.reason);
+    const qint64 unlisted = result.warningCount - qint64(result.warnings.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 行").arg(unlisted);
+    return lines;
+}
+
+QStringList gCsvChangeLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvSupplierChange& c : result.changes)
+        lines << QStringLiteral("%1 行目 仕入先番号 %2: %3")
+                     .arg(c.line)
+                     .arg(c.supplier)
+                     .arg(c.fields.join(QStringLiteral("、")));
+    const qint64 unlisted = result.changedCount - qint64(result.changes.size());
+    if (unlisted > 0)
+        lines << QStringLiteral("ほかに %1 件").arg(unlisted);
+    return lines;
+}
+
+QString gCsvEncodingText(const CsvImportResult& result) {
+    return QStringLiteral("文字コード: %1（%2）")
+        .arg(result.encoding == CsvEncoding::Utf8 ? QStringLiteral("UTF-8")
+                                                  : QStringLiteral("Shift_JIS"),
+             result.encodingDetected ? QStringLiteral("自動判定") : QStringLiteral("指定"));
+}
+
+QStringList gCsvDuplicateLines(const CsvImportResult& result) {
+    QStringList lines;
+    for (const CsvDuplicate& d : result.duplicates)
+        lines << (d.firstLine == 0
+                      ? QStringLiteral("%1 行目: 登録済みの行と同じです").arg(d.line)
+                      : QStringLiteral("%1 行目: %2 行目と同じです").arg(d.line).arg(d.firstLine));
+    const qint64 unlisted = result.duplicateCount - qint64(result.duplicates.size());
     if (unlisted > 0)
         lines << QStringLiteral("ほかに %1 行").arg(unlisted);
     return lines;

@@ -23,11 +23,16 @@
 //
 // An import checks every row with the rules of the windows: the master window's supplier checks
 // and entry widths, a number not yet used; the ledger's cell checks, its list entries for the
-// order and the classes (nothing is added to a list), its line check, and a supplier number that
-// exists. It is all or nothing: every row is checked before anything is written, so a check
-// (checkOnly, possible on a read-only data file too) or a refused file leaves the data file
-// byte for byte as it was; only when no row is refused do the rows go in, in one transaction,
-// after a copy of the data file ("<data file>.before-import").
+// order and the classes (nothing is added to a list), and a supplier number that exists. A line
+// the ledger window would store is stored: the findings of its line check (told in the window at
+// 計算実行 or on closing) are warnings, listed, not refusals. It is all or nothing: every row is
+// checked before anything is written, so a check (checkOnly, possible on a read-only data file too)
+// or a refused file leaves the data file byte for byte as it was; only when no row is refused do
+// the rows go in, in one transaction, after a copy of the data file ("<data file>.before-import").
+//
+// A ledger line the same as a stored line of the ledger, or as an earlier line of the file, in
+// every column that makes a line (gLedgerLineKey) is a duplicate: it is listed and skipped
+// unless keepDuplicates asks for it to be stored too.
 
 enum class CsvTable {
     Suppliers,
@@ -79,6 +84,12 @@ struct CsvExportResult {
 bool gExportCsv(const CsvExportParams& params, const CsvCallbacks& callbacks,
                 CsvExportResult& result);
 
+// A ledger line of the file that is already there (skipped unless asked otherwise).
+struct CsvDuplicate {
+    qint64 line = 0;      // the file's line the row starts on
+    qint64 firstLine = 0; // the file's earlier line it repeats; 0: a line stored already
+};
+
 struct CsvRefusal {
     qint64 line = 0; // the file's line the row starts on
     QString reason;
@@ -95,25 +106,57 @@ enum class CsvImportOutcome {
 struct CsvImportParams {
     CsvTable table = CsvTable::Suppliers;
     QString path;
-    CsvEncoding encoding = CsvEncoding::Cp932; // a UTF-8 byte-order mark overrides it
+    // The file's encoding; found from its bytes when absent (gDetectCsvEncoding). A UTF-8
+    // byte-order mark overrides it.
+    std::optional<CsvEncoding> encoding{};
     bool checkOnly = false;
+    bool keepDuplicates = false;  // duplicate ledger lines are stored too
+    bool updateSuppliers = false; // suppliers: a row whose number exists updates that supplier
+};
+
+// A supplier an update import changes: each changed column "<caption>: 「before」→「after」".
+struct CsvSupplierChange {
+    qint64 line = 0;
+    qint32 supplier = 0;
+    QStringList fields;
 };
 
 struct CsvImportResult {
     CsvImportOutcome outcome = CsvImportOutcome::Failed;
-    qint64 rows = 0;                  // data rows read
-    qint64 refusedCount = 0;          // every refused row ...
-    std::vector<CsvRefusal> refusals; // ... of which the first kCsvListedRefusals are listed
-    QString message;                  // BadFile: why
-    QString backupPath;               // Imported: the copy of the data file taken before
+    qint64 rows = 0;                      // data rows read
+    qint64 refusedCount = 0;              // every refused row ...
+    std::vector<CsvRefusal> refusals;     // ... of which the first kCsvListedRefusals are listed
+    QString message;                      // BadFile: why
+    QString backupPath;                   // Imported: the copy of the data file taken before
+    qint64 duplicateCount = 0;            // every duplicate ledger line ...
+    std::vector<CsvDuplicate> duplicates; // ... of which the first kCsvListedRefusals are listed
+    qint64 storedRows = 0;   // the rows stored (Imported) or that would be (Checked): the rows
+                             // less the duplicates unless keepDuplicates
+    qint64 warningCount = 0; // every line stored that a line rule finds fault with ...
+    std::vector<CsvRefusal> warnings;       // ... of which the first kCsvListedRefusals are listed
+    qint64 changedCount = 0;                // updateSuppliers: suppliers changed ...
+    std::vector<CsvSupplierChange> changes; // ... of which the first kCsvListedRefusals listed
+    qint64 unchangedCount = 0;              // ... and rows equal to their supplier (skipped)
+    CsvEncoding encoding = CsvEncoding::Cp932; // the encoding the file was read in
+    bool encodingDetected = false;             // ... found from its bytes, not given
 };
 
 constexpr int kCsvListedRefusals = 1000;
 
 // Reads, checks and (unless checkOnly or a row is refused) stores the file's rows into the open
-// data file. The memory used does not grow with the file's length. Failures are logged under
+// data file. The file is read in blocks; the memory held per ledger line (stored or read) is a
+// digest of its columns, for the duplicates. Failures are logged under
 // "gImportCsv".
 bool gImportCsv(const CsvImportParams& params, const CsvCallbacks& callbacks,
                 CsvImportResult& result);
 // The refusals as lines "<line> 行目: <reason>", with a last line for those not listed.
 QStringList gCsvRefusalLines(const CsvImportResult& result);
+// The line-rule findings as lines "<line> 行目: <finding>", with a last line for those not listed.
+QStringList gCsvWarningLines(const CsvImportResult& result);
+// The changes of an update as lines "<line> 行目 仕入先番号 <n>: <change>、<change>".
+QStringList gCsvChangeLines(const CsvImportResult& result);
+// "文字コード: UTF-8（自動判定）", "文字コード: Shift_JIS（指定）": how the file was read.
+QString gCsvEncodingText(const CsvImportResult& result);
+// The duplicates as lines "<line> 行目: 登録済みの行と同じです" or "... <first> 行目と同じです",
+// with a last line for those not listed.
+QStringList gCsvDuplicateLines(const CsvImportResult& result);

@@ -9,6 +9,7 @@
 #include "store/MsgCatalogue.h"
 #include "widgets/FormHelpers.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -49,7 +50,8 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
     cboCsvEncoding = box(QStringLiteral("cboCsvEncoding"),
                          {QStringLiteral("Shift_JIS"), QStringLiteral("UTF-8（BOM付き）")});
     cboCsvEncoding->setToolTip(QStringLiteral("表計算ソフトで開くときは Shift_JIS、"
-                                              "Shift_JIS で書けない文字があるときは UTF-8"));
+                                              "Shift_JIS で書けない文字があるときは UTF-8"
+                                              "（取込みではファイルから判定します）"));
     cboCsvStartDate = box(QStringLiteral("cboCsvStartDate"), {});
     cboCsvEndDate = box(QStringLiteral("cboCsvEndDate"), {});
     for (QComboBox* d : {cboCsvStartDate, cboCsvEndDate}) {
@@ -58,6 +60,14 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
         d->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         d->setToolTip(QStringLiteral("仕入帳・売上帳の出力期間"));
     }
+    chkCsvAllLines = new QCheckBox(QStringLiteral("全期間（日付のない行も）"), this);
+    chkCsvAllLines->setObjectName(QStringLiteral("chkCsvAllLines"));
+    chkCsvAllLines->setToolTip(QStringLiteral("仕入帳・売上帳のすべての行を、日付のない行も含めて"
+                                              "出力します（期間は使いません）"));
+    chkCsvUpdate = new QCheckBox(QStringLiteral("登録済みの仕入先は更新"), this);
+    chkCsvUpdate->setObjectName(QStringLiteral("chkCsvUpdate"));
+    chkCsvUpdate->setToolTip(QStringLiteral("取込みで、番号が登録済みの仕入先をファイルの内容に"
+                                            "更新します（変更のない行は飛ばします）"));
     cmdCsvExport = new QPushButton(QStringLiteral("出 力"), this);
     cmdCsvExport->setObjectName(QStringLiteral("cmdCsvExport"));
     cmdCsvExport->setToolTip(QStringLiteral("CSV ファイルに書き出します"));
@@ -75,18 +85,21 @@ CsvFrame::CsvFrame(PrintHost& host, QWidget* parent)
     grid->addWidget(cboCsvTable, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("文字コード"), this), 0, 2, Qt::AlignRight);
     grid->addWidget(cboCsvEncoding, 0, 3);
+    grid->addWidget(chkCsvUpdate, 0, 4);
     grid->addWidget(new QLabel(QStringLiteral("開始日"), this), 1, 0);
     grid->addWidget(cboCsvStartDate, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("～ 終了日"), this), 1, 2, Qt::AlignRight);
     grid->addWidget(cboCsvEndDate, 1, 3);
+    grid->addWidget(chkCsvAllLines, 1, 4);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     buttons->addWidget(cmdCsvImport);
     buttons->addWidget(cmdCsvExport);
-    grid->addLayout(buttons, 2, 0, 1, 4);
-    grid->setColumnStretch(4, 1);
+    grid->addLayout(buttons, 2, 0, 1, 5);
+    grid->setColumnStretch(5, 1);
 
     connect(cboCsvTable, &QComboBox::currentIndexChanged, this, [this]() { mSetDateBoxes(); });
+    connect(chkCsvAllLines, &QCheckBox::toggled, this, [this]() { mSetDateBoxes(); });
     connect(cmdCsvExport, &QPushButton::clicked, this, [this]() { cmdCsvExportClick(); });
     connect(cmdCsvImport, &QPushButton::clicked, this, [this]() { cmdCsvImportClick(); });
 }
@@ -110,8 +123,10 @@ CsvEncoding CsvFrame::encoding() const {
 
 void CsvFrame::mSetDateBoxes() {
     const bool ledger = table() != CsvTable::Suppliers;
-    cboCsvStartDate->setEnabled(ledger);
-    cboCsvEndDate->setEnabled(ledger);
+    chkCsvAllLines->setEnabled(ledger);
+    chkCsvUpdate->setEnabled(!ledger);
+    cboCsvStartDate->setEnabled(ledger && !chkCsvAllLines->isChecked());
+    cboCsvEndDate->setEnabled(ledger && !chkCsvAllLines->isChecked());
 }
 
 void CsvFrame::cmdCsvExportClick() {
@@ -121,7 +136,8 @@ void CsvFrame::cmdCsvExportClick() {
     p.table = table();
     p.encoding = encoding();
     p.outputFolder = host().outputFolder();
-    if (p.table != CsvTable::Suppliers) {
+    // Every line, undated ones included, has no range (a cleared date box is refilled).
+    if (p.table != CsvTable::Suppliers && !chkCsvAllLines->isChecked()) {
         const QDate from = parseLedgerDate(cboCsvStartDate->currentText());
         const QDate to = parseLedgerDate(cboCsvEndDate->currentText());
         if (!from.isValid() || !to.isValid()) {
@@ -208,9 +224,9 @@ void CsvFrame::cmdCsvImportClick() {
         return;
     CsvImportParams p;
     p.table = table();
-    p.path = file;
-    p.encoding = encoding();
+    p.path = file; // the encoding is found from the file
     p.checkOnly = true;
+    p.updateSuppliers = p.table == CsvTable::Suppliers && chkCsvUpdate->isChecked();
     CsvImportResult check;
     runImport(p, check);
     switch (check.outcome) {
@@ -220,19 +236,17 @@ void CsvFrame::cmdCsvImportClick() {
         showRefusals(check, file);
         return;
     case CsvImportOutcome::BadFile:
-        svc().prompt().show(check.message + QStringLiteral("\r\n\r\n何も取り込まれていません。"),
+        svc().prompt().show(check.message +
+                                QStringLiteral("\r\n\r\n何も取り込まれていません。"
+                                               "\r\n") +
+                                gCsvEncodingText(check),
                             gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;
     default:
         svc().prompt().show(kImportFailed, gstrAppTitle, MsgStyle::OKOnly);
         return;
     }
-    const QString question = QStringLiteral("%1 行を%2に取り込みます。よろしいですか？\r\n\r\n"
-                                            "取り込む前に、データファイルの控えを作ります。")
-                                 .arg(check.rows)
-                                 .arg(gCsvTableName(p.table));
-    if (svc().prompt().show(question, gstrAppTitle, MsgStyle::YesNo | MsgStyle::Question) !=
-        MsgResult::Yes)
+    if (!askImport(check, p))
         return;
     p.checkOnly = false;
     CsvImportResult result;
@@ -240,7 +254,7 @@ void CsvFrame::cmdCsvImportClick() {
     if (result.outcome == CsvImportOutcome::Imported) {
         svc().prompt().show(QStringLiteral("%1 行を取り込みました。\r\n\r\n"
                                            "取り込む前のデータファイルの控え:\r\n%2")
-                                .arg(result.rows)
+                                .arg(result.storedRows)
                                 .arg(QDir::toNativeSeparators(result.backupPath)),
                             gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
     } else if (result.outcome == CsvImportOutcome::Refused) {
@@ -250,6 +264,72 @@ void CsvFrame::cmdCsvImportClick() {
     } else {
         svc().prompt().show(kImportFailed, gstrAppTitle, MsgStyle::OKOnly);
     }
+}
+
+bool CsvFrame::askImport(const CsvImportResult& check, CsvImportParams& p) {
+    const QString table = gCsvTableName(p.table);
+    // The first few of a list, and how many more there are.
+    const auto shortList = [](QStringList lines, qint64 count) {
+        constexpr int kShown = 10;
+        if (lines.size() > kShown) {
+            lines = lines.mid(0, kShown);
+            lines << QStringLiteral("ほかに %1 行").arg(count - kShown);
+        }
+        return lines.join(QStringLiteral("\r\n"));
+    };
+    QString tail;
+    if (check.warningCount > 0)
+        tail += QStringLiteral("\r\n\r\n次の %1 行は行の規則に合いませんが、仕入帳・売上帳の"
+                               "画面と同じように取り込みます（計算実行で確かめてください）:\r\n")
+                    .arg(check.warningCount) +
+                shortList(gCsvWarningLines(check), check.warningCount);
+    if (check.changedCount > 0)
+        tail +=
+            QStringLiteral("\r\n\r\n次の %1 件の仕入先を更新します:\r\n").arg(check.changedCount) +
+            shortList(gCsvChangeLines(check), check.changedCount);
+    if (check.unchangedCount > 0)
+        tail += QStringLiteral("\r\n\r\n変更のない %1 件の仕入先は飛ばします。")
+                    .arg(check.unchangedCount);
+    tail += QStringLiteral("\r\n\r\n取り込む前に、データファイルの控えを作ります。\r\n") +
+            gCsvEncodingText(check);
+    if (check.duplicateCount == 0)
+        return svc().prompt().show(QStringLiteral("%1 行を%2に取り込みます。よろしいですか？")
+                                           .arg(check.storedRows)
+                                           .arg(table) +
+                                       tail,
+                                   gstrAppTitle,
+                                   MsgStyle::YesNo | MsgStyle::Question) == MsgResult::Yes;
+    // The duplicates are listed and skipped unless the user asks for them.
+    const QString found =
+        QStringLiteral("%1 行のうち %2 行は、%3にある行か、ファイルの中のほかの行と同じです"
+                       "（重複）。\r\n\r\n")
+            .arg(check.rows)
+            .arg(check.duplicateCount)
+            .arg(table) +
+        shortList(gCsvDuplicateLines(check), check.duplicateCount);
+    if (check.storedRows == 0) {
+        p.keepDuplicates =
+            svc().prompt().show(found +
+                                    QStringLiteral("\r\n\r\n重複する行しかありません。"
+                                                   "それでも %1 行を取り込みますか？")
+                                        .arg(check.rows) +
+                                    tail,
+                                gstrAppTitle,
+                                MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) ==
+            MsgResult::Yes;
+        return p.keepDuplicates;
+    }
+    const int answer = svc().prompt().show(
+        found +
+            QStringLiteral("\r\n\r\nはい: 重複する行を除いて %1 行を取り込みます。\r\n"
+                           "いいえ: 重複する行も含めて %2 行を取り込みます。\r\n"
+                           "キャンセル: 何も取り込みません。")
+                .arg(check.storedRows)
+                .arg(check.rows) +
+            tail,
+        gstrAppTitle, MsgStyle::YesNoCancel | MsgStyle::Question);
+    p.keepDuplicates = answer == MsgResult::No;
+    return answer == MsgResult::Yes || answer == MsgResult::No;
 }
 
 void CsvFrame::showRefusals(const CsvImportResult& result, const QString& file) {
@@ -265,10 +345,11 @@ frmCsvPreview::frmCsvPreview(const CsvImportResult& result, const QString& file,
     auto* outer = new QVBoxLayout(this);
     lblCsvPreview = new QLabel(
         QStringLiteral("%1\r\n%2 行のうち %3 行を取り込めません。何も取り込まれていません。\r\n"
-                       "ファイルを直して、もう一度取り込んでください。")
+                       "ファイルを直して、もう一度取り込んでください。\r\n%4")
             .arg(QFileInfo(file).fileName())
             .arg(result.rows)
-            .arg(result.refusedCount),
+            .arg(result.refusedCount)
+            .arg(gCsvEncodingText(result)),
         this);
     lblCsvPreview->setObjectName(QStringLiteral("lblCsvPreview"));
     lblCsvPreview->setWordWrap(true);

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -14,7 +15,9 @@ class QTableWidget;
 // sales ledger), the date range of a ledger, the character code, and the buttons that write the
 // CSV file into the report folder and read one in (reports/CsvExchange.h). An import is checked
 // in full first: refused rows are listed in the preview window frmCsvPreview and nothing is
-// stored; otherwise the user confirms and every row is stored at once.
+// stored; otherwise the question lists the duplicate lines (skipped unless the user answers
+// いいえ), the line-rule warnings, the supplier changes of an update and the encoding found, and
+// every row is stored at once.
 class CsvFrame : public PrintFrame {
     Q_OBJECT
 
@@ -32,6 +35,8 @@ public:
     QComboBox* cboCsvStartDate = nullptr;
     QComboBox* cboCsvEndDate = nullptr;
     QComboBox* cboCsvEncoding = nullptr;
+    QCheckBox* chkCsvAllLines = nullptr; // ledgers: every line, undated ones included
+    QCheckBox* chkCsvUpdate = nullptr;   // suppliers: an import updates existing suppliers
     QPushButton* cmdCsvExport = nullptr;
     QPushButton* cmdCsvImport = nullptr;
 
@@ -42,6 +47,9 @@ private:
     // Runs an import (or its check) with the processing panel.
     bool runImport(const CsvImportParams& p, CsvImportResult& result);
     void showRefusals(const CsvImportResult& result, const QString& file);
+    // The question before an import, with the duplicates the check found: true to import
+    // (p.keepDuplicates set when the user wants the duplicates too).
+    bool askImport(const CsvImportResult& check, CsvImportParams& p);
 };
 
 // The list of refused rows of an import: line number and reason per row.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -162,7 +163,16 @@ QString WidgetDialogs::chooseFolder(const QString& caption, const QString& start
 
 QString WidgetDialogs::chooseOpenFile(const QString& caption, const QString& startDir,
                                       const QString& filter) {
-    return QFileDialog::getOpenFileName(dialogParent(), caption, startDir, filter);
+    // A folder that does not exist would be taken as a file name and put into the name box
+    // (a missing "Desktop"): the dialog opens in its nearest existing parent, the box empty.
+    QString dir = startDir;
+    while (!dir.isEmpty() && !QFileInfo::exists(dir)) {
+        const QString parent = QFileInfo(dir).path();
+        dir = parent == dir ? QString() : parent;
+    }
+    if (QFileInfo(dir).isDir() && !dir.endsWith(u'/'))
+        dir += u'/';
+    return QFileDialog::getOpenFileName(dialogParent(), caption, dir, filter);
 }
 
 QUrl shellUrlFor(const QString& pathOrUrl) {

@@ -7,6 +7,7 @@
 #include "reports/SupplierList.h"
 #include "store/Database.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -30,6 +31,12 @@ private slots:
     void roundTrip();
     void refusedFiles_data();
     void refusedFiles();
+    void duplicates_data();
+    void duplicates();
+    void supplierUpdate_data();
+    void supplierUpdate();
+    void encodingDetected_data();
+    void encodingDetected();
     void pdf_data();
     void pdf();
 #ifdef Q_OS_WIN
@@ -38,9 +45,12 @@ private slots:
 
 private:
     // Two suppliers and four lines per ledger with quotes, commas, line breaks and half-width
-    // katakana; exotic adds characters code page 932 does not hold.
-    void addVariedData(bool exotic);
+    // katakana; exotic adds characters code page 932 does not hold; ruleBreaking adds lines
+    // the ledger window stores though its line rules find fault with them.
+    void addVariedData(bool exotic, bool ruleBreaking = false);
     QString exportTo(CsvTable table, CsvEncoding encoding, CsvExportResult& r);
+    // "in.csv": the table's header and rows in UTF-8 without a byte-order mark.
+    QString writeCsv(CsvTable table, const QByteArray& rows);
     std::unique_ptr<QTemporaryDir> m_out;
 };
 
@@ -51,7 +61,7 @@ void tst_Exchange::init() {
     QVERIFY(gAddClassEntry(1, u"肥料"_s, e) && gAddClassEntry(3, u"店頭"_s, e));
 }
 
-void tst_Exchange::addVariedData(bool exotic) {
+void tst_Exchange::addVariedData(bool exotic, bool ruleBreaking) {
     const QString odd = exotic ? u" é😀〜"_s : QString();
     QVERIFY(addSupplier({.masterID = 1,
                          .supplier = 1,
@@ -94,6 +104,13 @@ void tst_Exchange::addVariedData(bool exotic) {
         QVERIFY(add({.date = {2024, 1, 31}, .sort = 40, .item = u"振込"_s, .payment = 5000}));
         QVERIFY(add(
             {.masterID = 2, .date = {2024, 2, 1}, .sort = 1, .item = u"消費税"_s, .cost = -80}));
+        if (!ruleBreaking)
+            continue;
+        QVERIFY(add({.sort = 1, .item = u"日付なし"_s, .cost = 100}));
+        QVERIFY(add({.date = {2024, 3, 1}, .sort = 1, .item = u"両方"_s, .cost = 1, .payment = 1}));
+        QVERIFY(add({.date = {2024, 3, 1}, .sort = 1, .item = u"金額なし"_s}));
+        // Supplier 5 has no default purchase ratio.
+        QVERIFY(add({.masterID = 2, .date = {2024, 3, 2}, .sort = 1, .cost = 200}));
     }
 }
 
@@ -104,6 +121,14 @@ QString tst_Exchange::exportTo(CsvTable table, CsvEncoding encoding, CsvExportRe
     p.outputFolder = m_out->path();
     gExportCsv(p, {}, r);
     return r.path;
+}
+
+QString tst_Exchange::writeCsv(CsvTable table, const QByteArray& rows) {
+    QStringList header;
+    table == CsvTable::Suppliers ? gCsvSupplierHeader(header) : gCsvLedgerHeader(1, header);
+    const QString file = m_out->filePath(u"in.csv"_s);
+    writeBytes(file, header.join(u',').toUtf8() + "\r\n" + rows);
+    return file;
 }
 
 void tst_Exchange::cp932_knownBytesAndRefusedCharacters() {
@@ -126,18 +151,22 @@ void tst_Exchange::roundTrip_data() {
     QTest::addColumn<CsvTable>("table");
     QTest::addColumn<CsvEncoding>("encoding");
     QTest::addColumn<bool>("exotic");
+    QTest::addColumn<bool>("ruleBreaking");
     QTest::addColumn<int>("rows");
     QTest::addColumn<QByteArray>("field"); // one quoted field as the file must hold it
     QTest::newRow("suppliers, code page 932")
-        << CsvTable::Suppliers << CsvEncoding::Cp932 << false << 2
+        << CsvTable::Suppliers << CsvEncoding::Cp932 << false << false << 2
         << QByteArray::fromHex("22222288f8977022222c20834a8393837d0d0a89fc8d7322");
-    QTest::newRow("suppliers, UTF-8") << CsvTable::Suppliers << CsvEncoding::Utf8 << true << 2
-                                      << u"\"\"\"引用\"\", カンマ\r\n改行 é😀〜\""_s.toUtf8();
+    QTest::newRow("suppliers, UTF-8") << CsvTable::Suppliers << CsvEncoding::Utf8 << true << false
+                                      << 2 << u"\"\"\"引用\"\", カンマ\r\n改行 é😀〜\""_s.toUtf8();
     QTest::newRow("purchases, code page 932")
-        << CsvTable::Purchases << CsvEncoding::Cp932 << false << 4
+        << CsvTable::Purchases << CsvEncoding::Cp932 << false << false << 4
         << QByteArray::fromHex("2294ec97bf20222293c122222c2032306b6722");
-    QTest::newRow("sales, UTF-8") << CsvTable::Sales << CsvEncoding::Utf8 << true << 4
+    QTest::newRow("sales, UTF-8") << CsvTable::Sales << CsvEncoding::Utf8 << true << false << 4
                                   << u"62.5,3600,,1,\"備考\r\n2行 é😀〜\"\r\n"_s.toUtf8();
+    QTest::newRow("purchases, lines breaking line rules")
+        << CsvTable::Purchases << CsvEncoding::Utf8 << false << true << 8
+        << u"\r\n1,ﾔﾏﾀﾞ商店,,1,日付なし,,,,,,,,100,,,\r\n"_s.toUtf8();
 }
 
 // Export, empty the table, import, export again: the same bytes.
@@ -145,9 +174,10 @@ void tst_Exchange::roundTrip() {
     QFETCH(CsvTable, table);
     QFETCH(CsvEncoding, encoding);
     QFETCH(bool, exotic);
+    QFETCH(bool, ruleBreaking);
     QFETCH(int, rows);
     QFETCH(QByteArray, field);
-    addVariedData(exotic);
+    addVariedData(exotic, ruleBreaking);
     CsvExportResult first, second;
     if (exotic) {
         // Code page 932 refuses the text, names the supplier and leaves no file.
@@ -169,6 +199,7 @@ void tst_Exchange::roundTrip() {
     QVERIFY2(gImportCsv({table, first.path, CsvEncoding::Cp932, false}, {}, imported),
              qPrintable(gCsvRefusalLines(imported).join(u'|') + imported.message));
     QCOMPARE(imported.rows, rows);
+    QCOMPARE(imported.warningCount, ruleBreaking ? 4 : 0);
     QCOMPARE(dataRowCount(u"SELECT * FROM "_s + name), rows);
     QVERIFY(QFile::exists(imported.backupPath));
     QCOMPARE(readBytes(exportTo(table, encoding, second)), before);
@@ -204,9 +235,6 @@ void tst_Exchange::refusedFiles_data() {
     QTest::newRow("class not in the list")
         << L << ledger("1,山田,2024/01/05,,苗,木材,,,,,,,100,,,") << R
         << u"3 行目: 区分1: 「木材」はリストの中から選択してください。"_s;
-    QTest::newRow("amount and payment")
-        << L << ledger("1,山田,2024/01/05,,苗,,,,,,,,100,100,,") << R
-        << u"3 行目: 仕入金額 と 支払金額 の両方に値を入れるのは不正です"_s;
     QTest::newRow("stray quote") << L << ledger("1,山田,2024/01/05,,苗\"x,,,,,,,,100,,,") << R
                                  << u"3 行目: 引用符（\"）で囲まれていない欄に引用符があります"_s;
     QTest::newRow("supplier number taken")
@@ -274,6 +302,107 @@ void tst_Exchange::refusedFiles() {
     QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
     QVERIFY(readBytes(m_folder->dbPath()) == data);
     QVERIFY(!QFile::exists(m_folder->dbPath() + u".before-import"_s));
+}
+
+void tst_Exchange::duplicates_data() {
+    QTest::addColumn<QByteArray>("rows"); // after the header; UTF-8
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QStringList>("listed");
+    // The stored line, in another order of the day and with a check mark.
+    const QByteArray same = "1,山田,2024/01/05,,苗,,,,3,,,,100,,1,\r\n";
+    const QByteArray other = "1,山田,2024/01/06,,苗,,,,,,,,100,,,\r\n";
+    QTest::newRow("a stored line")
+        << same + other << false << 1 << QStringList{u"2 行目: 登録済みの行と同じです"_s};
+    QTest::newRow("a stored line, kept")
+        << same + other << true << 2 << QStringList{u"2 行目: 登録済みの行と同じです"_s};
+    QTest::newRow("a line repeated in the file")
+        << other + other << false << 1 << QStringList{u"3 行目: 2 行目と同じです"_s};
+    QTest::newRow("the stored line with another note")
+        << QByteArray("1,山田,2024/01/05,,苗,,,,3,,,,100,,,x\r\n") << false << 1 << QStringList{};
+}
+
+// Lines the ledger holds, or that an earlier row of the file holds, are listed and skipped.
+void tst_Exchange::duplicates() {
+    QFETCH(QByteArray, rows);
+    QFETCH(bool, keep);
+    QFETCH(int, stored);
+    QFETCH(QStringList, listed);
+    QVERIFY(addSupplier({.masterID = 1, .shortName = u"山田"_s, .supplyRatio = 60}));
+    QVERIFY(
+        addLine({.date = {2024, 1, 5}, .sort = 7, .item = u"苗"_s, .quantity = 3, .cost = 100}) >
+        0);
+    const QString file = writeCsv(CsvTable::Purchases, rows);
+    CsvImportResult r;
+    QVERIFY2(
+        gImportCsv({.table = CsvTable::Purchases, .path = file, .keepDuplicates = keep}, {}, r),
+        qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
+    QCOMPARE(gCsvDuplicateLines(r), listed);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 1 + stored);
+}
+
+void tst_Exchange::supplierUpdate_data() {
+    QTest::addColumn<QByteArray>("rows"); // after the header; UTF-8
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<int>("unchanged");
+    QTest::addColumn<int>("suppliers"); // afterwards
+    const auto supplier = [](const char* front) {
+        return QByteArray(front) + ",,1,,,,,,,,,,,,,,,1,,,,,\r\n";
+    };
+    // Supplier 1 is stored from the first row, as 甲株式会社 / 甲 with a purchase ratio of 60.
+    const QByteArray same = supplier("1,1,60,0,0,0,甲株式会社,,甲");
+    QTest::newRow("unchanged row") << same << QStringList() << 1 << 1;
+    QTest::newRow("short name and ratio changed")
+        << supplier("1,1,62.5,0,0,0,甲株式会社,,甲商")
+        << QStringList{u"2 行目 仕入先番号 1: 規定仕入掛率「60」→「62.5」、表示社名「甲」→「甲商」"_s}
+        << 0 << 1;
+    QTest::newRow("a new number beside an unchanged row")
+        << same + supplier("2,1,0,0,0,0,乙株式会社,,乙") << QStringList() << 1 << 2;
+}
+
+// An update import changes the suppliers of existing numbers, in the history as imported.
+void tst_Exchange::supplierUpdate() {
+    QFETCH(QByteArray, rows);
+    QFETCH(QStringList, changes);
+    QFETCH(int, unchanged);
+    QFETCH(int, suppliers);
+    CsvImportResult first, r;
+    QVERIFY(
+        gImportCsv({.table = CsvTable::Suppliers,
+                    .path = writeCsv(CsvTable::Suppliers,
+                                     "1,1,60,0,0,0,甲株式会社,,甲,,1,,,,,,,,,,,,,,,1,,,,,\r\n")},
+                   {}, first));
+    const QString file = writeCsv(CsvTable::Suppliers, rows);
+    gImportCsv({.table = CsvTable::Suppliers, .path = file, .updateSuppliers = true}, {}, r);
+    QVERIFY2(r.refusedCount == 0, qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
+    QCOMPARE(gCsvChangeLines(r), changes);
+    QCOMPARE(r.unchangedCount, unchanged);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), suppliers);
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY WHERE strOrigin = 'imported' AND "
+                          "strAction = 'D'"_s), // a change is a deletion and an insertion
+             int(changes.size()));
+}
+
+void tst_Exchange::encodingDetected_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<CsvEncoding>("found");
+    const QByteArray sjis = QByteArray::fromHex("8e6493fc92a0"); // 仕入帳
+    QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + sjis << CsvEncoding::Utf8;
+    QTest::newRow("UTF-8") << u"仕入帳"_s.toUtf8() << CsvEncoding::Utf8;
+    QTest::newRow("UTF-8, a character across the block boundary")
+        << QByteArray((1 << 20) - 1, 'a') + u"仕入帳"_s.toUtf8() << CsvEncoding::Utf8;
+    QTest::newRow("Shift_JIS") << sjis << CsvEncoding::Cp932;
+    QTest::newRow("ASCII only") << QByteArray("1,a\r\n") << CsvEncoding::Utf8;
+}
+
+// The encoding of a file found from its bytes (the imports above read UTF-8 without a mark).
+void tst_Exchange::encodingDetected() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(CsvEncoding, found);
+    QBuffer buffer(&bytes);
+    CsvEncoding encoding = CsvEncoding::Cp932;
+    QVERIFY(buffer.open(QIODevice::ReadOnly) && gDetectCsvEncoding(buffer, encoding));
+    QCOMPARE(encoding, found);
 }
 
 void tst_Exchange::pdf_data() {

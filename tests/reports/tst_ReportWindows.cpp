@@ -112,6 +112,7 @@ private slots:
     void taxSummary_refusesThenWritesEitherLedger();
     void journal_writesTheGenericFile();
     void csv_exportsImportsAndListsRefusedRows();
+    void csv_exportsEveryLineAndSkipsDuplicates();
 
 private:
     frmPrint* openWindow();
@@ -710,6 +711,38 @@ void tst_ReportWindows::csv_exportsImportsAndListsRefusedRows() {
     QVERIFY(preview->lblCsvPreview->text().contains(u"2 行のうち 1 行を取り込めません。"_s));
     QTest::mouseClick(preview->cmdCsvPreviewClose, Qt::LeftButton);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), 1);
+}
+
+// "全期間（日付のない行も）" writes the undated line too; that file, with a new line added, is
+// imported back: the question lists the stored lines and "はい" imports only the new one.
+void tst_ReportWindows::csv_exportsEveryLineAndSkipsDuplicates() {
+    QVERIFY(
+        addSupplier({.masterID = 1, .supplier = 4, .shortName = u"青葉園"_s, .supplyRatio = 60}));
+    QVERIFY(addLine({.date = {2024, 1, 5}, .sort = 1, .item = u"苗"_s, .cost = 100}) > 0);
+    QVERIFY(addLine({.sort = 1, .item = u"日付なし"_s, .cost = 200}) > 0);
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    auto* frame = f->findChild<CsvFrame*>(u"FrameCsv"_s);
+    choose(frame->cboCsvTable, u"仕入帳"_s);
+    choose(frame->cboCsvEncoding, u"UTF-8（BOM付き）"_s);
+    frame->chkCsvAllLines->setChecked(true);
+    QTest::mouseClick(frame->cmdCsvExport, Qt::LeftButton);
+    const QString file =
+        m_out->filePath(QDir(m_out->path()).entryList({u"*.csv"_s}).value(0, u"none"_s));
+    const QByteArray bytes = readBytes(file);
+    QVERIFY2(bytes.endsWith(u"\r\n4,青葉園,,1,日付なし,,,,,,,,200,,,\r\n"
+                            "4,青葉園,2024/01/05,1,苗,,,,,,,,100,,,\r\n"_s.toUtf8()),
+             bytes.constData());
+    QVERIFY(writeBytes(file, bytes + u"4,青葉園,2024/01/06,1,苗,,,,,,,,100,,,\r\n"_s.toUtf8()));
+    m_svc.dialogs->files.enqueue(file);
+    m_svc.prompt->answers.enqueue(MsgResult::Yes);
+    QTest::mouseClick(frame->cmdCsvImport, Qt::LeftButton);
+    const QString question = m_svc.prompt->texts().value(1);
+    QVERIFY2(
+        question.contains(u"2 行目: 登録済みの行と同じです\r\n3 行目: 登録済みの行と同じです"_s),
+        qPrintable(question));
+    QVERIFY(m_svc.prompt->texts().last().startsWith(u"1 行を取り込みました。"_s));
+    QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 3);
 }
 
 QTEST_MAIN(tst_ReportWindows)

@@ -110,11 +110,24 @@ CSV 出力・取込み / CSV export and import:
                         "<data file>.before-import").
   --kind purchase|sales 仕入帳（既定）または売上帳。 / Purchase (default) or sales ledger.
   --encoding cp932|utf-8
-                        文字コード。既定は cp932（Shift_JIS）。UTF-8 は BOM 付きで
-                        書き出し、BOM のあるファイルは UTF-8 として読む。
-                        Character code; default cp932 (Shift_JIS). UTF-8 is written with
-                        a BOM; a file with a BOM is read as UTF-8.
+                        文字コード。書き出しの既定は cp932（Shift_JIS）で、UTF-8 は
+                        BOM 付きで書き出す。取込みでは指定がなければファイルから判定
+                        する（BOM があれば UTF-8、すべて UTF-8 として正しければ UTF-8、
+                        そうでなければ cp932）。BOM のあるファイルは常に UTF-8。
+                        Character code; export: cp932 (Shift_JIS) by default, UTF-8 is
+                        written with a BOM. Import: found from the file unless given (a
+                        BOM or valid UTF-8: UTF-8, else cp932); a BOM always means UTF-8.
   --check               取り込まずに確認だけする。 / Only checks, stores nothing.
+  --update              import suppliers: 番号が登録済みの仕入先はその仕入先を更新する
+                        （変わる欄を前→後で表示し、変更のない行は飛ばす。すべて一つの
+                        トランザクションで、履歴には「取り込み」と記録）。
+                        Rows of an existing supplier number update that supplier (each
+                        changed column shown before → after; unchanged rows skipped; one
+                        transaction, recorded in the history as imported).
+  --keep-duplicates     登録済みの行やファイルの中で繰り返された行と同じ仕入帳・
+                        売上帳の行も取り込む（既定は一覧にして取り込まない）。
+                        Also imports ledger rows the same as a stored line or an
+                        earlier row of the file (by default they are listed and skipped).
 
 期間 / Range (profit, ledger, tax, journal):
   --from DATE           開始日 yyyy/mm/dd（yyyy-mm-dd も可）。既定は画面と同じ
@@ -196,7 +209,8 @@ struct ReportOptions {
     ReportArgs args; // the output folder, the suppliers and the report's own options
 };
 
-const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check")};
+const QStringList kExchangeOptions = {QStringLiteral("encoding"), QStringLiteral("check"),
+                                      QStringLiteral("keep-duplicates"), QStringLiteral("update")};
 const QStringList kRangeOptions = {QStringLiteral("from"), QStringLiteral("to")};
 
 // "a, b, c" and "a, b or c": the report names as the messages list them.
@@ -436,9 +450,11 @@ int runReport(const ReportOptions& o) {
 struct ExchangeOptions {
     bool import = false;
     CsvTable table = CsvTable::Suppliers;
-    QString file; // import: the CSV file
-    CsvEncoding encoding = CsvEncoding::Cp932;
+    QString file;                          // import: the CSV file
+    std::optional<CsvEncoding> encoding{}; // export: code page 932 when absent; import: detected
     bool checkOnly = false;
+    bool keepDuplicates = false;
+    bool update = false;
     QString out;
     std::optional<QDate> from, to;
     std::optional<QSet<qint32>> only;
@@ -477,7 +493,7 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
         !r.refuse({QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("suppliers")},
                   verb))
         return false;
-    if (!o.import && !r.refuse({QStringLiteral("check")}, verb))
+    if (!o.import && !r.refuse({QStringLiteral("check"), QStringLiteral("keep-duplicates")}, verb))
         return false;
     if (const auto e = r.text(QStringLiteral("encoding"))) {
         const QString t = e->trimmed().toLower();
@@ -491,6 +507,11 @@ bool readExchangeOptions(const QCommandLineParser& p, ExchangeOptions& o, QStrin
                                          "cp932 or utf-8"));
     }
     o.checkOnly = p.isSet(QStringLiteral("check"));
+    o.keepDuplicates = p.isSet(QStringLiteral("keep-duplicates"));
+    o.update = p.isSet(QStringLiteral("update"));
+    if (o.update && o.table != CsvTable::Suppliers)
+        return r.fail(QStringLiteral("--update は import suppliers だけに使えます / --update is "
+                                     "for import suppliers only"));
     if (o.import) {
         o.file = QFileInfo(args[2]).absoluteFilePath();
         if (!QFileInfo(o.file).isFile())
@@ -566,19 +587,53 @@ Ending exportEnding(const CsvExportResult& result) {
              (result.message.isEmpty() ? QString() : QStringLiteral("\n\n") + result.message)}};
 }
 
-Ending importEnding(const CsvImportResult& result) {
+// The line-rule findings, then the duplicate ledger lines and what becomes of them.
+QStringList duplicateLines(const CsvImportResult& result, bool keep) {
+    QStringList lines;
+    for (const QString& w : gCsvWarningLines(result))
+        lines << QStringLiteral("注意 / warning: ") + w;
+    for (const QString& c : gCsvChangeLines(result))
+        lines << QStringLiteral("更新 / update: ") + c;
+    if (result.unchangedCount > 0)
+        lines << QStringLiteral("変更のない %1 件の仕入先は飛ばします / %1 unchanged suppliers "
+                                "skipped")
+                     .arg(result.unchangedCount);
+    if (result.duplicateCount == 0)
+        return lines;
+    lines << gCsvDuplicateLines(result);
+    lines << (keep ? QStringLiteral("重複する %1 行も取り込みます / the %1 duplicate rows are "
+                                    "imported too (--keep-duplicates)")
+                   : QStringLiteral("重複する %1 行は取り込みません（取り込むには "
+                                    "--keep-duplicates） / the %1 duplicate rows are skipped "
+                                    "(--keep-duplicates imports them)"))
+                 .arg(result.duplicateCount);
+    return lines;
+}
+
+Ending importEnding(const CsvImportResult& result, bool keep) {
     switch (result.outcome) {
     case CsvImportOutcome::Imported:
         return {
             kExitWritten,
-            {QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: %2）")
-                 .arg(result.rows)
-                 .arg(result.backupPath)},
+            duplicateLines(result, keep)
+                << QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: "
+                                  "%2）")
+                       .arg(result.storedRows)
+                       .arg(result.backupPath)
+                << gCsvEncodingText(result),
             {}};
     case CsvImportOutcome::Checked:
         return {kExitWritten,
-                {QStringLiteral("%1 行すべて取り込めます / all %1 rows can be imported")
-                     .arg(result.rows)},
+                duplicateLines(result, keep)
+                    << (result.storedRows == result.rows
+                            ? QStringLiteral("%1 行すべて取り込めます / all %1 rows can be "
+                                             "imported")
+                                  .arg(result.rows)
+                            : QStringLiteral("%1 行のうち %2 行を取り込めます / %2 of %1 rows "
+                                             "can be imported")
+                                  .arg(result.rows)
+                                  .arg(result.storedRows))
+                    << gCsvEncodingText(result),
                 {}};
     case CsvImportOutcome::Refused:
         return {kExitRefused,
@@ -586,11 +641,13 @@ Ending importEnding(const CsvImportResult& result) {
                 {QStringLiteral("%1 行のうち %2 行を取り込めません。何も取り込んでいません / %2 of "
                                 "%1 rows refused; nothing was imported")
                      .arg(result.rows)
-                     .arg(result.refusedCount)}};
+                     .arg(result.refusedCount),
+                 gCsvEncodingText(result)}};
     case CsvImportOutcome::BadFile:
         return {kExitRefused,
                 {},
-                {result.message, QStringLiteral("何も取り込んでいません / nothing was imported")}};
+                {result.message, QStringLiteral("何も取り込んでいません / nothing was imported"),
+                 gCsvEncodingText(result)}};
     case CsvImportOutcome::Failed:
         break;
     }
@@ -605,14 +662,18 @@ int runExchange(const ExchangeOptions& o) {
     Ending ending;
     if (o.import) {
         CsvImportResult result;
-        gImportCsv(
-            {.table = o.table, .path = o.file, .encoding = o.encoding, .checkOnly = o.checkOnly},
-            terminalProgress(QStringLiteral("確認・取込み / reading")), result);
-        ending = importEnding(result);
+        gImportCsv({.table = o.table,
+                    .path = o.file,
+                    .encoding = o.encoding,
+                    .checkOnly = o.checkOnly,
+                    .keepDuplicates = o.keepDuplicates,
+                    .updateSuppliers = o.update},
+                   terminalProgress(QStringLiteral("確認・取込み / reading")), result);
+        ending = importEnding(result, o.keepDuplicates);
     } else {
         CsvExportResult result;
         gExportCsv({.table = o.table,
-                    .encoding = o.encoding,
+                    .encoding = o.encoding.value_or(CsvEncoding::Cp932),
                     .outputFolder = o.out,
                     .from = o.from,
                     .to = o.to,
@@ -699,6 +760,8 @@ int main(int argc, char** argv) {
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
     add({QStringLiteral("pdf")});
     add({QStringLiteral("check")});
+    add({QStringLiteral("keep-duplicates")});
+    add({QStringLiteral("update")});
     add({QStringLiteral("encoding")}, QStringLiteral("NAME"));
     for (const ReportOption& option : gReportOptions())
         add({option.name},
