@@ -651,7 +651,7 @@ public:
         ++m_result.storedRows;
         if (m_result.changes.size() < std::size_t(kCsvListedRefusals))
             m_result.changes.push_back({line, after.lngSupplier, changed});
-        return !m_store || mDataModify(after);
+        return !m_store || mDataModify(gdbData(), after);
     }
 
     bool takePlannedId(qint32& masterID) {
