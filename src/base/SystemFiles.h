@@ -4,6 +4,7 @@
 #include <filesystem>
 
 class QByteArray;
+class QProcess;
 class QFileInfo;
 
 // What files and their owner look like on this system: one implementation per platform
@@ -54,3 +55,7 @@ bool gOwnerMadeReadOnly(const QFileInfo& info);
 // Whether the path lies on another computer: a network share (\\server\share) or a drive
 // letter mapped to one (Windows). POSIX: false (network mounts are not told apart).
 bool gOnNetworkDrive(const QString& path);
+
+// Makes the files a child process creates owner-only from their creation (POSIX: the child runs
+// under the mask 0077; Windows: nothing, as above).
+void gMakeChildFilesOwnerOnly(QProcess& process);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
@@ -81,4 +82,8 @@ bool gOwnerMadeReadOnly(const QFileInfo& info) {
 
 bool gOnNetworkDrive(const QString&) {
     return false;
+}
+
+void gMakeChildFilesOwnerOnly(QProcess& process) {
+    process.setChildProcessModifier([] { ::umask(0077); });
 }

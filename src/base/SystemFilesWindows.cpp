@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <io.h>
 #include <windows.h>
 
@@ -67,3 +68,5 @@ bool gOnNetworkDrive(const QString& path) {
     const QString root = native.left(2) + QLatin1Char('\\');
     return GetDriveTypeW(reinterpret_cast<const wchar_t*>(root.utf16())) == DRIVE_REMOTE;
 }
+
+void gMakeChildFilesOwnerOnly(QProcess&) {}

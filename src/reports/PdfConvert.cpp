@@ -1,6 +1,7 @@
 #include "reports/PdfConvert.h"
 
 #include "base/ErrorLog.h"
+#include "base/SystemFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,10 +11,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -94,11 +91,9 @@ PdfResult gConvertToPdf(const QString& workbook, const std::function<void()>& ti
     QTemporaryDir profile(QDir(gGetTempFolder()).filePath(QStringLiteral("tovaki-pdf-XXXXXX")));
     QProcess conv;
     conv.setProcessChannelMode(QProcess::MergedChannels);
-#ifdef Q_OS_UNIX
-    // The PDF carries the books as the workbook does: the converter makes its files under a mask
-    // that leaves the group and others nothing, so the PDF is owner-only from its creation.
-    conv.setChildProcessModifier([] { ::umask(0077); });
-#endif
+    // The PDF carries the books as the workbook does: the converter's files are owner-only from
+    // their creation.
+    gMakeChildFilesOwnerOnly(conv);
     conv.start(program, {QStringLiteral("-env:UserInstallation=") +
                              QUrl::fromLocalFile(profile.path()).toString(),
                          QStringLiteral("--headless"), QStringLiteral("--norestore"),

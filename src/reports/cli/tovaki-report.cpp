@@ -726,7 +726,7 @@ bool openDataFolder(const QString& folder, const QString& dataOption) {
         return false;
     }
     // A damaged file is told as the window tells it, before anything is read from it; a damaged
-    // page met later (SQLITE_CORRUPT) is told through the damage handler.
+    // page met later is told through the damage handler.
     if (!gQuickCheckDataFile(svc().paths().db)) {
         printErr(gDataFileDamagedText(svc().paths().db));
         DbClose();
