@@ -185,15 +185,16 @@ bool DbInit(Database& db, const QString& path, bool walNow) {
     // A file on another computer is locked by that computer's file sharing, which does not keep
     // two programs from writing it at once as a local disk does.
     if (gOnNetworkDrive(path))
-        return refuse(path,
-                      QStringLiteral("データファイルがネットワーク上の場所にあるため使えません。\r\n"
-                                     "ネットワーク越しのファイルは、複数のパソコンから同時に書き込"
-                                     "まれるのを確実に防げず、帳簿が壊れるおそれがあります。\r\n"
-                                     "データファイルはこのパソコンのドライブに置いてください。"
-                                     "複数のパソコンで同じ帳簿を使うには、サーバーモード"
-                                     "（データベースサーバー）を使ってください。\r\n") +
-                          QDir::toNativeSeparators(path),
-                      SQLITE_CANTOPEN, QStringLiteral("data file on a network drive"));
+        return refuse(
+            path,
+            QStringLiteral("データファイルがネットワーク上の場所にあるため使えません。\r\n"
+                           "ネットワーク越しのファイルは、複数のパソコンから同時に書き込"
+                           "まれるのを確実に防げず、帳簿が壊れるおそれがあります。\r\n"
+                           "データファイルはこのパソコンのドライブに置いてください。"
+                           "複数のパソコンで同じ帳簿を使うには、サーバーモード"
+                           "（データベースサーバー）を使ってください。\r\n") +
+                QDir::toNativeSeparators(path),
+            SQLITE_CANTOPEN, QStringLiteral("data file on a network drive"));
     DataFileFindings found;
     const DataFileStatus shape = gChkDataFileShape(path, &found);
     if (shape == DataFileStatus::Unreadable && !QFileInfo(path).isFile())

@@ -10,8 +10,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSysInfo>
 #include <QScopeGuard>
+#include <QSysInfo>
 #include <QTest>
 #include <memory>
 #include <sys/stat.h>
@@ -469,11 +469,13 @@ QTEST_GUILESS_MAIN(tst_DataFile)
 // path too long for the system is told as such.
 void tst_DataFile::windowsPathsRefused() {
     QVERIFY(!DbInit(u"//server/帳簿 共有/db1"_s));
-    QVERIFY2(DbInitRefusal().startsWith(u"データファイルがネットワーク上の場所にあるため使えません。"_s),
-             qPrintable(DbInitRefusal()));
+    QVERIFY2(
+        DbInitRefusal().startsWith(u"データファイルがネットワーク上の場所にあるため使えません。"_s),
+        qPrintable(DbInitRefusal()));
     QVERIFY(DbInitRefusal().contains(u"サーバーモード"_s));
     const QString deep = m_folder->tempPath() + u"/"_s + QString(250, u'長') + u"/x.csv"_s;
-    QVERIFY(gFileFailureText(ENOENT, {}, deep).startsWith(u"ファイルの場所（パス）が長すぎます。"_s));
+    QVERIFY(
+        gFileFailureText(ENOENT, {}, deep).startsWith(u"ファイルの場所（パス）が長すぎます。"_s));
 }
 #endif
 
