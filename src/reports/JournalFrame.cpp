@@ -38,17 +38,6 @@ constexpr AccountBox kAccountBoxes[] = {
 JournalFrame::JournalFrame(PrintHost& host, QWidget* parent)
     : PrintFrame(gReportCaption(QStringLiteral("journal")), host, parent) {
     setObjectName(QStringLiteral("FrameJournal"));
-    const auto dateBox = [this](const char* name) {
-        auto* c = new QComboBox(this);
-        c->setObjectName(QLatin1String(name));
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
-        gSetSelectionColour(c);
-        c->setMinimumContentsLength(10);
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        gSetComboDropDownRows(c, 12);
-        return c;
-    };
     cboJournalStartDate = dateBox("cboJournalStartDate");
     cboJournalEndDate = dateBox("cboJournalEndDate");
     optJournalYayoi = new QRadioButton(QStringLiteral("弥生インポート形式"), this);

@@ -3,6 +3,7 @@
 #include "ledger/LineRules.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
+#include "widgets/FormHelpers.h"
 
 #include <QComboBox>
 
@@ -15,4 +16,16 @@ QDate gReadDateBox(QComboBox* box) {
     }
     box->setEditText(termDateText(date));
     return date;
+}
+
+QComboBox* PrintFrame::dateBox(const char* name) {
+    auto* c = new QComboBox(this);
+    c->setObjectName(QLatin1String(name));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    gSetSelectionColour(c);
+    c->setMinimumContentsLength(10);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    gSetComboDropDownRows(c, 12);
+    return c;
 }

@@ -57,6 +57,8 @@ public:
 
 protected:
     PrintHost& host() const { return m_host; }
+    // An editable period box of the frame (a date typed or picked from the term list).
+    QComboBox* dateBox(const char* name);
 
 private:
     PrintHost& m_host;

@@ -14,6 +14,7 @@
 #include "store/Settings.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -233,22 +234,31 @@ ReportResult runProfit(const ReportArgs& a, Database& db) {
     return resultOf(outcome, ProfitOutcome::Saved, ProfitOutcome::Failed, saved);
 }
 
+// The range (--from/--to, else today's term) and the suppliers of a period report; a result
+// when the run stops here.
+std::optional<ReportResult> rangeAndSuppliers(const ReportArgs& a, QString& startText,
+                                              QString& endText, QList<SupplierRecord>& suppliers) {
+    TermLists lists;
+    if (!todaysTerms(lists))
+        return failed();
+    startText = gReportDateText(a.text(QStringLiteral("from")).value_or(lists.startText));
+    endText = gReportDateText(a.text(QStringLiteral("to")).value_or(lists.endText));
+    QList<qint32> valid;
+    if (!suppliersOf(a, suppliers, valid))
+        return failed();
+    if (const auto n = notValid(a, valid))
+        return refused(notValidSupplier(*n));
+    return std::nullopt;
+}
+
 ReportResult runTax(const ReportArgs& a, Database& db) {
     TaxSummaryParams p;
     p.procName = QStringLiteral("tovaki-report tax");
     p.outputFolder = a.outputFolder;
     p.kind = a.number(QStringLiteral("kind")).value_or(0) + 1;
     p.csv = a.flag(QStringLiteral("csv")).value_or(false);
-    TermLists lists;
-    if (!todaysTerms(lists))
-        return failed();
-    p.startText = gReportDateText(a.text(QStringLiteral("from")).value_or(lists.startText));
-    p.endText = gReportDateText(a.text(QStringLiteral("to")).value_or(lists.endText));
-    QList<qint32> valid;
-    if (!suppliersOf(a, p.suppliers, valid))
-        return failed();
-    if (const auto n = notValid(a, valid))
-        return refused(notValidSupplier(*n));
+    if (auto stop = rangeAndSuppliers(a, p.startText, p.endText, p.suppliers))
+        return *stop;
     QString saved;
     const TaxSummaryOutcome outcome = gPrintTaxSummary(db, p, a.callbacks, &saved);
     return resultOf(outcome, TaxSummaryOutcome::Written, TaxSummaryOutcome::Failed, saved);
@@ -260,16 +270,8 @@ ReportResult runJournal(const ReportArgs& a, Database& db) {
     p.outputFolder = a.outputFolder;
     p.format = a.number(QStringLiteral("format")).value_or(0) == 1 ? JournalFormat::Generic
                                                                    : JournalFormat::Yayoi;
-    TermLists lists;
-    if (!todaysTerms(lists))
-        return failed();
-    p.startText = gReportDateText(a.text(QStringLiteral("from")).value_or(lists.startText));
-    p.endText = gReportDateText(a.text(QStringLiteral("to")).value_or(lists.endText));
-    QList<qint32> valid;
-    if (!suppliersOf(a, p.suppliers, valid))
-        return failed();
-    if (const auto n = notValid(a, valid))
-        return refused(notValidSupplier(*n));
+    if (auto stop = rangeAndSuppliers(a, p.startText, p.endText, p.suppliers))
+        return *stop;
     QString saved;
     const JournalOutcome outcome = gMakeJournal(db, p, &saved);
     return resultOf(outcome, JournalOutcome::Written, JournalOutcome::Failed, saved);

@@ -18,17 +18,6 @@
 TaxSummaryFrame::TaxSummaryFrame(PrintHost& host, QWidget* parent)
     : PrintFrame(gReportCaption(QStringLiteral("tax")), host, parent) {
     setObjectName(QStringLiteral("FrameTax"));
-    const auto dateBox = [this](const char* name) {
-        auto* c = new QComboBox(this);
-        c->setObjectName(QLatin1String(name));
-        c->setEditable(true);
-        c->setInsertPolicy(QComboBox::NoInsert);
-        gSetSelectionColour(c);
-        c->setMinimumContentsLength(10);
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        gSetComboDropDownRows(c, 12);
-        return c;
-    };
     cboTaxStartDate = dateBox("cboTaxStartDate");
     cboTaxEndDate = dateBox("cboTaxEndDate");
     optTaxPurchase = new QRadioButton(this);
