@@ -4,8 +4,15 @@
 # is built once: a finished one leaves a stamp and is not built again. Qt comes unpacked from the
 # shared prebuilt copy when there is one, else it is built by build-qt.sh (about an hour).
 #   scripts/windows/deps.sh [build folder]
+#   scripts/windows/deps.sh --has-qt [build folder]   exits 0 when Qt for Windows is at hand
+#   (unpacked, or a prebuilt copy to unpack), 1 when it would have to be built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+check_only=false
+if [ "${1:-}" = --has-qt ]; then
+    check_only=true
+    shift
+fi
 build=$(realpath -m "${1:-$root/build-win}")
 deps=$build/deps
 prefix=$deps/prefix
@@ -14,6 +21,11 @@ mkdir -p "$prefix" "$src"
 toolchain=$root/scripts/windows/mingw-w64-x86_64.cmake
 export TOVAKI_WIN_PREFIX=$prefix
 jobs=$(nproc)
+if $check_only; then
+    [ -f "$deps/qt-6.4.2-mingw-w64/lib/cmake/Qt6/qt.toolchain.cmake" ] ||
+        [ -f "${TOVAKI_QT_ARCHIVE:-$root/../shared/toolchains/qt-6.4.2-mingw-w64.tar.xz}" ]
+    exit
+fi
 step=
 trap 'echo "building $step for Windows failed; see $deps/$step.log" >&2; tail -n 20 "$deps/$step.log" >&2 || true' ERR
 
@@ -108,7 +120,7 @@ fi
 # Qt for Windows.
 qt=$deps/qt-6.4.2-mingw-w64
 if [ ! -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
-    shared=$root/../shared/toolchains/qt-6.4.2-mingw-w64.tar.xz
+    shared=${TOVAKI_QT_ARCHIVE:-$root/../shared/toolchains/qt-6.4.2-mingw-w64.tar.xz}
     if [ -f "$shared" ]; then
         tar -C "$deps" -xJf "$shared"
     else
