@@ -32,6 +32,10 @@ wine=/usr/lib/wine/wine64
     if [ ! -f "$WINEPREFIX/.tovaki-ready" ]; then
         mkdir -p "$WINEPREFIX"
         "$wine" wineboot -u >/dev/null 2>&1 || true
+        # Wine's null display driver: windows are made and drawn without an X server (Qt's
+        # event dispatcher needs a window even on the offscreen platform). Delete this value in
+        # the prefix to see the windows on an X display.
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
         /usr/bin/wineserver -w 2>/dev/null || true
         touch "$WINEPREFIX/.tovaki-ready"
     fi

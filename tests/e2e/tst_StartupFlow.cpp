@@ -259,13 +259,16 @@ void tst_StartupFlow::secondInstance() {
     QCOMPARE(m_t.prompt->texts(), QStringList{QStringLiteral("既に起動されています")});
     other.unlock();
 
-    // A lock file left behind by an instance that crashed is taken over.
+    // A lock file left behind by an instance that crashed is taken over. Wine answers for any
+    // process number, so there the lock file's process looks alive.
+    if (runsUnderWine())
+        return;
     QFile stale(gInstanceLockPath());
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write("2147483000\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
                 QSysInfo::machineHostName().toUtf8() + "\n");
     stale.close();
-    QVERIFY(Main(m_folder->path()));
+    QVERIFY2(Main(m_folder->path()), qPrintable(m_t.prompt->texts().join(u'|')));
     QLockFile third(gInstanceLockPath());
     QVERIFY(!third.tryLock(0));
 }

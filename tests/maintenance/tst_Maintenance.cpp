@@ -33,8 +33,10 @@
 #include <csignal>
 #include <cstring>
 #include <sqlite3.h>
+#ifndef Q_OS_WIN
 #include <sys/file.h>
 #include <sys/resource.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -692,10 +694,14 @@ void tst_Maintenance::partialCopiesGoOthersStay() {
     QVERIFY(QDir().mkpath(folder));
     const QString file = folder + u'/' + name;
     QVERIFY(writeBytes(file, "cut off"));
+    // A copy in progress: locked on POSIX; on Windows an open file cannot be removed anyway.
     QFile writer(file);
-    QVERIFY(writer.open(QIODevice::ReadOnly));
-    if (written)
+    if (written) {
+        QVERIFY(writer.open(QIODevice::ReadOnly));
+#ifndef Q_OS_WIN
         QCOMPARE(::flock(writer.handle(), LOCK_EX | LOCK_NB), 0);
+#endif
+    }
     if (chosen) {
         QString made;
         QVERIFY(gProcDataBackup(gdbData(), folder, &made));
@@ -727,6 +733,9 @@ void tst_Maintenance::autoBackupBesideAnotherWriteAheadLogLeavesOnlyTheCopy() {
 // A disk that fills during the copy (a file-size limit below the data file's size): the backup
 // fails, logs the system's cause and leaves no file.
 void tst_Maintenance::backupOnAFullDiskLeavesNoFile() {
+#ifdef Q_OS_WIN
+    QSKIP("a file-size limit is a POSIX resource limit");
+#else
     QVERIFY(gdbData().executeSQL(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                                  "WHERE i < 1000) INSERT INTO T_DATA1 (lngMasterID, strNote) "
                                  "SELECT 1, printf('%.100c', 'x') FROM n"_s));
@@ -744,6 +753,7 @@ void tst_Maintenance::backupOnAFullDiskLeavesNoFile() {
     QVERIFY2(m_folder->errorLog().contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
              qPrintable(m_folder->errorLog()));
     QCOMPARE(filesIn(m_backups->path()), QStringList());
+#endif
 }
 
 QTEST_MAIN(tst_Maintenance)

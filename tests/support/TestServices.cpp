@@ -1,5 +1,9 @@
 #include "TestServices.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 int ScriptedPrompt::show(const QString& text, const QString& title, int style) {
     const ShownPrompt p{text, title, style};
     shown << p;
@@ -50,4 +54,13 @@ TestServices TestServices::install() {
     s.setShell(std::unique_ptr<ShellService>(t.shell));
     s.setProcess(std::unique_ptr<ProcessService>(t.process));
     return t;
+}
+
+bool runsUnderWine() {
+#ifdef Q_OS_WIN
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
 }

@@ -70,3 +70,7 @@ struct TestServices {
 
     static TestServices install();
 };
+
+// True when the tests run as Windows programs under Wine (whose process table and registry are
+// its own, not a Windows installation's).
+bool runsUnderWine();
