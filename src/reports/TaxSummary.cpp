@@ -677,13 +677,11 @@ TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& p,
     }
     TaxEntry entry = TaxEntry::Exclusive;
     QString shopName;
-    if ((!p.entry && !gGetTaxEntry(entry)) || !gGetSetting(SettingNo::ShopName, shopName)) {
+    if (!gGetTaxEntry(entry) || !gGetSetting(SettingNo::ShopName, shopName)) {
         gProcError(p.procName);
         svc().prompt().show(kExcelReportFailed, gstrAppTitle, MsgStyle::OKOnly);
         return TaxSummaryOutcome::Failed;
     }
-    if (p.entry)
-        entry = *p.entry;
     TaxSummary summary;
     if (!gCalcTaxSummary(db, p.suppliers, from, to, p.kind, summary, entry)) {
         gProcError(p.procName);

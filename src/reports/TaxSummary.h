@@ -119,7 +119,6 @@ struct TaxSummaryParams {
     QList<SupplierRecord> suppliers; // valid suppliers, in list order
     bool csv = false;                // CSV files instead of the workbook
     QString outputFolder;            // empty: the desktop
-    std::optional<TaxEntry> entry;   // none: setting 68
     QString procName = QStringLiteral("frmPrint_mPrintTaxSummary");
 };
 
