@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
@@ -32,6 +33,44 @@ namespace {
 std::unique_ptr<QLockFile>& instanceLock() {
     static std::unique_ptr<QLockFile> lock;
     return lock;
+}
+
+// A second start asks the running instance to come forward through a file beside the lock; the
+// running instance looks for it twice a second, removes it and brings its windows forward.
+QString raiseRequestPath() {
+    return gInstanceLockPath() + QStringLiteral(".raise");
+}
+
+void bringWindowsForward() {
+    QWidget* front = QApplication::activeModalWidget();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)
+            continue;
+        if (w->isMinimized())
+            w->showNormal();
+        w->raise();
+        if (!front)
+            front = w;
+    }
+    if (front) {
+        front->raise();
+        front->activateWindow();
+    }
+}
+
+void watchRaiseRequests() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+        qApp->findChild<QTimer*>(QStringLiteral("instanceRaiseTimer"), Qt::FindDirectChildrenOnly))
+        return;
+    auto* timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("instanceRaiseTimer"));
+    timer->setInterval(500);
+    QObject::connect(timer, &QTimer::timeout, qApp, [] {
+        const QString request = raiseRequestPath();
+        if (QFileInfo::exists(request) && QFile::remove(request))
+            bringWindowsForward();
+    });
+    timer->start();
 }
 
 QString programFolderOrDefault(const QString& programFolder) {
@@ -57,6 +96,8 @@ bool gChkPrevInstance(bool showMessage) {
     lock->setStaleLockTime(0);
     if (lock->tryLock(0)) {
         held = std::move(lock);
+        QFile::remove(raiseRequestPath()); // a request no instance took
+        watchRaiseRequests();
         return true;
     }
     if (lock->error() != QLockFile::LockFailedError) {
@@ -70,8 +111,25 @@ bool gChkPrevInstance(bool showMessage) {
         svc().process().terminate(1);
         return false;
     }
+    // Ask the running instance to come forward and wait for it to take the request.
+    bool cameForward = false;
+    QFile request(raiseRequestPath());
+    if (request.open(QIODevice::WriteOnly)) {
+        request.write(QByteArray::number(QCoreApplication::applicationPid()));
+        request.close();
+        for (int i = 0; i < 20 && !cameForward; ++i) {
+            svc().process().pause(100);
+            cameForward = !QFileInfo::exists(request.fileName());
+        }
+        if (!cameForward)
+            QFile::remove(request.fileName());
+    }
     if (showMessage)
-        svc().prompt().show(QStringLiteral("既に起動されています"), QString(), MsgStyle::OKOnly);
+        svc().prompt().show(
+            cameForward ? QStringLiteral("既に起動されています\r\n起動中の画面を前に出しました。")
+                        : QStringLiteral("既に起動されています\r\n"
+                                         "タスクバーから起動中の画面を選んでください。"),
+            QString(), MsgStyle::OKOnly | MsgStyle::Information);
     svc().process().terminate(0);
     return false;
 }
@@ -145,7 +203,7 @@ void gInstallAppHooks() {
 
 bool Main(const QString& programFolder, const QString& dataOption) {
     gInstallAppHooks();
-    if (!gChkPrevInstance(false))
+    if (!gChkPrevInstance(true))
         return false;
     QString dataFile;
     if (!gFindDataFile(programFolder, dataOption, &dataFile) || !gTakeDataFile(dataFile)) {

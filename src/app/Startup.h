@@ -33,9 +33,12 @@ bool gFindDataFile(const QString& programFolder, const QString& dataOption, QStr
 // opened read-only.
 bool gTakeDataFile(const QString& dataFile);
 
-// Another running instance of the program ends this process at once, after the message
-// "既に起動されています" when showMessage is true. Returns true when this is the only instance
-// (it then holds the instance lock until the process ends), false when it is ending.
+// Another running instance of the program ends this process: it is asked to bring its windows
+// forward (a request file beside the lock, taken by the running instance within half a second;
+// this start waits up to two seconds), then, when showMessage is true, the message
+// "既に起動されています" says whether it came forward or to pick it from the task bar. Returns
+// true when this is the only instance (it then holds the instance lock until the process ends and
+// answers such requests), false when it is ending.
 bool gChkPrevInstance(bool showMessage);
 // Gives up the instance lock (at the end of the process).
 void gReleaseInstanceLock();

@@ -9,7 +9,8 @@ bool gReadSystemSettings(SystemSettingsValues& v) {
     return gGetSystemCloseDay(v.closeDay) && gGetSetting(SettingNo::SupplierOrder, v.sortOrder) &&
            gGetDataCaption(1, v.purchaseCaption) && gGetDataCaption(2, v.saleCaption) &&
            gGetSystemCurFieldIfStored(SettingNo::TaxRate, v.taxRate) && gGetTaxClass(v.taxClass) &&
-           gGetAutoBackupCount(v.autoBackups);
+           gGetAutoBackupCount(v.autoBackups) && gGetSetting(SettingNo::ShopName, v.shopName) &&
+           gGetSetting(SettingNo::TaxEntry, v.taxEntry);
 }
 
 bool gGetAutoBackupCount(qint32& count) {
@@ -33,7 +34,9 @@ bool gWriteSystemSettings(const SystemSettingsValues& v) {
                       : gDeleteSystemField(SettingNo::TaxRate)) &&
            gSetSystemLngField(SettingNo::TaxClass, v.taxClass) &&
            gSetSystemLngField(backups.number,
-                              qBound(backups.minimum, v.autoBackups, backups.maximum));
+                              qBound(backups.minimum, v.autoBackups, backups.maximum)) &&
+           gSetSystemStrField(SettingNo::ShopName, v.shopName.trimmed()) &&
+           gSetSystemLngField(SettingNo::TaxEntry, v.taxEntry == 1 ? 1 : 0);
 }
 
 std::optional<Currency> gParseTaxRate(const QString& text) {

@@ -6,8 +6,9 @@
 #include <optional>
 
 // The program-wide settings of the system settings window: close day (8), supplier order (9),
-// the two ledger words (10, 11), the consumption tax rate in percent (32), the tax class (50) and
-// the number of automatic backups kept (51; 0 writes none, at most kAutoBackupMax). Numbers,
+// the two ledger words (10, 11), the consumption tax rate in percent (32), the tax class (50),
+// the number of automatic backups kept (51; 0 writes none, at most kAutoBackupMax), the shop's
+// name (67) and whether the ledgers' amounts include the tax (68). Numbers,
 // defaults, ranges and captions are their rows of the settings table (store/SettingsRegistry.h).
 // The rate table itself (T_TAX_RATE) is store/TaxRates.h.
 struct SystemSettingsValues {
@@ -19,14 +20,16 @@ struct SystemSettingsValues {
     std::optional<Currency> taxRate;
     qint32 taxClass = 1; // the class whose entries carry the reduced-rate mark
     qint32 autoBackups = 10;
+    QString shopName;    // 67, the reports' title area
+    qint32 taxEntry = 0; // 68: 0 amounts without the tax (税抜), 1 with it (税込)
 };
 
-// Reads the settings with their defaults (20, 0, "仕入", "売上", none, 1, 10): the ledger words as
-// every window uses them (gGetDataCaption); a stored backup count outside 0..kAutoBackupMax is
-// brought into it. False when any read fails.
+// Reads the settings with their defaults (20, 0, "仕入", "売上", none, 1, 10, "", 0): the ledger
+// words as every window uses them (gGetDataCaption); a stored backup count outside
+// 0..kAutoBackupMax is brought into it. False when any read fails.
 bool gReadSystemSettings(SystemSettingsValues& values);
-// Writes them in the order 8, 9, 10, 11, 32, 50, 51; no rate removes setting 32. False at the
-// first failed write, and without writing anything when a ledger word is empty.
+// Writes them in the order 8, 9, 10, 11, 32, 50, 51, 67, 68; no rate removes setting 32. False at
+// the first failed write, and without writing anything when a ledger word is empty.
 bool gWriteSystemSettings(const SystemSettingsValues& values);
 
 // The number of automatic backups to keep (setting 51), for the shutdown.

@@ -7,14 +7,17 @@
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "store/Settings.h"
 #include "util/FileHelpers.h"
 #include "widgets/HelpMenu.h"
 #include "widgets/WindowDisplay.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -100,12 +103,19 @@ frmBackup::frmBackup() {
     lstAutoBackup->setMinimumSize(tableWidth, 150);
     cmdRestoreAuto = new QPushButton(QStringLiteral("選んだ控えに戻す"), fraAutoBackup);
     cmdRestoreAuto->setObjectName(QStringLiteral("cmdRestoreAuto"));
+    // The data the last restore replaced, kept beside the data file.
+    cmdRestoreBefore = new QPushButton(QStringLiteral("復元前のデータに戻す"), fraAutoBackup);
+    cmdRestoreBefore->setObjectName(QStringLiteral("cmdRestoreBefore"));
     auto* autoLayout = new QVBoxLayout(fraAutoBackup);
     autoLayout->addWidget(
         new QLabel(QStringLiteral("終了時に自動で作られた控えです。戻す控えを選んでください。"),
                    fraAutoBackup));
     autoLayout->addWidget(lstAutoBackup);
-    autoLayout->addWidget(cmdRestoreAuto, 0, Qt::AlignRight);
+    auto* autoButtons = new QHBoxLayout;
+    autoButtons->addStretch(1);
+    autoButtons->addWidget(cmdRestoreBefore);
+    autoButtons->addWidget(cmdRestoreAuto);
+    autoLayout->addLayout(autoButtons);
 
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(fraBackup);
@@ -118,6 +128,8 @@ frmBackup::frmBackup() {
     connect(cmdBackup, &QPushButton::clicked, this, &frmBackup::cmdBackup_Click);
     connect(cmdRestore, &QPushButton::clicked, this, &frmBackup::cmdRestore_Click);
     connect(cmdRestoreAuto, &QPushButton::clicked, this, &frmBackup::cmdRestoreAuto_Click);
+    connect(cmdRestoreBefore, &QPushButton::clicked, this,
+            [this] { mRestoreFrom(svc().paths().db + kBeforeRestoreSuffix); });
     connect(lstAutoBackup, &QTableWidget::cellDoubleClicked, this,
             [this] { cmdRestoreAuto_Click(); });
     mListAutoBackups();
@@ -145,9 +157,12 @@ void frmBackup::cmdBackup_Click() {
     }
     QString refusal;
     bool cancelled = false;
-    if (gProcDataBackup(gdbData(), folder, nullptr, &refusal, &cancelled))
+    if (gProcDataBackup(gdbData(), folder, nullptr, &refusal, &cancelled)) {
+        // The restore starts in this folder next time.
+        if (!gSetSystemStrField(SettingNo::LastBackupFolder, folder))
+            gProcError(QStringLiteral("frmBackup_cmdBackup_Click"), folder);
         gDispMsg(6, QStringLiteral("バックアップを"));
-    else if (cancelled)
+    } else if (cancelled)
         ; // nothing was written, nothing to say
     else if (!refusal.isEmpty())
         svc().prompt().show(refusal, QString(), MsgStyle::OKOnly | MsgStyle::Critical);
@@ -158,16 +173,26 @@ void frmBackup::cmdBackup_Click() {
 }
 
 void frmBackup::cmdRestore_Click() {
-    QString desktop;
-    if (!gGetDesktopPath(desktop)) {
+    // The folder of the last backup made here; the desktop when there is none (any more).
+    QString start;
+    if (!gGetSetting(SettingNo::LastBackupFolder, start)) {
+        gProcError(QStringLiteral("frmBackup_cmdRestore_Click"));
+        start.clear();
+    }
+    if ((start.isEmpty() || !QFileInfo(start).isDir()) && !gGetDesktopPath(start)) {
         gProcFatalError(QStringLiteral("frmBackup_cmdRestore_Click"));
         return;
     }
     const QString ext = kBackupExtension;
-    const QString filter = gstrAppTitle + QStringLiteral("バックアップファイル(*.") +
-                           ext.toUpper() + QStringLiteral(") (*.") + ext + QLatin1Char(')');
+    const QString before = kBeforeRestoreSuffix.mid(1);
+    // Backups and the data a restore replaced ("db1.before-restore") together first.
+    const QString filter =
+        gstrAppTitle + QStringLiteral("バックアップファイル・復元前のデータ (*.") + ext +
+        QStringLiteral(" *.") + before + QStringLiteral(");;") + gstrAppTitle +
+        QStringLiteral("バックアップファイル(*.") + ext.toUpper() + QStringLiteral(") (*.") + ext +
+        QStringLiteral(");;復元前のデータ (*.") + before + QLatin1Char(')');
     const QString file =
-        gGetOpenFileName(QStringLiteral("バックアップデータを選択してください。"), filter, desktop);
+        gGetOpenFileName(QStringLiteral("バックアップデータを選択してください。"), filter, start);
     if (file.isEmpty())
         return;
     mRestoreFrom(file);
@@ -204,6 +229,9 @@ bool frmBackup::mListAutoBackups() {
     if (lstAutoBackup->rowCount() > 0)
         lstAutoBackup->selectRow(0);
     cmdRestoreAuto->setEnabled(lstAutoBackup->rowCount() > 0);
+    const QString before = svc().paths().db + kBeforeRestoreSuffix;
+    cmdRestoreBefore->setEnabled(QFileInfo::exists(before));
+    cmdRestoreBefore->setToolTip(QDir::toNativeSeparators(before));
     return true;
 }
 
@@ -249,6 +277,8 @@ void frmBackup::mRestoreFrom(const QString& file) {
     // The program can go on as long as a data file is open; only without one it must end.
     if (!gdbData().isOpen())
         gProcFatalError(QStringLiteral("frmBackup_cmdRestore_Click"));
+    else
+        mListAutoBackups(); // the data just replaced can be brought back
 }
 
 void frmBackup::closeEvent(QCloseEvent* event) {

@@ -29,6 +29,7 @@ public:
     QGroupBox* fraAutoBackup;
     QTableWidget* lstAutoBackup;
     QPushButton* cmdRestoreAuto;
+    QPushButton* cmdRestoreBefore = nullptr; // db1.before-restore, when there is one
 
     // Fills the list of automatic backups (newest first).
     bool mListAutoBackups();

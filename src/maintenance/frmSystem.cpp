@@ -105,6 +105,9 @@ void frmSystem::buildControls() {
     for (int c = settingDef(SettingNo::TaxClass).minimum;
          c <= settingDef(SettingNo::TaxClass).maximum; ++c)
         cboTaxClass->addItem(QStringLiteral("区分%1").arg(c), c);
+    cboTaxEntry = named(new QComboBox(fraTax), QStringLiteral("cboTaxEntry"));
+    cboTaxEntry->addItem(QStringLiteral("税抜"), 0);
+    cboTaxEntry->addItem(QStringLiteral("税込"), 1);
     grdTaxRate = named(new QTableWidget(0, 3, fraTax), QStringLiteral("grdTaxRate"));
     grdTaxRate->setHorizontalHeaderLabels(
         {QStringLiteral("適用日"), QStringLiteral("標準税率 %"), QStringLiteral("軽減税率 %")});
@@ -142,6 +145,11 @@ void frmSystem::buildControls() {
                    QStringLiteral("lblTaxClass")),
              cboTaxClass,
              QStringLiteral("（区分の画面で「軽減税率 (8%)」とした項目の伝票が軽減税率です）")}));
+    taxLayout->addLayout(row(
+        fraTax, {named(new QLabel(settingDef(SettingNo::TaxEntry).captionText(), fraTax),
+                       QStringLiteral("lblTaxEntry")),
+                 cboTaxEntry,
+                 QStringLiteral("（伝票の金額が消費税を含むか。消費税集計表の計算に使います）")}));
     auto* tableBox = new QVBoxLayout;
     tableBox->addWidget(
         new QLabel(QStringLiteral("税率表（伝票の日付の税率で集計します）"), fraTax));
@@ -171,11 +179,19 @@ void frmSystem::buildControls() {
                  settingDef(SettingNo::SaleCaption).maximum, QStringLiteral("仕入帳"), false, 16);
     lblPurchase->setBuddy(txtPurchaseCaption);
     lblSales->setBuddy(txtSaleCaption);
+    txtShopName = named(new QLineEdit(fraCaption), QStringLiteral("txtShopName"));
+    txtShopName->setMaxLength(settingDef(SettingNo::ShopName).maximum);
+    txtShopName->setToolTip(QStringLiteral("帳票の見出しに入ります"));
+    auto* lblShopName = named(new QLabel(settingDef(SettingNo::ShopName).captionText(), fraCaption),
+                              QStringLiteral("lblShopName"));
+    lblShopName->setBuddy(txtShopName);
     auto* captionLayout = new QGridLayout(fraCaption);
     captionLayout->addWidget(lblPurchase, 0, 0);
     captionLayout->addWidget(txtPurchaseCaption, 0, 1);
     captionLayout->addWidget(lblSales, 1, 0);
     captionLayout->addWidget(txtSaleCaption, 1, 1);
+    captionLayout->addWidget(lblShopName, 2, 0);
+    captionLayout->addWidget(txtShopName, 2, 1, 1, 2);
     captionLayout->setColumnStretch(2, 1);
 
     // Supplier order
@@ -285,6 +301,8 @@ bool frmSystem::mSetup() {
     txtSaleCaption->setText(v.saleCaption);
     txtTaxRate->setText(v.taxRate ? gFormatTaxRate(*v.taxRate) : QString());
     cboTaxClass->setCurrentIndex(cboTaxClass->findData(v.taxClass));
+    cboTaxEntry->setCurrentIndex(v.taxEntry == 1 ? 1 : 0);
+    txtShopName->setText(v.shopName);
     spnAutoBackup->setValue(v.autoBackups);
     cmdAddTaxRate->setEnabled(!gDataFileReadOnly());
     return mLoadTaxRates();
@@ -394,6 +412,8 @@ bool frmSystem::mSave() {
         v.taxRate = *rate;
     v.taxClass = cboTaxClass->currentData().toInt();
     v.autoBackups = spnAutoBackup->value();
+    v.taxEntry = cboTaxEntry->currentData().toInt();
+    v.shopName = txtShopName->text();
     if (!gWriteSystemSettings(v))
         gProcFatalError(QStringLiteral("frmSystem_Form_Unload"));
     return true;

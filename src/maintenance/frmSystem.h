@@ -30,6 +30,7 @@ public:
     QLineEdit* txtTaxRate;
     QLabel* lblTaxRate2;
     QComboBox* cboTaxClass;     // setting 50: 区分1..3
+    QComboBox* cboTaxEntry;     // setting 68: 税抜 (0), 税込 (1)
     QTableWidget* grdTaxRate;   // T_TAX_RATE: 適用日, 標準税率, 軽減税率
     QLineEdit* txtRateFrom;     // a new row: the date
     QLineEdit* txtRateStandard; // its standard rate
@@ -40,6 +41,7 @@ public:
     QLineEdit* txtPurchaseCaption;
     QLabel* lblSales;
     QLineEdit* txtSaleCaption;
+    QLineEdit* txtShopName; // setting 67
     QGroupBox* frmSupplierSort;
     std::array<QRadioButton*, 2> optMasterSortOrder;
     QLabel* Label6; // "当社締日　 毎月", then the list and "日"

@@ -199,6 +199,7 @@ bool ExcelReportRun::save(const QString& suffix) {
         return false;
     }
     m_savedPath = path;
+    m_savedFolder = folder;
     m_book.close();
     PdfResult pdf;
     if (m_callbacks.makePdf) {
@@ -220,10 +221,12 @@ bool ExcelReportRun::save(const QString& suffix) {
 void ExcelReportRun::askToOpen(const QString& completionText) {
     // The file's whole path is shown, and its folder can be opened instead of the file.
     const QString where =
-        m_outputFolder.isEmpty() ? QStringLiteral("デスクトップに") : QStringLiteral("保存先に");
-    const QString question = where + kCrLf + completionText + kCrLf + kCrLf +
-                             QDir::toNativeSeparators(m_savedPath) + kCrLf + kCrLf +
-                             QStringLiteral("開きますか？") + kCrLf;
+        m_outputFolder.isEmpty() ? gSavedPlaceText(m_savedFolder) : QStringLiteral("保存先に");
+    QString files = QDir::toNativeSeparators(m_savedPath);
+    if (!m_pdfPath.isEmpty())
+        files += kCrLf + QDir::toNativeSeparators(m_pdfPath);
+    const QString question = where + kCrLf + completionText + kCrLf + kCrLf + files + kCrLf +
+                             kCrLf + QStringLiteral("開きますか？") + kCrLf;
     const int answer =
         svc().prompt().show(question, gstrAppTitle,
                             MsgStyle::YesNoCancel | MsgStyle::FileButtons | MsgStyle::Information);
@@ -233,7 +236,8 @@ void ExcelReportRun::askToOpen(const QString& completionText) {
     const QString target =
         answer == MsgResult::Yes ? m_savedPath : QFileInfo(m_savedPath).absolutePath();
     if (!gShellOpen(target))
-        svc().prompt().show(kExcelOpenFailed + kCrLf + QDir::toNativeSeparators(target),
+        svc().prompt().show((answer == MsgResult::Yes ? kExcelOpenFailed : kFolderOpenFailed) +
+                                kCrLf + QDir::toNativeSeparators(target),
                             gstrAppTitle, MsgStyle::Critical);
 }
 

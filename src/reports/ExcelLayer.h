@@ -34,6 +34,7 @@ inline const QString kExcelFileReportFailed =
 inline const QString kCsvFileReportFailed =
     QStringLiteral("CSV ファイルが正常に作成されませんでした。管理者に問い合わせてください");
 inline const QString kExcelOpenFailed = QStringLiteral("EXCELファイルを開くのに失敗しました。");
+inline const QString kFolderOpenFailed = QStringLiteral("フォルダを開くのに失敗しました。");
 
 // Opens folder + fileName into book. False (reason in book.errorText()) when the template is
 // missing, locked or not a workbook; nothing is logged, the caller's failure path does that.
@@ -121,8 +122,11 @@ public:
     // the PDF is made beside it; when that fails (no LibreOffice, the converter failed or ran
     // out of time) the user is told, and the workbook stays and counts as saved.
     bool save(const QString& suffix);
-    // Asks "デスクトップに" CR LF completionText CR LF CR LF "開きますか？" CR LF (Yes/No,
-    // information icon); on Yes opens the saved file, telling the user when that fails.
+    // Asks where (「保存先に」 for a folder set with setOutputFolder, else gSavedPlaceText of the
+    // folder used: the desktop or the home folder) CR LF completionText CR LF CR LF the file's
+    // path (and CR LF the PDF's when one was made) CR LF CR LF "開きますか？" CR LF (開く /
+    // フォルダを開く / 閉じる, information icon); opens the file or its folder, telling the user
+    // which of the two could not be opened (kExcelOpenFailed or kFolderOpenFailed, and the path).
     void askToOpen(const QString& completionText);
     // Ends the run without saving and without a message (nothing to report).
     void abandon();
@@ -144,6 +148,7 @@ private:
     QString m_failureMessage;
     QString m_failureCause; // why the workbook could not be written, for the failure message
     QString m_outputFolder;
+    QString m_savedFolder; // the folder the file went to
     Callbacks m_callbacks;
     Workbook m_book;
     QString m_savedPath;

@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
+#include "store/Settings.h"
 #include "store/TaxRates.h"
 #include "util/FileHelpers.h"
 #include "workbook/Workbook.h"
@@ -129,6 +130,48 @@ struct SupplierSums {
     }
 };
 
+// The amounts of the whole ledger (every listed supplier) in one group of the rate table.
+struct LedgerGroup {
+    int category; // 0 standard, 1 reduced, 2 older rate (a rate row from before 2019-10-01)
+    std::int64_t percent;
+    std::int64_t national;
+    int share;
+    Wide amount;
+};
+
+constexpr int kReducedStartKey = dateKey(2019, 10, 1);
+
+void addToLedger(std::vector<LedgerGroup>& groups, int category, std::int64_t percent,
+                 std::int64_t national, int share, Wide amount) {
+    for (LedgerGroup& g : groups) {
+        if (g.category == category && g.percent == percent && g.national == national &&
+            g.share == share) {
+            g.amount += amount;
+            return;
+        }
+    }
+    groups.push_back(LedgerGroup{category, percent, national, share, amount});
+}
+
+// The figures of one group in whole yen, each cut toward zero once. amount is in 1/10 000 yen,
+// percent and national in 1/10 000 percent, share in percent. Without the tax: amount × rate
+// ÷ 100; with it: amount × rate ÷ (100 + rate).
+struct GroupTax {
+    Wide tax;
+    Wide national;
+    Wide deductible;
+    Wide deductibleNational;
+};
+
+GroupTax groupTax(Wide amount, std::int64_t percent, std::int64_t national, int share,
+                  TaxEntry entry) {
+    const Wide den = entry == TaxEntry::Inclusive ? Wide(10'000) * (Wide(1'000'000) + percent)
+                                                  : Wide(10'000'000'000LL);
+    return GroupTax{amount * percent / den, amount * national / den,
+                    amount * percent * share / (den * 100),
+                    amount * national * share / (den * 100)};
+}
+
 QDate keyDate(int key) {
     return QDate(key / 10000, key / 100 % 100, key % 100);
 }
@@ -149,13 +192,15 @@ struct RateRow {
     int from;
     std::int64_t standard;
     std::int64_t reduced;
+    std::int64_t standardNational; // the national parts (gNationalTaxRate)
+    std::int64_t reducedNational;
 };
 
 // Adds up the lines of the range of one ledger in one scan through the index by date: every
 // line of a listed supplier to that supplier's sums (index in `sums` by lngMasterID).
 bool scanLedger(Database& db, const QString& table, int taxClass, const std::vector<RateRow>& rates,
                 const TaxSummary& summary, const QHash<qint64, int>& index,
-                std::vector<SupplierSums>& sums) {
+                std::vector<SupplierSums>& sums, std::vector<LedgerGroup>& ledger) {
     const QString cls = QString::number(taxClass);
     // The reduced mark as a list built once for the statement (not a lookup per line); a line
     // without a class is not reduced.
@@ -207,6 +252,10 @@ bool scanLedger(Database& db, const QString& table, int taxClass, const std::vec
         const int share = summary.kind == 1 && date < s.registeredFrom ? shareOn(date) : 100;
         (reduced ? s.reduced : s.standard) += amount;
         s.add(reduced, percent, share, amount);
+        const std::int64_t national =
+            rate ? (reduced ? rate->reducedNational : rate->standardNational) : 0;
+        const int category = rate && rate->from < kReducedStartKey ? 2 : (reduced ? 1 : 0);
+        addToLedger(ledger, category, percent, national, share, amount);
     }
     return !c.failed();
 }
@@ -217,8 +266,75 @@ int gTransitionalShare(const QDate& date) {
     return shareOn(dateKey(date));
 }
 
+namespace {
+
+const QString& categoryText(int category) {
+    static const QString texts[] = {QStringLiteral("標準税率"), QStringLiteral("軽減税率"),
+                                    QStringLiteral("旧税率")};
+    return texts[category];
+}
+
+// The rate table from the ledger's groups; false when a figure leaves the currency range.
+bool rateTable(std::vector<LedgerGroup> groups, TaxEntry entry, TaxSummary& out) {
+    std::sort(groups.begin(), groups.end(), [](const LedgerGroup& a, const LedgerGroup& b) {
+        if (a.category != b.category)
+            return a.category < b.category;
+        if (a.percent != b.percent)
+            return a.percent > b.percent;
+        if (a.national != b.national)
+            return a.national > b.national;
+        return a.share > b.share;
+    });
+    // net, gross, tax, national, deductible, deductible national
+    Wide total[6] = {};
+    const auto row = [&](TaxRateShareRow& r, const Wide(&f)[6]) {
+        const auto net = raw(f[0]), gross = raw(f[1]);
+        const auto tax = yen(f[2]), nat = yen(f[3]), local = yen(f[2] - f[3]);
+        const auto ded = yen(f[4]), dedNat = yen(f[5]), dedLocal = yen(f[4] - f[5]);
+        if (!net || !gross || !tax || !nat || !local || !ded || !dedNat || !dedLocal)
+            return false;
+        r.net = *net;
+        r.gross = *gross;
+        r.tax = *tax;
+        r.nationalTax = *nat;
+        r.localTax = *local;
+        if (out.kind == 1) {
+            r.deductible = *ded;
+            r.deductibleNational = *dedNat;
+            r.deductibleLocal = *dedLocal;
+        }
+        return true;
+    };
+    for (const LedgerGroup& g : groups) {
+        const GroupTax t = groupTax(g.amount, g.percent, g.national, g.share, entry);
+        const Wide taxRaw = t.tax * Currency::Scale;
+        const Wide f[6] = {entry == TaxEntry::Inclusive ? g.amount - taxRaw : g.amount,
+                           entry == TaxEntry::Inclusive ? g.amount : g.amount + taxRaw,
+                           t.tax,
+                           t.national,
+                           t.deductible,
+                           t.deductibleNational};
+        for (int i = 0; i < 6; ++i)
+            total[i] += f[i];
+        TaxRateShareRow r;
+        r.category = categoryText(g.category);
+        r.rate = Currency::fromRaw(g.percent);
+        r.nationalRate = Currency::fromRaw(g.national);
+        r.localRate = Currency::fromRaw(g.percent - g.national);
+        r.share = g.share;
+        if (!row(r, f))
+            return false;
+        out.rateRows << r;
+    }
+    out.rateTotal = TaxRateShareRow();
+    out.rateTotal.category = QStringLiteral("合計");
+    return row(out.rateTotal, total);
+}
+
+} // namespace
+
 bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const QDate& from,
-                     const QDate& to, int kind, TaxSummary& summary) {
+                     const QDate& to, int kind, TaxSummary& summary, TaxEntry entry) {
     const QString proc = QStringLiteral("gCalcTaxSummary");
     if (kind != 1 && kind != 2) {
         gProcError(proc, QStringLiteral("kind=%1").arg(kind));
@@ -228,6 +344,7 @@ bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const
     out.kind = kind;
     out.from = from;
     out.to = to;
+    out.entry = entry;
     if (!gChkStoredTaxRates(out.badRateRow)) {
         gProcError(proc);
         return false;
@@ -244,7 +361,9 @@ bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const
     }
     std::vector<RateRow> rateRows;
     for (const TaxRate& r : rates)
-        rateRows.push_back(RateRow{dateKey(r.from), r.standard.raw(), r.reduced.raw()});
+        rateRows.push_back(RateRow{dateKey(r.from), r.standard.raw(), r.reduced.raw(),
+                                   gNationalTaxRate(r.from, r.standard).raw(),
+                                   gNationalTaxRate(r.from, r.reduced).raw()});
     // Each supplier's sums, by the first entry of its number in the list.
     QHash<qint64, int> index;
     std::vector<SupplierSums> perSupplier(static_cast<std::size_t>(suppliers.size()));
@@ -256,8 +375,9 @@ bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const
         if (!s.strInvoiceNo.isEmpty() && s.datInvoiceFrom.isValid())
             perSupplier[static_cast<std::size_t>(i)].registeredFrom = dateKey(s.datInvoiceFrom);
     }
+    std::vector<LedgerGroup> ledger;
     if (!scanLedger(db, QStringLiteral("T_DATA") + QString::number(kind), taxClass, rateRows, out,
-                    index, perSupplier)) {
+                    index, perSupplier, ledger)) {
         gProcError(proc);
         return false;
     }
@@ -270,12 +390,11 @@ bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const
             continue;
         Wide tax = 0, deductible = 0, outStandard = 0, outReduced = 0;
         for (const auto& [reduced, percent, share, amount] : sums.groups) {
-            // amount and percent are counts of 1/10 000: amount × percent / 100 in yen is
-            // amount × percent / 10^10, cut toward zero once per group.
-            const Wide groupTax = amount * percent / Wide(10'000'000'000LL);
-            tax += groupTax;
-            deductible += amount * percent * share / Wide(1'000'000'000'000LL);
-            (reduced ? outReduced : outStandard) += groupTax;
+            // Cut toward zero once per group (groupTax).
+            const GroupTax t = groupTax(amount, percent, 0, share, entry);
+            tax += t.tax;
+            deductible += t.deductible;
+            (reduced ? outReduced : outStandard) += t.tax;
         }
         const Wide figures[7] = {sums.standard, sums.reduced, sums.stated, tax,
                                  deductible,    outStandard,  outReduced};
@@ -322,6 +441,8 @@ bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const
             }
         }
     }
+    if (inRange)
+        inRange = rateTable(std::move(ledger), entry, out);
     if (!inRange) {
         summary = TaxSummary();
         summary.kind = kind;
@@ -332,11 +453,13 @@ bool gCalcTaxSummary(Database& db, const QList<SupplierRecord>& suppliers, const
     return true;
 }
 
-QStringList gTaxSummaryHeadings(int kind) {
-    QStringList h{QStringLiteral("番号"),           QStringLiteral("仕入先"),
-                  QStringLiteral("登録番号"),       QStringLiteral("登録状況"),
-                  QStringLiteral("標準税率対象額"), QStringLiteral("軽減税率対象額"),
-                  QStringLiteral("計算税額"),       QStringLiteral("記載税額（消費税伝票）")};
+QStringList gTaxSummaryHeadings(int kind, TaxEntry entry) {
+    const QString with = entry == TaxEntry::Inclusive ? QStringLiteral("（税込）") : QString();
+    QStringList h{QStringLiteral("番号"), QStringLiteral("仕入先")};
+    if (kind == 1)
+        h << QStringLiteral("登録番号") << QStringLiteral("登録状況");
+    h << QStringLiteral("標準税率対象額") + with << QStringLiteral("軽減税率対象額") + with
+      << QStringLiteral("計算税額") << QStringLiteral("記載税額（消費税伝票）");
     if (kind == 1)
         h << QStringLiteral("控除対象仕入税額");
     else
@@ -344,15 +467,16 @@ QStringList gTaxSummaryHeadings(int kind) {
     return h;
 }
 
+int gTaxSummaryTextColumns(int kind) {
+    return kind == 1 ? 4 : 2;
+}
+
 QStringList gTaxSummaryCells(const TaxSummaryRow& r, int kind) {
-    QStringList c{r.supplier > 0 ? QString::number(r.supplier) : QString(),
-                  r.shortName,
-                  r.invoiceNo,
-                  r.status,
-                  r.standardAmount.toString(),
-                  r.reducedAmount.toString(),
-                  r.tax.toString(),
-                  r.statedTax.toString()};
+    QStringList c{r.supplier > 0 ? QString::number(r.supplier) : QString(), r.shortName};
+    if (kind == 1)
+        c << r.invoiceNo << r.status;
+    c << r.standardAmount.toString() << r.reducedAmount.toString() << r.tax.toString()
+      << r.statedTax.toString();
     if (kind == 1)
         c << r.deductible.toString();
     else
@@ -360,11 +484,46 @@ QStringList gTaxSummaryCells(const TaxSummaryRow& r, int kind) {
     return c;
 }
 
-bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary, QString* failureText) {
-    std::vector<QStringList> records{gTaxSummaryHeadings(summary.kind)};
-    for (const TaxSummaryRow& r : summary.rows)
-        records.push_back(gTaxSummaryCells(r, summary.kind));
-    records.push_back(gTaxSummaryCells(summary.total, summary.kind));
+QStringList gTaxRateShareHeadings(int kind) {
+    QStringList h{QStringLiteral("区分"), QStringLiteral("税率"), QStringLiteral("うち国税"),
+                  QStringLiteral("うち地方税")};
+    if (kind == 1)
+        h << QStringLiteral("控除割合");
+    h << QStringLiteral("税抜金額") << QStringLiteral("税込金額") << QStringLiteral("消費税額")
+      << QStringLiteral("国税分") << QStringLiteral("地方税分");
+    if (kind == 1)
+        h << QStringLiteral("控除対象仕入税額") << QStringLiteral("控除対象の国税分")
+          << QStringLiteral("控除対象の地方税分");
+    return h;
+}
+
+int gTaxRateShareTextColumns(int kind) {
+    return kind == 1 ? 5 : 4;
+}
+
+namespace {
+QString percentText(Currency rate) {
+    return rate.toString() + QLatin1Char('%');
+}
+} // namespace
+
+QStringList gTaxRateShareCells(const TaxRateShareRow& r, int kind) {
+    const bool total = r.category == QStringLiteral("合計");
+    QStringList c{r.category, total ? QString() : percentText(r.rate),
+                  total ? QString() : percentText(r.nationalRate),
+                  total ? QString() : percentText(r.localRate)};
+    if (kind == 1)
+        c << (total ? QString() : QString::number(r.share) + QLatin1Char('%'));
+    c << r.net.toString() << r.gross.toString() << r.tax.toString() << r.nationalTax.toString()
+      << r.localTax.toString();
+    if (kind == 1)
+        c << r.deductible.toString() << r.deductibleNational.toString()
+          << r.deductibleLocal.toString();
+    return c;
+}
+
+namespace {
+bool writeCsv(const QString& path, std::vector<QStringList> records, QString* failureText) {
     QString error;
     if (!gWriteQuotedCsv(path, records, error, failureText)) {
         gSetLastError(0, QStringLiteral("CheckedFileWriter"), error);
@@ -373,51 +532,128 @@ bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary, QString
     }
     return true;
 }
+} // namespace
+
+bool gWriteTaxSummaryCsv(const QString& path, const TaxSummary& summary, QString* failureText) {
+    std::vector<QStringList> records{gTaxSummaryHeadings(summary.kind, summary.entry)};
+    for (const TaxSummaryRow& r : summary.rows)
+        records.push_back(gTaxSummaryCells(r, summary.kind));
+    records.push_back(gTaxSummaryCells(summary.total, summary.kind));
+    return writeCsv(path, std::move(records), failureText);
+}
+
+bool gWriteTaxRateShareCsv(const QString& path, const TaxSummary& summary, QString* failureText) {
+    std::vector<QStringList> records{gTaxRateShareHeadings(summary.kind)};
+    for (const TaxRateShareRow& r : summary.rateRows)
+        records.push_back(gTaxRateShareCells(r, summary.kind));
+    records.push_back(gTaxRateShareCells(summary.rateTotal, summary.kind));
+    return writeCsv(path, std::move(records), failureText);
+}
 
 namespace {
 
-bool writeSheet(Worksheet* sheet, const TaxSummary& s) {
+// The title area of both sheets: the title (and the shop's name) in B2, the range, the ledger
+// and what the amounts are in B3, the day made in B4.
+bool writeTitle(Worksheet* sheet, const TaxSummary& s, const QString& title,
+                const QString& shopName, const QDate& made) {
     const QString ledger = s.kind == 1 ? QStringLiteral("仕入帳") : QStringLiteral("売上帳");
-    if (!sheet->setText(2, 2, kTaxSummarySheet) ||
-        !sheet->setText(3, 2,
-                        termDateText(s.from) + QStringLiteral(" ～ ") + termDateText(s.to) +
-                            QStringLiteral("　") + ledger +
-                            QStringLiteral("（消費税伝票を除く金額、伝票の日付の税率）")))
-        return false;
-    const QStringList headings = gTaxSummaryHeadings(s.kind);
+    const QString amounts = s.entry == TaxEntry::Inclusive
+                                ? QStringLiteral("（金額は税込で入力、消費税伝票を除く金額、"
+                                                 "伝票の日付の税率）")
+                                : QStringLiteral("（消費税伝票を除く金額、伝票の日付の税率）");
+    return sheet->setText(2, 2,
+                          shopName.isEmpty() ? title : title + QStringLiteral("　") + shopName) &&
+           sheet->setText(3, 2,
+                          termDateText(s.from) + QStringLiteral(" ～ ") + termDateText(s.to) +
+                              QStringLiteral("　") + ledger + amounts) &&
+           sheet->setText(4, 2, QStringLiteral("作成日 ") + termDateText(made));
+}
+
+// A table from the heading row on: the headings, the rows (cells as text; the first textColumns
+// stay text, the others are written as numbers "#,##0") and a bold total row with rules above
+// and below; then the notes, one a row, after a blank row.
+bool writeTable(Worksheet* sheet, const QStringList& headings, const std::vector<QStringList>& rows,
+                int textColumns, const QStringList& notes) {
     for (int i = 0; i < headings.size(); ++i)
         if (!sheet->setText(kTaxSummaryHeadingRow, 2 + i, headings.at(i)))
             return false;
-    const auto writeRow = [&](int row, const TaxSummaryRow& r) {
-        const QList<Currency> figures =
-            s.kind == 1 ? QList<Currency>{r.standardAmount, r.reducedAmount, r.tax, r.statedTax,
-                                          r.deductible}
-                        : QList<Currency>{r.standardAmount, r.reducedAmount,  r.tax,
-                                          r.statedTax,      r.outputStandard, r.outputReduced};
-        if ((r.supplier > 0 && !sheet->setNumber(row, 2, r.supplier)) ||
-            !sheet->setText(row, 3, r.shortName) ||
-            (!r.invoiceNo.isEmpty() && !sheet->setText(row, 4, r.invoiceNo)) ||
-            (!r.status.isEmpty() && !sheet->setText(row, 5, r.status)))
-            return false;
-        for (int i = 0; i < figures.size(); ++i) {
-            if (!sheet->setNumber(row, 6 + i, figures.at(i).toDouble()) ||
-                !sheet->setNumberFormat(row, 6 + i, QStringLiteral("#,##0")))
-                return false;
-        }
-        return true;
-    };
     int row = kTaxSummaryFirstRow;
-    for (const TaxSummaryRow& r : s.rows)
-        if (!writeRow(row++, r))
-            return false;
+    for (const QStringList& cells : rows) {
+        for (int i = 0; i < cells.size(); ++i) {
+            const int col = 2 + i;
+            const QString& cell = cells.at(i);
+            if (i < textColumns) {
+                if (cell.isEmpty())
+                    continue;
+                bool number = false;
+                const int n = i == 0 ? cell.toInt(&number) : 0;
+                if (!(number ? sheet->setNumber(row, col, n) : sheet->setText(row, col, cell)))
+                    return false;
+            } else if (!sheet->setNumber(row, col, Currency::parse(cell)->toDouble()) ||
+                       !sheet->setNumberFormat(row, col, QStringLiteral("#,##0"))) {
+                return false;
+            }
+        }
+        ++row;
+    }
+    const int last = row - 1;
     const int lastCol = 1 + static_cast<int>(headings.size());
-    if (!writeRow(row, s.total) || !gExcel_CellLine(sheet, CellRange{row, 2, row, lastCol}, true,
-                                                    true, false, false, false, false))
+    if (!gExcel_CellLine(sheet, CellRange{last, 2, last, lastCol}, true, true, false, false, false,
+                         false))
         return false;
     for (int c = 2; c <= lastCol; ++c)
-        if (!sheet->setBold(row, c, true))
+        if (!sheet->setBold(last, c, true))
+            return false;
+    row = last + 2;
+    for (const QString& note : notes)
+        if (!sheet->setText(row++, 2, note))
             return false;
     return true;
+}
+
+QString entryNote(TaxEntry entry) {
+    return entry == TaxEntry::Inclusive
+               ? QStringLiteral("金額は税込で入力（システム画面の設定）："
+                                "税額＝金額×税率÷（100＋税率）")
+               : QStringLiteral("金額は税抜で入力（システム画面の設定）：税額＝金額×税率÷100");
+}
+
+bool writeSupplierSheet(Worksheet* sheet, const TaxSummary& s, const QString& shopName,
+                        const QDate& made) {
+    std::vector<QStringList> rows;
+    for (const TaxSummaryRow& r : s.rows)
+        rows.push_back(gTaxSummaryCells(r, s.kind));
+    rows.push_back(gTaxSummaryCells(s.total, s.kind));
+    return writeTitle(sheet, s, kTaxSummarySheet, shopName, made) &&
+           writeTable(sheet, gTaxSummaryHeadings(s.kind, s.entry), rows,
+                      gTaxSummaryTextColumns(s.kind),
+                      {entryNote(s.entry),
+                       QStringLiteral("端数処理：仕入先ごとに、税率・控除割合の同じ金額の合計から"
+                                      "1円未満を切り捨てています。")});
+}
+
+bool writeRateSheet(Worksheet* sheet, const TaxSummary& s, const QString& shopName,
+                    const QDate& made) {
+    std::vector<QStringList> rows;
+    for (const TaxRateShareRow& r : s.rateRows)
+        rows.push_back(gTaxRateShareCells(r, s.kind));
+    rows.push_back(gTaxRateShareCells(s.rateTotal, s.kind));
+    const int textColumns = gTaxRateShareTextColumns(s.kind);
+    const int lastCol = 1 + static_cast<int>(gTaxRateShareHeadings(s.kind).size());
+    // The template's columns are the supplier table's: the rate table sets its own widths.
+    if (!sheet->setColumnWidth(2, 10) || !sheet->setColumnWidth(3, 1 + textColumns, 9) ||
+        !sheet->setColumnWidth(2 + textColumns, lastCol, 14))
+        return false;
+    return writeTitle(sheet, s, kTaxSummarySheet + QStringLiteral("（税率別）"), shopName, made) &&
+           writeTable(sheet, gTaxRateShareHeadings(s.kind), rows, textColumns,
+                      {entryNote(s.entry),
+                       QStringLiteral("端数処理：税率・控除割合ごとに全仕入先の金額を合計し、"
+                                      "税額・国税分・控除対象税額をそれぞれ1円未満切り捨て。"
+                                      "地方税分は税額から国税分を引いた額です。"),
+                       QStringLiteral("仕入先別の表は仕入先ごとに切り捨てるため、"
+                                      "その合計とは数円違うことがあります。"),
+                       QStringLiteral("旧税率：2019/09/30 以前の伝票（8% は国税 6.3%、5% は国税 "
+                                      "4%、3% は国税のみ）。")});
 }
 
 } // namespace
@@ -439,8 +675,15 @@ TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& p,
         gDispMsg(kMsgStartAfterEnd);
         return TaxSummaryOutcome::InvalidInput;
     }
+    TaxEntry entry = TaxEntry::Exclusive;
+    QString shopName;
+    if (!gGetTaxEntry(entry) || !gGetSetting(SettingNo::ShopName, shopName)) {
+        gProcError(p.procName);
+        svc().prompt().show(kExcelReportFailed, gstrAppTitle, MsgStyle::OKOnly);
+        return TaxSummaryOutcome::Failed;
+    }
     TaxSummary summary;
-    if (!gCalcTaxSummary(db, p.suppliers, from, to, p.kind, summary)) {
+    if (!gCalcTaxSummary(db, p.suppliers, from, to, p.kind, summary, entry)) {
         gProcError(p.procName);
         svc().prompt().show(kExcelReportFailed, gstrAppTitle, MsgStyle::OKOnly);
         return TaxSummaryOutcome::Failed;
@@ -469,8 +712,16 @@ TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& p,
         QString unique;
         if (QFileInfo::exists(path) && gGetUniqueFName(folder, QFileInfo(path).fileName(), unique))
             path = gAddBackSlash(folder) + unique;
+        // The rate table beside it, under the same time.
+        QString ratePath = path;
+        ratePath.replace(ratePath.size() - kCsvSuffixTaxSummary.size(), kCsvSuffixTaxSummary.size(),
+                         kCsvSuffixTaxRates);
+        if (QFileInfo::exists(ratePath) &&
+            gGetUniqueFName(folder, QFileInfo(ratePath).fileName(), unique))
+            ratePath = gAddBackSlash(folder) + unique;
         QString why;
-        if (!gWriteTaxSummaryCsv(path, summary, &why)) {
+        if (!gWriteTaxSummaryCsv(path, summary, &why) ||
+            !gWriteTaxRateShareCsv(ratePath, summary, &why)) {
             gProcError(p.procName);
             svc().prompt().show(kCsvFileReportFailed + QStringLiteral("\r\n\r\n") + why,
                                 gstrAppTitle, MsgStyle::OKOnly);
@@ -486,8 +737,11 @@ TaxSummaryOutcome gPrintTaxSummary(Database& db, const TaxSummaryParams& p,
     run.setProgressMaximum(1);
     if (!run.begin(kExcelTemplateTaxSummary))
         return TaxSummaryOutcome::Failed;
+    const QDate made = svc().clock().today();
+    Worksheet* rates = run.addPage(kTaxRateSheet);
     Worksheet* sheet = run.templateSheet();
-    if (!sheet || !writeSheet(sheet, summary) ||
+    if (!rates || !sheet || !writeSupplierSheet(sheet, summary, shopName, made) ||
+        !writeRateSheet(rates, summary, shopName, made) ||
         !run.book().renameSheet(sheet->index(), kTaxSummarySheet) ||
         !run.book().setActiveSheet(sheet->index())) {
         run.fail();

@@ -6,6 +6,7 @@
 #include "reports/TaxSummary.h"
 #include "store/Period.h"
 #include "store/Settings.h"
+#include "store/TaxRates.h"
 #include "widgets/FormHelpers.h"
 
 #include <QComboBox>
@@ -30,10 +31,13 @@ TaxSummaryFrame::TaxSummaryFrame(PrintHost& host, QWidget* parent)
     cmdPrintTax->setMinimumWidth(96);
     connect(cmdPrintTax, &QPushButton::clicked, this, [this] { cmdPrintTax_Click(); });
 
+    lblTaxEntry = new QLabel(this);
+    lblTaxEntry->setObjectName(QStringLiteral("lblTaxEntry"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
-        QStringLiteral("仕入先ごとの税率別の金額、税額と控除対象仕入税額（売上は売上税額）"),
+        QStringLiteral("仕入先ごとの表と、税率・控除割合ごとの合計（国税・地方税の内訳つき）"),
         this));
+    layout->addWidget(lblTaxEntry);
     auto* row = new QHBoxLayout();
     row->addWidget(cboTaxStartDate);
     row->addWidget(new QLabel(QStringLiteral("～"), this));
@@ -55,6 +59,13 @@ bool TaxSummaryFrame::formLoad() {
         gProcError(QStringLiteral("frmPrint_TaxSummary_Load"));
         return false;
     }
+    TaxEntry entry = TaxEntry::Exclusive;
+    if (!gGetTaxEntry(entry)) {
+        gProcError(QStringLiteral("frmPrint_TaxSummary_Load"));
+        return false;
+    }
+    lblTaxEntry->setText(QStringLiteral("伝票の金額は") + gTaxEntryText(entry) +
+                         QStringLiteral("として計算します（システム画面の「金額の入力」）"));
     optTaxPurchase->setText(purchase + QStringLiteral("帳"));
     optTaxSales->setText(sales + QStringLiteral("帳"));
     cboTaxStartDate->clear();

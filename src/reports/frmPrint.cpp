@@ -10,6 +10,7 @@
 #include "reports/PrintMasterFrame.h"
 #include "reports/SupplierList.h"
 #include "reports/TaxSummaryFrame.h"
+#include "store/Settings.h"
 #include "widgets/HelpMenu.h"
 #include "widgets/WindowDisplay.h"
 
@@ -110,17 +111,26 @@ void frmPrint::buildControls() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
     auto* outer = new QVBoxLayout(central);
+    // Above every frame: it applies to every workbook the window writes. Kept in setting 69.
+    chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
+    chkPdf->setObjectName(QStringLiteral("chkPdf"));
+    chkPdf->setToolTip(QStringLiteral("エクセルファイルと同じフォルダに PDF も作成します"
+                                      "（LibreOffice が必要です）"));
+    auto* pdfRow = new QHBoxLayout();
+    pdfRow->addWidget(chkPdf);
+    auto* pdfNote =
+        new QLabel(QStringLiteral("（下のどの帳票も、エクセルファイルと同じフォルダに PDF "
+                                  "を作ります。LibreOffice が必要です）"),
+                   central);
+    pdfNote->setObjectName(QStringLiteral("lblPdf"));
+    pdfRow->addWidget(pdfNote);
+    pdfRow->addStretch(1);
+    outer->addLayout(pdfRow);
     m_frameGrid = new QGridLayout();
     m_frameGrid->setHorizontalSpacing(10);
     m_frameGrid->setVerticalSpacing(8);
     outer->addLayout(m_frameGrid);
     outer->addStretch(1);
-    // Under the profit table, beside the tax summary: it applies to every workbook.
-    chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
-    chkPdf->setObjectName(QStringLiteral("chkPdf"));
-    chkPdf->setToolTip(QStringLiteral("エクセルファイルと同じフォルダに PDF も作成します"
-                                      "（LibreOffice が必要です）"));
-    m_frameGrid->addWidget(chkPdf, 2, 0, Qt::AlignTop | Qt::AlignLeft);
 
     // The processing panel, over the frames while a workbook is written.
     picNowProcessing = new QFrame(central);
@@ -202,8 +212,15 @@ void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
 
 bool frmPrint::formLoad() {
     Chk_KokuyoRi101->setVisible(false);
-    if (!mLoadDataMaster())
+    bool pdf = false;
+    if (!mLoadDataMaster() || !gGetSetting(SettingNo::ReportPdf, pdf))
         return false;
+    chkPdf->setChecked(pdf);
+    // Stored when it changes, so that a report run or a crash later does not lose it.
+    connect(chkPdf, &QCheckBox::toggled, this, [](bool on) {
+        if (!gSetSystemBlnField(SettingNo::ReportPdf, on))
+            gProcError(QStringLiteral("frmPrint_chkPdf_Click"));
+    });
     for (PrintFrame* frame : std::as_const(m_frames)) {
         if (!frame->formLoad())
             return false;

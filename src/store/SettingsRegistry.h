@@ -67,6 +67,14 @@ inline constexpr int JournalReceivables = 63;
 inline constexpr int JournalSales = 64;
 inline constexpr int JournalInputTax = 65;
 inline constexpr int JournalOutputTax = 66;
+// The shop's name in the reports' title area, and how the ledgers' amounts were entered for the
+// consumption tax summary: 0 without the tax (税抜), 1 with it (税込).
+inline constexpr int ShopName = 67;
+inline constexpr int TaxEntry = 68;
+// The report window's "PDFも作成".
+inline constexpr int ReportPdf = 69;
+// The folder of the last backup made in the バックアップ window, where its restore starts.
+inline constexpr int LastBackupFolder = 70;
 } // namespace SettingNo
 
 // The column of T_SYSTEM that holds the value: lngField, curField, blnField, strField, datField.
@@ -171,6 +179,11 @@ inline constexpr SettingDef kSettingDefs[] = {
     SettingRows::str(SettingNo::JournalSales, u"売上高", 12),
     SettingRows::str(SettingNo::JournalInputTax, u"仮払消費税等", 12),
     SettingRows::str(SettingNo::JournalOutputTax, u"仮受消費税等", 12),
+    SettingRows::str(SettingNo::ShopName, u"", 30, u"店名"),
+    // 0 税抜 (as the ledgers have always been read), 1 税込.
+    SettingRows::lng(SettingNo::TaxEntry, 0, 0, 1, u"金額の入力"),
+    SettingRows::bln(SettingNo::ReportPdf),
+    SettingRows::str(SettingNo::LastBackupFolder),
 };
 
 // The row of a number the table holds; a number it does not hold does not compile.

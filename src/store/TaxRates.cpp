@@ -121,6 +121,34 @@ bool gGetTaxClass(qint32& classNo) {
     return true;
 }
 
+bool gGetTaxEntry(TaxEntry& entry) {
+    qint32 v = 0;
+    if (!gGetSetting(SettingNo::TaxEntry, v)) {
+        gProcError(QStringLiteral("gGetTaxEntry"));
+        return false;
+    }
+    entry = v == 1 ? TaxEntry::Inclusive : TaxEntry::Exclusive;
+    return true;
+}
+
+QString gTaxEntryText(TaxEntry entry) {
+    return entry == TaxEntry::Inclusive ? QStringLiteral("税込") : QStringLiteral("税抜");
+}
+
+Currency gNationalTaxRate(const QDate& from, Currency rate) {
+    struct Era {
+        QDate from;
+        std::int64_t num;
+        std::int64_t den;
+    };
+    static const Era eras[] = {
+        {QDate(2019, 10, 1), 78, 100}, {QDate(2014, 4, 1), 63, 80}, {QDate(1997, 4, 1), 4, 5}};
+    for (const Era& e : eras)
+        if (from >= e.from)
+            return Currency::fromRaw(rate.raw() * e.num / e.den);
+    return rate;
+}
+
 bool gGetTaxRates(QList<TaxRate>& rates) {
     return gGetTaxRates(gdbData(), rates);
 }

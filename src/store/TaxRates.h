@@ -50,6 +50,20 @@ bool gAddTaxRate(Database& db, const TaxRate& row);
 constexpr int kTaxClassSetting = SettingNo::TaxClass;
 bool gGetTaxClass(qint32& classNo);
 
+// Setting 68 (SettingNo::TaxEntry): whether the ledgers' amounts were entered without the tax
+// (税抜, the default, as the ledgers have always been read) or with it (税込). Any stored value
+// other than 1 reads as 税抜. Failure: logged "gGetTaxEntry", false.
+enum class TaxEntry { Exclusive = 0, Inclusive = 1 };
+bool gGetTaxEntry(TaxEntry& entry);
+// 「税抜」 or 「税込」.
+QString gTaxEntryText(TaxEntry entry);
+
+// The national part (国税) of a consumption tax rate in force from `from`: the rest is the local
+// part (地方消費税). From 2019-10-01 78 % of the rate (10 % = 7.8 % + 2.2 %, 8 % = 6.24 % +
+// 1.76 %), from 2014-04-01 63/80 (8 % = 6.3 % + 1.7 %), from 1997-04-01 4/5 (5 % = 4 % + 1 %),
+// before that all of it (3 %). The result is cut to the currency's 1/10 000 percent.
+Currency gNationalTaxRate(const QDate& from, Currency rate);
+
 // The same readers on gdbData(), for the report code, which does not pass its database yet.
 bool gGetTaxRates(QList<TaxRate>& rates);
 bool gChkStoredTaxRates(QString& problem);

@@ -56,6 +56,17 @@ bool gGetDesktopPath(QString& path) {
     return true;
 }
 
+QString gSavedPlaceText(const QString& folder) {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const bool hasDesktop = !desktop.isEmpty() && QFileInfo(desktop).isDir();
+    const QString here = gGetLongFileName(folder);
+    if (hasDesktop && here == gGetLongFileName(desktop))
+        return QStringLiteral("デスクトップに");
+    if (!hasDesktop && here == gGetLongFileName(QDir::homePath()))
+        return QStringLiteral("ホームフォルダに（デスクトップのフォルダがないため）");
+    return QStringLiteral("保存先に");
+}
+
 QString gGetLongFileName(const QString& path) {
     if (path.trimmed().isEmpty())
         return {};

@@ -7,6 +7,10 @@
 
 // Paths and names
 bool gGetDesktopPath(QString& path); // desktop, or the home folder when none
+// Where a file saved in folder is, as a message begins: 「デスクトップに」 for the desktop,
+// 「ホームフォルダに（デスクトップのフォルダがないため）」 for the home folder that gGetDesktopPath
+// gives when there is no desktop folder, else 「保存先に」.
+QString gSavedPlaceText(const QString& folder);
 // The absolute, canonical form when the path exists, else the absolute, cleaned form.
 QString gGetLongFileName(const QString& path);
 QString gRemoveBackSlash(const QString& path);  // one trailing separator removed

@@ -18,12 +18,14 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLockFile>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -247,16 +249,25 @@ void tst_StartupFlow::secondInstance() {
     QVERIFY(shared.tryLock(0) && otherUser.tryLock(0));
     QVERIFY(gChkPrevInstance(true));
     QVERIFY(m_t.prompt->shown.isEmpty() && m_t.process->terminations.isEmpty());
+    // This instance answers a second start's request: its windows come forward.
+    QWidget running;
+    running.showMinimized();
+    const QString request = gInstanceLockPath() + QStringLiteral(".raise");
+    QVERIFY(writeBytes(request, "1"));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(request), 3000);
+    QVERIFY(!running.isMinimized());
     gReleaseInstanceLock();
 
+    // An instance that does not answer: the second start says it runs, and ends.
     QLockFile other(gInstanceLockPath());
     QVERIFY(other.tryLock(0)); // the instance that runs already
     QVERIFY(!Main(m_folder->path()));
-    QVERIFY(m_t.prompt->shown.isEmpty()); // ends silently
+    QCOMPARE(m_t.prompt->texts(),
+             QStringList{QStringLiteral("既に起動されています\r\n"
+                                        "タスクバーから起動中の画面を選んでください。")});
     QCOMPARE(m_t.process->terminations, QList<int>{0});
     QVERIFY(!gdbData().isOpen() && !gdbMsg().isOpen() && !frmMenu::existing());
-    QVERIFY(!gChkPrevInstance(true));
-    QCOMPARE(m_t.prompt->texts(), QStringList{QStringLiteral("既に起動されています")});
+    QVERIFY(!QFileInfo::exists(request));
     other.unlock();
 
     // A lock file left behind by an instance that crashed is taken over. Wine answers for any

@@ -254,7 +254,15 @@ void tst_Maintenance::backupThenRestoreAndBack() {
     m_svc.prompt->shown.clear();
     m_svc.dialogs->files << written << written;
     m_svc.prompt->answers << MsgResult::No;
+    QVERIFY(!child<QPushButton>(frmBackup::instance(), "cmdRestoreBefore")->isEnabled());
     click("cmdRestore");
+    // The file dialog starts in the folder of the last backup and offers the data a restore
+    // replaced as well.
+    QCOMPARE(m_svc.dialogs->openFrom.value(0),
+             m_backups->path() +
+                 QStringLiteral("|tovakiバックアップファイル・復元前のデータ (*.tvk "
+                                "*.before-restore);;tovakiバックアップファイル(*.TVK) (*.tvk);;"
+                                "復元前のデータ (*.before-restore)"));
     QCOMPARE(m_svc.prompt->shown.size(), 1);
     const QString question = m_svc.prompt->texts().at(0);
     QVERIFY2(question.contains(QDir::toNativeSeparators(written)) &&
@@ -274,7 +282,13 @@ void tst_Maintenance::backupThenRestoreAndBack() {
     QVERIFY(m_svc.process->terminations.isEmpty());
     QCOMPARE(m_folder->errorLogEntries(), 0);
 
-    QVERIFY(gProcDataRestore(gdbData(), m_folder->dbPath() + QStringLiteral(".before-restore")));
+    // The replaced data is offered by its own button.
+    m_svc.prompt->shown.clear();
+    m_svc.prompt->answers << MsgResult::Yes;
+    click("cmdRestoreBefore");
+    QVERIFY2(m_svc.prompt->texts().value(0).contains(QStringLiteral("db1.before-restore")),
+             qPrintable(m_svc.prompt->texts().join(u'|')));
+    QCOMPARE(m_svc.prompt->texts().value(1), QStringLiteral("復元を正常に終了しました。"));
     QCOMPARE(dumpData(), latest);
 }
 
@@ -366,11 +380,17 @@ void tst_Maintenance::settingsAreStoredAndShownAgain() {
     auto* backups = child<QSpinBox>(w, "spnAutoBackup");
     QCOMPARE(backups->value(), 10);
     backups->setValue(0);
+    typeText(child<QLineEdit>(w, "txtShopName"), QStringLiteral("山田商店"));
+    child<QComboBox>(w, "cboTaxEntry")->setCurrentIndex(1);
     QVERIFY(closeSystem(By::Button));
     QVERIFY(m_svc.prompt->shown.isEmpty());
     qint32 kept = -1;
     QVERIFY(gGetSystemLngField(51, kept, -1));
     QCOMPARE(kept, 0);
+    // The tax summary reads them: tst_TaxSummary.
+    QString shop;
+    QVERIFY(gGetSystemStrField(67, shop, QString()) && gGetSystemLngField(68, kept, -1));
+    QCOMPARE(shop + QString::number(kept), QStringLiteral("山田商店1"));
     // The purchase caption keeps three characters at most.
     QCOMPARE(storedSettings(), QStringLiteral("31|1|買入れ|販'売|8"));
 
@@ -398,6 +418,8 @@ void tst_Maintenance::windowShowsEachSettingsRow_data() {
     row("32 tax rate", "txtTaxRate", "..4 ", "lblTaxRate", "消費税率");
     row("50 tax class", "cboTaxClass", "1..3 1", "lblTaxClass", "軽減税率の区分");
     row("51 automatic backups", "spnAutoBackup", "0..99 10", "fraAutoBackup", " 自動バックアップ");
+    row("67 shop name", "txtShopName", "..30 ", "lblShopName", "店名");
+    row("68 tax entry", "cboTaxEntry", "0..1 0", "lblTaxEntry", "金額の入力");
 }
 
 void tst_Maintenance::windowShowsEachSettingsRow() {

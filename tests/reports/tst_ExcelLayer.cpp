@@ -42,6 +42,8 @@ private slots:
     void templates_soundAndReproducible();
     void run_savesAsksAndOpens_data();
     void run_savesAsksAndOpens();
+    void run_toldWhereTheFilesAre_data();
+    void run_toldWhereTheFilesAre();
     void run_missingTemplate_takesTheFailurePath();
     void run_abandoned_leavesNothing();
     void run_sameSecond_keepsBothFiles();
@@ -93,6 +95,7 @@ void tst_ExcelLayer::run_savesAsksAndOpens_data() {
     QTest::newRow("open the folder") << int(MsgResult::No) << true << true << false;
     QTest::newRow("close") << int(MsgResult::Cancel) << true << false << false;
     QTest::newRow("open fails") << int(MsgResult::Yes) << false << false << true;
+    QTest::newRow("open the folder fails") << int(MsgResult::No) << false << true << true;
 }
 
 void tst_ExcelLayer::run_savesAsksAndOpens() {
@@ -120,7 +123,8 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
     QStringList prompts{u"保存先に\r\n表が作成されました\r\n\r\n"_s + expected +
                         u"\r\n\r\n開きますか？\r\n"_s};
     if (failureTold)
-        prompts << u"EXCELファイルを開くのに失敗しました。\r\n"_s + expected;
+        prompts << (opensFolder ? u"フォルダを開くのに失敗しました。\r\n"_s + m_out->path()
+                                : u"EXCELファイルを開くのに失敗しました。\r\n"_s + expected);
     QCOMPARE(m_svc.prompt->texts(), prompts);
     QCOMPARE(m_svc.prompt->shown[0].style,
              MsgStyle::YesNoCancel | MsgStyle::FileButtons | MsgStyle::Information);
@@ -135,6 +139,53 @@ void tst_ExcelLayer::run_savesAsksAndOpens() {
     QVERIFY(pkg.load(expected));
     QCOMPARE(pkg.problems(), QStringList());
     QCOMPARE(pkg.sheetNames(), QStringList({u"1"_s, u"2"_s, u"3"_s}));
+}
+
+// Without a folder of its own the run saves on the desktop, or in the home folder when there is
+// no desktop folder, and says which; a PDF made beside the workbook is named as well.
+void tst_ExcelLayer::run_toldWhereTheFilesAre_data() {
+    QTest::addColumn<bool>("desktop");
+    QTest::addColumn<bool>("pdf");
+    QTest::addColumn<QString>("where");
+    QTest::newRow("desktop") << true << false << u"デスクトップに"_s;
+    QTest::newRow("no desktop folder: home")
+        << false << false << u"ホームフォルダに（デスクトップのフォルダがないため）"_s;
+    QTest::newRow("desktop, with the PDF") << true << true << u"デスクトップに"_s;
+}
+
+void tst_ExcelLayer::run_toldWhereTheFilesAre() {
+    QFETCH(bool, desktop);
+    QFETCH(bool, pdf);
+    QFETCH(QString, where);
+    const QString home = m_out->filePath(u"home"_s);
+    const QString folder = desktop ? home + u"/Desktop"_s : home;
+    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(home + u"/config"_s));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home + u"/config"_s).toLocal8Bit());
+    // A stand-in converter: an empty PDF where LibreOffice would write it.
+    const QString converter = m_out->filePath(u"convert"_s);
+    QVERIFY(writeBytes(converter, "#!/bin/sh\n: > \"$7/$(basename \"$8\" .xlsx).pdf\"\n") &&
+            QFile::setPermissions(converter, QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("TOVAKI_PDF_CONVERTER", converter.toLocal8Bit());
+    m_svc.prompt->answers.enqueue(MsgResult::Cancel);
+    ExcelReportRun run(u"frmPrint_mPrintMaster"_s, kExcelFileReportFailed);
+    ExcelReportRun::Callbacks callbacks;
+    callbacks.makePdf = pdf;
+    run.setCallbacks(callbacks);
+    const bool ran = run.begin(kExcelTemplateMaster) && run.addPage(u"1"_s) &&
+                     run.deleteTemplateSheet() &&
+                     run.finish(kExcelSuffixSupplierList, u"表が作成されました"_s);
+    qputenv("HOME", oldHome);
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("TOVAKI_PDF_CONVERTER");
+    QVERIFY(ran);
+    const QString saved = folder + u"/　2024-03-05　10：15：00　仕入先表.xlsx"_s;
+    QCOMPARE(run.savedPath(), saved);
+    const QString files =
+        pdf ? saved + u"\r\n"_s + folder + u"/　2024-03-05　10：15：00　仕入先表.pdf"_s : saved;
+    QCOMPARE(m_svc.prompt->texts(), QStringList({where + u"\r\n表が作成されました\r\n\r\n"_s +
+                                                 files + u"\r\n\r\n開きますか？\r\n"_s}));
 }
 
 // The one home of a missing template: every report takes this path through its run.

@@ -110,6 +110,7 @@ private slots:
     void profit_typedRangeIsCheckedAgainstTheCloseDay();
 
     void taxSummary_refusesThenWritesEitherLedger();
+    void pdfChoice_aboveEveryFrameAndRemembered();
     void journal_writesTheGenericFile();
     void csv_exportsImportsAndListsRefusedRows();
     void csv_exportsEveryLineAndSkipsDuplicates();
@@ -273,9 +274,26 @@ void tst_ReportWindows::taxSummary_refusesThenWritesEitherLedger() {
     QVERIFY(purchase.open(m_out->filePath(files.at(0))));
     QVERIFY(sales.open(m_out->filePath(files.at(1))));
     QCOMPARE(rowText(purchase.sheet(u"消費税集計表"_s), 7, 2, 10), u"|合計|||1000|0|100|0|80"_s);
-    QCOMPARE(rowText(sales.sheet(u"消費税集計表"_s), 6, 2, 11),
-             u"1|アルファ||未登録|800|0|80|0|80|0"_s);
+    QCOMPARE(rowText(sales.sheet(u"消費税集計表"_s), 6, 2, 9), u"1|アルファ|800|0|80|0|80|0"_s);
     QCOMPARE(m_folder->errorLogEntries(), 0);
+}
+
+// "PDFも作成" stands above every report frame and is shown as it was left when the window opens
+// again.
+void tst_ReportWindows::pdfChoice_aboveEveryFrameAndRemembered() {
+    frmPrint* f = openWindow();
+    QVERIFY(f);
+    QVERIFY(!f->chkPdf->isChecked());
+    const int below = f->chkPdf->mapTo(f, QPoint(0, f->chkPdf->height())).y();
+    for (const PrintFrame* frame : f->findChildren<PrintFrame*>())
+        QVERIFY2(frame->mapTo(f, QPoint(0, 0)).y() >= below, qPrintable(frame->objectName()));
+    QTest::mouseClick(f->chkPdf, Qt::LeftButton);
+    f->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!frmPrint::existing());
+    f = openWindow();
+    QVERIFY(f && f->chkPdf->isChecked());
+    QVERIFY(f->reportCallbacks().makePdf);
 }
 
 // The current term 2024/02/21 - 2024/03/20: payments of 先03 (02/28) and アルファ (03/01),

@@ -30,8 +30,10 @@ QString ScriptedDialogs::chooseFolder(const QString& caption, const QString&) {
     return folders.isEmpty() ? QString() : folders.dequeue();
 }
 
-QString ScriptedDialogs::chooseOpenFile(const QString& caption, const QString&, const QString&) {
+QString ScriptedDialogs::chooseOpenFile(const QString& caption, const QString& startDir,
+                                        const QString& filter) {
     captions << caption;
+    openFrom << startDir + QLatin1Char('|') + filter;
     return files.isEmpty() ? QString() : files.dequeue();
 }
 

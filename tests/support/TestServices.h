@@ -33,6 +33,7 @@ public:
     QQueue<QString> folders; // empty string = cancelled
     QQueue<QString> files;
     QStringList captions; // what each dialog was asked
+    QStringList openFrom; // each file dialog's start folder and filter, "folder|filter"
     QString chooseFolder(const QString& caption, const QString& startDir) override;
     QString chooseOpenFile(const QString& caption, const QString& startDir,
                            const QString& filter) override;
