@@ -47,7 +47,6 @@ private slots:
     void init();
     void cleanup();
     void choosingWorksThroughTheServer();
-    void classGridListOpensWithOneClick_data();
     void classGridListOpensWithOneClick();
 
 private:
@@ -123,29 +122,19 @@ void tst_LedgerDropDownX::choosingWorksThroughTheServer() {
     QCOMPARE(class1Of(m_id), u"手形"_s);
 }
 
-void tst_LedgerDropDownX::classGridListOpensWithOneClick_data() {
-    QTest::addColumn<int>("row");
-    QTest::newRow("current row") << 0;
-    QTest::newRow("another row") << 2;
-}
-
 void tst_LedgerDropDownX::classGridListOpensWithOneClick() {
-    QFETCH(int, row);
     frmClass* w = frmClass::instance();
     w->setClass(1, u"区分1"_s);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w));
     QTableView* grid = w->DBGrid01;
-    grid->setFocus();
     grid->setCurrentIndex(grid->model()->index(0, 1));
-    QTest::qWait(300);
     // One click on the arrow of the 有効 cell opens its list, and it stays open.
-    const QRect cell = grid->visualRect(grid->model()->index(row, 3));
+    const QRect cell = grid->visualRect(grid->model()->index(0, 3));
     const QPoint arrow =
         grid->viewport()->mapToGlobal(cell.topRight() + QPoint(-5, cell.height() / 2));
     send({u"mousemove"_s, QString::number(arrow.x()), QString::number(arrow.y())});
     send({u"click"_s, u"1"_s});
-    QTest::qWait(300);
     const bool open = w->cboEditGrid->view()->isVisible();
     send({u"key"_s, u"Escape"_s});
     delete w;
