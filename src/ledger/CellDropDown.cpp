@@ -48,21 +48,6 @@ void DropDownButtonDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, m_view);
 }
 
-bool DropDownButtonDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
-                                         const QStyleOptionViewItem& option,
-                                         const QModelIndex& index) {
-    if (event->type() == QEvent::MouseButtonPress && isButtonColumn(index.column())) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton &&
-            buttonRect(option.rect).contains(mouse->position().toPoint())) {
-            m_view->setCurrentIndex(index);
-            emit buttonPressed(index);
-            return true;
-        }
-    }
-    return QStyledItemDelegate::editorEvent(event, model, option, index);
-}
-
 void DropDownButtonDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (line && m_pendingIndex.isValid() && m_pendingIndex == index) {
@@ -92,7 +77,7 @@ CellDropDown::CellDropDown(QTableView* view, QComboBox* combo, QList<int> button
     m_combo->hide();
     m_combo->installEventFilter(this);
     m_view->installEventFilter(this);
-    connect(m_delegate, &DropDownButtonDelegate::buttonPressed, this, &CellDropDown::buttonClicked);
+    m_view->viewport()->installEventFilter(this);
     connect(m_combo, &QComboBox::activated, this, [this](int) { choose(); });
 }
 
@@ -163,6 +148,32 @@ bool CellDropDown::eventFilter(QObject* watched, QEvent* event) {
             });
         }
         return false;
+    }
+    if (watched == m_view->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                          event->type() == QEvent::MouseButtonDblClick ||
+                                          event->type() == QEvent::MouseButtonRelease)) {
+        // The list opens when the button is let go: opened on the press, the release that
+        // follows would close it again at once.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        const QModelIndex index = m_view->indexAt(at);
+        const bool onButton =
+            mouse->button() == Qt::LeftButton && index.isValid() &&
+            m_delegate->isButtonColumn(index.column()) &&
+            DropDownButtonDelegate::buttonRect(m_view->visualRect(index)).contains(at);
+        if (event->type() != QEvent::MouseButtonRelease) {
+            m_pressed = onButton ? QPersistentModelIndex(index) : QPersistentModelIndex();
+            if (!onButton)
+                return false;
+            m_view->setCurrentIndex(index);
+            return true;
+        }
+        const bool click = onButton && m_pressed.isValid() && m_pressed == index;
+        const bool wasPressed = m_pressed.isValid();
+        m_pressed = QPersistentModelIndex();
+        if (click)
+            emit buttonClicked(index);
+        return wasPressed;
     }
     if (watched == m_view && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -10,9 +10,9 @@
 class QComboBox;
 class QTableView;
 
-// Paints a drop-down button at the right edge of the cells of some columns (on the current row)
-// and reports a press on it. Other editing is the standard delegate's; a text typed into a cell
-// that the model refuses is reported instead of being silently dropped.
+// Paints a drop-down button at the right edge of the cells of some columns (on the current row).
+// Other editing is the standard delegate's; a text typed into a cell that the model refuses is
+// reported instead of being silently dropped.
 class DropDownButtonDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -27,14 +27,11 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
 
 signals:
-    void buttonPressed(const QModelIndex& index);
     // The model refused the typed text (setData returned false).
     void commitRefused(const QModelIndex& index, const QString& text) const;
 
@@ -46,7 +43,7 @@ private:
 };
 
 // The drop-down cell editor of a list grid: a combo box of the window, shown over one cell when
-// the cell's button is pressed (or Alt+Down / F4 is pressed in a button column), with its list
+// the cell's button is clicked (or Alt+Down / F4 is pressed in a button column), with its list
 // open. A click or Enter chooses; the arrow keys only browse; Escape or losing the focus hides
 // it without a choice. The window decides what a choice does (chosen).
 class CellDropDown : public QObject {
@@ -75,4 +72,5 @@ private:
     QComboBox* m_combo;
     DropDownButtonDelegate* m_delegate;
     QPersistentModelIndex m_index;
+    QPersistentModelIndex m_pressed; // the cell whose button the mouse went down on
 };

@@ -2,7 +2,7 @@
 
 // The sideways offset of the ledger grid, in twips, kept per machine (QSettings value
 // "DataGridOffSet", a 32-bit number) and shared by both ledgers. The grid's left edge is the
-// offset + kDataGridBaseLeft twips; the header buttons above it never move.
+// offset + kDataGridBaseLeft twips; the header buttons above it move with it.
 
 constexpr int kDataGridBaseLeft = 90; // twips
 constexpr int kDataGridMoveStep = 6;  // twips per press of the offset window's buttons

@@ -58,6 +58,8 @@ public:
     // The open cell editor, or nullptr.
     QWidget* activeEditor() const { return m_editor; }
     QModelIndex editIndex() const { return m_editIndex; }
+    // An editor is open with a text that was refused and not changed since.
+    bool hasRefusedEdit() const { return m_editor && m_refusedUnchanged; }
     // Confirms an open edit. True when no edit is left open (confirmed, or none was open);
     // false when the text was refused and the editor stays (a text refused before and not
     // changed since is not checked, nor reported, again).

@@ -619,7 +619,8 @@ bool gGetLineCheckTexts(int kind, LineCheckTexts& texts) {
     QString def;
     QString word;
     LineCheckTexts t;
-    if (!gGetColumnCaption(CaptionNo::RegularPrice, kind, def, t.regularPrice) ||
+    if (!gGetColumnCaption(CaptionNo::UnitPrice, kind, def, t.unitPrice) ||
+        !gGetColumnCaption(CaptionNo::RegularPrice, kind, def, t.regularPrice) ||
         !gGetColumnCaption(CaptionNo::Ratio, kind, def, t.ratio) ||
         !gGetColumnCaption(CaptionNo::Cost, kind, def, t.cost) ||
         !gGetColumnCaption(CaptionNo::Payment, kind, def, t.payment) ||
@@ -666,4 +667,22 @@ RuleResult gCheckLine(const LedgerLine& line, const LineCheckTexts& texts, bool 
         return r;
     }
     return r;
+}
+
+QString gWhyCostNotDerived(const LedgerLine& line, bool hasDefaultRatio,
+                           const LineCheckTexts& texts) {
+    if (line.curCost || line.curUnitPrice)
+        return QString();
+    QStringList missing;
+    if (!line.curRatio && !hasDefaultRatio)
+        missing << texts.ratio + QStringLiteral(" が空欄で、") + texts.regularRatioLabel +
+                       QStringLiteral(" も設定されていません。");
+    if (!line.curRegularPrice)
+        missing << texts.regularPrice + QStringLiteral(" が空欄です。");
+    if (missing.isEmpty())
+        return QString();
+    return texts.cost + QStringLiteral(" を計算できません。") + kCrLf + kCrLf +
+           missing.join(kCrLf) + kCrLf + kCrLf + texts.cost + QStringLiteral(" は ") +
+           texts.unitPrice + QStringLiteral(" から、または ") + texts.regularPrice +
+           QStringLiteral(" と ") + texts.ratio + QStringLiteral(" から計算します。");
 }

@@ -98,10 +98,11 @@ bool gDeriveColumn(int column, LedgerLine& line, const std::optional<Currency>& 
 
 // ---- Line check --------------------------------------------------------------------------------
 
-// The words of the line-check messages: the current captions of the regular price, ratio, cost
-// and payment columns (caption numbers 7 to 10) and the caption of the default-ratio label
-// (the ledger word + "規定掛率").
+// The words of the line-check messages: the current captions of the unit price, regular price,
+// ratio, cost and payment columns (caption numbers 6 to 10) and the caption of the default-ratio
+// label (the ledger word + "規定掛率").
 struct LineCheckTexts {
+    QString unitPrice = QStringLiteral("単価");
     QString regularPrice = QStringLiteral("定価");
     QString ratio = QStringLiteral("掛率");
     QString cost = QStringLiteral("仕入金額");
@@ -115,3 +116,9 @@ bool gGetLineCheckTexts(int kind, LineCheckTexts& texts);
 // The check of one changed line: a date; exactly one of cost and payment; a non-tax cost line
 // needs a ratio, a regular price or the supplier's default ratio. ok when it passes.
 RuleResult gCheckLine(const LedgerLine& line, const LineCheckTexts& texts, bool hasDefaultRatio);
+
+// Why mCalcCost leaves an empty amount empty: with no unit price it needs the regular price and
+// a ratio (the line's or the supplier's default ratio). The message names what is missing; empty
+// when the amount is not empty or can be derived.
+QString gWhyCostNotDerived(const LedgerLine& line, bool hasDefaultRatio,
+                           const LineCheckTexts& texts);

@@ -28,6 +28,7 @@
 #include "store/History.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
+#include "util/FileHelpers.h"
 #include "widgets/FormHelpers.h"
 #include "widgets/HelpMenu.h"
 #include "widgets/WidgetServices.h"
@@ -44,8 +45,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 
@@ -101,42 +105,28 @@ bool isListColumn(int column) {
     return column >= 0 && column < LedgerCol::Count && ledgerColumn(column).list;
 }
 
-// A caption wider than its button (the check column is narrow) gets a smaller font, down to a
-// size that still reads; where even that is too wide it is set on two lines, rather than being
-// cut.
-void fitCaption(QPushButton* button) {
+// A header button shows its caption whole, in the window's font, on one line.
+void setCaption(QPushButton* button) {
     if (!button->property("caption").isValid())
         button->setProperty("caption", button->text());
-    const QString caption = button->property("caption").toString();
-    QFont font = button->parentWidget()->font();
-    const int room = button->width() - 4;
-    qreal size = font.pointSizeF();
-    const auto fits = [&](const QString& text) {
-        const QFontMetrics fm(font);
-        const QStringList lines = text.split(u'\n');
-        int widest = 0;
-        for (const QString& l : lines)
-            widest = qMax(widest, fm.horizontalAdvance(l));
-        return widest <= room && fm.height() * lines.size() <= button->height() - 6;
-    };
-    QString text = caption;
-    while (size > 7.0 && !fits(text)) {
-        size -= 0.5;
-        font.setPointSizeF(size);
-    }
-    if (!fits(text) && caption.size() > 1) {
-        text =
-            caption.left((caption.size() + 1) / 2) + u'\n' + caption.mid((caption.size() + 1) / 2);
-        size = button->parentWidget()->font().pointSizeF();
-        font.setPointSizeF(size);
-        while (size > 5.5 && !fits(text)) {
-            size -= 0.5;
-            font.setPointSizeF(size);
-        }
-    }
-    button->setFont(font);
-    button->setText(text);
+    button->setFont(button->parentWidget()->font());
+    button->setText(button->property("caption").toString());
 }
+
+// The room a caption needs on a header button: its text and the button's margins.
+int captionRoom(const QWidget* button, const QString& caption) {
+    return button->fontMetrics().horizontalAdvance(caption) + 12;
+}
+
+// The setting that keeps a ledger's column widths: one figure in twips per grid column, comma
+// separated (0: the default width).
+QString columnWidthsSetting(int kind) {
+    return QStringLiteral("DataColumnWidths%1").arg(kind);
+}
+// Columns are never made narrower than this by dragging.
+constexpr int kMinColumnPx = 12;
+// How near a header button's edge the mouse widens the column.
+constexpr int kGripPx = 4;
 
 bool hasDropDownButton(int column) {
     return ledgerColumnLayout(column).dropDown;
@@ -477,14 +467,22 @@ void frmData::buildTotalsFrame() {
 }
 
 void frmData::buildHeaderButtons() {
+    // The buttons stand over their columns in a strip as wide as the grid's cells, so that a
+    // button scrolled out of the grid is out of sight as well.
+    m_headerStrip = new QWidget(m_central);
+    m_headerStrip->setObjectName(QStringLiteral("headerStrip"));
     for (int i = 0; i < LedgerCol::Count; ++i) {
         if (!ledgerColumnShown(i))
             continue;
         const LedgerColumnLayout& l = ledgerColumnLayout(i);
-        auto* b = button(m_central, QStringLiteral("cmdCol_%1").arg(i), l.designCaption,
-                         twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
+        auto* b = button(m_headerStrip, QStringLiteral("cmdCol_%1").arg(i), l.designCaption,
+                         twipsRect(l.headerLeftTwips, 0, l.widthTwips, kHeaderHeight));
         // Header buttons leave the keyboard in the grid.
         b->setFocusPolicy(Qt::NoFocus);
+        // Their edges widen the columns.
+        b->setProperty("column", i);
+        b->setMouseTracking(true);
+        b->installEventFilter(this);
         connect(b, &QPushButton::clicked, this, [this, i] { cmdCol_Click(i); });
         cmdCol[static_cast<std::size_t>(i)] = b;
     }
@@ -503,7 +501,8 @@ void frmData::buildGrid() {
     DBGrid_Main->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid_Main->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid_Main->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    DBGrid_Main->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DBGrid_Main->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    DBGrid_Main->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     DBGrid_Main->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DBGrid_Main->setWordWrap(true);
     DBGrid_Main->setVisible(false);
@@ -516,6 +515,21 @@ void frmData::buildGrid() {
         DBGrid_Main_ButtonClick(index.column());
     };
     DBGrid_Main->deleteRows = [this](const QList<int>& rows) { DBGrid_Main_DeleteRows(rows); };
+    // The header buttons follow the grid: moved (表の位置調整) or scrolled sideways.
+    DBGrid_Main->installEventFilter(this);
+    connect(DBGrid_Main->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { layoutHeader(); });
+    // Leaving a line tells what its line check finds, once the user is on the other line.
+    connect(DBGrid_Main->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (m_movingCurrent || !previous.isValid() || current.row() == previous.row() ||
+                    previous.row() >= m_model->lineCount())
+                    return;
+                const qint64 id = m_model->line(previous.row()).lngID;
+                if (id != 0)
+                    QMetaObject::invokeMethod(
+                        this, [this, id] { checkLeftLine(id); }, Qt::QueuedConnection);
+            });
 
     cboEditGrid = new GuardedComboBox(m_central);
     named(cboEditGrid, QStringLiteral("cboEditGrid"));
@@ -568,7 +582,24 @@ bool frmData::formLoad() {
     mVisibleCulc(false);
 
     m_gridOffset = gGetDataGridOffset();
-    return mInitDBGrid();
+    loadColumnWidths();
+    if (!mInitDBGrid())
+        return false;
+    // The window opens wide enough for the columns (the check caption, widths the user chose),
+    // within the screen.
+    int needed =
+        px(gDataGridLeft(m_gridOffset)) + 2 * DBGrid_Main->frameWidth() +
+        DBGrid_Main->verticalHeader()->width() +
+        DBGrid_Main->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid_Main) +
+        px(kBottomMargin);
+    for (int i = 0; i < LedgerCol::Count; ++i)
+        if (ledgerColumnShown(i))
+            needed += columnWidth(i);
+    if (const QScreen* s = screen())
+        needed = qMin(needed, s->availableGeometry().width() - (frameGeometry().width() - width()));
+    if (needed > width())
+        resize(needed, height());
+    return true;
 }
 
 // ---- layout ------------------------------------------------------------------------------------
@@ -576,22 +607,15 @@ bool frmData::formLoad() {
 bool frmData::mInitDBGrid() {
     QHeaderView* columns = DBGrid_Main->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Fixed);
-    // Narrow columns (the check mark) keep their designed width.
+    // Narrow columns (the check mark) keep their width.
     columns->setMinimumSectionSize(1);
     DBGrid_Main->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid_Main->verticalHeader()->setDefaultSectionSize(py(kLedgerRowHeightTwips));
     DBGrid_Main->verticalHeader()->setMinimumSectionSize(1);
     for (int i = 0; i < LedgerCol::Count; ++i) {
-        if (!ledgerColumnShown(i)) {
-            DBGrid_Main->setColumnHidden(i, true);
-            continue;
-        }
-        const LedgerColumnLayout& l = ledgerColumnLayout(i);
-        DBGrid_Main->setColumnHidden(i, false);
-        DBGrid_Main->setColumnWidth(i, columnWidthPx(i));
-        QPushButton* b = cmdCol[static_cast<std::size_t>(i)];
-        b->setGeometry(twipsRect(l.headerLeftTwips, kHeaderTop, l.widthTwips, kHeaderHeight));
-        fitCaption(b);
+        DBGrid_Main->setColumnHidden(i, !ledgerColumnShown(i));
+        if (ledgerColumnShown(i))
+            setCaption(cmdCol[static_cast<std::size_t>(i)]);
     }
     placeGrid();
     return true;
@@ -600,20 +624,152 @@ bool frmData::mInitDBGrid() {
 void frmData::placeGrid() {
     const int frame = DBGrid_Main->frameWidth();
     const int left = px(gDataGridLeft(m_gridOffset));
-    // The record selectors fill the space up to the first column, so that with no offset each
-    // column starts exactly under its header button.
+    // The record selectors fill the space up to the first column, so that with no offset the
+    // first column starts where the designed layout has it.
     const int selector = qMax(8, px(kLedgerFirstColumnLeftTwips) - px(kDataGridBaseLeft) - frame);
     DBGrid_Main->verticalHeader()->setFixedWidth(selector);
-    int width = 2 * frame + selector;
-    for (int i = 0; i < LedgerCol::Count; ++i)
-        if (ledgerColumnShown(i))
-            width += columnWidthPx(i);
-    width += DBGrid_Main->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid_Main);
+    // The grid takes the window's width and height.
     const int top = py(kGridTop);
+    const int width = qMax(px(3000), m_central->width() - left - px(kBottomMargin));
     const int height = qMax(py(900), m_central->height() - top - py(kBottomMargin));
     DBGrid_Main->setGeometry(left, top, width, height);
+    layoutColumns();
     if (!picNowProcessing->isHidden())
         picNowProcessing->setGeometry(DBGrid_Main->geometry());
+}
+
+int frmData::columnWidth(int column) const {
+    const int user = m_userWidths[static_cast<std::size_t>(column)];
+    if (user > 0)
+        return user;
+    const QPushButton* b = cmdCol[static_cast<std::size_t>(column)];
+    const int caption = b ? captionRoom(b, b->property("caption").toString()) : 0;
+    return qMax(columnWidthPx(column), caption);
+}
+
+void frmData::layoutColumns() {
+    // The cells' width: the grid without its frame, record selectors and vertical scroll bar.
+    const int room =
+        DBGrid_Main->width() - 2 * DBGrid_Main->frameWidth() -
+        DBGrid_Main->verticalHeader()->width() -
+        DBGrid_Main->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid_Main);
+    int last = -1;
+    int used = 0;
+    for (int i = 0; i < LedgerCol::Count; ++i) {
+        if (!ledgerColumnShown(i))
+            continue;
+        if (last >= 0) {
+            DBGrid_Main->setColumnWidth(last, columnWidth(last));
+            used += columnWidth(last);
+        }
+        last = i;
+    }
+    if (last >= 0)
+        DBGrid_Main->setColumnWidth(last, qMax(columnWidth(last), room - used));
+    layoutHeader();
+}
+
+void frmData::layoutHeader() {
+    if (!m_headerStrip)
+        return;
+    const QRect grid = DBGrid_Main->geometry();
+    const int cellsLeft =
+        grid.x() + DBGrid_Main->frameWidth() + DBGrid_Main->verticalHeader()->width();
+    const int cellsWidth =
+        grid.width() - 2 * DBGrid_Main->frameWidth() - DBGrid_Main->verticalHeader()->width() -
+        DBGrid_Main->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid_Main);
+    const int height = py(kHeaderTop + kHeaderHeight) - py(kHeaderTop);
+    m_headerStrip->setGeometry(cellsLeft, py(kHeaderTop), qMax(0, cellsWidth), height);
+    const int scrolled = DBGrid_Main->horizontalScrollBar()->value();
+    for (int i = 0; i < LedgerCol::Count; ++i) {
+        QPushButton* b = cmdCol[static_cast<std::size_t>(i)];
+        if (b)
+            b->setGeometry(DBGrid_Main->horizontalHeader()->sectionPosition(i) - scrolled, 0,
+                           DBGrid_Main->columnWidth(i), height);
+    }
+}
+
+void frmData::loadColumnWidths() {
+    m_userWidths.fill(0);
+    const QStringList figures =
+        gRegRead(columnWidthsSetting(m_kind), 1, QString()).toString().split(u',');
+    for (int i = 0; i < LedgerCol::Count && i < figures.size(); ++i) {
+        bool ok = false;
+        const int twips = figures.at(i).trimmed().toInt(&ok);
+        if (ok && twips > 0 && ledgerColumnShown(i))
+            m_userWidths[static_cast<std::size_t>(i)] = qMax(kMinColumnPx, px(twips));
+    }
+}
+
+void frmData::saveColumnWidths() {
+    // In twips, so that the widths hold at another screen resolution.
+    QStringList figures;
+    for (int i = 0; i < LedgerCol::Count; ++i) {
+        const int w = m_userWidths[static_cast<std::size_t>(i)];
+        int twips = w > 0 ? qRound(w * 1440.0 / DBGrid_Main->logicalDpiX()) : 0;
+        while (w > 0 && px(twips) < w)
+            ++twips;
+        while (w > 0 && twips > 0 && px(twips) > w)
+            --twips;
+        figures << QString::number(twips);
+    }
+    // The writer reports its own failure; the widths hold for this window all the same.
+    gRegWrite(columnWidthsSetting(m_kind), 1, figures.join(u','));
+}
+
+bool frmData::headerButtonEvent(int column, QEvent* event) {
+    auto* b = cmdCol[static_cast<std::size_t>(column)];
+    // The column whose right edge is under the mouse: this one at the button's right edge, the
+    // one before at its left edge.
+    const auto edgeColumn = [this, b, column](int x) {
+        if (x >= b->width() - kGripPx)
+            return column;
+        if (x < kGripPx)
+            for (int i = column - 1; i >= 0; --i)
+                if (ledgerColumnShown(i))
+                    return i;
+        return -1;
+    };
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (m_dragColumn >= 0) {
+            const int x = qRound(me->globalPosition().x());
+            m_userWidths[static_cast<std::size_t>(m_dragColumn)] =
+                qMax(kMinColumnPx, m_dragStartWidth + x - m_dragStartX);
+            layoutColumns();
+            return true;
+        }
+        if (edgeColumn(qRound(me->position().x())) >= 0)
+            b->setCursor(Qt::SplitHCursor);
+        else
+            b->unsetCursor();
+        return false;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto* me = static_cast<QMouseEvent*>(event);
+        const int edge = edgeColumn(qRound(me->position().x()));
+        if (me->button() != Qt::LeftButton || edge < 0)
+            return false;
+        m_dragColumn = edge;
+        m_dragStartX = qRound(me->globalPosition().x());
+        m_dragStartWidth = DBGrid_Main->columnWidth(edge);
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (m_dragColumn < 0)
+            return false;
+        m_dragColumn = -1;
+        saveColumnWidths();
+        return true;
+    case QEvent::Leave:
+        if (m_dragColumn < 0)
+            b->unsetCursor();
+        return false;
+    default:
+        return false;
+    }
 }
 
 void frmData::resizeEvent(QResizeEvent* event) {
@@ -642,7 +798,7 @@ bool frmData::mSetCmdColCaption() {
         if (column > 0) {
             QPushButton* b = cmdCol[static_cast<std::size_t>(column)];
             b->setProperty("caption", caption);
-            fitCaption(b);
+            setCaption(b);
         }
         switch (number) {
         case CaptionNo::RegularPrice:
@@ -715,6 +871,7 @@ bool frmData::mChangeView(qint32 masterID, const QString& viewName) {
     if (m_model->rowCount() > 0) {
         const int row = m_model->lineCount() > 0 ? m_model->lineCount() - 1 : 0;
         const QModelIndex current = m_model->index(row, column);
+        const QScopedValueRollback moving(m_movingCurrent, true);
         DBGrid_Main->setCurrentIndex(current);
         DBGrid_Main->scrollTo(current);
     }
@@ -930,7 +1087,9 @@ bool frmData::DBGrid_Main_KeyDown(QKeyEvent* e) {
         DBGrid_Main_ButtonClick(column);
         return true;
     }
-    if (column >= LedgerCol::Class1 && column <= LedgerCol::Class3 && alt) {
+    // Alt with a key, or F12, fills an empty class cell with the class window's default.
+    if (column >= LedgerCol::Class1 && column <= LedgerCol::Class3 &&
+        (alt || (key == Qt::Key_F12 && e->modifiers() == Qt::NoModifier))) {
         if (!mDataDicide()) {
             gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
             return true;
@@ -939,7 +1098,7 @@ bool frmData::DBGrid_Main_KeyDown(QKeyEvent* e) {
             return true;
         if (!mInputClassDefault(column))
             gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
-        return false;
+        return !alt;
     }
     if (column >= LedgerCol::Quantity && column <= LedgerCol::Cost && key == Qt::Key_F12) {
         cmdCol_Click(column);
@@ -1046,6 +1205,13 @@ void frmData::cboEditGrid_Click() {
 }
 
 bool frmData::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* b = qobject_cast<QPushButton*>(watched); b && b->parentWidget() == m_headerStrip) {
+        if (headerButtonEvent(b->property("column").toInt(), event))
+            return true;
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (watched == DBGrid_Main && event->type() == QEvent::Move)
+        layoutHeader();
     if (!m_editList)
         return QMainWindow::eventFilter(watched, event);
     const bool onCombo = watched == cboEditGrid;
@@ -1108,14 +1274,8 @@ bool frmData::mChkInputDate(bool& errorFound) {
     errorFound = false;
     if (m_model->lineCount() == 0)
         return true;
-    LineCheckTexts texts;
-    texts.regularPrice = cmdCol[LedgerCol::RegularPrice]->text();
-    texts.ratio = cmdCol[LedgerCol::Ratio]->text();
-    texts.cost = cmdCol[LedgerCol::Cost]->text();
-    texts.payment = cmdCol[LedgerCol::Payment]->text();
-    texts.regularRatioLabel = lblRegularRatio->text();
     RuleResult result;
-    if (!m_model->checkLines(texts, defaultRatio().has_value(), errorFound, result)) {
+    if (!m_model->checkLines(lineCheckTexts(), defaultRatio().has_value(), errorFound, result)) {
         gProcError(QStringLiteral("frmData_mChkInputDate"));
         return false;
     }
@@ -1127,10 +1287,46 @@ bool frmData::mChkInputDate(bool& errorFound) {
     if (!ledgerColumnShown(column))
         column = qMax(int(LedgerCol::Date), DBGrid_Main->currentIndex().column());
     const QModelIndex target = m_model->index(result.focusRow, column);
-    DBGrid_Main->setCurrentIndex(target);
+    {
+        // The check has its own message: the line it leaves is not told about as well.
+        const QScopedValueRollback moving(m_movingCurrent, true);
+        DBGrid_Main->setCurrentIndex(target);
+    }
     DBGrid_Main->scrollTo(target);
     showRule(result);
     return true;
+}
+
+LineCheckTexts frmData::lineCheckTexts() const {
+    LineCheckTexts texts;
+    const auto caption = [this](int column) {
+        return cmdCol[static_cast<std::size_t>(column)]->property("caption").toString();
+    };
+    texts.unitPrice = caption(LedgerCol::UnitPrice);
+    texts.regularPrice = caption(LedgerCol::RegularPrice);
+    texts.ratio = caption(LedgerCol::Ratio);
+    texts.cost = caption(LedgerCol::Cost);
+    texts.payment = caption(LedgerCol::Payment);
+    texts.regularRatioLabel = lblRegularRatio->text();
+    return texts;
+}
+
+void frmData::checkLeftLine(qint64 lineID) {
+    // Not when the user was put back into a refused cell, nor when the line is current again.
+    if (!isVisible() || DBGrid_Main->isHidden() || DBGrid_Main->hasRefusedEdit())
+        return;
+    const int row = m_model->rowOfLine(lineID);
+    if (row < 0 || row == currentRow())
+        return;
+    const LedgerLine line = m_model->line(row);
+    if (!line.blnChange)
+        return;
+    const RuleResult r = gCheckLine(line, lineCheckTexts(), defaultRatio().has_value());
+    if (r.ok || (lineID == m_warnedLineID && line == m_warnedLine))
+        return;
+    m_warnedLineID = lineID;
+    m_warnedLine = line;
+    showRule(r);
 }
 
 bool frmData::mCalcColumn(int column) {
@@ -1144,8 +1340,14 @@ bool frmData::mCalcColumn(int column) {
     DeriveResult result;
     if (!gDeriveColumn(column, line, defaultRatio(), result))
         return false;
-    if (!result.warning.ok)
+    if (!result.warning.ok) {
         showRule(result.warning);
+    } else if (!result.computed && column == LedgerCol::Cost) {
+        // Nothing to derive from: the user is told what is missing.
+        const QString why = gWhyCostNotDerived(line, defaultRatio().has_value(), lineCheckTexts());
+        if (!why.isEmpty())
+            svc().prompt().show(why, QString(), MsgStyle::OKOnly | MsgStyle::Information);
+    }
     return m_model->storeLine(row, line, HistoryOrigin::Derived);
 }
 
@@ -1495,6 +1697,7 @@ void frmData::mnuUndo_Click(bool redo) {
         row = qBound(0, oldRow, m_model->rowCount() - 1);
     if (m_model->rowCount() > 0) {
         const QModelIndex target = m_model->index(row, column);
+        const QScopedValueRollback moving(m_movingCurrent, true);
         DBGrid_Main->setCurrentIndex(target);
         DBGrid_Main->scrollTo(target);
     }

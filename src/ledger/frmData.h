@@ -136,6 +136,20 @@ private:
     void buildGrid();
     bool formLoad();
     void placeGrid();
+    // The column widths: the user's (dragged at a header button's edge, kept per ledger in the
+    // machine's settings) or the designed ones, widened where a caption would not fit. The last
+    // column takes the room the window leaves. layoutHeader puts the header buttons over their
+    // columns (following a sideways scroll).
+    int columnWidth(int column) const;
+    void layoutColumns();
+    void layoutHeader();
+    void loadColumnWidths();
+    void saveColumnWidths();
+    bool headerButtonEvent(int column, QEvent* event);
+    // The line check of a line the user has just left (lineID), told once per failing state of
+    // the line; the user goes on where they went.
+    void checkLeftLine(qint64 lineID);
+    LineCheckTexts lineCheckTexts() const;
 
     // Routines of the window.
     bool mChangeSupplier();
@@ -182,6 +196,15 @@ private:
     int m_intEditColumn = 0;
     int m_intLastKeyCode = 0;
     QList<QFrame*> m_sumShapes;
+    QWidget* m_headerStrip = nullptr; // holds the header buttons, as wide as the grid's cells
+    std::array<int, LedgerCol::Count> m_userWidths{}; // pixels; 0: the default width
+    int m_dragColumn = -1;                            // the column being widened, or -1
+    int m_dragStartX = 0;
+    int m_dragStartWidth = 0;
+    // Moves of the current cell made by the window itself are no leaving of a line.
+    bool m_movingCurrent = false;
+    qint64 m_warnedLineID = 0; // the line last told about, in the state it was told
+    LedgerLine m_warnedLine;
     QAbstractItemView* m_editList = nullptr; // the list of cboEditGrid
     // The steps of each supplier that can be undone and redone, as history groups, newest last.
     std::map<qint32, std::vector<qint64>> m_undoSteps;

@@ -7,6 +7,7 @@
 #include "ledger/ClassLists.h"
 #include "ledger/LedgerGrid.h"
 #include "ledger/LedgerModel.h"
+#include "ledger/frmClass.h"
 #include "ledger/frmData.h"
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -45,6 +47,7 @@ private slots:
     void init();
     void cleanup();
     void choosingWorksThroughTheServer();
+    void classGridListOpensWithOneClick();
 
 private:
     qint64 m_id = 0;
@@ -117,6 +120,25 @@ void tst_LedgerDropDownX::choosingWorksThroughTheServer() {
     QVERIFY(combo->view()->isVisible());
     send({u"key"_s, u"Escape"_s});
     QCOMPARE(class1Of(m_id), u"手形"_s);
+}
+
+void tst_LedgerDropDownX::classGridListOpensWithOneClick() {
+    frmClass* w = frmClass::instance();
+    w->setClass(1, u"区分1"_s);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTableView* grid = w->DBGrid01;
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    // One click on the arrow of the 有効 cell opens its list, and it stays open.
+    const QRect cell = grid->visualRect(grid->model()->index(0, 3));
+    const QPoint arrow =
+        grid->viewport()->mapToGlobal(cell.topRight() + QPoint(-5, cell.height() / 2));
+    send({u"mousemove"_s, QString::number(arrow.x()), QString::number(arrow.y())});
+    send({u"click"_s, u"1"_s});
+    const bool open = w->cboEditGrid->view()->isVisible();
+    send({u"key"_s, u"Escape"_s});
+    delete w;
+    QVERIFY(open);
 }
 
 QTEST_MAIN(tst_LedgerDropDownX)

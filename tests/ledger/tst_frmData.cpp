@@ -86,6 +86,12 @@ private slots:
     void findGoesToTheNextMatchingLine();
     void editActionsOnASelectedCell_data();
     void editActionsOnASelectedCell();
+    void columnsFollowTheUserAndTheWindow();
+    void leavingALineTellsItsRuleOnce_data();
+    void leavingALineTellsItsRuleOnce();
+    void f12OnAnEmptyAmountSaysWhatIsMissing_data();
+    void f12OnAnEmptyAmountSaysWhatIsMissing();
+    void f12FillsAnEmptyClassCell();
 
 private:
     frmData* openLedger(int kind);
@@ -863,6 +869,112 @@ void tst_frmData::editActionsOnASelectedCell() {
             QCOMPARE(lineRow(1, id, stored), expected);
             QCOMPARE(offered(), menu);
         }
+}
+
+void tst_frmData::columnsFollowTheUserAndTheWindow() {
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    LedgerGrid* grid = f->DBGrid_Main;
+    const int designed = grid->columnWidth(LedgerCol::Item);
+    // The right edge of the item heading dragged 60 pixels to the right.
+    QPushButton* item = f->cmdCol[LedgerCol::Item];
+    const QPoint edge(item->width() - 2, item->height() / 2);
+    QTest::mousePress(item, Qt::LeftButton, {}, edge);
+    QTest::mouseMove(item, edge + QPoint(60, 0));
+    QTest::mouseRelease(item, Qt::LeftButton, {}, edge + QPoint(60, 0));
+    QCOMPARE(grid->columnWidth(LedgerCol::Item), designed + 60);
+    QVERIFY(!frmDataItem::existing()); // a drag is no click
+    // The headings stand over their columns; the check heading reads in the window's font.
+    const QPoint note = grid->viewport()->mapTo(
+        f, grid->visualRect(f->model()->index(0, LedgerCol::Note)).topLeft());
+    QCOMPARE(f->cmdCol[LedgerCol::Note]->mapTo(f, QPoint(0, 0)).x(), note.x());
+    QPushButton* check = f->cmdCol[LedgerCol::Check];
+    QCOMPARE(check->font().pointSizeF(), item->font().pointSizeF());
+    QVERIFY(check->width() > check->fontMetrics().horizontalAdvance(u"チェック"_s));
+    // A wider window widens the grid.
+    const int gridWidth = grid->width();
+    f->resize(f->width() + 200, f->height());
+    QCOMPARE(grid->width(), gridWidth + 200);
+    // The widths are kept for this ledger only.
+    delete f;
+    f = openLedger(1);
+    QCOMPARE(f->DBGrid_Main->columnWidth(LedgerCol::Item), designed + 60);
+    delete f;
+    f = openLedger(2);
+    QCOMPARE(f->DBGrid_Main->columnWidth(LedgerCol::Item), designed);
+}
+
+void tst_frmData::leavingALineTellsItsRuleOnce_data() {
+    QTest::addColumn<bool>("payment"); // a payment besides the amount of 500
+    QTest::addColumn<QStringList>("told");
+    QTest::newRow("amount and payment")
+        << true << QStringList{u"仕入金額 と 支払金額 の両方に値を入れるのは不正です"_s};
+    QTest::newRow("amount only") << false << QStringList{};
+}
+
+void tst_frmData::leavingALineTellsItsRuleOnce() {
+    QFETCH(bool, payment);
+    QFETCH(QStringList, told);
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 7)); // default ratio 80: an amount alone passes
+    typeCell(f, 0, 1, u"2024/03/01"_s);
+    typeCell(f, 0, 11, u"500"_s);
+    if (payment)
+        typeCell(f, 0, 12, u"500"_s);
+    // Every cell is stored as it is confirmed, and nothing is said while on the line.
+    QCOMPARE(lines(1, 2, u"curCost,curPayment,blnChange"_s),
+             (QList<QVariantList>{{cur(500), payment ? cur(500) : QVariant(), true}}));
+    QVERIFY(m_svc.prompt->shown.isEmpty());
+    LedgerGrid* grid = f->DBGrid_Main;
+    grid->setFocus();
+    // Off the line, back on it and off again, unchanged: told once; the user goes on.
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_Down})
+        QTest::keyClick(grid, key);
+    QTest::qWait(20);
+    QCOMPARE(m_svc.prompt->texts(), told);
+    QCOMPARE(grid->currentIndex().row(), 1);
+    // Closing on a failing line: the closing check's one message.
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(f->close(), !payment);
+    QTest::qWait(20);
+    QCOMPARE(m_svc.prompt->texts(), told + told);
+}
+
+void tst_frmData::f12OnAnEmptyAmountSaysWhatIsMissing_data() {
+    QTest::addColumn<double>("regularPrice"); // the line has this or a ratio of 60
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("no ratio") << 1000.0 << u"掛率 が空欄で、売上規定掛率 も設定されていません。"_s;
+    QTest::newRow("no regular price") << 0.0 << u"定価 が空欄です。"_s;
+}
+
+void tst_frmData::f12OnAnEmptyAmountSaysWhatIsMissing() {
+    QFETCH(double, regularPrice);
+    QFETCH(QString, missing);
+    // Supplier 12 has no default sales ratio.
+    const auto price = regularPrice > 0 ? std::optional(regularPrice) : std::nullopt;
+    const auto ratio = regularPrice > 0 ? std::nullopt : std::optional(60.0);
+    const qint64 id = addLine(
+        LineRow{.kind = 2, .date = QDate(2024, 3, 1), .regularPrice = price, .ratio = ratio});
+    frmData* f = openLedger(2);
+    QVERIFY(pickSupplier(f, 12));
+    f->DBGrid_Main->setCurrentIndex(f->model()->index(0, LedgerCol::Cost));
+    QTest::keyClick(f->DBGrid_Main, Qt::Key_F12);
+    QCOMPARE(m_svc.prompt->texts(),
+             QStringList{u"売上金額 を計算できません。\r\n\r\n"_s + missing +
+                         u"\r\n\r\n売上金額 は 単価 から、または 定価 と 掛率 から計算します。"_s});
+    QCOMPARE(lineRow(2, id, u"curCost"_s), QVariantList{QVariant()});
+}
+
+void tst_frmData::f12FillsAnEmptyClassCell() {
+    // The line was stored before the class window got its default.
+    const qint64 id = addLine(LineRow{.date = QDate(2024, 3, 1), .cost = 100});
+    QVERIFY(gSetClassDefault(1, u"食品"_s));
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->DBGrid_Main->setCurrentIndex(f->model()->index(0, LedgerCol::Class1));
+    QTest::keyClick(f->DBGrid_Main, Qt::Key_F12);
+    QCOMPARE(lineRow(1, id, u"strClass1"_s), QVariantList{u"食品"_s});
+    QVERIFY(m_svc.prompt->shown.isEmpty());
 }
 
 QTEST_MAIN(tst_frmData)
