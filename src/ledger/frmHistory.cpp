@@ -135,8 +135,9 @@ frmHistory::frmHistory() {
     connect(cboHistorySupplier, &QComboBox::activated, this, [this] { cmdHistoryShow_Click(); });
     connect(cmdHistoryUndoImport, &QPushButton::clicked, this,
             [this] { cmdHistoryUndoImport_Click(); });
-    connect(grdHistory->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { cmdHistoryUndoImport->setEnabled(chosenImport() != nullptr); });
+    connect(grdHistory->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        cmdHistoryUndoImport->setEnabled(chosenImport() != nullptr && !gDataFileReadOnly());
+    });
 }
 
 bool frmHistory::mSetSuppliers() {
