@@ -5,7 +5,8 @@
 //   `sqlite3 -csv` writing the same query (same rows, columns and order);
 // - import: gImportCsv of the code page 932 export into a data file holding the same suppliers
 //   and class lists (every row checked, one transaction, the copy of the data file first)
-//   against `sqlite3 .import` of the rows of T_DATA1 into the same empty table.
+//   against `sqlite3 .import` of the rows of T_DATA1 into the same empty table; and the history
+//   the import writes (one entry), in pages of the data file.
 // The lines are only read; opening a file of an older schema migrates it first (after its copy
 // into backups/ beside it), outside the timed parts. WORKDIR (default: a temporary folder)
 // receives the files.
@@ -189,17 +190,46 @@ int main(int argc, char** argv) {
         return 3;
     if (!DbInit(ours))
         return 3;
+    // The history's share of the file: the pages of T_HISTORY and its indexes (SQLite's dbstat
+    // table), and its rows.
+    const auto history = [](qint64& rows, qint64& bytes) {
+        ResultSet rs(gdbData());
+        if (!rs.openRecordSet(QStringLiteral("SELECT (SELECT count(*) FROM T_HISTORY), "
+                                             "(SELECT coalesce(sum(pgsize), 0) FROM dbstat WHERE "
+                                             "name IN ('T_HISTORY', 'IX_HISTORY_MASTER', "
+                                             "'IX_HISTORY_ROW'))"),
+                              {}) ||
+            !rs.moveFirst())
+            return false;
+        rows = rs.lng(0);
+        bytes = rs.lng(1);
+        return true;
+    };
+    qint64 historyRowsBefore = 0;
+    qint64 historyBytesBefore = 0;
+    if (!history(historyRowsBefore, historyBytesBefore))
+        return 3;
     CsvImportParams ip;
     ip.table = CsvTable::Purchases;
     ip.path = cp932.path;
     ip.keepDuplicates = true; // every row goes in, as with the shell's .import
     CsvImportResult imported;
     timed([&] { return gImportCsv(ip, {}, imported); }, importOurs);
+    qint64 historyRowsAfter = 0;
+    qint64 historyBytesAfter = 0;
+    if (!history(historyRowsAfter, historyBytesAfter))
+        return 3;
     DbClose();
     if (imported.outcome != CsvImportOutcome::Imported) {
         std::fprintf(stderr, "import refused %lld rows; first: %s\n", imported.refusedCount,
                      imported.refusals.empty() ? qPrintable(imported.message)
                                                : qPrintable(imported.refusals.front().reason));
+        return 3;
+    }
+    // The whole file is one history entry, not one per line.
+    if (historyRowsAfter - historyRowsBefore != 1) {
+        std::fprintf(stderr, "the import wrote %lld history entries, not one\n",
+                     historyRowsAfter - historyRowsBefore);
         return 3;
     }
     if (!runShell(shell, theirs,
@@ -216,5 +246,12 @@ int main(int argc, char** argv) {
     row("import (checked, one transaction) vs .import", importOurs, shellImport);
     std::printf("peak memory: %ld MiB after the exports, %ld MiB after the import\n", exportRss,
                 peakRssMiB());
+    // The import's history entries against the file it leaves (goal: at most 5 %).
+    const double fileBytes = double(QFileInfo(ours).size());
+    std::printf(
+        "history: %lld entries added, %.1f kB of history pages (%.4f %% of the %.1f MB "
+        "data file)\n",
+        historyRowsAfter - historyRowsBefore, double(historyBytesAfter - historyBytesBefore) / 1e3,
+        100.0 * double(historyBytesAfter - historyBytesBefore) / fileBytes, fileBytes / 1e6);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "ledger/Captions.h"
 #include "ledger/LedgerLayout.h"
 #include "ledger/LineRules.h"
+#include "master/SupplierRecords.h"
 #include "store/Currency.h"
 #include "store/Database.h"
 #include "store/Formats.h"
@@ -15,41 +16,48 @@
 
 namespace {
 
-// The supplier master's columns in words.
+// The supplier master's columns under the captions of the supplier window (the ratio and carry
+// captions take the ledger words, HistoryWords::load).
 const QHash<QString, QString>& masterColumnNames() {
     static const QHash<QString, QString> names = {
         {QStringLiteral("lngMasterID"), QStringLiteral("管理番号")},
         {QStringLiteral("lngSupplier"), QStringLiteral("仕入先番号")},
         {QStringLiteral("blnValid"), QStringLiteral("有効")},
-        {QStringLiteral("curRegularSupplyRatio"), QStringLiteral("仕入規定掛率")},
-        {QStringLiteral("curRegularSaleRatio"), QStringLiteral("売上規定掛率")},
-        {QStringLiteral("curStartSupplyCarry"), QStringLiteral("仕入開始時残高")},
-        {QStringLiteral("curStartSaleCarry"), QStringLiteral("売上開始時残高")},
-        {QStringLiteral("strSupplierName"), QStringLiteral("仕入先名")},
-        {QStringLiteral("strPosition"), QStringLiteral("肩書")},
-        {QStringLiteral("strSupplierShortName"), QStringLiteral("表示名")},
-        {QStringLiteral("strKana"), QStringLiteral("フリガナ")},
-        {QStringLiteral("lngChargePerson"), QStringLiteral("担当者の区分")},
-        {QStringLiteral("strChargePerson1"), QStringLiteral("担当者1")},
-        {QStringLiteral("strChargePersonNotes1"), QStringLiteral("担当者1の備考")},
-        {QStringLiteral("strChargePerson2"), QStringLiteral("担当者2")},
-        {QStringLiteral("strChargePersonNotes2"), QStringLiteral("担当者2の備考")},
-        {QStringLiteral("strPostCode1"), QStringLiteral("郵便番号1")},
-        {QStringLiteral("strAddress1"), QStringLiteral("住所1")},
-        {QStringLiteral("strPostCode2"), QStringLiteral("郵便番号2")},
-        {QStringLiteral("strAddress2"), QStringLiteral("住所2")},
-        {QStringLiteral("strPhone1"), QStringLiteral("電話1")},
-        {QStringLiteral("strPhone1Notes"), QStringLiteral("電話1の備考")},
-        {QStringLiteral("strPhone2"), QStringLiteral("電話2")},
-        {QStringLiteral("strPhone2Notes"), QStringLiteral("電話2の備考")},
-        {QStringLiteral("strFax"), QStringLiteral("FAX")},
-        {QStringLiteral("strFaxNotes"), QStringLiteral("FAXの備考")},
-        {QStringLiteral("lngBankAccount"), QStringLiteral("口座の区分")},
-        {QStringLiteral("strBankAccount1"), QStringLiteral("口座1")},
-        {QStringLiteral("strBankAccount2"), QStringLiteral("口座2")},
-        {QStringLiteral("strNotes"), QStringLiteral("備考")},
+        {QStringLiteral("strSupplierName"), QStringLiteral("社名")},
+        {QStringLiteral("strPosition"), QStringLiteral("部署名等")},
+        {QStringLiteral("strSupplierShortName"), QStringLiteral("表示社名")},
+        {QStringLiteral("strKana"), QStringLiteral("ヨミガナ")},
+        {QStringLiteral("lngChargePerson"), QStringLiteral("主な担当者")},
+        {QStringLiteral("strChargePerson1"), QStringLiteral("担当者１")},
+        {QStringLiteral("strChargePersonNotes1"), QStringLiteral("担当者１の備考")},
+        {QStringLiteral("strChargePerson2"), QStringLiteral("担当者２")},
+        {QStringLiteral("strChargePersonNotes2"), QStringLiteral("担当者２の備考")},
+        {QStringLiteral("strPostCode1"), QStringLiteral("住所１〒")},
+        {QStringLiteral("strAddress1"), QStringLiteral("住所１")},
+        {QStringLiteral("strPostCode2"), QStringLiteral("住所２〒")},
+        {QStringLiteral("strAddress2"), QStringLiteral("住所２")},
+        {QStringLiteral("strPhone1"), QStringLiteral("電話１")},
+        {QStringLiteral("strPhone1Notes"), QStringLiteral("電話１の備考")},
+        {QStringLiteral("strPhone2"), QStringLiteral("電話２")},
+        {QStringLiteral("strPhone2Notes"), QStringLiteral("電話２の備考")},
+        {QStringLiteral("strFax"), QStringLiteral("ＦＡＸ")},
+        {QStringLiteral("strFaxNotes"), QStringLiteral("ＦＡＸの備考")},
+        {QStringLiteral("lngBankAccount"), QStringLiteral("主な振込先")},
+        {QStringLiteral("strBankAccount1"), QStringLiteral("振込先１")},
+        {QStringLiteral("strBankAccount2"), QStringLiteral("振込先２")},
+        {QStringLiteral("strNotes"), QStringLiteral("メモ")},
         {QStringLiteral("strInvoiceNo"), QStringLiteral("登録番号")},
         {QStringLiteral("datInvoiceFrom"), QStringLiteral("登録日")},
+    };
+    return names;
+}
+
+// The consumption tax rate table's columns, as the システム window heads them.
+const QHash<QString, QString>& taxRateColumnNames() {
+    static const QHash<QString, QString> names = {
+        {QStringLiteral("datFrom"), QStringLiteral("適用日")},
+        {QStringLiteral("curStandard"), QStringLiteral("標準税率")},
+        {QStringLiteral("curReduced"), QStringLiteral("軽減税率")},
     };
     return names;
 }
@@ -76,6 +84,15 @@ QString ledgerValueText(int column, const QVariant& v) {
 QString masterValueText(const QString& column, const QVariant& v) {
     if (v.isNull())
         return {};
+    // The option button that marks the main contact or account.
+    if (column == QLatin1String("lngChargePerson") || column == QLatin1String("lngBankAccount")) {
+        const qint64 n = v.toLongLong();
+        if (n != 1 && n != 2)
+            return {};
+        return (column == QLatin1String("lngChargePerson") ? QStringLiteral("担当者")
+                                                           : QStringLiteral("振込先")) +
+               QChar(u'０' + int(n));
+    }
     if (column.startsWith(QLatin1String("cur")) && v.typeId() == QMetaType::LongLong)
         return Currency::fromRaw(v.toLongLong()).toString();
     if (column.startsWith(QLatin1String("bln")))
@@ -109,6 +126,21 @@ const QStringList& gHistoryHeaders() {
 
 bool HistoryWords::load(Database& db) {
     const QString proc = QStringLiteral("HistoryWords_load");
+    m_masterTitles = masterColumnNames();
+    for (int kind = 1; kind <= 2; ++kind) {
+        QString ratio;
+        QString carry;
+        if (!gGetMasterSideLabels(db, kind, ratio, carry)) {
+            gProcError(proc);
+            return false;
+        }
+        m_masterTitles.insert(kind == 1 ? QStringLiteral("curRegularSupplyRatio")
+                                        : QStringLiteral("curRegularSaleRatio"),
+                              ratio);
+        m_masterTitles.insert(kind == 1 ? QStringLiteral("curStartSupplyCarry")
+                                        : QStringLiteral("curStartSaleCarry"),
+                              carry);
+    }
     for (int kind = 1; kind <= 2; ++kind) {
         Ledger& w = m_ledgers[kind - 1];
         QString word;
@@ -146,22 +178,67 @@ bool HistoryWords::load(Database& db) {
     return true;
 }
 
+bool HistoryWords::shows(const HistoryChange& c) const {
+    if (c.import)
+        return true;
+    // A value on one side that no text could show the same as nothing needs no comparing.
+    const auto plain = [](const QVariant& v) {
+        if (v.isNull())
+            return false;
+        if (v.typeId() == QMetaType::QString)
+            return !v.toString().isEmpty();
+        return v.toLongLong() != 0 || v.toDouble() != 0;
+    };
+    if (!c.before.isNull() && !c.after.isNull())
+        return true;
+    // An added supplier's ratio or balance of 0 is the window's "not needed".
+    if (c.strTable == QLatin1String("T_MASTER") && c.strAction == QLatin1String("I") &&
+        c.column.startsWith(QLatin1String("cur")) && !plain(c.after))
+        return false;
+    if (plain(c.before) || plain(c.after))
+        return true;
+    return cell(c, HistoryCol::Before) != cell(c, HistoryCol::After);
+}
+
 QString HistoryWords::cell(const HistoryChange& c, int column) const {
-    const int kind = c.strTable == QLatin1String("T_DATA1")   ? 1
-                     : c.strTable == QLatin1String("T_DATA2") ? 2
-                                                              : 0;
+    const int kind = c.strTable == QLatin1String("T_DATA1")      ? 1
+                     : c.strTable == QLatin1String("T_DATA2")    ? 2
+                     : c.strTable == QLatin1String("T_TAX_RATE") ? -1
+                                                                 : 0;
+    if (c.import) {
+        const bool undo = c.strAction == QLatin1String("D");
+        switch (column) {
+        case HistoryCol::Supplier:
+            return QStringLiteral("（すべて）");
+        case HistoryCol::Date:
+        case HistoryCol::Item:
+            return {};
+        case HistoryCol::Column:
+            return QStringLiteral("CSV取り込み");
+        case HistoryCol::Before:
+        case HistoryCol::After:
+            if ((column == HistoryCol::Before) != undo)
+                return {};
+            return QStringLiteral("%1（%2 行）")
+                .arg(c.import->file, formatNumber(double(c.import->rows), QStringLiteral("#,##0")));
+        default:
+            break;
+        }
+    }
     switch (column) {
     case HistoryCol::When:
         return formatDate(c.datChanged.date(), QStringLiteral("yyyy/MM/dd")) + QLatin1Char(' ') +
                c.datChanged.time().toString(QStringLiteral("HH:mm:ss"));
     case HistoryCol::Book:
-        return kind != 0 ? m_ledgers[kind - 1].book : QStringLiteral("仕入先");
+        return kind > 0   ? m_ledgers[kind - 1].book
+               : kind < 0 ? QStringLiteral("消費税率")
+                          : QStringLiteral("仕入先");
     case HistoryCol::Supplier:
         return m_names.value(c.lngMasterID);
     case HistoryCol::Date:
-        return kind != 0 ? ledgerValueText(LedgerCol::Date, c.lineDate) : QString();
+        return kind > 0 ? ledgerValueText(LedgerCol::Date, c.lineDate) : QString();
     case HistoryCol::Item:
-        return kind != 0 ? c.lineItem.toString() : QString();
+        return kind > 0 ? c.lineItem.toString() : QString();
     case HistoryCol::Action:
         return actionText(c.strAction);
     case HistoryCol::Origin:
@@ -169,10 +246,18 @@ QString HistoryWords::cell(const HistoryChange& c, int column) const {
     default:
         break;
     }
+    const QVariant& value = column == HistoryCol::Before ? c.before : c.after;
     if (kind == 0) {
         if (column == HistoryCol::Column)
-            return masterColumnNames().value(c.column, c.column);
-        return masterValueText(c.column, column == HistoryCol::Before ? c.before : c.after);
+            return m_masterTitles.value(c.column, c.column);
+        return masterValueText(c.column, value);
+    }
+    if (kind < 0) {
+        if (column == HistoryCol::Column)
+            return taxRateColumnNames().value(c.column, c.column);
+        if (value.isNull() || c.column == QLatin1String("datFrom"))
+            return masterValueText(c.column, value);
+        return Currency::fromRaw(value.toLongLong()).toString() + QLatin1Char('%');
     }
     const Ledger& w = m_ledgers[kind - 1];
     const int field = w.columns.value(c.column, -1);

@@ -31,6 +31,10 @@ public:
     // One cell of a change in words: ledger columns named by the ledger's captions and shown as
     // the grid shows them (dates in full), master columns by their names.
     QString cell(const HistoryChange& change, int column) const;
+    // Whether the change is one the user can see: its value before and after read differently
+    // (a check mark reset from nothing to 0 shows the same empty cell, an added supplier's empty
+    // box is no value).
+    bool shows(const HistoryChange& change) const;
 
 private:
     struct Ledger {
@@ -40,6 +44,7 @@ private:
     };
     Ledger m_ledgers[2];
     QHash<qint64, QString> m_names;
+    QHash<QString, QString> m_masterTitles; // master column -> caption of the supplier window
 };
 
 // The column titles.

@@ -375,10 +375,13 @@ bool LedgerStore::resetChecks(std::optional<qint32> masterID, qint64* group) {
         *group = 0;
     if (!validKind(proc))
         return false;
-    QString sql = QStringLiteral(" UPDATE ") + table() + QStringLiteral(" SET curCheck=0");
+    // Only the lines that carry a check: a line without one keeps its empty cell (and writes no
+    // history entry).
+    QString sql =
+        QStringLiteral(" UPDATE ") + table() + QStringLiteral(" SET curCheck=0 WHERE curCheck<>0");
     QVariantList params;
     if (masterID) {
-        sql += QStringLiteral(" Where lngMasterID=?");
+        sql += QStringLiteral(" AND lngMasterID=?");
         params << *masterID;
     }
     HistoryScope history(m_db, HistoryOrigin::CheckReset);

@@ -3,6 +3,7 @@
 #include "base/ErrorLog.h"
 #include "base/Services.h"
 #include "master/SupplierRecords.h"
+#include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "widgets/FormHelpers.h"
@@ -84,8 +85,13 @@ frmHistory::frmHistory() {
         named(new QPushButton(QStringLiteral("CSV出力"), central), QStringLiteral("cmdHistoryCsv"));
     cmdHistoryClose = named(new QPushButton(QStringLiteral("閉じる"), central),
                             QStringLiteral("cmdHistoryClose"));
+    cmdHistoryUndoImport = named(new QPushButton(QStringLiteral("取り込みを元に戻す"), central),
+                                 QStringLiteral("cmdHistoryUndoImport"));
+    cmdHistoryUndoImport->setToolTip(
+        QStringLiteral("選んだCSV取り込みで追加した行を、まとめて削除します"));
+    cmdHistoryUndoImport->setEnabled(false);
     lblHistoryCount = named(new QLabel(central), QStringLiteral("lblHistoryCount"));
-    for (QPushButton* b : {cmdHistoryShow, cmdHistoryCsv, cmdHistoryClose})
+    for (QPushButton* b : {cmdHistoryShow, cmdHistoryCsv, cmdHistoryUndoImport, cmdHistoryClose})
         b->setAutoDefault(false);
 
     m_model = new HistoryTableModel(*this, this);
@@ -113,6 +119,7 @@ frmHistory::frmHistory() {
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lblHistoryCount);
     bottom->addStretch();
+    bottom->addWidget(cmdHistoryUndoImport);
     bottom->addWidget(cmdHistoryCsv);
     bottom->addWidget(cmdHistoryClose);
     auto* layout = new QVBoxLayout(central);
@@ -126,6 +133,11 @@ frmHistory::frmHistory() {
     connect(cmdHistoryCsv, &QPushButton::clicked, this, [this] { cmdHistoryCsv_Click(); });
     connect(cmdHistoryClose, &QPushButton::clicked, this, [this] { close(); });
     connect(cboHistorySupplier, &QComboBox::activated, this, [this] { cmdHistoryShow_Click(); });
+    connect(cmdHistoryUndoImport, &QPushButton::clicked, this,
+            [this] { cmdHistoryUndoImport_Click(); });
+    connect(grdHistory->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        cmdHistoryUndoImport->setEnabled(chosenImport() != nullptr && !gDataFileReadOnly());
+    });
 }
 
 bool frmHistory::mSetSuppliers() {
@@ -180,8 +192,12 @@ bool frmHistory::mLoad() {
         gProcError(QStringLiteral("frmHistory_mLoad"));
         return false;
     }
+    // Only what the user can tell apart (an empty box added, a check reset from nothing to 0
+    // are no change to see).
+    std::erase_if(changes, [this](const HistoryChange& c) { return !m_words.shows(c); });
     m_changes = std::move(changes);
     m_model->reset();
+    cmdHistoryUndoImport->setEnabled(false);
     lblHistoryCount->setText(QStringLiteral("%1 件").arg(m_changes.size()));
     if (!m_changes.empty())
         grdHistory->scrollToBottom();
@@ -219,4 +235,53 @@ void frmHistory::cmdHistoryCsv_Click() {
     }
     svc().prompt().show(QStringLiteral("CSVファイルに保存しました。\r\n") + path, QString(),
                         MsgStyle::OKOnly | MsgStyle::Information);
+}
+
+const HistoryChange* frmHistory::chosenImport() const {
+    const int row = grdHistory->currentIndex().row();
+    if (row < 0 || row >= static_cast<int>(m_changes.size()))
+        return nullptr;
+    const HistoryChange& c = m_changes[static_cast<std::size_t>(row)];
+    return c.import && c.strAction == QLatin1String("I") ? &c : nullptr;
+}
+
+void frmHistory::cmdHistoryUndoImport_Click() {
+    const HistoryChange* chosen = chosenImport();
+    if (!chosen || gDataFileReadOnly())
+        return;
+    const QString what = m_words.cell(*chosen, HistoryCol::When) + QLatin1Char(' ') +
+                         m_words.cell(*chosen, HistoryCol::Book) +
+                         QStringLiteral("へのCSV取り込み\r\n") +
+                         m_words.cell(*chosen, HistoryCol::After);
+    if (svc().prompt().show(what + QStringLiteral("\r\n\r\nこの取り込みで追加した行をすべて"
+                                                  "削除して、取り込む前に戻しますか？"),
+                            QString(),
+                            MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) !=
+        MsgResult::Yes)
+        return;
+    ImportUndoOutcome outcome = ImportUndoOutcome::Changed;
+    qint64 removed = 0;
+    if (!gUndoImport(gdbData(), chosen->lngID, outcome, &removed)) {
+        gProcFatalError(QStringLiteral("frmHistory_cmdHistoryUndoImport_Click"));
+        return;
+    }
+    switch (outcome) {
+    case ImportUndoOutcome::Done:
+        svc().prompt().show(QStringLiteral("取り込みを元に戻しました（%1 行を削除しました）。")
+                                .arg(formatNumber(double(removed), QStringLiteral("#,##0"))),
+                            QString(), MsgStyle::OKOnly | MsgStyle::Information);
+        break;
+    case ImportUndoOutcome::AlreadyUndone:
+        svc().prompt().show(QStringLiteral("この取り込みは、すでに元に戻されています。"), QString(),
+                            MsgStyle::OKOnly | MsgStyle::Information);
+        break;
+    case ImportUndoOutcome::Changed:
+        svc().prompt().show(
+            QStringLiteral("この取り込みで追加した行の中に、取り込みの後で変更または削除された行が"
+                           "あるため、元に戻せません。"),
+            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        break;
+    }
+    if (!mLoad())
+        gProcFatalError(QStringLiteral("frmHistory_cmdHistoryUndoImport_Click"));
 }

@@ -15,8 +15,9 @@ class HistoryTableModel;
 
 // 変更履歴: every recorded change of the ledgers and the supplier master, for one supplier or
 // for all, in a period (from a month back by default; an empty box is no bound), one row per
-// changed column. The list can be exported as CSV into a folder the user chooses. Opened from
-// the ledger window for the supplier it shows.
+// changed column; a CSV import of ledger lines is one row, and 取り込みを元に戻す deletes the lines
+// it added, as one step. The list can be exported as CSV into a folder the user chooses. Opened
+// from the ledger window for the supplier it shows.
 class frmHistory : public QMainWindow, public SingleInstance<frmHistory> {
     Q_OBJECT
 
@@ -32,6 +33,7 @@ public:
     QLineEdit* txtHistoryTo = nullptr;
     QPushButton* cmdHistoryShow = nullptr;
     QPushButton* cmdHistoryCsv = nullptr;
+    QPushButton* cmdHistoryUndoImport = nullptr; // on while a CSV import's row is chosen
     QPushButton* cmdHistoryClose = nullptr;
     QLabel* lblHistoryCount = nullptr;
     QTableView* grdHistory = nullptr;
@@ -44,6 +46,9 @@ private:
     bool mLoad();
     void cmdHistoryShow_Click();
     void cmdHistoryCsv_Click();
+    void cmdHistoryUndoImport_Click();
+    // The chosen row's import entry, if the row is an import (not its undo).
+    const HistoryChange* chosenImport() const;
 
     HistoryTableModel* m_model = nullptr;
     std::vector<HistoryChange> m_changes;

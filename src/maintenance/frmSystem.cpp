@@ -112,7 +112,9 @@ void frmSystem::buildControls() {
     grdTaxRate->setHorizontalHeaderLabels(
         {QStringLiteral("適用日"), QStringLiteral("標準税率 %"), QStringLiteral("軽減税率 %")});
     grdTaxRate->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdTaxRate->setSelectionMode(QAbstractItemView::NoSelection);
+    // A chosen row can be corrected or deleted while no ledger line takes its rate.
+    grdTaxRate->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdTaxRate->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdTaxRate->verticalHeader()->setVisible(false);
     grdTaxRate->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     grdTaxRate->setFixedHeight(grdTaxRate->horizontalHeader()->sizeHint().height() +
@@ -128,6 +130,20 @@ void frmSystem::buildControls() {
                           QStringLiteral("cmdAddTaxRate"));
     cmdAddTaxRate->setAutoDefault(false);
     connect(cmdAddTaxRate, &QPushButton::clicked, this, [this] { cmdAddTaxRate_Click(); });
+    // Enter in the last box adds the row, as the button does.
+    connect(txtRateReduced, &QLineEdit::returnPressed, cmdAddTaxRate, &QPushButton::click);
+    cmdChangeTaxRate = named(new QPushButton(QStringLiteral("選んだ行を修正"), fraTax),
+                             QStringLiteral("cmdChangeTaxRate"));
+    cmdDeleteTaxRate = named(new QPushButton(QStringLiteral("選んだ行を削除"), fraTax),
+                             QStringLiteral("cmdDeleteTaxRate"));
+    for (QPushButton* b : {cmdChangeTaxRate, cmdDeleteTaxRate}) {
+        b->setAutoDefault(false);
+        b->setEnabled(false);
+    }
+    connect(cmdChangeTaxRate, &QPushButton::clicked, this, [this] { cmdEditTaxRate_Click(true); });
+    connect(cmdDeleteTaxRate, &QPushButton::clicked, this, [this] { cmdEditTaxRate_Click(false); });
+    connect(grdTaxRate, &QTableWidget::currentCellChanged, this,
+            [this](int current) { grdTaxRate_RowChosen(current); });
 
     auto* taxLayout = new QVBoxLayout(fraTax);
     taxLayout->addLayout(row(fraTax, {QStringLiteral("品名に"), Text1,
@@ -157,10 +173,11 @@ void frmSystem::buildControls() {
     tableBox->addLayout(row(fraTax, {QStringLiteral("適用日"), txtRateFrom, QStringLiteral("標準"),
                                      txtRateStandard, QStringLiteral("% 軽減"), txtRateReduced,
                                      QStringLiteral("%"), cmdAddTaxRate}));
-    tableBox->addWidget(new QLabel(
-        QStringLiteral(
-            "軽減税率を空欄にすると標準税率と同じになります。登録した行は変更できません"),
-        fraTax));
+    tableBox->addLayout(row(fraTax, {cmdChangeTaxRate, cmdDeleteTaxRate}));
+    tableBox->addWidget(
+        new QLabel(QStringLiteral("軽減税率を空欄にすると標準税率と同じになります。\n"
+                                  "その税率を使う伝票がまだない行は、選んで修正・削除できます"),
+                   fraTax));
     taxLayout->addLayout(tableBox);
 
     // Ledger words
@@ -312,6 +329,7 @@ bool frmSystem::mLoadTaxRates() {
     QList<TaxRate> rates;
     if (!gGetTaxRates(gdbData(), rates))
         return false;
+    m_rates = rates;
     grdTaxRate->setRowCount(static_cast<int>(rates.size()));
     for (int i = 0; i < rates.size(); ++i) {
         const TaxRate& r = rates.at(i);
@@ -323,11 +341,96 @@ bool frmSystem::mLoadTaxRates() {
             grdTaxRate->setItem(i, c, item);
         }
     }
+    grdTaxRate->setCurrentCell(-1, -1);
+    grdTaxRate->clearSelection();
+    grdTaxRate_RowChosen(-1);
     grdTaxRate->scrollToBottom();
     return true;
 }
 
-void frmSystem::cmdAddTaxRate_Click() {
+namespace {
+
+QString rateRowText(const TaxRate& r) {
+    return QStringLiteral("適用日 %1、標準税率 %2%、軽減税率 %3%")
+        .arg(termDateText(r.from), gFormatTaxRate(r.standard), gFormatTaxRate(r.reduced));
+}
+
+bool askTaxRate(const QString& text) {
+    return svc().prompt().show(text, gstrAppTitle,
+                               MsgStyle::YesNo | MsgStyle::Question | MsgStyle::DefaultButton2) ==
+           MsgResult::Yes;
+}
+
+} // namespace
+
+void frmSystem::grdTaxRate_RowChosen(int row) {
+    const bool chosen = row >= 0 && row < m_rates.size();
+    cmdChangeTaxRate->setEnabled(chosen && !gDataFileReadOnly());
+    cmdDeleteTaxRate->setEnabled(chosen && !gDataFileReadOnly());
+    if (!chosen)
+        return;
+    // The row's values go into the boxes, to be corrected there.
+    const TaxRate& r = m_rates.at(row);
+    txtRateFrom->setText(termDateText(r.from));
+    txtRateStandard->setText(gFormatTaxRate(r.standard));
+    txtRateReduced->setText(gFormatTaxRate(r.reduced));
+}
+
+void frmSystem::cmdEditTaxRate_Click(bool correct) {
+    const int at = grdTaxRate->currentRow();
+    if (at < 0 || at >= m_rates.size())
+        return;
+    const TaxRate old = m_rates.at(at);
+    std::optional<TaxRate> replacement;
+    if (correct) {
+        replacement = mReadTaxRateBoxes();
+        if (!replacement)
+            return;
+    }
+    TaxRateEditRefusal refusal = TaxRateEditRefusal::None;
+    TaxRateRefusal refused = TaxRateRefusal::None;
+    if (!gChkTaxRateEdit(gdbData(), old.from, replacement, refusal, refused)) {
+        gProcFatalError(QStringLiteral("frmSystem_cmdEditTaxRate_Click"));
+        return;
+    }
+    const QString doing = correct ? QStringLiteral("修正") : QStringLiteral("削除");
+    switch (refusal) {
+    case TaxRateEditRefusal::None:
+        break;
+    case TaxRateEditRefusal::LinesDependOnIt:
+        svc().prompt().show(QStringLiteral("%1 からの税率を使う伝票があるため、%2できません。")
+                                .arg(termDateText(old.from), doing),
+                            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return;
+    case TaxRateEditRefusal::LinesWouldDependOnIt:
+        svc().prompt().show(QStringLiteral("修正すると、%1 からの税率を使うことになる伝票が"
+                                           "あるため、修正できません。")
+                                .arg(termDateText(replacement->from)),
+                            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+        txtRateFrom->setFocus();
+        return;
+    case TaxRateEditRefusal::Refused:
+        svc().prompt().show(gTaxRateRefusalText(refused), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        (refused == TaxRateRefusal::RateOutOfRange ? txtRateStandard : txtRateFrom)->setFocus();
+        return;
+    }
+    const QString question =
+        correct ? QStringLiteral("税率表の行\r\n%1\r\nを\r\n%2\r\nに修正します。よろしいですか？")
+                      .arg(rateRowText(old), rateRowText(*replacement))
+                : QStringLiteral("税率表の行\r\n%1\r\nを削除します。よろしいですか？")
+                      .arg(rateRowText(old));
+    if (!askTaxRate(question))
+        return;
+    if (!gEditTaxRate(gdbData(), old.from, replacement) || !mLoadTaxRates()) {
+        gProcFatalError(QStringLiteral("frmSystem_cmdEditTaxRate_Click"));
+        return;
+    }
+    for (QLineEdit* e : {txtRateFrom, txtRateStandard, txtRateReduced})
+        e->clear();
+}
+
+std::optional<TaxRate> frmSystem::mReadTaxRateBoxes() {
     const auto refuse = [this](const QString& text, QLineEdit* focus) {
         svc().prompt().show(text, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
         focus->setFocus();
@@ -340,15 +443,27 @@ void frmSystem::cmdAddTaxRate_Click() {
         reducedText.isEmpty() ? standard : gParseTaxRate(reducedText);
     if (!row.from.isValid()) {
         refuse(gTaxRateRefusalText(TaxRateRefusal::InvalidDate), txtRateFrom);
-        return;
+        return {};
     }
     if (!standard || !reduced) {
         txtRateStandard->setFocus();
         gDispMsg(2, QStringLiteral("税率 に"));
-        return;
+        return {};
     }
     row.standard = *standard;
     row.reduced = *reduced;
+    return row;
+}
+
+void frmSystem::cmdAddTaxRate_Click() {
+    const auto refuse = [this](const QString& text, QLineEdit* focus) {
+        svc().prompt().show(text, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+        focus->setFocus();
+    };
+    const std::optional<TaxRate> read = mReadTaxRateBoxes();
+    if (!read)
+        return;
+    const TaxRate row = *read;
     QList<TaxRate> rates;
     if (!gGetTaxRates(gdbData(), rates)) {
         gProcFatalError(QStringLiteral("frmSystem_cmdAddTaxRate_Click"));
@@ -360,6 +475,9 @@ void frmSystem::cmdAddTaxRate_Click() {
                refusal == TaxRateRefusal::RateOutOfRange ? txtRateStandard : txtRateFrom);
         return;
     }
+    if (!askTaxRate(QStringLiteral("税率表に\r\n%1\r\nの行を追加します。よろしいですか？")
+                        .arg(rateRowText(row))))
+        return;
     if (!gAddTaxRate(gdbData(), row) || !mLoadTaxRates()) {
         gProcFatalError(QStringLiteral("frmSystem_cmdAddTaxRate_Click"));
         return;

@@ -2,8 +2,12 @@
 
 #include "base/SingleInstance.h"
 
+#include "store/TaxRates.h"
+
+#include <QList>
 #include <QMainWindow>
 #include <array>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -18,8 +22,9 @@ class QTableWidget;
 // (empty: the rate table's), the tax class and the number of automatic backups kept at shutdown.
 // Read when the window opens, written when it closes (閉じる, Esc or the title bar; there is no
 // save button). The rate table is shown and extended here; a new row is stored at once by its
-// button. One instance, created when first shown and released when closed; closing it shows the
-// main menu again.
+// button (asked first); a row no ledger line takes its rate from yet can be chosen and corrected
+// or deleted (asked). Rate changes are in the change history. One instance, created when first
+// shown and released when closed; closing it shows the main menu again.
 class frmSystem : public QMainWindow, public SingleInstance<frmSystem> {
     Q_OBJECT
 public:
@@ -29,13 +34,15 @@ public:
     QLabel* lblTaxRate;
     QLineEdit* txtTaxRate;
     QLabel* lblTaxRate2;
-    QComboBox* cboTaxClass;     // setting 50: 区分1..3
-    QComboBox* cboTaxEntry;     // setting 68: 税抜 (0), 税込 (1)
-    QTableWidget* grdTaxRate;   // T_TAX_RATE: 適用日, 標準税率, 軽減税率
-    QLineEdit* txtRateFrom;     // a new row: the date
-    QLineEdit* txtRateStandard; // its standard rate
-    QLineEdit* txtRateReduced;  // its reduced rate (empty: the standard rate)
-    QPushButton* cmdAddTaxRate;
+    QComboBox* cboTaxClass;        // setting 50: 区分1..3
+    QComboBox* cboTaxEntry;        // setting 68: 税抜 (0), 税込 (1)
+    QTableWidget* grdTaxRate;      // T_TAX_RATE: 適用日, 標準税率, 軽減税率
+    QLineEdit* txtRateFrom;        // a new row: the date
+    QLineEdit* txtRateStandard;    // its standard rate
+    QLineEdit* txtRateReduced;     // its reduced rate (empty: the standard rate)
+    QPushButton* cmdAddTaxRate;    // asks, then adds a row (Enter in the reduced box too)
+    QPushButton* cmdChangeTaxRate; // the chosen row takes the boxes' values (asked)
+    QPushButton* cmdDeleteTaxRate; // the chosen row goes (asked)
     QGroupBox* fraCaption;
     QLabel* lblPurchase;
     QLineEdit* txtPurchaseCaption;
@@ -60,9 +67,15 @@ private:
     bool mSetup();
     bool mLoadTaxRates();
     void cmdAddTaxRate_Click();
+    // The boxes as a row; empty after telling what is wrong.
+    std::optional<TaxRate> mReadTaxRateBoxes();
+    void grdTaxRate_RowChosen(int row);
+    // Corrects (correct) or deletes the chosen row, when no ledger line takes its rate.
+    void cmdEditTaxRate_Click(bool correct);
     // False when the close must wait (a tax rate that is not a number).
     bool mSave();
 
+    QList<TaxRate> m_rates;     // the rows shown, by date
     qint32 m_closeDayRead = 20; // kept when the stored day is not one of the list
     friend class SingleInstance<frmSystem>;
 };

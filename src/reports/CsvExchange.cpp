@@ -909,6 +909,46 @@ bool backupDataFile(QString& backup) {
 
 } // namespace
 
+namespace {
+
+bool lastLineId(const QString& table, qint64& id) {
+    ResultSet rs(gdbData());
+    if (!rs.openRecordSet(QStringLiteral("SELECT coalesce(max(lngID), 0) FROM ") + table, {},
+                          kProcImport) ||
+        !rs.moveFirst())
+        return false;
+    id = rs.lng(0);
+    return true;
+}
+
+// The import's one history entry: the file's name, its checksum and the lines inserted (those
+// numbered after the last line before the import).
+bool writeImportEntry(QFile& file, const QString& table, qint64 lastBefore) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.seek(0) || !hash.addData(&file)) {
+        gSetLastError(0, QStringLiteral("file"), file.errorString());
+        return false;
+    }
+    RowCursor st(gdbData());
+    if (!st.open(QStringLiteral("SELECT lngID FROM ") + table +
+                     QStringLiteral(" WHERE lngID > ? ORDER BY lngID"),
+                 {lastBefore}, kProcImport))
+        return false;
+    std::vector<qint64> ids;
+    while (st.next())
+        ids.push_back(st.int64(0));
+    if (st.failed())
+        return false;
+    HistoryImport import;
+    import.file = QFileInfo(file.fileName()).fileName();
+    import.rows = qint64(ids.size());
+    import.sha256 = QString::fromLatin1(hash.result().toHex());
+    import.ids = gHistoryIdRanges(ids);
+    return gWriteImportEntry(gdbData(), table, import);
+}
+
+} // namespace
+
 bool gCsvTableFromWords(const QString& word, int kind, CsvTable& table) {
     if (word == QStringLiteral("suppliers"))
         table = CsvTable::Suppliers;
@@ -1072,10 +1112,16 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
     }
     CsvImportResult stored;
     stored.encoding = result.encoding;
+    // Ledger lines are one history entry for the whole file, not one per line.
+    const QString lineTable = p.table == CsvTable::Purchases ? QStringLiteral("T_DATA1")
+                              : p.table == CsvTable::Sales   ? QStringLiteral("T_DATA2")
+                                                             : QString();
     {
         HistoryScope tx(gdbData(), HistoryOrigin::Imported);
         Importer importer(p, cb, stored, true);
-        if (!tx.ok()) {
+        qint64 lastBefore = 0;
+        if (!tx.ok() ||
+            (!lineTable.isEmpty() && (!tx.quietLines() || !lastLineId(lineTable, lastBefore)))) {
             gProcError(kProcImport);
         } else if (!importer.run(file)) {
             stored.outcome = CsvImportOutcome::Failed;
@@ -1084,6 +1130,8 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
             gProcError(kProcImport, QStringLiteral("the file or the data changed during the "
                                                    "import"));
             stored.outcome = CsvImportOutcome::Failed;
+        } else if (!lineTable.isEmpty() && !writeImportEntry(file, lineTable, lastBefore)) {
+            gProcError(kProcImport);
         } else if (tx.commit()) {
             stored.outcome = CsvImportOutcome::Imported;
         } else {

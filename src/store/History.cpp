@@ -297,7 +297,8 @@ namespace {
 // when the file has none.
 bool writeOrigin(Database& db, const QVariantList& values, const QString& proc) {
     return db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
-                                        "(lngID, strOrigin, lngGroup, datNow) VALUES (1, ?, ?, ?)"),
+                                        "(lngID, strOrigin, lngGroup, datNow, blnQuiet) "
+                                        "VALUES (1, ?, ?, ?, ?)"),
                          values, proc);
 }
 
@@ -310,14 +311,23 @@ HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx
     ResultSet rs(db);
     if (!rs.openRecordSet(
             QStringLiteral("SELECT coalesce(o.strOrigin, 'other') AS strOrigin, o.lngGroup, "
-                           "o.datNow, (SELECT seq FROM sqlite_sequence WHERE name = 'T_HISTORY') "
-                           "AS lngSeq FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1"),
+                           "o.datNow, o.blnQuiet, (SELECT seq FROM sqlite_sequence WHERE name = "
+                           "'T_HISTORY') AS lngSeq FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o "
+                           "ON o.lngID = 1"),
             {}, proc) ||
         !rs.moveFirst())
         return;
-    m_previous = {rs.value(0), rs.value(1), rs.value(2)};
-    m_group = rs.lng(3) + 1;
-    m_ok = writeOrigin(db, {origin, m_group, dbDateTimeText(svc().clock().now())}, proc);
+    m_previous = {rs.value(0), rs.value(1), rs.value(2), rs.value(3)};
+    m_group = rs.lng(4) + 1;
+    m_values = {origin, m_group, dbDateTimeText(svc().clock().now()), QVariant()};
+    m_ok = writeOrigin(db, m_values, proc);
+}
+
+bool HistoryScope::quietLines() {
+    if (!m_ok)
+        return false;
+    m_values[3] = 1;
+    return writeOrigin(m_db, m_values, QStringLiteral("HistoryScope"));
 }
 
 bool HistoryScope::commit(bool* recorded) {
@@ -422,6 +432,17 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         const std::vector<JsonMember>& row = after.empty() ? before : after;
         HistoryChange c;
         c.lngID = sqlite3_column_int64(st, 0);
+        if (sqlite3_column_type(st, 3) == SQLITE_NULL) {
+            // An import's summary entry, or its undo's.
+            HistoryImport import;
+            import.file = jsonValue(memberValue(row, "strFile")).toString();
+            import.rows = jsonValue(memberValue(row, "lngRows")).toLongLong();
+            import.sha256 = jsonValue(memberValue(row, "strSha256")).toString();
+            import.ids = jsonValue(memberValue(row, "strIDs")).toString();
+            import.undoOf = jsonValue(memberValue(row, "lngImport")).toLongLong();
+            c.import = std::move(import);
+            c.column = kImportColumn;
+        }
         // Neighbouring entries mostly share their time; each new one is read by hand (the
         // general date parser costs more than the rest of the row).
         const std::string_view when = json(1);
@@ -445,8 +466,13 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
                     c.lineItem = jsonValue(m.value);
             }
         }
+        if (c.import) {
+            result.push_back(std::move(c));
+            continue;
+        }
         // Columns in the row's order: for an update those after (the ones that changed), for an
-        // insert or a deletion every column of its one side.
+        // insert or a deletion every column of its one side that holds a value (an empty text is
+        // none).
         for (const JsonMember& m : row) {
             if (m.key == "lngID" || m.key == "blnChange" || m.key == "datLastUpdate")
                 continue;
@@ -461,7 +487,8 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
             const std::string_view now = at < after.size() && after[at].key == m.key
                                              ? after[at].value
                                              : memberValue(after, m.key);
-            if (old == now)
+            const auto blank = [](std::string_view v) { return v == "null" || v == "\"\""; };
+            if (old == now || (blank(old) && blank(now)))
                 continue;
             HistoryChange one = c;
             one.column = shared(m.key.data(), int(m.key.size()));
@@ -539,5 +566,141 @@ bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOu
         *newGroup = scope.group();
     if (rows)
         *rows = std::move(touched);
+    return true;
+}
+
+QString gHistoryIdRanges(const std::vector<qint64>& ids) {
+    QStringList parts;
+    for (std::size_t i = 0; i < ids.size();) {
+        std::size_t j = i;
+        while (j + 1 < ids.size() && ids[j + 1] == ids[j] + 1)
+            ++j;
+        parts << QStringLiteral("%1-%2").arg(ids[i]).arg(ids[j]);
+        i = j + 1;
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+bool gParseHistoryIdRanges(const QString& text, std::vector<std::pair<qint64, qint64>>& ranges) {
+    ranges.clear();
+    if (text.isEmpty())
+        return true;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        const qsizetype dash = part.indexOf(QLatin1Char('-'));
+        bool ok1 = false;
+        bool ok2 = false;
+        const qint64 first = part.left(dash).toLongLong(&ok1);
+        const qint64 last = part.mid(dash + 1).toLongLong(&ok2);
+        if (dash <= 0 || !ok1 || !ok2 || first > last)
+            return false;
+        ranges.emplace_back(first, last);
+    }
+    return true;
+}
+
+namespace {
+
+bool writeSummary(Database& db, const QString& table, const QString& action,
+                  const HistoryImport& import, const QString& proc) {
+    // The origin, group and time of the open scope, as the triggers take them.
+    const QString object =
+        QStringLiteral("json_object('strFile', ?2, 'lngRows', ?3, 'strSha256', ?4, 'strIDs', ?5") +
+        (import.undoOf != 0 ? QStringLiteral(", 'lngImport', ?6)") : QStringLiteral(")"));
+    const bool undo = action == QLatin1String("D");
+    QVariantList values{table, import.file, import.rows, import.sha256, import.ids};
+    if (import.undoOf != 0)
+        values << import.undoOf;
+    return db.executeSQL(
+        QStringLiteral("INSERT INTO T_HISTORY (datChanged, strTable, lngRowID, lngMasterID, "
+                       "strAction, strOrigin, lngGroup, strOld, strNew) SELECT "
+                       "coalesce(o.datNow, datetime('now', 'localtime')), ?1, NULL, NULL, '") +
+            action + QStringLiteral("', coalesce(o.strOrigin, 'other'), o.lngGroup, ") +
+            (undo ? object + QStringLiteral(", NULL") : QStringLiteral("NULL, ") + object) +
+            QStringLiteral(" FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1"),
+        values, proc);
+}
+
+} // namespace
+
+bool gWriteImportEntry(Database& db, const QString& table, const HistoryImport& import) {
+    const QString proc = QStringLiteral("gWriteImportEntry");
+    if (table != QLatin1String("T_DATA1") && table != QLatin1String("T_DATA2")) {
+        gProcError(proc, QStringLiteral("table=") + table);
+        return false;
+    }
+    return writeSummary(db, table, QStringLiteral("I"), import, proc);
+}
+
+bool gUndoImport(Database& db, qint64 entryID, ImportUndoOutcome& outcome, qint64* removed) {
+    const QString proc = QStringLiteral("gUndoImport");
+    outcome = ImportUndoOutcome::Changed;
+    if (removed)
+        *removed = 0;
+    ResultSet rs(db);
+    if (!rs.openRecordSet(QStringLiteral("SELECT strTable, json_extract(strNew, '$.strFile'), "
+                                         "json_extract(strNew, '$.lngRows'), "
+                                         "json_extract(strNew, '$.strSha256'), "
+                                         "json_extract(strNew, '$.strIDs') FROM T_HISTORY "
+                                         "WHERE lngID = ? AND lngRowID IS NULL AND "
+                                         "strAction = 'I'"),
+                          {entryID}, proc))
+        return false;
+    if (!rs.moveFirst()) {
+        gProcError(proc, QStringLiteral("no import entry %1").arg(entryID));
+        return false;
+    }
+    const QString table = rs.value(0).toString();
+    HistoryImport import{rs.value(1).toString(), rs.value(2).toLongLong(), rs.value(3).toString(),
+                         rs.value(4).toString(), entryID};
+    std::vector<std::pair<qint64, qint64>> ranges;
+    if (keyColumnOf(table) != QLatin1String("lngID") ||
+        !gParseHistoryIdRanges(import.ids, ranges)) {
+        gProcError(proc, QStringLiteral("entry %1 names no lines").arg(entryID));
+        return false;
+    }
+    ResultSet undone(db);
+    if (!undone.openRecordSet(QStringLiteral("SELECT lngID FROM T_HISTORY WHERE lngID > ?1 AND "
+                                             "strTable = ?2 AND lngRowID IS NULL AND "
+                                             "strAction = 'D' AND "
+                                             "json_extract(strOld, '$.lngImport') = ?1"),
+                              {entryID, table}, proc))
+        return false;
+    if (undone.recordCount() > 0) {
+        outcome = ImportUndoOutcome::AlreadyUndone;
+        return true;
+    }
+    // A line is as the import left it while it is there and no entry followed the import's
+    // (every later change of a line, by any writer, is recorded).
+    for (const auto& [first, last] : ranges) {
+        ResultSet later(db);
+        ResultSet there(db);
+        if (!later.openRecordSet(QStringLiteral("SELECT count(*) FROM T_HISTORY WHERE lngRowID "
+                                                "BETWEEN ? AND ? AND lngID > ? AND strTable = ?"),
+                                 {first, last, entryID, table}, proc) ||
+            !later.moveFirst() ||
+            !there.openRecordSet(QStringLiteral("SELECT count(*) FROM ") + table +
+                                     QStringLiteral(" WHERE lngID BETWEEN ? AND ?"),
+                                 {first, last}, proc) ||
+            !there.moveFirst())
+            return false;
+        if (later.lng(0) > 0 || there.lng(0) != last - first + 1)
+            return true;
+    }
+    HistoryScope scope(db, HistoryOrigin::Undo);
+    if (!scope.ok() || !scope.quietLines())
+        return false;
+    qint64 count = 0;
+    for (const auto& [first, last] : ranges) {
+        if (!db.executeSQL(QStringLiteral("DELETE FROM ") + table +
+                               QStringLiteral(" WHERE lngID BETWEEN ? AND ?"),
+                           {first, last}, proc))
+            return false;
+        count += db.changes();
+    }
+    if (!writeSummary(db, table, QStringLiteral("D"), import, proc) || !scope.commit())
+        return false;
+    outcome = ImportUndoOutcome::Done;
+    if (removed)
+        *removed = count;
     return true;
 }

@@ -43,6 +43,10 @@ public:
     qint64 group() const { return m_group; }
     // Puts the previous origin back and commits. recorded: whether any history row was written.
     bool commit(bool* recorded = nullptr);
+    // From here to the commit, lines inserted into or deleted from the ledgers write no history
+    // row of their own (T_HISTORY_ORIGIN.blnQuiet): the caller writes one summary entry instead
+    // (gWriteImportEntry). Updates and the supplier master are recorded as always.
+    bool quietLines();
 
 private:
     Database& m_db;
@@ -50,7 +54,39 @@ private:
     bool m_ok = false;
     qint64 m_group = 0;
     QVariantList m_previous;
+    QVariantList m_values; // what the scope wrote into the origin row
 };
+
+// A CSV import of ledger lines as its one history entry: the file, what it held and which lines
+// it inserted (their lngID ranges, "first-last" joined by commas).
+struct HistoryImport {
+    QString file;      // the file's name, without its folder
+    qint64 rows = 0;   // the lines inserted
+    QString sha256;    // the file's checksum, hexadecimal
+    QString ids;       // "1-200000,200005-200010"
+    qint64 undoOf = 0; // an undo's entry: the import's entry undone
+};
+
+// The lngID ranges of ascending ids as HistoryImport::ids, and back (false for other text).
+QString gHistoryIdRanges(const std::vector<qint64>& ascendingIds);
+bool gParseHistoryIdRanges(const QString& text, std::vector<std::pair<qint64, qint64>>& ranges);
+
+// Writes the summary entry of an import into table (T_DATA1 or T_DATA2) inside an open scope, under
+// its origin, group and time. Failure: logged "gWriteImportEntry", false.
+bool gWriteImportEntry(Database& db, const QString& table, const HistoryImport& import);
+
+enum class ImportUndoOutcome {
+    Done,
+    Changed,       // a line of the import was changed or deleted since: nothing was done
+    AlreadyUndone, // the import was undone before
+};
+
+// Deletes the lines an import inserted, in one transaction recorded as one entry (origin undo),
+// unless a line was changed or deleted since (its history has a later entry, or it is gone).
+// entryID: the import's entry. removed: the lines deleted. Failure (no such import entry
+// included): logged "gUndoImport", false.
+bool gUndoImport(Database& db, qint64 entryID, ImportUndoOutcome& outcome,
+                 qint64* removed = nullptr);
 
 struct HistoryFilter {
     std::optional<qint64> masterID; // none: every supplier
@@ -75,7 +111,11 @@ struct HistoryChange {
     QString column;
     QVariant before; // as stored; null for none
     QVariant after;
+    // An import's summary entry (or its undo's): column is kImportColumn, lngRowID and lngMasterID
+    // 0, before and after null.
+    std::optional<HistoryImport> import;
 };
+inline const QString kImportColumn = QStringLiteral("#import");
 
 // The changes that meet the filter, in the order they were made.
 bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,

@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "store/Database.h"
+#include "store/History.h"
 #include "store/Settings.h"
 
 bool gGetTaxRates(Database& db, QList<TaxRate>& rates) {
@@ -104,10 +105,95 @@ QString gTaxRateRefusalText(TaxRateRefusal refusal) {
 }
 
 bool gAddTaxRate(Database& db, const TaxRate& row) {
-    return db.executeSQL(
-        QStringLiteral("INSERT INTO T_TAX_RATE (datFrom, curStandard, curReduced) VALUES (?,?,?)"),
-        {row.from, QVariant::fromValue(row.standard), QVariant::fromValue(row.reduced)},
-        QStringLiteral("gAddTaxRate"));
+    HistoryScope history(db, HistoryOrigin::Typed);
+    return history.ok() &&
+           db.executeSQL(
+               QStringLiteral("INSERT INTO T_TAX_RATE (datFrom, curStandard, "
+                              "curReduced) VALUES (?,?,?)"),
+               {row.from, QVariant::fromValue(row.standard), QVariant::fromValue(row.reduced)},
+               QStringLiteral("gAddTaxRate")) &&
+           history.commit();
+}
+
+bool gTaxRateLineCount(Database& db, const QList<TaxRate>& rates, const QDate& from,
+                       qint64& count) {
+    count = 0;
+    QDate next;
+    for (const TaxRate& r : rates) {
+        if (r.from > from && (!next.isValid() || r.from < next))
+            next = r.from;
+    }
+    // Dates are stored as text that sorts as the dates do.
+    QString range = QStringLiteral(" WHERE date1 >= ?");
+    QVariantList params{from};
+    if (next.isValid()) {
+        range += QStringLiteral(" AND date1 < ?");
+        params << next;
+    }
+    for (const QString& table : {QStringLiteral("T_DATA1"), QStringLiteral("T_DATA2")}) {
+        ResultSet rs(db);
+        if (!rs.openRecordSet(QStringLiteral("SELECT count(*) FROM ") + table + range, params,
+                              QStringLiteral("gTaxRateLineCount")) ||
+            !rs.moveFirst())
+            return false;
+        count += rs.lng(0);
+    }
+    return true;
+}
+
+bool gChkTaxRateEdit(Database& db, const QDate& from, const std::optional<TaxRate>& replacement,
+                     TaxRateEditRefusal& refusal, TaxRateRefusal& refused) {
+    refusal = TaxRateEditRefusal::None;
+    refused = TaxRateRefusal::None;
+    QList<TaxRate> rates;
+    qint64 lines = 0;
+    if (!gGetTaxRates(db, rates) || !gTaxRateLineCount(db, rates, from, lines))
+        return false;
+    if (lines > 0) {
+        refusal = TaxRateEditRefusal::LinesDependOnIt;
+        return true;
+    }
+    if (!replacement)
+        return true;
+    QList<TaxRate> others;
+    for (const TaxRate& r : rates)
+        if (r.from != from)
+            others << r;
+    refused = gChkTaxRate(others, *replacement);
+    if (refused != TaxRateRefusal::None) {
+        refusal = TaxRateEditRefusal::Refused;
+        return true;
+    }
+    // A row moved to another date takes the lines of its new range.
+    QList<TaxRate> after = others;
+    after << *replacement;
+    if (!gTaxRateLineCount(db, after, replacement->from, lines))
+        return false;
+    if (lines > 0)
+        refusal = TaxRateEditRefusal::LinesWouldDependOnIt;
+    return true;
+}
+
+bool gEditTaxRate(Database& db, const QDate& from, const std::optional<TaxRate>& replacement) {
+    const QString proc = QStringLiteral("gEditTaxRate");
+    HistoryScope history(db, HistoryOrigin::Typed);
+    if (!history.ok())
+        return false;
+    const bool done =
+        replacement
+            ? db.executeSQL(QStringLiteral("UPDATE T_TAX_RATE SET datFrom=?, curStandard=?, "
+                                           "curReduced=? WHERE datFrom=?"),
+                            {replacement->from, QVariant::fromValue(replacement->standard),
+                             QVariant::fromValue(replacement->reduced), from},
+                            proc)
+            : db.executeSQL(QStringLiteral("DELETE FROM T_TAX_RATE WHERE datFrom=?"), {from}, proc);
+    if (!done)
+        return false;
+    if (db.changes() != 1) {
+        gProcError(proc, QStringLiteral("no row dated ") + from.toString(Qt::ISODate));
+        return false;
+    }
+    return history.commit();
 }
 
 bool gGetTaxClass(qint32& classNo) {

@@ -40,9 +40,26 @@ TaxRateRefusal gChkTaxRate(const QList<TaxRate>& rates, const TaxRate& row);
 // The message shown for a refusal (empty for None).
 QString gTaxRateRefusalText(TaxRateRefusal refusal);
 
-// Adds a row that gChkTaxRate accepted. Failure (including a duplicate date the table's index
-// refuses): logged "gAddTaxRate", false.
+// Adds a row that gChkTaxRate accepted, recorded in the change history as typed. Failure
+// (including a duplicate date the table's index refuses): logged "gAddTaxRate", false.
 bool gAddTaxRate(Database& db, const TaxRate& row);
+
+// The ledger lines (both ledgers) that take their rate from the row dated from of rates (ordered
+// by date): those dated from it until the next row's date. Failure: logged "gTaxRateLineCount",
+// false.
+bool gTaxRateLineCount(Database& db, const QList<TaxRate>& rates, const QDate& from, qint64& count);
+
+// Why a row may not be deleted or corrected: lines take their rate from it (or, corrected, would
+// take it from the new row), or the corrected row is refused as a new one would be.
+enum class TaxRateEditRefusal { None, LinesDependOnIt, LinesWouldDependOnIt, Refused };
+// Checks deleting the row dated from (replacement empty) or replacing it with *replacement.
+// refused receives gChkTaxRate's refusal of the replacement. Failure: logged, false.
+bool gChkTaxRateEdit(Database& db, const QDate& from, const std::optional<TaxRate>& replacement,
+                     TaxRateEditRefusal& refusal, TaxRateRefusal& refused);
+// Deletes the row dated from, or replaces it with *replacement, as one change in the history
+// (typed). Only after gChkTaxRateEdit found nothing against it. Failure: logged
+// "gEditTaxRate", false.
+bool gEditTaxRate(Database& db, const QDate& from, const std::optional<TaxRate>& replacement);
 
 // Setting 50 (SettingNo::TaxClass): the class (1 to 3) whose entries carry the reduced-rate mark,
 // default 1. A stored value outside its range reads as the default. Failure: logged

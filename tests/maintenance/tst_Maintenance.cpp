@@ -205,6 +205,8 @@ private slots:
     void refusedTaxRateKeepsTheWindowOpen_data();
     void refusedTaxRateKeepsTheWindowOpen();
     void taxRateTableIsShownAndExtended();
+    void taxRateRowsAreAskedForAndCorrected_data();
+    void taxRateRowsAreAskedForAndCorrected();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -477,9 +479,10 @@ void tst_Maintenance::taxRateTableIsShownAndExtended() {
     QCOMPARE(grid->rowCount(), 4);
     QCOMPARE(gridRow(0) + u' ' + gridRow(3),
              QStringLiteral("1989/04/01|3.0|3.0 2019/10/01|10.0|8.0"));
-    const auto add = [w](const QString& from, const QString& standard) {
+    const auto add = [this, w](const QString& from, const QString& standard) {
         child<QLineEdit>(w, "txtRateFrom")->setText(from);
         child<QLineEdit>(w, "txtRateStandard")->setText(standard);
+        m_svc.prompt->answers.enqueue(MsgResult::Yes);
         QTest::mouseClick(child<QPushButton>(w, "cmdAddTaxRate"), Qt::LeftButton);
     };
     add(QStringLiteral("2019/10/01"), QStringLiteral("12"));
@@ -489,7 +492,7 @@ void tst_Maintenance::taxRateTableIsShownAndExtended() {
                           QStringLiteral("税率は０％～１００％の範囲で入力してください。")}));
     QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_TAX_RATE")), 4);
     add(QStringLiteral("2031-04-01"), QStringLiteral("12"));
-    QCOMPARE(m_svc.prompt->shown.size(), 2);
+    QCOMPARE(m_svc.prompt->shown.size(), 3); // the question
     QCOMPARE(dataRowCount(QStringLiteral("SELECT * FROM T_TAX_RATE WHERE datFrom='2031-04-01'"
                                          " AND curStandard=120000 AND curReduced=120000")),
              1);
@@ -501,6 +504,89 @@ void tst_Maintenance::taxRateTableIsShownAndExtended() {
     qint32 stored = 0;
     QVERIFY(gGetSystemLngField(50, stored, 0));
     QCOMPARE(stored, 2);
+}
+
+void tst_Maintenance::taxRateRowsAreAskedForAndCorrected_data() {
+    QTest::addColumn<QString>("action"); // add (Enter in the reduced box), change, delete
+    QTest::addColumn<QString>("boxes");  // from|standard|reduced typed before the action
+    QTest::addColumn<QDate>("lineDate"); // a ledger line's date (none when invalid)
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<QString>("last");     // the last row of the table afterwards
+    QTest::addColumn<QString>("recorded"); // the history entries written: actions
+    const QString row = u"\r\n適用日 2030/04/01、標準税率 12.0%、軽減税率 10.0%\r\n"_s;
+    const QString added = u"税率表に\r\n適用日 2031/04/01、標準税率 12.0%、軽減税率 10.0%\r\n"
+                          "の行を追加します。よろしいですか？"_s;
+    QTest::newRow("add, yes") << u"add"_s << u"2031/04/01|12|10"_s << QDate() << MsgResult::Yes
+                              << added << u"2031/04/01|12.0|10.0"_s << u"I"_s;
+    QTest::newRow("add, no") << u"add"_s << u"2031/04/01|12|10"_s << QDate() << MsgResult::No
+                             << added << u"2030/04/01|12.0|10.0"_s << QString();
+    QTest::newRow("delete, a line the day before")
+        << u"delete"_s << QString() << QDate(2030, 3, 31) << MsgResult::Yes
+        << u"税率表の行"_s + row + u"を削除します。よろしいですか？"_s << u"2019/10/01|10.0|8.0"_s
+        << u"D"_s;
+    QTest::newRow("delete, a line on its date")
+        << u"delete"_s << QString() << QDate(2030, 4, 1) << MsgResult::Yes
+        << u"2030/04/01 からの税率を使う伝票があるため、削除できません。"_s
+        << u"2030/04/01|12.0|10.0"_s << QString();
+    QTest::newRow("change the rates")
+        << u"change"_s << u"2030/04/01|11|10"_s << QDate(2030, 3, 31) << MsgResult::Yes
+        << u"税率表の行"_s + row +
+               u"を\r\n適用日 2030/04/01、標準税率 11.0%、軽減税率 10.0%\r\nに修正します。"
+               "よろしいですか？"_s
+        << u"2030/04/01|11.0|10.0"_s << u"U"_s;
+    QTest::newRow("change the date over a line")
+        << u"change"_s << u"2030/03/31|12|10"_s << QDate(2030, 3, 31) << MsgResult::Yes
+        << u"修正すると、2030/03/31 からの税率を使うことになる伝票があるため、修正できません。"_s
+        << u"2030/04/01|12.0|10.0"_s << QString();
+}
+
+// A new row is asked for (Enter in the reduced box adds it); the chosen row, while no ledger
+// line takes its rate, is corrected or deleted after a question; each change is one history
+// entry.
+void tst_Maintenance::taxRateRowsAreAskedForAndCorrected() {
+    QFETCH(QString, action);
+    QFETCH(QString, boxes);
+    QFETCH(QDate, lineDate);
+    QFETCH(int, answer);
+    QFETCH(QString, told);
+    QFETCH(QString, last);
+    QFETCH(QString, recorded);
+    QVERIFY(
+        gdbData().executeSQL(u"INSERT INTO T_TAX_RATE VALUES ('2030-04-01', 120000, 100000)"_s));
+    QVERIFY(addSupplier({}));
+    if (lineDate.isValid())
+        QVERIFY(addLine({.kind = 2, .date = lineDate, .item = u"品"_s, .cost = 100}) > 0);
+    frmSystem* w = openSystem();
+    auto* grid = child<QTableWidget>(w, "grdTaxRate");
+    auto* change = child<QPushButton>(w, "cmdChangeTaxRate");
+    QVERIFY(!change->isEnabled());
+    const QVariantList lastEntry = dataRow(u"SELECT coalesce(max(lngID), 0) FROM T_HISTORY"_s);
+    if (action != u"add"_s) {
+        grid->setCurrentCell(4, 0);
+        QVERIFY(change->isEnabled());
+        QCOMPARE(child<QLineEdit>(w, "txtRateFrom")->text(), u"2030/04/01"_s);
+    }
+    const QStringList typed = boxes.split(u'|');
+    for (int i = 0; i < 3 && !boxes.isEmpty(); ++i)
+        child<QLineEdit>(w, std::array{"txtRateFrom", "txtRateStandard", "txtRateReduced"}[i])
+            ->setText(typed.at(i));
+    m_svc.prompt->answers.enqueue(answer);
+    if (action == u"add"_s)
+        QTest::keyClick(child<QLineEdit>(w, "txtRateReduced"), Qt::Key_Return);
+    else
+        QTest::mouseClick(
+            child<QPushButton>(w, action == u"change"_s ? "cmdChangeTaxRate" : "cmdDeleteTaxRate"),
+            Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts(), QStringList{told});
+    const int rows = grid->rowCount();
+    QCOMPARE(grid->item(rows - 1, 0)->text() + u'|' + grid->item(rows - 1, 1)->text() + u'|' +
+                 grid->item(rows - 1, 2)->text(),
+             last);
+    QCOMPARE(dataRow(u"SELECT coalesce(group_concat(strAction), '') FROM T_HISTORY WHERE "
+                     "lngID > ? AND strTable = 'T_TAX_RATE'"_s,
+                     lastEntry),
+             QVariantList{recorded});
 }
 
 void tst_Maintenance::badFileIsRefusedForRestore_data() {

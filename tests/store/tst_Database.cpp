@@ -235,7 +235,7 @@ void tst_Database::olderFileIsMigratedWithItsRows() {
     // holds the four shipped rates.
     QCOMPARE(dataRowCount(u"SELECT * FROM sqlite_master WHERE type = 'trigger' AND "
                           "name LIKE '%_HISTORY_%'"_s),
-             9);
+             12);
     QCOMPARE(dataRowCount(u"SELECT 1 FROM T_HISTORY UNION ALL SELECT 1 FROM T_DATA_CLASS1 WHERE "
                           "blnReduced <> 0"_s),
              0);
