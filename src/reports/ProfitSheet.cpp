@@ -167,7 +167,14 @@ bool ProfitWriter::writeBlock(const ProfitBlock& b, bool headings) {
             return false;
     if (!writeResultRows(b))
         return false;
-    return rule(blockRow, kNameCol, m_row, lastColumn());
+    if (!rule(blockRow, kNameCol, m_row, lastColumn()))
+        return false;
+    // The block is done: its rows go to the package, so a sheet of any length stays small.
+    if (!m_sheet->writeOutRows(m_row + 1)) {
+        gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+        return false;
+    }
+    return true;
 }
 
 bool ProfitWriter::writeHeadings(int row) {

@@ -7,7 +7,9 @@
 
 #include <pugixml.hpp>
 
+#include <QFile>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -86,30 +88,56 @@ std::string relsPathOf(const std::string& part); // xl/workbook.xml → xl/_rels
 std::string resolveTarget(const std::string& sourcePart, const std::string& target);
 std::string relativeTarget(const std::string& sourcePart, const std::string& targetPart);
 
+// A stretch of the package's row file (see Package::writeOut).
+struct WrittenRun {
+    qint64 offset = 0;
+    qint64 size = 0;
+};
+
 struct Part {
     std::string name;
     std::string data;
     std::unique_ptr<pugi::xml_document> doc; // set when parsed; serialised again on save
+    // Rows of a worksheet written out before saving, in row order; on save they stand first in
+    // the part's sheetData, before the rows its document still holds.
+    std::vector<WrittenRun> written;
 };
 
 // The package's parts in their original order; lookups ignore case.
 class Package {
 public:
+    Package();
+    ~Package();
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
     bool readZip(const QByteArray& zip, QString& error);
-    bool writeZip(QByteArray& zip, QString& error);
+    // Builds the package and hands it to sink in pieces, in order; false when the package cannot
+    // be built or sink refuses a piece. The package is built in a temporary file, so memory does
+    // not grow with its size.
+    bool writeZip(const std::function<bool(const char* data, qint64 size)>& sink, QString& error);
+    // Appends serialised rows of a part to the package's row file (a temporary file made on the
+    // first use, removed with the package) and notes them in the part's written runs.
+    bool writeOut(Part& part, const std::string& rows, QString& error);
     Part* find(const std::string& name);
     bool contains(const std::string& name) { return find(name) != nullptr; }
     // Parses a part once; nullptr (and error) when it is missing or not well-formed.
     pugi::xml_document* xml(const std::string& name, QString& error);
     Part& add(const std::string& name, std::string data);
     Part& addXml(const std::string& name, std::unique_ptr<pugi::xml_document> doc);
+    // Serialises a parsed part into its data and frees the document.
+    void unparse(Part& part);
     void remove(const std::string& name);
     std::vector<std::string> names() const;
 
 private:
     std::vector<std::unique_ptr<Part>> m_parts;
     std::unordered_map<std::string, Part*> m_index; // by lower-case name
+    std::unique_ptr<QFile> m_rowFile;
 };
+
+// The comment that stands in a parked worksheet's sheetData where its written rows go.
+inline constexpr const char* kWrittenRowsMark = "tovaki-written-rows";
 
 bool parseXml(const std::string& data, pugi::xml_document& doc, QString& error);
 std::string serializeXml(const pugi::xml_document& doc);

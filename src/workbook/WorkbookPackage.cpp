@@ -3,6 +3,9 @@
 
 #include <zip.h>
 
+#include <QDir>
+#include <QTemporaryFile>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -492,30 +495,186 @@ bool Package::readZip(const QByteArray& bytes, QString& error) {
     return ok;
 }
 
-bool Package::writeZip(QByteArray& out, QString& error) {
-    for (auto& p : m_parts)
-        if (p->doc)
-            p->data = serializeXml(*p->doc);
-    zip_error_t ze;
-    zip_error_init(&ze);
-    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &ze);
-    if (!buffer) {
-        error = QStringLiteral("ZIPを作れません：") + zipError(&ze);
-        zip_error_fini(&ze);
+Package::Package() = default;
+Package::~Package() = default;
+
+bool Package::writeOut(Part& part, const std::string& rows, QString& error) {
+    if (rows.empty())
+        return true;
+    if (!m_rowFile) {
+        auto f = std::make_unique<QTemporaryFile>(QDir::tempPath() +
+                                                  QStringLiteral("/tovaki-rows-XXXXXX"));
+        if (!f->open()) {
+            error = QStringLiteral("一時ファイルを作れません：") + f->errorString();
+            return false;
+        }
+        m_rowFile = std::move(f);
+    }
+    const qint64 offset = m_rowFile->size();
+    if (!m_rowFile->seek(offset) ||
+        m_rowFile->write(rows.data(), static_cast<qint64>(rows.size())) !=
+            static_cast<qint64>(rows.size())) {
+        error = QStringLiteral("一時ファイルに書けません：") + m_rowFile->errorString();
         return false;
     }
-    zip_t* za = zip_open_from_source(buffer, ZIP_TRUNCATE, &ze);
+    const auto size = static_cast<qint64>(rows.size());
+    if (!part.written.empty() && part.written.back().offset + part.written.back().size == offset)
+        part.written.back().size += size;
+    else
+        part.written.push_back({offset, size});
+    return true;
+}
+
+namespace {
+
+// A part put together while the package is written: its document's text before the rows written
+// out, those rows from the row file, the rest of its text.
+struct JoinedPart {
+    std::string head, tail;
+    std::vector<WrittenRun> runs;
+    QFile* file = nullptr;
+    zip_error_t error{};
+    size_t piece = 0; // 0 head, 1..runs.size() a run, then the tail
+    qint64 at = 0;    // within the piece
+
+    qint64 total() const {
+        qint64 n = static_cast<qint64>(head.size() + tail.size());
+        for (const WrittenRun& r : runs)
+            n += r.size;
+        return n;
+    }
+    zip_int64_t read(char* out, zip_uint64_t wanted) {
+        zip_uint64_t got = 0;
+        while (got < wanted && piece <= runs.size() + 1) {
+            const bool text = piece == 0 || piece == runs.size() + 1;
+            const std::string& s = piece == 0 ? head : tail;
+            const qint64 size = text ? static_cast<qint64>(s.size()) : runs[piece - 1].size;
+            const auto n = static_cast<qint64>(
+                std::min<zip_uint64_t>(wanted - got, static_cast<zip_uint64_t>(size - at)));
+            if (n > 0) {
+                if (text) {
+                    std::memcpy(out + got, s.data() + at, static_cast<size_t>(n));
+                } else if (!file->seek(runs[piece - 1].offset + at) ||
+                           file->read(out + got, n) != n) {
+                    zip_error_set(&error, ZIP_ER_READ, 0);
+                    return -1;
+                }
+                got += static_cast<zip_uint64_t>(n);
+                at += n;
+            }
+            if (at == size) {
+                ++piece;
+                at = 0;
+            }
+        }
+        return static_cast<zip_int64_t>(got);
+    }
+};
+
+zip_int64_t joinedPartSource(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* p = static_cast<JoinedPart*>(user);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        p->piece = 0;
+        p->at = 0;
+        return 0;
+    case ZIP_SOURCE_READ:
+        return p->read(static_cast<char*>(data), len);
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = static_cast<zip_uint64_t>(p->total());
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&p->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&p->error);
+        delete p;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
+    default:
+        zip_error_set(&p->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+// The text of a worksheet with rows written out, split where those rows go: first in its
+// sheetData (a parked sheet's text carries the mark there already).
+bool splitAtWrittenRows(Part& part, std::string& head, std::string& tail) {
+    std::string text;
+    if (part.doc) {
+        pugi::xml_node sheetData = child(part.doc->document_element(), "sheetData");
+        if (!sheetData)
+            return false;
+        pugi::xml_node mark = sheetData.prepend_child(pugi::node_comment);
+        mark.set_value(kWrittenRowsMark);
+        text = serializeXml(*part.doc);
+        sheetData.remove_child(mark);
+    } else {
+        text = part.data;
+    }
+    const std::string token = std::string("<!--") + kWrittenRowsMark + "-->";
+    const size_t at = text.find(token);
+    if (at == std::string::npos)
+        return false;
+    tail = text.substr(at + token.size());
+    text.resize(at);
+    head = std::move(text);
+    return true;
+}
+
+} // namespace
+
+bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QString& error) {
+    QTemporaryFile target(QDir::tempPath() + QStringLiteral("/tovaki-book-XXXXXX"));
+    if (!target.open()) {
+        error = QStringLiteral("一時ファイルを作れません：") + target.errorString();
+        return false;
+    }
+    const QByteArray targetName = QFile::encodeName(target.fileName());
+    target.close();
+    int zerr = 0;
+    zip_t* za = zip_open(targetName.constData(), ZIP_CREATE | ZIP_TRUNCATE, &zerr);
     if (!za) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, zerr);
         error = QStringLiteral("ZIPを作れません：") + zipError(&ze);
-        zip_source_free(buffer);
         zip_error_fini(&ze);
         return false;
     }
-    zip_error_fini(&ze);
-    zip_source_keep(buffer);
     bool ok = true;
     for (auto& p : m_parts) {
-        zip_source_t* s = zip_source_buffer(za, p->data.data(), p->data.size(), 0);
+        zip_source_t* s = nullptr;
+        if (!p->written.empty()) {
+            auto* joined = new JoinedPart;
+            zip_error_init(&joined->error);
+            joined->runs = p->written;
+            joined->file = m_rowFile.get();
+            if (!splitAtWrittenRows(*p, joined->head, joined->tail)) {
+                zip_error_fini(&joined->error);
+                delete joined;
+                error =
+                    QStringLiteral("書き出した行の置き場所がありません：") + qs(p->name.c_str());
+                zip_discard(za);
+                return false;
+            }
+            s = zip_source_function(za, joinedPartSource, joined);
+            if (!s) {
+                zip_error_fini(&joined->error);
+                delete joined;
+            }
+        } else {
+            if (p->doc)
+                p->data = serializeXml(*p->doc);
+            s = zip_source_buffer(za, p->data.data(), p->data.size(), 0);
+        }
         zip_int64_t idx = s ? zip_file_add(za, p->name.c_str(), s, ZIP_FL_ENC_UTF_8) : -1;
         if (idx < 0) {
             if (s)
@@ -533,29 +692,40 @@ bool Package::writeZip(QByteArray& out, QString& error) {
     if (!ok) {
         error = QStringLiteral("ZIPに書けません：") + QString::fromUtf8(zip_strerror(za));
         zip_discard(za);
-        zip_source_free(buffer);
         return false;
     }
-    if (zip_close(za) != 0) {
+    const bool closed = zip_close(za) == 0;
+    // The parsed parts hold the text again only while they are written.
+    for (auto& p : m_parts)
+        if (p->doc) {
+            p->data.clear();
+            p->data.shrink_to_fit();
+        }
+    if (!closed) {
         error = QStringLiteral("ZIPを閉じられません：") + QString::fromUtf8(zip_strerror(za));
         zip_discard(za);
-        zip_source_free(buffer);
         return false;
     }
-    ok = zip_source_open(buffer) == 0;
-    if (ok) {
-        zip_source_seek(buffer, 0, SEEK_END);
-        const zip_int64_t size = zip_source_tell(buffer);
-        zip_source_seek(buffer, 0, SEEK_SET);
-        out.resize(size > 0 ? size : 0);
-        ok = size > 0 &&
-             zip_source_read(buffer, out.data(), static_cast<zip_uint64_t>(size)) == size;
-        zip_source_close(buffer);
+    QFile built(target.fileName());
+    if (!built.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+        return false;
     }
-    zip_source_free(buffer);
-    if (!ok)
-        error = QStringLiteral("ZIPを取り出せません");
-    return ok;
+    std::vector<char> chunk(1 << 20);
+    for (;;) {
+        const qint64 n = built.read(chunk.data(), static_cast<qint64>(chunk.size()));
+        if (n < 0) {
+            error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (!sink(chunk.data(), n)) {
+            error = QStringLiteral("ZIPを書き出せません");
+            return false;
+        }
+    }
+    return true;
 }
 
 Part* Package::find(const std::string& name) {
@@ -588,6 +758,13 @@ Part& Package::add(const std::string& name, std::string data) {
     m_index[lower(name)] = p.get();
     m_parts.push_back(std::move(p));
     return *m_parts.back();
+}
+
+void Package::unparse(Part& part) {
+    if (!part.doc)
+        return;
+    part.data = serializeXml(*part.doc);
+    part.doc.reset();
 }
 
 Part& Package::addXml(const std::string& name, std::unique_ptr<pugi::xml_document> doc) {
