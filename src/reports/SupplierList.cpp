@@ -262,6 +262,10 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
              !sheet->setText(row, kBalanceListInvoiceColumn, line.invoiceNo)))
             return fail();
         ++row;
+        // The row is done: it goes to the workbook's file now, so the list stays small in
+        // memory however many suppliers it holds.
+        if (!sheet->writeOutRows(row))
+            return fail();
         run.advance();
     }
     const int index = sheet->index();
