@@ -408,7 +408,7 @@ bool writeSheet(Worksheet* sheet, const TaxSummary& s) {
     };
     int row = kTaxSummaryFirstRow;
     for (const TaxSummaryRow& r : s.rows)
-        if (!writeRow(row++, r))
+        if (!writeRow(row++, r) || !sheet->writeOutRows(row)) // each row leaves memory when done
             return false;
     const int lastCol = 1 + static_cast<int>(headings.size());
     if (!writeRow(row, s.total) || !gExcel_CellLine(sheet, CellRange{row, 2, row, lastCol}, true,
