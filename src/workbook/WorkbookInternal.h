@@ -101,6 +101,9 @@ struct Part {
     // Rows of a worksheet written out before saving, in row order; on save they stand first in
     // the part's sheetData, before the rows its document still holds.
     std::vector<WrittenRun> written;
+    // A part put aside in the row file (Package::stash): its text is there, data is empty.
+    bool stashed = false;
+    WrittenRun stash;
 };
 
 // The package's parts in their original order; lookups ignore case.
@@ -127,12 +130,20 @@ public:
     Part& addXml(const std::string& name, std::unique_ptr<pugi::xml_document> doc);
     // Serialises a parsed part into its data and frees the document.
     void unparse(Part& part);
+    // Moves an unparsed part's text to the row file, out of memory; xml() and the package's
+    // writing read it back when they need it.
+    bool stash(Part& part, QString& error);
+    // The text of a part, from the row file when it is stashed (it stays stashed).
+    bool text(Part& part, std::string& out, QString& error);
     void remove(const std::string& name);
     std::vector<std::string> names() const;
 
 private:
     std::vector<std::unique_ptr<Part>> m_parts;
     std::unordered_map<std::string, Part*> m_index; // by lower-case name
+    bool append(const std::string& text, qint64& offset, QString& error);
+    bool readBack(const WrittenRun& run, std::string& out, QString& error);
+
     std::unique_ptr<QFile> m_rowFile;
 };
 

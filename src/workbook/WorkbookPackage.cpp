@@ -498,9 +498,7 @@ bool Package::readZip(const QByteArray& bytes, QString& error) {
 Package::Package() = default;
 Package::~Package() = default;
 
-bool Package::writeOut(Part& part, const std::string& rows, QString& error) {
-    if (rows.empty())
-        return true;
+bool Package::append(const std::string& text, qint64& offset, QString& error) {
     if (!m_rowFile) {
         auto f = std::make_unique<QTemporaryFile>(QDir::tempPath() +
                                                   QStringLiteral("/tovaki-rows-XXXXXX"));
@@ -510,13 +508,33 @@ bool Package::writeOut(Part& part, const std::string& rows, QString& error) {
         }
         m_rowFile = std::move(f);
     }
-    const qint64 offset = m_rowFile->size();
+    offset = m_rowFile->size();
     if (!m_rowFile->seek(offset) ||
-        m_rowFile->write(rows.data(), static_cast<qint64>(rows.size())) !=
-            static_cast<qint64>(rows.size())) {
+        m_rowFile->write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size())) {
         error = QStringLiteral("一時ファイルに書けません：") + m_rowFile->errorString();
         return false;
     }
+    return true;
+}
+
+bool Package::readBack(const WrittenRun& run, std::string& out, QString& error) {
+    out.resize(static_cast<size_t>(run.size));
+    if (!m_rowFile || !m_rowFile->seek(run.offset) ||
+        m_rowFile->read(out.data(), run.size) != run.size) {
+        error = QStringLiteral("一時ファイルを読めません：") +
+                (m_rowFile ? m_rowFile->errorString() : QString());
+        return false;
+    }
+    return true;
+}
+
+bool Package::writeOut(Part& part, const std::string& rows, QString& error) {
+    if (rows.empty())
+        return true;
+    qint64 offset = 0;
+    if (!append(rows, offset, error))
+        return false;
     const auto size = static_cast<qint64>(rows.size());
     if (!part.written.empty() && part.written.back().offset + part.written.back().size == offset)
         part.written.back().size += size;
@@ -525,11 +543,37 @@ bool Package::writeOut(Part& part, const std::string& rows, QString& error) {
     return true;
 }
 
+bool Package::stash(Part& part, QString& error) {
+    if (part.doc || part.stashed)
+        return true;
+    qint64 offset = 0;
+    if (!append(part.data, offset, error))
+        return false;
+    part.stash = {offset, static_cast<qint64>(part.data.size())};
+    part.stashed = true;
+    std::string().swap(part.data);
+    return true;
+}
+
+bool Package::text(Part& part, std::string& out, QString& error) {
+    if (part.doc) {
+        out = serializeXml(*part.doc);
+        return true;
+    }
+    if (part.stashed)
+        return readBack(part.stash, out, error);
+    out = part.data;
+    return true;
+}
+
 namespace {
 
 // A part put together while the package is written: its document's text before the rows written
 // out, those rows from the row file, the rest of its text.
 struct JoinedPart {
+    // Makes head and tail; called when the part is opened, they are freed when it is closed.
+    std::function<bool(std::string& head, std::string& tail)> split;
+    qint64 size = 0;
     std::string head, tail;
     std::vector<WrittenRun> runs;
     QFile* file = nullptr;
@@ -577,15 +621,21 @@ zip_int64_t joinedPartSource(void* user, void* data, zip_uint64_t len, zip_sourc
     case ZIP_SOURCE_OPEN:
         p->piece = 0;
         p->at = 0;
+        if (!p->split(p->head, p->tail) || p->total() != p->size) {
+            zip_error_set(&p->error, ZIP_ER_READ, 0);
+            return -1;
+        }
         return 0;
     case ZIP_SOURCE_READ:
         return p->read(static_cast<char*>(data), len);
     case ZIP_SOURCE_CLOSE:
+        std::string().swap(p->head);
+        std::string().swap(p->tail);
         return 0;
     case ZIP_SOURCE_STAT: {
         auto* st = static_cast<zip_stat_t*>(data);
         zip_stat_init(st);
-        st->size = static_cast<zip_uint64_t>(p->total());
+        st->size = static_cast<zip_uint64_t>(p->size);
         st->valid |= ZIP_STAT_SIZE;
         return sizeof(zip_stat_t);
     }
@@ -607,8 +657,9 @@ zip_int64_t joinedPartSource(void* user, void* data, zip_uint64_t len, zip_sourc
 
 // The text of a worksheet with rows written out, split where those rows go: first in its
 // sheetData (a parked sheet's text carries the mark there already).
-bool splitAtWrittenRows(Part& part, std::string& head, std::string& tail) {
+bool splitAtWrittenRows(Package& pkg, Part& part, std::string& head, std::string& tail) {
     std::string text;
+    QString ignored;
     if (part.doc) {
         pugi::xml_node sheetData = child(part.doc->document_element(), "sheetData");
         if (!sheetData)
@@ -617,8 +668,8 @@ bool splitAtWrittenRows(Part& part, std::string& head, std::string& tail) {
         mark.set_value(kWrittenRowsMark);
         text = serializeXml(*part.doc);
         sheetData.remove_child(mark);
-    } else {
-        text = part.data;
+    } else if (!pkg.text(part, text, ignored)) {
+        return false;
     }
     const std::string token = std::string("<!--") + kWrittenRowsMark + "-->";
     const size_t at = text.find(token);
@@ -652,12 +703,20 @@ bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QSt
     bool ok = true;
     for (auto& p : m_parts) {
         zip_source_t* s = nullptr;
-        if (!p->written.empty()) {
+        if (!p->written.empty() || p->stashed) {
             auto* joined = new JoinedPart;
             zip_error_init(&joined->error);
             joined->runs = p->written;
             joined->file = m_rowFile.get();
-            if (!splitAtWrittenRows(*p, joined->head, joined->tail)) {
+            Part* part = p.get();
+            joined->split = [this, part](std::string& head, std::string& tail) {
+                return splitAtWrittenRows(*this, *part, head, tail);
+            };
+            if (joined->split(joined->head, joined->tail)) {
+                joined->size = joined->total();
+                std::string().swap(joined->head);
+                std::string().swap(joined->tail);
+            } else {
                 zip_error_fini(&joined->error);
                 delete joined;
                 error =
@@ -740,6 +799,11 @@ pugi::xml_document* Package::xml(const std::string& name, QString& error) {
         return nullptr;
     }
     if (!p->doc) {
+        if (p->stashed) {
+            if (!readBack(p->stash, p->data, error))
+                return nullptr;
+            p->stashed = false;
+        }
         auto doc = std::make_unique<pugi::xml_document>();
         if (!parseXml(p->data, *doc, error)) {
             error = qs(name.c_str()) + QStringLiteral("：") + error;

@@ -72,7 +72,9 @@ bool Worksheet::Impl::park() {
     cells.clear();
     colStylesRead = false;
     parked = true;
-    return true;
+    // Its text goes to the row file too, so that a finished sheet holds hardly any memory.
+    QString err;
+    return book->pkg.stash(*part, err) || fail(err);
 }
 
 bool Worksheet::Impl::wake() {
