@@ -525,7 +525,7 @@ bool Workbook::save(const QString& path) {
         return d->fail(QStringLiteral("ブックが開かれていません"));
     if (!d->prepareSave())
         return false;
-    // The package goes to the file in pieces as it is built, never whole in memory.
+    // The compressed package goes to the file in pieces; the sheets' text is never held whole.
     CheckedFileWriter f(path);
     bool written = f.open();
     QString buildError;

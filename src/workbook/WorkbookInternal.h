@@ -7,6 +7,8 @@
 
 #include <pugixml.hpp>
 
+struct zip;
+
 #include <QFile>
 #include <QString>
 #include <functional>
@@ -116,11 +118,13 @@ public:
 
     bool readZip(const QByteArray& zip, QString& error);
     // Builds the package and hands it to sink in pieces, in order; false when the package cannot
-    // be built or sink refuses a piece. The package is built in a temporary file, so memory does
-    // not grow with its size.
+    // be built or sink refuses a piece. Written-out rows are read from the row file while their
+    // sheet is compressed; the package is built in a temporary file (in memory when the
+    // temporary folder cannot take it).
     bool writeZip(const std::function<bool(const char* data, qint64 size)>& sink, QString& error);
     // Appends serialised rows of a part to the package's row file (a temporary file made on the
-    // first use, removed with the package) and notes them in the part's written runs.
+    // first use, removed with the package) and notes them in the part's written runs. False
+    // (nothing noted) when the file cannot be written; the caller then keeps the rows.
     bool writeOut(Part& part, const std::string& rows, QString& error);
     Part* find(const std::string& name);
     bool contains(const std::string& name) { return find(name) != nullptr; }
@@ -142,9 +146,12 @@ private:
     std::vector<std::unique_ptr<Part>> m_parts;
     std::unordered_map<std::string, Part*> m_index; // by lower-case name
     bool append(const std::string& text, qint64& offset, QString& error);
+    // Adds every part to a package being built (written-out sheets joined with their rows).
+    bool addParts(struct ::zip* za, QString& error);
     bool readBack(const WrittenRun& run, std::string& out, QString& error);
 
     std::unique_ptr<QFile> m_rowFile;
+    bool m_rowFileBroken = false; // a write failed: nothing more is put there
 };
 
 // The comment that stands in a parked worksheet's sheetData where its written rows go.

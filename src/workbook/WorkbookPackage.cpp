@@ -502,17 +502,24 @@ bool Package::append(const std::string& text, qint64& offset, QString& error) {
     if (!m_rowFile) {
         auto f = std::make_unique<QTemporaryFile>(QDir::tempPath() +
                                                   QStringLiteral("/tovaki-rows-XXXXXX"));
-        if (!f->open()) {
+        // Unbuffered: a write the disk refuses shows at once, and nothing is left pending that
+        // could fail when the rows are read back.
+        if (!static_cast<QFile*>(f.get())->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
             error = QStringLiteral("一時ファイルを作れません：") + f->errorString();
             return false;
         }
         m_rowFile = std::move(f);
+    }
+    if (m_rowFileBroken) {
+        error = QStringLiteral("一時ファイルに書けません");
+        return false;
     }
     offset = m_rowFile->size();
     if (!m_rowFile->seek(offset) ||
         m_rowFile->write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size())) {
         error = QStringLiteral("一時ファイルに書けません：") + m_rowFile->errorString();
+        m_rowFileBroken = true;
         return false;
     }
     return true;
@@ -683,23 +690,7 @@ bool splitAtWrittenRows(Package& pkg, Part& part, std::string& head, std::string
 
 } // namespace
 
-bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QString& error) {
-    QTemporaryFile target(QDir::tempPath() + QStringLiteral("/tovaki-book-XXXXXX"));
-    if (!target.open()) {
-        error = QStringLiteral("一時ファイルを作れません：") + target.errorString();
-        return false;
-    }
-    const QByteArray targetName = QFile::encodeName(target.fileName());
-    target.close();
-    int zerr = 0;
-    zip_t* za = zip_open(targetName.constData(), ZIP_CREATE | ZIP_TRUNCATE, &zerr);
-    if (!za) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, zerr);
-        error = QStringLiteral("ZIPを作れません：") + zipError(&ze);
-        zip_error_fini(&ze);
-        return false;
-    }
+bool Package::addParts(zip_t* za, QString& error) {
     bool ok = true;
     for (auto& p : m_parts) {
         zip_source_t* s = nullptr;
@@ -721,7 +712,6 @@ bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QSt
                 delete joined;
                 error =
                     QStringLiteral("書き出した行の置き場所がありません：") + qs(p->name.c_str());
-                zip_discard(za);
                 return false;
             }
             s = zip_source_function(za, joinedPartSource, joined);
@@ -748,14 +738,18 @@ bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QSt
             break;
         }
     }
-    if (!ok) {
+    if (!ok)
         error = QStringLiteral("ZIPに書けません：") + QString::fromUtf8(zip_strerror(za));
-        zip_discard(za);
-        return false;
-    }
+    return ok;
+}
+
+namespace {
+
+// Closes a package being built (its parts compressed and written); the parsed parts hold their
+// text again only while they are written.
+bool closeZip(zip_t* za, std::vector<std::unique_ptr<Part>>& parts, QString& error) {
     const bool closed = zip_close(za) == 0;
-    // The parsed parts hold the text again only while they are written.
-    for (auto& p : m_parts)
+    for (auto& p : parts)
         if (p->doc) {
             p->data.clear();
             p->data.shrink_to_fit();
@@ -763,28 +757,106 @@ bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QSt
     if (!closed) {
         error = QStringLiteral("ZIPを閉じられません：") + QString::fromUtf8(zip_strerror(za));
         zip_discard(za);
+    }
+    return closed;
+}
+
+} // namespace
+
+bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QString& error) {
+    // Built in a temporary file, the package never stands whole in memory. When the temporary
+    // folder cannot take it (full, or a limit on file sizes), it is built in memory instead:
+    // compressed, it is a fraction of the sheets' text, and the caller's file then tells whether
+    // the disk can take it.
+    {
+        QTemporaryFile target(QDir::tempPath() + QStringLiteral("/tovaki-book-XXXXXX"));
+        if (target.open()) {
+            const QByteArray targetName = QFile::encodeName(target.fileName());
+            target.close();
+            int zerr = 0;
+            if (zip_t* za = zip_open(targetName.constData(), ZIP_CREATE | ZIP_TRUNCATE, &zerr)) {
+                if (!addParts(za, error)) {
+                    zip_discard(za);
+                    return false;
+                }
+                QString ignored;
+                if (closeZip(za, m_parts, ignored)) {
+                    QFile built(target.fileName());
+                    if (!built.open(QIODevice::ReadOnly)) {
+                        error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+                        return false;
+                    }
+                    std::vector<char> chunk(1 << 20);
+                    for (;;) {
+                        const qint64 n =
+                            built.read(chunk.data(), static_cast<qint64>(chunk.size()));
+                        if (n < 0) {
+                            error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+                            return false;
+                        }
+                        if (n == 0)
+                            return true;
+                        if (!sink(chunk.data(), n)) {
+                            error = QStringLiteral("ZIPを書き出せません");
+                            return false;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &ze);
+    if (!buffer) {
+        error = QStringLiteral("ZIPを作れません：") + zipError(&ze);
+        zip_error_fini(&ze);
         return false;
     }
-    QFile built(target.fileName());
-    if (!built.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+    zip_t* za = zip_open_from_source(buffer, ZIP_TRUNCATE, &ze);
+    if (!za) {
+        error = QStringLiteral("ZIPを作れません：") + zipError(&ze);
+        zip_source_free(buffer);
+        zip_error_fini(&ze);
         return false;
     }
-    std::vector<char> chunk(1 << 20);
-    for (;;) {
-        const qint64 n = built.read(chunk.data(), static_cast<qint64>(chunk.size()));
-        if (n < 0) {
-            error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (!sink(chunk.data(), n)) {
-            error = QStringLiteral("ZIPを書き出せません");
-            return false;
-        }
+    zip_error_fini(&ze);
+    zip_source_keep(buffer);
+    if (!addParts(za, error)) {
+        zip_discard(za);
+        zip_source_free(buffer);
+        return false;
     }
-    return true;
+    if (!closeZip(za, m_parts, error)) {
+        zip_source_free(buffer);
+        return false;
+    }
+    bool ok = zip_source_open(buffer) == 0;
+    if (ok) {
+        zip_source_seek(buffer, 0, SEEK_END);
+        const zip_int64_t size = zip_source_tell(buffer);
+        zip_source_seek(buffer, 0, SEEK_SET);
+        std::vector<char> chunk(1 << 20);
+        ok = size > 0;
+        for (zip_int64_t left = size; ok && left > 0;) {
+            const zip_int64_t n =
+                zip_source_read(buffer, chunk.data(),
+                                static_cast<zip_uint64_t>(std::min<zip_int64_t>(left, 1 << 20)));
+            ok = n > 0;
+            if (ok && !sink(chunk.data(), n)) {
+                zip_source_close(buffer);
+                zip_source_free(buffer);
+                error = QStringLiteral("ZIPを書き出せません");
+                return false;
+            }
+            left -= n;
+        }
+        zip_source_close(buffer);
+    }
+    zip_source_free(buffer);
+    if (!ok)
+        error = QStringLiteral("ZIPを取り出せません");
+    return ok;
 }
 
 Part* Package::find(const std::string& name) {

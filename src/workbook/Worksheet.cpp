@@ -72,9 +72,11 @@ bool Worksheet::Impl::park() {
     cells.clear();
     colStylesRead = false;
     parked = true;
-    // Its text goes to the row file too, so that a finished sheet holds hardly any memory.
-    QString err;
-    return book->pkg.stash(*part, err) || fail(err);
+    // Its text goes to the row file too, so that a finished sheet holds hardly any memory (or
+    // stays in memory when the file cannot take it).
+    QString ignored;
+    book->pkg.stash(*part, ignored);
+    return true;
 }
 
 bool Worksheet::Impl::wake() {
@@ -105,6 +107,8 @@ bool Worksheet::Impl::writeOutRows(int beforeRow) {
         return fail(QStringLiteral("シートの部品がありません"));
     std::string text;
     AppendWriter w(text);
+    int spanRows[2] = {writtenRows[0], writtenRows[1]};
+    int spanCols[2] = {writtenCols[0], writtenCols[1]};
     auto it = rows.begin();
     for (; it != rows.end() && it->first < beforeRow; ++it) {
         const int r = it->first;
@@ -114,17 +118,21 @@ bool Worksheet::Impl::writeOutRows(int beforeRow) {
             if (!isNamed(c, "c"))
                 continue;
             const int col = cellCol(c);
-            if (!writtenRows[0])
-                writtenRows[0] = r;
-            writtenRows[1] = r;
-            writtenCols[0] = writtenCols[0] ? std::min(writtenCols[0], col) : col;
-            writtenCols[1] = std::max(writtenCols[1], col);
+            if (!spanRows[0])
+                spanRows[0] = r;
+            spanRows[1] = r;
+            spanCols[0] = spanCols[0] ? std::min(spanCols[0], col) : col;
+            spanCols[1] = std::max(spanCols[1], col);
         }
         node.print(w, "", pugi::format_raw, pugi::encoding_utf8);
     }
-    QString err;
-    if (!book->pkg.writeOut(*part, text, err))
-        return fail(err);
+    // Rows that cannot go to the row file (a full temporary folder) simply stay in memory: the
+    // sheet is saved whole as before.
+    QString ignored;
+    if (!book->pkg.writeOut(*part, text, ignored))
+        return true;
+    std::copy(spanRows, spanRows + 2, writtenRows);
+    std::copy(spanCols, spanCols + 2, writtenCols);
     for (auto r = rows.begin(); r != it;) {
         cells.erase(r->first);
         sheetData.remove_child(r->second);
