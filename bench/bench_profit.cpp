@@ -27,6 +27,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <vector>
 #include <xlsxwriter.h>
 
@@ -38,6 +39,13 @@ double cpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// The process's peak resident memory so far, in MiB.
+double peakRssMiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
 }
 
 double wallMs(const QElapsedTimer& t) {
@@ -276,6 +284,8 @@ int main(int argc, char** argv) {
     QString saved;
     long cells = 0;
     int sheets = 0;
+    double reportPeak = 0;
+    const double openPeak = peakRssMiB();
     Sums scanned, plain;
     for (int i = 0; i < repeats; ++i) {
         QElapsedTimer t;
@@ -291,8 +301,11 @@ int main(int argc, char** argv) {
         fullCpu.push_back(cpuMs() - c0);
         fullSql.push_back(g_sqlMs);
         fullSqlCpu.push_back(g_sqlCpu);
-        if (i == 0)
+        if (i == 0) {
+            // Taken before anything else of the run: the first report's own peak.
+            reportPeak = peakRssMiB();
             cells = countCells(saved, sheets);
+        }
         QFile::remove(saved);
 
         const std::string lowPath =
@@ -337,6 +350,9 @@ int main(int argc, char** argv) {
                 fs, f - fs, fc, fsc, fc - fsc);
     std::printf("lower bound (scan + lxw)   %7.1f (%6.1f + %6.1f)      %7.1f (%6.1f + %6.1f)\n", l,
                 ls, l - ls, lc, lsc, lc - lsc);
+    std::printf("peak memory: %.1f MiB after opening the file, %.1f MiB after the first report "
+                "(goal <= 30, flat in the number of cells)\n",
+                openPeak, reportPeak);
     std::printf("grouped query (both ledgers)  %.1f ms; same sums as the scan\n", median(grouped));
     std::printf("ratio full / lower bound   wall %.2f  cpu %.2f (goal <= 1.50); writing wall %.2f  "
                 "cpu %.2f (goal <= 2.00)\n",

@@ -115,6 +115,7 @@ void ExcelReportRun::setBusy(bool busy) {
 bool ExcelReportRun::begin(const QString& templateFile) {
     m_savedPath.clear();
     m_pdfPath.clear();
+    m_lastPage.clear();
     m_progress = 0;
     m_running = true;
     setBusy(true);
@@ -135,7 +136,18 @@ Worksheet* ExcelReportRun::addPage(const QString& name) {
         m_book.sheet(kExcelTemplateSheet); // leaves the reason in errorText()
         return nullptr;
     }
-    return m_book.copySheet(source, name);
+    // Pages are filled one after the other: the one before is done and its rows go to the
+    // package now, so memory stays flat however many pages the run makes.
+    if (!m_lastPage.isEmpty()) {
+        Worksheet* done = m_book.sheet(m_lastPage);
+        if (done && !done->writeOutAllRows())
+            return nullptr;
+        m_lastPage.clear();
+    }
+    Worksheet* page = m_book.copySheet(source, name);
+    if (page)
+        m_lastPage = page->name();
+    return page;
 }
 
 bool ExcelReportRun::deleteTemplateSheet() {

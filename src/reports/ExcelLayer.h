@@ -104,7 +104,8 @@ public:
     Worksheet* templateSheet(); // the sheet "雛型"
 
     // A copy of "雛型" after the last sheet, named name (made valid and unique). nullptr on
-    // failure; the caller then calls fail().
+    // failure; the caller then calls fail(). The page added before is done by then: its rows
+    // are written out (Worksheet::writeOutAllRows) and can no longer be changed.
     Worksheet* addPage(const QString& name);
     // Removes "雛型" from the workbook.
     bool deleteTemplateSheet();
@@ -153,6 +154,8 @@ private:
     Workbook m_book;
     QString m_savedPath;
     QString m_pdfPath;
+    QString m_lastPage; // the page addPage made last, until the next one
+
     int m_progress = 0;
     int m_maximum = 0;
     bool m_running = false;

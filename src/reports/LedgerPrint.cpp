@@ -73,43 +73,41 @@ private:
 
 namespace {
 
-// Writes the computed pages on the run's workbook, each from the template with the short name in
-// its head; the names the workbook gave them go into sheets. Failure: false, the reason in the
+// Writes a laid-out page on the run's workbook, from the template with the short name in its
+// head; the name the workbook gave it goes into sheets. Failure: false, the reason in the
 // workbook's error text.
-bool writePages(ExcelReportRun& run, const LedgerColumns& cols,
-                const std::vector<LedgerPrintPage>& pages, QStringList& sheets) {
-    for (const LedgerPrintPage& page : pages) {
-        Worksheet* sheet = run.addPage(page.name);
-        if (!sheet)
+bool writePage(ExcelReportRun& run, const LedgerColumns& cols, const LedgerPrintPage& page,
+               QStringList& sheets) {
+    Worksheet* sheet = run.addPage(page.name);
+    if (!sheet)
+        return false;
+    sheets << sheet->name();
+    if (!sheet->setText(kLedgerNameRow, kLedgerNameColumn, page.shortName))
+        return false;
+    for (const LedgerPrintRow& r : page.rows) {
+        const auto text = [&](int col, const QString& value) {
+            return sheet->setText(r.row, col, value);
+        };
+        if (!text(cols.month, r.month) || !text(cols.day, r.day) || !text(cols.item, r.item))
             return false;
-        sheets << sheet->name();
-        if (!sheet->setText(kLedgerNameRow, kLedgerNameColumn, page.shortName))
+        const double size = gLedgerItemFontSize(r.item);
+        if (size > 0 && !sheet->setFontSize(r.row, cols.item, size))
             return false;
-        for (const LedgerPrintRow& r : page.rows) {
-            const auto text = [&](int col, const QString& value) {
-                return sheet->setText(r.row, col, value);
-            };
-            if (!text(cols.month, r.month) || !text(cols.day, r.day) || !text(cols.item, r.item))
+        if (cols.quantity == cols.unitPrice) {
+            // "リ-101" has no boxes of its own for them: both go into the margin column, the
+            // unit price last.
+            QString both = r.quantity;
+            if (!r.unitPrice.isEmpty())
+                both += (both.isEmpty() ? QString() : QStringLiteral(" ")) + QStringLiteral("@") +
+                        r.unitPrice;
+            if (!text(cols.quantity, both))
                 return false;
-            const double size = gLedgerItemFontSize(r.item);
-            if (size > 0 && !sheet->setFontSize(r.row, cols.item, size))
-                return false;
-            if (cols.quantity == cols.unitPrice) {
-                // "リ-101" has no boxes of its own for them: both go into the margin column, the
-                // unit price last.
-                QString both = r.quantity;
-                if (!r.unitPrice.isEmpty())
-                    both += (both.isEmpty() ? QString() : QStringLiteral(" ")) +
-                            QStringLiteral("@") + r.unitPrice;
-                if (!text(cols.quantity, both))
-                    return false;
-            } else if (!text(cols.quantity, r.quantity) || !text(cols.unitPrice, r.unitPrice)) {
-                return false;
-            }
-            if (!text(cols.amount, r.amount) || !text(cols.payment, r.payment) ||
-                (r.balance && !text(cols.balance, *r.balance)))
-                return false;
+        } else if (!text(cols.quantity, r.quantity) || !text(cols.unitPrice, r.unitPrice)) {
+            return false;
         }
+        if (!text(cols.amount, r.amount) || !text(cols.payment, r.payment) ||
+            (r.balance && !text(cols.balance, *r.balance)))
+            return false;
     }
     return true;
 }
@@ -135,13 +133,13 @@ bool LedgerPrintLayout::isCloseDay(const QDate& d) const {
 }
 
 void LedgerPrintLayout::newPage(const LedgerPrintSupplier& s, bool firstPage,
-                                std::vector<LedgerPrintPage>& pages) {
+                                LedgerPrintPage& page) {
     ++m_page;
     // A page starts its own month and day: the first line of every page shows both, also when
     // it does not stand on the first line row.
     m_prevMonth = 0;
     m_prevDay = 0;
-    pages.push_back({LedgerSheetNames::pageName(m_base, m_page), s.shortName, {}});
+    page = {LedgerSheetNames::pageName(m_base, m_page), s.shortName, {}};
     const int skip = firstPage ? clampTo(s.startRow, 1, kLedgerStartRowMax) - 1 : 0;
     m_row = kLedgerFirstLineRow + skip;
     m_used = skip;
@@ -149,13 +147,12 @@ void LedgerPrintLayout::newPage(const LedgerPrintSupplier& s, bool firstPage,
 }
 
 bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry,
-                                    const QList<LedgerPrintLine>& lines,
-                                    std::vector<LedgerPrintPage>& pages) {
+                                    const QList<LedgerPrintLine>& lines, const PageSink& sink) {
     if (lines.isEmpty())
         return true;
     m_base = m_names->baseFor(s.supplier, s.shortName);
     m_page = 0;
-    std::vector<LedgerPrintPage> out;
+    LedgerPrintPage page;
     Currency balance = carry;
     bool balanceDue = false;
     bool firstPage = true;
@@ -163,7 +160,9 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
         const LedgerPrintLine& line = lines.at(i);
         const bool last = i + 1 == lines.size();
         if (m_page == 0 || m_used % m_lines == 0 || m_used >= m_lines) {
-            newPage(s, firstPage, out);
+            if (m_page > 0 && !sink(page))
+                return false;
+            newPage(s, firstPage, page);
             firstPage = false;
         }
         ++m_used;
@@ -219,12 +218,10 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
             m_used += blank;
             balanceDue = true;
         }
-        out.back().rows.push_back(std::move(r));
+        page.rows.push_back(std::move(r));
         ++m_row;
     }
-    pages.insert(pages.end(), std::make_move_iterator(out.begin()),
-                 std::make_move_iterator(out.end()));
-    return true;
+    return sink(page);
 }
 
 bool gReadLedgerPrintLines(Database& db, qint32 masterID, const QDate& start, const QDate& end,
@@ -481,12 +478,18 @@ bool gPrintLedger(Database& db, const LedgerPrintParams& params,
             QList<LedgerPrintLine> lines;
             if (!gReadLedgerPrintLines(db, masterID, start, end, lines, params.procName))
                 return failed(QStringLiteral("仕入先番号 %1 の明細を読めません").arg(s.supplier));
-            std::vector<LedgerPrintPage> pages;
-            if (!layout.addSupplier(s, totals.carry, lines, pages))
-                return outOfRange(s.supplier);
-            if (!writePages(run, cols, pages, sheets))
+            // Each page goes to the workbook as soon as it is laid out.
+            bool writeFailed = false;
+            const bool laidOut =
+                layout.addSupplier(s, totals.carry, lines, [&](const LedgerPrintPage& page) {
+                    writeFailed = !writePage(run, cols, page, sheets);
+                    anyWritten = true;
+                    return !writeFailed;
+                });
+            if (writeFailed)
                 return failed();
-            anyWritten = anyWritten || !pages.empty();
+            if (!laidOut)
+                return outOfRange(s.supplier);
         }
         run.advance();
     }

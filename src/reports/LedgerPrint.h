@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -171,13 +172,17 @@ class LedgerPrintLayout {
 public:
     LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay);
     ~LedgerPrintLayout();
-    // Appends the pages of one supplier (none without lines), the balance running from carry.
-    // False when a running balance leaves the currency range (nothing appended).
+    // Takes each finished page; false stops the layout.
+    using PageSink = std::function<bool(const LedgerPrintPage& page)>;
+    // Lays out the pages of one supplier (none without lines), the balance running from carry,
+    // and hands each to sink as soon as it is complete, so that only one page is held at a
+    // time. False when a running balance leaves the currency range (the pages before it have
+    // been handed over) or when sink refuses a page.
     bool addSupplier(const LedgerPrintSupplier& s, Currency carry,
-                     const QList<LedgerPrintLine>& lines, std::vector<LedgerPrintPage>& pages);
+                     const QList<LedgerPrintLine>& lines, const PageSink& sink);
 
 private:
-    void newPage(const LedgerPrintSupplier& s, bool firstPage, std::vector<LedgerPrintPage>& pages);
+    void newPage(const LedgerPrintSupplier& s, bool firstPage, LedgerPrintPage& page);
     bool isCloseDay(const QDate& d) const;
 
     LedgerPrintOptions m_opt;

@@ -11,6 +11,7 @@ namespace {
 
 const QString kRankingSheet = QStringLiteral("ランキング");
 const QString kNotComputable = QStringLiteral("計算不能");
+const QString kThousands = QStringLiteral("#,##0");
 
 // Colour slots of ProfitSheetSettings::colors.
 enum ColorSlot { SlotSupplier = 0, SlotPurchase, SlotSale, SlotMargin, SlotRate, SlotStock };
@@ -50,6 +51,8 @@ private:
     bool writeResultRows(const ProfitBlock& b);
     bool rule(int row1, int col1, int row2, int col2);
     bool newSheet(int number);
+    QString periodText() const; // "2024/01/21 - 2024/04/20"
+    QString filterText() const; // " 抽出分類：…", empty without a filter
     int lastColumn() const { return kFirstValueCol + static_cast<int>(m_t.columns.size()) - 1; }
 
     ExcelReportRun& m_run;
@@ -105,21 +108,30 @@ bool ProfitWriter::newSheet(int number) {
         return false;
     }
     m_row = kProfitFirstRow;
-    // The title row names the line filter, when one is set, so a printed sheet says which lines
-    // it sums.
-    if (m_p.sampling1Class > 0) {
-        QString filter = QStringLiteral(" 抽出分類：区分%1「%2」")
-                             .arg(m_p.sampling1Class)
-                             .arg(m_p.sampling1Item);
-        if (m_p.sampling2Class > 0)
-            filter += (m_p.andOr == 1 ? QStringLiteral(" または ") : QStringLiteral(" かつ ")) +
-                      QStringLiteral("区分%1「%2」").arg(m_p.sampling2Class).arg(m_p.sampling2Item);
-        if (!m_sheet->setText(2, 4, filter)) {
-            gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
-            return false;
-        }
+    // Every sheet's title row names the table, its period and the line filter, so that a
+    // printed sheet says on its own what it sums.
+    if (!m_sheet->setText(2, 4, QStringLiteral(" 利益管理表 ") + periodText() + filterText())) {
+        gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+        return false;
     }
     return true;
+}
+
+QString ProfitWriter::periodText() const {
+    const QString startText = m_p.startText.isEmpty() ? termDateText(m_p.start) : m_p.startText;
+    const QString endText = m_p.endText.isEmpty() ? termDateText(m_p.end) : m_p.endText;
+    return startText + QStringLiteral(" - ") + endText;
+}
+
+QString ProfitWriter::filterText() const {
+    if (m_p.sampling1Class <= 0)
+        return {};
+    QString filter =
+        QStringLiteral(" 抽出分類：区分%1「%2」").arg(m_p.sampling1Class).arg(m_p.sampling1Item);
+    if (m_p.sampling2Class > 0)
+        filter += (m_p.andOr == 1 ? QStringLiteral(" または ") : QStringLiteral(" かつ ")) +
+                  QStringLiteral("区分%1「%2」").arg(m_p.sampling2Class).arg(m_p.sampling2Item);
+    return filter;
 }
 
 bool ProfitWriter::writeTable(const std::vector<int>& sheets) {
@@ -167,7 +179,14 @@ bool ProfitWriter::writeBlock(const ProfitBlock& b, bool headings) {
             return false;
     if (!writeResultRows(b))
         return false;
-    return rule(blockRow, kNameCol, m_row, lastColumn());
+    if (!rule(blockRow, kNameCol, m_row, lastColumn()))
+        return false;
+    // The block is done: its rows go to the package, so a sheet of any length stays small.
+    if (!m_sheet->writeOutRows(m_row + 1)) {
+        gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
+        return false;
+    }
+    return true;
 }
 
 bool ProfitWriter::writeHeadings(int row) {
@@ -211,10 +230,10 @@ bool ProfitWriter::writeResultRows(const ProfitBlock& b) {
         return false;
     for (size_t c = 0; c < b.margin.size(); ++c) {
         const int col = kFirstValueCol + static_cast<int>(c);
-        if (!putMoney(marginRow, col, b.margin[c], marginFill, QStringLiteral("#0")) ||
+        if (!putMoney(marginRow, col, b.margin[c], marginFill, kThousands) ||
             !put(rateRow, col, gProfitRateText(b.margin[c], b.sale.values[c]), rateFill,
                  QStringLiteral("@")) ||
-            !putOptional(stockRow, col, b.stock[c], stockFill, QStringLiteral("0")))
+            !putOptional(stockRow, col, b.stock[c], stockFill, kThousands))
             return false;
     }
     m_row = stockRow;
@@ -230,8 +249,6 @@ bool ProfitWriter::writeRanking(const std::vector<ProfitRankingRow>& rows) {
     }
     const QString sortText =
         m_p.rankingOrder == 1 ? QStringLiteral("粗利") : QStringLiteral("利益率");
-    const QString startText = m_p.startText.isEmpty() ? termDateText(m_p.start) : m_p.startText;
-    const QString endText = m_p.endText.isEmpty() ? termDateText(m_p.end) : m_p.endText;
     const int fills[5] = {color(SlotPurchase), color(SlotSale), color(SlotMargin), color(SlotRate),
                           color(SlotStock)};
     auto fail = [&]() {
@@ -239,14 +256,15 @@ bool ProfitWriter::writeRanking(const std::vector<ProfitRankingRow>& rows) {
         return false;
     };
     if (!put(2, 4,
-             QStringLiteral(" ランキングシート(") + sortText + QStringLiteral(") ") + startText +
-                 QStringLiteral(" - ") + endText,
+             QStringLiteral(" ランキングシート(") + sortText + QStringLiteral(") ") + periodText() +
+                 filterText(),
              0))
         return fail();
-    const QString headings[5] = {QStringLiteral(" 仕入"), QStringLiteral(" 売上"),
+    // Column I holds the number of the sheet the supplier's block stands on.
+    const QString headings[6] = {QStringLiteral(" 仕入"), QStringLiteral(" 売上"),
                                  QStringLiteral(" 粗利"), QStringLiteral(" 利益率"),
-                                 QStringLiteral(" 在庫")};
-    for (int i = 0; i < 5; ++i)
+                                 QStringLiteral(" 在庫"), QStringLiteral(" シート")};
+    for (int i = 0; i < 6; ++i)
         if (!put(3, 4 + i, headings[i], 0))
             return fail();
     int row = 5;
@@ -256,9 +274,11 @@ bool ProfitWriter::writeRanking(const std::vector<ProfitRankingRow>& rows) {
     // part of.
     for (const ProfitRankingRow& r : rows) {
         if (!putNameCells(row, r.shortName) || !putMoney(row, 4, r.purchase, fills[0]) ||
-            !putMoney(row, 5, r.sale, fills[1]) || !putMoney(row, 6, r.margin, fills[2]) ||
+            !putMoney(row, 5, r.sale, fills[1]) ||
+            !putMoney(row, 6, r.margin, fills[2], kThousands) ||
             !put(row, 7, gProfitRateText(r.margin, r.sale), fills[3], QStringLiteral("@")) ||
-            !putOptional(row, 8, r.stock, fills[4]) || !put(row, 9, double(r.sheetNo), 0))
+            !putOptional(row, 8, r.stock, fills[4], kThousands) ||
+            !put(row, 9, double(r.sheetNo), 0))
             return fail();
         total[0] += r.purchase;
         total[1] += r.sale;
@@ -270,12 +290,13 @@ bool ProfitWriter::writeRanking(const std::vector<ProfitRankingRow>& rows) {
     const int totalRow = row + 1;
     if (!putNameCells(totalRow, QStringLiteral("合計")) ||
         !putMoney(totalRow, 4, total[0], fills[0]) || !putMoney(totalRow, 5, total[1], fills[1]) ||
-        !putMoney(totalRow, 6, total[2], fills[2]) ||
+        !putMoney(totalRow, 6, total[2], fills[2], kThousands) ||
         !put(totalRow, 7, gProfitRateText(total[2], total[1]), fills[3], QStringLiteral("@")) ||
         !putOptional(totalRow, 8,
-                     totalStockValid ? std::optional<Currency>(total[3]) : std::nullopt, fills[4]))
+                     totalStockValid ? std::optional<Currency>(total[3]) : std::nullopt, fills[4],
+                     kThousands))
         return fail();
-    if (!rule(3, 2, totalRow, 8)) {
+    if (!rule(3, 2, totalRow, 9)) {
         gProcError(proc);
         return false;
     }

@@ -173,15 +173,15 @@ bool mPrintMaster(ExcelReportRun& run, const QList<SupplierRecord>& suppliers) {
         return false;
 
     int page = 0;
-    int firstPage = -1;
+    QString firstPageName;
     Worksheet* sheet = nullptr;
     const auto startPage = [&]() {
         ++page;
         sheet = run.addPage(QString::number(page));
         if (!sheet)
             return false;
-        if (firstPage < 0)
-            firstPage = sheet->index();
+        if (firstPageName.isEmpty())
+            firstPageName = sheet->name();
         return sheet->setText(kAddressListTitleRow, kAddressListColumn, kAddressListTitle);
     };
 
@@ -208,11 +208,10 @@ bool mPrintMaster(ExcelReportRun& run, const QList<SupplierRecord>& suppliers) {
         ++row; // one empty row before the next supplier
         run.advance();
     }
-    // The template sheet stays in the workbook in front of the pages, hidden, so that it is
-    // neither shown nor printed; the file opens on the first page.
+    // The template sheet is not part of what the user receives; the file opens on the first
+    // page.
     Workbook& book = run.book();
-    if (!book.setActiveSheet(firstPage) ||
-        !book.setSheetHidden(book.sheetIndex(kExcelTemplateSheet), true)) {
+    if (!run.deleteTemplateSheet() || !book.setActiveSheet(book.sheetIndex(firstPageName))) {
         run.fail();
         return false;
     }
@@ -262,6 +261,10 @@ bool mPrintMaster_Carry(ExcelReportRun& run, const QList<SupplierRecord>& suppli
              !sheet->setText(row, kBalanceListInvoiceColumn, line.invoiceNo)))
             return fail();
         ++row;
+        // The row is done: it goes to the workbook's file now, so the list stays small in
+        // memory however many suppliers it holds.
+        if (!sheet->writeOutRows(row))
+            return fail();
         run.advance();
     }
     const int index = sheet->index();

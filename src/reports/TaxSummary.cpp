@@ -594,7 +594,10 @@ bool writeTable(Worksheet* sheet, const QStringList& headings, const std::vector
                 return false;
             }
         }
-        ++row;
+        // Each row but the total (styled below) leaves memory when done.
+        if (++row < kTaxSummaryFirstRow + static_cast<int>(rows.size()) &&
+            !sheet->writeOutRows(row))
+            return false;
     }
     const int last = row - 1;
     const int lastCol = 1 + static_cast<int>(headings.size());

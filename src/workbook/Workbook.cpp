@@ -365,8 +365,16 @@ bool Workbook::Impl::load() {
 // Saving
 
 bool Workbook::Impl::prepareSave() {
-    for (auto& s : sheets)
-        s->ws->impl()->finish(s.get() == active);
+    // A parked sheet is parsed for this and parked again, one at a time.
+    for (auto& s : sheets) {
+        Worksheet::Impl* w = s->ws->impl();
+        const bool parked = w->parked;
+        if (!w->wake())
+            return false;
+        w->finish(s.get() == active);
+        if (parked && !w->park())
+            return false;
+    }
 
     const std::string r = namespacePrefix(wbRoot, kNsRel, "r");
     pugi::xml_node sheetsNode = ensureChild(wbRoot, "sheets", kWorkbookOrder);
@@ -502,21 +510,38 @@ bool Workbook::create(const QString& sheetName, const QString& fontName, double 
 bool Workbook::saveToData(QByteArray& out) {
     if (!d->isOpen)
         return d->fail(QStringLiteral("ブックが開かれていません"));
-    return d->prepareSave() && d->pkg.writeZip(out, d->error);
+    out.clear();
+    return d->prepareSave() && d->pkg.writeZip(
+                                   [&out](const char* data, qint64 size) {
+                                       out.append(data, size);
+                                       return true;
+                                   },
+                                   d->error);
 }
 
 bool Workbook::save(const QString& path) {
     d->saveFailure.clear();
-    QByteArray bytes;
-    if (!saveToData(bytes))
+    if (!d->isOpen)
+        return d->fail(QStringLiteral("ブックが開かれていません"));
+    if (!d->prepareSave())
         return false;
+    // The compressed package goes to the file in pieces; the sheets' text is never held whole.
     CheckedFileWriter f(path);
-    if (!f.open() || !f.write(bytes) || !f.commit()) {
-        d->saveFailure = f.failureText();
-        return d->fail(QStringLiteral("保存できません：") + path + QStringLiteral("（") +
-                       f.errorString() + QStringLiteral("）"));
+    bool written = f.open();
+    QString buildError;
+    const bool built = written && d->pkg.writeZip([&f](const char* data,
+                                                       qint64 size) { return f.write(data, size); },
+                                                  buildError);
+    written = written && f.errorString().isEmpty();
+    if (built && written && f.commit())
+        return true;
+    if (!built && written) {
+        f.cancel(buildError);
+        return d->fail(buildError);
     }
-    return true;
+    d->saveFailure = f.failureText();
+    return d->fail(QStringLiteral("保存できません：") + path + QStringLiteral("（") +
+                   f.errorString() + QStringLiteral("）"));
 }
 
 QString Workbook::saveFailureText() const {
@@ -607,6 +632,12 @@ Worksheet* Workbook::copySheet(int source, const QString& name) {
         return nullptr;
     }
     SheetEntry& src = *d->sheets[static_cast<size_t>(source)];
+    if (!src.ws->impl()->wake())
+        return nullptr;
+    if (src.ws->firstOpenRow() > 1) {
+        d->fail(QStringLiteral("行を書き出したシートは複写できません：") + src.name);
+        return nullptr;
+    }
     int maxId = 0;
     for (const auto& s : d->sheets)
         maxId = std::max(maxId, s->sheetId);

@@ -161,6 +161,15 @@ public:
     PageSetup pageSetup() const;
     bool setPageSetup(const PageSetup& setup);
 
+    // Writing a sheet out as it is made, for reports that fill it from top to bottom: the rows
+    // above beforeRow go to the package now (a temporary file until the workbook is saved) and
+    // leave memory. They can no longer be changed or read: value() gives nothing for them and a
+    // write to them fails. Column widths, merges and page setup stay changeable; the sheet
+    // cannot be copied any more. writeOutAllRows() writes out every row the sheet holds.
+    bool writeOutRows(int beforeRow);
+    bool writeOutAllRows();
+    int firstOpenRow() const; // the first row not written out (1 when none is)
+
     // Reading: a QString for text (also error values and ISO dates), a double for a number, a
     // bool for a logical value, invalid for an empty cell. Formula cells give their stored
     // result.

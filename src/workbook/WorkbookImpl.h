@@ -97,9 +97,21 @@ struct Worksheet::Impl {
     mutable std::vector<std::array<int, 3>> colStyles;
     mutable bool colStylesRead = false;
     std::vector<CellRange> merges;
+    // Rows above firstOpenRow are written out (Package::writeOut); the cells they held span
+    // writtenRows × writtenCols (0 when none).
+    int firstOpenRow = 1;
+    int writtenRows[2] = {0, 0};
+    int writtenCols[2] = {0, 0};
 
     bool fail(const QString& text);
     bool checkCell(int row, int col);
+    bool writeOutRows(int beforeRow);
+    // A sheet whose rows are all written out is parked: its remaining text (page setup, widths,
+    // merges) is kept as the part's serialised data instead of a document, and parsed again by
+    // wake() when it is used. wake() is true at once for a sheet that is not parked.
+    bool parked = false;
+    bool park();
+    bool wake();
     // Reads the sheet: indexes rows, numbers rows and cells without a reference and puts rows
     // and cells in order.
     bool buildIndex(QString& error);

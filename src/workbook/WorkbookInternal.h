@@ -7,7 +7,11 @@
 
 #include <pugixml.hpp>
 
+struct zip;
+
+#include <QFile>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -86,30 +90,72 @@ std::string relsPathOf(const std::string& part); // xl/workbook.xml → xl/_rels
 std::string resolveTarget(const std::string& sourcePart, const std::string& target);
 std::string relativeTarget(const std::string& sourcePart, const std::string& targetPart);
 
+// A stretch of the package's row file (see Package::writeOut).
+struct WrittenRun {
+    qint64 offset = 0;
+    qint64 size = 0;
+};
+
 struct Part {
     std::string name;
     std::string data;
     std::unique_ptr<pugi::xml_document> doc; // set when parsed; serialised again on save
+    // Rows of a worksheet written out before saving, in row order; on save they stand first in
+    // the part's sheetData, before the rows its document still holds.
+    std::vector<WrittenRun> written;
+    // A part put aside in the row file (Package::stash): its text is there, data is empty.
+    bool stashed = false;
+    WrittenRun stash;
 };
 
 // The package's parts in their original order; lookups ignore case.
 class Package {
 public:
+    Package();
+    ~Package();
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
     bool readZip(const QByteArray& zip, QString& error);
-    bool writeZip(QByteArray& zip, QString& error);
+    // Builds the package and hands it to sink in pieces, in order; false when the package cannot
+    // be built or sink refuses a piece. Written-out rows are read from the row file while their
+    // sheet is compressed; the package is built in a temporary file (in memory when the
+    // temporary folder cannot take it).
+    bool writeZip(const std::function<bool(const char* data, qint64 size)>& sink, QString& error);
+    // Appends serialised rows of a part to the package's row file (a temporary file made on the
+    // first use, removed with the package) and notes them in the part's written runs. False
+    // (nothing noted) when the file cannot be written; the caller then keeps the rows.
+    bool writeOut(Part& part, const std::string& rows, QString& error);
     Part* find(const std::string& name);
     bool contains(const std::string& name) { return find(name) != nullptr; }
     // Parses a part once; nullptr (and error) when it is missing or not well-formed.
     pugi::xml_document* xml(const std::string& name, QString& error);
     Part& add(const std::string& name, std::string data);
     Part& addXml(const std::string& name, std::unique_ptr<pugi::xml_document> doc);
+    // Serialises a parsed part into its data and frees the document.
+    void unparse(Part& part);
+    // Moves an unparsed part's text to the row file, out of memory; xml() and the package's
+    // writing read it back when they need it.
+    bool stash(Part& part, QString& error);
+    // The text of a part, from the row file when it is stashed (it stays stashed).
+    bool text(Part& part, std::string& out, QString& error);
     void remove(const std::string& name);
     std::vector<std::string> names() const;
 
 private:
     std::vector<std::unique_ptr<Part>> m_parts;
     std::unordered_map<std::string, Part*> m_index; // by lower-case name
+    bool append(const std::string& text, qint64& offset, QString& error);
+    // Adds every part to a package being built (written-out sheets joined with their rows).
+    bool addParts(struct ::zip* za, QString& error);
+    bool readBack(const WrittenRun& run, std::string& out, QString& error);
+
+    std::unique_ptr<QFile> m_rowFile;
+    bool m_rowFileBroken = false; // a write failed: nothing more is put there
 };
+
+// The comment that stands in a parked worksheet's sheetData where its written rows go.
+inline constexpr const char* kWrittenRowsMark = "tovaki-written-rows";
 
 bool parseXml(const std::string& data, pugi::xml_document& doc, QString& error);
 std::string serializeXml(const pugi::xml_document& doc);

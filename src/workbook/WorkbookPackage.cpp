@@ -3,6 +3,9 @@
 
 #include <zip.h>
 
+#include <QDir>
+#include <QTemporaryFile>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -492,10 +495,316 @@ bool Package::readZip(const QByteArray& bytes, QString& error) {
     return ok;
 }
 
-bool Package::writeZip(QByteArray& out, QString& error) {
-    for (auto& p : m_parts)
-        if (p->doc)
-            p->data = serializeXml(*p->doc);
+Package::Package() = default;
+Package::~Package() = default;
+
+bool Package::append(const std::string& text, qint64& offset, QString& error) {
+    if (!m_rowFile) {
+        auto f = std::make_unique<QTemporaryFile>(QDir::tempPath() +
+                                                  QStringLiteral("/tovaki-rows-XXXXXX"));
+        // Unbuffered: a write the disk refuses shows at once, and nothing is left pending that
+        // could fail when the rows are read back.
+        if (!static_cast<QFile*>(f.get())->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+            error = QStringLiteral("一時ファイルを作れません：") + f->errorString();
+            return false;
+        }
+        m_rowFile = std::move(f);
+    }
+    if (m_rowFileBroken) {
+        error = QStringLiteral("一時ファイルに書けません");
+        return false;
+    }
+    offset = m_rowFile->size();
+    if (!m_rowFile->seek(offset) ||
+        m_rowFile->write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size())) {
+        error = QStringLiteral("一時ファイルに書けません：") + m_rowFile->errorString();
+        m_rowFileBroken = true;
+        return false;
+    }
+    return true;
+}
+
+bool Package::readBack(const WrittenRun& run, std::string& out, QString& error) {
+    out.resize(static_cast<size_t>(run.size));
+    if (!m_rowFile || !m_rowFile->seek(run.offset) ||
+        m_rowFile->read(out.data(), run.size) != run.size) {
+        error = QStringLiteral("一時ファイルを読めません：") +
+                (m_rowFile ? m_rowFile->errorString() : QString());
+        return false;
+    }
+    return true;
+}
+
+bool Package::writeOut(Part& part, const std::string& rows, QString& error) {
+    if (rows.empty())
+        return true;
+    qint64 offset = 0;
+    if (!append(rows, offset, error))
+        return false;
+    const auto size = static_cast<qint64>(rows.size());
+    if (!part.written.empty() && part.written.back().offset + part.written.back().size == offset)
+        part.written.back().size += size;
+    else
+        part.written.push_back({offset, size});
+    return true;
+}
+
+bool Package::stash(Part& part, QString& error) {
+    if (part.doc || part.stashed)
+        return true;
+    qint64 offset = 0;
+    if (!append(part.data, offset, error))
+        return false;
+    part.stash = {offset, static_cast<qint64>(part.data.size())};
+    part.stashed = true;
+    std::string().swap(part.data);
+    return true;
+}
+
+bool Package::text(Part& part, std::string& out, QString& error) {
+    if (part.doc) {
+        out = serializeXml(*part.doc);
+        return true;
+    }
+    if (part.stashed)
+        return readBack(part.stash, out, error);
+    out = part.data;
+    return true;
+}
+
+namespace {
+
+// A part put together while the package is written: its document's text before the rows written
+// out, those rows from the row file, the rest of its text.
+struct JoinedPart {
+    // Makes head and tail; called when the part is opened, they are freed when it is closed.
+    std::function<bool(std::string& head, std::string& tail)> split;
+    qint64 size = 0;
+    std::string head, tail;
+    std::vector<WrittenRun> runs;
+    QFile* file = nullptr;
+    zip_error_t error{};
+    size_t piece = 0; // 0 head, 1..runs.size() a run, then the tail
+    qint64 at = 0;    // within the piece
+
+    qint64 total() const {
+        qint64 n = static_cast<qint64>(head.size() + tail.size());
+        for (const WrittenRun& r : runs)
+            n += r.size;
+        return n;
+    }
+    zip_int64_t read(char* out, zip_uint64_t wanted) {
+        zip_uint64_t got = 0;
+        while (got < wanted && piece <= runs.size() + 1) {
+            const bool text = piece == 0 || piece == runs.size() + 1;
+            const std::string& s = piece == 0 ? head : tail;
+            const qint64 size = text ? static_cast<qint64>(s.size()) : runs[piece - 1].size;
+            const auto n = static_cast<qint64>(
+                std::min<zip_uint64_t>(wanted - got, static_cast<zip_uint64_t>(size - at)));
+            if (n > 0) {
+                if (text) {
+                    std::memcpy(out + got, s.data() + at, static_cast<size_t>(n));
+                } else if (!file->seek(runs[piece - 1].offset + at) ||
+                           file->read(out + got, n) != n) {
+                    zip_error_set(&error, ZIP_ER_READ, 0);
+                    return -1;
+                }
+                got += static_cast<zip_uint64_t>(n);
+                at += n;
+            }
+            if (at == size) {
+                ++piece;
+                at = 0;
+            }
+        }
+        return static_cast<zip_int64_t>(got);
+    }
+};
+
+zip_int64_t joinedPartSource(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* p = static_cast<JoinedPart*>(user);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        p->piece = 0;
+        p->at = 0;
+        if (!p->split(p->head, p->tail) || p->total() != p->size) {
+            zip_error_set(&p->error, ZIP_ER_READ, 0);
+            return -1;
+        }
+        return 0;
+    case ZIP_SOURCE_READ:
+        return p->read(static_cast<char*>(data), len);
+    case ZIP_SOURCE_CLOSE:
+        std::string().swap(p->head);
+        std::string().swap(p->tail);
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = static_cast<zip_uint64_t>(p->size);
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&p->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&p->error);
+        delete p;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              -1);
+    default:
+        zip_error_set(&p->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+// The text of a worksheet with rows written out, split where those rows go: first in its
+// sheetData (a parked sheet's text carries the mark there already).
+bool splitAtWrittenRows(Package& pkg, Part& part, std::string& head, std::string& tail) {
+    std::string text;
+    QString ignored;
+    if (part.doc) {
+        pugi::xml_node sheetData = child(part.doc->document_element(), "sheetData");
+        if (!sheetData)
+            return false;
+        pugi::xml_node mark = sheetData.prepend_child(pugi::node_comment);
+        mark.set_value(kWrittenRowsMark);
+        text = serializeXml(*part.doc);
+        sheetData.remove_child(mark);
+    } else if (!pkg.text(part, text, ignored)) {
+        return false;
+    }
+    const std::string token = std::string("<!--") + kWrittenRowsMark + "-->";
+    const size_t at = text.find(token);
+    if (at == std::string::npos)
+        return false;
+    tail = text.substr(at + token.size());
+    text.resize(at);
+    head = std::move(text);
+    return true;
+}
+
+} // namespace
+
+bool Package::addParts(zip_t* za, QString& error) {
+    bool ok = true;
+    for (auto& p : m_parts) {
+        zip_source_t* s = nullptr;
+        if (!p->written.empty() || p->stashed) {
+            auto* joined = new JoinedPart;
+            zip_error_init(&joined->error);
+            joined->runs = p->written;
+            joined->file = m_rowFile.get();
+            Part* part = p.get();
+            joined->split = [this, part](std::string& head, std::string& tail) {
+                return splitAtWrittenRows(*this, *part, head, tail);
+            };
+            if (joined->split(joined->head, joined->tail)) {
+                joined->size = joined->total();
+                std::string().swap(joined->head);
+                std::string().swap(joined->tail);
+            } else {
+                zip_error_fini(&joined->error);
+                delete joined;
+                error =
+                    QStringLiteral("書き出した行の置き場所がありません：") + qs(p->name.c_str());
+                return false;
+            }
+            s = zip_source_function(za, joinedPartSource, joined);
+            if (!s) {
+                zip_error_fini(&joined->error);
+                delete joined;
+            }
+        } else {
+            if (p->doc)
+                p->data = serializeXml(*p->doc);
+            s = zip_source_buffer(za, p->data.data(), p->data.size(), 0);
+        }
+        zip_int64_t idx = s ? zip_file_add(za, p->name.c_str(), s, ZIP_FL_ENC_UTF_8) : -1;
+        if (idx < 0) {
+            if (s)
+                zip_source_free(s);
+            ok = false;
+            break;
+        }
+        const auto u = static_cast<zip_uint64_t>(idx);
+        if (zip_set_file_compression(za, u, ZIP_CM_DEFLATE, kDeflateLevel) != 0 ||
+            zip_file_set_mtime(za, u, kEntryTime, 0) != 0) {
+            ok = false;
+            break;
+        }
+    }
+    if (!ok)
+        error = QStringLiteral("ZIPに書けません：") + QString::fromUtf8(zip_strerror(za));
+    return ok;
+}
+
+namespace {
+
+// Closes a package being built (its parts compressed and written); the parsed parts hold their
+// text again only while they are written.
+bool closeZip(zip_t* za, std::vector<std::unique_ptr<Part>>& parts, QString& error) {
+    const bool closed = zip_close(za) == 0;
+    for (auto& p : parts)
+        if (p->doc) {
+            p->data.clear();
+            p->data.shrink_to_fit();
+        }
+    if (!closed) {
+        error = QStringLiteral("ZIPを閉じられません：") + QString::fromUtf8(zip_strerror(za));
+        zip_discard(za);
+    }
+    return closed;
+}
+
+} // namespace
+
+bool Package::writeZip(const std::function<bool(const char*, qint64)>& sink, QString& error) {
+    // Built in a temporary file, the package never stands whole in memory. When the temporary
+    // folder cannot take it (full, or a limit on file sizes), it is built in memory instead:
+    // compressed, it is a fraction of the sheets' text, and the caller's file then tells whether
+    // the disk can take it.
+    {
+        QTemporaryFile target(QDir::tempPath() + QStringLiteral("/tovaki-book-XXXXXX"));
+        if (target.open()) {
+            const QByteArray targetName = QFile::encodeName(target.fileName());
+            target.close();
+            int zerr = 0;
+            if (zip_t* za = zip_open(targetName.constData(), ZIP_CREATE | ZIP_TRUNCATE, &zerr)) {
+                if (!addParts(za, error)) {
+                    zip_discard(za);
+                    return false;
+                }
+                QString ignored;
+                if (closeZip(za, m_parts, ignored)) {
+                    QFile built(target.fileName());
+                    if (!built.open(QIODevice::ReadOnly)) {
+                        error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+                        return false;
+                    }
+                    std::vector<char> chunk(1 << 20);
+                    for (;;) {
+                        const qint64 n =
+                            built.read(chunk.data(), static_cast<qint64>(chunk.size()));
+                        if (n < 0) {
+                            error = QStringLiteral("ZIPを取り出せません：") + built.errorString();
+                            return false;
+                        }
+                        if (n == 0)
+                            return true;
+                        if (!sink(chunk.data(), n)) {
+                            error = QStringLiteral("ZIPを書き出せません");
+                            return false;
+                        }
+                    }
+                }
+            }
+        }
+    }
     zip_error_t ze;
     zip_error_init(&ze);
     zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &ze);
@@ -513,43 +822,35 @@ bool Package::writeZip(QByteArray& out, QString& error) {
     }
     zip_error_fini(&ze);
     zip_source_keep(buffer);
-    bool ok = true;
-    for (auto& p : m_parts) {
-        zip_source_t* s = zip_source_buffer(za, p->data.data(), p->data.size(), 0);
-        zip_int64_t idx = s ? zip_file_add(za, p->name.c_str(), s, ZIP_FL_ENC_UTF_8) : -1;
-        if (idx < 0) {
-            if (s)
-                zip_source_free(s);
-            ok = false;
-            break;
-        }
-        const auto u = static_cast<zip_uint64_t>(idx);
-        if (zip_set_file_compression(za, u, ZIP_CM_DEFLATE, kDeflateLevel) != 0 ||
-            zip_file_set_mtime(za, u, kEntryTime, 0) != 0) {
-            ok = false;
-            break;
-        }
-    }
-    if (!ok) {
-        error = QStringLiteral("ZIPに書けません：") + QString::fromUtf8(zip_strerror(za));
+    if (!addParts(za, error)) {
         zip_discard(za);
         zip_source_free(buffer);
         return false;
     }
-    if (zip_close(za) != 0) {
-        error = QStringLiteral("ZIPを閉じられません：") + QString::fromUtf8(zip_strerror(za));
-        zip_discard(za);
+    if (!closeZip(za, m_parts, error)) {
         zip_source_free(buffer);
         return false;
     }
-    ok = zip_source_open(buffer) == 0;
+    bool ok = zip_source_open(buffer) == 0;
     if (ok) {
         zip_source_seek(buffer, 0, SEEK_END);
         const zip_int64_t size = zip_source_tell(buffer);
         zip_source_seek(buffer, 0, SEEK_SET);
-        out.resize(size > 0 ? size : 0);
-        ok = size > 0 &&
-             zip_source_read(buffer, out.data(), static_cast<zip_uint64_t>(size)) == size;
+        std::vector<char> chunk(1 << 20);
+        ok = size > 0;
+        for (zip_int64_t left = size; ok && left > 0;) {
+            const zip_int64_t n =
+                zip_source_read(buffer, chunk.data(),
+                                static_cast<zip_uint64_t>(std::min<zip_int64_t>(left, 1 << 20)));
+            ok = n > 0;
+            if (ok && !sink(chunk.data(), n)) {
+                zip_source_close(buffer);
+                zip_source_free(buffer);
+                error = QStringLiteral("ZIPを書き出せません");
+                return false;
+            }
+            left -= n;
+        }
         zip_source_close(buffer);
     }
     zip_source_free(buffer);
@@ -570,6 +871,11 @@ pugi::xml_document* Package::xml(const std::string& name, QString& error) {
         return nullptr;
     }
     if (!p->doc) {
+        if (p->stashed) {
+            if (!readBack(p->stash, p->data, error))
+                return nullptr;
+            p->stashed = false;
+        }
         auto doc = std::make_unique<pugi::xml_document>();
         if (!parseXml(p->data, *doc, error)) {
             error = qs(name.c_str()) + QStringLiteral("：") + error;
@@ -588,6 +894,13 @@ Part& Package::add(const std::string& name, std::string data) {
     m_index[lower(name)] = p.get();
     m_parts.push_back(std::move(p));
     return *m_parts.back();
+}
+
+void Package::unparse(Part& part) {
+    if (!part.doc)
+        return;
+    part.data = serializeXml(*part.doc);
+    part.doc.reset();
 }
 
 Part& Package::addXml(const std::string& name, std::unique_ptr<pugi::xml_document> doc) {

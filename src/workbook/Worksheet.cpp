@@ -41,6 +41,104 @@ bool Worksheet::Impl::fail(const QString& text) {
 bool Worksheet::Impl::checkCell(int row, int col) {
     if (row < 1 || row > kMaxRow || col < 1 || col > kMaxCol)
         return fail(QStringLiteral("セル位置が範囲外です（行 %1、列 %2）").arg(row).arg(col));
+    if (row < firstOpenRow)
+        return fail(QStringLiteral("書き出し済みの行です（行 %1）").arg(row));
+    return true;
+}
+
+namespace {
+struct AppendWriter : pugi::xml_writer {
+    std::string& out;
+    explicit AppendWriter(std::string& o) : out(o) {}
+    void write(const void* data, size_t size) override {
+        out.append(static_cast<const char*>(data), size);
+    }
+};
+} // namespace
+
+bool Worksheet::Impl::park() {
+    if (parked)
+        return true;
+    Part* part = book->pkg.find(entry->part);
+    if (!part || part->doc.get() != doc)
+        return fail(QStringLiteral("シートの部品がありません"));
+    pugi::xml_node mark = sheetData.prepend_child(pugi::node_comment);
+    mark.set_value(kWrittenRowsMark);
+    book->pkg.unparse(*part);
+    doc = nullptr;
+    root = {};
+    sheetData = {};
+    rows.clear();
+    cells.clear();
+    colStylesRead = false;
+    parked = true;
+    // Its text goes to the row file too, so that a finished sheet holds hardly any memory (or
+    // stays in memory when the file cannot take it).
+    QString ignored;
+    book->pkg.stash(*part, ignored);
+    return true;
+}
+
+bool Worksheet::Impl::wake() {
+    if (!parked)
+        return true;
+    QString err;
+    pugi::xml_document* x = book->pkg.xml(entry->part, err);
+    if (!x)
+        return fail(err);
+    doc = x;
+    if (!buildIndex(err))
+        return fail(err);
+    for (pugi::xml_node c = sheetData.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_comment && std::strcmp(c.value(), kWrittenRowsMark) == 0) {
+            sheetData.remove_child(c);
+            break;
+        }
+    parked = false;
+    return true;
+}
+
+bool Worksheet::Impl::writeOutRows(int beforeRow) {
+    beforeRow = std::min(beforeRow, kMaxRow + 1);
+    if (beforeRow <= firstOpenRow)
+        return true;
+    Part* part = book->pkg.find(entry->part);
+    if (!part)
+        return fail(QStringLiteral("シートの部品がありません"));
+    std::string text;
+    AppendWriter w(text);
+    int spanRows[2] = {writtenRows[0], writtenRows[1]};
+    int spanCols[2] = {writtenCols[0], writtenCols[1]};
+    auto it = rows.begin();
+    for (; it != rows.end() && it->first < beforeRow; ++it) {
+        const int r = it->first;
+        pugi::xml_node node = it->second;
+        node.remove_attribute("spans");
+        for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+            if (!isNamed(c, "c"))
+                continue;
+            const int col = cellCol(c);
+            if (!spanRows[0])
+                spanRows[0] = r;
+            spanRows[1] = r;
+            spanCols[0] = spanCols[0] ? std::min(spanCols[0], col) : col;
+            spanCols[1] = std::max(spanCols[1], col);
+        }
+        node.print(w, "", pugi::format_raw, pugi::encoding_utf8);
+    }
+    // Rows that cannot go to the row file (a full temporary folder) simply stay in memory: the
+    // sheet is saved whole as before.
+    QString ignored;
+    if (!book->pkg.writeOut(*part, text, ignored))
+        return true;
+    std::copy(spanRows, spanRows + 2, writtenRows);
+    std::copy(spanCols, spanCols + 2, writtenCols);
+    for (auto r = rows.begin(); r != it;) {
+        cells.erase(r->first);
+        sheetData.remove_child(r->second);
+        r = rows.erase(r);
+    }
+    firstOpenRow = beforeRow;
     return true;
 }
 
@@ -226,7 +324,8 @@ void Worksheet::Impl::clearContent(pugi::xml_node cell) {
 }
 
 void Worksheet::Impl::finish(bool selected) {
-    int minRow = 0, maxRow = 0, minCol = 0, maxCol = 0;
+    int minRow = writtenRows[0], maxRow = writtenRows[1], minCol = writtenCols[0],
+        maxCol = writtenCols[1];
     for (auto& [r, node] : rows) {
         node.remove_attribute("spans");
         for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
@@ -291,6 +390,8 @@ int Worksheet::index() const {
 }
 
 bool Worksheet::setText(int row, int col, const QString& text) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(row, col))
         return false;
     if (d->coveringMerge(row, col))
@@ -317,6 +418,8 @@ bool Worksheet::setText(int row, int col, const QString& text) {
 }
 
 bool Worksheet::setNumber(int row, int col, double value) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(row, col))
         return false;
     if (!std::isfinite(value))
@@ -335,6 +438,8 @@ bool Worksheet::setNumber(int row, int col, double value) {
 }
 
 bool Worksheet::clearValue(int row, int col) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(row, col))
         return false;
     if (pugi::xml_node c = d->cellNode(row, col, false))
@@ -343,10 +448,14 @@ bool Worksheet::clearValue(int row, int col) {
 }
 
 bool Worksheet::applyStyle(int row, int col, const StyleChange& change) {
+    if (!d->wake())
+        return false;
     return applyStyle(CellRange{row, col, row, col}, change);
 }
 
 bool Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(range.row1, range.col1) || !d->checkCell(range.row2, range.col2))
         return false;
     if (range.row2 < range.row1 || range.col2 < range.col1)
@@ -360,12 +469,16 @@ bool Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
 }
 
 bool Worksheet::setNumberFormat(int row, int col, const QString& code) {
+    if (!d->wake())
+        return false;
     StyleChange ch;
     ch.numberFormat = code;
     return applyStyle(row, col, ch);
 }
 
 bool Worksheet::setFill(int row, int col, int colorIndex) {
+    if (!d->wake())
+        return false;
     if (colorIndex < 0 || colorIndex > 56)
         return d->fail(QStringLiteral("色番号が範囲外です：%1").arg(colorIndex));
     StyleChange ch;
@@ -374,18 +487,24 @@ bool Worksheet::setFill(int row, int col, int colorIndex) {
 }
 
 bool Worksheet::setFontSize(int row, int col, double points) {
+    if (!d->wake())
+        return false;
     StyleChange ch;
     ch.fontSize = points;
     return applyStyle(row, col, ch);
 }
 
 bool Worksheet::setBold(int row, int col, bool bold) {
+    if (!d->wake())
+        return false;
     StyleChange ch;
     ch.bold = bold;
     return applyStyle(row, col, ch);
 }
 
 bool Worksheet::setThinBorders(const CellRange& range, int sides) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(range.row1, range.col1) || !d->checkCell(range.row2, range.col2))
         return false;
     if (range.row2 < range.row1 || range.col2 < range.col1)
@@ -420,6 +539,8 @@ bool Worksheet::setThinBorders(const CellRange& range, int sides) {
 }
 
 bool Worksheet::merge(const CellRange& range) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(range.row1, range.col1) || !d->checkCell(range.row2, range.col2))
         return false;
     if (range.row2 < range.row1 || range.col2 < range.col1)
@@ -456,6 +577,8 @@ QList<CellRange> Worksheet::mergedRanges() const {
 }
 
 bool Worksheet::setRowHeight(int row, double points) {
+    if (!d->wake())
+        return false;
     if (!d->checkCell(row, 1))
         return false;
     if (!(points >= 0 && points <= 409))
@@ -467,6 +590,7 @@ bool Worksheet::setRowHeight(int row, double points) {
 }
 
 double Worksheet::rowHeight(int row) const {
+    d->wake();
     double v = 0;
     if (pugi::xml_node r = d->rowNode(row, false))
         if (parseDouble(r.attribute("ht").value(), v))
@@ -477,6 +601,8 @@ double Worksheet::rowHeight(int row) const {
 }
 
 bool Worksheet::setColumnWidth(int col, double width) {
+    if (!d->wake())
+        return false;
     return setColumnWidth(col, col, width);
 }
 
@@ -544,6 +670,8 @@ std::vector<pugi::xml_node> Worksheet::Impl::columnNodes(int firstCol, int lastC
 }
 
 bool Worksheet::setColumnWidth(int firstCol, int lastCol, double width) {
+    if (!d->wake())
+        return false;
     if (firstCol < 1 || lastCol < firstCol || lastCol > kMaxCol)
         return d->fail(QStringLiteral("列番号が範囲外です：%1").arg(firstCol));
     if (!(width >= 0 && width <= 255))
@@ -557,6 +685,8 @@ bool Worksheet::setColumnWidth(int firstCol, int lastCol, double width) {
 }
 
 bool Worksheet::setColumnStyle(int firstCol, int lastCol, const StyleChange& change) {
+    if (!d->wake())
+        return false;
     if (firstCol < 1 || lastCol < firstCol || lastCol > kMaxCol)
         return d->fail(QStringLiteral("列番号が範囲外です：%1").arg(firstCol));
     const std::string key = StyleSheet::keyOf(change);
@@ -575,6 +705,7 @@ bool Worksheet::setColumnStyle(int firstCol, int lastCol, const StyleChange& cha
 }
 
 double Worksheet::columnWidth(int col) const {
+    d->wake();
     double v = 0;
     for (pugi::xml_node c = child(child(d->root, "cols"), "col"); c; c = c.next_sibling()) {
         if (!isNamed(c, "col"))
@@ -593,6 +724,7 @@ double Worksheet::columnWidth(int col) const {
 }
 
 PageSetup Worksheet::pageSetup() const {
+    d->wake();
     PageSetup p;
     const pugi::xml_node ps = child(d->root, "pageSetup");
     p.paperSize = parseInt(ps.attribute("paperSize").value(), 1);
@@ -629,6 +761,8 @@ PageSetup Worksheet::pageSetup() const {
 }
 
 bool Worksheet::setPageSetup(const PageSetup& p) {
+    if (!d->wake())
+        return false;
     if (p.paperSize < 1 || p.paperSize > 118 || p.scale < 10 || p.scale > 400 || p.fitToWidth < 0 ||
         p.fitToHeight < 0)
         return d->fail(QStringLiteral("ページ設定が正しくありません"));
@@ -714,6 +848,7 @@ bool Worksheet::setPageSetup(const PageSetup& p) {
 }
 
 QVariant Worksheet::value(int row, int col) const {
+    d->wake();
     const pugi::xml_node c = d->cellNode(row, col, false);
     if (!c)
         return {};
@@ -749,6 +884,7 @@ QVariant Worksheet::value(int row, int col) const {
 }
 
 CellFormat Worksheet::format(int row, int col) const {
+    d->wake();
     return d->book->styles.describe(d->styleOf(row, col));
 }
 
@@ -756,7 +892,7 @@ int Worksheet::lastRow() const {
     for (auto it = d->rows.rbegin(); it != d->rows.rend(); ++it)
         if (child(it->second, "c"))
             return it->first;
-    return 0;
+    return d->writtenRows[1];
 }
 
 int Worksheet::lastColumn() const {
@@ -767,5 +903,21 @@ int Worksheet::lastColumn() const {
                 m = std::max(m, cellCol(c));
                 break;
             }
-    return m;
+    return std::max(m, d->writtenCols[1]);
+}
+
+bool Worksheet::writeOutRows(int beforeRow) {
+    return d->wake() && d->writeOutRows(beforeRow);
+}
+
+bool Worksheet::writeOutAllRows() {
+    if (!d->wake() ||
+        !d->writeOutRows(d->rows.empty() ? d->firstOpenRow : d->rows.rbegin()->first + 1))
+        return false;
+    // Nothing is left to write out when no row was: the sheet stays as it is.
+    return d->firstOpenRow == 1 || d->park();
+}
+
+int Worksheet::firstOpenRow() const {
+    return d->firstOpenRow;
 }

@@ -285,7 +285,11 @@ void tst_LedgerPrint::layout() {
                               {}};
     std::vector<LedgerPrintPage> out;
     LedgerPrintLayout layout(o, 20);
-    QVERIFY(layout.addSupplier({1, u"A"_s, true, startRow}, Currency(), in, out));
+    QVERIFY(layout.addSupplier({1, u"A"_s, true, startRow}, Currency(), in,
+                               [&out](const LedgerPrintPage& page) {
+                                   out.push_back(page);
+                                   return true;
+                               }));
     QStringList got;
     for (const LedgerPrintPage& page : out) {
         QStringList balances;

@@ -136,10 +136,12 @@ void tst_ProfitReport::normalMode_threeTerms() {
     // The second term's line has neither ratio nor regular price, and no default ratio: its
     // stock, and every running stock from then on, cannot be computed.
     QCOMPARE(rowText(ws, 31, 3, 8), u"在庫|1000|計算不能|計算不能|0|計算不能"_s);
-    // Formats: margin "#0", rate text, stock "0", amounts with thousands separators.
+    // Each sheet names the table and its period. Formats: rate text, every amount with
+    // thousands separators (margin and stock too).
+    QCOMPARE(rowText(ws, 2, 4, 4), u" 利益管理表 2024/01/21 - 2024/04/20"_s);
     QCOMPARE((QStringList{ws->format(8, 5).numberFormat, ws->format(9, 5).numberFormat,
                           ws->format(10, 8).numberFormat, ws->format(6, 5).numberFormat}),
-             (QStringList{u"#0"_s, u"@"_s, u"0"_s, u"#,##0"_s}));
+             (QStringList{u"#,##0"_s, u"@"_s, u"#,##0"_s, u"#,##0"_s}));
     // Each block is boxed from its name row to its last value: B5:H10.
     QCOMPARE(ws->format(5, 2).thinSides, CellSide::Outline);
     QCOMPARE(ws->format(10, 8).thinSides, CellSide::Outline);
@@ -271,8 +273,11 @@ void tst_ProfitReport::table() {
 void tst_ProfitReport::filterTitle_data() {
     QTest::addColumn<int>("andOr");
     QTest::addColumn<QString>("title");
-    QTest::newRow("and") << 0 << u" 抽出分類：区分1「文具」 かつ 区分2「季節」"_s;
-    QTest::newRow("or") << 1 << u" 抽出分類：区分1「文具」 または 区分2「季節」"_s;
+    QTest::newRow("and")
+        << 0 << u" 利益管理表 2024/01/21 - 2024/04/20 抽出分類：区分1「文具」 かつ 区分2「季節」"_s;
+    QTest::newRow("or")
+        << 1
+        << u" 利益管理表 2024/01/21 - 2024/04/20 抽出分類：区分1「文具」 または 区分2「季節」"_s;
 }
 
 void tst_ProfitReport::filterTitle() {
@@ -287,6 +292,12 @@ void tst_ProfitReport::filterTitle() {
     const Worksheet* ws = run(p);
     QVERIFY(ws);
     QCOMPARE(rowText(ws, 2, 4, 4), title);
+    // The ranking sheet names the same filter.
+    p.ranking = true;
+    p.rankingOrder = 1;
+    const Worksheet* rk = run(p, 1);
+    QVERIFY(rk);
+    QCOMPARE(rowText(rk, 2, 4, 4), u" ランキングシート(粗利)"_s + title.mid(6));
 }
 
 // The class rows stand between the totals, inside the ruled block, and move the next blocks down.
@@ -367,7 +378,7 @@ void tst_ProfitReport::ranking() {
     QVERIFY(rk);
     QCOMPARE(m_book.sheetNames(), (QStringList{u"1"_s, u"ランキング"_s}));
     QCOMPARE(rowText(rk, 2, 4, 4), title);
-    QCOMPARE(rowText(rk, 3, 2, 9), u"|| 仕入| 売上| 粗利| 利益率| 在庫|"_s);
+    QCOMPARE(rowText(rk, 3, 2, 9), u"|| 仕入| 売上| 粗利| 利益率| 在庫| シート"_s);
     for (int i = 0; i < rows.size(); ++i)
         QCOMPARE(rowText(rk, 5 + i, 2, 9), rows.at(i));
     QCOMPARE(rowText(rk, 10, 2, 9), u"合計||202100|202900|800|.3%|計算不能|"_s);

@@ -240,7 +240,8 @@ void tst_ReportWindows::supplierList_refusalFailureBalanceAndAddress() {
     QVERIFY(watch.alwaysBusy && watch.usableAtQuestion);
     QCOMPARE(m_svc.shell->opened.size(), 1);
     QVERIFY(book.open(m_svc.shell->opened[0]));
-    QCOMPARE(book.sheetNames(), (QStringList{u"雛型"_s, u"1"_s, u"2"_s}));
+    QCOMPARE(book.sheetNames(), (QStringList{u"1"_s, u"2"_s}));
+    QCOMPARE(book.activeSheet(), 0);
     QCOMPARE(m_folder->errorLogProcedures(), logged);
 }
 
@@ -626,7 +627,8 @@ void tst_ReportWindows::profit_createsTheWorkbookAndKeepsTheChoices() {
     QCOMPARE(rowText(book.sheet(0), 6, 3, 8), u"仕入 合計|1100|700|1800|0|1800"_s);
     QCOMPARE(rowText(book.sheet(0), 9, 3, 8), u"「季節」|0|900|900|0|900"_s);
     QCOMPARE(rowText(book.sheet(1), 2, 4, 4),
-             u" ランキングシート(利益率) 2024/01/21 - 2024/04/20"_s);
+             u" ランキングシート(利益率) 2024/01/21 - 2024/04/20 抽出分類：区分1「文具」 または "
+             u"区分2「季節」"_s);
     // The next opening of the window shows the choices again.
     frmPrint::existing()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

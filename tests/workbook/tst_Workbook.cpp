@@ -76,6 +76,9 @@ private slots:
     void thinBordersAndFills();
     void columnsRowsAndMerges();
     void failedSave_leavesNoFile();
+    void writtenOutRows_sameFile_data();
+    void writtenOutRows_sameFile();
+    void writtenOutRows_closedAndParked();
 };
 
 void tst_Workbook::copiesAndDeletion_leaveASoundPackage() {
@@ -393,6 +396,102 @@ void tst_Workbook::failedSave_leavesNoFile() {
     QVERIFY(!book.openData("just text"));
     QVERIFY2(book.errorText().contains(u"ZIP"_s), qPrintable(book.errorText()));
     QVERIFY(!book.isOpen() && !book.copySheet(0, u"1"_s));
+}
+
+namespace {
+
+// Fills two copies of the template from top to bottom; after each row in writeOutAfter the
+// page's rows up to it are written out (0: all of them), and with park the first page is
+// parked once it is done.
+bool fillPages(Workbook& book, const QList<int>& writeOutAfter, bool park) {
+    if (!openFixture(book))
+        return false;
+    for (const QString& name : {u"1"_s, u"2"_s}) {
+        Worksheet* ws = book.copySheet(0, name);
+        if (!ws)
+            return false;
+        for (int row = 6; row <= 14; ++row) {
+            if (!ws->setText(row, 1, u"行%1"_s.arg(row)) || !ws->setNumber(row, 4, row * 1.5) ||
+                !ws->setFill(row, 4, row % 3 + 3) ||
+                !ws->setThinBorders({row, 1, row, 4}, CellSide::Outline))
+                return false;
+            if (writeOutAfter.contains(row) && !ws->writeOutRows(row + 1))
+                return false;
+        }
+        if (writeOutAfter.contains(0) && !ws->writeOutAllRows())
+            return false;
+        if (park && name == u"1"_s && !ws->writeOutAllRows())
+            return false;
+    }
+    // Changes after the rows are out: the page setup, a width, a merge, the names.
+    Worksheet* first = book.sheet(u"1"_s);
+    PageSetup setup = first->pageSetup();
+    setup.landscape = true;
+    return first->setPageSetup(setup) && first->setColumnWidth(5, 12) &&
+           first->merge({20, 1, 20, 3}) && book.renameSheet(book.sheetIndex(u"2"_s), u"二"_s) &&
+           book.deleteSheet(0) && book.setActiveSheet(1);
+}
+
+} // namespace
+
+void tst_Workbook::writtenOutRows_sameFile_data() {
+    QTest::addColumn<QList<int>>("writeOutAfter");
+    QTest::addColumn<bool>("park");
+    QTest::newRow("first row") << QList<int>{6} << false;
+    QTest::newRow("every row") << QList<int>{6, 7, 8, 9, 10, 11, 12, 13, 14} << false;
+    QTest::newRow("last row, then all") << QList<int>{14, 0} << false;
+    QTest::newRow("some rows, first page parked") << QList<int>{8, 11} << true;
+}
+
+// Rows written out as a sheet is made give the same package as rows kept to the end.
+void tst_Workbook::writtenOutRows_sameFile() {
+    QFETCH(QList<int>, writeOutAfter);
+    QFETCH(bool, park);
+    Workbook kept, streamed;
+    QVERIFY2(fillPages(kept, {}, false), qPrintable(kept.errorText()));
+    QVERIFY2(fillPages(streamed, writeOutAfter, park), qPrintable(streamed.errorText()));
+    QByteArray a, b;
+    QVERIFY(kept.saveToData(a));
+    QVERIFY2(streamed.saveToData(b), qPrintable(streamed.errorText()));
+    XlsxPackage pa, pb;
+    QVERIFY(pa.loadData(a) && pb.loadData(b));
+    QCOMPARE(pb.problems(), QStringList());
+    QCOMPARE(pb.partNames(), pa.partNames());
+    for (const QString& part : pa.partNames())
+        QVERIFY2(pb.part(part) == pa.part(part), qPrintable(part));
+    // Saved twice, a written-out workbook gives the same package again.
+    QByteArray again;
+    QVERIFY(streamed.saveToData(again));
+    QCOMPARE(again, b);
+}
+
+void tst_Workbook::writtenOutRows_closedAndParked() {
+    Workbook book;
+    QVERIFY(openFixture(book));
+    Worksheet* ws = book.copySheet(0, u"1"_s);
+    QVERIFY(ws->setText(8, 2, u"a"_s) && ws->setText(9, 2, u"b"_s));
+    QVERIFY(ws->writeOutRows(9));
+    QCOMPARE(ws->firstOpenRow(), 9);
+    // Row 8 is out, row 9 still open.
+    QVERIFY(!ws->setText(8, 3, u"x"_s));
+    QVERIFY2(book.errorText().contains(u"書き出し済み"_s), qPrintable(book.errorText()));
+    QVERIFY(!ws->setRowHeight(8, 20));
+    QVERIFY(ws->setText(9, 3, u"y"_s));
+    QVERIFY(!ws->value(8, 2).isValid());
+    QCOMPARE(ws->lastRow(), 9);
+    QVERIFY(!book.copySheet(ws->index(), u"copy"_s));
+    // Parked: still read and changed where rows are not involved; saved whole.
+    QVERIFY(ws->writeOutAllRows());
+    QCOMPARE(ws->firstOpenRow(), 10);
+    QCOMPARE(ws->lastRow(), 9);
+    QVERIFY(ws->setColumnWidth(2, 30));
+    QCOMPARE(ws->columnWidth(2), 30.0);
+    Workbook again;
+    QVERIFY(reopen(book, again));
+    Worksheet* back = again.sheet(u"1"_s);
+    QCOMPARE(back->value(8, 2), QVariant(u"a"_s));
+    QCOMPARE(back->value(9, 3), QVariant(u"y"_s));
+    QCOMPARE(back->columnWidth(2), 30.0);
 }
 
 QTEST_GUILESS_MAIN(tst_Workbook)
