@@ -156,11 +156,11 @@ bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& 
         gProcError(procName, QStringLiteral("blank text"));
         return false;
     }
-    if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
-                           QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?)"),
-                       {text, 1, true}, procName))
+    if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
+                          QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?) "
+                                         "RETURNING lngID"),
+                      {text, 1, true}, procName, added.id))
         return false;
-    added.id = db.lastInsertId();
     added.text = text;
     added.sort = 1;
     added.enabled = true;
@@ -263,11 +263,10 @@ bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant&
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
-                           QStringLiteral(" (strItem, lngSort) VALUES (?, ?)"),
-                       {text, sort}, procName))
+    if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
+                          QStringLiteral(" (strItem, lngSort) VALUES (?, ?) RETURNING rowid"),
+                      {text, sort}, procName, added.rowId))
         return false;
-    added.rowId = db.lastInsertId();
     added.text = text;
     added.sort = sort;
     return true;

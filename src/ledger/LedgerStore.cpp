@@ -265,11 +265,12 @@ bool LedgerStore::insertLine(LedgerLine& line) {
         params << line.value(c);
     }
     const QString sql = QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") + columns +
-                        QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
-    if (!m_db.executeSQL(sql, params, proc))
+                        QStringLiteral(") VALUES (") + marks + QStringLiteral(") RETURNING lngID");
+    qint64 id = 0;
+    if (!m_db.insertRow(sql, params, proc, id))
         return false;
     // Read back, so the caller holds the row exactly as stored, with its new lngID.
-    return readLine(m_db.lastInsertId(), line);
+    return readLine(id, line);
 }
 
 bool LedgerStore::writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
