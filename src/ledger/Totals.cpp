@@ -141,7 +141,7 @@ bool gCalcDATAEachTotal(Database& db, qint32 masterID, const QDate& start, const
     params << masterID << start << end;
     if (!gLineFilterSql(filter, sql, params, proc))
         return false;
-    sql += QStringLiteral(")) AS p");
+    sql += QStringLiteral(") AS l) AS p");
 
     ResultSet rs(db);
     if (!rs.openRecordSet(sql, params, proc)) {
