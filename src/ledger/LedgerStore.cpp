@@ -194,8 +194,9 @@ bool LedgerStore::loadOrder(qint32 masterID, LedgerView view, std::vector<qint64
     RowCursor q(m_db);
     if (!q.open(QStringLiteral("SELECT lngID FROM ") + table() +
                     QStringLiteral(" WHERE lngMasterID=?") +
-                    (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID")
-                                                : QStringLiteral(" ORDER BY lngID")),
+                    (view == LedgerView::Normal
+                         ? QStringLiteral(" ORDER BY date1 NULLS FIRST,lngSort NULLS FIRST,lngID")
+                         : QStringLiteral(" ORDER BY lngID")),
                 {masterID}, proc))
         return false;
     std::vector<qint64> result;

@@ -123,6 +123,7 @@ void tst_LedgerModel::firstConfirmedCellInsertsTheLine() {
 }
 
 void tst_LedgerModel::unchangedCellIsNotWritten() {
+    TOVAKI_DATA_FILE_ONLY("a counting trigger");
     // Every UPDATE of a line leaves a row in T_COUNT.
     QVERIFY(gdbData().executeSQL(u"CREATE TABLE T_COUNT (lngN INTEGER)"_s));
     QVERIFY(gdbData().executeSQL(u"CREATE TRIGGER T_DATA1_COUNT AFTER UPDATE ON T_DATA1 BEGIN "
@@ -145,6 +146,7 @@ void tst_LedgerModel::unchangedCellIsNotWritten() {
 }
 
 void tst_LedgerModel::failedWriteLeavesTheCache() {
+    TOVAKI_DATA_FILE_ONLY("a refusing trigger");
     stored(4, QDate(2024, 3, 1), u"品"_s);
     LedgerModel m(1, gdbData());
     QVERIFY(m.load(4, LedgerView::Normal));
@@ -171,6 +173,7 @@ void tst_LedgerModel::deleteRemovesFromDatabaseThenView_data() {
 }
 
 void tst_LedgerModel::deleteRemovesFromDatabaseThenView() {
+    TOVAKI_DATA_FILE_ONLY("a refusing trigger");
     QFETCH(int, kind);
     const QString table = u"T_DATA"_s + QString::number(kind);
     for (const QString& item : {u"一"_s, u"二"_s, u"三"_s, u"四"_s})
@@ -252,6 +255,7 @@ void tst_LedgerModel::storeFailures() {
 }
 
 void tst_LedgerModel::longLedgerIsReadInBlocks() {
+    TOVAKI_DATA_FILE_ONLY("rows made with date()");
     // 2 000 lines of supplier 9, one a day from 2000-01-01, item "n<number>".
     QVERIFY(gdbData().executeSQL(
         u"INSERT INTO T_DATA1 (lngMasterID, date1, strItem, curCost, curRatio, blnChange)"

@@ -3,8 +3,8 @@
 
 -- The supplier's invoice registration number ("" or "T" and 13 digits) and the date it applies
 -- from ("YYYY-MM-DD", NULL when none).
-ALTER TABLE T_MASTER ADD COLUMN strInvoiceNo TEXT NOT NULL DEFAULT '';
-ALTER TABLE T_MASTER ADD COLUMN datInvoiceFrom TEXT;
+ALTER TABLE T_MASTER ADD COLUMN strInvoiceNo TEXT COLLATE "C" NOT NULL DEFAULT '';
+ALTER TABLE T_MASTER ADD COLUMN datInvoiceFrom TEXT COLLATE "C";
 
 -- A class entry marked 1 puts the lines that carry it at the reduced rate, when its class is the
 -- tax class (setting 50).
@@ -15,7 +15,7 @@ ALTER TABLE T_DATA_CLASS3 ADD COLUMN blnReduced INTEGER NOT NULL DEFAULT 0;
 -- Consumption tax rates from a date on, in percent as currency (10 % is 100000). Before the
 -- reduced rate existed it equals the standard rate.
 CREATE TABLE T_TAX_RATE (
-    datFrom TEXT NOT NULL,
+    datFrom TEXT COLLATE "C" NOT NULL,
     curStandard BIGINT NOT NULL,
     curReduced BIGINT NOT NULL
 );
