@@ -275,22 +275,42 @@ bool LedgerStore::insertLine(LedgerLine& line) {
 }
 
 bool LedgerStore::writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
-                               const QString& proc) {
+                               const QString& proc, const LedgerLine* shown) {
+    m_conflict = false;
     if (columns.isEmpty())
         return true;
+    // The values are numbered (?N): a value compared twice is bound once.
     QString sets;
     QVariantList params;
     for (int c : columns) {
         if (!sets.isEmpty())
             sets += QLatin1Char(',');
-        sets += ledgerFieldName(c) + QStringLiteral("=?");
         params << line.value(c);
+        sets += ledgerFieldName(c) + QStringLiteral("=?") + QString::number(params.size());
     }
     params << lngID;
-    const QString sql = QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets +
-                        QStringLiteral(" WHERE lngID=?");
+    QString sql = QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets +
+                  QStringLiteral(" WHERE lngID=?") + QString::number(params.size());
+    // On a server another program may have changed the line since it was shown: the row is
+    // written only while the columns still hold the shown values. (The data file has one
+    // writer, held by its lock.)
+    const bool guarded = shown && m_db.isServer();
+    if (guarded) {
+        for (int c : columns) {
+            params << shown->value(c);
+            const QString name = ledgerFieldName(c);
+            const QString n = QStringLiteral("?") + QString::number(params.size());
+            sql += QStringLiteral(" AND (") + name + QLatin1Char('=') + n +
+                   QStringLiteral(" OR (") + name + QStringLiteral(" IS NULL AND ") + n +
+                   QStringLiteral(" IS NULL))");
+        }
+    }
     if (!m_db.executeSQL(sql, params, proc))
         return false;
+    if (guarded && m_db.changes() == 0) {
+        m_conflict = true;
+        return false;
+    }
     if (m_db.changes() != 1) {
         gProcError(proc, QStringLiteral("lngID=") + QString::number(lngID) +
                              QStringLiteral(" SQL=") + sql);
@@ -333,7 +353,7 @@ bool LedgerStore::storeChanges(const LedgerLine& before, LedgerLine& after) {
         if (!before.sameValue(c, after))
             changed << c;
     }
-    return writeColumns(after.lngID, changed, after, proc);
+    return writeColumns(after.lngID, changed, after, proc, &before);
 }
 
 bool LedgerStore::storeCell(LedgerLine& line, int column, const QVariant& value, qint32 masterID) {
