@@ -5,6 +5,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev libpugixml-dev libzip-dev
+    # Server mode: the client library to build, the server for the tests' private cluster.
+    postgresql libpq-dev
     fonts-noto-cjk qt6-translations-l10n xvfb xauth openbox xdotool
     dpkg-dev desktop-file-utils appstream lintian
     libreoffice-calc-nogui poppler-utils libxlsxwriter-dev sqlite3 unzip

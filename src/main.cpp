@@ -18,6 +18,19 @@ QString dataOption(const QStringList& args) {
     return {};
 }
 
+// The server of server mode named by "--server CONNINFO" or "--server=CONNINFO", else by the
+// environment's TOVAKI_SERVER; "" for the data file.
+QString serverOption(const QStringList& args) {
+    const QString name = QStringLiteral("--server");
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == name && i + 1 < args.size())
+            return args.at(i + 1);
+        if (args.at(i).startsWith(name + QLatin1Char('=')))
+            return args.at(i).mid(name.size() + 1);
+    }
+    return qEnvironmentVariable("TOVAKI_SERVER");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -26,7 +39,8 @@ int main(int argc, char** argv) {
     installWidgetServices();
     int code = 0;
     // A start-up that ended the program (second instance, fatal failure) had no loop to leave.
-    if (Main(QString(), dataOption(QCoreApplication::arguments())) && !desktopEndRequested(code))
+    const QStringList args = QCoreApplication::arguments();
+    if (Main(QString(), dataOption(args), serverOption(args)) && !desktopEndRequested(code))
         code = app.exec();
     else
         desktopEndRequested(code);

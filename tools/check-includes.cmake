@@ -1,5 +1,6 @@
 # Checks every #include "..." under src/ and tests/ against the layer table of
-# docs/architecture.md, and that only src/store/ includes the database engine's <sqlite3.h>.
+# docs/architecture.md, that only src/store/ includes the database engine's <sqlite3.h>, and that
+# only the server engine (src/store/ServerConnection*.cpp) includes libpq's <libpq-fe.h>.
 # Run: cmake -DROOT=<source folder> -P tools/check-includes.cmake
 # Fails with the file, the line and the include of every step outside the table.
 
@@ -122,6 +123,15 @@ foreach(file IN LISTS files)
         if(engine)
             line_of("${file}" "<sqlite3.h>" n)
             message(SEND_ERROR "${rel}:${n}: #include <sqlite3.h> outside src/store/")
+            math(EXPR failures "${failures} + 1")
+        endif()
+    endif()
+    # The server's client library stays behind the store's server engine.
+    if(NOT rel MATCHES "^src/store/ServerConnection[^/]*\\.cpp$")
+        file(STRINGS "${file}" client REGEX "^[ \t]*#[ \t]*include[ \t]*<libpq-fe\\.h>")
+        if(client)
+            line_of("${file}" "<libpq-fe.h>" n)
+            message(SEND_ERROR "${rel}:${n}: #include <libpq-fe.h> outside src/store/ServerConnection*.cpp")
             math(EXPR failures "${failures} + 1")
         endif()
     endif()

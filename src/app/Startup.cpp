@@ -169,11 +169,15 @@ bool gTakeDataFile(const QString& dataFile) {
     return false;
 }
 
-bool mInitProgram(const QString& programFolder, const QString& dataFile) {
+bool mInitProgram(const QString& programFolder, const QString& dataFile, const QString& server) {
     svc().setProgramFolder(programFolderOrDefault(programFolder), dataFile);
 
-    if (!DbInit(gdbData(), svc().paths().db, false)) {
-        const QString text = QStringLiteral("必要とするデータ保存用データベースが開けません。");
+    const bool opened = server.isEmpty() ? DbInit(gdbData(), svc().paths().db, false)
+                                         : DbInitServer(gdbData(), server);
+    if (!opened) {
+        const QString text =
+            server.isEmpty() ? QStringLiteral("必要とするデータ保存用データベースが開けません。")
+                             : QStringLiteral("サーバーの帳簿に接続できません。");
         const QString why = DbInitRefusal();
         svc().prompt().show(why.isEmpty() ? text : text + QStringLiteral("\r\n") + why, QString(),
                             MsgStyle::OKOnly | MsgStyle::Critical);
@@ -201,16 +205,18 @@ void gInstallAppHooks() {
     hooks.aboutWindow = [] { return frmAbout::instance(); };
 }
 
-bool Main(const QString& programFolder, const QString& dataOption) {
+bool Main(const QString& programFolder, const QString& dataOption, const QString& server) {
     gInstallAppHooks();
     if (!gChkPrevInstance(true))
         return false;
     QString dataFile;
-    if (!gFindDataFile(programFolder, dataOption, &dataFile) || !gTakeDataFile(dataFile)) {
+    // Server mode has no data file to find or lock: the server keeps its own concurrency.
+    if (server.isEmpty() &&
+        (!gFindDataFile(programFolder, dataOption, &dataFile) || !gTakeDataFile(dataFile))) {
         svc().process().terminate(1);
         return false;
     }
-    if (!mInitProgram(programFolder, dataFile)) {
+    if (!mInitProgram(programFolder, dataFile, server)) {
         // A data file that was refused has been explained: that is the one message, and the
         // program ends as it is, without the shutdown (nothing was opened to close).
         if (!gdbData().isOpen()) {
@@ -238,8 +244,10 @@ bool Main(const QString& programFolder, const QString& dataOption) {
             svc().prompt().show(gDataFileReadOnlyText(svc().paths().db), QString(),
                                 MsgStyle::OKOnly | MsgStyle::Exclamation);
         });
-    // The full check reads every page: it runs behind the menu, which stays responsive.
-    gStartDataFileCheck(gdbData(), svc().paths().db);
+    // The full check reads every page: it runs behind the menu, which stays responsive. (A
+    // server checks its own pages.)
+    if (server.isEmpty())
+        gStartDataFileCheck(gdbData(), svc().paths().db);
     return true;
 }
 

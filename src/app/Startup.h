@@ -10,8 +10,11 @@ class QApplication;
 // that says why; or a later failure that ran the fatal sequence).
 // programFolder: the folder holding sys/ and index.html, and the portable folder whose sys/db1
 // is used when present; empty means the executable's (store/DataLocation.h). dataOption: the
-// data file named on the command line (--db), "" when none.
-bool Main(const QString& programFolder = {}, const QString& dataOption = {});
+// data file named on the command line (--db), "" when none. server: the libpq connection string
+// of server mode (--server or TOVAKI_SERVER): the books on a PostgreSQL server instead of a data
+// file, with no lock file beside a file; "" for the data file.
+bool Main(const QString& programFolder = {}, const QString& dataOption = {},
+          const QString& server = {});
 
 // Registers the main menu, the shutdown window and the About window with the window routines
 // of the base layer (AppHooks.h). Main() does it first; tests of windows do it at start.
@@ -19,8 +22,9 @@ void gInstallAppHooks();
 
 // Sets the program folder and the data file's path, opens the data file and the message
 // catalogue, sets the application title. False (after telling the user and logging) when
-// either database cannot be opened.
-bool mInitProgram(const QString& programFolder, const QString& dataFile);
+// either database cannot be opened. server: as for Main (dataFile is then unused).
+bool mInitProgram(const QString& programFolder, const QString& dataFile,
+                  const QString& server = {});
 
 // The data file for a program folder (empty: the executable's) and a --db value, in the order
 // of gResolveDataFile (store/DataLocation.h); the per-user file is made at the first start.

@@ -119,6 +119,12 @@ void frmEndProgram::closeEvent(QCloseEvent* event) {
 }
 
 bool gTermDataBase(const std::function<void(ShutdownStep)>& onStep) {
+    // The books on a server: nothing to compact or copy here (the server is backed up with
+    // tovaki-admin dump).
+    if (gdbData().isServer()) {
+        DbClose(gdbData());
+        return true;
+    }
     // A compaction that fails is logged by the data layer; the shutdown goes on. A file that
     // start-up refused, or that is read-only or damaged, is left exactly as it is.
     const bool ours = gdbData().isOpen() && gDataFileAccepted() && !gDataFileReadOnly();

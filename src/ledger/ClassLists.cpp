@@ -77,17 +77,18 @@ bool gGetLedgerListEntries(Database& db, int column, int kind, QStringList& entr
             return false;
         return readFirstColumn(db,
                                QStringLiteral("SELECT strItem FROM ") + table +
-                                   QStringLiteral(" ORDER BY lngSort, rowid"),
+                                   QStringLiteral(" ORDER BY lngSort NULLS FIRST, rowid"),
                                {}, procName, entries);
     case 4:
     case 5:
     case 6:
         if (!classTable(column - 3, procName, table))
             return false;
-        return readFirstColumn(db,
-                               QStringLiteral("SELECT strClassItem FROM ") + table +
-                                   QStringLiteral(" WHERE blnEnable = ? ORDER BY lngSort, lngID"),
-                               {true}, procName, entries);
+        return readFirstColumn(
+            db,
+            QStringLiteral("SELECT strClassItem FROM ") + table +
+                QStringLiteral(" WHERE blnEnable = ? ORDER BY lngSort NULLS FIRST, lngID"),
+            {true}, procName, entries);
     default:
         gProcError(procName, QStringLiteral("column=") + QString::number(column));
         return false;
@@ -120,7 +121,8 @@ bool gGetClassEntries(Database& db, int classNo, QList<ClassEntry>& entries) {
     // The table in the view's order: the view does not carry the reduced-rate mark.
     if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strClassItem, lngSort, blnEnable,"
                                          " blnReduced FROM T_DATA_CLASS") +
-                              QString::number(classNo) + QStringLiteral(" ORDER BY lngSort, lngID"),
+                              QString::number(classNo) +
+                              QStringLiteral(" ORDER BY lngSort NULLS FIRST, lngID"),
                           {}, procName))
         return false;
     QList<ClassEntry> read;
@@ -156,11 +158,11 @@ bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& 
         gProcError(procName, QStringLiteral("blank text"));
         return false;
     }
-    if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
-                           QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?)"),
-                       {text, 1, true}, procName))
+    if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
+                          QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?) "
+                                         "RETURNING lngID"),
+                      {text, 1, true}, procName, added.id))
         return false;
-    added.id = db.lastInsertId();
     added.text = text;
     added.sort = 1;
     added.enabled = true;
@@ -263,11 +265,10 @@ bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant&
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    if (!db.executeSQL(QStringLiteral("INSERT INTO ") + table +
-                           QStringLiteral(" (strItem, lngSort) VALUES (?, ?)"),
-                       {text, sort}, procName))
+    if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
+                          QStringLiteral(" (strItem, lngSort) VALUES (?, ?) RETURNING rowid"),
+                      {text, sort}, procName, added.rowId))
         return false;
-    added.rowId = db.lastInsertId();
     added.text = text;
     added.sort = sort;
     return true;

@@ -79,7 +79,8 @@ bool gSetClassDefault(int classNo, const QString& text);
 
 // ---- Item lists ----------------------------------------------------------------------------
 
-// One row of T_DATA<kind>_ITEM; rowId is SQLite's own row key (the table has no key column).
+// One row of T_DATA<kind>_ITEM; rowId is its rowid (the data file's own row key; a server's
+// schema gives the table a column of that name).
 // text and sort are null when the row holds NULL.
 struct ItemEntry {
     qint64 rowId = 0;

@@ -154,7 +154,23 @@ bool LedgerModel::setCellText(int row, int column, const QString& text, RuleResu
         m_lastRefusal = refusal;
         return false;
     }
-    return setCellValue(row, column, value);
+    if (setCellValue(row, column, value))
+        return true;
+    refusal = m_lastRefusal;
+    return false;
+}
+
+void LedgerModel::reloadChangedElsewhere(int row, qint64 lngID) {
+    // Someone else's values are shown instead of being overwritten; the user decides again.
+    LedgerLine fresh;
+    if (m_store.readLine(lngID, fresh)) {
+        m_cache.insert_or_assign(lngID, fresh);
+        emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
+    }
+    m_lastRefusal.ok = false;
+    m_lastRefusal.text =
+        QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+                       "最新の内容を表示しました。必要ならもう一度入力してください。");
 }
 
 bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {
@@ -211,7 +227,12 @@ bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before
         emit changeRecorded(history.group());
         return true;
     }
-    if (!m_store.storeChanges(before, next) || !history.commit(&recorded))
+    if (!m_store.storeChanges(before, next)) {
+        if (m_store.lastWriteConflicted())
+            reloadChangedElsewhere(row, next.lngID);
+        return false;
+    }
+    if (!history.commit(&recorded))
         return false;
     m_cache.insert_or_assign(next.lngID, next);
     emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));

@@ -88,6 +88,9 @@ private:
     // Writes next in place of the line of row (inserting it when it is the new line), recorded
     // in the history under origin.
     bool commitLine(int row, LedgerLine& next, const LedgerLine& before, const QString& origin);
+    // After a write refused because another program changed the line: shows the line as now
+    // stored and leaves the user's explanation in lastRefusal.
+    void reloadChangedElsewhere(int row, qint64 lngID);
     // The line of a stored row, read with its block when needed; nullptr when it cannot be read.
     const LedgerLine* cached(int row) const;
     // The line of a row about to change: the draft for the new row. False (logged under proc)

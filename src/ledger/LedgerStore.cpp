@@ -194,8 +194,9 @@ bool LedgerStore::loadOrder(qint32 masterID, LedgerView view, std::vector<qint64
     RowCursor q(m_db);
     if (!q.open(QStringLiteral("SELECT lngID FROM ") + table() +
                     QStringLiteral(" WHERE lngMasterID=?") +
-                    (view == LedgerView::Normal ? QStringLiteral(" ORDER BY date1,lngSort,lngID")
-                                                : QStringLiteral(" ORDER BY lngID")),
+                    (view == LedgerView::Normal
+                         ? QStringLiteral(" ORDER BY date1 NULLS FIRST,lngSort NULLS FIRST,lngID")
+                         : QStringLiteral(" ORDER BY lngID")),
                 {masterID}, proc))
         return false;
     std::vector<qint64> result;
@@ -265,30 +266,51 @@ bool LedgerStore::insertLine(LedgerLine& line) {
         params << line.value(c);
     }
     const QString sql = QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (") + columns +
-                        QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
-    if (!m_db.executeSQL(sql, params, proc))
+                        QStringLiteral(") VALUES (") + marks + QStringLiteral(") RETURNING lngID");
+    qint64 id = 0;
+    if (!m_db.insertRow(sql, params, proc, id))
         return false;
     // Read back, so the caller holds the row exactly as stored, with its new lngID.
-    return readLine(m_db.lastInsertId(), line);
+    return readLine(id, line);
 }
 
 bool LedgerStore::writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
-                               const QString& proc) {
+                               const QString& proc, const LedgerLine* shown) {
+    m_conflict = false;
     if (columns.isEmpty())
         return true;
+    // The values are numbered (?N): a value compared twice is bound once.
     QString sets;
     QVariantList params;
     for (int c : columns) {
         if (!sets.isEmpty())
             sets += QLatin1Char(',');
-        sets += ledgerFieldName(c) + QStringLiteral("=?");
         params << line.value(c);
+        sets += ledgerFieldName(c) + QStringLiteral("=?") + QString::number(params.size());
     }
     params << lngID;
-    const QString sql = QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets +
-                        QStringLiteral(" WHERE lngID=?");
+    QString sql = QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets +
+                  QStringLiteral(" WHERE lngID=?") + QString::number(params.size());
+    // On a server another program may have changed the line since it was shown: the row is
+    // written only while the columns still hold the shown values. (The data file has one
+    // writer, held by its lock.)
+    const bool guarded = shown && m_db.isServer();
+    if (guarded) {
+        for (int c : columns) {
+            params << shown->value(c);
+            const QString name = ledgerFieldName(c);
+            const QString n = QStringLiteral("?") + QString::number(params.size());
+            sql += QStringLiteral(" AND (") + name + QLatin1Char('=') + n +
+                   QStringLiteral(" OR (") + name + QStringLiteral(" IS NULL AND ") + n +
+                   QStringLiteral(" IS NULL))");
+        }
+    }
     if (!m_db.executeSQL(sql, params, proc))
         return false;
+    if (guarded && m_db.changes() == 0) {
+        m_conflict = true;
+        return false;
+    }
     if (m_db.changes() != 1) {
         gProcError(proc, QStringLiteral("lngID=") + QString::number(lngID) +
                              QStringLiteral(" SQL=") + sql);
@@ -331,7 +353,7 @@ bool LedgerStore::storeChanges(const LedgerLine& before, LedgerLine& after) {
         if (!before.sameValue(c, after))
             changed << c;
     }
-    return writeColumns(after.lngID, changed, after, proc);
+    return writeColumns(after.lngID, changed, after, proc, &before);
 }
 
 bool LedgerStore::storeCell(LedgerLine& line, int column, const QVariant& value, qint32 masterID) {

@@ -53,8 +53,13 @@ public:
     // written (written false). The value must suit the column (LedgerLine::setValue).
     bool updateCell(LedgerLine& line, int column, const QVariant& value, bool* written = nullptr);
     // Writes after: inserted when not stored yet, otherwise the columns that differ from before
-    // in one statement (nothing when none differs).
+    // in one statement (nothing when none differs). On a server, where others write the same
+    // books, the columns are written only while they still hold before's values: otherwise
+    // nothing is written and lastWriteConflicted() is true (not logged: not a failure).
     bool storeChanges(const LedgerLine& before, LedgerLine& after);
+    // Whether the last write was refused because another program had changed the line (or
+    // removed it) since it was read.
+    bool lastWriteConflicted() const { return m_conflict; }
     // A confirmed cell: the value goes into the column, then the after-update processing
     // (gAfterCellUpdate with masterID), then the line is inserted (its first stored cell) or
     // its changed columns are written. On failure the line is left as it was.
@@ -84,8 +89,10 @@ private:
     bool validKind(const QString& proc) const;
     // Clears blnChange of the lines in one transaction.
     bool clearChanged(const std::vector<qint64>& ids, const QString& proc);
+    // shown: the line as it was read; on a server the columns are written only while they hold
+    // its values (a conflict otherwise).
     bool writeColumns(qint64 lngID, const QList<int>& columns, const LedgerLine& line,
-                      const QString& proc);
+                      const QString& proc, const LedgerLine* shown = nullptr);
     // The lines of supplier masterID that also meet `condition` (SQL after "AND"; empty: all of
     // them), in the view's order. expected: room to reserve for the lines.
     bool selectLines(qint32 masterID, const QString& condition, std::size_t expected,
@@ -93,4 +100,5 @@ private:
 
     int m_kind;
     Database& m_db;
+    bool m_conflict = false;
 };

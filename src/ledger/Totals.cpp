@@ -126,11 +126,13 @@ bool gCalcDATAEachTotal(Database& db, qint32 masterID, const QDate& start, const
         " AND curRegularPrice IS NULL THEN 1 ELSE 0 END) AS lngNoRatio,"
         // A line's regular-price amount, cut to whole yen: regular price × quantity (1 when
         // empty), otherwise amount ÷ (ratio ÷ 100) with the line's or the default ratio. A zero
-        // divisor gives NULL, which the sum leaves out.
+        // divisor gives NULL (NULLIF: a server refuses a division by zero), which the sum
+        // leaves out.
         " SUM(CASE WHEN tax=0 AND curCost IS NOT NULL THEN"
         " CASE WHEN curRegularPrice IS NOT NULL"
-        " THEN CAST((curRegularPrice*COALESCE(curQuantity,10000))/100000000 AS INTEGER)"
-        " ELSE CAST((curCost*100)/COALESCE(curRatio,?) AS INTEGER) END END) AS lngRegular"
+        " THEN CAST((curRegularPrice*COALESCE(curQuantity,10000))/100000000 AS BIGINT)"
+        " ELSE CAST((curCost*100)/NULLIF(COALESCE(curRatio,?),0) AS BIGINT) END END)"
+        " AS lngRegular"
         " FROM (SELECT curCost,curPayment,curRatio,curRegularPrice,curQuantity,"
         " (CASE WHEN strItem IS NOT NULL AND instr(strItem,?)>0 THEN 1 ELSE 0 END) AS tax"
         " FROM ");
@@ -139,7 +141,7 @@ bool gCalcDATAEachTotal(Database& db, qint32 masterID, const QDate& start, const
     params << masterID << start << end;
     if (!gLineFilterSql(filter, sql, params, proc))
         return false;
-    sql += QStringLiteral(")) AS p");
+    sql += QStringLiteral(") AS l) AS p");
 
     ResultSet rs(db);
     if (!rs.openRecordSet(sql, params, proc)) {

@@ -174,7 +174,7 @@ bool gGetNewLngMasterID(Database& db, qint32& masterID) {
                       QStringLiteral(" SELECT lngMasterID FROM"
                                      " (SELECT lngMasterID FROM T_MASTER"
                                      " UNION SELECT lngMasterID FROM T_DATA1"
-                                     " UNION SELECT lngMasterID FROM T_DATA2)"
+                                     " UNION SELECT lngMasterID FROM T_DATA2) AS ids"
                                      " WHERE lngMasterID BETWEEN 1 AND ?"),
                       QStringLiteral("gGetNewLngMasterID"), masterID);
 }
@@ -232,7 +232,7 @@ bool gGetSQLSupplierShortNameSort(QString& clause) {
         clause = QStringLiteral(" ORDER BY lngSupplier");
         return true;
     case 1:
-        clause = QStringLiteral(" ORDER BY strKana,strSuppLierShortName");
+        clause = QStringLiteral(" ORDER BY strKana NULLS FIRST,strSuppLierShortName NULLS FIRST");
         return true;
     default:
         gProcError(
@@ -435,7 +435,7 @@ bool gGetPhoneNoteItems(Database& db, QStringList& items) {
     ResultSet rs(db);
     if (!rs.openRecordSet(QStringLiteral(" SELECT strNote FROM"
                                          " (SELECT strPhone1Notes AS strNote FROM T_MASTER"
-                                         " UNION SELECT strPhone2Notes FROM T_MASTER)"
+                                         " UNION SELECT strPhone2Notes FROM T_MASTER) AS n"
                                          " WHERE strNote IS NOT NULL AND TRIM(strNote)<>''"
                                          " AND strNote<>? AND strNote<>?"
                                          " ORDER BY strNote"),

@@ -3,9 +3,6 @@
 #include "store/Database.h"
 #include "store/Formats.h"
 
-#include <cstring>
-#include <sqlite3.h>
-
 QString gLimitText(std::int64_t whole) {
     return formatNumber(Currency::fromInt(whole), QStringLiteral("#,##0"));
 }
@@ -46,7 +43,5 @@ QString gSumOutOfRangeText() {
 }
 
 bool gDbSumOutOfRange(const Database& db) {
-    sqlite3* h = db.handle();
-    return h && sqlite3_errcode(h) == SQLITE_ERROR &&
-           std::strcmp(sqlite3_errmsg(h), "integer overflow") == 0;
+    return db.sumOverflowed();
 }

@@ -152,6 +152,12 @@ constexpr int kDbSchemaVersion = 3;
 bool DbInit(Database& db, const QString& path, bool walNow = true);
 // The same into gdbData(), for the command line and the tests.
 bool DbInit(const QString& path, bool walNow = true);
+// Server mode: connects db to the books on a PostgreSQL server (a libpq connection string). A
+// database of an older schema version is migrated (one transaction); an empty one, another
+// program's, or one of a newer version is refused unchanged, as is a failed connection: the
+// reason in DbInitRefusal(), naming what to check. No lock file: the server keeps its own
+// concurrency.
+bool DbInitServer(Database& db, const QString& conninfo);
 // Switches the open, writable data file to the write-ahead log (see DbInit).
 bool DbEnableWriteAheadLog(Database& db);
 // Why the last DbInit failed, in words for the user (what is wrong and what to do).

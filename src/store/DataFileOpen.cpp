@@ -12,6 +12,7 @@
 #include "store/FileCopy.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
+#include "store/ServerSchema.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -253,8 +254,40 @@ bool DbInit(const QString& path, bool walNow) {
     return DbInit(gdbData(), path, walNow);
 }
 
+bool DbInitServer(Database& db, const QString& conninfo) {
+    initRefusal().clear();
+    gResetDataFileState(QString(), false, false);
+    db.close();
+    const auto refuseServer = [&db](const QString& text, const QString& why) {
+        db.close();
+        initRefusal() = text;
+        gSetLastError(SQLITE_CANTOPEN, QStringLiteral("PostgreSQL"), why);
+        gProcError(QStringLiteral("DbInit"), QStringLiteral("server"));
+        return false;
+    };
+    if (!db.openServer(conninfo, QStringLiteral("DbInit"))) {
+        initRefusal() = gServerConnectFailureText(db.serverFailure());
+        return false;
+    }
+    int version = 0;
+    const ServerSchemaState state = gServerSchemaState(db, &version);
+    if (state == ServerSchemaState::Older) {
+        if (!gServerMigrate(db, QStringLiteral("DbInit")))
+            return refuseServer(
+                QStringLiteral("サーバーのデータベースを新しい形式に変換できませんでした。\r\n"
+                               "データベースは変更していません。"),
+                QStringLiteral("migration failed"));
+    } else if (state != ServerSchemaState::Current) {
+        return refuseServer(
+            gServerSchemaStateText(state, version),
+            QStringLiteral("server schema state %1 version %2").arg(int(state)).arg(version));
+    }
+    gResetDataFileState(QString(), true, false);
+    return true;
+}
+
 bool DbEnableWriteAheadLog(Database& db) {
-    if (!db.isOpen() || gDataFileReadOnly() || gDataFileDamaged())
+    if (!db.isOpen() || db.isServer() || gDataFileReadOnly() || gDataFileDamaged())
         return false;
     // Each confirmed cell is one commit. A write-ahead log with full synchronisation keeps every
     // commit durable across a power loss at a fraction of the rollback journal's cost (one
@@ -272,7 +305,7 @@ void DbClose(Database& db) {
     // Back to a plain rollback journal: the write-ahead log is folded into the file and removed,
     // so the closed file can be copied, compacted or replaced on its own. (Another connection
     // to the file keeps the log: SQLite refuses the switch then.)
-    if (db.isOpen() && !gDataFileReadOnly())
+    if (db.isOpen() && !db.isServer() && !gDataFileReadOnly())
         EngineSql::setJournalMode(db.handle(), EngineSql::JournalMode::Delete);
     db.close();
 }

@@ -3,46 +3,42 @@
 #include "base/ErrorLog.h"
 #include "base/SystemFiles.h"
 #include "store/Currency.h"
-#include "store/EngineSql.h"
+#include "store/EngineConnection.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
 
 namespace {
-
-QString sqliteError(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no database");
-}
 
 // A damaged page met by the program's own connection is told to the user once; every other
 // failure is only logged.
 void noticeDamage(const Database* conn, int rc) {
-    const int primary = rc & 0xff;
-    if (conn && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB))
+    if (conn && conn->engine() && conn->engine()->isDamage(rc))
         conn->damageFound();
 }
 
-// conn: the connection whose statement failed, told of a damaged page (none while opening).
-void report(sqlite3* db, const QString& procName, const QString& text,
-            const Database* conn = nullptr) {
-    const int rc = db ? sqlite3_extended_errcode(db) : 0;
-    gSetLastError(rc, QStringLiteral("SQLite"), sqliteError(db));
+// Reports the engine's last failure under procName. conn: the connection whose statement
+// failed, told of a damaged page.
+void report(const Database& db, const QString& procName, const QString& text) {
+    EngineConnection* e = db.engine();
+    const int rc = e ? e->errorCode() : 0;
+    gSetLastError(rc, e ? e->engineName() : QStringLiteral("SQLite"),
+                  e ? e->errorText() : QStringLiteral("no database"));
     gProcError(procName, text);
-    noticeDamage(conn, rc);
+    noticeDamage(&db, rc);
 }
 
 // Reports a failed statement: the engine's own message, or the layer's reason when it refused
 // the statement itself.
-void reportFailure(sqlite3* db, int rc, const QString& why, const QString& procName,
-                   const QString& text, const Database* conn) {
+void reportFailure(const Database& db, int rc, const QString& why, const QString& procName,
+                   const QString& text) {
     if (why.isEmpty()) {
-        report(db, procName, text, conn);
+        report(db, procName, text);
         return;
     }
-    gSetLastError(rc, QStringLiteral("SQLite"), why);
+    gSetLastError(rc, db.engine() ? db.engine()->engineName() : QStringLiteral("SQLite"), why);
     gProcError(procName, text);
 }
 
@@ -54,32 +50,14 @@ QString rightTrimmed(const QString& s) {
 }
 
 // A statement without a connection or without text is refused (reported under procName): true.
-bool refuseUnusable(sqlite3* db, const QString& sql, const QString& procName) {
-    if (db && !sql.isEmpty())
+bool refuseUnusable(const Database& db, const QString& sql, const QString& procName) {
+    if (db.isOpen() && !sql.isEmpty())
         return false;
-    if (!db)
-        gSetLastError(SQLITE_MISUSE, QStringLiteral("SQLite"), QStringLiteral("database not open"));
+    if (!db.isOpen())
+        gSetLastError(EngineCode::Misuse, QStringLiteral("SQLite"),
+                      QStringLiteral("database not open"));
     gProcError(procName, QStringLiteral("SQL=") + sql);
     return true;
-}
-
-// The text after the first statement may hold only spaces and semicolons: a second statement
-// would otherwise be dropped without a word.
-bool onlyOneStatement(const char* tail) {
-    for (; tail && *tail; ++tail)
-        if (*tail != ';' && !QChar::isSpace(static_cast<uchar>(*tail)))
-            return false;
-    return true;
-}
-
-// Prepares one statement and binds its parameters. A mismatch between placeholders and values is
-// refused instead of leaving placeholders NULL.
-int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
-                 QString& why);
-
-int bindUtf8(sqlite3_stmt* st, int idx, const QString& text) {
-    const QByteArray b = text.toUtf8();
-    return sqlite3_bind_text(st, idx, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
 }
 
 // The stored text of a QDate or QDateTime value; a null QString when it is not valid.
@@ -89,19 +67,19 @@ QString storedTimeText(const QVariant& v) {
     return v.toDateTime().isValid() ? dbDateTimeText(v.toDateTime()) : QString();
 }
 
-bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
+bool bindAll(EngineStatement& st, const QVariantList& params) {
     for (int i = 0; i < params.size(); ++i) {
         const QVariant& v = params.at(i);
         const int idx = i + 1;
-        int rc = SQLITE_OK;
+        bool ok = true;
         if (v.isNull()) {
-            rc = sqlite3_bind_null(st, idx);
+            ok = st.bindNull(idx);
         } else if (v.metaType() == QMetaType::fromType<Currency>()) {
-            rc = sqlite3_bind_int64(st, idx, v.value<Currency>().raw());
+            ok = st.bindInt(idx, v.value<Currency>().raw());
         } else {
             switch (v.metaType().id()) {
             case QMetaType::Bool:
-                rc = sqlite3_bind_int(st, idx, v.toBool() ? 1 : 0);
+                ok = st.bindInt(idx, v.toBool() ? 1 : 0);
                 break;
             case QMetaType::Int:
             case QMetaType::UInt:
@@ -111,61 +89,51 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params) {
             case QMetaType::UShort:
             case QMetaType::ULong:
             case QMetaType::ULongLong:
-                rc = sqlite3_bind_int64(st, idx, v.toLongLong());
+                ok = st.bindInt(idx, v.toLongLong());
                 break;
             case QMetaType::Double:
             case QMetaType::Float:
-                rc = sqlite3_bind_double(st, idx, v.toDouble());
+                ok = st.bindDouble(idx, v.toDouble());
                 break;
             case QMetaType::QDate:
             case QMetaType::QDateTime: {
                 // An invalid date or time is stored as NULL.
                 const QString t = storedTimeText(v);
-                rc = t.isNull() ? sqlite3_bind_null(st, idx) : bindUtf8(st, idx, t);
+                ok = t.isNull() ? st.bindNull(idx) : st.bindText(idx, t.toUtf8());
                 break;
             }
             default:
-                rc = bindUtf8(st, idx, v.toString());
+                ok = st.bindText(idx, v.toString().toUtf8());
                 break;
             }
         }
-        if (rc != SQLITE_OK)
+        if (!ok)
             return false;
     }
     return true;
 }
 
-int prepareBound(sqlite3* db, const QString& sql, sqlite3_stmt** st, QString& why) {
-    const QByteArray q = sql.toUtf8();
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db, q.constData(), static_cast<int>(q.size()), st, &tail);
-    if (rc != SQLITE_OK)
-        return rc;
-    if (!*st) {
-        why = QStringLiteral("no statement");
-        return SQLITE_MISUSE;
-    }
-    if (!onlyOneStatement(tail)) {
-        why = QStringLiteral("more than one statement");
-        return SQLITE_MISUSE;
-    }
-    return SQLITE_OK;
-}
-
-int prepareBound(sqlite3* db, const QString& sql, const QVariantList& params, sqlite3_stmt** st,
-                 QString& why) {
-    const int rc = prepareBound(db, sql, st, why);
-    if (rc != SQLITE_OK)
-        return rc;
-    if (sqlite3_bind_parameter_count(*st) != params.size()) {
+// Prepares one statement and, when params is given, binds them. A mismatch between placeholders
+// and values is refused instead of leaving placeholders NULL. Null with code and why when it
+// fails.
+std::unique_ptr<EngineStatement> prepareBound(EngineConnection& conn, const QString& sql,
+                                              const QVariantList* params, int& code, QString& why) {
+    code = EngineCode::Ok;
+    std::unique_ptr<EngineStatement> st = conn.prepare(sql, code, why);
+    if (!st || !params)
+        return st;
+    if (st->parameterCount() != params->size()) {
         why = QStringLiteral("%1 placeholders, %2 values")
-                  .arg(sqlite3_bind_parameter_count(*st))
-                  .arg(params.size());
-        return SQLITE_RANGE;
+                  .arg(st->parameterCount())
+                  .arg(params->size());
+        code = EngineCode::Range;
+        return nullptr;
     }
-    if (!bindAll(*st, params))
-        return SQLITE_ERROR;
-    return SQLITE_OK;
+    if (!bindAll(*st, *params)) {
+        code = EngineCode::Error;
+        return nullptr;
+    }
+    return st;
 }
 
 enum class Kind { Raw, Cur, Bln, Lng, Date, Str };
@@ -219,24 +187,27 @@ Kind kindOf(const QString& name) {
     return Kind::Raw;
 }
 
-QVariant readColumn(sqlite3_stmt* st, int col, Kind kind) {
-    const int type = sqlite3_column_type(st, col);
-    if (type == SQLITE_NULL)
+QVariant readColumn(const EngineStatement& st, int col, Kind kind) {
+    using T = EngineStatement::ValueType;
+    const T type = st.type(col);
+    if (type == T::Null)
         return {};
+    const auto text = [&st, col] {
+        const std::string_view t = st.text(col);
+        return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+    };
     switch (kind) {
     case Kind::Cur:
-        if (type == SQLITE_INTEGER)
-            return QVariant::fromValue(Currency::fromRaw(sqlite3_column_int64(st, col)));
-        return QVariant::fromValue(Currency::fromDouble(sqlite3_column_double(st, col) /
-                                                        static_cast<double>(Currency::Scale)));
+        if (type == T::Integer)
+            return QVariant::fromValue(Currency::fromRaw(st.int64(col)));
+        return QVariant::fromValue(
+            Currency::fromDouble(st.real(col) / static_cast<double>(Currency::Scale)));
     case Kind::Bln:
-        return QVariant(sqlite3_column_int64(st, col) != 0);
+        return QVariant(st.int64(col) != 0);
     case Kind::Lng:
-        return QVariant(static_cast<qint64>(sqlite3_column_int64(st, col)));
+        return QVariant(static_cast<qint64>(st.int64(col)));
     case Kind::Date: {
-        const QString s =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                              sqlite3_column_bytes(st, col));
+        const QString s = text();
         if (s.size() == 10) {
             const QDate d = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
             if (d.isValid())
@@ -250,21 +221,17 @@ QVariant readColumn(sqlite3_stmt* st, int col, Kind kind) {
         return QVariant(s);
     }
     case Kind::Str:
-        return QVariant(
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                              sqlite3_column_bytes(st, col)));
+        return QVariant(text());
     case Kind::Raw:
         break;
     }
     switch (type) {
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qint64>(sqlite3_column_int64(st, col)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(st, col));
+    case T::Integer:
+        return QVariant(static_cast<qint64>(st.int64(col)));
+    case T::Real:
+        return QVariant(st.real(col));
     default:
-        return QVariant(
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                              sqlite3_column_bytes(st, col)));
+        return QVariant(text());
     }
 }
 
@@ -277,117 +244,133 @@ QString dbDateTimeText(const QDateTime& dt) {
     return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+Database::Database() = default;
+
 Database::~Database() {
     close();
+}
+
+sqlite3* Database::handle() const {
+    return m_conn ? m_conn->sqliteHandle() : nullptr;
 }
 
 bool Database::open(const QString& path, const QString& procName, bool readOnly) {
     close();
     if (!QFileInfo(path).isFile()) {
-        gSetLastError(SQLITE_CANTOPEN, QStringLiteral("SQLite"),
+        gSetLastError(EngineCode::CantOpen, QStringLiteral("SQLite"),
                       QStringLiteral("file not found: ") + path);
         gProcError(procName, path);
         return false;
     }
-    sqlite3* db = nullptr;
-    const QByteArray p = gNativeFileBytes(path);
-    int rc = sqlite3_open_v2(
-        p.constData(), &db,
-        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc == SQLITE_OK) {
-        // Long enough to wait out the start-up check's read of the whole file, which holds a
-        // read lock until the file is switched to the write-ahead log.
-        sqlite3_busy_timeout(db, 10000);
-        // Reading the schema proves the file is a database.
-        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    }
-    if (rc != SQLITE_OK) {
-        report(db, procName, path);
-        sqlite3_close_v2(db);
+    int code = EngineCode::Ok;
+    QString text;
+    m_conn = openSqliteConnection(gNativeFileBytes(path), readOnly, code, text);
+    if (!m_conn) {
+        gSetLastError(code, QStringLiteral("SQLite"), text);
+        gProcError(procName, path);
         return false;
     }
-    EngineSql::setForeignKeysOff(db);
-    m_db = db;
+    m_server = false;
     m_path = path;
     return true;
 }
 
-void Database::close() {
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+bool Database::openServer(const QString& conninfo, const QString& procName) {
+    close();
+    m_serverFailure.clear();
+    m_conn = openServerConnection(conninfo, m_serverFailure);
+    if (!m_conn) {
+        gSetLastError(EngineCode::CantOpen, QStringLiteral("PostgreSQL"), m_serverFailure);
+        gProcError(procName, QStringLiteral("server"));
+        return false;
     }
+    m_server = true;
+    m_path = conninfo;
+    return true;
+}
+
+void Database::close() {
+    m_conn.reset();
+    m_server = false;
 }
 
 bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
                           const QString& procName) {
     const QString sql = rightTrimmed(sqlIn);
-    if (refuseUnusable(m_db, sql, procName))
+    if (refuseUnusable(*this, sql, procName))
         return false;
-    sqlite3_stmt* st = nullptr;
     QString why;
-    int rc = prepareBound(m_db, sql, params, &st, why);
-    if (rc == SQLITE_OK) {
+    int code = EngineCode::Ok;
+    std::unique_ptr<EngineStatement> st = prepareBound(*m_conn, sql, &params, code, why);
+    EngineStatement::Step step = EngineStatement::Step::Error;
+    if (st) {
         do {
-            rc = sqlite3_step(st);
-        } while (rc == SQLITE_ROW);
+            step = st->step();
+        } while (step == EngineStatement::Step::Row);
     }
-    const bool ok = (rc == SQLITE_DONE);
+    const bool ok = (step == EngineStatement::Step::Done);
     if (!ok)
-        reportFailure(m_db, rc, why, procName, QStringLiteral("SQL=") + sql, this);
-    sqlite3_finalize(st);
+        reportFailure(*this, code, why, procName, QStringLiteral("SQL=") + sql);
     return ok;
 }
 
+bool Database::insertRow(const QString& sql, const QVariantList& params, const QString& procName,
+                         qint64& key) {
+    RowCursor c(*this);
+    if (!c.open(sql, params, procName) || !c.next())
+        return false;
+    key = c.int64(0);
+    return c.run();
+}
+
 bool Database::executeScript(const QString& sql, const QString& procName) {
-    if (!m_db) {
+    if (!m_conn) {
         gProcError(procName, QStringLiteral("SQL=") + sql);
         return false;
     }
-    const QByteArray q = sql.toUtf8();
-    if (sqlite3_exec(m_db, q.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        report(m_db, procName, QStringLiteral("SQL=") + sql, this);
+    if (!m_conn->executeScript(sql)) {
+        report(*this, procName, QStringLiteral("SQL=") + sql);
         return false;
     }
     return true;
 }
 
 int Database::schemaVersion() const {
-    if (!m_db)
-        return -1;
-    int version = -1;
-    EngineSql::readUserVersion(m_db, version);
-    return version;
+    return m_conn ? m_conn->schemaVersion() : -1;
 }
 
 qint64 Database::lastInsertId() const {
-    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+    return m_conn ? m_conn->lastInsertId() : 0;
 }
 int Database::changes() const {
-    return m_db ? sqlite3_changes(m_db) : 0;
+    return m_conn ? m_conn->changes() : 0;
 }
 QString Database::lastErrorText() const {
-    return sqliteError(m_db);
+    return m_conn ? m_conn->errorText() : QStringLiteral("no database");
 }
 int Database::lastErrorCode() const {
-    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_OK;
+    return m_conn ? m_conn->errorCode() : EngineCode::Ok;
+}
+bool Database::sumOverflowed() const {
+    return m_conn && m_conn->sumOverflowed();
 }
 
 bool Database::begin() {
-    return executeSQL(QStringLiteral("BEGIN IMMEDIATE"), {}, QStringLiteral("DbBegin"));
+    return executeSQL(m_conn ? m_conn->beginStatement() : QStringLiteral("BEGIN IMMEDIATE"), {},
+                      QStringLiteral("DbBegin"));
 }
 bool Database::commit() {
     return executeSQL(QStringLiteral("COMMIT"), {}, QStringLiteral("DbCommit"));
 }
 void Database::rollback() {
-    if (m_db && !sqlite3_get_autocommit(m_db))
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_conn)
+        m_conn->rollbackQuietly();
 }
 
 Transaction::Transaction(Database& db) : m_db(db) {
     // Inside a transaction that a caller already opened, a savepoint keeps this one's changes
     // separate: its rollback undoes only what it did, its commit leaves the outer decision open.
-    if (m_db.isOpen() && !sqlite3_get_autocommit(m_db.handle())) {
+    if (m_db.isOpen() && m_db.engine()->inTransaction()) {
         static int counter = 0;
         m_savepoint = QStringLiteral("tovaki_sp%1").arg(++counter);
         m_active = m_db.executeSQL(QStringLiteral("SAVEPOINT ") + m_savepoint, {},
@@ -409,8 +392,8 @@ void Transaction::rollbackNow() {
     if (!m_db.isOpen())
         return;
     const QByteArray name = m_savepoint.toUtf8();
-    sqlite3_exec(m_db.handle(), ("ROLLBACK TO " + name).constData(), nullptr, nullptr, nullptr);
-    sqlite3_exec(m_db.handle(), ("RELEASE " + name).constData(), nullptr, nullptr, nullptr);
+    m_db.engine()->runQuietly("ROLLBACK TO " + name);
+    m_db.engine()->runQuietly("RELEASE " + name);
 }
 bool Transaction::commit() {
     if (!m_active)
@@ -436,44 +419,48 @@ bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
     m_numeric.clear();
     m_pos = 0;
     const QString sql = rightTrimmed(sqlIn);
-    sqlite3* db = m_db.handle();
-    if (refuseUnusable(db, sql, procName))
+    if (refuseUnusable(m_db, sql, procName))
         return false;
-    sqlite3_stmt* st = nullptr;
     QString why;
-    int rc = prepareBound(db, sql, params, &st, why);
-    if (rc != SQLITE_OK) {
-        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + sql, &m_db);
-        sqlite3_finalize(st);
+    int code = EngineCode::Ok;
+    std::unique_ptr<EngineStatement> st = prepareBound(*m_db.engine(), sql, &params, code, why);
+    if (!st) {
+        reportFailure(m_db, code, why, procName, QStringLiteral("SQL=") + sql);
         return false;
     }
-    const int n = sqlite3_column_count(st);
     QStringList names;
     std::vector<Kind> kinds;
     std::vector<bool> numeric;
-    for (int c = 0; c < n; ++c) {
-        names << QString::fromUtf8(sqlite3_column_name(st, c));
-        kinds.push_back(kindOf(names.back()));
-        // Untyped columns fall back to the declared type for the Null conversion.
-        const char* decl = sqlite3_column_decltype(st, c);
-        const QByteArray d = QByteArray(decl ? decl : "").toUpper();
-        numeric.push_back(d.contains("INT") || d.contains("REAL") || d.contains("NUM") ||
-                          d.contains("DOUB") || d.contains("FLOA"));
-    }
     std::vector<QVariantList> rows;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    EngineStatement::Step step;
+    bool described = false;
+    // A server knows its result columns once the statement ran: they are read at the first step.
+    const auto describe = [&] {
+        const int n = st->columnCount();
+        for (int c = 0; c < n; ++c) {
+            names << st->columnName(c);
+            kinds.push_back(kindOf(names.back()));
+            // Untyped columns fall back to the declared type for the Null conversion.
+            numeric.push_back(st->columnDeclaredNumeric(c));
+        }
+        described = true;
+    };
+    while ((step = st->step()) == EngineStatement::Step::Row) {
+        if (!described)
+            describe();
+        const int n = static_cast<int>(kinds.size());
         QVariantList row;
         row.reserve(n);
         for (int c = 0; c < n; ++c)
-            row << readColumn(st, c, kinds[static_cast<std::size_t>(c)]);
+            row << readColumn(*st, c, kinds[static_cast<std::size_t>(c)]);
         rows.push_back(std::move(row));
     }
-    if (rc != SQLITE_DONE) {
-        report(db, procName, QStringLiteral("SQL=") + sql, &m_db);
-        sqlite3_finalize(st);
+    if (step != EngineStatement::Step::Done) {
+        report(m_db, procName, QStringLiteral("SQL=") + sql);
         return false;
     }
-    sqlite3_finalize(st);
+    if (!described)
+        describe();
     m_rows = std::move(rows);
     m_fieldNames = names;
     m_numeric = std::move(numeric);
@@ -583,9 +570,8 @@ bool ResultSet::bln(int index) const {
     return v.toBool();
 }
 
-RowCursor::~RowCursor() {
-    sqlite3_finalize(m_st);
-}
+RowCursor::RowCursor(Database& db) : m_db(db) {}
+RowCursor::~RowCursor() = default;
 
 bool RowCursor::prepare(const QString& sql, const QString& procName) {
     return start(sql, nullptr, procName);
@@ -596,23 +582,19 @@ bool RowCursor::open(const QString& sql, const QVariantList& params, const QStri
 }
 
 bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QString& procName) {
-    sqlite3_finalize(m_st);
-    m_st = nullptr;
+    m_st.reset();
     m_sql = rightTrimmed(sqlIn);
     m_proc = procName;
     m_failed = true;
     m_done = false;
-    sqlite3* db = m_db.handle();
-    if (refuseUnusable(db, m_sql, procName))
+    if (refuseUnusable(m_db, m_sql, procName))
         return false;
     QString why;
+    int code = EngineCode::Ok;
     // A statement prepared for binding one by one takes any number of placeholders.
-    const int rc =
-        params ? prepareBound(db, m_sql, *params, &m_st, why) : prepareBound(db, m_sql, &m_st, why);
-    if (rc != SQLITE_OK) {
-        reportFailure(db, rc, why, procName, QStringLiteral("SQL=") + m_sql, &m_db);
-        sqlite3_finalize(m_st);
-        m_st = nullptr;
+    m_st = prepareBound(*m_db.engine(), m_sql, params, code, why);
+    if (!m_st) {
+        reportFailure(m_db, code, why, procName, QStringLiteral("SQL=") + m_sql);
         return false;
     }
     m_failed = false;
@@ -621,30 +603,29 @@ bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QS
 
 void RowCursor::fail() {
     if (!m_failed)
-        report(m_db.handle(), m_proc, QStringLiteral("SQL=") + m_sql, &m_db);
+        report(m_db, m_proc, QStringLiteral("SQL=") + m_sql);
     m_failed = true;
 }
 
 void RowCursor::reset() {
     if (!m_st)
         return;
-    sqlite3_reset(m_st);
-    sqlite3_clear_bindings(m_st);
+    m_st->reset();
     m_done = false;
 }
 
 void RowCursor::bindNull(int index) {
-    if (m_st && sqlite3_bind_null(m_st, index) != SQLITE_OK)
+    if (m_st && !m_st->bindNull(index))
         fail();
 }
 
 void RowCursor::bindInt(int index, qint64 v) {
-    if (m_st && sqlite3_bind_int64(m_st, index, v) != SQLITE_OK)
+    if (m_st && !m_st->bindInt(index, v))
         fail();
 }
 
 void RowCursor::bindText(int index, const QString& v) {
-    if (m_st && bindUtf8(m_st, index, v) != SQLITE_OK)
+    if (m_st && !m_st->bindText(index, v.toUtf8()))
         fail();
 }
 
@@ -667,11 +648,11 @@ void RowCursor::bindOptional(int index, const std::optional<Currency>& v) {
 bool RowCursor::next() {
     if (!m_st || m_failed || m_done)
         return false;
-    const int rc = sqlite3_step(m_st);
-    if (rc == SQLITE_ROW)
+    const EngineStatement::Step step = m_st->step();
+    if (step == EngineStatement::Step::Row)
         return true;
     m_done = true;
-    if (rc != SQLITE_DONE)
+    if (step != EngineStatement::Step::Done)
         fail();
     return false;
 }
@@ -683,14 +664,14 @@ bool RowCursor::run() {
 }
 
 RowCursor::Type RowCursor::type(int col) const {
-    switch (sqlite3_column_type(m_st, col)) {
-    case SQLITE_INTEGER:
+    switch (m_st->type(col)) {
+    case EngineStatement::ValueType::Integer:
         return Type::Integer;
-    case SQLITE_FLOAT:
+    case EngineStatement::ValueType::Real:
         return Type::Real;
-    case SQLITE_TEXT:
+    case EngineStatement::ValueType::Text:
         return Type::Text;
-    case SQLITE_BLOB:
+    case EngineStatement::ValueType::Blob:
         return Type::Blob;
     default:
         return Type::Null;
@@ -698,21 +679,19 @@ RowCursor::Type RowCursor::type(int col) const {
 }
 
 qint64 RowCursor::int64(int col) const {
-    return sqlite3_column_int64(m_st, col);
+    return m_st->int64(col);
 }
 
 double RowCursor::real(int col) const {
-    return sqlite3_column_double(m_st, col);
+    return m_st->real(col);
 }
 
 std::string_view RowCursor::text(int col) const {
-    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(m_st, col));
-    return t ? std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(m_st, col)))
-             : std::string_view();
+    return m_st->text(col);
 }
 
 QString RowCursor::qtext(int col) const {
-    if (sqlite3_column_type(m_st, col) == SQLITE_NULL)
+    if (m_st->type(col) == EngineStatement::ValueType::Null)
         return {};
     const std::string_view t = text(col);
     return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));

@@ -5,20 +5,24 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 class Currency;
 struct sqlite3;
-struct sqlite3_stmt;
+class EngineConnection;
+class EngineStatement;
 
-// One open SQLite data file. Every statement binds its values: QString, integers, double, bool
-// (0/1), Currency (its raw count), QDate ("yyyy-MM-dd"), QDateTime ("yyyy-MM-dd HH:mm:ss") and
-// a null QVariant (NULL). No value is ever pasted into SQL text.
+// One open database: the SQLite data file, or the books on a PostgreSQL server (server mode).
+// Both take the same SQL text (docs/storage.md, "One SQL text for both engines"); a server
+// connection turns the "?" placeholders into its own. Every statement binds its values: QString,
+// integers, double, bool (0/1), Currency (its raw count), QDate ("yyyy-MM-dd"), QDateTime
+// ("yyyy-MM-dd HH:mm:ss") and a null QVariant (NULL). No value is ever pasted into SQL text.
 class Database {
 public:
-    Database() = default;
+    Database();
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -27,10 +31,20 @@ public:
     // or a file that is not an SQLite database, fails. Failures are reported under procName.
     bool open(const QString& path, const QString& procName = QStringLiteral("DbOpenDataBase"),
               bool readOnly = false);
+    // Connects to a PostgreSQL server by a libpq connection string ("host=... dbname=...
+    // user=..."). A failure is reported under procName; serverFailure() then holds the client
+    // library's text.
+    bool openServer(const QString& conninfo,
+                    const QString& procName = QStringLiteral("DbOpenServer"));
+    QString serverFailure() const { return m_serverFailure; }
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_conn != nullptr; }
+    bool isServer() const { return isOpen() && m_server; }
+    // The data file's path, or the connection string on a server.
     QString path() const { return m_path; }
-    sqlite3* handle() const { return m_db; }
+    // The data file's SQLite handle; null on a server and when none is open.
+    sqlite3* handle() const;
+    EngineConnection* engine() const { return m_conn.get(); }
 
     // Runs one statement (trailing spaces removed). Blank text, a preparing or running error, a
     // second statement after the first, or a number of values that differs from the number of
@@ -40,14 +54,22 @@ public:
     // Runs several statements without parameters (schema scripts).
     bool executeScript(const QString& sql, const QString& procName);
 
-    // PRAGMA user_version of the open file; -1 when none is open or it cannot be read.
+    // Runs an INSERT that ends in "RETURNING <key column>" and gives the new row's key.
+    bool insertRow(const QString& sql, const QVariantList& params, const QString& procName,
+                   qint64& key);
+
+    // The schema version (the file's PRAGMA user_version, the server's T_SCHEMA_VERSION); -1
+    // when none is open or it cannot be read.
     int schemaVersion() const;
 
+    // The data file's last inserted rowid (0 on a server: use insertRow).
     qint64 lastInsertId() const;
     int changes() const;
     QString lastErrorText() const;
     // The extended result code of the last failure (SQLITE_OK when none).
     int lastErrorCode() const;
+    // Whether the last failure was a sum that overflowed the integers.
+    bool sumOverflowed() const;
 
     // Explicit transactions; see Transaction below for the usual form.
     bool begin();
@@ -63,8 +85,10 @@ public:
     }
 
 private:
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<EngineConnection> m_conn;
     QString m_path;
+    QString m_serverFailure;
+    bool m_server = false;
     std::function<void()> m_damageNotice;
 };
 
@@ -88,7 +112,7 @@ private:
 // exact and rows can be revisited. Values are typed by the column's (or alias's) name prefix:
 // "cur" -> Currency, "bln" -> bool, "lng" -> qint64, "dat"/"date1" -> QDate (10 characters) or
 // QDateTime (19; any other text is returned as QString), "str" -> QString; other columns keep
-// SQLite's own type. A table-qualified name types by its column ("T_DATA1.curCost"), and the
+// the engine's own type. A table-qualified name types by its column ("T_DATA1.curCost"), and the
 // functions that keep their argument's type (Sum, Total, Min, Max, Avg, Abs, IfNull, Coalesce)
 // type by their first argument ("Sum(curCost)" is Currency; "Count(curCost)" is not). An
 // unaliased expression ("curCost * 2") is not typed. NULL is a null QVariant.
@@ -147,7 +171,7 @@ public:
     // The storage type of a column's value in the current row.
     enum class Type { Integer, Real, Text, Blob, Null };
 
-    explicit RowCursor(Database& db) : m_db(db) {}
+    explicit RowCursor(Database& db);
     ~RowCursor();
     RowCursor(const RowCursor&) = delete;
     RowCursor& operator=(const RowCursor&) = delete;
@@ -173,7 +197,7 @@ public:
     // Runs a statement that returns no rows (an INSERT, UPDATE or DELETE): true when it is done.
     bool run();
     bool failed() const { return m_failed; }
-    bool ready() const { return m_st != nullptr && !m_failed; }
+    bool ready() const { return m_st && !m_failed; }
 
     Type type(int col) const;
     bool isNull(int col) const { return type(col) == Type::Null; }
@@ -188,7 +212,7 @@ private:
     bool start(const QString& sql, const QVariantList* params, const QString& procName);
     void fail();
     Database& m_db;
-    sqlite3_stmt* m_st = nullptr;
+    std::unique_ptr<EngineStatement> m_st;
     QString m_sql;
     QString m_proc;
     bool m_failed = false;
@@ -199,6 +223,6 @@ private:
 // the data-file layer of a damaged page it meets.
 Database& gdbData();
 
-// The SQLite text of a date and of a time stamp, as stored.
+// The stored text of a date and of a time stamp, as stored.
 QString dbDateText(const QDate& d);
 QString dbDateTimeText(const QDateTime& dt);

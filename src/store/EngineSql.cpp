@@ -80,4 +80,21 @@ int vacuumInto(sqlite3* db, const QString& target) {
     return rc;
 }
 
+QString lastHistoryNumber(bool server) {
+    // The identity's sequence is not rolled back with a transaction; its last value is the
+    // number the next row follows.
+    if (server)
+        return QStringLiteral("(SELECT CASE WHEN is_called THEN last_value ELSE 0 END "
+                              "FROM t_history_lngid_seq)");
+    return QStringLiteral("(SELECT seq FROM sqlite_sequence WHERE name = 'T_HISTORY')");
+}
+
+QString tableColumnsQuery(bool server) {
+    if (server)
+        return QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                              "table_schema = current_schema() AND table_name = lower(?) "
+                              "ORDER BY ordinal_position");
+    return QStringLiteral("SELECT name FROM pragma_table_info(?)");
+}
+
 } // namespace EngineSql

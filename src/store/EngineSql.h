@@ -34,4 +34,11 @@ QString userVersionStatement(int version);
 // VACUUM INTO target: a compacted copy of the database into the empty or missing file target.
 int vacuumInto(sqlite3* db, const QString& target);
 
+// Statements whose text differs between the data file and a server (server true), in the
+// store's shared SQL (docs/storage.md, "One SQL text for both engines"):
+// A scalar subquery: the last number given to a T_HISTORY row (NULL or 0 when none).
+QString lastHistoryNumber(bool server);
+// The names of a table's columns, one a row; the table's name is the one value.
+QString tableColumnsQuery(bool server);
+
 } // namespace EngineSql

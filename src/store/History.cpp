@@ -2,10 +2,10 @@
 
 #include "base/ErrorLog.h"
 #include "base/Services.h"
+#include "store/EngineSql.h"
 
 #include <QHash>
 #include <QSet>
-#include <sqlite3.h>
 #include <string>
 #include <string_view>
 
@@ -25,7 +25,7 @@ QString keyColumnOf(const QString& table) {
 // used in SQL only when it is one of them).
 bool tableColumns(Database& db, const QString& table, QSet<QString>& columns) {
     ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table},
+    if (!rs.openRecordSet(EngineSql::tableColumnsQuery(db.isServer()), {table},
                           QStringLiteral("gUndoHistoryGroup")))
         return false;
     columns.clear();
@@ -296,10 +296,13 @@ namespace {
 // Sets the one row of T_HISTORY_ORIGIN (origin, group, time) that the triggers read, adding it
 // when the file has none.
 bool writeOrigin(Database& db, const QVariantList& values, const QString& proc) {
-    return db.executeSQL(QStringLiteral("INSERT OR REPLACE INTO T_HISTORY_ORIGIN "
-                                        "(lngID, strOrigin, lngGroup, datNow, blnQuiet) "
-                                        "VALUES (1, ?, ?, ?, ?)"),
-                         values, proc);
+    return db.executeSQL(
+        QStringLiteral(
+            "INSERT INTO T_HISTORY_ORIGIN (lngID, strOrigin, lngGroup, datNow, blnQuiet) "
+            "VALUES (1, ?, ?, ?, ?) ON CONFLICT (lngID) DO UPDATE SET "
+            "strOrigin = excluded.strOrigin, lngGroup = excluded.lngGroup, "
+            "datNow = excluded.datNow, blnQuiet = excluded.blnQuiet"),
+        values, proc);
 }
 
 } // namespace
@@ -311,9 +314,10 @@ HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx
     ResultSet rs(db);
     if (!rs.openRecordSet(
             QStringLiteral("SELECT coalesce(o.strOrigin, 'other') AS strOrigin, o.lngGroup, "
-                           "o.datNow, o.blnQuiet, (SELECT seq FROM sqlite_sequence WHERE name = "
-                           "'T_HISTORY') AS lngSeq FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o "
-                           "ON o.lngID = 1"),
+                           "o.datNow, o.blnQuiet, ") +
+                EngineSql::lastHistoryNumber(db.isServer()) +
+                QStringLiteral(" AS lngSeq FROM (SELECT 1 AS one) AS x LEFT JOIN "
+                               "T_HISTORY_ORIGIN o ON o.lngID = 1"),
             {}, proc) ||
         !rs.moveFirst())
         return;
@@ -379,30 +383,23 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         sql += QStringLiteral(" AND h.datChanged < ?");
     sql += filter.masterID ? QStringLiteral(" ORDER BY h.datChanged, h.lngID")
                            : QStringLiteral(" ORDER BY h.lngID");
-    sqlite3* handle = db.handle();
-    sqlite3_stmt* st = nullptr;
-    const QByteArray q = sql.toUtf8();
+    RowCursor st(db);
+    QVariantList params;
+    if (filter.masterID)
+        params << qint64(*filter.masterID);
+    if (filter.from.isValid())
+        params << dbDateText(filter.from);
+    if (filter.to.isValid())
+        params << dbDateText(filter.to.addDays(1));
     auto fail = [&](const QString& why = {}) {
-        gSetLastError(handle ? sqlite3_extended_errcode(handle) : 0, QStringLiteral("SQLite"),
-                      !why.isEmpty() ? why
-                      : handle       ? QString::fromUtf8(sqlite3_errmsg(handle))
-                                     : QStringLiteral("no database"));
-        gProcError(proc, QStringLiteral("SQL=") + sql);
-        sqlite3_finalize(st);
+        if (!why.isEmpty()) {
+            gSetLastError(0, QStringLiteral("tovaki"), why);
+            gProcError(proc, QStringLiteral("SQL=") + sql);
+        }
         return false;
     };
-    if (!handle ||
-        sqlite3_prepare_v2(handle, q.constData(), int(q.size()), &st, nullptr) != SQLITE_OK)
-        return fail();
-    int index = 1;
-    if (filter.masterID)
-        sqlite3_bind_int64(st, index++, *filter.masterID);
-    const QByteArray from = dbDateText(filter.from).toUtf8();
-    const QByteArray to = dbDateText(filter.to.addDays(1)).toUtf8();
-    if (filter.from.isValid())
-        sqlite3_bind_text(st, index++, from.constData(), int(from.size()), SQLITE_STATIC);
-    if (filter.to.isValid())
-        sqlite3_bind_text(st, index++, to.constData(), int(to.size()), SQLITE_STATIC);
+    if (!st.open(sql, params, proc))
+        return false;
     std::vector<HistoryChange> result;
     std::string lastWhen;
     QDateTime lastTime;
@@ -416,23 +413,18 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
             it = names.insert(key, QString::fromUtf8(key));
         return *it;
     };
-    const auto text = [&shared, st](int col) {
-        return shared(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                      sqlite3_column_bytes(st, col));
+    const auto text = [&shared, &st](int col) {
+        const std::string_view t = st.text(col);
+        return shared(t.data(), int(t.size()));
     };
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        const auto json = [st](int col) {
-            return std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                                    std::size_t(sqlite3_column_bytes(st, col)));
-        };
+    while (st.next()) {
+        const auto json = [&st](int col) { return st.text(col); };
         if (!parseFlatObject(json(7), before) || !parseFlatObject(json(8), after))
-            return fail(
-                QStringLiteral("history entry %1 holds no row").arg(sqlite3_column_int64(st, 0)));
+            return fail(QStringLiteral("history entry %1 holds no row").arg(st.int64(0)));
         const std::vector<JsonMember>& row = after.empty() ? before : after;
         HistoryChange c;
-        c.lngID = sqlite3_column_int64(st, 0);
-        if (sqlite3_column_type(st, 3) == SQLITE_NULL) {
+        c.lngID = st.int64(0);
+        if (st.isNull(3)) {
             // An import's summary entry, or its undo's.
             HistoryImport import;
             import.file = jsonValue(memberValue(row, "strFile")).toString();
@@ -452,8 +444,8 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         }
         c.datChanged = lastTime;
         c.strTable = text(2);
-        c.lngRowID = sqlite3_column_int64(st, 3);
-        c.lngMasterID = sqlite3_column_int64(st, 4);
+        c.lngRowID = st.int64(3);
+        c.lngMasterID = st.int64(4);
         c.strAction = text(5);
         c.strOrigin = text(6);
         // An update's row after holds only the columns that changed: the line's date and item
@@ -497,9 +489,8 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
             result.push_back(std::move(one));
         }
     }
-    if (rc != SQLITE_DONE)
-        return fail();
-    sqlite3_finalize(st);
+    if (st.failed())
+        return false;
     changes = std::move(result);
     return true;
 }

@@ -13,6 +13,7 @@
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "store/ServerSchema.h"
 #include "widgets/FormHelpers.h"
 #include "widgets/WindowDisplay.h"
 
@@ -75,6 +76,8 @@ private slots:
     void secondInstance();
     void startUpWithAnUnusableFileIsToldOnce_data();
     void startUpWithAnUnusableFileIsToldOnce();
+    void serverStartUp_data();
+    void serverStartUp();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -349,6 +352,55 @@ void tst_StartupFlow::startUpWithAnUnusableFileIsToldOnce() {
     }
     QVERIFY(readBytes(m_folder->dbPath()) == before);
     QCOMPARE(QFileInfo::exists(m_folder->dbPath()), condition != u"missing"_s);
+}
+
+// Server mode (--server): the books of a server database are opened without a data file or its
+// lock, and shut down without a compaction or a backup; a database that cannot be used is told
+// in the one message, naming what to check, and the program ends.
+void tst_StartupFlow::serverStartUp_data() {
+    QTest::addColumn<QString>("database"); // on the test cluster; "" for a missing one
+    QTest::addColumn<bool>("init");
+    QTest::addColumn<QString>("told"); // the start of the one message; "" when none
+    const QString refused = u"サーバーの帳簿に接続できません。\r\n"_s;
+    QTest::newRow("books") << u"tovaki_startup"_s << true << QString();
+    QTest::newRow("empty database")
+        << u"tovaki_startup"_s << false << refused + u"サーバーのデータベースは空です。"_s;
+    QTest::newRow("no such database")
+        << QString() << false << refused + u"サーバーにそのデータベースがありません。"_s;
+}
+
+void tst_StartupFlow::serverStartUp() {
+    QFETCH(QString, database);
+    QFETCH(bool, init);
+    QFETCH(QString, told);
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    const QString name = database.isEmpty() ? u"tovaki_no_such_books"_s : database;
+    const QString conninfo = gTestServer() + u" dbname="_s + name;
+    Database admin;
+    QVERIFY(admin.openServer(gTestServer()));
+    QVERIFY(admin.executeSQL(u"DROP DATABASE IF EXISTS "_s + name + u" WITH (FORCE)"_s));
+    if (!database.isEmpty()) {
+        QVERIFY(admin.executeSQL(u"CREATE DATABASE "_s + name + u" TEMPLATE template0"_s));
+        Database books;
+        QVERIFY(books.openServer(conninfo));
+        QVERIFY(!init || gServerInit(books, u"test"_s));
+    }
+    QVERIFY(QFile::remove(m_folder->dbPath())); // no data file is needed
+    const bool ok = Main(m_folder->path(), QString(), conninfo);
+    QCOMPARE(ok, told.isEmpty());
+    if (ok) {
+        QVERIFY(gdbData().isServer() && frmMenu::existing()->isVisible());
+        QVERIFY(!QFileInfo::exists(gDataLockPath(m_folder->dbPath())));
+        QVERIFY(gTermDataBase());
+        QVERIFY(!gdbData().isOpen() && m_t.prompt->shown.isEmpty());
+        QVERIFY(!QFileInfo::exists(m_folder->dbPath()));
+    } else {
+        QCOMPARE(m_t.prompt->shown.size(), 1);
+        QVERIFY2(m_t.prompt->texts().at(0).startsWith(told), qPrintable(m_t.prompt->texts().at(0)));
+        QCOMPARE(m_t.process->terminations, QList<int>{1});
+    }
+    QVERIFY(admin.executeSQL(u"DROP DATABASE IF EXISTS "_s + name + u" WITH (FORCE)"_s));
 }
 
 QTEST_MAIN(tst_StartupFlow)

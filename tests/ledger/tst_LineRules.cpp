@@ -169,6 +169,7 @@ void tst_LineRules::choicesOfTheDropDownLists() {
 }
 
 void tst_LineRules::unreadableListIsAFailureNotARefusal() {
+    TOVAKI_DATA_FILE_ONLY("a dropped list table");
     QVERIFY(gdbData().executeSQL(u"DROP TABLE T_DATA_CLASS2"_s));
     QVariant value = u"old"_s;
     RuleResult r;
@@ -395,6 +396,7 @@ void tst_LineRules::columnTableMatchesTheDataFile_data() {
 // The table's columns are the ledger's columns (besides lngID), and the history triggers of the
 // shipped schema record exactly them: a column added to one and not the other is caught here.
 void tst_LineRules::columnTableMatchesTheDataFile() {
+    TOVAKI_DATA_FILE_ONLY("the column names of the file");
     QFETCH(QString, table);
     QSet<QString> all{u"lngID"_s}, recorded;
     for (const LedgerColumn& c : kLedgerColumns) {

@@ -6,7 +6,9 @@
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
+#include "store/ServerSchema.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -48,7 +50,62 @@ QString systemTempPath() {
     return path;
 }
 
+// The test cluster's connection string when the server is the back end under test (CTest sets
+// TOVAKI_TEST_SERVER for the "-server" runs), else empty: the data file is tested.
+QString testServer() {
+    return qEnvironmentVariable("TOVAKI_TEST_SERVER");
+}
+
+// The fresh database of the current test case on the server ("" when none).
+QString& serverDatabase() {
+    static QString name;
+    return name;
+}
+
+// Runs one statement on the cluster's maintenance database.
+bool onMaintenance(const QString& sql) {
+    Database db;
+    return db.openServer(testServer()) && db.executeSQL(sql);
+}
+
+// A fresh database with the books' schema for one test case: what a fresh data file is to the
+// data-file runs.
+bool openFreshServerDatabase() {
+    static int counter = 0;
+    const QString name =
+        QStringLiteral("tovaki_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    if (!onMaintenance(QStringLiteral("CREATE DATABASE ") + name +
+                       QStringLiteral(" TEMPLATE template0")))
+        return false;
+    serverDatabase() = name;
+    const QString conninfo = testServer() + QStringLiteral(" dbname=") + name;
+    {
+        Database init;
+        if (!init.openServer(conninfo) || !gServerInit(init, QStringLiteral("test")))
+            return false;
+    }
+    return DbInitServer(gdbData(), conninfo);
+}
+
+void dropServerDatabase() {
+    if (serverDatabase().isEmpty())
+        return;
+    onMaintenance(QStringLiteral("DROP DATABASE IF EXISTS ") + serverDatabase() +
+                  QStringLiteral(" WITH (FORCE)"));
+    serverDatabase().clear();
+}
+
 } // namespace
+
+QString gTestServer() {
+    return testServer();
+}
+
+QString gTestServerDatabase() {
+    return serverDatabase().isEmpty()
+               ? QString()
+               : testServer() + QStringLiteral(" dbname=") + serverDatabase();
+}
 
 TestProgramFolder::TestProgramFolder()
     : m_dir(std::make_unique<QTemporaryDir>(systemTempPath() + QStringLiteral("/tovaki-XXXXXX"))) {
@@ -107,12 +164,15 @@ QStringList TestProgramFolder::errorLogProcedures() const {
 }
 
 bool TestProgramFolder::open() {
+    if (!testServer().isEmpty())
+        return openFreshServerDatabase() && gMsgInit(path() + QStringLiteral("/sys/msg"));
     return DbInit(dbPath()) && gMsgInit(path() + QStringLiteral("/sys/msg"));
 }
 
 void TestProgramFolder::close() {
     DbClose();
     gMsgClose();
+    dropServerDatabase();
 }
 
 bool TestProgramFolder::damageDataFile() {
@@ -155,18 +215,20 @@ bool addSupplier(const SupplierRow& s) {
 qint64 addLine(const LineRow& l) {
     const QString table = l.kind == 2 ? QStringLiteral("T_DATA2") : QStringLiteral("T_DATA1");
     const auto text = [](const QString& t) { return t.isEmpty() ? QVariant() : QVariant(t); };
-    if (!gdbData().executeSQL(
+    qint64 id = -1;
+    if (!gdbData().insertRow(
             QStringLiteral("INSERT INTO ") + table +
                 QStringLiteral(" (lngMasterID, date1, lngSort, strItem, strClass1, strClass2,"
                                " strClass3, curQuantity, curUnitPrice, curRegularPrice, curRatio,"
                                " curCost, curPayment, curCheck, strNote, blnChange)"
-                               " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                               " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) RETURNING lngID"),
             {l.masterID, l.date, l.sort, text(l.item), text(l.class1), text(l.class2),
              text(l.class3), money(l.quantity), money(l.unitPrice), money(l.regularPrice),
              money(l.ratio), money(l.cost), money(l.payment), money(l.check), text(l.note),
-             l.changed}))
+             l.changed},
+            QStringLiteral("addLine"), id))
         return -1;
-    return gdbData().lastInsertId();
+    return id;
 }
 
 QByteArray readBytes(const QString& path) {

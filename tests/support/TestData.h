@@ -42,6 +42,21 @@ private:
     bool m_ok = false;
 };
 
+// The back end under test: the data file, or (when CTest's "-server" run sets
+// TOVAKI_TEST_SERVER to the test cluster's connection string) a PostgreSQL server, where open()
+// makes a fresh database with the books' schema for each test case and close() drops it.
+// gTestServer(): that connection string, "" for the data file; gTestServerDatabase(): the
+// connection string of the current test case's database ("" when none).
+QString gTestServer();
+QString gTestServerDatabase();
+// Skips a test case in the server run when its set-up injects a fault or builds rows with the
+// data file's own SQL (its trigger syntax, date(), pragmas); the data-file run covers it.
+#define TOVAKI_DATA_FILE_ONLY(why)                                                                 \
+    do {                                                                                           \
+        if (!gTestServer().isEmpty())                                                              \
+            QSKIP("data file only: " why);                                                         \
+    } while (false)
+
 // Builders for the rows a test needs in the open data file. Money is in yen (whole or decimal);
 // an empty optional stores NULL.
 struct SupplierRow {

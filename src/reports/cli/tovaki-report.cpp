@@ -87,6 +87,10 @@ REPORT:
                         sys/db1、次に利用者のデータフォルダの db1。
                         Data file; default: TOVAKI_DB, then sys/db1, then db1 in
                         the user's data folder.
+  --server CONNINFO     サーバーモード：PostgreSQL の帳簿に接続する（"host=… dbname=…
+                        user=…"）。既定は環境変数 TOVAKI_SERVER。パスワードは ~/.pgpass。
+                        Server mode: the books on a PostgreSQL server (a libpq
+                        connection string); default: TOVAKI_SERVER.
   -o, --out DIR         作成したファイルを置くフォルダ。既定は現在のフォルダ。
                         Folder the workbook is written to; default: the current folder.
   --suppliers LIST      対象の仕入先番号（例 1,3,5-9）。既定は有効な全仕入先。
@@ -688,12 +692,38 @@ int runExchange(const ExchangeOptions& o) {
     return ending.code;
 }
 
+// The server of server mode (--server, else TOVAKI_SERVER); "" for the data file.
+QString& serverConnection() {
+    static QString conninfo;
+    return conninfo;
+}
+
+// Connects to the books on the server and opens the program files (server mode).
+bool openServer(const QString& app) {
+    svc().setProgramFolder(app);
+    gstrAppTitle = appTitle();
+    // No lock file: the server keeps its own concurrency.
+    if (!DbInitServer(gdbData(), serverConnection())) {
+        printErr(QStringLiteral("サーバーの帳簿に接続できません。\n") + DbInitRefusal());
+        gProcError(QStringLiteral("tovaki-report"), QStringLiteral("server"));
+        return false;
+    }
+    if (!gMsgInit(gAddBackSlash(svc().paths().app) + QStringLiteral("sys/msg"))) {
+        printErr(QStringLiteral("必要とするメッセージデータベースが開けません"));
+        gProcError(QStringLiteral("tovaki-report"), svc().paths().app);
+        return false;
+    }
+    return true;
+}
+
 // Finds and opens the data file and the program files as the program's start-up does.
 bool openDataFolder(const QString& folder, const QString& dataOption) {
     const QString portable = folder.isEmpty()
                                  ? QCoreApplication::applicationDirPath()
                                  : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     const QString app = folder.isEmpty() ? gProgramFolder(portable) : portable;
+    if (!serverConnection().isEmpty())
+        return openServer(app);
     svc().setProgramFolder(app); // the error log's second folder while the data file is sought
     QString dataFile;
     if (!gResolveDataFile(dataOption, portable, app, &dataFile))
@@ -757,6 +787,7 @@ int main(int argc, char** argv) {
     add({QStringLiteral("h"), QStringLiteral("help")});
     add({QStringLiteral("d"), QStringLiteral("data")}, QStringLiteral("DIR"));
     add({QStringLiteral("db")}, QStringLiteral("FILE"));
+    add({QStringLiteral("server")}, QStringLiteral("CONNINFO"));
     add({QStringLiteral("o"), QStringLiteral("out")}, QStringLiteral("DIR"));
     add({QStringLiteral("pdf")});
     add({QStringLiteral("check")});
@@ -780,6 +811,8 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return kExitWritten;
     }
+    serverConnection() = p.isSet(QStringLiteral("server")) ? p.value(QStringLiteral("server"))
+                                                           : qEnvironmentVariable("TOVAKI_SERVER");
     QString error;
     const QStringList positional = p.positionalArguments();
     if (!positional.isEmpty() &&
