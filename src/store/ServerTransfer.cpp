@@ -19,7 +19,7 @@ const QString kProc = QStringLiteral("gServerTransfer");
 // The tables whose changes the history records: their triggers stay out of a copy, which
 // carries the recorded history itself.
 const QStringList kRecordedTables = {QStringLiteral("T_DATA1"), QStringLiteral("T_DATA2"),
-                                     QStringLiteral("T_MASTER")};
+                                     QStringLiteral("T_MASTER"), QStringLiteral("T_TAX_RATE")};
 
 // The tables of a data file, in name order.
 bool fileTables(Database& file, QStringList& tables) {

@@ -243,8 +243,8 @@ void tst_ServerMode::refusedDatabases_data() {
         << u"サーバーのデータベースは本ソフトのものではありません。"_s;
     QTest::newRow("newer version")
         << u"CREATE TABLE T_SCHEMA_VERSION (lngVersion INTEGER); "
-           "INSERT INTO T_SCHEMA_VERSION VALUES (3)"_s
-        << u"サーバーのデータベースは新しいバージョン（3）の本ソフトで作られたため、使えません。"_s;
+           "INSERT INTO T_SCHEMA_VERSION VALUES (4)"_s
+        << u"サーバーのデータベースは新しいバージョン（4）の本ソフトで作られたため、使えません。"_s;
 }
 
 void tst_ServerMode::refusedDatabases() {
