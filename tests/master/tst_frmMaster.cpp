@@ -209,18 +209,21 @@ void tst_frmMaster::modifySupplierThroughWindow() {
     QVERIFY(isIdle());
 }
 
-// The selection window starts in its search box; a search that finds nothing says so and leaves
-// nothing to select.
+// The selection window starts in its search box, and typing in the list searches too; a search
+// that finds nothing says so and leaves nothing to select.
 void tst_frmMaster::selectionSearch_data() {
     QTest::addColumn<QString>("typed"); // after "12", which finds 山田
     QTest::addColumn<QString>("chosen");
-    QTest::newRow("quote in the full name") << u"'s"_s << u"  7：オニール"_s;
-    QTest::newRow("nothing found") << u"ぺんぎん"_s << QString();
+    QTest::addColumn<bool>("inList"); // typed while the list has the focus
+    QTest::newRow("quote in the full name") << u"'s"_s << u"  7：オニール"_s << false;
+    QTest::newRow("nothing found") << u"ぺんぎん"_s << QString() << false;
+    QTest::newRow("typed in the list") << u"'s"_s << u"  7：オニール"_s << true;
 }
 
 void tst_frmMaster::selectionSearch() {
     QFETCH(QString, typed);
     QFETCH(QString, chosen);
+    QFETCH(bool, inList);
     QVERIFY(addRow(1, 7, u"オニール"_s));
     QVERIFY(addRow(2, 12, u"山田"_s));
     QVERIFY(gdbData().executeSQL(
@@ -230,7 +233,10 @@ void tst_frmMaster::selectionSearch() {
     whenOpen<frmSelectMaster>([&](frmSelectMaster* w) {
         typeText(w->focusWidget(), u"12"_s);
         w->txtFind->clear();
-        typeText(w->focusWidget(), typed);
+        if (inList)
+            w->Combo1->setFocus();
+        for (const QChar c : typed)
+            typeText(w->focusWidget(), c);
         seen = {w->Combo1->currentText(),
                 w->findChild<QLabel*>(u"lblNotFound"_s)->isVisible() ? u"told"_s : u""_s,
                 w->cmdSelect->isEnabled() ? u"selectable"_s : u""_s};
