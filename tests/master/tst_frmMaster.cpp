@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -250,7 +251,7 @@ void tst_frmMaster::selectionSearch() {
 }
 
 // Typed digits pick exactly the number typed; a pause ("|") starts a new one. The open list
-// shows at most 20 numbers.
+// shows at most 20 numbers, with a scroll bar.
 void tst_frmMaster::typedNumber_data() {
     QTest::addColumn<QString>("keys"); // while 12 is chosen
     QTest::addColumn<QString>("chosen");
@@ -275,6 +276,7 @@ void tst_frmMaster::typedNumber() {
     QCOMPARE(numbers->currentText(), chosen);
     numbers->showPopup();
     QVERIFY(numbers->view()->height() <= 20 * numbers->view()->sizeHintForRow(0) + 8);
+    QVERIFY(numbers->view()->verticalScrollBar()->isVisible()); // the rest can be seen to be there
     numbers->hidePopup();
 }
 
