@@ -185,12 +185,8 @@ void frmMaster::buildControls() {
     gSetMoveFocusByKey(cboLngSupplier, false);
     cboLngSupplier->installEventFilter(this);
     cboLngSupplier->view()->installEventFilter(this);
-    // A short list (the style would otherwise open all 999 numbers over the whole screen).
-    cboLngSupplier->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-    cboLngSupplier->setMaxVisibleItems(20);
-    // The style made the view for a whole-screen list, without a scroll bar: the short list
-    // shows one, so that the numbers beyond the 20 shown can be seen to be there.
-    cboLngSupplier->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A short list, not all 999 numbers over the whole screen.
+    gSetShortSupplierList(cboLngSupplier, 20);
     for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
         c->lineEdit()->installEventFilter(this);
 

@@ -141,7 +141,7 @@ bool frmSelectMaster::formLoad() {
         return false;
     Combo1->setCurrentIndex(-1);
     cmdSelect->setEnabled(false);
-    gSetComboDropDownRows(Combo1, 17);
+    gSetShortSupplierList(Combo1, 17);
     if (!gGetSupplierReadings(gdbData(), m_readings))
         return false;
     m_selected = false;

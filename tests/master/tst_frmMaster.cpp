@@ -227,11 +227,17 @@ void tst_frmMaster::selectionSearch() {
     QFETCH(bool, inList);
     QVERIFY(addRow(1, 7, u"オニール"_s));
     QVERIFY(addRow(2, 12, u"山田"_s));
+    for (int n = 100; n < 120; ++n) // more than the open list shows
+        QVERIFY(addRow(n, n, u"店"_s));
     QVERIFY(gdbData().executeSQL(
         u"UPDATE T_MASTER SET strSupplierName='オニール''s商会' WHERE lngMasterID=1"_s));
     openMaster();
     QStringList seen; // chosen entry, "told" when the label shows, "selectable" when 選択 is
+    int listHeight = 0;
     whenOpen<frmSelectMaster>([&](frmSelectMaster* w) {
+        w->Combo1->showPopup();
+        listHeight = w->Combo1->view()->height() / w->Combo1->view()->sizeHintForRow(0);
+        w->Combo1->hidePopup();
         typeText(w->focusWidget(), u"12"_s);
         w->txtFind->clear();
         if (inList)
@@ -248,6 +254,7 @@ void tst_frmMaster::selectionSearch() {
     const QStringList expected = chosen.isEmpty() ? QStringList{u""_s, u"told"_s, u""_s}
                                                   : QStringList{chosen, u""_s, u"selectable"_s};
     QCOMPARE(seen, expected);
+    QCOMPARE(listHeight, 17); // rows of the open list, not the whole screen
 }
 
 // Typed digits pick exactly the number typed; a pause ("|") starts a new one. The open list
