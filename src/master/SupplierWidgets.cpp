@@ -3,6 +3,7 @@
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 
 bool gSetSupplierShortNameToComboBoxItem(QComboBox* combo, bool validOnly) {
@@ -27,4 +28,11 @@ bool gSetComboItem(QComboBox* phone1Notes, QComboBox* phone2Notes) {
         combo->setEditText(text);
     }
     return true;
+}
+
+void gSetShortSupplierList(QComboBox* combo, int rows) {
+    combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    combo->setMaxVisibleItems(rows);
+    // The view was made for the whole-screen list, without a scroll bar.
+    combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }

@@ -185,9 +185,8 @@ void frmMaster::buildControls() {
     gSetMoveFocusByKey(cboLngSupplier, false);
     cboLngSupplier->installEventFilter(this);
     cboLngSupplier->view()->installEventFilter(this);
-    // A short list (the style would otherwise open all 999 numbers over the whole screen).
-    cboLngSupplier->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-    cboLngSupplier->setMaxVisibleItems(20);
+    // A short list, not all 999 numbers over the whole screen.
+    gSetShortSupplierList(cboLngSupplier, 20);
     for (QComboBox* c : {cboPhone1Notes, cboPhone2Notes})
         c->lineEdit()->installEventFilter(this);
 

@@ -10,6 +10,7 @@
 #include "widgets/WindowDisplay.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -140,7 +141,7 @@ bool frmSelectMaster::formLoad() {
         return false;
     Combo1->setCurrentIndex(-1);
     cmdSelect->setEnabled(false);
-    gSetComboDropDownRows(Combo1, 17);
+    gSetShortSupplierList(Combo1, 17);
     if (!gGetSupplierReadings(gdbData(), m_readings))
         return false;
     m_selected = false;
@@ -189,7 +190,17 @@ bool frmSelectMaster::eventFilter(QObject* watched, QEvent* event) {
             cmdSelect->click();
             return true;
         }
-        // The supplier is picked from the list; typed characters are discarded.
+        // Typing in the list searches: the key goes on to the search box, which keeps the focus
+        // for the rest of the word (and for the input method).
+        const QString typed = ke->text();
+        if (!typed.isEmpty() && typed.at(0).isPrint() &&
+            !(ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            txtFind->setFocus(Qt::OtherFocusReason);
+            txtFind->selectAll();
+            QKeyEvent forwarded(QEvent::KeyPress, ke->key(), ke->modifiers(), typed);
+            QCoreApplication::sendEvent(txtFind, &forwarded);
+            return true;
+        }
         return gMoveFocusByKey(Combo1, ke, true);
     }
     return QDialog::eventFilter(watched, event);

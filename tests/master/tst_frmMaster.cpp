@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -209,28 +210,40 @@ void tst_frmMaster::modifySupplierThroughWindow() {
     QVERIFY(isIdle());
 }
 
-// The selection window starts in its search box; a search that finds nothing says so and leaves
-// nothing to select.
+// The selection window starts in its search box, and typing in the list searches too; a search
+// that finds nothing says so and leaves nothing to select.
 void tst_frmMaster::selectionSearch_data() {
     QTest::addColumn<QString>("typed"); // after "12", which finds 山田
     QTest::addColumn<QString>("chosen");
-    QTest::newRow("quote in the full name") << u"'s"_s << u"  7：オニール"_s;
-    QTest::newRow("nothing found") << u"ぺんぎん"_s << QString();
+    QTest::addColumn<bool>("inList"); // typed while the list has the focus
+    QTest::newRow("quote in the full name") << u"'s"_s << u"  7：オニール"_s << false;
+    QTest::newRow("nothing found") << u"ぺんぎん"_s << QString() << false;
+    QTest::newRow("typed in the list") << u"'s"_s << u"  7：オニール"_s << true;
 }
 
 void tst_frmMaster::selectionSearch() {
     QFETCH(QString, typed);
     QFETCH(QString, chosen);
+    QFETCH(bool, inList);
     QVERIFY(addRow(1, 7, u"オニール"_s));
     QVERIFY(addRow(2, 12, u"山田"_s));
+    for (int n = 100; n < 120; ++n) // more than the open list shows
+        QVERIFY(addRow(n, n, u"店"_s));
     QVERIFY(gdbData().executeSQL(
         u"UPDATE T_MASTER SET strSupplierName='オニール''s商会' WHERE lngMasterID=1"_s));
     openMaster();
     QStringList seen; // chosen entry, "told" when the label shows, "selectable" when 選択 is
+    int listHeight = 0;
     whenOpen<frmSelectMaster>([&](frmSelectMaster* w) {
+        w->Combo1->showPopup();
+        listHeight = w->Combo1->view()->height() / w->Combo1->view()->sizeHintForRow(0);
+        w->Combo1->hidePopup();
         typeText(w->focusWidget(), u"12"_s);
         w->txtFind->clear();
-        typeText(w->focusWidget(), typed);
+        if (inList)
+            w->Combo1->setFocus();
+        for (const QChar c : typed)
+            typeText(w->focusWidget(), c);
         seen = {w->Combo1->currentText(),
                 w->findChild<QLabel*>(u"lblNotFound"_s)->isVisible() ? u"told"_s : u""_s,
                 w->cmdSelect->isEnabled() ? u"selectable"_s : u""_s};
@@ -241,10 +254,11 @@ void tst_frmMaster::selectionSearch() {
     const QStringList expected = chosen.isEmpty() ? QStringList{u""_s, u"told"_s, u""_s}
                                                   : QStringList{chosen, u""_s, u"selectable"_s};
     QCOMPARE(seen, expected);
+    QCOMPARE(listHeight, 17); // rows of the open list, not the whole screen
 }
 
 // Typed digits pick exactly the number typed; a pause ("|") starts a new one. The open list
-// shows at most 20 numbers.
+// shows at most 20 numbers, with a scroll bar.
 void tst_frmMaster::typedNumber_data() {
     QTest::addColumn<QString>("keys"); // while 12 is chosen
     QTest::addColumn<QString>("chosen");
@@ -269,6 +283,7 @@ void tst_frmMaster::typedNumber() {
     QCOMPARE(numbers->currentText(), chosen);
     numbers->showPopup();
     QVERIFY(numbers->view()->height() <= 20 * numbers->view()->sizeHintForRow(0) + 8);
+    QVERIFY(numbers->view()->verticalScrollBar()->isVisible()); // the rest can be seen to be there
     numbers->hidePopup();
 }
 
