@@ -84,6 +84,8 @@ bool writePage(ExcelReportRun& run, const LedgerColumns& cols, const LedgerPrint
     sheets << sheet->name();
     if (!sheet->setText(kLedgerNameRow, kLedgerNameColumn, page.shortName))
         return false;
+    if (!page.year.isEmpty() && !sheet->setText(kLedgerYearRow, kLedgerYearColumn, page.year))
+        return false;
     for (const LedgerPrintRow& r : page.rows) {
         const auto text = [&](int col, const QString& value) {
             return sheet->setText(r.row, col, value);
@@ -118,8 +120,10 @@ bool writePage(ExcelReportRun& run, const LedgerColumns& cols, const LedgerPrint
 
 // ---- The computed pages ------------------------------------------------------------------
 
-LedgerPrintLayout::LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay)
-    : m_opt(options), m_closeDay(closeDay), m_names(std::make_unique<LedgerSheetNames>()) {
+LedgerPrintLayout::LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay,
+                                     LedgerForm form)
+    : m_opt(options), m_closeDay(closeDay), m_plain(form == LedgerForm::Plain),
+      m_pattern(gLedgerAmountPattern(form)), m_names(std::make_unique<LedgerSheetNames>()) {
     m_lines = clampTo(options.linesPerPage, 1, 200);
     m_interval = std::max(0, options.balanceInterval);
 }
@@ -139,11 +143,20 @@ void LedgerPrintLayout::newPage(const LedgerPrintSupplier& s, bool firstPage,
     // it does not stand on the first line row.
     m_prevMonth = 0;
     m_prevDay = 0;
-    page = {LedgerSheetNames::pageName(m_base, m_page), s.shortName, {}};
+    page = {LedgerSheetNames::pageName(m_base, m_page), s.shortName, {}, {}};
     const int skip = firstPage ? clampTo(s.startRow, 1, kLedgerStartRowMax) - 1 : 0;
     m_row = kLedgerFirstLineRow + skip;
     m_used = skip;
     m_lineOnPage = 0;
+    m_yearFrom = 0;
+    m_yearTo = 0;
+}
+
+void LedgerPrintLayout::finishPage(LedgerPrintPage& page) const {
+    if (!m_plain || m_yearFrom == 0)
+        return;
+    page.year = m_yearFrom == m_yearTo ? QStringLiteral("%1年").arg(m_yearFrom)
+                                       : QStringLiteral("%1〜%2年").arg(m_yearFrom).arg(m_yearTo);
 }
 
 bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry,
@@ -153,6 +166,13 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
     m_base = m_names->baseFor(s.supplier, s.shortName);
     m_page = 0;
     LedgerPrintPage page;
+    const auto handOver = [&] {
+        finishPage(page);
+        return sink(page);
+    };
+    const auto amount = [&](const QVariant& v) {
+        return gFormatLedgerAmount(v, QStringLiteral("▲"), m_pattern);
+    };
     Currency balance = carry;
     bool balanceDue = false;
     bool firstPage = true;
@@ -160,9 +180,25 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
         const LedgerPrintLine& line = lines.at(i);
         const bool last = i + 1 == lines.size();
         if (m_page == 0 || m_used % m_lines == 0 || m_used >= m_lines) {
-            if (m_page > 0 && !sink(page))
+            if (m_page > 0 && !handOver())
                 return false;
             newPage(s, firstPage, page);
+            // A plain page tells where the balance starts: the carried-forward row on the
+            // supplier's first page, in the row the first line would have taken.
+            if (firstPage && m_plain && carry.raw() != 0) {
+                LedgerPrintRow c;
+                c.row = m_row++;
+                c.item = kLedgerCarryItem;
+                c.balance = amount(QVariant::fromValue(carry));
+                page.rows.push_back(std::move(c));
+                ++m_used;
+                m_yearFrom = m_yearTo = line.date.year();
+                if (m_used >= m_lines) { // the carry took the page's last row
+                    if (!handOver())
+                        return false;
+                    newPage(s, false, page);
+                }
+            }
             firstPage = false;
         }
         ++m_used;
@@ -181,10 +217,14 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
             r.day = QStringLiteral(" ");
         m_prevDay = day;
         r.item = line.item;
-        r.quantity = gFormatLedgerAmount(line.quantity);
-        r.unitPrice = gFormatLedgerAmount(line.unitPrice);
-        r.amount = gFormatLedgerAmount(line.cost);
-        r.payment = gFormatLedgerAmount(line.payment);
+        r.quantity = amount(line.quantity);
+        r.unitPrice = amount(line.unitPrice);
+        r.amount = amount(line.cost);
+        r.payment = amount(line.payment);
+        const int year = line.date.year();
+        if (m_yearFrom == 0)
+            m_yearFrom = year;
+        m_yearTo = std::max(m_yearTo, year);
 
         std::optional<Currency> next = gCheckedAdd(balance, currencyOf(line.cost));
         if (next)
@@ -195,12 +235,12 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
         if (m_opt.noteInBalance) {
             bool numeric = false;
             line.note.trimmed().toDouble(&numeric);
-            r.balance = numeric ? gFormatLedgerAmount(line.note) : line.note;
+            r.balance = numeric ? amount(line.note) : line.note;
         } else {
             const bool due = (m_lineOnPage - 1) % (m_interval + 1) == 0 || m_used == 1 ||
                              m_used % m_lines == 0 || last || balanceDue;
             if (due) {
-                r.balance = gFormatLedgerAmount(QVariant::fromValue(after));
+                r.balance = amount(QVariant::fromValue(after));
                 balanceDue = false;
             }
         }
@@ -212,7 +252,7 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
             isCloseDay(line.date)) {
             // With notes in the balance column the close-day line keeps its note.
             if (!m_opt.noteInBalance)
-                r.balance = gFormatLedgerAmount(QVariant::fromValue(balance));
+                r.balance = amount(QVariant::fromValue(balance));
             const int blank = clampTo(m_opt.closeDayBlankRows, 1, kLedgerBlankRowsMax);
             m_row += blank;
             m_used += blank;
@@ -221,7 +261,7 @@ bool LedgerPrintLayout::addSupplier(const LedgerPrintSupplier& s, Currency carry
         page.rows.push_back(std::move(r));
         ++m_row;
     }
-    return sink(page);
+    return handOver();
 }
 
 bool gReadLedgerPrintLines(Database& db, qint32 masterID, const QDate& start, const QDate& end,
@@ -300,7 +340,11 @@ LedgerColumns gLedgerColumns(LedgerForm form) {
     return {2, 3, 4, 5, 6, 7, 9, 11};
 }
 
-QString gFormatLedgerAmount(const QVariant& value, const QString& sign) {
+QString gLedgerAmountPattern(LedgerForm form) {
+    return form == LedgerForm::Plain ? kLedgerPlainPattern : kSpacedDigitPattern;
+}
+
+QString gFormatLedgerAmount(const QVariant& value, const QString& sign, const QString& pattern) {
     if (!value.isValid() || value.isNull())
         return {};
     std::optional<Currency> amount;
@@ -322,7 +366,7 @@ QString gFormatLedgerAmount(const QVariant& value, const QString& sign) {
     }
     const Currency a = amount->raw() < 0 ? -*amount : *amount;
     const Currency whole = Currency::fromInt(a.truncated());
-    QString text = formatNumber(whole, kSpacedDigitPattern);
+    QString text = formatNumber(whole, pattern);
     if (!a.isWhole()) {
         QString frac = QStringLiteral("%1").arg(a.raw() % Currency::Scale, 4, 10, QLatin1Char('0'));
         while (frac.endsWith(QLatin1Char('0')))
@@ -460,7 +504,7 @@ bool gPrintLedger(Database& db, const LedgerPrintParams& params,
         return failed(QStringLiteral("締め日を読めません"));
 
     run.setProgressMaximum(static_cast<int>(params.suppliers.size()));
-    LedgerPrintLayout layout(params.options, closeDay);
+    LedgerPrintLayout layout(params.options, closeDay, form);
     const LedgerColumns cols = gLedgerColumns(form);
     bool anyWritten = false;
     QStringList sheets;

@@ -2,6 +2,7 @@
 
 #include "reports/ExcelLayer.h"
 #include "store/Currency.h"
+#include "store/Formats.h"
 #include "store/SettingsRegistry.h"
 
 #include <QDate>
@@ -75,17 +76,29 @@ struct LedgerColumns {
 };
 LedgerColumns gLedgerColumns(LedgerForm form);
 
-// Line rows start at row 5; the short name stands at (2, 5).
+// Line rows start at row 5; the short name stands at (2, 5). On plain pages the year of the
+// page's lines stands at (2, 2), above the month and day columns.
 constexpr int kLedgerFirstLineRow = 5;
 constexpr int kLedgerNameRow = 2;
 constexpr int kLedgerNameColumn = 5;
+constexpr int kLedgerYearRow = 2;
+constexpr int kLedgerYearColumn = 2;
 
-// The amount formatter of the forms: a number (or numeric text) is written as its absolute
-// value in kSpacedDigitPattern (store/Formats.h), with sign put in front when it is below 0;
-// any other value is returned as its text. A value with a fraction keeps it after a point
-// ("1.5", "1,2 3 4.25"), so a quantity or price is never printed rounded. Zero and an empty
-// value give "".
-QString gFormatLedgerAmount(const QVariant& value, const QString& sign = QStringLiteral("▲"));
+// The item of the carried-forward row that opens a supplier's first plain page.
+inline const QString kLedgerCarryItem = QStringLiteral("前期繰越");
+
+// The figures of plain pages are ordinary numbers; the forms' boxes take kSpacedDigitPattern.
+inline const QString kLedgerPlainPattern = QStringLiteral("#,##0");
+QString gLedgerAmountPattern(LedgerForm form);
+
+// The amount formatter: a number (or numeric text) is written as its absolute value in pattern
+// (kSpacedDigitPattern of the forms or kLedgerPlainPattern, store/Formats.h), with sign put in
+// front when it is below 0; any other value is returned as its text. A value with a fraction
+// keeps it after a point ("1.5", "1,2 3 4.25", "1,234.25"), so a quantity or price is never
+// printed rounded. An empty value gives ""; zero gives what the pattern makes of it ("" in the
+// digit boxes, "0" as an ordinary number).
+QString gFormatLedgerAmount(const QVariant& value, const QString& sign = QStringLiteral("▲"),
+                            const QString& pattern = kSpacedDigitPattern);
 
 // The font size of an item by its length in characters: more than 12 → 8 points, more than
 // 10 → 9, more than 8 → 10; 0 (the template's size) otherwise.
@@ -163,14 +176,18 @@ struct LedgerPrintRow {
 struct LedgerPrintPage {
     QString name; // the sheet name asked for: short name and page number
     QString shortName;
+    QString year; // plain pages: "2024年", or "2023〜2024年" for lines of several years
     std::vector<LedgerPrintRow> rows;
 };
 
 // The pages of a run, supplier by supplier: page breaks, start rows, omitted months and days,
 // balances every interval, blank rows after a close day, sheet names kept apart. No workbook.
+// On plain pages the figures are ordinary numbers, each page carries the year of its lines,
+// and a supplier's first page opens with the carried-forward row (kLedgerCarryItem with the
+// carried balance) when a balance is carried in; the forms get none of these.
 class LedgerPrintLayout {
 public:
-    LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay);
+    LedgerPrintLayout(const LedgerPrintOptions& options, int closeDay, LedgerForm form);
     ~LedgerPrintLayout();
     // Takes each finished page; false stops the layout.
     using PageSink = std::function<bool(const LedgerPrintPage& page)>;
@@ -185,8 +202,14 @@ private:
     void newPage(const LedgerPrintSupplier& s, bool firstPage, LedgerPrintPage& page);
     bool isCloseDay(const QDate& d) const;
 
+    void finishPage(LedgerPrintPage& page) const;
+
     LedgerPrintOptions m_opt;
     int m_closeDay;
+    bool m_plain = true;
+    QString m_pattern;
+    int m_yearFrom = 0; // the years of the page's lines
+    int m_yearTo = 0;
     int m_lines = 29;
     int m_interval = 2;
     std::unique_ptr<LedgerSheetNames> m_names;

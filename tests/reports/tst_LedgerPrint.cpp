@@ -21,6 +21,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(LedgerForm)
+
 namespace {
 
 const QString kBinderNotes = u"\r\n\r\n  作成された各シートは左穴用です。      \r\n"
@@ -82,6 +84,7 @@ private slots:
     void thirtyLines_startPageTwo();
     void layout_data();
     void layout();
+    void carryAndNegativeAmounts_data();
     void carryAndNegativeAmounts();
     void monthOmission_keepsEachPagesFirstMonth();
     void omission_firstLineOfEveryPageShowsMonthAndDay();
@@ -232,11 +235,11 @@ void tst_LedgerPrint::thirtyLines_startPageTwo() {
     QVERIFY(p1->format(5, 4).shrinkToFit); // a long item is drawn smaller, not over the next box
     QCOMPARE(cell(p1, 33, 4), u"品物29"_s);
     QCOMPARE(cell(p1, 34, 4), QString());
-    QCOMPARE(cell(p1, 33, 11), u"2,9 0 0"_s);
+    QCOMPARE(cell(p1, 33, 11), u"2,900"_s);
     // Page 2: the 30th line with its month, day, amount and balance.
     QCOMPARE(cell(p2, 5, 2) + u'|' + cell(p2, 5, 3) + u'|' + cell(p2, 5, 4) + u'|' +
                  cell(p2, 5, 7) + u'|' + cell(p2, 5, 11),
-             u"1|30|品物30|1 0 0|3,0 0 0"_s);
+             u"1|30|品物30|100|3,000"_s);
     QCOMPARE(cell(p2, 6, 4), QString());
     QCOMPARE(
         reporttest::withoutPaths(m_svc.prompt->texts()),
@@ -245,27 +248,52 @@ void tst_LedgerPrint::thirtyLines_startPageTwo() {
 }
 
 void tst_LedgerPrint::layout_data() {
+    QTest::addColumn<LedgerForm>("form");
+    QTest::addColumn<int>("carry");
+    QTest::addColumn<QDate>("first"); // the first line's date, one line a day
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("interval");
     QTest::addColumn<int>("perPage");
     QTest::addColumn<int>("startRow");
-    // Per page: its line rows and the rows with a balance (row 5 counted as 1), then the
-    // last balance.
+    // The first page's year, item and balance of its first row.
+    QTest::addColumn<QString>("head");
+    // Per page: its rows and the rows with a balance (row 5 counted as 1), then the last
+    // balance.
     QTest::addColumn<QStringList>("pages");
-    // N = 2: lines 1, 4, 7, …, the page's last row and the supplier's last line.
-    QTest::newRow("every third line")
-        << 35 << 2 << 29 << 1
-        << QStringList{u"1-29:1,4,7,10,13,16,19,22,25,28,29"_s, u"1-6:1,4,6"_s, u"3,5 0 0"_s};
+    const auto ri103 = LedgerForm::KokuyoRi103;
+    const auto plain = LedgerForm::Plain;
+    const QDate jan1(2024, 1, 1);
+    // N = 2: lines 1, 4, 7, …, the page's last row and the supplier's last line. The forms
+    // show no year and no carried-forward row.
+    QTest::newRow("every third line, form with a carry")
+        << ri103 << 1000 << jan1 << 35 << 2 << 29 << 1 << u"|品物|1,1 0 0"_s
+        << QStringList{u"1-29:1,4,7,10,13,16,19,22,25,28,29"_s, u"1-6:1,4,6"_s, u"4,5 0 0"_s};
     QTest::newRow("every fifth line, 31 a page")
-        << 35 << 4 << 31 << 1
+        << ri103 << 0 << jan1 << 35 << 4 << 31 << 1 << u"|品物|1 0 0"_s
         << QStringList{u"1-31:1,6,11,16,21,26,31"_s, u"1-4:1,4"_s, u"3,5 0 0"_s};
-    // 29 − 9 = 20 lines on the first page, from row 14; the next page starts at row 5.
-    QTest::newRow("start row 10") << 25 << 2 << 29 << 10
-                                  << QStringList{u"10-29:10,13,16,19,22,25,28,29"_s, u"1-5:1,4,5"_s,
-                                                 u"2,5 0 0"_s};
+    // 29 − 9 = 20 lines on the first page, from row 14; the next page starts at row 5. Plain
+    // paper without a carried balance: no carried-forward row.
+    QTest::newRow("start row 10, plain without a carry")
+        << plain << 0 << jan1 << 25 << 2 << 29 << 10 << u"2024年|品物|100"_s
+        << QStringList{u"10-29:10,13,16,19,22,25,28,29"_s, u"1-5:1,4,5"_s, u"2,500"_s};
+    // The carried-forward row takes the first row; line 1 follows on row 2.
+    QTest::newRow("plain with a carry")
+        << plain << -1000 << jan1 << 35 << 2 << 29 << 1 << u"2024年|前期繰越|▲1,000"_s
+        << QStringList{u"1-29:1,2,5,8,11,14,17,20,23,26,29"_s, u"1-7:1,4,7"_s, u"2,500"_s};
+    QTest::newRow("plain, the carry on the page's last row")
+        << plain << 1000 << jan1 << 35 << 2 << 29 << 29 << u"2024年|前期繰越|1,000"_s
+        << QStringList{u"29-29:29"_s, u"1-29:1,4,7,10,13,16,19,22,25,28,29"_s, u"1-6:1,4,6"_s,
+                       u"4,500"_s};
+    QTest::newRow("plain across the year end")
+        << plain << 0 << QDate(2023, 12, 31) << 2 << 2 << 29 << 1 << u"2023〜2024年|品物|100"_s
+        << QStringList{u"1-2:1,2"_s, u"200"_s};
 }
 
 void tst_LedgerPrint::layout() {
+    QFETCH(LedgerForm, form);
+    QFETCH(int, carry);
+    QFETCH(QDate, first);
+    QFETCH(QString, head);
     QFETCH(int, lines);
     QFETCH(int, interval);
     QFETCH(int, perPage);
@@ -276,7 +304,7 @@ void tst_LedgerPrint::layout() {
     o.linesPerPage = perPage;
     QList<LedgerPrintLine> in;
     for (int i = 0; i < lines; ++i)
-        in << LedgerPrintLine{QDate(2024, 1, 1).addDays(i),
+        in << LedgerPrintLine{first.addDays(i),
                               u"品物"_s,
                               {},
                               {},
@@ -284,8 +312,8 @@ void tst_LedgerPrint::layout() {
                               {},
                               {}};
     std::vector<LedgerPrintPage> out;
-    LedgerPrintLayout layout(o, 20);
-    QVERIFY(layout.addSupplier({1, u"A"_s, true, startRow}, Currency(), in,
+    LedgerPrintLayout layout(o, 20, form);
+    QVERIFY(layout.addSupplier({1, u"A"_s, true, startRow}, Currency::fromInt(carry), in,
                                [&out](const LedgerPrintPage& page) {
                                    out.push_back(page);
                                    return true;
@@ -299,25 +327,51 @@ void tst_LedgerPrint::layout() {
         got << u"%1-%2:"_s.arg(page.rows.front().row - 4).arg(page.rows.back().row - 4) +
                    balances.join(u',');
     }
+    const LedgerPrintRow& top = out.front().rows.front();
+    QCOMPARE(out.front().year + u'|' + top.item + u'|' + top.balance.value_or(QString()), head);
     QCOMPARE(got << out.back().rows.back().balance.value_or(QString()), pages);
 }
 
+void tst_LedgerPrint::carryAndNegativeAmounts_data() {
+    QTest::addColumn<bool>("ri103");
+    QTest::addColumn<QString>("year"); // B2
+    // Rows 5 to 8: item, quantity, unit price, amount, payment, balance.
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("plain: ordinary numbers, year, carried forward")
+        << false << u"2024年"_s
+        << QStringList{u"前期繰越|||||12,000"_s, u"返品|2|▲600|▲1,200||10,800"_s,
+                       u"戻入||||▲300|11,100"_s, u"|||||"_s};
+    QTest::newRow("リ-103: digit boxes only")
+        << true << QString()
+        << QStringList{u"返品|2|▲6 0 0|▲1,2 0 0||1 0,8 0 0"_s, u"戻入||||▲3 0 0|1 1,1 0 0"_s,
+                       u"|||||"_s, u"|||||"_s};
+}
+
 void tst_LedgerPrint::carryAndNegativeAmounts() {
+    QFETCH(bool, ri103);
+    QFETCH(QString, year);
+    QFETCH(QStringList, rows);
     QVERIFY(supplier(1, u"A"_s, 10000));
     QVERIFY(buy(1, QDate(2023, 12, 10), u"前月"_s, 5000.0));
     QVERIFY(line(QDate(2023, 12, 25), u"支払"_s, {}, 3000.0));
     QVERIFY(line(QDate(2024, 1, 5), u"返品"_s, -1200.0, {}, 2.0, -600.0));
     QVERIFY(line(QDate(2024, 1, 6), u"戻入"_s, {}, -300.0));
     QVERIFY(buy(1, QDate(2024, 2, 1), u"翌月"_s, 700.0));
-    QVERIFY(run(params({{1, u"A"_s, true, 1}})));
+    LedgerPrintParams p = params({{1, u"A"_s, true, 1}});
+    p.options.kokuyoRi103 = ri103;
+    QVERIFY(run(p));
     Worksheet* ws = m_book.sheet(0);
-    // 10000 + 5000 − 3000 carried; negative figures with the triangle and no minus.
-    QCOMPARE(cell(ws, 5, 5) + u'|' + cell(ws, 5, 6) + u'|' + cell(ws, 5, 7) + u'|' +
-                 cell(ws, 5, 9) + u'|' + cell(ws, 5, 11),
-             u"2|▲6 0 0|▲1,2 0 0||1 0,8 0 0"_s);
-    QCOMPARE(cell(ws, 6, 9), u"▲3 0 0"_s);
-    QCOMPARE(cell(ws, 6, 11), u"1 1,1 0 0"_s);
-    QCOMPARE(cell(ws, 7, 4), QString()); // February is outside the range
+    QCOMPARE(cell(ws, 2, 2), year);
+    // 10000 + 5000 − 3000 carried; negative figures with the triangle and no minus; February
+    // is outside the range.
+    QStringList got;
+    for (int row = 5; row <= 8; ++row) {
+        QStringList texts;
+        for (int col : {4, 5, 6, 7, 9, 11})
+            texts << cell(ws, row, col);
+        got << texts.join(u'|');
+    }
+    QCOMPARE(got, rows);
 }
 
 void tst_LedgerPrint::monthOmission_keepsEachPagesFirstMonth() {
@@ -372,11 +426,11 @@ void tst_LedgerPrint::closeDayBlankRows_countTowardThePage() {
     Worksheet* p1 = m_book.sheet(0);
     // The day's last line shows the balance; two empty rows follow.
     QCOMPARE(cell(p1, 25, 11), QString());
-    QCOMPARE(cell(p1, 26, 4) + u'|' + cell(p1, 26, 11), u"締日3|2,1 0 0"_s);
+    QCOMPARE(cell(p1, 26, 4) + u'|' + cell(p1, 26, 11), u"締日3|2,100"_s);
     for (int col = 1; col <= 11; ++col)
         QVERIFY(!p1->value(27, col).isValid() && !p1->value(28, col).isValid());
     // The next line is no balance line by the interval, yet shows it.
-    QCOMPARE(cell(p1, 29, 4) + u'|' + cell(p1, 29, 11), u"品物1|2,2 0 0"_s);
+    QCOMPARE(cell(p1, 29, 4) + u'|' + cell(p1, 29, 11), u"品物1|2,200"_s);
     // The blank rows count toward the page: 22 + 2 + 5 = 29 rows.
     QCOMPARE(cell(p1, 33, 4), u"品物5"_s);
     QCOMPARE(cell(m_book.sheet(1), 5, 4), u"品物6"_s);
@@ -394,7 +448,7 @@ void tst_LedgerPrint::notesInBalanceColumn() {
     QVERIFY(run(p));
     Worksheet* ws = m_book.sheet(0);
     QCOMPARE(cell(ws, 5, 11) + u'|' + cell(ws, 6, 11) + u'|' + cell(ws, 7, 11),
-             u"月末払い|▲2 5,0 0 0|"_s);
+             u"月末払い|▲25,000|"_s);
     // A close day keeps its (empty) note and still gets its blank row.
     QCOMPARE(cell(ws, 8, 4) + u'|' + cell(ws, 9, 4) + u'|' + cell(ws, 9, 11), u"|d|次"_s);
 }

@@ -482,7 +482,7 @@ void tst_ReportWindows::ledger_createWritesTheTickedSuppliersWithTheirStartRows(
     QVERIFY(book.open(r.savedPath));
     QCOMPARE(rowText(book.sheet(0), 5, 4, 4), u"青葉園の品"_s);
     QCOMPARE(rowText(book.sheet(1), 12, 4, 4), u"三河屋の品"_s);
-    QCOMPARE(rowText(book.sheet(1), 12, 11, 11), u"1,0 0 0"_s);
+    QCOMPARE(rowText(book.sheet(1), 12, 11, 11), u"1,000"_s);
 }
 
 void tst_ReportWindows::ledger_settingsAndPositionWindows() {
