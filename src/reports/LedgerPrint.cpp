@@ -84,7 +84,10 @@ bool writePage(ExcelReportRun& run, const LedgerColumns& cols, const LedgerPrint
     sheets << sheet->name();
     if (!sheet->setText(kLedgerNameRow, kLedgerNameColumn, page.shortName))
         return false;
-    if (!page.year.isEmpty() && !sheet->setText(kLedgerYearRow, kLedgerYearColumn, page.year))
+    // A template edited before the year had its cell still holds the title there: it stays.
+    if (!page.year.isEmpty() &&
+        sheet->value(kLedgerYearRow, kLedgerYearColumn).toString().isEmpty() &&
+        !sheet->setText(kLedgerYearRow, kLedgerYearColumn, page.year))
         return false;
     for (const LedgerPrintRow& r : page.rows) {
         const auto text = [&](int col, const QString& value) {
