@@ -2,6 +2,7 @@
 
 #include "master/SupplierRecords.h"
 #include "store/Database.h"
+#include "widgets/FormHelpers.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -31,8 +32,5 @@ bool gSetComboItem(QComboBox* phone1Notes, QComboBox* phone2Notes) {
 }
 
 void gSetShortSupplierList(QComboBox* combo, int rows) {
-    combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-    combo->setMaxVisibleItems(rows);
-    // The view was made for the whole-screen list, without a scroll bar.
-    combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    gSetComboDropDownRows(combo, rows);
 }

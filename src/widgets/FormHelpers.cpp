@@ -4,6 +4,7 @@
 #include "base/TextWidth.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -219,7 +220,13 @@ void gSetSelectionColour(QComboBox* combo) {
 bool gSetComboDropDownRows(QComboBox* combo, int rows) {
     if (!combo)
         return false;
+    // The style opens a list box's list over the whole height of the screen, whatever the rows
+    // asked for, unless the box uses a plain list; that one needs its scroll bar turned on.
+    if (!combo->styleSheet().contains(QStringLiteral("combobox-popup")))
+        combo->setStyleSheet(combo->styleSheet() +
+                             QStringLiteral(" QComboBox { combobox-popup: 0; }"));
     combo->setMaxVisibleItems(rows < 1 ? qMax(1, combo->count()) : rows);
+    combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return true;
 }
 
