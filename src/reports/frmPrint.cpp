@@ -24,6 +24,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -102,14 +105,22 @@ frmPrint::frmPrint() {
     gSetFormCaption(this, 0);
     buildControls();
     buildFrames();
+    fitToScreen();
     m_loaded = formLoad();
     if (!m_loaded)
         gProcFatalError(QStringLiteral("frmPrint_Form_Load"));
 }
 
 void frmPrint::buildControls() {
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
+    // The frames scroll when the screen is smaller than they need (see fitToScreen).
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("scrFrames"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    setCentralWidget(scroll);
+    auto* central = new QWidget(scroll);
+    m_content = central;
+    scroll->setWidget(central);
     auto* outer = new QVBoxLayout(central);
     // Above every frame: it applies to every workbook the window writes. Kept in setting 69.
     chkPdf = new QCheckBox(QStringLiteral("PDFも作成"), central);
@@ -133,7 +144,7 @@ void frmPrint::buildControls() {
     outer->addStretch(1);
 
     // The processing panel, over the frames while a workbook is written.
-    picNowProcessing = new QFrame(central);
+    picNowProcessing = new QFrame(scroll);
     picNowProcessing->setObjectName(QStringLiteral("picNowProcessing"));
     picNowProcessing->setFrameShape(QFrame::Box);
     picNowProcessing->setLineWidth(1);
@@ -169,18 +180,18 @@ void frmPrint::buildControls() {
 
 // One line per report frame; their formLoad runs in this order.
 void frmPrint::buildFrames() {
-    Frame5 = new ManageProfitFrame(*this, centralWidget());
+    Frame5 = new ManageProfitFrame(*this, m_content);
     addFrame(Frame5, FrameSlot::ManageProfit);
-    Frame2 = new PrintMasterFrame(*this, centralWidget());
+    Frame2 = new PrintMasterFrame(*this, m_content);
     addFrame(Frame2, FrameSlot::Master);
-    auto* frame4 = new LedgerPrintFrame(*this, centralWidget());
+    auto* frame4 = new LedgerPrintFrame(*this, m_content);
     addFrame(frame4, FrameSlot::PrintData);
     Chk_KokuyoRi101 = frame4->Chk_KokuyoRi101; // belongs to the ledger print, kept hidden
-    addFrame(new ExcelPosFrame(*this, centralWidget()), FrameSlot::ExcelPos);
-    FrameTax = new TaxSummaryFrame(*this, centralWidget());
+    addFrame(new ExcelPosFrame(*this, m_content), FrameSlot::ExcelPos);
+    FrameTax = new TaxSummaryFrame(*this, m_content);
     addFrame(FrameTax, FrameSlot::TaxSummary);
-    addFrame(new CsvFrame(*this, centralWidget()), FrameSlot::Csv);
-    addFrame(new JournalFrame(*this, centralWidget()), FrameSlot::Journal);
+    addFrame(new CsvFrame(*this, m_content), FrameSlot::Csv);
+    addFrame(new JournalFrame(*this, m_content), FrameSlot::Journal);
 }
 
 void frmPrint::addFrame(PrintFrame* frame, FrameSlot slot) {
@@ -285,6 +296,20 @@ void frmPrint::placeProcessingPanel() {
                                 area->height());
     picNowProcessing->setGeometry((area->width() - width) / 2, (area->height() - height) / 2, width,
                                   height);
+}
+
+// As large as the frames need, within the screen's free area (a title bar and the frame's
+// borders left over); on a smaller screen (1366×768) the frames scroll.
+void frmPrint::fitToScreen() {
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+    QSize want = m_content->sizeHint();
+    want.rheight() += menuBar()->sizeHint().height();
+    if (want.height() > room.height())
+        want.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    resize(want.boundedTo(room));
 }
 
 void frmPrint::resizeEvent(QResizeEvent* event) {

@@ -66,7 +66,9 @@ private:
     bool formUnload();
     bool mLoadDataMaster();
     void placeProcessingPanel();
+    void fitToScreen();
 
+    QWidget* m_content = nullptr; // the frames, in the window's scroll area
     QGridLayout* m_frameGrid = nullptr;
     QList<PrintFrame*> m_frames;
     QList<SupplierRecord> m_Data_Master;

@@ -32,6 +32,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -336,6 +339,12 @@ void tst_ReportWindows::menuButtonOpensTheWindowAndClosingReturns() {
     frmPrint* f = frmPrint::existing();
     QVERIFY(f && f->isVisible());
     QTRY_VERIFY(!frmMenu::existing());
+    // On a screen smaller than the frames need (the test screen's 800×600), the window keeps
+    // to the screen and the frames scroll.
+    const QRect room = f->screen()->availableGeometry();
+    QVERIFY2(f->width() <= room.width() && f->height() <= room.height(),
+             qPrintable(u"%1x%2"_s.arg(f->width()).arg(f->height())));
+    QVERIFY(f->findChild<QScrollArea*>(u"scrFrames"_s)->verticalScrollBar()->maximum() > 0);
     f->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!frmPrint::existing());
