@@ -41,6 +41,8 @@ class LedgerGrid : public QTableView {
     Q_OBJECT
 
 public:
+    // Whether a cell's editor is open.
+    bool isEditing() const { return state() == EditingState; }
     explicit LedgerGrid(QWidget* parent = nullptr);
 
     // The window's part. commitCell: true when the text was stored (or left unchanged), false

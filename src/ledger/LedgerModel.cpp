@@ -3,12 +3,18 @@
 
 #include "base/ErrorLog.h"
 #include "ledger/LedgerLayout.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/History.h"
 
+#include <QTimer>
 #include <algorithm>
 
 namespace {
+
+// How long a change another program made waits while a cell is being edited before it looks
+// again.
+constexpr int kHoldRetryMs = 250;
 
 // Lines read together when the grid reaches a line not at hand, and the most kept at once.
 constexpr int kBlockLines = 128;
@@ -17,7 +23,9 @@ constexpr std::size_t kMaxCachedLines = 16384;
 } // namespace
 
 LedgerModel::LedgerModel(int kind, Database& db, QObject* parent)
-    : QAbstractTableModel(parent), m_store(kind, db) {}
+    : QAbstractTableModel(parent), m_store(kind, db) {
+    connect(&db.changeNotices(), &ChangeNotices::rowsChanged, this, &LedgerModel::otherChanged);
+}
 
 bool LedgerModel::load(qint32 masterID, LedgerView view) {
     std::vector<qint64> ids;
@@ -35,6 +43,44 @@ bool LedgerModel::load(qint32 masterID, LedgerView view) {
 
 bool LedgerModel::reload() {
     return load(m_masterID, m_view);
+}
+
+bool LedgerModel::refresh() {
+    m_refreshPending = false;
+    if (m_masterID == 0)
+        return true;
+    std::vector<qint64> ids;
+    if (!m_store.loadOrder(m_masterID, m_view, ids))
+        return false;
+    if (ids != m_ids) {
+        if (!load(m_masterID, m_view))
+            return false;
+    } else {
+        m_cache.clear();
+        if (lineCount() > 0)
+            emit dataChanged(index(0, 0), index(lineCount() - 1, LedgerCol::Count - 1));
+    }
+    emit refreshed();
+    return true;
+}
+
+void LedgerModel::otherChanged(const QString& table, qint64 masterID) {
+    if (m_masterID == 0 || table != m_store.table() || (masterID != 0 && masterID != m_masterID))
+        return;
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    refreshWhenFree();
+}
+
+void LedgerModel::refreshWhenFree() {
+    if (!m_refreshPending)
+        return;
+    if (m_busy && m_busy()) {
+        QTimer::singleShot(kHoldRetryMs, this, &LedgerModel::refreshWhenFree);
+        return;
+    }
+    refresh();
 }
 
 int LedgerModel::rowOfLine(qint64 lngID) const {

@@ -4,6 +4,7 @@
 #include "ledger/LineRules.h"
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -30,6 +31,13 @@ public:
     bool load(qint32 masterID, LedgerView view);
     // Reads the current supplier's lines again in the current order.
     bool reload();
+    // Shows the lines as now stored after another program changed them: when the same lines are
+    // still there in the same order, the rows keep their place (the current cell stays);
+    // otherwise the model is reset as by reload().
+    bool refresh();
+    // While busy() holds (a cell being edited in the window), a change another program made is
+    // shown only afterwards.
+    void setRefreshHold(std::function<bool()> busy) { m_busy = std::move(busy); }
     qint32 masterID() const { return m_masterID; }
     LedgerView view() const { return m_view; }
 
@@ -83,8 +91,14 @@ public:
 signals:
     // A write of the model was recorded in the change history as this group (undo works on it).
     void changeRecorded(qint64 group);
+    // The lines were read again because another program changed them.
+    void refreshed();
 
 private:
+    // Another program changed rows of table of supplier masterID (0: any supplier).
+    void otherChanged(const QString& table, qint64 masterID);
+    // Refreshes once the hold is over.
+    void refreshWhenFree();
     // Writes next in place of the line of row (inserting it when it is the new line), recorded
     // in the history under origin.
     bool commitLine(int row, LedgerLine& next, const LedgerLine& before, const QString& origin);
@@ -104,4 +118,6 @@ private:
     mutable std::unordered_map<qint64, LedgerLine> m_cache;
     LedgerLine m_draft;
     RuleResult m_lastRefusal;
+    std::function<bool()> m_busy;
+    bool m_refreshPending = false;
 };

@@ -531,6 +531,22 @@ void frmData::buildGrid() {
                         this, [this, id] { checkLeftLine(id); }, Qt::QueuedConnection);
             });
 
+    // A change another program made to the shown lines is shown once the cell being edited is
+    // left; when it changed which lines there are, the current cell goes back to its place.
+    m_model->setRefreshHold([this] { return m_blnEditPending || DBGrid_Main->isEditing(); });
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_resetRow = DBGrid_Main->currentIndex().row();
+        m_resetColumn = DBGrid_Main->currentIndex().column();
+    });
+    connect(m_model, &LedgerModel::refreshed, this, [this] {
+        if (DBGrid_Main->currentIndex().isValid() || m_resetRow < 0 || m_model->rowCount() == 0)
+            return;
+        const QModelIndex target =
+            m_model->index(qMin(m_resetRow, m_model->rowCount() - 1), qMax(0, m_resetColumn));
+        const QScopedValueRollback moving(m_movingCurrent, true);
+        DBGrid_Main->setCurrentIndex(target);
+    });
+
     cboEditGrid = new GuardedComboBox(m_central);
     named(cboEditGrid, QStringLiteral("cboEditGrid"));
     cboEditGrid->setVisible(false);

@@ -203,6 +203,9 @@ private:
     int m_dragStartWidth = 0;
     // Moves of the current cell made by the window itself are no leaving of a line.
     bool m_movingCurrent = false;
+    // The current cell when the grid's lines were last read anew (-1: none).
+    int m_resetRow = -1;
+    int m_resetColumn = -1;
     qint64 m_warnedLineID = 0; // the line last told about, in the state it was told
     LedgerLine m_warnedLine;
     QAbstractItemView* m_editList = nullptr; // the list of cboEditGrid

@@ -2,6 +2,7 @@
 
 #include "base/ErrorLog.h"
 #include "base/SystemFiles.h"
+#include "store/ChangeNotices.h"
 #include "store/Currency.h"
 #include "store/EngineConnection.h"
 
@@ -286,12 +287,24 @@ bool Database::openServer(const QString& conninfo, const QString& procName) {
     }
     m_server = true;
     m_path = conninfo;
+    if (m_notices)
+        m_notices->start();
     return true;
 }
 
 void Database::close() {
+    if (m_notices)
+        m_notices->stop();
     m_conn.reset();
     m_server = false;
+}
+
+ChangeNotices& Database::changeNotices() {
+    if (!m_notices) {
+        m_notices = std::make_unique<ChangeNotices>(*this);
+        m_notices->start();
+    }
+    return *m_notices;
 }
 
 bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+class ChangeNotices;
 class Currency;
 struct sqlite3;
 class EngineConnection;
@@ -45,6 +46,9 @@ public:
     // The data file's SQLite handle; null on a server and when none is open.
     sqlite3* handle() const;
     EngineConnection* engine() const { return m_conn.get(); }
+    // The changes other programs make to the books on a server (store/ChangeNotices.h): made
+    // when first asked for, it listens while a server is open and stays for every later one.
+    ChangeNotices& changeNotices();
 
     // Runs one statement (trailing spaces removed). Blank text, a preparing or running error, a
     // second statement after the first, or a number of values that differs from the number of
@@ -90,6 +94,7 @@ private:
     QString m_serverFailure;
     bool m_server = false;
     std::function<void()> m_damageNotice;
+    std::unique_ptr<ChangeNotices> m_notices;
 };
 
 // Rolls back unless commit() was called. Opened inside another transaction it is a savepoint:

@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 
@@ -21,6 +22,14 @@ constexpr int CantOpen = 14;
 constexpr int Misuse = 21;
 constexpr int Range = 25;
 } // namespace EngineCode
+
+// A notification the server delivered (NOTIFY): its channel, its text and the server process
+// of the connection that sent it.
+struct EngineNotice {
+    QByteArray channel;
+    QByteArray payload;
+    int senderPid = 0;
+};
 
 // One prepared statement of a connection. Placeholders are numbered from 1; text is UTF-8.
 class EngineStatement {
@@ -83,6 +92,12 @@ public:
     virtual void runQuietly(const QByteArray& sql) = 0;
     // The data file's SQLite handle; null on a server.
     virtual sqlite3* sqliteHandle() const { return nullptr; }
+    // The server process of this connection (0 on the data file).
+    virtual int backendPid() const { return 0; }
+    // Asks the server for the notifications of a channel: false on the data file.
+    virtual bool listen(const QByteArray&) { return false; }
+    // The notifications that arrived since the last call, without waiting for any.
+    virtual std::vector<EngineNotice> takeNotices() { return {}; }
 };
 
 // Opens an existing SQLite file (never creates one): null, with code and text, when it fails.

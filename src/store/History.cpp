@@ -1,4 +1,5 @@
 #include "store/History.h"
+#include "store/ChangeNotices.h"
 
 #include "base/ErrorLog.h"
 #include "base/Services.h"
@@ -348,6 +349,20 @@ bool HistoryScope::commit(bool* recorded) {
             return false;
         *recorded = rs.recordCount() > 0;
     }
+    // On a server the other programs hear which ledgers and suppliers changed, when the
+    // transaction commits (a rollback sends nothing): a moved line names its supplier before as
+    // well, an import's entry (no supplier) names the whole ledger as supplier 0.
+    if (m_db.isServer() &&
+        !m_db.executeSQL(
+            QStringLiteral(
+                "SELECT pg_notify('%1', t || ' ' || m) FROM (SELECT strTable AS t, "
+                "coalesce(lngMasterID, 0)::text AS m FROM T_HISTORY WHERE lngID >= ?1 AND "
+                "lngGroup = ?1 UNION SELECT strTable, strOld::json ->> 'lngMasterID' FROM "
+                "T_HISTORY WHERE lngID >= ?1 AND lngGroup = ?1 AND strAction = 'U') AS c "
+                "WHERE m IS NOT NULL AND t IN ('T_DATA1', 'T_DATA2', 'T_MASTER')")
+                .arg(QLatin1String(kChangeChannel)),
+            {m_group}, proc))
+        return false;
     QVariantList previous = m_previous;
     if (!writeOrigin(m_db, previous, proc))
         return false;

@@ -257,6 +257,24 @@ public:
         m_code = EngineCode::Error;
         m_overflow = true;
     }
+    int backendPid() const override { return PQbackendPID(m_conn); }
+    bool listen(const QByteArray& channel) override {
+        const QByteArray sql = "LISTEN " + channel;
+        PGresult* r = take(PQexec(m_conn, sql.constData()));
+        if (r)
+            PQclear(r);
+        return r != nullptr;
+    }
+    std::vector<EngineNotice> takeNotices() override {
+        std::vector<EngineNotice> out;
+        // Reads what the server sent meanwhile (a lost connection simply gives nothing).
+        PQconsumeInput(m_conn);
+        while (PGnotify* n = PQnotifies(m_conn)) {
+            out.push_back({QByteArray(n->relname), QByteArray(n->extra), n->be_pid});
+            PQfreemem(n);
+        }
+        return out;
+    }
     PGconn* conn() const { return m_conn; }
 
 private:

@@ -46,6 +46,8 @@ private slots:
     void storeFailures();
     void longLedgerIsReadInBlocks();
     void twoWritersOfOneLine();
+    void otherProgramsLinesAreShown_data();
+    void otherProgramsLinesAreShown();
 };
 
 // Normal order: NULL dates first; within a date NULL sort numbers first, then by number, then
@@ -304,6 +306,46 @@ void tst_LedgerModel::twoWritersOfOneLine() {
     // The other program still shows its own item; its change of another cell is stored.
     QVERIFY(other.setCellText(0, LedgerCol::Note, u"メモ"_s, refusal));
     QCOMPARE(row(1, id, u"strItem,strNote"_s), (QVariantList{u"私"_s, u"メモ"_s}));
+}
+
+void tst_LedgerModel::otherProgramsLinesAreShown_data() {
+    QTest::addColumn<int>("row");           // the writer's row: 0 its line, 1 its new line
+    QTest::addColumn<int>("supplier");      // the supplier the other program shows
+    QTest::addColumn<QStringList>("shown"); // what the other program shows afterwards
+    QTest::addColumn<int>("refreshes");     // how often it read its lines anew
+    QTest::newRow("a cell of the shown supplier") << 0 << 4 << QStringList{u"他"_s} << 1;
+    QTest::newRow("a new line of the shown supplier")
+        << 1 << 4 << QStringList{u"品"_s, u"他"_s} << 1;
+    QTest::newRow("another supplier") << 0 << 5 << QStringList{u"別"_s} << 0;
+}
+
+// Two programs on a server: a line stored by one shows in the other's grid within a second,
+// when the other shows that supplier; the writer itself does not read its lines anew.
+void tst_LedgerModel::otherProgramsLinesAreShown() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QFETCH(int, row);
+    QFETCH(int, supplier);
+    QFETCH(QStringList, shown);
+    QFETCH(int, refreshes);
+    QVERIFY(stored(4, QDate(2024, 3, 1), u"品"_s) > 0);
+    QVERIFY(stored(5, QDate(2024, 3, 1), u"別"_s) > 0);
+    Database otherDb;
+    QVERIFY(otherDb.openServer(gTestServerDatabase()));
+    LedgerModel writer(1, gdbData());
+    LedgerModel other(1, otherDb);
+    QVERIFY(writer.load(4, LedgerView::Entry) && other.load(supplier, LedgerView::Entry));
+    QCOMPARE(items(other).size(), 1); // shown (lines are read when shown)
+    QSignalSpy writerRefreshed(&writer, &LedgerModel::refreshed);
+    QSignalSpy otherRefreshed(&other, &LedgerModel::refreshed);
+    RuleResult refusal;
+    QVERIFY(writer.setCellText(row, LedgerCol::Item, u"他"_s, refusal));
+    QTRY_COMPARE_WITH_TIMEOUT(otherRefreshed.count(), refreshes, 1000);
+    QCOMPARE(items(other), shown);
+    // Both connections have looked for notifications meanwhile.
+    QTest::qWait(600);
+    QCOMPARE(otherRefreshed.count(), refreshes);
+    QCOMPARE(writerRefreshed.count(), 0);
 }
 
 QTEST_MAIN(tst_LedgerModel)
