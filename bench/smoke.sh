@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs every benchmark once on a tiny generated data file: a check that each one still builds,
 # runs to its end and passes its own cross-checks. The figures it prints mean nothing.
-# smoke.sh BENCH_DIR APP_DIR
+# smoke.sh BENCH_DIR APP_DIR [CONNINFO]
+# With CONNINFO (a PostgreSQL server that lets it make databases) only the server benchmark runs.
 set -euo pipefail
-bench=$1 app=$2
+bench=$1 app=$2 server=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$bench/tovaki-bench-gen" "$work/gen/db1" 3700 >/dev/null
@@ -16,6 +17,10 @@ run() {
     echo "== tovaki-bench-$name"
     "$bench/tovaki-bench-$name" "$work/$name/db1" "$@"
 }
+if [ -n "$server" ]; then
+    run server "$server" 3
+    exit 0
+fi
 run ledger 1
 run history 1
 run profit "$app/sys/excel_format" 1 3

@@ -98,6 +98,12 @@ public:
     virtual bool listen(const QByteArray&) { return false; }
     // The notifications that arrived since the last call, without waiting for any.
     virtual std::vector<EngineNotice> takeNotices() { return {}; }
+    // Rows in bulk (the server's COPY ... FROM STDIN, in its text format): beginCopy runs the
+    // COPY statement, putCopyData sends whole lines, endCopy ends it and gives the statement's
+    // outcome; abandon ends it as a failure, the table unchanged. The data file has none.
+    virtual bool beginCopy(const QByteArray&) { return false; }
+    virtual bool putCopyData(const QByteArray&) { return false; }
+    virtual bool endCopy(bool /*abandon*/) { return false; }
 };
 
 // Opens an existing SQLite file (never creates one): null, with code and text, when it fails.

@@ -252,6 +252,12 @@ public:
             PQclear(r);
         return nullptr;
     }
+    // A failure of the client library itself (a lost connection).
+    void noteClientError() {
+        m_error = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+        m_code = EngineCode::Error;
+        m_overflow = false;
+    }
     void noteOverflow() {
         m_error = QStringLiteral("integer overflow");
         m_code = EngineCode::Error;
@@ -274,6 +280,43 @@ public:
             PQfreemem(n);
         }
         return out;
+    }
+    bool beginCopy(const QByteArray& statement) override {
+        PGresult* r = PQexec(m_conn, statement.constData());
+        if (r && PQresultStatus(r) == PGRES_COPY_IN) {
+            PQclear(r);
+            return true;
+        }
+        if (PGresult* other = take(r)) {
+            PQclear(other);
+            m_error = QStringLiteral("not a COPY FROM STDIN statement");
+            m_code = EngineCode::Misuse;
+        }
+        return false;
+    }
+    bool putCopyData(const QByteArray& data) override {
+        if (PQputCopyData(m_conn, data.constData(), static_cast<int>(data.size())) == 1)
+            return true;
+        noteClientError();
+        return false;
+    }
+    bool endCopy(bool abandon) override {
+        bool ok = PQputCopyEnd(m_conn, abandon ? "abandoned" : nullptr) == 1;
+        if (!ok)
+            noteClientError();
+        ok = ok && !abandon;
+        // The statement's outcome; an abandoned copy keeps the failure that abandoned it.
+        while (PGresult* r = PQgetResult(m_conn)) {
+            if (!ok) {
+                PQclear(r);
+                continue;
+            }
+            PGresult* kept = take(r);
+            ok = kept != nullptr;
+            if (kept)
+                PQclear(kept);
+        }
+        return ok;
     }
     PGconn* conn() const { return m_conn; }
 

@@ -321,6 +321,9 @@ void tst_ServerMode::loadThenDumpKeepsEveryValue() {
         QVERIFY(file.executeScript(
             u"UPDATE T_DATA1 SET curCost = curCost + 1, strNote = 'a''b\"c' WHERE lngID = 2; "
             "DELETE FROM T_DATA1 WHERE lngID = 3; "
+            // What the server's bulk copy escapes: backslash, tab, line ends, its NULL mark.
+            "UPDATE T_DATA1 SET strNote = 'a\\b' || char(9) || 'c' || char(13, 10) || 'd\\N' "
+            "WHERE lngID = 4; "
             "INSERT INTO T_DATA1_ITEM (strItem, lngSort) VALUES ('品1', 2), ('品2', NULL); "
             "DELETE FROM T_DATA1_ITEM WHERE strItem = '品1'; "
             "INSERT INTO T_DATA1_ITEM (strItem, lngSort) VALUES ('品3', 1); "
