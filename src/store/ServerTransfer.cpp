@@ -1,13 +1,16 @@
 #include "store/ServerTransfer.h"
 
 #include "base/ErrorLog.h"
+#include "base/Services.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/EngineConnection.h"
 #include "store/EngineSql.h"
 #include "store/Migration.h"
 #include "store/ServerSchema.h"
+#include "store/SettingsRegistry.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -265,6 +268,9 @@ bool gServerDump(Database& server, const QString& file, QString& message) {
                                  "ありません。\r\n");
         return false;
     }
+    // The backup's time, in the copy (the restore shows it) and, once the copy is complete, in
+    // the server's books as their last backup, as the backup window does for the data file.
+    const QDateTime now = svc().clock().now();
     const QString part = file + QStringLiteral(".part");
     QFile::remove(part);
     {
@@ -276,8 +282,10 @@ bool gServerDump(Database& server, const QString& file, QString& message) {
             return false;
         }
     }
-    bool ok = false;
-    {
+    // One snapshot of the books: what other programs commit meanwhile is all in or all out.
+    bool ok = server.executeSQL(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"),
+                                {}, kProc);
+    if (ok) {
         Database target;
         ok = target.open(part, kProc) &&
              target.executeScript(QString::fromUtf8(gBaseSchemaScript()), kProc);
@@ -309,16 +317,30 @@ bool gServerDump(Database& server, const QString& file, QString& message) {
         }
         for (int i = 0; ok && i < triggers.recordCount(); ++i)
             ok = target.executeScript(triggers.rows()[std::size_t(i)].value(1).toString(), kProc);
-        ok = ok && tx.commit();
+        ok = ok && gRecordSystemTime(target, SettingNo::LastBackupTime, now, kProc) && tx.commit();
         if (!ok)
             message = QStringLiteral("バックアップを書き込めませんでした。\r\n") +
                       (target.isOpen() ? target.lastErrorText() : server.lastErrorText());
+    } else {
+        message =
+            QStringLiteral("バックアップを書き込めませんでした。\r\n") + server.lastErrorText();
     }
+    // The snapshot only read: it ends without a change.
+    if (server.engine())
+        server.engine()->rollbackQuietly();
     if (ok && !QFile::rename(part, file)) {
         message = QStringLiteral("ファイルを書き込めません。\r\n") + shown;
         ok = false;
     }
-    if (!ok)
+    if (!ok) {
         QFile::remove(part);
-    return ok;
+        return false;
+    }
+    if (!gRecordSystemTime(server, SettingNo::LastBackupTime, now, kProc)) {
+        message = QStringLiteral("バックアップは書き込みましたが、サーバーの帳簿にバックアップの"
+                                 "日時を記録できませんでした。\r\n") +
+                  server.lastErrorText();
+        return false;
+    }
+    return true;
 }

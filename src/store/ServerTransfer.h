@@ -13,6 +13,9 @@ class Database;
 // failure leaves the database empty. message: the user's explanation of a refusal.
 bool gServerLoad(Database& server, const QString& file, QString& message);
 
-// Writes the server's books into a new backup file at file (the backup format: a data file of
-// this version); an existing file is never overwritten. message: as above.
+// Writes the server's books, as one snapshot, into a new backup file at file (the backup format:
+// a data file of this version); an existing file is never overwritten. The backup's time (the
+// clock service's) goes into the copy's T_SYSTEM row 0 and, once the file is complete, into the
+// server's row 0 (its last backup), as the backup window records a backup of the data file.
+// message: as above.
 bool gServerDump(Database& server, const QString& file, QString& message);

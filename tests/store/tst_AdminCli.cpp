@@ -6,6 +6,7 @@
 #include "store/Database.h"
 #include "store/ServerSchema.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -78,6 +79,17 @@ Run runAdmin(const QStringList& args, const QString& env) {
     return r;
 }
 
+// Row 0 of T_SYSTEM (the last backup's time) as stored, each row's text.
+QStringList backupTimes(Database& db) {
+    ResultSet rs(db);
+    if (!rs.openRecordSet(u"SELECT datField FROM T_SYSTEM WHERE lngID = 0"_s))
+        return {u"unreadable"_s};
+    QStringList out;
+    for (const QVariantList& row : rs.rows())
+        out << row.value(0).toDateTime().toString(Qt::ISODate);
+    return out;
+}
+
 } // namespace
 
 class tst_AdminCli : public DataFileTest {
@@ -85,6 +97,7 @@ class tst_AdminCli : public DataFileTest {
 private slots:
     void commands_data();
     void commands();
+    void dumpRecordsItsTime();
 };
 
 // Each command against each kind of database. In args and env, %c is the scratch database's
@@ -176,6 +189,47 @@ void tst_AdminCli::commands() {
     QCOMPARE(QFile::exists(out), exitCode == 0 && args.contains(u"dump"_s));
     if (QFile::exists(out))
         QCOMPARE(gChkDataFile(out), DataFileStatus::Ok);
+    dropDatabase();
+}
+
+// A dump is the server's backup: the file carries the time it was made in its row 0 (the restore
+// shows it) and the server's books record it as their last backup, replacing the time they were
+// loaded with. A refused dump records nothing.
+void tst_AdminCli::dumpRecordsItsTime() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    const QString conninfo = gTestServer() + u" dbname="_s + kScratch;
+    QVERIFY(prepareDatabase(u"empty"_s, conninfo));
+    {
+        Database file;
+        QVERIFY(file.open(m_folder->dbPath()));
+        QVERIFY(file.executeScript(u"DELETE FROM T_SYSTEM WHERE lngID = 0; "
+                                   "INSERT INTO T_SYSTEM (lngID, datField) "
+                                   "VALUES (0, '2020-01-02 03:04:05')"_s,
+                                   u"test"_s));
+    }
+    QCOMPARE(runAdmin({u"--server"_s, conninfo, u"load"_s, m_folder->dbPath()}, {}).exitCode, 0);
+    const QString out = m_folder->tempPath() + u"/books.tvk"_s;
+    const QDateTime from = QDateTime::currentDateTime().addMSecs(-999);
+    QCOMPARE(runAdmin({u"--server"_s, conninfo, u"dump"_s, out}, {}).exitCode, 0);
+    const QDateTime to = QDateTime::currentDateTime();
+    QStringList inFile;
+    {
+        Database file;
+        QVERIFY(file.open(out, u"test"_s, true));
+        inFile = backupTimes(file);
+    }
+    QCOMPARE(inFile.size(), 1);
+    const QDateTime made = QDateTime::fromString(inFile.first(), Qt::ISODate);
+    QVERIFY2(made >= from && made <= to, qPrintable(inFile.first()));
+    Database server;
+    QVERIFY(server.openServer(conninfo));
+    QCOMPARE(backupTimes(server), inFile);
+
+    // Refused (the file exists): the server keeps the time of the dump that was made.
+    QCOMPARE(runAdmin({u"--server"_s, conninfo, u"dump"_s, out}, {}).exitCode, 1);
+    QCOMPARE(backupTimes(server), inFile);
+    server.close();
     dropDatabase();
 }
 

@@ -330,7 +330,10 @@ void tst_ServerMode::loadThenDumpKeepsEveryValue() {
             "UPDATE T_MASTER SET strInvoiceNo = 'T1234567890123', datInvoiceFrom = '2023-10-01' "
             "WHERE lngMasterID = 1; "
             "INSERT INTO T_SYSTEM (lngID, curField, datField) VALUES "
-            "(40, 123456, '2024-05-06 07:08:09')"_s,
+            "(40, 123456, '2024-05-06 07:08:09'); "
+            // Row 0 as the dump records it: the time of the backup (the test clock's).
+            "DELETE FROM T_SYSTEM WHERE lngID = 0; "
+            "INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, '2024-03-05 10:15:00')"_s,
             u"test"_s));
     }
     const QStringList before = fileContents(original);
