@@ -243,8 +243,8 @@ void tst_ServerMode::refusedDatabases_data() {
         << u"サーバーのデータベースは本ソフトのものではありません。"_s;
     QTest::newRow("newer version")
         << u"CREATE TABLE T_SCHEMA_VERSION (lngVersion INTEGER); "
-           "INSERT INTO T_SCHEMA_VERSION VALUES (4)"_s
-        << u"サーバーのデータベースは新しいバージョン（4）の本ソフトで作られたため、使えません。"_s;
+           "INSERT INTO T_SCHEMA_VERSION VALUES (5)"_s
+        << u"サーバーのデータベースは新しいバージョン（5）の本ソフトで作られたため、使えません。"_s;
 }
 
 void tst_ServerMode::refusedDatabases() {
@@ -327,7 +327,8 @@ void tst_ServerMode::loadThenDumpKeepsEveryValue() {
             "UPDATE T_MASTER SET strInvoiceNo = 'T1234567890123', datInvoiceFrom = '2023-10-01' "
             "WHERE lngMasterID = 1; "
             "INSERT INTO T_SYSTEM (lngID, curField, datField) VALUES "
-            "(40, 123456, '2024-05-06 07:08:09')"_s,
+            "(40, 123456, '2024-05-06 07:08:09'); "
+            "UPDATE T_HISTORY SET strUser = '佐藤', strHost = 'JIMUSHO-PC' WHERE lngID = 2"_s,
             u"test"_s));
     }
     const QStringList before = fileContents(original);
