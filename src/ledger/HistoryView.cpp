@@ -116,11 +116,11 @@ QString actionText(const QString& action) {
 } // namespace
 
 const QStringList& gHistoryHeaders() {
-    static const QStringList headers = {QStringLiteral("日時"),   QStringLiteral("帳簿"),
-                                        QStringLiteral("仕入先"), QStringLiteral("日付"),
-                                        QStringLiteral("品名"),   QStringLiteral("項目"),
-                                        QStringLiteral("変更前"), QStringLiteral("変更後"),
-                                        QStringLiteral("操作"),   QStringLiteral("方法")};
+    static const QStringList headers = {
+        QStringLiteral("日時"),   QStringLiteral("帳簿"),   QStringLiteral("仕入先"),
+        QStringLiteral("日付"),   QStringLiteral("品名"),   QStringLiteral("項目"),
+        QStringLiteral("変更前"), QStringLiteral("変更後"), QStringLiteral("操作"),
+        QStringLiteral("方法"),   QStringLiteral("利用者"), QStringLiteral("パソコン")};
     return headers;
 }
 
@@ -243,6 +243,10 @@ QString HistoryWords::cell(const HistoryChange& c, int column) const {
         return actionText(c.strAction);
     case HistoryCol::Origin:
         return gHistoryOriginText(c.strOrigin);
+    case HistoryCol::User:
+        return c.strUser;
+    case HistoryCol::Host:
+        return c.strHost;
     default:
         break;
     }

@@ -20,7 +20,9 @@ constexpr int Before = 6;   // 変更前
 constexpr int After = 7;    // 変更後
 constexpr int Action = 8;   // 操作 (追加, 変更, 削除)
 constexpr int Origin = 9;   // 方法 (入力, 計算, ...)
-constexpr int Count = 10;
+constexpr int User = 10;    // 利用者 (the login name)
+constexpr int Host = 11;    // パソコン (the host name)
+constexpr int Count = 12;
 } // namespace HistoryCol
 
 // What the rows need beyond the changes themselves: the ledger words and captions and the

@@ -102,7 +102,7 @@ frmHistory::frmHistory() {
     grdHistory->setAlternatingRowColors(true);
     grdHistory->verticalHeader()->setDefaultSectionSize(grdHistory->fontMetrics().height() + 6);
     grdHistory->horizontalHeader()->setStretchLastSection(true);
-    const int widths[HistoryCol::Count] = {150, 70, 110, 90, 150, 90, 110, 110, 50, 90};
+    const int widths[HistoryCol::Count] = {150, 70, 110, 90, 150, 90, 110, 110, 50, 110, 90, 110};
     for (int c = 0; c < HistoryCol::Count; ++c)
         grdHistory->setColumnWidth(c, widths[c]);
 
@@ -127,7 +127,7 @@ frmHistory::frmHistory() {
     layout->addWidget(grdHistory, 1);
     layout->addLayout(bottom);
     setCentralWidget(central);
-    resize(1150, 560);
+    resize(1320, 560);
 
     connect(cmdHistoryShow, &QPushButton::clicked, this, [this] { cmdHistoryShow_Click(); });
     connect(cmdHistoryCsv, &QPushButton::clicked, this, [this] { cmdHistoryCsv_Click(); });

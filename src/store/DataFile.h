@@ -136,7 +136,7 @@ void gClearDataFileDamage();
 
 // The schema version this program reads and writes (PRAGMA user_version of the data file). A
 // later version can migrate files of an earlier one; a file of a later version is refused.
-constexpr int kDbSchemaVersion = 3;
+constexpr int kDbSchemaVersion = 4;
 
 // Opens the data file into db (the program's connection, gdbData()). The file is looked at before
 // it is opened: a file that is not this program's data file (no SQLite header, zero bytes, cut

@@ -97,4 +97,8 @@ QString tableColumnsQuery(bool server) {
     return QStringLiteral("SELECT name FROM pragma_table_info(?)");
 }
 
+QString lockRowsClause(bool server) {
+    return server ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
 } // namespace EngineSql

@@ -40,5 +40,9 @@ int vacuumInto(sqlite3* db, const QString& target);
 QString lastHistoryNumber(bool server);
 // The names of a table's columns, one a row; the table's name is the one value.
 QString tableColumnsQuery(bool server);
+// Ends a query on one table whose rows stay locked against other writers until the transaction
+// ends: " FOR UPDATE" on a server; nothing on the data file, whose writing transaction holds the
+// whole file.
+QString lockRowsClause(bool server);
 
 } // namespace EngineSql

@@ -3,10 +3,13 @@
 
 #include "base/ErrorLog.h"
 #include "base/Services.h"
+#include "base/SystemFiles.h"
 #include "store/EngineSql.h"
 
 #include <QHash>
 #include <QSet>
+#include <QSysInfo>
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -20,135 +23,6 @@ QString keyColumnOf(const QString& table) {
     if (table == QLatin1String("T_MASTER"))
         return QStringLiteral("lngMasterID");
     return {};
-}
-
-// The columns of a covered table (names read from the schema, so a key of a recorded row is
-// used in SQL only when it is one of them).
-bool tableColumns(Database& db, const QString& table, QSet<QString>& columns) {
-    ResultSet rs(db);
-    if (!rs.openRecordSet(EngineSql::tableColumnsQuery(db.isServer()), {table},
-                          QStringLiteral("gUndoHistoryGroup")))
-        return false;
-    columns.clear();
-    for (const QVariantList& row : rs.rows())
-        columns.insert(row.value(0).toString());
-    return !columns.isEmpty();
-}
-
-// The keys of a recorded row that are columns of its table, in the row's order.
-bool rowColumns(Database& db, const QString& json, const QSet<QString>& known,
-                QStringList& columns) {
-    ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT key FROM json_each(?)"), {json},
-                          QStringLiteral("gUndoHistoryGroup")))
-        return false;
-    columns.clear();
-    for (const QVariantList& row : rs.rows()) {
-        const QString key = row.value(0).toString();
-        if (known.contains(key))
-            columns << key;
-    }
-    return true;
-}
-
-QString quoted(const QString& column) {
-    return QLatin1Char('"') + column + QLatin1Char('"');
-}
-
-QString valueOf(const QString& column) {
-    return QStringLiteral("json_extract(?1, '$.") + column + QStringLiteral("')");
-}
-
-struct GroupRow {
-    qint64 id;
-    QString table;
-    qint64 rowID;
-    QString action;
-    QString oldJson;
-};
-
-// Writes the values before of one recorded change back.
-bool undoRow(Database& db, const GroupRow& r, const QSet<QString>& known, bool& missing) {
-    const QString proc = QStringLiteral("gUndoHistoryGroup");
-    const QString key = keyColumnOf(r.table);
-    missing = false;
-    if (r.action == QLatin1String("I")) {
-        if (!db.executeSQL(QStringLiteral("DELETE FROM ") + r.table + QStringLiteral(" WHERE ") +
-                               key + QStringLiteral("=?"),
-                           {r.rowID}, proc))
-            return false;
-        missing = db.changes() != 1;
-        return true;
-    }
-    QStringList columns;
-    if (!rowColumns(db, r.oldJson, known, columns))
-        return false;
-    if (r.action == QLatin1String("U")) {
-        QStringList sets;
-        for (const QString& c : columns)
-            if (c != key)
-                sets << quoted(c) + QLatin1Char('=') + valueOf(c);
-        if (sets.isEmpty())
-            return true;
-        if (!db.executeSQL(QStringLiteral("UPDATE ") + r.table + QStringLiteral(" SET ") +
-                               sets.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + key +
-                               QStringLiteral("=?2"),
-                           {r.oldJson, r.rowID}, proc))
-            return false;
-        missing = db.changes() != 1;
-        return true;
-    }
-    // A deleted row comes back with its own number.
-    QStringList names;
-    QStringList values;
-    for (const QString& c : columns) {
-        names << quoted(c);
-        values << valueOf(c);
-    }
-    return db.executeSQL(QStringLiteral("INSERT INTO ") + r.table + QStringLiteral(" (") +
-                             names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
-                             values.join(QLatin1Char(',')) + QLatin1Char(')'),
-                         {r.oldJson}, proc);
-}
-
-// The rows of a group in one table that are no longer as the group left them (the newest entry
-// of a row in the group says how): a deleted row that is back; an inserted or updated row that
-// is gone or where a recorded column differs from its value after (an update records only the
-// columns it changed, the others keep their value before). The line-check mark and the master's
-// update time are no change of the books and are not compared. Values are compared as the
-// history writes them (through json_object), so a number reads the same on both sides.
-bool rowsNotAsLeft(Database& db, qint64 group, const QString& table, const QSet<QString>& known,
-                   int& count) {
-    const QString key = keyColumnOf(table);
-    QStringList same;
-    for (const QString& c : known) {
-        if (c == key || c == QLatin1String("blnChange") || c == QLatin1String("datLastUpdate"))
-            continue;
-        const QString path = QStringLiteral("'$.") + c + QLatin1Char('\'');
-        same << QStringLiteral("(json_type(coalesce(h.strOld, h.strNew), ") + path +
-                    QStringLiteral(") IS NULL OR json_extract(json_object('v', t.") + quoted(c) +
-                    QStringLiteral("), '$.v') IS CASE WHEN json_type(h.strNew, ") + path +
-                    QStringLiteral(") IS NULL THEN json_extract(h.strOld, ") + path +
-                    QStringLiteral(") ELSE json_extract(h.strNew, ") + path +
-                    QStringLiteral(") END)");
-    }
-    same.sort(); // a stable text, whatever the order of the set
-    const QString sql =
-        QStringLiteral("SELECT count(*) FROM (SELECT lngRowID, strAction, strOld, strNew, "
-                       "max(lngID) FROM T_HISTORY WHERE lngID >= ?1 AND lngGroup = ?1 AND "
-                       "strTable = ?2 GROUP BY lngRowID) h LEFT JOIN ") +
-        table + QStringLiteral(" t ON t.") + key +
-        QStringLiteral(" = h.lngRowID WHERE NOT CASE WHEN h.strAction = 'D' THEN t.") + key +
-        QStringLiteral(" IS NULL ELSE t.") + key + QStringLiteral(" IS NOT NULL") +
-        (same.isEmpty() ? QString()
-                        : QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "))) +
-        QStringLiteral(" END");
-    ResultSet rs(db);
-    if (!rs.openRecordSet(sql, {group, table}, QStringLiteral("gUndoHistoryGroup")) ||
-        !rs.moveFirst())
-        return false;
-    count = int(rs.lng(0));
-    return true;
 }
 
 // One member of a flat JSON object as SQLite's json_object writes it ({"key":value,...}, no
@@ -275,6 +149,260 @@ QDateTime timeOf(std::string_view t) {
     return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
 }
 
+// The members of an import's entry (its row after, or its undo's row before).
+HistoryImport importOf(const std::vector<JsonMember>& row) {
+    HistoryImport import;
+    import.file = jsonValue(memberValue(row, "strFile")).toString();
+    import.rows = jsonValue(memberValue(row, "lngRows")).toLongLong();
+    import.sha256 = jsonValue(memberValue(row, "strSha256")).toString();
+    import.ids = jsonValue(memberValue(row, "strIDs")).toString();
+    import.undoOf = jsonValue(memberValue(row, "lngImport")).toLongLong();
+    return import;
+}
+
+// A text as a JSON string, escaped as SQLite's json_object escapes it.
+void appendJsonString(QString& out, const QString& text) {
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+        case '\\':
+            out += QLatin1Char('\\');
+            out += c;
+            break;
+        case '\b':
+            out += QLatin1String("\\b");
+            break;
+        case '\f':
+            out += QLatin1String("\\f");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(int(c.unicode()), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += QLatin1Char('"');
+}
+
+// An import's entry as the JSON object the history keeps ({"strFile":...}, no spaces).
+QString importObject(const HistoryImport& import) {
+    QString out = QStringLiteral("{\"strFile\":");
+    appendJsonString(out, import.file);
+    out += QStringLiteral(",\"lngRows\":%1,\"strSha256\":").arg(import.rows);
+    appendJsonString(out, import.sha256);
+    out += QLatin1String(",\"strIDs\":");
+    appendJsonString(out, import.ids);
+    if (import.undoOf != 0)
+        out += QStringLiteral(",\"lngImport\":%1").arg(import.undoOf);
+    return out + QLatin1Char('}');
+}
+
+const QString kUndoProc = QStringLiteral("gUndoHistoryGroup");
+
+// The columns of a covered table, their names in lower case (as a server gives them). A key of a
+// recorded row reaches SQL only when it names one of them.
+bool tableColumns(Database& db, const QString& table, QSet<QString>& columns) {
+    ResultSet rs(db);
+    if (!rs.openRecordSet(EngineSql::tableColumnsQuery(db.isServer()), {table}, kUndoProc))
+        return false;
+    columns.clear();
+    for (const QVariantList& row : rs.rows())
+        columns.insert(row.value(0).toString().toLower());
+    return !columns.isEmpty();
+}
+
+struct GroupRow {
+    qint64 id;
+    QString table;
+    qint64 rowID;
+    QString action;
+    QByteArray oldJson;
+    QByteArray newJson;
+};
+
+// The members of one side of a recorded change that name columns of its table, in the row's
+// order, with their values. A name is used in SQL as the row holds it (both engines take names
+// in any case). False for a text that is no recorded row.
+bool recordedValues(const QByteArray& json, const QSet<QString>& known,
+                    std::vector<std::pair<QString, QVariant>>& values) {
+    std::vector<JsonMember> members;
+    if (!parseFlatObject(std::string_view(json.constData(), std::size_t(json.size())), members))
+        return false;
+    values.clear();
+    for (const JsonMember& m : members) {
+        const QString name = QString::fromUtf8(m.key.data(), qsizetype(m.key.size()));
+        if (known.contains(name.toLower()))
+            values.emplace_back(name, jsonValue(m.value));
+    }
+    return true;
+}
+
+// Writes the values before of one recorded change back.
+bool undoRow(Database& db, const GroupRow& r, const QSet<QString>& known, bool& missing) {
+    const QString key = keyColumnOf(r.table);
+    missing = false;
+    if (r.action == QLatin1String("I")) {
+        if (!db.executeSQL(QStringLiteral("DELETE FROM ") + r.table + QStringLiteral(" WHERE ") +
+                               key + QStringLiteral("=?"),
+                           {r.rowID}, kUndoProc))
+            return false;
+        missing = db.changes() != 1;
+        return true;
+    }
+    std::vector<std::pair<QString, QVariant>> columns;
+    if (!recordedValues(r.oldJson, known, columns)) {
+        gProcError(kUndoProc, QStringLiteral("history entry %1 holds no row").arg(r.id));
+        return false;
+    }
+    QStringList names;
+    QStringList marks;
+    QVariantList values;
+    for (const auto& [name, value] : columns) {
+        if (r.action == QLatin1String("U") && name.compare(key, Qt::CaseInsensitive) == 0)
+            continue;
+        names << name;
+        marks << QStringLiteral("?");
+        values << value;
+    }
+    if (r.action == QLatin1String("U")) {
+        if (names.isEmpty())
+            return true;
+        for (QString& name : names)
+            name += QStringLiteral("=?");
+        values << r.rowID;
+        if (!db.executeSQL(QStringLiteral("UPDATE ") + r.table + QStringLiteral(" SET ") +
+                               names.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + key +
+                               QStringLiteral("=?"),
+                           values, kUndoProc))
+            return false;
+        missing = db.changes() != 1;
+        return true;
+    }
+    // A deleted row comes back with its own number.
+    return db.executeSQL(QStringLiteral("INSERT INTO ") + r.table + QStringLiteral(" (") +
+                             names.join(QLatin1Char(',')) + QStringLiteral(") VALUES (") +
+                             marks.join(QLatin1Char(',')) + QLatin1Char(')'),
+                         values, kUndoProc);
+}
+
+// A stored value as read: NULL, an integer, a real or a text.
+QVariant storedValue(const RowCursor& cursor, int column) {
+    switch (cursor.type(column)) {
+    case RowCursor::Type::Null:
+        return {};
+    case RowCursor::Type::Integer:
+        return cursor.int64(column);
+    case RowCursor::Type::Real:
+        return cursor.real(column);
+    default:
+        return cursor.qtext(column);
+    }
+}
+
+// Whether a stored value is the one the history recorded: both none, the same number (an integer
+// and a real by their value), or the same text.
+bool sameValue(const QVariant& stored, const QVariant& recorded) {
+    if (stored.isNull() || recorded.isNull())
+        return stored.isNull() && recorded.isNull();
+    const auto number = [](const QVariant& v) {
+        return v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double;
+    };
+    if (number(stored) != number(recorded))
+        return false;
+    if (!number(stored))
+        return stored.toString() == recorded.toString();
+    if (stored.typeId() == QMetaType::LongLong && recorded.typeId() == QMetaType::LongLong)
+        return stored.toLongLong() == recorded.toLongLong();
+    return stored.toDouble() == recorded.toDouble();
+}
+
+// Whether a row of the group in one table is no longer as the group left it (the newest entry of
+// a row in the group says how): a deleted row that is back; an inserted or updated row that is
+// gone or where a recorded column differs from its value after (an update records only the
+// columns it changed, the others keep their value before). The line-check mark and the master's
+// update time are no change of the books and are not compared. The rows are read once, in the
+// undo's transaction; on a server they stay locked until it ends, so no other program changes
+// them between this comparison and the undo.
+bool rowsNotAsLeft(Database& db, qint64 group, const QString& table, const QSet<QString>& known,
+                   const std::vector<GroupRow>& groupRows, bool& changed) {
+    const QString key = keyColumnOf(table).toLower();
+    QStringList columns(known.begin(), known.end());
+    columns.sort(); // a stable text, whatever the order of the set
+    const qsizetype keyAt = columns.indexOf(key);
+    if (keyAt < 0) {
+        gProcError(kUndoProc, QStringLiteral("table=") + table);
+        return false;
+    }
+    RowCursor cursor(db);
+    if (!cursor.open(QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                         QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") + key +
+                         QStringLiteral(" IN (SELECT lngRowID FROM T_HISTORY WHERE lngID >= ? "
+                                        "AND lngGroup = ? AND strTable = ?)") +
+                         EngineSql::lockRowsClause(db.isServer()),
+                     {group, group, table}, kUndoProc))
+        return false;
+    QHash<qint64, QVariantList> rows;
+    while (cursor.next()) {
+        QVariantList values;
+        for (int c = 0; c < columns.size(); ++c)
+            values << storedValue(cursor, c);
+        rows.insert(values.at(keyAt).toLongLong(), values);
+    }
+    if (cursor.failed())
+        return false;
+    changed = false;
+    QSet<qint64> seen;
+    std::vector<JsonMember> before;
+    std::vector<JsonMember> after;
+    for (const GroupRow& r : groupRows) { // newest first
+        if (r.table != table || seen.contains(r.rowID))
+            continue;
+        seen.insert(r.rowID);
+        const auto row = rows.constFind(r.rowID);
+        if (r.action == QLatin1String("D")) {
+            changed = row != rows.constEnd();
+        } else if (row == rows.constEnd()) {
+            changed = true;
+        } else {
+            const auto view = [](const QByteArray& b) {
+                return std::string_view(b.constData(), std::size_t(b.size()));
+            };
+            if (!parseFlatObject(view(r.oldJson), before) ||
+                !parseFlatObject(view(r.newJson), after)) {
+                gProcError(kUndoProc, QStringLiteral("history entry %1 holds no row").arg(r.id));
+                return false;
+            }
+            for (const JsonMember& m : before.empty() ? after : before) {
+                const QString name = QString::fromUtf8(m.key.data(), qsizetype(m.key.size()));
+                const qsizetype at = columns.indexOf(name.toLower());
+                if (at < 0 || at == keyAt || m.key == "blnChange" || m.key == "datLastUpdate")
+                    continue;
+                // The value after: the update's, else the row's before.
+                const auto now = std::find_if(after.begin(), after.end(),
+                                              [&m](const JsonMember& a) { return a.key == m.key; });
+                if (!sameValue(row->at(at), jsonValue(now != after.end() ? now->value : m.value))) {
+                    changed = true;
+                    break;
+                }
+            }
+        }
+        if (changed)
+            return true;
+    }
+    return true;
+}
+
 } // namespace
 
 QString gHistoryOriginText(const QString& origin) {
@@ -294,19 +422,38 @@ QString gHistoryOriginText(const QString& origin) {
 
 namespace {
 
-// Sets the one row of T_HISTORY_ORIGIN (origin, group, time) that the triggers read, adding it
-// when the file has none.
+// Sets the one row of T_HISTORY_ORIGIN (origin, group, time, quiet lines, user, PC) that the
+// triggers read, adding it when the file has none.
 bool writeOrigin(Database& db, const QVariantList& values, const QString& proc) {
     return db.executeSQL(
-        QStringLiteral(
-            "INSERT INTO T_HISTORY_ORIGIN (lngID, strOrigin, lngGroup, datNow, blnQuiet) "
-            "VALUES (1, ?, ?, ?, ?) ON CONFLICT (lngID) DO UPDATE SET "
-            "strOrigin = excluded.strOrigin, lngGroup = excluded.lngGroup, "
-            "datNow = excluded.datNow, blnQuiet = excluded.blnQuiet"),
+        QStringLiteral("INSERT INTO T_HISTORY_ORIGIN (lngID, strOrigin, lngGroup, datNow, "
+                       "blnQuiet, strUser, strHost) VALUES (1, ?, ?, ?, ?, ?, ?) "
+                       "ON CONFLICT (lngID) DO UPDATE SET "
+                       "strOrigin = excluded.strOrigin, lngGroup = excluded.lngGroup, "
+                       "datNow = excluded.datNow, blnQuiet = excluded.blnQuiet, "
+                       "strUser = excluded.strUser, strHost = excluded.strHost"),
         values, proc);
 }
 
+HistoryIdentity& identity() {
+    static HistoryIdentity named{gSystemLoginName(), QSysInfo::machineHostName()};
+    return named;
+}
+
+// A name as the origin row holds it: NULL for none.
+QVariant nameOrNull(const QString& name) {
+    return name.isEmpty() ? QVariant() : QVariant(name);
+}
+
 } // namespace
+
+const HistoryIdentity& gHistoryIdentity() {
+    return identity();
+}
+
+void gSetHistoryIdentity(const HistoryIdentity& named) {
+    identity() = named;
+}
 
 HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx(db) {
     const QString proc = QStringLiteral("HistoryScope");
@@ -315,16 +462,21 @@ HistoryScope::HistoryScope(Database& db, const QString& origin) : m_db(db), m_tx
     ResultSet rs(db);
     if (!rs.openRecordSet(
             QStringLiteral("SELECT coalesce(o.strOrigin, 'other') AS strOrigin, o.lngGroup, "
-                           "o.datNow, o.blnQuiet, ") +
+                           "o.datNow, o.blnQuiet, o.strUser, o.strHost, ") +
                 EngineSql::lastHistoryNumber(db.isServer()) +
                 QStringLiteral(" AS lngSeq FROM (SELECT 1 AS one) AS x LEFT JOIN "
                                "T_HISTORY_ORIGIN o ON o.lngID = 1"),
             {}, proc) ||
         !rs.moveFirst())
         return;
-    m_previous = {rs.value(0), rs.value(1), rs.value(2), rs.value(3)};
-    m_group = rs.lng(4) + 1;
-    m_values = {origin, m_group, dbDateTimeText(svc().clock().now()), QVariant()};
+    m_previous = {rs.value(0), rs.value(1), rs.value(2), rs.value(3), rs.value(4), rs.value(5)};
+    m_group = rs.lng(6) + 1;
+    m_values = {origin,
+                m_group,
+                dbDateTimeText(svc().clock().now()),
+                QVariant(),
+                nameOrNull(identity().user),
+                nameOrNull(identity().host)};
     m_ok = writeOrigin(db, m_values, proc);
 }
 
@@ -382,7 +534,8 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
     QString sql =
         QStringLiteral("SELECT h.lngID, h.datChanged, h.strTable, h.lngRowID, h.lngMasterID, "
                        "CASE WHEN p.lngID IS NULL THEN h.strAction ELSE 'U' END, h.strOrigin, "
-                       "coalesce(p.strOld, h.strOld), h.strNew FROM T_HISTORY h "
+                       "coalesce(p.strOld, h.strOld), h.strNew, h.strUser, h.strHost "
+                       "FROM T_HISTORY h "
                        "LEFT JOIN T_HISTORY p ON h.strAction = 'I' AND p.lngID = h.lngID - 1 AND "
                        "p.strAction = 'D'") +
         QString(pair).replace(QLatin1String("x."), QLatin1String("p.")) +
@@ -441,13 +594,7 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         c.lngID = st.int64(0);
         if (st.isNull(3)) {
             // An import's summary entry, or its undo's.
-            HistoryImport import;
-            import.file = jsonValue(memberValue(row, "strFile")).toString();
-            import.rows = jsonValue(memberValue(row, "lngRows")).toLongLong();
-            import.sha256 = jsonValue(memberValue(row, "strSha256")).toString();
-            import.ids = jsonValue(memberValue(row, "strIDs")).toString();
-            import.undoOf = jsonValue(memberValue(row, "lngImport")).toLongLong();
-            c.import = std::move(import);
+            c.import = importOf(row);
             c.column = kImportColumn;
         }
         // Neighbouring entries mostly share their time; each new one is read by hand (the
@@ -463,6 +610,8 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
         c.lngMasterID = st.int64(4);
         c.strAction = text(5);
         c.strOrigin = text(6);
+        c.strUser = text(9);
+        c.strHost = text(10);
         // An update's row after holds only the columns that changed: the line's date and item
         // come from after, else from before.
         for (const std::vector<JsonMember>* side : {&before, &after}) {
@@ -512,20 +661,19 @@ bool gReadHistoryChanges(Database& db, const HistoryFilter& filter,
 
 bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOutcome& outcome,
                        qint64* newGroup, std::vector<std::pair<QString, qint64>>* rows) {
-    const QString proc = QStringLiteral("gUndoHistoryGroup");
     outcome = UndoOutcome::Nothing;
     // A group's rows follow its first one; they are undone newest first.
     ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld "
-                                         "FROM T_HISTORY WHERE lngID >= ? AND lngGroup = ? "
-                                         "ORDER BY lngID DESC"),
-                          {group, group}, proc))
+    if (!rs.openRecordSet(QStringLiteral("SELECT lngID, strTable, lngRowID, strAction, strOld, "
+                                         "strNew FROM T_HISTORY WHERE lngID >= ? AND "
+                                         "lngGroup = ? ORDER BY lngID DESC"),
+                          {group, group}, kUndoProc))
         return false;
     std::vector<GroupRow> groupRows;
     for (const QVariantList& row : rs.rows())
         groupRows.push_back({row.value(0).toLongLong(), row.value(1).toString(),
                              row.value(2).toLongLong(), row.value(3).toString(),
-                             row.value(4).toString()});
+                             row.value(4).toString().toUtf8(), row.value(5).toString().toUtf8()});
     if (groupRows.empty())
         return true;
 
@@ -541,14 +689,14 @@ bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOu
         if (known.contains(r.table))
             continue;
         if (keyColumnOf(r.table).isEmpty()) {
-            gProcError(proc, QStringLiteral("table=") + r.table);
+            gProcError(kUndoProc, QStringLiteral("table=") + r.table);
             return false;
         }
-        int changed = 0;
+        bool changed = false;
         if (!tableColumns(db, r.table, known[r.table]) ||
-            !rowsNotAsLeft(db, group, r.table, known[r.table], changed))
+            !rowsNotAsLeft(db, group, r.table, known[r.table], groupRows, changed))
             return false;
-        if (changed > 0) {
+        if (changed) {
             outcome = UndoOutcome::Changed;
             return true;
         }
@@ -606,24 +754,30 @@ bool gParseHistoryIdRanges(const QString& text, std::vector<std::pair<qint64, qi
 
 namespace {
 
+// The one entry of an import (action I) or of its undo (D), under the origin, group and time of
+// the open scope as the triggers take them.
 bool writeSummary(Database& db, const QString& table, const QString& action,
                   const HistoryImport& import, const QString& proc) {
-    // The origin, group and time of the open scope, as the triggers take them.
-    const QString object =
-        QStringLiteral("json_object('strFile', ?2, 'lngRows', ?3, 'strSha256', ?4, 'strIDs', ?5") +
-        (import.undoOf != 0 ? QStringLiteral(", 'lngImport', ?6)") : QStringLiteral(")"));
+    const QString object = importObject(import);
     const bool undo = action == QLatin1String("D");
-    QVariantList values{table, import.file, import.rows, import.sha256, import.ids};
-    if (import.undoOf != 0)
-        values << import.undoOf;
     return db.executeSQL(
         QStringLiteral("INSERT INTO T_HISTORY (datChanged, strTable, lngRowID, lngMasterID, "
                        "strAction, strOrigin, lngGroup, strOld, strNew) SELECT "
-                       "coalesce(o.datNow, datetime('now', 'localtime')), ?1, NULL, NULL, '") +
-            action + QStringLiteral("', coalesce(o.strOrigin, 'other'), o.lngGroup, ") +
-            (undo ? object + QStringLiteral(", NULL") : QStringLiteral("NULL, ") + object) +
-            QStringLiteral(" FROM (SELECT 1) LEFT JOIN T_HISTORY_ORIGIN o ON o.lngID = 1"),
-        values, proc);
+                       "coalesce(o.datNow, ?), ?, NULL, NULL, ?, coalesce(o.strOrigin, 'other'), "
+                       "o.lngGroup, ?, ? FROM (SELECT 1 AS one) AS x LEFT JOIN "
+                       "T_HISTORY_ORIGIN o ON o.lngID = 1"),
+        {dbDateTimeText(svc().clock().now()), table, action, undo ? QVariant(object) : QVariant(),
+         undo ? QVariant() : QVariant(object)},
+        proc);
+}
+
+// An entry's object as its members; false (logged) for a text that is none.
+bool entryMembers(const QByteArray& json, std::vector<JsonMember>& members, qint64 entryID,
+                  const QString& proc) {
+    if (parseFlatObject(std::string_view(json.constData(), std::size_t(json.size())), members))
+        return true;
+    gProcError(proc, QStringLiteral("history entry %1 holds no row").arg(entryID));
+    return false;
 }
 
 } // namespace
@@ -643,12 +797,8 @@ bool gUndoImport(Database& db, qint64 entryID, ImportUndoOutcome& outcome, qint6
     if (removed)
         *removed = 0;
     ResultSet rs(db);
-    if (!rs.openRecordSet(QStringLiteral("SELECT strTable, json_extract(strNew, '$.strFile'), "
-                                         "json_extract(strNew, '$.lngRows'), "
-                                         "json_extract(strNew, '$.strSha256'), "
-                                         "json_extract(strNew, '$.strIDs') FROM T_HISTORY "
-                                         "WHERE lngID = ? AND lngRowID IS NULL AND "
-                                         "strAction = 'I'"),
+    if (!rs.openRecordSet(QStringLiteral("SELECT strTable, strNew FROM T_HISTORY WHERE lngID = ? "
+                                         "AND lngRowID IS NULL AND strAction = 'I'"),
                           {entryID}, proc))
         return false;
     if (!rs.moveFirst()) {
@@ -656,45 +806,59 @@ bool gUndoImport(Database& db, qint64 entryID, ImportUndoOutcome& outcome, qint6
         return false;
     }
     const QString table = rs.value(0).toString();
-    HistoryImport import{rs.value(1).toString(), rs.value(2).toLongLong(), rs.value(3).toString(),
-                         rs.value(4).toString(), entryID};
+    const QByteArray json = rs.value(1).toString().toUtf8();
+    std::vector<JsonMember> members;
+    if (!entryMembers(json, members, entryID, proc))
+        return false;
+    HistoryImport import = importOf(members);
+    import.undoOf = entryID;
     std::vector<std::pair<qint64, qint64>> ranges;
     if (keyColumnOf(table) != QLatin1String("lngID") ||
         !gParseHistoryIdRanges(import.ids, ranges)) {
         gProcError(proc, QStringLiteral("entry %1 names no lines").arg(entryID));
         return false;
     }
+    // Compared and deleted in one transaction: on a server the import's lines stay locked from
+    // their comparison to the commit, so a change another program made first refuses the undo and
+    // one it makes later finds the lines gone.
+    HistoryScope scope(db, HistoryOrigin::Undo);
+    if (!scope.ok() || !scope.quietLines())
+        return false;
     ResultSet undone(db);
-    if (!undone.openRecordSet(QStringLiteral("SELECT lngID FROM T_HISTORY WHERE lngID > ?1 AND "
-                                             "strTable = ?2 AND lngRowID IS NULL AND "
-                                             "strAction = 'D' AND "
-                                             "json_extract(strOld, '$.lngImport') = ?1"),
+    if (!undone.openRecordSet(QStringLiteral("SELECT lngID, strOld FROM T_HISTORY WHERE "
+                                             "lngID > ? AND strTable = ? AND lngRowID IS NULL "
+                                             "AND strAction = 'D'"),
                               {entryID, table}, proc))
         return false;
-    if (undone.recordCount() > 0) {
-        outcome = ImportUndoOutcome::AlreadyUndone;
-        return true;
+    for (const QVariantList& row : undone.rows()) {
+        const QByteArray old = row.value(1).toString().toUtf8();
+        std::vector<JsonMember> undoneMembers;
+        if (!entryMembers(old, undoneMembers, row.value(0).toLongLong(), proc))
+            return false;
+        if (importOf(undoneMembers).undoOf == entryID) {
+            outcome = ImportUndoOutcome::AlreadyUndone;
+            return true;
+        }
     }
     // A line is as the import left it while it is there and no entry followed the import's
     // (every later change of a line, by any writer, is recorded).
     for (const auto& [first, last] : ranges) {
-        ResultSet later(db);
         ResultSet there(db);
-        if (!later.openRecordSet(QStringLiteral("SELECT count(*) FROM T_HISTORY WHERE lngRowID "
+        ResultSet later(db);
+        if (!there.openRecordSet(QStringLiteral("SELECT count(*) FROM (SELECT lngID FROM ") +
+                                     table + QStringLiteral(" WHERE lngID BETWEEN ? AND ?") +
+                                     EngineSql::lockRowsClause(db.isServer()) +
+                                     QStringLiteral(") AS lines"),
+                                 {first, last}, proc) ||
+            !there.moveFirst() ||
+            !later.openRecordSet(QStringLiteral("SELECT count(*) FROM T_HISTORY WHERE lngRowID "
                                                 "BETWEEN ? AND ? AND lngID > ? AND strTable = ?"),
                                  {first, last, entryID, table}, proc) ||
-            !later.moveFirst() ||
-            !there.openRecordSet(QStringLiteral("SELECT count(*) FROM ") + table +
-                                     QStringLiteral(" WHERE lngID BETWEEN ? AND ?"),
-                                 {first, last}, proc) ||
-            !there.moveFirst())
+            !later.moveFirst())
             return false;
         if (later.lng(0) > 0 || there.lng(0) != last - first + 1)
             return true;
     }
-    HistoryScope scope(db, HistoryOrigin::Undo);
-    if (!scope.ok() || !scope.quietLines())
-        return false;
     qint64 count = 0;
     for (const auto& [first, last] : ranges) {
         if (!db.executeSQL(QStringLiteral("DELETE FROM ") + table +

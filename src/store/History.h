@@ -30,9 +30,22 @@ inline const QString Other = QStringLiteral("other"); // a write by another tool
 // The origin in words for the user ("入力", "計算", ...); an unknown origin as it is.
 QString gHistoryOriginText(const QString& origin);
 
-// One transaction whose changes the history records under an origin and one new group. The
-// origin row is set when the scope opens and put back before the commit, so that it never holds
-// the program's origin outside a transaction of the program. Opened inside another transaction
+// Who makes this program's changes and on which PC, as every history entry names them
+// (T_HISTORY.strUser, strHost): the user's login name and the PC's host name, read once. An empty
+// text names none (on a server the entry then names the database user, or the address the
+// connection came from).
+struct HistoryIdentity {
+    QString user;
+    QString host;
+};
+const HistoryIdentity& gHistoryIdentity();
+// Names another user and PC from now on (tests: two programs in one process).
+void gSetHistoryIdentity(const HistoryIdentity& identity);
+
+// One transaction whose changes the history records under an origin and one new group, by the
+// user and PC of gHistoryIdentity(). The origin row is set when the scope opens and put back
+// before the commit, so that it never holds the program's origin outside a transaction of the
+// program. Opened inside another transaction
 // it is a savepoint (Transaction). Without commit() everything is rolled back. The time of the
 // change is the clock service's.
 class HistoryScope {
@@ -106,6 +119,8 @@ struct HistoryChange {
     qint64 lngMasterID = 0;
     QString strAction; // "I", "U", "D"
     QString strOrigin;
+    QString strUser; // who made it and on which PC ("" for entries written before they were named)
+    QString strHost;
     QVariant lineDate; // a ledger line's date1 and item (after the change, else before)
     QVariant lineItem;
     QString column;
@@ -132,7 +147,9 @@ enum class UndoOutcome {
 // values before back, an inserted row is deleted, a deleted row comes back with its number and
 // values. Refused (Changed) when any row of the group is no longer as the group left it (changed
 // since by another writer, or by a later step that was not undone); a later step undone since
-// leaves it so, which lets steps be undone and redone one after the other. newGroup: the group of
+// leaves it so, which lets steps be undone and redone one after the other. The rows are compared
+// (and on a server locked until the undo commits) inside the undo's transaction, so a change by
+// another program that came first refuses it. newGroup: the group of
 // the changes the undo made; rows: the rows it touched as (table, row number).
 bool gUndoHistoryGroup(Database& db, qint64 group, const QString& origin, UndoOutcome& outcome,
                        qint64* newGroup = nullptr,

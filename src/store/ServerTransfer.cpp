@@ -20,10 +20,12 @@ namespace {
 
 const QString kProc = QStringLiteral("gServerTransfer");
 
-// The tables whose changes the history records: their triggers stay out of a copy, which
-// carries the recorded history itself.
+// The tables whose changes the history records, and the history itself (whose trigger names the
+// user and PC of a new entry): their triggers stay out of a copy, which carries the recorded
+// history as it is.
 const QStringList kRecordedTables = {QStringLiteral("T_DATA1"), QStringLiteral("T_DATA2"),
-                                     QStringLiteral("T_MASTER"), QStringLiteral("T_TAX_RATE")};
+                                     QStringLiteral("T_MASTER"), QStringLiteral("T_TAX_RATE"),
+                                     QStringLiteral("T_HISTORY")};
 
 // The tables of a data file, in name order.
 bool fileTables(Database& file, QStringList& tables) {

@@ -732,6 +732,7 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     QFETCH(int, kind);
     QFETCH(QString, book);
     QFETCH(QString, cost);
+    gSetHistoryIdentity({u"佐藤"_s, u"JIMUSHO-PC"_s});
     addLine(LineRow{
         .kind = kind, .date = QDate(2024, 3, 1), .item = u"品"_s, .quantity = 3, .unitPrice = 100});
     frmData* f = openLedger(kind);
@@ -758,11 +759,13 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
                                 u"品"_s};
     const QStringList master = {u"2024/03/05 10:15:00"_s, u"仕入先"_s, u"仕入先"_s, QString(),
                                 QString()};
+    const QStringList who = {u"佐藤"_s, u"JIMUSHO-PC"_s};
     const QList<QStringList> expected = {
-        common + QStringList{u"備考"_s, QString(), u"メモ, \"A\""_s, u"変更"_s, u"入力"_s},
-        common + QStringList{cost, QString(), u"300"_s, u"変更"_s, u"計算"_s},
-        master + QStringList{u"登録番号"_s, QString(), u"T1234567890123"_s, u"変更"_s, u"入力"_s},
-        master + QStringList{u"登録日"_s, QString(), u"2024/03/01"_s, u"変更"_s, u"入力"_s}};
+        common + QStringList{u"備考"_s, QString(), u"メモ, \"A\""_s, u"変更"_s, u"入力"_s} + who,
+        common + QStringList{cost, QString(), u"300"_s, u"変更"_s, u"計算"_s} + who,
+        master + QStringList{u"登録番号"_s, QString(), u"T1234567890123"_s, u"変更"_s, u"入力"_s} +
+            who,
+        master + QStringList{u"登録日"_s, QString(), u"2024/03/01"_s, u"変更"_s, u"入力"_s} + who};
     QList<QStringList> shown;
     for (int row = 0; row < h->grdHistory->model()->rowCount(); ++row) {
         shown << QStringList();
@@ -779,7 +782,7 @@ void tst_frmData::historyWindowListsThePeriodAndExportsCsv() {
     QVERIFY(csv.startsWith("\xEF\xBB\xBF\"日時\",\"帳簿\""));
     QVERIFY(csv.contains(u"\"2024/03/05 10:15:00\",\""_s.toUtf8() + book.toUtf8() +
                          u"\",\"仕入先\",\"2024/03/01\",\"品\",\"備考\",\"\",\"メモ, \"\"A\"\"\","
-                         "\"変更\",\"入力\"\r\n"_s.toUtf8()));
+                         "\"変更\",\"入力\",\"佐藤\",\"JIMUSHO-PC\"\r\n"_s.toUtf8()));
 }
 
 // Ctrl+F: item or note text, or an amount; the search goes round from the cursor.

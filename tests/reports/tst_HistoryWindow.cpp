@@ -18,8 +18,9 @@
 using namespace Qt::StringLiterals;
 
 // The 変更履歴 window over what the ledgers, the supplier master and a CSV import write into the
-// history: an import is one entry that can be undone as one step, and only changes the user can
-// see are listed, under the captions of the windows.
+// history: an import is one entry that can be undone as one step, only changes the user can see
+// are listed, under the captions of the windows, and each names who made it on which PC. Run on
+// both back ends.
 class tst_HistoryWindow : public DataFileTest {
     Q_OBJECT
 private slots:
@@ -29,6 +30,8 @@ private slots:
     void importIsOneEntryUndoneAsOne();
     void onlyVisibleChangesAreListed_data();
     void onlyVisibleChangesAreListed();
+    void entriesNameUserAndPc_data();
+    void entriesNameUserAndPc();
 
 private:
     frmHistory* openHistory(); // for every supplier
@@ -37,6 +40,7 @@ private:
 
 void tst_HistoryWindow::init() {
     DataFileTest::init();
+    gSetHistoryIdentity({u"佐藤"_s, u"JIMUSHO-PC"_s});
     QVERIFY(addSupplier({.masterID = 1, .supplier = 12, .shortName = u"山田"_s}));
 }
 
@@ -105,19 +109,39 @@ void tst_HistoryWindow::importIsOneEntryUndoneAsOne() {
                              "12,山田,2024/03/03,,鉢,,,,2,,,,800,,,\r\n";
     QVERIFY(writeBytes(dir.filePath(u"取込.csv"_s), bytes));
     int entries = dataRowCount(u"SELECT * FROM T_HISTORY"_s);
-    CsvImportResult imported;
-    QVERIFY(gImportCsv({.table = kind == 1 ? CsvTable::Purchases : CsvTable::Sales,
-                        .path = dir.filePath(u"取込.csv"_s)},
-                       {}, imported));
+    const QString sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    if (gTestServer().isEmpty()) {
+        CsvImportResult imported;
+        QVERIFY(gImportCsv({.table = kind == 1 ? CsvTable::Purchases : CsvTable::Sales,
+                            .path = dir.filePath(u"取込.csv"_s)},
+                           {}, imported));
+    } else {
+        // The CSV import itself is not yet in server mode: its lines and its entry as it writes
+        // them.
+        HistoryScope scope(gdbData(), HistoryOrigin::Imported);
+        QVERIFY(scope.ok() && scope.quietLines());
+        const std::pair<QString, int> lines[] = {{u"苗"_s, 300}, {u"土"_s, 500}, {u"鉢"_s, 800}};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(addLine({.kind = kind,
+                             .date = {2024, 3, i + 1},
+                             .item = lines[i].first,
+                             .cost = lines[i].second}) > 0);
+        QVERIFY(gWriteImportEntry(
+            gdbData(), table,
+            {u"取込.csv"_s, 3, sha256, gHistoryIdRanges({before + 1, before + 2, before + 3})}));
+        QVERIFY(scope.commit());
+    }
     QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY"_s), entries + 1);
-    QCOMPARE(dataRow(u"SELECT strTable, lngRowID, strAction, strOrigin, "
-                     "json_extract(strNew, '$.strFile'), json_extract(strNew, '$.lngRows'), "
-                     "json_extract(strNew, '$.strSha256'), json_extract(strNew, '$.strIDs') "
-                     "FROM T_HISTORY ORDER BY lngID DESC LIMIT 1"_s),
-             (QVariantList{table, QVariant(), u"I"_s, u"imported"_s, u"取込.csv"_s, 3,
-                           QString::fromLatin1(
-                               QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()),
-                           u"%1-%2"_s.arg(before + 1).arg(before + 3)}));
+    QCOMPARE(
+        dataRow(u"SELECT strTable, lngRowID, strAction, strOrigin, strOld, strNew, strUser, "
+                "strHost FROM T_HISTORY WHERE lngID = (SELECT max(lngID) FROM T_HISTORY)"_s),
+        (QVariantList{
+            table, QVariant(), u"I"_s, u"imported"_s, QVariant(),
+            uR"({"strFile":"取込.csv","lngRows":3,"strSha256":"%1","strIDs":"%2-%3"})"_s.arg(sha256)
+                .arg(before + 1)
+                .arg(before + 3),
+            u"佐藤"_s, u"JIMUSHO-PC"_s}));
     // The lines written afterwards are recorded one by one again.
     QCOMPARE(dataRow(u"SELECT blnQuiet FROM T_HISTORY_ORIGIN"_s), QVariantList{QVariant()});
 
@@ -132,7 +156,7 @@ void tst_HistoryWindow::importIsOneEntryUndoneAsOne() {
     QCOMPARE(shownRows(h).at(importRow),
              (QStringList{u"2024/03/05 10:15:00"_s, book, u"（すべて）"_s, QString(), QString(),
                           u"CSV取り込み"_s, QString(), u"取込.csv（3 行）"_s, u"追加"_s,
-                          u"取り込み"_s}));
+                          u"取り込み"_s, u"佐藤"_s, u"JIMUSHO-PC"_s}));
     choose(importRow - 1);
     QVERIFY(!h->cmdHistoryUndoImport->isEnabled());
     choose(importRow);
@@ -158,8 +182,9 @@ void tst_HistoryWindow::importIsOneEntryUndoneAsOne() {
     const bool undone = linesLeft == 0 && since.isEmpty();
     QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY"_s), entries + (undone ? 1 : 0));
     if (undone)
-        QCOMPARE(shownRows(h).last().mid(5), (QStringList{u"CSV取り込み"_s, u"取込.csv（3 行）"_s,
-                                                          QString(), u"削除"_s, u"元に戻す"_s}));
+        QCOMPARE(shownRows(h).last().mid(5),
+                 (QStringList{u"CSV取り込み"_s, u"取込.csv（3 行）"_s, QString(), u"削除"_s,
+                              u"元に戻す"_s, u"佐藤"_s, u"JIMUSHO-PC"_s}));
 }
 
 void tst_HistoryWindow::onlyVisibleChangesAreListed_data() {
@@ -222,6 +247,55 @@ void tst_HistoryWindow::onlyVisibleChangesAreListed() {
     QCOMPARE(dataRowCount(u"SELECT * FROM T_HISTORY"_s) - first, entries);
     QTest::mouseClick(h->cmdHistoryShow, Qt::LeftButton);
     QCOMPARE(shown().mid(listedBefore), listed);
+}
+
+void tst_HistoryWindow::entriesNameUserAndPc_data() {
+    QTest::addColumn<QString>("user"); // the program's (gHistoryIdentity)
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("byTheProgram"); // else written past the program (another tool)
+    QTest::addColumn<QStringList>("shown"); // 利用者, パソコン; "*" the server's database user
+    QTest::newRow("the program") << u"佐藤"_s << u"JIMUSHO-PC"_s << true
+                                 << QStringList{u"佐藤"_s, u"JIMUSHO-PC"_s};
+    QTest::newRow("a user the system does not name")
+        << QString() << u"TENPO-2"_s << true << QStringList{u"*"_s, u"TENPO-2"_s};
+    QTest::newRow("another tool") << u"佐藤"_s << u"JIMUSHO-PC"_s << false
+                                  << QStringList{u"*"_s, QString()};
+}
+
+// Every entry names who made the change and on which PC (利用者, パソコン): the program's user
+// and PC for its own changes, nobody for a change written past it (on a server the database user;
+// no PC over the local socket). The origin row holds them only while the program's change is
+// being written.
+void tst_HistoryWindow::entriesNameUserAndPc() {
+    QFETCH(QString, user);
+    QFETCH(QString, host);
+    QFETCH(bool, byTheProgram);
+    QFETCH(QStringList, shown);
+    QVERIFY(addLine({.date = {2024, 3, 1}, .item = u"苗"_s, .cost = 100}) > 0);
+    frmHistory* h = openHistory();
+    QVERIFY(h);
+    const qsizetype listedBefore = shownRows(h).size();
+    gSetHistoryIdentity({user, host});
+    const QString change = u"UPDATE T_DATA1 SET curCost = 2000000 WHERE strItem = '苗'"_s;
+    if (byTheProgram) {
+        HistoryScope scope(gdbData(), HistoryOrigin::Typed);
+        QVERIFY(scope.ok() && gdbData().executeSQL(change) && scope.commit());
+    } else {
+        QVERIFY(gdbData().executeSQL(change));
+    }
+    QCOMPARE(dataRow(u"SELECT strUser, strHost FROM T_HISTORY_ORIGIN"_s),
+             (QVariantList{QVariant(), QVariant()}));
+    QTest::mouseClick(h->cmdHistoryShow, Qt::LeftButton);
+    const QList<QStringList> rows = shownRows(h).mid(listedBefore);
+    QCOMPARE(rows.size(), 1);
+    if (shown.first() == u"*"_s)
+        shown.first() = gTestServer().isEmpty()
+                            ? QString()
+                            : dataRow(u"SELECT session_user AS strUser"_s).value(0).toString();
+    QCOMPARE(rows.first().mid(10), shown);
+    QCOMPARE(h->grdHistory->model()->headerData(10, Qt::Horizontal).toString() + u' ' +
+                 h->grdHistory->model()->headerData(11, Qt::Horizontal).toString(),
+             u"利用者 パソコン"_s);
 }
 
 QTEST_MAIN(tst_HistoryWindow)

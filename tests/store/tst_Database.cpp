@@ -230,12 +230,13 @@ void tst_Database::olderFileIsMigratedWithItsRows() {
                           "AND datInvoiceFrom IS NULL UNION ALL SELECT 1 FROM T_DATA1 WHERE "
                           "strItem = 'x' UNION ALL SELECT 1 FROM T_SYSTEM WHERE strField = 'p'"_s),
              3);
-    // The history tables and their triggers were added; the rows already there are not
+    // The history tables and their triggers were added (three for each ledger, the master and
+    // the rate table, and the one that names the user and PC); the rows already there are not
     // changes and have no entry. No class entry has the reduced-rate mark; the rate table
     // holds the four shipped rates.
     QCOMPARE(dataRowCount(u"SELECT * FROM sqlite_master WHERE type = 'trigger' AND "
                           "name LIKE '%_HISTORY_%'"_s),
-             12);
+             13);
     QCOMPARE(dataRowCount(u"SELECT 1 FROM T_HISTORY UNION ALL SELECT 1 FROM T_DATA_CLASS1 WHERE "
                           "blnReduced <> 0"_s),
              0);

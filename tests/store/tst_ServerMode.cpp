@@ -243,8 +243,8 @@ void tst_ServerMode::refusedDatabases_data() {
         << u"サーバーのデータベースは本ソフトのものではありません。"_s;
     QTest::newRow("newer version")
         << u"CREATE TABLE T_SCHEMA_VERSION (lngVersion INTEGER); "
-           "INSERT INTO T_SCHEMA_VERSION VALUES (4)"_s
-        << u"サーバーのデータベースは新しいバージョン（4）の本ソフトで作られたため、使えません。"_s;
+           "INSERT INTO T_SCHEMA_VERSION VALUES (5)"_s
+        << u"サーバーのデータベースは新しいバージョン（5）の本ソフトで作られたため、使えません。"_s;
 }
 
 void tst_ServerMode::refusedDatabases() {
@@ -333,7 +333,8 @@ void tst_ServerMode::loadThenDumpKeepsEveryValue() {
             "(40, 123456, '2024-05-06 07:08:09'); "
             // Row 0 as the dump records it: the time of the backup (the test clock's).
             "DELETE FROM T_SYSTEM WHERE lngID = 0; "
-            "INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, '2024-03-05 10:15:00')"_s,
+            "INSERT INTO T_SYSTEM (lngID, datField) VALUES (0, '2024-03-05 10:15:00'); "
+            "UPDATE T_HISTORY SET strUser = '佐藤', strHost = 'JIMUSHO-PC' WHERE lngID = 2"_s,
             u"test"_s));
     }
     const QStringList before = fileContents(original);
