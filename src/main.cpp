@@ -1,4 +1,5 @@
 #include "app/Startup.h"
+#include "store/DataLocation.h"
 #include "widgets/WidgetServices.h"
 
 #include <QApplication>
@@ -40,7 +41,9 @@ int main(int argc, char** argv) {
     int code = 0;
     // A start-up that ended the program (second instance, fatal failure) had no loop to leave.
     const QStringList args = QCoreApplication::arguments();
-    if (Main(QString(), dataOption(args), serverOption(args)) && !desktopEndRequested(code))
+    // Without a server or a data file named, the data location chosen in the connection window.
+    const QString db = dataOption(args);
+    if (Main(QString(), db, gStartupServer(serverOption(args), db)) && !desktopEndRequested(code))
         code = app.exec();
     else
         desktopEndRequested(code);

@@ -7,6 +7,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
+#include "maintenance/frmConnection.h"
 #include "store/DataFile.h"
 #include "store/DataLocation.h"
 #include "store/Database.h"
@@ -169,18 +170,35 @@ bool gTakeDataFile(const QString& dataFile) {
     return false;
 }
 
-bool mInitProgram(const QString& programFolder, const QString& dataFile, const QString& server) {
+bool mInitProgram(const QString& programFolder, const QString& dataFile, const QString& server,
+                  bool* openConnectionWindow) {
     svc().setProgramFolder(programFolderOrDefault(programFolder), dataFile);
+    if (openConnectionWindow)
+        *openConnectionWindow = false;
 
-    const bool opened = server.isEmpty() ? DbInit(gdbData(), svc().paths().db, false)
-                                         : DbInitServer(gdbData(), server);
+    bool opened = server.isEmpty() ? DbInit(gdbData(), svc().paths().db, false)
+                                   : DbInitServer(gdbData(), server);
+    // A server that asks for a password ~/.pgpass does not hold: the user types it, for this
+    // session only.
+    if (!opened && !server.isEmpty() && gdbData().serverWantsPassword()) {
+        const QString password = svc().dialogs().askPassword(
+            QStringLiteral("サーバーのパスワードを入力してください。\r\n%1").arg(server));
+        if (!password.isEmpty())
+            opened = DbInitServer(gdbData(), server, password);
+    }
     if (!opened) {
         const QString text =
             server.isEmpty() ? QStringLiteral("必要とするデータ保存用データベースが開けません。")
                              : QStringLiteral("サーバーの帳簿に接続できません。");
         const QString why = DbInitRefusal();
-        svc().prompt().show(why.isEmpty() ? text : text + QStringLiteral("\r\n") + why, QString(),
-                            MsgStyle::OKOnly | MsgStyle::Critical);
+        const QString told = why.isEmpty() ? text : text + QStringLiteral("\r\n") + why;
+        if (server.isEmpty() || gdbData().isOpen() || !openConnectionWindow)
+            svc().prompt().show(told, QString(), MsgStyle::OKOnly | MsgStyle::Critical);
+        else
+            *openConnectionWindow =
+                svc().prompt().show(told + QStringLiteral("\r\n\r\n接続先の設定を開きますか？"),
+                                    QString(),
+                                    MsgStyle::YesNo | MsgStyle::Critical) == MsgResult::Yes;
         gProcError(QStringLiteral("Main"), text);
         gProcError(QStringLiteral("mInitProgram"));
         return false;
@@ -209,17 +227,26 @@ bool Main(const QString& programFolder, const QString& dataOption, const QString
     gInstallAppHooks();
     if (!gChkPrevInstance(true))
         return false;
-    QString dataFile;
-    // Server mode has no data file to find or lock: the server keeps its own concurrency.
-    if (server.isEmpty() &&
-        (!gFindDataFile(programFolder, dataOption, &dataFile) || !gTakeDataFile(dataFile))) {
-        svc().process().terminate(1);
-        return false;
-    }
-    if (!mInitProgram(programFolder, dataFile, server)) {
+    QString books = server;
+    for (;;) {
+        QString dataFile;
+        // Server mode has no data file to find or lock: the server keeps its own concurrency.
+        if (books.isEmpty() &&
+            (!gFindDataFile(programFolder, dataOption, &dataFile) || !gTakeDataFile(dataFile))) {
+            svc().process().terminate(1);
+            return false;
+        }
+        bool openWindow = false;
+        if (mInitProgram(programFolder, dataFile, books, &openWindow))
+            break;
         // A data file that was refused has been explained: that is the one message, and the
-        // program ends as it is, without the shutdown (nothing was opened to close).
+        // program ends as it is, without the shutdown (nothing was opened to close). A refused
+        // server may be chosen anew in the connection window, and the start tried again.
         if (!gdbData().isOpen()) {
+            if (openWindow && gShowConnectionWindow(nullptr, false)) {
+                books = gServerChoiceConnInfo(gReadServerChoice());
+                continue;
+            }
             svc().process().terminate(1);
             return false;
         }
@@ -246,7 +273,7 @@ bool Main(const QString& programFolder, const QString& dataOption, const QString
         });
     // The full check reads every page: it runs behind the menu, which stays responsive. (A
     // server checks its own pages.)
-    if (server.isEmpty())
+    if (!gdbData().isServer())
         gStartDataFileCheck(gdbData(), svc().paths().db);
     return true;
 }

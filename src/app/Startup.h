@@ -12,7 +12,8 @@ class QApplication;
 // is used when present; empty means the executable's (store/DataLocation.h). dataOption: the
 // data file named on the command line (--db), "" when none. server: the libpq connection string
 // of server mode (--server or TOVAKI_SERVER): the books on a PostgreSQL server instead of a data
-// file, with no lock file beside a file; "" for the data file.
+// file, with no lock file beside a file; "" for the data file. A refused server offers the
+// connection window; a choice saved there is tried at once.
 bool Main(const QString& programFolder = {}, const QString& dataOption = {},
           const QString& server = {});
 
@@ -22,9 +23,12 @@ void gInstallAppHooks();
 
 // Sets the program folder and the data file's path, opens the data file and the message
 // catalogue, sets the application title. False (after telling the user and logging) when
-// either database cannot be opened. server: as for Main (dataFile is then unused).
-bool mInitProgram(const QString& programFolder, const QString& dataFile,
-                  const QString& server = {});
+// either database cannot be opened. server: as for Main (dataFile is then unused); a server
+// that asks for a password not in ~/.pgpass has it asked (kept for the session only). When
+// openConnectionWindow is given, a refused server's message asks whether to open the connection
+// window (接続先の設定), and the answer is returned there.
+bool mInitProgram(const QString& programFolder, const QString& dataFile, const QString& server = {},
+                  bool* openConnectionWindow = nullptr);
 
 // The data file for a program folder (empty: the executable's) and a --db value, in the order
 // of gResolveDataFile (store/DataLocation.h); the per-user file is made at the first start.

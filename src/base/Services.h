@@ -53,6 +53,8 @@ public:
     // filter in Qt form, e.g. "バックアップファイル (*.tvk)"
     virtual QString chooseOpenFile(const QString& caption, const QString& startDir,
                                    const QString& filter) = 0;
+    // Asks for a password (the typed characters hidden); "" when cancelled. Nothing keeps it.
+    virtual QString askPassword(const QString&) { return {}; }
 };
 
 class ClockService {

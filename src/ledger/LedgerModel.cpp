@@ -194,14 +194,15 @@ bool LedgerModel::setCellText(int row, int column, const QString& text, RuleResu
         return false;
     }
     QVariant value;
-    if (!gCheckCellText(column, kind(), text, value, refusal))
-        return false;
-    if (!refusal.ok) {
+    const bool checked = gCheckCellText(column, kind(), text, value, refusal);
+    if (checked && !refusal.ok) {
         m_lastRefusal = refusal;
         return false;
     }
-    if (setCellValue(row, column, value))
+    if (checked && setCellValue(row, column, value))
         return true;
+    if (m_lastRefusal.ok)
+        noteLostServer();
     refusal = m_lastRefusal;
     return false;
 }
@@ -239,15 +240,37 @@ bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {
 }
 
 bool LedgerModel::storeLine(int row, const LedgerLine& changed, const QString& origin) {
+    m_lastRefusal = RuleResult();
     LedgerLine before;
     if (!lineForEdit(row, before, QStringLiteral("LedgerModel_storeLine")))
         return false;
     if (changed == before)
         return true;
     LedgerLine next = changed;
-    if (!gAfterCellUpdate(next, m_masterID))
-        return false;
-    return commitLine(row, next, before, origin);
+    if (gAfterCellUpdate(next, m_masterID) && commitLine(row, next, before, origin))
+        return true;
+    if (m_lastRefusal.ok)
+        noteLostServer();
+    return false;
+}
+
+void LedgerModel::noteLostServer() {
+    Database& db = m_store.database();
+    if (!db.connectionLost() && !db.commitOutcomeUnknown())
+        return;
+    // The line stays as last stored; the next operation connects again and every grid reads
+    // its lines anew (ChangeNotices::announceMissed), so what shows is what the server holds.
+    m_lastRefusal.ok = false;
+    m_lastRefusal.msgCode = 0;
+    m_lastRefusal.text =
+        db.commitOutcomeUnknown()
+            ? QStringLiteral(
+                  "サーバーとの接続が切れたため、この変更が保存されたかどうか確かめられま"
+                  "せんでした。\r\n"
+                  "サーバーにつながったら、表示される内容を確かめてください。")
+            : QStringLiteral("サーバーとの接続が切れたため、この変更は保存していません。\r\n"
+                             "サーバーが動いているか、ネットワークにつながっているかを確かめ、"
+                             "つながってからもう一度入力してください。");
 }
 
 bool LedgerModel::commitLine(int row, LedgerLine& next, const LedgerLine& before,
@@ -293,6 +316,14 @@ bool LedgerModel::removeLines(QList<int> rows) {
     rows.removeIf([this](int row) { return row < 0 || row >= lineCount(); });
     if (rows.isEmpty())
         return true;
+    m_lastRefusal = RuleResult();
+    if (removeStoredLines(rows))
+        return true;
+    noteLostServer();
+    return false;
+}
+
+bool LedgerModel::removeStoredLines(const QList<int>& rows) {
     HistoryScope tx(m_store.database(), HistoryOrigin::Deleted);
     if (!tx.ok())
         return false;

@@ -16,7 +16,10 @@
 // the cache changes and the view hears of it only after the write succeeded. A new line is
 // inserted on its first confirmed cell, read back, and then shown as a stored row, with a fresh
 // empty row after it. The model shows no messages: a refused cell returns false with the rule's
-// result (lastRefusal), and a failed write returns false with an ok result (already logged).
+// result (lastRefusal), and a failed write returns false with an ok result (already logged),
+// except a write that failed because the server's connection was lost: refused with the
+// explanation for the user, nothing of it stored, the line as last stored (the grid keeps the
+// typed text in its editor, to be confirmed again once the server is back).
 class LedgerModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -70,10 +73,12 @@ public:
     // Stores a line the window changed outside a cell edit (a derived amount, a class default):
     // every column that differs from the row's line is written, after the after-update
     // processing. Nothing is written when nothing differs. origin: how the history records it
-    // (HistoryOrigin, store/History.h).
+    // (HistoryOrigin, store/History.h). A server out of reach leaves its explanation in
+    // lastRefusal.
     bool storeLine(int row, const LedgerLine& changed, const QString& origin);
     // Deletes stored lines (rows of the new line are ignored) in one transaction: all of them or
-    // none. The view loses the rows only after the deletion is committed.
+    // none. The view loses the rows only after the deletion is committed. A server out of reach
+    // leaves its explanation in lastRefusal.
     bool removeLines(QList<int> rows);
     // The line check over the shown supplier's changed lines in the view's order
     // (LedgerStore::mChkInputDate); result.focusRow is the row of the failing line.
@@ -102,6 +107,10 @@ private:
     // Writes next in place of the line of row (inserting it when it is the new line), recorded
     // in the history under origin.
     bool commitLine(int row, LedgerLine& next, const LedgerLine& before, const QString& origin);
+    bool removeStoredLines(const QList<int>& rows);
+    // After a failed write: when the server's connection was lost, leaves the user's explanation
+    // in lastRefusal (the write was not stored, or whether it was is not known).
+    void noteLostServer();
     // After a write refused because another program changed the line: shows the line as now
     // stored and leaves the user's explanation in lastRefusal.
     void reloadChangedElsewhere(int row, qint64 lngID);

@@ -1028,6 +1028,13 @@ void frmData::showRule(const RuleResult& r) {
         svc().prompt().show(r.text, QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
 }
 
+void frmData::tellLostServerOrFail(const QString& proc) {
+    if (gdbData().connectionLost() && !m_model->lastRefusal().ok)
+        showRule(m_model->lastRefusal());
+    else
+        gProcFatalError(proc);
+}
+
 bool frmData::mSetItem_cboEditGrid(int column) {
     QStringList entries;
     if (!gGetLedgerListEntries(gdbData(), column, m_kind, entries)) {
@@ -1073,7 +1080,7 @@ void frmData::DBGrid_Main_DeleteRows(const QList<int>& rows) {
     if (gDispMsg(24) != MsgResult::Yes)
         return;
     if (!m_model->removeLines(stored)) {
-        gProcFatalError(QStringLiteral("frmData_DBGrid_Main_BeforeDelete"));
+        tellLostServerOrFail(QStringLiteral("frmData_DBGrid_Main_BeforeDelete"));
         return;
     }
     DBGrid_Main->setFocus();
@@ -1113,7 +1120,7 @@ bool frmData::DBGrid_Main_KeyDown(QKeyEvent* e) {
         if (m_blnEditPending)
             return true;
         if (!mInputClassDefault(column))
-            gProcFatalError(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
+            tellLostServerOrFail(QStringLiteral("frmData_DBGrid_Main_KeyDown"));
         return !alt;
     }
     if (column >= LedgerCol::Quantity && column <= LedgerCol::Cost && key == Qt::Key_F12) {
@@ -1385,7 +1392,7 @@ void frmData::cmdCol_Click(int index) {
         if (DBGrid_Main->isHidden())
             return;
         if (!mCalcColumn(index))
-            gProcFatalError(QStringLiteral("frmData_cmdCol_Click"));
+            tellLostServerOrFail(QStringLiteral("frmData_cmdCol_Click"));
         DBGrid_Main->setFocus();
         return;
     case LedgerCol::Item: {

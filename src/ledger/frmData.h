@@ -184,6 +184,9 @@ private:
 
     // Shows what a rule asks for: a catalogue message or a warning box.
     void showRule(const RuleResult& r);
+    // After a failed write: a server out of reach is told (the model's explanation); any other
+    // failure takes the fatal path under proc.
+    void tellLostServerOrFail(const QString& proc);
     // The supplier's default ratio of this ledger, from txtRegularRatio.
     std::optional<Currency> defaultRatio() const;
     int currentRow() const;

@@ -3,6 +3,7 @@
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "maintenance/SystemSettings.h"
+#include "maintenance/frmConnection.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
@@ -281,6 +282,11 @@ void frmSystem::buildControls() {
     settingsLayout->addWidget(fraTax, 1);
     settingsLayout->addLayout(side);
 
+    cmdConnection = named(new QPushButton(QStringLiteral("接続先の設定..."), central),
+                          QStringLiteral("cmdConnection"));
+    cmdConnection->setAutoDefault(false);
+    connect(cmdConnection, &QPushButton::clicked, this,
+            [this] { gShowConnectionWindow(this, true); });
     cmdClose =
         named(new QPushButton(QStringLiteral("閉じる"), central), QStringLiteral("cmdClose"));
     cmdClose->setAutoDefault(false);
@@ -293,6 +299,7 @@ void frmSystem::buildControls() {
     auto* outer = new QVBoxLayout(central);
     outer->addWidget(fraSettings);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdConnection);
     buttons->addStretch();
     buttons->addWidget(cmdClose);
     outer->addLayout(buttons);

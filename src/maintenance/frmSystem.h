@@ -55,7 +55,8 @@ public:
     QComboBox* cboCloseDay;
     QGroupBox* fraAutoBackup;
     QSpinBox* spnAutoBackup;
-    QPushButton* cmdClose; // closes the window as its title bar does (and as Esc does)
+    QPushButton* cmdConnection; // 接続先の設定 (the data file or a server), for the next start
+    QPushButton* cmdClose;      // closes the window as its title bar does (and as Esc does)
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -41,3 +41,11 @@ void ChangeNotices::poll() {
             emit rowsChanged(text.section(QLatin1Char(' '), 0, 0), masterID);
     }
 }
+
+void ChangeNotices::announceMissed() {
+    // Told after the operation that connected again has finished, not in its middle.
+    QTimer::singleShot(0, this, [this] {
+        for (const char* table : {"T_DATA1", "T_DATA2", "T_MASTER"})
+            emit rowsChanged(QString::fromLatin1(table), 0);
+    });
+}

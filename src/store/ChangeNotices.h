@@ -24,6 +24,9 @@ public:
     bool listening() const { return m_timer.isActive(); }
     // Reads the notifications that arrived, telling those of other programs.
     void poll();
+    // After a lost connection came back: the notifications sent meanwhile never arrived, so
+    // every table is told as changed for any supplier.
+    void announceMissed();
 
 signals:
     // Another program changed rows of table (T_DATA1, T_DATA2 or T_MASTER) of supplier masterID

@@ -157,7 +157,8 @@ bool DbInit(const QString& path, bool walNow = true);
 // program's, or one of a newer version is refused unchanged, as is a failed connection: the
 // reason in DbInitRefusal(), naming what to check. No lock file: the server keeps its own
 // concurrency.
-bool DbInitServer(Database& db, const QString& conninfo);
+// password: one the user typed when the server asked for it ("" to rely on ~/.pgpass).
+bool DbInitServer(Database& db, const QString& conninfo, const QString& password = {});
 // Switches the open, writable data file to the write-ahead log (see DbInit).
 bool DbEnableWriteAheadLog(Database& db);
 // Why the last DbInit failed, in words for the user (what is wrong and what to do).

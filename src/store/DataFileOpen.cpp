@@ -254,7 +254,7 @@ bool DbInit(const QString& path, bool walNow) {
     return DbInit(gdbData(), path, walNow);
 }
 
-bool DbInitServer(Database& db, const QString& conninfo) {
+bool DbInitServer(Database& db, const QString& conninfo, const QString& password) {
     initRefusal().clear();
     gResetDataFileState(QString(), false, false);
     db.close();
@@ -265,7 +265,7 @@ bool DbInitServer(Database& db, const QString& conninfo) {
         gProcError(QStringLiteral("DbInit"), QStringLiteral("server"));
         return false;
     };
-    if (!db.openServer(conninfo, QStringLiteral("DbInit"))) {
+    if (!db.openServer(conninfo, QStringLiteral("DbInit"), password)) {
         initRefusal() = gServerConnectFailureText(db.serverFailure());
         return false;
     }

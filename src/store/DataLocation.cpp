@@ -1,5 +1,6 @@
 #include "store/DataLocation.h"
 
+#include "base/ErrorLog.h"
 #include "base/Services.h"
 #include "store/DataFile.h"
 
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -14,6 +16,21 @@ namespace {
 
 const QString kOrganisation = QStringLiteral("Quillo-soft");
 const QString kApplication = QStringLiteral("tovaki");
+
+// The keys of the chosen data location.
+const QString kChoiceUseServer = QStringLiteral("Server/UseServer");
+const QString kChoiceHost = QStringLiteral("Server/Host");
+const QString kChoicePort = QStringLiteral("Server/Port");
+const QString kChoiceDatabase = QStringLiteral("Server/Database");
+const QString kChoiceUser = QStringLiteral("Server/User");
+
+// A value of a connection string, quoted as the client library reads it.
+QString connValue(const QString& v) {
+    QString out = v;
+    out.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    out.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + out + QLatin1Char('\'');
+}
 
 void tellFolder(const QString& folder) {
     svc().prompt().show(QStringLiteral("データフォルダーを作成できないか、書き込めないため、"
@@ -118,4 +135,54 @@ bool gResolveDataFile(const QString& dataOption, const QString& portableFolder,
         return false;
     }
     return true;
+}
+
+ServerChoice gReadServerChoice() {
+    QSettings settings(kOrganisation, kApplication);
+    ServerChoice c;
+    c.useServer = settings.value(kChoiceUseServer, false).toBool();
+    c.host = settings.value(kChoiceHost).toString();
+    bool ok = false;
+    const int port = settings.value(kChoicePort).toInt(&ok);
+    if (ok && port > 0 && port <= 65535)
+        c.port = port;
+    c.database = settings.value(kChoiceDatabase).toString();
+    c.user = settings.value(kChoiceUser).toString();
+    return c;
+}
+
+bool gWriteServerChoice(const ServerChoice& choice) {
+    QSettings settings(kOrganisation, kApplication);
+    settings.setValue(kChoiceUseServer, choice.useServer);
+    settings.setValue(kChoiceHost, choice.host);
+    settings.setValue(kChoicePort, choice.port);
+    settings.setValue(kChoiceDatabase, choice.database);
+    settings.setValue(kChoiceUser, choice.user);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        gProcError(QStringLiteral("gWriteServerChoice"), settings.fileName());
+        return false;
+    }
+    return true;
+}
+
+QString gServerChoiceConnInfo(const ServerChoice& choice) {
+    if (!choice.useServer)
+        return {};
+    QStringList parts;
+    if (!choice.host.isEmpty())
+        parts << QStringLiteral("host=") + connValue(choice.host);
+    parts << QStringLiteral("port=") + connValue(QString::number(choice.port));
+    parts << QStringLiteral("dbname=") + connValue(choice.database);
+    if (!choice.user.isEmpty())
+        parts << QStringLiteral("user=") + connValue(choice.user);
+    return parts.join(QLatin1Char(' '));
+}
+
+QString gStartupServer(const QString& serverOption, const QString& dataOption) {
+    if (!serverOption.isEmpty())
+        return serverOption;
+    if (!dataOption.isEmpty() || !qEnvironmentVariableIsEmpty("TOVAKI_DB"))
+        return {};
+    return gServerChoiceConnInfo(gReadServerChoice());
 }

@@ -32,3 +32,30 @@ QString gUserDataFolder();
 // written; nothing is created then.
 bool gResolveDataFile(const QString& dataOption, const QString& portableFolder,
                       const QString& programFolder, QString* dataFile);
+
+// The data location chosen in the connection window, kept per user outside the books (QSettings
+// of organisation "Quillo-soft", application "tovaki", in the user's scope, group "Server"): the
+// data file (the default), or the books on a server. It is used at the start when neither
+// --server nor TOVAKI_SERVER names a server and neither --db nor TOVAKI_DB names a data file.
+// No password is kept: it comes from the user's ~/.pgpass (read by the client library) or is
+// asked for when connecting.
+struct ServerChoice {
+    bool useServer = false;
+    QString host; // a name, an address or a socket folder; "" for the client library's default
+    int port = kDefaultServerPort;
+    QString database;
+    QString user; // "" for the login name
+
+    static constexpr int kDefaultServerPort = 5432;
+    bool operator==(const ServerChoice&) const = default;
+};
+
+ServerChoice gReadServerChoice();
+// False (logged "gWriteServerChoice") when the user's settings cannot be written.
+bool gWriteServerChoice(const ServerChoice& choice);
+// The connection string of a choice ("host='…' port='…' dbname='…' user='…'", the values quoted
+// for the client library); "" for the data file.
+QString gServerChoiceConnInfo(const ServerChoice& choice);
+// The server the program opens at the start: serverOption (--server, else TOVAKI_SERVER) when
+// given; "" (the data file) when dataOption (--db) or TOVAKI_DB names one; else the chosen one.
+QString gStartupServer(const QString& serverOption, const QString& dataOption);

@@ -276,10 +276,11 @@ bool Database::open(const QString& path, const QString& procName, bool readOnly)
     return true;
 }
 
-bool Database::openServer(const QString& conninfo, const QString& procName) {
+bool Database::openServer(const QString& conninfo, const QString& procName,
+                          const QString& password) {
     close();
     m_serverFailure.clear();
-    m_conn = openServerConnection(conninfo, m_serverFailure);
+    m_conn = openServerConnection(conninfo, m_serverFailure, password, &m_wantsPassword);
     if (!m_conn) {
         gSetLastError(EngineCode::CantOpen, QStringLiteral("PostgreSQL"), m_serverFailure);
         gProcError(procName, QStringLiteral("server"));
@@ -297,6 +298,35 @@ void Database::close() {
         m_notices->stop();
     m_conn.reset();
     m_server = false;
+    m_inTransaction = false;
+    m_commitUnknown = false;
+}
+
+bool Database::connectionLost() const {
+    return isServer() && m_conn->connectionLost();
+}
+
+bool Database::reconnect(const QString& procName) {
+    if (!isServer())
+        return false;
+    if (!m_conn->reconnect()) {
+        report(*this, procName, QStringLiteral("reconnect"));
+        return false;
+    }
+    m_inTransaction = false;
+    // The notices of the new connection's session; what was changed while none could arrive is
+    // read again by whoever listens.
+    if (m_notices) {
+        m_notices->start();
+        m_notices->announceMissed();
+    }
+    return true;
+}
+
+bool Database::reviveIfLost(const QString& procName) {
+    if (m_inTransaction || !connectionLost())
+        return true;
+    return reconnect(procName);
 }
 
 ChangeNotices& Database::changeNotices() {
@@ -310,7 +340,7 @@ ChangeNotices& Database::changeNotices() {
 bool Database::executeSQL(const QString& sqlIn, const QVariantList& params,
                           const QString& procName) {
     const QString sql = rightTrimmed(sqlIn);
-    if (refuseUnusable(*this, sql, procName))
+    if (refuseUnusable(*this, sql, procName) || !reviveIfLost(procName))
         return false;
     QString why;
     int code = EngineCode::Ok;
@@ -368,22 +398,41 @@ bool Database::sumOverflowed() const {
     return m_conn && m_conn->sumOverflowed();
 }
 
+bool Database::inTransaction() const {
+    return m_inTransaction || (m_conn && m_conn->inTransaction());
+}
+
 bool Database::begin() {
-    return executeSQL(m_conn ? m_conn->beginStatement() : QStringLiteral("BEGIN IMMEDIATE"), {},
-                      QStringLiteral("DbBegin"));
+    m_commitUnknown = false;
+    const QString statement = m_conn ? m_conn->beginStatement() : QStringLiteral("BEGIN IMMEDIATE");
+    m_inTransaction = false;
+    if (connectionLost() && !reconnect(QStringLiteral("DbBegin")))
+        return false;
+    bool ok = executeSQL(statement, {}, QStringLiteral("DbBegin"));
+    // A server restarted since the last statement is found by this one: nothing was begun yet,
+    // so it is begun again on a new connection.
+    if (!ok && connectionLost() && reconnect(QStringLiteral("DbBegin")))
+        ok = executeSQL(statement, {}, QStringLiteral("DbBegin"));
+    m_inTransaction = ok;
+    return ok;
 }
 bool Database::commit() {
-    return executeSQL(QStringLiteral("COMMIT"), {}, QStringLiteral("DbCommit"));
+    const bool ok = executeSQL(QStringLiteral("COMMIT"), {}, QStringLiteral("DbCommit"));
+    m_commitUnknown = !ok && connectionLost();
+    // A refused commit of the data file leaves its transaction open for the rollback.
+    m_inTransaction = !ok && m_conn && m_conn->inTransaction();
+    return ok;
 }
 void Database::rollback() {
     if (m_conn)
         m_conn->rollbackQuietly();
+    m_inTransaction = false;
 }
 
 Transaction::Transaction(Database& db) : m_db(db) {
     // Inside a transaction that a caller already opened, a savepoint keeps this one's changes
     // separate: its rollback undoes only what it did, its commit leaves the outer decision open.
-    if (m_db.isOpen() && m_db.engine()->inTransaction()) {
+    if (m_db.isOpen() && m_db.inTransaction()) {
         static int counter = 0;
         m_savepoint = QStringLiteral("tovaki_sp%1").arg(++counter);
         m_active = m_db.executeSQL(QStringLiteral("SAVEPOINT ") + m_savepoint, {},
@@ -432,7 +481,7 @@ bool ResultSet::openRecordSet(const QString& sqlIn, const QVariantList& params,
     m_numeric.clear();
     m_pos = 0;
     const QString sql = rightTrimmed(sqlIn);
-    if (refuseUnusable(m_db, sql, procName))
+    if (refuseUnusable(m_db, sql, procName) || !m_db.reviveIfLost(procName))
         return false;
     QString why;
     int code = EngineCode::Ok;
@@ -600,7 +649,7 @@ bool RowCursor::start(const QString& sqlIn, const QVariantList* params, const QS
     m_proc = procName;
     m_failed = true;
     m_done = false;
-    if (refuseUnusable(m_db, m_sql, procName))
+    if (refuseUnusable(m_db, m_sql, procName) || !m_db.reviveIfLost(procName))
         return false;
     QString why;
     int code = EngineCode::Ok;

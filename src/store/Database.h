@@ -35,9 +35,13 @@ public:
     // Connects to a PostgreSQL server by a libpq connection string ("host=... dbname=...
     // user=..."). A failure is reported under procName; serverFailure() then holds the client
     // library's text.
+    // password: one the user typed ("" to rely on ~/.pgpass); never kept beyond the connection.
     bool openServer(const QString& conninfo,
-                    const QString& procName = QStringLiteral("DbOpenServer"));
+                    const QString& procName = QStringLiteral("DbOpenServer"),
+                    const QString& password = {});
     QString serverFailure() const { return m_serverFailure; }
+    // Whether the last refused connection failed for want of a password.
+    bool serverWantsPassword() const { return m_wantsPassword; }
     void close();
     bool isOpen() const { return m_conn != nullptr; }
     bool isServer() const { return isOpen() && m_server; }
@@ -49,6 +53,18 @@ public:
     // The changes other programs make to the books on a server (store/ChangeNotices.h): made
     // when first asked for, it listens while a server is open and stays for every later one.
     ChangeNotices& changeNotices();
+
+    // The server going away (server mode only). A statement on a lost connection fails like any
+    // other; the next operation after it (a transaction, or a statement outside one) connects
+    // again first, listens again for the change notices and tells the listeners that changes
+    // may have been missed. A transaction the connection was lost in stays failed to its end:
+    // nothing of it is run on the new connection.
+    bool connectionLost() const;
+    // Connects again now: false while the server cannot be reached (logged under procName).
+    bool reconnect(const QString& procName = QStringLiteral("DbReconnect"));
+    // Whether the last commit failed with the connection lost: whether the server committed it
+    // is not known (the rows must be read again to tell).
+    bool commitOutcomeUnknown() const { return m_commitUnknown; }
 
     // Runs one statement (trailing spaces removed). Blank text, a preparing or running error, a
     // second statement after the first, or a number of values that differs from the number of
@@ -77,6 +93,8 @@ public:
 
     // Explicit transactions; see Transaction below for the usual form.
     bool begin();
+    // Whether a transaction is open (also one whose connection was lost, until its end).
+    bool inTransaction() const;
     bool commit();
     void rollback();
 
@@ -93,8 +111,16 @@ private:
     QString m_path;
     QString m_serverFailure;
     bool m_server = false;
+    // Connects again before a statement when the connection was lost outside a transaction.
+    bool reviveIfLost(const QString& procName);
+    friend class ResultSet;
+    friend class RowCursor;
+
     std::function<void()> m_damageNotice;
     std::unique_ptr<ChangeNotices> m_notices;
+    bool m_inTransaction = false; // between begin() and its commit() or rollback()
+    bool m_wantsPassword = false;
+    bool m_commitUnknown = false;
 };
 
 // Rolls back unless commit() was called. Opened inside another transaction it is a savepoint:

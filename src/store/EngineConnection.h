@@ -104,6 +104,12 @@ public:
     virtual bool beginCopy(const QByteArray&) { return false; }
     virtual bool putCopyData(const QByteArray&) { return false; }
     virtual bool endCopy(bool /*abandon*/) { return false; }
+    // Whether the connection to the server is gone (the server stopped, the network cut): known
+    // once a statement or a look for notifications met it. Never on the data file.
+    virtual bool connectionLost() const { return false; }
+    // Connects again with the same connection string and the same session settings: false (with
+    // the client library's text in errorText) while the server cannot be reached.
+    virtual bool reconnect() { return false; }
 };
 
 // Opens an existing SQLite file (never creates one): null, with code and text, when it fails.
@@ -111,8 +117,12 @@ std::unique_ptr<EngineConnection> openSqliteConnection(const QByteArray& nativeP
                                                        int& code, QString& text);
 
 // Connects to a PostgreSQL server by a libpq connection string: null, with the server's or the
-// client library's text, when it fails (or when this build has no server mode).
-std::unique_ptr<EngineConnection> openServerConnection(const QString& conninfo, QString& text);
+// client library's text, when it fails (or when this build has no server mode). password: the
+// one the user typed for this connection ("" when none; it is kept in memory only, for
+// reconnecting). needsPassword: set when the server asked for a password and none was given.
+std::unique_ptr<EngineConnection> openServerConnection(const QString& conninfo, QString& text,
+                                                       const QString& password = {},
+                                                       bool* needsPassword = nullptr);
 
 // Whether this build can reach a server (the Windows build has no client library yet).
 bool serverModeAvailable();

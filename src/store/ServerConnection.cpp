@@ -67,6 +67,18 @@ QByteArray serverPlaceholders(const QByteArray& sql, int& count) {
     return out;
 }
 
+// What every connection of the program sets for its session, at the first connection and again
+// after each reconnection.
+void applySessionSettings(PGconn* conn) {
+    PQsetClientEncoding(conn, "UTF8");
+    PQclear(PQexec(conn, "SET application_name = 'tovaki'"));
+}
+
+// How long a connection (and a reconnection) may wait for the server before it is refused,
+// unless the connection string says otherwise: a network cut then holds the window for seconds,
+// not for the system's minutes.
+constexpr const char* kConnectTimeoutSeconds = "10";
+
 class ServerConnection;
 
 class ServerStatement final : public EngineStatement {
@@ -318,6 +330,18 @@ public:
         }
         return ok;
     }
+    bool connectionLost() const override { return PQstatus(m_conn) == CONNECTION_BAD; }
+    bool reconnect() override {
+        // The server ended the transaction with the connection; nothing of it remains to undo.
+        PQreset(m_conn);
+        if (PQstatus(m_conn) != CONNECTION_OK) {
+            m_error = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+            m_code = EngineCode::CantOpen;
+            return false;
+        }
+        applySessionSettings(m_conn);
+        return true;
+    }
     PGconn* conn() const { return m_conn; }
 
 private:
@@ -372,7 +396,11 @@ EngineStatement::Step ServerStatement::step() {
 
 } // namespace
 
-std::unique_ptr<EngineConnection> openServerConnection(const QString& conninfo, QString& text) {
+std::unique_ptr<EngineConnection> openServerConnection(const QString& conninfo, QString& text,
+                                                       const QString& password,
+                                                       bool* needsPassword) {
+    if (needsPassword)
+        *needsPassword = false;
     const QByteArray info = conninfo.toUtf8();
     char* parseError = nullptr;
     PQconninfoOption* options = PQconninfoParse(info.constData(), &parseError);
@@ -383,15 +411,27 @@ std::unique_ptr<EngineConnection> openServerConnection(const QString& conninfo, 
         return nullptr;
     }
     PQconninfoFree(options);
-    PGconn* conn = PQconnectdb(info.constData());
+    // The connection string is read as the database's name (expanded): what it names overrides
+    // the time-out and the password given before it.
+    const QByteArray typed = password.toUtf8();
+    std::vector<const char*> keywords{"connect_timeout"};
+    std::vector<const char*> values{kConnectTimeoutSeconds};
+    if (!password.isEmpty()) {
+        keywords.push_back("password");
+        values.push_back(typed.constData());
+    }
+    keywords.insert(keywords.end(), {"dbname", nullptr});
+    values.insert(values.end(), {info.constData(), nullptr});
+    PGconn* conn = PQconnectdbParams(keywords.data(), values.data(), 1);
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
+        if (needsPassword && conn)
+            *needsPassword = PQconnectionNeedsPassword(conn) == 1;
         text = conn ? QString::fromUtf8(PQerrorMessage(conn)).trimmed()
                     : QStringLiteral("out of memory");
         PQfinish(conn);
         return nullptr;
     }
-    PQsetClientEncoding(conn, "UTF8");
-    PQclear(PQexec(conn, "SET application_name = 'tovaki'"));
+    applySessionSettings(conn);
     return std::make_unique<ServerConnection>(conn);
 }
 

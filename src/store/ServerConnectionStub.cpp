@@ -2,7 +2,10 @@
 // that it is not available.
 #include "store/EngineConnection.h"
 
-std::unique_ptr<EngineConnection> openServerConnection(const QString&, QString& text) {
+std::unique_ptr<EngineConnection> openServerConnection(const QString&, QString& text,
+                                                       const QString&, bool* needsPassword) {
+    if (needsPassword)
+        *needsPassword = false;
     text = QStringLiteral("server mode is not available in this build");
     return nullptr;
 }

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -155,6 +157,14 @@ int WidgetPrompt::show(const QString& text, const QString& title, int style) {
     const int result = promptResultFor(pressed);
     // A box closed without a button (the process is ending) answers like its escape button.
     return result != 0 ? result : promptResultFor(l.escapeButton);
+}
+
+QString WidgetDialogs::askPassword(const QString& text) {
+    bool ok = false;
+    const QString typed =
+        QInputDialog::getText(dialogParent(), gstrAppTitle.isEmpty() ? appTitle() : gstrAppTitle,
+                              text, QLineEdit::Password, QString(), &ok);
+    return ok ? typed : QString();
 }
 
 QString WidgetDialogs::chooseFolder(const QString& caption, const QString& startDir) {

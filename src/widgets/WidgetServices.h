@@ -32,6 +32,7 @@ public:
 class WidgetDialogs : public DialogService {
 public:
     QString chooseFolder(const QString& caption, const QString& startDir) override;
+    QString askPassword(const QString& text) override;
     QString chooseOpenFile(const QString& caption, const QString& startDir,
                            const QString& filter) override;
 };

@@ -9,6 +9,7 @@
 #include "base/ErrorLog.h"
 #include "base/Globals.h"
 #include "base/Services.h"
+#include "maintenance/frmConnection.h"
 #include "store/Currency.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
@@ -24,7 +25,10 @@
 #include <QLabel>
 #include <QLockFile>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -78,6 +82,7 @@ private slots:
     void startUpWithAnUnusableFileIsToldOnce();
     void serverStartUp_data();
     void serverStartUp();
+    void refusedServerOffersTheConnectionWindow();
 
 private:
     std::unique_ptr<TestProgramFolder> m_folder;
@@ -401,6 +406,33 @@ void tst_StartupFlow::serverStartUp() {
         QCOMPARE(m_t.process->terminations, QList<int>{1});
     }
     QVERIFY(admin.executeSQL(u"DROP DATABASE IF EXISTS "_s + name + u" WITH (FORCE)"_s));
+}
+
+// A server that cannot be reached: the one message asks whether to open the connection window;
+// the data file chosen there is opened at once and the program starts.
+void tst_StartupFlow::refusedServerOffersTheConnectionWindow() {
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    m_t.prompt->answers.enqueue(MsgResult::Yes);
+    bool windowShown = false;
+    QTimer::singleShot(0, qApp, [&windowShown] {
+        auto* w = qobject_cast<frmConnection*>(QApplication::activeModalWidget());
+        QVERIFY(w);
+        windowShown = !w->lblNextStart->isVisible(); // tried at once, not at the next start
+        w->optDataFile->click();
+        w->cmdSave->click();
+    });
+    const QString missing = m_folder->path() + u"/no-server"_s;
+    QVERIFY(Main(m_folder->path(), QString(), u"host="_s + missing + u" dbname=books"_s));
+    QVERIFY(windowShown);
+    QCOMPARE(m_t.prompt->shown.size(), 1);
+    const QString told = m_t.prompt->texts().at(0);
+    QVERIFY2(told.startsWith(u"サーバーの帳簿に接続できません。\r\n"_s) &&
+                 told.endsWith(u"\r\n\r\n接続先の設定を開きますか？"_s),
+             qPrintable(told));
+    QCOMPARE(m_t.prompt->shown.at(0).style & 7, int(MsgStyle::YesNo));
+    QVERIFY(gdbData().isOpen() && !gdbData().isServer() && frmMenu::existing()->isVisible());
+    QVERIFY(gTermDataBase());
 }
 
 QTEST_MAIN(tst_StartupFlow)

@@ -4,13 +4,15 @@
 #                             trust authentication, a superuser named as the caller; writes the
 #                             connection string to DIR/conninfo
 #   pg-cluster.sh stop DIR    stops it and removes DIR
+#   pg-cluster.sh halt DIR    stops the server of DIR and keeps its data (a server gone away)
+#   pg-cluster.sh resume DIR  starts the server of DIR again on the same data
 # The server refuses to run as root: under root it runs as the postgres user on a folder that
 # user owns. PG_BIN names the server's programs (default: the newest /usr/lib/postgresql/*/bin).
 set -eu
 cmd=${1:-}
 dir=${2:-}
 if [ -z "$cmd" ] || [ -z "$dir" ]; then
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop|halt|resume DIR" >&2
     exit 2
 fi
 bin=${PG_BIN:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)}
@@ -26,6 +28,12 @@ as_owner() {
         "$@"
     fi
 }
+serve() {
+    as_owner "$bin/pg_ctl" -D "$1/data" -l "$1/server.log" -w -t 60 \
+        -o "-c listen_addresses='' -c unix_socket_directories='$1' -c fsync=off \
+            -c synchronous_commit=off -c full_page_writes=off -c max_connections=300" \
+        start >/dev/null
+}
 case "$cmd" in
 start)
     if [ -f "$dir/data/postmaster.pid" ]; then
@@ -39,10 +47,7 @@ start)
     fi
     as_owner "$bin/initdb" -D "$dir/data" -U "$me" --auth=trust --encoding=UTF8 --locale=C \
         --no-sync >"$dir/initdb.log" 2>&1
-    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=off \
-            -c synchronous_commit=off -c full_page_writes=off -c max_connections=300" \
-        start >/dev/null
+    serve "$dir"
     printf 'host=%s dbname=postgres user=%s\n' "$dir" "$me" >"$dir/conninfo"
     ;;
 stop)
@@ -51,8 +56,14 @@ stop)
     fi
     rm -rf "$dir"
     ;;
+halt)
+    as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
+    ;;
+resume)
+    serve "$(cd "$dir" && pwd)"
+    ;;
 *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop|halt|resume DIR" >&2
     exit 2
     ;;
 esac

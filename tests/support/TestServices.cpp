@@ -25,6 +25,11 @@ QStringList ScriptedPrompt::texts() const {
     return t;
 }
 
+QString ScriptedDialogs::askPassword(const QString& text) {
+    passwordPrompts << text;
+    return passwords.isEmpty() ? QString() : passwords.dequeue();
+}
+
 QString ScriptedDialogs::chooseFolder(const QString& caption, const QString&) {
     captions << caption;
     return folders.isEmpty() ? QString() : folders.dequeue();

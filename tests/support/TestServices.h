@@ -32,8 +32,11 @@ class ScriptedDialogs : public DialogService {
 public:
     QQueue<QString> folders; // empty string = cancelled
     QQueue<QString> files;
-    QStringList captions; // what each dialog was asked
-    QStringList openFrom; // each file dialog's start folder and filter, "folder|filter"
+    QStringList captions;      // what each dialog was asked
+    QStringList openFrom;      // each file dialog's start folder and filter, "folder|filter"
+    QQueue<QString> passwords; // empty string = cancelled
+    QStringList passwordPrompts;
+    QString askPassword(const QString& text) override;
     QString chooseFolder(const QString& caption, const QString& startDir) override;
     QString chooseOpenFile(const QString& caption, const QString& startDir,
                            const QString& filter) override;
