@@ -620,10 +620,13 @@ Ending importEnding(const CsvImportResult& result, bool keep) {
         return {
             kExitWritten,
             duplicateLines(result, keep)
-                << QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: "
-                                  "%2）")
-                       .arg(result.storedRows)
-                       .arg(result.backupPath)
+                << (result.backupPath.isEmpty() // a server keeps no copy
+                        ? QStringLiteral("%1 行を取り込みました / %1 rows imported")
+                              .arg(result.storedRows)
+                        : QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy "
+                                         "before: %2）")
+                              .arg(result.storedRows)
+                              .arg(result.backupPath))
                 << gCsvEncodingText(result),
             {}};
     case CsvImportOutcome::Checked:
