@@ -114,11 +114,11 @@ QString storedInteger(bool server, const QString& column) {
 
 QString wholeQuotient(bool server, const QString& factor, const QString& factor2,
                       const QString& denominator) {
-    // The server reckons exactly in numeric, where the data file's engine turns a product
-    // beyond 64 bits into a real; both cut the quotient towards zero. (The server's greatest and
-    // least pass a NULL over, so the bounds are cases.)
+    // The server reckons exactly in numeric (div: the whole quotient, cut towards zero), where
+    // the data file's engine turns a product beyond 64 bits into a real. (The server's greatest
+    // and least pass a NULL over, so the bounds are cases.)
     if (server) {
-        const QString q = QStringLiteral("trunc(CAST(%1 AS numeric)*%2/NULLIF(%3,0))")
+        const QString q = QStringLiteral("div(CAST(%1 AS numeric)*%2,NULLIF(%3,0))")
                               .arg(factor, factor2, denominator);
         return QStringLiteral("CASE WHEN abs(%1) <= 9223372036854775807 THEN CAST(%1 AS BIGINT)"
                               " WHEN %1 > 0 THEN 9223372036854775807"

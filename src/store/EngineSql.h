@@ -9,7 +9,8 @@ struct sqlite3;
 // VACUUM INTO of the program are written here, once each, and called by name. Only the store
 // uses them (the connection in Database.cpp, the data-file layer in DataFile*.cpp); the
 // engine-specific SQL elsewhere is listed in docs/storage.md ("Engine-specific SQL"). Each
-// returns SQLite's result code (SQLITE_OK when the statement ran).
+// returns SQLite's result code (SQLITE_OK when the statement ran). The texts at the end are the
+// parts of shared statements (of the store and the reports) that each engine writes its own way.
 namespace EngineSql {
 
 enum class JournalMode { Delete, Wal };
