@@ -38,9 +38,9 @@ private:
 namespace {
 
 // Suppliers with and without default ratios, an invoice issuer, an invalid one; lines of both
-// ledgers over half a year (reduced and standard classes, tax lines, lines without a date or
-// order, payments, texts with commas, quotes and line breaks), on top of the profit table's
-// fixture.
+// ledgers over half a year (reduced and standard classes, tax lines, lines without a date, lines
+// of order 0 or without one, payments, texts with commas, quotes and line breaks), on top of the
+// profit table's fixture.
 bool buildBooks() {
     if (!reporttest::loadProfit())
         return false;
@@ -91,7 +91,11 @@ bool buildBooks() {
         u"UPDATE T_DATA_CLASS1 SET blnReduced = 1 WHERE strClassItem = '雑貨';"
         "UPDATE T_MASTER SET strInvoiceNo = 'T1180301018771', datInvoiceFrom = '2023-12-15'"
         " WHERE lngMasterID IN (2, 8);"
-        "INSERT INTO T_SYSTEM (lngID, lngField) VALUES (50, 1);"_s,
+        "INSERT INTO T_SYSTEM (lngID, lngField) VALUES (50, 1);"
+        "UPDATE T_DATA1 SET lngSort = NULL WHERE lngID % 7 = 0;"
+        "UPDATE T_DATA2 SET lngSort = NULL WHERE lngID % 7 = 0;"
+        "INSERT INTO T_DATA1 (lngMasterID, date1, lngSort, strItem, curCost) VALUES"
+        " (6, '2024-01-10', 1, '並順1', 10000), (6, '2024-01-10', NULL, '並順なし', 20000);"_s,
         u"test"_s);
 }
 
