@@ -236,8 +236,9 @@ bool addFields(CsvRecordWriter& w, const QStringList& fields, QString& badChar) 
 bool readSuppliers(const std::optional<QSet<qint32>>& only, QList<SupplierRecord>& records,
                    const QString& proc) {
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID FROM T_MASTER ORDER BY lngSupplier"),
-                          {}, proc))
+    if (!rs.openRecordSet(
+            QStringLiteral("SELECT lngMasterID FROM T_MASTER ORDER BY lngSupplier NULLS FIRST"), {},
+            proc))
         return false;
     for (const QVariantList& row : rs.rows()) {
         SupplierRecord r;
