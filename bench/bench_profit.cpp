@@ -7,12 +7,16 @@
 // the report, the time its statements run, from SQLite's profile) and writing (the rest). The
 // straightforward grouped query is timed as well, and its sums must equal the scan's.
 // The data file is changed only in T_MP_RANKING (and gets the index by date when it lacks it).
+// With --server CONNINFO the same report is timed on a PostgreSQL server as well (goal: at most
+// 1.5 times the data file's): a database without the books' schema is loaded from the data file
+// first (tovaki-admin load, timed); one that holds them is used as it is.
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "reports/ProfitReport.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/Period.h"
+#include "store/ServerTransfer.h"
 #include "store/Settings.h"
 #include "workbook/Workbook.h"
 
@@ -233,11 +237,75 @@ double median(std::vector<double> v) {
 
 } // namespace
 
+// The report on the books of a server: loaded from the data file when the database has no
+// schema yet; each run timed (wall and processor), the cells of the first workbook counted.
+// False when the server cannot be reached, loaded or reported on.
+bool timeServer(const QString& conninfo, const QString& file, ProfitReportParams p, int repeats,
+                std::vector<double>& wall, std::vector<double>& cpu, long& cells) {
+    {
+        Database server;
+        if (!server.openServer(conninfo)) {
+            std::fprintf(stderr, "cannot connect to the server\n");
+            return false;
+        }
+        if (server.schemaVersion() < 0) {
+            QElapsedTimer t;
+            t.start();
+            QString message;
+            if (!gServerLoad(server, file, message)) {
+                std::fprintf(stderr, "cannot load the data file: %s\n", qPrintable(message));
+                return false;
+            }
+            std::printf("server: the data file loaded in %.0f ms\n", wallMs(t));
+        } else {
+            std::printf("server: the books already there are used\n");
+        }
+    }
+    DbClose();
+    if (!DbInitServer(gdbData(), conninfo)) {
+        std::fprintf(stderr, "cannot open the books on the server: %s\n",
+                     qPrintable(DbInitRefusal()));
+        return false;
+    }
+    // The supplier list as the server has it (the same books).
+    if (!gGetProfitSuppliers(p.suppliers))
+        return false;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer t;
+        const double c0 = cpuMs();
+        t.start();
+        QString saved;
+        if (gMakeManageProfit(p, {}, &saved) != ProfitOutcome::Saved) {
+            std::fprintf(stderr, "the report on the server failed\n");
+            return false;
+        }
+        wall.push_back(wallMs(t));
+        cpu.push_back(cpuMs() - c0);
+        if (i == 0) {
+            int sheets = 0;
+            cells = countCells(saved, sheets);
+        }
+        QFile::remove(saved);
+    }
+    return true;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // --server CONNINFO anywhere; the other arguments in their places.
+    QString conninfo;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--server" && i + 1 < argc)
+            conninfo = QString::fromLocal8Bit(argv[++i]);
+        else
+            args.push_back(argv[i]);
+    }
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: tovaki-bench-profit DATAFILE TEMPLATEFOLDER [REPEATS] [TERMS]\n");
+        std::fprintf(stderr, "usage: tovaki-bench-profit DATAFILE TEMPLATEFOLDER [REPEATS] [TERMS]"
+                             " [--server CONNINFO]\n");
         return 2;
     }
     const QString path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
@@ -362,6 +430,25 @@ int main(int argc, char** argv) {
                 f * 1e3 / static_cast<double>(cells), fc * 1e3 / static_cast<double>(cells),
                 1950.0 / (f * 1e3 / static_cast<double>(cells)),
                 1950.0 / (fc * 1e3 / static_cast<double>(cells)));
+    if (!conninfo.isEmpty()) {
+        std::vector<double> serverWall, serverCpu;
+        long serverCells = 0;
+        if (!timeServer(conninfo, path, p, repeats, serverWall, serverCpu, serverCells)) {
+            DbClose();
+            return 1;
+        }
+        if (serverCells != cells) {
+            std::fprintf(stderr, "the server's workbook has %ld cells, the data file's %ld\n",
+                         serverCells, cells);
+            DbClose();
+            return 1;
+        }
+        const double sw = median(serverWall), sc = median(serverCpu);
+        std::printf("server report (tovaki)     %7.1f wall ms, %7.1f cpu ms (this program)\n", sw,
+                    sc);
+        std::printf("ratio server / data file   wall %.2f (goal <= 1.50); peak memory %.1f MiB\n",
+                    sw / f, peakRssMiB());
+    }
     DbClose();
     return 0;
 }

@@ -236,8 +236,9 @@ bool addFields(CsvRecordWriter& w, const QStringList& fields, QString& badChar) 
 bool readSuppliers(const std::optional<QSet<qint32>>& only, QList<SupplierRecord>& records,
                    const QString& proc) {
     ResultSet rs(gdbData());
-    if (!rs.openRecordSet(QStringLiteral("SELECT lngMasterID FROM T_MASTER ORDER BY lngSupplier"),
-                          {}, proc))
+    if (!rs.openRecordSet(
+            QStringLiteral("SELECT lngMasterID FROM T_MASTER ORDER BY lngSupplier NULLS FIRST"), {},
+            proc))
         return false;
     for (const QVariantList& row : rs.rows()) {
         SupplierRecord r;
@@ -329,7 +330,7 @@ bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& 
 
     const QString table = kind == 2 ? QStringLiteral("T_DATA2") : QStringLiteral("T_DATA1");
     const QString where =
-        QStringLiteral(" WHERE (?1 IS NULL OR d.date1 >= ?1) AND (?2 IS NULL OR d.date1 <= ?2)");
+        QStringLiteral(" WHERE (d.date1 >= ?1 OR ?1 IS NULL) AND (d.date1 <= ?2 OR ?2 IS NULL)");
     const QVariantList range = {p.from ? QVariant(*p.from) : QVariant(),
                                 p.to ? QVariant(*p.to) : QVariant()};
     // The supplier's number and short name, then the CSV's grid columns (csvPlace).
@@ -341,7 +342,8 @@ bool exportLedger(CsvOutput& out, const CsvExportParams& p, const CsvCallbacks& 
                     range, kProcExport) ||
         !st.open(select + QStringLiteral(" FROM ") + table +
                      QStringLiteral(" d JOIN T_MASTER m ON m.lngMasterID = d.lngMasterID") + where +
-                     QStringLiteral(" ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID"),
+                     QStringLiteral(" ORDER BY m.lngSupplier NULLS FIRST, d.date1 NULLS FIRST,"
+                                    " d.lngSort NULLS FIRST, d.lngID"),
                  range, kProcExport))
         return false;
     const qint64 total = count.next() ? count.int64(0) : 0;
@@ -893,8 +895,13 @@ private:
     RowCursor m_insert{gdbData()};
 };
 
-// The copy of the data file taken before an import, replacing the copy of the last one.
+// The copy of the data file taken before an import, replacing the copy of the last one. A
+// server keeps no such copy (backup empty): the import is one transaction there, and the books
+// are copied with the server's own backups.
 bool backupDataFile(QString& backup) {
+    backup.clear();
+    if (gdbData().isServer())
+        return true;
     const QString data = gdbData().path();
     backup = data + QStringLiteral(".before-import");
     // A write-ahead log holds committed pages the file itself does not have yet.
@@ -1139,7 +1146,8 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
         }
     }
     if (stored.outcome != CsvImportOutcome::Imported) {
-        QFile::remove(backup); // the data file is as the copy has it
+        if (!backup.isEmpty())
+            QFile::remove(backup); // the data file is as the copy has it
         result.outcome = CsvImportOutcome::Failed;
         return false;
     }

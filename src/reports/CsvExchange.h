@@ -128,6 +128,7 @@ struct CsvImportResult {
     std::vector<CsvRefusal> refusals;     // ... of which the first kCsvListedRefusals are listed
     QString message;                      // BadFile: why
     QString backupPath;                   // Imported: the copy of the data file taken before
+                                          // ("" on a server, which keeps none)
     qint64 duplicateCount = 0;            // every duplicate ledger line ...
     std::vector<CsvDuplicate> duplicates; // ... of which the first kCsvListedRefusals are listed
     qint64 storedRows = 0;   // the rows stored (Imported) or that would be (Checked): the rows

@@ -252,11 +252,14 @@ void CsvFrame::cmdCsvImportClick() {
     CsvImportResult result;
     runImport(p, result);
     if (result.outcome == CsvImportOutcome::Imported) {
-        svc().prompt().show(QStringLiteral("%1 行を取り込みました。\r\n\r\n"
-                                           "取り込む前のデータファイルの控え:\r\n%2")
-                                .arg(result.storedRows)
-                                .arg(QDir::toNativeSeparators(result.backupPath)),
-                            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
+        // A server keeps no copy of the books before the import.
+        const QString text = result.backupPath.isEmpty()
+                                 ? QStringLiteral("%1 行を取り込みました。").arg(result.storedRows)
+                                 : QStringLiteral("%1 行を取り込みました。\r\n\r\n"
+                                                  "取り込む前のデータファイルの控え:\r\n%2")
+                                       .arg(result.storedRows)
+                                       .arg(QDir::toNativeSeparators(result.backupPath));
+        svc().prompt().show(text, gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Information);
     } else if (result.outcome == CsvImportOutcome::Refused) {
         showRefusals(result, file);
     } else if (result.outcome == CsvImportOutcome::BadFile) {

@@ -273,7 +273,7 @@ bool gReadLedgerPrintLines(Database& db, qint32 masterID, const QDate& start, co
     const QString sql = QStringLiteral("SELECT date1,strItem,curQuantity,curUnitPrice,curCost,"
                                        "curPayment,strNote FROM T_DATA1"
                                        " WHERE lngMasterID=? AND date1>=? AND date1<=?"
-                                       " ORDER BY date1,lngSort,lngID");
+                                       " ORDER BY date1,lngSort NULLS FIRST,lngID");
     if (!rs.openRecordSet(sql, {masterID, start, end}, procName))
         return false;
     lines.clear();

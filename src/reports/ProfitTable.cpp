@@ -6,6 +6,7 @@
 #include "reports/ProfitReport.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
+#include "store/EngineSql.h"
 #include "store/Formats.h"
 #include "store/Period.h"
 #include "store/Settings.h"
@@ -170,13 +171,13 @@ private:
 
 // Opens the scan of one ledger's lines in the run's range and filter: the common columns, then
 // `columns`.
-bool openRangeScan(RowCursor& c, const ProfitReportParams& p, int kind, const QString& columns,
-                   const QString& proc) {
+bool openRangeScan(const Database& db, RowCursor& c, const ProfitReportParams& p, int kind,
+                   const QString& columns, const QString& proc) {
     QVariantList params;
-    QString sql = QStringLiteral("SELECT d.lngMasterID, CASE typeof(d.date1) WHEN 'text' THEN 1"
-                                 " WHEN 'null' THEN 2 ELSE 0 END, d.date1, ") +
-                  columns + QStringLiteral(" FROM T_DATA") + QString::number(kind) +
-                  QStringLiteral(" AS d WHERE 1=1");
+    QString sql = QStringLiteral("SELECT d.lngMasterID, ") +
+                  EngineSql::dateKind(db.isServer(), QStringLiteral("d.date1")) +
+                  QStringLiteral(", d.date1, ") + columns + QStringLiteral(" FROM T_DATA") +
+                  QString::number(kind) + QStringLiteral(" AS d WHERE 1=1");
     if (!mGetManageProfitWhereSQL(p, sql, params)) {
         gProcError(proc);
         return false;
@@ -190,11 +191,8 @@ bool addInto(qint64& sum, qint64 v) {
 
 // An amount as the scan adds it: an integer as stored; another form rounded to an integer, NULL
 // when it lies beyond 64 bits.
-QString amountSql(const QString& column) {
-    return QStringLiteral("CASE WHEN typeof(") + column + QStringLiteral(")='integer' THEN ") +
-           column + QStringLiteral(" WHEN abs(") + column +
-           QStringLiteral(") < 9.2e18 THEN CAST(round(") + column +
-           QStringLiteral(") AS INTEGER) END");
+QString amountSql(const Database& db, const QString& column) {
+    return EngineSql::storedInteger(db.isServer(), column);
 }
 
 // The sums of every supplier and term of one ledger: cost, lines, and the regular-price total as
@@ -217,16 +215,20 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
             if (!row.at(0).isNull())
                 hasDefault.insert(row.at(0).toLongLong(), !row.at(1).value<Currency>().isZero());
     }
+    const bool server = db.isServer();
     const QString columns =
-        amountSql(QStringLiteral("d.curCost")) +
-        QStringLiteral(
-            ", (d.curRatio IS NULL AND d.curRegularPrice IS NULL),"
-            " CASE WHEN d.curRegularPrice IS NOT NULL THEN"
-            " CAST((d.curRegularPrice*COALESCE(d.curQuantity,10000))/100000000 AS INTEGER)"
-            " ELSE CAST((d.curCost*100)/COALESCE(d.curRatio,(SELECT m.") +
-        ratioColumn +
-        QStringLiteral(" FROM T_MASTER AS m WHERE m.lngMasterID=d.lngMasterID),0)"
-                       " AS INTEGER) END");
+        amountSql(db, QStringLiteral("d.curCost")) +
+        QStringLiteral(", (d.curRatio IS NULL AND d.curRegularPrice IS NULL), CASE WHEN"
+                       " d.curRegularPrice IS NOT NULL THEN ") +
+        EngineSql::wholeQuotient(server, QStringLiteral("d.curRegularPrice"),
+                                 QStringLiteral("COALESCE(d.curQuantity,10000)"),
+                                 QStringLiteral("100000000")) +
+        QStringLiteral(" ELSE ") +
+        EngineSql::wholeQuotient(server, QStringLiteral("d.curCost"), QStringLiteral("100"),
+                                 QStringLiteral("COALESCE(d.curRatio,(SELECT m.") + ratioColumn +
+                                     QStringLiteral(" FROM T_MASTER AS m WHERE"
+                                                    " m.lngMasterID=d.lngMasterID),0)")) +
+        QStringLiteral(" END");
     struct Group {
         qint64 lines = 0;
         qint64 cost = 0;
@@ -238,7 +240,7 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
     QSet<qint64> beyond; // suppliers with a sum beyond 64 bits
     const TermFinder finder(terms);
     RowCursor c(db);
-    if (!openRangeScan(c, p, kind, columns, proc))
+    if (!openRangeScan(db, c, p, kind, columns, proc))
         return false;
     constexpr int cost = kScanFirstColumn, noRatio = cost + 1, regular = cost + 2;
     while (c.next()) {
@@ -325,9 +327,10 @@ bool mManegeProfit_GroupClass(Database& db, const ProfitReportParams& p,
     using Key = std::pair<qint64, std::optional<std::string>>;
     std::map<Key, Sums> groups;
     RowCursor cur(db);
-    if (!openRangeScan(cur, p, kind,
+    if (!openRangeScan(db, cur, p, kind,
                        QStringLiteral("d.strClass") + c + QStringLiteral(", d.strClass") + c +
-                           QStringLiteral(" IS NULL, ") + amountSql(QStringLiteral("d.curCost")),
+                           QStringLiteral(" IS NULL, ") +
+                           amountSql(db, QStringLiteral("d.curCost")),
                        proc))
         return false;
     constexpr int value = kScanFirstColumn, valueNull = value + 1, cost = value + 2;

@@ -206,9 +206,10 @@ bool scanLedger(Database& db, const QString& table, int taxClass, const std::vec
     // without a class is not reduced.
     const QString sql = QStringLiteral("SELECT d.lngMasterID, d.date1, d.curCost,"
                                        " (CASE WHEN d.strItem IS NOT NULL AND instr(d.strItem,?)>0"
-                                       " THEN 1 ELSE 0 END), coalesce(d.strClass") +
+                                       " THEN 1 ELSE 0 END), (CASE WHEN d.strClass") +
                         cls + QStringLiteral(" IN (SELECT c.strClassItem FROM T_DATA_CLASS") + cls +
-                        QStringLiteral(" c WHERE c.blnReduced=1), 0) FROM ") + table +
+                        QStringLiteral(" c WHERE c.blnReduced=1) THEN 1 ELSE 0 END) FROM ") +
+                        table +
                         QStringLiteral(" d WHERE d.date1>=? AND d.date1<=?"
                                        " AND d.curCost IS NOT NULL");
     RowCursor c(db);

@@ -20,6 +20,16 @@ Q_DECLARE_METATYPE(CsvTable)
 Q_DECLARE_METATYPE(CsvEncoding)
 Q_DECLARE_METATYPE(CsvImportOutcome)
 
+// On a server, a ledger import stops at its one history entry, which the change history still
+// writes with the data file's JSON functions (docs/storage.md, "Not yet in server mode"): such a
+// case is skipped there, and runs as soon as the entry is written.
+#define SKIP_WHEN_IMPORT_ENTRY_FAILS(imported)                                                     \
+    do {                                                                                           \
+        if (!(imported) && !gTestServer().isEmpty() &&                                             \
+            m_folder->errorLog().contains(u"json_object("_s))                                      \
+            QSKIP("server: the import's history entry is not yet written there");                  \
+    } while (false)
+
 // CSV export and import (reports/CsvExchange.h) on a throw-away data file, and the PDF beside a
 // workbook with a stand-in converter.
 class tst_Exchange : public DataFileTest {
@@ -196,12 +206,17 @@ void tst_Exchange::roundTrip() {
                                                       : u"T_DATA1"_s;
     QVERIFY(gdbData().executeSQL(u"DELETE FROM "_s + name));
     CsvImportResult imported;
-    QVERIFY2(gImportCsv({table, first.path, CsvEncoding::Cp932, false}, {}, imported),
-             qPrintable(gCsvRefusalLines(imported).join(u'|') + imported.message));
+    const bool ok = gImportCsv({table, first.path, CsvEncoding::Cp932, false}, {}, imported);
+    SKIP_WHEN_IMPORT_ENTRY_FAILS(ok);
+    QVERIFY2(ok, qPrintable(gCsvRefusalLines(imported).join(u'|') + imported.message));
     QCOMPARE(imported.rows, rows);
     QCOMPARE(imported.warningCount, ruleBreaking ? 4 : 0);
     QCOMPARE(dataRowCount(u"SELECT * FROM "_s + name), rows);
-    QVERIFY(QFile::exists(imported.backupPath));
+    // The data file's copy before the import; a server keeps none.
+    if (gTestServer().isEmpty())
+        QVERIFY(QFile::exists(imported.backupPath));
+    else
+        QCOMPARE(imported.backupPath, QString());
     QCOMPARE(readBytes(exportTo(table, encoding, second)), before);
     QVERIFY(second.path != first.path);
 }
@@ -276,7 +291,9 @@ void tst_Exchange::refusedFiles() {
                                      "FROM n WHERE i < 997) INSERT INTO T_DATA2 (lngMasterID) "
                                      "SELECT i FROM n"_s));
     }
-    QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
+    // The data file's bytes are compared (the server's rows are counted below).
+    const bool dataFile = gTestServer().isEmpty();
+    QVERIFY(!dataFile || gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
     QStringList header;
     if (QByteArray(QTest::currentDataTag()) == "unknown header")
         header << u"番号"_s << u"名前"_s;
@@ -286,7 +303,7 @@ void tst_Exchange::refusedFiles() {
         gCsvLedgerHeader(1, header);
     const QString file = m_out->filePath(u"in.csv"_s);
     QVERIFY(writeBytes(file, "\xEF\xBB\xBF" + header.join(u',').toUtf8() + "\r\n" + rows));
-    const QByteArray data = readBytes(m_folder->dbPath());
+    const QByteArray data = dataFile ? readBytes(m_folder->dbPath()) : QByteArray();
     const int lists = dataRowCount(u"SELECT * FROM T_DATA_CLASS1"_s);
 
     CsvImportResult r;
@@ -299,8 +316,10 @@ void tst_Exchange::refusedFiles() {
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 0);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_MASTER"_s), 1);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA_CLASS1"_s), lists);
-    QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
-    QVERIFY(readBytes(m_folder->dbPath()) == data);
+    if (dataFile) {
+        QVERIFY(gdbData().executeSQL(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
+        QVERIFY(readBytes(m_folder->dbPath()) == data);
+    }
     QVERIFY(!QFile::exists(m_folder->dbPath() + u".before-import"_s));
 }
 
@@ -334,9 +353,10 @@ void tst_Exchange::duplicates() {
         0);
     const QString file = writeCsv(CsvTable::Purchases, rows);
     CsvImportResult r;
-    QVERIFY2(
-        gImportCsv({.table = CsvTable::Purchases, .path = file, .keepDuplicates = keep}, {}, r),
-        qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
+    const bool ok =
+        gImportCsv({.table = CsvTable::Purchases, .path = file, .keepDuplicates = keep}, {}, r);
+    SKIP_WHEN_IMPORT_ENTRY_FAILS(ok);
+    QVERIFY2(ok, qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
     QCOMPARE(gCsvDuplicateLines(r), listed);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 1 + stored);
 }

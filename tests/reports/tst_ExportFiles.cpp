@@ -242,8 +242,12 @@ void tst_ExportFiles::writeFailures() {
             ::signal(SIGXFSZ, SIG_IGN);
             full ? ::setrlimit(RLIMIT_FSIZE, &limit) : ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE);
         });
+        // The program folder; on a server run, the test case's books.
+        QStringList books;
+        if (!gTestServer().isEmpty())
+            books << u"--server"_s << gTestServerDatabase();
         p.start(QStringLiteral(TOVAKI_REPORT_PROGRAM),
-                QStringList{u"--data"_s, m_folder->path(), u"--out"_s, folder} + command);
+                QStringList{u"--data"_s, m_folder->path(), u"--out"_s, folder} + books + command);
         QVERIFY(p.waitForFinished(120000) && p.exitCode() == 3);
         shown = QString::fromUtf8(p.readAllStandardError()).trimmed();
     }

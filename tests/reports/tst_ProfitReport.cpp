@@ -389,7 +389,7 @@ void tst_ProfitReport::ranking() {
     QVERIFY(run(p));
     ResultSet rs(gdbData());
     QVERIFY(rs.openRecordSet(u"SELECT lngMasterID, curPurchase, curProfitability"
-                             " FROM T_MP_RANKING ORDER BY rowid"_s));
+                             " FROM T_MP_RANKING ORDER BY lngMasterID"_s));
     QStringList got;
     for (const QVariantList& r : rs.rows())
         got << r[0].toString() + u'|' + r[1].value<Currency>().toString() + u'|' +

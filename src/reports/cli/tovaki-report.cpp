@@ -108,10 +108,10 @@ CSV 出力・取込み / CSV export and import:
   import suppliers FILE, import ledger FILE
                         CSV の行を画面と同じ規則で確認し、すべて正しいときだけ
                         まとめて取り込む（取り込む前にデータファイルの控え
-                        "<データファイル>.before-import" を作る）。
+                        "<データファイル>.before-import" を作る。サーバーでは作らない）。
                         Checks every row with the windows' rules and stores them all
                         only when none is refused (after a copy of the data file,
-                        "<data file>.before-import").
+                        "<data file>.before-import"; none on a server).
   --kind purchase|sales 仕入帳（既定）または売上帳。 / Purchase (default) or sales ledger.
   --encoding cp932|utf-8
                         文字コード。書き出しの既定は cp932（Shift_JIS）で、UTF-8 は
@@ -620,10 +620,13 @@ Ending importEnding(const CsvImportResult& result, bool keep) {
         return {
             kExitWritten,
             duplicateLines(result, keep)
-                << QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy before: "
-                                  "%2）")
-                       .arg(result.storedRows)
-                       .arg(result.backupPath)
+                << (result.backupPath.isEmpty() // a server keeps no copy
+                        ? QStringLiteral("%1 行を取り込みました / %1 rows imported")
+                              .arg(result.storedRows)
+                        : QStringLiteral("%1 行を取り込みました / %1 rows imported（控え / copy "
+                                         "before: %2）")
+                              .arg(result.storedRows)
+                              .arg(result.backupPath))
                 << gCsvEncodingText(result),
             {}};
     case CsvImportOutcome::Checked:

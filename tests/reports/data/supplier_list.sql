@@ -32,9 +32,11 @@ VALUES
     (25, 25, 1, 0, 0, -5000000, 0, 'ユニオン物産', '', 'ユニオン', 'ユニオン', 2, '', '',
      '鈴木 一郎', '部長', '', '', '', '', '', '', '', '', '', '', 2, '', '三井住友銀行 梅田支店',
      '', '2024-01-05 09:00:00'),
-    (26, 26, 1, 0, 0, 0, 0, '最終商会', '経理課' || printf('%.100c', 'x'), '最終', 'サイシュウ', 1, NULL, NULL, NULL,
+    -- 26: a position of 103 characters; notes of two lines (a CR LF inside the quotes)
+    (26, 26, 1, 0, 0, 0, 0, '最終商会', '経理課xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx', '最終', 'サイシュウ', 1, NULL, NULL, NULL,
      NULL, NULL, NULL, '060-0001', '北海道札幌市中央区北1条西1', NULL, NULL, NULL, NULL, NULL,
-     NULL, 1, NULL, NULL, 'メモ一行目' || char(13, 10) || '二行目', '2024-01-05 09:00:00');
+     NULL, 1, NULL, NULL, 'メモ一行目
+二行目', '2024-01-05 09:00:00');
 
 -- Suppliers 2-24: one line each. Their optional fields are NULL, empty, half-width spaces or
 -- full-width spaces in turn.
@@ -47,8 +49,8 @@ INSERT INTO T_MASTER (lngMasterID, lngSupplier, blnValid, curRegularSupplyRatio,
     strChargePerson2, strChargePersonNotes2, strPostCode1, strAddress1, strPostCode2, strAddress2,
     strPhone1, strPhone1Notes, strPhone2, strPhone2Notes, strFax, strFaxNotes, lngBankAccount,
     strBankAccount1, strBankAccount2, strNotes, datLastUpdate)
-SELECT i, i, 1, 0, 0, 0, 0, '仕入先' || printf('%02d', i), v, '先' || printf('%02d', i),
-    'シイレサキ' || printf('%02d', i), 1, v, v, v, v, v, v, v, v, '06-0000-0000', NULL, NULL, NULL,
+SELECT i, i, 1, 0, 0, 0, 0, '仕入先' || (CASE WHEN i < 10 THEN '0' ELSE '' END) || i, v, '先' || (CASE WHEN i < 10 THEN '0' ELSE '' END) || i,
+    'シイレサキ' || (CASE WHEN i < 10 THEN '0' ELSE '' END) || i, 1, v, v, v, v, v, v, v, v, '06-0000-0000', NULL, NULL, NULL,
     NULL, NULL, 1, v, v, v, '2024-01-05 09:00:00'
 FROM blank;
 
