@@ -41,3 +41,12 @@ void ChangeNotices::poll() {
             emit rowsChanged(text.section(QLatin1Char(' '), 0, 0), masterID);
     }
 }
+
+bool gSendChangeNotice(Database& db, const QString& table, qint64 masterID, const QString& proc) {
+    if (!db.isServer())
+        return true;
+    return db.executeSQL(
+        QStringLiteral("SELECT pg_notify(?, ?)"),
+        {QString::fromLatin1(kChangeChannel), table + QLatin1Char(' ') + QString::number(masterID)},
+        proc);
+}
