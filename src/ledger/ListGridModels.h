@@ -24,9 +24,12 @@ public:
     int classNo() const { return m_classNo; }
     const ClassEntry& entry(int row) const { return m_entries.at(row); }
 
+    // Each is written only while the entry holds what the list shows: when another program
+    // changed it since, the list is read again and the result is false with changedElsewhere().
     bool setSort(int row, qint32 sort);
     bool setEnabled(int row, bool enabled);
     bool setReduced(int row, bool reduced);
+    bool changedElsewhere() const { return m_changedElsewhere; }
     // Adds an entry to the store and shows it as the last row.
     bool addEntry(const QString& text);
 
@@ -38,9 +41,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // After a refused write: reads the list again (another program changed the entry).
+    bool reloadChangedElsewhere(bool conflict);
+
     int m_classNo;
     Database& m_db;
     QList<ClassEntry> m_entries;
+    bool m_changedElsewhere = false;
 };
 
 // The item list of one ledger (columns: 0 "リスト" strItem, 1 "並び順" lngSort), followed by an

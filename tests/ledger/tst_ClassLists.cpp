@@ -6,6 +6,8 @@
 #include "base/Globals.h"
 #include "ledger/Captions.h"
 #include "ledger/ClassLists.h"
+#include "ledger/ListGridModels.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 
@@ -35,6 +37,9 @@ private slots:
     void classSort_data();
     void classSort();
     void changeOfMissingEntryIsAFailure();
+    void entryChangedElsewhereIsNotOverwritten_data();
+    void entryChangedElsewhereIsNotOverwritten();
+    void otherProgramHearsOfANewEntry();
     void itemRowsStoredAndChanged();
     void sortText_data();
     void sortText();
@@ -153,6 +158,60 @@ void tst_ClassLists::captionFailures() {
     QVERIFY(!gSetColumnCaption(gdbData(), 5, 1, u"x"_s, u"x"_s));
     QVERIFY(!gGetColumnCaption(0, 3, def, shown));
     QCOMPARE(m_folder->errorLogProcedures().first(), u"gSetColumnCaption"_s);
+}
+
+// An entry another program (on the data file: another tool) changed since the list showed it is
+// not overwritten: the list shows the stored value, and a second try is stored.
+void tst_ClassLists::entryChangedElsewhereIsNotOverwritten_data() {
+    QTest::addColumn<int>("column"); // 2 order, 3 enabled, 4 reduced mark
+    QTest::addColumn<QVariant>("others");
+    QTest::addColumn<QVariant>("mine");
+    QTest::newRow("order") << 2 << QVariant(5) << QVariant(7);
+    QTest::newRow("enabled") << 3 << QVariant(false) << QVariant(false);
+    QTest::newRow("reduced mark") << 4 << QVariant(true) << QVariant(true);
+}
+
+void tst_ClassLists::entryChangedElsewhereIsNotOverwritten() {
+    QFETCH(int, column);
+    QFETCH(QVariant, others);
+    QFETCH(QVariant, mine);
+    ClassEntry a;
+    QVERIFY(gAddClassEntry(gdbData(), 1, u"A"_s, a));
+    Database server;
+    QVERIFY(gTestServer().isEmpty() || server.openServer(gTestServerDatabase()));
+    Database& otherDb = server.isOpen() ? server : gdbData();
+    ClassListModel shown(1, gdbData());
+    ClassListModel other(1, otherDb);
+    QVERIFY(shown.load() && other.load());
+    const auto set = [column](ClassListModel& m, const QVariant& v) {
+        return column == 2
+                   ? m.setSort(0, v.toInt())
+                   : (column == 3 ? m.setEnabled(0, v.toBool()) : m.setReduced(0, v.toBool()));
+    };
+    const auto cell = [column](const ClassListModel& m) {
+        return m.data(m.index(0, column)).toString();
+    };
+    QVERIFY(set(other, others));
+    QVERIFY(!set(shown, mine));
+    QVERIFY(shown.changedElsewhere());
+    QCOMPARE(cell(shown), cell(other));
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+    QVERIFY(set(shown, mine) && !shown.changedElsewhere());
+    QVERIFY(other.load());
+    QCOMPARE(cell(other), cell(shown));
+}
+
+// On a server another program hears of a new class entry (its list window reads it again).
+void tst_ClassLists::otherProgramHearsOfANewEntry() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    Database otherDb;
+    QVERIFY(otherDb.openServer(gTestServerDatabase()));
+    QSignalSpy heard(&gdbData().changeNotices(), &ChangeNotices::rowsChanged);
+    ClassEntry added;
+    QVERIFY(gAddClassEntry(otherDb, 2, u"新"_s, added));
+    QTRY_COMPARE_WITH_TIMEOUT(heard.count(), 1, 1000);
+    QCOMPARE(heard.at(0), (QVariantList{u"T_DATA_CLASS2"_s, qint64(0)}));
 }
 
 QTEST_GUILESS_MAIN(tst_ClassLists)
