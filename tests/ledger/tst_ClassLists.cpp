@@ -10,6 +10,7 @@
 #include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/Settings.h"
+#include "store/TaxRates.h"
 
 #include <QtTest>
 
@@ -39,7 +40,8 @@ private slots:
     void changeOfMissingEntryIsAFailure();
     void entryChangedElsewhereIsNotOverwritten_data();
     void entryChangedElsewhereIsNotOverwritten();
-    void otherProgramHearsOfANewEntry();
+    void otherProgramHearsOfListChanges_data();
+    void otherProgramHearsOfListChanges();
     void itemRowsStoredAndChanged();
     void sortText_data();
     void sortText();
@@ -201,17 +203,28 @@ void tst_ClassLists::entryChangedElsewhereIsNotOverwritten() {
     QCOMPARE(cell(other), cell(shown));
 }
 
-// On a server another program hears of a new class entry (its list window reads it again).
-void tst_ClassLists::otherProgramHearsOfANewEntry() {
+// On a server another program hears of a new class entry and of a new tax rate (its windows
+// read them again).
+void tst_ClassLists::otherProgramHearsOfListChanges_data() {
+    QTest::addColumn<QString>("table");
+    QTest::newRow("class entry") << u"T_DATA_CLASS2"_s;
+    QTest::newRow("tax rate") << u"T_TAX_RATE"_s;
+}
+
+void tst_ClassLists::otherProgramHearsOfListChanges() {
     if (gTestServer().isEmpty())
         QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QFETCH(QString, table);
     Database otherDb;
     QVERIFY(otherDb.openServer(gTestServerDatabase()));
     QSignalSpy heard(&gdbData().changeNotices(), &ChangeNotices::rowsChanged);
     ClassEntry added;
-    QVERIFY(gAddClassEntry(otherDb, 2, u"新"_s, added));
+    QVERIFY(table == u"T_TAX_RATE"_s
+                ? gAddTaxRate(otherDb,
+                              {QDate(2030, 4, 1), Currency::fromInt(12), Currency::fromInt(10)})
+                : gAddClassEntry(otherDb, 2, u"新"_s, added));
     QTRY_COMPARE_WITH_TIMEOUT(heard.count(), 1, 1000);
-    QCOMPARE(heard.at(0), (QVariantList{u"T_DATA_CLASS2"_s, qint64(0)}));
+    QCOMPARE(heard.at(0), (QVariantList{table, qint64(0)}));
 }
 
 QTEST_GUILESS_MAIN(tst_ClassLists)
