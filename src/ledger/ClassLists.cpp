@@ -174,18 +174,15 @@ bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& 
 
 namespace {
 
-// Sets one column of a class entry, guarded by its shown value when there is one, and tells the
-// other programs.
-bool setEntryColumn(Database& db, int classNo, qint64 id, const QString& column,
-                    const QVariant& value, const QVariant& shownValue, bool guarded, bool* conflict,
-                    const QString& procName) {
+// Sets one column of a list row (key: the row's keyColumn), guarded by its shown value when there
+// is one, and tells the other programs.
+bool setListColumn(Database& db, const QString& table, const QString& keyColumn, qint64 id,
+                   const QString& column, const QVariant& value, const QVariant& shownValue,
+                   bool guarded, bool* conflict, const QString& procName) {
     if (conflict)
         *conflict = false;
-    QString table;
-    if (!classTable(classNo, procName, table))
-        return false;
     QString sql = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + column +
-                  QStringLiteral(" = ?1 WHERE lngID = ?2");
+                  QStringLiteral(" = ?1 WHERE ") + keyColumn + QStringLiteral(" = ?2");
     QVariantList params{value, id};
     if (guarded) {
         ShownRow shown;
@@ -202,6 +199,16 @@ bool setEntryColumn(Database& db, int classNo, qint64 id, const QString& column,
     if (!guarded && !updateOneRow(db, sql, params, procName))
         return false;
     return gSendChangeNotice(db, table, 0, procName);
+}
+
+bool setEntryColumn(Database& db, int classNo, qint64 id, const QString& column,
+                    const QVariant& value, const QVariant& shownValue, bool guarded, bool* conflict,
+                    const QString& procName) {
+    QString table;
+    if (!classTable(classNo, procName, table))
+        return false;
+    return setListColumn(db, table, QStringLiteral("lngID"), id, column, value, shownValue, guarded,
+                         conflict, procName);
 }
 
 } // namespace
@@ -293,31 +300,32 @@ bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant&
         return false;
     if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
                           QStringLiteral(" (strItem, lngSort) VALUES (?, ?) RETURNING rowid"),
-                      {text, sort}, procName, added.rowId))
+                      {text, sort}, procName, added.rowId) ||
+        !gSendChangeNotice(db, table, 0, procName))
         return false;
     added.text = text;
     added.sort = sort;
     return true;
 }
 
-bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text) {
+bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text,
+                  const ItemEntry* shown, bool* conflict) {
     const QString procName = QStringLiteral("gSetItemText");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    return updateOneRow(
-        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET strItem = ? WHERE rowid = ?"),
-        {text, rowId}, procName);
+    return setListColumn(db, table, QStringLiteral("rowid"), rowId, QStringLiteral("strItem"), text,
+                         shown ? shown->text : QVariant(), shown, conflict, procName);
 }
 
-bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort) {
+bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort,
+                  const ItemEntry* shown, bool* conflict) {
     const QString procName = QStringLiteral("gSetItemSort");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    return updateOneRow(
-        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET lngSort = ? WHERE rowid = ?"),
-        {sort, rowId}, procName);
+    return setListColumn(db, table, QStringLiteral("rowid"), rowId, QStringLiteral("lngSort"), sort,
+                         shown ? shown->sort : QVariant(), shown, conflict, procName);
 }
 
 bool gChkSortText(const QString& text, int max, QVariant& value) {

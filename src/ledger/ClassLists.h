@@ -101,8 +101,12 @@ bool gGetItemEntries(Database& db, int kind, QList<ItemEntry>& entries);
 bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant& sort,
                    ItemEntry& added);
 // Changes one column of a row; a missing row is a failure.
-bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text);
-bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort);
+// With shown (the row as a window showed it), written only while the row holds the shown value
+// (as gSetClassEntrySort); adding and changing a row tells the other programs (T_DATA<kind>_ITEM).
+bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text,
+                  const ItemEntry* shown = nullptr, bool* conflict = nullptr);
+bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort,
+                  const ItemEntry* shown = nullptr, bool* conflict = nullptr);
 
 // The order-number check of the list windows: the text, trimmed of half-width spaces, must be
 // empty (value null) or one of "1" to max (value the number). Anything else: false.

@@ -244,10 +244,14 @@ bool ItemListModel::setData(const QModelIndex& index, const QVariant& value, int
     const QVariant& current = index.column() == 0 ? e.text : e.sort;
     if (sameValue(current, stored))
         return true;
-    const bool ok = index.column() == 0 ? gSetItemText(m_db, m_kind, e.rowId, stored)
-                                        : gSetItemSort(m_db, m_kind, e.rowId, stored);
+    // Written only while the row holds what the list shows.
+    bool conflict = false;
+    const bool ok = index.column() == 0
+                        ? gSetItemText(m_db, m_kind, e.rowId, stored, &e, &conflict)
+                        : gSetItemSort(m_db, m_kind, e.rowId, stored, &e, &conflict);
     if (!ok) {
-        m_failure = ListModelFailure::Database;
+        m_failure =
+            conflict && load() ? ListModelFailure::ChangedElsewhere : ListModelFailure::Database;
         return false;
     }
     if (index.column() == 0)

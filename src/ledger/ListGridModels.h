@@ -7,8 +7,9 @@
 // Why a model refused a change.
 enum class ListModelFailure {
     None,
-    InvalidSort, // an order number that is not one of the offered numbers
-    Database,    // the store reported a failure (already logged)
+    InvalidSort,      // an order number that is not one of the offered numbers
+    Database,         // the store reported a failure (already logged)
+    ChangedElsewhere, // another program changed the row since it was shown: the list was read again
 };
 
 // The entries of one class list (columns: 0 lngID, 1 "リスト", 2 "並び順", 3 "有効" and

@@ -40,6 +40,7 @@ private slots:
     void changeOfMissingEntryIsAFailure();
     void entryChangedElsewhereIsNotOverwritten_data();
     void entryChangedElsewhereIsNotOverwritten();
+    void itemChangedElsewhereIsNotOverwritten();
     void otherProgramHearsOfListChanges_data();
     void otherProgramHearsOfListChanges();
     void itemRowsStoredAndChanged();
@@ -203,12 +204,32 @@ void tst_ClassLists::entryChangedElsewhereIsNotOverwritten() {
     QCOMPARE(cell(other), cell(shown));
 }
 
+// An item another program (on the data file: another tool) changed since the list showed it is
+// not overwritten: the list shows the stored text, and a second try is stored.
+void tst_ClassLists::itemChangedElsewhereIsNotOverwritten() {
+    ItemEntry a;
+    QVERIFY(gAddItemEntry(gdbData(), 1, u"A"_s, QVariant(), a));
+    Database server;
+    QVERIFY(gTestServer().isEmpty() || server.openServer(gTestServerDatabase()));
+    ItemListModel shown(1, gdbData());
+    ItemListModel other(1, server.isOpen() ? server : gdbData());
+    QVERIFY(shown.load() && other.load());
+    QVERIFY(other.setData(other.index(0, 0), u"B"_s));
+    QVERIFY(!shown.setData(shown.index(0, 0), u"C"_s));
+    QCOMPARE(shown.lastFailure(), ListModelFailure::ChangedElsewhere);
+    QCOMPARE(shown.data(shown.index(0, 0)), QVariant(u"B"_s));
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+    QVERIFY(shown.setData(shown.index(0, 0), u"C"_s));
+    QCOMPARE(dataRow(u"SELECT strItem FROM T_DATA1_ITEM"_s), QVariantList{u"C"_s});
+}
+
 // On a server another program hears of a new class entry and of a new tax rate (its windows
 // read them again).
 void tst_ClassLists::otherProgramHearsOfListChanges_data() {
     QTest::addColumn<QString>("table");
     QTest::newRow("class entry") << u"T_DATA_CLASS2"_s;
     QTest::newRow("tax rate") << u"T_TAX_RATE"_s;
+    QTest::newRow("item list") << u"T_DATA1_ITEM"_s;
 }
 
 void tst_ClassLists::otherProgramHearsOfListChanges() {
@@ -219,7 +240,9 @@ void tst_ClassLists::otherProgramHearsOfListChanges() {
     QVERIFY(otherDb.openServer(gTestServerDatabase()));
     QSignalSpy heard(&gdbData().changeNotices(), &ChangeNotices::rowsChanged);
     ClassEntry added;
-    QVERIFY(table == u"T_TAX_RATE"_s
+    ItemEntry item;
+    QVERIFY(table == u"T_DATA1_ITEM"_s ? gAddItemEntry(otherDb, 1, u"品"_s, QVariant(), item)
+            : table == u"T_TAX_RATE"_s
                 ? gAddTaxRate(otherDb,
                               {QDate(2030, 4, 1), Currency::fromInt(12), Currency::fromInt(10)})
                 : gAddClassEntry(otherDb, 2, u"新"_s, added));
