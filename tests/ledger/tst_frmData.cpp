@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -63,6 +64,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void otherProgramsChangeRefreshesTheTotals_data();
+    void otherProgramsChangeRefreshesTheTotals();
 
     void typeALineWithTheKeyboard();
     void refusedCellKeepsTheUserInIt_data();
@@ -635,6 +638,7 @@ void tst_frmData::undoAndRedoGoStepByStep_data() {
 }
 
 void tst_frmData::undoAndRedoGoStepByStep() {
+    TOVAKI_DATA_FILE_ONLY("undo of a history step is not yet in server mode");
     QFETCH(int, kind);
     QFETCH(QStringList, edits);
     QFETCH(QString, actions);
@@ -828,6 +832,7 @@ void tst_frmData::editActionsOnASelectedCell_data() {
 }
 
 void tst_frmData::editActionsOnASelectedCell() {
+    TOVAKI_DATA_FILE_ONLY("undo of a history step is not yet in server mode");
     QFETCH(QString, key);
     QFETCH(int, column);
     QFETCH(QString, text);
@@ -976,6 +981,48 @@ void tst_frmData::f12FillsAnEmptyClassCell() {
     QTest::keyClick(f->DBGrid_Main, Qt::Key_F12);
     QCOMPARE(lineRow(1, id, u"strClass1"_s), QVariantList{u"食品"_s});
     QVERIFY(m_svc.prompt->shown.isEmpty());
+}
+
+// On a server, the totals shown (and the supplier's opening balance) follow another program's
+// change of the shown supplier's lines or of the supplier itself within a second.
+void tst_frmData::otherProgramsChangeRefreshesTheTotals_data() {
+    QTest::addColumn<QString>("change");  // "line": its cost 3,000; else the opening balance 20,000
+    QTest::addColumn<QString>("figures"); // carry | total cost | the opening balance box
+    QTest::newRow("line") << u"line"_s << u"10,000|3,000|10,000"_s;
+    QTest::newRow("supplier") << u"supplier"_s << u"20,000|1,000|20,000"_s;
+}
+
+void tst_frmData::otherProgramsChangeRefreshesTheTotals() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QFETCH(QString, change);
+    QFETCH(QString, figures);
+    QVERIFY(addLine(LineRow{.date = QDate(2024, 3, 1), .cost = 1000}) > 0);
+    Database otherDb;
+    QVERIFY(otherDb.openServer(gTestServerDatabase()));
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->cboCalcStartDate->setEditText(QString());
+    f->cboCalcEndDate->setEditText(QString());
+    QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
+    QCOMPARE(f->lblTotalCost->text(), u"1,000"_s);
+    if (change == u"line"_s) {
+        LedgerModel writer(1, otherDb);
+        RuleResult refusal;
+        QVERIFY(writer.load(1, LedgerView::Entry));
+        QVERIFY(writer.setCellText(0, LedgerCol::Cost, u"3000"_s, refusal));
+    } else {
+        SupplierRecord r;
+        QVERIFY(gGetMasterData(otherDb, 1, r));
+        r.curStartSupplyCarry = Currency::fromInt(20000);
+        QVERIFY(mSaveMasterData(otherDb, 1, r));
+    }
+    const auto shown = [f] {
+        return f->lblCarry->text() + u'|' + f->lblTotalCost->text() + u'|' +
+               QString(f->txtStartCarry->text()).remove(QRegularExpression(u"[^0-9,]"_s));
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), figures, 1000);
+    QVERIFY(f->lblTotalCost->isVisible());
 }
 
 QTEST_MAIN(tst_frmData)
