@@ -26,8 +26,9 @@ public:
     void poll();
 
 signals:
-    // Another program changed rows of table (T_DATA1, T_DATA2 or T_MASTER) of supplier masterID
-    // (0: of any supplier).
+    // Another program changed rows of table (T_DATA1, T_DATA2 or T_MASTER, from the history; the
+    // class and item lists and T_TAX_RATE, from gSendChangeNotice) of supplier masterID (0: of any
+    // supplier, or a table not kept per supplier).
     void rowsChanged(const QString& table, qint64 masterID);
 
 private:
