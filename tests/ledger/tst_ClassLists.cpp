@@ -40,7 +40,6 @@ private slots:
     void changeOfMissingEntryIsAFailure();
     void entryChangedElsewhereIsNotOverwritten_data();
     void entryChangedElsewhereIsNotOverwritten();
-    void itemChangedElsewhereIsNotOverwritten();
     void otherProgramHearsOfListChanges_data();
     void otherProgramHearsOfListChanges();
     void itemRowsStoredAndChanged();
@@ -163,15 +162,16 @@ void tst_ClassLists::captionFailures() {
     QCOMPARE(m_folder->errorLogProcedures().first(), u"gSetColumnCaption"_s);
 }
 
-// An entry another program (on the data file: another tool) changed since the list showed it is
-// not overwritten: the list shows the stored value, and a second try is stored.
+// A class entry or item another program (on the data file: another tool) changed since the list
+// showed it is not overwritten: the list shows the stored value, and a second try is stored.
 void tst_ClassLists::entryChangedElsewhereIsNotOverwritten_data() {
-    QTest::addColumn<int>("column"); // 2 order, 3 enabled, 4 reduced mark
+    QTest::addColumn<int>("column"); // class list: 2 order, 3 enabled, 4 reduced mark; item: 0
     QTest::addColumn<QVariant>("others");
     QTest::addColumn<QVariant>("mine");
     QTest::newRow("order") << 2 << QVariant(5) << QVariant(7);
     QTest::newRow("enabled") << 3 << QVariant(false) << QVariant(false);
     QTest::newRow("reduced mark") << 4 << QVariant(true) << QVariant(true);
+    QTest::newRow("item text") << 0 << QVariant(u"B"_s) << QVariant(u"C"_s);
 }
 
 void tst_ClassLists::entryChangedElsewhereIsNotOverwritten() {
@@ -179,48 +179,32 @@ void tst_ClassLists::entryChangedElsewhereIsNotOverwritten() {
     QFETCH(QVariant, others);
     QFETCH(QVariant, mine);
     ClassEntry a;
+    ItemEntry item;
     QVERIFY(gAddClassEntry(gdbData(), 1, u"A"_s, a));
+    QVERIFY(gAddItemEntry(gdbData(), 1, u"A"_s, QVariant(), item));
     Database server;
     QVERIFY(gTestServer().isEmpty() || server.openServer(gTestServerDatabase()));
     Database& otherDb = server.isOpen() ? server : gdbData();
-    ClassListModel shown(1, gdbData());
-    ClassListModel other(1, otherDb);
-    QVERIFY(shown.load() && other.load());
-    const auto set = [column](ClassListModel& m, const QVariant& v) {
-        return column == 2
-                   ? m.setSort(0, v.toInt())
-                   : (column == 3 ? m.setEnabled(0, v.toBool()) : m.setReduced(0, v.toBool()));
+    ClassListModel shown(1, gdbData()), other(1, otherDb);
+    ItemListModel shownItems(1, gdbData()), otherItems(1, otherDb);
+    QVERIFY(shown.load() && other.load() && shownItems.load() && otherItems.load());
+    const auto set = [column](ClassListModel& m, ItemListModel& items, const QVariant& v) {
+        return column == 0   ? items.setData(items.index(0, 0), v)
+               : column == 2 ? m.setSort(0, v.toInt())
+               : column == 3 ? m.setEnabled(0, v.toBool())
+                             : m.setReduced(0, v.toBool());
     };
-    const auto cell = [column](const ClassListModel& m) {
+    const auto cell = [column](const QAbstractItemModel& classes, const QAbstractItemModel& items) {
+        const QAbstractItemModel& m = column == 0 ? items : classes;
         return m.data(m.index(0, column)).toString();
     };
-    QVERIFY(set(other, others));
-    QVERIFY(!set(shown, mine));
-    QVERIFY(shown.changedElsewhere());
-    QCOMPARE(cell(shown), cell(other));
+    QVERIFY(set(other, otherItems, others));
+    QVERIFY(!set(shown, shownItems, mine));
+    QVERIFY(column == 0 ? shownItems.lastFailure() == ListModelFailure::ChangedElsewhere
+                        : shown.changedElsewhere());
+    QCOMPARE(cell(shown, shownItems), cell(other, otherItems)); // the stored value is shown
     QCOMPARE(m_folder->errorLogEntries(), 0);
-    QVERIFY(set(shown, mine) && !shown.changedElsewhere());
-    QVERIFY(other.load());
-    QCOMPARE(cell(other), cell(shown));
-}
-
-// An item another program (on the data file: another tool) changed since the list showed it is
-// not overwritten: the list shows the stored text, and a second try is stored.
-void tst_ClassLists::itemChangedElsewhereIsNotOverwritten() {
-    ItemEntry a;
-    QVERIFY(gAddItemEntry(gdbData(), 1, u"A"_s, QVariant(), a));
-    Database server;
-    QVERIFY(gTestServer().isEmpty() || server.openServer(gTestServerDatabase()));
-    ItemListModel shown(1, gdbData());
-    ItemListModel other(1, server.isOpen() ? server : gdbData());
-    QVERIFY(shown.load() && other.load());
-    QVERIFY(other.setData(other.index(0, 0), u"B"_s));
-    QVERIFY(!shown.setData(shown.index(0, 0), u"C"_s));
-    QCOMPARE(shown.lastFailure(), ListModelFailure::ChangedElsewhere);
-    QCOMPARE(shown.data(shown.index(0, 0)), QVariant(u"B"_s));
-    QCOMPARE(m_folder->errorLogEntries(), 0);
-    QVERIFY(shown.setData(shown.index(0, 0), u"C"_s));
-    QCOMPARE(dataRow(u"SELECT strItem FROM T_DATA1_ITEM"_s), QVariantList{u"C"_s});
+    QVERIFY(set(shown, shownItems, mine)); // a second try is stored
 }
 
 // On a server another program hears of a new class entry and of a new tax rate (its windows
