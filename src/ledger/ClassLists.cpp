@@ -2,8 +2,10 @@
 
 #include "base/ErrorLog.h"
 #include "ledger/Captions.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/Settings.h"
+#include "store/ShownRow.h"
 
 namespace {
 
@@ -161,7 +163,8 @@ bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& 
     if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
                           QStringLiteral(" (strClassItem, lngSort, blnEnable) VALUES (?, ?, ?) "
                                          "RETURNING lngID"),
-                      {text, 1, true}, procName, added.id))
+                      {text, 1, true}, procName, added.id) ||
+        !gSendChangeNotice(db, table, 0, procName))
         return false;
     added.text = text;
     added.sort = 1;
@@ -169,40 +172,70 @@ bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& 
     return true;
 }
 
-bool gSetClassEntrySort(Database& db, int classNo, qint64 id, qint32 sort) {
-    const QString procName = QStringLiteral("gSetClassEntrySort");
+namespace {
+
+// Sets one column of a list row (key: the row's keyColumn), guarded by its shown value when there
+// is one, and tells the other programs.
+bool setListColumn(Database& db, const QString& table, const QString& keyColumn, qint64 id,
+                   const QString& column, const QVariant& value, const QVariant& shownValue,
+                   bool guarded, bool* conflict, const QString& procName) {
+    if (conflict)
+        *conflict = false;
+    QString sql = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + column +
+                  QStringLiteral(" = ?1 WHERE ") + keyColumn + QStringLiteral(" = ?2");
+    QVariantList params{value, id};
+    if (guarded) {
+        ShownRow shown;
+        shown.set(column, shownValue);
+        shown.appendCondition(sql, params);
+        if (!db.executeSQL(sql, params, procName))
+            return false;
+        if (db.changes() == 0) {
+            if (conflict)
+                *conflict = true;
+            return false;
+        }
+    }
+    if (!guarded && !updateOneRow(db, sql, params, procName))
+        return false;
+    return gSendChangeNotice(db, table, 0, procName);
+}
+
+bool setEntryColumn(Database& db, int classNo, qint64 id, const QString& column,
+                    const QVariant& value, const QVariant& shownValue, bool guarded, bool* conflict,
+                    const QString& procName) {
     QString table;
     if (!classTable(classNo, procName, table))
         return false;
+    return setListColumn(db, table, QStringLiteral("lngID"), id, column, value, shownValue, guarded,
+                         conflict, procName);
+}
+
+} // namespace
+
+bool gSetClassEntrySort(Database& db, int classNo, qint64 id, qint32 sort, const ClassEntry* shown,
+                        bool* conflict) {
+    const QString procName = QStringLiteral("gSetClassEntrySort");
     if (sort < 1 || sort > kListSortMax) {
         gProcError(procName, QStringLiteral("lngSort=") + QString::number(sort));
         return false;
     }
-    return updateOneRow(
-        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET lngSort = ? WHERE lngID = ?"),
-        {sort, id}, procName);
+    return setEntryColumn(db, classNo, id, QStringLiteral("lngSort"), sort,
+                          shown ? QVariant(shown->sort) : QVariant(), shown, conflict, procName);
 }
 
-bool gSetClassEntryEnabled(Database& db, int classNo, qint64 id, bool enabled) {
-    const QString procName = QStringLiteral("gSetClassEntryEnabled");
-    QString table;
-    if (!classTable(classNo, procName, table))
-        return false;
-    return updateOneRow(db,
-                        QStringLiteral("UPDATE ") + table +
-                            QStringLiteral(" SET blnEnable = ? WHERE lngID = ?"),
-                        {enabled, id}, procName);
+bool gSetClassEntryEnabled(Database& db, int classNo, qint64 id, bool enabled,
+                           const ClassEntry* shown, bool* conflict) {
+    return setEntryColumn(db, classNo, id, QStringLiteral("blnEnable"), enabled,
+                          shown ? QVariant(shown->enabled) : QVariant(), shown, conflict,
+                          QStringLiteral("gSetClassEntryEnabled"));
 }
 
-bool gSetClassEntryReduced(Database& db, int classNo, qint64 id, bool reduced) {
-    const QString procName = QStringLiteral("gSetClassEntryReduced");
-    QString table;
-    if (!classTable(classNo, procName, table))
-        return false;
-    return updateOneRow(db,
-                        QStringLiteral("UPDATE ") + table +
-                            QStringLiteral(" SET blnReduced = ? WHERE lngID = ?"),
-                        {reduced, id}, procName);
+bool gSetClassEntryReduced(Database& db, int classNo, qint64 id, bool reduced,
+                           const ClassEntry* shown, bool* conflict) {
+    return setEntryColumn(db, classNo, id, QStringLiteral("blnReduced"), reduced,
+                          shown ? QVariant(shown->reduced) : QVariant(), shown, conflict,
+                          QStringLiteral("gSetClassEntryReduced"));
 }
 
 bool gGetClassDefaultChoices(Database& db, int classNo, QStringList& choices) {
@@ -267,31 +300,32 @@ bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant&
         return false;
     if (!db.insertRow(QStringLiteral("INSERT INTO ") + table +
                           QStringLiteral(" (strItem, lngSort) VALUES (?, ?) RETURNING rowid"),
-                      {text, sort}, procName, added.rowId))
+                      {text, sort}, procName, added.rowId) ||
+        !gSendChangeNotice(db, table, 0, procName))
         return false;
     added.text = text;
     added.sort = sort;
     return true;
 }
 
-bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text) {
+bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text,
+                  const ItemEntry* shown, bool* conflict) {
     const QString procName = QStringLiteral("gSetItemText");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    return updateOneRow(
-        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET strItem = ? WHERE rowid = ?"),
-        {text, rowId}, procName);
+    return setListColumn(db, table, QStringLiteral("rowid"), rowId, QStringLiteral("strItem"), text,
+                         shown ? shown->text : QVariant(), shown, conflict, procName);
 }
 
-bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort) {
+bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort,
+                  const ItemEntry* shown, bool* conflict) {
     const QString procName = QStringLiteral("gSetItemSort");
     QString table;
     if (!itemTable(kind, procName, table))
         return false;
-    return updateOneRow(
-        db, QStringLiteral("UPDATE ") + table + QStringLiteral(" SET lngSort = ? WHERE rowid = ?"),
-        {sort, rowId}, procName);
+    return setListColumn(db, table, QStringLiteral("rowid"), rowId, QStringLiteral("lngSort"), sort,
+                         shown ? shown->sort : QVariant(), shown, conflict, procName);
 }
 
 bool gChkSortText(const QString& text, int max, QVariant& value) {

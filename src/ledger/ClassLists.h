@@ -61,11 +61,17 @@ bool gChkClassText(const QString& typed, QString& trimmed);
 bool gAddClassEntry(Database& db, int classNo, const QString& text, ClassEntry& added);
 
 // Entries keep their text and are never deleted; only their order number (1-99) and enabled
-// state change.
-bool gSetClassEntrySort(Database& db, int classNo, qint64 id, qint32 sort);
-bool gSetClassEntryEnabled(Database& db, int classNo, qint64 id, bool enabled);
+// state change. With shown (the entry as a window showed it), the value is written only while
+// the entry still holds the shown one: when another program changed it since, nothing is
+// written, conflict is set and the result is false without a report. Adding and changing an
+// entry tells the other programs on a server (ChangeNotices, table T_DATA_CLASS<n>).
+bool gSetClassEntrySort(Database& db, int classNo, qint64 id, qint32 sort,
+                        const ClassEntry* shown = nullptr, bool* conflict = nullptr);
+bool gSetClassEntryEnabled(Database& db, int classNo, qint64 id, bool enabled,
+                           const ClassEntry* shown = nullptr, bool* conflict = nullptr);
 // The reduced-rate mark ("軽減税率 (8%)") of an entry.
-bool gSetClassEntryReduced(Database& db, int classNo, qint64 id, bool reduced);
+bool gSetClassEntryReduced(Database& db, int classNo, qint64 id, bool reduced,
+                           const ClassEntry* shown = nullptr, bool* conflict = nullptr);
 
 // The choices of the class window's default box: an empty entry, then the text of every entry
 // (disabled ones included) in list order.
@@ -95,8 +101,12 @@ bool gGetItemEntries(Database& db, int kind, QList<ItemEntry>& entries);
 bool gAddItemEntry(Database& db, int kind, const QVariant& text, const QVariant& sort,
                    ItemEntry& added);
 // Changes one column of a row; a missing row is a failure.
-bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text);
-bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort);
+// With shown (the row as a window showed it), written only while the row holds the shown value
+// (as gSetClassEntrySort); adding and changing a row tells the other programs (T_DATA<kind>_ITEM).
+bool gSetItemText(Database& db, int kind, qint64 rowId, const QVariant& text,
+                  const ItemEntry* shown = nullptr, bool* conflict = nullptr);
+bool gSetItemSort(Database& db, int kind, qint64 rowId, const QVariant& sort,
+                  const ItemEntry* shown = nullptr, bool* conflict = nullptr);
 
 // The order-number check of the list windows: the text, trimmed of half-width spaces, must be
 // empty (value null) or one of "1" to max (value the number). Anything else: false.

@@ -24,39 +24,55 @@ bool ClassListModel::load() {
 }
 
 bool ClassListModel::setSort(int row, qint32 sort) {
+    m_changedElsewhere = false;
     if (row < 0 || row >= m_entries.size())
         return false;
     if (m_entries.at(row).sort == sort)
         return true;
-    if (!gSetClassEntrySort(m_db, m_classNo, m_entries.at(row).id, sort))
-        return false;
+    bool conflict = false;
+    if (!gSetClassEntrySort(m_db, m_classNo, m_entries.at(row).id, sort, &m_entries.at(row),
+                            &conflict))
+        return reloadChangedElsewhere(conflict);
     m_entries[row].sort = sort;
     emit dataChanged(index(row, 2), index(row, 2));
     return true;
 }
 
 bool ClassListModel::setEnabled(int row, bool enabled) {
+    m_changedElsewhere = false;
     if (row < 0 || row >= m_entries.size())
         return false;
     if (m_entries.at(row).enabled == enabled)
         return true;
-    if (!gSetClassEntryEnabled(m_db, m_classNo, m_entries.at(row).id, enabled))
-        return false;
+    bool conflict = false;
+    if (!gSetClassEntryEnabled(m_db, m_classNo, m_entries.at(row).id, enabled, &m_entries.at(row),
+                               &conflict))
+        return reloadChangedElsewhere(conflict);
     m_entries[row].enabled = enabled;
     emit dataChanged(index(row, 3), index(row, 3));
     return true;
 }
 
 bool ClassListModel::setReduced(int row, bool reduced) {
+    m_changedElsewhere = false;
     if (row < 0 || row >= m_entries.size())
         return false;
     if (m_entries.at(row).reduced == reduced)
         return true;
-    if (!gSetClassEntryReduced(m_db, m_classNo, m_entries.at(row).id, reduced))
-        return false;
+    bool conflict = false;
+    if (!gSetClassEntryReduced(m_db, m_classNo, m_entries.at(row).id, reduced, &m_entries.at(row),
+                               &conflict))
+        return reloadChangedElsewhere(conflict);
     m_entries[row].reduced = reduced;
     emit dataChanged(index(row, 4), index(row, 4));
     return true;
+}
+
+bool ClassListModel::reloadChangedElsewhere(bool conflict) {
+    // Someone else's values are shown instead of being overwritten; the user decides again.
+    if (conflict && load())
+        m_changedElsewhere = true;
+    return false;
 }
 
 bool ClassListModel::addEntry(const QString& text) {
@@ -228,10 +244,14 @@ bool ItemListModel::setData(const QModelIndex& index, const QVariant& value, int
     const QVariant& current = index.column() == 0 ? e.text : e.sort;
     if (sameValue(current, stored))
         return true;
-    const bool ok = index.column() == 0 ? gSetItemText(m_db, m_kind, e.rowId, stored)
-                                        : gSetItemSort(m_db, m_kind, e.rowId, stored);
+    // Written only while the row holds what the list shows.
+    bool conflict = false;
+    const bool ok = index.column() == 0
+                        ? gSetItemText(m_db, m_kind, e.rowId, stored, &e, &conflict)
+                        : gSetItemSort(m_db, m_kind, e.rowId, stored, &e, &conflict);
     if (!ok) {
-        m_failure = ListModelFailure::Database;
+        m_failure =
+            conflict && load() ? ListModelFailure::ChangedElsewhere : ListModelFailure::Database;
         return false;
     }
     if (index.column() == 0)

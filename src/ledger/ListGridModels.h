@@ -7,8 +7,9 @@
 // Why a model refused a change.
 enum class ListModelFailure {
     None,
-    InvalidSort, // an order number that is not one of the offered numbers
-    Database,    // the store reported a failure (already logged)
+    InvalidSort,      // an order number that is not one of the offered numbers
+    Database,         // the store reported a failure (already logged)
+    ChangedElsewhere, // another program changed the row since it was shown: the list was read again
 };
 
 // The entries of one class list (columns: 0 lngID, 1 "リスト", 2 "並び順", 3 "有効" and
@@ -24,9 +25,12 @@ public:
     int classNo() const { return m_classNo; }
     const ClassEntry& entry(int row) const { return m_entries.at(row); }
 
+    // Each is written only while the entry holds what the list shows: when another program
+    // changed it since, the list is read again and the result is false with changedElsewhere().
     bool setSort(int row, qint32 sort);
     bool setEnabled(int row, bool enabled);
     bool setReduced(int row, bool reduced);
+    bool changedElsewhere() const { return m_changedElsewhere; }
     // Adds an entry to the store and shows it as the last row.
     bool addEntry(const QString& text);
 
@@ -38,9 +42,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // After a refused write: reads the list again (another program changed the entry).
+    bool reloadChangedElsewhere(bool conflict);
+
     int m_classNo;
     Database& m_db;
     QList<ClassEntry> m_entries;
+    bool m_changedElsewhere = false;
 };
 
 // The item list of one ledger (columns: 0 "リスト" strItem, 1 "並び順" lngSort), followed by an

@@ -4,6 +4,7 @@
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/TaxRates.h"
 #include "widgets/FormHelpers.h"
@@ -76,6 +77,8 @@ frmClass::frmClass(QWidget* parent)
     connect(m_dropDown, &CellDropDown::buttonClicked, this, &frmClass::onButtonClicked);
     connect(m_dropDown, &CellDropDown::chosen, this, &frmClass::onChosen);
     connect(cmdAdd, &QPushButton::clicked, this, &frmClass::onAdd);
+    connect(&gdbData().changeNotices(), &ChangeNotices::rowsChanged, this,
+            [this](const QString& table) { otherChanged(table); });
     connect(txtAddItem, &QLineEdit::returnPressed, this, &frmClass::onAdd);
     cboDefaltInput->installEventFilter(this);
     // Only a choice from the list: typed characters are discarded.
@@ -151,8 +154,28 @@ void frmClass::onChosen(const QModelIndex& index, const QString& text) {
     } else if (index.column() == 4) {
         ok = m_model->setReduced(index.row(), text == QStringLiteral("Yes"));
     }
+    if (!ok && m_model->changedElsewhere()) {
+        svc().prompt().show(
+            QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
+            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return;
+    }
     if (!ok)
         gProcFatalError(QStringLiteral("frmClass_cboEditGrid_Click"));
+}
+
+void frmClass::otherChanged(const QString& table) {
+    if (!m_model || table != QStringLiteral("T_DATA_CLASS%1").arg(m_classNo))
+        return;
+    // The entries are read again; the cell the user is on stays where it was.
+    const QModelIndex current = DBGrid01->currentIndex();
+    if (!m_model->load()) {
+        gProcFatalError(QStringLiteral("frmClass_otherChanged"));
+        return;
+    }
+    if (current.isValid())
+        DBGrid01->setCurrentIndex(m_model->index(current.row(), current.column()));
 }
 
 void frmClass::onAdd() {

@@ -35,6 +35,8 @@ private:
     void onButtonClicked(const QModelIndex& index);
     void onChosen(const QModelIndex& index, const QString& text);
     void onAdd();
+    // Another program changed a list (ChangeNotices): this class's list is read again.
+    void otherChanged(const QString& table);
     bool rebuildDefaultChoices();
 
     friend class SingleInstance<frmClass>;

@@ -23,6 +23,7 @@
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
 #include "store/AmountLimits.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/History.h"
@@ -546,6 +547,7 @@ void frmData::buildGrid() {
         const QScopedValueRollback moving(m_movingCurrent, true);
         DBGrid_Main->setCurrentIndex(target);
     });
+    connect(&gdbData().changeNotices(), &ChangeNotices::rowsChanged, this, &frmData::otherChanged);
 
     cboEditGrid = new GuardedComboBox(m_central);
     named(cboEditGrid, QStringLiteral("cboEditGrid"));
@@ -1536,14 +1538,13 @@ void frmData::cmdCalcSum_Click() {
     svc().process().processEvents();
     gSleep(300);
 
-    DataTotals totals;
-    if (!gCalcDATAEachTotal(gdbData(), masterID, period.start, period.end, m_kind,
-                            defaultRatio().value_or(Currency()), totals)) {
+    bool outOfRange = false;
+    if (!mDspTotals(masterID, period.start, period.end, outOfRange)) {
         mSetProcessingScreen(false);
         gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
         return;
     }
-    if (totals.outOfRange) {
+    if (outOfRange) {
         // The stored amounts are beyond what a total can hold: the user is told which figures
         // to look at, the window stays as it is.
         mSetProcessingScreen(false);
@@ -1551,6 +1552,25 @@ void frmData::cmdCalcSum_Click() {
                             MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;
     }
+    if (!mChangeView(masterID, cboSortSetting->currentText())) {
+        mSetProcessingScreen(false);
+        gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
+        return;
+    }
+    mSetProcessingScreen(false);
+}
+
+bool frmData::mDspTotals(qint32 masterID, const QDate& start, const QDate& end, bool& outOfRange) {
+    outOfRange = false;
+    DataTotals totals;
+    if (!gCalcDATAEachTotal(gdbData(), masterID, start, end, m_kind,
+                            defaultRatio().value_or(Currency()), totals))
+        return false;
+    if (totals.outOfRange) {
+        outOfRange = true;
+        return true;
+    }
+    m_calcStart = start;
     lblCarry->setText(formatNumber(totals.carry, kFigureFormat));
     lblTotalCost->setText(formatNumber(totals.cost, kFigureFormat));
     lblTotalTax->setText(formatNumber(totals.tax, kFigureFormat));
@@ -1563,12 +1583,29 @@ void frmData::cmdCalcSum_Click() {
     lblTotalRatio->setText(ratioShown ? formatNumber(*totals.averageRatio, QStringLiteral("#.0"))
                                       : QString());
     mVisibleCulc(true);
-    if (!mChangeView(masterID, cboSortSetting->currentText())) {
-        mSetProcessingScreen(false);
-        gProcFatalError(QStringLiteral("frmData_cmdCalcSum_Click"));
+    return true;
+}
+
+void frmData::otherChanged(const QString& table, qint64 masterID) {
+    if (txtMasterID->text().isEmpty())
+        return;
+    const qint32 shown = txtMasterID->text().toInt();
+    const bool lines = table == QStringLiteral("T_DATA%1").arg(m_kind);
+    if ((!lines && table != QLatin1String("T_MASTER")) || (masterID != 0 && masterID != shown))
+        return;
+    if (!lines && !mDspMasterInfo(shown)) {
+        gProcFatalError(QStringLiteral("frmData_otherChanged"));
         return;
     }
-    mSetProcessingScreen(false);
+    if (lblTotalCost->isHidden() || !m_calcStart.isValid())
+        return;
+    bool outOfRange = false;
+    if (!mDspTotals(shown, m_calcStart, m_calcEnd, outOfRange)) {
+        gProcFatalError(QStringLiteral("frmData_otherChanged"));
+        return;
+    }
+    if (outOfRange)
+        mVisibleCulc(false);
 }
 
 void frmData::cmdEstimatedTax_Click() {

@@ -173,6 +173,12 @@ private:
     void cmdDspSupplier_Click();
     void cmdCulCExe_Click();
     void cmdCalcSum_Click();
+    // Totals the supplier's lines of the period into the totals frame and shows it. False on a
+    // failure (reported); outOfRange: the totals could not be held, nothing was shown.
+    bool mDspTotals(qint32 masterID, const QDate& start, const QDate& end, bool& outOfRange);
+    // Another program changed lines or suppliers (ChangeNotices): the shown supplier's details
+    // and the totals, while shown, are read again (the grid refreshes itself).
+    void otherChanged(const QString& table, qint64 masterID);
     void cmdEstimatedTax_Click();
     void cmdHistory_Click();
     void cmdCulcCalendar_Click(bool start);
@@ -192,7 +198,8 @@ private:
     int currentRow() const;
 
     int m_kind;
-    QDate m_calcEnd; // the end of the period last totalled (the tax estimate's rate date)
+    QDate m_calcEnd;   // the end of the period last totalled (the tax estimate's rate date)
+    QDate m_calcStart; // and its start, to total again when another program changes the lines
     LedgerModel* m_model = nullptr;
     QWidget* m_central = nullptr;
     qint32 m_gridOffset = 0;

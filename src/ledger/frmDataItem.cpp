@@ -1,10 +1,12 @@
 #include "ledger/frmDataItem.h"
 
 #include "base/Globals.h"
+#include "base/Services.h"
 #include "ledger/Captions.h"
 #include "ledger/CellDropDown.h"
 #include "ledger/ClassLists.h"
 #include "ledger/ListGridModels.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
@@ -46,6 +48,27 @@ frmDataItem::frmDataItem(QWidget* parent)
     connect(m_dropDown, &CellDropDown::chosen, this, &frmDataItem::onChosen);
     connect(m_dropDown->delegate(), &DropDownButtonDelegate::commitRefused, this,
             &frmDataItem::onCommitRefused);
+    connect(&gdbData().changeNotices(), &ChangeNotices::rowsChanged, this,
+            [this](const QString& table) { otherChanged(table); });
+}
+
+void frmDataItem::otherChanged(const QString& table) {
+    if (!m_model || table != QStringLiteral("T_DATA%1_ITEM").arg(m_kind))
+        return;
+    // A cell being typed is left alone: the list is read once it is stored or given up.
+    const QWidget* editor = focusWidget();
+    if ((editor && editor->parentWidget() == DBGrid01->viewport()) || m_refused) {
+        QTimer::singleShot(250, this, [this, table] { otherChanged(table); });
+        return;
+    }
+    const QModelIndex current = DBGrid01->currentIndex();
+    if (!m_model->load()) {
+        gProcFatalError(QStringLiteral("frmDataItem_otherChanged"));
+        return;
+    }
+    if (current.isValid())
+        DBGrid01->setCurrentIndex(
+            m_model->index(qMin(current.row(), m_model->rowCount() - 1), current.column()));
 }
 
 bool frmDataItem::load() {
@@ -90,6 +113,13 @@ void frmDataItem::onCommitRefused(const QModelIndex& index, const QString& text)
 
 void frmDataItem::reportFailure(const QModelIndex& index, const QString& text,
                                 const QString& procName) {
+    if (m_model->lastFailure() == ListModelFailure::ChangedElsewhere) {
+        svc().prompt().show(
+            QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
+            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return;
+    }
     if (m_model->lastFailure() != ListModelFailure::InvalidSort) {
         gProcFatalError(procName);
         return;

@@ -23,6 +23,8 @@ private:
     void onChosen(const QModelIndex& index, const QString& text);
     void onCommitRefused(const QModelIndex& index, const QString& text);
     void reportFailure(const QModelIndex& index, const QString& text, const QString& procName);
+    // Another program changed an item list (ChangeNotices): this ledger's list is read again.
+    void otherChanged(const QString& table);
 
     friend class SingleInstance<frmDataItem>;
     int m_kind = 1;

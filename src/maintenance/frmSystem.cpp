@@ -4,6 +4,7 @@
 #include "base/Services.h"
 #include "maintenance/SystemSettings.h"
 #include "maintenance/frmConnection.h"
+#include "store/ChangeNotices.h"
 #include "store/DataFile.h"
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
@@ -145,6 +146,8 @@ void frmSystem::buildControls() {
     connect(cmdDeleteTaxRate, &QPushButton::clicked, this, [this] { cmdEditTaxRate_Click(false); });
     connect(grdTaxRate, &QTableWidget::currentCellChanged, this,
             [this](int current) { grdTaxRate_RowChosen(current); });
+    connect(&gdbData().changeNotices(), &ChangeNotices::rowsChanged, this,
+            [this](const QString& table) { otherChangedTaxRates(table); });
 
     auto* taxLayout = new QVBoxLayout(fraTax);
     taxLayout->addLayout(row(fraTax, {QStringLiteral("品名に"), Text1,
@@ -429,12 +432,48 @@ void frmSystem::cmdEditTaxRate_Click(bool correct) {
                       .arg(rateRowText(old));
     if (!askTaxRate(question))
         return;
-    if (!gEditTaxRate(gdbData(), old.from, replacement) || !mLoadTaxRates()) {
+    bool conflict = false;
+    if (!gEditTaxRate(gdbData(), old.from, replacement, &old, &conflict) && conflict) {
+        // Another program changed the row since it was shown: its values are shown instead.
+        svc().prompt().show(
+            QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
+            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+        if (!mLoadTaxRates())
+            gProcFatalError(QStringLiteral("frmSystem_cmdEditTaxRate_Click"));
+        return;
+    }
+    if (conflict || !mLoadTaxRates()) {
         gProcFatalError(QStringLiteral("frmSystem_cmdEditTaxRate_Click"));
         return;
     }
     for (QLineEdit* e : {txtRateFrom, txtRateStandard, txtRateReduced})
         e->clear();
+}
+
+void frmSystem::otherChangedTaxRates(const QString& table) {
+    if (table != QLatin1String("T_TAX_RATE"))
+        return;
+    const int at = grdTaxRate->currentRow();
+    const bool wasChosen = at >= 0 && at < m_rates.size();
+    const TaxRate chosen = wasChosen ? m_rates.at(at) : TaxRate();
+    {
+        // Reading the table again leaves the boxes as typed.
+        const QSignalBlocker quiet(grdTaxRate);
+        if (!mLoadTaxRates()) {
+            gProcFatalError(QStringLiteral("frmSystem_otherChangedTaxRates"));
+            return;
+        }
+        for (int i = 0; wasChosen && i < m_rates.size(); ++i) {
+            const TaxRate& r = m_rates.at(i);
+            if (r.from == chosen.from && r.standard == chosen.standard &&
+                r.reduced == chosen.reduced) {
+                grdTaxRate->setCurrentCell(i, 0);
+                cmdChangeTaxRate->setEnabled(!gDataFileReadOnly());
+                cmdDeleteTaxRate->setEnabled(!gDataFileReadOnly());
+            }
+        }
+    }
 }
 
 std::optional<TaxRate> frmSystem::mReadTaxRateBoxes() {

@@ -71,6 +71,9 @@ private:
     // The boxes as a row; empty after telling what is wrong.
     std::optional<TaxRate> mReadTaxRateBoxes();
     void grdTaxRate_RowChosen(int row);
+    // Another program changed the rate table (ChangeNotices): the table is read again; the
+    // boxes keep what is typed in them, and the chosen row stays chosen while it is unchanged.
+    void otherChangedTaxRates(const QString& table);
     // Corrects (correct) or deletes the chosen row, when no ledger line takes its rate.
     void cmdEditTaxRate_Click(bool correct);
     // False when the close must wait (a tax rate that is not a number).

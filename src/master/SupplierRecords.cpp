@@ -8,6 +8,7 @@
 #include "store/Formats.h"
 #include "store/History.h"
 #include "store/Settings.h"
+#include "store/ShownRow.h"
 
 #include <QRegularExpression>
 #include <set>
@@ -580,36 +581,64 @@ bool mDataDel(Database& db, qint32 masterID) {
                          QStringLiteral("mDataDel"));
 }
 
-bool mDataModify(Database& db, const SupplierRecord& record) {
+bool mDataModify(Database& db, const SupplierRecord& record, const ShownRow* shown,
+                 bool* conflict) {
+    const QString proc = QStringLiteral("mDataModify");
+    if (conflict)
+        *conflict = false;
     // Delete and insert again in one transaction, so a failing insert keeps the old row.
     Transaction tx(db);
     if (!tx.ok()) {
-        gProcError(QStringLiteral("mDataModify"));
+        gProcError(proc);
         return false;
     }
-    if (!mDataDel(db, record.lngMasterID) || !mDataInsert2(db, record))
+    if (shown) {
+        // Deleted only while it holds what the window showed: else another program changed it.
+        QString sql = QStringLiteral("DELETE FROM T_MASTER WHERE lngMasterID = ?1");
+        QVariantList params{record.lngMasterID};
+        shown->appendCondition(sql, params);
+        if (!db.executeSQL(sql, params, proc))
+            return false;
+        if (db.changes() == 0) {
+            if (conflict)
+                *conflict = true;
+            return false;
+        }
+    } else if (!mDataDel(db, record.lngMasterID)) {
+        return false;
+    }
+    if (!mDataInsert2(db, record))
         return false;
     if (!tx.commit()) {
-        gProcError(QStringLiteral("mDataModify"));
+        gProcError(proc);
         return false;
     }
     return true;
 }
 
-bool mSaveMasterData(Database& db, qint32 mode, const SupplierRecord& record) {
+bool mSaveMasterData(Database& db, qint32 mode, const SupplierRecord& record, const ShownRow* shown,
+                     bool* conflict) {
+    if (conflict)
+        *conflict = false;
     if (mode != 0 && mode != 1) {
         gProcError(QStringLiteral("mSaveMasterData"), QStringLiteral("unknown mode %1").arg(mode));
         return false;
     }
     // One typed change of the history (a modification is its deletion and insertion).
     HistoryScope history(db, HistoryOrigin::Typed);
-    if (!history.ok() || !(mode == 0 ? mDataInsert2(db, record) : mDataModify(db, record)))
+    if (!history.ok() ||
+        !(mode == 0 ? mDataInsert2(db, record) : mDataModify(db, record, shown, conflict)))
         return false;
     if (!history.commit()) {
         gProcError(QStringLiteral("mSaveMasterData"));
         return false;
     }
     return true;
+}
+
+bool gReadShownSupplier(Database& db, qint32 masterID, ShownRow& shown) {
+    return shown.read(db, QStringLiteral("T_MASTER"), QStringLiteral("lngMasterID"), masterID,
+                      QStringLiteral("gReadShownSupplier"));
 }
 
 // ---- On the program's data file --------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <optional>
 
 class Database;
+class ShownRow;
 
 // Supplier records: rows of T_MASTER. Routines return true when no unexpected failure occurred
 // (unless another result is named) and report a failure once through gProcError with their own
@@ -164,6 +165,8 @@ struct SupplierEntry {
     QString notes;
     QString invoiceNo;   // txtInvoiceNo, as typed
     QString invoiceFrom; // txtInvoiceFrom, as typed
+
+    bool operator==(const SupplierEntry&) const = default;
 };
 
 // The outcome of the entry rules: when not valid, the catalogue message to show (code and the
@@ -199,10 +202,19 @@ bool mDataInsert2(Database& db, const SupplierRecord& record);
 // Deletes the supplier row of the master ID; ledger lines are not touched.
 bool mDataDel(Database& db, qint32 masterID);
 // Replaces the row of record.lngMasterID with the record (last update = now) in one
-// transaction: a failure leaves the old row as it was.
-bool mDataModify(Database& db, const SupplierRecord& record);
-// By mode: 0 mDataInsert2, 1 mDataModify; any other mode is a failure.
-bool mSaveMasterData(Database& db, qint32 mode, const SupplierRecord& record);
+// transaction: a failure leaves the old row as it was. With shown (the row as the window read
+// it, gReadShownSupplier), the row is replaced only while it still holds those values: when
+// another program changed or removed it since, nothing is written, conflict is set and the
+// result is false without a report.
+bool mDataModify(Database& db, const SupplierRecord& record, const ShownRow* shown = nullptr,
+                 bool* conflict = nullptr);
+// By mode: 0 mDataInsert2, 1 mDataModify (with shown and conflict as there); any other mode is a
+// failure.
+bool mSaveMasterData(Database& db, qint32 mode, const SupplierRecord& record,
+                     const ShownRow* shown = nullptr, bool* conflict = nullptr);
+// The supplier's row as stored, for the condition of a later mDataModify; an absent row leaves
+// shown empty (not found).
+bool gReadShownSupplier(Database& db, qint32 masterID, ShownRow& shown);
 
 // The button actions of the master window (gProcMasterData1) live with the window
 // (master/frmMaster.h); the widget list fillers in master/SupplierWidgets.h.

@@ -7,6 +7,7 @@
 #include "base/TextWidth.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmSelectMaster.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/Formats.h"
 #include "store/MsgCatalogue.h"
@@ -174,6 +175,16 @@ void frmMaster::buildControls() {
     auto* outer = new QVBoxLayout(central);
     outer->addLayout(buildProcFrames(central));
     outer->addLayout(buildEntryBoxes(central));
+    lblChangedElsewhere = new QLabel(
+        QStringLiteral("この仕入先はほかのパソコンで変更されました。確定すると保存せずに最新の"
+                       "内容を表示します。"),
+        central);
+    named(lblChangedElsewhere, "lblChangedElsewhere");
+    lblChangedElsewhere->setStyleSheet(QStringLiteral("color: #c62828;"));
+    lblChangedElsewhere->setVisible(false);
+    outer->addWidget(lblChangedElsewhere);
+    connect(&gdbData().changeNotices(), &ChangeNotices::rowsChanged, this,
+            &frmMaster::otherChanged);
 
     // ---- keys
     for (QWidget* w :
@@ -484,6 +495,49 @@ SupplierEntry frmMaster::entry() const {
     return e;
 }
 
+void frmMaster::setShown(const ShownRow& row) {
+    m_shown = row;
+    m_loaded = entry();
+    lblChangedElsewhere->setVisible(false);
+}
+
+void frmMaster::forgetShown() {
+    m_shown.clear();
+    m_loaded = SupplierEntry();
+    lblChangedElsewhere->setVisible(false);
+}
+
+bool frmMaster::reloadShown() {
+    ShownRow row;
+    if (!gReadShownSupplier(gdbData(), txtMasterID->text().toInt(), row))
+        return false;
+    if (!row.found()) {
+        gProcMasterData1(*this, Cancel);
+        return true;
+    }
+    return gDspMasterData(
+        *this, static_cast<qint32>(row.value(QStringLiteral("lngSupplier")).toLongLong()));
+}
+
+void frmMaster::otherChanged(const QString& table, qint64 masterID) {
+    // Only a supplier being modified is shown; the boxes are replaced only while they hold what
+    // was loaded, so nothing typed is lost: else the change is told, and confirming reloads.
+    if (table != QLatin1String("T_MASTER") || m_procMode != 1 || !m_shown.found() ||
+        (masterID != 0 && masterID != txtMasterID->text().toLongLong()))
+        return;
+    if (entry() != m_loaded) {
+        lblChangedElsewhere->setVisible(true);
+        return;
+    }
+    ShownRow row;
+    if (!gReadShownSupplier(gdbData(), txtMasterID->text().toInt(), row))
+        gProcFatalError(QStringLiteral("frmMaster_otherChanged"));
+    else if (!row.found())
+        lblChangedElsewhere->setVisible(true); // removed elsewhere: confirming says so
+    else if (!reloadShown())
+        gProcFatalError(QStringLiteral("frmMaster_otherChanged"));
+}
+
 void frmMaster::cmdProcClick(int index) {
     if (!gProcMasterData1(*this, index))
         gProcFatalError(QStringLiteral("frmMaster_cmdProc_Click"));
@@ -617,6 +671,7 @@ bool procModify(frmMaster* f) {
 }
 
 void backToIdle(frmMaster* f) {
+    f->forgetShown();
     gClearControls(f);
     gLockControlsByTag(f, true, kLocked);
     f->mDspProcClass(100);
@@ -651,6 +706,17 @@ bool procConfirm(frmMaster* f) {
                    QStringLiteral("master ID or supplier number missing"));
         return false;
     }
+    if (mode == 0) {
+        // Another program may have added a supplier with the proposed master ID meanwhile.
+        ShownRow taken;
+        if (!gReadShownSupplier(gdbData(), record.lngMasterID, taken))
+            return false;
+        if (taken.found()) {
+            if (!gGetNewLngMasterID(gdbData(), record.lngMasterID))
+                return false;
+            f->txtMasterID->setText(QString::number(record.lngMasterID));
+        }
+    }
     bool duplicate = false;
     if (!gChkDuplicateSupplier(gdbData(), record.lngMasterID, record.lngSupplier, duplicate))
         return false;
@@ -659,8 +725,18 @@ bool procConfirm(frmMaster* f) {
         f->cboLngSupplier->setFocus();
         return true;
     }
-    if (!mSaveMasterData(gdbData(), mode, record))
-        return false;
+    bool conflict = false;
+    if (!mSaveMasterData(gdbData(), mode, record, mode == 1 ? &f->shown() : nullptr, &conflict)) {
+        if (!conflict)
+            return false;
+        // Another program changed (or removed) the supplier since it was shown: its values are
+        // shown instead of being overwritten, and the user decides again.
+        svc().prompt().show(
+            QStringLiteral("この仕入先はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
+            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return f->reloadShown();
+    }
     backToIdle(f);
     return true;
 }
@@ -689,7 +765,10 @@ bool gProcMasterData1(frmMaster& window, int index) {
 bool gDspMasterData(frmMaster& f, qint32 supplier) {
     qint32 masterID = 0;
     SupplierRecord r;
+    // The stored row first: a change between the two reads is then taken as a change since.
+    ShownRow shown;
     if (!gGetMasterIDBySupplier(gdbData(), supplier, masterID) ||
+        !gReadShownSupplier(gdbData(), masterID, shown) ||
         !gGetMasterData(gdbData(), masterID, r)) {
         gProcError(QStringLiteral("gDspMasterData"),
                    QStringLiteral("supplier number %1 could not be read").arg(supplier));
@@ -729,5 +808,6 @@ bool gDspMasterData(frmMaster& f, qint32 supplier) {
     f.txtLastupdate->setText(r.datLastUpdate.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     f.txtStartSupplyCarry->setText(formatNumber(r.curStartSupplyCarry, QStringLiteral("#,##0")));
     f.txtStartSaleCarry->setText(formatNumber(r.curStartSaleCarry, QStringLiteral("#,##0")));
+    f.setShown(shown);
     return true;
 }

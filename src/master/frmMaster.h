@@ -2,6 +2,7 @@
 
 #include "base/SingleInstance.h"
 #include "master/SupplierRecords.h"
+#include "store/ShownRow.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -36,6 +37,16 @@ public:
     // confirm.
     qint32 procMode() const { return m_procMode; }
     void setProcMode(qint32 mode) { m_procMode = mode; }
+
+    // The stored row of the supplier the boxes were loaded with (gDspMasterData) and the boxes as
+    // loaded: a modification is stored only while the row still holds what was shown, and another
+    // program's change of it is shown at once while the boxes are as loaded.
+    const ShownRow& shown() const { return m_shown; }
+    void setShown(const ShownRow& row);
+    void forgetShown();
+    // Loads the shown supplier again (by its master ID, whatever its number is now); false
+    // (reported) when it cannot be read. A supplier no longer stored leaves the window idle.
+    bool reloadShown();
 
     // Indexes of cmdProc.
     enum ProcButton { Add = 0, Modify = 1, Delete = 2, Confirm = 3, Cancel = 4, Close = 5 };
@@ -74,6 +85,8 @@ public:
     QLineEdit* txtMasterID = nullptr;
     QLineEdit* txtLastupdate = nullptr;
     QLineEdit* txtProcClass = nullptr;
+    // Shown while another program changed the supplier being edited since it was loaded.
+    QLabel* lblChangedElsewhere = nullptr;
     std::array<QLabel*, 3> picProcess{};
     std::array<QPushButton*, 6> cmdProc{};
     QLabel* lblSupplyRatio = nullptr;
@@ -95,8 +108,12 @@ private:
     QLayout* buildEntryBoxes(QWidget* central);
     bool formLoad();
     void cmdProcClick(int index);
+    // Another program changed suppliers (ChangeNotices).
+    void otherChanged(const QString& table, qint64 masterID);
 
     qint32 m_procMode = 0;
+    ShownRow m_shown;
+    SupplierEntry m_loaded;
     // The number being typed into the supplier-number list and when its last digit came.
     QString m_typedNumber;
     QElapsedTimer m_numberTyped;

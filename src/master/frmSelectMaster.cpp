@@ -4,6 +4,7 @@
 #include "master/SupplierRecords.h"
 #include "master/SupplierWidgets.h"
 #include "master/frmMaster.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "widgets/FormHelpers.h"
 #include "widgets/HelpMenu.h"
@@ -132,6 +133,26 @@ frmSelectMaster::frmSelectMaster(frmMaster& master) : QDialog(&master), m_master
             lblNotFound->setVisible(false);
     });
     connect(cmdExit, &QPushButton::clicked, this, [this]() { close(); });
+    connect(&gdbData().changeNotices(), &ChangeNotices::rowsChanged, this,
+            [this](const QString& table) { otherChanged(table); });
+}
+
+void frmSelectMaster::otherChanged(const QString& table) {
+    if (table != QLatin1String("T_MASTER"))
+        return;
+    const qint32 chosen =
+        Combo1->currentIndex() >= 0 ? gGetSupplierFromItem(Combo1->currentText()) : 0;
+    if (!gSetSupplierShortNameToComboBoxItem(Combo1, false) ||
+        !gGetSupplierReadings(gdbData(), m_readings)) {
+        gProcFatalError(QStringLiteral("frmSelectMaster_otherChanged"));
+        return;
+    }
+    int index = -1;
+    for (int i = 0; chosen != 0 && i < Combo1->count(); ++i) {
+        if (gGetSupplierFromItem(Combo1->itemText(i)) == chosen)
+            index = i;
+    }
+    Combo1->setCurrentIndex(index);
 }
 
 bool frmSelectMaster::formLoad() {

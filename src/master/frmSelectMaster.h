@@ -41,6 +41,8 @@ private:
     explicit frmSelectMaster(frmMaster& master);
     bool formLoad();
     void cmdSelectClick();
+    // Another program changed suppliers: the list is read again, keeping the chosen supplier.
+    void otherChanged(const QString& table);
 
     frmMaster& m_master;
     bool m_selected = false;

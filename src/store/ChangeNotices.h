@@ -29,8 +29,9 @@ public:
     void announceMissed();
 
 signals:
-    // Another program changed rows of table (T_DATA1, T_DATA2 or T_MASTER) of supplier masterID
-    // (0: of any supplier).
+    // Another program changed rows of table (T_DATA1, T_DATA2 or T_MASTER, from the history; the
+    // class and item lists and T_TAX_RATE, from gSendChangeNotice) of supplier masterID (0: of any
+    // supplier, or a table not kept per supplier).
     void rowsChanged(const QString& table, qint64 masterID);
 
 private:
@@ -41,3 +42,10 @@ private:
 
 // The channel of the notifications.
 inline constexpr const char* kChangeChannel = "tovaki_lines";
+
+// Tells the other programs on a server that rows of table changed (masterID: the supplier, 0 for
+// any or for a table not kept per supplier, such as the class lists and the tax rates), when the
+// open transaction commits (at once outside one). Changes recorded in the history are told by
+// HistoryScope; this is for the other tables the windows show. Nothing on the data file. A
+// failure is reported under proc.
+bool gSendChangeNotice(Database& db, const QString& table, qint64 masterID, const QString& proc);

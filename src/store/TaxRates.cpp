@@ -1,6 +1,7 @@
 #include "store/TaxRates.h"
 
 #include "base/ErrorLog.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/History.h"
 #include "store/Settings.h"
@@ -112,6 +113,7 @@ bool gAddTaxRate(Database& db, const TaxRate& row) {
                               "curReduced) VALUES (?,?,?)"),
                {row.from, QVariant::fromValue(row.standard), QVariant::fromValue(row.reduced)},
                QStringLiteral("gAddTaxRate")) &&
+           gSendChangeNotice(db, QStringLiteral("T_TAX_RATE"), 0, QStringLiteral("gAddTaxRate")) &&
            history.commit();
 }
 
@@ -174,26 +176,45 @@ bool gChkTaxRateEdit(Database& db, const QDate& from, const std::optional<TaxRat
     return true;
 }
 
-bool gEditTaxRate(Database& db, const QDate& from, const std::optional<TaxRate>& replacement) {
+bool gEditTaxRate(Database& db, const QDate& from, const std::optional<TaxRate>& replacement,
+                  const TaxRate* shown, bool* conflict) {
     const QString proc = QStringLiteral("gEditTaxRate");
+    if (conflict)
+        *conflict = false;
     HistoryScope history(db, HistoryOrigin::Typed);
     if (!history.ok())
         return false;
-    const bool done =
-        replacement
-            ? db.executeSQL(QStringLiteral("UPDATE T_TAX_RATE SET datFrom=?, curStandard=?, "
-                                           "curReduced=? WHERE datFrom=?"),
-                            {replacement->from, QVariant::fromValue(replacement->standard),
-                             QVariant::fromValue(replacement->reduced), from},
-                            proc)
-            : db.executeSQL(QStringLiteral("DELETE FROM T_TAX_RATE WHERE datFrom=?"), {from}, proc);
-    if (!done)
+    QString sql;
+    QVariantList params;
+    if (replacement) {
+        sql = QStringLiteral(
+            "UPDATE T_TAX_RATE SET datFrom = ?1, curStandard = ?2, curReduced = ?3 WHERE "
+            "datFrom = ?4");
+        params = {replacement->from, QVariant::fromValue(replacement->standard),
+                  QVariant::fromValue(replacement->reduced), from};
+    } else {
+        sql = QStringLiteral("DELETE FROM T_TAX_RATE WHERE datFrom = ?1");
+        params = {from};
+    }
+    // Written only while the row holds the rates the window showed.
+    if (shown) {
+        params << QVariant::fromValue(shown->standard) << QVariant::fromValue(shown->reduced);
+        sql += QStringLiteral(" AND curStandard = ?%1 AND curReduced = ?%2")
+                   .arg(params.size() - 1)
+                   .arg(params.size());
+    }
+    if (!db.executeSQL(sql, params, proc))
         return false;
+    if (shown && db.changes() == 0) {
+        if (conflict)
+            *conflict = true;
+        return false;
+    }
     if (db.changes() != 1) {
         gProcError(proc, QStringLiteral("no row dated ") + from.toString(Qt::ISODate));
         return false;
     }
-    return history.commit();
+    return gSendChangeNotice(db, QStringLiteral("T_TAX_RATE"), 0, proc) && history.commit();
 }
 
 bool gGetTaxClass(qint32& classNo) {

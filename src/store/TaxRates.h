@@ -57,9 +57,13 @@ enum class TaxRateEditRefusal { None, LinesDependOnIt, LinesWouldDependOnIt, Ref
 bool gChkTaxRateEdit(Database& db, const QDate& from, const std::optional<TaxRate>& replacement,
                      TaxRateEditRefusal& refusal, TaxRateRefusal& refused);
 // Deletes the row dated from, or replaces it with *replacement, as one change in the history
-// (typed). Only after gChkTaxRateEdit found nothing against it. Failure: logged
-// "gEditTaxRate", false.
-bool gEditTaxRate(Database& db, const QDate& from, const std::optional<TaxRate>& replacement);
+// (typed). Only after gChkTaxRateEdit found nothing against it. With shown (the row as the window
+// showed it), the row is changed only while it holds the shown rates: when another program
+// changed or removed it since, nothing is written, conflict is set and the result is false
+// without a report. Failure: logged "gEditTaxRate", false. Adding and changing a row tells the
+// other programs on a server (ChangeNotices, table T_TAX_RATE).
+bool gEditTaxRate(Database& db, const QDate& from, const std::optional<TaxRate>& replacement,
+                  const TaxRate* shown = nullptr, bool* conflict = nullptr);
 
 // Setting 50 (SettingNo::TaxClass): the class (1 to 3) whose entries carry the reduced-rate mark,
 // default 1. A stored value outside its range reads as the default. Failure: logged

@@ -6,8 +6,11 @@
 #include "base/Globals.h"
 #include "ledger/Captions.h"
 #include "ledger/ClassLists.h"
+#include "ledger/ListGridModels.h"
+#include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/Settings.h"
+#include "store/TaxRates.h"
 
 #include <QtTest>
 
@@ -35,6 +38,10 @@ private slots:
     void classSort_data();
     void classSort();
     void changeOfMissingEntryIsAFailure();
+    void entryChangedElsewhereIsNotOverwritten_data();
+    void entryChangedElsewhereIsNotOverwritten();
+    void otherProgramHearsOfListChanges_data();
+    void otherProgramHearsOfListChanges();
     void itemRowsStoredAndChanged();
     void sortText_data();
     void sortText();
@@ -153,6 +160,78 @@ void tst_ClassLists::captionFailures() {
     QVERIFY(!gSetColumnCaption(gdbData(), 5, 1, u"x"_s, u"x"_s));
     QVERIFY(!gGetColumnCaption(0, 3, def, shown));
     QCOMPARE(m_folder->errorLogProcedures().first(), u"gSetColumnCaption"_s);
+}
+
+// A class entry or item another program (on the data file: another tool) changed since the list
+// showed it is not overwritten: the list shows the stored value, and a second try is stored.
+void tst_ClassLists::entryChangedElsewhereIsNotOverwritten_data() {
+    QTest::addColumn<int>("column"); // class list: 2 order, 3 enabled, 4 reduced mark; item: 0
+    QTest::addColumn<QVariant>("others");
+    QTest::addColumn<QVariant>("mine");
+    QTest::newRow("order") << 2 << QVariant(5) << QVariant(7);
+    QTest::newRow("enabled") << 3 << QVariant(false) << QVariant(false);
+    QTest::newRow("reduced mark") << 4 << QVariant(true) << QVariant(true);
+    QTest::newRow("item text") << 0 << QVariant(u"B"_s) << QVariant(u"C"_s);
+}
+
+void tst_ClassLists::entryChangedElsewhereIsNotOverwritten() {
+    QFETCH(int, column);
+    QFETCH(QVariant, others);
+    QFETCH(QVariant, mine);
+    ClassEntry a;
+    ItemEntry item;
+    QVERIFY(gAddClassEntry(gdbData(), 1, u"A"_s, a));
+    QVERIFY(gAddItemEntry(gdbData(), 1, u"A"_s, QVariant(), item));
+    Database server;
+    QVERIFY(gTestServer().isEmpty() || server.openServer(gTestServerDatabase()));
+    Database& otherDb = server.isOpen() ? server : gdbData();
+    ClassListModel shown(1, gdbData()), other(1, otherDb);
+    ItemListModel shownItems(1, gdbData()), otherItems(1, otherDb);
+    QVERIFY(shown.load() && other.load() && shownItems.load() && otherItems.load());
+    const auto set = [column](ClassListModel& m, ItemListModel& items, const QVariant& v) {
+        return column == 0   ? items.setData(items.index(0, 0), v)
+               : column == 2 ? m.setSort(0, v.toInt())
+               : column == 3 ? m.setEnabled(0, v.toBool())
+                             : m.setReduced(0, v.toBool());
+    };
+    const auto cell = [column](const QAbstractItemModel& classes, const QAbstractItemModel& items) {
+        const QAbstractItemModel& m = column == 0 ? items : classes;
+        return m.data(m.index(0, column)).toString();
+    };
+    QVERIFY(set(other, otherItems, others));
+    QVERIFY(!set(shown, shownItems, mine));
+    QVERIFY(column == 0 ? shownItems.lastFailure() == ListModelFailure::ChangedElsewhere
+                        : shown.changedElsewhere());
+    QCOMPARE(cell(shown, shownItems), cell(other, otherItems)); // the stored value is shown
+    QCOMPARE(m_folder->errorLogEntries(), 0);
+    QVERIFY(set(shown, shownItems, mine)); // a second try is stored
+}
+
+// On a server another program hears of a new class entry and of a new tax rate (its windows
+// read them again).
+void tst_ClassLists::otherProgramHearsOfListChanges_data() {
+    QTest::addColumn<QString>("table");
+    QTest::newRow("class entry") << u"T_DATA_CLASS2"_s;
+    QTest::newRow("tax rate") << u"T_TAX_RATE"_s;
+    QTest::newRow("item list") << u"T_DATA1_ITEM"_s;
+}
+
+void tst_ClassLists::otherProgramHearsOfListChanges() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QFETCH(QString, table);
+    Database otherDb;
+    QVERIFY(otherDb.openServer(gTestServerDatabase()));
+    QSignalSpy heard(&gdbData().changeNotices(), &ChangeNotices::rowsChanged);
+    ClassEntry added;
+    ItemEntry item;
+    QVERIFY(table == u"T_DATA1_ITEM"_s ? gAddItemEntry(otherDb, 1, u"品"_s, QVariant(), item)
+            : table == u"T_TAX_RATE"_s
+                ? gAddTaxRate(otherDb,
+                              {QDate(2030, 4, 1), Currency::fromInt(12), Currency::fromInt(10)})
+                : gAddClassEntry(otherDb, 2, u"新"_s, added));
+    QTRY_COMPARE_WITH_TIMEOUT(heard.count(), 1, 1000);
+    QCOMPARE(heard.at(0), (QVariantList{table, qint64(0)}));
 }
 
 QTEST_GUILESS_MAIN(tst_ClassLists)

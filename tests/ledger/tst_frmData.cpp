@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -63,6 +64,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
+    void otherProgramsChangeRefreshesTheTotals_data();
+    void otherProgramsChangeRefreshesTheTotals();
 
     void typeALineWithTheKeyboard();
     void refusedCellKeepsTheUserInIt_data();
@@ -635,6 +638,7 @@ void tst_frmData::undoAndRedoGoStepByStep_data() {
 }
 
 void tst_frmData::undoAndRedoGoStepByStep() {
+    TOVAKI_DATA_FILE_ONLY("undo of a history step is not yet in server mode");
     QFETCH(int, kind);
     QFETCH(QStringList, edits);
     QFETCH(QString, actions);
@@ -831,6 +835,7 @@ void tst_frmData::editActionsOnASelectedCell_data() {
 }
 
 void tst_frmData::editActionsOnASelectedCell() {
+    TOVAKI_DATA_FILE_ONLY("undo of a history step is not yet in server mode");
     QFETCH(QString, key);
     QFETCH(int, column);
     QFETCH(QString, text);
@@ -979,6 +984,40 @@ void tst_frmData::f12FillsAnEmptyClassCell() {
     QTest::keyClick(f->DBGrid_Main, Qt::Key_F12);
     QCOMPARE(lineRow(1, id, u"strClass1"_s), QVariantList{u"食品"_s});
     QVERIFY(m_svc.prompt->shown.isEmpty());
+}
+
+// On a server, the totals shown (and the supplier's opening balance) follow another program's
+// change of the shown supplier's lines or of the supplier itself within a second.
+void tst_frmData::otherProgramsChangeRefreshesTheTotals_data() {
+    QTest::addColumn<bool>("line");       // its cost 3,000; else the opening balance 20,000
+    QTest::addColumn<QString>("figures"); // carry | total cost | the opening balance box
+    QTest::newRow("line") << true << u"10,000|3,000|10,000"_s;
+    QTest::newRow("supplier") << false << u"20,000|1,000|20,000"_s;
+}
+
+void tst_frmData::otherProgramsChangeRefreshesTheTotals() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QFETCH(bool, line);
+    QFETCH(QString, figures);
+    QVERIFY(addLine(LineRow{.date = QDate(2024, 3, 1), .cost = 1000}) > 0);
+    Database other;
+    QVERIFY(other.openServer(gTestServerDatabase()));
+    frmData* f = openLedger(1);
+    QVERIFY(pickSupplier(f, 12));
+    f->cboCalcStartDate->setEditText(QString());
+    f->cboCalcEndDate->setEditText(QString());
+    QTest::mouseClick(f->cmdCalcSum, Qt::LeftButton);
+    LedgerModel writer(1, other);
+    RuleResult refusal;
+    SupplierRecord r;
+    QVERIFY(gGetMasterData(other, 1, r) && writer.load(1, LedgerView::Entry));
+    r.curStartSupplyCarry = Currency::fromInt(20000);
+    QVERIFY(line ? writer.setCellText(0, LedgerCol::Cost, u"3000"_s, refusal)
+                 : mSaveMasterData(other, 1, r));
+    QTRY_COMPARE_WITH_TIMEOUT(f->lblCarry->text() + u'|' + f->lblTotalCost->text() + u'|' +
+                                  f->txtStartCarry->text().remove(QRegularExpression(u"[^0-9,]"_s)),
+                              figures, 1000);
 }
 
 QTEST_MAIN(tst_frmData)

@@ -207,6 +207,7 @@ private slots:
     void taxRateTableIsShownAndExtended();
     void taxRateRowsAreAskedForAndCorrected_data();
     void taxRateRowsAreAskedForAndCorrected();
+    void taxRateRowChangedElsewhereIsNotOverwritten();
 
 private:
     std::unique_ptr<QTemporaryDir> m_backups;
@@ -587,6 +588,28 @@ void tst_Maintenance::taxRateRowsAreAskedForAndCorrected() {
                      "lngID > ? AND strTable = 'T_TAX_RATE'"_s,
                      lastEntry),
              QVariantList{recorded});
+}
+
+// A row another program (here another tool) changed after the window showed it is not
+// overwritten: the user is told and the table shows the stored row.
+void tst_Maintenance::taxRateRowChangedElsewhereIsNotOverwritten() {
+    QVERIFY(
+        gdbData().executeSQL(u"INSERT INTO T_TAX_RATE VALUES ('2030-04-01', 120000, 100000)"_s));
+    frmSystem* w = openSystem();
+    auto* grid = child<QTableWidget>(w, "grdTaxRate");
+    grid->setCurrentCell(4, 0);
+    child<QLineEdit>(w, "txtRateStandard")->setText(u"11"_s);
+    QVERIFY(gdbData().executeSQL(u"UPDATE T_TAX_RATE SET curStandard = 130000 WHERE datFrom = "
+                                 "'2030-04-01'"_s));
+    m_svc.prompt->answers.enqueue(MsgResult::Yes);
+    QTest::mouseClick(child<QPushButton>(w, "cmdChangeTaxRate"), Qt::LeftButton);
+    QCOMPARE(m_svc.prompt->texts().size(), 2);
+    QCOMPARE(m_svc.prompt->texts().at(1),
+             u"この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+             "最新の内容を表示しました。必要ならもう一度入力してください。"_s);
+    QCOMPARE(dataRow(u"SELECT curStandard FROM T_TAX_RATE WHERE datFrom = '2030-04-01'"_s),
+             QVariantList{QVariant::fromValue(Currency::fromInt(13))});
+    QCOMPARE(grid->item(4, 1)->text(), u"13.0"_s);
 }
 
 void tst_Maintenance::badFileIsRefusedForRestore_data() {

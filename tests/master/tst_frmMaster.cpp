@@ -3,6 +3,7 @@
 #include "WidgetTestHelpers.h"
 #include "app/frmMenu.h"
 #include "base/Globals.h"
+#include "master/SupplierRecords.h"
 #include "master/frmMaster.h"
 #include "master/frmSelectMaster.h"
 #include "store/Database.h"
@@ -70,6 +71,9 @@ private slots:
     void typedNumber();
     void masterOpenedFromLedgerDoesNotShowMenu();
     void invoiceNumberIsNormalisedAndAMismatchAsksFirst();
+    void otherProgramsChange_data();
+    void otherProgramsChange();
+    void selectionListShowsOtherProgramsSupplier();
 
 private:
     void openMaster();
@@ -318,6 +322,83 @@ void tst_frmMaster::invoiceNumberIsNormalisedAndAMismatchAsksFirst() {
     QVERIFY(gDspMasterData(*frmMaster::existing(), 1));
     QCOMPARE(ctl(u"txtInvoiceNo"_s)->text() + ctl(u"txtInvoiceFrom"_s)->text(),
              u"T70000120500022023/10/01"_s);
+}
+
+// Another program stores the supplier being modified (on the data file: another tool, heard of
+// by no one). On a server the boxes show it at once while they are as loaded; typed boxes are kept
+// and the change told. Confirming then stores nothing, tells so and shows the stored supplier.
+void tst_frmMaster::otherProgramsChange_data() {
+    QTest::addColumn<QString>("typed"); // typed into the memo before the change
+    QTest::addColumn<bool>("confirmed");
+    QTest::addColumn<QString>("shown"); // short name | memo | "told" while the label shows
+    QTest::newRow("boxes as loaded") << QString() << false << u"他社||"_s;
+    QTest::newRow("memo typed") << u"メモ"_s << false << u"ABC|メモ|told"_s;
+    QTest::newRow("memo typed, confirmed") << u"メモ"_s << true << u"他社||"_s;
+}
+
+void tst_frmMaster::otherProgramsChange() {
+    QFETCH(QString, typed);
+    QFETCH(bool, confirmed);
+    QFETCH(QString, shown);
+    if (!confirmed && gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QVERIFY(addRow(9, 7, u"ABC"_s));
+    Database server;
+    QVERIFY(gTestServer().isEmpty() || server.openServer(gTestServerDatabase()));
+    openMaster();
+    whenOpen<frmSelectMaster>([](frmSelectMaster* w) {
+        w->Combo1->setCurrentIndex(0);
+        w->cmdSelect->click();
+    });
+    QTest::mouseClick(proc(1), Qt::LeftButton);
+    QTRY_VERIFY(!frmSelectMaster::existing());
+    typeText(ctl<QPlainTextEdit>(u"txtNotes"_s), typed);
+    SupplierRecord r;
+    QVERIFY(gGetMasterData(server.isOpen() ? server : gdbData(), 9, r));
+    r.strSupplierShortName = u"他社"_s;
+    QVERIFY(mSaveMasterData(server.isOpen() ? server : gdbData(), 1, r));
+    const auto seen = [] {
+        return ctl(u"txtSupplierShortName"_s)->text() + u'|' +
+               ctl<QPlainTextEdit>(u"txtNotes"_s)->toPlainText() + u'|' +
+               (ctl<QLabel>(u"lblChangedElsewhere"_s)->isVisible() ? u"told"_s : QString());
+    };
+    if (confirmed)
+        QTest::mouseClick(proc(3), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(seen(), shown, 1000);
+    QCOMPARE(m_svc.prompt->texts(),
+             confirmed
+                 ? QStringList{u"この仕入先はほかのパソコンで変更されたため、保存しませんでした。"
+                               "\r\n最新の内容を表示しました。必要ならもう一度入力してください。"_s}
+                 : QStringList{});
+    QCOMPARE(rowOf(9, u"strSupplierShortName, strNotes"_s), (QVariantList{u"他社"_s, u""_s}));
+    QVERIFY(proc(3)->isEnabled()); // still modifying
+}
+
+// The open selection list takes a supplier another program added, keeping the one chosen.
+void tst_frmMaster::selectionListShowsOtherProgramsSupplier() {
+    if (gTestServer().isEmpty())
+        QSKIP("server mode only (TOVAKI_TEST_SERVER names no server)");
+    QVERIFY(addRow(9, 7, u"ABC"_s));
+    Database other;
+    QVERIFY(other.openServer(gTestServerDatabase()));
+    openMaster();
+    QStringList seen;
+    whenOpen<frmSelectMaster>([&](frmSelectMaster* w) {
+        w->Combo1->setCurrentIndex(0);
+        SupplierRecord r;
+        r.lngMasterID = 3;
+        r.lngSupplier = 2;
+        r.strSupplierShortName = u"新店"_s;
+        if (mSaveMasterData(other, 0, r))
+            (void)QTest::qWaitFor([w] { return w->Combo1->count() == 2; }, 1000);
+        for (int i = 0; i < w->Combo1->count(); ++i)
+            seen << w->Combo1->itemText(i);
+        seen << w->Combo1->currentText();
+        w->close();
+    });
+    QTest::mouseClick(proc(1), Qt::LeftButton);
+    QTRY_VERIFY(!frmSelectMaster::existing());
+    QCOMPARE(seen, (QStringList{u"  2：新店"_s, u"  7：ABC"_s, u"  7：ABC"_s}));
 }
 
 QTEST_MAIN(tst_frmMaster)
