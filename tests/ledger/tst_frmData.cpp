@@ -638,7 +638,6 @@ void tst_frmData::undoAndRedoGoStepByStep_data() {
 }
 
 void tst_frmData::undoAndRedoGoStepByStep() {
-    TOVAKI_DATA_FILE_ONLY("undo of a history step is not yet in server mode");
     QFETCH(int, kind);
     QFETCH(QStringList, edits);
     QFETCH(QString, actions);
@@ -835,7 +834,6 @@ void tst_frmData::editActionsOnASelectedCell_data() {
 }
 
 void tst_frmData::editActionsOnASelectedCell() {
-    TOVAKI_DATA_FILE_ONLY("undo of a history step is not yet in server mode");
     QFETCH(QString, key);
     QFETCH(int, column);
     QFETCH(QString, text);

@@ -20,16 +20,6 @@ Q_DECLARE_METATYPE(CsvTable)
 Q_DECLARE_METATYPE(CsvEncoding)
 Q_DECLARE_METATYPE(CsvImportOutcome)
 
-// On a server, a ledger import stops at its one history entry, which the change history still
-// writes with the data file's JSON functions (docs/storage.md, "Not yet in server mode"): such a
-// case is skipped there, and runs as soon as the entry is written.
-#define SKIP_WHEN_IMPORT_ENTRY_FAILS(imported)                                                     \
-    do {                                                                                           \
-        if (!(imported) && !gTestServer().isEmpty() &&                                             \
-            m_folder->errorLog().contains(u"json_object("_s))                                      \
-            QSKIP("server: the import's history entry is not yet written there");                  \
-    } while (false)
-
 // CSV export and import (reports/CsvExchange.h) on a throw-away data file, and the PDF beside a
 // workbook with a stand-in converter.
 class tst_Exchange : public DataFileTest {
@@ -207,7 +197,6 @@ void tst_Exchange::roundTrip() {
     QVERIFY(gdbData().executeSQL(u"DELETE FROM "_s + name));
     CsvImportResult imported;
     const bool ok = gImportCsv({table, first.path, CsvEncoding::Cp932, false}, {}, imported);
-    SKIP_WHEN_IMPORT_ENTRY_FAILS(ok);
     QVERIFY2(ok, qPrintable(gCsvRefusalLines(imported).join(u'|') + imported.message));
     QCOMPARE(imported.rows, rows);
     QCOMPARE(imported.warningCount, ruleBreaking ? 4 : 0);
@@ -355,7 +344,6 @@ void tst_Exchange::duplicates() {
     CsvImportResult r;
     const bool ok =
         gImportCsv({.table = CsvTable::Purchases, .path = file, .keepDuplicates = keep}, {}, r);
-    SKIP_WHEN_IMPORT_ENTRY_FAILS(ok);
     QVERIFY2(ok, qPrintable(gCsvRefusalLines(r).join(u'|') + r.message));
     QCOMPARE(gCsvDuplicateLines(r), listed);
     QCOMPARE(dataRowCount(u"SELECT * FROM T_DATA1"_s), 1 + stored);
