@@ -8,6 +8,7 @@
 #include "store/Database.h"
 #include "store/Migration.h"
 #include "store/MsgCatalogue.h"
+#include "store/ServerTransfer.h"
 #include "util/FileHelpers.h"
 
 #include <QDir>
@@ -86,7 +87,55 @@ QRegularExpression partialBackupPattern() {
             .arg(kBackupExtension));
 }
 
+// The books on a server are written into the folder as a backup file of the same format (a
+// data file of this version, one snapshot); the server records its time as its last backup. The
+// program stays connected to the server throughout.
+bool serverBackup(Database& db, const QString& folder, QString* written, QString* refusal,
+                  bool* cancelled) {
+    const QString proc = QStringLiteral("gProcDataBackup");
+    if (!gChkFolderExist(folder)) {
+        gProcError(proc, QStringLiteral("バックアップ先がありません：") + folder);
+        return false;
+    }
+    gRemovePartialCopies(folder, partialBackupPattern());
+    QString name;
+    QString unique;
+    if (!backupFileName(svc().clock().now(), name) || !gGetUniqueFName(folder, name, unique)) {
+        gProcError(proc, folder);
+        return false;
+    }
+    if (gDispMsg(55, QDir::toNativeSeparators(gAddBackSlash(folder) + unique)) ==
+        MsgResult::Cancel) {
+        if (cancelled)
+            *cancelled = true;
+        return false;
+    }
+    svc().process().processEvents();
+    if (!gGetUniqueFName(folder, name, unique)) {
+        gProcError(proc, folder);
+        return false;
+    }
+    const QString target = gAddBackSlash(folder) + unique;
+    QString message;
+    if (!gServerDump(db, target, message)) {
+        if (refusal)
+            *refusal = message;
+        return false;
+    }
+    if (written)
+        *written = target;
+    return true;
+}
+
 } // namespace
+
+QString gServerRestoreRefusal() {
+    return QStringLiteral(
+        "サーバーの帳簿には、この画面から復元できません。\r\n"
+        "バックアップをサーバーに戻すには、ほかのパソコンの本ソフトをすべて終了し、"
+        "tovaki-admin load で空のデータベースに読み込んでください。\r\n"
+        "現在のデータは変更していません。");
+}
 
 void gSetFreeSpaceLookup(FreeSpaceLookup lookup) {
     freeSpaceLookup() = std::move(lookup);
@@ -109,6 +158,8 @@ bool gProcDataBackup(Database& db, const QString& folder, QString* written, QStr
         refusal->clear();
     if (cancelled)
         *cancelled = false;
+    if (db.isServer())
+        return serverBackup(db, folder, written, refusal, cancelled);
     const auto refuseDamaged = [&]() {
         if (refusal)
             *refusal = QStringLiteral("データファイルが壊れているため、バックアップを作成しません"
@@ -219,6 +270,11 @@ bool gProcDataRestore(Database& db, const QString& file, QString* refusal) {
     const QString proc = QStringLiteral("gProcDataRestore");
     if (refusal)
         refusal->clear();
+    if (db.isServer()) {
+        if (refusal)
+            *refusal = gServerRestoreRefusal();
+        return false;
+    }
     DataFileFindings found;
     const DataFileStatus status = gChkDataFile(file, &found);
     if (status != DataFileStatus::Ok) {

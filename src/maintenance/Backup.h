@@ -42,6 +42,8 @@ bool gChkBackupSpace(const QString& folder);
 // refused: false, with the reason in `refusal`, nothing written. Other failures are logged under
 // "gProcDataBackup" (with the system's cause, a full disk included) and leave no partial copy;
 // the previous backup time is kept then.
+// On a server the books are written as one snapshot into the backup file (gServerDump), and the
+// server records the time; a failure's reason is in `refusal`.
 bool gProcDataBackup(Database& db, const QString& folder, QString* written = nullptr,
                      QString* refusal = nullptr, bool* cancelled = nullptr);
 // The time a backup file was made: its T_SYSTEM row 0, else the file's modification time.
@@ -54,6 +56,9 @@ QDateTime gBackupTimeOf(const QString& file);
 // file is then the previous one whenever it could be kept. Either way the data file is open
 // afterwards unless it could not be opened at all (db.isOpen() tells).
 bool gProcDataRestore(Database& db, const QString& file, QString* refusal = nullptr);
+// Books on a server are not replaced from the window (other programs work on them): the
+// restore refuses with this text, which names tovaki-admin load.
+QString gServerRestoreRefusal();
 
 // --- automatic backups ----------------------------------------------------------------------
 //

@@ -133,6 +133,8 @@ frmBackup::frmBackup() {
     connect(lstAutoBackup, &QTableWidget::cellDoubleClicked, this,
             [this] { cmdRestoreAuto_Click(); });
     mListAutoBackups();
+    // The automatic copies are the data file's; books on a server have none.
+    fraAutoBackup->setVisible(!gdbData().isServer());
 
     gAddHelpMenu(menuBar(), QStringLiteral("frmBackup"));
 }
@@ -246,6 +248,11 @@ void frmBackup::cmdRestoreAuto_Click() {
 }
 
 void frmBackup::mRestoreFrom(const QString& file) {
+    if (gdbData().isServer()) {
+        svc().prompt().show(gServerRestoreRefusal(), QString(),
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
+        return;
+    }
     // A file that is plainly no backup is refused at once; any other is named, with its time
     // and what becomes of the current data, and restored only after a yes.
     DataFileFindings found;

@@ -45,8 +45,9 @@ void ChangeNotices::poll() {
 void ChangeNotices::announceMissed() {
     // Told after the operation that connected again has finished, not in its middle.
     QTimer::singleShot(0, this, [this] {
-        for (const char* table : {"T_DATA1", "T_DATA2", "T_MASTER", "T_DATA_CLASS1", "T_DATA_CLASS2",
-                                   "T_DATA_CLASS3", "T_DATA1_ITEM", "T_DATA2_ITEM", "T_TAX_RATE"})
+        for (const char* table :
+             {"T_DATA1", "T_DATA2", "T_MASTER", "T_DATA_CLASS1", "T_DATA_CLASS2", "T_DATA_CLASS3",
+              "T_DATA1_ITEM", "T_DATA2_ITEM", "T_TAX_RATE"})
             emit rowsChanged(QString::fromLatin1(table), 0);
     });
 }
