@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <map>
 #include <optional>
@@ -813,7 +814,15 @@ QString gProfitRateText(Currency margin, Currency sales, std::optional<Currency>
     const double cut = gROUNDOFF(margin.toDouble() / sales.toDouble() * 100.0, 1, 0);
     if (rate)
         *rate = Currency::fromDouble(cut);
-    return formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%');
+    // A table shows the same few hundred rates again and again: each text is formed once.
+    thread_local std::unordered_map<quint64, QString> texts;
+    const quint64 key = std::bit_cast<quint64>(cut);
+    if (const auto it = texts.find(key); it != texts.end())
+        return it->second;
+    if (texts.size() >= 4096)
+        texts.clear();
+    return texts.emplace(key, formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%'))
+        .first->second;
 }
 
 bool gGetProfitTerms(const QDate& start, const QDate& end, int closeDay,
