@@ -787,16 +787,24 @@ bool gStoreProfitRanking(Database& db, const std::vector<ProfitRankingRow>& rows
     }
     if (!db.executeSQL(QStringLiteral("DELETE FROM T_MP_RANKING"), {}, proc))
         return false;
+    RowCursor insert(db);
+    if (!insert.prepare(QStringLiteral("INSERT INTO T_MP_RANKING (lngMasterID,"
+                                       " strSupplierShortName, curPurchase, curSale,"
+                                       " curGrossMargin, curProfitability, curStock,"
+                                       " lngSheetNo) VALUES (?,?,?,?,?,?,?,?)"),
+                        proc))
+        return false;
     for (const ProfitRankingRow& r : rows) {
-        if (!db.executeSQL(QStringLiteral("INSERT INTO T_MP_RANKING (lngMasterID,"
-                                          " strSupplierShortName, curPurchase, curSale,"
-                                          " curGrossMargin, curProfitability, curStock,"
-                                          " lngSheetNo) VALUES (?,?,?,?,?,?,?,?)"),
-                           {r.masterID, r.shortName, QVariant::fromValue(r.purchase),
-                            QVariant::fromValue(r.sale), QVariant::fromValue(r.margin),
-                            r.rate ? QVariant::fromValue(*r.rate) : QVariant(),
-                            r.stock ? QVariant::fromValue(*r.stock) : QVariant(), r.sheetNo},
-                           proc))
+        insert.reset();
+        insert.bindInt(1, r.masterID);
+        insert.bindText(2, r.shortName);
+        insert.bindOptional(3, std::optional<Currency>(r.purchase));
+        insert.bindOptional(4, std::optional<Currency>(r.sale));
+        insert.bindOptional(5, std::optional<Currency>(r.margin));
+        insert.bindOptional(6, r.rate);
+        insert.bindOptional(7, r.stock);
+        insert.bindInt(8, r.sheetNo);
+        if (!insert.run())
             return false;
     }
     if (!tr.commit()) {
