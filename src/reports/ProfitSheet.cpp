@@ -20,6 +20,8 @@ enum ColorSlot { SlotSupplier = 0, SlotPurchase, SlotSale, SlotMargin, SlotRate,
 constexpr int kNameCol = 2;
 constexpr int kLabelCol = 3;
 constexpr int kFirstValueCol = 4;
+// Rows a sheet holds before its finished blocks are written out.
+constexpr int kRowsHeld = 256;
 
 class ProfitWriter {
 public:
@@ -196,8 +198,9 @@ bool ProfitWriter::writeBlock(const ProfitBlock& b, bool headings) {
     if (!rule(blockRow, kNameCol, blockRow, lastColumn()) ||
         !rule(blockRow + 1, kNameCol, m_row, kNameCol))
         return false;
-    // The block is done: its rows go to the package, so a sheet of any length stays small.
-    if (!m_sheet->writeOutRows(m_row + 1)) {
+    // The block is done: once a few hundred rows are held they go to the package, so a sheet
+    // of any length stays small (a page's rows go there when the next page starts).
+    if (m_row + 1 - m_sheet->firstOpenRow() >= kRowsHeld && !m_sheet->writeOutRows(m_row + 1)) {
         gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
         return false;
     }

@@ -13,7 +13,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <bit>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <optional>
@@ -822,9 +822,12 @@ QString gProfitRateText(Currency margin, Currency sales, std::optional<Currency>
     const double cut = gROUNDOFF(margin.toDouble() / sales.toDouble() * 100.0, 1, 0);
     if (rate)
         *rate = Currency::fromDouble(cut);
-    // A table shows the same few hundred rates again and again: each text is formed once.
-    thread_local std::unordered_map<quint64, QString> texts;
-    const quint64 key = std::bit_cast<quint64>(cut);
+    // A table shows the same few hundred rates again and again: each text is formed once,
+    // keyed by its count of tenths and its sign (a cut rate is a whole number of tenths).
+    if (!(std::abs(cut) < 1e15))
+        return formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%');
+    thread_local std::unordered_map<qint64, QString> texts;
+    const qint64 key = std::llround(cut * 10) * 2 + (std::signbit(cut) ? 1 : 0);
     if (const auto it = texts.find(key); it != texts.end())
         return it->second;
     if (texts.size() >= 4096)
