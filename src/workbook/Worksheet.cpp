@@ -87,6 +87,7 @@ bool Worksheet::Impl::park() {
     doc = nullptr;
     root = {};
     sheetData = {};
+    forgetLastRow();
     rows.clear();
     cells.clear();
     colStylesRead = false;
@@ -150,6 +151,7 @@ bool Worksheet::Impl::writeOutRows(int beforeRow) {
         return true;
     std::copy(spanRows, spanRows + 2, writtenRows);
     std::copy(spanCols, spanCols + 2, writtenCols);
+    forgetLastRow();
     for (auto r = rows.begin(); r != it;) {
         cells.erase(r->first);
         sheetData.remove_child(r->second);
@@ -166,6 +168,7 @@ bool Worksheet::Impl::buildIndex(QString& error) {
         return false;
     }
     sheetData = ensureChild(root, "sheetData", kWorksheetOrder);
+    forgetLastRow();
     rows.clear();
     cells.clear();
     colStylesRead = false;
@@ -256,11 +259,27 @@ std::vector<std::pair<int, pugi::xml_node>>& Worksheet::Impl::cellsOf(int row,
     return it->second;
 }
 
+const std::string& Worksheet::Impl::keyFor(const StyleChange& change) {
+    for (const auto& [known, key] : changeKeys)
+        if (known == change)
+            return key;
+    if (changeKeys.size() >= 64)
+        changeKeys.clear();
+    changeKeys.emplace_back(change, StyleSheet::keyOf(change));
+    return changeKeys.back().second;
+}
+
 pugi::xml_node Worksheet::Impl::cellNode(int row, int col, bool create) {
-    pugi::xml_node r = rowNode(row, create);
-    if (!r)
-        return {};
-    auto& list = cellsOf(row, r);
+    if (row != lastRow || !lastCells) {
+        pugi::xml_node found = rowNode(row, create);
+        if (!found)
+            return {};
+        lastCells = &cellsOf(row, found);
+        lastRowNode = found;
+        lastRow = row;
+    }
+    pugi::xml_node r = lastRowNode;
+    auto& list = *lastCells;
     // Reports write left to right: most new cells go after the row's last one.
     auto at = list.empty() || list.back().first < col
                   ? list.end()
@@ -483,7 +502,7 @@ bool Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
         return false;
     if (range.row2 < range.row1 || range.col2 < range.col1)
         return d->fail(QStringLiteral("セル範囲が正しくありません"));
-    const std::string key = StyleSheet::keyOf(change);
+    const std::string& key = d->keyFor(change);
     for (int r = range.row1; r <= range.row2; ++r)
         for (int c = range.col1; c <= range.col2; ++c)
             if (!d->applyDerived(r, c, change, key))
