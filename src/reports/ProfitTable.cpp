@@ -382,8 +382,9 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
     };
     const size_t n = terms.size();
     SupplierSlots idSlots;
-    std::vector<Group> groups; // per slot, n terms
-    std::vector<char> beyond;  // per slot: a sum beyond 64 bits
+    std::vector<Group> groups;                 // per slot, n terms
+    std::vector<char> beyond;                  // per slot: a sum beyond 64 bits
+    std::vector<const StoredRatio*> slotRatio; // per slot: the supplier's default ratio
     TermFinder finder(terms);
     StoredForms stored(db, ratioColumn, proc);
     RowCursor c(db);
@@ -399,22 +400,25 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
         if (slot == beyond.size()) {
             groups.resize(groups.size() + n);
             beyond.push_back(0);
+            const auto found = defaultRatio.find(id);
+            slotRatio.push_back(found == defaultRatio.end() ? nullptr : &found->second);
         }
         Group& t = groups[slot * n + std::min(finder.term(c), n - 1)];
         ++t.lines;
         std::optional<qint64> cost, ratio, regularPrice, quantity, regular;
-        const auto supplier = c.isInteger(0) ? defaultRatio.find(id) : defaultRatio.end();
-        const bool whole =
-            c.isInteger(0) && wholeOrNone(c, costCol, cost) && wholeOrNone(c, ratioCol, ratio) &&
-            wholeOrNone(c, regularCol, regularPrice) && wholeOrNone(c, quantityCol, quantity) &&
-            (supplier == defaultRatio.end() || supplier->second.whole);
+        // The supplier's default ratio; none when the supplier is not in the list.
+        const StoredRatio* supplier = slotRatio[slot];
+        const bool whole = c.isInteger(0) && wholeOrNone(c, costCol, cost) &&
+                           wholeOrNone(c, ratioCol, ratio) &&
+                           wholeOrNone(c, regularCol, regularPrice) &&
+                           wholeOrNone(c, quantityCol, quantity) && (!supplier || supplier->whole);
         if (!ratio && !regularPrice)
             ++t.noRatio;
         if (whole && cost) {
             regular = regularAmount(regularPrice, quantity, *cost,
-                                    ratio                            ? ratio
-                                    : supplier != defaultRatio.end() ? supplier->second.ratio
-                                                                     : std::nullopt);
+                                    ratio      ? ratio
+                                    : supplier ? supplier->ratio
+                                               : std::nullopt);
         } else if (!stored.figures(c, costCol, ratioCol, regularCol, quantityCol, cost, regular)) {
             return false;
         }
