@@ -288,6 +288,27 @@ QDate parseLedgerDate(const QString& text, bool* wellFormed) {
         s.replace(u'年', u'/');
         s.replace(u'月', u'/');
     }
+    // The usual form, "2024/03/05" (or with "-" or "."), read without the pattern below.
+    const auto digit = [&s](qsizetype i) { return s.at(i) >= u'0' && s.at(i) <= u'9'; };
+    const auto separator = [&s](qsizetype i) {
+        return s.at(i) == u'/' || s.at(i) == u'.' || s.at(i) == u'-';
+    };
+    if (s.size() == 10 && separator(4) && separator(7) && digit(0) && digit(1) && digit(2) &&
+        digit(3) && digit(5) && digit(6) && digit(8) && digit(9)) {
+        if (wellFormed)
+            *wellFormed = true;
+        const auto number = [&s](qsizetype from, qsizetype count) {
+            int n = 0;
+            for (qsizetype i = from; i < from + count; ++i)
+                n = n * 10 + (s.at(i).unicode() - u'0');
+            return n;
+        };
+        const int year = number(0, 4);
+        if (year < 100)
+            return {};
+        const QDate d(year, number(5, 2), number(8, 2));
+        return d.isValid() ? d : QDate();
+    }
     static const QRegularExpression re(
         QStringLiteral("^(?:(\\d{1,4})\\s*[/.\\-]\\s*)?(\\d{1,2})\\s*[/.\\-]\\s*(\\d{1,2})$"));
     const QRegularExpressionMatch m = re.match(s);

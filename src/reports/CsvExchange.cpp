@@ -22,6 +22,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <array>
+#include <charconv>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -402,16 +404,33 @@ constexpr bool isLineKeyColumn(int col) {
     return col != LedgerCol::Sort && col != LedgerCol::Check && col != LedgerCol::Change;
 }
 
-void addKeyPart(QByteArray& key, bool null, const QByteArray& value) {
-    if (null)
+void addKeyPart(QByteArray& key, bool null, const char* data, qsizetype size) {
+    if (null) {
         key += 'N';
-    else
-        key += 'V' + QByteArray::number(value.size()) + ':' + value;
+        return;
+    }
+    char length[24];
+    length[0] = 'V';
+    char* end = std::to_chars(length + 1, length + sizeof length - 1, size).ptr;
+    *end++ = ':';
+    key.append(length, end - length);
+    key.append(data, size);
+}
+
+void addKeyPart(QByteArray& key, bool null, const QByteArray& value) {
+    addKeyPart(key, null, value.constData(), value.size());
+}
+
+void addKeyNumber(QByteArray& key, const std::optional<qint64>& v) {
+    char digits[24];
+    const char* end = v ? std::to_chars(digits, digits + sizeof digits, *v).ptr : digits;
+    addKeyPart(key, !v, digits, end - digits);
 }
 
 // A digest of a line's key columns, in the form both the file's lines and the stored ones give.
 QByteArray lineKey(const LedgerLine& l) {
     QByteArray key;
+    key.reserve(256);
     for (int col = 0; col < LedgerCol::Count; ++col) {
         if (!isLineKeyColumn(col))
             continue;
@@ -419,12 +438,28 @@ QByteArray lineKey(const LedgerLine& l) {
         switch (f.kind) {
         case LedgerKind::Number: {
             const auto& v = l.*f.number;
-            addKeyPart(key, !v, v ? QByteArray::number(*v) : QByteArray());
+            addKeyNumber(key, v ? std::optional<qint64>(*v) : std::nullopt);
             break;
         }
         case LedgerKind::Date: {
             const auto& v = l.*f.date;
-            addKeyPart(key, !v, v ? v->toString(Qt::ISODate).toLatin1() : QByteArray());
+            if (v && v->year() >= 1000 && v->year() <= 9999) {
+                // The date as ISO text (yyyy-MM-dd).
+                char text[10];
+                const int parts[3] = {v->year(), v->month(), v->day()};
+                const int widths[3] = {4, 2, 2};
+                char* p = text;
+                for (int i = 0; i < 3; ++i) {
+                    if (i > 0)
+                        *p++ = '-';
+                    for (int w = widths[i] - 1, n = parts[i]; w >= 0; --w, n /= 10)
+                        p[w] = static_cast<char>('0' + n % 10);
+                    p += widths[i];
+                }
+                addKeyPart(key, false, text, sizeof text);
+            } else {
+                addKeyPart(key, !v, v ? v->toString(Qt::ISODate).toLatin1() : QByteArray());
+            }
             break;
         }
         case LedgerKind::Text: {
@@ -434,7 +469,7 @@ QByteArray lineKey(const LedgerLine& l) {
         }
         case LedgerKind::Amount: {
             const auto& v = l.*f.amount;
-            addKeyPart(key, !v, v ? QByteArray::number(v->raw()) : QByteArray());
+            addKeyNumber(key, v ? std::optional<qint64>(v->raw()) : std::nullopt);
             break;
         }
         case LedgerKind::Flag:
@@ -1123,6 +1158,12 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
     const QString lineTable = p.table == CsvTable::Purchases ? QStringLiteral("T_DATA1")
                               : p.table == CsvTable::Sales   ? QStringLiteral("T_DATA2")
                                                              : QString();
+    // The file's lines go into the ledger's indexes in another order than the indexes keep:
+    // a larger page cache keeps the pages they touch in memory until the commit instead of
+    // writing and reading them again (the data file's own setting after).
+    const bool bigCache =
+        !gdbData().isServer() &&
+        gdbData().executeSQL(QStringLiteral("PRAGMA cache_size = -65536"), {}, kProcImport);
     {
         HistoryScope tx(gdbData(), HistoryOrigin::Imported);
         Importer importer(p, cb, stored, true);
@@ -1145,6 +1186,8 @@ bool gImportCsv(const CsvImportParams& p, const CsvCallbacks& cb, CsvImportResul
             gProcError(kProcImport);
         }
     }
+    if (bigCache)
+        gdbData().executeSQL(QStringLiteral("PRAGMA cache_size = -2000"), {}, kProcImport);
     if (stored.outcome != CsvImportOutcome::Imported) {
         if (!backup.isEmpty())
             QFile::remove(backup); // the data file is as the copy has it

@@ -20,6 +20,8 @@ enum ColorSlot { SlotSupplier = 0, SlotPurchase, SlotSale, SlotMargin, SlotRate,
 constexpr int kNameCol = 2;
 constexpr int kLabelCol = 3;
 constexpr int kFirstValueCol = 4;
+// Rows a sheet holds before its finished blocks are written out.
+constexpr int kRowsHeld = 256;
 
 class ProfitWriter {
 public:
@@ -60,14 +62,24 @@ private:
     const ProfitTable& m_t;
     Worksheet* m_sheet = nullptr;
     int m_row = kProfitFirstRow;
+    // The rows of the block being written: its cells carry thin lines on every side, given with
+    // their values (the cells without one get them from rule()).
+    int m_ruledFirst = 0;
+    int m_ruledLast = -1;
 };
 
 bool ProfitWriter::put(int row, int col, const QVariant& value, int fill,
                        const QString& numberFormat, bool bold) {
     bool ok = value.typeId() == QMetaType::QString ? m_sheet->setText(row, col, value.toString())
                                                    : m_sheet->setNumber(row, col, value.toDouble());
-    if (ok && (fill > 0 || !numberFormat.isEmpty() || bold)) {
+    const bool ruled =
+        row >= m_ruledFirst && row <= m_ruledLast && col >= kNameCol && col <= lastColumn();
+    if (ok && (fill > 0 || !numberFormat.isEmpty() || bold || ruled)) {
         StyleChange ch;
+        if (ruled) {
+            ch.thinSides = CellSide::Outline;
+            ch.clearDiagonal = true;
+        }
         if (fill > 0)
             ch.fillColorIndex = fill;
         if (!numberFormat.isEmpty())
@@ -161,6 +173,8 @@ bool ProfitWriter::writeTable(const std::vector<int>& sheets) {
 bool ProfitWriter::writeBlock(const ProfitBlock& b, bool headings) {
     m_row += 2;
     const int blockRow = m_row;
+    m_ruledFirst = blockRow;
+    m_ruledLast = blockRow + gProfitBlockHeight(b) - 1;
     if (!putNameCells(m_row, b.shortName))
         return false;
     ++m_row;
@@ -179,10 +193,14 @@ bool ProfitWriter::writeBlock(const ProfitBlock& b, bool headings) {
             return false;
     if (!writeResultRows(b))
         return false;
-    if (!rule(blockRow, kNameCol, m_row, lastColumn()))
+    m_ruledLast = -1;
+    // The lines of the cells left without a value: the name row and the name column.
+    if (!rule(blockRow, kNameCol, blockRow, lastColumn()) ||
+        !rule(blockRow + 1, kNameCol, m_row, kNameCol))
         return false;
-    // The block is done: its rows go to the package, so a sheet of any length stays small.
-    if (!m_sheet->writeOutRows(m_row + 1)) {
+    // The block is done: once a few hundred rows are held they go to the package, so a sheet
+    // of any length stays small (a page's rows go there when the next page starts).
+    if (m_row + 1 - m_sheet->firstOpenRow() >= kRowsHeld && !m_sheet->writeOutRows(m_row + 1)) {
         gProcError(QStringLiteral("mManegeProfit_Data"), m_run.book().errorText());
         return false;
     }

@@ -6,7 +6,6 @@
 #include "reports/ProfitReport.h"
 #include "store/AmountLimits.h"
 #include "store/Database.h"
-#include "store/EngineSql.h"
 #include "store/Formats.h"
 #include "store/Period.h"
 #include "store/Settings.h"
@@ -14,6 +13,8 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -139,45 +140,51 @@ bool classRowBefore(const ClassRow& a, const ClassRow& b) {
 // converts them: an amount that is not a whole count is rounded, one beyond 64 bits leaves the
 // range.
 
-// Columns 0 to 2 of every scan: the supplier, the kind of the line's date (0 a number, 1 a
-// text, 2 none) and the date.
-constexpr int kScanFirstColumn = 3;
+// Columns 0 and 1 of every scan: the supplier and the date, as stored. Every other figure of a
+// line is formed here from its stored columns, so that the scan reads them as they are.
+constexpr int kScanFirstColumn = 2;
 
 // Term ends as stored text: a line's term is the first whose end is not before the line's date
-// as SQL compares them (text by bytes; numbers before any text, NULL after every term).
+// as SQL compares them (text by bytes; numbers before any text, NULL after every term). The
+// scan runs in date order, so the last line's term is tried first.
 class TermFinder {
 public:
     explicit TermFinder(const std::vector<ProfitTerm>& terms) {
         for (size_t i = 0; i + 1 < terms.size(); ++i)
             m_ends.push_back(dbDateText(terms[i].end).toStdString());
     }
-    size_t term(const RowCursor& c) const {
-        switch (c.int64(1)) {
-        case 0:
+    size_t term(const RowCursor& c) {
+        switch (c.type(1)) {
+        case RowCursor::Type::Text:
+            break;
+        case RowCursor::Type::Null:
+            return m_ends.size();
+        default:
             return 0;
-        case 1:
-            return static_cast<size_t>(
-                std::lower_bound(m_ends.begin(), m_ends.end(), c.text(2),
+        }
+        const std::string_view date = c.text(1);
+        const auto after = [&](size_t t) { return t < m_ends.size() && m_ends[t] < date; };
+        if (after(m_last) || (m_last > 0 && !after(m_last - 1)))
+            m_last = static_cast<size_t>(
+                std::lower_bound(m_ends.begin(), m_ends.end(), date,
                                  [](const std::string& a, std::string_view b) { return a < b; }) -
                 m_ends.begin());
-        default:
-            return m_ends.size();
-        }
+        return m_last;
     }
 
 private:
     std::vector<std::string> m_ends;
+    size_t m_last = 0;
 };
 
 // Opens the scan of one ledger's lines in the run's range and filter: the common columns, then
 // `columns`.
-bool openRangeScan(const Database& db, RowCursor& c, const ProfitReportParams& p, int kind,
-                   const QString& columns, const QString& proc) {
+bool openRangeScan(RowCursor& c, const ProfitReportParams& p, int kind, const QString& columns,
+                   const QString& proc) {
     QVariantList params;
-    QString sql = QStringLiteral("SELECT d.lngMasterID, ") +
-                  EngineSql::dateKind(db.isServer(), QStringLiteral("d.date1")) +
-                  QStringLiteral(", d.date1, ") + columns + QStringLiteral(" FROM T_DATA") +
-                  QString::number(kind) + QStringLiteral(" AS d WHERE 1=1");
+    QString sql = QStringLiteral("SELECT d.lngMasterID, d.date1, ") + columns +
+                  QStringLiteral(" FROM T_DATA") + QString::number(kind) +
+                  QStringLiteral(" AS d WHERE 1=1");
     if (!mGetManageProfitWhereSQL(p, sql, params)) {
         gProcError(proc);
         return false;
@@ -189,11 +196,141 @@ bool addInto(qint64& sum, qint64 v) {
     return !__builtin_add_overflow(sum, v, &sum);
 }
 
-// An amount as the scan adds it: an integer as stored; another form rounded to an integer, NULL
-// when it lies beyond 64 bits.
-QString amountSql(const Database& db, const QString& column) {
-    return EngineSql::storedInteger(db.isServer(), column);
+// A number beyond 64 bits made whole as SQL's CAST does: the nearest end of the range.
+qint64 realToInt(double r) {
+    if (r <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    if (r >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    return static_cast<qint64>(r);
 }
+
+// A line's regular-price amount from whole stored values, as SQL forms it:
+// CAST((regular price × COALESCE(quantity, 10000)) / 100000000 AS INTEGER) with a regular price,
+// else CAST((cost × 100) / COALESCE(ratio, the supplier's default ratio, 0) AS INTEGER); a
+// product beyond 64 bits is worked out as a real, a division by 0 gives none.
+std::optional<qint64> regularAmount(std::optional<qint64> regularPrice,
+                                    std::optional<qint64> quantity, qint64 cost,
+                                    std::optional<qint64> ratio) {
+    qint64 product = 0;
+    if (regularPrice) {
+        const qint64 q = quantity.value_or(10000);
+        if (__builtin_mul_overflow(*regularPrice, q, &product))
+            return realToInt(static_cast<double>(*regularPrice) * static_cast<double>(q) / 1e8);
+        return product / 100000000;
+    }
+    const qint64 divisor = ratio.value_or(0);
+    if (divisor == 0)
+        return std::nullopt;
+    if (__builtin_mul_overflow(cost, qint64(100), &product) ||
+        (product == std::numeric_limits<qint64>::min() && divisor == -1))
+        return realToInt(static_cast<double>(cost) * 100.0 / static_cast<double>(divisor));
+    return product / divisor;
+}
+
+// A stored whole number or none; false for a value of another form (a real, a text).
+bool wholeOrNone(const RowCursor& c, int col, std::optional<qint64>& v) {
+    switch (c.type(col)) {
+    case RowCursor::Type::Integer:
+        v = c.int64(col);
+        return true;
+    case RowCursor::Type::Null:
+        v.reset();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Lines holding a value of a form the store never writes (a real or a text that another
+// program wrote, or such a default ratio of the supplier): the engine forms their figures with
+// the expressions the whole numbers follow above, from the values bound as they are stored. An
+// amount that is not a whole count is rounded, one beyond 64 bits gives none.
+class StoredForms {
+public:
+    StoredForms(Database& db, const QString& ratioColumn, QString proc)
+        : m_cursor(db), m_ratioColumn(ratioColumn), m_proc(std::move(proc)) {}
+
+    // The amount of the cost column and the regular-price amount; false on a failure.
+    bool figures(const RowCursor& line, int costCol, int ratioCol, int regularCol, int quantityCol,
+                 std::optional<qint64>& cost, std::optional<qint64>& regular) {
+        if (!m_cursor.ready() &&
+            !m_cursor.prepare(
+                QStringLiteral("SELECT CASE WHEN abs(?) < 9.2e18 THEN CAST(round(?) AS INTEGER)"
+                               " END, CASE WHEN ? IS NOT NULL THEN"
+                               " CAST((?*COALESCE(?,10000))/100000000 AS INTEGER)"
+                               " ELSE CAST((?*100)/COALESCE(?,(SELECT m.") +
+                    m_ratioColumn +
+                    QStringLiteral(" FROM T_MASTER AS m WHERE m.lngMasterID=?),0) AS INTEGER)"
+                                   " END"),
+                m_proc))
+            return false;
+        m_cursor.reset();
+        const int columns[8] = {costCol,     costCol, regularCol, regularCol,
+                                quantityCol, costCol, ratioCol,   0};
+        for (int i = 0; i < 8; ++i)
+            bindStored(i + 1, line, columns[i]);
+        if (!m_cursor.next())
+            return false;
+        cost = m_cursor.isInteger(0) ? std::optional<qint64>(m_cursor.int64(0)) : std::nullopt;
+        regular = m_cursor.isInteger(1) ? std::optional<qint64>(m_cursor.int64(1)) : std::nullopt;
+        return true;
+    }
+
+private:
+    void bindStored(int index, const RowCursor& line, int col) {
+        switch (col < 0 ? RowCursor::Type::Null : line.type(col)) {
+        case RowCursor::Type::Integer:
+            m_cursor.bindInt(index, line.int64(col));
+            break;
+        case RowCursor::Type::Real:
+            m_cursor.bindReal(index, line.real(col));
+            break;
+        case RowCursor::Type::Null:
+            m_cursor.bindNull(index);
+            break;
+        default:
+            m_cursor.bindText(index, QString::fromUtf8(line.text(col)));
+        }
+    }
+
+    RowCursor m_cursor;
+    QString m_ratioColumn;
+    QString m_proc;
+};
+
+// A slot per supplier for the scans' sums: the suppliers' IDs are small numbers, so most are
+// found by position.
+class SupplierSlots {
+public:
+    // The slot of an ID, added when new.
+    size_t slot(qint64 id) {
+        if (id >= 0 && id < kDirect) {
+            if (static_cast<size_t>(id) >= m_direct.size())
+                m_direct.resize(static_cast<size_t>(id) + 1, kNone);
+            size_t& s = m_direct[static_cast<size_t>(id)];
+            if (s == kNone)
+                s = add(id);
+            return s;
+        }
+        const auto [it, added] = m_other.try_emplace(id, m_ids.size());
+        if (added)
+            m_ids.push_back(id);
+        return it->second;
+    }
+    const std::vector<qint64>& ids() const { return m_ids; }
+
+private:
+    static constexpr qint64 kDirect = 1 << 20;
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    size_t add(qint64 id) {
+        m_ids.push_back(id);
+        return m_ids.size() - 1;
+    }
+    std::vector<size_t> m_direct;
+    std::unordered_map<qint64, size_t> m_other;
+    std::vector<qint64> m_ids;
+};
 
 // The sums of every supplier and term of one ledger: cost, lines, and the regular-price total as
 // the ledger's totals form it (each line's regular-price amount cut to whole yen; with no default
@@ -215,20 +352,28 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
             if (!row.at(0).isNull())
                 hasDefault.insert(row.at(0).toLongLong(), !row.at(1).value<Currency>().isZero());
     }
-    const bool server = db.isServer();
-    const QString columns =
-        amountSql(db, QStringLiteral("d.curCost")) +
-        QStringLiteral(", (d.curRatio IS NULL AND d.curRegularPrice IS NULL), CASE WHEN"
-                       " d.curRegularPrice IS NOT NULL THEN ") +
-        EngineSql::wholeQuotient(server, QStringLiteral("d.curRegularPrice"),
-                                 QStringLiteral("COALESCE(d.curQuantity,10000)"),
-                                 QStringLiteral("100000000")) +
-        QStringLiteral(" ELSE ") +
-        EngineSql::wholeQuotient(server, QStringLiteral("d.curCost"), QStringLiteral("100"),
-                                 QStringLiteral("COALESCE(d.curRatio,(SELECT m.") + ratioColumn +
-                                     QStringLiteral(" FROM T_MASTER AS m WHERE"
-                                                    " m.lngMasterID=d.lngMasterID),0)")) +
-        QStringLiteral(" END");
+    // The same ratios as stored, for the lines' regular-price amounts: whole numbers by
+    // supplier; the suppliers whose ratio has another form are left to the engine.
+    struct StoredRatio {
+        bool whole = true; // a whole number or none
+        std::optional<qint64> ratio;
+    };
+    std::unordered_map<qint64, StoredRatio> defaultRatio;
+    {
+        RowCursor m(db);
+        if (!m.open(QStringLiteral("SELECT lngMasterID, ") + ratioColumn +
+                        QStringLiteral(" FROM T_MASTER"),
+                    {}, proc))
+            return false;
+        while (m.next()) {
+            StoredRatio r;
+            r.whole = wholeOrNone(m, 1, r.ratio);
+            if (m.isInteger(0))
+                defaultRatio.emplace(m.int64(0), r);
+        }
+        if (m.failed())
+            return false;
+    }
     struct Group {
         qint64 lines = 0;
         qint64 cost = 0;
@@ -236,29 +381,56 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
         qint64 regular = 0;
     };
     const size_t n = terms.size();
-    std::unordered_map<qint64, std::vector<Group>> groups;
-    QSet<qint64> beyond; // suppliers with a sum beyond 64 bits
-    const TermFinder finder(terms);
+    SupplierSlots idSlots;
+    std::vector<Group> groups;                 // per slot, n terms
+    std::vector<char> beyond;                  // per slot: a sum beyond 64 bits
+    std::vector<const StoredRatio*> slotRatio; // per slot: the supplier's default ratio
+    TermFinder finder(terms);
+    StoredForms stored(db, ratioColumn, proc);
     RowCursor c(db);
-    if (!openRangeScan(db, c, p, kind, columns, proc))
+    if (!openRangeScan(c, p, kind,
+                       QStringLiteral("d.curCost, d.curRatio, d.curRegularPrice, d.curQuantity"),
+                       proc))
         return false;
-    constexpr int cost = kScanFirstColumn, noRatio = cost + 1, regular = cost + 2;
+    constexpr int costCol = kScanFirstColumn, ratioCol = costCol + 1, regularCol = costCol + 2,
+                  quantityCol = costCol + 3;
     while (c.next()) {
         const qint64 id = c.int64(0);
-        std::vector<Group>& g = groups[id];
-        if (g.empty())
-            g.resize(n);
-        Group& t = g[std::min(finder.term(c), n - 1)];
+        const size_t slot = idSlots.slot(id);
+        if (slot == beyond.size()) {
+            groups.resize(groups.size() + n);
+            beyond.push_back(0);
+            const auto found = defaultRatio.find(id);
+            slotRatio.push_back(found == defaultRatio.end() ? nullptr : &found->second);
+        }
+        Group& t = groups[slot * n + std::min(finder.term(c), n - 1)];
         ++t.lines;
-        t.noRatio += c.int64(noRatio);
-        if (!c.isInteger(cost) || !addInto(t.cost, c.int64(cost)) ||
-            (c.isInteger(regular) && !addInto(t.regular, c.int64(regular))))
-            beyond.insert(id);
+        std::optional<qint64> cost, ratio, regularPrice, quantity, regular;
+        // The supplier's default ratio; none when the supplier is not in the list.
+        const StoredRatio* supplier = slotRatio[slot];
+        const bool whole = c.isInteger(0) && wholeOrNone(c, costCol, cost) &&
+                           wholeOrNone(c, ratioCol, ratio) &&
+                           wholeOrNone(c, regularCol, regularPrice) &&
+                           wholeOrNone(c, quantityCol, quantity) && (!supplier || supplier->whole);
+        if (!ratio && !regularPrice)
+            ++t.noRatio;
+        if (whole && cost) {
+            regular = regularAmount(regularPrice, quantity, *cost,
+                                    ratio      ? ratio
+                                    : supplier ? supplier->ratio
+                                               : std::nullopt);
+        } else if (!stored.figures(c, costCol, ratioCol, regularCol, quantityCol, cost, regular)) {
+            return false;
+        }
+        if (!cost || !addInto(t.cost, *cost) || (regular && !addInto(t.regular, *regular)))
+            beyond[slot] = 1;
     }
     if (c.failed())
         return false;
     const int ki = kind - 1;
-    for (const auto& [id, g] : groups) {
+    for (size_t slot = 0; slot < beyond.size(); ++slot) {
+        const qint64 id = idSlots.ids()[slot];
+        const Group* g = &groups[slot * n];
         const qint32 masterID = static_cast<qint32>(id);
         KindSums& s = scan.sums[masterID].kind[ki];
         if (s.cost.empty()) {
@@ -267,7 +439,7 @@ bool mManegeProfit_Sums(Database& db, const ProfitReportParams& p,
             s.regularValid.assign(n, 1);
         }
         const bool noDefault = !hasDefault.value(id, false);
-        if (beyond.contains(id))
+        if (beyond[slot])
             scan.outOfRange.insert(masterID);
         for (size_t term = 0; term < n; ++term) {
             const Group& t = g[term];
@@ -318,7 +490,11 @@ bool mManegeProfit_GroupClass(Database& db, const ProfitReportParams& p,
             return false;
     }
     const size_t n = terms.size();
-    const TermFinder finder(terms);
+    TermFinder finder(terms);
+    StoredForms stored(db,
+                       kind == 1 ? QStringLiteral("curRegularSupplyRatio")
+                                 : QStringLiteral("curRegularSaleRatio"),
+                       proc);
     // Per supplier and class value (null apart from every text), the sum and lines per term.
     struct Sums {
         std::vector<qint64> cost;
@@ -327,15 +503,12 @@ bool mManegeProfit_GroupClass(Database& db, const ProfitReportParams& p,
     using Key = std::pair<qint64, std::optional<std::string>>;
     std::map<Key, Sums> groups;
     RowCursor cur(db);
-    if (!openRangeScan(db, cur, p, kind,
-                       QStringLiteral("d.strClass") + c + QStringLiteral(", d.strClass") + c +
-                           QStringLiteral(" IS NULL, ") +
-                           amountSql(db, QStringLiteral("d.curCost")),
-                       proc))
+    if (!openRangeScan(cur, p, kind,
+                       QStringLiteral("d.strClass") + c + QStringLiteral(", d.curCost"), proc))
         return false;
-    constexpr int value = kScanFirstColumn, valueNull = value + 1, cost = value + 2;
+    constexpr int value = kScanFirstColumn, cost = value + 1;
     while (cur.next()) {
-        Key key{cur.int64(0), cur.int64(valueNull)
+        Key key{cur.int64(0), cur.isNull(value)
                                   ? std::nullopt
                                   : std::optional<std::string>(std::string(cur.text(value)))};
         Sums& g = groups[key];
@@ -345,7 +518,11 @@ bool mManegeProfit_GroupClass(Database& db, const ProfitReportParams& p,
         }
         const size_t term = std::min(finder.term(cur), n - 1);
         g.seen[term] = 1;
-        if (!cur.isInteger(cost) || !addInto(g.cost[term], cur.int64(cost)))
+        std::optional<qint64> amount, regular;
+        if (!wholeOrNone(cur, cost, amount) &&
+            !stored.figures(cur, cost, -1, -1, -1, amount, regular))
+            return false;
+        if (!amount || !addInto(g.cost[term], *amount))
             scan.outOfRange.insert(static_cast<qint32>(key.first));
     }
     if (cur.failed())
@@ -614,16 +791,24 @@ bool gStoreProfitRanking(Database& db, const std::vector<ProfitRankingRow>& rows
     }
     if (!db.executeSQL(QStringLiteral("DELETE FROM T_MP_RANKING"), {}, proc))
         return false;
+    RowCursor insert(db);
+    if (!insert.prepare(QStringLiteral("INSERT INTO T_MP_RANKING (lngMasterID,"
+                                       " strSupplierShortName, curPurchase, curSale,"
+                                       " curGrossMargin, curProfitability, curStock,"
+                                       " lngSheetNo) VALUES (?,?,?,?,?,?,?,?)"),
+                        proc))
+        return false;
     for (const ProfitRankingRow& r : rows) {
-        if (!db.executeSQL(QStringLiteral("INSERT INTO T_MP_RANKING (lngMasterID,"
-                                          " strSupplierShortName, curPurchase, curSale,"
-                                          " curGrossMargin, curProfitability, curStock,"
-                                          " lngSheetNo) VALUES (?,?,?,?,?,?,?,?)"),
-                           {r.masterID, r.shortName, QVariant::fromValue(r.purchase),
-                            QVariant::fromValue(r.sale), QVariant::fromValue(r.margin),
-                            r.rate ? QVariant::fromValue(*r.rate) : QVariant(),
-                            r.stock ? QVariant::fromValue(*r.stock) : QVariant(), r.sheetNo},
-                           proc))
+        insert.reset();
+        insert.bindInt(1, r.masterID);
+        insert.bindText(2, r.shortName);
+        insert.bindOptional(3, std::optional<Currency>(r.purchase));
+        insert.bindOptional(4, std::optional<Currency>(r.sale));
+        insert.bindOptional(5, std::optional<Currency>(r.margin));
+        insert.bindOptional(6, r.rate);
+        insert.bindOptional(7, r.stock);
+        insert.bindInt(8, r.sheetNo);
+        if (!insert.run())
             return false;
     }
     if (!tr.commit()) {
@@ -641,7 +826,18 @@ QString gProfitRateText(Currency margin, Currency sales, std::optional<Currency>
     const double cut = gROUNDOFF(margin.toDouble() / sales.toDouble() * 100.0, 1, 0);
     if (rate)
         *rate = Currency::fromDouble(cut);
-    return formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%');
+    // A table shows the same few hundred rates again and again: each text is formed once,
+    // keyed by its count of tenths and its sign (a cut rate is a whole number of tenths).
+    if (!(std::abs(cut) < 1e15))
+        return formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%');
+    thread_local std::unordered_map<qint64, QString> texts;
+    const qint64 key = std::llround(cut * 10) * 2 + (std::signbit(cut) ? 1 : 0);
+    if (const auto it = texts.find(key); it != texts.end())
+        return it->second;
+    if (texts.size() >= 4096)
+        texts.clear();
+    return texts.emplace(key, formatNumber(cut, QStringLiteral("#.0")) + QLatin1Char('%'))
+        .first->second;
 }
 
 bool gGetProfitTerms(const QDate& start, const QDate& end, int closeDay,

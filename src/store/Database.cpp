@@ -686,6 +686,11 @@ void RowCursor::bindInt(int index, qint64 v) {
         fail();
 }
 
+void RowCursor::bindReal(int index, double v) {
+    if (m_st && !m_st->bindDouble(index, v))
+        fail();
+}
+
 void RowCursor::bindText(int index, const QString& v) {
     if (m_st && !m_st->bindText(index, v.toUtf8()))
         fail();

@@ -215,6 +215,7 @@ public:
     void reset();
     void bindNull(int index);
     void bindInt(int index, qint64 v);
+    void bindReal(int index, double v);
     void bindText(int index, const QString& v);
     // The value, or NULL when it is empty (a date as stored, an amount as its raw count).
     void bindOptional(int index, const std::optional<QString>& v);

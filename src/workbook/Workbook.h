@@ -49,6 +49,7 @@ struct StyleChange {
     std::optional<bool> shrinkToFit; // a text wider than its cell is drawn smaller
     int thinSides = 0;          // CellSide::Top/Bottom/Left/Right of the cell set to a thin line
     bool clearDiagonal = false; // removes diagonal lines
+    bool operator==(const StyleChange&) const = default;
 };
 
 // What a cell's format reads as (for checks and tests).

@@ -103,6 +103,20 @@ struct Worksheet::Impl {
     int writtenRows[2] = {0, 0};
     int writtenCols[2] = {0, 0};
 
+    // The row cellNode met last, with its cells: reports write a row's cells one after another.
+    // Forgotten wherever rows or cells leave the index.
+    int lastRow = 0;
+    pugi::xml_node lastRowNode;
+    std::vector<std::pair<int, pugi::xml_node>>* lastCells = nullptr;
+    void forgetLastRow() {
+        lastRow = 0;
+        lastRowNode = {};
+        lastCells = nullptr;
+    }
+    // The keys of the style changes met so far (a report uses a handful, cell after cell).
+    std::vector<std::pair<StyleChange, std::string>> changeKeys;
+    const std::string& keyFor(const StyleChange& change);
+
     bool fail(const QString& text);
     bool checkCell(int row, int col);
     bool writeOutRows(int beforeRow);

@@ -200,7 +200,8 @@ private:
     std::unordered_map<std::string, int> m_fontKeys, m_fillKeys, m_borderKeys, m_xfKeys;
     std::map<int, std::string> m_codes;             // custom number formats by id
     std::unordered_map<std::string, int> m_codeIds; // and by code
-    std::unordered_map<std::string, int> m_cache;   // base + change → derived format
+    // change → base → derived format
+    std::unordered_map<std::string, std::unordered_map<int, int>> m_cache;
     pugi::xml_document m_scratch;
 };
 

@@ -207,8 +207,8 @@ int StyleSheet::derive(int base, const StyleChange& ch, const std::string& chang
                        QString& error) {
     if (base < 0 || base >= count())
         base = 0;
-    const std::string cacheKey = std::to_string(base) + '|' + changeKey;
-    if (auto it = m_cache.find(cacheKey); it != m_cache.end())
+    std::unordered_map<int, int>& derived = m_cache[changeKey];
+    if (auto it = derived.find(base); it != derived.end())
         return it->second;
 
     if (ch.numberFormat && (ch.numberFormat->isEmpty() || ch.numberFormat->size() > 255)) {
@@ -349,7 +349,7 @@ int StyleSheet::derive(int base, const StyleChange& ch, const std::string& chang
         m_xfKeys.emplace(std::move(key), result);
     }
     m_scratch.reset();
-    m_cache.emplace(cacheKey, result);
+    derived.emplace(base, result);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "workbook/WorkbookImpl.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -19,6 +20,24 @@ constexpr qsizetype kMaxCellText = 32767;
 int cellCol(const pugi::xml_node& c) {
     int r = 0, col = 0;
     return parseCellRef(c.attribute("r").value(), r, col) ? col : 0;
+}
+
+// Whether an element's name has no namespace prefix (then its new children have none either).
+bool unprefixed(const pugi::xml_node& n) {
+    return std::strchr(n.name(), ':') == nullptr;
+}
+
+// "C2" into buf (at least 16 characters), terminated.
+const char* cellRefText(int row, int col, char* buf) {
+    char letters[4];
+    int n = 0;
+    for (; col > 0 && n < 4; col = (col - 1) / 26)
+        letters[n++] = static_cast<char>('A' + (col - 1) % 26);
+    char* p = buf;
+    while (n > 0)
+        *p++ = letters[--n];
+    *std::to_chars(p, buf + 15, row).ptr = '\0';
+    return buf;
 }
 
 bool needsPreserve(const QString& s) {
@@ -68,6 +87,7 @@ bool Worksheet::Impl::park() {
     doc = nullptr;
     root = {};
     sheetData = {};
+    forgetLastRow();
     rows.clear();
     cells.clear();
     colStylesRead = false;
@@ -114,10 +134,8 @@ bool Worksheet::Impl::writeOutRows(int beforeRow) {
         const int r = it->first;
         pugi::xml_node node = it->second;
         node.remove_attribute("spans");
-        for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-            if (!isNamed(c, "c"))
-                continue;
-            const int col = cellCol(c);
+        // The row's cells in column order, as cellNode keeps them.
+        for (const auto& [col, c] : cellsOf(r, node)) {
             if (!spanRows[0])
                 spanRows[0] = r;
             spanRows[1] = r;
@@ -133,6 +151,7 @@ bool Worksheet::Impl::writeOutRows(int beforeRow) {
         return true;
     std::copy(spanRows, spanRows + 2, writtenRows);
     std::copy(spanCols, spanCols + 2, writtenCols);
+    forgetLastRow();
     for (auto r = rows.begin(); r != it;) {
         cells.erase(r->first);
         sheetData.remove_child(r->second);
@@ -149,6 +168,7 @@ bool Worksheet::Impl::buildIndex(QString& error) {
         return false;
     }
     sheetData = ensureChild(root, "sheetData", kWorksheetOrder);
+    forgetLastRow();
     rows.clear();
     cells.clear();
     colStylesRead = false;
@@ -239,11 +259,27 @@ std::vector<std::pair<int, pugi::xml_node>>& Worksheet::Impl::cellsOf(int row,
     return it->second;
 }
 
+const std::string& Worksheet::Impl::keyFor(const StyleChange& change) {
+    for (const auto& [known, key] : changeKeys)
+        if (known == change)
+            return key;
+    if (changeKeys.size() >= 64)
+        changeKeys.clear();
+    changeKeys.emplace_back(change, StyleSheet::keyOf(change));
+    return changeKeys.back().second;
+}
+
 pugi::xml_node Worksheet::Impl::cellNode(int row, int col, bool create) {
-    pugi::xml_node r = rowNode(row, create);
-    if (!r)
-        return {};
-    auto& list = cellsOf(row, r);
+    if (row != lastRow || !lastCells) {
+        pugi::xml_node found = rowNode(row, create);
+        if (!found)
+            return {};
+        lastCells = &cellsOf(row, found);
+        lastRowNode = found;
+        lastRow = row;
+    }
+    pugi::xml_node r = lastRowNode;
+    auto& list = *lastCells;
     // Reports write left to right: most new cells go after the row's last one.
     auto at = list.empty() || list.back().first < col
                   ? list.end()
@@ -253,11 +289,12 @@ pugi::xml_node Worksheet::Impl::cellNode(int row, int col, bool create) {
         return at->second;
     if (!create)
         return {};
-    const std::string name = prefixOf(r) + "c";
-    pugi::xml_node cell = at == list.begin()
-                              ? r.prepend_child(name.c_str())
-                              : r.insert_child_after(name.c_str(), std::prev(at)->second);
-    cell.append_attribute("r").set_value(cellRef(row, col).c_str());
+    const std::string name = unprefixed(r) ? std::string() : prefixOf(r) + "c";
+    const char* cName = name.empty() ? "c" : name.c_str();
+    pugi::xml_node cell = at == list.begin() ? r.prepend_child(cName)
+                                             : r.insert_child_after(cName, std::prev(at)->second);
+    char ref[16];
+    cell.append_attribute("r").set_value(cellRefText(row, col, ref));
     if (const int s = defaultStyle(row, col))
         cell.append_attribute("s").set_value(s);
     list.emplace(at, col, cell);
@@ -306,10 +343,12 @@ bool Worksheet::Impl::applyDerived(int row, int col, const StyleChange& change,
     const int xf = book->styles.derive(base, change, key, err);
     if (xf < 0)
         return fail(err);
-    if (xf == 0)
+    if (xf == 0) {
         c.remove_attribute("s");
-    else
-        setAttr(c, "s", std::to_string(xf));
+    } else {
+        pugi::xml_attribute a = c.attribute("s");
+        (a ? a : c.append_attribute("s")).set_value(xf);
+    }
     return true;
 }
 
@@ -429,11 +468,14 @@ bool Worksheet::setNumber(int row, int col, double value) {
                        xlsxCellName(row, col));
     pugi::xml_node c = d->cellNode(row, col, true);
     d->clearContent(c);
-    const std::string vName = prefixOf(c) + "v";
-    pugi::xml_node ext = child(c, "extLst");
-    pugi::xml_node v =
-        ext ? c.insert_child_before(vName.c_str(), ext) : c.append_child(vName.c_str());
-    v.text().set(formatDouble(value == 0 ? 0.0 : value).c_str());
+    const std::string vName = unprefixed(c) ? std::string() : prefixOf(c) + "v";
+    const char* name = vName.empty() ? "v" : vName.c_str();
+    pugi::xml_node ext = c.first_child() ? child(c, "extLst") : pugi::xml_node();
+    pugi::xml_node v = ext ? c.insert_child_before(name, ext) : c.append_child(name);
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text - 1, value == 0 ? 0.0 : value).ptr;
+    *end = '\0';
+    v.text().set(text);
     return true;
 }
 
@@ -460,7 +502,7 @@ bool Worksheet::applyStyle(const CellRange& range, const StyleChange& change) {
         return false;
     if (range.row2 < range.row1 || range.col2 < range.col1)
         return d->fail(QStringLiteral("セル範囲が正しくありません"));
-    const std::string key = StyleSheet::keyOf(change);
+    const std::string& key = d->keyFor(change);
     for (int r = range.row1; r <= range.row2; ++r)
         for (int c = range.col1; c <= range.col2; ++c)
             if (!d->applyDerived(r, c, change, key))
