@@ -101,35 +101,4 @@ QString lockRowsClause(bool server) {
     return server ? QStringLiteral(" FOR UPDATE") : QString();
 }
 
-QString dateKind(bool server, const QString& column) {
-    if (server)
-        return QStringLiteral("CASE WHEN %1 IS NULL THEN 2 ELSE 1 END").arg(column);
-    return QStringLiteral("CASE typeof(%1) WHEN 'text' THEN 1 WHEN 'null' THEN 2 ELSE 0 END")
-        .arg(column);
-}
-
-QString storedInteger(bool server, const QString& column) {
-    if (server)
-        return column;
-    return QStringLiteral("CASE WHEN typeof(%1)='integer' THEN %1 WHEN abs(%1) < 9.2e18 THEN "
-                          "CAST(round(%1) AS INTEGER) END")
-        .arg(column);
-}
-
-QString wholeQuotient(bool server, const QString& factor, const QString& factor2,
-                      const QString& denominator) {
-    // The server reckons exactly in numeric (div: the whole quotient, cut towards zero), where
-    // the data file's engine turns a product beyond 64 bits into a real. (The server's greatest
-    // and least pass a NULL over, so the bounds are cases.)
-    if (server) {
-        const QString q = QStringLiteral("div(CAST(%1 AS numeric)*%2,NULLIF(%3,0))")
-                              .arg(factor, factor2, denominator);
-        return QStringLiteral("CASE WHEN abs(%1) <= 9223372036854775807 THEN CAST(%1 AS BIGINT)"
-                              " WHEN %1 > 0 THEN 9223372036854775807"
-                              " WHEN %1 < 0 THEN -9223372036854775808 END")
-            .arg(q);
-    }
-    return QStringLiteral("CAST((%1*%2)/%3 AS INTEGER)").arg(factor, factor2, denominator);
-}
-
 } // namespace EngineSql

@@ -46,19 +46,4 @@ QString tableColumnsQuery(bool server);
 // whole file.
 QString lockRowsClause(bool server);
 
-// Expressions of the reports over stored values. The data file keeps any value in any column
-// (another program may have written a number where a text belongs, or a real where an integer
-// does); a server column holds its declared type only.
-// How a stored date is kept: 0 a number, 1 a text, 2 NULL.
-QString dateKind(bool server, const QString& column);
-// A stored amount as an integer: an integer as stored; another form rounded, NULL beyond 64
-// bits (the server's columns hold integers only).
-QString storedInteger(bool server, const QString& column);
-// factor × factor2 / denominator cut towards zero to an integer, as the data file's CAST does
-// it: NULL when a value is NULL or the denominator is 0; a product beyond 64 bits is no failure
-// (the data file works on with a real), and a quotient beyond them is held at the largest or
-// smallest integer.
-QString wholeQuotient(bool server, const QString& factor, const QString& factor2,
-                      const QString& denominator);
-
 } // namespace EngineSql
