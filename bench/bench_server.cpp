@@ -147,60 +147,15 @@ bool recreate(Database& maintenance, const QString& name) {
 
 // The tables of the data file and their columns, as the load copies them.
 bool fileTables(Database& file, QStringList& tables, QList<QStringList>& columns) {
-    ResultSet rs(file);
-    if (!rs.openRecordSet(QStringLiteral("SELECT name AS strName FROM sqlite_master WHERE "
-                                         "type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-                                         "ESCAPE '\\' ORDER BY name")))
+    if (!gDataFileTables(file, tables))
         return false;
-    for (const QVariantList& row : rs.rows()) {
-        const QString table = row.value(0).toString();
-        ResultSet cols(file);
-        if (!cols.openRecordSet(EngineSql::tableColumnsQuery(false), {table}))
-            return false;
+    for (const QString& table : tables) {
         QStringList names;
-        for (const QVariantList& c : cols.rows())
-            names << c.value(0).toString();
-        if (table.endsWith(QLatin1String("_ITEM")))
-            names << QStringLiteral("rowid");
-        tables << table;
+        if (!gDataFileColumns(file, table, names))
+            return false;
         columns << names;
     }
     return true;
-}
-
-// One value in COPY's text format.
-void appendCopyValue(QByteArray& out, const RowCursor& read, int c) {
-    switch (read.type(c)) {
-    case RowCursor::Type::Null:
-        out += "\\N";
-        return;
-    case RowCursor::Type::Integer:
-        out += QByteArray::number(read.int64(c));
-        return;
-    case RowCursor::Type::Real:
-        out += QByteArray::number(read.real(c), 'g', 17);
-        return;
-    default:
-        break;
-    }
-    for (const char ch : read.text(c)) {
-        switch (ch) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += ch;
-        }
-    }
 }
 
 // Writes every table's rows into folder/<table>.txt and the psql script that copies them in.
@@ -229,7 +184,7 @@ bool writeCopyFiles(const QString& dataFile, const QString& folder, qint64& rows
             for (int c = 0; c < columns[t].size(); ++c) {
                 if (c)
                     buffer += '\t';
-                appendCopyValue(buffer, read, c);
+                gAppendCopyValue(buffer, read, c);
             }
             buffer += '\n';
             ++rows;

@@ -87,21 +87,31 @@ QRegularExpression partialBackupPattern() {
             .arg(kBackupExtension));
 }
 
-// The books on a server are written into the folder as a backup file of the same format (a
-// data file of this version, one snapshot); the server records its time as its last backup. The
-// program stays connected to the server throughout.
-bool serverBackup(Database& db, const QString& folder, QString* written, QString* refusal,
-                  bool* cancelled) {
+// The backup's folder checked, what a backup into it that was cut off left removed, and the
+// backup's name taken (logged under gProcDataBackup when it fails).
+bool takeBackupName(const QString& folder, QString& name) {
     const QString proc = QStringLiteral("gProcDataBackup");
     if (!gChkFolderExist(folder)) {
         gProcError(proc, QStringLiteral("バックアップ先がありません：") + folder);
         return false;
     }
     gRemovePartialCopies(folder, partialBackupPattern());
-    QString name;
     QString unique;
     if (!backupFileName(svc().clock().now(), name) || !gGetUniqueFName(folder, name, unique)) {
         gProcError(proc, folder);
+        return false;
+    }
+    return true;
+}
+
+// Message 55 names the file, and can still be cancelled: nothing is written then. The name is
+// taken again afterwards: a file of that name may have appeared while the message was shown,
+// and an existing backup is never replaced.
+bool confirmBackupTarget(const QString& folder, const QString& name, QString& target,
+                         bool* cancelled) {
+    QString unique;
+    if (!gGetUniqueFName(folder, name, unique)) {
+        gProcError(QStringLiteral("gProcDataBackup"), folder);
         return false;
     }
     if (gDispMsg(55, QDir::toNativeSeparators(gAddBackSlash(folder) + unique)) ==
@@ -112,10 +122,22 @@ bool serverBackup(Database& db, const QString& folder, QString* written, QString
     }
     svc().process().processEvents();
     if (!gGetUniqueFName(folder, name, unique)) {
-        gProcError(proc, folder);
+        gProcError(QStringLiteral("gProcDataBackup"), folder);
         return false;
     }
-    const QString target = gAddBackSlash(folder) + unique;
+    target = gAddBackSlash(folder) + unique;
+    return true;
+}
+
+// The books on a server are written into the folder as a backup file of the same format (a
+// data file of this version, one snapshot); the server records its time as its last backup. The
+// program stays connected to the server throughout.
+bool serverBackup(Database& db, const QString& folder, QString* written, QString* refusal,
+                  bool* cancelled) {
+    QString name;
+    QString target;
+    if (!takeBackupName(folder, name) || !confirmBackupTarget(folder, name, target, cancelled))
+        return false;
     QString message;
     if (!gServerDump(db, target, message)) {
         if (refusal)
@@ -177,18 +199,9 @@ bool gProcDataBackup(Database& db, const QString& folder, QString* written, QStr
     }
     const ReopenDataFile reopen(db);
     // Checked before anything is closed: a missing folder leaves the data file as it was.
-    if (!gChkFolderExist(folder)) {
-        gProcError(proc, QStringLiteral("バックアップ先がありません：") + folder);
-        return false;
-    }
-    // What a backup into this folder that was cut off left goes first.
-    gRemovePartialCopies(folder, partialBackupPattern());
     QString name;
-    QString unique;
-    if (!backupFileName(svc().clock().now(), name) || !gGetUniqueFName(folder, name, unique)) {
-        gProcError(proc, folder);
+    if (!takeBackupName(folder, name))
         return false;
-    }
     // The copy carries its own time (row 0), which the restore shows; a backup that does not
     // come about puts the previous time back.
     QVariant previousTime;
@@ -225,22 +238,9 @@ bool gProcDataBackup(Database& db, const QString& folder, QString* written, QStr
         }
     } keepPrevious{db, previousTime, hadTime};
     closeDataFile(db);
-    // The notice names the folder as well, and can still be cancelled: nothing is written then.
-    if (gDispMsg(55, QDir::toNativeSeparators(gAddBackSlash(folder) + unique)) ==
-        MsgResult::Cancel) {
-        if (cancelled)
-            *cancelled = true;
+    QString target;
+    if (!confirmBackupTarget(folder, name, target, cancelled))
         return false;
-    }
-    svc().process().processEvents();
-
-    // The name is taken again: a file of that name may have appeared while the message was
-    // shown, and an existing backup is never replaced.
-    if (!gGetUniqueFName(folder, name, unique)) {
-        gProcError(proc, folder);
-        return false;
-    }
-    const QString target = gAddBackSlash(folder) + unique;
     if (!gCopyDataFile(svc().paths().db, target, proc))
         return false;
     gProcTune(100);

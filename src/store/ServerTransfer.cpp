@@ -27,69 +27,6 @@ const QStringList kRecordedTables = {QStringLiteral("T_DATA1"), QStringLiteral("
                                      QStringLiteral("T_MASTER"), QStringLiteral("T_TAX_RATE"),
                                      QStringLiteral("T_HISTORY")};
 
-// The tables of a data file, in name order.
-bool fileTables(Database& file, QStringList& tables) {
-    ResultSet rs(file);
-    if (!rs.openRecordSet(QStringLiteral("SELECT name AS strName FROM sqlite_master WHERE "
-                                         "type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-                                         "ESCAPE '\\' ORDER BY name"),
-                          {}, kProc))
-        return false;
-    tables.clear();
-    for (const QVariantList& row : rs.rows())
-        tables << row.value(0).toString();
-    return true;
-}
-
-// The columns of a data file's table as the copy names them (the item lists' row key too).
-bool fileColumns(Database& file, const QString& table, QStringList& columns) {
-    ResultSet rs(file);
-    if (!rs.openRecordSet(EngineSql::tableColumnsQuery(false), {table}, kProc))
-        return false;
-    columns.clear();
-    for (const QVariantList& row : rs.rows())
-        columns << row.value(0).toString();
-    if (table.endsWith(QLatin1String("_ITEM")))
-        columns << QStringLiteral("rowid");
-    return !columns.isEmpty();
-}
-
-// A value of the current row in the text format of the server's COPY: \N for NULL; the
-// backslash, tab, newline and carriage return escaped.
-void appendCopyValue(QByteArray& out, const RowCursor& read, int c) {
-    switch (read.type(c)) {
-    case RowCursor::Type::Null:
-        out += "\\N";
-        return;
-    case RowCursor::Type::Integer:
-        out += QByteArray::number(read.int64(c));
-        return;
-    case RowCursor::Type::Real:
-        out += QByteArray::number(read.real(c), 'g', 17);
-        return;
-    default:
-        break;
-    }
-    for (const char ch : read.text(c)) {
-        switch (ch) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += ch;
-        }
-    }
-}
-
 // Copies every row of a data file's table into the server's table through COPY, the rows sent
 // a few hundred kilobytes at a time, in the data file's stored order.
 bool copyIntoServer(Database& file, Database& server, const QString& table,
@@ -116,7 +53,7 @@ bool copyIntoServer(Database& file, Database& server, const QString& table,
         for (int c = 0; c < columns.size(); ++c) {
             if (c)
                 buffer += '\t';
-            appendCopyValue(buffer, read, c);
+            gAppendCopyValue(buffer, read, c);
         }
         buffer += '\n';
         if (buffer.size() >= kChunk) {
@@ -211,6 +148,69 @@ bool setServerTriggers(Database& server, bool enabled) {
 
 } // namespace
 
+// The tables of a data file, in name order.
+bool gDataFileTables(Database& file, QStringList& tables) {
+    ResultSet rs(file);
+    if (!rs.openRecordSet(QStringLiteral("SELECT name AS strName FROM sqlite_master WHERE "
+                                         "type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+                                         "ESCAPE '\\' ORDER BY name"),
+                          {}, kProc))
+        return false;
+    tables.clear();
+    for (const QVariantList& row : rs.rows())
+        tables << row.value(0).toString();
+    return true;
+}
+
+// The columns of a data file's table as the copy names them (the item lists' row key too).
+bool gDataFileColumns(Database& file, const QString& table, QStringList& columns) {
+    ResultSet rs(file);
+    if (!rs.openRecordSet(EngineSql::tableColumnsQuery(false), {table}, kProc))
+        return false;
+    columns.clear();
+    for (const QVariantList& row : rs.rows())
+        columns << row.value(0).toString();
+    if (table.endsWith(QLatin1String("_ITEM")))
+        columns << QStringLiteral("rowid");
+    return !columns.isEmpty();
+}
+
+// A value of the current row in the text format of the server's COPY: \N for NULL; the
+// backslash, tab, newline and carriage return escaped.
+void gAppendCopyValue(QByteArray& out, const RowCursor& read, int c) {
+    switch (read.type(c)) {
+    case RowCursor::Type::Null:
+        out += "\\N";
+        return;
+    case RowCursor::Type::Integer:
+        out += QByteArray::number(read.int64(c));
+        return;
+    case RowCursor::Type::Real:
+        out += QByteArray::number(read.real(c), 'g', 17);
+        return;
+    default:
+        break;
+    }
+    for (const char ch : read.text(c)) {
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += ch;
+        }
+    }
+}
+
 bool gServerLoad(Database& server, const QString& file, QString& message) {
     const QString shown = QDir::toNativeSeparators(file);
     DataFileFindings findings;
@@ -238,7 +238,7 @@ bool gServerLoad(Database& server, const QString& file, QString& message) {
         return false;
     }
     QStringList tables;
-    if (!fileTables(source, tables)) {
+    if (!gDataFileTables(source, tables)) {
         message = QStringLiteral("ファイルを読み込めません。\r\n") + shown;
         return false;
     }
@@ -248,7 +248,7 @@ bool gServerLoad(Database& server, const QString& file, QString& message) {
         QStringList columns;
         if (!ok)
             break;
-        ok = fileColumns(source, table, columns) && copyTable(source, server, table, columns);
+        ok = gDataFileColumns(source, table, columns) && copyTable(source, server, table, columns);
     }
     ok = ok && setServerTriggers(server, true) && resetServerKeys(server) && tx.commit();
     if (!ok)
@@ -304,7 +304,7 @@ bool gServerDump(Database& server, const QString& file, QString& message) {
                                       "WHERE type = 'trigger' AND name LIKE '%HISTORY%'"),
                        {}, kProc);
         QStringList tables;
-        ok = ok && fileTables(target, tables);
+        ok = ok && gDataFileTables(target, tables);
         Transaction tx(target);
         ok = ok && tx.ok();
         for (int i = 0; ok && i < triggers.recordCount(); ++i)
@@ -315,7 +315,8 @@ bool gServerDump(Database& server, const QString& file, QString& message) {
             QStringList columns;
             if (!ok)
                 break;
-            ok = fileColumns(target, table, columns) && copyTable(server, target, table, columns);
+            ok = gDataFileColumns(target, table, columns) &&
+                 copyTable(server, target, table, columns);
         }
         for (int i = 0; ok && i < triggers.recordCount(); ++i)
             ok = target.executeScript(triggers.rows()[std::size_t(i)].value(1).toString(), kProc);
