@@ -10,6 +10,7 @@
 // The lines are only read; opening a file of an older schema migrates it first (after its copy
 // into backups/ beside it), outside the timed parts. WORKDIR (default: a temporary folder)
 // receives the files.
+#include "BenchClock.h"
 #include "base/Globals.h"
 #include "reports/CsvExchange.h"
 #include "store/DataFile.h"
@@ -35,12 +36,6 @@ const char* const kLedgerQuery =
     " d.strClass2, d.strClass3, d.curQuantity, d.curUnitPrice, d.curRegularPrice, d.curRatio,"
     " d.curCost, d.curPayment, d.curCheck, d.strNote FROM T_DATA1 d JOIN T_MASTER m"
     " ON m.lngMasterID = d.lngMasterID ORDER BY m.lngSupplier, d.date1, d.lngSort, d.lngID;";
-
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 long peakRssMiB() {
     rusage u{};

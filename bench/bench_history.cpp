@@ -5,6 +5,7 @@
 // cell as the ledger window does (history origin, trigger, one commit), undoing one change, the
 // growth of the file per change, opening the big supplier's history (read and put in words), and
 // the automatic backup at shutdown against a plain copy of the file. The file is changed.
+#include "BenchClock.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "ledger/HistoryView.h"
@@ -26,21 +27,10 @@
 
 namespace {
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// Runs op `repeats` times (after one warm-up run) and returns the median in milliseconds.
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
 // The processor time of the last timeIt (median): what a busy machine distorts least.
 double g_lastCpu = 0;
 
+// Runs op `repeats` times (after one warm-up run) and returns the median in milliseconds.
 double timeIt(int repeats, const std::function<bool()>& op, bool& ok) {
     std::vector<double> ms;
     std::vector<double> cpu;

@@ -2,6 +2,7 @@
 //   tovaki-bench-ledger DATAFILE [REPEATS]
 // Opening the big supplier (loading its lines in both view orders), storing one cell, and the
 // period totals of one supplier and term. The file is changed (cells are written and put back).
+#include "BenchClock.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "ledger/LedgerStore.h"
@@ -27,12 +28,6 @@ struct Figures {
     double cpuMedian =
         0; // processor time of this process: the figure a busy machine distorts least
 };
-
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
 
 // Runs op `repeats` times (after one warm-up run) and returns milliseconds.
 Figures timeIt(int repeats, const std::function<bool()>& op, bool& ok) {

@@ -10,6 +10,7 @@
 // With --server CONNINFO the same report is timed on a PostgreSQL server as well (goal: at most
 // 1.5 times the data file's): a database without the books' schema is loaded from the data file
 // first (tovaki-admin load, timed); one that holds them is used as it is.
+#include "BenchClock.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "reports/ProfitReport.h"
@@ -38,12 +39,6 @@
 namespace {
 
 const QDate kEnd(2024, 12, 20); // terms with close day 20
-
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
 
 // The process's peak resident memory so far, in MiB.
 double peakRssMiB() {
@@ -228,11 +223,6 @@ int profile(unsigned type, void*, void* stmt, void* x) {
         }
     }
     return 0;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 // Wall times are medians; "cpu" is this process's processor time, "server cpu" that of the
 // connection's server process (read from /proc when the server runs on this machine). The first
 // run migrates a generated file (a copy goes into backups/ first); the file's cells change.
+#include "BenchClock.h"
 #include "base/Services.h"
 #include "ledger/LedgerStore.h"
 #include "store/DataFile.h"
@@ -41,17 +42,6 @@ namespace {
 
 const QString kLoadDb = QStringLiteral("tovaki_bench_load");
 const QString kCopyDb = QStringLiteral("tovaki_bench_copy");
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
 
 // The processor time of finished child processes (psql), in milliseconds.
 double childCpuMs() {

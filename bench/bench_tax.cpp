@@ -7,6 +7,7 @@
 // Before the runs the file gets reduced-rate and registration data the generator does not make:
 // the class entry "雑貨" marked reduced, a third of the suppliers registered from 2023-10-01 and
 // a third from a day inside the range (the 15th of a month from 2023-11 to 2024-06).
+#include "BenchClock.h"
 #include "base/Globals.h"
 #include "base/Services.h"
 #include "reports/SupplierList.h"
@@ -29,17 +30,6 @@
 namespace {
 
 using Wide = __int128;
-
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 bool prepareData() {
     const QStringList sql{
