@@ -6,6 +6,7 @@
 #include "store/ChangeNotices.h"
 #include "store/Database.h"
 #include "store/History.h"
+#include "store/ShownRow.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -215,9 +216,7 @@ void LedgerModel::reloadChangedElsewhere(int row, qint64 lngID) {
         emit dataChanged(index(row, 0), index(row, LedgerCol::Count - 1));
     }
     m_lastRefusal.ok = false;
-    m_lastRefusal.text =
-        QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
-                       "最新の内容を表示しました。必要ならもう一度入力してください。");
+    m_lastRefusal.text = gRowChangedElsewhereText();
 }
 
 bool LedgerModel::setCellValue(int row, int column, const QVariant& value) {

@@ -6,6 +6,7 @@
 #include "ledger/ListGridModels.h"
 #include "store/ChangeNotices.h"
 #include "store/Database.h"
+#include "store/ShownRow.h"
 #include "store/TaxRates.h"
 #include "widgets/FormHelpers.h"
 #include "widgets/WindowDisplay.h"
@@ -155,10 +156,8 @@ void frmClass::onChosen(const QModelIndex& index, const QString& text) {
         ok = m_model->setReduced(index.row(), text == QStringLiteral("Yes"));
     }
     if (!ok && m_model->changedElsewhere()) {
-        svc().prompt().show(
-            QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
-                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
-            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        svc().prompt().show(gRowChangedElsewhereText(), QString(),
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;
     }
     if (!ok)

@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/MsgCatalogue.h"
 #include "store/Settings.h"
+#include "store/ShownRow.h"
 #include "widgets/FormHelpers.h"
 #include "widgets/WindowDisplay.h"
 
@@ -114,10 +115,8 @@ void frmDataItem::onCommitRefused(const QModelIndex& index, const QString& text)
 void frmDataItem::reportFailure(const QModelIndex& index, const QString& text,
                                 const QString& procName) {
     if (m_model->lastFailure() == ListModelFailure::ChangedElsewhere) {
-        svc().prompt().show(
-            QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
-                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
-            QString(), MsgStyle::OKOnly | MsgStyle::Exclamation);
+        svc().prompt().show(gRowChangedElsewhereText(), QString(),
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
         return;
     }
     if (m_model->lastFailure() != ListModelFailure::InvalidSort) {

@@ -10,6 +10,7 @@
 #include "store/MsgCatalogue.h"
 #include "store/Period.h"
 #include "store/SettingsRegistry.h"
+#include "store/ShownRow.h"
 #include "store/TaxRates.h"
 #include "widgets/FormHelpers.h"
 #include "widgets/HelpMenu.h"
@@ -435,10 +436,8 @@ void frmSystem::cmdEditTaxRate_Click(bool correct) {
     bool conflict = false;
     if (!gEditTaxRate(gdbData(), old.from, replacement, &old, &conflict) && conflict) {
         // Another program changed the row since it was shown: its values are shown instead.
-        svc().prompt().show(
-            QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
-                           "最新の内容を表示しました。必要ならもう一度入力してください。"),
-            gstrAppTitle, MsgStyle::OKOnly | MsgStyle::Exclamation);
+        svc().prompt().show(gRowChangedElsewhereText(), gstrAppTitle,
+                            MsgStyle::OKOnly | MsgStyle::Exclamation);
         if (!mLoadTaxRates())
             gProcFatalError(QStringLiteral("frmSystem_cmdEditTaxRate_Click"));
         return;

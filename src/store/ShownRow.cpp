@@ -59,3 +59,8 @@ void ShownRow::appendCondition(QString& sql, QVariantList& params) const {
                c + QStringLiteral(" IS NULL AND ") + n + QStringLiteral(" IS NULL))");
     }
 }
+
+QString gRowChangedElsewhereText() {
+    return QStringLiteral("この行はほかのパソコンで変更されたため、保存しませんでした。\r\n"
+                          "最新の内容を表示しました。必要ならもう一度入力してください。");
+}

@@ -32,3 +32,7 @@ private:
     QStringList m_columns;
     QVariantList m_values;
 };
+
+// What the user is told when a row was not written because another program changed it since it
+// was shown (the row is shown again as stored).
+QString gRowChangedElsewhereText();
